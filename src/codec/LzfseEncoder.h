@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace kelvane::codec {
+
+// Encodes `src` as one complete LZFSE stream (ended by `bvx$`) into `dst`.
+// Returns the stream's size, or 0 when it does not fit `dst` (nothing useful
+// is left in `dst` then). Deterministic: the same input gives the same bytes.
+//
+// Block choice: under 8 bytes a raw block; up to 4095 bytes an LZVN block when
+// it is smaller than the input, else raw; from 4096 bytes `bvx2` blocks, with
+// a raw block when compression does not fit.
+std::size_t lzfseEncode(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst);
+
+// Worst-case stream size for `n` input bytes (raw block + end marker).
+constexpr std::size_t lzfseEncodeBound(std::size_t n) { return n + 12; }
+
+}  // namespace kelvane::codec
