@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
-exec ./build/src/app/kelvane "$@"
+exec ./build/kelvane "$@"
