@@ -1,0 +1,31 @@
+#pragma once
+
+#include "engine/CompressionType.h"
+#include "engine/DecmpfsHeaderError.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kelvane::engine {
+
+// The 16-byte header at the start of the "com.apple.decmpfs" attribute:
+// magic "fpmc", type, logical size; all little-endian.
+struct DecmpfsHeader {
+    static constexpr std::uint32_t magic = 0x636d7066;
+    static constexpr std::size_t byteCount = 16;
+
+    CompressionType compressionType = CompressionType::lzfseAttr;
+    std::uint64_t uncompressedSize = 0;
+
+    bool operator==(const DecmpfsHeader&) const = default;
+
+    static std::vector<std::uint8_t> encode(CompressionType type, std::uint64_t uncompressedSize);
+
+    // Reads the first 16 bytes of `bytes` (the whole attribute may be given)
+    // and never looks beyond them. Throws DecmpfsHeaderError.
+    static DecmpfsHeader parse(std::span<const std::uint8_t> bytes);
+};
+
+}  // namespace kelvane::engine

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "engine/DecmpfsHeader.h"
+#include "engine/DecmpfsInlineError.h"
+#include "engine/LZFSEError.h"
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace kelvane::engine::DecmpfsInline {
+
+// Limit of the whole attribute value, header included.
+inline constexpr std::size_t maxPayloadBytes = 3802;
+
+// The whole "com.apple.decmpfs" value of type lzfseAttr for `data`.
+// Throws LZFSEError or DecmpfsInlineError::payloadTooLarge.
+std::vector<std::uint8_t> encodeLZFSE(std::span<const std::uint8_t> data);
+
+// The file's bytes from a whole attribute value of type lzfseAttr,
+// uncompressedAttr or uncompressedAttrV2 (a new buffer, never a view).
+// Throws DecmpfsHeaderError, DecmpfsInlineError or LZFSEError; sizes the
+// attribute could never hold are refused before anything is allocated.
+std::vector<std::uint8_t> decode(std::span<const std::uint8_t> attribute);
+
+}  // namespace kelvane::engine::DecmpfsInline

@@ -1,0 +1,141 @@
+#include "engine/ExtensionCategory.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <unordered_map>
+#include <utility>
+
+namespace kelvane::engine {
+namespace {
+
+struct Row {
+    ExtensionCategory category;
+    std::initializer_list<std::string_view> extensions;
+};
+
+const std::unordered_map<std::string_view, ExtensionCategory>& extensionTable()
+{
+    // Built once per process (thread-safe static initialisation); the lookup
+    // runs for every file row on every refresh.
+    static const auto table = [] {
+        const Row rows[] = {
+            {ExtensionCategory::text, {"txt", "md", "json", "xml", "csv", "log", "html", "svg"}},
+            {ExtensionCategory::sourceCode, {"swift", "py", "js", "ts", "c", "h", "go", "rs"}},
+            {ExtensionCategory::binaryExecutable, {"dylib", "framework", "app"}},
+            {ExtensionCategory::graphicSource, {"psd", "ai", "sketch"}},
+            {ExtensionCategory::compoundCompressed, {"pdf", "docx", "xlsx", "pptx", "epub"}},
+            {ExtensionCategory::uncompressedMedia, {"jpg", "png", "heic", "mp4", "mov", "mp3", "m4a"}},
+            {ExtensionCategory::uncompressedArchive, {"zip", "7z", "dmg", "pkg", "gz", "xz", "br"}},
+        };
+        std::unordered_map<std::string_view, ExtensionCategory> map;
+        for (const Row& row : rows) {
+            for (std::string_view extension : row.extensions)
+                map.emplace(extension, row.category);
+        }
+        return map;
+    }();
+    return table;
+}
+
+}  // namespace
+
+std::string normalizedExtension(std::string_view extension)
+{
+    const auto firstKept = extension.find_first_not_of('.');
+    std::string out(firstKept == std::string_view::npos ? std::string_view{} : extension.substr(firstKept));
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
+    return out;
+}
+
+ExtensionCategory fileExtensionCategory(std::string_view extension)
+{
+    const std::string normalized = normalizedExtension(extension);
+    if (normalized.empty())
+        return ExtensionCategory::unknown;
+    const auto& table = extensionTable();
+    const auto found = table.find(normalized);
+    return found == table.end() ? ExtensionCategory::unknown : found->second;
+}
+
+std::string_view displayName(ExtensionCategory category)
+{
+    switch (category) {
+    case ExtensionCategory::text: return "テキスト系";
+    case ExtensionCategory::sourceCode: return "ソースコード";
+    case ExtensionCategory::binaryExecutable: return "実行ファイル / バイナリ";
+    case ExtensionCategory::graphicSource: return "グラフィック原本";
+    case ExtensionCategory::compoundCompressed: return "圧縮済みドキュメント";
+    case ExtensionCategory::uncompressedMedia: return "圧縮済みメディア";
+    case ExtensionCategory::uncompressedArchive: return "圧縮済みアーカイブ";
+    case ExtensionCategory::unknown: return "不明";
+    }
+    return "不明";
+}
+
+std::string_view expectedRatioText(ExtensionCategory category)
+{
+    switch (category) {
+    case ExtensionCategory::text: return "60〜90% 圧縮されます";
+    case ExtensionCategory::sourceCode: return "60〜80% 圧縮されます";
+    case ExtensionCategory::binaryExecutable: return "30〜50% 圧縮されます";
+    case ExtensionCategory::graphicSource: return "30〜70% 圧縮の可能性（実測推奨）";
+    case ExtensionCategory::compoundCompressed: return "0〜10% しか縮みません";
+    case ExtensionCategory::uncompressedMedia: return "ほぼ縮みません（既圧縮メディア）";
+    case ExtensionCategory::uncompressedArchive: return "ほぼ縮みません（既圧縮アーカイブ）";
+    case ExtensionCategory::unknown: return "圧縮率は不明";
+    }
+    return "圧縮率は不明";
+}
+
+Rating rating(ExtensionCategory category)
+{
+    switch (category) {
+    case ExtensionCategory::text:
+    case ExtensionCategory::sourceCode:
+        return Rating::excellent;
+    case ExtensionCategory::binaryExecutable:
+    case ExtensionCategory::graphicSource:
+        return Rating::good;
+    case ExtensionCategory::compoundCompressed:
+        return Rating::marginal;
+    case ExtensionCategory::uncompressedMedia:
+    case ExtensionCategory::uncompressedArchive:
+        return Rating::unsuitable;
+    case ExtensionCategory::unknown:
+        return Rating::unknown;
+    }
+    return Rating::unknown;
+}
+
+int stars(ExtensionCategory category)
+{
+    switch (category) {
+    case ExtensionCategory::text:
+    case ExtensionCategory::sourceCode:
+        return 5;
+    case ExtensionCategory::binaryExecutable:
+        return 4;
+    case ExtensionCategory::graphicSource:
+        return 3;
+    case ExtensionCategory::compoundCompressed:
+        return 2;
+    case ExtensionCategory::uncompressedMedia:
+    case ExtensionCategory::uncompressedArchive:
+        return 1;
+    case ExtensionCategory::unknown:
+        return 0;
+    }
+    return 0;
+}
+
+std::string starBar(int count)
+{
+    const int filled = std::clamp(count, 0, 5);
+    std::string bar;
+    for (int i = 0; i < 5; ++i)
+        bar += i < filled ? "★" : "☆";
+    return bar;
+}
+
+}  // namespace kelvane::engine
