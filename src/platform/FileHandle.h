@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/UniqueFd.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <sys/types.h>
+#include <vector>
+
+namespace kelvane::platform {
+
+// A file opened for reading through the platform, which hands out the
+// decompressed bytes of a compressed file (types 1, 3, 7, 8, 9, 11, 12) as its
+// kernel does; any other type, a damaged header or a block that does not decode
+// fails the read with EIO. Large compressed files are decoded one 64 KiB block
+// at a time, so memory stays bounded whatever the size. Not shared between
+// threads; any number of handles may be open at once.
+class FileHandle {
+public:
+    // Opens `path` for reading (follows links); nullopt with errno set.
+    static std::optional<FileHandle> openForReading(const std::filesystem::path& path);
+
+    FileHandle(FileHandle&&) noexcept;
+    FileHandle& operator=(FileHandle&&) noexcept;
+    ~FileHandle();
+
+    // Reads up to `into.size()` bytes: the count, 0 at the end, -1 (errno).
+    ssize_t read(std::span<std::uint8_t> into);
+    // Reads up to `count` bytes into `out` (replacing its contents): 0 and an
+    // empty `out` at the end, -1 (errno) on failure.
+    int read(std::size_t count, std::vector<std::uint8_t>& out);
+    // Reads everything that is left; 0 or -1 (errno).
+    int readToEnd(std::vector<std::uint8_t>& out);
+
+    // 0 or -1 (errno); further reads fail with EBADF.
+    int close();
+
+    class Source;
+
+private:
+    explicit FileHandle(std::unique_ptr<Source> source);
+    std::unique_ptr<Source> source_;
+};
+
+// The whole (decompressed) contents of `path`; 0 or -1 (errno).
+int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out);
+
+}  // namespace kelvane::platform

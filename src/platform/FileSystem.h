@@ -1,0 +1,135 @@
+#pragma once
+
+// The file-system calls of the platform the system was designed for, over the
+// Linux inode (every fact lives on the inode itself, so one `rename` carries a
+// file with its flags, attributes, fork and creation date):
+//
+//   attribute "N"               -> Linux xattr "user.N"
+//   flags word                  -> "user.darwin.flags" (4 bytes LE; absent = 0)
+//   creation date               -> "user.darwin.crtime" (int64 s + uint32 ns LE);
+//                                  absent = statx birth time, else mtime
+//   resource fork, empty data   -> the Linux data stream, marked by
+//                                  "user.darwin.rsrc" (the fork's length)
+//   resource fork, with data    -> "user.com.apple.ResourceFork" (small forks)
+//
+// Failure pattern, the same for every call here: the call returns what the
+// host call would (-1, or an invalid UniqueFd) and leaves the host's errno set,
+// so callers build texts such as "lstat: errno=" + std::to_string(errno).
+// Error numbers are the host's (ENOENT, EWOULDBLOCK, ENOTSUP, ENOATTR=ENODATA).
+//
+// Rules of the stand-in:
+// - A file whose data stream no longer has the fork length recorded in
+//   "user.darwin.rsrc" (another program wrote to it) is an ordinary file:
+//   no UF_COMPRESSED, no fork, its bytes as they are.
+// - "user.darwin.*" is never listed or reachable as an attribute; attribute
+//   names that would map onto it fail with EPERM.
+// - The owner may set flags, attributes and the fork whatever the mode bits
+//   say; SF_* changes need root (EPERM).
+// - Contents of a compressed file are read through FileHandle / readWholeFile,
+//   which decompress; the raw descriptor of `open` sees the stored bytes.
+
+#include "platform/FileStat.h"
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <sys/types.h>
+
+#ifndef ENOATTR
+#define ENOATTR ENODATA
+#endif
+
+namespace kelvane::platform {
+
+// Attribute names the system reads and writes.
+inline constexpr std::string_view kDecmpfsXattrName = "com.apple.decmpfs";
+inline constexpr std::string_view kResourceForkXattrName = "com.apple.ResourceFork";
+// Appended to a file's path to open its resource fork: PATH/..namedfork/rsrc.
+inline constexpr std::string_view kResourceForkPathSuffix = "..namedfork/rsrc";
+
+// Options of the attribute calls (the platform's values; distinct from the
+// host's XATTR_CREATE/XATTR_REPLACE, which only the stand-in uses).
+inline constexpr int XATTR_NOFOLLOW = 0x0001;         // act on a symbolic link itself
+inline constexpr int XATTR_CREATE = 0x0002;           // fail with EEXIST if present
+inline constexpr int XATTR_REPLACE = 0x0004;          // fail with ENOATTR if absent
+inline constexpr int XATTR_SHOWCOMPRESSION = 0x0020;  // show decmpfs and fork of a compressed file
+
+// PATH/..namedfork/rsrc for `path`.
+std::filesystem::path resourceForkPath(const std::filesystem::path& path);
+
+// --- status ---------------------------------------------------------------
+
+// Never follows a symbolic link. 0 or -1 (errno).
+int lstat(const std::filesystem::path& path, FileStat& out);
+
+// --- descriptors ----------------------------------------------------------
+
+// open(2) with the host's O_* flags. PATH/..namedfork/rsrc opens the fork:
+// for a file whose data fork is empty that is the Linux file itself (marked as
+// holding the fork when opened for writing, so writes, lseek and O_TRUNC act on
+// the fork); a fork kept beside a non-empty data fork opens read-only as a
+// copy, and for writing fails with ENOTSUP. Opening a compressed file for
+// writing without O_TRUNC fails with EBUSY (decompress it first); with O_TRUNC
+// it becomes an empty ordinary file.
+UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
+
+int flock(int fd, int operation);
+// write(2) as the host does it (short writes and EINTR are the caller's).
+ssize_t write(int fd, const void* data, std::size_t size);
+off_t lseek(int fd, off_t offset, int whence);
+int fsync(int fd);
+
+// --- names and metadata ---------------------------------------------------
+
+int rename(const std::filesystem::path& from, const std::filesystem::path& to);
+int unlink(const std::filesystem::path& path);
+int chown(const std::filesystem::path& path, uid_t uid, gid_t gid);  // follows links
+int chmod(const std::filesystem::path& path, mode_t mode);           // follows links
+// utimensat(AT_FDCWD, path, {atime, mtime}, flags) with the host's flags.
+int utimensat(const std::filesystem::path& path, const timespec& atime, const timespec& mtime,
+              int flags = 0);
+
+// Writes the flags word (follows links). Clearing or setting SF_* bits needs
+// root (EPERM). Setting UF_COMPRESSED records the fork's final length; it fails
+// with EINVAL on a file whose data fork is not empty.
+int chflags(const std::filesystem::path& path, std::uint32_t flags);
+
+// The creation date, as setattrlist(ATTR_CMN_CRTIME) sets it. Follows links.
+int setCreationDate(const std::filesystem::path& path, const timespec& date);
+
+// --- extended attributes --------------------------------------------------
+//
+// Arguments as the platform takes them. `position` is honoured for
+// "com.apple.ResourceFork" (offset into the fork; a read returns at most `size`
+// bytes from there) and must be 0 for every other name (EINVAL). A null
+// `value` asks for the size. Without XATTR_SHOWCOMPRESSION a compressed file
+// hides "com.apple.decmpfs" and "com.apple.ResourceFork" (ENOATTR).
+
+ssize_t getxattr(const std::filesystem::path& path, std::string_view name, void* value,
+                 std::size_t size, std::uint32_t position, int options);
+// Writing "com.apple.ResourceFork" at position 0 replaces the whole fork; at
+// another position it writes into the fork at that offset.
+int setxattr(const std::filesystem::path& path, std::string_view name, const void* value,
+             std::size_t size, std::uint32_t position, int options);
+int fsetxattr(int fd, std::string_view name, const void* value, std::size_t size,
+              std::uint32_t position, int options);
+// Names, each followed by a zero byte; a null `buffer` asks for the length.
+// ERANGE when `size` is too small.
+ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options);
+int removexattr(const std::filesystem::path& path, std::string_view name, int options);
+
+// --- Finder-like checks ---------------------------------------------------
+
+// A name starting with "." or a file carrying UF_HIDDEN.
+bool isHidden(const std::filesystem::path& path);
+// A directory whose extension (any case) names a package: app, bundle,
+// framework, plugin, kext, xcarchive, ...
+bool isPackage(const std::filesystem::path& path);
+bool isPackageExtension(std::string_view extension);  // without the dot, any case
+
+}  // namespace kelvane::platform
