@@ -1,0 +1,233 @@
+#include "codec/LzfseBlockHeader.h"
+
+namespace kelvane::codec {
+namespace {
+
+constexpr std::size_t kV2FixedBytes = 32;
+constexpr std::uint32_t kField20 = (1u << 20) - 1;
+constexpr int kFrequencyCount = kFseLSymbols + kFseMSymbols + kFseDSymbols + kFseLiteralSymbols;
+
+std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint32_t le32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+std::uint64_t le64(const std::uint8_t* p) { return le32(p) | std::uint64_t{le32(p + 4)} << 32; }
+
+void putLe32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+void putLe64(std::uint8_t* p, std::uint64_t v)
+{
+    putLe32(p, static_cast<std::uint32_t>(v));
+    putLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+// The frequencies in header order: L, M, D, literals.
+template <typename Header, typename Fn>
+void forEachFrequency(Header& h, Fn fn)
+{
+    for (auto& f : h.lFreq) fn(f);
+    for (auto& f : h.mFreq) fn(f);
+    for (auto& f : h.dFreq) fn(f);
+    for (auto& f : h.literalFreq) fn(f);
+}
+
+// Frequencies are written with a fixed prefix code, least significant bit
+// first: 0 -> "00", 1 -> "10", 2 -> "001", 3 -> "101", 4..7 in 5 bits ending
+// "011", 8..23 in 8 bits ending "0111", 24..1047 in 14 bits ending "1111".
+struct FrequencyCode {
+    std::uint32_t bits;
+    int length;
+};
+
+FrequencyCode encodeFrequency(std::uint32_t f)
+{
+    if (f == 0) return {0, 2};
+    if (f == 1) return {2, 2};
+    if (f == 2) return {1, 3};
+    if (f == 3) return {5, 3};
+    if (f < 8) return {((f - 4) << 3) | 3, 5};
+    if (f < 24) return {((f - 8) << 4) | 7, 8};
+    return {((f - 24) << 4) | 15, 14};
+}
+
+// Decodes one code from the low bits of `bits`.
+FrequencyCode decodeFrequency(std::uint32_t bits)
+{
+    switch (bits & 7) {
+    case 1: return {2, 3};
+    case 5: return {3, 3};
+    case 3: return {4 + ((bits >> 3) & 3), 5};
+    case 7:
+        if ((bits & 15) == 7)
+            return {8 + ((bits >> 4) & 15), 8};
+        return {24 + ((bits >> 4) & 1023), 14};
+    default: return {(bits >> 1) & 1, 2};  // "x0": the second bit is the value
+    }
+}
+
+template <std::size_t N>
+std::uint32_t sum(const std::array<std::uint16_t, N>& freq)
+{
+    std::uint32_t total = 0;
+    for (auto f : freq)
+        total += f;
+    return total;
+}
+
+bool fitsBlock(const ParsedLzfseBlockHeader& parsed, std::size_t available)
+{
+    const std::uint64_t total = std::uint64_t{parsed.headerBytes} + parsed.header.literalPayloadBytes +
+                                parsed.header.lmdPayloadBytes;
+    return total <= available;
+}
+
+}  // namespace
+
+bool LzfseBlockHeader::isValid() const
+{
+    if (literalCount > kLzfseMaxLiteralsPerBlock || matchCount > kLzfseMaxMatchesPerBlock)
+        return false;
+    if (literalPayloadBytes > kField20 || lmdPayloadBytes > kField20)
+        return false;
+    if (literalFinalBits < -7 || literalFinalBits > 0 || lmdFinalBits < -7 || lmdFinalBits > 0)
+        return false;
+    for (auto s : literalStates)
+        if (s >= kFseLiteralStates)
+            return false;
+    if (lState >= kFseLStates || mState >= kFseMStates || dState >= kFseDStates)
+        return false;
+    return sum(lFreq) <= kFseLStates && sum(mFreq) <= kFseMStates && sum(dFreq) <= kFseDStates &&
+           sum(literalFreq) <= kFseLiteralStates;
+}
+
+std::size_t LzfseBlockHeader::v2Size() const
+{
+    std::size_t bits = 0;
+    forEachFrequency(*this, [&](std::uint16_t f) { bits += static_cast<std::size_t>(encodeFrequency(f).length); });
+    return kV2FixedBytes + (bits + 7) / 8;
+}
+
+std::optional<ParsedLzfseBlockHeader> parseLzfseBlockHeaderV1(std::span<const std::uint8_t> block)
+{
+    if (block.size() < kLzfseV1HeaderBytes || le32(block.data()) != kMagicLzfseV1)
+        return std::nullopt;
+    const std::uint8_t* p = block.data();
+    ParsedLzfseBlockHeader parsed;
+    parsed.headerBytes = kLzfseV1HeaderBytes;
+    LzfseBlockHeader& h = parsed.header;
+    h.rawBytes = le32(p + 4);
+    const std::uint32_t payloadBytes = le32(p + 8);
+    h.literalCount = le32(p + 12);
+    h.matchCount = le32(p + 16);
+    h.literalPayloadBytes = le32(p + 20);
+    h.lmdPayloadBytes = le32(p + 24);
+    h.literalFinalBits = static_cast<std::int32_t>(le32(p + 28));
+    for (int i = 0; i < 4; ++i)
+        h.literalStates[i] = le16(p + 32 + 2 * i);
+    h.lmdFinalBits = static_cast<std::int32_t>(le32(p + 40));
+    h.lState = le16(p + 44);
+    h.mState = le16(p + 46);
+    h.dState = le16(p + 48);
+    const std::uint8_t* f = p + 50;
+    forEachFrequency(h, [&](std::uint16_t& v) {
+        v = le16(f);
+        f += 2;
+    });
+    if (std::uint64_t{h.literalPayloadBytes} + h.lmdPayloadBytes != payloadBytes)
+        return std::nullopt;
+    if (!h.isValid() || !fitsBlock(parsed, block.size()))
+        return std::nullopt;
+    return parsed;
+}
+
+std::optional<ParsedLzfseBlockHeader> parseLzfseBlockHeaderV2(std::span<const std::uint8_t> block)
+{
+    if (block.size() < kV2FixedBytes || le32(block.data()) != kMagicLzfseV2)
+        return std::nullopt;
+    const std::uint8_t* p = block.data();
+    ParsedLzfseBlockHeader parsed;
+    LzfseBlockHeader& h = parsed.header;
+    h.rawBytes = le32(p + 4);
+    const std::uint64_t v0 = le64(p + 8);
+    const std::uint64_t v1 = le64(p + 16);
+    const std::uint64_t v2 = le64(p + 24);
+    h.literalCount = static_cast<std::uint32_t>(v0 & kField20);
+    h.literalPayloadBytes = static_cast<std::uint32_t>((v0 >> 20) & kField20);
+    h.matchCount = static_cast<std::uint32_t>((v0 >> 40) & kField20);
+    h.literalFinalBits = static_cast<std::int32_t>((v0 >> 60) & 7) - 7;
+    for (int i = 0; i < 4; ++i)
+        h.literalStates[i] = static_cast<std::uint16_t>((v1 >> (10 * i)) & 1023);
+    h.lmdPayloadBytes = static_cast<std::uint32_t>((v1 >> 40) & kField20);
+    h.lmdFinalBits = static_cast<std::int32_t>((v1 >> 60) & 7) - 7;
+    parsed.headerBytes = static_cast<std::uint32_t>(v2);
+    h.lState = static_cast<std::uint16_t>((v2 >> 32) & 1023);
+    h.mState = static_cast<std::uint16_t>((v2 >> 42) & 1023);
+    h.dState = static_cast<std::uint16_t>((v2 >> 52) & 1023);
+    if (parsed.headerBytes < kV2FixedBytes || parsed.headerBytes > block.size())
+        return std::nullopt;
+
+    const std::uint8_t* in = p + kV2FixedBytes;
+    const std::uint8_t* const inEnd = p + parsed.headerBytes;
+    std::uint32_t accum = 0;
+    int held = 0;
+    bool ok = true;
+    forEachFrequency(h, [&](std::uint16_t& v) {
+        for (; in < inEnd && held <= 24; ++in, held += 8)
+            accum |= std::uint32_t{*in} << held;
+        const FrequencyCode code = decodeFrequency(accum);
+        if (code.length > held) {
+            ok = false;
+            return;
+        }
+        v = static_cast<std::uint16_t>(code.bits);
+        accum >>= code.length;
+        held -= code.length;
+    });
+    // The code must end in the header's last byte.
+    if (!ok || in != inEnd || held >= 8)
+        return std::nullopt;
+    if (!h.isValid() || !fitsBlock(parsed, block.size()))
+        return std::nullopt;
+    return parsed;
+}
+
+std::size_t writeLzfseBlockHeaderV2(const LzfseBlockHeader& h, std::span<std::uint8_t> dst)
+{
+    const std::size_t size = h.v2Size();
+    if (!h.isValid() || dst.size() < size)
+        return 0;
+    std::uint8_t* p = dst.data();
+    const auto finalBits = [](std::int32_t b) { return static_cast<std::uint64_t>(b + 7); };
+    const std::uint64_t v0 = std::uint64_t{h.literalCount} | std::uint64_t{h.literalPayloadBytes} << 20 |
+                             std::uint64_t{h.matchCount} << 40 | finalBits(h.literalFinalBits) << 60;
+    std::uint64_t v1 = std::uint64_t{h.lmdPayloadBytes} << 40 | finalBits(h.lmdFinalBits) << 60;
+    for (int i = 0; i < 4; ++i)
+        v1 |= std::uint64_t{h.literalStates[i]} << (10 * i);
+    const std::uint64_t v2 = std::uint64_t{size} | std::uint64_t{h.lState} << 32 | std::uint64_t{h.mState} << 42 |
+                             std::uint64_t{h.dState} << 52;
+    putLe32(p, kMagicLzfseV2);
+    putLe32(p + 4, h.rawBytes);
+    putLe64(p + 8, v0);
+    putLe64(p + 16, v1);
+    putLe64(p + 24, v2);
+
+    std::uint8_t* out = p + kV2FixedBytes;
+    std::uint64_t accum = 0;
+    int held = 0;
+    forEachFrequency(h, [&](std::uint16_t f) {
+        const FrequencyCode code = encodeFrequency(f);
+        accum |= std::uint64_t{code.bits} << held;
+        held += code.length;
+        for (; held >= 8; held -= 8, accum >>= 8)
+            *out++ = static_cast<std::uint8_t>(accum);
+    });
+    if (held > 0)
+        *out++ = static_cast<std::uint8_t>(accum);
+    return size;
+}
+
+}  // namespace kelvane::codec
