@@ -1,0 +1,90 @@
+#include "discovery/FileSystemSearcher.h"
+
+#include "discovery/CancellationError.h"
+#include "discovery/DirectoryWalker.h"
+#include "discovery/FileSystemSearchError.h"
+#include "platform/FileFlags.h"
+#include "platform/FileSystem.h"
+
+#include <sys/stat.h>
+
+namespace kelvane::discovery {
+namespace {
+
+constexpr std::int64_t kProgressInterval = 100;
+
+std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::seconds(ts.tv_sec) +
+                                                                        std::chrono::nanoseconds(ts.tv_nsec)));
+}
+
+}  // namespace
+
+FileSystemSearcher::FileSystemSearcher(CompressionChecker compressionChecker)
+    : compressionChecker_(compressionChecker ? std::move(compressionChecker) : defaultCompressionChecker) {}
+
+void FileSystemSearcher::validateRoot(const std::filesystem::path& root) {
+    switch (DirectoryWalker::checkRoot(root)) {
+    case DirectoryWalker::RootState::directory: return;
+    case DirectoryWalker::RootState::notFound: throw FileSystemSearchError(FileSystemSearchError::rootNotFound{root});
+    case DirectoryWalker::RootState::notADirectory:
+        throw FileSystemSearchError(FileSystemSearchError::rootNotADirectory{root});
+    }
+}
+
+std::optional<FileCandidate> FileSystemSearcher::makeCandidate(const std::string& path, std::string_view name,
+                                                               const platform::FileStat& stat) const {
+    if (!S_ISREG(stat.mode)) return std::nullopt;
+    FileCandidate candidate;
+    candidate.url = path;
+    candidate.size = stat.size > 0 ? static_cast<std::uint64_t>(stat.size) : 0;
+    candidate.modificationDate = toTimePoint(stat.mtime);
+    // The platform's hidden rule, from the status already in hand.
+    candidate.isHidden = name.starts_with('.') || (stat.flags & platform::UF_HIDDEN) != 0;
+    candidate.isAlreadyCompressed = compressionChecker_(candidate.url);
+    return candidate;
+}
+
+FileSystemSearcher::Results FileSystemSearcher::search(const SearchCriteria& criteria,
+                                                       const ProgressCallback& progress,
+                                                       const MatchCallback& onMatch, std::stop_token stop) const {
+    if (stop.stop_requested()) throw CancellationError();
+    validateRoot(criteria.rootURL);
+
+    Results results;
+    std::int64_t scanned = 0;
+    platform::FileStat stat;
+    DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, [&](const DirectoryWalker::Entry& entry) {
+        ++scanned;
+        if (entry.type == platform::DirectoryEntry::Type::regular) {
+            const platform::FileStat* status = entry.stat;
+            if (status == nullptr && platform::lstat(entry.path, stat) == 0) status = &stat;
+            if (status != nullptr) {
+                if (auto candidate = makeCandidate(entry.path, entry.name, *status);
+                    candidate && criteria.matches(*candidate)) {
+                    results.push_back(std::move(*candidate));
+                    if (onMatch) onMatch(results.back());
+                }
+            }
+        }
+        if (progress && scanned % kProgressInterval == 0)
+            progress(SearchProgress{scanned, static_cast<std::int64_t>(results.size())});
+    });
+    if (progress) progress(SearchProgress{scanned, static_cast<std::int64_t>(results.size())});
+    return results;
+}
+
+BackgroundTask<FileSystemSearcher::Results> FileSystemSearcher::start(SearchCriteria criteria,
+                                                                      ProgressCallback progress,
+                                                                      MatchCallback onMatch,
+                                                                      std::function<void()> onFinished) const {
+    return BackgroundTask<Results>(
+        [searcher = *this, criteria = std::move(criteria), progress = std::move(progress),
+         onMatch = std::move(onMatch)](std::stop_token stop) {
+            return searcher.search(criteria, progress, onMatch, std::move(stop));
+        },
+        std::move(onFinished));
+}
+
+}  // namespace kelvane::discovery

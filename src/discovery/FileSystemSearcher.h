@@ -1,0 +1,57 @@
+#pragma once
+
+#include "discovery/BackgroundTask.h"
+#include "discovery/FileCandidate.h"
+#include "discovery/SearchCriteria.h"
+#include "discovery/SearchProgress.h"
+#include "platform/FileStat.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <stop_token>
+#include <vector>
+
+namespace kelvane::discovery {
+
+// Finds the files under one folder that satisfy a SearchCriteria, in one pass
+// (see DirectoryWalker for what is entered). Keeps no state between searches:
+// one searcher may run any number of them, also at once.
+//
+// Callbacks run on the searching thread, one at a time and in order, and the
+// walk waits for each; a caller that updates its own thread's state posts
+// there from the callback. Progress is reported after every 100 counted
+// entries and once more at the end (not after a failure or cancellation).
+class FileSystemSearcher {
+public:
+    // Must be safe to call from any thread.
+    using CompressionChecker = std::function<bool(const std::filesystem::path&)>;
+    using ProgressCallback = std::function<void(const SearchProgress&)>;
+    using MatchCallback = std::function<void(const FileCandidate&)>;
+    using Results = std::vector<FileCandidate>;
+
+    static bool defaultCompressionChecker(const std::filesystem::path&) { return false; }
+
+    explicit FileSystemSearcher(CompressionChecker compressionChecker = defaultCompressionChecker);
+
+    // Searches on the calling thread. Throws FileSystemSearchError before the
+    // walk starts, CancellationError once `stop` is requested.
+    Results search(const SearchCriteria& criteria, const ProgressCallback& progress = {},
+                   const MatchCallback& onMatch = {}, std::stop_token stop = {}) const;
+
+    // The same search on a worker thread; cancel() on the task stops it at
+    // the next entry, get() waits for the results.
+    BackgroundTask<Results> start(SearchCriteria criteria, ProgressCallback progress = {},
+                                  MatchCallback onMatch = {}, std::function<void()> onFinished = {}) const;
+
+private:
+    static void validateRoot(const std::filesystem::path& root);
+    std::optional<FileCandidate> makeCandidate(const std::string& path, std::string_view name,
+                                               const platform::FileStat& stat) const;
+
+    CompressionChecker compressionChecker_;
+};
+
+}  // namespace kelvane::discovery

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "discovery/BackgroundTask.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <stop_token>
+
+namespace kelvane::discovery {
+
+// Counts the regular files in a folder the way the search walks it (same
+// package rule, links not followed); hidden files count like any other.
+class FolderFileCounter {
+public:
+    // On the calling thread. Throws FolderFileCounterError before the walk,
+    // CancellationError once `stop` is requested.
+    std::int64_t countFiles(const std::filesystem::path& folder, bool includeSubfolders,
+                            std::stop_token stop = {}) const;
+
+    // The same count on a worker thread.
+    BackgroundTask<std::int64_t> start(std::filesystem::path folder, bool includeSubfolders,
+                                       std::function<void()> onFinished = {}) const;
+};
+
+}  // namespace kelvane::discovery

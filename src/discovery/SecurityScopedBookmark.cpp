@@ -1,0 +1,25 @@
+#include "discovery/SecurityScopedBookmark.h"
+
+#include "discovery/BookmarkError.h"
+#include "platform/Bookmark.h"
+
+namespace kelvane::discovery {
+
+std::vector<std::uint8_t> SecurityScopedBookmark::createBookmark(const std::filesystem::path& url) {
+    try {
+        return platform::createBookmarkData(url, platform::kBookmarkCreationWithSecurityScope);
+    } catch (const platform::BookmarkDataError& e) {
+        throw BookmarkError(BookmarkError::creationFailed{e.what()});
+    }
+}
+
+SecurityScopedBookmark::Resolved SecurityScopedBookmark::resolveBookmark(std::span<const std::uint8_t> data) {
+    try {
+        auto resolved = platform::resolveBookmarkData(data, platform::kBookmarkResolutionWithSecurityScope);
+        return {std::move(resolved.path), resolved.isStale};
+    } catch (const platform::BookmarkDataError& e) {
+        throw BookmarkError(BookmarkError::resolutionFailed{e.what()});
+    }
+}
+
+}  // namespace kelvane::discovery
