@@ -1,0 +1,74 @@
+#include "app/CommandLineTexts.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace kelvane::app {
+
+// Every line is printed exactly as written here, alignment included.
+const std::string_view CommandLineHelp::helpText = R"HELP(Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ
+
+使い方:
+  open -a Kelvane                            通常 GUI を起動
+  open -a Kelvane --args --auto-recompress   登録済み項目を一括再圧縮して終了
+  open -a Kelvane --args --help              この使い方を表示
+  open -a Kelvane --args --version           バージョン情報を表示
+
+cron / launchd で定期実行する例:
+  0 3 * * 0 /usr/bin/open -a Kelvane --args --auto-recompress
+  （毎週日曜 3:00 に登録済み項目を再圧縮）
+
+詳細:
+  --auto-recompress
+    登録済みファイル / フォルダを順次走査し、未圧縮かつサイズ条件を満たす
+    ファイルを LZFSE で圧縮します。完了するとアプリは自動終了します。
+    2 GB（decmpfs 形式の上限）を超えるファイルは自動的にスキップされます。
+
+    編集中ファイル保護:
+      直近 30 分以内に更新されたファイルはバックグラウンド圧縮の対象から
+      自動的に外します。これは「アプリでファイルを開いて編集中」のケースで
+      ユーザーの未保存変更が巻き戻されるのを防ぐためです(一般的なアプリは
+      flock を使わないため、修正時刻ベースで保守的にガードしています)。
+      長時間開いて時々保存するワークフローでも、保存後 30 分間は触らない
+      安全マージンを取っています。
+
+終了コード:
+  0  正常完了
+  1  致命的失敗
+)HELP";
+
+std::string CommandLineVersion::versionText(const BundleInfo& info)
+{
+    return "Kelvane " + info.shortVersion.value_or("0.0.0") + " (build " + info.buildNumber.value_or("0")
+           + ")\n";
+}
+
+namespace {
+
+bool writeAll(int fd, std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool writeToStandardOutput(std::string_view text)
+{
+    return writeAll(STDOUT_FILENO, text);
+}
+
+bool writeToStandardError(std::string_view text)
+{
+    return writeAll(STDERR_FILENO, text);
+}
+
+}  // namespace kelvane::app

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "app/BundleInfo.h"
+
+#include <string>
+#include <string_view>
+
+namespace kelvane::app {
+
+struct CommandLineHelp {
+    // The usage text, UTF-8, ending with one line feed.
+    static const std::string_view helpText;
+};
+
+struct CommandLineVersion {
+    // "Kelvane <version> (build <build>)" and a line feed; missing values read
+    // as "0.0.0" and "0".
+    static std::string versionText(const BundleInfo& info = BundleInfo::main());
+};
+
+// Writes the whole text to standard output in one write (retrying only what a
+// short write left over) and adds nothing. Returns false if the output failed.
+bool writeToStandardOutput(std::string_view text);
+bool writeToStandardError(std::string_view text);
+
+}  // namespace kelvane::app
