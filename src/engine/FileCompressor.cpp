@@ -1,0 +1,180 @@
+#include "engine/FileCompressor.h"
+
+#include "engine/DecmpfsHeader.h"
+#include "engine/DecmpfsInline.h"
+#include "engine/DecmpfsResourceFork.h"
+#include "engine/FileCompressionError.h"
+#include "engine/LZFSE.h"
+#include "engine/Preflight.h"
+#include "engine/ReplacementSteps.h"
+#include "engine/StepObserver.h"
+#include "engine/StreamingCompression.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/PosixError.h"
+#include "platform/Sha256.h"
+
+#include <cerrno>
+#include <optional>
+
+namespace kelvane::engine {
+namespace {
+
+using Error = FileCompressionError;
+using Path = std::filesystem::path;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::int64_t maxFormatSize = 2147483647;
+constexpr std::size_t maxInlineInput = 16384;
+
+struct EncodingPlan {
+    CompressionType algorithm = CompressionType::lzfseAttr;
+    Bytes decmpfsXattr;
+    std::optional<Bytes> resourceFork;
+};
+
+EncodingPlan makeEncodingPlan(const Bytes& data, const Path& url)
+{
+    if (data.size() <= maxInlineInput) {
+        const Bytes stream = LZFSE::encode(data);
+        Bytes attribute = DecmpfsHeader::encode(CompressionType::lzfseAttr, data.size());
+        attribute.insert(attribute.end(), stream.begin(), stream.end());
+        if (attribute.size() <= DecmpfsInline::maxPayloadBytes) {
+            if (stream.size() < data.size())
+                return EncodingPlan{CompressionType::lzfseAttr, std::move(attribute), std::nullopt};
+            throw Error(Error::compressionDidNotReduceSize{url});
+        }
+    }
+    // No size comparison here: a fork plan is kept even when it is larger.
+    return EncodingPlan{CompressionType::lzfseRsrc, DecmpfsHeader::encode(CompressionType::lzfseRsrc, data.size()),
+                        DecmpfsResourceFork::encode(data)};
+}
+
+void verifyEncodingPlan(const Bytes& data, const EncodingPlan& plan, const Path& url)
+{
+    const platform::Sha256Digest expected = platform::Sha256::digest(data);
+    const Bytes decoded = plan.resourceFork ? DecmpfsResourceFork::decode(*plan.resourceFork, data.size())
+                                            : DecmpfsInline::decode(plan.decmpfsXattr);
+    if (platform::Sha256::digest(decoded) != expected)
+        throw Error(Error::roundtripVerificationFailed{url});
+}
+
+// Copies the file's readable (decompressed) contents into the temporary
+// descriptor in pieces; returns the count. Takes over the descriptor.
+std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const Path& temporaryUrl)
+{
+    auto source = platform::FileHandle::openForReading(url);
+    if (!source)
+        throw Error(Error::ioError{url, "open compressed for streaming"});
+    std::int64_t count = 0;
+    std::vector<std::uint8_t> piece(streamingPieceSize);
+    for (;;) {
+        const ssize_t n = source->read(piece);
+        if (n < 0)
+            throw Error(Error::ioError{url, "read compressed: " + platform::errorDescription(errno)});
+        if (n == 0)
+            break;
+        std::span<const std::uint8_t> rest(piece.data(), static_cast<std::size_t>(n));
+        while (!rest.empty()) {
+            const ssize_t written = platform::write(fd.get(), rest.data(), rest.size());
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw Error(Error::ioError{temporaryUrl, "write kvtmp: " + platform::errorDescription(errno)});
+            }
+            rest = rest.subspan(static_cast<std::size_t>(written));
+        }
+        count += n;
+        notifyStep("write piece");
+    }
+    if (fd.close() != 0)
+        throw Error(Error::ioError{temporaryUrl, "close kvtmp: " + platform::errorDescription(errno)});
+    source->close();
+    return count;
+}
+
+}  // namespace
+
+CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t threshold) const
+{
+    const platform::FileStat snapshot = lstatSnapshot(url);
+    if (snapshot.flags & platform::UF_COMPRESSED)
+        throw Error(Error::alreadyCompressed{url});
+    if (snapshot.size > maxFormatSize)
+        throw Error(Error::fileTooLargeForFormat{url, snapshot.size});
+    if (platform::getxattr(url, platform::kResourceForkXattrName, nullptr, 0, 0, platform::XATTR_NOFOLLOW) >= 1)
+        throw Error(Error::hasResourceFork{url});
+
+    const platform::UniqueFd lock = openAndLock(url);
+    if (snapshot.size >= threshold)
+        return compressStreaming(url, snapshot);
+
+    Bytes data;
+    if (platform::readWholeFile(url, data) != 0)
+        throw Error(Error::ioError{url, "read source: " + platform::errorDescription(errno)});
+    const EncodingPlan plan = makeEncodingPlan(data, url);
+    verifyEncodingPlan(data, plan, url);
+
+    TemporaryFile temporary = TemporaryFile::create(TemporaryFile::pathFor(url));
+    temporary.descriptor().reset();
+    const Path& temporaryUrl = temporary.path();
+    replacement::copyOwnership(snapshot, temporaryUrl);
+    replacement::copyExtendedAttributes(url, temporaryUrl);
+    replacement::copyACL(url, temporaryUrl);
+    replacement::setExtendedAttribute(temporaryUrl, platform::kDecmpfsXattrName, plan.decmpfsXattr);
+    if (plan.resourceFork)
+        replacement::setExtendedAttribute(temporaryUrl, platform::kResourceForkXattrName, *plan.resourceFork);
+    replacement::restoreTimes(snapshot, temporaryUrl);
+    replacement::restoreCreationDate(snapshot, temporaryUrl);
+    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
+    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    temporary.markSwapped();
+
+    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), plan.algorithm};
+}
+
+CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t threshold) const
+{
+    const platform::FileStat snapshot = lstatSnapshot(url);
+    if ((snapshot.flags & platform::UF_COMPRESSED) == 0)
+        throw Error(Error::notCompressed{url});
+    const platform::UniqueFd lock = openAndLock(url);
+
+    std::optional<TemporaryFile> temporary;
+    std::int64_t written = 0;
+    if (snapshot.size >= threshold) {
+        temporary.emplace(TemporaryFile::create(TemporaryFile::pathFor(url)));
+        written = decompressStreaming(url, std::move(temporary->descriptor()), temporary->path());
+        if (written != snapshot.size)
+            throw Error(Error::roundtripVerificationFailed{url});
+    } else {
+        Bytes data;
+        if (platform::readWholeFile(url, data) != 0)
+            throw Error(Error::ioError{url, "read compressed: " + platform::errorDescription(errno)});
+        if (static_cast<std::int64_t>(data.size()) != snapshot.size)
+            throw Error(Error::roundtripVerificationFailed{url});
+        temporary.emplace(TemporaryFile::create(TemporaryFile::pathFor(url)));
+        replacement::writeFully(data, temporary->descriptor().get(), temporary->path());
+        temporary->descriptor().reset();
+        written = static_cast<std::int64_t>(data.size());
+        notifyStep("write data");
+    }
+
+    const Path& temporaryUrl = temporary->path();
+    replacement::copyOwnership(snapshot, temporaryUrl);
+    replacement::copyExtendedAttributes(url, temporaryUrl);
+    replacement::copyACL(url, temporaryUrl);
+    replacement::restoreTimes(snapshot, temporaryUrl);
+    replacement::restoreCreationDate(snapshot, temporaryUrl);
+    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::setFileFlags(snapshot.flags & ~platform::UF_COMPRESSED, temporaryUrl);
+    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    temporary->markSwapped();
+
+    return CompressionResult{url, snapshot.size, written, std::nullopt};
+}
+
+}  // namespace kelvane::engine

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/CompressionResult.h"
+
+#include <cstdint>
+#include <filesystem>
+
+namespace kelvane::engine {
+
+// Compresses or decompresses one file in place. The file itself is never
+// written: a complete replacement is built beside it, proven by decoding, and
+// swapped in with one rename after checking that the file did not change.
+// Synchronous; calls on different files may run at once, and a flock keeps
+// two calls on one file apart (the second gets fileInUse).
+struct FileCompressor {
+    // Files at or above this size are streamed instead of held in memory.
+    static constexpr std::int64_t streamingThreshold = 16777216;
+
+    // Throws FileCompressionError, and unchanged LZFSEError, DecmpfsInlineError
+    // and ResourceForkError.
+    CompressionResult compressFile(const std::filesystem::path& url,
+                                   std::int64_t streamingThreshold = FileCompressor::streamingThreshold) const;
+
+    // Throws FileCompressionError.
+    CompressionResult decompressFile(const std::filesystem::path& url,
+                                     std::int64_t streamingThreshold = FileCompressor::streamingThreshold) const;
+};
+
+}  // namespace kelvane::engine

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/FileStat.h"
+#include "platform/UniqueFd.h"
+
+#include <filesystem>
+
+namespace kelvane::engine {
+
+// The checks every per-file operation starts with.
+
+// lstat without following links, then: symbolicLink, notARegularFile,
+// hardLinked (in that order). Throws FileCompressionError.
+platform::FileStat lstatSnapshot(const std::filesystem::path& url);
+
+// The file opened read-only and locked with a non-blocking exclusive flock;
+// another holder gives fileInUse. The caller keeps the descriptor (and the
+// lock) to the end of the operation. Throws FileCompressionError.
+platform::UniqueFd openAndLock(const std::filesystem::path& url);
+
+}  // namespace kelvane::engine

@@ -1,0 +1,264 @@
+#include "engine/ReplacementSteps.h"
+
+#include "engine/FileCompressionError.h"
+#include "engine/StepObserver.h"
+#include "engine/TemporaryFile.h"
+#include "platform/Acl.h"
+#include "platform/FileFlags.h"
+#include "platform/FileSystem.h"
+#include "platform/Logger.h"
+
+#include <cerrno>
+#include <fcntl.h>
+
+namespace kelvane::engine::replacement {
+namespace {
+
+using Error = FileCompressionError;
+
+platform::Logger& log() { return platform::Logger::compression(); }
+
+bool isValidUtf8(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t codePoint = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if ((lead & 0xE0) == 0xC0) {
+            length = 2;
+            codePoint = lead & 0x1F;
+        } else if ((lead & 0xF0) == 0xE0) {
+            length = 3;
+            codePoint = lead & 0x0F;
+        } else if ((lead & 0xF8) == 0xF0) {
+            length = 4;
+            codePoint = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            codePoint = codePoint << 6 | (next & 0x3F);
+        }
+        static constexpr std::uint32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (codePoint < smallest[length] || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string escaped(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out;
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F) {
+            out.push_back(c);
+        } else {
+            out += "\\x";
+            out.push_back(digits[b >> 4]);
+            out.push_back(digits[b & 0x0F]);
+        }
+    }
+    return out;
+}
+
+void logCopyFailure(std::string_view step, std::string_view name, const std::filesystem::path& path, int error)
+{
+    log().notice("xattr copy failed (%{public}s %{public}s) for %{private}s: errno=%d", step, name, path, error);
+}
+
+}  // namespace
+
+bool isNeverCopied(std::string_view attributeName)
+{
+    return attributeName == platform::kDecmpfsXattrName || attributeName == platform::kResourceForkXattrName;
+}
+
+void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
+{
+    if (platform::chown(temporaryUrl, snapshot.uid, snapshot.gid) != 0)
+        log().notice("chown failed for %{private}s: errno=%d", temporaryUrl, errno);
+    notifyStep("copy ownership");
+}
+
+std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url)
+{
+    const ssize_t size = platform::listxattr(url, nullptr, 0, 0);
+    if (size < 0) {
+        const int error = errno;
+        if (error == ENOTSUP)
+            return {};
+        throw Error(Error::ioError{url, "listxattr size: errno=" + std::to_string(error)});
+    }
+    if (size == 0)
+        return {};
+    std::vector<char> buffer(static_cast<std::size_t>(size));
+    const ssize_t got = platform::listxattr(url, buffer.data(), buffer.size(), 0);
+    if (got < 0)
+        throw Error(Error::ioError{url, "listxattr read: errno=" + std::to_string(errno)});
+
+    std::vector<std::string> names;
+    std::string run;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(got); ++i) {
+        if (buffer[i] != '\0') {
+            run.push_back(buffer[i]);
+            continue;
+        }
+        if (!run.empty()) {
+            if (isValidUtf8(run))
+                names.push_back(run);
+            else
+                log().notice("xattr not copied, name is not UTF-8 (%{public}s) for %{private}s", escaped(run), url);
+        }
+        run.clear();
+    }
+    return names;
+}
+
+void copyExtendedAttributes(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl)
+{
+    for (const std::string& name : listExtendedAttributeNames(url)) {
+        if (isNeverCopied(name))
+            continue;
+        const ssize_t size = platform::getxattr(url, name, nullptr, 0, 0, 0);
+        if (size < 0) {
+            logCopyFailure("getxattr size", name, url, errno);
+            continue;
+        }
+        if (size == 0) {
+            if (platform::setxattr(temporaryUrl, name, "", 0, 0, 0) != 0)
+                logCopyFailure("setxattr empty", name, temporaryUrl, errno);
+            continue;
+        }
+        std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
+        const ssize_t got = platform::getxattr(url, name, value.data(), value.size(), 0, 0);
+        if (got < 0) {
+            logCopyFailure("getxattr value", name, url, errno);
+            continue;
+        }
+        if (platform::setxattr(temporaryUrl, name, value.data(), static_cast<std::size_t>(got), 0, 0) != 0)
+            logCopyFailure("setxattr", name, temporaryUrl, errno);
+    }
+    notifyStep("copy attributes");
+}
+
+void copyACL(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl)
+{
+    const platform::Acl acl = platform::aclGetFileExtended(url);
+    if (acl && platform::aclSetFileExtended(temporaryUrl, acl) != 0)
+        log().notice("ACL copy failed for %{private}s: errno=%d", temporaryUrl, errno);
+    notifyStep("copy ACL");
+}
+
+void setExtendedAttribute(const std::filesystem::path& url, std::string_view name,
+                          std::span<const std::uint8_t> value)
+{
+    if (platform::setxattr(url, name, value.data(), value.size(), 0, 0) != 0)
+        throw Error(Error::ioError{url, "setxattr " + std::string(name) + ": errno=" + std::to_string(errno)});
+    notifyStep("set attribute");
+}
+
+void restoreTimes(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
+{
+    if (platform::utimensat(temporaryUrl, snapshot.atime, snapshot.mtime, 0) != 0)
+        log().notice("utimensat failed for %{private}s: errno=%d", temporaryUrl, errno);
+    notifyStep("restore times");
+}
+
+void restoreCreationDate(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
+{
+    platform::setCreationDate(temporaryUrl, snapshot.birthtime);
+    notifyStep("restore creation date");
+}
+
+void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
+{
+    if (platform::chmod(temporaryUrl, snapshot.mode & 07777) != 0)
+        log().notice("chmod failed for %{private}s: errno=%d", temporaryUrl, errno);
+    notifyStep("restore mode");
+}
+
+void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl)
+{
+    if (platform::chflags(temporaryUrl, flags) != 0) {
+        const int error = errno;
+        if ((flags & platform::UF_COMPRESSED) == 0) {
+            // Decompression: the replacement keeps the flags it was created with.
+        } else if (error == EPERM) {
+            if (platform::chflags(temporaryUrl, flags & platform::UF_SETTABLE) != 0)
+                throw Error(Error::ioError{temporaryUrl, "chflags fallback: errno=" + std::to_string(errno)});
+        } else {
+            throw Error(Error::ioError{temporaryUrl, "chflags: errno=" + std::to_string(error)});
+        }
+    }
+    notifyStep("set flags");
+}
+
+void finalizeReplace(const std::filesystem::path& temporaryUrl, const std::filesystem::path& url,
+                     const platform::FileStat& snapshot)
+{
+    // Flushed before the rename, so that a crash never leaves the file's name
+    // on a replacement whose data or attributes are not on disk yet.
+    {
+        platform::UniqueFd fd = platform::open(temporaryUrl, O_RDONLY);
+        if (!fd || platform::fsync(fd.get()) != 0)
+            throw Error(Error::ioError{temporaryUrl, "fsync kvtmp: errno=" + std::to_string(errno)});
+    }
+    notifyStep("fsync kvtmp");
+
+    platform::FileStat now;
+    if (platform::lstat(url, now) != 0 || now.dev != snapshot.dev || now.ino != snapshot.ino ||
+        now.size != snapshot.size || now.mtime.tv_sec != snapshot.mtime.tv_sec ||
+        now.mtime.tv_nsec != snapshot.mtime.tv_nsec)
+        throw Error(Error::fileChangedDuringOperation{url});
+
+    if (platform::removexattr(temporaryUrl, TemporaryFile::markerName, platform::XATTR_NOFOLLOW) != 0) {
+        const int error = errno;
+        if (error != ENOATTR)
+            log().notice("kvtmp marker removexattr failed for %{private}s: errno=%d", temporaryUrl, error);
+    }
+    if (platform::rename(temporaryUrl, url) != 0)
+        throw Error(Error::ioError{url, "rename: errno=" + std::to_string(errno)});
+    notifyStep("rename");
+
+    const std::filesystem::path folder = url.has_parent_path() ? url.parent_path() : std::filesystem::path(".");
+    platform::UniqueFd folderFd = platform::open(folder, O_RDONLY | O_DIRECTORY);
+    if (!folderFd || platform::fsync(folderFd.get()) != 0)
+        log().notice("fsync folder failed for %{private}s: errno=%d", folder, errno);
+}
+
+std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url)
+{
+    platform::FileStat st;
+    if (platform::lstat(url, st) != 0) {
+        log().notice("lstat after swap failed for %{private}s: errno=%d", url, errno);
+        return 0;
+    }
+    return st.blocks * 512;
+}
+
+void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url)
+{
+    while (!bytes.empty()) {
+        const ssize_t written = platform::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            throw Error(Error::ioError{url, "write rsrc fork: errno=" + std::to_string(errno)});
+        }
+        bytes = bytes.subspan(static_cast<std::size_t>(written));
+    }
+}
+
+}  // namespace kelvane::engine::replacement

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/FileStat.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kelvane::engine::replacement {
+
+// The steps every road uses to give the temporary file the file's metadata and
+// to swap it in. Failures that must not stop an operation are logged through
+// the "compression" logger; the others throw FileCompressionError.
+
+// Attributes the roads write themselves and never copy from the file.
+bool isNeverCopied(std::string_view attributeName);
+
+void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
+
+// Names in list order; names that are not valid UTF-8 are dropped (and logged).
+// Throws ioError "listxattr size/read: errno=".
+std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url);
+
+// Every attribute but the never-copied ones; a single failure is logged.
+void copyExtendedAttributes(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl);
+
+void copyACL(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl);
+
+// Throws ioError "setxattr <name>: errno=" for `url`.
+void setExtendedAttribute(const std::filesystem::path& url, std::string_view name,
+                          std::span<const std::uint8_t> value);
+
+void restoreTimes(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
+void restoreCreationDate(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
+void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
+
+// Throws only when UF_COMPRESSED is asked for; without it a failure is ignored.
+// An unprivileged owner loses the super-user flags rather than the operation.
+void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl);
+
+// Flushes the temporary file, checks that the file is still the one of the
+// snapshot (device, inode, size, modification time), removes the marker and
+// renames the temporary file over the file, then flushes the folder.
+// Throws ioError ("fsync kvtmp", "rename") or fileChangedDuringOperation.
+void finalizeReplace(const std::filesystem::path& temporaryUrl, const std::filesystem::path& url,
+                     const platform::FileStat& snapshot);
+
+// st_blocks x 512 of the file once it has been replaced. A failure cannot undo
+// the swap, so it is logged and 0 returned.
+std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url);
+
+// Writes all of `bytes` to `fd`, retrying short writes and EINTR.
+// Throws ioError "write rsrc fork: errno=" naming `url`.
+void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url);
+
+}  // namespace kelvane::engine::replacement

@@ -1,0 +1,144 @@
+#include "engine/StreamingCompression.h"
+
+#include "engine/DecmpfsHeader.h"
+#include "engine/DecmpfsResourceFork.h"
+#include "engine/FileCompressionError.h"
+#include "engine/LZFSE.h"
+#include "engine/LittleEndian.h"
+#include "engine/Preflight.h"
+#include "engine/ReplacementSteps.h"
+#include "engine/StepObserver.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/PosixError.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+
+namespace kelvane::engine {
+namespace {
+
+using Error = FileCompressionError;
+using Path = std::filesystem::path;
+
+// Fills `out` with exactly `count` bytes from `handle`.
+void readExactly(platform::FileHandle& handle, std::size_t count, const Path& url, std::vector<std::uint8_t>& out)
+{
+    out.resize(count);
+    std::size_t got = 0;
+    while (got < count) {
+        const ssize_t n = handle.read(std::span(out).subspan(got));
+        if (n < 0)
+            throw Error(Error::ioError{url, "read source: " + platform::errorDescription(errno)});
+        if (n == 0)
+            throw Error(Error::ioError{url, "unexpected EOF (got " + std::to_string(got) + ", expected " +
+                                                std::to_string(count) + ")"});
+        got += static_cast<std::size_t>(n);
+    }
+}
+
+platform::Sha256Digest writeResourceForkStreaming(const Path& url, const Path& temporaryUrl, std::int64_t size)
+{
+    auto source = platform::FileHandle::openForReading(url);
+    if (!source)
+        throw Error(Error::ioError{url, "open source for streaming"});
+    const platform::UniqueFd fork =
+        platform::open(platform::resourceForkPath(temporaryUrl), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (!fork)
+        throw Error(Error::ioError{temporaryUrl, "open rsrc fork: errno=" + std::to_string(errno)});
+
+    const auto total = static_cast<std::uint64_t>(size);
+    const std::uint64_t blocks = DecmpfsResourceFork::blockCount(total);
+    const auto tableLength = static_cast<std::uint32_t>(DecmpfsResourceFork::tableLength(total));
+    replacement::writeFully(std::vector<std::uint8_t>(tableLength, 0), fork.get(), temporaryUrl);
+
+    std::vector<std::uint32_t> offsets{tableLength};
+    offsets.reserve(blocks + 1);
+    platform::Sha256 hasher;
+    std::vector<std::uint8_t> chunk;
+    std::vector<std::uint8_t> decoded;
+    for (std::uint64_t i = 0; i < blocks; ++i) {
+        const auto want = static_cast<std::size_t>(
+            std::min(total - i * DecmpfsResourceFork::chunkSize, DecmpfsResourceFork::chunkSize));
+        readExactly(*source, want, url, chunk);
+        hasher.update(chunk);
+        const std::vector<std::uint8_t> block = LZFSE::encode(chunk);
+        decoded.assign(want, 0);
+        LZFSE::decodeInto(block, decoded);
+        if (decoded != chunk)
+            throw Error(Error::roundtripVerificationFailed{url});
+        replacement::writeFully(block, fork.get(), temporaryUrl);
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(block.size()));
+        notifyStep("write block");
+    }
+
+    std::vector<std::uint8_t> table;
+    table.reserve(tableLength);
+    for (std::uint32_t offset : offsets)
+        le::append32(table, offset);
+    if (platform::lseek(fork.get(), 0, SEEK_SET) != 0)
+        throw Error(Error::ioError{temporaryUrl, "lseek rsrc fork: errno=" + std::to_string(errno)});
+    replacement::writeFully(table, fork.get(), temporaryUrl);
+    source->close();
+    notifyStep("write table");
+    return hasher.finish();
+}
+
+// Reads the finished temporary file back through the file system, which by
+// now decompresses it, and compares length and digest with the source.
+void verifyReadback(const Path& temporaryUrl, const platform::Sha256Digest& expectedDigest,
+                    std::int64_t expectedSize, const Path& url)
+{
+    auto handle = platform::FileHandle::openForReading(temporaryUrl);
+    if (!handle)
+        throw Error(Error::ioError{temporaryUrl, "open for readback verification"});
+    platform::Sha256 hasher;
+    std::int64_t count = 0;
+    std::vector<std::uint8_t> piece(streamingPieceSize);
+    for (;;) {
+        const ssize_t n = handle->read(piece);
+        if (n < 0)
+            throw Error(Error::ioError{temporaryUrl, "readback: " + platform::errorDescription(errno)});
+        if (n == 0)
+            break;
+        hasher.update(std::span(piece).first(static_cast<std::size_t>(n)));
+        count += n;
+    }
+    handle->close();
+    if (count != expectedSize || hasher.finish() != expectedDigest)
+        throw Error(Error::roundtripVerificationFailed{url});
+    notifyStep("read back");
+}
+
+}  // namespace
+
+CompressionResult compressStreaming(const Path& url, const platform::FileStat& snapshot)
+{
+    TemporaryFile temporary = TemporaryFile::create(TemporaryFile::pathFor(url));
+    temporary.descriptor().reset();
+    const Path& temporaryUrl = temporary.path();
+
+    replacement::copyOwnership(snapshot, temporaryUrl);
+    replacement::copyExtendedAttributes(url, temporaryUrl);
+    replacement::copyACL(url, temporaryUrl);
+    replacement::setExtendedAttribute(
+        temporaryUrl, platform::kDecmpfsXattrName,
+        DecmpfsHeader::encode(CompressionType::lzfseRsrc, static_cast<std::uint64_t>(snapshot.size)));
+    const platform::Sha256Digest digest = writeResourceForkStreaming(url, temporaryUrl, snapshot.size);
+    replacement::restoreTimes(snapshot, temporaryUrl);
+    replacement::restoreCreationDate(snapshot, temporaryUrl);
+    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
+    verifyReadback(temporaryUrl, digest, snapshot.size, url);
+    // The read-back may have moved the access time.
+    replacement::restoreTimes(snapshot, temporaryUrl);
+    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    temporary.markSwapped();
+
+    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), CompressionType::lzfseRsrc};
+}
+
+}  // namespace kelvane::engine
