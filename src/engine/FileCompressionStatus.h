@@ -3,6 +3,8 @@
 #include "engine/CompressionType.h"
 
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 #include <variant>
 
 namespace kelvane::engine {
@@ -22,7 +24,10 @@ public:
 
     enum class Kind { compressed, uncompressed, datalessCloud, incompressible };
 
-    FileCompressionStatus(Case value = uncompressed{}) : value_(value) {}
+    FileCompressionStatus() : value_(uncompressed{}) {}
+    template <typename C>
+        requires std::is_constructible_v<Case, C>
+    FileCompressionStatus(C value) : value_(std::move(value)) {}
 
     const Case& value() const noexcept { return value_; }
     template <typename C>

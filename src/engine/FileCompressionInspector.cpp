@@ -1,0 +1,77 @@
+#include "engine/FileCompressionInspector.h"
+
+#include "engine/DecmpfsHeader.h"
+#include "platform/FileFlags.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace kelvane::engine {
+
+using Error = FileCompressionInspectionError;
+
+FileCompressionInfo FileCompressionInspector::inspect(const std::filesystem::path& url) const
+{
+    platform::FileStat st;
+    if (platform::lstat(url, st) != 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            throw Error(Error::fileNotFound{url});
+        throw Error(Error::ioError{url, "lstat: errno=" + std::to_string(error)});
+    }
+    const auto logicalSize = static_cast<std::uint64_t>(st.size);
+    const auto blockBytes = static_cast<std::uint64_t>(st.blocks) * 512;
+
+    if ((st.flags & platform::UF_COMPRESSED) == 0) {
+        const bool candidate = st.nlink <= 1 && S_ISREG(st.mode) && st.size >= minimumCompressibleSize;
+        const FileCompressionStatus status = candidate ? FileCompressionStatus(FileCompressionStatus::uncompressed{})
+                                                       : FileCompressionStatus::incompressible{};
+        return FileCompressionInfo{status, logicalSize, blockBytes};
+    }
+
+    const auto attribute = readDecmpfsAttribute(url);
+    const ssize_t forkSize = platform::getxattr(url, platform::kResourceForkXattrName, nullptr, 0, 0,
+                                                platform::XATTR_SHOWCOMPRESSION);
+    const std::uint64_t stored =
+        static_cast<std::uint64_t>(std::max<ssize_t>(forkSize, 0)) + (attribute ? attribute->size() : 0);
+    const std::uint64_t physicalSize = std::max(stored, blockBytes);
+    if (!attribute)
+        throw Error(Error::decmpfsHeaderMissingDespiteFlag{});
+
+    try {
+        const DecmpfsHeader header = DecmpfsHeader::parse(*attribute);
+        return FileCompressionInfo{FileCompressionStatus::compressed{header.compressionType, header.uncompressedSize},
+                                   logicalSize, physicalSize};
+    } catch (const DecmpfsHeaderError& error) {
+        const auto* unknown = error.as<DecmpfsHeaderError::unknownCompressionType>();
+        if (unknown && unknown->rawValue == datalessCompressionType)
+            return FileCompressionInfo{FileCompressionStatus::datalessCloud{}, logicalSize, physicalSize};
+        throw Error(Error::decmpfsHeaderInvalid{error.description()});
+    }
+}
+
+std::optional<std::vector<std::uint8_t>>
+FileCompressionInspector::readDecmpfsAttribute(const std::filesystem::path& url) const
+{
+    const ssize_t size =
+        platform::getxattr(url, platform::kDecmpfsXattrName, nullptr, 0, 0, platform::XATTR_SHOWCOMPRESSION);
+    if (size < 0) {
+        const int error = errno;
+        if (error == ENOATTR)
+            return std::nullopt;
+        throw Error(Error::ioError{url, "getxattr size: errno=" + std::to_string(error)});
+    }
+    if (size == 0)
+        return std::vector<std::uint8_t>{};
+    std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
+    const ssize_t got = platform::getxattr(url, platform::kDecmpfsXattrName, value.data(), value.size(), 0,
+                                           platform::XATTR_SHOWCOMPRESSION);
+    if (got < 0)
+        throw Error(Error::ioError{url, "getxattr read: errno=" + std::to_string(errno)});
+    value.resize(static_cast<std::size_t>(got));
+    return value;
+}
+
+}  // namespace kelvane::engine

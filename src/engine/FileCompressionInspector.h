@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/FileCompressionInfo.h"
+#include "engine/FileCompressionInspectionError.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <vector>
+
+namespace kelvane::engine {
+
+// The compression state and sizes of one path, from metadata only: one lstat
+// and, for a compressed file, at most three attribute calls. Never follows a
+// symbolic link, never reads file data; safe on any number of threads.
+struct FileCompressionInspector {
+    static constexpr std::uint32_t datalessCompressionType = 0x80000001;
+    static constexpr std::int64_t minimumCompressibleSize = 4096;
+
+    // Throws FileCompressionInspectionError.
+    FileCompressionInfo inspect(const std::filesystem::path& url) const;
+
+    // The whole "com.apple.decmpfs" value, or none when the file has none.
+    // Throws FileCompressionInspectionError::ioError.
+    std::optional<std::vector<std::uint8_t>> readDecmpfsAttribute(const std::filesystem::path& url) const;
+};
+
+}  // namespace kelvane::engine
