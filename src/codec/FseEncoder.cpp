@@ -1,0 +1,82 @@
+#include "codec/FseEncoder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kelvane::codec {
+
+void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_t stateCount,
+                             std::span<std::uint16_t> freq)
+{
+    const std::size_t n = counts.size();
+    std::uint64_t total = 0;
+    for (std::uint32_t c : counts)
+        total += c;
+    std::fill(freq.begin(), freq.end(), 0);
+    if (total == 0) {
+        freq[0] = static_cast<std::uint16_t>(stateCount);
+        return;
+    }
+
+    std::int64_t assigned = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (counts[i] == 0)
+            continue;
+        const std::uint64_t scaled = (std::uint64_t{counts[i]} * stateCount + total / 2) / total;
+        freq[i] = static_cast<std::uint16_t>(std::max<std::uint64_t>(scaled, 1));
+        assigned += freq[i];
+    }
+
+    // Rounding leaves the sum a little off; move single states to or from the
+    // symbols where the coded size (count * log2(1 / probability)) changes
+    // least. Greedy steps are exact here since each symbol's cost is convex.
+    auto gainUp = [&](std::size_t i) { return counts[i] * std::log2((freq[i] + 1.0) / freq[i]); };
+    auto lossDown = [&](std::size_t i) { return counts[i] * std::log2(freq[i] / (freq[i] - 1.0)); };
+    std::vector<double> delta(n);
+    if (assigned < stateCount) {
+        for (std::size_t i = 0; i < n; ++i)
+            delta[i] = counts[i] ? gainUp(i) : -1.0;
+        for (; assigned < stateCount; ++assigned) {
+            const std::size_t best = static_cast<std::size_t>(std::max_element(delta.begin(), delta.end()) - delta.begin());
+            ++freq[best];
+            delta[best] = gainUp(best);
+        }
+    } else if (assigned > stateCount) {
+        const double never = HUGE_VAL;
+        for (std::size_t i = 0; i < n; ++i)
+            delta[i] = freq[i] > 1 ? lossDown(i) : never;
+        for (; assigned > stateCount; --assigned) {
+            const std::size_t best = static_cast<std::size_t>(std::min_element(delta.begin(), delta.end()) - delta.begin());
+            --freq[best];
+            delta[best] = freq[best] > 1 ? lossDown(best) : never;
+        }
+    }
+}
+
+void FseEncoder::init(std::span<const std::uint16_t> freq, std::uint32_t stateCount)
+{
+    // Built from the decoder's own layout so the two can never disagree.
+    std::array<FseTransition, kFseMaxStates> spread;
+    spreadFseSymbols(freq, std::span(spread).first(stateCount));
+    std::uint32_t first = 0;
+    for (std::size_t symbol = 0; symbol < freq.size(); ++symbol) {
+        const std::uint32_t f = freq[symbol];
+        if (f == 0) {
+            table_[symbol] = {};
+            continue;
+        }
+        const FseTransition head = spread[first];  // a state that reads the most bits
+        const unsigned k = head.bits;
+        const std::uint32_t threshold = static_cast<std::uint32_t>(head.delta);
+        const std::uint32_t fullStates = ((2 * stateCount) >> k) - f;
+        Entry& e = table_[symbol];
+        e.threshold = static_cast<std::uint16_t>(threshold);
+        e.bits = static_cast<std::uint8_t>(k);
+        e.highDelta = static_cast<std::int32_t>(first) - static_cast<std::int32_t>(threshold >> k);
+        e.lowDelta = static_cast<std::int32_t>(first + fullStates);
+        first += f;
+    }
+}
+
+}  // namespace kelvane::codec

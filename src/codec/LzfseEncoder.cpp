@@ -1,0 +1,314 @@
+#include "codec/LzfseEncoder.h"
+
+#include "codec/BitWriter.h"
+#include "codec/FseEncoder.h"
+#include "codec/LzfseBlockHeader.h"
+#include "codec/LzvnEncoder.h"
+#include "codec/MatchFinder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace kelvane::codec {
+
+namespace {
+
+constexpr std::size_t kRawBlockOverhead = 8;  // magic + byte count
+constexpr std::size_t kLzvnBlockOverhead = 12;
+constexpr std::size_t kEndOfStreamBytes = 4;
+constexpr std::size_t kMinLzvnInput = 8;
+constexpr std::size_t kMinLzfseInput = 4096;
+constexpr std::size_t kLmdPayloadLead = 8;  // zero bytes before the L/M/D bit stream
+
+// Matches never cross a parse segment; segments keep positions in 32 bits.
+constexpr std::size_t kParseSegment = std::size_t{1} << 30;
+
+void putLe32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// One L/M/D triple as the block coder sees it: `distance` is the real
+// distance (0 when the triple has no match); the repeat code is chosen per block.
+struct Triple {
+    std::uint32_t literals;
+    std::uint32_t match;
+    std::uint32_t distance;
+};
+
+unsigned lSymbol(std::uint32_t v)
+{
+    if (v < 16) return v;
+    if (v < 20) return 16;
+    if (v < 28) return 17;
+    return v < 60 ? 18 : 19;
+}
+
+unsigned mSymbol(std::uint32_t v)
+{
+    if (v < 16) return v;
+    if (v < 24) return 16;
+    if (v < 56) return 17;
+    return v < 312 ? 18 : 19;
+}
+
+// Distances come in groups of four symbols sharing a count of extra bits e,
+// the group starting at 4 * 2^e - 4.
+unsigned dSymbol(std::uint32_t v)
+{
+    const unsigned e = static_cast<unsigned>(std::bit_width(v + 4)) - 3;
+    return 4 * e + ((v + 4) >> e) - 4;
+}
+
+// Splits the parse into triples the format can carry.
+void appendTriples(const LzParse& parse, std::vector<Triple>& out)
+{
+    auto literalsOnly = [&](std::uint32_t& count) {
+        while (count > kLzfseMaxL) {
+            out.push_back({kLzfseMaxL, 0, 0});
+            count -= kLzfseMaxL;
+        }
+    };
+    for (const LzSequence& seq : parse.sequences) {
+        std::uint32_t literals = seq.literalCount;
+        literalsOnly(literals);
+        std::uint32_t length = seq.matchLength;
+        while (length > 0) {
+            const std::uint32_t m = std::min(length, kLzfseMaxM);
+            out.push_back({literals, m, seq.distance});
+            literals = 0;
+            length -= m;
+        }
+    }
+    std::uint32_t trailing = parse.trailingLiterals;
+    literalsOnly(trailing);
+    if (trailing != 0)
+        out.push_back({trailing, 0, 0});
+}
+
+// Per-block scratch, kept across blocks to avoid reallocating.
+struct BlockScratch {
+    std::vector<std::uint8_t> literals;
+    std::vector<std::uint32_t> codedDistance;
+};
+
+// Writes one `bvx2` block for `triples`, whose literals start at `src`.
+// Returns its size, or 0 when it does not fit `dst`.
+std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src, std::span<std::uint8_t> dst,
+                        BlockScratch& scratch)
+{
+    LzfseBlockHeader h;
+    std::array<std::uint32_t, kFseLSymbols> lCount{};
+    std::array<std::uint32_t, kFseMSymbols> mCount{};
+    std::array<std::uint32_t, kFseDSymbols> dCount{};
+    std::array<std::uint32_t, kFseLiteralSymbols> litCount{};
+
+    // Gather the literals and pick each triple's distance code: 0 repeats the
+    // previous distance, which the decoder forgets at every block.
+    scratch.literals.clear();
+    scratch.codedDistance.resize(triples.size());
+    std::uint64_t rawBytes = 0;
+    std::uint32_t previous = 0;
+    for (std::size_t i = 0; i < triples.size(); ++i) {
+        const Triple& t = triples[i];
+        scratch.literals.insert(scratch.literals.end(), src, src + t.literals);
+        src += t.literals + t.match;
+        rawBytes += t.literals + t.match;
+        std::uint32_t coded;
+        if (t.match == 0)
+            coded = i == 0 ? 1 : 0;  // nothing is copied; 1 is valid once a literal is out
+        else
+            coded = (i != 0 && t.distance == previous) ? 0 : t.distance;
+        if (coded != 0)
+            previous = coded;
+        scratch.codedDistance[i] = coded;
+        ++lCount[lSymbol(t.literals)];
+        ++mCount[mSymbol(t.match)];
+        ++dCount[dSymbol(coded)];
+    }
+    for (std::uint8_t b : scratch.literals)
+        ++litCount[b];
+    // Four interleaved literal states: pad to a multiple of four with the
+    // cheapest symbol; the decoder produces the padding but never uses it.
+    if (scratch.literals.size() % 4 != 0) {
+        const auto pad = static_cast<std::uint8_t>(std::max_element(litCount.begin(), litCount.end()) - litCount.begin());
+        while (scratch.literals.size() % 4 != 0) {
+            scratch.literals.push_back(pad);
+            ++litCount[pad];
+        }
+    }
+
+    normalizeFseFrequencies(lCount, kFseLStates, h.lFreq);
+    normalizeFseFrequencies(mCount, kFseMStates, h.mFreq);
+    normalizeFseFrequencies(dCount, kFseDStates, h.dFreq);
+    normalizeFseFrequencies(litCount, kFseLiteralStates, h.literalFreq);
+
+    const std::size_t headerBytes = h.v2Size();
+    if (dst.size() < headerBytes)
+        return 0;
+    std::uint8_t* const begin = dst.data();
+    std::uint8_t* const end = begin + dst.size();
+
+    // Literals, written last to first so that they decode first to last.
+    FseEncoder literalCoder;
+    literalCoder.init(h.literalFreq, kFseLiteralStates);
+    BitWriter litOut(begin + headerBytes, end);
+    std::array<std::uint32_t, 4> state{};
+    const std::uint8_t* lit = scratch.literals.data();
+    for (std::size_t i = scratch.literals.size(); i != 0; i -= 4) {
+        for (int j = 3; j >= 0; --j) {
+            const FseEncoder::Step s = literalCoder.encode(state[j], lit[i - 4 + j]);
+            litOut.push(s.bits, s.count);
+        }
+        litOut.flush();
+    }
+    h.literalFinalBits = litOut.finish();
+    if (litOut.overflowed())
+        return 0;
+    for (int j = 0; j < 4; ++j)
+        h.literalStates[j] = static_cast<std::uint16_t>(state[j]);
+    h.literalCount = static_cast<std::uint32_t>(scratch.literals.size());
+    h.literalPayloadBytes = static_cast<std::uint32_t>(litOut.size());
+
+    // L/M/D triples, last to first; per triple the decoder reads L, M, then D.
+    FseEncoder lCoder, mCoder, dCoder;
+    lCoder.init(h.lFreq, kFseLStates);
+    mCoder.init(h.mFreq, kFseMStates);
+    dCoder.init(h.dFreq, kFseDStates);
+    std::uint8_t* const lmdBegin = begin + headerBytes + h.literalPayloadBytes;
+    BitWriter lmdOut(lmdBegin, end);
+    lmdOut.push(0, 32);
+    lmdOut.push(0, 32);
+    lmdOut.flush();
+    std::uint32_t lState = 0, mState = 0, dState = 0;
+    auto put = [&](FseEncoder& coder, std::uint32_t& st, unsigned symbol, std::uint32_t extra, unsigned extraBits) {
+        const FseEncoder::Step s = coder.encode(st, symbol);
+        lmdOut.push((std::uint64_t{s.bits} << extraBits) | extra, s.count + extraBits);
+    };
+    for (std::size_t i = triples.size(); i-- != 0;) {
+        const Triple& t = triples[i];
+        const std::uint32_t d = scratch.codedDistance[i];
+        const unsigned ds = dSymbol(d), ms = mSymbol(t.match), ls = lSymbol(t.literals);
+        put(dCoder, dState, ds, d - kLzfseDBaseValues[ds], kLzfseDExtraBits[ds]);
+        put(mCoder, mState, ms, t.match - kLzfseMBaseValues[ms], kLzfseMExtraBits[ms]);
+        put(lCoder, lState, ls, t.literals - kLzfseLBaseValues[ls], kLzfseLExtraBits[ls]);
+        lmdOut.flush();
+    }
+    h.lmdFinalBits = lmdOut.finish();
+    if (lmdOut.overflowed())
+        return 0;
+    h.lmdPayloadBytes = static_cast<std::uint32_t>(lmdOut.size());
+    h.lState = static_cast<std::uint16_t>(lState);
+    h.mState = static_cast<std::uint16_t>(mState);
+    h.dState = static_cast<std::uint16_t>(dState);
+    h.matchCount = static_cast<std::uint32_t>(triples.size());
+    h.rawBytes = static_cast<std::uint32_t>(rawBytes);
+
+    if (writeLzfseBlockHeaderV2(h, dst) != headerBytes)
+        return 0;
+    return headerBytes + h.literalPayloadBytes + h.lmdPayloadBytes;
+}
+
+MatchFinder::Options finderOptions()
+{
+    MatchFinder::Options o;
+    o.maxDistance = kLzfseMaxD;
+    o.searchDepth = 16;
+    o.niceLength = 128;
+    o.costs.literal = 6 * 16;
+    o.costs.match = 8 * 16;
+    o.costs.repeatMatch = 9 * 16;
+    o.costs.perDistanceBit = 16;
+    return o;
+}
+
+// `bvx2` blocks and the end marker, or 0 when they do not fit `dst`.
+std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
+{
+    MatchFinder finder(finderOptions());
+    LzParse parse;
+    std::vector<Triple> triples;
+    for (std::size_t at = 0; at < src.size(); at += kParseSegment) {
+        finder.parse(src.subspan(at, std::min(kParseSegment, src.size() - at)), parse);
+        appendTriples(parse, triples);
+    }
+
+    BlockScratch scratch;
+    std::size_t out = 0;
+    const std::uint8_t* blockSrc = src.data();
+    std::size_t first = 0;
+    while (first < triples.size()) {
+        std::size_t last = first;
+        std::uint32_t literals = 0;
+        std::size_t bytes = 0;
+        while (last < triples.size() && last - first < kLzfseMaxMatchesPerBlock &&
+               literals + triples[last].literals <= kLzfseMaxLiteralsPerBlock) {
+            literals += triples[last].literals;
+            bytes += triples[last].literals + triples[last].match;
+            ++last;
+        }
+        const std::size_t written = encodeBlock(std::span(triples).subspan(first, last - first), blockSrc,
+                                                dst.subspan(out), scratch);
+        if (written == 0)
+            return 0;
+        out += written;
+        blockSrc += bytes;
+        first = last;
+    }
+    if (dst.size() - out < kEndOfStreamBytes)
+        return 0;
+    putLe32(dst.data() + out, kMagicEndOfStream);
+    return out + kEndOfStreamBytes;
+}
+
+std::size_t encodeRaw(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
+{
+    const std::size_t size = src.size() + kRawBlockOverhead + kEndOfStreamBytes;
+    if (src.size() > std::numeric_limits<std::uint32_t>::max() || dst.size() < size)
+        return 0;
+    std::uint8_t* p = dst.data();
+    putLe32(p, kMagicRaw);
+    putLe32(p + 4, static_cast<std::uint32_t>(src.size()));
+    if (!src.empty())
+        std::memcpy(p + kRawBlockOverhead, src.data(), src.size());
+    putLe32(p + kRawBlockOverhead + src.size(), kMagicEndOfStream);
+    return size;
+}
+
+// One `bvxn` block when its payload is smaller than the input.
+std::size_t encodeLzvn(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
+{
+    if (dst.size() < kLzvnBlockOverhead + kEndOfStreamBytes)
+        return 0;
+    const std::size_t room = std::min(dst.size() - kLzvnBlockOverhead - kEndOfStreamBytes, src.size() - 1);
+    const std::size_t payload = lzvnEncode(src, dst.subspan(kLzvnBlockOverhead, room));
+    if (payload == 0)
+        return 0;
+    std::uint8_t* p = dst.data();
+    putLe32(p, kMagicLzvn);
+    putLe32(p + 4, static_cast<std::uint32_t>(src.size()));
+    putLe32(p + 8, static_cast<std::uint32_t>(payload));
+    putLe32(p + kLzvnBlockOverhead + payload, kMagicEndOfStream);
+    return kLzvnBlockOverhead + payload + kEndOfStreamBytes;
+}
+
+}  // namespace
+
+std::size_t lzfseEncode(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
+{
+    std::size_t written = 0;
+    if (src.size() >= kMinLzfseInput) {
+        // A compressed stream no smaller than the raw one would only cost decode time.
+        const std::size_t rawSize = src.size() + kRawBlockOverhead + kEndOfStreamBytes;
+        written = encodeCompressed(src, dst.first(std::min(dst.size(), rawSize - 1)));
+    } else if (src.size() >= kMinLzvnInput) {
+        written = encodeLzvn(src, dst);
+    }
+    return written != 0 ? written : encodeRaw(src, dst);
+}
+
+}  // namespace kelvane::codec

@@ -1,0 +1,177 @@
+#include "codec/MatchFinder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace kelvane::codec {
+
+namespace {
+
+std::uint32_t load32(const std::uint8_t* p)
+{
+    std::uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+
+std::uint64_t load64(const std::uint8_t* p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+}
+
+// Length of the common run of `a` and `b` (a < b), stopping at `end`.
+std::uint32_t commonLength(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* end)
+{
+    const std::uint8_t* start = b;
+    while (end - b >= 8) {
+        const std::uint64_t diff = load64(a) ^ load64(b);
+        if (diff != 0) {
+            const int same = std::endian::native == std::endian::little ? std::countr_zero(diff)
+                                                                        : std::countl_zero(diff);
+            return static_cast<std::uint32_t>(b - start) + static_cast<std::uint32_t>(same >> 3);
+        }
+        a += 8;
+        b += 8;
+    }
+    while (b < end && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return static_cast<std::uint32_t>(b - start);
+}
+
+constexpr std::uint32_t kMinMatch = 4;
+constexpr std::uint32_t kMinRepeatMatch = 3;
+constexpr std::uint32_t kMaxHashBits = 16;
+
+}  // namespace
+
+MatchFinder::MatchFinder(const Options& options) : options_(options) {}
+
+void MatchFinder::reset(std::size_t size)
+{
+    const unsigned hashBits =
+        std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)), 8, kMaxHashBits);
+    hashShift_ = 32 - hashBits;
+    head_.assign(std::size_t{1} << hashBits, -1);
+    const std::size_t window = std::min<std::size_t>(size, std::size_t{options_.maxDistance} + 1);
+    const std::size_t chainSize = std::bit_ceil(std::max<std::size_t>(window, 1));
+    if (chain_.size() < chainSize)
+        chain_.resize(chainSize);
+    chainMask_ = static_cast<std::uint32_t>(chainSize - 1);
+    nextInsert_ = 0;
+}
+
+void MatchFinder::insertUpTo(std::uint32_t pos)
+{
+    const std::uint8_t* base = data_.data();
+    for (std::uint32_t p = nextInsert_; p < pos; ++p) {
+        const std::uint32_t h = (load32(base + p) * 2654435761u) >> hashShift_;
+        chain_[p & chainMask_] = head_[h];
+        head_[h] = static_cast<std::int32_t>(p);
+    }
+    nextInsert_ = std::max(nextInsert_, pos);
+}
+
+int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat) const
+{
+    const LzCostModel& c = options_.costs;
+    const int cost = repeat ? c.repeatMatch
+                            : c.match + static_cast<int>(std::bit_width(distance)) * c.perDistanceBit;
+    return static_cast<int>(length) * c.literal - cost;
+}
+
+MatchFinder::Candidate MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance)
+{
+    const std::uint8_t* base = data_.data();
+    const std::uint8_t* ip = base + pos;
+    const std::uint8_t* end = base + data_.size();
+    Candidate best;
+    std::uint32_t longest = kMinMatch - 1;
+
+    if (repeatDistance != 0 && repeatDistance <= pos) {
+        const std::uint32_t len = commonLength(ip - repeatDistance, ip, end);
+        if (len >= kMinRepeatMatch) {
+            best = {len, repeatDistance, value(len, repeatDistance, true)};
+            longest = std::max(longest, len);
+        }
+    }
+
+    insertUpTo(pos);
+    const std::uint32_t h = (load32(ip) * 2654435761u) >> hashShift_;
+    const std::int64_t lowest = std::int64_t{pos} - options_.maxDistance;
+    const std::uint32_t available = static_cast<std::uint32_t>(end - ip);
+    std::int32_t cur = head_[h];
+    for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= 0 && cur >= lowest; --depth) {
+        if (longest >= available || longest >= options_.niceLength)
+            break;
+        const std::uint8_t* m = base + cur;
+        // The byte just past the longest match so far rules out most candidates.
+        if (m[longest] == ip[longest] && load32(m) == load32(ip)) {
+            const std::uint32_t len = kMinMatch + commonLength(m + kMinMatch, ip + kMinMatch, end);
+            if (len > longest) {
+                longest = len;
+                const std::uint32_t distance = pos - static_cast<std::uint32_t>(cur);
+                const int v = value(len, distance, distance == repeatDistance);
+                if (v > best.value || best.length == 0)
+                    best = {len, distance, v};
+            }
+        }
+        cur = chain_[static_cast<std::uint32_t>(cur) & chainMask_];
+    }
+    chain_[pos & chainMask_] = head_[h];
+    head_[h] = static_cast<std::int32_t>(pos);
+    nextInsert_ = pos + 1;
+    return best;
+}
+
+void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
+{
+    out.sequences.clear();
+    out.trailingLiterals = 0;
+    data_ = data;
+    const std::uint32_t size = static_cast<std::uint32_t>(data.size());
+    if (size < kMinMatch + 1) {
+        out.trailingLiterals = size;
+        return;
+    }
+    reset(size);
+
+    const std::uint8_t* base = data.data();
+    const std::uint32_t lastStart = size - kMinMatch;  // a hash needs four readable bytes
+    const int literalValue = options_.costs.literal;
+    std::uint32_t anchor = 0;
+    std::uint32_t repeat = 0;
+    std::uint32_t pos = 0;
+    while (pos <= lastStart) {
+        Candidate cand = bestAt(pos, repeat);
+        if (cand.length == 0 || cand.value <= 0) {
+            ++pos;
+            continue;
+        }
+        // Lazy evaluation: a better match one byte on is worth a literal.
+        while (pos < lastStart && pos + cand.length < size) {
+            const Candidate next = bestAt(pos + 1, repeat);
+            if (next.length == 0 || next.value - literalValue <= cand.value)
+                break;
+            cand = next;
+            ++pos;
+        }
+        // Grow the match backwards over literals it also covers.
+        while (pos > anchor && pos > cand.distance &&
+               base[pos - 1] == base[pos - 1 - cand.distance]) {
+            --pos;
+            ++cand.length;
+        }
+        out.sequences.push_back({pos - anchor, cand.length, cand.distance});
+        repeat = cand.distance;
+        pos += cand.length;
+        anchor = pos;
+    }
+    out.trailingLiterals = size - anchor;
+}
+
+}  // namespace kelvane::codec
