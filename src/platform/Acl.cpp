@@ -1,0 +1,154 @@
+#include "platform/Acl.h"
+
+#include <acl/libacl.h>
+#include <cerrno>
+#include <sys/acl.h>
+#include <sys/stat.h>
+#include <utility>
+
+namespace kelvane::platform {
+
+namespace {
+
+acl_t asAcl(void* handle) { return static_cast<acl_t>(handle); }
+
+void setPermissions(acl_entry_t entry, mode_t bits)
+{
+    acl_permset_t permissions;
+    if (acl_get_permset(entry, &permissions) != 0)
+        return;
+    acl_clear_perms(permissions);
+    if (bits & 4)
+        acl_add_perm(permissions, ACL_READ);
+    if (bits & 2)
+        acl_add_perm(permissions, ACL_WRITE);
+    if (bits & 1)
+        acl_add_perm(permissions, ACL_EXECUTE);
+    acl_set_permset(entry, permissions);
+}
+
+bool hasNamedEntries(acl_t acl)
+{
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; acl_get_entry(acl, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        if (acl_get_tag_type(entry, &tag) == 0 && (tag == ACL_USER || tag == ACL_GROUP))
+            return true;
+    }
+    return false;
+}
+
+// `source` with its owner, group-class and other permissions replaced by the
+// file's mode bits, so setting it leaves the mode as it is.
+acl_t keepingMode(acl_t source, mode_t mode)
+{
+    acl_t result = acl_dup(source);
+    if (!result)
+        return nullptr;
+    bool hasMask = false;
+    acl_entry_t entry;
+    for (int which = ACL_FIRST_ENTRY; acl_get_entry(result, which, &entry) == 1; which = ACL_NEXT_ENTRY) {
+        acl_tag_t tag;
+        if (acl_get_tag_type(entry, &tag) != 0)
+            continue;
+        if (tag == ACL_USER_OBJ)
+            setPermissions(entry, (mode >> 6) & 7);
+        else if (tag == ACL_OTHER)
+            setPermissions(entry, mode & 7);
+        else if (tag == ACL_MASK) {
+            setPermissions(entry, (mode >> 3) & 7);
+            hasMask = true;
+        }
+    }
+    if (!hasMask) {
+        if (acl_create_entry(&result, &entry) != 0 || acl_set_tag_type(entry, ACL_MASK) != 0) {
+            acl_free(result);
+            return nullptr;
+        }
+        setPermissions(entry, (mode >> 3) & 7);
+    }
+    return result;
+}
+
+}  // namespace
+
+Acl::~Acl()
+{
+    if (handle_)
+        acl_free(handle_);
+}
+
+Acl::Acl(Acl&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+
+Acl& Acl::operator=(Acl&& other) noexcept
+{
+    if (this != &other) {
+        if (handle_)
+            acl_free(handle_);
+        handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+}
+
+std::string Acl::toText() const
+{
+    if (!handle_)
+        return {};
+    ssize_t length = 0;
+    char* text = acl_to_text(asAcl(handle_), &length);
+    if (!text)
+        return {};
+    std::string result(text, static_cast<std::size_t>(length));
+    acl_free(text);
+    return result;
+}
+
+Acl Acl::fromText(const std::string& text)
+{
+    acl_t acl = acl_from_text(text.c_str());
+    if (!acl)
+        return Acl();
+    Acl result;
+    result.handle_ = acl;
+    return result;
+}
+
+Acl aclGetFileExtended(const std::filesystem::path& path)
+{
+    acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+    if (!acl)
+        return Acl();
+    if (acl_equiv_mode(acl, nullptr) == 0) {
+        acl_free(acl);
+        errno = ENOENT;  // nothing beyond the mode bits
+        return Acl();
+    }
+    return Acl(acl);
+}
+
+int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl)
+{
+    if (!acl) {
+        errno = EINVAL;
+        return -1;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return -1;
+    const mode_t mode = st.st_mode & 0777;
+    acl_t next = hasNamedEntries(asAcl(acl.native())) ? keepingMode(asAcl(acl.native()), mode)
+                                                       : acl_from_mode(mode);
+    if (!next)
+        return -1;
+    int result = -1;
+    if (acl_valid(next) != 0)
+        errno = EINVAL;
+    else
+        result = acl_set_file(path.c_str(), ACL_TYPE_ACCESS, next);
+    const int saved = errno;
+    acl_free(next);
+    errno = saved;
+    return result;
+}
+
+}  // namespace kelvane::platform

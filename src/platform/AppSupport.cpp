@@ -1,0 +1,46 @@
+#include "platform/AppSupport.h"
+
+#include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace kelvane::platform {
+
+namespace {
+
+std::filesystem::path homeDirectory()
+{
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir)
+        return entry->pw_dir;
+    return "/";
+}
+
+}  // namespace
+
+std::filesystem::path applicationSupportDirectory()
+{
+    // XDG says a relative XDG_DATA_HOME is invalid and must be ignored.
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/')
+        return std::filesystem::path(data) / "Kelvane";
+    return homeDirectory() / ".local/share/Kelvane";
+}
+
+std::filesystem::path ensureApplicationSupportDirectory(std::error_code& error)
+{
+    error.clear();
+    std::filesystem::path folder = applicationSupportDirectory();
+    if (std::filesystem::is_directory(folder, error))
+        return folder;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return {};
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, error);
+    if (error)
+        return {};
+    return folder;
+}
+
+}  // namespace kelvane::platform

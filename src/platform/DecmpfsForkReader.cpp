@@ -1,0 +1,112 @@
+#include "platform/DecmpfsForkReader.h"
+
+#include "platform/DecmpfsRecord.h"
+#include "platform/InodeRecords.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace kelvane::platform::decmpfs {
+
+namespace {
+
+// A block encodes at most 64 KiB; even stored raw with its framing it stays
+// far below this, so a larger one is damage, not data.
+constexpr std::uint64_t kMaxBlockLength = 2 * kBlockSize;
+
+}  // namespace
+
+DecmpfsForkReader::DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength,
+                                     ReadAt readAt)
+    : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt))
+{
+}
+
+bool DecmpfsForkReader::open()
+{
+    failed_ = true;
+    errno = EIO;
+    if (!isForkType(type_) || logicalSize_ > inode::kMaxTrustedSize)
+        return false;
+    const std::uint64_t blocks = (logicalSize_ + kBlockSize - 1) / kBlockSize;
+    const std::uint64_t tableLength = 4 * (blocks + 1);
+    if (forkLength_ < tableLength)
+        return false;
+
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(tableLength));
+    const ssize_t got = readAt_(table.data(), table.size(), 0);
+    if (got != static_cast<ssize_t>(table.size())) {
+        if (got >= 0)
+            errno = EIO;
+        return false;
+    }
+    offsets_.resize(static_cast<std::size_t>(blocks + 1));
+    for (std::size_t i = 0; i < offsets_.size(); ++i)
+        offsets_[i] = inode::loadLE32(table.data() + 4 * i);
+    if (offsets_[0] != tableLength)
+        return false;
+    for (std::size_t i = 1; i < offsets_.size(); ++i) {
+        if (offsets_[i] < offsets_[i - 1] || offsets_[i] > forkLength_ ||
+            offsets_[i] - offsets_[i - 1] > kMaxBlockLength) {
+            errno = EIO;
+            return false;
+        }
+    }
+    failed_ = false;
+    return true;
+}
+
+bool DecmpfsForkReader::loadBlock(std::size_t index)
+{
+    const std::uint64_t start = offsets_[index];
+    const std::size_t length = offsets_[index + 1] - offsets_[index];
+    const std::uint64_t produced = std::uint64_t{index} * kBlockSize;
+    const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, logicalSize_ - produced));
+
+    compressed_.resize(length);
+    const ssize_t got = readAt_(compressed_.data(), length, start);
+    if (got != static_cast<ssize_t>(length)) {
+        if (got >= 0)
+            errno = EIO;
+        return false;
+    }
+    block_.resize(expected);
+    if (!decodeBlock(type_, compressed_, block_)) {
+        errno = EIO;
+        return false;
+    }
+    blockPosition_ = 0;
+    return true;
+}
+
+ssize_t DecmpfsForkReader::read(std::span<std::uint8_t> into)
+{
+    if (failed_) {
+        errno = EIO;
+        return -1;
+    }
+    std::size_t done = 0;
+    while (done < into.size()) {
+        if (blockPosition_ == block_.size()) {
+            if (nextBlock_ + 1 >= offsets_.size())
+                break;  // every block handed out
+            if (!loadBlock(nextBlock_)) {
+                failed_ = true;
+                block_.clear();
+                blockPosition_ = 0;
+                if (done > 0)
+                    break;  // hand out what decoded; the next read reports the failure
+                return -1;
+            }
+            ++nextBlock_;
+        }
+        const std::size_t take = std::min(into.size() - done, block_.size() - blockPosition_);
+        std::memcpy(into.data() + done, block_.data() + blockPosition_, take);
+        blockPosition_ += take;
+        done += take;
+    }
+    return static_cast<ssize_t>(done);
+}
+
+}  // namespace kelvane::platform::decmpfs

@@ -1,0 +1,45 @@
+#pragma once
+
+// Internal to the platform layer: hands out the bytes of a fork-type
+// compressed file one 64 KiB block at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <sys/types.h>
+#include <vector>
+
+namespace kelvane::platform::decmpfs {
+
+class DecmpfsForkReader {
+public:
+    // Reads up to `size` fork bytes at `offset`: the count, or -1 (errno).
+    using ReadAt = std::function<ssize_t(void* into, std::size_t size, std::uint64_t offset)>;
+
+    DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength, ReadAt readAt);
+
+    // Checks the offset table before any block is read; false (EIO) when it
+    // does not describe blocks inside the fork.
+    bool open();
+
+    // Next bytes of the file: the count, 0 at the end, -1 (errno EIO for data
+    // that does not decode).
+    ssize_t read(std::span<std::uint8_t> into);
+
+private:
+    bool loadBlock(std::size_t index);
+
+    std::uint32_t type_;
+    std::uint64_t logicalSize_;
+    std::uint64_t forkLength_;
+    ReadAt readAt_;
+    std::vector<std::uint32_t> offsets_;
+    std::vector<std::uint8_t> compressed_;
+    std::vector<std::uint8_t> block_;
+    std::size_t nextBlock_ = 0;
+    std::size_t blockPosition_ = 0;
+    bool failed_ = false;
+};
+
+}  // namespace kelvane::platform::decmpfs

@@ -1,0 +1,260 @@
+#include "platform/FileHandle.h"
+
+#include "platform/DecmpfsForkReader.h"
+#include "platform/DecmpfsRecord.h"
+#include "platform/InodeRecords.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kelvane::platform {
+
+class FileHandle::Source {
+public:
+    virtual ~Source() = default;
+    virtual ssize_t read(std::span<std::uint8_t> into) = 0;
+    virtual int close() { return 0; }
+    // Bytes the whole file is expected to hold, for reserving.
+    virtual std::uint64_t sizeHint() const { return 0; }
+};
+
+namespace {
+
+using inode::Ref;
+
+constexpr const char* kLinuxDecmpfsAttribute = "user.com.apple.decmpfs";
+constexpr const char* kLinuxForkAttribute = "user.com.apple.ResourceFork";
+constexpr std::size_t kReadToEndPiece = 1 << 20;
+constexpr std::uint64_t kMaxReserve = 256u << 20;
+
+class DescriptorSource final : public FileHandle::Source {
+public:
+    DescriptorSource(UniqueFd fd, std::uint64_t size) : fd_(std::move(fd)), size_(size) {}
+    ssize_t read(std::span<std::uint8_t> into) override
+    {
+        for (;;) {
+            const ssize_t got = ::read(fd_.get(), into.data(), into.size());
+            if (got >= 0 || errno != EINTR)
+                return got;
+        }
+    }
+    int close() override { return fd_.close(); }
+    std::uint64_t sizeHint() const override { return size_; }
+
+private:
+    UniqueFd fd_;
+    std::uint64_t size_;
+};
+
+class MemorySource final : public FileHandle::Source {
+public:
+    explicit MemorySource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)) {}
+    ssize_t read(std::span<std::uint8_t> into) override
+    {
+        const std::size_t take = std::min(into.size(), bytes_.size() - position_);
+        std::memcpy(into.data(), bytes_.data() + position_, take);
+        position_ += take;
+        return static_cast<ssize_t>(take);
+    }
+    std::uint64_t sizeHint() const override { return bytes_.size(); }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+    std::size_t position_ = 0;
+};
+
+// A compressed file whose data cannot be had: every read fails the same way.
+class FailedSource final : public FileHandle::Source {
+public:
+    explicit FailedSource(int error) : error_(error) {}
+    ssize_t read(std::span<std::uint8_t>) override
+    {
+        errno = error_;
+        return -1;
+    }
+
+private:
+    int error_;
+};
+
+class ForkSource final : public FileHandle::Source {
+public:
+    // The fork is the data stream of `fd`.
+    ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, std::uint64_t forkLength)
+        : fd_(std::move(fd)), size_(size),
+          reader_(type, size, forkLength, [this](void* into, std::size_t length, std::uint64_t offset) {
+              return preadAll(into, length, offset);
+          })
+    {
+    }
+    // The fork is held in memory (it came from an attribute).
+    ForkSource(std::vector<std::uint8_t> fork, std::uint32_t type, std::uint64_t size)
+        : fork_(std::move(fork)), size_(size),
+          reader_(type, size, fork_.size(), [this](void* into, std::size_t length, std::uint64_t offset) {
+              if (offset > fork_.size())
+                  return ssize_t{0};
+              const std::size_t take = std::min<std::size_t>(length, fork_.size() - offset);
+              std::memcpy(into, fork_.data() + offset, take);
+              return static_cast<ssize_t>(take);
+          })
+    {
+    }
+
+    bool open() { return reader_.open(); }
+    ssize_t read(std::span<std::uint8_t> into) override { return reader_.read(into); }
+    int close() override { return fd_ ? fd_.close() : 0; }
+    std::uint64_t sizeHint() const override { return size_; }
+
+private:
+    ssize_t preadAll(void* into, std::size_t length, std::uint64_t offset)
+    {
+        std::size_t done = 0;
+        auto* bytes = static_cast<std::uint8_t*>(into);
+        while (done < length) {
+            const ssize_t got = ::pread(fd_.get(), bytes + done, length - done, static_cast<off_t>(offset + done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return -1;
+            if (got == 0)
+                break;
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<ssize_t>(done);
+    }
+
+    UniqueFd fd_;
+    std::vector<std::uint8_t> fork_;
+    std::uint64_t size_;
+    decmpfs::DecmpfsForkReader reader_;
+};
+
+std::unique_ptr<FileHandle::Source> compressedSource(UniqueFd fd, const inode::State& state)
+{
+    const Ref ref = Ref::ofFd(fd.get());
+    std::vector<std::uint8_t> record;
+    if (inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) != 0)
+        return std::make_unique<FailedSource>(EIO);
+    const auto header = decmpfs::readHeader(record);
+    if (!header)
+        return std::make_unique<FailedSource>(EIO);
+
+    if (decmpfs::isInlineType(header->type)) {
+        std::vector<std::uint8_t> bytes;
+        if (!decmpfs::decodeInline(*header, std::span(record).subspan(decmpfs::kHeaderSize), bytes))
+            return std::make_unique<FailedSource>(EIO);
+        return std::make_unique<MemorySource>(std::move(bytes));
+    }
+    if (!decmpfs::isForkType(header->type))
+        return std::make_unique<FailedSource>(EIO);
+
+    std::unique_ptr<ForkSource> source;
+    if (state.forkInData) {
+        const auto forkLength = static_cast<std::uint64_t>(state.dataStreamSize());
+        source = std::make_unique<ForkSource>(std::move(fd), header->type, header->size, forkLength);
+    } else {
+        std::vector<std::uint8_t> fork;
+        if (inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0)
+            return std::make_unique<FailedSource>(EIO);
+        source = std::make_unique<ForkSource>(std::move(fork), header->type, header->size);
+    }
+    if (!source->open())
+        return std::make_unique<FailedSource>(errno);
+    return source;
+}
+
+}  // namespace
+
+FileHandle::FileHandle(std::unique_ptr<Source> source) : source_(std::move(source)) {}
+FileHandle::FileHandle(FileHandle&&) noexcept = default;
+FileHandle& FileHandle::operator=(FileHandle&&) noexcept = default;
+FileHandle::~FileHandle() = default;
+
+std::optional<FileHandle> FileHandle::openForReading(const std::filesystem::path& path)
+{
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return std::nullopt;
+    inode::State state;
+    if (inode::readState(Ref::ofFd(fd.get()), state) != 0)
+        return std::nullopt;
+    if (state.compressed)
+        return FileHandle(compressedSource(std::move(fd), state));
+    if (state.forkInData)  // the stream is the fork; the data fork is empty
+        return FileHandle(std::make_unique<MemorySource>(std::vector<std::uint8_t>{}));
+    const auto size = static_cast<std::uint64_t>(state.dataStreamSize());
+    return FileHandle(std::make_unique<DescriptorSource>(std::move(fd), size));
+}
+
+ssize_t FileHandle::read(std::span<std::uint8_t> into)
+{
+    if (!source_) {
+        errno = EBADF;
+        return -1;
+    }
+    return source_->read(into);
+}
+
+int FileHandle::read(std::size_t count, std::vector<std::uint8_t>& out)
+{
+    out.resize(count);
+    const ssize_t got = read(std::span(out));
+    if (got < 0) {
+        out.clear();
+        return -1;
+    }
+    out.resize(static_cast<std::size_t>(got));
+    return 0;
+}
+
+int FileHandle::readToEnd(std::vector<std::uint8_t>& out)
+{
+    out.clear();
+    if (source_)
+        out.reserve(static_cast<std::size_t>(std::min(source_->sizeHint(), kMaxReserve)));
+    std::uint8_t probe[65536];
+    for (;;) {
+        const std::size_t before = out.size();
+        if (before == out.capacity()) {
+            // Full as expected: a small read tells whether more follows.
+            const ssize_t got = read(std::span(probe));
+            if (got <= 0)
+                return got < 0 ? -1 : 0;
+            out.insert(out.end(), probe, probe + got);
+            continue;
+        }
+        out.resize(std::max(out.capacity(), before + kReadToEndPiece));
+        const ssize_t got = read(std::span(out).subspan(before));
+        if (got < 0) {
+            out.resize(before);
+            return -1;
+        }
+        out.resize(before + static_cast<std::size_t>(got));
+        if (got == 0)
+            return 0;
+    }
+}
+
+int FileHandle::close()
+{
+    if (!source_) {
+        errno = EBADF;
+        return -1;
+    }
+    const int result = source_->close();
+    source_.reset();
+    return result;
+}
+
+int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out)
+{
+    auto handle = FileHandle::openForReading(path);
+    if (!handle)
+        return -1;
+    return handle->readToEnd(out);
+}
+
+}  // namespace kelvane::platform

@@ -1,0 +1,647 @@
+#include "platform/FileSystem.h"
+
+#include "platform/DecmpfsRecord.h"
+#include "platform/FileFlags.h"
+#include "platform/InodeRecords.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kelvane::platform {
+
+namespace {
+
+using inode::Ref;
+using inode::State;
+
+constexpr const char* kLinuxForkAttribute = "user.com.apple.ResourceFork";
+constexpr const char* kLinuxDecmpfsAttribute = "user.com.apple.decmpfs";
+
+enum class ForkPlace { none, dataStream, attribute };
+
+bool isResourceFork(std::string_view name) { return name == kResourceForkXattrName; }
+bool isDecmpfs(std::string_view name) { return name == kDecmpfsXattrName; }
+bool isCompressionName(std::string_view name) { return isResourceFork(name) || isDecmpfs(name); }
+
+// The Linux name of attribute `name`, or an errno for names the layer refuses.
+int linuxName(std::string_view name, std::string& out)
+{
+    if (name.empty() || name.find('\0') != std::string_view::npos)
+        return EINVAL;
+    out.assign(inode::kUserPrefix);
+    out.append(name);
+    if (out.compare(0, inode::kInternalPrefix.size(), inode::kInternalPrefix) == 0)
+        return EPERM;  // would reach the stand-in's own records
+    return 0;
+}
+
+bool optionsValid(int options, int allowed)
+{
+    return (options & ~allowed) == 0;
+}
+
+ForkPlace forkPlace(const Ref& ref, const State& state)
+{
+    if (state.forkInData)
+        return ForkPlace::dataStream;
+    if (inode::rawGet(ref, kLinuxForkAttribute, nullptr, 0) >= 0)
+        return ForkPlace::attribute;
+    return ForkPlace::none;
+}
+
+bool hiddenByCompression(const State& state, int options)
+{
+    return state.compressed && !(options & XATTR_SHOWCOMPRESSION);
+}
+
+ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
+{
+    std::size_t done = 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    while (done < size) {
+        const ssize_t got = ::pread(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)
+{
+    std::size_t done = 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (done < size) {
+        const ssize_t put = ::pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return 0;
+}
+
+ssize_t getResourceFork(const Ref& ref, const State& state, void* value, std::size_t size,
+                        std::uint32_t position)
+{
+    switch (forkPlace(ref, state)) {
+    case ForkPlace::none:
+        errno = ENOATTR;
+        return -1;
+    case ForkPlace::dataStream: {
+        const std::int64_t length = state.dataStreamSize();
+        if (!value)
+            return static_cast<ssize_t>(length);
+        if (position >= length)
+            return 0;
+        const std::size_t want = static_cast<std::size_t>(
+            std::min<std::int64_t>(static_cast<std::int64_t>(size), length - position));
+        UniqueFd fd = inode::reopen(ref, O_RDONLY);
+        if (!fd)
+            return -1;
+        return preadFully(fd.get(), value, want, position);
+    }
+    case ForkPlace::attribute: {
+        std::vector<std::uint8_t> fork;
+        if (inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0)
+            return -1;
+        if (!value)
+            return static_cast<ssize_t>(fork.size());
+        if (position >= fork.size())
+            return 0;
+        const std::size_t want = std::min(size, fork.size() - position);
+        std::memcpy(value, fork.data() + position, want);
+        return static_cast<ssize_t>(want);
+    }
+    }
+    errno = EIO;
+    return -1;
+}
+
+// Writes the fork into the data stream: the record is set to "open" first, so
+// a crash mid-way leaves a fork of some length rather than stray data.
+int writeForkToDataStream(const Ref& ref, const void* value, std::size_t size, std::uint32_t position)
+{
+    return inode::asOwner(ref, [&] {
+        if (inode::writeForkRecord(ref, inode::kForkLengthOpen) != 0)
+            return -1;
+        UniqueFd fd = inode::reopen(ref, O_WRONLY);
+        if (!fd)
+            return -1;
+        if (pwriteFully(fd.get(), value, size, position) != 0)
+            return -1;
+        if (position == 0 && ::ftruncate(fd.get(), static_cast<off_t>(size)) != 0)
+            return -1;
+        struct stat st {};
+        if (::fstat(fd.get(), &st) != 0)
+            return -1;
+        return inode::writeForkRecord(ref, static_cast<std::uint64_t>(st.st_size));
+    });
+}
+
+int writeForkToAttribute(const Ref& ref, const void* value, std::size_t size, std::uint32_t position)
+{
+    std::vector<std::uint8_t> fork;
+    if (position != 0) {
+        if (inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0 && errno != ENODATA)
+            return -1;
+        if (fork.size() < position + size)
+            fork.resize(position + size);
+        if (size)
+            std::memcpy(fork.data() + position, value, size);
+        value = fork.data();
+        size = fork.size();
+    }
+    return inode::asOwner(ref, [&] { return inode::rawSet(ref, kLinuxForkAttribute, value, size, 0); });
+}
+
+int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::uint32_t position, int options)
+{
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    if (state.staleCompression()) {
+        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
+            return -1;
+    }
+    if (!state.isRegular()) {
+        errno = EPERM;
+        return -1;
+    }
+    const ForkPlace place = forkPlace(ref, state);
+    if ((options & XATTR_CREATE) && place != ForkPlace::none) {
+        errno = EEXIST;
+        return -1;
+    }
+    if ((options & XATTR_REPLACE) && place == ForkPlace::none) {
+        errno = ENOATTR;
+        return -1;
+    }
+    const bool intoData = place == ForkPlace::dataStream ||
+                          (place == ForkPlace::none && state.dataStreamSize() == 0);
+    if (intoData)
+        return writeForkToDataStream(ref, value, size, position);
+    return writeForkToAttribute(ref, value, size, position);
+}
+
+int removeResourceFork(const Ref& ref, const State& state)
+{
+    switch (forkPlace(ref, state)) {
+    case ForkPlace::none:
+        errno = ENOATTR;
+        return -1;
+    case ForkPlace::dataStream:
+        return inode::asOwner(ref, [&] {
+            UniqueFd fd = inode::reopen(ref, O_WRONLY);
+            if (!fd || ::ftruncate(fd.get(), 0) != 0)
+                return -1;
+            return inode::rawRemove(ref, inode::kForkRecord);
+        });
+    case ForkPlace::attribute:
+        return inode::asOwner(ref, [&] { return inode::rawRemove(ref, kLinuxForkAttribute); });
+    }
+    errno = EIO;
+    return -1;
+}
+
+ssize_t getAttribute(const Ref& ref, std::string_view name, void* value, std::size_t size,
+                     std::uint32_t position, int options)
+{
+    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string hostName;
+    if (const int refused = linuxName(name, hostName)) {
+        errno = refused;
+        return -1;
+    }
+    if (!isResourceFork(name) && position != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (isCompressionName(name)) {
+        State state;
+        if (inode::readState(ref, state) != 0)
+            return -1;
+        if (hiddenByCompression(state, options) || (isDecmpfs(name) && state.staleCompression())) {
+            errno = ENOATTR;
+            return -1;
+        }
+        if (isResourceFork(name))
+            return getResourceFork(ref, state, value, size, position);
+    }
+    return inode::rawGet(ref, hostName.c_str(), value, value ? size : 0);
+}
+
+int setAttribute(const Ref& ref, std::string_view name, const void* value, std::size_t size,
+                 std::uint32_t position, int options)
+{
+    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_CREATE | XATTR_REPLACE | XATTR_SHOWCOMPRESSION) ||
+        ((options & XATTR_CREATE) && (options & XATTR_REPLACE)) || (!value && size)) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string hostName;
+    if (const int refused = linuxName(name, hostName)) {
+        errno = refused;
+        return -1;
+    }
+    if (isResourceFork(name))
+        return setResourceFork(ref, value, size, position, options);
+    if (position != 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int hostFlags = (options & XATTR_CREATE) ? ::XATTR_CREATE : (options & XATTR_REPLACE) ? ::XATTR_REPLACE : 0;
+    static const std::uint8_t empty = 0;
+    return inode::asOwner(ref, [&] { return inode::rawSet(ref, hostName.c_str(), value ? value : &empty, size, hostFlags); });
+}
+
+bool endsWithForkSuffix(const std::filesystem::path& path)
+{
+    return path.filename() == "rsrc" && path.parent_path().filename() == "..namedfork";
+}
+
+int memoryCopy(const std::vector<std::uint8_t>& bytes)
+{
+    UniqueFd fd(::memfd_create("kelvane-rsrc", MFD_CLOEXEC));
+    if (!fd || pwriteFully(fd.get(), bytes.data(), bytes.size(), 0) != 0)
+        return -1;
+    return fd.release();
+}
+
+UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
+{
+    const Ref ref = Ref::ofPath(file.c_str(), true);
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return UniqueFd();
+    if (!state.isRegular()) {
+        errno = S_ISDIR(state.raw.stx_mode) ? EISDIR : EPERM;
+        return UniqueFd();
+    }
+    const bool writing = (flags & O_ACCMODE) != O_RDONLY;
+    if (writing && state.staleCompression()) {
+        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
+            return UniqueFd();
+    }
+    const ForkPlace place = forkPlace(ref, state);
+    const bool dataIsFork = place == ForkPlace::dataStream || (place == ForkPlace::none && state.dataStreamSize() == 0);
+    if (dataIsFork) {
+        const int hostFlags = (flags & ~(O_CREAT | O_EXCL | O_TRUNC)) | O_CLOEXEC;
+        if (!writing)
+            return UniqueFd(::open(file.c_str(), hostFlags));
+        UniqueFd fd;
+        const int result = inode::asOwner(ref, [&] {
+            fd.reset(::open(file.c_str(), hostFlags));
+            if (!fd)
+                return -1;
+            // "Open" until UF_COMPRESSED records the final length, so the
+            // writes and O_TRUNC that follow keep it the fork.
+            if (inode::writeForkRecord(Ref::ofFd(fd.get()), inode::kForkLengthOpen) != 0)
+                return -1;
+            return 0;
+        });
+        if (result != 0)
+            return UniqueFd();
+        if ((flags & O_TRUNC) && ::ftruncate(fd.get(), 0) != 0)
+            return UniqueFd();
+        return fd;
+    }
+    if (writing) {
+        errno = ENOTSUP;  // the fork beside a data fork is an attribute, not a stream
+        return UniqueFd();
+    }
+    std::vector<std::uint8_t> fork;
+    if (place == ForkPlace::attribute && inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0)
+        return UniqueFd();
+    return UniqueFd(memoryCopy(fork));
+}
+
+// Makes a file ready to have its data fork written: a compressed file with
+// O_TRUNC becomes an empty ordinary file (without O_TRUNC the write would land
+// in the stored fork: EBUSY); a fork held in the data stream moves to its
+// attribute first.
+int prepareWriteOpen(const std::filesystem::path& path, int flags)
+{
+    const Ref ref = Ref::ofPath(path.c_str(), !(flags & O_NOFOLLOW));
+    State state;
+    if (inode::readState(ref, state) != 0 || !state.isRegular())
+        return 0;  // the host call reports whatever is wrong
+    if (state.staleCompression()) {
+        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
+            return -1;
+    }
+    if (state.compressed) {
+        if (!(flags & O_TRUNC)) {
+            errno = EBUSY;
+            return -1;
+        }
+        return inode::asOwner(ref, [&] {
+            for (const char* name : {kLinuxDecmpfsAttribute, inode::kForkRecord, kLinuxForkAttribute}) {
+                if (inode::rawRemove(ref, name) != 0 && errno != ENODATA)
+                    return -1;
+            }
+            return inode::writeFlagsRecord(ref, state.storedFlags & ~UF_COMPRESSED);
+        });
+    }
+    if (!state.forkInData)
+        return 0;
+    std::vector<std::uint8_t> fork(static_cast<std::size_t>(state.dataStreamSize()));
+    UniqueFd reader = inode::reopen(ref, O_RDONLY);
+    if (!reader || preadFully(reader.get(), fork.data(), fork.size(), 0) != static_cast<ssize_t>(fork.size()))
+        return -1;
+    return inode::asOwner(ref, [&] {
+        if (inode::rawSet(ref, kLinuxForkAttribute, fork.data(), fork.size(), 0) != 0)
+            return -1;
+        UniqueFd writer = inode::reopen(ref, O_WRONLY);
+        if (!writer || ::ftruncate(writer.get(), 0) != 0)
+            return -1;
+        return inode::rawRemove(ref, inode::kForkRecord);
+    });
+}
+
+}  // namespace
+
+std::filesystem::path resourceForkPath(const std::filesystem::path& path)
+{
+    return path / std::string(kResourceForkPathSuffix);
+}
+
+int lstat(const std::filesystem::path& path, FileStat& out)
+{
+    const Ref ref = Ref::ofPath(path.c_str(), false);
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    const struct statx& sx = state.raw;
+    out = FileStat{};
+    out.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
+    out.ino = sx.stx_ino;
+    out.mode = sx.stx_mode;
+    out.nlink = sx.stx_nlink;
+    out.uid = sx.stx_uid;
+    out.gid = sx.stx_gid;
+    out.blocks = static_cast<std::int64_t>(sx.stx_blocks);
+    out.flags = state.flags;
+    out.atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
+    out.mtime = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
+    out.ctime = {sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+
+    out.size = state.dataStreamSize();
+    if (state.compressed) {
+        out.size = 0;
+        std::vector<std::uint8_t> record;
+        if (inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) == 0) {
+            if (const auto header = decmpfs::readHeader(record); header && header->size <= INT64_MAX)
+                out.size = static_cast<std::int64_t>(header->size);
+        }
+    } else if (state.forkInData) {
+        out.size = 0;
+    }
+
+    out.birthtime = out.mtime;
+    if (sx.stx_mask & STATX_BTIME)
+        out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+    if (!S_ISLNK(sx.stx_mode)) {
+        std::uint8_t record[16];
+        if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
+            const std::uint32_t nsec = inode::loadLE32(record + 8);
+            if (nsec < 1000000000u)
+                out.birthtime = {static_cast<time_t>(inode::loadLE64(record)), static_cast<long>(nsec)};
+        }
+    }
+    return 0;
+}
+
+UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
+{
+    if (endsWithForkSuffix(path))
+        return openResourceFork(path.parent_path().parent_path(), flags);
+    if (((flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC)) && prepareWriteOpen(path, flags) != 0)
+        return UniqueFd();
+    return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
+}
+
+int flock(int fd, int operation) { return ::flock(fd, operation); }
+ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
+off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
+int fsync(int fd) { return ::fsync(fd); }
+
+int rename(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    return ::rename(from.c_str(), to.c_str());
+}
+
+int unlink(const std::filesystem::path& path) { return ::unlink(path.c_str()); }
+int chown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::chown(path.c_str(), uid, gid); }
+int chmod(const std::filesystem::path& path, mode_t mode) { return ::chmod(path.c_str(), mode); }
+
+int utimensat(const std::filesystem::path& path, const timespec& atime, const timespec& mtime, int flags)
+{
+    const timespec times[2] = {atime, mtime};
+    return ::utimensat(AT_FDCWD, path.c_str(), times, flags);
+}
+
+int chflags(const std::filesystem::path& path, std::uint32_t flags)
+{
+    const Ref ref = Ref::ofPath(path.c_str(), true);
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    const bool root = ::geteuid() == 0;
+    if (!root && (state.raw.stx_uid != ::geteuid() || ((flags ^ state.flags) & SF_SETTABLE))) {
+        errno = EPERM;
+        return -1;
+    }
+    if (state.staleCompression()) {
+        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
+            return -1;
+    }
+    if ((flags & UF_COMPRESSED) && !state.forkInData && state.dataStreamSize() != 0) {
+        errno = EINVAL;  // the data fork of a compressed file is empty
+        return -1;
+    }
+    return inode::asOwner(ref, [&] {
+        // A fork streamed through ..namedfork/rsrc is complete once the file is
+        // marked compressed: record its final length.
+        if ((flags & UF_COMPRESSED) && state.forkInData &&
+            inode::writeForkRecord(ref, static_cast<std::uint64_t>(state.dataStreamSize())) != 0)
+            return -1;
+        return inode::writeFlagsRecord(ref, flags);
+    });
+}
+
+int setCreationDate(const std::filesystem::path& path, const timespec& date)
+{
+    if (date.tv_nsec < 0 || date.tv_nsec >= 1000000000) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::uint8_t record[12];
+    inode::storeLE64(record, static_cast<std::uint64_t>(date.tv_sec));
+    inode::storeLE32(record + 8, static_cast<std::uint32_t>(date.tv_nsec));
+    const Ref ref = Ref::ofPath(path.c_str(), true);
+    return inode::asOwner(ref, [&] { return inode::rawSet(ref, inode::kCreationRecord, record, sizeof record, 0); });
+}
+
+ssize_t getxattr(const std::filesystem::path& path, std::string_view name, void* value, std::size_t size,
+                 std::uint32_t position, int options)
+{
+    return getAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
+                        options);
+}
+
+int setxattr(const std::filesystem::path& path, std::string_view name, const void* value, std::size_t size,
+             std::uint32_t position, int options)
+{
+    return setAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
+                        options);
+}
+
+int fsetxattr(int fd, std::string_view name, const void* value, std::size_t size, std::uint32_t position,
+              int options)
+{
+    return setAttribute(Ref::ofFd(fd), name, value, size, position, options & ~XATTR_NOFOLLOW);
+}
+
+ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options)
+{
+    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const Ref ref = Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW));
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+
+    std::vector<char> raw;
+    for (;;) {
+        const ssize_t needed = inode::rawList(ref, nullptr, 0);
+        if (needed < 0)
+            return -1;
+        raw.resize(static_cast<std::size_t>(needed));
+        const ssize_t got = inode::rawList(ref, raw.data(), raw.size());
+        if (got >= 0) {
+            raw.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE)  // ERANGE: an attribute appeared meanwhile
+            return -1;
+    }
+
+    const bool hideCompression = hiddenByCompression(state, options);
+    std::string names;
+    bool forkListed = false;
+    for (std::size_t start = 0; start < raw.size();) {
+        const std::size_t end = std::find(raw.begin() + static_cast<std::ptrdiff_t>(start), raw.end(), '\0') - raw.begin();
+        const std::string_view entry(raw.data() + start, end - start);
+        start = end + 1;
+        if (entry.substr(0, inode::kUserPrefix.size()) != inode::kUserPrefix ||
+            entry.substr(0, inode::kInternalPrefix.size()) == inode::kInternalPrefix)
+            continue;
+        const std::string_view name = entry.substr(inode::kUserPrefix.size());
+        if (isResourceFork(name)) {
+            if (state.forkInData || hideCompression)
+                continue;  // the data stream's fork wins; listed below
+            forkListed = true;
+        }
+        if (isDecmpfs(name) && (hideCompression || state.staleCompression()))
+            continue;
+        names.append(name);
+        names.push_back('\0');
+    }
+    if (state.forkInData && !forkListed && !hideCompression) {
+        names.append(kResourceForkXattrName);
+        names.push_back('\0');
+    }
+
+    if (!buffer)
+        return static_cast<ssize_t>(names.size());
+    if (size < names.size()) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(buffer, names.data(), names.size());
+    return static_cast<ssize_t>(names.size());
+}
+
+int removexattr(const std::filesystem::path& path, std::string_view name, int options)
+{
+    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
+        errno = EINVAL;
+        return -1;
+    }
+    std::string hostName;
+    if (const int refused = linuxName(name, hostName)) {
+        errno = refused;
+        return -1;
+    }
+    const Ref ref = Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW));
+    if (isCompressionName(name)) {
+        State state;
+        if (inode::readState(ref, state) != 0)
+            return -1;
+        if (hiddenByCompression(state, options) || (isDecmpfs(name) && state.staleCompression())) {
+            errno = ENOATTR;
+            return -1;
+        }
+        if (isResourceFork(name))
+            return removeResourceFork(ref, state);
+    }
+    return inode::asOwner(ref, [&] { return inode::rawRemove(ref, hostName.c_str()); });
+}
+
+bool isHidden(const std::filesystem::path& path)
+{
+    const std::string name = path.filename().string();
+    if (!name.empty() && name.front() == '.')
+        return true;
+    FileStat st;
+    return lstat(path, st) == 0 && (st.flags & UF_HIDDEN);
+}
+
+bool isPackageExtension(std::string_view extension)
+{
+    static constexpr std::array<std::string_view, 24> kPackages = {
+        "app",        "appex",     "bundle",   "component", "docset",   "framework",
+        "kext",       "key",       "mdimporter", "numbers", "pages",    "photoslibrary",
+        "playground", "plugin",    "prefpane", "qlgenerator", "rtfd",   "saver",
+        "scptd",      "wdgt",      "xcarchive", "xcodeproj", "xcworkspace", "xpc",
+    };
+    std::string lower(extension);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return std::find(kPackages.begin(), kPackages.end(), lower) != kPackages.end();
+}
+
+bool isPackage(const std::filesystem::path& path)
+{
+    std::string extension = path.extension().string();
+    if (extension.size() < 2 || !isPackageExtension(std::string_view(extension).substr(1)))
+        return false;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace kelvane::platform

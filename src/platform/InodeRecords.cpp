@@ -1,0 +1,193 @@
+#include "platform/InodeRecords.h"
+
+#include "platform/FileFlags.h"
+
+#include <fcntl.h>
+#include <string>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace kelvane::platform::inode {
+
+std::uint32_t loadLE32(const std::uint8_t* p)
+{
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
+           std::uint32_t{p[3]} << 24;
+}
+
+std::uint64_t loadLE64(const std::uint8_t* p)
+{
+    return std::uint64_t{loadLE32(p)} | std::uint64_t{loadLE32(p + 4)} << 32;
+}
+
+void storeLE32(std::uint8_t* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+void storeLE64(std::uint8_t* p, std::uint64_t v)
+{
+    storeLE32(p, static_cast<std::uint32_t>(v));
+    storeLE32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
+ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size)
+{
+    if (ref.fd >= 0)
+        return ::fgetxattr(ref.fd, name, value, size);
+    return ref.follow ? ::getxattr(ref.path, name, value, size) : ::lgetxattr(ref.path, name, value, size);
+}
+
+int rawSet(const Ref& ref, const char* name, const void* value, std::size_t size, int hostFlags)
+{
+    if (ref.fd >= 0)
+        return ::fsetxattr(ref.fd, name, value, size, hostFlags);
+    return ref.follow ? ::setxattr(ref.path, name, value, size, hostFlags)
+                      : ::lsetxattr(ref.path, name, value, size, hostFlags);
+}
+
+int rawRemove(const Ref& ref, const char* name)
+{
+    if (ref.fd >= 0)
+        return ::fremovexattr(ref.fd, name);
+    return ref.follow ? ::removexattr(ref.path, name) : ::lremovexattr(ref.path, name);
+}
+
+ssize_t rawList(const Ref& ref, char* buffer, std::size_t size)
+{
+    if (ref.fd >= 0)
+        return ::flistxattr(ref.fd, buffer, size);
+    return ref.follow ? ::listxattr(ref.path, buffer, size) : ::llistxattr(ref.path, buffer, size);
+}
+
+int rawStatx(const Ref& ref, struct statx& out)
+{
+    const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
+    if (ref.fd >= 0)
+        return ::statx(ref.fd, "", AT_EMPTY_PATH, mask, &out);
+    return ::statx(AT_FDCWD, ref.path, ref.follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &out);
+}
+
+int rawChmod(const Ref& ref, mode_t mode)
+{
+    if (ref.fd >= 0)
+        return ::fchmod(ref.fd, mode);
+    return ::fchmodat(AT_FDCWD, ref.path, mode, ref.follow ? 0 : AT_SYMLINK_NOFOLLOW);
+}
+
+UniqueFd reopen(const Ref& ref, int flags)
+{
+    flags |= O_CLOEXEC;
+    if (ref.fd >= 0) {
+        const std::string self = "/proc/self/fd/" + std::to_string(ref.fd);
+        return UniqueFd(::open(self.c_str(), flags));
+    }
+    return UniqueFd(::open(ref.path, ref.follow ? flags : (flags | O_NOFOLLOW)));
+}
+
+int rawGetAll(const Ref& ref, const char* name, std::vector<std::uint8_t>& out)
+{
+    // Most records are tiny: try a small buffer before asking for the size.
+    std::uint8_t small[256];
+    ssize_t got = rawGet(ref, name, small, sizeof small);
+    if (got >= 0) {
+        out.assign(small, small + got);
+        return 0;
+    }
+    for (int attempt = 0; attempt < 4 && errno == ERANGE; ++attempt) {
+        const ssize_t size = rawGet(ref, name, nullptr, 0);
+        if (size < 0)
+            return -1;
+        out.resize(static_cast<std::size_t>(size));
+        got = rawGet(ref, name, out.data(), out.size());
+        if (got >= 0) {
+            out.resize(static_cast<std::size_t>(got));
+            return 0;
+        }
+    }
+    return -1;
+}
+
+bool grantOwnerWrite(const Ref& ref, mode_t& previousMode)
+{
+    struct statx sx {};
+    if (rawStatx(ref, sx) != 0 || sx.stx_uid != ::geteuid() || S_ISLNK(sx.stx_mode))
+        return false;
+    previousMode = sx.stx_mode & 07777;
+    if (previousMode & S_IWUSR)
+        return false;  // write permission was not what stood in the way
+    return rawChmod(ref, previousMode | S_IWUSR) == 0;
+}
+
+void restoreMode(const Ref& ref, mode_t previousMode)
+{
+    rawChmod(ref, previousMode);
+}
+
+bool State::staleCompression() const
+{
+    return staleForkRecord || ((storedFlags & UF_COMPRESSED) && !compressed);
+}
+
+int readState(const Ref& ref, State& out)
+{
+    out = State{};
+    if (rawStatx(ref, out.raw) != 0)
+        return -1;
+    if (S_ISLNK(out.raw.stx_mode))
+        return 0;  // Linux keeps no user attributes on links
+
+    std::uint8_t buffer[16];
+    if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)
+        out.storedFlags = loadLE32(buffer);
+    if (out.isRegular()) {
+        if (ssize_t got = rawGet(ref, kForkRecord, buffer, sizeof buffer); got == 8)
+            out.forkRecord = loadLE64(buffer);
+    }
+
+    const std::uint64_t streamLength = out.raw.stx_size;
+    if (out.forkRecord) {
+        out.forkInData = *out.forkRecord == kForkLengthOpen || *out.forkRecord == streamLength;
+        out.staleForkRecord = !out.forkInData;
+    }
+    // A compressed file's data fork is empty: a non-empty stream that is not
+    // the fork means someone wrote the file since.
+    out.compressed = (out.storedFlags & UF_COMPRESSED) && !out.staleForkRecord &&
+                     (out.forkInData || streamLength == 0);
+    out.flags = out.compressed ? out.storedFlags : (out.storedFlags & ~UF_COMPRESSED);
+    return 0;
+}
+
+int writeFlagsRecord(const Ref& ref, std::uint32_t flags)
+{
+    if (flags == 0) {
+        const int result = rawRemove(ref, kFlagsRecord);
+        return (result != 0 && errno == ENODATA) ? 0 : result;
+    }
+    std::uint8_t bytes[4];
+    storeLE32(bytes, flags);
+    return rawSet(ref, kFlagsRecord, bytes, sizeof bytes, 0);
+}
+
+int writeForkRecord(const Ref& ref, std::uint64_t length)
+{
+    std::uint8_t bytes[8];
+    storeLE64(bytes, length);
+    return rawSet(ref, kForkRecord, bytes, sizeof bytes, 0);
+}
+
+int dropStaleRecords(const Ref& ref, const State& state)
+{
+    if (!state.staleCompression())
+        return 0;
+    return asOwner(ref, [&] {
+        if (state.forkRecord && rawRemove(ref, kForkRecord) != 0 && errno != ENODATA)
+            return -1;
+        if (rawRemove(ref, "user.com.apple.decmpfs") != 0 && errno != ENODATA)
+            return -1;
+        return writeFlagsRecord(ref, state.storedFlags & ~UF_COMPRESSED);
+    });
+}
+
+}  // namespace kelvane::platform::inode

@@ -1,0 +1,116 @@
+#pragma once
+
+// Internal to the platform layer: raw access to the Linux inode records that
+// hold the platform's file facts (see FileSystem.h for the mapping).
+
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <vector>
+
+namespace kelvane::platform::inode {
+
+inline constexpr const char* kFlagsRecord = "user.darwin.flags";
+inline constexpr const char* kCreationRecord = "user.darwin.crtime";
+inline constexpr const char* kForkRecord = "user.darwin.rsrc";
+inline constexpr std::string_view kInternalPrefix = "user.darwin.";
+inline constexpr std::string_view kUserPrefix = "user.";
+
+// Fork length recorded while the fork is being streamed through
+// ..namedfork/rsrc: the data stream is the fork, whatever its length.
+inline constexpr std::uint64_t kForkLengthOpen = ~std::uint64_t{0};
+
+// Untrusted sizes above this are refused before anything is allocated.
+inline constexpr std::uint64_t kMaxTrustedSize = 0x7fffffff;
+
+// Where a raw call goes: a path (following links or not) or a descriptor.
+struct Ref {
+    const char* path = nullptr;
+    int fd = -1;
+    bool follow = true;
+
+    static Ref ofPath(const char* p, bool followLinks) { return {p, -1, followLinks}; }
+    static Ref ofFd(int d) { return {nullptr, d, true}; }
+};
+
+ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size);
+int rawSet(const Ref& ref, const char* name, const void* value, std::size_t size, int hostFlags);
+int rawRemove(const Ref& ref, const char* name);
+ssize_t rawList(const Ref& ref, char* buffer, std::size_t size);
+int rawStatx(const Ref& ref, struct statx& out);
+int rawChmod(const Ref& ref, mode_t mode);
+// A second descriptor on the same inode, for writing its data stream.
+UniqueFd reopen(const Ref& ref, int flags);
+
+// Whole value of a raw attribute (at most the host's 64 KiB); 0 or -1 (errno,
+// ENODATA when absent).
+int rawGetAll(const Ref& ref, const char* name, std::vector<std::uint8_t>& out);
+
+// Runs `op` (returning int, -1 with errno on failure). When it is refused for
+// lack of write permission and the caller owns the file, grants the owner
+// write permission for the call and restores the mode afterwards.
+template <class Op>
+int asOwner(const Ref& ref, Op op);
+bool grantOwnerWrite(const Ref& ref, mode_t& previousMode);
+void restoreMode(const Ref& ref, mode_t previousMode);
+
+// The platform view of one inode.
+struct State {
+    struct statx raw {};
+    std::uint32_t storedFlags = 0;
+    std::optional<std::uint64_t> forkRecord;  // recorded fork length
+    bool forkInData = false;      // the data stream holds the fork; data fork empty
+    bool staleForkRecord = false; // a fork was recorded but the stream changed since
+    bool compressed = false;      // UF_COMPRESSED as every reader sees it
+    std::uint32_t flags = 0;      // the flags word as every reader sees it
+
+    std::int64_t dataStreamSize() const { return static_cast<std::int64_t>(raw.stx_size); }
+    bool isRegular() const { return S_ISREG(raw.stx_mode); }
+    // Compression records left behind after another program wrote the file.
+    bool staleCompression() const;
+};
+
+// statx plus the records. `withRecords` false reads only statx (symbolic
+// links cannot carry user attributes on Linux).
+int readState(const Ref& ref, State& out);
+
+// Forgets compression records that no longer describe the data stream: the
+// fork record, the compressed flag and the decmpfs attribute.
+int dropStaleRecords(const Ref& ref, const State& state);
+
+int writeFlagsRecord(const Ref& ref, std::uint32_t flags);
+int writeForkRecord(const Ref& ref, std::uint64_t length);
+
+// Little-endian helpers shared by the layer.
+std::uint32_t loadLE32(const std::uint8_t* p);
+std::uint64_t loadLE64(const std::uint8_t* p);
+void storeLE32(std::uint8_t* p, std::uint32_t v);
+void storeLE64(std::uint8_t* p, std::uint64_t v);
+
+template <class Op>
+int asOwner(const Ref& ref, Op op)
+{
+    const int result = op();
+    if (result >= 0 || (errno != EACCES && errno != EPERM))
+        return result;
+    const int refused = errno;
+    mode_t previous = 0;
+    if (!grantOwnerWrite(ref, previous)) {
+        errno = refused;
+        return result;
+    }
+    const int retried = op();
+    const int saved = errno;
+    restoreMode(ref, previous);
+    errno = saved;
+    return retried;
+}
+
+}  // namespace kelvane::platform::inode
