@@ -24,6 +24,11 @@ std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
 FileSystemSearcher::FileSystemSearcher(CompressionChecker compressionChecker)
     : compressionChecker_(compressionChecker ? std::move(compressionChecker) : defaultCompressionChecker) {}
 
+bool FileSystemSearcher::compressedFlagChecker(const std::filesystem::path& url) {
+    platform::FileStat stat;
+    return platform::lstat(url, stat) == 0 && (stat.flags & platform::UF_COMPRESSED) != 0;
+}
+
 void FileSystemSearcher::validateRoot(const std::filesystem::path& root) {
     switch (DirectoryWalker::checkRoot(root)) {
     case DirectoryWalker::RootState::directory: return;

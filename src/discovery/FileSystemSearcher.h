@@ -33,6 +33,8 @@ public:
     using Results = std::vector<FileCandidate>;
 
     static bool defaultCompressionChecker(const std::filesystem::path&) { return false; }
+    // Answers from the file's compressed flag (one lstat); false when unreadable.
+    static bool compressedFlagChecker(const std::filesystem::path& url);
 
     explicit FileSystemSearcher(CompressionChecker compressionChecker = defaultCompressionChecker);
 

@@ -1,0 +1,57 @@
+#include "discovery/CanonicalText.h"
+
+#include <gtest/gtest.h>
+
+using kelvane::discovery::CanonicalText;
+
+namespace {
+
+TEST(CanonicalTextTest, PrecomposedAndDecomposedSpellingsAreEqual) {
+    // Latin, Greek, Cyrillic, kana with dakuten, Hangul.
+    EXPECT_TRUE(CanonicalText::equal("caf\u00E9", "cafe\u0301"));
+    EXPECT_TRUE(CanonicalText::equal("\u1F00", "\u03B1\u0313"));
+    EXPECT_TRUE(CanonicalText::equal("\u0419", "\u0418\u0306"));
+    EXPECT_TRUE(CanonicalText::equal("\u30AC\u30A4\u30C9", "\u30AB\u3099\u30A4\u30C8\u3099"));
+    EXPECT_TRUE(CanonicalText::equal("\uD55C", "\u1112\u1161\u11AB"));
+    // Multi-level decomposition: U+1E69 is s + dot below + dot above.
+    EXPECT_TRUE(CanonicalText::equal("\u1E69", "s\u0323\u0307"));
+    EXPECT_EQ(CanonicalText::decomposed("\u00C5ngstr\u00F6m"), "A\u030Angstro\u0308m");
+}
+
+TEST(CanonicalTextTest, CombiningMarksCompareInCanonicalOrder) {
+    // Dot below (class 220) and dot above (class 230) in either order.
+    EXPECT_TRUE(CanonicalText::equal("s\u0307\u0323", "s\u0323\u0307"));
+    // Two marks of the same class keep their order: not equivalent.
+    EXPECT_FALSE(CanonicalText::equal("a\u0301\u0300", "a\u0300\u0301"));
+}
+
+TEST(CanonicalTextTest, DifferentTextStaysDifferent) {
+    EXPECT_FALSE(CanonicalText::equal("cafe", "caf\u00E9"));
+    EXPECT_FALSE(CanonicalText::equal("Caf\u00E9", "caf\u00E9"));  // case matters
+    // Compatibility forms are not canonical ones: "ﬁ" is not "fi".
+    EXPECT_FALSE(CanonicalText::equal("\uFB01", "fi"));
+    EXPECT_FALSE(CanonicalText::equal("\u30AC", "\u30AB"));
+}
+
+TEST(CanonicalTextTest, InvalidBytesSurviveAndOnlyEqualThemselves) {
+    const std::string latin1 = "caf\xE9";         // not UTF-8
+    const std::string truncated = "a\xC3";        // cut in the middle of "é"
+    const std::string overlong = "\xC0\xAF";      // overlong "/"
+    EXPECT_EQ(CanonicalText::decomposed(latin1), latin1);
+    EXPECT_EQ(CanonicalText::decomposed(truncated), truncated);
+    EXPECT_EQ(CanonicalText::decomposed(overlong), overlong);
+    EXPECT_FALSE(CanonicalText::equal(latin1, "caf\u00E9"));
+    EXPECT_FALSE(CanonicalText::equal(overlong, "/"));
+    EXPECT_TRUE(CanonicalText::equal(latin1 + "\u00E9", latin1 + "e\u0301"));
+}
+
+TEST(CanonicalTextTest, PrefixFollowsCanonicalEquivalence) {
+    EXPECT_TRUE(CanonicalText::hasPrefix("/Users/Jose\u0301/x", "/Users/Jos\u00E9/"));
+    EXPECT_FALSE(CanonicalText::hasPrefix("/Users/Jose/x", "/Users/Jos\u00E9/"));
+    // "e" is not a whole-character prefix of "é".
+    EXPECT_FALSE(CanonicalText::hasPrefix("e\u0301x", "e"));
+    EXPECT_TRUE(CanonicalText::hasPrefix("abc", ""));
+    EXPECT_FALSE(CanonicalText::hasPrefix("ab", "abc"));
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+#include "discovery/CancellationError.h"
+#include "discovery/FolderFileCounter.h"
+#include "discovery/FolderFileCounterError.h"
+
+#include "SearchTree.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace kd = kelvane::discovery;
+namespace fs = std::filesystem;
+using kd::FolderFileCounter;
+using kelvane::test::makeFile;
+
+namespace {
+
+TEST(FolderFileCounterTest, CountsRegularFilesWithTheSearchRules) {
+    kelvane::test::TempDir temp;
+    const auto root = temp.path() / "root";
+    fs::create_directories(root);
+    EXPECT_EQ(FolderFileCounter().countFiles(root, true), 0);
+
+    makeFile(root / "a");
+    makeFile(root / "b");
+    makeFile(root / ".hidden");
+    makeFile(root / "sub/c");
+    makeFile(root / "sub/d");
+    fs::create_symlink(root / "a", root / "link");
+    fs::create_directory_symlink(root, root / "sub/loop");
+    makeFile(root / "Tool.app/Contents/bin");
+    makeFile(root / "Build.xcarchive/Info.plist");
+    makeFile(root / "Build.xcarchive/Products/X.app/bin");
+
+    EXPECT_EQ(FolderFileCounter().countFiles(root, false), 3);
+    EXPECT_EQ(FolderFileCounter().countFiles(root, true), 3 + 2 + 2);
+    // A package as the folder itself is counted inside.
+    EXPECT_EQ(FolderFileCounter().countFiles(root / "Tool.app", true), 1);
+
+    auto task = FolderFileCounter().start(root, true);
+    EXPECT_EQ(task.get(), 7);
+}
+
+TEST(FolderFileCounterTest, FailuresAndCancellation) {
+    kelvane::test::TempDir temp;
+    makeFile(temp.path() / "file");
+    try {
+        FolderFileCounter().countFiles(temp.path() / "missing", true);
+        FAIL() << "no error";
+    } catch (const kd::FolderFileCounterError& e) {
+        EXPECT_EQ(e, kd::FolderFileCounterError(kd::FolderFileCounterError::notFound{temp.path() / "missing"}));
+    }
+    try {
+        FolderFileCounter().countFiles(temp.path() / "file", true);
+        FAIL() << "no error";
+    } catch (const kd::FolderFileCounterError& e) {
+        EXPECT_EQ(e, kd::FolderFileCounterError(kd::FolderFileCounterError::notADirectory{temp.path() / "file"}));
+    }
+    std::stop_source stopped;
+    stopped.request_stop();
+    EXPECT_THROW(FolderFileCounter().countFiles(temp.path(), true, stopped.get_token()), kd::CancellationError);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#include "discovery/WizardPreset.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace kd = kelvane::discovery;
+using kd::WizardPreset;
+
+namespace {
+
+TEST(WizardPresetTest, NinePresetsInOrderUnderTheCurrentHome) {
+    kelvane::test::TempDir temp;
+    temp.useAsHome();
+    const auto presets = WizardPreset::all();
+    ASSERT_EQ(presets.size(), 9u);
+    const std::vector<std::string> ids{"deriveddata", "iosdevsupport", "archives", "coresimulator", "caches",
+                                       "logs", "downloads", "iphonebackup", "garageband"};
+    std::set<std::string> unique;
+    for (std::size_t i = 0; i < presets.size(); ++i) {
+        EXPECT_EQ(presets[i].id, ids[i]);
+        unique.insert(presets[i].id);
+    }
+    EXPECT_EQ(unique.size(), 9u);
+    EXPECT_EQ(presets[1].resolvedPath, temp.path() / "Library/Developer/Xcode/iOS DeviceSupport");
+    EXPECT_EQ(presets[7].resolvedPath, temp.path() / "Library/Application Support/MobileSync/Backup");
+    EXPECT_EQ(presets[4].title, "ユーザー Caches");
+    EXPECT_EQ(presets[7].title, "iPhone / iPad バックアップ");
+    EXPECT_EQ(presets[5].volatilityWarning,
+              "現在書き込み中のログ（開発ツール / 常駐 daemon 等）は、追記のたびに圧縮が剥がれます。30 日以上更新がないファイルだけを対象にするのが安全です。");
+    EXPECT_EQ(presets[0].priorityExtensions,
+              (std::vector<std::string>{"o", "swiftmodule", "swiftdoc", "swiftsourceinfo", "framework", "dSYM"}));
+    EXPECT_EQ(presets[5].expectedReductionRange, (WizardPreset::ReductionRange{60, 85}));
+    EXPECT_EQ(presets[5].category, WizardPreset::Category::logs);
+
+    for (int i : {1, 2, 6, 8}) {
+        EXPECT_FALSE(presets[i].volatilityWarning) << presets[i].id;
+        EXPECT_FALSE(presets[i].recommendedMinimumAgeDays) << presets[i].id;
+    }
+    for (int i : {4, 7}) EXPECT_FALSE(presets[i].priorityExtensions) << presets[i].id;
+    EXPECT_EQ(presets[4].recommendedMinimumAgeDays, 14);
+
+    // The home folder is read on every call.
+    kelvane::test::TempDir other;
+    other.useAsHome();
+    EXPECT_EQ(WizardPreset::all()[6].resolvedPath, other.path() / "Downloads");
+}
+
+TEST(WizardPresetTest, DisplayPathShowsHomeAsTilde) {
+    kelvane::test::TempDir temp;
+    temp.useAsHome();
+    const auto presets = WizardPreset::all();
+    EXPECT_EQ(presets[4].displayPath(), "~/Library/Caches");
+    EXPECT_EQ(presets[6].displayPath(), "~/Downloads");
+    EXPECT_EQ(presets[1].displayPath(), "~/Library/Developer/Xcode/iOS DeviceSupport");
+
+    auto preset = presets[6];
+    preset.resolvedPath = temp.path();
+    EXPECT_EQ(preset.displayPath(), "~");
+    // The prefix test includes the "/": a sibling whose name extends home's.
+    preset.resolvedPath = temp.path().string() + "b/x";
+    EXPECT_EQ(preset.displayPath(), temp.path().string() + "b/x");
+    preset.resolvedPath = "/elsewhere/Downloads";
+    EXPECT_EQ(preset.displayPath(), "/elsewhere/Downloads");
+}
+
+TEST(WizardPresetTest, EqualityCoversEveryField) {
+    kelvane::test::TempDir temp;
+    temp.useAsHome();
+    const auto a = WizardPreset::all();
+    const auto b = WizardPreset::all();
+    EXPECT_EQ(a, b);
+    auto changed = a[0];
+    changed.volatilityWarning = std::nullopt;
+    EXPECT_NE(changed, a[0]);
+    changed = a[0];
+    changed.recommendedMinimumAgeDays = 8;
+    EXPECT_NE(changed, a[0]);
+    changed = a[0];
+    changed.expectedReductionRange.upperBound = 61;
+    EXPECT_NE(changed, a[0]);
+}
+
+TEST(WizardPresetTest, CategoryRawValues) {
+    EXPECT_EQ(kd::wizardCategoryFromRawValue("logs"), WizardPreset::Category::logs);
+    EXPECT_EQ(kd::wizardCategoryFromRawValue("Logs"), std::nullopt);
+    for (auto c : {WizardPreset::Category::build, WizardPreset::Category::archive, WizardPreset::Category::cache,
+                   WizardPreset::Category::download, WizardPreset::Category::logs})
+        EXPECT_EQ(kd::wizardCategoryFromRawValue(kd::rawValue(c)), c);
+}
+
+}  // namespace
