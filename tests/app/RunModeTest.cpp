@@ -1,0 +1,62 @@
+#include "app/RunMode.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kelvane::app {
+namespace {
+
+RunMode parse(std::vector<std::string> arguments)
+{
+    arguments.insert(arguments.begin(), "/usr/bin/kelvane");
+    return RunMode::parse(arguments);
+}
+
+TEST(RunModeTest, HelpBeatsVersionBeatsHeadlessWhateverTheOrder)
+{
+    EXPECT_EQ(parse({"--help"}), RunMode::help);
+    EXPECT_EQ(parse({"-h"}), RunMode::help);
+    EXPECT_EQ(parse({"--version", "--help"}), RunMode::help);
+    EXPECT_EQ(parse({"--help", "--version"}), RunMode::help);
+    EXPECT_EQ(parse({"--auto-recompress", "-V", "-h"}), RunMode::help);
+
+    EXPECT_EQ(parse({"--version"}), RunMode::version);
+    EXPECT_EQ(parse({"-V"}), RunMode::version);
+    EXPECT_EQ(parse({"-V", "--auto-recompress"}), RunMode::version);
+    EXPECT_EQ(parse({"--auto-recompress", "--version"}), RunMode::version);
+
+    EXPECT_EQ(parse({"--auto-recompress"}), RunMode::headlessAutoRecompress);
+    EXPECT_EQ(parse({"stray", "--auto-recompress", "--also-stray"}), RunMode::headlessAutoRecompress);
+}
+
+TEST(RunModeTest, AnythingUnrecognisedIsTheWindowedApp)
+{
+    EXPECT_EQ(parse({}), RunMode::gui);
+    EXPECT_EQ(RunMode::parse(std::vector<std::string>{}), RunMode::gui);
+    for (const char* near : {"--HELP", "-help", "-H", "help", "-v", "--Version", "--auto-recompress=1",
+                             "--auto-recompress ", "-V1", ""})
+        EXPECT_EQ(parse({near}), RunMode::gui) << '"' << near << '"';
+    EXPECT_TRUE(parse({"--verbose"}).isGui());
+    EXPECT_FALSE(parse({"-V"}).isGui());
+}
+
+TEST(RunModeTest, TheProgramPathIsNeverAnOption)
+{
+    // A program installed under the name of an option is still the app itself.
+    EXPECT_EQ(RunMode::parse(std::vector<std::string>{"--help"}), RunMode::gui);
+    EXPECT_EQ(RunMode::parse(std::vector<std::string>{"--auto-recompress", "-V"}), RunMode::version);
+
+    const char* argv[] = {"-h", "--auto-recompress"};
+    EXPECT_EQ(RunMode::parse(2, argv), RunMode::headlessAutoRecompress);
+}
+
+TEST(RunModeTest, CurrentReadsThisProcessCommandLine)
+{
+    // The test runner is started with gtest's own flags at most, none of ours.
+    EXPECT_EQ(RunMode::current(), RunMode::gui);
+}
+
+}  // namespace
+}  // namespace kelvane::app
