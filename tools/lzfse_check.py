@@ -556,8 +556,8 @@ class Checker:
             rep.fail(end, "block produced %d bytes, its header says %d"
                      % (h["raw_size"] - (goal - len(out)), h["raw_size"]))
         if (lit_pos + 3) & ~3 != h["n_literals"]:
-            self.ours(end, "%d literals declared but the triples use %d (padding only to a "
-                      "multiple of 4 is allowed)" % (h["n_literals"], lit_pos))
+            self.ours(end, "%d literals declared but the triples use %d: more than padding"
+                      % (h["n_literals"], lit_pos))
         left = bits.bits_left()
         if self.strict:
             if left != 8 * LMD_ZERO_PREFIX or any(data[start:start + LMD_ZERO_PREFIX]):
