@@ -38,6 +38,7 @@ TemporaryFile TemporaryFile::create(const std::filesystem::path& temporaryUrl)
         platform::Logger::compression().notice("removing stale kvtmp debris at %{private}s", temporaryUrl);
         if (platform::unlink(temporaryUrl) != 0)
             throw Error(Error::ioError{temporaryUrl, "unlink stale kvtmp: errno=" + std::to_string(errno)});
+        notifyStep("unlink stale kvtmp");
         fd = platform::open(temporaryUrl, flags, 0600);
     }
     TemporaryFile file(temporaryUrl, std::move(fd));

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace kelvane::engine {
@@ -59,8 +60,9 @@ TEST(LZFSETest, RoundTripsAndChecksTheCountOnly)
         const Bytes text = textBytes(size, static_cast<unsigned>(size));
         const Bytes stream = LZFSE::encode(text);
         EXPECT_EQ(LZFSE::decode(stream, size), text) << size;
-        if (size >= 4096)
+        if (size >= 4096) {
             EXPECT_LT(stream.size(), size / 2) << "text must shrink";
+        }
         const Bytes noise = randomBytes(size, 9);
         EXPECT_LE(LZFSE::encode(noise).size(), size + 64);
         EXPECT_EQ(LZFSE::decode(LZFSE::encode(noise), size), noise);

@@ -1,0 +1,163 @@
+#pragma once
+
+// Helpers shared by the engine's tests: files set up through the platform
+// layer the way it stores compressed files, and reads that go through it.
+
+#include "engine/DecmpfsHeader.h"
+#include "engine/StepObserver.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kelvane::engine::fixtures {
+
+using Bytes = std::vector<std::uint8_t>;
+using Path = std::filesystem::path;
+
+// Text that compresses well, different for each seed.
+inline Bytes textBytes(std::size_t count, unsigned seed)
+{
+    static const char* words[] = {"alpha ", "beta ", "gamma ", "delta ", "epsilon ", "zeta ", "eta\n", "theta "};
+    std::mt19937 rng(seed);
+    Bytes out;
+    out.reserve(count + 16);
+    while (out.size() < count) {
+        const char* word = words[rng() % 8];
+        out.insert(out.end(), word, word + std::strlen(word));
+        if (rng() % 16 == 0)
+            out.push_back(static_cast<std::uint8_t>('0' + rng() % 10));
+    }
+    out.resize(count);
+    return out;
+}
+
+inline Bytes randomBytes(std::size_t count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    Bytes out(count);
+    for (auto& b : out)
+        b = static_cast<std::uint8_t>(rng());
+    return out;
+}
+
+// The file's contents as every reader of the platform sees them.
+inline Bytes readThroughLayer(const Path& path)
+{
+    Bytes out;
+    if (platform::readWholeFile(path, out) != 0)
+        throw std::runtime_error("read through the layer failed: errno=" + std::to_string(errno));
+    return out;
+}
+
+inline platform::FileStat statOf(const Path& path)
+{
+    platform::FileStat st;
+    if (platform::lstat(path, st) != 0)
+        throw std::runtime_error("lstat failed: errno=" + std::to_string(errno));
+    return st;
+}
+
+inline bool isCompressed(const Path& path) { return (statOf(path).flags & platform::UF_COMPRESSED) != 0; }
+
+// A whole attribute value (XATTR_SHOWCOMPRESSION), or none.
+inline std::optional<Bytes> attribute(const Path& path, std::string_view name)
+{
+    const ssize_t size = platform::getxattr(path, name, nullptr, 0, 0, platform::XATTR_SHOWCOMPRESSION);
+    if (size < 0)
+        return std::nullopt;
+    Bytes value(static_cast<std::size_t>(size));
+    const ssize_t got = platform::getxattr(path, name, value.data(), value.size(), 0, platform::XATTR_SHOWCOMPRESSION);
+    if (got < 0)
+        return std::nullopt;
+    value.resize(static_cast<std::size_t>(got));
+    return value;
+}
+
+inline void setAttribute(const Path& path, std::string_view name, const Bytes& value)
+{
+    if (platform::setxattr(path, name, value.data(), value.size(), 0, 0) != 0)
+        throw std::runtime_error("setxattr " + std::string(name) + " failed: errno=" + std::to_string(errno));
+}
+
+// A compressed file laid out as the layer keeps one: the header attribute, the
+// fork streamed into the (empty) data stream, then the flag.
+inline void makeCompressedFile(const Path& path, const Bytes& decmpfs, const std::optional<Bytes>& fork)
+{
+    test::writeRawFile(path, {});
+    setAttribute(path, platform::kDecmpfsXattrName, decmpfs);
+    if (fork) {
+        platform::UniqueFd fd = platform::open(platform::resourceForkPath(path), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!fd)
+            throw std::runtime_error("open fork failed: errno=" + std::to_string(errno));
+        std::size_t done = 0;
+        while (done < fork->size()) {
+            const ssize_t n = platform::write(fd.get(), fork->data() + done, fork->size() - done);
+            if (n <= 0)
+                throw std::runtime_error("write fork failed");
+            done += static_cast<std::size_t>(n);
+        }
+    }
+    if (platform::chflags(path, platform::UF_COMPRESSED) != 0)
+        throw std::runtime_error("chflags failed: errno=" + std::to_string(errno));
+}
+
+inline bool pathExists(const Path& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+inline Path temporaryOf(const Path& path) { return Path(path.string() + ".kvtmp"); }
+
+}  // namespace kelvane::engine::fixtures
+
+
+
+#include <functional>
+
+namespace kelvane::engine::fixtures {
+
+// Runs `action` at every step the engine reports, until the object goes away.
+// Installed before any worker starts and removed after they end.
+class ScopedStepObserver {
+public:
+    explicit ScopedStepObserver(std::function<void(std::string_view)> action)
+    {
+        slot() = std::move(action);
+        setStepObserver([](std::string_view step) { slot()(step); });
+    }
+    ~ScopedStepObserver()
+    {
+        setStepObserver(nullptr);
+        slot() = nullptr;
+    }
+    ScopedStepObserver(const ScopedStepObserver&) = delete;
+    ScopedStepObserver& operator=(const ScopedStepObserver&) = delete;
+
+private:
+    static std::function<void(std::string_view)>& slot()
+    {
+        static std::function<void(std::string_view)> action;
+        return action;
+    }
+};
+
+}  // namespace kelvane::engine::fixtures

@@ -1,0 +1,281 @@
+#include "engine/FileCompressionError.h"
+#include "engine/FileCompressor.h"
+#include "engine/LZFSE.h"
+#include "platform/LogStore.h"
+
+#include "EngineFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace kelvane::engine {
+namespace {
+
+using namespace fixtures;
+using Error = FileCompressionError;
+
+template <typename Call>
+Error failureOf(Call&& call)
+{
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    return Error(Error::ioError{"", "the call succeeded"});
+}
+
+TEST(FileCompressorFailureTest, PreflightCasesInTheirOrder)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Bytes data = textBytes(50000, 1);
+
+    const Path missing = dir / "missing";
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(missing); }), Error(Error::fileNotFound{missing}));
+    EXPECT_EQ(failureOf([&] { compressor.decompressFile(missing); }), Error(Error::fileNotFound{missing}));
+
+    const Path folder = dir / "folder";
+    std::filesystem::create_directory(folder);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(folder); }), Error(Error::notARegularFile{folder}));
+
+    const Path target = dir / "target";
+    test::writeRawFile(target, data);
+    const Path link = dir / "link";
+    std::filesystem::create_symlink(target, link);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(link); }), Error(Error::symbolicLink{link}));
+    EXPECT_EQ(failureOf([&] { compressor.decompressFile(link); }), Error(Error::symbolicLink{link}));
+    EXPECT_FALSE(isCompressed(target)) << "the link's target is never touched";
+
+    const Path plain = dir / "plain";
+    test::writeRawFile(plain, data);
+    EXPECT_EQ(failureOf([&] { compressor.decompressFile(plain); }), Error(Error::notCompressed{plain}));
+
+    compressor.compressFile(plain);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(plain); }), Error(Error::alreadyCompressed{plain}));
+    // A second link wins over the compressed flag.
+    const Path second = dir / "second-link";
+    std::filesystem::create_hard_link(plain, second);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(plain); }), Error(Error::hardLinked{plain, 2}));
+    EXPECT_EQ(failureOf([&] { compressor.decompressFile(plain); }), Error(Error::hardLinked{plain, 2}));
+    EXPECT_EQ(readThroughLayer(plain), data);
+
+    // A resource fork beside the data: refused; an empty one passes and is not copied.
+    const Path withFork = dir / "with-fork";
+    test::writeRawFile(withFork, data);
+    setAttribute(withFork, platform::kResourceForkXattrName, {1, 2, 3});
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(withFork); }), Error(Error::hasResourceFork{withFork}));
+    EXPECT_EQ(test::readRawFile(withFork), data);
+
+    EXPECT_EQ(Error(Error::hardLinked{"/a/b", 2}).description(), "hardLinked(/a/b, nlink: 2)");
+    EXPECT_EQ(Error(Error::ioError{"/a/b", "lstat: errno=13"}).description(), "ioError(/a/b, \"lstat: errno=13\")");
+    EXPECT_EQ(Error(Error::fileInUse{"/a/b"}).kind(), Error::Kind::fileInUse);
+    EXPECT_EQ(caseName(Error::Kind::temporaryFileConflict), "temporaryFileConflict");
+}
+
+TEST(FileCompressorFailureTest, EmptyFileAndSizeLimit)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Path empty = dir / "empty";
+    test::writeRawFile(empty, {});
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(empty); }), Error(Error::compressionDidNotReduceSize{empty}));
+
+    // Sparse files: nothing is read before the size check fails.
+    const Path huge = dir / "huge";
+    test::writeRawFile(huge, {});
+    std::filesystem::resize_file(huge, std::uintmax_t{1} << 31);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(huge); }),
+              Error(Error::fileTooLargeForFormat{huge, std::int64_t{1} << 31}));
+
+    // One byte less passes the size check: the lock taken later is what stops it.
+    const Path largest = dir / "largest";
+    test::writeRawFile(largest, {});
+    std::filesystem::resize_file(largest, (std::uintmax_t{1} << 31) - 1);
+    const int holder = ::open(largest.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(largest); }), Error(Error::fileInUse{largest}));
+    ::close(holder);
+}
+
+TEST(FileCompressorFailureTest, FileLockedByAnotherHolder)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Path file = dir / "locked";
+    const Bytes data = textBytes(40000, 2);
+    test::writeRawFile(file, data);
+    const int holder = ::open(file.c_str(), O_RDONLY);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_SH), 0);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::fileInUse{file}));
+    EXPECT_EQ(test::readRawFile(file), data);
+    EXPECT_FALSE(pathExists(temporaryOf(file)));
+    ::close(holder);
+
+    compressor.compressFile(file);
+    const int second = ::open(file.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(second, LOCK_EX), 0);
+    EXPECT_EQ(failureOf([&] { compressor.decompressFile(file); }), Error(Error::fileInUse{file}));
+    EXPECT_TRUE(isCompressed(file));
+    ::close(second);
+}
+
+TEST(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Bytes data = textBytes(300000, 3);
+    const Path file = dir / "changing";
+
+    struct Change {
+        const char* name;
+        std::int64_t threshold;
+        std::function<void()> act;
+    };
+    const Change changes[] = {
+        {"new mtime, in memory", FileCompressor::streamingThreshold,
+         [&] { platform::utimensat(file, timespec{1, 0}, timespec{2, 0}); }},
+        {"new mtime, streaming", 1, [&] { platform::utimensat(file, timespec{1, 0}, timespec{2, 0}); }},
+        {"grown, in memory", FileCompressor::streamingThreshold,
+         [&] {
+             std::ofstream(file, std::ios::app | std::ios::binary) << "more";
+         }},
+        {"grown, streaming", 1, [&] { std::ofstream(file, std::ios::app | std::ios::binary) << "more"; }},
+    };
+    for (const Change& change : changes) {
+        SCOPED_TRACE(change.name);
+        test::writeRawFile(file, data);
+        platform::utimensat(file, timespec{100, 0}, timespec{200, 0});
+        bool changed = false;
+        {
+            ScopedStepObserver observer([&](std::string_view step) {
+                if (step == "restore mode" && !changed) {
+                    changed = true;
+                    change.act();
+                }
+            });
+            EXPECT_EQ(failureOf([&] { compressor.compressFile(file, change.threshold); }),
+                      Error(Error::fileChangedDuringOperation{file}));
+        }
+        EXPECT_TRUE(changed);
+        EXPECT_FALSE(isCompressed(file));
+        EXPECT_FALSE(pathExists(temporaryOf(file)));
+        const Bytes now = test::readRawFile(file);
+        EXPECT_EQ(Bytes(now.begin(), now.begin() + static_cast<std::ptrdiff_t>(data.size())), data);
+    }
+
+    // Only a permission change: not a change of the file.
+    test::writeRawFile(file, data);
+    {
+        ScopedStepObserver observer([&](std::string_view step) {
+            if (step == "restore mode")
+                platform::chmod(file, 0600);
+        });
+        compressor.compressFile(file);
+    }
+    EXPECT_EQ(readThroughLayer(file), data);
+
+    // A compressed file touched while it is decompressed.
+    {
+        ScopedStepObserver observer([&](std::string_view step) {
+            if (step == "copy ACL")
+                platform::utimensat(file, timespec{5, 0}, timespec{6, 0});
+        });
+        EXPECT_EQ(failureOf([&] { compressor.decompressFile(file); }), Error(Error::fileChangedDuringOperation{file}));
+    }
+    EXPECT_TRUE(isCompressed(file));
+    EXPECT_EQ(readThroughLayer(file), data);
+    EXPECT_FALSE(pathExists(temporaryOf(file)));
+}
+
+TEST(FileCompressorFailureTest, SourceShrinkingWhileStreamedEndsEarly)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Path file = dir / "shrinking";
+    test::writeRawFile(file, textBytes(400000, 4));
+    bool cut = false;
+    ScopedStepObserver observer([&](std::string_view step) {
+        if (step == "write block" && !cut) {
+            cut = true;
+            std::filesystem::resize_file(file, 100000);
+        }
+    });
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file, 1); }),
+              Error(Error::ioError{file, "unexpected EOF (got 34464, expected 65536)"}));
+    EXPECT_FALSE(pathExists(temporaryOf(file)));
+    EXPECT_FALSE(isCompressed(file));
+}
+
+TEST(FileCompressorFailureTest, TemporaryFileNameTaken)
+{
+    test::TempDir dir;
+    dir.useAsHome();
+    const FileCompressor compressor;
+    const Bytes data = textBytes(30000, 5);
+    const Path file = dir / "report.txt";
+    const Path temporary = dir / "report.txt.kvtmp";
+
+    // Someone else's file: left alone, the operation refused.
+    test::writeRawFile(file, data);
+    test::writeRawFile(temporary, {'m', 'i', 'n', 'e'});
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(test::readRawFile(temporary), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(test::readRawFile(file), data);
+    std::filesystem::remove(temporary);
+
+    std::filesystem::create_directory(temporary);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_TRUE(std::filesystem::is_directory(temporary));
+    std::filesystem::remove(temporary);
+
+    std::filesystem::create_symlink(file, temporary);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_TRUE(std::filesystem::is_symlink(temporary));
+    std::filesystem::remove(temporary);
+
+    // Our own leftover (marker with any value, even empty): removed and logged.
+    const auto since = std::chrono::system_clock::now() - std::chrono::seconds(1);
+    for (const Bytes& marker : {Bytes{1}, Bytes{}}) {
+        test::writeRawFile(temporary, {'o', 'l', 'd'});
+        setAttribute(temporary, "com.orbwright.kelvane.kvtmp", marker);
+        if (isCompressed(file))
+            compressor.decompressFile(file);
+        else
+            compressor.compressFile(file);
+        EXPECT_FALSE(pathExists(temporary));
+    }
+    EXPECT_EQ(readThroughLayer(file), data);
+    int debrisLines = 0;
+    for (const auto& entry : platform::LogStore::currentProcess().entries(since)) {
+        if (entry.category == "compression" && entry.message == "removing stale kvtmp debris at <private>")
+            ++debrisLines;
+    }
+    EXPECT_EQ(debrisLines, 2);
+}
+
+TEST(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
+{
+    test::TempDir dir;
+    const FileCompressor compressor;
+    const Path file = dir / "file";
+    const Path temporary = temporaryOf(file);
+    test::writeRawFile(file, textBytes(30000, 6));
+    test::writeRawFile(temporary, {});
+    setAttribute(temporary, "com.orbwright.kelvane.kvtmp", {1});
+    // Someone puts a folder there between the unlink and the second open.
+    ScopedStepObserver observer([&](std::string_view step) {
+        if (step == "unlink stale kvtmp")
+            std::filesystem::create_directory(temporary);
+    });
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_TRUE(std::filesystem::is_directory(temporary));
+    EXPECT_FALSE(isCompressed(file));
+}
+
+}  // namespace
+}  // namespace kelvane::engine

@@ -1,0 +1,268 @@
+#include "engine/DecmpfsResourceFork.h"
+#include "engine/FileCompressionError.h"
+#include "engine/FileCompressionInspector.h"
+#include "engine/FileCompressor.h"
+#include "platform/Acl.h"
+
+#include "EngineFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sys/stat.h>
+
+namespace kelvane::engine {
+namespace {
+
+using namespace fixtures;
+
+// Everything a swap must carry over, read through the layer.
+struct Metadata {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    mode_t mode = 0;
+    std::uint32_t flags = 0;
+    timespec atime{}, mtime{}, birthtime{};
+    std::string acl;
+    std::vector<std::pair<std::string, Bytes>> attributes;
+
+    static Metadata of(const Path& path)
+    {
+        const platform::FileStat st = statOf(path);
+        Metadata m{st.uid, st.gid, st.mode, st.flags, st.atime, st.mtime, st.birthtime, {}, {}};
+        m.acl = platform::aclGetFileExtended(path).toText();
+        std::vector<char> names(4096);
+        const ssize_t length = platform::listxattr(path, names.data(), names.size(), 0);
+        for (std::size_t i = 0; length > 0 && i < static_cast<std::size_t>(length);) {
+            const std::string name(names.data() + i);
+            i += name.size() + 1;
+            m.attributes.emplace_back(name, attribute(path, name).value_or(Bytes{0xEE}));
+        }
+        std::sort(m.attributes.begin(), m.attributes.end());
+        return m;
+    }
+};
+
+void expectSameMetadata(const Metadata& before, const Metadata& after, std::uint32_t expectedFlags)
+{
+    EXPECT_EQ(after.uid, before.uid);
+    EXPECT_EQ(after.gid, before.gid);
+    EXPECT_EQ(after.mode, before.mode);
+    EXPECT_EQ(after.flags, expectedFlags);
+    EXPECT_EQ(after.atime.tv_sec, before.atime.tv_sec);
+    EXPECT_EQ(after.atime.tv_nsec, before.atime.tv_nsec);
+    EXPECT_EQ(after.mtime.tv_sec, before.mtime.tv_sec);
+    EXPECT_EQ(after.mtime.tv_nsec, before.mtime.tv_nsec);
+    EXPECT_EQ(after.birthtime.tv_sec, before.birthtime.tv_sec);
+    EXPECT_EQ(after.birthtime.tv_nsec, before.birthtime.tv_nsec);
+    EXPECT_EQ(after.acl, before.acl);
+    EXPECT_EQ(after.attributes, before.attributes);
+}
+
+// Owner, mode, times, creation date, flags, two attributes (one empty) and an ACL.
+void decorate(const Path& path)
+{
+    ASSERT_EQ(platform::chown(path, 1234, 2345), 0) << errno;
+    setAttribute(path, "com.example.note", {'k', 'e', 'p', 't'});
+    setAttribute(path, "com.example.empty", {});
+    const platform::Acl acl = platform::Acl::fromText("user::rw-\nuser:4321:r--\ngroup::r--\nmask::r--\nother::---\n");
+    ASSERT_TRUE(acl.valid());
+    ASSERT_EQ(platform::aclSetFileExtended(path, acl), 0) << errno;
+    ASSERT_EQ(platform::chmod(path, 0640), 0);
+    ASSERT_EQ(platform::setCreationDate(path, timespec{1000000000, 123456789}), 0) << errno;
+    ASSERT_EQ(platform::chflags(path, platform::UF_HIDDEN), 0) << errno;
+    ASSERT_EQ(platform::utimensat(path, timespec{1500000000, 111}, timespec{1600000000, 999999999}), 0);
+}
+
+std::uint32_t le32(const Bytes& bytes)
+{
+    return static_cast<std::uint32_t>(bytes.at(0)) | static_cast<std::uint32_t>(bytes.at(1)) << 8 |
+           static_cast<std::uint32_t>(bytes.at(2)) << 16 | static_cast<std::uint32_t>(bytes.at(3)) << 24;
+}
+
+void expectNoLeftovers(const Path& path)
+{
+    EXPECT_FALSE(pathExists(temporaryOf(path)));
+    EXPECT_FALSE(attribute(path, "com.orbwright.kelvane.kvtmp").has_value());
+}
+
+class CorpusRoundTrip : public ::testing::TestWithParam<std::int64_t> {};
+
+TEST_P(CorpusRoundTrip, EveryFileByteForByteWithItsMetadata)
+{
+    const std::int64_t threshold = GetParam();
+    const FileCompressor compressor;
+    test::TempDir dir;
+    int files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(test::testDataDir() / "corpus")) {
+        if (entry.path().extension() != ".bin")
+            continue;
+        ++files;
+        SCOPED_TRACE(entry.path().filename().string());
+        const Bytes original = test::readRawFile(entry.path());
+        const Path file = dir / entry.path().filename().string();
+        test::writeRawFile(file, original);
+        decorate(file);
+        const Metadata before = Metadata::of(file);
+
+        const CompressionResult compressed = compressor.compressFile(file, threshold);
+        const Metadata afterCompression = Metadata::of(file);  // before any read moves the access time
+        EXPECT_EQ(compressed.url, file);
+        EXPECT_EQ(compressed.bytesBefore, static_cast<std::int64_t>(original.size()));
+        EXPECT_EQ(compressed.algorithm, CompressionType::lzfseRsrc);
+        EXPECT_EQ(compressed.bytesAfter, statOf(file).blocks * 512);
+        EXPECT_EQ(readThroughLayer(file), original);
+        EXPECT_EQ(attribute(file, platform::kDecmpfsXattrName),
+                  DecmpfsHeader::encode(CompressionType::lzfseRsrc, original.size()));
+        const auto fork = attribute(file, platform::kResourceForkXattrName);
+        ASSERT_TRUE(fork.has_value());
+        EXPECT_EQ(DecmpfsResourceFork::decode(*fork, original.size()), original);
+        EXPECT_EQ(FileCompressionInspector().inspect(file).status,
+                  FileCompressionStatus(FileCompressionStatus::compressed{CompressionType::lzfseRsrc, original.size()}));
+        expectSameMetadata(before, afterCompression, platform::UF_HIDDEN | platform::UF_COMPRESSED);
+        expectNoLeftovers(file);
+
+        // The reads above moved the access time: compare with what the file has now.
+        const Metadata beforeDecompression = Metadata::of(file);
+        const CompressionResult decompressed = compressor.decompressFile(file, threshold);
+        const Metadata afterDecompression = Metadata::of(file);
+        EXPECT_EQ(decompressed, (CompressionResult{file, compressed.bytesBefore, compressed.bytesBefore, std::nullopt}));
+        EXPECT_EQ(test::readRawFile(file), original) << "the data stream itself holds the bytes again";
+        EXPECT_FALSE(attribute(file, platform::kDecmpfsXattrName).has_value());
+        EXPECT_FALSE(attribute(file, platform::kResourceForkXattrName).has_value());
+        expectSameMetadata(beforeDecompression, afterDecompression, platform::UF_HIDDEN);
+        expectNoLeftovers(file);
+    }
+    EXPECT_EQ(files, 9);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothRoads, CorpusRoundTrip,
+                         ::testing::Values(FileCompressor::streamingThreshold, std::int64_t{65536}),
+                         [](const auto& info) { return info.param == 65536 ? "Streaming" : "InMemory"; });
+
+TEST(FileCompressorTest, ChoosesInlineOrForkByTheEncodedSize)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::optional<CompressionType> algorithm;  // none: compressionDidNotReduceSize
+    };
+    const Case cases[] = {
+        {"text-16384", textBytes(16384, 1), CompressionType::lzfseAttr},
+        {"text-16385", textBytes(16385, 2), CompressionType::lzfseRsrc},
+        {"random-16384", randomBytes(16384, 3), CompressionType::lzfseRsrc},  // too large inline: no size check
+        {"random-5000", randomBytes(5000, 4), CompressionType::lzfseRsrc},
+        {"random-3000", randomBytes(3000, 5), std::nullopt},  // fits inline but does not shrink
+        {"text-100", textBytes(100, 6), CompressionType::lzfseAttr},
+        {"empty", {}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Path file = dir / c.name;
+        test::writeRawFile(file, c.data);
+        if (!c.algorithm) {
+            EXPECT_EQ(
+                [&] {
+                    try {
+                        compressor.compressFile(file);
+                    } catch (const FileCompressionError& error) {
+                        return error;
+                    }
+                    return FileCompressionError(FileCompressionError::ioError{file, "no failure"});
+                }(),
+                FileCompressionError(FileCompressionError::compressionDidNotReduceSize{file}));
+            EXPECT_EQ(test::readRawFile(file), c.data);
+            EXPECT_FALSE(isCompressed(file));
+            expectNoLeftovers(file);
+            continue;
+        }
+        const CompressionResult result = compressor.compressFile(file);
+        EXPECT_EQ(result.algorithm, c.algorithm);
+        const Bytes decmpfs = attribute(file, platform::kDecmpfsXattrName).value_or(Bytes{});
+        EXPECT_EQ(DecmpfsHeader::parse(decmpfs), (DecmpfsHeader{*c.algorithm, c.data.size()}));
+        if (*c.algorithm == CompressionType::lzfseAttr) {
+            EXPECT_LE(decmpfs.size(), 3802u);
+            EXPECT_FALSE(attribute(file, platform::kResourceForkXattrName).value_or(Bytes{}).size() > 0);
+        } else {
+            EXPECT_EQ(decmpfs.size(), 16u);
+        }
+        EXPECT_EQ(readThroughLayer(file), c.data);
+        EXPECT_EQ(compressor.decompressFile(file).bytesAfter, static_cast<std::int64_t>(c.data.size()));
+        EXPECT_EQ(test::readRawFile(file), c.data);
+    }
+}
+
+TEST(FileCompressorTest, ThresholdPicksTheRoadForBothDirections)
+{
+    EXPECT_EQ(FileCompressor::streamingThreshold, 16777216);
+    const FileCompressor compressor;
+    test::TempDir dir;
+    std::vector<std::string> steps;
+    ScopedStepObserver observer([&](std::string_view step) { steps.emplace_back(step); });
+    auto count = [&](std::string_view name) { return std::count(steps.begin(), steps.end(), name); };
+
+    // Just below the threshold: in memory, no block-by-block writes.
+    const Path below = dir / "below";
+    const Bytes belowData = textBytes(199999, 7);
+    test::writeRawFile(below, belowData);
+    compressor.compressFile(below, 200000);
+    EXPECT_EQ(count("write block"), 0);
+    EXPECT_EQ(readThroughLayer(below), belowData);
+    steps.clear();
+    compressor.decompressFile(below, 200000);
+    EXPECT_EQ(count("write piece"), 0);
+    EXPECT_EQ(count("write data"), 1);
+
+    // At the default threshold exactly: 256 blocks, then four 4 MiB pieces back.
+    const Path at = dir / "at";
+    const Bytes atData = textBytes(16777216, 8);
+    test::writeRawFile(at, atData);
+    steps.clear();
+    const CompressionResult result = compressor.compressFile(at);
+    EXPECT_EQ(count("write block"), 256);
+    EXPECT_EQ(result.algorithm, CompressionType::lzfseRsrc);
+    EXPECT_LT(result.bytesAfter, result.bytesBefore / 2);
+    const auto fork = attribute(at, platform::kResourceForkXattrName).value_or(Bytes(4, 0));
+    EXPECT_EQ(le32(fork), 1028u) << "257 offsets";
+    steps.clear();
+    compressor.decompressFile(at);
+    EXPECT_EQ(count("write piece"), 4);
+    EXPECT_EQ(test::readRawFile(at), atData);
+}
+
+TEST(FileCompressorTest, StreamingForkEqualsTheInMemoryFork)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Bytes data = textBytes(300000, 9);
+    const Path streamed = dir / "streamed";
+    const Path inMemory = dir / "in-memory";
+    test::writeRawFile(streamed, data);
+    test::writeRawFile(inMemory, data);
+    compressor.compressFile(streamed, 1);
+    compressor.compressFile(inMemory);
+    const auto fork = attribute(streamed, platform::kResourceForkXattrName);
+    ASSERT_TRUE(fork.has_value());
+    EXPECT_EQ(fork, attribute(inMemory, platform::kResourceForkXattrName));
+    EXPECT_EQ(fork, DecmpfsResourceFork::encode(data));
+}
+
+TEST(FileCompressorTest, RandomDataIsStillReplacedOnTheForkRoad)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Bytes data = randomBytes(1 << 20, 10);
+    for (std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
+        const Path file = dir / ("random-" + std::to_string(threshold));
+        test::writeRawFile(file, data);
+        const CompressionResult result = compressor.compressFile(file, threshold);
+        EXPECT_EQ(result.algorithm, CompressionType::lzfseRsrc);
+        EXPECT_GE(result.bytesAfter, result.bytesBefore);
+        EXPECT_EQ(readThroughLayer(file), data);
+    }
+}
+
+}  // namespace
+}  // namespace kelvane::engine
