@@ -1,9 +1,28 @@
+#include "app/CommandLineTexts.h"
+#include "app/KelvaneApp.h"
+#include "app/RunMode.h"
 #include "app/Version.h"
 
-#include <cstdio>
+#include <QCoreApplication>
 
-int main()
+using namespace kelvane::app;
+
+int main(int argc, char* argv[])
 {
-    std::printf("Kelvane %s\n", KELVANE_VERSION);
-    return 0;
+    // Decided before any Qt object exists: help and version need no display.
+    const RunMode mode = RunMode::parse(argc, argv);
+    if (mode == RunMode::help)
+        return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
+    if (mode == RunMode::version)
+        return writeToStandardOutput(CommandLineVersion::versionText()) ? 0 : 1;
+
+    // The windowed mode will need a QApplication here once the main window exists.
+    QCoreApplication application(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
+
+    std::optional<KelvaneApp> app = KelvaneApp::start(mode);
+    if (!app)
+        return 1;
+    return app->exec();
 }
