@@ -94,11 +94,10 @@ std::string Acl::toText() const
 {
     if (!handle_)
         return {};
-    ssize_t length = 0;
-    char* text = acl_to_text(asAcl(handle_), &length);
+    char* text = acl_to_any_text(asAcl(handle_), nullptr, '\n', TEXT_NUMERIC_IDS);
     if (!text)
         return {};
-    std::string result(text, static_cast<std::size_t>(length));
+    std::string result(text);
     acl_free(text);
     return result;
 }

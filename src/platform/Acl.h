@@ -20,7 +20,7 @@ public:
     bool valid() const { return handle_ != nullptr; }
     explicit operator bool() const { return valid(); }
 
-    // Long text form ("user::rw-\nuser:1000:r--\n..."), empty when invalid.
+    // Text form with numeric ids ("user::rw-\nuser:1000:r--\n..."), empty when invalid.
     std::string toText() const;
     // From the text form acl_from_text(3) reads; invalid (errno set) on failure.
     static Acl fromText(const std::string& text);

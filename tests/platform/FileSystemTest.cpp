@@ -1,0 +1,529 @@
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/StoredForms.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace kelvane::platform {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+using test::operator+;
+
+Bytes getAll(const std::filesystem::path& path, std::string_view name, int options = 0)
+{
+    const ssize_t size = getxattr(path, name, nullptr, 0, 0, options);
+    if (size < 0)
+        throw std::runtime_error("getxattr size: errno=" + std::to_string(errno));
+    Bytes out(static_cast<std::size_t>(size));
+    const ssize_t got = getxattr(path, name, out.data(), out.size(), 0, options);
+    if (got < 0)
+        throw std::runtime_error("getxattr: errno=" + std::to_string(errno));
+    out.resize(static_cast<std::size_t>(got));
+    return out;
+}
+
+std::vector<std::string> names(const std::filesystem::path& path, int options = 0)
+{
+    const ssize_t size = listxattr(path, nullptr, 0, options);
+    EXPECT_GE(size, 0);
+    std::string buffer(static_cast<std::size_t>(std::max<ssize_t>(size, 0)), '\0');
+    EXPECT_EQ(listxattr(path, buffer.data(), buffer.size(), options), size);
+    std::vector<std::string> out;
+    for (std::size_t start = 0; start < buffer.size();) {
+        const std::size_t end = buffer.find('\0', start);
+        out.push_back(buffer.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Bytes hostAttribute(const std::filesystem::path& path, const char* name)
+{
+    Bytes out(65536);
+    const ssize_t got = ::lgetxattr(path.c_str(), name, out.data(), out.size());
+    if (got < 0)
+        return {};
+    out.resize(static_cast<std::size_t>(got));
+    return out;
+}
+
+bool hasHostAttribute(const std::filesystem::path& path, const char* name)
+{
+    return ::lgetxattr(path.c_str(), name, nullptr, 0) >= 0;
+}
+
+Bytes bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+TEST(FileSystemTest, AttributesRoundTripWithTheirOptions)
+{
+    TempDir dir;
+    const auto file = dir / "a.txt";
+    test::writeRawFile(file, bytes("data"));
+
+    const Bytes value = bytes("value of a");
+    ASSERT_EQ(setxattr(file, "org.example.note", value.data(), value.size(), 0, 0), 0);
+    EXPECT_EQ(getAll(file, "org.example.note"), value);
+    EXPECT_EQ(hostAttribute(file, "user.org.example.note"), value);  // stored as user.N
+
+    char small[4];
+    EXPECT_EQ(getxattr(file, "org.example.note", small, sizeof small, 0, 0), -1);
+    EXPECT_EQ(errno, ERANGE);
+
+    EXPECT_EQ(setxattr(file, "org.example.note", "x", 1, 0, XATTR_CREATE), -1);
+    EXPECT_EQ(errno, EEXIST);
+    EXPECT_EQ(setxattr(file, "org.example.absent", "x", 1, 0, XATTR_REPLACE), -1);
+    EXPECT_EQ(errno, ENOATTR);
+    EXPECT_EQ(setxattr(file, "org.example.note", "y", 1, 0, XATTR_REPLACE), 0);
+    EXPECT_EQ(getAll(file, "org.example.note"), bytes("y"));
+    EXPECT_EQ(setxattr(file, "org.example.note", "z", 1, 0, XATTR_CREATE | XATTR_REPLACE), -1);
+    EXPECT_EQ(errno, EINVAL);
+
+    // Only the fork takes a position.
+    EXPECT_EQ(setxattr(file, "org.example.note", "z", 1, 3, 0), -1);
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(getxattr(file, "org.example.note", small, sizeof small, 1, 0), -1);
+    EXPECT_EQ(errno, EINVAL);
+
+    ASSERT_EQ(setxattr(file, "org.example.empty", nullptr, 0, 0, 0), 0);
+    EXPECT_EQ(getxattr(file, "org.example.empty", nullptr, 0, 0, 0), 0);
+
+    ASSERT_EQ(removexattr(file, "org.example.note", 0), 0);
+    EXPECT_EQ(getxattr(file, "org.example.note", nullptr, 0, 0, 0), -1);
+    EXPECT_EQ(errno, ENOATTR);
+    EXPECT_EQ(removexattr(file, "org.example.note", 0), -1);
+    EXPECT_EQ(errno, ENOATTR);
+
+    // The stand-in's own records are out of reach.
+    for (const char* internal : {"darwin.flags", "darwin.rsrc", "darwin.crtime"}) {
+        EXPECT_EQ(setxattr(file, internal, "x", 1, 0, 0), -1) << internal;
+        EXPECT_EQ(errno, EPERM);
+        EXPECT_EQ(getxattr(file, internal, nullptr, 0, 0, 0), -1) << internal;
+    }
+    EXPECT_EQ(getxattr(file, "org.example.note", nullptr, 0, 0, 0x4000), -1);  // unknown option
+    EXPECT_EQ(errno, EINVAL);
+    EXPECT_EQ(getxattr(dir / "missing", "org.example.note", nullptr, 0, 0, 0), -1);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(FileSystemTest, ListingShowsOnlyUserAttributesAndHidesCompressionOfCompressedFiles)
+{
+    TempDir dir;
+    const auto file = dir / "plain";
+    test::writeRawFile(file, bytes("contents"));
+    ASSERT_EQ(setxattr(file, "b.second", "2", 1, 0, 0), 0);
+    ASSERT_EQ(setxattr(file, "a.first", "", 0, 0, 0), 0);
+    ASSERT_EQ(chflags(file, UF_HIDDEN), 0);
+    ASSERT_EQ(setCreationDate(file, timespec{1000, 5}), 0);
+    ASSERT_EQ(::lsetxattr(file.c_str(), "trusted.kelvane", "t", 1, 0), 0);  // root only; never listed
+    EXPECT_EQ(names(file), (std::vector<std::string>{"a.first", "b.second"}));
+
+    char tooSmall[8];
+    EXPECT_EQ(listxattr(file, tooSmall, sizeof tooSmall, 0), -1);
+    EXPECT_EQ(errno, ERANGE);
+
+    // A compressed file shows its decmpfs attribute and fork only when asked to.
+    const auto compressed = dir / "compressed";
+    const Bytes data = test::sampleText(70000);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(compressed, test::decmpfsHeader(12, data.size()), &fork);
+    ASSERT_EQ(setxattr(compressed, "kept", "k", 1, 0, 0), 0);
+    EXPECT_EQ(names(compressed), (std::vector<std::string>{"kept"}));
+    EXPECT_EQ(names(compressed, XATTR_SHOWCOMPRESSION),
+              (std::vector<std::string>{"com.apple.ResourceFork", "com.apple.decmpfs", "kept"}));
+    for (std::string_view name : {kDecmpfsXattrName, kResourceForkXattrName}) {
+        EXPECT_EQ(getxattr(compressed, name, nullptr, 0, 0, 0), -1) << name;
+        EXPECT_EQ(errno, ENOATTR);
+        EXPECT_EQ(removexattr(compressed, name, 0), -1) << name;
+        EXPECT_EQ(errno, ENOATTR);
+    }
+    EXPECT_EQ(getAll(compressed, kDecmpfsXattrName, XATTR_SHOWCOMPRESSION), test::decmpfsHeader(12, data.size()));
+    EXPECT_EQ(getAll(compressed, kResourceForkXattrName, XATTR_SHOWCOMPRESSION), fork);
+}
+
+TEST(FileSystemTest, ForkOfAnEmptyFileLivesInTheDataStreamAndHonoursPosition)
+{
+    TempDir dir;
+    const auto file = dir / "f";
+    test::writeRawFile(file, {});
+    const Bytes fork = test::randomBytes(100000);
+
+    ASSERT_EQ(setxattr(file, kResourceForkXattrName, fork.data(), fork.size(), 0, XATTR_CREATE), 0);
+    EXPECT_EQ(test::readRawFile(file), fork);
+    EXPECT_FALSE(hasHostAttribute(file, "user.com.apple.ResourceFork"));
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.size, 0);  // the data fork stays empty
+    EXPECT_GE(st.blocks * 512, static_cast<std::int64_t>(fork.size()) - 4096);
+    EXPECT_EQ(names(file), (std::vector<std::string>{"com.apple.ResourceFork"}));
+    EXPECT_EQ(getxattr(file, kResourceForkXattrName, nullptr, 0, 0, 0), static_cast<ssize_t>(fork.size()));
+    EXPECT_EQ(setxattr(file, kResourceForkXattrName, "x", 1, 0, XATTR_CREATE), -1);
+    EXPECT_EQ(errno, EEXIST);
+
+    // Reads and writes at a position; a read is cut at the fork's end.
+    Bytes piece(300);
+    ASSERT_EQ(getxattr(file, kResourceForkXattrName, piece.data(), piece.size(), 99900, 0), 100);
+    EXPECT_TRUE(std::equal(piece.begin(), piece.begin() + 100, fork.begin() + 99900));
+    EXPECT_EQ(getxattr(file, kResourceForkXattrName, piece.data(), piece.size(), 200000, 0), 0);
+    ASSERT_EQ(setxattr(file, kResourceForkXattrName, "ABCD", 4, 99998, 0), 0);
+    Bytes expected = fork;
+    expected.resize(100002);
+    std::copy_n("ABCD", 4, expected.begin() + 99998);
+    EXPECT_EQ(getAll(file, kResourceForkXattrName), expected);
+
+    // Position 0 replaces the whole fork.
+    ASSERT_EQ(setxattr(file, kResourceForkXattrName, "short", 5, 0, XATTR_REPLACE), 0);
+    EXPECT_EQ(getAll(file, kResourceForkXattrName), bytes("short"));
+
+    // Reading the file itself gives its empty data fork, not the fork.
+    Bytes contents = bytes("not empty");
+    ASSERT_EQ(readWholeFile(file, contents), 0);
+    EXPECT_TRUE(contents.empty());
+
+    ASSERT_EQ(removexattr(file, kResourceForkXattrName, 0), 0);
+    EXPECT_TRUE(test::readRawFile(file).empty());
+    EXPECT_FALSE(hasHostAttribute(file, "user.darwin.rsrc"));
+    EXPECT_EQ(getxattr(file, kResourceForkXattrName, nullptr, 0, 0, 0), -1);
+    EXPECT_EQ(errno, ENOATTR);
+}
+
+TEST(FileSystemTest, ForkOfAFileWithDataIsAnAttribute)
+{
+    TempDir dir;
+    const auto file = dir / "f";
+    const Bytes data = bytes("the data fork");
+    test::writeRawFile(file, data);
+
+    ASSERT_EQ(setxattr(file, kResourceForkXattrName, "0123456789", 10, 0, 0), 0);
+    ASSERT_EQ(setxattr(file, kResourceForkXattrName, "xy", 2, 12, 0), 0);  // past the end: zero gap
+    const Bytes expected = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', 0, 0, 'x', 'y'};
+    EXPECT_EQ(getAll(file, kResourceForkXattrName), expected);
+    EXPECT_EQ(hostAttribute(file, "user.com.apple.ResourceFork"), expected);
+    EXPECT_EQ(test::readRawFile(file), data);
+    Bytes piece(4);
+    ASSERT_EQ(getxattr(file, kResourceForkXattrName, piece.data(), piece.size(), 8, 0), 4);
+    EXPECT_EQ(piece, (Bytes{'8', '9', 0, 0}));
+
+    // Large forks do not fit beside data: the host's limit is reported.
+    const Bytes big = test::randomBytes(1 << 20);
+    EXPECT_EQ(setxattr(file, kResourceForkXattrName, big.data(), big.size(), 0, 0), -1);
+    EXPECT_TRUE(errno == E2BIG || errno == ENOSPC || errno == ERANGE) << errno;
+
+    // Through ..namedfork/rsrc it reads as a copy and cannot be streamed into.
+    UniqueFd reader = open(resourceForkPath(file), O_RDONLY);
+    ASSERT_TRUE(reader);
+    Bytes read(64);
+    read.resize(static_cast<std::size_t>(::read(reader.get(), read.data(), read.size())));
+    EXPECT_EQ(read, expected);
+    EXPECT_FALSE(open(resourceForkPath(file), O_WRONLY));
+    EXPECT_EQ(errno, ENOTSUP);
+}
+
+TEST(FileSystemTest, ForkStreamedThroughNamedForkPathBecomesTheCompressedData)
+{
+    TempDir dir;
+    const auto file = dir / "streamed";
+    test::writeRawFile(file, {});
+    const Bytes data = test::sampleText(3 * 65536 + 123);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    ASSERT_EQ(setxattr(file, kDecmpfsXattrName, test::decmpfsHeader(12, data.size()).data(), 16, 0, 0), 0);
+
+    {
+        UniqueFd fd = open(resourceForkPath(file), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_TRUE(fd) << errno;
+        const std::size_t table = 4 * 5;
+        const Bytes zeros(table, 0);
+        ASSERT_EQ(write(fd.get(), zeros.data(), zeros.size()), static_cast<ssize_t>(table));
+        ASSERT_EQ(write(fd.get(), fork.data() + table, fork.size() - table),
+                  static_cast<ssize_t>(fork.size() - table));
+        // While being written the stream is the fork, whatever its length.
+        FileStat st;
+        ASSERT_EQ(lstat(file, st), 0);
+        EXPECT_EQ(st.size, 0);
+        ASSERT_EQ(lseek(fd.get(), 0, SEEK_SET), 0);
+        ASSERT_EQ(write(fd.get(), fork.data(), table), static_cast<ssize_t>(table));
+        ASSERT_EQ(fsync(fd.get()), 0);
+    }
+    ASSERT_EQ(chflags(file, UF_COMPRESSED), 0);
+    EXPECT_EQ(hostAttribute(file, "user.darwin.rsrc"),
+              (Bytes{static_cast<std::uint8_t>(fork.size()), static_cast<std::uint8_t>(fork.size() >> 8),
+                     static_cast<std::uint8_t>(fork.size() >> 16), 0, 0, 0, 0, 0}));
+
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.size, static_cast<std::int64_t>(data.size()));
+    EXPECT_EQ(st.flags, UF_COMPRESSED);
+    Bytes back;
+    ASSERT_EQ(readWholeFile(file, back), 0);
+    EXPECT_EQ(back, data);
+
+    // O_TRUNC through the fork path of a file that already holds one starts it afresh.
+    const auto second = dir / "rewritten";
+    test::writeRawFile(second, {});
+    ASSERT_EQ(setxattr(second, kResourceForkXattrName, "old fork", 8, 0, 0), 0);
+    {
+        UniqueFd fd = open(resourceForkPath(second), O_WRONLY | O_TRUNC);
+        ASSERT_TRUE(fd);
+        ASSERT_EQ(write(fd.get(), "new", 3), 3);
+    }
+    EXPECT_EQ(getAll(second, kResourceForkXattrName), bytes("new"));
+    EXPECT_FALSE(open(resourceForkPath(dir / "missing"), O_WRONLY | O_CREAT, 0600));
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(FileSystemTest, FileWrittenByAnotherProgramIsAnOrdinaryFile)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(200000);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+
+    const auto file = dir / "rewritten";
+    test::storeCompressed(file, test::decmpfsHeader(12, data.size()), &fork);
+    ASSERT_EQ(chflags(file, UF_COMPRESSED | UF_HIDDEN), 0);
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::app);  // bypasses the layer
+        out << "appended";
+    }
+    const Bytes raw = test::readRawFile(file);
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.flags, UF_HIDDEN);
+    EXPECT_EQ(st.size, static_cast<std::int64_t>(raw.size()));
+    EXPECT_EQ(getxattr(file, kResourceForkXattrName, nullptr, 0, 0, XATTR_SHOWCOMPRESSION), -1);
+    EXPECT_EQ(errno, ENOATTR);
+    EXPECT_EQ(getxattr(file, kDecmpfsXattrName, nullptr, 0, 0, XATTR_SHOWCOMPRESSION), -1);
+    EXPECT_TRUE(names(file, XATTR_SHOWCOMPRESSION).empty());
+    Bytes back;
+    ASSERT_EQ(readWholeFile(file, back), 0);
+    EXPECT_EQ(back, raw);
+
+    // Setting flags afterwards clears the leftovers; the compressed flag cannot
+    // turn data back into a fork.
+    ASSERT_EQ(chflags(file, UF_HIDDEN), 0);
+    EXPECT_FALSE(hasHostAttribute(file, "user.darwin.rsrc"));
+    EXPECT_FALSE(hasHostAttribute(file, "user.com.apple.decmpfs"));
+    EXPECT_EQ(chflags(file, UF_COMPRESSED), -1);
+    EXPECT_EQ(errno, EINVAL);
+    ASSERT_EQ(readWholeFile(file, back), 0);
+    EXPECT_EQ(back, raw);
+
+    // An inline compressed file keeps no fork record: any data at all is foreign.
+    const auto small = dir / "inline";
+    test::storeCompressed(small, test::decmpfsHeader(1, 3) + bytes("abc"));
+    test::writeRawFile(small, bytes("xyz!"));
+    ASSERT_EQ(lstat(small, st), 0);
+    EXPECT_EQ(st.flags, 0u);
+    EXPECT_EQ(st.size, 4);
+    ASSERT_EQ(readWholeFile(small, back), 0);
+    EXPECT_EQ(back, bytes("xyz!"));
+}
+
+TEST(FileSystemTest, WritingACompressedFileNeedsTruncation)
+{
+    TempDir dir;
+    const auto file = dir / "c";
+    test::storeCompressed(file, test::decmpfsHeader(1, 5) + bytes("hello"));
+    EXPECT_TRUE(open(file, O_RDONLY));
+    EXPECT_FALSE(open(file, O_WRONLY));
+    EXPECT_EQ(errno, EBUSY);
+    Bytes back;
+    ASSERT_EQ(readWholeFile(file, back), 0);
+    EXPECT_EQ(back, bytes("hello"));
+
+    UniqueFd fd = open(file, O_WRONLY | O_TRUNC);
+    ASSERT_TRUE(fd);
+    ASSERT_EQ(write(fd.get(), "new", 3), 3);
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.flags, 0u);
+    EXPECT_EQ(st.size, 3);
+    EXPECT_TRUE(names(file, XATTR_SHOWCOMPRESSION).empty());
+
+    // Writing the data fork of a file whose fork fills the stream moves the fork aside.
+    const auto withFork = dir / "withFork";
+    test::writeRawFile(withFork, {});
+    ASSERT_EQ(setxattr(withFork, kResourceForkXattrName, "fork", 4, 0, 0), 0);
+    {
+        UniqueFd data = open(withFork, O_WRONLY);
+        ASSERT_TRUE(data);
+        ASSERT_EQ(write(data.get(), "data!", 5), 5);
+    }
+    EXPECT_EQ(getAll(withFork, kResourceForkXattrName), bytes("fork"));
+    ASSERT_EQ(readWholeFile(withFork, back), 0);
+    EXPECT_EQ(back, bytes("data!"));
+}
+
+TEST(FileSystemTest, FlagsAndCreationDateLiveOnTheInode)
+{
+    TempDir dir;
+    const auto file = dir / "f";
+    test::writeRawFile(file, bytes("x"));
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.flags, 0u);
+    struct statx sx {};
+    ASSERT_EQ(::statx(AT_FDCWD, file.c_str(), 0, STATX_BTIME, &sx), 0);
+    if (sx.stx_mask & STATX_BTIME) {
+        EXPECT_EQ(st.birthtime.tv_sec, sx.stx_btime.tv_sec);
+        EXPECT_EQ(st.birthtime.tv_nsec, static_cast<long>(sx.stx_btime.tv_nsec));
+    }
+    EXPECT_FALSE(isHidden(file));
+
+    ASSERT_EQ(chflags(file, UF_HIDDEN | UF_NODUMP | SF_ARCHIVED), 0);  // root may set SF_*
+    EXPECT_EQ(hostAttribute(file, "user.darwin.flags"), (Bytes{0x01, 0x80, 0x01, 0x00}));
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.flags, UF_HIDDEN | UF_NODUMP | SF_ARCHIVED);
+    EXPECT_TRUE(isHidden(file));
+    ASSERT_EQ(chflags(file, 0), 0);
+    EXPECT_FALSE(hasHostAttribute(file, "user.darwin.flags"));
+    EXPECT_TRUE(isHidden(dir / ".dotted"));
+
+    // A flagged empty file is compressed even without a header; its size is 0.
+    const auto empty = dir / "empty";
+    test::writeRawFile(empty, {});
+    ASSERT_EQ(chflags(empty, UF_COMPRESSED), 0);
+    ASSERT_EQ(lstat(empty, st), 0);
+    EXPECT_EQ(st.flags, UF_COMPRESSED);
+    EXPECT_EQ(st.size, 0);
+    EXPECT_EQ(chflags(file, UF_COMPRESSED), -1);  // has data
+    EXPECT_EQ(errno, EINVAL);
+
+    const timespec created{1234567890, 987654321};
+    ASSERT_EQ(setCreationDate(file, created), 0);
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.birthtime.tv_sec, created.tv_sec);
+    EXPECT_EQ(st.birthtime.tv_nsec, created.tv_nsec);
+    EXPECT_EQ(setCreationDate(file, timespec{1, 1000000000}), -1);
+    EXPECT_EQ(errno, EINVAL);
+
+    // Everything moves with the inode through rename.
+    ASSERT_EQ(platform::rename(file, dir / "moved"), 0);
+    ASSERT_EQ(lstat(dir / "moved", st), 0);
+    EXPECT_EQ(st.birthtime.tv_sec, created.tv_sec);
+
+    // A symbolic link is never followed.
+    std::filesystem::create_symlink(dir / "moved", dir / "link");
+    ASSERT_EQ(lstat(dir / "link", st), 0);
+    EXPECT_TRUE(S_ISLNK(st.mode));
+    EXPECT_EQ(st.flags, 0u);
+    EXPECT_EQ(lstat(dir / "absent", st), -1);
+    EXPECT_EQ(errno, ENOENT);
+}
+
+TEST(FileSystemTest, LogicalSizeOfACompressedFileComesFromItsHeader)
+{
+    TempDir dir;
+    const auto file = dir / "c";
+    const Bytes data = test::sampleText(300000);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(file, test::decmpfsHeader(12, data.size()), &fork);
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.size, 300000);
+    EXPECT_TRUE(S_ISREG(st.mode));
+    EXPECT_LT(st.blocks * 512, 300000);  // only the fork takes room
+    EXPECT_GE(st.blocks * 512, static_cast<std::int64_t>(fork.size()));
+
+    // A header that does not parse leaves the empty data fork's size.
+    const auto damaged = dir / "damaged";
+    test::storeCompressed(damaged, bytes("not a header"));
+    ASSERT_EQ(lstat(damaged, st), 0);
+    EXPECT_EQ(st.size, 0);
+    EXPECT_EQ(st.flags, UF_COMPRESSED);
+}
+
+TEST(FileSystemTest, PackagesAreDirectoriesWithKnownExtensions)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir / "Tool.app");
+    std::filesystem::create_directory(dir / "Archive.XCARCHIVE");
+    std::filesystem::create_directory(dir / "folder.txt");
+    test::writeRawFile(dir / "file.app", {});
+    EXPECT_TRUE(isPackage(dir / "Tool.app"));
+    EXPECT_TRUE(isPackage(dir / "Archive.XCARCHIVE"));
+    EXPECT_FALSE(isPackage(dir / "folder.txt"));
+    EXPECT_FALSE(isPackage(dir / "file.app"));
+    EXPECT_FALSE(isPackage(dir / "missing.app"));
+    EXPECT_TRUE(isPackageExtension("Framework"));
+    EXPECT_FALSE(isPackageExtension(""));
+}
+
+// Runs `body` in a child process as an unprivileged user; the child's exit
+// status is the number of the first check that failed (0: all passed).
+int runAsNobody(const std::function<int()>& body)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
+}
+
+TEST(FileSystemTest, OwnerSetsFlagsAttributesAndForkOfAReadOnlyFile)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const auto file = dir / "readonly";
+    const auto other = dir / "others";
+    test::writeRawFile(file, {});
+    test::writeRawFile(other, {});
+    ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(other.c_str(), 0666), 0);
+
+    const int failed = runAsNobody([&]() -> int {
+        if (setxattr(file, "note", "n", 1, 0, 0) != 0)
+            return 1;
+        if (chflags(file, UF_HIDDEN) != 0)
+            return 2;
+        if (setCreationDate(file, timespec{42, 0}) != 0)
+            return 3;
+        if (setxattr(file, kResourceForkXattrName, "fork", 4, 0, 0) != 0)
+            return 4;
+        if (removexattr(file, "note", 0) != 0)
+            return 5;
+        if (chflags(file, UF_HIDDEN | SF_ARCHIVED) != -1 || errno != EPERM)
+            return 6;  // super-user flags
+        if (chflags(other, UF_HIDDEN) != -1 || errno != EPERM)
+            return 7;  // not the owner
+        return 0;
+    });
+    EXPECT_EQ(failed, 0);
+
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);  // mode restored after each call
+    FileStat fs;
+    ASSERT_EQ(lstat(file, fs), 0);
+    EXPECT_EQ(fs.flags, UF_HIDDEN);
+    EXPECT_EQ(fs.birthtime.tv_sec, 42);
+    EXPECT_EQ(getAll(file, kResourceForkXattrName), bytes("fork"));
+
+    // Once set by root, an unprivileged owner cannot clear super-user flags.
+    ASSERT_EQ(chflags(file, UF_HIDDEN | SF_ARCHIVED), 0);
+    EXPECT_EQ(runAsNobody([&] { return chflags(file, UF_HIDDEN) == -1 && errno == EPERM ? 0 : 1; }), 0);
+    EXPECT_EQ(runAsNobody([&] { return chflags(file, SF_ARCHIVED) == 0 ? 0 : 1; }), 0);  // SF_* unchanged
+}
+
+}  // namespace
+}  // namespace kelvane::platform
