@@ -1,0 +1,263 @@
+#include "store/CompressionLog.h"
+#include "store/FileSnapshot.h"
+#include "store/IncompressibleFile.h"
+#include "store/KelvaneMigrationPlan.h"
+#include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
+#include "store/StoreError.h"
+#include "store/StoreTestSupport.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <map>
+
+namespace kelvane::store {
+namespace {
+
+using test::RawDatabase;
+using kelvane::test::TempDir;
+using kelvane::test::readRawFile;
+using kelvane::test::writeRawFile;
+
+const std::string itemA = "x'00112233445566778899aabbccddeeff'";
+const std::string itemB = "x'ffeeddccbbaa99887766554433221100'";
+
+// A 1.0.0 store as an earlier Kelvane left it: rows in every table, odd
+// values included (an unknown kind, an empty bookmark, NULLs).
+void writeVersion1Store(const std::filesystem::path& path) {
+    RawDatabase db(path, true);
+    db.exec("BEGIN");
+    db.execAll(SchemaV1::statements());
+    db.exec("INSERT INTO RegisteredItem (id, bookmark, kind, includeSubfolders, registeredAt, displayName, notes) VALUES "
+            "(" + itemA + ", x'0102ff', 'folder', 1, 1700000000123456789, 'Projects', NULL),"
+            "(" + itemB + ", x'', 'file', 0, 1700000001000000001, 'ノート.txt', 'keep me'),"
+            "(x'0000000000000000000000000000000a', x'00', 'mystery', 1, -5, 'odd', NULL)");
+    db.exec("INSERT INTO FileSnapshot (id, registeredItem, relativePath, inode, logicalSize, physicalSize, isCompressed, "
+            "algorithm, mtime, lastObservedAt) VALUES "
+            "(x'0000000000000000000000000000a001', 1, 'src/main.c', 42, 1000, 400, 1, 'LZFSE', 1600000000000000000, 1700000000000000000),"
+            "(x'0000000000000000000000000000a002', 1, 'README', 43, 10, 4096, 0, NULL, 1600000000000000001, 1700000000000000001),"
+            "(x'0000000000000000000000000000b001', 2, '', 7, 5, 5, 0, NULL, 0, 0)");
+    db.exec("INSERT INTO CompressionLog (id, executedAt, operation, targetPath, sizeBefore, sizeAfter, algorithm, "
+            "durationMs, success, errorMessage) VALUES "
+            "(x'000000000000000000000000000c0001', 1700000100000000000, 'compress', '/home/u/a.bin', 9000000000, 3000, 'LZFSE', 12, 1, NULL),"
+            "(x'000000000000000000000000000c0002', 1700000200000000000, 'decompress', '/home/u/b.bin', 10, 20, 'LZFSE', 0, 0, 'ioError(\"read: errno=5\")'),"
+            "(x'000000000000000000000000000c0002', 1700000200000000000, 'decompress', '/home/u/b.bin', 10, 20, 'LZFSE', 0, 0, 'ioError(\"read: errno=5\")')");
+    db.exec("COMMIT");
+}
+
+std::string dumpOf(const std::filesystem::path& path) {
+    RawDatabase db(path);
+    return db.dump();
+}
+
+TEST(ModelContainerTest, CreatesAMissingStoreWholeAtTheCurrentVersion) {
+    TempDir dir;
+    const auto path = dir / "store.sqlite";
+    {
+        auto container = makeModelContainer(path);
+        EXPECT_EQ(container->schemaVersion(), SchemaV2::versionIdentifier);
+        EXPECT_TRUE(container->mainContext().fetch<RegisteredItem>().empty());
+        container->mainContext().insert(std::make_shared<IncompressibleFile>("/x", test::dateAt(1), 9));
+        container->mainContext().save();
+    }
+    // Nothing but the store itself is left in the folder.
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+    EXPECT_EQ(names, std::vector<std::string>{"store.sqlite"});
+
+    RawDatabase db(path);
+    EXPECT_EQ(db.queryInt("PRAGMA user_version"), 20000);
+    EXPECT_EQ(db.queryInt("PRAGMA application_id"), storeApplicationId);
+    EXPECT_EQ(db.queryText("SELECT value FROM KelvaneMetadata WHERE key = 'schemaVersion'"), "2.0.0");
+    EXPECT_EQ(db.queryText("PRAGMA journal_mode"), "wal");
+    EXPECT_EQ(db.queryText("SELECT targetPath || ':' || sizeAtRecord FROM IncompressibleFile"), "/x:9");
+}
+
+TEST(ModelContainerTest, MigratesAVersion1StoreKeepingEveryRowAndASecondOpenChangesNothing) {
+    TempDir dir;
+    dir.useAsHome();
+    const auto path = dir / "store.sqlite";
+    writeVersion1Store(path);
+    {
+        RawDatabase db(path);
+        ASSERT_EQ(db.queryInt("SELECT count(*) FROM sqlite_schema WHERE name = 'IncompressibleFile'"), 0);
+    }
+    std::map<std::string, std::vector<std::vector<std::string>>> rowsBefore;
+    {
+        RawDatabase db(path);
+        for (const char* table : {"RegisteredItem", "FileSnapshot", "CompressionLog"}) {
+            rowsBefore[table] = db.query(std::string("SELECT * FROM ") + table + " ORDER BY pk");
+            ASSERT_FALSE(rowsBefore[table].empty());
+        }
+    }
+
+    {
+        auto container = makeModelContainer(path);
+        auto& context = container->mainContext();
+
+        auto items = context.fetch<RegisteredItem>();
+        ASSERT_EQ(items.size(), 3u);
+        EXPECT_EQ(items[0]->id(), *Uuid::fromString("00112233-4455-6677-8899-AABBCCDDEEFF"));
+        EXPECT_EQ(items[0]->bookmark(), (ByteData{0x01, 0x02, 0xff}));
+        EXPECT_EQ(items[0]->kind(), "folder");
+        EXPECT_TRUE(items[0]->includeSubfolders());
+        EXPECT_EQ(test::storedNanoseconds(items[0]->registeredAt()), 1700000000123456789);
+        EXPECT_EQ(items[0]->displayName(), "Projects");
+        EXPECT_EQ(items[0]->notes(), std::nullopt);
+        EXPECT_TRUE(items[1]->bookmark().empty());
+        EXPECT_FALSE(items[1]->includeSubfolders());
+        EXPECT_EQ(items[1]->displayName(), "ノート.txt");
+        EXPECT_EQ(items[1]->notes(), std::optional<std::string>("keep me"));
+        EXPECT_EQ(items[2]->kind(), "mystery");
+        EXPECT_EQ(test::storedNanoseconds(items[2]->registeredAt()), -5);
+
+        auto snapshotsOfA = items[0]->snapshots();
+        ASSERT_EQ(snapshotsOfA.size(), 2u);
+        EXPECT_EQ(snapshotsOfA[0]->registeredItem(), items[0]);
+        EXPECT_EQ(snapshotsOfA[0]->relativePath(), "src/main.c");
+        EXPECT_EQ(snapshotsOfA[0]->inode(), 42);
+        EXPECT_EQ(snapshotsOfA[0]->logicalSize(), 1000);
+        EXPECT_EQ(snapshotsOfA[0]->physicalSize(), 400);
+        EXPECT_TRUE(snapshotsOfA[0]->isCompressed());
+        EXPECT_EQ(snapshotsOfA[0]->algorithm(), std::optional<std::string>("LZFSE"));
+        EXPECT_EQ(test::storedNanoseconds(snapshotsOfA[1]->mtime()), 1600000000000000001);
+        EXPECT_EQ(snapshotsOfA[1]->algorithm(), std::nullopt);
+        EXPECT_EQ(items[1]->snapshots().size(), 1u);
+        EXPECT_TRUE(items[2]->snapshots().empty());
+
+        auto logs = context.fetch<CompressionLog>();
+        ASSERT_EQ(logs.size(), 3u);
+        EXPECT_EQ(logs[0]->sizeBefore(), 9000000000);
+        EXPECT_EQ(logs[0]->operation(), "compress");
+        EXPECT_TRUE(logs[0]->success());
+        EXPECT_EQ(logs[1]->errorMessage(), std::optional<std::string>("ioError(\"read: errno=5\")"));
+        // Equal fields, still two records.
+        EXPECT_NE(logs[1], logs[2]);
+        EXPECT_EQ(logs[1]->id(), logs[2]->id());
+
+        // The new table is there and usable.
+        context.insert(std::make_shared<IncompressibleFile>("/home/u/c.jpg", test::dateAt(1700000300), 77));
+        context.save();
+        EXPECT_EQ(context.fetch<IncompressibleFile>().size(), 1u);
+    }
+
+    std::string migrated = dumpOf(path);
+    {
+        RawDatabase db(path);
+        EXPECT_EQ(db.queryInt("PRAGMA user_version"), 20000);
+        EXPECT_EQ(db.queryText("SELECT value FROM KelvaneMetadata WHERE key = 'schemaVersion'"), "2.0.0");
+        // Every old row is there, value for value.
+        for (const auto& [table, rows] : rowsBefore) {
+            EXPECT_EQ(db.query("SELECT * FROM " + table + " ORDER BY pk"), rows) << table;
+        }
+    }
+
+    // A second open finds nothing to do and leaves the file as it was.
+    const auto bytes = readRawFile(path);
+    { auto again = makeModelContainer(path); EXPECT_EQ(again->mainContext().fetch<RegisteredItem>().size(), 3u); }
+    EXPECT_EQ(readRawFile(path), bytes);
+    EXPECT_EQ(dumpOf(path), migrated);
+    EXPECT_FALSE(test::sideFilesExist(path));
+}
+
+TEST(ModelContainerTest, AFailedMigrationLeavesTheVersion1StoreAsItWas) {
+    TempDir dir;
+    const auto path = dir / "store.sqlite";
+    writeVersion1Store(path);
+    {
+        // Something in the way of the new table makes the migration fail half-way.
+        RawDatabase db(path);
+        db.exec("CREATE TABLE IncompressibleFile (whatever TEXT)");
+    }
+    const std::string before = dumpOf(path);
+    try {
+        makeModelContainer(path);
+        FAIL() << "the migration should have failed";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.code(), StoreError::Code::migrationFailed) << error.what();
+    }
+    EXPECT_EQ(dumpOf(path), before);
+    RawDatabase db(path);
+    EXPECT_EQ(db.queryText("SELECT value FROM KelvaneMetadata WHERE key = 'schemaVersion'"), "1.0.0");
+}
+
+struct Refusal {
+    std::string name;
+    std::function<void(const std::filesystem::path&)> write;
+    StoreError::Code expected;
+};
+
+TEST(ModelContainerTest, RefusesFilesThatAreNotStoresItKnowsAndLeavesThemByteForByte) {
+    const std::vector<Refusal> cases = {
+        {"garbage", [](const auto& path) {
+             std::vector<std::uint8_t> bytes(5000);
+             for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+             writeRawFile(path, bytes);
+         }, StoreError::Code::notAStore},
+        {"short text", [](const auto& path) { writeRawFile(path, {'h', 'i', '\n'}); }, StoreError::Code::notAStore},
+        {"another program's database in WAL mode", [](const auto& path) {
+             RawDatabase db(path, true);
+             db.exec("PRAGMA journal_mode = WAL; CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('mine')");
+         }, StoreError::Code::notAStore},
+        {"newer version in the header", [](const auto& path) {
+             RawDatabase db(path, true);
+             db.execAll(SchemaV2::statements());
+             db.exec("UPDATE KelvaneMetadata SET value = '3.0.0'; PRAGMA user_version = 30000; PRAGMA journal_mode = WAL");
+         }, StoreError::Code::newerVersion},
+        {"newer version only in the version record, WAL mode", [](const auto& path) {
+             RawDatabase db(path, true);
+             db.execAll(SchemaV2::statements());
+             db.exec("UPDATE KelvaneMetadata SET value = '2.1.0'; PRAGMA journal_mode = WAL");
+         }, StoreError::Code::newerVersion},
+        {"our identity without a version record", [](const auto& path) {
+             RawDatabase db(path, true);
+             db.exec("PRAGMA application_id = 1263946830; CREATE TABLE t (x); PRAGMA journal_mode = WAL");
+         }, StoreError::Code::damaged},
+        {"current version with a table missing", [](const auto& path) {
+             RawDatabase db(path, true);
+             db.execAll(SchemaV2::statements());
+             db.exec("DROP TABLE IncompressibleFile");
+         }, StoreError::Code::damaged},
+    };
+    for (const auto& refusal : cases) {
+        SCOPED_TRACE(refusal.name);
+        TempDir dir;
+        const auto path = dir / "store.sqlite";
+        refusal.write(path);
+        ASSERT_FALSE(test::sideFilesExist(path));
+        const auto bytes = readRawFile(path);
+        try {
+            makeModelContainer(path);
+            ADD_FAILURE() << "opened";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.code(), refusal.expected) << error.what();
+            EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos) << error.what();
+        }
+        EXPECT_EQ(readRawFile(path), bytes);
+        EXPECT_FALSE(test::sideFilesExist(path));
+        // Nothing was put beside it either.
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+    }
+}
+
+TEST(ModelContainerTest, AnEmptyFileBecomesANewStoreButNotWhenAJournalHoldsItsContent) {
+    TempDir dir;
+    const auto path = dir / "store.sqlite";
+    writeRawFile(path, {});
+    makeModelContainer(path);
+    EXPECT_EQ(RawDatabase(path).queryInt("PRAGMA user_version"), 20000);
+
+    TempDir other;
+    const auto emptyWithJournal = other / "store.sqlite";
+    writeRawFile(emptyWithJournal, {});
+    writeRawFile(emptyWithJournal.string() + "-wal", {1, 2, 3});
+    EXPECT_THROW(makeModelContainer(emptyWithJournal), StoreError);
+    EXPECT_TRUE(readRawFile(emptyWithJournal).empty());
+    EXPECT_EQ(readRawFile(emptyWithJournal.string() + "-wal"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace kelvane::store
