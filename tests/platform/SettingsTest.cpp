@@ -113,6 +113,10 @@ TEST(SettingsTest, WritesReachTheFileAtOnceAndRoundTrip)
     EXPECT_EQ(Settings::defaultFile(), dir.path() / ".config/Kelvane/Kelvane.conf");
     ::setenv("XDG_CONFIG_HOME", (dir.path() / "elsewhere").c_str(), 1);
     EXPECT_EQ(Settings::defaultFile(), dir.path() / "elsewhere/Kelvane/Kelvane.conf");
+    // Without HOME the account's home folder is used, never a path relative to the working folder.
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("HOME");
+    EXPECT_TRUE(Settings::defaultFile().is_absolute()) << Settings::defaultFile();
 }
 
 TEST(SettingsTest, AFailedWriteIsReported)

@@ -4,6 +4,8 @@
 #include <QSettings>
 
 #include <cstdlib>
+#include <pwd.h>
+#include <unistd.h>
 
 namespace kelvane::platform {
 
@@ -16,8 +18,11 @@ std::filesystem::path configHome()
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg != nullptr && xdg[0] == '/')
         return xdg;
-    const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "") / ".config";
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return std::filesystem::path(home) / ".config";
+    // Without HOME (some service managers), the account's home folder; never a relative path.
+    const passwd* entry = ::getpwuid(::getuid());
+    return std::filesystem::path(entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "/") / ".config";
 }
 
 // Values are written as text; the metatype check keeps working for values
