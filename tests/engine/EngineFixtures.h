@@ -161,3 +161,24 @@ private:
 };
 
 }  // namespace kelvane::engine::fixtures
+
+#include "engine/FileCompressionError.h"
+#include "engine/FileCompressionInspectionError.h"
+#include "engine/FileCompressionStatus.h"
+
+#include <ostream>
+
+namespace kelvane::engine {
+
+// Readable values in failure messages.
+inline void PrintTo(const FileCompressionStatus& status, std::ostream* out)
+{
+    static const char* names[] = {"compressed", "uncompressed", "datalessCloud", "incompressible"};
+    *out << names[static_cast<int>(status.kind())];
+    if (const auto* c = status.as<FileCompressionStatus::compressed>())
+        *out << "(" << caseName(c->algorithm) << ", " << c->uncompressedSize << ")";
+}
+inline void PrintTo(const FileCompressionError& error, std::ostream* out) { *out << error.description(); }
+inline void PrintTo(const FileCompressionInspectionError& error, std::ostream* out) { *out << error.description(); }
+
+}  // namespace kelvane::engine
