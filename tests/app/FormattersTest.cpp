@@ -1,5 +1,6 @@
 #include "platform/qt/Formatters.h"
 #include "platform/qt/RatioDisplayMode.h"
+#include "platform/qt/Settings.h"
 
 #include "support/TempDir.h"
 
@@ -162,6 +163,14 @@ TEST(FormattersTest, RatioDisplayModeWordsClampedRoundedPercentages)
         EXPECT_EQ(RatioDisplayMode::fromRawValue(mode.rawValue()), mode);
     EXPECT_EQ(RatioDisplayMode::fromRawValue(QStringLiteral("Remaining")), std::nullopt);
     EXPECT_EQ(RatioDisplayMode::fromRawValue(QString()), std::nullopt);
+
+    test::TempDir dir;
+    Settings settings(dir / "Kelvane.conf");
+    EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::remaining);
+    settings.setValue(settings_keys::ratioDisplayMode, QStringLiteral("reduction"));
+    EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::reduction);
+    settings.setValue(settings_keys::ratioDisplayMode, QStringLiteral("percent"));
+    EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::remaining);
 }
 
 }  // namespace

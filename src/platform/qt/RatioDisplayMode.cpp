@@ -1,5 +1,7 @@
 #include "platform/qt/RatioDisplayMode.h"
 
+#include "platform/qt/Settings.h"
+
 #include <cmath>
 
 namespace kelvane::platform {
@@ -11,6 +13,11 @@ std::optional<RatioDisplayMode> RatioDisplayMode::fromRawValue(const QString& ra
     if (rawValue == u"reduction")
         return reduction;
     return std::nullopt;
+}
+
+RatioDisplayMode RatioDisplayMode::fromSettings(const Settings& settings)
+{
+    return fromRawValue(settings.value(settings_keys::ratioDisplayMode)).value_or(remaining);
 }
 
 QString RatioDisplayMode::rawValue() const

@@ -7,6 +7,8 @@
 
 namespace kelvane::platform {
 
+class Settings;
+
 // How a ratio (physical size / logical size) is worded; a user setting,
 // stored under "ratioDisplayMode" as its raw value.
 class RatioDisplayMode {
@@ -20,6 +22,8 @@ public:
 
     // "remaining" or "reduction"; any other text gives no mode.
     static std::optional<RatioDisplayMode> fromRawValue(const QString& rawValue);
+    // The user's choice; an unknown stored value reads as `remaining`.
+    static RatioDisplayMode fromSettings(const Settings& settings);
     QString rawValue() const;
 
     QString label() const;
