@@ -437,7 +437,10 @@ UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
 {
     if (endsWithForkSuffix(path))
         return openResourceFork(path.parent_path().parent_path(), flags);
-    if (((flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC)) && prepareWriteOpen(path, flags) != 0)
+    // O_CREAT with O_EXCL never opens what is already there: it must stay
+    // untouched for the host call to refuse with EEXIST.
+    const bool createsNew = (flags & O_CREAT) && (flags & O_EXCL);
+    if (!createsNew && ((flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC)) && prepareWriteOpen(path, flags) != 0)
         return UniqueFd();
     return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
 }
