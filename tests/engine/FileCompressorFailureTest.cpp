@@ -233,6 +233,14 @@ TEST(FileCompressorFailureTest, TemporaryFileNameTaken)
     EXPECT_TRUE(std::filesystem::is_directory(temporary));
     std::filesystem::remove(temporary);
 
+    // Someone else's compressed file: not even its stored form is touched.
+    makeCompressedFile(temporary, DecmpfsHeader::encode(CompressionType::lzfseRsrc, 70000), textBytes(40000, 9));
+    const Bytes storedFork = test::readRawFile(temporary);
+    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(test::readRawFile(temporary), storedFork);
+    EXPECT_TRUE(isCompressed(temporary));
+    std::filesystem::remove(temporary);
+
     std::filesystem::create_symlink(file, temporary);
     EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_TRUE(std::filesystem::is_symlink(temporary));
