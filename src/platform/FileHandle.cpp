@@ -55,7 +55,8 @@ public:
     ssize_t read(std::span<std::uint8_t> into) override
     {
         const std::size_t take = std::min(into.size(), bytes_.size() - position_);
-        std::memcpy(into.data(), bytes_.data() + position_, take);
+        if (take)
+            std::memcpy(into.data(), bytes_.data() + position_, take);
         position_ += take;
         return static_cast<ssize_t>(take);
     }
@@ -97,7 +98,8 @@ public:
               if (offset > fork_.size())
                   return ssize_t{0};
               const std::size_t take = std::min<std::size_t>(length, fork_.size() - offset);
-              std::memcpy(into, fork_.data() + offset, take);
+              if (take)
+                  std::memcpy(into, fork_.data() + offset, take);
               return static_cast<ssize_t>(take);
           })
     {
