@@ -6,6 +6,32 @@
 
 namespace kelvane::codec {
 
+namespace {
+
+// log2(i) for every frequency and count of one table (and one past it).
+const std::array<double, kFseMaxStates + 2>& log2Table()
+{
+    static const auto table = [] {
+        std::array<double, kFseMaxStates + 2> t{};
+        for (std::size_t i = 1; i < t.size(); ++i)
+            t[i] = std::log2(static_cast<double>(i));
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+double fseCodedBits(std::span<const std::uint32_t> counts, std::span<const std::uint16_t> freq, std::uint32_t stateCount)
+{
+    const auto& lg = log2Table();
+    double bits = 0;
+    for (std::size_t i = 0; i < counts.size(); ++i)
+        if (counts[i] != 0)
+            bits += counts[i] * (lg[stateCount] - lg[freq[i]]);
+    return bits;
+}
+
 void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_t stateCount,
                              std::span<std::uint16_t> freq)
 {
@@ -31,8 +57,9 @@ void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_
     // Rounding leaves the sum a little off; move single states to or from the
     // symbols where the coded size (count * log2(1 / probability)) changes
     // least. Greedy steps are exact here since each symbol's cost is convex.
-    auto gainUp = [&](std::size_t i) { return counts[i] * std::log2((freq[i] + 1.0) / freq[i]); };
-    auto lossDown = [&](std::size_t i) { return counts[i] * std::log2(freq[i] / (freq[i] - 1.0)); };
+    const auto& lg = log2Table();
+    auto gainUp = [&](std::size_t i) { return counts[i] * (lg[freq[i] + 1] - lg[freq[i]]); };
+    auto lossDown = [&](std::size_t i) { return counts[i] * (lg[freq[i]] - lg[freq[i] - 1]); };
     std::vector<double> delta(n);
     if (assigned < stateCount) {
         for (std::size_t i = 0; i < n; ++i)

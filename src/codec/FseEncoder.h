@@ -15,6 +15,10 @@ namespace kelvane::codec {
 void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_t stateCount,
                              std::span<std::uint16_t> freq);
 
+// What coding `counts` with the table `freq` costs, in bits, ignoring the
+// few bits the table layout adds: enough to tell early that a block will not fit.
+double fseCodedBits(std::span<const std::uint32_t> counts, std::span<const std::uint16_t> freq, std::uint32_t stateCount);
+
 // The encode side of one FSE table: the inverse of the decoder's transitions
 // (spreadFseSymbols). Encoding runs backwards over the symbols: from the state
 // the decoder is in after a symbol, `encode` gives the bits the decoder reads

@@ -23,7 +23,7 @@ std::uint64_t load64(const std::uint8_t* p)
 }
 
 // Length of the common run of `a` and `b` (a < b), stopping at `end`.
-std::uint32_t commonLength(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* end)
+[[gnu::always_inline]] inline std::uint32_t commonLength(const std::uint8_t* a, const std::uint8_t* b, const std::uint8_t* end)
 {
     const std::uint8_t* start = b;
     while (end - b >= 8) {
@@ -44,8 +44,13 @@ std::uint32_t commonLength(const std::uint8_t* a, const std::uint8_t* b, const s
 }
 
 constexpr std::uint32_t kMinMatch = 4;
-constexpr std::uint32_t kMinRepeatMatch = 3;
+constexpr std::uint32_t kMinRepeatMatch = 3;  // checked as the low three bytes of a word
 constexpr std::uint32_t kMaxHashBits = 16;
+// After 2^kSkipShift literals in a row the search steps further each time.
+constexpr unsigned kSkipShift = 8;
+// An empty bucket: far enough below any position that every distance from it
+// is out of reach.
+constexpr std::int32_t kNoPosition = -(1 << 30);
 
 }  // namespace
 
@@ -56,7 +61,7 @@ void MatchFinder::reset(std::size_t size)
     const unsigned hashBits =
         std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)), 8, kMaxHashBits);
     hashShift_ = 32 - hashBits;
-    head_.assign(std::size_t{1} << hashBits, -1);
+    head_.assign(std::size_t{1} << hashBits, kNoPosition);
     const std::size_t window = std::min<std::size_t>(size, std::size_t{options_.maxDistance} + 1);
     const std::size_t chainSize = std::bit_ceil(std::max<std::size_t>(window, 1));
     if (chain_.size() < chainSize)
@@ -68,12 +73,16 @@ void MatchFinder::reset(std::size_t size)
 void MatchFinder::insertUpTo(std::uint32_t pos)
 {
     const std::uint8_t* base = data_.data();
-    for (std::uint32_t p = nextInsert_; p < pos; ++p) {
-        const std::uint32_t h = (load32(base + p) * 2654435761u) >> hashShift_;
-        chain_[p & chainMask_] = head_[h];
-        head_[h] = static_cast<std::int32_t>(p);
-    }
+    for (std::uint32_t p = nextInsert_; p < pos; ++p)
+        link(p, (load32(base + p) * 2654435761u) >> hashShift_);
     nextInsert_ = std::max(nextInsert_, pos);
+}
+
+void MatchFinder::link(std::uint32_t pos, std::uint32_t hash)
+{
+    const std::uint32_t back = pos - static_cast<std::uint32_t>(head_[hash]);
+    chain_[pos & chainMask_] = back <= 0xFFFF ? static_cast<std::uint16_t>(back) : 0;
+    head_[hash] = static_cast<std::int32_t>(pos);
 }
 
 int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat) const
@@ -84,33 +93,38 @@ int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat
     return static_cast<int>(length) * c.literal - cost;
 }
 
-MatchFinder::Candidate MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance)
+void MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candidate& best)
 {
     const std::uint8_t* base = data_.data();
     const std::uint8_t* ip = base + pos;
     const std::uint8_t* end = base + data_.size();
-    Candidate best;
+    best = {};
     std::uint32_t longest = kMinMatch - 1;
 
+    const std::uint32_t here = load32(ip);
     if (repeatDistance != 0 && repeatDistance <= pos) {
-        const std::uint32_t len = commonLength(ip - repeatDistance, ip, end);
-        if (len >= kMinRepeatMatch) {
+        // Three equal bytes are enough: a repeat match codes no distance.
+        const std::uint32_t there = load32(ip - repeatDistance);
+        if (((here ^ there) & 0xFFFFFF) == 0) {
+            const std::uint32_t len =
+                kMinRepeatMatch + commonLength(ip - repeatDistance + kMinRepeatMatch, ip + kMinRepeatMatch, end);
             best = {len, repeatDistance, value(len, repeatDistance, true)};
             longest = std::max(longest, len);
         }
     }
 
-    insertUpTo(pos);
-    const std::uint32_t h = (load32(ip) * 2654435761u) >> hashShift_;
-    const std::int64_t lowest = std::int64_t{pos} - options_.maxDistance;
+    if (nextInsert_ < pos)
+        insertUpTo(pos);
+    const std::uint32_t h = (here * 2654435761u) >> hashShift_;
+    const std::int32_t lowest = static_cast<std::int32_t>(pos > options_.maxDistance ? pos - options_.maxDistance : 0);
     const std::uint32_t available = static_cast<std::uint32_t>(end - ip);
     std::int32_t cur = head_[h];
-    for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= 0 && cur >= lowest; --depth) {
+    for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= lowest; --depth) {
         if (longest >= available || longest >= options_.niceLength)
             break;
         const std::uint8_t* m = base + cur;
         // The byte just past the longest match so far rules out most candidates.
-        if (m[longest] == ip[longest] && load32(m) == load32(ip)) {
+        if (m[longest] == ip[longest] && load32(m) == here) {
             const std::uint32_t len = kMinMatch + commonLength(m + kMinMatch, ip + kMinMatch, end);
             if (len > longest) {
                 longest = len;
@@ -120,12 +134,13 @@ MatchFinder::Candidate MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repe
                     best = {len, distance, v};
             }
         }
-        cur = chain_[static_cast<std::uint32_t>(cur) & chainMask_];
+        const std::uint16_t back = chain_[static_cast<std::uint32_t>(cur) & chainMask_];
+        if (back == 0)
+            break;
+        cur -= back;
     }
-    chain_[pos & chainMask_] = head_[h];
-    head_[h] = static_cast<std::int32_t>(pos);
+    link(pos, h);
     nextInsert_ = pos + 1;
-    return best;
 }
 
 void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
@@ -146,15 +161,19 @@ void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
     std::uint32_t anchor = 0;
     std::uint32_t repeat = 0;
     std::uint32_t pos = 0;
+    // Filled in place: returning them by value stalled on store forwarding.
+    Candidate cand, next;
     while (pos <= lastStart) {
-        Candidate cand = bestAt(pos, repeat);
+        bestAt(pos, repeat, cand);
         if (cand.length == 0 || cand.value <= 0) {
-            ++pos;
+            // Long runs without a match mean data that does not compress:
+            // search ever more sparsely there.
+            pos += 1 + ((pos - anchor) >> kSkipShift);
             continue;
         }
         // Lazy evaluation: a better match one byte on is worth a literal.
-        while (pos < lastStart && pos + cand.length < size) {
-            const Candidate next = bestAt(pos + 1, repeat);
+        while (cand.length < options_.lazyLength && pos < lastStart && pos + cand.length < size) {
+            bestAt(pos + 1, repeat, next);
             if (next.length == 0 || next.value - literalValue <= cand.value)
                 break;
             cand = next;

@@ -40,6 +40,7 @@ public:
         std::uint32_t maxDistance = 65535;
         std::uint32_t searchDepth = 16;  // chain links followed per position
         std::uint32_t niceLength = 128;  // a match this long ends the search
+        std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on
         LzCostModel costs;
     };
 
@@ -58,13 +59,17 @@ private:
 
     void reset(std::size_t size);
     void insertUpTo(std::uint32_t pos);
-    Candidate bestAt(std::uint32_t pos, std::uint32_t repeatDistance);
+    void link(std::uint32_t pos, std::uint32_t hash);
+    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candidate& best);
     int value(std::uint32_t length, std::uint32_t distance, bool repeat) const;
 
     Options options_;
     std::span<const std::uint8_t> data_;
     std::vector<std::int32_t> head_;
-    std::vector<std::int32_t> chain_;
+    // Per position, how far back the previous one with the same hash is;
+    // 0 ends the chain. Sixteen bits keep the tables in cache: the search
+    // only ever walks a few links.
+    std::vector<std::uint16_t> chain_;
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
     std::uint32_t nextInsert_ = 0;
