@@ -75,7 +75,9 @@ int lstat(const std::filesystem::path& path, FileStat& out);
 // the fork); a fork kept beside a non-empty data fork opens read-only as a
 // copy, and for writing fails with ENOTSUP. Opening a compressed file for
 // writing without O_TRUNC fails with EBUSY (decompress it first); with O_TRUNC
-// it becomes an empty ordinary file.
+// it becomes an empty ordinary file. Opening for writing the data fork of a
+// file whose fork fills the data stream first moves the fork to its attribute
+// (the host's size limit error when it does not fit). Descriptors are O_CLOEXEC.
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
 int flock(int fd, int operation);
