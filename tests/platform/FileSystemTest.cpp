@@ -340,6 +340,12 @@ TEST(FileSystemTest, WritingACompressedFileNeedsTruncation)
     EXPECT_TRUE(open(file, O_RDONLY));
     EXPECT_FALSE(open(file, O_WRONLY));
     EXPECT_EQ(errno, EBUSY);
+    // An exclusive create refuses without touching what is there.
+    EXPECT_FALSE(open(file, O_WRONLY | O_CREAT | O_EXCL | O_TRUNC, 0600));
+    EXPECT_EQ(errno, EEXIST);
+    FileStat before;
+    ASSERT_EQ(lstat(file, before), 0);
+    EXPECT_EQ(before.flags, UF_COMPRESSED);
     Bytes back;
     ASSERT_EQ(readWholeFile(file, back), 0);
     EXPECT_EQ(back, bytes("hello"));
