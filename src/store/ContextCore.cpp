@@ -1,5 +1,7 @@
 #include "store/ContextCore.h"
 
+#include "store/Entities.h"
+
 #include "store/ModelContainer.h"
 #include "store/SaveAnnouncer.h"
 
@@ -393,6 +395,14 @@ void ContextCore::finishSave(std::vector<PlannedInsert>& inserts,
         model->state_ = State::deleted;
         registries_[&model->entity()].erase(model->rowKey_);
         touched.insert(model->entity().name);
+        // The file's cascade may have removed records this context never loaded.
+        for (const EntityDescription* entity : allEntities()) {
+            for (const auto& attribute : entity->attributes) {
+                if (attribute.cascadeDelete && &attribute.relationshipTarget() == &model->entity()) {
+                    touched.insert(entity->name);
+                }
+            }
+        }
     }
     // Records that went with a deleted record (the file's cascade did the same).
     for (auto& [entity, registry] : registries_) {

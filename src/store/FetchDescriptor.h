@@ -16,10 +16,17 @@ namespace kelvane::store {
 // records the descriptors find equal, the order is the store's: saved
 // records in the order they were first saved, then unsaved inserts in the
 // order they were inserted.
+//   FetchDescriptor<CompressionLog>(CompressionLog::Attributes::success == false,
+//                                   {{CompressionLog::Attributes::executedAt, SortOrder::reverse}})
 template <class M>
 struct FetchDescriptor {
-    std::optional<Predicate<M>> predicate = std::nullopt;
-    std::vector<SortDescriptor<M>> sortBy = {};
+    FetchDescriptor() = default;
+    FetchDescriptor(Predicate<M> predicate, std::vector<SortDescriptor<M>> sortBy = {})
+        : predicate(std::move(predicate)), sortBy(std::move(sortBy)) {}
+    FetchDescriptor(std::vector<SortDescriptor<M>> sortBy) : sortBy(std::move(sortBy)) {}
+
+    std::optional<Predicate<M>> predicate;
+    std::vector<SortDescriptor<M>> sortBy;
 };
 
 namespace detail {

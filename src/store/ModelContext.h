@@ -19,9 +19,9 @@ std::vector<std::shared_ptr<PersistentModel>> fetchObjects(ContextCore& core, co
 // writes them all in one transaction. A context and its records are used
 // from one thread at a time.
 //
-//   auto logs = context.fetch(FetchDescriptor<CompressionLog>{
-//       .predicate = CompressionLog::Attributes::success == false,
-//       .sortBy = {{CompressionLog::Attributes::executedAt, SortOrder::reverse}}});
+//   using Log = CompressionLog::Attributes;
+//   auto logs = context.fetch(FetchDescriptor<CompressionLog>(
+//       Log::success == false, {{Log::executedAt, SortOrder::reverse}}));
 //   context.remove(logs.front());
 //   context.save();
 class ModelContext {

@@ -27,7 +27,7 @@ std::vector<std::shared_ptr<FileSnapshot>> RegisteredItem::snapshots() const {
     auto core = detail::ContextCore::of(*this);
     if (!core) return {};
     auto self = std::static_pointer_cast<RegisteredItem>(std::const_pointer_cast<PersistentModel>(shared_from_this()));
-    FetchDescriptor<FileSnapshot> descriptor{.predicate = FileSnapshot::Attributes::registeredItem == self};
+    FetchDescriptor<FileSnapshot> descriptor(FileSnapshot::Attributes::registeredItem == self);
     auto objects = detail::fetchObjects(*core, FileSnapshot::entityDescription(), detail::compile(descriptor));
     std::vector<std::shared_ptr<FileSnapshot>> result;
     result.reserve(objects.size());

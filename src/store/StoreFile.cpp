@@ -1,10 +1,7 @@
 #include "store/StoreFile.h"
 
-#include "store/CompressionLog.h"
-#include "store/FileSnapshot.h"
-#include "store/IncompressibleFile.h"
+#include "store/Entities.h"
 #include "store/KelvaneMigrationPlan.h"
-#include "store/RegisteredItem.h"
 #include "store/SqliteConnection.h"
 #include "store/StoreError.h"
 #include "store/Uuid.h"
@@ -43,15 +40,6 @@ bool pathExists(const std::filesystem::path& path) {
 std::uint32_t bigEndian32(const std::uint8_t* bytes) {
     return (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) | (std::uint32_t{bytes[2]} << 8) |
            std::uint32_t{bytes[3]};
-}
-
-const EntityDescription* entityNamed(std::string_view name) {
-    for (const EntityDescription* entity :
-         {&RegisteredItem::entityDescription(), &FileSnapshot::entityDescription(),
-          &CompressionLog::entityDescription(), &IncompressibleFile::entityDescription()}) {
-        if (entity->name == name) return entity;
-    }
-    return nullptr;
 }
 
 // What SQLite said about a file it was asked to read, as the store's failure.
