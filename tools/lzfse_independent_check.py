@@ -4,8 +4,9 @@
 usage: lzfse_independent_check.py LZFSE_TOOL CORPUS_DIR
 
 Inputs: edge sizes of text, random bytes and zeros; every 64 KiB chunk of
-every corpus file, each its own stream as the engine writes them; and one
-whole stream of 1 MiB of text. Each stream must decode to its
+every corpus file, each its own stream as the engine writes them; one whole
+stream of 1 MiB of text (blocks full of triples) and one of random hex digits
+(blocks full of literals). Each stream must decode to its
 input under the encoder rules (--strict-ours). Failing streams and their
 inputs are kept in ./lzfse_check_failures for a closer look.
 """
@@ -109,6 +110,8 @@ def main():
         for path in corpus:
             run.chunks(path)
         run.encode("text-whole-%d" % WHOLE_TEXT, text)
+        hex_digits = bytes(range(48, 58)) + bytes(range(97, 103))
+        run.encode("hex-digits-%d" % WHOLE_TEXT, rng.randbytes(WHOLE_TEXT).translate(hex_digits * 16))
 
     for label, violations in run.failures:
         for v in violations:
