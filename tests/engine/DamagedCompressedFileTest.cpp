@@ -17,19 +17,6 @@ namespace {
 using namespace fixtures;
 using Status = FileCompressionStatus;
 
-Bytes withSize(Bytes header, std::uint64_t size)
-{
-    for (int i = 0; i < 8; ++i)
-        header[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
-    return header;
-}
-
-void setEntry(Bytes& fork, std::size_t index, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        fork[4 * index + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 std::uint64_t statusValue(const char* key)
 {
     std::ifstream in("/proc/self/status");

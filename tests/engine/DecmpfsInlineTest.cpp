@@ -1,56 +1,21 @@
 #include "engine/DecmpfsInline.h"
 #include "engine/LZFSE.h"
 
-#include "support/TempDir.h"
+#include "EngineFixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <random>
 
 namespace kelvane::engine {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes textBytes(std::size_t count, unsigned seed)
-{
-    static const char* words[] = {"alpha ", "beta ", "gamma ", "delta ", "epsilon ", "zeta ", "eta\n"};
-    std::mt19937 rng(seed);
-    Bytes out;
-    while (out.size() < count) {
-        const char* word = words[rng() % 7];
-        out.insert(out.end(), word, word + std::strlen(word));
-    }
-    out.resize(count);
-    return out;
-}
-
-Bytes randomBytes(std::size_t count, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out(count);
-    for (auto& b : out)
-        b = static_cast<std::uint8_t>(rng());
-    return out;
-}
+using namespace fixtures;
 
 Bytes withHeader(CompressionType type, std::uint64_t size, const Bytes& payload)
 {
     Bytes out = DecmpfsHeader::encode(type, size);
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
-}
-
-template <typename Error>
-Error thrown(auto&& call)
-{
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    throw std::runtime_error("the expected failure was not thrown");
 }
 
 TEST(LZFSETest, RoundTripsAndChecksTheCountOnly)

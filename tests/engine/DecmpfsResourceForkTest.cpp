@@ -2,7 +2,7 @@
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/LittleEndian.h"
 
-#include "support/TempDir.h"
+#include "EngineFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 namespace kelvane::engine {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace fixtures;
 
 Bytes patterned(std::size_t count, unsigned seed)
 {
@@ -23,23 +23,6 @@ Bytes patterned(std::size_t count, unsigned seed)
 }
 
 std::uint32_t entry(const Bytes& fork, std::size_t index) { return le::read32(fork, 4 * index); }
-
-void setEntry(Bytes& fork, std::size_t index, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        fork[4 * index + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-template <typename Error>
-Error thrown(auto&& call)
-{
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    throw std::runtime_error("the expected failure was not thrown");
-}
 
 TEST(DecmpfsResourceForkTest, TableLayoutAtBlockEdges)
 {

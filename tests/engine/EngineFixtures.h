@@ -127,6 +127,36 @@ inline bool pathExists(const Path& path)
 
 inline Path temporaryOf(const Path& path) { return Path(path.string() + ".kvtmp"); }
 
+// The failure `call` throws; a call that does not throw fails the test.
+template <typename Error, typename Call>
+Error thrown(Call&& call)
+{
+    try {
+        call();
+    } catch (const Error& error) {
+        return error;
+    }
+    throw std::runtime_error("the expected failure was not thrown");
+}
+
+// Little-endian field edits of headers and offset tables.
+inline void storeLE(Bytes& bytes, std::size_t offset, std::uint64_t value, int width)
+{
+    for (int i = 0; i < width; ++i)
+        bytes.at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
+}
+inline Bytes withType(Bytes header, std::uint32_t type)
+{
+    storeLE(header, 4, type, 4);
+    return header;
+}
+inline Bytes withSize(Bytes header, std::uint64_t size)
+{
+    storeLE(header, 8, size, 8);
+    return header;
+}
+inline void setEntry(Bytes& fork, std::size_t index, std::uint32_t value) { storeLE(fork, 4 * index, value, 4); }
+
 }  // namespace kelvane::engine::fixtures
 
 

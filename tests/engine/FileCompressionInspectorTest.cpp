@@ -27,13 +27,6 @@ Error inspectionFailure(const Path& path)
     return Error(Error::decmpfsHeaderInvalid{"no failure"});
 }
 
-Bytes withType(Bytes header, std::uint32_t type)
-{
-    for (int i = 0; i < 4; ++i)
-        header[4 + i] = static_cast<std::uint8_t>(type >> (8 * i));
-    return header;
-}
-
 TEST(FileCompressionInspectorTest, UncompressedFilesByCandidacy)
 {
     test::TempDir dir;

@@ -19,13 +19,9 @@ using Error = FileCompressionError;
 template <typename Call>
 Error failureOf(Call&& call)
 {
-    try {
-        call();
-    } catch (const Error& error) {
-        return error;
-    }
-    return Error(Error::ioError{"", "the call succeeded"});
+    return thrown<Error>(call);
 }
+
 
 TEST(FileCompressorFailureTest, PreflightCasesInTheirOrder)
 {
