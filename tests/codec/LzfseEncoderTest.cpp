@@ -1,0 +1,319 @@
+#include "codec/LzfseBlockHeader.h"
+#include "codec/LzfseDecoder.h"
+#include "codec/LzfseEncoder.h"
+#include "codec/GuardedBuffer.h"
+#include "codec/EncoderInputs.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+namespace kelvane::codec::test {
+namespace {
+
+constexpr std::size_t kChunk = 64 * 1024;
+
+// The stream for `src` with room for `capacity` bytes; empty when the encoder
+// reports failure. Checks that nothing is written outside the room.
+Bytes encode(const Bytes& src, std::size_t capacity)
+{
+    GuardedBuffer dst(capacity);
+    const std::size_t n = lzfseEncode(src, dst.span());
+    EXPECT_TRUE(dst.guardsIntact());
+    EXPECT_LE(n, capacity);
+    const auto out = dst.first(n);
+    return Bytes(out.begin(), out.end());
+}
+
+Bytes encode(const Bytes& src) { return encode(src, lzfseEncodeBound(src.size())); }
+
+// Decodes into a destination of exactly `size` bytes, insisting on a proper end.
+Bytes decode(const Bytes& stream, std::size_t size)
+{
+    Bytes out(size);
+    const DecodeResult r = lzfseDecode(stream, out);
+    EXPECT_EQ(r.status, DecodeStatus::ok);
+    EXPECT_EQ(r.written, size);
+    return out;
+}
+
+std::string magicAt(const Bytes& s, std::size_t at) { return std::string(s.begin() + static_cast<std::ptrdiff_t>(at), s.begin() + static_cast<std::ptrdiff_t>(at + 4)); }
+
+std::uint32_t le32(const Bytes& s, std::size_t at)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | s[at + static_cast<std::size_t>(i)];
+    return v;
+}
+
+struct Block {
+    std::string magic;
+    LzfseBlockHeader header;  // bvx2 only
+};
+
+// Walks the blocks of a stream we wrote; the walk itself checks the layout.
+std::vector<Block> blocksOf(const Bytes& s)
+{
+    std::vector<Block> blocks;
+    std::size_t at = 0;
+    while (at + 4 <= s.size()) {
+        Block b{magicAt(s, at), {}};
+        blocks.push_back(b);
+        if (b.magic == "bvx$") {
+            EXPECT_EQ(at + 4, s.size()) << "bytes after the end marker";
+            return blocks;
+        }
+        if (b.magic == "bvx-") {
+            at += 8 + le32(s, at + 4);
+        } else if (b.magic == "bvxn") {
+            at += 12 + le32(s, at + 8);
+        } else if (b.magic == "bvx2") {
+            const auto parsed = parseLzfseBlockHeaderV2(std::span(s).subspan(at));
+            if (!parsed) {
+                ADD_FAILURE() << "unparsable bvx2 header at " << at;
+                return blocks;
+            }
+            blocks.back().header = parsed->header;
+            at += parsed->headerBytes + parsed->header.literalPayloadBytes + parsed->header.lmdPayloadBytes;
+        } else {
+            ADD_FAILURE() << "unexpected magic " << b.magic << " at " << at;
+            return blocks;
+        }
+    }
+    ADD_FAILURE() << "stream without an end marker";
+    return blocks;
+}
+
+std::vector<std::string> magicsOf(const Bytes& s)
+{
+    std::vector<std::string> out;
+    for (const Block& b : blocksOf(s))
+        out.push_back(b.magic);
+    return out;
+}
+
+template <std::size_t N>
+std::uint32_t sum(const std::array<std::uint16_t, N>& freq)
+{
+    std::uint32_t t = 0;
+    for (auto f : freq)
+        t += f;
+    return t;
+}
+
+// What every bvx2 block we write must hold to, beyond decoding.
+void expectBlockLimits(const LzfseBlockHeader& h)
+{
+    EXPECT_LE(h.matchCount, 10000u);
+    EXPECT_LE(h.literalCount, 40000u);
+    EXPECT_EQ(h.literalCount % 4, 0u);
+    EXPECT_EQ(sum(h.lFreq), 64u);
+    EXPECT_EQ(sum(h.mFreq), 64u);
+    EXPECT_EQ(sum(h.dFreq), 256u);
+    EXPECT_EQ(sum(h.literalFreq), 1024u);
+}
+
+TEST(LzfseEncoder, EveryCorpusFileRoundTripsInChunksAndAsOneStream)
+{
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::testDataDir() / "corpus")) {
+        if (entry.path().extension() != ".bin")
+            continue;
+        ++files;
+        const std::string name = entry.path().filename().string();
+        const Bytes& data = corpusFile(name);
+        std::size_t compressed = 0;
+        for (std::size_t at = 0; at < data.size(); at += kChunk) {
+            const Bytes chunk(data.begin() + static_cast<std::ptrdiff_t>(at),
+                              data.begin() + static_cast<std::ptrdiff_t>(std::min(data.size(), at + kChunk)));
+            const Bytes stream = encode(chunk, chunk.size() + 64);
+            ASSERT_FALSE(stream.empty()) << name << " chunk at " << at;
+            ASSERT_EQ(decode(stream, chunk.size()), chunk) << name << " chunk at " << at;
+            compressed += stream.size();
+        }
+        // Never more than the raw block costs.
+        EXPECT_LE(compressed, data.size() + 12 * ((data.size() + kChunk - 1) / kChunk)) << name;
+
+        const Bytes whole = encode(data);
+        ASSERT_FALSE(whole.empty()) << name;
+        EXPECT_EQ(decode(whole, data.size()), data) << name;
+        for (const Block& b : blocksOf(whole))
+            if (b.magic == "bvx2")
+                expectBlockLimits(b.header);
+    }
+    EXPECT_GE(files, 9u);
+}
+
+TEST(LzfseEncoder, BlockKindFollowsInputSizeAndCompressibility)
+{
+    using M = std::vector<std::string>;
+    // Under 8 bytes: raw, whatever the content.
+    for (std::size_t n = 0; n < 8; ++n) {
+        const Bytes zeros(n, 0);
+        const Bytes stream = encode(zeros);
+        EXPECT_EQ(stream.size(), n + 12);
+        EXPECT_EQ(magicsOf(stream), (M{"bvx-", "bvx$"})) << n;
+        EXPECT_EQ(decode(stream, n), zeros);
+    }
+    // 8..4095: LZVN when its payload is smaller than the input, else raw.
+    for (std::size_t n : {8u, 9u, 100u, 1000u, 4095u}) {
+        const Bytes zeros(n, 0);
+        const Bytes t = text(n);
+        const Bytes noise = randomBytes(n, static_cast<std::uint32_t>(n));
+        EXPECT_EQ(magicsOf(encode(noise)), (M{"bvx-", "bvx$"})) << n;
+        EXPECT_EQ(decode(encode(noise), n), noise);
+        EXPECT_EQ(decode(encode(t), n), t);
+        const Bytes z = encode(zeros);
+        EXPECT_EQ(decode(z, n), zeros);
+        if (n >= 16) {
+            EXPECT_EQ(magicsOf(z), (M{"bvxn", "bvx$"})) << n;
+            EXPECT_LT(le32(z, 8), n) << "LZVN payload must be smaller than the input";
+        }
+    }
+    EXPECT_EQ(magicsOf(encode(text(1000))), (M{"bvxn", "bvx$"}));
+    EXPECT_EQ(magicsOf(encode(text(4095))), (M{"bvxn", "bvx$"}));
+    // From 4096: bvx2 when it pays, else raw.
+    for (std::size_t n : {4096u, 4097u, 16384u}) {
+        const Bytes t = text(n);
+        const Bytes stream = encode(t);
+        EXPECT_EQ(magicsOf(stream), (M{"bvx2", "bvx$"})) << n;
+        EXPECT_EQ(decode(stream, n), t);
+        EXPECT_EQ(magicsOf(encode(randomBytes(n, 7))), (M{"bvx-", "bvx$"})) << n;
+    }
+    // Even with room to spare, a bvx2 stream larger than the raw one is not kept.
+    const Bytes noise = randomBytes(kChunk, 11);
+    EXPECT_EQ(encode(noise, 2 * kChunk).size(), kChunk + 12);
+}
+
+TEST(LzfseEncoder, ExactCapacitySucceedsAndOneByteLessFails)
+{
+    Bytes sparse(20000, 0);
+    for (std::size_t i = 0; i < sparse.size(); i += 997)
+        sparse[i] = static_cast<std::uint8_t>(i);
+    const std::vector<Bytes> inputs = {text(9), text(700), text(4096), text(50000), randomBytes(5000, 3), sparse,
+                                       corpusFile("sqlite-db.bin")};
+    for (const Bytes& src : inputs) {
+        const Bytes full = encode(src);
+        ASSERT_FALSE(full.empty());
+        EXPECT_EQ(encode(src, full.size()), full) << src.size();
+        EXPECT_TRUE(encode(src, full.size() - 1).empty()) << src.size();
+        EXPECT_TRUE(encode(src, 0).empty());
+    }
+}
+
+TEST(LzfseEncoder, SameInputGivesTheSameBytes)
+{
+    const Bytes& data = corpusFile("app-bundle.bin");
+    const Bytes piece(data.begin(), data.begin() + 300000);
+    const Bytes first = encode(piece);
+    // Another call in between must leave no trace in the next one.
+    (void)encode(text(20000));
+    EXPECT_EQ(encode(piece), first);
+    EXPECT_EQ(encode(piece, first.size() + 1000), first);
+}
+
+TEST(LzfseEncoder, FarMatchesUpToTheLargestDistanceAndNoFurther)
+{
+    const Bytes seed = randomBytes(4096, 42);
+    for (std::size_t distance : {262139u, 262140u}) {
+        const Bytes src = concat({seed, Bytes(distance - seed.size(), 0), seed});
+        const Bytes stream = encode(src);
+        EXPECT_EQ(decode(stream, src.size()), src) << distance;
+        for (const Block& b : blocksOf(stream))
+            if (b.magic == "bvx2")
+                expectBlockLimits(b.header);
+        // The repeat is found at the largest distance; one further it must be literals.
+        if (distance == 262139)
+            EXPECT_LT(stream.size(), 6000u);
+        else
+            EXPECT_GT(stream.size(), 8000u);
+    }
+    // Within one 64 KiB chunk the farthest repeats are found.
+    const Bytes kib = randomBytes(1024, 5);
+    const Bytes chunk = concat({kib, Bytes(kChunk - 2048, 0), kib});
+    const Bytes stream = encode(chunk, chunk.size() + 64);
+    EXPECT_EQ(decode(stream, chunk.size()), chunk);
+    EXPECT_LT(stream.size(), 1400u);
+    // So are repeats after a long stretch where nothing matched.
+    const Bytes noise = randomBytes(20000, 6);
+    const Bytes repeated = concat({kib, noise, kib});
+    const Bytes unrelated = concat({kib, noise, randomBytes(1024, 7)});
+    EXPECT_EQ(decode(encode(repeated), repeated.size()), repeated);
+    EXPECT_LT(encode(repeated).size() + 500, encode(unrelated).size());
+}
+
+TEST(LzfseEncoder, LongRunsSplitIntoTriplesTheFormatCarries)
+{
+    // Zeros: one match far longer than a triple carries.
+    for (std::size_t n : {4096u, 65536u, 262144u, 1000000u}) {
+        const Bytes zeros(n, 0);
+        const Bytes stream = encode(zeros);
+        EXPECT_EQ(decode(stream, n), zeros) << n;
+        EXPECT_LT(stream.size(), 200 + n / 1500) << n;
+        for (const Block& b : blocksOf(stream)) {
+            if (b.magic != "bvx2")
+                continue;
+            expectBlockLimits(b.header);
+            // All literals are one symbol: the literal payload may be empty.
+            EXPECT_EQ(b.header.literalFreq[0], 1024u);
+        }
+    }
+    // A long cycle: matches at a distance other than 1, around split lengths.
+    Bytes cycle;
+    for (int i = 0; i < 70000; ++i)
+        cycle.push_back(static_cast<std::uint8_t>((i * 7) % 251));
+    EXPECT_EQ(decode(encode(cycle), cycle.size()), cycle);
+    // Literal runs longer than one triple carries, between matches.
+    const Bytes noisy = concat({randomBytes(1000, 1), text(3000), randomBytes(700, 2), text(3000)});
+    EXPECT_EQ(decode(encode(noisy), noisy.size()), noisy);
+}
+
+TEST(LzfseEncoder, LargeInputsSpreadOverBlocksWithinTheLimits)
+{
+    // Many triples: text needs several blocks of at most 10,000 triples.
+    const Bytes& t = corpusFile("text-headers.bin");
+    const Bytes mib(t.begin(), t.begin() + (1 << 20));
+    const Bytes textStream = encode(mib);
+    EXPECT_EQ(decode(textStream, mib.size()), mib);
+    // Many literals: a small alphabet compresses, but mostly as literals.
+    const Bytes letters = randomBytes(300000, 9, 16);
+    const Bytes letterStream = encode(letters);
+    EXPECT_EQ(decode(letterStream, letters.size()), letters);
+    EXPECT_LT(letterStream.size(), letters.size() * 6 / 10);
+
+    for (const Bytes* stream : {&textStream, &letterStream}) {
+        const auto blocks = blocksOf(*stream);
+        EXPECT_GT(blocks.size(), 3u);
+        std::uint64_t raw = 0;
+        for (const Block& b : blocks) {
+            if (b.magic == "bvx$")
+                continue;
+            ASSERT_EQ(b.magic, "bvx2");
+            expectBlockLimits(b.header);
+            raw += b.header.rawBytes;
+        }
+        EXPECT_EQ(raw, stream == &textStream ? mib.size() : letters.size());
+    }
+}
+
+TEST(LzfseEncoder, BeatsTheCommonEncoderOnItsOwnVectors)
+{
+    // Sizes the common encoder reached on the same inputs (vectors' MANIFEST.tsv).
+    const std::pair<const char*, std::size_t> vectors[] = {
+        {"chunk64k-app-bundle", 37422}, {"chunk64k-elf-sharedlib", 23772}, {"chunk64k-json-log", 11025},
+        {"chunk64k-sqlite-db", 21940},  {"chunk64k-text-headers", 13883},  {"chunk64k-text-japanese", 18206},
+        {"text-16384", 4375},           {"multiblock-text-1m", 227876},
+    };
+    for (const auto& [name, reference] : vectors) {
+        const Bytes raw = kelvane::test::readRawFile(kelvane::test::testDataDir() / "lzfse/vectors" / (std::string(name) + ".raw"));
+        const Bytes stream = encode(raw, raw.size() + 64);
+        EXPECT_EQ(decode(stream, raw.size()), raw) << name;
+        EXPECT_LE(stream.size(), reference) << name;
+    }
+}
+
+}  // namespace
+}  // namespace kelvane::codec::test

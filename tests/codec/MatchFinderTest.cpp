@@ -1,0 +1,97 @@
+#include "codec/MatchFinder.h"
+#include "codec/EncoderInputs.h"
+
+#include <gtest/gtest.h>
+
+namespace kelvane::codec::test {
+namespace {
+
+// Replays a parse; fails the test on any match that reaches before the start,
+// beyond `maxDistance`, or is shorter than the finder promises.
+Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance)
+{
+    Bytes out;
+    std::size_t at = 0;
+    std::uint32_t previous = 0;
+    for (const LzSequence& s : parse.sequences) {
+        out.insert(out.end(), src.begin() + static_cast<std::ptrdiff_t>(at),
+                   src.begin() + static_cast<std::ptrdiff_t>(at + s.literalCount));
+        at += s.literalCount;
+        EXPECT_GE(s.distance, 1u);
+        EXPECT_LE(s.distance, maxDistance);
+        EXPECT_GE(s.matchLength, s.distance == previous ? 3u : 4u);
+        if (s.distance == 0 || s.distance > out.size())
+            return {};
+        for (std::uint32_t i = 0; i < s.matchLength; ++i)
+            out.push_back(out[out.size() - s.distance]);
+        at += s.matchLength;
+        previous = s.distance;
+    }
+    out.insert(out.end(), src.begin() + static_cast<std::ptrdiff_t>(at),
+               src.begin() + static_cast<std::ptrdiff_t>(at + parse.trailingLiterals));
+    return out;
+}
+
+TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
+{
+    MatchFinder::Options options;
+    options.maxDistance = 5000;
+    MatchFinder finder(options);
+    LzParse parse;
+    const Bytes block = randomBytes(300, 1);
+    const std::vector<Bytes> inputs = {
+        {}, {1}, Bytes(4, 7), Bytes(5, 7), Bytes(100000, 0), text(70000),
+        concat({block, randomBytes(4700, 2), block}),   // repeat inside the limit
+        concat({block, randomBytes(5200, 3), block}),   // and just beyond it
+        randomBytes(50000, 4), randomBytes(50000, 5, 4), corpusFile("sqlite-db.bin"),
+    };
+    for (const Bytes& src : inputs) {
+        finder.parse(src, parse);  // one finder for all: nothing may leak between parses
+        EXPECT_EQ(replay(src, parse, options.maxDistance), src) << src.size();
+    }
+    // Repeats found as single long matches, and none beyond the limit.
+    finder.parse(inputs[6], parse);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].distance, 5000u);
+    EXPECT_EQ(parse.sequences[0].matchLength, 300u);
+    finder.parse(inputs[7], parse);
+    EXPECT_TRUE(parse.sequences.empty());
+    finder.parse(inputs[4], parse);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].distance, 1u);
+    EXPECT_EQ(parse.sequences[0].matchLength, 99999u);
+}
+
+TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
+{
+    MatchFinder finder(MatchFinder::Options{});
+    LzParse parse;
+    // "abcdXabcdYabcdZ...": after the first match, each next one is at the
+    // previous distance again and needs no distance of its own.
+    Bytes src;
+    for (int i = 0; i < 40; ++i) {
+        const Bytes piece = {'a', 'b', 'c', 'd', 'e', static_cast<std::uint8_t>('0' + i % 10)};
+        src.insert(src.end(), piece.begin(), piece.end());
+    }
+    finder.parse(src, parse);
+    ASSERT_GE(parse.sequences.size(), 2u);
+    for (const LzSequence& s : parse.sequences)
+        EXPECT_TRUE(s.distance == 6 || s.distance == 60) << s.distance;
+
+    // A 4-byte match at position p loses to a much longer one at p + 1.
+    const Bytes lead = randomBytes(64, 11);
+    Bytes longer = randomBytes(64, 12);
+    std::copy(lead.begin() + 1, lead.begin() + 4, longer.begin());
+    Bytes lazy = concat({lead, longer});
+    lazy.push_back(lead[0]);
+    lazy.insert(lazy.end(), longer.begin(), longer.end());
+    finder.parse(lazy, parse);
+    EXPECT_EQ(replay(lazy, parse, 65535), lazy);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].literalCount, 129u);
+    EXPECT_EQ(parse.sequences[0].matchLength, 64u);
+    EXPECT_EQ(parse.sequences[0].distance, 65u);
+}
+
+}  // namespace
+}  // namespace kelvane::codec::test
