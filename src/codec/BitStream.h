@@ -63,10 +63,10 @@ public:
     // least 56).
     std::uint32_t pull(unsigned n)
     {
+        // Consumed bits stay in the buffer above `count_` and are masked
+        // off here: the only serial dependency between pulls is the count.
         count_ -= n;
-        const std::uint64_t v = bits_ >> count_;
-        bits_ ^= v << count_;
-        return static_cast<std::uint32_t>(v);
+        return static_cast<std::uint32_t>((bits_ >> count_) & ((std::uint64_t{1} << n) - 1));
     }
 
     unsigned bitsHeld() const { return count_; }

@@ -15,6 +15,7 @@ namespace kelvane::codec {
 // allocates, always terminates. An invalid or truncated stream yields
 // `malformed`; a stream that would produce more than `dst.size()` bytes stops
 // with `destinationFull` and `dst` completely filled.
+// Bytes of `dst` past the returned count may have been overwritten.
 DecodeResult lzfseDecode(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst);
 
 }  // namespace kelvane::codec

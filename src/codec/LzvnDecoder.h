@@ -17,6 +17,7 @@ namespace kelvane::codec {
 // referenced by matches: `prefix` is how many bytes of `dst` are already
 // produced (earlier blocks of the same stream); decoding writes from there.
 // The result's `written` counts the bytes this call produced, not the prefix.
+// Bytes of `dst` past the ones produced may have been overwritten.
 //
 // Hostile input: never writes outside `dst`, never reads outside `src`, never
 // allocates, always terminates.
