@@ -1,0 +1,59 @@
+#pragma once
+
+#include "operations/CompressionStatusFilter.h"
+#include "operations/DisplayRow.h"
+#include "operations/DisplayRowComparator.h"
+#include "operations/FileStatusEntry.h"
+#include "operations/FolderAggregate.h"
+#include "operations/KindFilter.h"
+#include "operations/SizeRangeFilter.h"
+#include "operations/TopItemRef.h"
+
+#include <cstdint>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kelvane::operations {
+
+// The main table's visible rows, folder summaries and reduction figure,
+// computed off the main thread from a snapshot of its inputs.
+struct DerivedAggregates {
+    using TopItemRef = operations::TopItemRef;
+    using EntryMap = std::unordered_map<std::string, FileStatusEntry>;
+
+    struct Input {
+        std::vector<TopItemRef> topItems;
+        std::unordered_map<store::Uuid, DisplayRow::Children> children;
+        std::shared_ptr<const EntryMap> entries;
+        KindFilter kindFilter = KindFilter::all;
+        CompressionStatusFilter statusFilter = CompressionStatusFilter::all;
+        SizeRangeFilter sizeFilter = SizeRangeFilter::all;
+        int minStars = 0;
+        std::string searchQuery;
+        std::vector<DisplayRowComparator> sortOrder;
+        std::uint64_t minBytes = 4096;
+        std::uint64_t maxBytes = 2147483647;
+    };
+
+    struct ReductionStatistics {
+        std::int64_t bytes = 0;
+        int count = 0;
+        bool operator==(const ReductionStatistics&) const = default;
+    };
+
+    struct Result {
+        std::vector<DisplayRow> rows;
+        std::unordered_map<store::Uuid, FolderAggregate> aggregates;
+        ReductionStatistics reduction;
+    };
+
+    // Reads nothing but its input and the registered items' file attributes.
+    // Checks `stop` before each registered item; once it is requested the
+    // rows gathered so far are returned (and the caller drops them).
+    static Result compute(const Input& input, std::stop_token stop = {});
+};
+
+}  // namespace kelvane::operations

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace kelvane::operations {
+
+// The modification date and (when asked for) the logical size of a path,
+// read in one request; both absent when the path cannot be read.
+struct FileAttributes {
+    std::optional<std::chrono::system_clock::time_point> modificationDate;
+    std::optional<std::uint64_t> size;
+};
+
+FileAttributes readFileAttributes(const std::filesystem::path& url, bool isFile);
+
+// The stars a file name's extension promises (0 to 5).
+int starsForFileName(const std::filesystem::path& url);
+
+}  // namespace kelvane::operations

@@ -1,0 +1,66 @@
+#include "operations/FolderAggregate.h"
+
+#include "operations/DisplayRow.h"
+
+#include <cmath>
+
+namespace kelvane::operations {
+
+std::optional<int> FolderAggregate::averageStars() const
+{
+    long long weighted = 0;
+    long long count = 0;
+    for (const auto& [stars, files] : starsHistogram) {
+        weighted += static_cast<long long>(stars) * files;
+        count += files;
+    }
+    if (count == 0)
+        return std::nullopt;
+    return static_cast<int>(std::lround(static_cast<double>(weighted) / static_cast<double>(count)));
+}
+
+FolderAggregate FolderAggregate::compute(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
+                                         std::uint64_t maxBytes,
+                                         const std::unordered_map<std::string, FileStatusEntry>& entries)
+{
+    using Kind = engine::FileCompressionStatus::Kind;
+    FolderAggregate a;
+    const auto candidate = [&](std::uint64_t size) {
+        if (size < minBytes)
+            return;
+        if (size <= maxBytes)
+            ++a.compressableCount;
+        else
+            ++a.oversizedCount;
+    };
+    for (const DisplayRow& row : rows) {
+        if (row.kind != DisplayRow::DisplayKind::file)
+            continue;
+        ++a.totalCount;
+        ++a.starsHistogram[row.stars];
+        const auto it = entries.find(row.id);
+        const FileStatusEntry* entry = it == entries.end() ? nullptr : &it->second;
+        if (const engine::FileCompressionInfo* info = entry ? entry->info() : nullptr) {
+            a.totalLogical += info->logicalSize;
+            a.totalPhysical += info->physicalSize;
+            switch (info->status.kind()) {
+                case Kind::uncompressed:
+                    ++a.uncompressedCount;
+                    candidate(info->logicalSize);
+                    break;
+                case Kind::datalessCloud: ++a.datalessCount; break;
+                case Kind::incompressible: ++a.incompressibleCount; break;
+                case Kind::compressed: ++a.compressedCount; break;
+            }
+        } else if (entry && (entry->as<FileStatusEntry::error>() || entry->as<FileStatusEntry::notFound>())) {
+            ++a.errorCount;
+        } else if (row.logicalSize) {
+            a.totalLogical += *row.logicalSize;
+            if (row.isCompressed && !*row.isCompressed)
+                candidate(*row.logicalSize);
+        }
+    }
+    return a;
+}
+
+}  // namespace kelvane::operations

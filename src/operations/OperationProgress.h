@@ -1,0 +1,176 @@
+#pragma once
+
+#include "operations/ActiveOperation.h"
+#include "operations/TaskHandle.h"
+#include "store/Uuid.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kelvane::operations {
+
+// The live state of one bulk compress or decompress run, shown by the
+// progress sheet. Main thread only. Assigning a field announces it only when
+// the value changes; the in-place updates (add, insert, append) announce
+// every time, and so does every assignment of pendingLogs.
+class OperationProgress final : public QObject {
+    Q_OBJECT
+public:
+    using Clock = std::chrono::system_clock;
+
+    struct Failure {
+        store::Uuid id;
+        std::string fileName;
+        std::string reason;
+        bool operator==(const Failure&) const = default;
+    };
+    // A history record waiting for the run's one save. No equality.
+    struct PendingLog {
+        std::string operation;
+        std::string targetPath;
+        std::int64_t sizeBefore = 0;
+        std::int64_t sizeAfter = 0;
+        std::string algorithm;
+        std::int64_t durationMs = 0;
+        bool success = false;
+        std::optional<std::string> errorMessage;
+        Clock::time_point executedAt;
+    };
+    struct PendingIncompressible {
+        std::string path;
+        std::int64_t size = 0;
+        bool operator==(const PendingIncompressible&) const = default;
+    };
+
+    OperationProgress(ActiveOperation::Kind kind, int total, std::int64_t totalBytes, int concurrency,
+                      QObject* parent = nullptr);
+
+    const store::Uuid& id() const { return id_; }
+    ActiveOperation::Kind kind() const { return kind_; }
+    int total() const { return total_; }
+    std::int64_t totalBytes() const { return totalBytes_; }
+    int concurrency() const { return concurrency_; }
+    Clock::time_point startedAt() const { return startedAt_; }
+
+    int current() const { return current_; }
+    const std::string& currentFileName() const { return currentFileName_; }
+    std::int64_t bytesSavedSoFar() const { return bytesSavedSoFar_; }
+    std::int64_t bytesProcessedSoFar() const { return bytesProcessedSoFar_; }
+    const std::vector<Failure>& failures() const { return failures_; }
+    const std::set<std::string>& incompressibleRowIDs() const { return incompressibleRowIDs_; }
+    const std::vector<PendingIncompressible>& pendingIncompressibleEntries() const { return pendingIncompressibleEntries_; }
+    const std::set<std::string>& clearedIncompressiblePaths() const { return clearedIncompressiblePaths_; }
+    const std::vector<PendingLog>& pendingLogs() const { return pendingLogs_; }
+    int skippedCount() const { return skippedCount_; }
+    std::int64_t skippedBytes() const { return skippedBytes_; }
+    int sizeSkippedCount() const { return sizeSkippedCount_; }
+    std::int64_t sizeSkippedBytes() const { return sizeSkippedBytes_; }
+    std::uint64_t currentMemoryBytes() const { return currentMemoryBytes_; }
+    std::uint64_t peakMemoryBytes() const { return peakMemoryBytes_; }
+    std::uint64_t systemAvailableMemoryBytes() const { return systemAvailableMemoryBytes_; }
+    const std::optional<Clock::time_point>& completedAt() const { return completedAt_; }
+    bool wasCancelled() const { return wasCancelled_; }
+    const std::optional<TaskHandle>& task() const { return task_; }
+
+    void setCurrent(int value);
+    void setCurrentFileName(const std::string& value);
+    void setBytesSavedSoFar(std::int64_t value);
+    void setBytesProcessedSoFar(std::int64_t value);
+    void setFailures(std::vector<Failure> value);
+    void setIncompressibleRowIDs(std::set<std::string> value);
+    void setPendingIncompressibleEntries(std::vector<PendingIncompressible> value);
+    void setClearedIncompressiblePaths(std::set<std::string> value);
+    void setPendingLogs(std::vector<PendingLog> value);  // always announced
+    void setSkippedCount(int value);
+    void setSkippedBytes(std::int64_t value);
+    void setSizeSkippedCount(int value);
+    void setSizeSkippedBytes(std::int64_t value);
+    void setCurrentMemoryBytes(std::uint64_t value);
+    void setPeakMemoryBytes(std::uint64_t value);
+    void setSystemAvailableMemoryBytes(std::uint64_t value);
+    void setCompletedAt(std::optional<Clock::time_point> value);
+    void setWasCancelled(bool value);
+    void setTask(std::optional<TaskHandle> value);
+
+    // In-place updates; each announces its field.
+    void addCurrent(int delta);
+    void addBytesSavedSoFar(std::int64_t delta);
+    void addBytesProcessedSoFar(std::int64_t delta);
+    void addSkippedCount(int delta);
+    void addSkippedBytes(std::int64_t delta);
+    void appendFailure(Failure failure);
+    void insertIncompressibleRowID(const std::string& id);
+    void appendPendingIncompressible(PendingIncompressible entry);
+    void insertClearedIncompressiblePath(const std::string& path);
+    void appendPendingLog(PendingLog log);
+
+    bool isFinished() const { return completedAt_.has_value(); }
+    // Net bytes (processed minus skipped) per second of the run so far, or of
+    // the whole run once finished; none below 0.5 s or 1 byte.
+    std::optional<double> bytesPerSecond(Clock::time_point now = Clock::now()) const;
+    // Seconds still needed at the pace of the files done so far (skipped
+    // files count neither way); none when finished or nothing is done yet.
+    std::optional<double> estimatedRemainingSeconds(Clock::time_point now = Clock::now()) const;
+
+    // Marks the run cancelled and cancels its task; the runner finishes it.
+    void cancel();
+
+signals:
+    void currentChanged();
+    void currentFileNameChanged();
+    void bytesSavedSoFarChanged();
+    void bytesProcessedSoFarChanged();
+    void failuresChanged();
+    void incompressibleRowIDsChanged();
+    void pendingIncompressibleEntriesChanged();
+    void clearedIncompressiblePathsChanged();
+    void pendingLogsChanged();
+    void skippedCountChanged();
+    void skippedBytesChanged();
+    void sizeSkippedCountChanged();
+    void sizeSkippedBytesChanged();
+    void currentMemoryBytesChanged();
+    void peakMemoryBytesChanged();
+    void systemAvailableMemoryBytesChanged();
+    void completedAtChanged();
+    void wasCancelledChanged();
+    void taskChanged();
+
+private:
+    double elapsedSeconds(Clock::time_point now) const;
+
+    const store::Uuid id_;
+    const ActiveOperation::Kind kind_;
+    const int total_;
+    const std::int64_t totalBytes_;
+    const int concurrency_;
+    const Clock::time_point startedAt_;
+
+    int current_ = 0;
+    std::string currentFileName_;
+    std::int64_t bytesSavedSoFar_ = 0;
+    std::int64_t bytesProcessedSoFar_ = 0;
+    std::vector<Failure> failures_;
+    std::set<std::string> incompressibleRowIDs_;
+    std::vector<PendingIncompressible> pendingIncompressibleEntries_;
+    std::set<std::string> clearedIncompressiblePaths_;
+    std::vector<PendingLog> pendingLogs_;
+    int skippedCount_ = 0;
+    std::int64_t skippedBytes_ = 0;
+    int sizeSkippedCount_ = 0;
+    std::int64_t sizeSkippedBytes_ = 0;
+    std::uint64_t currentMemoryBytes_ = 0;
+    std::uint64_t peakMemoryBytes_ = 0;
+    std::uint64_t systemAvailableMemoryBytes_ = 0;
+    std::optional<Clock::time_point> completedAt_;
+    bool wasCancelled_ = false;
+    std::optional<TaskHandle> task_;
+};
+
+}  // namespace kelvane::operations

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "store/Uuid.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace kelvane::store {
+class RegisteredItem;
+}
+
+namespace kelvane::operations {
+
+class BookmarkUrlCache;
+
+// A plain snapshot of one registered item that a worker may read
+// (DerivedAggregates::TopItemRef).
+struct TopItemRef {
+    std::string id;  // "registered-" + UUID
+    store::Uuid itemID;
+    std::string kind;  // the item's kind text
+    std::string displayName;
+    std::filesystem::path url;  // "/__unresolved__/<name>" when the bookmark does not resolve
+    int stars = 0;
+
+    // Main thread (resolves through the bookmark URL cache).
+    static TopItemRef make(const store::RegisteredItem& item, BookmarkUrlCache& urls);
+};
+
+// 0 unless the kind is "file" and a resolved location exists; otherwise the
+// stars of the location's extension.
+int expectedStars(const std::string& kind, const std::optional<std::filesystem::path>& resolvedURL,
+                  const std::filesystem::path& url);
+
+}  // namespace kelvane::operations
