@@ -55,7 +55,7 @@ ContextCore::ContextCore(const std::filesystem::path& path, ModelContext::Access
       announcer_(std::move(announcer)) {
     connection_.setBusyTimeout(busyTimeout);
     if (access_ == ModelContext::Access::readWrite) {
-        connection_.execute("PRAGMA journal_mode = WAL", Code::cannotOpen);
+        connection_.enableWal(busyTimeout, Code::cannotOpen);
         connection_.execute("PRAGMA foreign_keys = ON", Code::cannotOpen);
     }
 }

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <thread>
+
 namespace kelvane::store::detail {
 
 std::string describeFailure(std::string_view what, const std::filesystem::path& path, sqlite3* db) {
@@ -19,6 +21,22 @@ namespace {
 std::filesystem::path pathOf(sqlite3* db) {
     const char* name = db ? sqlite3_db_filename(db, "main") : nullptr;
     return name ? std::filesystem::path(name) : std::filesystem::path();
+}
+
+// "file:" URI of a path; only the characters that URIs give a meaning are escaped.
+std::string fileUri(const std::filesystem::path& path) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : std::filesystem::absolute(path).string()) {
+        if (c == '%' || c == '?' || c == '#' || c < 0x20 || c >= 0x7F) {
+            uri += '%';
+            uri += digits[c >> 4];
+            uri += digits[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri;
 }
 
 }  // namespace
@@ -93,12 +111,17 @@ std::string SqliteStatement::columnText(int index) const {
 SqliteConnection::SqliteConnection(const std::filesystem::path& path, Mode mode, StoreError::Code failure)
     : path_(path) {
     int flags = SQLITE_OPEN_EXRESCODE;
+    std::string name = path.string();
     switch (mode) {
         case Mode::readOnly: flags |= SQLITE_OPEN_READONLY; break;
+        case Mode::readOnlySnapshot:
+            flags |= SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+            name = fileUri(path) + "?immutable=1";
+            break;
         case Mode::readWrite: flags |= SQLITE_OPEN_READWRITE; break;
         case Mode::readWriteCreate: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
     }
-    int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+    int rc = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string message = describeFailure("Could not open the store", path, db_);
         int code = db_ ? sqlite3_extended_errcode(db_) : rc;
@@ -128,6 +151,20 @@ SqliteStatement SqliteConnection::prepare(std::string_view sql, StoreError::Code
 
 void SqliteConnection::setBusyTimeout(std::chrono::milliseconds timeout) {
     sqlite3_busy_timeout(db_, static_cast<int>(timeout.count()));
+}
+
+void SqliteConnection::enableWal(std::chrono::milliseconds timeout, StoreError::Code failure) {
+    if (storedText(queryValue("PRAGMA journal_mode", failure)) == "wal") return;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        try {
+            execute("PRAGMA journal_mode = WAL", failure);
+            return;
+        } catch (const StoreError& error) {
+            if ((error.sqliteCode() & 0xFF) != SQLITE_BUSY || std::chrono::steady_clock::now() >= deadline) throw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 bool SqliteConnection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }

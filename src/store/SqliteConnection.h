@@ -47,7 +47,10 @@ private:
 // caller names, the SQLite message and the path.
 class SqliteConnection {
 public:
-    enum class Mode { readOnly, readWrite, readWriteCreate };
+    // readOnlySnapshot reads the main file alone, with no locks and no side
+    // files; only for a WAL-mode file that has no -wal beside it, whose main
+    // file is then complete.
+    enum class Mode { readOnly, readOnlySnapshot, readWrite, readWriteCreate };
 
     SqliteConnection(const std::filesystem::path& path, Mode mode, StoreError::Code failure);
     ~SqliteConnection();
@@ -60,6 +63,10 @@ public:
     SqliteStatement prepare(std::string_view sql, StoreError::Code failure);
 
     void setBusyTimeout(std::chrono::milliseconds timeout);
+    // Switches the file to WAL mode unless it is there already. The switch
+    // needs the file to itself and SQLite does not wait for that, so this
+    // retries until `timeout` has passed.
+    void enableWal(std::chrono::milliseconds timeout, StoreError::Code failure);
     bool inTransaction() const;
     // Rolls back an open transaction; never throws.
     void rollbackQuietly() noexcept;

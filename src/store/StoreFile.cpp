@@ -83,10 +83,16 @@ void checkTables(SqliteConnection& connection, SchemaVersion version) {
     }
 }
 
-// The version a file really holds, read without writing to it.
-SchemaVersion inspectVersion(const std::filesystem::path& path) {
+// The version a file really holds, read without writing to it. A read-only
+// connection to a WAL-mode file makes -wal and -shm files (and leaves them);
+// when there is no -wal, the main file alone is complete and is read as such.
+SchemaVersion inspectVersion(const std::filesystem::path& path, bool walMode, std::chrono::milliseconds busyTimeout) {
     try {
-        SqliteConnection connection(path, SqliteConnection::Mode::readOnly, Code::cannotOpen);
+        const bool snapshot = walMode && !pathExists(sideFile(path, "-wal"));
+        SqliteConnection connection(
+            path, snapshot ? SqliteConnection::Mode::readOnlySnapshot : SqliteConnection::Mode::readOnly,
+            Code::cannotOpen);
+        connection.setBusyTimeout(busyTimeout);
         auto version = readRecordedVersion(connection);
         if (!version) {
             throw StoreError(Code::damaged, "The store " + quoted(path) + " has no valid schema version record");
@@ -106,23 +112,6 @@ SchemaVersion inspectVersion(const std::filesystem::path& path) {
         throw reclassified(error, path);
     }
 }
-
-// Refusal path: SQLite may have made -wal/-shm files while reading; remove
-// the ones that were not there before, so a refused file is left as found.
-class SideFileGuard {
-public:
-    explicit SideFileGuard(const std::filesystem::path& path)
-        : wal_(sideFile(path, "-wal")), shm_(sideFile(path, "-shm")), hadWal_(pathExists(wal_)), hadShm_(pathExists(shm_)) {}
-
-    void removeCreated() const {
-        if (!hadWal_) ::unlink(wal_.c_str());
-        if (!hadShm_) ::unlink(shm_.c_str());
-    }
-
-private:
-    std::filesystem::path wal_, shm_;
-    bool hadWal_, hadShm_;
-};
 
 void syncFolder(const std::filesystem::path& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -266,14 +255,8 @@ SchemaVersion prepareStoreFile(const std::filesystem::path& path, std::chrono::m
                                  KelvaneMigrationPlan::currentVersion.toString() + " at most");
         }
 
-        SideFileGuard guard(path);
-        SchemaVersion version;
-        try {
-            version = inspectVersion(path);
-        } catch (const StoreError&) {
-            guard.removeCreated();
-            throw;
-        }
+        const bool walMode = header[18] == 2 && header[19] == 2;
+        const SchemaVersion version = inspectVersion(path, walMode, busyTimeout);
         if (version < KelvaneMigrationPlan::currentVersion) migrate(path, busyTimeout);
         return version;
     }

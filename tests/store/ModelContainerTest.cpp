@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 #include <functional>
 #include <map>
 
@@ -257,6 +258,44 @@ TEST(ModelContainerTest, AnEmptyFileBecomesANewStoreButNotWhenAJournalHoldsItsCo
     EXPECT_THROW(makeModelContainer(emptyWithJournal), StoreError);
     EXPECT_TRUE(readRawFile(emptyWithJournal).empty());
     EXPECT_EQ(readRawFile(emptyWithJournal.string() + "-wal"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// Two starts at once (the window and a cron run) on an old or a missing store.
+TEST(ModelContainerTest, ConcurrentOpensMigrateOrCreateTheStoreExactlyOnce) {
+    for (bool existing : {true, false}) {
+        SCOPED_TRACE(existing ? "version 1 store" : "no store yet");
+        TempDir dir;
+        const auto path = dir / "store.sqlite";
+        if (existing) writeVersion1Store(path);
+        constexpr int openers = 6;
+        std::vector<std::string> failures(openers);
+        std::vector<std::shared_ptr<ModelContainer>> containers(openers);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < openers; ++i) {
+            threads.emplace_back([&, i] {
+                try {
+                    containers[i] = makeModelContainer(path);
+                } catch (const std::exception& error) {
+                    failures[i] = error.what();
+                }
+            });
+        }
+        for (auto& thread : threads) thread.join();
+        for (const auto& failure : failures) EXPECT_EQ(failure, "");
+        for (const auto& container : containers) {
+            if (!container) continue;
+            EXPECT_EQ(container->mainContext().fetch<RegisteredItem>().size(), existing ? 3u : 0u);
+        }
+        containers.clear();
+        // The last one to close cleaned up after all of them; no temporary file is left.
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+        EXPECT_EQ(names, std::vector<std::string>{"store.sqlite"});
+        RawDatabase db(path);
+        EXPECT_EQ(db.queryText("SELECT value FROM KelvaneMetadata WHERE key = 'schemaVersion'"), "2.0.0");
+        EXPECT_EQ(db.queryInt("SELECT count(*) FROM KelvaneMetadata"), 1);
+        EXPECT_EQ(db.queryInt("SELECT count(*) FROM CompressionLog"), existing ? 3 : 0);
+    }
 }
 
 }  // namespace
