@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/FileCandidate.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileStat.h"
 
@@ -18,28 +19,37 @@ namespace kelvane::discovery {
 // the root is); packages are neither visited nor entered unless
 // PackageTraversalPolicy allows them; a folder that cannot be read is visited
 // as an entry but yields nothing, and the walk goes on.
+//
+// Folders are read, and their entries prepared, by a few helper threads
+// running ahead of the visit in the same depth-first order; the visits
+// themselves happen one at a time, in order, on the calling thread.
 class DirectoryWalker {
 public:
     enum class RootState { directory, notFound, notADirectory };
 
     struct Entry {
-        const std::string& path;  // root as given, then "/" + names
-        std::string_view name;
-        platform::DirectoryEntry::Type type;
-        // Filled in when the walk had to lstat the entry to learn its type.
-        const platform::FileStat* stat;
+        std::string path;  // root as given, then "/" + names
+        std::size_t nameOffset = 0;
+        platform::DirectoryEntry::Type type = platform::DirectoryEntry::Type::unknown;
+        std::optional<FileCandidate> candidate;  // what `prepare` made of it, if anything
+
+        std::string_view name() const { return std::string_view(path).substr(nameOffset); }
     };
-    using Visitor = std::function<void(const Entry&)>;
+    // Runs on a helper thread, once per visited entry, before its visit;
+    // must be safe to run on several entries at once.
+    using Prepare = std::function<void(Entry&)>;
+    using Visit = std::function<void(const Entry&)>;
 
     // What is at the root, following a symbolic link there.
     static RootState checkRoot(const std::filesystem::path& root);
 
     // Visits every entry below `root` (the root itself is not an entry), and
     // with `recursive` false only its direct entries. Checks `stop` before
-    // every entry and throws CancellationError once it is requested. The root
-    // must have passed checkRoot.
+    // every visit and throws CancellationError once it is requested; helper
+    // threads have ended when walk returns or throws. The root must have
+    // passed checkRoot.
     static void walk(const std::filesystem::path& root, bool recursive, const std::stop_token& stop,
-                     const Visitor& visit);
+                     const Prepare& prepare, const Visit& visit);
 };
 
 }  // namespace kelvane::discovery

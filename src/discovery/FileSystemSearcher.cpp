@@ -3,6 +3,7 @@
 #include "discovery/CancellationError.h"
 #include "discovery/DirectoryWalker.h"
 #include "discovery/FileSystemSearchError.h"
+#include "discovery/PathExtension.h"
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
 
@@ -13,6 +14,15 @@ namespace {
 
 constexpr std::int64_t kProgressInterval = 100;
 
+// The tests of `matches` that a name alone decides. A file they reject is
+// rejected whatever its status says, so it need not be read at all (find does
+// the same with -name before -size); on the benchmark tree this spares the
+// status of four files in five.
+bool rejectedByName(const SearchCriteria& criteria, std::string_view name) {
+    if (criteria.excludeHidden && name.starts_with('.')) return true;
+    return criteria.extensionFilter && !criteria.extensionFilter->accepts(lowercasedPathExtension(name));
+}
+
 std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
     return std::chrono::system_clock::time_point(
         std::chrono::duration_cast<std::chrono::system_clock::duration>(std::chrono::seconds(ts.tv_sec) +
@@ -22,7 +32,10 @@ std::chrono::system_clock::time_point toTimePoint(const timespec& ts) {
 }  // namespace
 
 FileSystemSearcher::FileSystemSearcher(CompressionChecker compressionChecker)
-    : compressionChecker_(compressionChecker ? std::move(compressionChecker) : defaultCompressionChecker) {}
+    : compressionChecker_(compressionChecker ? std::move(compressionChecker) : defaultCompressionChecker) {
+    const auto* target = compressionChecker_.target<bool (*)(const std::filesystem::path&)>();
+    checkerIsDefault_ = target != nullptr && *target == &defaultCompressionChecker;
+}
 
 bool FileSystemSearcher::compressedFlagChecker(const std::filesystem::path& url) {
     platform::FileStat stat;
@@ -59,19 +72,18 @@ FileSystemSearcher::Results FileSystemSearcher::search(const SearchCriteria& cri
 
     Results results;
     std::int64_t scanned = 0;
-    platform::FileStat stat;
-    DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, [&](const DirectoryWalker::Entry& entry) {
+    const auto prepare = [&](DirectoryWalker::Entry& entry) {
+        if (entry.type != platform::DirectoryEntry::Type::regular) return;
+        // Only a checker with effects of its own must see every regular file.
+        if (checkerIsDefault_ && rejectedByName(criteria, entry.name())) return;
+        platform::FileStat stat;
+        if (platform::lstat(entry.path, stat) == 0) entry.candidate = makeCandidate(entry.path, entry.name(), stat);
+    };
+    DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, prepare, [&](const DirectoryWalker::Entry& entry) {
         ++scanned;
-        if (entry.type == platform::DirectoryEntry::Type::regular) {
-            const platform::FileStat* status = entry.stat;
-            if (status == nullptr && platform::lstat(entry.path, stat) == 0) status = &stat;
-            if (status != nullptr) {
-                if (auto candidate = makeCandidate(entry.path, entry.name, *status);
-                    candidate && criteria.matches(*candidate)) {
-                    results.push_back(std::move(*candidate));
-                    if (onMatch) onMatch(results.back());
-                }
-            }
+        if (entry.candidate && criteria.matches(*entry.candidate)) {
+            results.push_back(*entry.candidate);
+            if (onMatch) onMatch(results.back());
         }
         if (progress && scanned % kProgressInterval == 0)
             progress(SearchProgress{scanned, static_cast<std::int64_t>(results.size())});

@@ -54,6 +54,7 @@ private:
                                                const platform::FileStat& stat) const;
 
     CompressionChecker compressionChecker_;
+    bool checkerIsDefault_ = false;
 };
 
 }  // namespace kelvane::discovery

@@ -17,7 +17,7 @@ std::int64_t FolderFileCounter::countFiles(const std::filesystem::path& folder, 
     }
     std::int64_t count = 0;
     // The type the folder records is enough: no file is stat'ed here.
-    DirectoryWalker::walk(folder, includeSubfolders, stop, [&](const DirectoryWalker::Entry& entry) {
+    DirectoryWalker::walk(folder, includeSubfolders, stop, {}, [&](const DirectoryWalker::Entry& entry) {
         if (entry.type == platform::DirectoryEntry::Type::regular) ++count;
     });
     return count;

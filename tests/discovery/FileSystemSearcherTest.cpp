@@ -53,7 +53,7 @@ TEST_F(FileSystemSearcherTest, CriteriaSelectTheRightFiles) {
     makeFile(root() / "sub/.dot-hidden.txt", 100, kOld);
     makeFile(root() / "sub/flag-hidden.txt", 100, kOld);
     kelvane::test::addFlags(root() / "sub/flag-hidden.txt", kelvane::platform::UF_HIDDEN);
-    kelvane::test::makeCompressedFile(root() / "sub/packed.txt", 70'000);
+    kelvane::test::makeCompressedFile(root() / "sub/packed.txt", 3000);
     makeFile(root() / ".hidden-dir/inside.txt", 100, kOld);
 
     const FileSystemSearcher searcher(FileSystemSearcher::compressedFlagChecker);
@@ -111,6 +111,14 @@ TEST_F(FileSystemSearcherTest, CandidatesCarryTheFileFacts) {
     // The logical size of a compressed file, not its empty data stream.
     EXPECT_EQ(byName.at("c.txt").size, 4'000u);
     EXPECT_TRUE(byName.at("c.txt").isAlreadyCompressed);
+
+    // A checker of its own sees every regular file, also those the name rules out.
+    checks = 0;
+    auto onlyDat = everything(root());
+    onlyDat.extensionFilter = kd::ExtensionFilter(kd::ExtensionFilter::includeOnly{{"dat"}});
+    onlyDat.excludeHidden = true;
+    EXPECT_EQ(searcher.search(onlyDat).size(), 1u);
+    EXPECT_EQ(checks.load(), 3);
 
     // The default checker flags nothing, so the exclusion removes nothing.
     auto criteria = everything(root());

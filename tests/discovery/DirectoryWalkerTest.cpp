@@ -1,0 +1,85 @@
+#include "discovery/CancellationError.h"
+#include "discovery/DirectoryWalker.h"
+
+#include "SearchTree.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kd = kelvane::discovery;
+using kd::DirectoryWalker;
+using Type = kelvane::platform::DirectoryEntry::Type;
+
+namespace {
+
+// Folders three deep, a few hundred entries, so that helpers read ahead.
+void makeTree(const std::filesystem::path& root) {
+    for (int a = 0; a < 6; ++a)
+        for (int b = 0; b < 6; ++b)
+            for (int c = 0; c < 4; ++c)
+                kelvane::test::makeFile(root / ("a" + std::to_string(a)) / ("b" + std::to_string(b)) /
+                                        ("c" + std::to_string(c)) / "f");
+}
+
+TEST(DirectoryWalkerTest, VisitsEachEntryOnceDepthFirst) {
+    kelvane::test::TempDir temp;
+    const auto root = temp.path().string();
+    makeTree(root);
+    std::vector<std::string> order;
+    std::atomic<int> prepared = 0;
+    DirectoryWalker::walk(root, true, {}, [&](DirectoryWalker::Entry&) { ++prepared; },
+                          [&](const DirectoryWalker::Entry& e) {
+                              EXPECT_EQ(e.path.substr(e.nameOffset), std::string(e.name()));
+                              order.push_back(e.path);
+                          });
+    // 6 + 36 + 144 folders and 144 files.
+    ASSERT_EQ(order.size(), 6u + 36u + 144u + 144u);
+    EXPECT_EQ(prepared.load(), static_cast<int>(order.size()));
+    std::map<std::string, std::size_t> position;
+    for (std::size_t i = 0; i < order.size(); ++i) EXPECT_TRUE(position.emplace(order[i], i).second) << order[i];
+    // Everything below a folder comes right after it, before anything else.
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const auto prefix = order[i] + "/";
+        std::size_t j = i + 1;
+        while (j < order.size() && order[j].starts_with(prefix)) ++j;
+        for (std::size_t k = j; k < order.size(); ++k) ASSERT_FALSE(order[k].starts_with(prefix)) << order[k];
+    }
+
+    order.clear();
+    DirectoryWalker::walk(root, false, {}, {}, [&](const DirectoryWalker::Entry& e) {
+        EXPECT_EQ(e.type, Type::directory);
+        order.push_back(e.path);
+    });
+    EXPECT_EQ(order.size(), 6u);
+}
+
+TEST(DirectoryWalkerTest, FailuresOfPreparationAndStopsReachTheCaller) {
+    kelvane::test::TempDir temp;
+    makeTree(temp.path());
+    int visits = 0;
+    EXPECT_THROW(DirectoryWalker::walk(
+                     temp.path(), true, {},
+                     [](DirectoryWalker::Entry& e) {
+                         if (e.name() == "c3") throw std::runtime_error("prepare");
+                     },
+                     [&](const DirectoryWalker::Entry&) { ++visits; }),
+                 std::runtime_error);
+    EXPECT_GT(visits, 0);
+
+    std::stop_source stop;
+    visits = 0;
+    EXPECT_THROW(DirectoryWalker::walk(temp.path(), true, stop.get_token(), {},
+                                       [&](const DirectoryWalker::Entry&) {
+                                           if (++visits == 10) stop.request_stop();
+                                       }),
+                 kd::CancellationError);
+    EXPECT_EQ(visits, 10);
+}
+
+}  // namespace
