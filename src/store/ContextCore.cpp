@@ -29,6 +29,40 @@ bool hasRelationships(const EntityDescription& entity) {
                        [](const AttributeDescription& a) { return a.relationshipTarget != nullptr; });
 }
 
+std::string deleteSql(const EntityDescription& entity) {
+    return "DELETE FROM " + quotedName(entity.name) + " WHERE \"pk\" = ?";
+}
+
+std::string insertSql(const EntityDescription& entity) {
+    std::string names, placeholders, conflict;
+    for (const auto& attribute : entity.attributes) {
+        if (!names.empty()) {
+            names += ", ";
+            placeholders += ", ";
+        }
+        names += quotedName(attribute.name);
+        placeholders += "?";
+        if (attribute.name != entity.uniqueAttribute) {
+            conflict += (conflict.empty() ? "" : ", ") + quotedName(attribute.name) + " = excluded." +
+                        quotedName(attribute.name);
+        }
+    }
+    std::string sql = "INSERT INTO " + quotedName(entity.name) + " (" + names + ") VALUES (" + placeholders + ")";
+    if (!entity.uniqueAttribute.empty()) {
+        // One record per unique value: a second insert updates the first.
+        sql += " ON CONFLICT(" + quotedName(entity.uniqueAttribute) + ") DO UPDATE SET " + conflict;
+    }
+    return sql + " RETURNING \"pk\"";
+}
+
+std::string updateSql(const EntityDescription& entity) {
+    std::string assignments;
+    for (const auto& attribute : entity.attributes) {
+        assignments += (assignments.empty() ? "" : ", ") + quotedName(attribute.name) + " = ?";
+    }
+    return "UPDATE " + quotedName(entity.name) + " SET " + assignments + " WHERE \"pk\" = ?";
+}
+
 // Rolls back the open transaction unless told the work is done.
 class TransactionGuard {
 public:
@@ -272,8 +306,8 @@ bool ContextCore::hasChanges() const {
     });
 }
 
-std::vector<StoredValue> ContextCore::keysForRelationships(const std::vector<StoredValue>& values,
-                                                           const std::vector<PlannedInsert>& planned) const {
+std::vector<StoredValue> ContextCore::keysForRelationships(
+    const std::vector<StoredValue>& values, const std::unordered_map<const PersistentModel*, std::int64_t>& newKeys) const {
     std::vector<StoredValue> bound = values;
     for (auto& value : bound) {
         auto related = storedModel(value);
@@ -281,10 +315,8 @@ std::vector<StoredValue> ContextCore::keysForRelationships(const std::vector<Sto
         std::int64_t key = 0;
         if (related->state_ == State::stored && related->context_.lock().get() == this) {
             key = related->rowKey_;
-        } else {
-            for (const auto& insert : planned) {
-                if (insert.model == related && insert.key != 0) key = insert.key;
-            }
+        } else if (auto it = newKeys.find(related.get()); it != newKeys.end()) {
+            key = it->second;
         }
         if (key == 0) {
             throw StoreError(Code::misuse, "A record refers to a " + std::string(related->entity().name) +
@@ -326,52 +358,43 @@ void ContextCore::save() {
         throw StoreError(Code::readOnly, "This store context is read-only; its unsaved changes were discarded");
     }
 
+    // One prepared statement per entity and kind: a batch of thousands of
+    // records spends its time writing, not building and compiling SQL.
+    enum class Kind { remove, insert, update };
+    std::map<std::pair<Kind, const EntityDescription*>, std::unique_ptr<SqliteStatement>> prepared;
+    const auto statementFor = [&](Kind kind, const EntityDescription& entity) -> SqliteStatement& {
+        auto& slot = prepared[{kind, &entity}];
+        if (slot) {
+            slot->reset();
+        } else {
+            const std::string sql = kind == Kind::remove   ? deleteSql(entity)
+                                    : kind == Kind::insert ? insertSql(entity)
+                                                           : updateSql(entity);
+            slot = std::make_unique<SqliteStatement>(connection_.handle(), sql, Code::saveFailed);
+        }
+        return *slot;
+    };
+    std::unordered_map<const PersistentModel*, std::int64_t> newKeys;
     try {
         connection_.execute("BEGIN IMMEDIATE", Code::saveFailed);
         TransactionGuard guard(connection_);
         for (const auto& model : deleted_) {
-            auto statement = connection_.prepare("DELETE FROM " + quotedName(model->entity().name) + " WHERE \"pk\" = ?",
-                                                 Code::saveFailed);
+            auto& statement = statementFor(Kind::remove, model->entity());
             statement.bind(1, model->rowKey_);
             statement.step();
         }
         for (auto& insert : inserts) {
-            const auto& entity = insert.model->entity();
-            std::string names, placeholders, conflict;
-            for (const auto& attribute : entity.attributes) {
-                if (!names.empty()) {
-                    names += ", ";
-                    placeholders += ", ";
-                }
-                names += quotedName(attribute.name);
-                placeholders += "?";
-                if (!entity.uniqueAttribute.empty() && attribute.name != entity.uniqueAttribute) {
-                    conflict += (conflict.empty() ? "" : ", ") + quotedName(attribute.name) + " = excluded." +
-                                quotedName(attribute.name);
-                }
-            }
-            std::string sql = "INSERT INTO " + quotedName(entity.name) + " (" + names + ") VALUES (" + placeholders + ")";
-            if (!entity.uniqueAttribute.empty()) {
-                // One record per unique value: a second insert updates the first.
-                sql += " ON CONFLICT(" + quotedName(entity.uniqueAttribute) + ") DO UPDATE SET " + conflict;
-            }
-            sql += " RETURNING \"pk\"";
-            auto statement = connection_.prepare(sql, Code::saveFailed);
-            statement.bindAll(keysForRelationships(insert.values, inserts));
+            auto& statement = statementFor(Kind::insert, insert.model->entity());
+            statement.bindAll(keysForRelationships(insert.values, newKeys));
             if (!statement.step()) throw StoreError(Code::saveFailed, "An insert returned no record key");
             insert.key = statement.columnInt(0);
+            newKeys[insert.model.get()] = insert.key;
             while (statement.step()) {
             }
         }
         for (const auto& model : updates) {
-            const auto& entity = model->entity();
-            std::string assignments;
-            for (const auto& attribute : entity.attributes) {
-                assignments += (assignments.empty() ? "" : ", ") + quotedName(attribute.name) + " = ?";
-            }
-            auto statement = connection_.prepare(
-                "UPDATE " + quotedName(entity.name) + " SET " + assignments + " WHERE \"pk\" = ?", Code::saveFailed);
-            auto values = keysForRelationships(model->storedValues(), inserts);
+            auto& statement = statementFor(Kind::update, model->entity());
+            auto values = keysForRelationships(model->storedValues(), newKeys);
             statement.bindAll(values);
             statement.bind(static_cast<int>(values.size() + 1), model->rowKey_);
             statement.step();

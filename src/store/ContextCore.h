@@ -55,8 +55,9 @@ private:
     bool hasPendingValues(const PersistentModel& model) const;
     bool isCascadeDeleted(const PersistentModel& model) const;
     void checkOwnership(const PersistentModel& model) const;
-    std::vector<StoredValue> keysForRelationships(const std::vector<StoredValue>& values,
-                                                  const std::vector<PlannedInsert>& planned) const;
+    std::vector<StoredValue> keysForRelationships(
+        const std::vector<StoredValue>& values,
+        const std::unordered_map<const PersistentModel*, std::int64_t>& newKeys) const;
     void finishSave(std::vector<PlannedInsert>& inserts, const std::vector<std::shared_ptr<PersistentModel>>& updates,
                     const std::vector<std::shared_ptr<PersistentModel>>& dropped);
 

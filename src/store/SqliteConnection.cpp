@@ -84,6 +84,11 @@ bool SqliteStatement::step() {
     fail("A store statement failed");
 }
 
+void SqliteStatement::reset() {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+}
+
 int SqliteStatement::columnCount() const { return sqlite3_column_count(statement_); }
 
 StoredValue SqliteStatement::column(int index) const {

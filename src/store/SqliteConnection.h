@@ -29,6 +29,8 @@ public:
     void bind(int index, const StoredValue& value);
     // True while there is a row to read.
     bool step();
+    // Ready to run again with new bindings.
+    void reset();
 
     int columnCount() const;
     StoredValue column(int index) const;

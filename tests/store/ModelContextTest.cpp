@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <thread>
 
 namespace kelvane::store {
@@ -273,6 +274,19 @@ TEST(ModelContextTest, IncompressibleFilesStayUniqueByPath) {
     RawDatabase db(path);
     EXPECT_EQ(db.query("SELECT targetPath, sizeAtRecord FROM IncompressibleFile ORDER BY targetPath"),
               (std::vector<std::vector<std::string>>{{"/a.jpg", "200"}, {"/b.jpg", "6"}}));
+
+    // Linux paths need not be UTF-8: such a path is kept byte for byte and found again.
+    const std::string oddPath = "/data/\xff\xfe\x80name\x01.bin";
+    context.insert(std::make_shared<IncompressibleFile>(oddPath, dateAt(5), 5));
+    context.save();
+    auto fresh = container->makeContext();
+    auto found = fresh->fetch(FetchDescriptor<IncompressibleFile>(IncompressibleFile::Attributes::targetPath == oddPath));
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->targetPath(), oddPath);
+    context.remove(context.fetch(FetchDescriptor<IncompressibleFile>(
+                                     isIn(IncompressibleFile::Attributes::targetPath, std::set<std::string>{oddPath})))
+                       .at(0));
+    context.save();
 
     // Clearing a path and recording it again in one save keeps the new record.
     context.remove(original);
