@@ -51,6 +51,7 @@ constexpr unsigned kSkipShift = 8;
 // An empty bucket: far enough below any position that every distance from it
 // is out of reach.
 constexpr std::int32_t kNoPosition = -(1 << 30);
+constexpr std::uint64_t kMaxStoredPosition = std::uint64_t{1} << 30;
 
 }  // namespace
 
@@ -60,13 +61,23 @@ void MatchFinder::reset(std::size_t size)
 {
     const unsigned hashBits =
         std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)), 8, kMaxHashBits);
+    // Positions are stored past everything the previous parses used, so their
+    // entries fall below every search's reach and the tables need no clearing.
+    const bool reuse = head_.size() == (std::size_t{1} << hashBits) &&
+                       std::uint64_t{origin_} + used_ + size < kMaxStoredPosition;
+    if (reuse) {
+        origin_ += used_;
+    } else {
+        head_.assign(std::size_t{1} << hashBits, kNoPosition);
+        origin_ = 0;
+    }
+    used_ = static_cast<std::uint32_t>(size);
     hashShift_ = 32 - hashBits;
-    head_.assign(std::size_t{1} << hashBits, kNoPosition);
     const std::size_t window = std::min<std::size_t>(size, std::size_t{options_.maxDistance} + 1);
     const std::size_t chainSize = std::bit_ceil(std::max<std::size_t>(window, 1));
     if (chain_.size() < chainSize)
         chain_.resize(chainSize);
-    chainMask_ = static_cast<std::uint32_t>(chainSize - 1);
+    chainMask_ = static_cast<std::uint32_t>(chain_.size() - 1);
     nextInsert_ = 0;
 }
 
@@ -80,9 +91,10 @@ void MatchFinder::insertUpTo(std::uint32_t pos)
 
 void MatchFinder::link(std::uint32_t pos, std::uint32_t hash)
 {
-    const std::uint32_t back = pos - static_cast<std::uint32_t>(head_[hash]);
-    chain_[pos & chainMask_] = back <= 0xFFFF ? static_cast<std::uint16_t>(back) : 0;
-    head_[hash] = static_cast<std::int32_t>(pos);
+    const std::uint32_t stored = origin_ + pos;
+    const std::uint32_t back = stored - static_cast<std::uint32_t>(head_[hash]);
+    chain_[stored & chainMask_] = back <= 0xFFFF ? static_cast<std::uint16_t>(back) : 0;
+    head_[hash] = static_cast<std::int32_t>(stored);
 }
 
 int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat) const
@@ -116,19 +128,20 @@ void MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candid
     if (nextInsert_ < pos)
         insertUpTo(pos);
     const std::uint32_t h = (here * 2654435761u) >> hashShift_;
-    const std::int32_t lowest = static_cast<std::int32_t>(pos > options_.maxDistance ? pos - options_.maxDistance : 0);
-    const std::uint32_t available = static_cast<std::uint32_t>(end - ip);
+    const std::int32_t lowest =
+        static_cast<std::int32_t>(origin_ + (pos > options_.maxDistance ? pos - options_.maxDistance : 0));
+    const std::int32_t here32 = static_cast<std::int32_t>(origin_ + pos);
+    // A match this long needs no better one (or cannot grow further).
+    const std::uint32_t enough = std::min(static_cast<std::uint32_t>(end - ip), options_.niceLength);
     std::int32_t cur = head_[h];
-    for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= lowest; --depth) {
-        if (longest >= available || longest >= options_.niceLength)
-            break;
-        const std::uint8_t* m = base + cur;
+    for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= lowest && longest < enough; --depth) {
+        const std::uint8_t* m = ip - (here32 - cur);
         // The byte just past the longest match so far rules out most candidates.
         if (m[longest] == ip[longest] && load32(m) == here) {
             const std::uint32_t len = kMinMatch + commonLength(m + kMinMatch, ip + kMinMatch, end);
             if (len > longest) {
                 longest = len;
-                const std::uint32_t distance = pos - static_cast<std::uint32_t>(cur);
+                const auto distance = static_cast<std::uint32_t>(here32 - cur);
                 const int v = value(len, distance, distance == repeatDistance);
                 if (v > best.value || best.length == 0)
                     best = {len, distance, v};

@@ -73,6 +73,8 @@ private:
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
     std::uint32_t nextInsert_ = 0;
+    std::uint32_t origin_ = 0;  // added to the positions of this parse in the tables
+    std::uint32_t used_ = 0;
 };
 
 }  // namespace kelvane::codec
