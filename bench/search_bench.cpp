@@ -87,15 +87,25 @@ std::vector<fs::path> makeTree(const fs::path& root) {
     return folders;
 }
 
+// The same question asked two ways: by name and size (find and the search
+// both decide most files by name alone), and by date (every file's status
+// is needed).
+struct Question {
+    const char* label;
+    kd::SearchCriteria criteria;
+    std::vector<std::string> findExpression;
+};
+
 // Runs find with the expression; stdout to `out` (a descriptor) or /dev/null.
-void runFind(const fs::path& root, int out) {
-    const std::string size = "+" + std::to_string(kMinSize - 1) + "c";
+void runFind(const fs::path& root, const std::vector<std::string>& expression, int out) {
+    std::vector<char*> argv{const_cast<char*>("find"), const_cast<char*>(root.c_str())};
+    for (const auto& word : expression) argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int target = out >= 0 ? out : ::open("/dev/null", O_WRONLY);
         ::dup2(target, 1);
-        ::execlp("find", "find", root.c_str(), "-type", "f", "(", "-iname", "*.txt", "-o", "-iname", "*.log", ")",
-                 "-size", size.c_str(), static_cast<char*>(nullptr));
+        ::execvp("find", argv.data());
         ::_exit(127);
     }
     int status = 0;
@@ -106,14 +116,14 @@ void runFind(const fs::path& root, int out) {
     }
 }
 
-long findMatchCount(const fs::path& root) {
+long findMatchCount(const fs::path& root, const std::vector<std::string>& expression) {
     int fds[2];
     if (::pipe(fds) != 0) return -1;
     FILE* in = ::fdopen(fds[0], "r");
     const pid_t reader = ::fork();
     if (reader == 0) {
         ::close(fds[0]);
-        runFind(root, fds[1]);
+        runFind(root, expression, fds[1]);
         ::_exit(0);
     }
     ::close(fds[1]);
@@ -148,26 +158,42 @@ int main(int argc, char** argv) {
     std::printf("tree: %d files in %d folders at %s (%.2f s to make)\n", kFiles, kTopFolders * (1 + kSubfoldersPerTop),
                 root.c_str(), seconds(std::chrono::steady_clock::now() - start));
 
-    const kd::SearchCriteria criteria{root, true, std::nullopt, kMinSize, std::nullopt,
-                                      kd::ExtensionFilter(kd::ExtensionFilter::includeOnly{{"txt", "log"}}),
-                                      false, false};
+    // Modification times are spread evenly over three years: the oldest tenth.
+    const std::time_t cutoff = std::time(nullptr) - 3 * 365 * 86400 * 9 / 10;
+    const std::vector<Question> questions{
+        {"txt/log files of at least 1 KiB",
+         kd::SearchCriteria{root, true, std::nullopt, kMinSize, std::nullopt,
+                            kd::ExtensionFilter(kd::ExtensionFilter::includeOnly{{"txt", "log"}}), false, false},
+         {"-type", "f", "(", "-iname", "*.txt", "-o", "-iname", "*.log", ")", "-size",
+          "+" + std::to_string(kMinSize - 1) + "c"}},
+        {"files modified before a date",
+         kd::SearchCriteria{root, true, std::chrono::system_clock::from_time_t(cutoff), std::nullopt, std::nullopt,
+                            std::nullopt, false, false},
+         {"-type", "f", "!", "-newermt", "@" + std::to_string(cutoff)}},
+    };
+
+    bool agreed = true;
     const kd::FileSystemSearcher searcher;
-    std::size_t matched = 0;
-    const double searchTime = bestOf([&] { matched = searcher.search(criteria).size(); });
-    const double findTime = bestOf([&] { runFind(root, -1); });
-    const long findMatched = findMatchCount(root);
+    for (const auto& question : questions) {
+        std::size_t matched = 0;
+        const double searchTime = bestOf([&] { matched = searcher.search(question.criteria).size(); });
+        const double findTime = bestOf([&] { runFind(root, question.findExpression, -1); });
+        const long findMatched = findMatchCount(root, question.findExpression);
+        agreed = agreed && static_cast<long>(matched) == findMatched;
+        std::printf("\n%s:\n", question.label);
+        std::printf("  matches: searcher %zu, find %ld (%.1f%% of the files)%s\n", matched, findMatched,
+                    100.0 * static_cast<double>(matched) / kFiles,
+                    static_cast<long>(matched) == findMatched ? "" : "  MISMATCH");
+        std::printf("  FileSystemSearcher: %8.1f ms (best of %d, warm)\n", searchTime * 1e3, kRuns);
+        std::printf("  find:               %8.1f ms (best of %d, warm)\n", findTime * 1e3, kRuns);
+        std::printf("  ratio searcher/find: %.2f (goal <= 1.0, aim 0.7)\n", searchTime / findTime);
+    }
+
     std::int64_t counted = 0;
     const double counterTime = bestOf([&] { counted = kd::FolderFileCounter().countFiles(root, true); });
-
-    std::printf("matches: searcher %zu, find %ld (%.1f%% of the files)%s\n", matched, findMatched,
-                100.0 * static_cast<double>(matched) / kFiles,
-                static_cast<long>(matched) == findMatched ? "" : "  MISMATCH");
-    std::printf("FileSystemSearcher: %8.1f ms (best of %d, warm)\n", searchTime * 1e3, kRuns);
-    std::printf("find:               %8.1f ms (best of %d, warm)\n", findTime * 1e3, kRuns);
-    std::printf("ratio searcher/find: %.2f (goal <= 1.0, aim 0.7)\n", searchTime / findTime);
-    std::printf("FolderFileCounter:  %8.1f ms, %lld files (best of %d, warm)\n", counterTime * 1e3,
+    std::printf("\nFolderFileCounter:    %8.1f ms, %lld files (best of %d, warm)\n", counterTime * 1e3,
                 static_cast<long long>(counted), kRuns);
 
     if (own) fs::remove_all(root);
-    return static_cast<long>(matched) == findMatched && counted == kFiles ? 0 : 1;
+    return agreed && counted == kFiles ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -58,6 +59,14 @@ int readDirectory(const std::filesystem::path& path, bool followLink, std::vecto
             out.push_back({std::string(name), entryType(entry->d_type)});
         }
     }
+}
+
+int readEntryTimes(const std::filesystem::path& path, EntryTimes& out) {
+    struct statx sx {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MTIME, &sx) != 0) return errno;
+    out.mode = sx.stx_mode;
+    out.mtime = {static_cast<time_t>(sx.stx_mtime.tv_sec), static_cast<long>(sx.stx_mtime.tv_nsec)};
+    return 0;
 }
 
 }  // namespace kelvane::platform

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -21,5 +24,15 @@ struct DirectoryEntry {
 // folder swapped for a link while a walk runs is never entered.
 // Returns 0, or an errno (ENOENT, ENOTDIR, EACCES, ...) with `out` empty.
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out);
+
+// The part of an entry's status that the platform's records never change:
+// its type and modification time, in one call and without following a link.
+// A walk uses it to pass over files by date before it reads the whole status
+// (lstat) of the rest. Returns 0, or an errno.
+struct EntryTimes {
+    mode_t mode = 0;
+    timespec mtime{};
+};
+int readEntryTimes(const std::filesystem::path& path, EntryTimes& out);
 
 }  // namespace kelvane::platform

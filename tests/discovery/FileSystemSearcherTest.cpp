@@ -112,6 +112,14 @@ TEST_F(FileSystemSearcherTest, CandidatesCarryTheFileFacts) {
     EXPECT_EQ(byName.at("c.txt").size, 4'000u);
     EXPECT_TRUE(byName.at("c.txt").isAlreadyCompressed);
 
+    // The date bound is inclusive to the nanosecond, also when the date alone
+    // rules files out before their status is read.
+    auto byDate = everything(root());
+    byDate.modifiedBefore = a.modificationDate;
+    EXPECT_EQ(names(FileSystemSearcher().search(byDate), root()), (std::set<std::string>{"a.dat"}));
+    byDate.modifiedBefore = a.modificationDate - std::chrono::nanoseconds(1);
+    EXPECT_TRUE(FileSystemSearcher().search(byDate).empty());
+
     // A checker of its own sees every regular file, also those the name rules out.
     checks = 0;
     auto onlyDat = everything(root());
