@@ -67,8 +67,8 @@ private:
     std::span<const std::uint8_t> data_;
     std::vector<std::int32_t> head_;
     // Per position, how far back the previous one with the same hash is;
-    // 0 ends the chain. Sixteen bits keep the tables in cache: the search
-    // only ever walks a few links.
+    // 0 ends the chain. Sixteen bits halve the table; links further back
+    // than that are rare and seldom worth their distance.
     std::vector<std::uint16_t> chain_;
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
