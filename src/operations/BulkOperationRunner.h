@@ -1,0 +1,63 @@
+#pragma once
+
+#include "operations/ActiveOperation.h"
+#include "operations/DisplayRow.h"
+#include "operations/OperationProgress.h"
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kelvane::operations {
+
+class MainWindowModel;
+
+// Compresses or decompresses the files of a row or a selection with a
+// bounded pool of workers: candidates, confirmation of large runs, files too
+// large for the format set aside, live progress, every refusal counted as
+// skipped, incompressible or failed, one batched store write, and a
+// re-inspection of every file of the run. Entry points are main-thread calls
+// that return at once.
+struct BulkOperationRunner {
+    static constexpr std::int64_t confirmationThresholdBytes = 1000000000;
+    static constexpr std::int64_t formatLimitBytes = 2147483647;
+    static constexpr int maxConcurrency = 8;
+    static constexpr std::int64_t streamingThreshold = 16777216;
+    static constexpr int autoCloseMaxFiles = 10;
+    static constexpr std::int64_t autoCloseMaxSavedBytes = 99999999;
+
+    static void performRowAction(MainWindowModel& model, ActiveOperation::Kind kind, const DisplayRow& row);
+    static void confirmOrStartOperation(MainWindowModel& model, ActiveOperation::Kind kind,
+                                        std::vector<DisplayRow> candidates);
+    static void startOperation(MainWindowModel& model, ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
+
+    // (kept, oversized), each in input order; oversized means larger than `limit`.
+    static std::pair<std::vector<DisplayRow>, std::vector<DisplayRow>> splitOversizedCandidates(
+        std::vector<DisplayRow> rows, std::int64_t limit);
+    // The row's logical size as a signed count, 0 when unknown.
+    static std::int64_t rowSize(const DisplayRow& row);
+    // Files processed at once: the count clamped to 1...8.
+    static int concurrencyFor(std::size_t count);
+
+    // What one file came to, computed off the main thread.
+    struct FileOutcome {
+        enum class Type { success, skipped, incompressible, failure };
+        Type type = Type::failure;
+        std::string rowID;
+        std::string path;
+        std::string displayName;
+        std::int64_t rowSize = 0;
+        std::int64_t bytesBefore = 0;
+        std::int64_t bytesSaved = 0;
+        std::optional<OperationProgress::PendingLog> log;  // successes and failures
+        std::string reason;                                // failures
+    };
+    static FileOutcome processFile(const DisplayRow& row, ActiveOperation::Kind kind);
+    // The progress's part of one file's end (main thread).
+    static void record(OperationProgress& progress, FileOutcome outcome,
+                       const std::set<std::string>& incompressiblePaths);
+};
+
+}  // namespace kelvane::operations

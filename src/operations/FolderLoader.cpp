@@ -1,0 +1,322 @@
+#include "operations/FolderLoader.h"
+
+#include "discovery/CancellationError.h"
+#include "discovery/FileSystemSearcher.h"
+#include "discovery/SecurityScopedBookmark.h"
+#include "operations/ChildInspectionWorker.h"
+#include "operations/FileAttributes.h"
+#include "operations/FileStatusCache.h"
+#include "operations/MainThread.h"
+#include "operations/MainWindowModel.h"
+#include "operations/ScanActivity.h"
+#include "operations/WorkerJobs.h"
+#include "platform/Logger.h"
+#include "store/RegisteredItem.h"
+
+#include <QPointer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+namespace kelvane::operations {
+
+namespace {
+
+using platform::Logger;
+using Item = std::shared_ptr<store::RegisteredItem>;
+using SteadyClock = std::chrono::steady_clock;
+
+std::string twoDecimals(double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.2f", value);
+    return text;
+}
+
+// One run of loadAllFolderChildren: the folders to load and how far it got.
+struct FolderLoop {
+    QPointer<MainWindowModel> model;
+    std::vector<Item> folders;
+    std::size_t next = 0;
+    std::shared_ptr<ScanActivity> activity;
+    TaskHandle loop;
+    TaskHandle outer;
+    std::unique_ptr<CancellationLink> link;
+};
+
+void endFolderLoop(const std::shared_ptr<FolderLoop>& state)
+{
+    Logger::ui().info("loadAllFolderChildren done%s", state->activity->wasCancelled() ? " (cancelled)" : "");
+    if (state->model && state->model->scanActivity() == state->activity)
+        state->model->setScanActivity(nullptr);
+    state->loop.finish();
+    state->link.reset();
+    state->outer.finish();
+}
+
+void stepFolderLoop(const std::shared_ptr<FolderLoop>& state)
+{
+    if (!state->model || state->loop.isCancelled() || state->next >= state->folders.size()) {
+        endFolderLoop(state);
+        return;
+    }
+    const Item item = state->folders[state->next++];
+    state->activity->setFolderIndex(static_cast<long long>(state->next));
+    state->activity->setFolderName(item->displayName());
+    state->activity->setPhase(ScanActivity::Enumerating{0});
+    // Each folder starts on a fresh turn of the event loop, so a run of
+    // failing folders never nests calls.
+    FolderLoader::loadChildren(*state->model, item, state->activity, state->loop,
+                               [state] { postToMainThread([state] { stepFolderLoop(state); }); });
+}
+
+// What the listing of one folder gave.
+struct Listing {
+    enum class Outcome { found, cancelled, failed };
+    Outcome outcome = Outcome::found;
+    std::vector<std::filesystem::path> urls;
+    std::string error;
+};
+
+// The child rows of one folder, with what only the file itself knows (date,
+// size, stars); the cache's part is filled in on the main thread.
+std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::span<const std::filesystem::path> urls)
+{
+    std::vector<DisplayRow> rows;
+    rows.reserve(urls.size());
+    for (const auto& url : urls) {
+        DisplayRow row;
+        row.id = DisplayRow::childRowID(folderID, url);
+        row.displayName = url.filename().string();
+        row.kind = DisplayRow::DisplayKind::file;
+        row.url = url;
+        const FileAttributes attributes = readFileAttributes(url, true);
+        row.mtime = attributes.modificationDate;
+        row.logicalSize = attributes.size;
+        row.stars = starsForFileName(url);
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
+int FolderLoader::inspectionWorkerCount(int activeProcessors) { return std::min(std::max(activeProcessors, 2), 8); }
+
+TaskHandle FolderLoader::loadAllFolderChildren(MainWindowModel& model)
+{
+    TaskHandle outer;
+    Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(model.items().size()));
+    std::vector<Item> folders;
+    for (const Item& item : model.items())
+        if (item->kind() == "folder" && !model.folderChildren().contains(item->id()))
+            folders.push_back(item);
+    if (folders.empty()) {
+        Logger::ui().info("loadAllFolderChildren done (nothing to load)");
+        outer.finish();
+        return outer;
+    }
+
+    auto state = std::make_shared<FolderLoop>();
+    state->model = &model;
+    state->folders = std::move(folders);
+    state->activity = std::make_shared<ScanActivity>();
+    state->activity->setFolderTotal(static_cast<long long>(state->folders.size()));
+    state->outer = outer;
+    model.setScanActivity(state->activity);
+    state->activity->setTask(state->loop);
+    state->link = std::make_unique<CancellationLink>(outer, state->loop);
+    stepFolderLoop(state);
+    return outer;
+}
+
+void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_ptr<ScanActivity> activity,
+                                TaskHandle task, Done done)
+{
+    const store::Uuid folderID = item->id();
+    const std::string name = item->displayName();
+    Logger::ui().info("loadChildren start: %{private}s [%s]", name, folderID.toString());
+    model.insertLoadingFolder(folderID);
+
+    QPointer<MainWindowModel> modelPtr(&model);
+    auto finish = [modelPtr, folderID, name, done = std::move(done)] {
+        if (modelPtr)
+            modelPtr->removeLoadingFolder(folderID);
+        Logger::ui().info("loadChildren done: %{private}s", name);
+        done();
+    };
+
+    discovery::SecurityScopedBookmark::Resolved resolved;
+    try {
+        resolved = discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark());
+    } catch (const std::exception&) {
+        Logger::ui().error("loadChildren: bookmark resolution failed for %{private}s", name);
+        model.setErrorMessage("「" + name +
+                              "」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
+        model.setFolderChildren(folderID, {});
+        finish();
+        return;
+    }
+
+    discovery::SearchCriteria criteria;
+    criteria.rootURL = resolved.url;
+    criteria.recursive = item->includeSubfolders();
+    criteria.excludeAlreadyCompressed = false;
+    criteria.excludeHidden = true;
+
+    std::weak_ptr<ScanActivity> weakActivity = activity;
+    const bool reportProgress = activity != nullptr;
+    const std::stop_token stop = task.stopToken();
+    std::vector<std::function<Listing()>> search{[criteria, weakActivity, reportProgress, stop] {
+        Listing listing;
+        discovery::FileSystemSearcher::ProgressCallback progress;
+        if (reportProgress) {
+            progress = [weakActivity](const discovery::SearchProgress& report) {
+                postToMainThread([weakActivity, scanned = report.scanned] {
+                    if (auto a = weakActivity.lock())
+                        a->setPhase(ScanActivity::Enumerating{scanned});
+                });
+            };
+        }
+        try {
+            for (auto& candidate : discovery::FileSystemSearcher().search(criteria, progress, {}, stop))
+                listing.urls.push_back(std::move(candidate.url));
+        } catch (const discovery::CancellationError&) {
+            listing.outcome = Listing::Outcome::cancelled;
+        } catch (const std::exception& error) {
+            listing.outcome = Listing::Outcome::failed;
+            listing.error = error.what();
+        }
+        return listing;
+    }};
+
+    runOnWorkers<Listing>(std::move(search), [modelPtr, folderID, name, activity, task,
+                                              finish = std::move(finish)](std::vector<Listing> results) mutable {
+        Listing listing = std::move(results.front());
+        if (!modelPtr) {
+            finish();
+            return;
+        }
+        if (listing.outcome == Listing::Outcome::cancelled) {
+            Logger::ui().info("loadChildren cancelled: %{private}s", name);
+            finish();
+            return;
+        }
+        if (listing.outcome == Listing::Outcome::failed) {
+            Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name, listing.error);
+            modelPtr->setErrorMessage("「" + name +
+                                      "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
+                                      listing.error);
+            modelPtr->setFolderChildren(folderID, {});
+            finish();
+            return;
+        }
+        Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(listing.urls.size()));
+
+        // Reading every file's date and size is spread over the workers too.
+        auto urls = std::make_shared<const std::vector<std::filesystem::path>>(std::move(listing.urls));
+        std::vector<std::function<std::pair<std::size_t, std::vector<DisplayRow>>()>> builders;
+        for (const Slice& slice : sliceEvenly(urls->size(), 8)) {
+            builders.push_back([urls, folderID, slice] {
+                return std::make_pair(slice.begin, makeChildRows(folderID, std::span<const std::filesystem::path>(
+                                                                                urls->data() + slice.begin,
+                                                                                slice.end - slice.begin)));
+            });
+        }
+        runOnWorkers<std::pair<std::size_t, std::vector<DisplayRow>>>(
+            std::move(builders),
+            [modelPtr, folderID, activity, task, count = urls->size(),
+             finish = std::move(finish)](std::vector<std::pair<std::size_t, std::vector<DisplayRow>>> parts) mutable {
+                if (!modelPtr) {
+                    finish();
+                    return;
+                }
+                std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+                std::vector<DisplayRow> rows;
+                rows.reserve(count);
+                const FileStatusCache& cache = modelPtr->cache();
+                for (auto& part : parts) {
+                    for (DisplayRow& row : part.second) {
+                        row.applyStatus(cache.entry(row.id));
+                        rows.push_back(std::move(row));
+                    }
+                }
+                modelPtr->setFolderChildren(folderID, rows);
+                inspectChildren(*modelPtr, std::move(rows), modelPtr->incompressiblePaths(), activity, task,
+                                std::move(finish));
+            });
+    });
+}
+
+void FolderLoader::inspectChildren(MainWindowModel& model, std::vector<DisplayRow> rows,
+                                   std::set<std::string> incompressiblePaths, std::shared_ptr<ScanActivity> activity,
+                                   TaskHandle task, Done done)
+{
+    std::erase_if(rows, [](const DisplayRow& row) { return row.kind != DisplayRow::DisplayKind::file; });
+    const std::size_t n = rows.size();
+    if (n == 0) {
+        done();
+        return;
+    }
+    const int workers = inspectionWorkerCount(activeProcessorCount());
+    Logger::ui().info("inspectChildren start: total=%{public}ld workers=%{public}ld", static_cast<long>(n),
+                      static_cast<long>(workers));
+    const SteadyClock::time_point started = SteadyClock::now();
+    if (activity)
+        activity->setPhase(ScanActivity::Inspecting{0, static_cast<long long>(n)});
+
+    // What the workers' batches are delivered to, on the main thread.
+    struct Target {
+        QPointer<FileStatusCache> cache;
+        std::weak_ptr<ScanActivity> activity;
+    };
+    auto target = std::make_shared<Target>(Target{&model.cache(), activity});
+    std::weak_ptr<Target> weakTarget = target;
+
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    auto paths = std::make_shared<const std::set<std::string>>(std::move(incompressiblePaths));
+    const std::stop_token stop = task.stopToken();
+
+    std::vector<std::function<WorkerStats()>> jobs;
+    for (const Slice& slice : sliceEvenly(n, static_cast<std::size_t>(workers))) {
+        jobs.push_back([input, paths, slice, stop, weakTarget] {
+            ChildInspectionWorker worker(*paths, [stop, weakTarget](ChildInspectionWorker::Batch&& batch) {
+                runOnMainThreadAndWait(
+                    [weakTarget, batch = std::move(batch)] {
+                        const auto t = weakTarget.lock();
+                        if (!t)
+                            return;
+                        if (t->cache)
+                            t->cache->setEntries(batch);
+                        if (const auto a = t->activity.lock()) {
+                            if (const auto* phase = std::get_if<ScanActivity::Inspecting>(&a->phase())) {
+                                const long long advanced =
+                                    std::min(phase->total, phase->done + static_cast<long long>(batch.size()));
+                                a->setPhase(ScanActivity::Inspecting{advanced, phase->total});
+                            }
+                        }
+                    },
+                    stop);
+            });
+            return worker.run(std::span<const DisplayRow>(input->data() + slice.begin, slice.end - slice.begin), stop);
+        });
+    }
+
+    runOnWorkers<WorkerStats>(
+        std::move(jobs), [target, n, started, done = std::move(done)](std::vector<WorkerStats> all) {
+            WorkerStats sum;
+            for (const WorkerStats& stats : all)
+                sum += stats;
+            const double elapsed = std::chrono::duration<double>(SteadyClock::now() - started).count();
+            const double rate = elapsed > 0 ? static_cast<double>(n) / elapsed : 0;
+            Logger::ui().info(
+                "inspectChildren done: total=%{public}ld elapsed=%{public}ss rate=%{public}s files/s "
+                "errors=%{public}ld inspect=%{public}ss flush=%{public}ss",
+                static_cast<long>(n), twoDecimals(elapsed), twoDecimals(rate), static_cast<long>(sum.errors),
+                twoDecimals(sum.inspectSec), twoDecimals(sum.flushSec));
+            done();
+        });
+}
+
+}  // namespace kelvane::operations

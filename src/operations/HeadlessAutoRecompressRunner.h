@@ -1,0 +1,53 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace kelvane::store {
+class ModelContainer;
+}
+
+namespace kelvane::operations {
+
+// The work behind --auto-recompress: every registered item compressed
+// without a window, one file after another on the calling (main) thread.
+// Files modified in the last 30 minutes may still be open in an editor,
+// which a flock cannot tell, so they are left alone. Reads the store through
+// a read-only context of its own and writes nothing to it.
+class HeadlessAutoRecompressRunner {
+public:
+    static constexpr std::chrono::seconds recentModificationWindow{1800};
+    static constexpr std::int64_t oversizedBytes = std::int64_t{1} << 31;
+
+    // The two lines of the run go to `out`, the store failure to `err`.
+    explicit HeadlessAutoRecompressRunner(std::shared_ptr<store::ModelContainer> container, std::FILE* out = stdout,
+                                          std::FILE* err = stderr);
+
+    // The exit status: 1 when the store cannot be read or a file failed, else 0.
+    int run();
+
+    // What one run counted.
+    struct Tally {
+        std::int64_t candidates = 0;
+        std::int64_t succeeded = 0;
+        std::int64_t failed = 0;
+        std::int64_t alreadyCompressedSkips = 0;
+        std::int64_t didNotShrinkSkips = 0;
+        std::int64_t savedBytes = 0;
+    };
+    static std::string summaryLine(const Tally& tally, double elapsedSeconds);
+    static std::string startLine(std::size_t itemCount);
+
+private:
+    void processFile(const std::filesystem::path& url, std::chrono::system_clock::time_point cutoff, Tally& tally);
+
+    std::shared_ptr<store::ModelContainer> container_;
+    std::FILE* out_;
+    std::FILE* err_;
+};
+
+}  // namespace kelvane::operations

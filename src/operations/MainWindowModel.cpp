@@ -1,0 +1,363 @@
+#include "operations/MainWindowModel.h"
+
+#include "engine/FileCompressionInspector.h"
+#include "operations/BookmarkUrlCache.h"
+#include "operations/BulkOperationRunner.h"
+#include "operations/BulkPersistence.h"
+#include "operations/ChildInspectionWorker.h"
+#include "operations/FileStatusCache.h"
+#include "operations/FolderLoader.h"
+#include "operations/HistoryRetention.h"
+#include "operations/MainThread.h"
+#include "operations/WorkerJobs.h"
+#include "platform/qt/Settings.h"
+#include "store/RegisteredItem.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <algorithm>
+
+namespace kelvane::operations {
+
+namespace keys = platform::settings_keys;
+
+MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& modelContext, QObject* parent)
+    : QObject(parent), cache_(cache), modelContext_(modelContext), settings_(std::make_unique<platform::Settings>())
+{
+    kindFilter_ = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
+    statusFilter_ = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
+                        .value_or(CompressionStatusFilter::all);
+    sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
+    minStars_ = static_cast<int>(std::clamp<std::int64_t>(settings_->value(keys::minStarsFilter), 0, 5));
+
+    connect(&cache_, &FileStatusCache::versionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::folderChildrenVersionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::itemsChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::filtersChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+}
+
+MainWindowModel::~MainWindowModel()
+{
+    for (const TaskHandle& task : ownedTasks_)
+        task.cancel();
+    if (derivedRefresh_)
+        derivedRefresh_->cancel();
+    if (scanActivity_)
+        scanActivity_->cancel();
+}
+
+// --- state -------------------------------------------------------------------
+
+void MainWindowModel::setItems(std::vector<Item> items)
+{
+    if (items == items_)
+        return;
+    items_ = std::move(items);
+    emit itemsChanged();
+}
+
+void MainWindowModel::setFolderChildren(const store::Uuid& folderID, std::vector<DisplayRow> rows)
+{
+    folderChildren_[folderID] = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    emit folderChildrenChanged();
+    ++folderChildrenVersion_;
+    emit folderChildrenVersionChanged();
+}
+
+void MainWindowModel::removeFolderChildren(const std::vector<store::Uuid>& folderIDs)
+{
+    for (const store::Uuid& id : folderIDs)
+        folderChildren_.erase(id);
+    emit folderChildrenChanged();
+    ++folderChildrenVersion_;
+    emit folderChildrenVersionChanged();
+}
+
+void MainWindowModel::removeAllFolderChildren()
+{
+    folderChildren_.clear();
+    emit folderChildrenChanged();
+    ++folderChildrenVersion_;
+    emit folderChildrenVersionChanged();
+}
+
+void MainWindowModel::insertLoadingFolder(const store::Uuid& id)
+{
+    loadingFolders_.insert(id);
+    emit loadingFoldersChanged();
+}
+
+void MainWindowModel::removeLoadingFolder(const store::Uuid& id)
+{
+    loadingFolders_.erase(id);
+    emit loadingFoldersChanged();
+}
+
+void MainWindowModel::setScanActivity(std::shared_ptr<ScanActivity> activity)
+{
+    if (activity == scanActivity_)
+        return;
+    scanActivity_ = std::move(activity);
+    emit scanActivityChanged();
+}
+
+void MainWindowModel::setErrorMessage(std::optional<std::string> message)
+{
+    if (message == errorMessage_)
+        return;
+    errorMessage_ = std::move(message);
+    emit errorMessageChanged();
+}
+
+void MainWindowModel::setIncompressiblePaths(std::set<std::string> paths)
+{
+    if (paths == incompressiblePaths_)
+        return;
+    incompressiblePaths_ = std::move(paths);
+    emit incompressiblePathsChanged();
+}
+
+void MainWindowModel::reloadIncompressiblePaths()
+{
+    setIncompressiblePaths(BulkPersistence::loadIncompressiblePaths(modelContext_));
+}
+
+void MainWindowModel::setPendingLargeOp(std::optional<PendingLargeOp> op)
+{
+    if (op == pendingLargeOp_)
+        return;
+    pendingLargeOp_ = std::move(op);
+    emit pendingLargeOpChanged();
+}
+
+void MainWindowModel::confirmPendingLargeOp()
+{
+    if (!pendingLargeOp_)
+        return;
+    PendingLargeOp op = std::move(*pendingLargeOp_);
+    setPendingLargeOp(std::nullopt);
+    startOperation(op.kind, std::move(op.candidates));
+}
+
+void MainWindowModel::dismissPendingLargeOp() { setPendingLargeOp(std::nullopt); }
+
+void MainWindowModel::setOperationProgress(std::shared_ptr<OperationProgress> progress)
+{
+    if (progress == operationProgress_)
+        return;
+    operationProgress_ = std::move(progress);
+    emit operationProgressChanged();
+}
+
+// --- folder loading ----------------------------------------------------------
+
+TaskHandle MainWindowModel::loadAllFolderChildren()
+{
+    TaskHandle task = FolderLoader::loadAllFolderChildren(*this);
+    ownedTasks_.push_back(task);
+    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
+    return task;
+}
+
+TaskHandle MainWindowModel::loadChildren(const Item& item)
+{
+    TaskHandle task;
+    ownedTasks_.push_back(task);
+    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
+    FolderLoader::loadChildren(*this, item, nullptr, task, [task] { task.finish(); });
+    return task;
+}
+
+TaskHandle MainWindowModel::refreshAll()
+{
+    if (scanActivity_)
+        scanActivity_->cancel();
+    cache_.removeAll();
+    BookmarkUrlCache::shared().removeAll();
+    removeAllFolderChildren();
+    reloadIncompressiblePaths();
+    return loadAllFolderChildren();
+}
+
+void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
+{
+    std::vector<store::Uuid> folders;
+    std::vector<DisplayRow> files;
+    for (const DisplayRow& row : rows) {
+        if (row.kind == DisplayRow::DisplayKind::folder && row.registeredItemID)
+            folders.push_back(*row.registeredItemID);
+        else if (row.kind == DisplayRow::DisplayKind::file)
+            files.push_back(row);
+    }
+    if (!folders.empty()) {
+        removeFolderChildren(folders);
+        for (const Item& item : items_)
+            if (std::find(folders.begin(), folders.end(), item->id()) != folders.end())
+                loadChildren(item);
+    }
+    if (files.empty())
+        return;
+    for (const DisplayRow& row : files)
+        cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(files));
+    auto paths = std::make_shared<const std::set<std::string>>(incompressiblePaths_);
+    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
+    runOnWorkers<Pairs>({[input, paths] {
+                            Pairs pairs;
+                            long long errors = 0;
+                            for (const DisplayRow& row : *input)
+                                pairs.emplace_back(row.id, ChildInspectionWorker::inspect(row.url, *paths, errors));
+                            return pairs;
+                        }},
+                        [cache = QPointer<FileStatusCache>(&cache_)](std::vector<Pairs> results) {
+                            if (!cache)
+                                return;
+                            for (const auto& [id, entry] : results.front())
+                                cache->setEntry(entry, id);
+                        });
+}
+
+// --- bulk runs ---------------------------------------------------------------
+
+void MainWindowModel::performRowAction(ActiveOperation::Kind kind, const DisplayRow& row)
+{
+    BulkOperationRunner::performRowAction(*this, kind, row);
+}
+
+void MainWindowModel::confirmOrStartOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
+{
+    BulkOperationRunner::confirmOrStartOperation(*this, kind, std::move(candidates));
+}
+
+void MainWindowModel::startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
+{
+    BulkOperationRunner::startOperation(*this, kind, std::move(candidates));
+}
+
+// --- history -----------------------------------------------------------------
+
+void MainWindowModel::pruneLogs() { HistoryRetention::pruneLogs(modelContext_, *settings_); }
+
+// --- derived rows ------------------------------------------------------------
+
+void MainWindowModel::setKindFilter(KindFilter value)
+{
+    if (value == kindFilter_)
+        return;
+    kindFilter_ = value;
+    settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
+    emit filtersChanged();
+}
+
+void MainWindowModel::setStatusFilter(CompressionStatusFilter value)
+{
+    if (value == statusFilter_)
+        return;
+    statusFilter_ = value;
+    settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
+    emit filtersChanged();
+}
+
+void MainWindowModel::setSizeFilter(SizeRangeFilter value)
+{
+    if (value == sizeFilter_)
+        return;
+    sizeFilter_ = value;
+    settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
+    emit filtersChanged();
+}
+
+void MainWindowModel::setMinStars(int value)
+{
+    if (value == minStars_)
+        return;
+    minStars_ = value;
+    settings_->setValue(keys::minStarsFilter, value);
+    emit filtersChanged();
+}
+
+void MainWindowModel::setSearchQuery(const std::string& value)
+{
+    if (value == searchQuery_)
+        return;
+    searchQuery_ = value;
+    emit filtersChanged();
+}
+
+void MainWindowModel::setSortOrder(std::vector<DisplayRowComparator> value)
+{
+    if (value == sortOrder_)
+        return;
+    sortOrder_ = std::move(value);
+    emit filtersChanged();
+}
+
+DerivedAggregates::Input MainWindowModel::derivedInput() const
+{
+    DerivedAggregates::Input input;
+    input.topItems.reserve(items_.size());
+    for (const Item& item : items_)
+        input.topItems.push_back(TopItemRef::make(*item, BookmarkUrlCache::shared()));
+    input.children = folderChildren_;
+    input.entries = cache_.snapshot();
+    input.kindFilter = kindFilter_;
+    input.statusFilter = statusFilter_;
+    input.sizeFilter = sizeFilter_;
+    input.minStars = minStars_;
+    input.searchQuery = searchQuery_;
+    input.sortOrder = sortOrder_;
+    input.minBytes = minCandidateBytes;
+    input.maxBytes = maxCandidateBytes;
+    return input;
+}
+
+MainWindowModel::DerivedTrigger MainWindowModel::derivedTrigger() const
+{
+    return {cache_.version(), folderChildrenVersion_, items_.size(), kindFilter_, statusFilter_, sizeFilter_,
+            minStars_,        searchQuery_,           sortOrder_};
+}
+
+void MainWindowModel::scheduleDerivedRefresh()
+{
+    // Several changes within one turn of the event loop cost one refresh.
+    if (derivedRefreshScheduled_)
+        return;
+    derivedRefreshScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            derivedRefreshScheduled_ = false;
+            if (lastDerivedTrigger_ && *lastDerivedTrigger_ == derivedTrigger())
+                return;
+            refreshDerivedRows();
+        },
+        Qt::QueuedConnection);
+}
+
+TaskHandle MainWindowModel::refreshDerivedRows()
+{
+    if (derivedRefresh_)
+        derivedRefresh_->cancel();
+    TaskHandle task;
+    derivedRefresh_ = task;
+    lastDerivedTrigger_ = derivedTrigger();
+    auto input = std::make_shared<const DerivedAggregates::Input>(derivedInput());
+    const std::stop_token stop = task.stopToken();
+    runOnWorkers<std::shared_ptr<DerivedAggregates::Result>>(
+        {[input, stop] { return std::make_shared<DerivedAggregates::Result>(DerivedAggregates::compute(*input, stop)); }},
+        [self = QPointer<MainWindowModel>(this), task](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
+            // A refresh cancelled meanwhile (a newer one started) stores nothing.
+            if (self && !task.isCancelled()) {
+                DerivedAggregates::Result& result = *results.front();
+                self->displayedRows_ = std::move(result.rows);
+                self->folderAggregates_ = std::move(result.aggregates);
+                self->reductionStatistics_ = result.reduction;
+                emit self->derivedRowsChanged();
+            }
+            task.finish();
+        });
+    return task;
+}
+
+}  // namespace kelvane::operations

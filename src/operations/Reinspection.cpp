@@ -1,0 +1,69 @@
+#include "operations/Reinspection.h"
+
+#include "engine/FileCompressionInspector.h"
+#include "operations/FileStatusCache.h"
+#include "operations/WorkerJobs.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+namespace kelvane::operations {
+
+int Reinspection::workerCount(int concurrency) { return std::clamp(concurrency, 2, 8); }
+
+Reinspection::Pairs Reinspection::inspectChunk(std::span<const DisplayRow> rows,
+                                               const std::set<std::string>& incompressibleRowIDs)
+{
+    using engine::FileCompressionInspectionError;
+    Pairs pairs;
+    pairs.reserve(rows.size());
+    for (const DisplayRow& row : rows) {
+        FileStatusEntry entry;
+        try {
+            engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(row.url);
+            if (!incompressibleRowIDs.empty() && incompressibleRowIDs.contains(row.id) &&
+                info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed)
+                info.status = engine::FileCompressionStatus::incompressible{};
+            entry = FileStatusEntry::loaded{info};
+        } catch (const FileCompressionInspectionError& error) {
+            if (error.as<FileCompressionInspectionError::fileNotFound>())
+                entry = FileStatusEntry::notFound{};
+            else
+                entry = FileStatusEntry::error{error.errorDescription()};
+        } catch (const std::exception& error) {
+            entry = FileStatusEntry::error{error.what()};
+        }
+        pairs.emplace_back(row.id, std::move(entry));
+    }
+    return pairs;
+}
+
+void Reinspection::inspectInChunks(std::vector<DisplayRow> rows, int concurrency, FileStatusCache& cache,
+                                   std::set<std::string> incompressibleRowIDs, std::function<void()> done)
+{
+    if (rows.empty()) {
+        done();
+        return;
+    }
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    auto ids = std::make_shared<const std::set<std::string>>(std::move(incompressibleRowIDs));
+    std::vector<std::function<Pairs()>> jobs;
+    for (const Slice& slice : sliceEvenly(input->size(), static_cast<std::size_t>(workerCount(concurrency)))) {
+        jobs.push_back([input, ids, slice] {
+            return inspectChunk(std::span<const DisplayRow>(input->data() + slice.begin, slice.end - slice.begin),
+                                *ids);
+        });
+    }
+    runOnWorkers<Pairs>(std::move(jobs), [cachePtr = QPointer<FileStatusCache>(&cache),
+                                          done = std::move(done)](std::vector<Pairs> results) {
+        Pairs all;
+        for (Pairs& part : results)
+            all.insert(all.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+        if (cachePtr)
+            cachePtr->setEntries(all);
+        done();
+    });
+}
+
+}  // namespace kelvane::operations
