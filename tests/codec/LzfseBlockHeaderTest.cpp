@@ -45,7 +45,7 @@ LzfseBlockHeader everyCodeLength()
     return h;
 }
 
-TEST(LzfseBlockHeader, ParsesTheV2HeaderOfAReferenceBlockAndWritesItBackByteForByte)
+TEST(LzfseBlockHeader, ParsesTheV2HeaderOfAVectorBlockAndWritesItBackByteForByte)
 {
     const Bytes stream = vector("text-4096");
     const auto parsed = parseLzfseBlockHeaderV2(stream);
@@ -64,7 +64,7 @@ TEST(LzfseBlockHeader, ParsesTheV2HeaderOfAReferenceBlockAndWritesItBackByteForB
     EXPECT_EQ(h.mState, 23);
     EXPECT_EQ(h.dState, 57);
     EXPECT_EQ(h.lFreq[0], 24);
-    // The reference encoder normalises every table to its full state count.
+    // The common encoder normalises every table to its full state count.
     EXPECT_EQ(sum(h.lFreq), 64);
     EXPECT_EQ(sum(h.mFreq), 64);
     EXPECT_EQ(sum(h.dFreq), 256);

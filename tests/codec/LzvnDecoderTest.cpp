@@ -68,7 +68,7 @@ const Bytes kEveryInstruction =
 const std::string kEveryInstructionOutput =
     "xyzwyzwyzwyz" "wyzw" "ababab" "kbkb" "0123456789ABCDEF" "EFEFEFEFEFEFEFEFEF" "ababa";
 
-TEST(LzvnDecoder, DecodesTheReferencePayloadsOfTheVectors)
+TEST(LzvnDecoder, DecodesThePayloadsOfTheVectors)
 {
     for (const auto& v : test::loadLzfseVectors()) {
         if (!v.mustDecode || std::string(v.stream.begin(), v.stream.begin() + 4) != "bvxn")
