@@ -1,0 +1,65 @@
+#pragma once
+
+// Shared set-up of the operations tests: the Qt application their main-thread
+// objects need, waiting on a condition while the event loop runs, and a
+// store in the test's own folder.
+
+#include "discovery/SecurityScopedBookmark.h"
+#include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
+#include "support/TempDir.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kelvane::operations::test {
+
+inline QCoreApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "operations_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    return *app;
+}
+
+// Runs the event loop until `condition` holds; false when it still does not
+// after `timeout`.
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(120))
+{
+    application();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+inline std::shared_ptr<store::ModelContainer> openStore(const kelvane::test::TempDir& dir)
+{
+    return store::ModelContainer::open({dir.path() / "store.sqlite"});
+}
+
+inline std::shared_ptr<store::RegisteredItem> registerItem(store::ModelContext& context,
+                                                           const std::filesystem::path& path, const std::string& kind,
+                                                           bool includeSubfolders = true)
+{
+    auto item = std::make_shared<store::RegisteredItem>(
+        store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(path), kind, includeSubfolders,
+        std::chrono::system_clock::now(), path.filename().string());
+    context.insert(item);
+    context.save();
+    return item;
+}
+
+}  // namespace kelvane::operations::test
