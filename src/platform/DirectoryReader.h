@@ -20,7 +20,7 @@ struct DirectoryEntry {
 
 // Reads every entry of a directory except "." and ".." in the order the file
 // system returns them, a large block of entries per system call. With
-// `followLink` false a symbolic link at `path` itself is refused (ELOOP), so a
+// `followLink` false a symbolic link at `path` itself is refused (ENOTDIR), so a
 // folder swapped for a link while a walk runs is never entered.
 // Returns 0, or an errno (ENOENT, ENOTDIR, EACCES, ...) with `out` empty.
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out);
