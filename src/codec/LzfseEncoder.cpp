@@ -23,8 +23,9 @@ constexpr std::size_t kMinLzvnInput = 8;
 constexpr std::size_t kMinLzfseInput = 4096;
 constexpr std::size_t kLmdPayloadLead = 8;  // zero bytes before the L/M/D bit stream
 
-// Matches never cross a parse segment; segments keep positions in 32 bits.
-constexpr std::size_t kParseSegment = std::size_t{1} << 30;
+// Long inputs are parsed and coded a segment at a time, which bounds the
+// memory the parse takes; matches never cross a segment.
+constexpr std::size_t kParseSegment = std::size_t{4} << 20;
 
 void putLe32(std::uint8_t* p, std::uint32_t v)
 {
@@ -266,33 +267,33 @@ std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::u
     };
     static thread_local Workspace ws;
     std::vector<Triple>& triples = ws.triples;
-    triples.clear();
-    for (std::size_t at = 0; at < src.size(); at += kParseSegment) {
-        ws.finder.parse(src.subspan(at, std::min(kParseSegment, src.size() - at)), ws.parse);
-        appendTriples(ws.parse, triples);
-    }
-
-    BlockScratch& scratch = ws.scratch;
     std::size_t out = 0;
-    const std::uint8_t* blockSrc = src.data();
-    std::size_t first = 0;
-    while (first < triples.size()) {
-        std::size_t last = first;
-        std::uint32_t literals = 0;
-        std::size_t bytes = 0;
-        while (last < triples.size() && last - first < kLzfseMaxMatchesPerBlock &&
-               literals + triples[last].literals <= kLzfseMaxLiteralsPerBlock) {
-            literals += triples[last].literals;
-            bytes += triples[last].literals + triples[last].match;
-            ++last;
+    for (std::size_t at = 0; at < src.size(); at += kParseSegment) {
+        const auto segment = src.subspan(at, std::min(kParseSegment, src.size() - at));
+        ws.finder.parse(segment, ws.parse);
+        triples.clear();
+        appendTriples(ws.parse, triples);
+
+        const std::uint8_t* blockSrc = segment.data();
+        std::size_t first = 0;
+        while (first < triples.size()) {
+            std::size_t last = first;
+            std::uint32_t literals = 0;
+            std::size_t bytes = 0;
+            while (last < triples.size() && last - first < kLzfseMaxMatchesPerBlock &&
+                   literals + triples[last].literals <= kLzfseMaxLiteralsPerBlock) {
+                literals += triples[last].literals;
+                bytes += triples[last].literals + triples[last].match;
+                ++last;
+            }
+            const std::size_t written = encodeBlock(std::span(triples).subspan(first, last - first), blockSrc,
+                                                    src.data() + src.size(), dst.subspan(out), ws.scratch);
+            if (written == 0)
+                return 0;
+            out += written;
+            blockSrc += bytes;
+            first = last;
         }
-        const std::size_t written = encodeBlock(std::span(triples).subspan(first, last - first), blockSrc,
-                                                src.data() + src.size(), dst.subspan(out), scratch);
-        if (written == 0)
-            return 0;
-        out += written;
-        blockSrc += bytes;
-        first = last;
     }
     if (dst.size() - out < kEndOfStreamBytes)
         return 0;
