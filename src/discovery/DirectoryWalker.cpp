@@ -179,10 +179,8 @@ private:
         }
     }
 
-    bool stopRequested() {
-        std::lock_guard lock(mutex_);
-        return stopping_;
-    }
+    // Read without the lock: helpers look at it once per entry.
+    bool stopRequested() const { return stopping_.load(std::memory_order_relaxed); }
 
     const bool recursive_;
     const DirectoryWalker::Prepare& prepare_;
@@ -191,7 +189,7 @@ private:
     std::condition_variable changed_;
     std::priority_queue<std::shared_ptr<Folder>, std::vector<std::shared_ptr<Folder>>, LaterInOrder> pending_;
     std::size_t readAhead_ = 0;
-    bool stopping_ = false;
+    std::atomic<bool> stopping_ = false;  // written with the mutex held
     std::vector<std::thread> threads_;
 };
 
