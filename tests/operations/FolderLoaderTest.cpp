@@ -1,0 +1,323 @@
+#include "operations/FolderLoader.h"
+
+#include "engine/FileCompressor.h"
+#include "operations/ChildInspectionWorker.h"
+#include "operations/FileStatusCache.h"
+#include "operations/MainThread.h"
+#include "operations/MainWindowModel.h"
+#include "operations/Reinspection.h"
+#include "operations/WorkerJobs.h"
+
+#include "GeneratedFiles.h"
+#include "OperationsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+namespace kelvane::operations {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::FileCompressionStatus;
+
+class FolderLoadingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::application();
+        dir_.useAsHome();
+        container_ = test::openStore(dir_);
+        cache_ = std::make_unique<FileStatusCache>();
+        model_ = std::make_unique<MainWindowModel>(*cache_, container_->mainContext());
+    }
+
+    void file(const fs::path& path, std::size_t size)
+    {
+        fs::create_directories(path.parent_path());
+        kelvane::test::writeRawFile(path, test::textBytes(rng_, size));
+    }
+
+    kelvane::test::TempDir dir_;
+    std::shared_ptr<store::ModelContainer> container_;
+    std::unique_ptr<FileStatusCache> cache_;
+    std::unique_ptr<MainWindowModel> model_;
+    std::mt19937 rng_{42};
+};
+
+TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
+{
+    const fs::path good = dir_ / "Good";
+    file(good / "a.txt", 10000);
+    file(good / "sub" / "b.swift", 5000);
+    file(good / ".hidden.txt", 5000);
+    const fs::path flat = dir_ / "Flat";
+    file(flat / "top.txt", 8000);
+    file(flat / "deep" / "not-listed.txt", 8000);
+    const fs::path missing = dir_ / "Missing";
+    file(missing / "x.txt", 100);
+    const fs::path replaced = dir_ / "Replaced";
+    file(replaced / "y.txt", 100);
+    const fs::path single = dir_ / "single.txt";
+    file(single, 6000);
+
+    auto& context = container_->mainContext();
+    auto goodItem = test::registerItem(context, good, "folder");
+    auto missingItem = test::registerItem(context, missing, "folder");
+    auto replacedItem = test::registerItem(context, replaced, "folder");
+    auto flatItem = test::registerItem(context, flat, "folder", false);
+    auto fileItem = test::registerItem(context, single, "file");
+    fs::remove_all(missing);
+    fs::remove_all(replaced);
+    file(replaced, 10);  // a file where the folder was: the bookmark resolves, the listing fails
+
+    model_->setItems({goodItem, missingItem, replacedItem, flatItem, fileItem});
+    std::vector<std::string> alerts;
+    QObject::connect(model_.get(), &MainWindowModel::errorMessageChanged, [&] {
+        if (model_->errorMessage())
+            alerts.push_back(*model_->errorMessage());
+    });
+    std::vector<ScanActivity::Phase> phases;
+    QObject::connect(model_.get(), &MainWindowModel::scanActivityChanged, [&] {
+        if (auto activity = model_->scanActivity())
+            QObject::connect(activity.get(), &ScanActivity::phaseChanged, [&, a = activity.get()] { phases.push_back(a->phase()); });
+    });
+
+    // Queued before the load starts, so it runs before any worker reports:
+    // the call has returned while the work goes on.
+    bool mainThreadRanDuringLoad = false;
+    postToMainThread([&] { mainThreadRanDuringLoad = model_->scanActivity() && !model_->loadingFolders().empty(); });
+    const TaskHandle load = model_->loadAllFolderChildren();
+    EXPECT_FALSE(load.isFinished());
+    ASSERT_TRUE(model_->scanActivity());
+    EXPECT_EQ(model_->scanActivity()->folderTotal(), 4);
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+    EXPECT_TRUE(mainThreadRanDuringLoad);
+
+    EXPECT_FALSE(model_->scanActivity());
+    EXPECT_TRUE(model_->loadingFolders().empty());
+    EXPECT_EQ(model_->folderChildrenVersion(), 4);
+    EXPECT_FALSE(model_->folderChildren().contains(fileItem->id()));
+
+    const auto& goodRows = *model_->folderChildren().at(goodItem->id());
+    ASSERT_EQ(goodRows.size(), 2u);
+    std::set<std::string> ids;
+    for (const DisplayRow& row : goodRows) {
+        ids.insert(row.id);
+        EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
+        EXPECT_TRUE(row.mtime);
+        EXPECT_EQ(row.logicalSize, fs::file_size(row.url));
+        EXPECT_EQ(row.stars, 5);  // text and source code
+        ASSERT_TRUE(cache_->entry(row.id).info()) << row.id;
+        EXPECT_EQ(cache_->entry(row.id).info()->status.kind(), FileCompressionStatus::Kind::uncompressed);
+    }
+    const std::string prefix = "child-" + goodItem->id().toString() + "-";
+    EXPECT_TRUE(ids.contains(prefix + (good / "a.txt").string()));
+    EXPECT_TRUE(ids.contains(prefix + (good / "sub" / "b.swift").string()));
+
+    const auto& flatRows = *model_->folderChildren().at(flatItem->id());
+    ASSERT_EQ(flatRows.size(), 1u);
+    EXPECT_EQ(flatRows[0].displayName, "top.txt");
+
+    EXPECT_TRUE(model_->folderChildren().at(missingItem->id())->empty());
+    EXPECT_TRUE(model_->folderChildren().at(replacedItem->id())->empty());
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0], "「Missing」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
+    EXPECT_EQ(alerts[1].rfind("「Replaced」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: ", 0), 0u);
+    EXPECT_EQ(model_->errorMessage(), alerts[1]);
+
+    // The inspection phase ends with every file counted, never beyond.
+    bool sawComplete = false;
+    for (const auto& phase : phases) {
+        if (const auto* inspecting = std::get_if<ScanActivity::Inspecting>(&phase)) {
+            EXPECT_LE(inspecting->done, inspecting->total);
+            sawComplete = sawComplete || (inspecting->total == 2 && inspecting->done == 2);
+        }
+    }
+    EXPECT_TRUE(sawComplete);
+
+    // Everything is loaded: nothing to do, no scan bar.
+    const TaskHandle again = model_->loadAllFolderChildren();
+    EXPECT_TRUE(again.isFinished());
+    EXPECT_FALSE(model_->scanActivity());
+
+    // Reloading one folder keeps the old states visible until new ones arrive.
+    engine::FileCompressor{}.compressFile(good / "a.txt");
+    const std::string aID = prefix + (good / "a.txt").string();
+    const auto oldPhysical = cache_->entry(aID).info()->physicalSize;
+    model_->removeFolderChildren({goodItem->id()});
+    const TaskHandle reload = model_->loadChildren(goodItem);
+    ASSERT_TRUE(test::waitUntil([&] { return reload.isFinished(); }));
+    EXPECT_EQ(cache_->entry(aID).info()->status.kind(), FileCompressionStatus::Kind::compressed);
+    for (const DisplayRow& row : *model_->folderChildren().at(goodItem->id())) {
+        if (row.id == aID)
+            EXPECT_EQ(row.physicalSize, oldPhysical);
+    }
+}
+
+TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
+{
+    const fs::path folder = dir_ / "Docs";
+    for (int i = 0; i < 50; ++i)
+        file(folder / ("f" + std::to_string(i) + ".txt"), 100);
+    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    model_->setItems({item});
+
+    const TaskHandle load = model_->loadAllFolderChildren();
+    const auto activity = model_->scanActivity();
+    ASSERT_TRUE(activity);
+    activity->cancel();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+    EXPECT_TRUE(activity->wasCancelled());
+    EXPECT_FALSE(model_->folderChildren().contains(item->id()));
+    EXPECT_FALSE(model_->scanActivity());
+    EXPECT_TRUE(model_->loadingFolders().empty());
+
+    const TaskHandle next = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return next.isFinished(); }));
+    EXPECT_EQ(model_->folderChildren().at(item->id())->size(), 50u);
+}
+
+TEST_F(FolderLoadingTest, ResultsArriveInBatchesOfAWholeSliceOrAThousand)
+{
+    const fs::path folder = dir_ / "Many";
+    for (int i = 0; i < 5000; ++i)
+        file(folder / ("f" + std::to_string(i) + ".txt"), 10);
+    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    model_->setItems({item});
+
+    std::vector<std::size_t> batches;
+    std::size_t seen = 0;
+    QObject::connect(cache_.get(), &FileStatusCache::versionChanged, [&] {
+        batches.push_back(cache_->entries().size() - seen);
+        seen = cache_->entries().size();
+    });
+    const TaskHandle load = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+
+    // Slices below the threshold are delivered whole, once, at their end.
+    const auto workers = static_cast<std::size_t>(FolderLoader::inspectionWorkerCount(activeProcessorCount()));
+    const auto slices = sliceEvenly(5000, workers);
+    std::size_t total = 0;
+    for (std::size_t size : batches)
+        total += size;
+    EXPECT_EQ(total, 5000u);
+    if (slices.front().end - slices.front().begin < ChildInspectionWorker::defaultFlushThreshold) {
+        ASSERT_EQ(batches.size(), slices.size());
+        std::multiset<std::size_t> expected, actual(batches.begin(), batches.end());
+        for (const Slice& s : slices)
+            expected.insert(s.end - s.begin);
+        EXPECT_EQ(actual, expected);
+    }
+}
+
+TEST(ChildInspectionWorker, FlushesOnlyWithAThousandResultsAQuarterSecondApart)
+{
+    std::vector<DisplayRow> rows(10000);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].id = "id" + std::to_string(i);
+        rows[i].url = "/nonexistent/kelvane/" + std::to_string(i);
+    }
+    const std::set<std::string> noPaths;
+    using Clock = ChildInspectionWorker::Clock;
+    Clock::time_point fake{};
+    const auto tick = [&] { return fake += std::chrono::microseconds(20); };
+
+    std::vector<std::pair<std::size_t, Clock::time_point>> flushes;
+    std::vector<std::string> delivered;
+    ChildInspectionWorker worker(noPaths, [&](ChildInspectionWorker::Batch&& batch) {
+        flushes.emplace_back(batch.size(), fake);
+        for (auto& [id, entry] : batch) {
+            delivered.push_back(id);
+            EXPECT_EQ(entry, FileStatusEntry(FileStatusEntry::notFound{}));
+        }
+    }, tick);
+    const WorkerStats stats = worker.run(rows, {});
+
+    EXPECT_EQ(stats.errors, 10000);
+    ASSERT_GE(flushes.size(), 2u);
+    EXPECT_GT(flushes.front().first, 1000u);  // 1,000 results came before a quarter second had passed
+    Clock::time_point last{};
+    for (std::size_t i = 0; i + 1 < flushes.size(); ++i) {
+        EXPECT_GE(flushes[i].first, 1000u);
+        EXPECT_GE(flushes[i].second - last, std::chrono::milliseconds(250));
+        last = flushes[i].second;
+    }
+    ASSERT_EQ(delivered.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(delivered[i], rows[i].id);
+
+    // Stopped half-way, it still hands over what it has, in order.
+    std::stop_source stop;
+    std::size_t calls = 0;
+    delivered.clear();
+    ChildInspectionWorker stopped(noPaths, [&](ChildInspectionWorker::Batch&& batch) {
+        for (auto& pair : batch)
+            delivered.push_back(pair.first);
+    }, [&] {
+        if (++calls == 3000)
+            stop.request_stop();
+        return Clock::time_point{};
+    });
+    stopped.run(rows, stop.get_token());
+    EXPECT_GT(delivered.size(), 0u);
+    EXPECT_LT(delivered.size(), rows.size());
+    for (std::size_t i = 0; i < delivered.size(); ++i)
+        ASSERT_EQ(delivered[i], rows[i].id);
+}
+
+TEST(ChildInspectionWorker, KnownIncompressiblePathsAndMissingFiles)
+{
+    kelvane::test::TempDir dir;
+    std::mt19937 rng(1);
+    const auto plain = dir / "plain.txt";
+    const auto packed = dir / "packed.txt";
+    kelvane::test::writeRawFile(plain, test::textBytes(rng, 9000));
+    kelvane::test::writeRawFile(packed, test::textBytes(rng, 9000));
+    engine::FileCompressor{}.compressFile(packed);
+    const std::set<std::string> known{plain.string(), packed.string()};
+
+    long long errors = 0;
+    EXPECT_EQ(ChildInspectionWorker::inspect(plain, known, errors).info()->status.kind(),
+              FileCompressionStatus::Kind::incompressible);
+    EXPECT_EQ(ChildInspectionWorker::inspect(packed, known, errors).info()->status.kind(),
+              FileCompressionStatus::Kind::compressed);
+    EXPECT_EQ(ChildInspectionWorker::inspect(plain, {}, errors).info()->status.kind(),
+              FileCompressionStatus::Kind::uncompressed);
+    EXPECT_EQ(errors, 0);
+    EXPECT_EQ(ChildInspectionWorker::inspect(dir / "gone", known, errors), FileStatusEntry(FileStatusEntry::notFound{}));
+    EXPECT_EQ(errors, 1);
+
+    // The re-inspection after a run marks by row id instead of path.
+    DisplayRow a, b, c;
+    a.id = "a", a.url = plain;
+    b.id = "b", b.url = packed;
+    c.id = "c", c.url = dir / "gone";
+    const auto pairs = Reinspection::inspectChunk(std::vector<DisplayRow>{a, b, c}, {"a", "b"});
+    ASSERT_EQ(pairs.size(), 3u);
+    EXPECT_EQ(pairs[0].second.info()->status.kind(), FileCompressionStatus::Kind::incompressible);
+    EXPECT_EQ(pairs[1].second.info()->status.kind(), FileCompressionStatus::Kind::compressed);
+    EXPECT_EQ(pairs[2].second, FileStatusEntry(FileStatusEntry::notFound{}));
+}
+
+TEST(WorkerJobs, SlicesAndWorkerCounts)
+{
+    const auto sizes = [](std::size_t count, std::size_t workers) {
+        std::vector<std::size_t> out;
+        for (const Slice& s : sliceEvenly(count, workers))
+            out.push_back(s.end - s.begin);
+        return out;
+    };
+    EXPECT_EQ(sizes(2500, 8), (std::vector<std::size_t>{313, 313, 313, 313, 313, 313, 313, 309}));
+    EXPECT_EQ(sizes(3, 8), (std::vector<std::size_t>{1, 1, 1}));
+    EXPECT_EQ(sizes(17, 8), (std::vector<std::size_t>{3, 3, 3, 3, 3, 2}));
+    EXPECT_EQ(sizes(10, static_cast<std::size_t>(Reinspection::workerCount(3))), (std::vector<std::size_t>{4, 4, 2}));
+    EXPECT_EQ(sizes(1, static_cast<std::size_t>(Reinspection::workerCount(1))), (std::vector<std::size_t>{1}));
+    EXPECT_TRUE(sizes(0, 8).empty());
+    EXPECT_EQ(FolderLoader::inspectionWorkerCount(1), 2);
+    EXPECT_EQ(FolderLoader::inspectionWorkerCount(10), 8);
+    EXPECT_EQ(Reinspection::workerCount(20), 8);
+}
+
+}  // namespace
+}  // namespace kelvane::operations
