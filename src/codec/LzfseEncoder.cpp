@@ -240,7 +240,8 @@ MatchFinder::Options finderOptions()
     // Measured with bench/codec_bench (corpus in 64 KiB chunks; speed as a
     // multiple of zlib-6's): depth 16, lazy below 32 bytes: 0.3632 at 1.9x;
     // depth 10, lazy below 16: 0.3658 at 2.4x; depth 8, lazy below 16:
-    // 0.3666 at 2.5x; depth 8, lazy below 8: 0.3678 at 2.4-2.7x.
+    // 0.3666 at 2.5x; depth 8, lazy below 8: 0.3678 at 2.4-2.7x. Three-byte
+    // matches made it worse (0.3673): their triple costs what they save.
     o.searchDepth = 8;
     o.lazyLength = 16;
     o.niceLength = 128;

@@ -43,7 +43,7 @@ std::uint64_t load64(const std::uint8_t* p)
     return static_cast<std::uint32_t>(b - start);
 }
 
-constexpr std::uint32_t kMinMatch = 4;
+constexpr std::uint32_t kWordBytes = 4;  // hashing and the first compare read a word
 constexpr std::uint32_t kMinRepeatMatch = 3;  // checked as the low three bytes of a word
 constexpr std::uint32_t kMaxHashBits = 16;
 // After 2^kSkipShift literals in a row the search steps further each time.
@@ -79,13 +79,14 @@ void MatchFinder::reset(std::size_t size)
         chain_.resize(chainSize);
     chainMask_ = static_cast<std::uint32_t>(chain_.size() - 1);
     nextInsert_ = 0;
+    wordMask_ = options_.minMatch >= 4 ? 0xFFFFFFFFu : 0xFFFFFFu;
 }
 
 void MatchFinder::insertUpTo(std::uint32_t pos)
 {
     const std::uint8_t* base = data_.data();
     for (std::uint32_t p = nextInsert_; p < pos; ++p)
-        link(p, (load32(base + p) * 2654435761u) >> hashShift_);
+        link(p, ((load32(base + p) & wordMask_) * 2654435761u) >> hashShift_);
     nextInsert_ = std::max(nextInsert_, pos);
 }
 
@@ -111,9 +112,9 @@ void MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candid
     const std::uint8_t* ip = base + pos;
     const std::uint8_t* end = base + data_.size();
     best = {};
-    std::uint32_t longest = kMinMatch - 1;
+    std::uint32_t longest = options_.minMatch - 1;
 
-    const std::uint32_t here = load32(ip);
+    const std::uint32_t here = load32(ip) & wordMask_;
     if (repeatDistance != 0 && repeatDistance <= pos) {
         // Three equal bytes are enough: a repeat match codes no distance.
         const std::uint32_t there = load32(ip - repeatDistance);
@@ -137,8 +138,8 @@ void MatchFinder::bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candid
     for (std::uint32_t depth = options_.searchDepth; depth != 0 && cur >= lowest && longest < enough; --depth) {
         const std::uint8_t* m = ip - (here32 - cur);
         // The byte just past the longest match so far rules out most candidates.
-        if (m[longest] == ip[longest] && load32(m) == here) {
-            const std::uint32_t len = kMinMatch + commonLength(m + kMinMatch, ip + kMinMatch, end);
+        if (m[longest] == ip[longest] && (load32(m) & wordMask_) == here) {
+            const std::uint32_t len = options_.minMatch + commonLength(m + options_.minMatch, ip + options_.minMatch, end);
             if (len > longest) {
                 longest = len;
                 const auto distance = static_cast<std::uint32_t>(here32 - cur);
@@ -162,14 +163,14 @@ void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
     out.trailingLiterals = 0;
     data_ = data;
     const std::uint32_t size = static_cast<std::uint32_t>(data.size());
-    if (size < kMinMatch + 1) {
+    if (size < kWordBytes + 1) {
         out.trailingLiterals = size;
         return;
     }
     reset(size);
 
     const std::uint8_t* base = data.data();
-    const std::uint32_t lastStart = size - kMinMatch;  // a hash needs four readable bytes
+    const std::uint32_t lastStart = size - kWordBytes;
     const int literalValue = options_.costs.literal;
     std::uint32_t anchor = 0;
     std::uint32_t repeat = 0;

@@ -30,7 +30,7 @@ struct LzParse {
     std::uint32_t trailingLiterals = 0;  // bytes after the last match
 };
 
-// Lazy LZ parser over hash chains. Matches are at least 4 bytes long, never
+// Lazy LZ parser over hash chains. Matches are at least `minMatch` bytes long, never
 // reach further back than `maxDistance`, and may run to the end of the input.
 // A match at the previous distance is tried first at every position, since
 // formats with a "repeat distance" code make it nearly free.
@@ -38,6 +38,7 @@ class MatchFinder {
 public:
     struct Options {
         std::uint32_t maxDistance = 65535;
+        std::uint32_t minMatch = 4;      // 3 or 4 bytes (repeat matches: always 3)
         std::uint32_t searchDepth = 16;  // chain links followed per position
         std::uint32_t niceLength = 128;  // a match this long ends the search
         std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on
@@ -75,6 +76,7 @@ private:
     std::uint32_t nextInsert_ = 0;
     std::uint32_t origin_ = 0;  // added to the positions of this parse in the tables
     std::uint32_t used_ = 0;
+    std::uint32_t wordMask_ = 0;  // the bytes of a word that must match
 };
 
 }  // namespace kelvane::codec

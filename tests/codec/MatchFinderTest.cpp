@@ -8,7 +8,7 @@ namespace {
 
 // Replays a parse; fails the test on any match that reaches before the start,
 // beyond `maxDistance`, or is shorter than the finder promises.
-Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance)
+Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, std::uint32_t minMatch = 4)
 {
     Bytes out;
     std::size_t at = 0;
@@ -19,7 +19,7 @@ Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance)
         at += s.literalCount;
         EXPECT_GE(s.distance, 1u);
         EXPECT_LE(s.distance, maxDistance);
-        EXPECT_GE(s.matchLength, s.distance == previous ? 3u : 4u);
+        EXPECT_GE(s.matchLength, s.distance == previous ? 3u : minMatch);
         if (s.distance == 0 || s.distance > out.size())
             return {};
         for (std::uint32_t i = 0; i < s.matchLength; ++i)
@@ -49,6 +49,24 @@ TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
         finder.parse(src, parse);  // one finder for all: nothing may leak between parses
         EXPECT_EQ(replay(src, parse, options.maxDistance), src) << src.size();
     }
+    // Three-byte matches when asked for, and only then.
+    MatchFinder::Options three = options;
+    three.minMatch = 3;
+    three.costs.match = 4 * 16;  // cheap enough for three bytes to pay
+    MatchFinder shortFinder(three);
+    const Bytes triplets = concat({Bytes{'x', 'y', 'z'}, randomBytes(40, 8), Bytes{'x', 'y', 'z'}, randomBytes(40, 9)});
+    shortFinder.parse(triplets, parse);
+    EXPECT_EQ(replay(triplets, parse, three.maxDistance, 3), triplets);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].matchLength, 3u);
+    EXPECT_EQ(parse.sequences[0].distance, 43u);
+    finder.parse(triplets, parse);
+    EXPECT_TRUE(parse.sequences.empty());
+    for (const Bytes& src : inputs) {
+        shortFinder.parse(src, parse);
+        EXPECT_EQ(replay(src, parse, three.maxDistance, 3), src) << src.size();
+    }
+
     // Repeats found as single long matches, and none beyond the limit.
     finder.parse(inputs[6], parse);
     ASSERT_EQ(parse.sequences.size(), 1u);
