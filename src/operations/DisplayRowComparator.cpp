@@ -49,7 +49,10 @@ void sortRows(std::vector<DisplayRow>& rows, const std::vector<DisplayRowCompara
         return;
 
     // Collation keys once per row instead of once per comparison.
-    QCollator collator;
+    // The C locale collates by code point and ignores the numeric mode.
+    const QLocale locale = QLocale().language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates)
+                                                              : QLocale();
+    QCollator collator(locale);
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     const std::string home = discovery::homeFolder().string();

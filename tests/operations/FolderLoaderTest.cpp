@@ -150,8 +150,9 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     ASSERT_TRUE(test::waitUntil([&] { return reload.isFinished(); }));
     EXPECT_EQ(cache_->entry(aID).info()->status.kind(), FileCompressionStatus::Kind::compressed);
     for (const DisplayRow& row : *model_->folderChildren().at(goodItem->id())) {
-        if (row.id == aID)
+        if (row.id == aID) {
             EXPECT_EQ(row.physicalSize, oldPhysical);
+        }
     }
 }
 
