@@ -1,0 +1,205 @@
+#include "operations/HeadlessAutoRecompressRunner.h"
+
+#include "engine/FileCompressor.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/qt/Formatters.h"
+#include "store/CompressionLog.h"
+#include "store/IncompressibleFile.h"
+
+#include "GeneratedFiles.h"
+#include "OperationsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <regex>
+
+namespace kelvane::operations {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+class HeadlessRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        test::application();
+        dir_.useAsHome();
+        container_ = test::openStore(dir_);
+    }
+
+    fs::path write(const fs::path& path, const Bytes& bytes, bool old = true)
+    {
+        fs::create_directories(path.parent_path());
+        kelvane::test::writeRawFile(path, bytes);
+        if (old)
+            fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(2));
+        originals_[path] = bytes;
+        return path;
+    }
+
+    // Runs with its two output streams captured.
+    int run(std::string& out, std::string& err)
+    {
+        std::FILE* o = std::tmpfile();
+        std::FILE* e = std::tmpfile();
+        const int status = HeadlessAutoRecompressRunner(container_, o, e).run();
+        const auto slurp = [](std::FILE* f) {
+            std::string text;
+            std::rewind(f);
+            char buffer[4096];
+            std::size_t n;
+            while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+                text.append(buffer, n);
+            std::fclose(f);
+            return text;
+        };
+        out = slurp(o);
+        err = slurp(e);
+        return status;
+    }
+
+    static bool compressedOnDisk(const fs::path& path)
+    {
+        platform::FileStat st;
+        return platform::lstat(path, st) == 0 && (st.flags & platform::UF_COMPRESSED) != 0;
+    }
+
+    static std::int64_t savedBy(const fs::path& path)
+    {
+        platform::FileStat st;
+        platform::lstat(path, st);
+        return std::max<std::int64_t>(st.size - st.blocks * 512, 0);
+    }
+
+    kelvane::test::TempDir dir_;
+    std::shared_ptr<store::ModelContainer> container_;
+    std::map<fs::path, Bytes> originals_;
+    std::mt19937 rng_{314};
+};
+
+TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFilesAlone)
+{
+    auto& context = container_->mainContext();
+    const fs::path folder = dir_ / "Archive";
+    std::vector<fs::path> expectCompressed;
+    for (int i = 0; i < 3; ++i)
+        expectCompressed.push_back(write(folder / "sub" / ("old" + std::to_string(i) + ".txt"), test::textBytes(rng_, 30000)));
+    const fs::path recentInFolder = write(folder / "recent.txt", test::textBytes(rng_, 30000), false);
+    const fs::path hidden = write(folder / ".hidden.txt", test::textBytes(rng_, 30000));
+    const fs::path packed = write(folder / "packed.txt", test::textBytes(rng_, 30000));
+    engine::FileCompressor{}.compressFile(packed);
+    fs::last_write_time(packed, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    write(folder / "noise.bin", test::randomBytes(rng_, 1000));
+    const fs::path sparse = folder / "huge.img";
+    {
+        kelvane::test::writeRawFile(sparse, {});
+        fs::resize_file(sparse, std::uintmax_t{1} << 31);
+        fs::last_write_time(sparse, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+    const fs::path singleOld = write(dir_ / "single" / "notes.md", test::textBytes(rng_, 20000));
+    const fs::path singleRecent = write(dir_ / "single" / "draft.md", test::textBytes(rng_, 20000), false);
+    const fs::path oddKind = write(dir_ / "single" / "odd.log", test::textBytes(rng_, 20000));
+    const fs::path gone = dir_ / "Gone";
+    write(gone / "x.txt", test::textBytes(rng_, 20000));
+    const fs::path replaced = dir_ / "Replaced";
+    write(replaced / "y.txt", test::textBytes(rng_, 20000));
+
+    test::registerItem(context, folder, "folder");
+    test::registerItem(context, singleOld, "file");
+    test::registerItem(context, singleRecent, "file");
+    test::registerItem(context, oddKind, "symlink");
+    test::registerItem(context, gone, "folder");
+    test::registerItem(context, replaced, "folder");
+    fs::remove_all(gone);
+    fs::remove_all(replaced);
+    write(replaced, test::textBytes(rng_, 10));
+    expectCompressed.push_back(singleOld);
+    expectCompressed.push_back(oddKind);
+
+    // Another connection holds the store's write lock for the whole run.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "store.sqlite").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    std::string out, err;
+    const int status = run(out, err);
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(err.empty()) << err;
+    std::int64_t saved = 0;
+    for (const fs::path& p : expectCompressed) {
+        EXPECT_TRUE(compressedOnDisk(p)) << p;
+        saved += savedBy(p);
+    }
+    for (const fs::path& p : {recentInFolder, hidden, singleRecent, sparse})
+        EXPECT_FALSE(compressedOnDisk(p)) << p;
+    for (const auto& [path, bytes] : originals_) {
+        if (!fs::is_regular_file(path))
+            continue;
+        Bytes back;
+        ASSERT_EQ(platform::readWholeFile(path, back), 0) << path;
+        EXPECT_TRUE(back == bytes) << path;
+    }
+
+    const std::string expectedSummary = "[Kelvane] --auto-recompress 完了: 走査 7 件 / 成功 5 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 " +
+                                        platform::formatBytes(saved).toStdString() + " / 所要 ";
+    const std::string startLine = "[Kelvane] --auto-recompress: 登録項目 6 件を走査します\n";
+    ASSERT_EQ(out.substr(0, startLine.size()), startLine);
+    const std::string summary = out.substr(startLine.size());
+    EXPECT_EQ(summary.substr(0, expectedSummary.size()), expectedSummary) << summary;
+    EXPECT_TRUE(std::regex_match(summary.substr(expectedSummary.size()), std::regex("[0-9]+\\.[0-9] 秒\n"))) << summary;
+
+    // Nothing was written to the store.
+    auto reader = container_->makeContext(store::ModelContext::Access::readOnly);
+    EXPECT_TRUE(reader->fetch(store::FetchDescriptor<store::CompressionLog>()).empty());
+    EXPECT_TRUE(reader->fetch(store::FetchDescriptor<store::IncompressibleFile>()).empty());
+}
+
+TEST_F(HeadlessRunTest, OneFailedFileMakesTheStatusOne)
+{
+    const fs::path folder = dir_ / "Work";
+    const fs::path fine = write(folder / "fine.txt", test::textBytes(rng_, 20000));
+    const fs::path blocked = write(folder / "blocked.txt", test::textBytes(rng_, 20000));
+    fs::create_directory(engine::TemporaryFile::pathFor(blocked));  // not a leftover of ours
+    test::registerItem(container_->mainContext(), folder, "folder");
+
+    std::string out, err;
+    EXPECT_EQ(run(out, err), 1);
+    EXPECT_NE(out.find("走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0"), std::string::npos) << out;
+    EXPECT_TRUE(compressedOnDisk(fine));
+    EXPECT_FALSE(compressedOnDisk(blocked));
+    EXPECT_TRUE(kelvane::test::readRawFile(blocked) == originals_.at(blocked));
+}
+
+TEST_F(HeadlessRunTest, EmptyStoreAndUnreadableStore)
+{
+    std::string out, err;
+    EXPECT_EQ(run(out, err), 0);
+    EXPECT_EQ(out, "[Kelvane] --auto-recompress: 登録項目 0 件を走査します\n"
+                   "[Kelvane] --auto-recompress 完了: 走査 0 件 / 成功 0 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 0 B / 所要 0.0 秒\n");
+
+    // The store's file is replaced by something that is no store at all.
+    const fs::path file = dir_ / "store.sqlite";
+    container_.reset();
+    auto broken = test::openStore(dir_);
+    kelvane::test::writeRawFile(file, Bytes(8192, 0x5A));
+    for (const char* side : {"-wal", "-shm"})
+        fs::remove(file.string() + side);
+    container_ = broken;
+    EXPECT_EQ(run(out, err), 1);
+    EXPECT_TRUE(out.empty()) << out;
+    EXPECT_EQ(err.rfind("ERROR: 登録項目の読み込みに失敗しました: ", 0), 0u) << err;
+    EXPECT_EQ(err.back(), '\n');
+}
+
+}  // namespace
+}  // namespace kelvane::operations
