@@ -130,7 +130,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
     replacement::restoreCreationDate(snapshot, temporaryUrl);
     replacement::restoreMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
-    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    replacement::finalizeReplace(temporary, url, snapshot);
     temporary.markSwapped();
 
     return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), plan.algorithm};
@@ -171,7 +171,7 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     replacement::restoreCreationDate(snapshot, temporaryUrl);
     replacement::restoreMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags & ~platform::UF_COMPRESSED, temporaryUrl);
-    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    replacement::finalizeReplace(*temporary, url, snapshot);
     temporary->markSwapped();
 
     return CompressionResult{url, snapshot.size, written, std::nullopt};

@@ -205,13 +205,19 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
     notifyStep("set flags");
 }
 
-void finalizeReplace(const std::filesystem::path& temporaryUrl, const std::filesystem::path& url,
+void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,
                      const platform::FileStat& snapshot)
 {
+    // Someone else's file or link at the temporary name is never flushed,
+    // followed or renamed over the file.
+    const std::filesystem::path& temporaryUrl = temporary.path();
+    if (!temporary.isStillAtItsPath())
+        throw Error(Error::temporaryFileConflict{temporaryUrl});
+
     // Flushed before the rename, so that a crash never leaves the file's name
     // on a replacement whose data or attributes are not on disk yet.
     {
-        platform::UniqueFd fd = platform::open(temporaryUrl, O_RDONLY);
+        platform::UniqueFd fd = platform::open(temporaryUrl, O_RDONLY | O_NOFOLLOW);
         if (!fd || platform::fsync(fd.get()) != 0)
             throw Error(Error::ioError{temporaryUrl, "fsync kvtmp: errno=" + std::to_string(errno)});
     }
@@ -228,6 +234,8 @@ void finalizeReplace(const std::filesystem::path& temporaryUrl, const std::files
         if (error != ENOATTR)
             log().notice("kvtmp marker removexattr failed for %{private}s: errno=%d", temporaryUrl, error);
     }
+    if (!temporary.isStillAtItsPath())
+        throw Error(Error::temporaryFileConflict{temporaryUrl});
     if (platform::rename(temporaryUrl, url) != 0)
         throw Error(Error::ioError{url, "rename: errno=" + std::to_string(errno)});
     notifyStep("rename");

@@ -9,6 +9,10 @@
 #include <string_view>
 #include <vector>
 
+namespace kelvane::engine {
+class TemporaryFile;
+}
+
 namespace kelvane::engine::replacement {
 
 // The steps every road uses to give the temporary file the file's metadata and
@@ -44,8 +48,9 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
 // Flushes the temporary file, checks that the file is still the one of the
 // snapshot (device, inode, size, modification time), removes the marker and
 // renames the temporary file over the file, then flushes the folder.
-// Throws ioError ("fsync kvtmp", "rename") or fileChangedDuringOperation.
-void finalizeReplace(const std::filesystem::path& temporaryUrl, const std::filesystem::path& url,
+// Throws ioError ("fsync kvtmp", "rename"), fileChangedDuringOperation, or
+// temporaryFileConflict when the temporary name no longer holds our file.
+void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,
                      const platform::FileStat& snapshot);
 
 // st_blocks x 512 of the file once it has been replaced. A failure cannot undo

@@ -135,7 +135,7 @@ CompressionResult compressStreaming(const Path& url, const platform::FileStat& s
     verifyReadback(temporaryUrl, digest, snapshot.size, url);
     // The read-back may have moved the access time.
     replacement::restoreTimes(snapshot, temporaryUrl);
-    replacement::finalizeReplace(temporaryUrl, url, snapshot);
+    replacement::finalizeReplace(temporary, url, snapshot);
     temporary.markSwapped();
 
     return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), CompressionType::lzfseRsrc};

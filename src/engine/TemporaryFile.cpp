@@ -55,8 +55,9 @@ TemporaryFile TemporaryFile::create(const std::filesystem::path& temporaryUrl)
 TemporaryFile::TemporaryFile(std::filesystem::path path, platform::UniqueFd fd)
     : path_(std::move(path)), fd_(std::move(fd))
 {
+    // From the descriptor: the path may already name something else.
     platform::FileStat st;
-    if (platform::lstat(path_, st) == 0) {
+    if (platform::fstat(fd_.get(), st) == 0) {
         dev_ = st.dev;
         ino_ = st.ino;
         identityKnown_ = true;
@@ -84,11 +85,14 @@ void TemporaryFile::remove()
 {
     fd_.reset();
     swapped_ = true;
-    if (!identityKnown_)
-        return;
-    platform::FileStat st;
-    if (platform::lstat(path_, st) == 0 && st.dev == dev_ && st.ino == ino_)
+    if (isStillAtItsPath())
         platform::unlink(path_);
+}
+
+bool TemporaryFile::isStillAtItsPath() const
+{
+    platform::FileStat st;
+    return identityKnown_ && platform::lstat(path_, st) == 0 && st.dev == dev_ && st.ino == ino_;
 }
 
 }  // namespace kelvane::engine

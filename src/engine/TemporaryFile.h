@@ -37,6 +37,10 @@ public:
     // Removes the file if it is still ours; errors are dropped.
     void remove();
 
+    // The path still names the file created here (not a link, not a file put
+    // there by someone else since).
+    bool isStillAtItsPath() const;
+
 private:
     TemporaryFile(std::filesystem::path path, platform::UniqueFd fd);
 

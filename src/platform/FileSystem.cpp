@@ -387,9 +387,11 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path)
     return path / std::string(kResourceForkPathSuffix);
 }
 
-int lstat(const std::filesystem::path& path, FileStat& out)
+namespace {
+
+// lstat of a path or fstat of a descriptor, as the platform reports them.
+int statOf(const Ref& ref, FileStat& out)
 {
-    const Ref ref = Ref::ofPath(path.c_str(), false);
     State state;
     if (inode::readState(ref, state) != 0)
         return -1;
@@ -432,6 +434,11 @@ int lstat(const std::filesystem::path& path, FileStat& out)
     }
     return 0;
 }
+
+}  // namespace
+
+int lstat(const std::filesystem::path& path, FileStat& out) { return statOf(Ref::ofPath(path.c_str(), false), out); }
+int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
 
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
 {

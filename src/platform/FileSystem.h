@@ -66,6 +66,8 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path);
 
 // Never follows a symbolic link. 0 or -1 (errno).
 int lstat(const std::filesystem::path& path, FileStat& out);
+// The same facts for an open descriptor.
+int fstat(int fd, FileStat& out);
 
 // --- descriptors ----------------------------------------------------------
 

@@ -281,5 +281,81 @@ TEST(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
     EXPECT_FALSE(isCompressed(file));
 }
 
+// The temporary file's name taken over by someone else after we created it:
+// whatever now stands there is never renamed over the file, never followed and
+// never removed, and the file stays exactly as it was.
+TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamedOver)
+{
+    test::TempDir dir;
+    const FileCompressor compressor;
+    const Bytes data = textBytes(300000, 12);
+    const Path victim = dir / "victim";
+    const Bytes victimData = textBytes(5000, 13);
+    test::writeRawFile(victim, victimData);
+    const Bytes foreign = {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'};
+
+    struct Road {
+        const char* name;
+        bool decompress;
+        std::int64_t threshold;
+    };
+    const Road roads[] = {
+        {"compress in memory", false, FileCompressor::streamingThreshold},
+        {"compress streaming", false, 1},
+        {"decompress in memory", true, FileCompressor::streamingThreshold},
+        {"decompress streaming", true, 1},
+    };
+    for (const Road& road : roads) {
+        for (const bool asSymlink : {true, false}) {
+            for (const std::string_view when : {"set flags", "fsync kvtmp"}) {
+                SCOPED_TRACE(std::string(road.name) + (asSymlink ? ", symlink" : ", foreign file") + " after " +
+                             std::string(when));
+                const Path file = dir / "file";
+                const Path temporary = temporaryOf(file);
+                test::writeRawFile(file, data);
+                if (road.decompress)
+                    compressor.compressFile(file);
+                const Bytes stored = test::readRawFile(file);
+                bool swapped = false;
+                {
+                    ScopedStepObserver observer([&](std::string_view step) {
+                        if (step != when || swapped)
+                            return;
+                        swapped = true;
+                        std::filesystem::rename(temporary, dir / "moved-away");
+                        if (asSymlink)
+                            std::filesystem::create_symlink(victim, temporary);
+                        else
+                            test::writeRawFile(temporary, foreign);
+                    });
+                    const Error error = failureOf([&] {
+                        if (road.decompress)
+                            compressor.decompressFile(file, road.threshold);
+                        else
+                            compressor.compressFile(file, road.threshold);
+                    });
+                    if (when == "fsync kvtmp") {
+                        EXPECT_EQ(error, Error(Error::temporaryFileConflict{temporary}));
+                    }
+                }
+                ASSERT_TRUE(swapped);
+                EXPECT_FALSE(std::filesystem::is_symlink(file));
+                EXPECT_EQ(test::readRawFile(file), stored);
+                EXPECT_EQ(isCompressed(file), road.decompress);
+                EXPECT_EQ(readThroughLayer(file), data);
+                if (asSymlink)
+                    EXPECT_TRUE(std::filesystem::is_symlink(temporary));
+                else
+                    EXPECT_EQ(test::readRawFile(temporary), foreign);
+                EXPECT_EQ(test::readRawFile(victim), victimData);
+                EXPECT_EQ(statOf(victim).flags, 0u);
+                std::filesystem::remove(temporary);
+                std::filesystem::remove(dir / "moved-away");
+                std::filesystem::remove(file);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelvane::engine
