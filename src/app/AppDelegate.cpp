@@ -2,27 +2,13 @@
 
 #include "app/AppContext.h"
 #include "app/CommandLineTexts.h"
-#include "platform/Logger.h"
+#include "operations/HeadlessAutoRecompressRunner.h"
 #include "store/ModelContainer.h"
 
 #include <QCoreApplication>
 #include <QTimer>
 
 namespace kelvane::app {
-
-namespace {
-
-// Where the headless re-compression run of the operations layer starts; it
-// returns the process exit status. Until that run exists the mode cannot do
-// its work, and says so rather than report a success it did not have.
-int runHeadlessAutoRecompress(const std::shared_ptr<store::ModelContainer>& /*container*/)
-{
-    platform::Logger::cli().error("auto-recompress is not available in this build");
-    writeToStandardError("ERROR: このビルドでは --auto-recompress をまだ実行できません。\n");
-    return 1;
-}
-
-}  // namespace
 
 void AppDelegate::applicationDidFinishLaunching()
 {
@@ -32,7 +18,9 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::startHeadlessAutoRecompress()
 {
-    // Queued, so this returns at once and the run happens on the event loop.
+    // The headless process runs on a QCoreApplication: there is no Dock entry
+    // to hide and no window to close. Queued, so this returns at once and the
+    // run happens on the event loop.
     QTimer::singleShot(0, QCoreApplication::instance(), [] {
         const std::shared_ptr<store::ModelContainer> container = AppContext::sharedContainer;
         if (!container) {
@@ -40,7 +28,8 @@ void AppDelegate::startHeadlessAutoRecompress()
             QCoreApplication::exit(1);
             return;
         }
-        QCoreApplication::exit(runHeadlessAutoRecompress(container));
+        operations::HeadlessAutoRecompressRunner runner(container);
+        QCoreApplication::exit(runner.run());
     });
 }
 

@@ -4,8 +4,12 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
 #include "app/LaunchRecord.h"
+#include "app/NotificationScheduler.h"
+#include "app/ReminderUpkeep.h"
+#include "operations/FileStatusCache.h"
 #include "platform/AppSupport.h"
 #include "platform/Logger.h"
+#include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 
@@ -18,22 +22,15 @@
 
 namespace kelvane::app {
 
-namespace {
-
-// Where the main window will be shown. Until it exists the windowed mode
-// explains itself and prints the usage.
-int runMainWindow()
-{
-    writeToStandardError("Kelvane: メインウィンドウはまだありません。使い方を表示します。\n");
-    return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
-}
-
-}  // namespace
-
-KelvaneApp::KelvaneApp(RunMode mode, std::shared_ptr<store::ModelContainer> container)
-    : runMode_(mode), container_(std::move(container))
+KelvaneApp::KelvaneApp(RunMode mode, std::shared_ptr<store::ModelContainer> container,
+                       std::unique_ptr<operations::FileStatusCache> statusCache)
+    : container_(std::move(container)), statusCache_(std::move(statusCache)), runMode_(mode)
 {
 }
+
+KelvaneApp::KelvaneApp(KelvaneApp&&) noexcept = default;
+KelvaneApp& KelvaneApp::operator=(KelvaneApp&&) noexcept = default;
+KelvaneApp::~KelvaneApp() = default;
 
 std::filesystem::path KelvaneApp::storeURL()
 {
@@ -45,9 +42,8 @@ std::filesystem::path KelvaneApp::storeURL()
     return folder / "store.sqlite";
 }
 
-std::optional<KelvaneApp> KelvaneApp::start(RunMode mode)
+std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operations::FileStatusCache> statusCache)
 {
-    // The one status cache of the process is made here once the operations layer provides it.
     std::shared_ptr<store::ModelContainer> container;
     try {
         container = store::makeModelContainer(storeURL());
@@ -63,15 +59,31 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode)
         if (!recordLaunch(settings))
             platform::Logger::data().error("record launch failed: %{private}s", settings.file());
     }
-    return KelvaneApp(mode, std::move(container));
+    return KelvaneApp(mode, std::move(container), std::move(statusCache));
 }
 
 int KelvaneApp::exec()
 {
-    if (runMode_.isGui())
-        return runMainWindow();
-    QTimer::singleShot(0, QCoreApplication::instance(), &AppDelegate::applicationDidFinishLaunching);
-    return QCoreApplication::exec();
+    if (!runMode_.isGui()) {
+        QTimer::singleShot(0, QCoreApplication::instance(), &AppDelegate::applicationDidFinishLaunching);
+        return QCoreApplication::exec();
+    }
+    // Reminders are shown only while a process of ours checks: first what fell
+    // due while none ran, then whatever falls due while this one runs.
+    platform::DesktopNotificationCenter& notifications = platform::DesktopNotificationCenter::current();
+    ReminderUpkeep::deliverDue(notifications, dueReminderWait);
+    notifications.startDeliveryTimer();
+    return runMainWindow();
+}
+
+// Stands in for the main window until it exists: the window's upkeep of the
+// item count and the reminder, then the usage text instead of the window.
+int KelvaneApp::runMainWindow()
+{
+    platform::Settings settings;
+    ReminderUpkeep::refresh(container_->mainContext(), settings, NotificationScheduler::shared());
+    writeToStandardError("Kelvane: メインウィンドウはまだありません。使い方を表示します。\n");
+    return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
 }
 
 }  // namespace kelvane::app

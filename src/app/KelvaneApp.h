@@ -2,6 +2,7 @@
 
 #include "app/RunMode.h"
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -10,17 +11,22 @@ namespace kelvane::store {
 class ModelContainer;
 }
 
+namespace kelvane::operations {
+class FileStatusCache;
+}
+
 namespace kelvane::app {
 
 // The application once the command line has asked for more than a text:
-// its store, its run mode, and what runs in that mode.
+// its store, its status cache, its run mode, and what runs in that mode.
 class KelvaneApp {
 public:
     // Opens the store (creating its folder), publishes it and the mode in
     // AppContext and, in the windowed mode, records the launch. When the store
     // cannot be opened, writes "Failed to create ModelContainer: " and the
     // error to standard error and returns nothing; the file is left as it was.
-    static std::optional<KelvaneApp> start(RunMode mode);
+    // Needs the Qt application object.
+    static std::optional<KelvaneApp> start(RunMode mode, std::unique_ptr<operations::FileStatusCache> statusCache);
 
     // <application support>/store.sqlite, its folder created first.
     // Throws std::filesystem::filesystem_error when the folder cannot be made.
@@ -31,12 +37,25 @@ public:
 
     RunMode runMode() const { return runMode_; }
     const std::shared_ptr<store::ModelContainer>& container() const { return container_; }
+    operations::FileStatusCache& statusCache() const { return *statusCache_; }
+
+    // How long a windowed launch waits for the desktop to take the reminders
+    // that fell due while no process of ours was running.
+    static constexpr std::chrono::seconds dueReminderWait{5};
+
+    KelvaneApp(KelvaneApp&&) noexcept;
+    KelvaneApp& operator=(KelvaneApp&&) noexcept;
+    ~KelvaneApp();
 
 private:
-    KelvaneApp(RunMode mode, std::shared_ptr<store::ModelContainer> container);
+    KelvaneApp(RunMode mode, std::shared_ptr<store::ModelContainer> container,
+               std::unique_ptr<operations::FileStatusCache> statusCache);
 
-    RunMode runMode_;
+    int runMainWindow();
+
     std::shared_ptr<store::ModelContainer> container_;
+    std::unique_ptr<operations::FileStatusCache> statusCache_;
+    RunMode runMode_;
 };
 
 }  // namespace kelvane::app

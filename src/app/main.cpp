@@ -2,14 +2,22 @@
 #include "app/KelvaneApp.h"
 #include "app/RunMode.h"
 #include "app/Version.h"
+#include "operations/FileStatusCache.h"
 
 #include <QCoreApplication>
 
+#include <memory>
+
+using namespace kelvane;
 using namespace kelvane::app;
 
 int main(int argc, char* argv[])
 {
-    // Decided before any Qt object exists: help and version need no display.
+    // The one status cache of the process comes first; it is a plain object
+    // and needs neither the application object nor a display.
+    auto statusCache = std::make_unique<operations::FileStatusCache>();
+
+    // Decided before any Qt application object exists: help and version need no display.
     const RunMode mode = RunMode::parse(argc, argv);
     if (mode == RunMode::help)
         return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
@@ -21,7 +29,7 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
 
-    std::optional<KelvaneApp> app = KelvaneApp::start(mode);
+    std::optional<KelvaneApp> app = KelvaneApp::start(mode, std::move(statusCache));
     if (!app)
         return 1;
     return app->exec();

@@ -142,11 +142,17 @@ void DesktopNotificationCenter::deliverDueNotifications()
 void DesktopNotificationCenter::delivered(const PendingNotification& notification, bool ok)
 {
     inFlight_.erase(std::make_pair(notification.request.identifier, notification.fireDate.toMSecsSinceEpoch()));
-    if (!ok) {
+    if (ok)
+        forgetDelivered(notification);
+    else
         Logger::notifications().notice("notification not delivered, kept pending: %{public}s",
                                        notification.request.identifier.toStdString());
-        return;
-    }
+    if (inFlight_.empty())
+        emit deliveriesSettled();
+}
+
+void DesktopNotificationCenter::forgetDelivered(const PendingNotification& notification)
+{
     try {
         // Only the request that was shown: one added again meanwhile has a new fire date and stays.
         update([&](State& state) {

@@ -44,6 +44,9 @@ public:
 
     // Hands every request whose fire date has come to the delivery.
     void deliverDueNotifications();
+    // Whether a delivery handed over has not answered yet; deliveriesSettled()
+    // is announced when the last one answers.
+    bool deliveriesInFlight() const { return !inFlight_.empty(); }
     // Checks now and then again whenever a request falls due, at least every
     // checkInterval so that a desktop that was missing gets another chance.
     void startDeliveryTimer();
@@ -51,6 +54,9 @@ public:
     const std::filesystem::path& stateFile() const { return stateFile_; }
 
     static constexpr std::chrono::minutes checkInterval{15};
+
+signals:
+    void deliveriesSettled();
 
 private:
     struct State {
@@ -63,6 +69,7 @@ private:
     // Runs change() on the current state under the lock file and saves it.
     void update(const std::function<void(State&)>& change);
     void delivered(const PendingNotification& notification, bool ok);
+    void forgetDelivered(const PendingNotification& notification);
     void armTimer();
 
     std::filesystem::path stateFile_;
