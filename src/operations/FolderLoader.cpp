@@ -71,33 +71,30 @@ void stepFolderLoop(const std::shared_ptr<FolderLoop>& state)
                                [state] { postToMainThread([state] { stepFolderLoop(state); }); });
 }
 
-// What the listing of one folder gave.
+// What the listing of one folder gave: its child rows, or why there are none.
 struct Listing {
     enum class Outcome { found, cancelled, failed };
     Outcome outcome = Outcome::found;
-    std::vector<std::filesystem::path> urls;
+    std::vector<DisplayRow> rows;
     std::string error;
 };
 
-// The child rows of one folder, with what only the file itself knows (date,
-// size, stars); the cache's part is filled in on the main thread.
-std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::span<const std::filesystem::path> urls)
+// A child row with what the file itself says (date, size, stars); the
+// status cache's part is filled in on the main thread. Date and size are the
+// ones the search has just read from the file: reading them a second time
+// would double the file-system calls of the whole load for nothing.
+DisplayRow makeChildRow(const store::Uuid& folderID, discovery::FileCandidate&& candidate)
 {
-    std::vector<DisplayRow> rows;
-    rows.reserve(urls.size());
-    for (const auto& url : urls) {
-        DisplayRow row;
-        row.id = DisplayRow::childRowID(folderID, url);
-        row.displayName = url.filename().string();
-        row.kind = DisplayRow::DisplayKind::file;
-        row.url = url;
-        const FileAttributes attributes = readFileAttributes(url, true);
-        row.mtime = attributes.modificationDate;
-        row.logicalSize = attributes.size;
-        row.stars = starsForFileName(url);
-        rows.push_back(std::move(row));
-    }
-    return rows;
+    DisplayRow row;
+    row.id = DisplayRow::childRowID(folderID, candidate.url);
+    row.displayName = candidate.url.filename().string();
+    row.kind = DisplayRow::DisplayKind::file;
+    if (candidate.modificationDate != discovery::kDistantPast)
+        row.mtime = candidate.modificationDate;
+    row.logicalSize = candidate.size;
+    row.stars = starsForFileName(candidate.url);
+    row.url = std::move(candidate.url);
+    return row;
 }
 
 }  // namespace
@@ -168,7 +165,7 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
     std::weak_ptr<ScanActivity> weakActivity = activity;
     const bool reportProgress = activity != nullptr;
     const std::stop_token stop = task.stopToken();
-    std::vector<std::function<Listing()>> search{[criteria, weakActivity, reportProgress, stop] {
+    std::vector<std::function<Listing()>> search{[criteria, weakActivity, reportProgress, stop, folderID] {
         Listing listing;
         discovery::FileSystemSearcher::ProgressCallback progress;
         if (reportProgress) {
@@ -180,8 +177,10 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
             };
         }
         try {
-            for (auto& candidate : discovery::FileSystemSearcher().search(criteria, progress, {}, stop))
-                listing.urls.push_back(std::move(candidate.url));
+            auto candidates = discovery::FileSystemSearcher().search(criteria, progress, {}, stop);
+            listing.rows.reserve(candidates.size());
+            for (auto& candidate : candidates)
+                listing.rows.push_back(makeChildRow(folderID, std::move(candidate)));
         } catch (const discovery::CancellationError&) {
             listing.outcome = Listing::Outcome::cancelled;
         } catch (const std::exception& error) {
@@ -212,49 +211,29 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
             finish();
             return;
         }
-        Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(listing.urls.size()));
-
-        // Reading every file's date and size is spread over the workers too.
-        auto urls = std::make_shared<const std::vector<std::filesystem::path>>(std::move(listing.urls));
-        std::vector<std::function<std::pair<std::size_t, std::vector<DisplayRow>>()>> builders;
-        for (const Slice& slice : sliceEvenly(urls->size(), 8)) {
-            builders.push_back([urls, folderID, slice] {
-                return std::make_pair(slice.begin, makeChildRows(folderID, std::span<const std::filesystem::path>(
-                                                                                urls->data() + slice.begin,
-                                                                                slice.end - slice.begin)));
-            });
-        }
-        runOnWorkers<std::pair<std::size_t, std::vector<DisplayRow>>>(
-            std::move(builders),
-            [modelPtr, folderID, activity, task, count = urls->size(),
-             finish = std::move(finish)](std::vector<std::pair<std::size_t, std::vector<DisplayRow>>> parts) mutable {
-                if (!modelPtr) {
-                    finish();
-                    return;
-                }
-                std::sort(parts.begin(), parts.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-                std::vector<DisplayRow> rows;
-                rows.reserve(count);
-                const FileStatusCache& cache = modelPtr->cache();
-                for (auto& part : parts) {
-                    for (DisplayRow& row : part.second) {
-                        row.applyStatus(cache.entry(row.id));
-                        rows.push_back(std::move(row));
-                    }
-                }
-                modelPtr->setFolderChildren(folderID, rows);
-                inspectChildren(*modelPtr, std::move(rows), modelPtr->incompressiblePaths(), activity, task,
-                                std::move(finish));
-            });
+        Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(listing.rows.size()));
+        const FileStatusCache& cache = modelPtr->cache();
+        for (DisplayRow& row : listing.rows)
+            row.applyStatus(cache.entry(row.id));
+        modelPtr->setFolderChildren(folderID, std::move(listing.rows));
+        inspectChildren(*modelPtr, modelPtr->folderChildren().at(folderID), modelPtr->incompressiblePaths(), activity,
+                        task, std::move(finish));
     });
 }
 
-void FolderLoader::inspectChildren(MainWindowModel& model, std::vector<DisplayRow> rows,
+void FolderLoader::inspectChildren(MainWindowModel& model, DisplayRow::Children rows,
                                    std::set<std::string> incompressiblePaths, std::shared_ptr<ScanActivity> activity,
                                    TaskHandle task, Done done)
 {
-    std::erase_if(rows, [](const DisplayRow& row) { return row.kind != DisplayRow::DisplayKind::file; });
-    const std::size_t n = rows.size();
+    const auto isFile = [](const DisplayRow& row) { return row.kind == DisplayRow::DisplayKind::file; };
+    if (!rows)
+        rows = std::make_shared<const std::vector<DisplayRow>>();
+    if (!std::all_of(rows->begin(), rows->end(), isFile)) {
+        auto files = std::make_shared<std::vector<DisplayRow>>();
+        std::copy_if(rows->begin(), rows->end(), std::back_inserter(*files), isFile);
+        rows = std::move(files);
+    }
+    const std::size_t n = rows->size();
     if (n == 0) {
         done();
         return;
@@ -274,7 +253,7 @@ void FolderLoader::inspectChildren(MainWindowModel& model, std::vector<DisplayRo
     auto target = std::make_shared<Target>(Target{&model.cache(), activity});
     std::weak_ptr<Target> weakTarget = target;
 
-    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    const DisplayRow::Children input = std::move(rows);
     auto paths = std::make_shared<const std::set<std::string>>(std::move(incompressiblePaths));
     const std::stop_token stop = task.stopToken();
 

@@ -32,7 +32,7 @@ struct FolderLoader {
     static void loadChildren(MainWindowModel& model, std::shared_ptr<store::RegisteredItem> item,
                              std::shared_ptr<ScanActivity> activity, TaskHandle task, Done done);
 
-    static void inspectChildren(MainWindowModel& model, std::vector<DisplayRow> rows,
+    static void inspectChildren(MainWindowModel& model, DisplayRow::Children rows,
                                 std::set<std::string> incompressiblePaths, std::shared_ptr<ScanActivity> activity,
                                 TaskHandle task, Done done);
 
