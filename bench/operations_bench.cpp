@@ -30,6 +30,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 using namespace kelvane;
 using SteadyClock = std::chrono::steady_clock;
@@ -120,6 +122,8 @@ void copyCorpus(const fs::path& to, std::vector<operations::DisplayRow>& rows)
             rows.push_back(row);
         }
     }
+    // The copies reach the disk now, so that no run pays for writing them back.
+    ::sync();
     // Largest first, as a user's selection sorted by size would hand them over.
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return *a.logicalSize > *b.logicalSize; });
 }

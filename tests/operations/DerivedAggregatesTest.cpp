@@ -323,7 +323,7 @@ TEST(FolderAggregate, CountsCandidatesByTheirBounds)
     EXPECT_FALSE(h.averageStars());
     h.starsHistogram = {{5, 1}, {2, 1}};
     EXPECT_EQ(h.averageStars(), 4);
-    EXPECT_EQ(FolderAggregate::compute({}, 4096, 2147483647, {}), FolderAggregate{});
+    EXPECT_EQ(FolderAggregate::compute({}, 4096, 2147483647, DerivedAggregates::EntryMap{}), FolderAggregate{});
 }
 
 TEST(RowFilters, RangesRawValuesAndParentPaths)
