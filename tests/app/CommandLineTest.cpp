@@ -3,11 +3,11 @@
 
 #include "support/TempDir.h"
 
+#include "KelvaneProcess.h"
+
 #include <gtest/gtest.h>
 
-#include <QProcess>
-#include <QProcessEnvironment>
-
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -15,6 +15,8 @@ namespace kelvane::app {
 namespace {
 
 namespace keys = platform::settings_keys;
+using test::KelvaneProcess;
+using test::ProcessResult;
 
 const std::string expectedHelp =
     "Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ\n"
@@ -49,41 +51,18 @@ const std::string expectedHelp =
 
 const std::string expectedVersion = std::string("Kelvane ") + KELVANE_VERSION + " (build " + KELVANE_BUILD + ")\n";
 
-struct ProcessResult {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
 // Starts the built executable with nothing but a home folder: no display,
 // no platform plugin choice, no session bus.
 class CommandLineTest : public ::testing::Test {
 protected:
     test::TempDir home;
+    KelvaneProcess kelvane{home.path()};
 
-    ProcessResult run(const QStringList& arguments) const
-    {
-        QProcessEnvironment environment;
-        environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.path().string()));
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((home / ".local/share").string()));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((home / ".config").string()));
-        environment.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
-        environment.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(KELVANE_BINARY_DIR "/kelvane"), arguments);
-        ProcessResult result;
-        if (!process.waitForFinished(60'000) || process.exitStatus() != QProcess::NormalExit)
-            return result;
-        result.exitCode = process.exitCode();
-        result.out = process.readAllStandardOutput().toStdString();
-        result.err = process.readAllStandardError().toStdString();
-        return result;
-    }
+    ProcessResult run(const QStringList& arguments) const { return kelvane.run(arguments); }
 
-    std::filesystem::path supportFolder() const { return home / ".local/share/Kelvane"; }
-    std::filesystem::path storeFile() const { return supportFolder() / "store.sqlite"; }
-    std::filesystem::path settingsFile() const { return home / ".config/Kelvane/Kelvane.conf"; }
+    std::filesystem::path supportFolder() const { return kelvane.supportFolder(); }
+    std::filesystem::path storeFile() const { return kelvane.storeFile(); }
+    std::filesystem::path settingsFile() const { return kelvane.settingsFile(); }
 };
 
 TEST_F(CommandLineTest, HelpPrintsTheUsageExactlyAndTouchesNothing)
@@ -123,9 +102,12 @@ TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)
         EXPECT_EQ(result.out, expectedHelp);  // no main window yet: the usage instead
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(storeFile()));
+    EXPECT_TRUE(std::filesystem::is_regular_file(kelvane.notificationsFile()));
 
     const platform::Settings settings(settingsFile());
     EXPECT_EQ(settings.value(keys::launchCount), 2);
+    EXPECT_TRUE(settings.contains(keys::registeredItemCountCache.name));
+    EXPECT_EQ(settings.value(keys::registeredItemCountCache), 0);
     const auto first = settings.value(keys::firstLaunchAt);
     const auto previous = settings.value(keys::previousLaunchAt);
     const auto last = settings.value(keys::lastLaunchAt);
@@ -134,15 +116,20 @@ TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)
     EXPECT_LE(*first, *last);
 }
 
-TEST_F(CommandLineTest, HeadlessStartOpensTheStoreWithoutRecordingALaunch)
+TEST_F(CommandLineTest, HeadlessStartOnAnEmptyStoreReportsNothingToDoAndRecordsNoLaunch)
 {
-    const ProcessResult result = run({"--auto-recompress"});
-    // The re-compression run itself is not part of this build: a clear failure, never a false success.
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_NE(result.err.find("--auto-recompress"), std::string::npos) << result.err;
+    const ProcessResult result = run({"--auto-recompress", "--unknown"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(std::regex_match(result.out,
+                                 std::regex("\\[Kelvane\\] --auto-recompress: 登録項目 0 件を走査します\n"
+                                            "\\[Kelvane\\] --auto-recompress 完了: 走査 0 件 / 成功 0 / 失敗 0 / "
+                                            "既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 0 B / 所要 [0-9]+\\.[0-9] 秒\n")))
+        << result.out;
     EXPECT_TRUE(std::filesystem::is_regular_file(storeFile()));
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    // The reminder belongs to windowed launches only.
+    EXPECT_FALSE(std::filesystem::exists(kelvane.notificationsFile()));
 }
 
 TEST_F(CommandLineTest, AStoreThatCannotBeOpenedStopsTheStartAndStaysAsItWas)

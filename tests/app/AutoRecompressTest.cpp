@@ -1,0 +1,257 @@
+#include "discovery/RegistrationCoordinator.h"
+#include "engine/FileCompressionInspector.h"
+#include "engine/FileCompressor.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/qt/Formatters.h"
+#include "store/CompressionLog.h"
+#include "store/IncompressibleFile.h"
+#include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
+
+#include "support/TempDir.h"
+
+#include "KelvaneProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace kelvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using discovery::ItemKind;
+using kelvane::test::KelvaneProcess;
+using kelvane::test::ProcessResult;
+
+// A store made through the registration API in a home folder of its own, and
+// the executable started on it with --auto-recompress.
+class AutoRecompressTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        home_.useAsHome();
+        fs::create_directories(kelvane_.supportFolder());
+        container_ = store::makeModelContainer(kelvane_.storeFile());
+    }
+
+    // Words that compress well, different for every file.
+    Bytes text(std::size_t size)
+    {
+        static const char* const words[] = {"ledger ", "invoice ", "total ", "圧縮 ", "march\n", "ファイル ", "42 "};
+        std::uniform_int_distribution<std::size_t> pick(0, std::size(words) - 1);
+        Bytes bytes;
+        while (bytes.size() < size) {
+            const std::string word = words[pick(rng_)];
+            bytes.insert(bytes.end(), word.begin(), word.end());
+        }
+        bytes.resize(size);
+        return bytes;
+    }
+
+    Bytes noise(std::size_t size)
+    {
+        Bytes bytes(size);
+        for (auto& b : bytes)
+            b = static_cast<std::uint8_t>(rng_());
+        return bytes;
+    }
+
+    // Old enough for the run unless `recent`: it leaves alone what was saved in the last 30 minutes.
+    fs::path write(const fs::path& path, const Bytes& bytes, bool recent = false)
+    {
+        fs::create_directories(path.parent_path());
+        kelvane::test::writeRawFile(path, bytes);
+        if (!recent)
+            age(path);
+        originals_[path] = bytes;
+        return path;
+    }
+
+    static void age(const fs::path& path)
+    {
+        fs::last_write_time(path, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    }
+
+    void registerItem(const fs::path& path, ItemKind kind, bool includeSubfolders = true)
+    {
+        const discovery::RegistrationDecision decision =
+            discovery::RegistrationCoordinator{}.registerItem(path, kind, includeSubfolders, container_->mainContext());
+        ASSERT_TRUE(decision.as<discovery::RegistrationDecision::willRegister>()) << decision.description();
+    }
+
+    // The store is closed while the executable runs, as it would be between two runs of cron.
+    ProcessResult runHeadless()
+    {
+        container_.reset();
+        ProcessResult result = kelvane_.run({"--auto-recompress"});
+        container_ = store::makeModelContainer(kelvane_.storeFile());
+        return result;
+    }
+
+    static bool compressedOnDisk(const fs::path& path)
+    {
+        const engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(path);
+        const auto* compressed = info.status.as<engine::FileCompressionStatus::compressed>();
+        return compressed && compressed->uncompressedSize == info.logicalSize;
+    }
+
+    // What the run counts as saved for a file it compressed.
+    static std::int64_t savedBy(const fs::path& path)
+    {
+        platform::FileStat st;
+        EXPECT_EQ(platform::lstat(path, st), 0) << path;
+        return std::max<std::int64_t>(st.size - st.blocks * 512, 0);
+    }
+
+    void expectContentsKept()
+    {
+        for (const auto& [path, bytes] : originals_) {
+            Bytes back;
+            ASSERT_EQ(platform::readWholeFile(path, back), 0) << path;
+            EXPECT_TRUE(back == bytes) << path;
+        }
+    }
+
+    static std::string startLine(int items)
+    {
+        return "[Kelvane] --auto-recompress: 登録項目 " + std::to_string(items) + " 件を走査します\n";
+    }
+
+    // The summary up to the elapsed time, which is checked by pattern.
+    static void expectSummary(const std::string& out, const std::string& countsAndSaved)
+    {
+        const std::string head = "[Kelvane] --auto-recompress 完了: " + countsAndSaved + " / 所要 ";
+        ASSERT_TRUE(out.starts_with(head)) << out << "\nexpected: " << head;
+        EXPECT_TRUE(std::regex_match(out.substr(head.size()), std::regex("[0-9]+\\.[0-9] 秒\n"))) << out;
+    }
+
+    kelvane::test::TempDir home_;
+    KelvaneProcess kelvane_{home_.path()};
+    std::shared_ptr<store::ModelContainer> container_;
+    std::map<fs::path, Bytes> originals_;
+    std::mt19937 rng_{20240611};
+};
+
+TEST_F(AutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndReadBackExactly)
+{
+    const fs::path documents = home_ / "Documents";
+    const fs::path report = write(documents / "report.txt", text(40'000));
+    const fs::path draft = write(documents / "notes" / "draft.md", text(25'000));
+    const fs::path hidden = write(documents / ".hidden.txt", text(20'000));
+    const fs::path fresh = write(documents / "fresh.txt", text(20'000), true);
+    const fs::path random = write(documents / "noise.bin", noise(3000));  // small enough to be kept inline
+    const fs::path packed = write(documents / "packed.txt", text(30'000));
+    engine::FileCompressor{}.compressFile(packed);
+    age(packed);
+    const fs::path ledger = write(home_ / "Single" / "ledger.csv", text(30'000));
+    const fs::path today = write(home_ / "Single" / "today.log", text(30'000), true);
+    const fs::path flat = home_ / "Flat";
+    const fs::path top = write(flat / "top.txt", text(20'000));
+    const fs::path deep = write(flat / "deep" / "inner.txt", text(20'000));
+
+    registerItem(documents, ItemKind::folder);
+    registerItem(ledger, ItemKind::file);
+    registerItem(today, ItemKind::file);
+    registerItem(flat, ItemKind::folder, false);
+
+    const ProcessResult first = runHeadless();
+    ASSERT_TRUE(first.finished);
+    EXPECT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_EQ(first.err, "");
+
+    const std::vector<fs::path> compressed{report, draft, ledger, top};
+    std::int64_t saved = 0;
+    for (const fs::path& path : compressed) {
+        EXPECT_TRUE(compressedOnDisk(path)) << path;
+        // On Linux the data stream itself now holds less than the file's contents.
+        EXPECT_LT(fs::file_size(path), originals_.at(path).size()) << path;
+        saved += savedBy(path);
+    }
+    EXPECT_GT(saved, 0);
+    for (const fs::path& path : {hidden, fresh, random, today, deep})
+        EXPECT_FALSE(compressedOnDisk(path)) << path;
+    EXPECT_TRUE(compressedOnDisk(packed));
+    expectContentsKept();
+
+    ASSERT_TRUE(first.out.starts_with(startLine(4))) << first.out;
+    expectSummary(first.out.substr(startLine(4).size()),
+                  "走査 6 件 / 成功 4 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 "
+                      + platform::formatBytes(saved).toStdString());
+
+    // A second run finds nothing left to do and counts every compressed file as such.
+    const ProcessResult second = runHeadless();
+    EXPECT_EQ(second.exitCode, 0) << second.err;
+    ASSERT_TRUE(second.out.starts_with(startLine(4))) << second.out;
+    expectSummary(second.out.substr(startLine(4).size()),
+                  "走査 6 件 / 成功 0 / 失敗 0 / 既圧縮スキップ 5 / 縮まずスキップ 1 / 削減 0 B");
+    expectContentsKept();
+
+    // The run only reads the store: no history, no incompressible records, no launch.
+    auto reader = container_->makeContext(store::ModelContext::Access::readOnly);
+    EXPECT_TRUE(reader->fetch(store::FetchDescriptor<store::CompressionLog>()).empty());
+    EXPECT_TRUE(reader->fetch(store::FetchDescriptor<store::IncompressibleFile>()).empty());
+    EXPECT_EQ(reader->fetch(store::FetchDescriptor<store::RegisteredItem>()).size(), 4u);
+    EXPECT_FALSE(fs::exists(kelvane_.settingsFile()));
+}
+
+TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAlone)
+{
+    const fs::path work = home_ / "Work";
+    const fs::path fine = write(work / "fine.txt", text(20'000));
+    const fs::path blocked = write(work / "blocked.txt", text(20'000));
+    // Something that is not ours sits where the temporary file would go.
+    const fs::path obstacle = engine::TemporaryFile::pathFor(blocked);
+    fs::create_directory(obstacle);
+    registerItem(work, ItemKind::folder);
+
+    const ProcessResult result = runHeadless();
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "");
+    ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
+    expectSummary(result.out.substr(startLine(1).size()),
+                  "走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
+                      + platform::formatBytes(savedBy(fine)).toStdString());
+
+    EXPECT_TRUE(compressedOnDisk(fine));
+    EXPECT_FALSE(compressedOnDisk(blocked));
+    EXPECT_TRUE(kelvane::test::readRawFile(blocked) == originals_.at(blocked));
+    EXPECT_TRUE(fs::is_directory(obstacle));
+    expectContentsKept();
+}
+
+TEST_F(AutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFailingTheRun)
+{
+    const fs::path kept = write(home_ / "Kept" / "a.txt", text(20'000));
+    const fs::path gone = home_ / "Gone";
+    write(gone / "b.txt", text(20'000));
+    const fs::path lost = write(home_ / "lost.txt", text(20'000));
+    registerItem(home_ / "Kept", ItemKind::folder);
+    registerItem(gone, ItemKind::folder);
+    registerItem(lost, ItemKind::file);
+    fs::remove_all(gone);
+    fs::remove(lost);
+    originals_.erase(gone / "b.txt");
+    originals_.erase(lost);
+
+    const ProcessResult result = runHeadless();
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_TRUE(result.out.starts_with(startLine(3))) << result.out;
+    expectSummary(result.out.substr(startLine(3).size()),
+                  "走査 1 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
+                      + platform::formatBytes(savedBy(kept)).toStdString());
+    EXPECT_TRUE(compressedOnDisk(kept));
+    expectContentsKept();
+}
+
+}  // namespace
+}  // namespace kelvane::app

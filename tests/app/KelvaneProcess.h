@@ -1,0 +1,88 @@
+#pragma once
+
+// The built executable run as a user would start it: its own home folder, no
+// display, no session bus unless the test hands it one. The test process's
+// event loop runs while it waits, so a D-Bus service of the test can answer.
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTimer>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+namespace kelvane::test {
+
+inline QCoreApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "app_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    return *app;
+}
+
+struct ProcessResult {
+    bool finished = false;  // false: crashed or still running at the time-out (then killed)
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class KelvaneProcess {
+public:
+    explicit KelvaneProcess(const std::filesystem::path& home) : home_(home)
+    {
+        environment_.insert(QStringLiteral("HOME"), QString::fromStdString(home.string()));
+        environment_.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((home / ".local/share").string()));
+        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((home / ".config").string()));
+        environment_.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
+        environment_.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    }
+
+    void setEnvironment(const QString& name, const QString& value) { environment_.insert(name, value); }
+
+    ProcessResult run(const QStringList& arguments,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(120)) const
+    {
+        application();
+        QProcess process;
+        process.setProcessEnvironment(environment_);
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, [&loop](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                loop.quit();
+        });
+        QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+        process.start(QStringLiteral(KELVANE_BINARY_DIR "/kelvane"), arguments);
+        if (process.state() != QProcess::NotRunning)
+            loop.exec();
+        ProcessResult result;
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.finished = process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart;
+        result.exitCode = process.exitCode();
+        result.out = process.readAllStandardOutput().toStdString();
+        result.err = process.readAllStandardError().toStdString();
+        return result;
+    }
+
+    std::filesystem::path supportFolder() const { return home_ / ".local/share/Kelvane"; }
+    std::filesystem::path storeFile() const { return supportFolder() / "store.sqlite"; }
+    std::filesystem::path settingsFile() const { return home_ / ".config/Kelvane/Kelvane.conf"; }
+    std::filesystem::path notificationsFile() const { return supportFolder() / "notifications.json"; }
+
+private:
+    std::filesystem::path home_;
+    QProcessEnvironment environment_;
+};
+
+}  // namespace kelvane::test
