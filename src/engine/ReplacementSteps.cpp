@@ -87,7 +87,7 @@ bool isNeverCopied(std::string_view attributeName)
 
 void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
 {
-    if (platform::chown(temporaryUrl, snapshot.uid, snapshot.gid) != 0)
+    if (platform::lchown(temporaryUrl, snapshot.uid, snapshot.gid) != 0)
         log().notice("chown failed for %{private}s: errno=%d", temporaryUrl, errno);
     notifyStep("copy ownership");
 }
@@ -137,7 +137,7 @@ void copyExtendedAttributes(const std::filesystem::path& url, const std::filesys
             continue;
         }
         if (size == 0) {
-            if (platform::setxattr(temporaryUrl, name, "", 0, 0, 0) != 0)
+            if (platform::setxattr(temporaryUrl, name, "", 0, 0, platform::XATTR_NOFOLLOW) != 0)
                 logCopyFailure("setxattr empty", name, temporaryUrl, errno);
             continue;
         }
@@ -147,7 +147,8 @@ void copyExtendedAttributes(const std::filesystem::path& url, const std::filesys
             logCopyFailure("getxattr value", name, url, errno);
             continue;
         }
-        if (platform::setxattr(temporaryUrl, name, value.data(), static_cast<std::size_t>(got), 0, 0) != 0)
+        if (platform::setxattr(temporaryUrl, name, value.data(), static_cast<std::size_t>(got), 0,
+                               platform::XATTR_NOFOLLOW) != 0)
             logCopyFailure("setxattr", name, temporaryUrl, errno);
     }
     notifyStep("copy attributes");
@@ -156,7 +157,7 @@ void copyExtendedAttributes(const std::filesystem::path& url, const std::filesys
 void copyACL(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl)
 {
     const platform::Acl acl = platform::aclGetFileExtended(url);
-    if (acl && platform::aclSetFileExtended(temporaryUrl, acl) != 0)
+    if (acl && platform::aclSetLinkExtended(temporaryUrl, acl) != 0)
         log().notice("ACL copy failed for %{private}s: errno=%d", temporaryUrl, errno);
     notifyStep("copy ACL");
 }
@@ -164,39 +165,39 @@ void copyACL(const std::filesystem::path& url, const std::filesystem::path& temp
 void setExtendedAttribute(const std::filesystem::path& url, std::string_view name,
                           std::span<const std::uint8_t> value)
 {
-    if (platform::setxattr(url, name, value.data(), value.size(), 0, 0) != 0)
+    if (platform::setxattr(url, name, value.data(), value.size(), 0, platform::XATTR_NOFOLLOW) != 0)
         throw Error(Error::ioError{url, "setxattr " + std::string(name) + ": errno=" + std::to_string(errno)});
     notifyStep("set attribute");
 }
 
 void restoreTimes(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
 {
-    if (platform::utimensat(temporaryUrl, snapshot.atime, snapshot.mtime, 0) != 0)
+    if (platform::utimensat(temporaryUrl, snapshot.atime, snapshot.mtime, AT_SYMLINK_NOFOLLOW) != 0)
         log().notice("utimensat failed for %{private}s: errno=%d", temporaryUrl, errno);
     notifyStep("restore times");
 }
 
 void restoreCreationDate(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
 {
-    platform::setCreationDate(temporaryUrl, snapshot.birthtime);
+    platform::lsetCreationDate(temporaryUrl, snapshot.birthtime);
     notifyStep("restore creation date");
 }
 
 void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
 {
-    if (platform::chmod(temporaryUrl, snapshot.mode & 07777) != 0)
+    if (platform::lchmod(temporaryUrl, snapshot.mode & 07777) != 0)
         log().notice("chmod failed for %{private}s: errno=%d", temporaryUrl, errno);
     notifyStep("restore mode");
 }
 
 void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl)
 {
-    if (platform::chflags(temporaryUrl, flags) != 0) {
+    if (platform::lchflags(temporaryUrl, flags) != 0) {
         const int error = errno;
         if ((flags & platform::UF_COMPRESSED) == 0) {
             // Decompression: the replacement keeps the flags it was created with.
         } else if (error == EPERM) {
-            if (platform::chflags(temporaryUrl, flags & platform::UF_SETTABLE) != 0)
+            if (platform::lchflags(temporaryUrl, flags & platform::UF_SETTABLE) != 0)
                 throw Error(Error::ioError{temporaryUrl, "chflags fallback: errno=" + std::to_string(errno)});
         } else {
             throw Error(Error::ioError{temporaryUrl, "chflags: errno=" + std::to_string(error)});

@@ -17,7 +17,9 @@ namespace kelvane::engine::replacement {
 
 // The steps every road uses to give the temporary file the file's metadata and
 // to swap it in. Failures that must not stop an operation are logged through
-// the "compression" logger; the others throw FileCompressionError.
+// the "compression" logger; the others throw FileCompressionError. No step
+// follows a symbolic link at the temporary name: whatever someone put there
+// in place of our file is refused, never its target changed.
 
 // Attributes the roads write themselves and never copy from the file.
 bool isNeverCopied(std::string_view attributeName);

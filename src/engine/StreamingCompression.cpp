@@ -46,7 +46,7 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, const Path& t
     if (!source)
         throw Error(Error::ioError{url, "open source for streaming"});
     const platform::UniqueFd fork =
-        platform::open(platform::resourceForkPath(temporaryUrl), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        platform::open(platform::resourceForkPath(temporaryUrl), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     if (!fork)
         throw Error(Error::ioError{temporaryUrl, "open rsrc fork: errno=" + std::to_string(errno)});
 

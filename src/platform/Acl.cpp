@@ -2,8 +2,10 @@
 
 #include <acl/libacl.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 namespace kelvane::platform {
@@ -125,6 +127,29 @@ Acl aclGetFileExtended(const std::filesystem::path& path)
     return Acl(acl);
 }
 
+namespace {
+
+// Sets the extended entries of `acl` beside the mode bits `mode` with `set`.
+template <class Set>
+int setExtended(const Acl& acl, mode_t mode, Set set)
+{
+    acl_t next = hasNamedEntries(asAcl(acl.native())) ? keepingMode(asAcl(acl.native()), mode)
+                                                       : acl_from_mode(mode);
+    if (!next)
+        return -1;
+    int result = -1;
+    if (acl_valid(next) != 0)
+        errno = EINVAL;
+    else
+        result = set(next);
+    const int saved = errno;
+    acl_free(next);
+    errno = saved;
+    return result;
+}
+
+}  // namespace
+
 int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl)
 {
     if (!acl) {
@@ -134,18 +159,24 @@ int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl)
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return -1;
-    const mode_t mode = st.st_mode & 0777;
-    acl_t next = hasNamedEntries(asAcl(acl.native())) ? keepingMode(asAcl(acl.native()), mode)
-                                                       : acl_from_mode(mode);
-    if (!next)
-        return -1;
-    int result = -1;
-    if (acl_valid(next) != 0)
+    return setExtended(acl, st.st_mode & 0777, [&](acl_t next) { return acl_set_file(path.c_str(), ACL_TYPE_ACCESS, next); });
+}
+
+int aclSetLinkExtended(const std::filesystem::path& path, const Acl& acl)
+{
+    if (!acl) {
         errno = EINVAL;
-    else
-        result = acl_set_file(path.c_str(), ACL_TYPE_ACCESS, next);
+        return -1;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    int result = ::fstat(fd, &st);
+    if (result == 0)
+        result = setExtended(acl, st.st_mode & 0777, [&](acl_t next) { return acl_set_fd(fd, next); });
     const int saved = errno;
-    acl_free(next);
+    ::close(fd);
     errno = saved;
     return result;
 }

@@ -41,5 +41,7 @@ Acl aclGetFileExtended(const std::filesystem::path& path);
 // owning group's entry. The mode bits (owner, group class, other) stay as they
 // are until the caller sets them. 0 or -1 (errno).
 int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl);
+// The same for `path` itself, never a link's target (a link takes no ACL here).
+int aclSetLinkExtended(const std::filesystem::path& path, const Acl& acl);
 
 }  // namespace kelvane::platform

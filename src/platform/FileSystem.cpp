@@ -291,7 +291,7 @@ int memoryCopy(const std::vector<std::uint8_t>& bytes)
 
 UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
 {
-    const Ref ref = Ref::ofPath(file.c_str(), true);
+    const Ref ref = Ref::ofPath(file.c_str(), !(flags & O_NOFOLLOW));
     State state;
     if (inode::readState(ref, state) != 0)
         return UniqueFd();
@@ -472,9 +472,10 @@ int utimensat(const std::filesystem::path& path, const timespec& atime, const ti
     return ::utimensat(AT_FDCWD, path.c_str(), times, flags);
 }
 
-int chflags(const std::filesystem::path& path, std::uint32_t flags)
+namespace {
+
+int changeFlags(const Ref& ref, std::uint32_t flags)
 {
-    const Ref ref = Ref::ofPath(path.c_str(), true);
     State state;
     if (inode::readState(ref, state) != 0)
         return -1;
@@ -501,7 +502,7 @@ int chflags(const std::filesystem::path& path, std::uint32_t flags)
     });
 }
 
-int setCreationDate(const std::filesystem::path& path, const timespec& date)
+int changeCreationDate(const Ref& ref, const timespec& date)
 {
     if (date.tv_nsec < 0 || date.tv_nsec >= 1000000000) {
         errno = EINVAL;
@@ -510,8 +511,36 @@ int setCreationDate(const std::filesystem::path& path, const timespec& date)
     std::uint8_t record[12];
     inode::storeLE64(record, static_cast<std::uint64_t>(date.tv_sec));
     inode::storeLE32(record + 8, static_cast<std::uint32_t>(date.tv_nsec));
-    const Ref ref = Ref::ofPath(path.c_str(), true);
     return inode::asOwner(ref, [&] { return inode::rawSet(ref, inode::kCreationRecord, record, sizeof record, 0); });
+}
+
+}  // namespace
+
+int chflags(const std::filesystem::path& path, std::uint32_t flags)
+{
+    return changeFlags(Ref::ofPath(path.c_str(), true), flags);
+}
+
+int lchflags(const std::filesystem::path& path, std::uint32_t flags)
+{
+    return changeFlags(Ref::ofPath(path.c_str(), false), flags);
+}
+
+int setCreationDate(const std::filesystem::path& path, const timespec& date)
+{
+    return changeCreationDate(Ref::ofPath(path.c_str(), true), date);
+}
+
+int lsetCreationDate(const std::filesystem::path& path, const timespec& date)
+{
+    return changeCreationDate(Ref::ofPath(path.c_str(), false), date);
+}
+
+int lchown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::lchown(path.c_str(), uid, gid); }
+
+int lchmod(const std::filesystem::path& path, mode_t mode)
+{
+    return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
 }
 
 ssize_t getxattr(const std::filesystem::path& path, std::string_view name, void* value, std::size_t size,

@@ -80,6 +80,7 @@ int fstat(int fd, FileStat& out);
 // it becomes an empty ordinary file. Opening for writing the data fork of a
 // file whose fork fills the data stream first moves the fork to its attribute
 // (the host's size limit error when it does not fit). Descriptors are O_CLOEXEC.
+// O_NOFOLLOW on a fork path refuses a file that is a symbolic link.
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
 int flock(int fd, int operation);
@@ -105,6 +106,14 @@ int chflags(const std::filesystem::path& path, std::uint32_t flags);
 
 // The creation date, as setattrlist(ATTR_CMN_CRTIME) sets it. Follows links.
 int setCreationDate(const std::filesystem::path& path, const timespec& date);
+
+// chown, chmod, chflags and setCreationDate acting on a symbolic link itself,
+// never on its target (on Linux a link takes no mode, flags or dates: those
+// fail). For paths that someone else may have swapped for a link.
+int lchown(const std::filesystem::path& path, uid_t uid, gid_t gid);
+int lchmod(const std::filesystem::path& path, mode_t mode);
+int lchflags(const std::filesystem::path& path, std::uint32_t flags);
+int lsetCreationDate(const std::filesystem::path& path, const timespec& date);
 
 // --- extended attributes --------------------------------------------------
 //

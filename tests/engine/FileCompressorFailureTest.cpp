@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace kelvane::engine {
@@ -291,7 +293,11 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
     const Bytes data = textBytes(300000, 12);
     const Path victim = dir / "victim";
     const Bytes victimData = textBytes(5000, 13);
-    test::writeRawFile(victim, victimData);
+    const auto victimAttributes = [&] {
+        std::vector<char> names(4096);
+        const ssize_t length = platform::listxattr(victim, names.data(), names.size(), platform::XATTR_SHOWCOMPRESSION);
+        return std::string(names.data(), static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
+    };
     const Bytes foreign = {'n', 'o', 't', ' ', 'o', 'u', 'r', 's'};
 
     struct Road {
@@ -307,12 +313,18 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
     };
     for (const Road& road : roads) {
         for (const bool asSymlink : {true, false}) {
-            for (const std::string_view when : {"set flags", "fsync kvtmp"}) {
+            for (const std::string_view when : {"create kvtmp", "set flags", "fsync kvtmp"}) {
                 SCOPED_TRACE(std::string(road.name) + (asSymlink ? ", symlink" : ", foreign file") + " after " +
                              std::string(when));
                 const Path file = dir / "file";
                 const Path temporary = temporaryOf(file);
+                std::filesystem::remove(victim);
+                test::writeRawFile(victim, victimData);
+                ASSERT_EQ(platform::chmod(victim, 0640), 0);
+                ASSERT_EQ(platform::utimensat(victim, timespec{500, 0}, timespec{400, 0}), 0);
+                const std::string attributesBefore = victimAttributes();
                 test::writeRawFile(file, data);
+                ASSERT_EQ(platform::chmod(file, 0604), 0);
                 if (road.decompress)
                     compressor.compressFile(file);
                 const Bytes stored = test::readRawFile(file);
@@ -347,14 +359,59 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
                     EXPECT_TRUE(std::filesystem::is_symlink(temporary));
                 else
                     EXPECT_EQ(test::readRawFile(temporary), foreign);
+                const platform::FileStat victimNow = statOf(victim);
                 EXPECT_EQ(test::readRawFile(victim), victimData);
-                EXPECT_EQ(statOf(victim).flags, 0u);
+                EXPECT_EQ(victimNow.flags, 0u);
+                EXPECT_EQ(victimNow.mode & 07777, 0640u);
+                EXPECT_EQ(victimNow.mtime.tv_sec, 400);
+                EXPECT_EQ(victimAttributes(), attributesBefore);
                 std::filesystem::remove(temporary);
                 std::filesystem::remove(dir / "moved-away");
                 std::filesystem::remove(file);
             }
         }
     }
+}
+
+// Writes that fail part-way (a file-size limit here, a full disk in the field)
+// end every road with a failure; the file is left exactly as it was and no
+// temporary file remains.
+TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
+{
+    test::TempDir dir;
+    const FileCompressor compressor;
+    const Bytes data = randomBytes(300000, 14);
+    const Path file = dir / "file";
+    const Path compressed = dir / "compressed";
+    test::writeRawFile(file, data);
+    test::writeRawFile(compressed, data);
+    compressor.compressFile(compressed);
+    const Bytes storedCompressed = test::readRawFile(compressed);
+
+    struct rlimit previous {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limited = previous;
+    limited.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const auto expectIoError = [&](auto call, const char* road) {
+        SCOPED_TRACE(road);
+        const Error error = failureOf(call);
+        EXPECT_EQ(error.kind(), Error::Kind::ioError) << error.description();
+    };
+    expectIoError([&] { compressor.compressFile(file); }, "compress in memory");
+    expectIoError([&] { compressor.compressFile(file, 1); }, "compress streaming");
+    expectIoError([&] { compressor.decompressFile(compressed); }, "decompress in memory");
+    expectIoError([&] { compressor.decompressFile(compressed, 1); }, "decompress streaming");
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(test::readRawFile(file), data);
+    EXPECT_FALSE(isCompressed(file));
+    EXPECT_EQ(test::readRawFile(compressed), storedCompressed);
+    EXPECT_EQ(readThroughLayer(compressed), data);
+    EXPECT_FALSE(pathExists(temporaryOf(file)));
+    EXPECT_FALSE(pathExists(temporaryOf(compressed)));
 }
 
 }  // namespace
