@@ -1,3 +1,5 @@
+#include "platform/Acl.h"
+#include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/StoredForms.h"
@@ -529,6 +531,46 @@ TEST(FileSystemTest, OwnerSetsFlagsAttributesAndForkOfAReadOnlyFile)
     ASSERT_EQ(chflags(file, UF_HIDDEN | SF_ARCHIVED), 0);
     EXPECT_EQ(runAsNobody([&] { return chflags(file, UF_HIDDEN) == -1 && errno == EPERM ? 0 : 1; }), 0);
     EXPECT_EQ(runAsNobody([&] { return chflags(file, SF_ARCHIVED) == 0 ? 0 : 1; }), 0);  // SF_* unchanged
+}
+
+// The no-follow calls act on a regular file as the following ones do, and on a
+// link never reach its target: a link takes no mode, flags, date, ACL or fork.
+TEST(FileSystemTest, NoFollowCallsNeverReachALinksTarget)
+{
+    TempDir dir;
+    const auto target = dir / "target";
+    const auto link = dir / "link";
+    test::writeRawFile(target, {1, 2, 3});
+    ASSERT_EQ(chmod(target, 0640), 0);
+    std::filesystem::create_symlink(target, link);
+    const timespec date{1234, 5};
+    const Acl acl = Acl::fromText("user::rw-\nuser:4321:r--\ngroup::r--\nmask::r--\nother::---\n");
+    ASSERT_TRUE(acl);
+
+    EXPECT_NE(lchmod(link, 0604), 0);
+    EXPECT_NE(lchflags(link, UF_HIDDEN), 0);
+    EXPECT_NE(lsetCreationDate(link, date), 0);
+    EXPECT_NE(aclSetLinkExtended(link, acl), 0);
+    EXPECT_FALSE(open(resourceForkPath(link), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600));
+    EXPECT_EQ(lchown(link, ::geteuid(), ::getegid()), 0);
+    FileStat st;
+    ASSERT_EQ(lstat(target, st), 0);
+    EXPECT_EQ(st.mode & 07777, 0640u);
+    EXPECT_EQ(st.flags, 0u);
+    EXPECT_NE(st.birthtime.tv_sec, date.tv_sec);
+    EXPECT_FALSE(aclGetFileExtended(target));
+    EXPECT_EQ(test::readRawFile(target), (Bytes{1, 2, 3}));
+
+    EXPECT_EQ(lchmod(target, 0604), 0);
+    EXPECT_EQ(lchflags(target, UF_HIDDEN), 0);
+    EXPECT_EQ(lsetCreationDate(target, date), 0);
+    EXPECT_EQ(aclSetLinkExtended(target, acl), 0);
+    ASSERT_EQ(lstat(target, st), 0);
+    EXPECT_EQ(st.mode & 07777, 0604u);  // an ACL leaves the mode bits alone
+    EXPECT_EQ(st.flags, UF_HIDDEN);
+    EXPECT_EQ(st.birthtime.tv_sec, date.tv_sec);
+    EXPECT_EQ(st.birthtime.tv_nsec, date.tv_nsec);
+    EXPECT_NE(aclGetFileExtended(target).toText().find("user:4321:r--"), std::string::npos);
 }
 
 }  // namespace
