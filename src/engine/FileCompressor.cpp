@@ -107,7 +107,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
     if (platform::getxattr(url, platform::kResourceForkXattrName, nullptr, 0, 0, platform::XATTR_NOFOLLOW) >= 1)
         throw Error(Error::hasResourceFork{url});
 
-    const platform::UniqueFd lock = openAndLock(url);
+    const platform::UniqueFd lock = openAndLock(url, snapshot);
     if (snapshot.size >= threshold)
         return compressStreaming(url, snapshot);
 
@@ -141,7 +141,7 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     const platform::FileStat snapshot = lstatSnapshot(url);
     if ((snapshot.flags & platform::UF_COMPRESSED) == 0)
         throw Error(Error::notCompressed{url});
-    const platform::UniqueFd lock = openAndLock(url);
+    const platform::UniqueFd lock = openAndLock(url, snapshot);
 
     std::optional<TemporaryFile> temporary;
     std::int64_t written = 0;

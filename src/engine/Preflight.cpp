@@ -1,6 +1,7 @@
 #include "engine/Preflight.h"
 
 #include "engine/FileCompressionError.h"
+#include "engine/StepObserver.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -27,16 +28,20 @@ platform::FileStat lstatSnapshot(const std::filesystem::path& url)
         throw Error(Error::notARegularFile{url});
     if (st.nlink >= 2)
         throw Error(Error::hardLinked{url, static_cast<std::int64_t>(st.nlink)});
+    notifyStep("lstat");
     return st;
 }
 
-platform::UniqueFd openAndLock(const std::filesystem::path& url)
+platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform::FileStat& snapshot)
 {
-    platform::UniqueFd fd = platform::open(url, O_RDONLY);
+    // Never through a link that replaced the file since its snapshot.
+    platform::UniqueFd fd = platform::open(url, O_RDONLY | O_NOFOLLOW);
     if (!fd) {
         const int error = errno;
         if (error == ENOENT)
             throw Error(Error::fileNotFound{url});
+        if (error == ELOOP)
+            throw Error(Error::fileChangedDuringOperation{url});
         throw Error(Error::ioError{url, "open: errno=" + std::to_string(error)});
     }
     if (platform::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
@@ -46,6 +51,10 @@ platform::UniqueFd openAndLock(const std::filesystem::path& url)
             throw Error(Error::fileInUse{url});
         throw Error(Error::ioError{url, "flock: errno=" + std::to_string(error)});
     }
+    // The lock must hold the file of the snapshot, not one put in its place.
+    platform::FileStat locked;
+    if (platform::fstat(fd.get(), locked) != 0 || locked.dev != snapshot.dev || locked.ino != snapshot.ino)
+        throw Error(Error::fileChangedDuringOperation{url});
     return fd;
 }
 

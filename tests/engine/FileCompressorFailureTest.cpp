@@ -414,5 +414,40 @@ TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
     EXPECT_FALSE(pathExists(temporaryOf(compressed)));
 }
 
+// The file swapped for a link to another file right after its snapshot: the
+// lock is never taken on the link's target and nothing of the target is read
+// into a temporary file.
+TEST(FileCompressorFailureTest, FileSwappedForALinkAfterTheSnapshotIsNeverFollowed)
+{
+    test::TempDir dir;
+    const FileCompressor compressor;
+    const Path secret = dir / "secret";
+    const Bytes secretData = textBytes(40000, 15);
+    test::writeRawFile(secret, secretData);
+    const Path file = dir / "file";
+
+    for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
+        SCOPED_TRACE(threshold);
+        test::writeRawFile(file, textBytes(40000, 16));
+        std::vector<std::string> steps;
+        {
+            ScopedStepObserver observer([&](std::string_view step) {
+                steps.emplace_back(step);
+                if (step == "lstat" && steps.size() == 1) {
+                    std::filesystem::remove(file);
+                    std::filesystem::create_symlink(secret, file);
+                }
+            });
+            EXPECT_EQ(failureOf([&] { compressor.compressFile(file, threshold); }),
+                      Error(Error::fileChangedDuringOperation{file}));
+        }
+        EXPECT_EQ(steps, std::vector<std::string>{"lstat"});
+        EXPECT_TRUE(std::filesystem::is_symlink(file));
+        EXPECT_EQ(test::readRawFile(secret), secretData);
+        EXPECT_FALSE(isCompressed(secret));
+        std::filesystem::remove(file);
+    }
+}
+
 }  // namespace
 }  // namespace kelvane::engine
