@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6dbus6
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  python3
+  python3 dbus-daemon
 )
 
 missing=()
