@@ -35,4 +35,11 @@ QString ScanActivityTexts::elapsedText(ScanActivity::Clock::time_point startedAt
            QStringLiteral(" 秒");
 }
 
+QString ScanActivityTexts::cancelButtonTitle() { return QStringLiteral("キャンセル"); }
+
+QString ScanActivityTexts::cancelHelpText()
+{
+    return QStringLiteral("スキャンを中断します。ここまでに取得した内容はそのまま表示され、⌘R でいつでも再開できます。");
+}
+
 }  // namespace kelvane::operations

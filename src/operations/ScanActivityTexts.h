@@ -17,6 +17,9 @@ struct ScanActivityTexts {
     static QString folderCounterText(const ScanActivity& activity);
     // "経過 59 秒", "経過 62 分 5 秒"; a time before the start counts as 0.
     static QString elapsedText(ScanActivity::Clock::time_point startedAt, ScanActivity::Clock::time_point now);
+    // The bar's cancel button and its help text.
+    static QString cancelButtonTitle();
+    static QString cancelHelpText();
 };
 
 }  // namespace kelvane::operations
