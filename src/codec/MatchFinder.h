@@ -61,7 +61,9 @@ private:
     void reset(std::size_t size);
     void insertUpTo(std::uint32_t pos);
     void link(std::uint32_t pos, std::uint32_t hash);
-    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, Candidate& best);
+    std::uint32_t hashOf(const std::uint8_t* p) const;
+    // Best match at `pos`; chain candidates must be longer than `atLeast`.
+    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, std::uint32_t atLeast, Candidate& best);
     int value(std::uint32_t length, std::uint32_t distance, bool repeat) const;
 
     Options options_;
