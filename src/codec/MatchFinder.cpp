@@ -213,10 +213,19 @@ void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
             // are checked apart): the byte-past-the-longest test then turns
             // most candidates away at once.
             bestAt(pos + 1, repeat, cand.length - 1, next);
-            if (next.length == 0 || next.value - literalValue <= cand.value)
+            if (next.length != 0 && next.value - literalValue > cand.value) {
+                cand = next;
+                ++pos;
+                continue;
+            }
+            // Short matches are also weighed against one two bytes on.
+            if (cand.length >= options_.lazyTwoLength || pos + 1 >= lastStart)
+                break;
+            bestAt(pos + 2, repeat, cand.length, next);
+            if (next.length == 0 || next.value - 2 * literalValue <= cand.value)
                 break;
             cand = next;
-            ++pos;
+            pos += 2;
         }
         // Grow the match backwards over literals it also covers.
         while (pos > anchor && pos > cand.distance &&

@@ -42,6 +42,7 @@ public:
         std::uint32_t searchDepth = 16;  // chain links followed per position
         std::uint32_t niceLength = 128;  // a match this long ends the search
         std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on
+        std::uint32_t lazyTwoLength = 0; // a match shorter than this also looks two bytes on
         LzCostModel costs;
     };
 

@@ -111,5 +111,35 @@ TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
     EXPECT_EQ(parse.sequences[0].distance, 65u);
 }
 
+TEST(MatchFinder, WeighsShortMatchesAgainstOneTwoBytesOn)
+{
+    // At p a 4-byte match, at p + 1 none, at p + 2 a 64-byte one.
+    const Bytes lead = randomBytes(64, 21);
+    Bytes longer = randomBytes(64, 22);
+    longer[0] = lead[2];
+    longer[1] = lead[3];
+    const Bytes src = concat({lead, longer, Bytes{lead[0], lead[1]}, longer});
+    LzParse parse;
+
+    MatchFinder::Options options;
+    options.lazyTwoLength = 8;
+    MatchFinder finder(options);
+    finder.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, options.maxDistance), src);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].literalCount, 130u);
+    EXPECT_EQ(parse.sequences[0].matchLength, 64u);
+    EXPECT_EQ(parse.sequences[0].distance, 66u);
+
+    // Without the second look the short match is taken first.
+    options.lazyTwoLength = 0;
+    MatchFinder oneLook(options);
+    oneLook.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, options.maxDistance), src);
+    ASSERT_FALSE(parse.sequences.empty());
+    EXPECT_EQ(parse.sequences[0].literalCount, 128u);
+    EXPECT_EQ(parse.sequences[0].distance, 128u);
+}
+
 }  // namespace
 }  // namespace kelvane::codec::test
