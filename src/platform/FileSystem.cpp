@@ -25,8 +25,8 @@ namespace {
 using inode::Ref;
 using inode::State;
 
-constexpr const char* kLinuxForkAttribute = "user.com.apple.ResourceFork";
-constexpr const char* kLinuxDecmpfsAttribute = "user.com.apple.decmpfs";
+constexpr const char* kLinuxForkAttribute = inode::kForkAttributeRecord;
+constexpr const char* kLinuxDecmpfsAttribute = inode::kDecmpfsRecord;
 
 enum class ForkPlace { none, dataStream, attribute };
 
@@ -55,7 +55,8 @@ ForkPlace forkPlace(const Ref& ref, const State& state)
 {
     if (state.forkInData)
         return ForkPlace::dataStream;
-    if (inode::rawGet(ref, kLinuxForkAttribute, nullptr, 0) >= 0)
+    if (state.names.mayHave(inode::RecordNames::forkAttribute) &&
+        inode::rawGet(ref, kLinuxForkAttribute, nullptr, 0) >= 0)
         return ForkPlace::attribute;
     return ForkPlace::none;
 }
@@ -413,7 +414,8 @@ int statOf(const Ref& ref, FileStat& out)
     if (state.compressed) {
         out.size = 0;
         std::vector<std::uint8_t> record;
-        if (inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) == 0) {
+        if (state.names.mayHave(inode::RecordNames::decmpfs) &&
+            inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) == 0) {
             if (const auto header = decmpfs::readHeader(record); header && header->size <= INT64_MAX)
                 out.size = static_cast<std::int64_t>(header->size);
         }
@@ -424,7 +426,7 @@ int statOf(const Ref& ref, FileStat& out)
     out.birthtime = out.mtime;
     if (sx.stx_mask & STATX_BTIME)
         out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
-    if (!S_ISLNK(sx.stx_mode)) {
+    if (!S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
         std::uint8_t record[16];
         if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
             const std::uint32_t nsec = inode::loadLE32(record + 8);

@@ -2,8 +2,10 @@
 
 #include "platform/FileFlags.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <utility>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -130,6 +132,40 @@ bool State::staleCompression() const
     return staleForkRecord || ((storedFlags & UF_COMPRESSED) && !compressed);
 }
 
+namespace {
+
+// One listxattr in place of a getxattr per record: a file without records
+// then costs statx + listxattr instead of statx + three getxattr. On
+// operations_bench's 100,000 plain files the load with its inspection went
+// from 0.56-0.63 s to 0.41-0.50 s (alternating runs, 8 shared cores). A list
+// that does not fit the buffer leaves `listed` false: every record is then
+// asked for, as before.
+void listRecordNames(const Ref& ref, RecordNames& out)
+{
+    char list[1024];
+    const ssize_t length = rawList(ref, list, sizeof list);
+    if (length < 0)
+        return;
+    out.listed = true;
+    static constexpr std::pair<std::string_view, RecordNames::Name> kKnown[] = {
+        {kFlagsRecord, RecordNames::flags},
+        {kForkRecord, RecordNames::fork},
+        {kCreationRecord, RecordNames::creation},
+        {kDecmpfsRecord, RecordNames::decmpfs},
+        {kForkAttributeRecord, RecordNames::forkAttribute},
+    };
+    for (ssize_t start = 0; start < length;) {
+        const std::size_t size = ::strnlen(list + start, static_cast<std::size_t>(length - start));
+        const std::string_view name(list + start, size);
+        start += static_cast<ssize_t>(size) + 1;
+        for (const auto& [known, bit] : kKnown)
+            if (name == known)
+                out.present |= bit;
+    }
+}
+
+}  // namespace
+
 int readState(const Ref& ref, State& out)
 {
     out = State{};
@@ -138,10 +174,13 @@ int readState(const Ref& ref, State& out)
     if (S_ISLNK(out.raw.stx_mode))
         return 0;  // Linux keeps no user attributes on links
 
+    listRecordNames(ref, out.names);
     std::uint8_t buffer[16];
-    if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)
-        out.storedFlags = loadLE32(buffer);
-    if (out.isRegular()) {
+    if (out.names.mayHave(RecordNames::flags)) {
+        if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)
+            out.storedFlags = loadLE32(buffer);
+    }
+    if (out.isRegular() && out.names.mayHave(RecordNames::fork)) {
         if (ssize_t got = rawGet(ref, kForkRecord, buffer, sizeof buffer); got == 8)
             out.forkRecord = loadLE64(buffer);
     }
@@ -184,7 +223,7 @@ int dropStaleRecords(const Ref& ref, const State& state)
     return asOwner(ref, [&] {
         if (state.forkRecord && rawRemove(ref, kForkRecord) != 0 && errno != ENODATA)
             return -1;
-        if (rawRemove(ref, "user.com.apple.decmpfs") != 0 && errno != ENODATA)
+        if (rawRemove(ref, kDecmpfsRecord) != 0 && errno != ENODATA)
             return -1;
         return writeFlagsRecord(ref, state.storedFlags & ~UF_COMPRESSED);
     });

@@ -20,6 +20,9 @@ namespace kelvane::platform::inode {
 inline constexpr const char* kFlagsRecord = "user.darwin.flags";
 inline constexpr const char* kCreationRecord = "user.darwin.crtime";
 inline constexpr const char* kForkRecord = "user.darwin.rsrc";
+// The platform's own attributes that the layer reads for the status.
+inline constexpr const char* kDecmpfsRecord = "user.com.apple.decmpfs";
+inline constexpr const char* kForkAttributeRecord = "user.com.apple.ResourceFork";
 inline constexpr std::string_view kInternalPrefix = "user.darwin.";
 inline constexpr std::string_view kUserPrefix = "user.";
 
@@ -61,9 +64,28 @@ int asOwner(const Ref& ref, Op op);
 bool grantOwnerWrite(const Ref& ref, mode_t& previousMode);
 void restoreMode(const Ref& ref, mode_t previousMode);
 
+// Which Linux attributes an inode carries, as far as the layer cares. Read
+// with one listxattr so that a file without records costs no further call.
+struct RecordNames {
+    enum Name : unsigned {
+        flags = 1u << 0,
+        fork = 1u << 1,
+        creation = 1u << 2,
+        decmpfs = 1u << 3,
+        forkAttribute = 1u << 4,
+    };
+    bool listed = false;  // false: the list was not read (too long, or refused)
+    unsigned present = 0;
+
+    // True unless the list was read and lacks the name: only then may a
+    // read of it be skipped.
+    bool mayHave(Name name) const { return !listed || (present & name); }
+};
+
 // The platform view of one inode.
 struct State {
     struct statx raw {};
+    RecordNames names;
     std::uint32_t storedFlags = 0;
     std::optional<std::uint64_t> forkRecord;  // recorded fork length
     bool forkInData = false;      // the data stream holds the fork; data fork empty

@@ -454,6 +454,72 @@ TEST(FileSystemTest, LogicalSizeOfACompressedFileComesFromItsHeader)
     EXPECT_EQ(st.flags, UF_COMPRESSED);
 }
 
+// The status learns which records a file carries from one list of its
+// attributes. Records must be found whatever else the list holds, also when
+// it is too long to read at once.
+TEST(FileSystemTest, StatusFindsEveryRecordBesideOtherAttributes)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(50000);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    const timespec created{1234567890, 987654321};
+    for (const int extra : {0, 1, 20}) {  // 20 make a list longer than one read
+        SCOPED_TRACE("extra attributes: " + std::to_string(extra));
+        const auto sub = dir / ("extra" + std::to_string(extra));
+        std::filesystem::create_directory(sub);
+        const auto addExtra = [&](const std::filesystem::path& file) {
+            for (int i = 0; i < extra; ++i) {
+                const std::string name = "org.example.attribute-with-a-rather-long-name-number-" + std::to_string(i);
+                ASSERT_EQ(::lsetxattr(file.c_str(), ("user." + name).c_str(), "v", 1, 0), 0);
+            }
+        };
+
+        const auto flagged = sub / "flagged";
+        test::writeRawFile(flagged, bytes("data"));
+        addExtra(flagged);
+        ASSERT_EQ(chflags(flagged, UF_HIDDEN | UF_NODUMP), 0);
+        ASSERT_EQ(setCreationDate(flagged, created), 0);
+        FileStat st;
+        ASSERT_EQ(lstat(flagged, st), 0);
+        EXPECT_EQ(st.flags, UF_HIDDEN | UF_NODUMP);
+        EXPECT_EQ(st.birthtime.tv_sec, created.tv_sec);
+        EXPECT_EQ(st.birthtime.tv_nsec, created.tv_nsec);
+        EXPECT_EQ(st.size, 4);
+        EXPECT_TRUE(isHidden(flagged));
+
+        // Attributes first, records after: the records come last in the list.
+        const auto compressed = sub / "compressed";
+        test::writeRawFile(compressed, {});
+        addExtra(compressed);
+        test::storeCompressed(compressed, test::decmpfsHeader(12, data.size()), &fork);
+        ASSERT_EQ(chflags(compressed, UF_COMPRESSED | UF_HIDDEN), 0);
+        ASSERT_EQ(lstat(compressed, st), 0);
+        EXPECT_EQ(st.flags, UF_COMPRESSED | UF_HIDDEN);
+        EXPECT_EQ(st.size, static_cast<std::int64_t>(data.size()));
+        EXPECT_EQ(getAll(compressed, kResourceForkXattrName, XATTR_SHOWCOMPRESSION), fork);
+        EXPECT_EQ(names(compressed).size(), static_cast<std::size_t>(extra));
+
+        // A fork beside a data fork is an attribute of its own.
+        const auto withFork = sub / "with-fork";
+        test::writeRawFile(withFork, bytes("data fork"));
+        ASSERT_EQ(setxattr(withFork, kResourceForkXattrName, "rsrc", 4, 0, 0), 0);
+        addExtra(withFork);
+        EXPECT_EQ(getAll(withFork, kResourceForkXattrName), bytes("rsrc"));
+        ASSERT_EQ(lstat(withFork, st), 0);
+        EXPECT_EQ(st.size, 9);
+        EXPECT_EQ(st.flags, 0u);
+
+        // A record written behind the layer's back is read all the same.
+        const auto foreign = sub / "foreign";
+        test::writeRawFile(foreign, bytes("x"));
+        addExtra(foreign);
+        const std::uint8_t hidden[4] = {0x00, 0x80, 0x00, 0x00};
+        ASSERT_EQ(::lsetxattr(foreign.c_str(), "user.darwin.flags", hidden, sizeof hidden, 0), 0);
+        ASSERT_EQ(lstat(foreign, st), 0);
+        EXPECT_EQ(st.flags, UF_HIDDEN);
+    }
+}
+
 TEST(FileSystemTest, PackagesAreDirectoriesWithKnownExtensions)
 {
     TempDir dir;
