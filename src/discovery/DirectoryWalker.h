@@ -38,7 +38,8 @@ public:
     // Runs on a helper thread, once per visited entry, before its visit;
     // must be safe to run on several entries at once.
     using Prepare = std::function<void(Entry&)>;
-    using Visit = std::function<void(const Entry&)>;
+    // May take what it keeps out of the entry: the walk is done with it.
+    using Visit = std::function<void(Entry&)>;
 
     // What is at the root, following a symbolic link there.
     static RootState checkRoot(const std::filesystem::path& root);

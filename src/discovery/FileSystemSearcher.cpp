@@ -87,10 +87,12 @@ FileSystemSearcher::Results FileSystemSearcher::search(const SearchCriteria& cri
         platform::FileStat stat;
         if (platform::lstat(entry.path, stat) == 0) entry.candidate = makeCandidate(entry.path, entry.name(), stat);
     };
-    DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, prepare, [&](const DirectoryWalker::Entry& entry) {
+    DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, prepare, [&](DirectoryWalker::Entry& entry) {
         ++scanned;
         if (entry.candidate && criteria.matches(*entry.candidate)) {
-            results.push_back(*entry.candidate);
+            // Moved, not copied: visits run one at a time, and copying a path
+            // copies each of its components.
+            results.push_back(std::move(*entry.candidate));
             if (onMatch) onMatch(results.back());
         }
         if (progress && scanned % kProgressInterval == 0)

@@ -18,6 +18,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <exception>
+#include <system_error>
+#include <thread>
 
 namespace kelvane::operations {
 
@@ -83,10 +86,10 @@ struct Listing {
 // status cache's part is filled in on the main thread. Date and size are the
 // ones the search has just read from the file: reading them a second time
 // would double the file-system calls of the whole load for nothing.
-DisplayRow makeChildRow(const store::Uuid& folderID, discovery::FileCandidate&& candidate)
+DisplayRow makeChildRow(const std::string& idPrefix, discovery::FileCandidate&& candidate)
 {
     DisplayRow row;
-    row.id = DisplayRow::childRowID(folderID, candidate.url);
+    row.id = idPrefix + candidate.url.native();
     row.displayName = candidate.url.filename().string();
     row.kind = DisplayRow::DisplayKind::file;
     if (candidate.modificationDate != discovery::kDistantPast)
@@ -95,6 +98,46 @@ DisplayRow makeChildRow(const store::Uuid& folderID, discovery::FileCandidate&& 
     row.stars = starsForFileName(candidate.url);
     row.url = std::move(candidate.url);
     return row;
+}
+
+// The child rows of the search's files, in its order. Built on several
+// threads: on operations_bench's 100,000 files one thread took about 80 ms,
+// eight take about 40 ms, most of it the first touch of the rows' memory.
+std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::vector<discovery::FileCandidate>&& candidates)
+{
+    constexpr std::size_t kRowsPerThread = 1024;  // about 1 ms of work: well above a thread's start
+    // The row id of a file is this prefix followed by its path.
+    const std::string idPrefix = DisplayRow::childRowID(folderID, std::filesystem::path());
+    std::vector<DisplayRow> rows(candidates.size());
+    const std::size_t threads =
+        std::clamp<std::size_t>(rows.size() / kRowsPerThread, 1, static_cast<std::size_t>(activeProcessorCount()));
+    const std::vector<Slice> slices = sliceEvenly(rows.size(), threads);
+    std::vector<std::exception_ptr> failures(slices.size());
+    const auto build = [&](std::size_t index) {
+        try {
+            for (std::size_t i = slices[index].begin; i < slices[index].end; ++i)
+                rows[i] = makeChildRow(idPrefix, std::move(candidates[i]));
+        } catch (...) {
+            failures[index] = std::current_exception();
+        }
+    };
+    std::vector<std::thread> helpers;
+    std::size_t own = 0;  // slices from here on are built on this thread
+    for (; own + 1 < slices.size(); ++own) {
+        try {
+            helpers.emplace_back(build, own);
+        } catch (const std::system_error&) {
+            break;  // no thread to be had: this one builds the rest
+        }
+    }
+    for (; own < slices.size(); ++own)
+        build(own);
+    for (std::thread& helper : helpers)
+        helper.join();
+    for (const std::exception_ptr& failure : failures)
+        if (failure)
+            std::rethrow_exception(failure);
+    return rows;
 }
 
 }  // namespace
@@ -178,9 +221,7 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
         }
         try {
             auto candidates = discovery::FileSystemSearcher().search(criteria, progress, {}, stop);
-            listing.rows.reserve(candidates.size());
-            for (auto& candidate : candidates)
-                listing.rows.push_back(makeChildRow(folderID, std::move(candidate)));
+            listing.rows = makeChildRows(folderID, std::move(candidates));
         } catch (const discovery::CancellationError&) {
             listing.outcome = Listing::Outcome::cancelled;
         } catch (const std::exception& error) {

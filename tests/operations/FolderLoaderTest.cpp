@@ -1,5 +1,6 @@
 #include "operations/FolderLoader.h"
 
+#include "discovery/FileSystemSearcher.h"
 #include "engine/FileCompressor.h"
 #include "operations/ChildInspectionWorker.h"
 #include "operations/FileStatusCache.h"
@@ -14,6 +15,8 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+
+#include <map>
 
 namespace kelvane::operations {
 namespace {
@@ -209,6 +212,48 @@ TEST_F(FolderLoadingTest, ResultsArriveInBatchesOfAWholeSliceOrAThousand)
         for (const Slice& s : slices)
             expected.insert(s.end - s.begin);
         EXPECT_EQ(actual, expected);
+    }
+}
+
+// A folder large enough for its rows to be built on several threads: every
+// row stays in the listing's order and describes its own file.
+TEST_F(FolderLoadingTest, RowsOfALargeFolderFollowTheListingAndDescribeTheirOwnFile)
+{
+    const fs::path folder = dir_ / "Large";
+    const std::pair<const char*, int> kinds[] = {{".txt", 5}, {".jpg", 1}, {".swift", 5}, {"", 0}, {".zip", 1}};
+    std::map<std::string, int> expectedStars;
+    for (int i = 0; i < 2600; ++i) {
+        const auto& [extension, stars] = kinds[i % std::size(kinds)];
+        const fs::path path = folder / ("d" + std::to_string(i % 3)) / ("f" + std::to_string(i) + extension);
+        file(path, 1 + static_cast<std::size_t>(i) % 997);  // sizes tell neighbours apart
+        expectedStars[path.string()] = stars;
+    }
+    file(folder / "d0" / ".hidden.txt", 10);
+    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    model_->setItems({item});
+
+    const TaskHandle load = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+
+    discovery::SearchCriteria criteria;
+    criteria.rootURL = folder;
+    criteria.excludeAlreadyCompressed = false;
+    criteria.excludeHidden = true;
+    const auto listed = discovery::FileSystemSearcher().search(criteria);
+    const auto& rows = *model_->folderChildren().at(item->id());
+    ASSERT_EQ(rows.size(), 2600u);
+    ASSERT_EQ(listed.size(), rows.size());
+    const std::string prefix = "child-" + item->id().toString() + "-";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const DisplayRow& row = rows[i];
+        ASSERT_EQ(row.url, listed[i].url) << i;
+        EXPECT_EQ(row.id, prefix + row.url.string()) << i;
+        EXPECT_EQ(row.displayName, row.url.filename().string()) << i;
+        EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
+        EXPECT_EQ(row.logicalSize, fs::file_size(row.url)) << i;
+        EXPECT_EQ(row.mtime, listed[i].modificationDate) << i;
+        EXPECT_EQ(row.stars, expectedStars.at(row.url.string())) << i;
+        ASSERT_TRUE(cache_->entry(row.id).info()) << row.id;
     }
 }
 
