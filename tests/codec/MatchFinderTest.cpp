@@ -111,6 +111,22 @@ TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
     EXPECT_EQ(parse.sequences[0].distance, 65u);
 }
 
+TEST(MatchFinder, FindsRepeatsOfBytesDeepInALongLiteralRun)
+{
+    // The search steps over most of a long run of random bytes; a later copy
+    // of its middle must still be found as one match.
+    const Bytes noise = randomBytes(20000, 31);
+    const Bytes src = concat({noise, Bytes(noise.begin() + 12000, noise.begin() + 16000)});
+    MatchFinder finder(MatchFinder::Options{});
+    LzParse parse;
+    finder.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, 65535), src);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0].distance, 8000u);
+    EXPECT_GE(parse.sequences[0].matchLength, 4000u);
+    EXPECT_EQ(parse.trailingLiterals, 0u);
+}
+
 TEST(MatchFinder, WeighsShortMatchesAgainstOneTwoBytesOn)
 {
     // At p a 4-byte match, at p + 1 none, at p + 2 a 64-byte one.
