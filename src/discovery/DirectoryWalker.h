@@ -32,6 +32,9 @@ public:
         std::size_t nameOffset = 0;
         platform::DirectoryEntry::Type type = platform::DirectoryEntry::Type::unknown;
         std::optional<FileCandidate> candidate;  // what `prepare` made of it, if anything
+        // The folder holding the entry, open while `prepare` runs (else -1):
+        // ask about the entry by name there (platform::lstatAt).
+        int directoryFd = -1;
 
         std::string_view name() const { return std::string_view(path).substr(nameOffset); }
     };

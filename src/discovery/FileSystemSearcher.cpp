@@ -85,7 +85,8 @@ FileSystemSearcher::Results FileSystemSearcher::search(const SearchCriteria& cri
             if (toTimePoint(times.mtime) > *criteria.modifiedBefore) return;
         }
         platform::FileStat stat;
-        if (platform::lstat(entry.path, stat) == 0) entry.candidate = makeCandidate(entry.path, entry.name(), stat);
+        if (platform::lstatAt(entry.directoryFd, entry.name(), entry.path, stat) == 0)
+            entry.candidate = makeCandidate(entry.path, entry.name(), stat);
     };
     DirectoryWalker::walk(criteria.rootURL, criteria.recursive, stop, prepare, [&](DirectoryWalker::Entry& entry) {
         ++scanned;

@@ -37,7 +37,14 @@ struct LinuxDirent64 {
 }  // namespace
 
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out) {
+    UniqueFd folder;
+    return readDirectory(path, followLink, out, folder);
+}
+
+int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out,
+                  UniqueFd& folder) {
     out.clear();
+    folder.reset();
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     UniqueFd fd(::open(path.c_str(), flags));
     if (!fd) return errno;
@@ -50,7 +57,10 @@ int readDirectory(const std::filesystem::path& path, bool followLink, std::vecto
             out.clear();
             return err;
         }
-        if (n == 0) return 0;
+        if (n == 0) {
+            folder = std::move(fd);
+            return 0;
+        }
         for (long at = 0; at < n;) {
             const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
             at += entry->d_reclen;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <sys/types.h>
 
 #include <ctime>
@@ -24,6 +26,10 @@ struct DirectoryEntry {
 // folder swapped for a link while a walk runs is never entered.
 // Returns 0, or an errno (ENOENT, ENOTDIR, EACCES, ...) with `out` empty.
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out);
+// The same, leaving the folder open in `folder` (on success) so that its
+// entries can be asked about by name (lstatAt).
+int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out,
+                  UniqueFd& folder);
 
 // The part of an entry's status that the platform's records never change:
 // its type and modification time, in one call and without following a link.

@@ -440,6 +440,14 @@ int statOf(const Ref& ref, FileStat& out)
 }  // namespace
 
 int lstat(const std::filesystem::path& path, FileStat& out) { return statOf(Ref::ofPath(path.c_str(), false), out); }
+
+int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out)
+{
+    if (directoryFd < 0 || name.empty() || name.find('/') != std::string_view::npos)
+        return lstat(path, out);
+    const std::string entry(name);
+    return statOf(Ref::ofEntry(directoryFd, entry.c_str(), path.c_str()), out);
+}
 int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
 
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)

@@ -68,6 +68,10 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path);
 int lstat(const std::filesystem::path& path, FileStat& out);
 // The same facts for an open descriptor.
 int fstat(int fd, FileStat& out);
+// lstat of `path`, which names the entry `name` of the open folder
+// `directoryFd`: the same answer, without resolving the folder's path again
+// (a walk reading a folder asks this of each entry).
+int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out);
 
 // --- descriptors ----------------------------------------------------------
 

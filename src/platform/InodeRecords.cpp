@@ -2,10 +2,12 @@
 
 #include "platform/FileFlags.h"
 
+#include <atomic>
 #include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <utility>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -56,10 +58,33 @@ int rawRemove(const Ref& ref, const char* name)
     return ref.follow ? ::removexattr(ref.path, name) : ::lremovexattr(ref.path, name);
 }
 
+namespace {
+
+// listxattrat(2) arrived with Linux 6.13; the C library has no wrapper yet.
+// New system calls share one number on every architecture.
+#ifdef SYS_listxattrat
+constexpr long kListxattrat = SYS_listxattrat;
+#else
+constexpr long kListxattrat = 465;
+#endif
+std::atomic<bool> listxattratMissing = false;
+
+}  // namespace
+
 ssize_t rawList(const Ref& ref, char* buffer, std::size_t size)
 {
     if (ref.fd >= 0)
         return ::flistxattr(ref.fd, buffer, size);
+    if (ref.directoryFd >= 0) {
+        if (listxattratMissing.load(std::memory_order_relaxed)) {
+            errno = ENOSYS;
+            return -1;
+        }
+        const long got = ::syscall(kListxattrat, ref.directoryFd, ref.name, AT_SYMLINK_NOFOLLOW, buffer, size);
+        if (got < 0 && errno == ENOSYS)
+            listxattratMissing.store(true, std::memory_order_relaxed);
+        return got;
+    }
     return ref.follow ? ::listxattr(ref.path, buffer, size) : ::llistxattr(ref.path, buffer, size);
 }
 
@@ -68,6 +93,8 @@ int rawStatx(const Ref& ref, struct statx& out)
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;
     if (ref.fd >= 0)
         return ::statx(ref.fd, "", AT_EMPTY_PATH, mask, &out);
+    if (ref.directoryFd >= 0)
+        return ::statx(ref.directoryFd, ref.name, AT_SYMLINK_NOFOLLOW, mask, &out);
     return ::statx(AT_FDCWD, ref.path, ref.follow ? 0 : AT_SYMLINK_NOFOLLOW, mask, &out);
 }
 
@@ -169,6 +196,22 @@ void listRecordNames(const Ref& ref, RecordNames& out)
 int readState(const Ref& ref, State& out)
 {
     out = State{};
+    if (ref.directoryFd >= 0) {
+        // By name in the open folder only while that settles everything (a
+        // file without records); otherwise all of it by path, so that no
+        // answer mixes the two lookups.
+        const Ref byPath = Ref::ofPath(ref.path, false);
+        if (listxattratMissing.load(std::memory_order_relaxed))
+            return readState(byPath, out);
+        if (rawStatx(ref, out.raw) != 0)
+            return -1;
+        if (S_ISLNK(out.raw.stx_mode))
+            return 0;
+        listRecordNames(ref, out.names);
+        if (!out.names.listed || out.names.present != 0)
+            return readState(byPath, out);
+        return 0;
+    }
     if (rawStatx(ref, out.raw) != 0)
         return -1;
     if (S_ISLNK(out.raw.stx_mode))

@@ -34,13 +34,20 @@ inline constexpr std::uint64_t kForkLengthOpen = ~std::uint64_t{0};
 inline constexpr std::uint64_t kMaxTrustedSize = 0x7fffffff;
 
 // Where a raw call goes: a path (following links or not) or a descriptor.
+// A path may also name an entry of an open folder (`directoryFd`, `name`):
+// statx and the attribute list then look the name up there instead of
+// resolving the whole path; every other call still goes by the path, and
+// readState uses the name only when those two settle the whole state.
 struct Ref {
     const char* path = nullptr;
     int fd = -1;
     bool follow = true;
+    int directoryFd = -1;
+    const char* name = nullptr;
 
     static Ref ofPath(const char* p, bool followLinks) { return {p, -1, followLinks}; }
     static Ref ofFd(int d) { return {nullptr, d, true}; }
+    static Ref ofEntry(int directory, const char* entryName, const char* p) { return {p, -1, false, directory, entryName}; }
 };
 
 ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size);

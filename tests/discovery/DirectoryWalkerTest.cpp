@@ -1,5 +1,6 @@
 #include "discovery/CancellationError.h"
 #include "discovery/DirectoryWalker.h"
+#include "platform/FileSystem.h"
 
 #include "SearchTree.h"
 #include "support/TempDir.h"
@@ -33,14 +34,25 @@ TEST(DirectoryWalkerTest, VisitsEachEntryOnceDepthFirst) {
     makeTree(root);
     std::vector<std::string> order;
     std::atomic<int> prepared = 0;
-    DirectoryWalker::walk(root, true, {}, [&](DirectoryWalker::Entry&) { ++prepared; },
+    std::atomic<int> foundByName = 0;
+    DirectoryWalker::walk(root, true, {},
+                          [&](DirectoryWalker::Entry& e) {
+                              ++prepared;
+                              // The entry's folder is open: its name leads to the entry itself.
+                              kelvane::platform::FileStat byName, byPath;
+                              if (kelvane::platform::lstatAt(e.directoryFd, e.name(), "/nonexistent", byName) == 0 &&
+                                  kelvane::platform::lstat(e.path, byPath) == 0 && byName.ino == byPath.ino)
+                                  ++foundByName;
+                          },
                           [&](const DirectoryWalker::Entry& e) {
                               EXPECT_EQ(e.path.substr(e.nameOffset), std::string(e.name()));
+                              EXPECT_EQ(e.directoryFd, -1);  // closed by the time of the visit
                               order.push_back(e.path);
                           });
     // 6 + 36 + 144 folders and 144 files.
     ASSERT_EQ(order.size(), 6u + 36u + 144u + 144u);
     EXPECT_EQ(prepared.load(), static_cast<int>(order.size()));
+    EXPECT_EQ(foundByName.load(), prepared.load());
     std::map<std::string, std::size_t> position;
     for (std::size_t i = 0; i < order.size(); ++i) EXPECT_TRUE(position.emplace(order[i], i).second) << order[i];
     // Everything below a folder comes right after it, before anything else.

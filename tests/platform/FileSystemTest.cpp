@@ -1,4 +1,5 @@
 #include "platform/Acl.h"
+#include "platform/DirectoryReader.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
@@ -518,6 +519,68 @@ TEST(FileSystemTest, StatusFindsEveryRecordBesideOtherAttributes)
         ASSERT_EQ(lstat(foreign, st), 0);
         EXPECT_EQ(st.flags, UF_HIDDEN);
     }
+}
+
+// Asking an open folder about an entry by name gives what lstat of the
+// entry's path gives, records included, and never a status without them.
+TEST(FileSystemTest, StatusOfAnEntryOfAnOpenFolderIsItsLstat)
+{
+    TempDir dir;
+    const auto folder = dir / "folder";
+    std::filesystem::create_directory(folder);
+    test::writeRawFile(folder / "plain", bytes("plain data"));
+    test::writeRawFile(folder / "noted", bytes("noted"));
+    ASSERT_EQ(setxattr(folder / "noted", "org.example.note", "n", 1, 0, 0), 0);
+    test::writeRawFile(folder / "flagged", bytes("flagged"));
+    ASSERT_EQ(chflags(folder / "flagged", UF_HIDDEN), 0);
+    ASSERT_EQ(setCreationDate(folder / "flagged", timespec{1000, 5}), 0);
+    const Bytes data = test::sampleText(40000);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(folder / "compressed", test::decmpfsHeader(12, data.size()), &fork);
+    std::filesystem::create_directory(folder / "sub");
+    std::filesystem::create_symlink(folder / "flagged", folder / "link");
+
+    std::vector<DirectoryEntry> entries;
+    UniqueFd open;
+    ASSERT_EQ(readDirectory(folder, false, entries, open), 0);
+    ASSERT_TRUE(open);
+    EXPECT_EQ(entries.size(), 6u);
+    for (const DirectoryEntry& entry : entries) {
+        SCOPED_TRACE(entry.name);
+        const auto path = folder / entry.name;
+        FileStat byName, byPath;
+        ASSERT_EQ(lstatAt(open.get(), entry.name, path, byName), 0);
+        ASSERT_EQ(lstat(path, byPath), 0);
+        EXPECT_EQ(byName.ino, byPath.ino);
+        EXPECT_EQ(byName.mode, byPath.mode);
+        EXPECT_EQ(byName.size, byPath.size);
+        EXPECT_EQ(byName.blocks, byPath.blocks);
+        EXPECT_EQ(byName.flags, byPath.flags);
+        EXPECT_EQ(byName.mtime.tv_nsec, byPath.mtime.tv_nsec);
+        EXPECT_EQ(byName.birthtime.tv_sec, byPath.birthtime.tv_sec);
+        EXPECT_EQ(byName.birthtime.tv_nsec, byPath.birthtime.tv_nsec);
+    }
+    FileStat st;
+    ASSERT_EQ(lstatAt(open.get(), "compressed", folder / "compressed", st), 0);
+    EXPECT_EQ(st.size, static_cast<std::int64_t>(data.size()));
+    EXPECT_EQ(st.flags, UF_COMPRESSED);
+    ASSERT_EQ(lstatAt(open.get(), "flagged", folder / "flagged", st), 0);
+    EXPECT_EQ(st.flags, UF_HIDDEN);
+    EXPECT_EQ(st.birthtime.tv_sec, 1000);
+    ASSERT_EQ(lstatAt(open.get(), "link", folder / "link", st), 0);
+    EXPECT_TRUE(S_ISLNK(st.mode));
+    EXPECT_EQ(lstatAt(open.get(), "missing", folder / "missing", st), -1);
+    EXPECT_EQ(errno, ENOENT);
+
+    // The folder moves away while open: a file without records is still
+    // found by name; one with records is never reported without them.
+    ASSERT_EQ(platform::rename(folder, dir / "moved"), 0);
+    ASSERT_EQ(lstatAt(open.get(), "plain", folder / "plain", st), 0);
+    EXPECT_EQ(st.size, 10);
+    const int flagged = lstatAt(open.get(), "flagged", folder / "flagged", st);
+    EXPECT_TRUE(flagged == -1 ? errno == ENOENT : st.flags == UF_HIDDEN);
+    const int compressed = lstatAt(open.get(), "compressed", folder / "compressed", st);
+    EXPECT_TRUE(compressed == -1 ? errno == ENOENT : st.size == static_cast<std::int64_t>(data.size()));
 }
 
 TEST(FileSystemTest, PackagesAreDirectoriesWithKnownExtensions)
