@@ -3,6 +3,7 @@
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 
+#include "support/PrivateSessionBus.h"
 #include "support/TempDir.h"
 
 #include "KelvaneProcess.h"
@@ -13,8 +14,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QVariantMap>
 
 #include <string>
@@ -26,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 namespace keys = platform::settings_keys;
 using kelvane::test::KelvaneProcess;
+using kelvane::test::PrivateSessionBus;
 using kelvane::test::ProcessResult;
 using platform::DesktopNotificationCenter;
 using platform::NotificationAuthorizationStatus;
@@ -46,28 +46,6 @@ public slots:
         shown.emplace_back(summary, body);
         return static_cast<uint>(shown.size());
     }
-};
-
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            return;
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        if (daemon_.waitForStarted() && daemon_.waitForReadyRead(10'000))
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-    const QString& address() const { return address_; }
-
-private:
-    QProcess daemon_;
-    QString address_;
 };
 
 // Nothing is ever delivered through it: it only lets the test read and
@@ -129,7 +107,7 @@ protected:
 
     kelvane::test::TempDir home_;
     KelvaneProcess kelvane_{home_.path()};
-    PrivateBus bus_;
+    PrivateSessionBus bus_;
     FakeNotificationService service_;
     NoDelivery noDelivery_;
 };

@@ -1,6 +1,7 @@
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/FreedesktopNotificationDelivery.h"
 
+#include "support/PrivateSessionBus.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +11,6 @@
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
 #include <QEventLoop>
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <functional>
 #include <vector>
@@ -202,32 +201,10 @@ public slots:
     }
 };
 
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            return;
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        if (daemon_.waitForStarted() && daemon_.waitForReadyRead(10'000))
-            address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-    }
-    ~PrivateBus()
-    {
-        daemon_.kill();
-        daemon_.waitForFinished();
-    }
-    const QString& address() const { return address_; }
-
-private:
-    QProcess daemon_;
-    QString address_;
-};
-
 TEST(FreedesktopNotificationDeliveryTest, DeliversThroughTheDesktopServiceAndReportsItsAbsence)
 {
     application();
-    PrivateBus bus;
+    test::PrivateSessionBus bus;
     if (bus.address().isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed";
 
