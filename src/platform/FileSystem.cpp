@@ -66,6 +66,45 @@ bool hiddenByCompression(const State& state, int options)
     return state.compressed && !(options & XATTR_SHOWCOMPRESSION);
 }
 
+// The opening checks of an attribute call: EINVAL where the options are not
+// valid, the errno of linuxName where the name is refused. On success
+// `hostName` holds the Linux name and the result is 0; otherwise -1.
+int acceptAttributeCall(bool optionsOk, std::string_view name, std::string& hostName)
+{
+    if (!optionsOk) {
+        errno = EINVAL;
+        return -1;
+    }
+    if (const int refused = linuxName(name, hostName)) {
+        errno = refused;
+        return -1;
+    }
+    return 0;
+}
+
+// Reads the state of a file asked about one of the compression names: -1 with
+// ENOATTR where the options hide that name (or the decmpfs record is stale),
+// -1 where the state cannot be read, 0 otherwise.
+int readCompressionNameState(const Ref& ref, std::string_view name, int options, State& state)
+{
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    if (hiddenByCompression(state, options) || (isDecmpfs(name) && state.staleCompression())) {
+        errno = ENOATTR;
+        return -1;
+    }
+    return 0;
+}
+
+// Drops the records of a compression that no longer holds and reads the state
+// again; nothing to do where the compression is not stale. 0 on success.
+int dropStaleCompression(const Ref& ref, State& state)
+{
+    if (state.staleCompression() && (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0))
+        return -1;
+    return 0;
+}
+
 ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
 {
     std::size_t done = 0;
@@ -179,10 +218,8 @@ int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::ui
     State state;
     if (inode::readState(ref, state) != 0)
         return -1;
-    if (state.staleCompression()) {
-        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
-            return -1;
-    }
+    if (dropStaleCompression(ref, state) != 0)
+        return -1;
     if (!state.isRegular()) {
         errno = EPERM;
         return -1;
@@ -226,27 +263,17 @@ int removeResourceFork(const Ref& ref, const State& state)
 ssize_t getAttribute(const Ref& ref, std::string_view name, void* value, std::size_t size,
                      std::uint32_t position, int options)
 {
-    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
-        errno = EINVAL;
-        return -1;
-    }
     std::string hostName;
-    if (const int refused = linuxName(name, hostName)) {
-        errno = refused;
+    if (acceptAttributeCall(optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION), name, hostName) != 0)
         return -1;
-    }
     if (!isResourceFork(name) && position != 0) {
         errno = EINVAL;
         return -1;
     }
     if (isCompressionName(name)) {
         State state;
-        if (inode::readState(ref, state) != 0)
+        if (readCompressionNameState(ref, name, options, state) != 0)
             return -1;
-        if (hiddenByCompression(state, options) || (isDecmpfs(name) && state.staleCompression())) {
-            errno = ENOATTR;
-            return -1;
-        }
         if (isResourceFork(name))
             return getResourceFork(ref, state, value, size, position);
     }
@@ -256,16 +283,12 @@ ssize_t getAttribute(const Ref& ref, std::string_view name, void* value, std::si
 int setAttribute(const Ref& ref, std::string_view name, const void* value, std::size_t size,
                  std::uint32_t position, int options)
 {
-    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_CREATE | XATTR_REPLACE | XATTR_SHOWCOMPRESSION) ||
-        ((options & XATTR_CREATE) && (options & XATTR_REPLACE)) || (!value && size)) {
-        errno = EINVAL;
-        return -1;
-    }
+    const bool optionsOk =
+        optionsValid(options, XATTR_NOFOLLOW | XATTR_CREATE | XATTR_REPLACE | XATTR_SHOWCOMPRESSION) &&
+        !((options & XATTR_CREATE) && (options & XATTR_REPLACE)) && !(!value && size);
     std::string hostName;
-    if (const int refused = linuxName(name, hostName)) {
-        errno = refused;
+    if (acceptAttributeCall(optionsOk, name, hostName) != 0)
         return -1;
-    }
     if (isResourceFork(name))
         return setResourceFork(ref, value, size, position, options);
     if (position != 0) {
@@ -301,10 +324,8 @@ UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
         return UniqueFd();
     }
     const bool writing = (flags & O_ACCMODE) != O_RDONLY;
-    if (writing && state.staleCompression()) {
-        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
-            return UniqueFd();
-    }
+    if (writing && dropStaleCompression(ref, state) != 0)
+        return UniqueFd();
     const ForkPlace place = forkPlace(ref, state);
     const bool dataIsFork = place == ForkPlace::dataStream || (place == ForkPlace::none && state.dataStreamSize() == 0);
     if (dataIsFork) {
@@ -348,10 +369,8 @@ int prepareWriteOpen(const std::filesystem::path& path, int flags)
     State state;
     if (inode::readState(ref, state) != 0 || !state.isRegular())
         return 0;  // the host call reports whatever is wrong
-    if (state.staleCompression()) {
-        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
-            return -1;
-    }
+    if (dropStaleCompression(ref, state) != 0)
+        return -1;
     if (state.compressed) {
         if (!(flags & O_TRUNC)) {
             errno = EBUSY;
@@ -494,10 +513,8 @@ int changeFlags(const Ref& ref, std::uint32_t flags)
         errno = EPERM;
         return -1;
     }
-    if (state.staleCompression()) {
-        if (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0)
-            return -1;
-    }
+    if (dropStaleCompression(ref, state) != 0)
+        return -1;
     if ((flags & UF_COMPRESSED) && !state.forkInData && state.dataStreamSize() != 0) {
         errno = EINVAL;  // the data fork of a compressed file is empty
         return -1;
@@ -637,24 +654,14 @@ ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t s
 
 int removexattr(const std::filesystem::path& path, std::string_view name, int options)
 {
-    if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
-        errno = EINVAL;
-        return -1;
-    }
     std::string hostName;
-    if (const int refused = linuxName(name, hostName)) {
-        errno = refused;
+    if (acceptAttributeCall(optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION), name, hostName) != 0)
         return -1;
-    }
     const Ref ref = Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW));
     if (isCompressionName(name)) {
         State state;
-        if (inode::readState(ref, state) != 0)
+        if (readCompressionNameState(ref, name, options, state) != 0)
             return -1;
-        if (hiddenByCompression(state, options) || (isDecmpfs(name) && state.staleCompression())) {
-            errno = ENOATTR;
-            return -1;
-        }
         if (isResourceFork(name))
             return removeResourceFork(ref, state);
     }
