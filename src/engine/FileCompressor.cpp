@@ -68,15 +68,7 @@ std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const P
     auto source = platform::FileHandle::openForReading(url);
     if (!source)
         throw Error(Error::ioError{url, "open compressed for streaming"});
-    std::int64_t count = 0;
-    std::vector<std::uint8_t> piece(streamingPieceSize);
-    for (;;) {
-        const ssize_t n = source->read(piece);
-        if (n < 0)
-            throw Error(Error::ioError{url, "read compressed: " + platform::errorDescription(errno)});
-        if (n == 0)
-            break;
-        std::span<const std::uint8_t> rest(piece.data(), static_cast<std::size_t>(n));
+    const std::int64_t count = readInPieces(*source, url, "read compressed: ", [&](std::span<const std::uint8_t> rest) {
         while (!rest.empty()) {
             const ssize_t written = platform::write(fd.get(), rest.data(), rest.size());
             if (written < 0) {
@@ -86,9 +78,8 @@ std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const P
             }
             rest = rest.subspan(static_cast<std::size_t>(written));
         }
-        count += n;
         notifyStep("write piece");
-    }
+    });
     if (fd.close() != 0)
         throw Error(Error::ioError{temporaryUrl, "close kvtmp: " + platform::errorDescription(errno)});
     source->close();

@@ -96,17 +96,8 @@ void verifyReadback(const Path& temporaryUrl, const platform::Sha256Digest& expe
     if (!handle)
         throw Error(Error::ioError{temporaryUrl, "open for readback verification"});
     platform::Sha256 hasher;
-    std::int64_t count = 0;
-    std::vector<std::uint8_t> piece(streamingPieceSize);
-    for (;;) {
-        const ssize_t n = handle->read(piece);
-        if (n < 0)
-            throw Error(Error::ioError{temporaryUrl, "readback: " + platform::errorDescription(errno)});
-        if (n == 0)
-            break;
-        hasher.update(std::span(piece).first(static_cast<std::size_t>(n)));
-        count += n;
-    }
+    const std::int64_t count = readInPieces(*handle, temporaryUrl, "readback: ",
+                                            [&](std::span<const std::uint8_t> piece) { hasher.update(piece); });
     handle->close();
     if (count != expectedSize || hasher.finish() != expectedDigest)
         throw Error(Error::roundtripVerificationFailed{url});
@@ -114,6 +105,23 @@ void verifyReadback(const Path& temporaryUrl, const platform::Sha256Digest& expe
 }
 
 }  // namespace
+
+std::int64_t readInPieces(platform::FileHandle& handle, const Path& url, std::string_view failedRead,
+                          const std::function<void(std::span<const std::uint8_t>)>& onPiece)
+{
+    std::int64_t count = 0;
+    std::vector<std::uint8_t> piece(streamingPieceSize);
+    for (;;) {
+        const ssize_t n = handle.read(piece);
+        if (n < 0)
+            throw Error(Error::ioError{url, std::string(failedRead) + platform::errorDescription(errno)});
+        if (n == 0)
+            break;
+        onPiece(std::span<const std::uint8_t>(piece.data(), static_cast<std::size_t>(n)));
+        count += n;
+    }
+    return count;
+}
 
 CompressionResult compressStreaming(const Path& url, const platform::FileStat& snapshot)
 {

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "engine/CompressionResult.h"
+#include "platform/FileHandle.h"
 #include "platform/FileStat.h"
 #include "platform/Sha256.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
+#include <string_view>
 
 namespace kelvane::engine {
 
@@ -17,5 +21,12 @@ CompressionResult compressStreaming(const std::filesystem::path& url, const plat
 
 // Read-back piece size, shared with the streaming decompression.
 inline constexpr std::size_t streamingPieceSize = 4194304;
+
+// Reads `handle` to its end in pieces of at most streamingPieceSize bytes,
+// handing each piece to `onPiece`, and returns the count of bytes read. A
+// failed read throws an ioError about `url`: `failedRead` followed by the
+// description of errno.
+std::int64_t readInPieces(platform::FileHandle& handle, const std::filesystem::path& url, std::string_view failedRead,
+                          const std::function<void(std::span<const std::uint8_t>)>& onPiece);
 
 }  // namespace kelvane::engine
