@@ -111,15 +111,11 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
     TemporaryFile temporary = TemporaryFile::create(TemporaryFile::pathFor(url));
     temporary.descriptor().reset();
     const Path& temporaryUrl = temporary.path();
-    replacement::copyOwnership(snapshot, temporaryUrl);
-    replacement::copyExtendedAttributes(url, temporaryUrl);
-    replacement::copyACL(url, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, temporaryUrl);
     replacement::setExtendedAttribute(temporaryUrl, platform::kDecmpfsXattrName, plan.decmpfsXattr);
     if (plan.resourceFork)
         replacement::setExtendedAttribute(temporaryUrl, platform::kResourceForkXattrName, *plan.resourceFork);
-    replacement::restoreTimes(snapshot, temporaryUrl);
-    replacement::restoreCreationDate(snapshot, temporaryUrl);
-    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);
     temporary.markSwapped();
@@ -155,12 +151,8 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     }
 
     const Path& temporaryUrl = temporary->path();
-    replacement::copyOwnership(snapshot, temporaryUrl);
-    replacement::copyExtendedAttributes(url, temporaryUrl);
-    replacement::copyACL(url, temporaryUrl);
-    replacement::restoreTimes(snapshot, temporaryUrl);
-    replacement::restoreCreationDate(snapshot, temporaryUrl);
-    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, temporaryUrl);
+    replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags & ~platform::UF_COMPRESSED, temporaryUrl);
     replacement::finalizeReplace(*temporary, url, snapshot);
     temporary->markSwapped();

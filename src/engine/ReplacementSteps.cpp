@@ -190,6 +190,21 @@ void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path
     notifyStep("restore mode");
 }
 
+void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url,
+                  const std::filesystem::path& temporaryUrl)
+{
+    copyOwnership(snapshot, temporaryUrl);
+    copyExtendedAttributes(url, temporaryUrl);
+    copyACL(url, temporaryUrl);
+}
+
+void restoreTimesAndMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
+{
+    restoreTimes(snapshot, temporaryUrl);
+    restoreCreationDate(snapshot, temporaryUrl);
+    restoreMode(snapshot, temporaryUrl);
+}
+
 void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl)
 {
     if (platform::lchflags(temporaryUrl, flags) != 0) {

@@ -43,6 +43,14 @@ void restoreTimes(const platform::FileStat& snapshot, const std::filesystem::pat
 void restoreCreationDate(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
 void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
 
+// What every road carries over from the file before it writes its own
+// attributes: copyOwnership, copyExtendedAttributes and copyACL, in that order.
+void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url,
+                  const std::filesystem::path& temporaryUrl);
+
+// restoreTimes, restoreCreationDate and restoreMode, in that order.
+void restoreTimesAndMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
+
 // Throws only when UF_COMPRESSED is asked for; without it a failure is ignored.
 // An unprivileged owner loses the super-user flags rather than the operation.
 void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl);

@@ -129,16 +129,12 @@ CompressionResult compressStreaming(const Path& url, const platform::FileStat& s
     temporary.descriptor().reset();
     const Path& temporaryUrl = temporary.path();
 
-    replacement::copyOwnership(snapshot, temporaryUrl);
-    replacement::copyExtendedAttributes(url, temporaryUrl);
-    replacement::copyACL(url, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, temporaryUrl);
     replacement::setExtendedAttribute(
         temporaryUrl, platform::kDecmpfsXattrName,
         DecmpfsHeader::encode(CompressionType::lzfseRsrc, static_cast<std::uint64_t>(snapshot.size)));
     const platform::Sha256Digest digest = writeResourceForkStreaming(url, temporaryUrl, snapshot.size);
-    replacement::restoreTimes(snapshot, temporaryUrl);
-    replacement::restoreCreationDate(snapshot, temporaryUrl);
-    replacement::restoreMode(snapshot, temporaryUrl);
+    replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
     verifyReadback(temporaryUrl, digest, snapshot.size, url);
     // The read-back may have moved the access time.
