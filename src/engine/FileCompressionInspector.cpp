@@ -1,6 +1,7 @@
 #include "engine/FileCompressionInspector.h"
 
 #include "engine/DecmpfsHeader.h"
+#include "engine/LstatOrThrow.h"
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
 
@@ -14,13 +15,7 @@ using Error = FileCompressionInspectionError;
 
 FileCompressionInfo FileCompressionInspector::inspect(const std::filesystem::path& url) const
 {
-    platform::FileStat st;
-    if (platform::lstat(url, st) != 0) {
-        const int error = errno;
-        if (error == ENOENT)
-            throw Error(Error::fileNotFound{url});
-        throw Error(Error::ioError{url, "lstat: errno=" + std::to_string(error)});
-    }
+    const platform::FileStat st = lstatOrThrow<Error>(url);
     const auto logicalSize = static_cast<std::uint64_t>(st.size);
     const auto blockBytes = static_cast<std::uint64_t>(st.blocks) * 512;
 

@@ -1,6 +1,7 @@
 #include "engine/Preflight.h"
 
 #include "engine/FileCompressionError.h"
+#include "engine/LstatOrThrow.h"
 #include "engine/StepObserver.h"
 #include "platform/FileSystem.h"
 
@@ -15,13 +16,7 @@ using Error = FileCompressionError;
 
 platform::FileStat lstatSnapshot(const std::filesystem::path& url)
 {
-    platform::FileStat st;
-    if (platform::lstat(url, st) != 0) {
-        const int error = errno;
-        if (error == ENOENT)
-            throw Error(Error::fileNotFound{url});
-        throw Error(Error::ioError{url, "lstat: errno=" + std::to_string(error)});
-    }
+    const platform::FileStat st = lstatOrThrow<Error>(url);
     if (S_ISLNK(st.mode))
         throw Error(Error::symbolicLink{url});
     if (!S_ISREG(st.mode))
