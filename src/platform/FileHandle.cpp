@@ -87,7 +87,7 @@ public:
     ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, std::uint64_t forkLength)
         : fd_(std::move(fd)), size_(size),
           reader_(type, size, forkLength, [this](void* into, std::size_t length, std::uint64_t offset) {
-              return preadAll(into, length, offset);
+              return inode::preadFully(fd_.get(), into, length, static_cast<off_t>(offset));
           })
     {
     }
@@ -111,23 +111,6 @@ public:
     std::uint64_t sizeHint() const override { return size_; }
 
 private:
-    ssize_t preadAll(void* into, std::size_t length, std::uint64_t offset)
-    {
-        std::size_t done = 0;
-        auto* bytes = static_cast<std::uint8_t*>(into);
-        while (done < length) {
-            const ssize_t got = ::pread(fd_.get(), bytes + done, length - done, static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                return -1;
-            if (got == 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        return static_cast<ssize_t>(done);
-    }
-
     UniqueFd fd_;
     std::vector<std::uint8_t> fork_;
     std::uint64_t size_;

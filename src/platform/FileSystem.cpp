@@ -24,6 +24,7 @@ namespace {
 
 using inode::Ref;
 using inode::State;
+using inode::preadFully;
 
 constexpr const char* kLinuxForkAttribute = inode::kForkAttributeRecord;
 constexpr const char* kLinuxDecmpfsAttribute = inode::kDecmpfsRecord;
@@ -103,24 +104,6 @@ int dropStaleCompression(const Ref& ref, State& state)
     if (state.staleCompression() && (inode::dropStaleRecords(ref, state) != 0 || inode::readState(ref, state) != 0))
         return -1;
     return 0;
-}
-
-ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
-{
-    std::size_t done = 0;
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
-    while (done < size) {
-        const ssize_t got = ::pread(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        if (got == 0)
-            break;
-        done += static_cast<std::size_t>(got);
-    }
-    return static_cast<ssize_t>(done);
 }
 
 int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)

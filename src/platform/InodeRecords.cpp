@@ -13,6 +13,24 @@
 
 namespace kelvane::platform::inode {
 
+ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
+{
+    std::size_t done = 0;
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    while (done < size) {
+        const ssize_t got = ::pread(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 std::uint32_t loadLE32(const std::uint8_t* p)
 {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
