@@ -68,16 +68,9 @@ std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const P
     auto source = platform::FileHandle::openForReading(url);
     if (!source)
         throw Error(Error::ioError{url, "open compressed for streaming"});
-    const std::int64_t count = readInPieces(*source, url, "read compressed: ", [&](std::span<const std::uint8_t> rest) {
-        while (!rest.empty()) {
-            const ssize_t written = platform::write(fd.get(), rest.data(), rest.size());
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw Error(Error::ioError{temporaryUrl, "write kvtmp: " + platform::errorDescription(errno)});
-            }
-            rest = rest.subspan(static_cast<std::size_t>(written));
-        }
+    const std::int64_t count = readInPieces(*source, url, "read compressed: ", [&](std::span<const std::uint8_t> piece) {
+        if (replacement::writeAll(fd.get(), piece) != 0)
+            throw Error(Error::ioError{temporaryUrl, "write kvtmp: " + platform::errorDescription(errno)});
         notifyStep("write piece");
     });
     if (fd.close() != 0)

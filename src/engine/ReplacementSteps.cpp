@@ -272,17 +272,24 @@ std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url)
     return st.blocks * 512;
 }
 
-void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url)
+int writeAll(int fd, std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
         const ssize_t written = platform::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            throw Error(Error::ioError{url, "write rsrc fork: errno=" + std::to_string(errno)});
+            return -1;
         }
         bytes = bytes.subspan(static_cast<std::size_t>(written));
     }
+    return 0;
+}
+
+void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url)
+{
+    if (writeAll(fd, bytes) != 0)
+        throw Error(Error::ioError{url, "write rsrc fork: errno=" + std::to_string(errno)});
 }
 
 }  // namespace kelvane::engine::replacement

@@ -67,8 +67,11 @@ void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path
 // the swap, so it is logged and 0 returned.
 std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url);
 
-// Writes all of `bytes` to `fd`, retrying short writes and EINTR.
-// Throws ioError "write rsrc fork: errno=" naming `url`.
+// Writes all of `bytes` to `fd`, retrying short writes and EINTR; 0 or -1
+// (errno).
+int writeAll(int fd, std::span<const std::uint8_t> bytes);
+
+// writeAll that throws ioError "write rsrc fork: errno=" naming `url`.
 void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url);
 
 }  // namespace kelvane::engine::replacement
