@@ -42,6 +42,12 @@ std::uint32_t bigEndian32(const std::uint8_t* bytes) {
            std::uint32_t{bytes[3]};
 }
 
+StoreError newerVersion(const std::filesystem::path& path, SchemaVersion version) {
+    return StoreError(Code::newerVersion, "The store " + quoted(path) + " was written by a newer Kelvane (schema " +
+                                              version.toString() + "); this version knows schema " +
+                                              KelvaneMigrationPlan::currentVersion.toString() + " at most");
+}
+
 // What SQLite said about a file it was asked to read, as the store's failure.
 StoreError reclassified(const StoreError& error, const std::filesystem::path& path) {
     switch (error.sqliteCode() & 0xFF) {
@@ -97,11 +103,7 @@ SchemaVersion inspectVersion(const std::filesystem::path& path, bool walMode, st
         if (!version) {
             throw StoreError(Code::damaged, "The store " + quoted(path) + " has no valid schema version record");
         }
-        if (*version > KelvaneMigrationPlan::currentVersion) {
-            throw StoreError(Code::newerVersion, "The store " + quoted(path) + " was written by a newer Kelvane (schema " +
-                                                     version->toString() + "); this version knows schema " +
-                                                     KelvaneMigrationPlan::currentVersion.toString() + " at most");
-        }
+        if (*version > KelvaneMigrationPlan::currentVersion) throw newerVersion(path, *version);
         if (KelvaneMigrationPlan::modelsOf(*version).empty()) {
             throw StoreError(Code::damaged,
                              "The store " + quoted(path) + " records an unknown schema version " + version->toString());
@@ -247,13 +249,8 @@ SchemaVersion prepareStoreFile(const std::filesystem::path& path, std::chrono::m
             throw StoreError(Code::notAStore, "The file " + quoted(path) + " is a database of another program, not a Kelvane store; it was left untouched");
         }
         const std::uint32_t headerVersion = bigEndian32(header.data() + 60);
-        if (headerVersion > static_cast<std::uint32_t>(KelvaneMigrationPlan::currentVersion.headerNumber())) {
-            throw StoreError(Code::newerVersion,
-                             "The store " + quoted(path) + " was written by a newer Kelvane (schema " +
-                                 std::to_string(headerVersion / 10000) + "." + std::to_string(headerVersion / 100 % 100) +
-                                 "." + std::to_string(headerVersion % 100) + "); this version knows schema " +
-                                 KelvaneMigrationPlan::currentVersion.toString() + " at most");
-        }
+        if (headerVersion > static_cast<std::uint32_t>(KelvaneMigrationPlan::currentVersion.headerNumber()))
+            throw newerVersion(path, SchemaVersion::fromHeaderNumber(headerVersion));
 
         const bool walMode = header[18] == 2 && header[19] == 2;
         const SchemaVersion version = inspectVersion(path, walMode, busyTimeout);

@@ -18,6 +18,7 @@ TEST(SchemaVersionTest, ParsesOnlyThreeNumbersAndOrdersThemNumerically) {
     EXPECT_LT(*SchemaVersion::parse("1.0.0"), *SchemaVersion::parse("1.0.1"));
     EXPECT_EQ((SchemaVersion{2, 1, 3}).toString(), "2.1.3");
     EXPECT_EQ((SchemaVersion{2, 1, 3}).headerNumber(), 20103);
+    EXPECT_EQ(SchemaVersion::fromHeaderNumber(20103), (SchemaVersion{2, 1, 3}));
 }
 
 TEST(SchemaVersionTest, TheMigrationPlanLeadsFromEveryKnownVersionToTheCurrentOne) {
