@@ -23,10 +23,10 @@ RegistrationDecision RegistrationService::decide(const std::filesystem::path& ur
                                                  bool includeSubfolders,
                                                  std::span<const ExistingRegistration> existing) const {
     const auto requested = standardizedPath(url);
-    const auto c = CanonicalText::decomposed(normalizedPath(requested));
+    const auto c = CanonicalText::decomposed(requested.string());
     for (const auto& item : existing) {
         const auto registered = standardizedPath(item.url);
-        const auto e = CanonicalText::decomposed(normalizedPath(registered));
+        const auto e = CanonicalText::decomposed(registered.string());
         if (c == e) return RegistrationDecision::skipDuplicate{registered};
         if (item.kind == ItemKind::folder && isBelow(c, e))
             return RegistrationDecision::skipChildOfRegistered{registered};

@@ -35,9 +35,8 @@ std::filesystem::path standardizedPath(const std::filesystem::path& path) {
 }
 
 std::string normalizedPath(const std::filesystem::path& path) {
-    std::string text = standardizedPath(path).string();
-    while (text.size() >= 2 && text.back() == '/') text.pop_back();
-    return text;
+    // Already without a trailing "/": only "/" itself ends in one.
+    return standardizedPath(path).string();
 }
 
 }  // namespace kelvane::discovery
