@@ -349,8 +349,7 @@ void ContextCore::save() {
         }
     }
     if (inserts.empty() && dropped.empty() && updates.empty() && deleted_.empty()) {
-        changed_.clear();
-        changedSet_.clear();
+        forgetPending();
         return;
     }
     if (access_ == ModelContext::Access::readOnly) {
@@ -463,10 +462,7 @@ void ContextCore::finishSave(std::vector<PlannedInsert>& inserts,
         model->savedValues_ = model->storedValues();
         touched.insert(model->entity().name);
     }
-    inserted_.clear();
-    deleted_.clear();
-    changed_.clear();
-    changedSet_.clear();
+    forgetPending();
 
     SaveNotification notification;
     notification.context = owner_;
@@ -485,6 +481,10 @@ void ContextCore::rollback() {
     for (const auto& model : changed_) {
         if (model->state_ == State::stored) model->assignStored(model->savedValues_);
     }
+    forgetPending();
+}
+
+void ContextCore::forgetPending() {
     inserted_.clear();
     deleted_.clear();
     changed_.clear();

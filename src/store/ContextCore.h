@@ -60,6 +60,8 @@ private:
         const std::unordered_map<const PersistentModel*, std::int64_t>& newKeys) const;
     void finishSave(std::vector<PlannedInsert>& inserts, const std::vector<std::shared_ptr<PersistentModel>>& updates,
                     const std::vector<std::shared_ptr<PersistentModel>>& dropped);
+    // Empties the lists of pending inserts, deletes and changes.
+    void forgetPending();
 
     SqliteConnection connection_;
     ModelContext::Access access_;
