@@ -401,7 +401,7 @@ void ContextCore::save() {
         connection_.execute("COMMIT", Code::saveFailed);
         guard.done();
     } catch (const StoreError& error) {
-        connection_.rollbackQuietly();
+        // The guard has already rolled the transaction back.
         rollback();
         throw StoreError(Code::saveFailed, std::string("Could not save the store; nothing of this save was kept: ") + error.what(),
                          error.sqliteCode());
