@@ -7,10 +7,10 @@
 #include "discovery/SecurityScopedBookmark.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
+#include "support/EventLoopWait.h"
 #include "support/TempDir.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 
 #include <chrono>
 #include <filesystem>
@@ -36,13 +36,7 @@ inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds timeout = std::chrono::seconds(120))
 {
     application();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
-    }
-    return true;
+    return kelvane::test::runEventsUntil(condition, timeout);
 }
 
 inline std::shared_ptr<store::ModelContainer> openStore(const kelvane::test::TempDir& dir)

@@ -1,6 +1,7 @@
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/FreedesktopNotificationDelivery.h"
 
+#include "support/EventLoopWait.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TempDir.h"
 
@@ -9,9 +10,8 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDeadlineTimer>
-#include <QEventLoop>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -33,13 +33,7 @@ QCoreApplication& application()
 bool waitFor(const std::function<bool()>& condition)
 {
     application();
-    const QDeadlineTimer deadline(10'000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
+    return kelvane::test::runEventsUntil(condition, std::chrono::seconds(10));
 }
 
 // Holds each delivery until the test answers it, like a desktop that takes its time.
