@@ -29,15 +29,11 @@ using Kind = ActiveOperation::Kind;
 using Bytes = std::vector<std::uint8_t>;
 using engine::FileCompressionStatus;
 
-class BulkRunTest : public ::testing::Test {
+class BulkRunTest : public test::ModelFixture {
 protected:
     void SetUp() override
     {
-        test::application();
-        dir_.useAsHome();
-        container_ = test::openStore(dir_);
-        cache_ = std::make_unique<FileStatusCache>();
-        model_ = std::make_unique<MainWindowModel>(*cache_, container_->mainContext());
+        ModelFixture::SetUp();
         saveObserver_ = container_->addSaveObserver([this](const store::SaveNotification& n) {
             ++saves_;
             if (n.touches<store::CompressionLog>())
@@ -87,10 +83,6 @@ protected:
         return platform::lstat(path, st) == 0 && (st.flags & platform::UF_COMPRESSED) != 0;
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
-    std::unique_ptr<FileStatusCache> cache_;
-    std::unique_ptr<MainWindowModel> model_;
     std::uint64_t saveObserver_ = 0;
     int saves_ = 0;
     int logSaves_ = 0;

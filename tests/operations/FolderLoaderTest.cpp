@@ -24,27 +24,14 @@ namespace {
 namespace fs = std::filesystem;
 using engine::FileCompressionStatus;
 
-class FolderLoadingTest : public ::testing::Test {
+class FolderLoadingTest : public test::ModelFixture {
 protected:
-    void SetUp() override
-    {
-        test::application();
-        dir_.useAsHome();
-        container_ = test::openStore(dir_);
-        cache_ = std::make_unique<FileStatusCache>();
-        model_ = std::make_unique<MainWindowModel>(*cache_, container_->mainContext());
-    }
-
     void file(const fs::path& path, std::size_t size)
     {
         fs::create_directories(path.parent_path());
         kelvane::test::writeRawFile(path, test::textBytes(rng_, size));
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
-    std::unique_ptr<FileStatusCache> cache_;
-    std::unique_ptr<MainWindowModel> model_;
     std::mt19937 rng_{42};
 };
 

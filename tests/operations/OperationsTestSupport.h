@@ -1,14 +1,18 @@
 #pragma once
 
 // Shared set-up of the operations tests: the Qt application their main-thread
-// objects need, waiting on a condition while the event loop runs, and a
-// store in the test's own folder.
+// objects need, waiting on a condition while the event loop runs, a store in
+// the test's own folder, and a fixture with a window model over that store.
 
 #include "discovery/SecurityScopedBookmark.h"
+#include "operations/FileStatusCache.h"
+#include "operations/MainWindowModel.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 
@@ -55,5 +59,24 @@ inline std::shared_ptr<store::RegisteredItem> registerItem(store::ModelContext& 
     context.save();
     return item;
 }
+
+// A test home folder holding the store, and a window model over its main
+// context with a status cache of its own.
+class ModelFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application();
+        dir_.useAsHome();
+        container_ = openStore(dir_);
+        cache_ = std::make_unique<FileStatusCache>();
+        model_ = std::make_unique<MainWindowModel>(*cache_, container_->mainContext());
+    }
+
+    kelvane::test::TempDir dir_;
+    std::shared_ptr<store::ModelContainer> container_;
+    std::unique_ptr<FileStatusCache> cache_;
+    std::unique_ptr<MainWindowModel> model_;
+};
 
 }  // namespace kelvane::operations::test
