@@ -31,13 +31,13 @@ FileStatusCache::EntryMap& FileStatusCache::mutableEntries()
     return *entries_;
 }
 
-void FileStatusCache::setEntries(const std::vector<std::pair<std::string, Entry>>& pairs)
+void FileStatusCache::setEntries(std::vector<std::pair<std::string, Entry>> pairs)
 {
     if (pairs.empty())
         return;
     EntryMap& map = mutableEntries();
-    for (const auto& [id, entry] : pairs)
-        map.insert_or_assign(id, entry);
+    for (auto& [id, entry] : pairs)
+        map.insert_or_assign(std::move(id), std::move(entry));
     setVersion(version_ + 1);
 }
 

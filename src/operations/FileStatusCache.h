@@ -36,8 +36,9 @@ public:
     void setVersion(long long value);
 
     // Stores the pairs in order (a later pair for the same id wins), then
-    // raises the version once; an empty list changes nothing.
-    void setEntries(const std::vector<std::pair<std::string, Entry>>& pairs);
+    // raises the version once; an empty list changes nothing. The pairs are
+    // moved into the cache.
+    void setEntries(std::vector<std::pair<std::string, Entry>> pairs);
     void setEntry(const Entry& entry, const std::string& id);
     void removeAll();
 

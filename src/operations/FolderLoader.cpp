@@ -303,16 +303,17 @@ void FolderLoader::inspectChildren(MainWindowModel& model, DisplayRow::Children 
         jobs.push_back([input, paths, slice, stop, weakTarget] {
             ChildInspectionWorker worker(*paths, [stop, weakTarget](ChildInspectionWorker::Batch&& batch) {
                 runOnMainThreadAndWait(
-                    [weakTarget, batch = std::move(batch)] {
+                    [weakTarget, batch = std::move(batch)]() mutable {
                         const auto t = weakTarget.lock();
                         if (!t)
                             return;
+                        const auto count = static_cast<long long>(batch.size());
                         if (t->cache)
-                            t->cache->setEntries(batch);
+                            t->cache->setEntries(std::move(batch));
                         if (const auto a = t->activity.lock()) {
                             if (const auto* phase = std::get_if<ScanActivity::Inspecting>(&a->phase())) {
                                 const long long advanced =
-                                    std::min(phase->total, phase->done + static_cast<long long>(batch.size()));
+                                    std::min(phase->total, phase->done + count);
                                 a->setPhase(ScanActivity::Inspecting{advanced, phase->total});
                             }
                         }

@@ -61,7 +61,7 @@ void Reinspection::inspectInChunks(std::vector<DisplayRow> rows, int concurrency
         for (Pairs& part : results)
             all.insert(all.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
         if (cachePtr)
-            cachePtr->setEntries(all);
+            cachePtr->setEntries(std::move(all));
         done();
     });
 }
