@@ -6,16 +6,24 @@
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
+#include "app/QuitOnTermination.h"
 #include "operations/FileStatusCache.h"
+#include "operations/MainWindowModel.h"
 #include "platform/AppSupport.h"
 #include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
+#include "ui/common/DesktopShell.h"
+#include "ui/common/MenuCommands.h"
+#include "ui/main/MainWindow.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMenuBar>
 #include <QTimer>
 
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -76,14 +84,40 @@ int KelvaneApp::exec()
     return runMainWindow();
 }
 
-// Stands in for the main window until it exists: the window's upkeep of the
-// item count and the reminder, then the usage text instead of the window.
+std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int& argc, char** argv)
+{
+    if (mode.isGui())
+        return std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+bool KelvaneApp::hasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+}
+
+// The main window over the process's status cache and store, with its
+// menus; quits when the window closes, or when the session asks the
+// process to end.
 int KelvaneApp::runMainWindow()
 {
-    platform::Settings settings;
-    ReminderUpkeep::refresh(container_->mainContext(), settings, NotificationScheduler::shared());
-    writeToStandardError("Kelvane: メインウィンドウはまだありません。使い方を表示します。\n");
-    return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
+    QuitOnTermination quitOnTermination;
+    const auto container = container_;
+    operations::MainWindowModel model(*statusCache_, container->mainContext());
+    ui::DesktopShell shell;
+    ui::MainWindowHooks hooks;
+    hooks.itemsLoaded = [container](int) {
+        platform::Settings settings;
+        ReminderUpkeep::refresh(container->mainContext(), settings, NotificationScheduler::shared());
+    };
+    ui::MainWindow window(model, *container, shell, QString::fromStdString(AppContext::versionLabel()),
+                          std::move(hooks));
+    ui::populateMenuBar(window.menuBar(), window.commands(), shell, [] { QApplication::closeAllWindows(); });
+    window.show();
+    return QApplication::exec();
 }
 
 }  // namespace kelvane::app

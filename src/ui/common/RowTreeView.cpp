@@ -1,0 +1,104 @@
+#include "ui/common/RowTreeView.h"
+
+#include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/RowCellDelegate.h"
+
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QScrollBar>
+
+namespace kelvane::ui {
+
+RowTreeView::RowTreeView(QWidget* parent) : QTreeView(parent)
+{
+    setItemDelegate(new RowCellDelegate(this));
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAlternatingRowColors(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);  // the window sorts: the view only shows the indicator
+    header()->setSortIndicatorShown(true);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(true);
+    header()->setStretchLastSection(false);
+    setMouseTracking(true);
+}
+
+void RowTreeView::setRowModel(DisplayRowTreeModel* model)
+{
+    if (model_)
+        disconnect(model_, nullptr, this, nullptr);
+    model_ = model;
+    setModel(model);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &RowTreeView::rememberState);
+    connect(model, &QAbstractItemModel::modelReset, this, &RowTreeView::restoreState);
+}
+
+std::vector<std::string> RowTreeView::selectedIds() const
+{
+    std::vector<std::string> ids;
+    if (!selectionModel())
+        return ids;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (const auto* row = model_->row(index))
+            ids.push_back(row->id);
+    return ids;
+}
+
+std::vector<std::string> RowTreeView::expandedIds() const
+{
+    std::vector<std::string> ids;
+    if (!model_)
+        return ids;
+    for (int r = 0; r < model_->rowCount(); ++r) {
+        const QModelIndex index = model_->index(r, 0);
+        if (isExpanded(index))
+            ids.push_back(model_->rows()[static_cast<std::size_t>(r)].id);
+    }
+    return ids;
+}
+
+void RowTreeView::selectIds(const std::vector<std::string>& ids)
+{
+    QItemSelection selection;
+    for (const std::string& id : ids) {
+        const QModelIndex index = model_->indexOfId(id);
+        if (index.isValid())
+            selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void RowTreeView::rememberState()
+{
+    expanded_ = expandedIds();
+    selected_ = selectedIds();
+    const auto* current = model_->row(currentIndex());
+    current_ = current ? current->id : std::string();
+    vertical_ = verticalScrollBar()->value();
+    horizontal_ = horizontalScrollBar()->value();
+}
+
+void RowTreeView::restoreState()
+{
+    for (const std::string& id : expanded_) {
+        const QModelIndex index = model_->indexOfId(id);
+        if (index.isValid())
+            setExpanded(index, true);
+    }
+    if (!current_.empty()) {
+        const QModelIndex index = model_->indexOfId(current_);
+        if (index.isValid())
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+    if (!selected_.empty())
+        selectIds(selected_);
+    // The scroll range follows the new rows only after the layout has run.
+    executeDelayedItemsLayout();
+    verticalScrollBar()->setValue(vertical_);
+    horizontalScrollBar()->setValue(horizontal_);
+}
+
+}  // namespace kelvane::ui
