@@ -454,12 +454,16 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::refreshAll()
 {
+    // What is still being inspected was read before the refresh: dropped.
+    ++inspectionGeneration_;
+    inspecting_.clear();
     model_.refreshAll();
     // Registered files are not part of any folder load: inspect them again
-    // here, so that none is left without a state.
+    // here, so that none is left without a state (one whose bookmark no
+    // longer resolves is then shown as missing).
     std::vector<DisplayRow> files;
     for (const auto& ref : model_.derivedInput().topItems) {
-        if (ref.kind != "file" || RowWalks::isUnresolved(ref.url))
+        if (ref.kind != "file")
             continue;
         DisplayRow row;
         row.id = ref.id;
@@ -494,7 +498,9 @@ void MainWindow::inspectVisibleRows()
         if (table_->visualRect(index).top() > bottom)
             break;
         const DisplayRow* row = rowModel_->row(index);
-        if (!row || row->kind != DisplayRow::DisplayKind::file || RowWalks::isUnresolved(*row))
+        // An item whose bookmark did not resolve is looked at too: it is then
+        // shown as missing rather than spinning for ever.
+        if (!row || row->kind != DisplayRow::DisplayKind::file)
             continue;
         if (entries.contains(row->id) || inspecting_.contains(row->id))
             continue;
@@ -525,8 +531,8 @@ void MainWindow::inspectRows(std::vector<DisplayRow> rows)
                 pairs.emplace_back(row.id, operations::ChildInspectionWorker::inspect(row.url, *paths, errors));
             return pairs;
         }},
-        [self = QPointer<MainWindow>(this)](std::vector<Pairs> results) {
-            if (!self)
+        [self = QPointer<MainWindow>(this), generation = inspectionGeneration_](std::vector<Pairs> results) {
+            if (!self || generation != self->inspectionGeneration_)
                 return;
             for (const auto& [id, entry] : results.front())
                 self->inspecting_.erase(id);
@@ -567,7 +573,15 @@ void MainWindow::openItems(const std::vector<std::filesystem::path>& urls)
         shell_.openFile(url);
 }
 
-void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls) { shell_.showInFileManager(urls); }
+void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls)
+{
+    std::vector<std::filesystem::path> onDisk;
+    for (const auto& url : urls)
+        if (!RowWalks::isUnresolved(url))
+            onDisk.push_back(url);
+    if (!onDisk.empty())
+        shell_.showInFileManager(onDisk);
+}
 
 QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
 {

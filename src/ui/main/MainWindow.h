@@ -157,6 +157,7 @@ private:
     std::optional<operations::TaskHandle> itemsLoad_;
     QTimer inspectTimer_;
     std::set<std::string> inspecting_;
+    std::uint64_t inspectionGeneration_ = 0;
     bool restoringColumns_ = false;
 };
 
