@@ -63,4 +63,9 @@ struct Slice {
 };
 std::vector<Slice> sliceEvenly(std::size_t count, std::size_t workers);
 
+// Runs job(0) ... job(count - 1) and returns once all have run: each on a
+// pool thread that is free at once, the rest on the calling thread (so it
+// never waits for a busy pool). Rethrows the first failure, in job order.
+void runSlicesInParallel(std::size_t count, const std::function<void(std::size_t)>& job);
+
 }  // namespace kelvane::operations
