@@ -22,8 +22,16 @@ RowTreeView::RowTreeView(QWidget* parent) : QTreeView(parent)
     header()->setSortIndicatorShown(true);
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(true);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);
     setMouseTracking(true);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.insert(row->id);
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.erase(row->id);
+    });
 }
 
 void RowTreeView::setRowModel(DisplayRowTreeModel* model)
@@ -47,19 +55,6 @@ std::vector<std::string> RowTreeView::selectedIds() const
     return ids;
 }
 
-std::vector<std::string> RowTreeView::expandedIds() const
-{
-    std::vector<std::string> ids;
-    if (!model_)
-        return ids;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        const QModelIndex index = model_->index(r, 0);
-        if (isExpanded(index))
-            ids.push_back(model_->rows()[static_cast<std::size_t>(r)].id);
-    }
-    return ids;
-}
-
 void RowTreeView::selectIds(const std::vector<std::string>& ids)
 {
     QItemSelection selection;
@@ -73,7 +68,6 @@ void RowTreeView::selectIds(const std::vector<std::string>& ids)
 
 void RowTreeView::rememberState()
 {
-    expanded_ = expandedIds();
     selected_ = selectedIds();
     const auto* current = model_->row(currentIndex());
     current_ = current ? current->id : std::string();
@@ -83,11 +77,13 @@ void RowTreeView::rememberState()
 
 void RowTreeView::restoreState()
 {
-    for (const std::string& id : expanded_) {
+    const std::set<std::string> wanted = expanded_;
+    for (const std::string& id : wanted) {
         const QModelIndex index = model_->indexOfId(id);
-        if (index.isValid())
+        if (index.isValid() && model_->hasChildren(index))
             setExpanded(index, true);
     }
+    expanded_ = wanted;
     if (!current_.empty()) {
         const QModelIndex index = model_->indexOfId(current_);
         if (index.isValid())
