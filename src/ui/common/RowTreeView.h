@@ -24,6 +24,10 @@ public:
     std::vector<std::string> selectedIds() const;
     void selectIds(const std::vector<std::string>& ids);
 
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
 private:
     void rememberState();
     void restoreState();
