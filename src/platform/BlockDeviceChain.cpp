@@ -168,6 +168,9 @@ BlockDeviceFacts BlockDeviceChain::describeDirectory(const fs::path& top) const
         facts.logicalBlockSize = readNumber(disk / "queue" / "logical_block_size");
     facts.model = readAttribute(disk / "device" / "model");
     facts.vendor = readAttribute(disk / "device" / "vendor");
+    // Virtio disks give their bus's numeric vendor id ("0x1af4"), not a name.
+    if (facts.vendor && facts.vendor->rfind("0x", 0) == 0)
+        facts.vendor.reset();
     facts.revision = readAttribute(disk / "device" / "rev");
     if (!facts.revision)
         facts.revision = readAttribute(disk / "device" / "firmware_rev");

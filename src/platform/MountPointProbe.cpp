@@ -58,7 +58,9 @@ MountPointFacts probeNow(const std::filesystem::path& mountPoint, ProbeDepth dep
     facts.userAttributes = acceptsAttribute(mountPoint, "user.kelvane.probe");
     facts.posixAcls = acceptsAttribute(mountPoint, "system.posix_acl_access");
     struct statx stx {};
-    if (::statx(AT_FDCWD, mountPoint.c_str(), AT_NO_AUTOMOUNT, STATX_BTIME, &stx) == 0 && (stx.stx_mask & STATX_BTIME)) {
+    // Images written by build tools often leave the birth time at 0: unknown, not 1970.
+    if (::statx(AT_FDCWD, mountPoint.c_str(), AT_NO_AUTOMOUNT, STATX_BTIME, &stx) == 0 && (stx.stx_mask & STATX_BTIME) &&
+        stx.stx_btime.tv_sec > 0) {
         facts.rootBirthTime = std::chrono::system_clock::time_point(
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(stx.stx_btime.tv_sec) + std::chrono::nanoseconds(stx.stx_btime.tv_nsec)));

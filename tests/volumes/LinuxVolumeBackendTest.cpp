@@ -28,7 +28,8 @@ protected:
             "23 20 8:1 / /srv/archive ro,relatime - xfs /dev/sda1 ro\n"
             "24 20 0:44 / /mnt/nfs rw - nfs4 server:/x rw\n"
             "25 20 0:45 / /tmp rw,nosuid - tmpfs tmpfs rw\n"
-            "26 20 0:40 /@home /home rw - btrfs /dev/sda2 rw,subvol=/@home\n");
+            "26 20 0:40 /@home /home rw - btrfs /dev/sda2 rw,subvol=/@home\n"
+            "27 20 254:0 / /srv/vm rw - ext4 /dev/vda rw\n");
 
         const auto nvme = fixture.addBlockDevice("pci0000:00/0000:00:1d.0/nvme/nvme0/nvme0n1", "259:0",
                                                  {{"size", "1000215216"}, {"removable", "0"},
@@ -60,6 +61,9 @@ protected:
                                 {"device/rev", "0A82"}});
         fixture.addBlockDevice(sata + "/sda1", "8:1", {{"partition", "1"}, {"size", "100"}, {"ro", "0"}});
         fixture.addBlockDevice(sata + "/sda2", "8:2", {{"partition", "2"}, {"size", "200"}, {"ro", "0"}});
+
+        fixture.addBlockDevice("pci0000:00/0000:00:02.0/virtio1/block/vda", "254:0",
+                               {{"removable", "0"}, {"queue/rotational", "1"}, {"device/vendor", "0x1af4"}});
 
         auto vfat = test::ext4Facts();
         vfat.userAttributes = false;
@@ -97,7 +101,7 @@ TEST_F(FixtureMachine, ListsTheVisibleVolumesInTableOrder)
     std::vector<std::string> urls;
     for (const auto& v : volumes)
         urls.push_back(v.url.string());
-    EXPECT_EQ(urls, (std::vector<std::string>{"/", "/run/media/me/STICK", "/srv/archive", "/mnt/nfs", "/tmp", "/home"}));
+    EXPECT_EQ(urls, (std::vector<std::string>{"/", "/run/media/me/STICK", "/srv/archive", "/mnt/nfs", "/tmp", "/home", "/srv/vm"}));
 }
 
 TEST_F(FixtureMachine, EncryptedRootOnNvme)
@@ -123,7 +127,7 @@ TEST_F(FixtureMachine, EncryptedRootOnNvme)
     EXPECT_EQ(root.totalBlocks, 1000u);
     EXPECT_EQ(root.freeBlocks, 400u);
     EXPECT_EQ(root.resourceCount, 300);
-    EXPECT_EQ(root.maximumFileSize, INT64_MAX);
+    EXPECT_EQ(root.maximumFileSize, 0xFFFFFFFFLL * 4096);  // ext4: 2^32 - 1 blocks
     EXPECT_TRUE(root.capabilities.supportsCompression);
     EXPECT_TRUE(root.capabilities.isJournaling);
     EXPECT_TRUE(root.capabilities.supportsExtendedSecurity);
@@ -180,6 +184,7 @@ TEST_F(FixtureMachine, ReadOnlyDiskAndBtrfsSubvolumeFoundBySource)
     EXPECT_EQ(archive.hardware->deviceProtocol, "SATA");
     EXPECT_EQ(archive.hardware->deviceVendor, "ATA");
     EXPECT_EQ(archive.hardware->isSolidState, false);
+    EXPECT_EQ(archive.maximumFileSize, INT64_MAX);  // what pathconf gives for xfs
     EXPECT_EQ(CompressionAvailabilityVerdict(archive).title, "読み取り専用");
 
     // btrfs shows an anonymous device number; its source names the partition.
@@ -189,6 +194,16 @@ TEST_F(FixtureMachine, ReadOnlyDiskAndBtrfsSubvolumeFoundBySource)
     EXPECT_EQ(home.hardware->mediaSize, 200 * 512);
     EXPECT_TRUE(home.isInternal);
     EXPECT_FALSE(home.mountFlags.count(MountFlag::journaled));
+
+    // A virtual disk names its bus's vendor id, not a vendor; an ext4 without a
+    // running journal is not journaling.
+    const StorageVolume& vm = volume("/srv/vm");
+    ASSERT_TRUE(vm.hardware);
+    EXPECT_EQ(vm.hardware->deviceVendor, std::nullopt);
+    EXPECT_EQ(vm.hardware->deviceProtocol, "Virtio");
+    EXPECT_TRUE(vm.capabilities.supportsJournaling);
+    EXPECT_FALSE(vm.capabilities.isJournaling);
+    EXPECT_FALSE(vm.mountFlags.count(MountFlag::journaled));
 }
 
 TEST_F(FixtureMachine, HungNetworkMountFallsBackToDefaultsWithoutSlowProbes)
