@@ -12,6 +12,7 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QToolBar>
@@ -82,8 +83,11 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     connect(refreshAction_, &QAction::triggered, this, &StorageStatusDialog::startRefresh);
     closeButton_ = new QPushButton(QStringLiteral("閉じる"), toolbar);
     closeButton_->setAutoDefault(false);
-    closeButton_->setShortcut(QKeySequence(Qt::Key_Escape));
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
+    // A button's own shortcut clicks it after a short animation; the sheet
+    // closes on Escape at once.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QDialog::reject);
     toolbar->addWidget(closeButton_);
     root->addWidget(toolbar);
 
