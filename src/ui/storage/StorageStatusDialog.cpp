@@ -6,11 +6,13 @@
 #include "ui/storage/VolumeRowDelegate.h"
 
 #include <QAction>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QShortcut>
 #include <QSplitter>
@@ -225,9 +227,27 @@ void StorageStatusDialog::startRefresh()
 
 void StorageStatusDialog::finishRefresh(std::vector<volumes::StorageVolume> volumes)
 {
+    QWidget* before = detail_->currentWidget();
     applyVolumes(std::move(volumes));
     setLoading(false);
+    if (detail_->currentWidget() != before)
+        fadeInDetail();
     emit refreshFinished();
+}
+
+void StorageStatusDialog::fadeInDetail()
+{
+    // Ease-in-out over 0.2 s; the effect is removed afterwards so the pane is
+    // not drawn through it for good.
+    auto* effect = new QGraphicsOpacityEffect(detail_);
+    detail_->setGraphicsEffect(effect);
+    auto* fade = new QPropertyAnimation(effect, "opacity", effect);
+    fade->setDuration(200);
+    fade->setEasingCurve(QEasingCurve::InOutQuad);
+    fade->setStartValue(0.0);
+    fade->setEndValue(1.0);
+    connect(fade, &QPropertyAnimation::finished, detail_, [this] { detail_->setGraphicsEffect(nullptr); });
+    fade->start();
 }
 
 void StorageStatusDialog::setLoading(bool loading)

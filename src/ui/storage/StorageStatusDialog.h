@@ -71,6 +71,7 @@ private:
 
     void finishRefresh(std::vector<volumes::StorageVolume> volumes);
     void setLoading(bool loading);
+    void fadeInDetail();
     void updateDetail();
     void syncListSelection();
 
