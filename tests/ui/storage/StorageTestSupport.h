@@ -9,20 +9,21 @@
 #include <QApplication>
 
 #include <cstdlib>
-#include <memory>
 
 namespace kelvane::test {
 
+// Never destroyed: a QApplication torn down among the exit handlers outlives
+// Qt's own statics and crashes.
 inline QApplication& storageTestApp()
 {
     static TempDir home;
-    static std::unique_ptr<QApplication> app = [] {
+    static QApplication* app = [] {
         home.useAsHome();
         qputenv("QT_QPA_PLATFORM", "offscreen");
         static int argc = 1;
         static char name[] = "ui_storage_tests";
         static char* argv[] = {name, nullptr};
-        return std::make_unique<QApplication>(argc, argv);
+        return new QApplication(argc, argv);
     }();
     return *app;
 }
