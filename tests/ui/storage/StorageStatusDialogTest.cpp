@@ -24,6 +24,7 @@
 #include <cstdio>
 #include <deque>
 #include <mutex>
+#include <sys/statvfs.h>
 
 namespace kelvane::ui {
 namespace {
@@ -242,6 +243,24 @@ TEST_F(StorageStatusDialogTest, FirstLoadShowsProgressUntilTheListArrives)
     lister.setGate(true);
     ASSERT_TRUE(refreshed(dialog));
     EXPECT_EQ(shownVolume(dialog), std::filesystem::path("/"));
+}
+
+// This machine: the sheet opens on "/" and its usage agrees with statvfs.
+TEST_F(StorageStatusDialogTest, OnThisMachineTheRootVolumeIsShownFirst)
+{
+    StorageStatusDialog dialog;
+    dialog.show();
+    ASSERT_TRUE(refreshed(dialog));
+    EXPECT_EQ(dialog.selection(), std::filesystem::path("/"));
+    auto* view = qobject_cast<VolumeDetailView*>(dialog.currentDetail());
+    ASSERT_NE(view, nullptr);
+    struct statvfs info {};
+    ASSERT_EQ(::statvfs("/", &info), 0);
+    const double share = 100.0 * (1.0 - static_cast<double>(info.f_bavail) / static_cast<double>(info.f_blocks));
+    QString shown = view->findChild<QLabel*>("cell:使用率")->text();
+    ASSERT_TRUE(shown.endsWith('%'));
+    shown.chop(1);
+    EXPECT_NEAR(shown.toDouble(), share, 1.0);  // whole percent, while other programs write
 }
 
 TEST_F(StorageStatusDialogTest, SidebarBadgesComeLockFirst)
