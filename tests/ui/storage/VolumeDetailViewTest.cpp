@@ -133,7 +133,7 @@ TEST_F(VolumeDetailViewTest, SecondCapacityRowOnlyWhenImportantUsageDiffers)
 TEST_F(VolumeDetailViewTest, HeaderAndFileSystemRows)
 {
     StorageVolume v = makeVolume("/media/<b>disk</b>");
-    v.fileSystemType = "apfs";
+    v.fileSystemType = "btrfs";
     v.mountSource = "";
     v.blockSize = 4096;
     v.totalBlocks = 1234567;
@@ -141,7 +141,7 @@ TEST_F(VolumeDetailViewTest, HeaderAndFileSystemRows)
     EXPECT_EQ(view->findChild<QLabel*>("volumePath")->text(), "/media/<b>disk</b>");
     EXPECT_EQ(view->findChild<QLabel*>("volumePath")->textFormat(), Qt::PlainText);
     EXPECT_EQ(view->findChild<QLabel*>("volumeFormat"), nullptr);
-    EXPECT_EQ(rowText(view.get(), "種別"), "APFS");
+    EXPECT_EQ(rowText(view.get(), "種別"), "BTRFS");
     EXPECT_EQ(row(view.get(), "フォーマット"), nullptr);
     EXPECT_EQ(row(view.get(), "マウント元"), nullptr);
     EXPECT_EQ(row(view.get(), "UUID"), nullptr);
