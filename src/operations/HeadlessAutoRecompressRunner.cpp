@@ -7,7 +7,7 @@
 #include "operations/FileAttributes.h"
 #include "platform/Bookmark.h"
 #include "platform/Logger.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 
@@ -68,7 +68,7 @@ std::string HeadlessAutoRecompressRunner::summaryLine(const Tally& t, double ela
     return "[Kelvane] --auto-recompress 完了: 走査 " + std::to_string(t.candidates) + " 件 / 成功 " +
            std::to_string(t.succeeded) + " / 失敗 " + std::to_string(t.failed) + " / 既圧縮スキップ " +
            std::to_string(t.alreadyCompressedSkips) + " / 縮まずスキップ " + std::to_string(t.didNotShrinkSkips) +
-           " / 削減 " + platform::formatBytes(t.savedBytes).toStdString() + " / 所要 " + elapsed + " 秒\n";
+           " / 削減 " + display::formatBytes(t.savedBytes).toStdString() + " / 所要 " + elapsed + " 秒\n";
 }
 
 int HeadlessAutoRecompressRunner::run()

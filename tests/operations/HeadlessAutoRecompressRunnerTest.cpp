@@ -5,7 +5,7 @@
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/IncompressibleFile.h"
 
@@ -151,7 +151,7 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     }
 
     const std::string expectedSummary = "[Kelvane] --auto-recompress 完了: 走査 7 件 / 成功 5 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 " +
-                                        platform::formatBytes(saved).toStdString() + " / 所要 ";
+                                        display::formatBytes(saved).toStdString() + " / 所要 ";
     const std::string startLine = "[Kelvane] --auto-recompress: 登録項目 6 件を走査します\n";
     ASSERT_EQ(out.substr(0, startLine.size()), startLine);
     const std::string summary = out.substr(startLine.size());
