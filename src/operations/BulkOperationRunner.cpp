@@ -8,6 +8,7 @@
 #include "operations/MainThread.h"
 #include "operations/MemoryMonitor.h"
 #include "operations/OperationActivity.h"
+#include "operations/PublicFailureText.h"
 #include "operations/Reinspection.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
@@ -299,7 +300,8 @@ BulkOperationRunner::FileOutcome BulkOperationRunner::processFile(const DisplayR
         return outcome;
     } catch (const std::exception& error) {
         platform::Logger::compression().error("compress fail: kind=%{public}s err=%{public}s",
-                                              kind == Kind::compress ? "c" : "d", error.what());
+                                              kind == Kind::compress ? "c" : "d",
+                                              publicFailureText(error.what(), {row.url, row.url.parent_path()}));
         switch (classifyCompressionError(kind, error)) {
             case CompressionErrorClass::skip: outcome.type = FileOutcome::Type::skipped; return outcome;
             case CompressionErrorClass::incompressible: outcome.type = FileOutcome::Type::incompressible; return outcome;

@@ -7,6 +7,7 @@
 #include "operations/FileAttributes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainThread.h"
+#include "operations/PublicFailureText.h"
 #include "operations/ScanActivity.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
@@ -208,7 +209,7 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
         return listing;
     }};
 
-    runOnWorkers<Listing>(std::move(search), [self, folderID, name, activity, task,
+    runOnWorkers<Listing>(std::move(search), [self, folderID, name, root = resolved.url, activity, task,
                                               finish = std::move(finish)](std::vector<Listing> results) mutable {
         Listing listing = std::move(results.front());
         if (!self) {
@@ -221,7 +222,8 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
             return;
         }
         if (listing.outcome == Listing::Outcome::failed) {
-            Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name, listing.error);
+            Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name,
+                               publicFailureText(listing.error, {root}));
             emit self->folderFailed(folderID, "「" + name +
                                                   "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
                                                   listing.error);

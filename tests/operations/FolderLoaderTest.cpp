@@ -115,6 +115,12 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     EXPECT_EQ(alerts[0], "「Missing」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
     EXPECT_EQ(alerts[1].rfind("「Replaced」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: ", 0), 0u);
     EXPECT_EQ(model_->errorMessage(), alerts[1]);
+    // The alert carries the failure's own words; its log line keeps the path private.
+    EXPECT_NE(alerts[1].find(replaced.string()), std::string::npos);
+    const auto failures = test::logLines("loadChildren failed");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("<private>: rootNotADirectory(\"<private>\")"), std::string::npos) << failures[0];
+    EXPECT_EQ(failures[0].find(dir_.path().string()), std::string::npos) << failures[0];
 
     // The inspection phase ends with every file counted, never beyond.
     bool sawComplete = false;

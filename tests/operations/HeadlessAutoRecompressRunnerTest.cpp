@@ -1,11 +1,11 @@
 #include "operations/HeadlessAutoRecompressRunner.h"
 
+#include "display/Formatters.h"
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
-#include "display/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/IncompressibleFile.h"
 
@@ -132,6 +132,12 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     const int status = run(out, err);
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
+
+    // The failed search is logged in its own words, the folder's path private.
+    const auto searchFailures = test::logLines("search failed for");
+    ASSERT_EQ(searchFailures.size(), 1u);
+    EXPECT_NE(searchFailures[0].find("rootNotADirectory(\"<private>\")"), std::string::npos) << searchFailures[0];
+    EXPECT_EQ(searchFailures[0].find(replaced.string()), std::string::npos) << searchFailures[0];
 
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(err.empty()) << err;
