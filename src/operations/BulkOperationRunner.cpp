@@ -242,10 +242,7 @@ BulkOperationRunner::Run BulkOperationRunner::startOperation(Kind kind, std::vec
     progress->setSizeSkippedCount(static_cast<int>(oversized.size()));
     progress->setSizeSkippedBytes(totalSize(oversized));
     progress->setCurrentFileName(kept.empty() ? std::string() : kept.front().displayName);
-    const MemorySample first = sampleMemory();
-    progress->setCurrentMemoryBytes(first.footprint);
-    progress->setPeakMemoryBytes(first.footprint);
-    progress->setSystemAvailableMemoryBytes(first.available);
+    storeSample(*progress, sampleMemory());
 
     auto run = std::make_shared<BulkRun>();
     if (count == 0) {

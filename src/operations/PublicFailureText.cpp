@@ -1,49 +1,29 @@
 #include "operations/PublicFailureText.h"
 
+#include "engine/TypedError.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace kelvane::operations {
 
-namespace {
-
-void replaceAll(std::string& text, const std::string& what, std::string_view with)
-{
-    if (what.empty())
-        return;
-    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-}
-
-// The path as a quoted failure text writes it: quotes and backslashes escaped.
-std::string escaped(const std::string& path)
-{
-    std::string out;
-    for (char c : path) {
-        if (c == '"' || c == '\\')
-            out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
-}
-
-}  // namespace
-
 std::string publicFailureText(std::string_view text, std::initializer_list<std::filesystem::path> paths)
 {
-    std::vector<std::string> forms;
+    // Each path as a failure quotes it and as it stands; the root alone would
+    // mask every slash.
+    std::vector<std::pair<std::string, std::string_view>> forms;
     for (const std::filesystem::path& path : paths) {
-        // The root alone would mask every slash.
         if (path.empty() || path == path.root_path())
             continue;
-        forms.push_back(path.string());
-        forms.push_back(escaped(path.string()));
+        forms.emplace_back(engine::quotedText(path.string()), "\"<private>\"");
+        forms.emplace_back(path.string(), "<private>");
     }
     std::stable_sort(forms.begin(), forms.end(),
-                     [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+                     [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
     std::string result(text);
-    for (const std::string& form : forms)
-        replaceAll(result, form, "<private>");
+    for (const auto& [form, mask] : forms)
+        for (auto at = result.find(form); at != std::string::npos; at = result.find(form, at + mask.size()))
+            result.replace(at, form.size(), mask);
     return result;
 }
 

@@ -189,6 +189,40 @@ TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
     EXPECT_TRUE(model_->folderChildren().empty());
 }
 
+// Refreshing a selection inspects its files again (a known incompressible
+// path shows as such) and reloads its registered folders.
+TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolders)
+{
+    const fs::path folder = dir_ / "Sel";
+    file(folder / "a.txt", 20000);
+    file(folder / "b.txt", 20000);
+    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    model_->setItems({item});
+    const TaskHandle load = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+    const std::vector<DisplayRow> rows = *model_->folderChildren().at(item->id());
+    ASSERT_EQ(rows.size(), 2u);
+    const DisplayRow& a = rows[0].displayName == "a.txt" ? rows[0] : rows[1];
+    const DisplayRow& b = rows[0].displayName == "a.txt" ? rows[1] : rows[0];
+
+    engine::FileCompressor{}.compressFile(a.url);
+    model_->setIncompressiblePaths({b.url.string()});
+    model_->refreshSelection({a, b});
+    EXPECT_FALSE(cache_->entry(a.id).info());  // not inspected until the workers answer
+    ASSERT_TRUE(test::waitUntil([&] { return cache_->entry(a.id).info() && cache_->entry(b.id).info(); }));
+    EXPECT_EQ(cache_->entry(a.id).info()->status.kind(), FileCompressionStatus::Kind::compressed);
+    EXPECT_EQ(cache_->entry(b.id).info()->status.kind(), FileCompressionStatus::Kind::incompressible);
+
+    DisplayRow folderRow;
+    folderRow.kind = DisplayRow::DisplayKind::folder;
+    folderRow.registeredItemID = item->id();
+    file(folder / "c.txt", 20000);
+    model_->refreshSelection({folderRow});
+    EXPECT_FALSE(model_->folderChildren().contains(item->id()));
+    ASSERT_TRUE(test::waitUntil([&] { return model_->folderChildren().contains(item->id()); }));
+    EXPECT_EQ(model_->folderChildren().at(item->id())->size(), 3u);
+}
+
 TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 {
     const fs::path folder = dir_ / "Docs";
