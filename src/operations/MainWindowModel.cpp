@@ -349,8 +349,11 @@ TaskHandle MainWindowModel::refreshDerivedRows()
         {[input, stop] { return std::make_shared<DerivedAggregates::Result>(DerivedAggregates::compute(*input, stop)); }},
         [self = QPointer<MainWindowModel>(this), task](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
             // A refresh cancelled meanwhile (a newer one started) stores nothing.
-            if (self && !task.isCancelled()) {
-                DerivedAggregates::Result& result = *results.front();
+            // A refresh that came to the same rows announces nothing.
+            DerivedAggregates::Result& result = *results.front();
+            if (self && !task.isCancelled() &&
+                (result.rows != self->displayedRows_ || result.aggregates != self->folderAggregates_ ||
+                 result.reduction != self->reductionStatistics_)) {
                 self->displayedRows_ = std::move(result.rows);
                 self->folderAggregates_ = std::move(result.aggregates);
                 self->reductionStatistics_ = result.reduction;
