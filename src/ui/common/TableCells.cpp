@@ -1,7 +1,7 @@
 #include "ui/common/TableCells.h"
 
 #include "engine/ExtensionCategory.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 
 #include <QStringList>
 
@@ -57,8 +57,8 @@ CellContent placeholder()
 CellContent bytesCell(std::uint64_t bytes, Tone tone = Tone::secondary)
 {
     CellContent c;
-    c.text = platform::formatBytes(clamped(bytes));
-    c.toolTip = platform::formatExactBytes(clamped(bytes));
+    c.text = display::formatBytes(clamped(bytes));
+    c.toolTip = display::formatExactBytes(clamped(bytes));
     c.tone = tone;
     c.monospacedDigits = true;
     return c;
@@ -128,7 +128,7 @@ CellContent folderStatus(const DisplayRow& row)
     return c;
 }
 
-CellContent ratioCell(double ratio, platform::RatioDisplayMode mode)
+CellContent ratioCell(double ratio, display::RatioDisplayMode mode)
 {
     CellContent c = textCell(mode.format(ratio));
     c.monospacedDigits = true;
@@ -221,7 +221,7 @@ std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, cons
 }
 
 CellContent TableCells::content(MainColumn column, const DisplayRow& row, const FileStatusEntry& entry,
-                                platform::RatioDisplayMode mode)
+                                display::RatioDisplayMode mode)
 {
     const bool isFolder = row.kind == DisplayRow::DisplayKind::folder;
     const FolderAggregate* aggregate = row.folderAggregate ? &*row.folderAggregate : nullptr;
@@ -287,7 +287,7 @@ CellContent TableCells::content(MainColumn column, const DisplayRow& row, const 
     case MainColumn::mtime: {
         if (!row.mtime)
             return placeholder();
-        CellContent c = textCell(platform::dateTimeFormatter().string(*row.mtime));
+        CellContent c = textCell(display::dateTimeFormatter().string(*row.mtime));
         c.monospacedDigits = true;
         return c;
     }

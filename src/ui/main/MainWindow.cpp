@@ -6,7 +6,7 @@
 #include "operations/MainWindowModel.h"
 #include "operations/RegisteredItemsQuery.h"
 #include "operations/WorkerJobs.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
@@ -108,7 +108,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     resize(1100, 680);
 
     rowModel_ = new DisplayRowTreeModel(model_.cache(), this);
-    rowModel_->setRatioMode(platform::RatioDisplayMode::fromSettings(*settings_));
+    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
     table_ = new RowTreeView;
     table_->setRowModel(rowModel_);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -676,7 +676,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     // The ratio wording is a setting the settings window may have changed.
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        rowModel_->setRatioMode(platform::RatioDisplayMode::fromSettings(*settings_));
+        rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
     QMainWindow::changeEvent(event);
 }
 
