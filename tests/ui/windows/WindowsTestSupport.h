@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTest>
 #include <QWidget>
 
 #include <chrono>
@@ -81,6 +82,13 @@ protected:
     kelvane::test::TempDir dir_;
     std::shared_ptr<store::ModelContainer> container_;
 };
+
+// Clicks a check box or radio button on its indicator (its middle may lie
+// beside the text, where a click does nothing).
+inline void clickIndicator(QWidget* button)
+{
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
 
 // Every label text under `root`, in widget order.
 inline QStringList labelTexts(const QWidget* root)
