@@ -616,6 +616,11 @@ QWidget* AboutView::creditsTab()
     return area;
 }
 
+NoticesSheet* AboutView::noticesSheet() const
+{
+    return notices_.data();
+}
+
 void AboutView::showNotices()
 {
     if (notices_)

@@ -75,7 +75,7 @@ public:
     std::optional<QString> exportError() const { return exportError_; }
 
     void showNotices();
-    NoticesSheet* noticesSheet() const { return notices_; }
+    NoticesSheet* noticesSheet() const;
 
     // The value and tooltip of a statistics row, by its label.
     QString statisticsValue(const QString& rowLabel) const;
