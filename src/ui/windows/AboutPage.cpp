@@ -204,6 +204,8 @@ QVBoxLayout* pageLayout(QWidget* page, int spacing)
 QScrollArea* scrollPage(QWidget* page)
 {
     auto* area = new QScrollArea;
+    // The page follows the viewport's width and wraps its text.
+    page->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     area->setWidget(page);
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -9,6 +9,7 @@
 
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QSignalBlocker>
 #include <QCollator>
 #include <QHBoxLayout>
@@ -21,6 +22,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -80,6 +82,19 @@ QString savedText(const CompressionLog& log)
     const auto d = difference(log);
     return platform::formatBytes(d ? std::max<std::int64_t>(*d, 0) : 0);
 }
+
+// The detail column is cut at its end, not in the middle like the paths.
+class ElideRightDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 QWidget* emptyState(const QString& title, const QString& description)
 {
@@ -156,7 +171,7 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         case algorithm: return QString::fromStdString(log.algorithm());
         case duration: return QString::number(log.durationMs()) + QStringLiteral(" ms");
         case result: return log.success() ? QStringLiteral("✓") : QStringLiteral("✗");
-        case detail: return log.success() ? QString() : failureText(log);
+        case detail: return log.success() ? QString() : failureText(log).replace(u'\n', u' ');
         }
         return {};
     case Qt::ToolTipRole:
@@ -310,16 +325,18 @@ void LogScreen::build()
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* header = table_->horizontalHeader();
     header->setSortIndicator(sortColumn_, sortOrder_);
-    header->setStretchLastSection(true);
-    const int widths[] = {150, 60, 320, 90, 90, 90, 100, 80, 60, 200};
+    // Columns start at their narrowest; the path takes whatever is left.
+    const int widths[] = {130, 50, 200, 70, 70, 70, 80, 60, 50, 120};
     for (int column = 0; column < LogTableModel::columnCount_; ++column)
         header->resizeSection(column, widths[column]);
-    header->setSectionResizeMode(LogTableModel::target, QHeaderView::Interactive);
+    header->setMinimumSectionSize(50);
+    table_->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
         setSortOrder(column, order);
     });
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &LogScreen::takeViewSelection);
     connect(table_, &QWidget::customContextMenuRequested, this, &LogScreen::showContextMenu);
+    table_->setItemDelegateForColumn(LogTableModel::detail, new ElideRightDelegate(table_));
     content_->addWidget(table_);
     outer->addWidget(content_, 1);
 
@@ -346,6 +363,25 @@ void LogScreen::build()
     footerLayout->addStretch();
     footerLayout->addWidget(deleteButton_);
     outer->addWidget(footer);
+}
+
+bool LogScreen::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == table_->viewport() && event->type() == QEvent::Resize)
+        fitTargetColumn();
+    return QWidget::eventFilter(watched, event);
+}
+
+void LogScreen::fitTargetColumn()
+{
+    // The path takes the room the other columns leave, but never less than
+    // 200 points: a narrower window scrolls sideways instead.
+    auto* header = table_->horizontalHeader();
+    int others = 0;
+    for (int column = 0; column < LogTableModel::columnCount_; ++column)
+        if (column != LogTableModel::target)
+            others += header->sectionSize(column);
+    header->resizeSection(LogTableModel::target, std::max(200, table_->viewport()->width() - others));
 }
 
 void LogScreen::reload()

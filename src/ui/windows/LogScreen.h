@@ -108,8 +108,12 @@ public:
 signals:
     void contentChanged();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void build();
+    void fitTargetColumn();
     void refreshView();
     void refreshChrome();
     void applyFilters();

@@ -393,6 +393,8 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
     auto add = [&](QWidget* tab, const char* title, const char* symbol) {
         // A form taller than the fixed window scrolls instead of being cut.
         auto* area = new QScrollArea;
+        // The page follows the viewport's width and wraps its captions.
+        tab->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         area->setWidget(tab);
         area->setWidgetResizable(true);
         area->setFrameShape(QFrame::NoFrame);
