@@ -137,13 +137,20 @@ QLabel* titleLabel(const QString& title, FontRole role)
 
 }  // namespace
 
+std::pair<QWidget*, QBoxLayout*> namedBox(const QString& name, QBoxLayout::Direction direction,
+                                          const QMargins& margins, int spacing)
+{
+    auto* widget = new QWidget;
+    widget->setObjectName(name);
+    auto* layout = new QBoxLayout(direction, widget);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(spacing);
+    return {widget, layout};
+}
+
 QWidget* sectionHeader(const QString& title, const QString& symbol)
 {
-    auto* row = new QWidget;
-    row->setObjectName(QStringLiteral("sectionHeader"));
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 8, 0, 0);
-    layout->setSpacing(10);
+    auto [row, layout] = namedBox(QStringLiteral("sectionHeader"), QBoxLayout::LeftToRight, {0, 8, 0, 0}, 10);
     auto* bar = new QFrame;
     bar->setFixedSize(4, 24);
     bar->setStyleSheet(QStringLiteral("background: %1; border-radius: 2px;").arg(tintColor().name()));
@@ -156,11 +163,7 @@ QWidget* sectionHeader(const QString& title, const QString& symbol)
 
 QWidget* subsectionHeader(const QString& title, const QString& symbol)
 {
-    auto* row = new QWidget;
-    row->setObjectName(QStringLiteral("subsectionHeader"));
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 4, 0, 0);
-    layout->setSpacing(8);
+    auto [row, layout] = namedBox(QStringLiteral("subsectionHeader"), QBoxLayout::LeftToRight, {0, 4, 0, 0}, 8);
     if (QLabel* image = symbol.isEmpty() ? nullptr : symbolLabel(symbol, 16))
         layout->addWidget(image, 0, Qt::AlignVCenter);
     layout->addWidget(titleLabel(title, FontRole::headline), 1, Qt::AlignVCenter);
@@ -190,6 +193,17 @@ QWidget* divider()
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
     return line;
+}
+
+QLabel* badge(const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font(FontRole::caption));
+    label->setStyleSheet(QStringLiteral("color: %1; background: rgba(128,128,128,0.18); border-radius: 8px; "
+                                        "padding: 2px 6px;")
+                             .arg(secondaryColor().name()));
+    return label;
 }
 
 QVBoxLayout* pageLayout(QWidget* page, int spacing)

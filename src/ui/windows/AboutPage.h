@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QBoxLayout>
 #include <QFont>
+#include <QMargins>
 #include <QString>
+
+#include <utility>
 
 class QColor;
 class QIcon;
@@ -23,10 +27,16 @@ QString inlineMarkdownToHtml(const QString& text);
 
 enum class TextStyle { body, secondary, calloutSecondary };
 
+// A widget with an object name, laid out in a row or a column.
+std::pair<QWidget*, QBoxLayout*> namedBox(const QString& name, QBoxLayout::Direction direction,
+                                          const QMargins& margins, int spacing);
+
 QWidget* sectionHeader(const QString& title, const QString& symbol = {});
 QWidget* subsectionHeader(const QString& title, const QString& symbol = {});
 QLabel* paragraph(const QString& markdown, TextStyle style = TextStyle::body);
 QWidget* divider();
+// A caption on a grey capsule ("自動", a licence name).
+QLabel* badge(const QString& text);
 
 // A page laid out from the top-left corner (spacing 18, margin 24 unless
 // given), and the vertical scroll area a text tab sits in.

@@ -255,11 +255,7 @@ QWidget* AboutView::usageTab()
     page->addWidget(paragraph(QStringLiteral("ツールバー上部のボタンから操作します。最初は「ウィザード」がおすすめです。"),
                               TextStyle::secondary));
     for (const UsageStep& step : usageSteps()) {
-        auto* row = new QWidget;
-        row->setObjectName(QStringLiteral("usageStep"));
-        auto* rowLayout = new QHBoxLayout(row);
-        rowLayout->setContentsMargins(0, 0, 0, 0);
-        rowLayout->setSpacing(14);
+        auto [row, rowLayout] = namedBox(QStringLiteral("usageStep"), QBoxLayout::LeftToRight, {}, 14);
         auto* number = styledText(QString::number(step.number), FontRole::title, tintColor());
         number->setFixedWidth(28);
         number->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
@@ -543,11 +539,7 @@ QWidget* AboutView::creditsTab()
     page->addLayout(maker);
 
     const auto entry = [&](const QString& name, const QString& description, const QString& licence, const QUrl& url) {
-        auto* box = new QWidget;
-        box->setObjectName(QStringLiteral("creditEntry"));
-        auto* column = new QVBoxLayout(box);
-        column->setContentsMargins(4, 0, 0, 0);
-        column->setSpacing(4);
+        auto [box, column] = namedBox(QStringLiteral("creditEntry"), QBoxLayout::TopToBottom, {4, 0, 0, 0}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
         QWidget* title = link(name, url);
@@ -556,12 +548,7 @@ QWidget* AboutView::creditsTab()
         else
             title = styledText(name, FontRole::headline);
         row->addWidget(title);
-        auto* badge = styledText(licence, FontRole::caption);
-        badge->setWordWrap(false);
-        badge->setStyleSheet(QStringLiteral("color: %1; background: rgba(128,128,128,0.18); border-radius: 8px; "
-                                            "padding: 2px 6px;")
-                                 .arg(secondaryColor().name()));
-        row->addWidget(badge);
+        row->addWidget(badge(licence));
         row->addStretch();
         column->addLayout(row);
         column->addWidget(styledText(description, FontRole::callout, secondaryColor()));
@@ -588,7 +575,8 @@ QWidget* AboutView::creditsTab()
     page->addWidget(sectionHeader(QStringLiteral("利用ライブラリ"), QStringLiteral("shippingbox.fill")));
     page->addWidget(paragraph(QStringLiteral("Kelvane は次のオープンソースのライブラリを利用しています"
                                              "（画面は Qt、保存は SQLite、ハッシュは OpenSSL、zlib 形式の読み出しは zlib、"
-                                             "アクセス制御リストは libacl）。圧縮と展開は Kelvane 自身の実装です。"),
+                                             "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid）。"
+                                             "圧縮と展開は Kelvane 自身の実装です。"),
                               TextStyle::secondary));
     entry(QStringLiteral("Qt 6"), QStringLiteral("画面、設定、D-Bus 連携。"), QStringLiteral("LGPL-3.0"),
           QUrl(QStringLiteral("https://www.qt.io/")));
@@ -600,6 +588,10 @@ QWidget* AboutView::creditsTab()
           QUrl(QStringLiteral("https://zlib.net/")));
     entry(QStringLiteral("libacl"), QStringLiteral("アクセス制御リスト（ACL）の読み書き。"), QStringLiteral("LGPL-2.1-or-later"),
           QUrl(QStringLiteral("https://savannah.nongnu.org/projects/acl")));
+    entry(QStringLiteral("ICU"), QStringLiteral("ファイル名の Unicode 正規化。"), QStringLiteral("Unicode License"),
+          QUrl(QStringLiteral("https://icu.unicode.org/")));
+    entry(QStringLiteral("libuuid"), QStringLiteral("登録項目と履歴の識別子（UUID）。"), QStringLiteral("BSD-3-Clause"),
+          QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
     auto* notices = new QPushButton(symbolIcon(QStringLiteral("doc.text")), QStringLiteral("ライセンス情報を表示…"));
     notices->setObjectName(QStringLiteral("showNotices"));
     notices->setAutoDefault(false);

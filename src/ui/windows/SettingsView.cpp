@@ -55,16 +55,6 @@ QLabel* value(const QString& text)
     return label;
 }
 
-QLabel* badge(const QString& text)
-{
-    auto* label = caption(text);
-    label->setWordWrap(false);
-    label->setStyleSheet(QStringLiteral("color: %1; background: rgba(128,128,128,0.18); border-radius: 8px; "
-                                        "padding: 2px 6px;")
-                             .arg(about::secondaryColor().name()));
-    return label;
-}
-
 // A grouped form: titled sections stacked from the top.
 class FormPage : public QWidget {
 public:
@@ -128,7 +118,7 @@ public:
         algorithmRow->setSpacing(6);
         algorithmRow->addStretch();
         algorithmRow->addWidget(new QLabel(QStringLiteral("LZFSE")));
-        algorithmRow->addWidget(badge(QStringLiteral("自動")));
+        algorithmRow->addWidget(about::badge(QStringLiteral("自動")));
         inUse->addRow(QStringLiteral("圧縮アルゴリズム"), algorithm);
         inUse->addRow(QStringLiteral("インライン → リソースフォーク切替"), value(QStringLiteral("uncompressed_size > 16 KiB")));
         inUse->addRow(QStringLiteral("xattr 上限"), value(QStringLiteral("3,802 バイト")));
@@ -158,11 +148,8 @@ public:
 private:
     static QWidget* algorithmEntry(const QString& name, bool used, bool available, const QString& description)
     {
-        auto* entry = new QWidget;
-        entry->setObjectName(QStringLiteral("algorithm:") + name);
-        auto* column = new QVBoxLayout(entry);
-        column->setContentsMargins(0, 2, 0, 2);
-        column->setSpacing(4);
+        auto [entry, column] = about::namedBox(QStringLiteral("algorithm:") + name, QBoxLayout::TopToBottom,
+                                               {0, 2, 0, 2}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
         auto* mark = new QLabel(used ? QStringLiteral("●") : available ? QStringLiteral("○") : QStringLiteral("◌"));
