@@ -20,6 +20,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
@@ -67,6 +70,26 @@ std::pair<QScrollArea*, QVBoxLayout*> textPage(int spacing = 18)
     auto* page = new QWidget;
     QVBoxLayout* layout = pageLayout(page, spacing);
     return {scrollPage(page), layout};
+}
+
+// The desktop's icon for the program's symbol, or a drawn stand-in where the
+// desktop has no icon theme: two arrows pressing a bar, in the tint colour.
+QPixmap appBadge()
+{
+    const QIcon themed = symbolIcon(QStringLiteral("rectangle.compress.vertical"));
+    if (!themed.isNull())
+        return themed.pixmap(64, 64);
+    QPixmap pixmap(64, 64);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(tintColor(), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawRoundedRect(QRectF(10, 26, 44, 12), 3, 3);
+    painter.drawLine(QPointF(32, 4), QPointF(32, 20));
+    painter.drawPolyline(QPolygonF{QPointF(25, 13), QPointF(32, 20), QPointF(39, 13)});
+    painter.drawLine(QPointF(32, 60), QPointF(32, 44));
+    painter.drawPolyline(QPolygonF{QPointF(25, 51), QPointF(32, 44), QPointF(39, 51)});
+    return pixmap;
 }
 
 QString architectureText()
@@ -186,9 +209,7 @@ QWidget* AboutView::overviewTab()
     auto* header = new QHBoxLayout;
     header->setSpacing(18);
     auto* icon = new QLabel;
-    const QIcon appIcon = symbolIcon(QStringLiteral("rectangle.compress.vertical"));
-    if (!appIcon.isNull())
-        icon->setPixmap(appIcon.pixmap(64, 64));
+    icon->setPixmap(appBadge());
     icon->setFixedSize(64, 64);
     header->addWidget(icon, 0, Qt::AlignVCenter);
     auto* names = new QVBoxLayout;
