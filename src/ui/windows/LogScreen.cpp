@@ -605,11 +605,13 @@ void LogScreen::showContextMenu(const QPoint& position)
             ids.insert(rows[static_cast<std::size_t>(index.row())]->id());
     if (ids.empty())
         return;
-    QMenu menu(this);
-    QAction* copy = menu.addAction(about::symbolIcon(QStringLiteral("doc.on.doc")),
-                                   QStringLiteral("選択行をコピー (%1 件)").arg(ids.size()));
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* copy = menu->addAction(about::symbolIcon(QStringLiteral("doc.on.doc")),
+                                    QStringLiteral("選択行をコピー (%1 件)").arg(ids.size()));
     connect(copy, &QAction::triggered, this, [this, ids] { copyAsTSV(ids); });
-    menu.exec(table_->viewport()->mapToGlobal(position));
+    menu->popup(table_->viewport()->mapToGlobal(position));
 }
 
 void LogScreen::confirmDeleteAll()

@@ -4,6 +4,7 @@
 #include "platform/qt/Formatters.h"
 #include "support/FakeShell.h"
 
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -116,7 +117,12 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     auto screen = open();
     screen->setSortOrder(LogTableModel::executedAt, Qt::AscendingOrder);
 
-    QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
+    // Ctrl+C copies the history also while the table has the focus.
+    auto* table = screen->findChild<QTableView*>();
+    table->setFocus();
+    table->selectionModel()->setCurrentIndex(table->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    ASSERT_TRUE(waitUntil([&] { return table->hasFocus(); }));
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
     const auto date = [](const std::shared_ptr<store::CompressionLog>& log) {
         return platform::dateTimeFormatter().string(log->executedAt());
     };
@@ -146,9 +152,23 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(shell_.clipboard, expected[0] + '\n' + expected[1]);
 
+    // The row menu copies exactly the rows it was opened on.
+    screen->setOperationFilter(Filter::all);
+    screen->setSelection({failed->id(), silent->id()});
+    auto* view = screen->findChild<QTableView*>();
+    emit view->customContextMenuRequested(view->visualRect(view->model()->index(1, 0)).center());
+    auto* menu = screen->findChild<QMenu*>(QStringLiteral("rowMenu"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), "選択行をコピー (2 件)");
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
+    menu->close();
+
     // Nothing to copy leaves the clipboard as it was.
+    screen->setOperationFilter(Filter::compress);
     screen->copyAsTSV(LogScreen::Ids{unpacked->id()});
-    EXPECT_EQ(shell_.clipboard, expected[0] + '\n' + expected[1]);
+    EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
 }
 
 TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)
