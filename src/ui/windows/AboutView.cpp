@@ -1,7 +1,7 @@
 #include "ui/windows/AboutView.h"
 
 #include "operations/WorkerJobs.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
@@ -407,7 +407,7 @@ void AboutView::refreshCounts()
         const auto registered = context.fetch<store::RegisteredItem>();
         statistics_.value(QStringLiteral("登録項目数"))->setText(QString::number(registered.size()) + QStringLiteral(" 件"));
         statistics_.value(QStringLiteral("ログ件数"))->setText(QString::number(logs.size()) + QStringLiteral(" 件"));
-        statistics_.value(QStringLiteral("累計削減量"))->setText(platform::formatBytes(totalBytesSaved(logs)));
+        statistics_.value(QStringLiteral("累計削減量"))->setText(display::formatBytes(totalBytesSaved(logs)));
     } catch (const store::StoreError&) {
         // The counts shown stay until the next save reads again.
     }
@@ -431,11 +431,11 @@ void AboutView::showDiagnostics()
 {
     const auto bytesRow = [this](const QString& label, std::optional<std::uint64_t> bytes) {
         QLabel* value = statistics_.value(label);
-        value->setText(bytes ? platform::formatBytes(clampToSigned(*bytes)) : QStringLiteral("計測中…"));
-        value->setToolTip(bytes ? platform::formatExactBytes(clampToSigned(*bytes)) : QString());
+        value->setText(bytes ? display::formatBytes(clampToSigned(*bytes)) : QStringLiteral("計測中…"));
+        value->setToolTip(bytes ? display::formatExactBytes(clampToSigned(*bytes)) : QString());
     };
     const auto dateRow = [this](const QString& label, const std::optional<QDateTime>& date) {
-        statistics_.value(label)->setText(date ? platform::dateTimeFormatter().string(*date) : QStringLiteral("—"));
+        statistics_.value(label)->setText(date ? display::dateTimeFormatter().string(*date) : QStringLiteral("—"));
     };
     const auto& d = diagnostics_;
     bytesRow(QStringLiteral("アプリ占有サイズ"), d ? std::optional(d->bundleSizeBytes) : std::nullopt);

@@ -1,6 +1,6 @@
 #include "ui/windows/LogScreen.h"
 
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
@@ -65,7 +65,7 @@ QString failureText(const CompressionLog& log)
 
 QString dateText(const CompressionLog& log)
 {
-    return platform::dateTimeFormatter().string(log.executedAt());
+    return display::dateTimeFormatter().string(log.executedAt());
 }
 
 // d = before - after, or none when it does not fit.
@@ -80,7 +80,7 @@ std::optional<std::int64_t> difference(const CompressionLog& log)
 QString savedText(const CompressionLog& log)
 {
     const auto d = difference(log);
-    return platform::formatBytes(d ? std::max<std::int64_t>(*d, 0) : 0);
+    return display::formatBytes(d ? std::max<std::int64_t>(*d, 0) : 0);
 }
 
 // The detail column is cut at its end, not in the middle like the paths.
@@ -165,8 +165,8 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         case executedAt: return dateText(log);
         case operation: return operationText(log);
         case target: return QString::fromStdString(log.targetPath());
-        case sizeBefore: return platform::formatBytes(log.sizeBefore());
-        case sizeAfter: return platform::formatBytes(log.sizeAfter());
+        case sizeBefore: return display::formatBytes(log.sizeBefore());
+        case sizeAfter: return display::formatBytes(log.sizeAfter());
         case saved: return savedShown ? savedText(log) : emDash;
         case algorithm: return QString::fromStdString(log.algorithm());
         case duration: return QString::number(log.durationMs()) + QStringLiteral(" ms");
@@ -486,7 +486,7 @@ void LogScreen::refreshChrome()
     const std::int64_t saved = totalBytesSaved(logs_);
     dotLabel_->setVisible(saved > 0);
     savedLabel_->setVisible(saved > 0);
-    savedLabel_->setText(QStringLiteral("累計削減: ") + platform::formatBytes(saved));
+    savedLabel_->setText(QStringLiteral("累計削減: ") + display::formatBytes(saved));
     deleteButton_->setEnabled(!logs_.empty());
 }
 
@@ -571,8 +571,8 @@ QString LogScreen::tsv(const LogTableModel::Logs& rows) const
         lines << QStringList{dateText(*log),
                              operationText(*log),
                              QString::fromStdString(log->targetPath()),
-                             platform::formatBytes(log->sizeBefore()),
-                             platform::formatBytes(log->sizeAfter()),
+                             display::formatBytes(log->sizeBefore()),
+                             display::formatBytes(log->sizeAfter()),
                              log->success() ? savedText(*log) : emDash,
                              QString::fromStdString(log->algorithm()),
                              QString::number(log->durationMs()),

@@ -1,8 +1,8 @@
 #include "ui/windows/SettingsView.h"
 
 #include "operations/MemoryMonitor.h"
-#include "platform/qt/Formatters.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/Formatters.h"
+#include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
@@ -87,17 +87,17 @@ public:
     {
         auto* form = section(QStringLiteral("圧縮率の表記"));
         auto* group = new QButtonGroup(this);
-        const auto current = platform::RatioDisplayMode::fromSettings(settings);
-        for (const auto mode : platform::RatioDisplayMode::allCases) {
-            auto* option = new QRadioButton(platform::RatioDisplayMode(mode).explanation());
-            option->setObjectName(platform::RatioDisplayMode(mode).rawValue());
+        const auto current = display::RatioDisplayMode::fromSettings(settings);
+        for (const auto mode : display::RatioDisplayMode::allCases) {
+            auto* option = new QRadioButton(display::RatioDisplayMode(mode).explanation());
+            option->setObjectName(display::RatioDisplayMode(mode).rawValue());
             option->setChecked(current == mode);
             group->addButton(option);
             form->addRow(option);
             connect(option, &QRadioButton::toggled, this, [&settings, mode](bool on) {
                 if (!on)
                     return;
-                settings.setValue(keys::ratioDisplayMode, platform::RatioDisplayMode(mode).rawValue());
+                settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue());
                 announce(keys::ratioDisplayMode.name);
             });
         }
@@ -201,7 +201,7 @@ public:
         const std::uint64_t installed = operations::MemoryMonitor::physicalMemoryBytes();
         const auto shown = static_cast<std::int64_t>(
             std::min<std::uint64_t>(installed, std::numeric_limits<std::int64_t>::max()));
-        auto* memoryValue = value(platform::formatBytes(shown));
+        auto* memoryValue = value(display::formatBytes(shown));
         memoryValue->setObjectName(QStringLiteral("installedMemory"));
         machine->addRow(QStringLiteral("搭載メモリ"), memoryValue);
         finish();

@@ -1,7 +1,7 @@
 #include "ui/windows/AboutView.h"
 
 #include "WindowsTestSupport.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
 #include "ui/windows/FirstLaunchAbout.h"
@@ -97,14 +97,14 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
         EXPECT_EQ(view->statisticsValue(QString::fromUtf8(row)), "—") << row;
     EXPECT_EQ(view->statisticsValue("登録項目数"), "0 件");
     EXPECT_EQ(view->statisticsValue("ログ件数"), "0 件");
-    EXPECT_EQ(view->statisticsValue("累計削減量"), platform::formatBytes(0));
+    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(0));
 
     QSignalSpy measured(view.get(), &AboutView::diagnosticsChanged);
     view->tabs()->setCurrentIndex(3);
     ASSERT_TRUE(measured.wait(10000));
     EXPECT_EQ(view->statisticsValue("起動回数"), "2 回");
-    EXPECT_EQ(view->statisticsValue("初回起動"), platform::dateTimeFormatter().string(first));
-    EXPECT_EQ(view->statisticsValue("前回起動"), platform::dateTimeFormatter().string(previous));
+    EXPECT_EQ(view->statisticsValue("初回起動"), display::dateTimeFormatter().string(first));
+    EXPECT_EQ(view->statisticsValue("前回起動"), display::dateTimeFormatter().string(previous));
     EXPECT_NE(view->statisticsValue("消費メモリ（RSS）"), "計測中…");
     EXPECT_TRUE(view->statisticsToolTip("消費メモリ（RSS）").endsWith(" Bytes"));
     EXPECT_FALSE(view->statisticsValue("プロセス稼働時間").isEmpty());
@@ -126,7 +126,7 @@ TEST_F(AboutViewTest, CountsAndTheCumulativeSavingFollowTheStore)
     addLog("/c.txt", 10000, 1000, "compress", false);    // failed: nothing
     addLog("/d.txt", 1000, 9000, "decompress");          // nothing
     ASSERT_TRUE(waitUntil([&] { return view->statisticsValue("ログ件数") == "4 件"; }));
-    EXPECT_EQ(view->statisticsValue("累計削減量"), platform::formatBytes(6000));
+    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(6000));
 }
 
 TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)

@@ -1,7 +1,7 @@
 #include "ui/windows/LogScreen.h"
 
 #include "WindowsTestSupport.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "support/FakeShell.h"
 
 #include <QMenu>
@@ -104,7 +104,7 @@ TEST_F(LogScreenTest, EachFilterAndTheSearchNarrowTheRowsWhileTheFooterCountsEve
     // the record of another operation add nothing).
     const auto* saved = screen->findChild<QLabel*>(QStringLiteral("saved"));
     EXPECT_TRUE(saved->isVisible());
-    EXPECT_EQ(saved->text(), "累計削減: " + platform::formatBytes(600));
+    EXPECT_EQ(saved->text(), "累計削減: " + display::formatBytes(600));
 }
 
 TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparatedText)
@@ -124,13 +124,13 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     ASSERT_TRUE(waitUntil([&] { return table->hasFocus(); }));
     QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
     const auto date = [](const std::shared_ptr<store::CompressionLog>& log) {
-        return platform::dateTimeFormatter().string(log->executedAt());
+        return display::dateTimeFormatter().string(log->executedAt());
     };
-    const QString b0 = platform::formatBytes(0);
+    const QString b0 = display::formatBytes(0);
     const QStringList expected{
         "実行日時\t操作\t対象\t圧縮前\t圧縮後\t削減\tアルゴリズム\t所要(ms)\t結果\t詳細",
         date(grown) + "\t圧縮\t/w/grown.bin\t100 B\t150 B\t" + b0 + "\tLZFSE\t12\t成功\t",
-        date(failed) + "\t圧縮\t/w/fail\ted.txt\t" + platform::formatBytes(5000) + "\t" + platform::formatBytes(5000)
+        date(failed) + "\t圧縮\t/w/fail\ted.txt\t" + display::formatBytes(5000) + "\t" + display::formatBytes(5000)
             + "\t\u2014\tLZFSE\t12\t失敗\tline one line two",
         date(empty) + "\t圧縮\t/w/empty.txt\t0 B\t0 B\t" + b0 + "\tLZFSE\t12\t成功\t",
         date(unpacked) + "\t解除\t/w/unpacked.txt\t300 B\t900 B\t" + b0 + "\tLZFSE\t12\t成功\t",

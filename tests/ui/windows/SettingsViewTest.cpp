@@ -2,8 +2,8 @@
 
 #include "WindowsTestSupport.h"
 #include "app/FakeNotificationCenter.h"
-#include "platform/qt/Formatters.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/Formatters.h"
+#include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "support/FakeShell.h"
@@ -83,7 +83,7 @@ TEST_F(SettingsViewTest, FreshSettingsShowTheDefaultsInFiveTabsOfAFixedSize)
     EXPECT_EQ(stepperText(*view, "logRetentionDays"), "90 日");
     EXPECT_EQ(stepperText(*view, "logRetentionMaxCount"), "10000 件");
     const auto* memory = view->findChild<QLabel*>(QStringLiteral("installedMemory"));
-    EXPECT_NE(memory->text(), platform::formatBytes(0));
+    EXPECT_NE(memory->text(), display::formatBytes(0));
     // Nothing was written by looking.
     EXPECT_FALSE(settings().contains(keys::ratioDisplayMode.name));
     EXPECT_FALSE(settings().contains(keys::logRetentionDays.name));
@@ -98,12 +98,12 @@ TEST_F(SettingsViewTest, ChoosingTheOtherRatioDisplayReachesAnOpenListenerAtOnce
 
     // A main window's ratio cell, following the notifier with settings of its own.
     platform::Settings mainWindowSettings;
-    QString cell = platform::RatioDisplayMode::fromSettings(mainWindowSettings).format(0.25);
+    QString cell = display::RatioDisplayMode::fromSettings(mainWindowSettings).format(0.25);
     QObject listener;
     QObject::connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, &listener,
                      [&](const QString& key) {
                          if (key == u"ratioDisplayMode")
-                             cell = platform::RatioDisplayMode::fromSettings(mainWindowSettings).format(0.25);
+                             cell = display::RatioDisplayMode::fromSettings(mainWindowSettings).format(0.25);
                      });
     EXPECT_EQ(cell, "原本の 25%");
 
