@@ -1,6 +1,6 @@
 #include "ui/storage/VolumeDetailView.h"
 
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "ui/storage/StorageStyle.h"
 #include "volumes/CompressionAvailabilityVerdict.h"
 
@@ -288,9 +288,9 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
             grid->addLayout(box, row, column++, Qt::AlignLeft | Qt::AlignTop);
             return figure;
         };
-        cell(QStringLiteral("使用"), platform::formatBytes(v.usedCapacity()));
-        cell(QStringLiteral("空き"), platform::formatBytes(v.availableCapacity));
-        cell(QStringLiteral("総容量"), platform::formatBytes(v.totalCapacity));
+        cell(QStringLiteral("使用"), display::formatBytes(v.usedCapacity()));
+        cell(QStringLiteral("空き"), display::formatBytes(v.availableCapacity));
+        cell(QStringLiteral("総容量"), display::formatBytes(v.totalCapacity));
         QLabel* percent = cell(QStringLiteral("使用率"), usagePercentText(v));
         switch (capacityTint(v)) {
         case CapacityLevel::normal: setTextColor(percent, tint); break;
@@ -300,9 +300,9 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
         if (v.availableImportantUsage && *v.availableImportantUsage != v.availableCapacity) {
             row = 1;
             column = 0;
-            cell(QStringLiteral("重要用途"), platform::formatBytes(*v.availableImportantUsage));
+            cell(QStringLiteral("重要用途"), display::formatBytes(*v.availableImportantUsage));
             if (v.availableOpportunisticUsage)
-                cell(QStringLiteral("オポチュ"), platform::formatBytes(*v.availableOpportunisticUsage));
+                cell(QStringLiteral("オポチュ"), display::formatBytes(*v.availableOpportunisticUsage));
             cell(QStringLiteral("ブロック"), decimal(v.blockSize) + QStringLiteral(" B"));
             if (v.resourceCount)
                 cell(QStringLiteral("リソース数"), decimal(*v.resourceCount));
@@ -364,7 +364,7 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
         if (h.isSolidState)
             form->addTextRow(QStringLiteral("メディア"), *h.isSolidState ? QStringLiteral("SSD（フラッシュ）") : QStringLiteral("HDD（回転）"));
         if (h.mediaSize)
-            form->addTextRow(QStringLiteral("メディア容量"), platform::formatBytes(*h.mediaSize));
+            form->addTextRow(QStringLiteral("メディア容量"), display::formatBytes(*h.mediaSize));
         if (h.mediaBlockSize)
             form->addTextRow(QStringLiteral("メディアブロックサイズ"), decimal(*h.mediaBlockSize) + QStringLiteral(" B"));
         if (h.isWritable)
@@ -386,13 +386,13 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
         if (v.uuid)
             form->addTextRow(QStringLiteral("UUID"), qs(*v.uuid), true);
         if (v.creationDate)
-            form->addTextRow(QStringLiteral("作成日"), platform::dateFormatter().string(*v.creationDate));
+            form->addTextRow(QStringLiteral("作成日"), display::dateFormatter().string(*v.creationDate));
         if (v.mountSource && !v.mountSource->empty())
             form->addTextRow(QStringLiteral("マウント元"), qs(*v.mountSource), true);
         form->addTextRow(QStringLiteral("クラスタ / ブロックサイズ"), decimal(v.blockSize) + QStringLiteral(" バイト"));
         form->addTextRow(QStringLiteral("総ブロック数"), QLocale().toString(static_cast<qulonglong>(v.totalBlocks)));
         if (v.maximumFileSize)
-            form->addTextRow(QStringLiteral("最大ファイルサイズ"), platform::formatBytes(*v.maximumFileSize));
+            form->addTextRow(QStringLiteral("最大ファイルサイズ"), display::formatBytes(*v.maximumFileSize));
         card->addWidget(form);
     }
 
