@@ -8,6 +8,7 @@
 #include "operations/WorkerJobs.h"
 #include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
+#include "platform/qt/SettingsNotifier.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"
@@ -132,6 +133,12 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     connect(&model_, &MainWindowModel::derivedRowsChanged, this, &MainWindow::derivedRowsChanged);
     connect(&model_, &MainWindowModel::scanActivityChanged, this, &MainWindow::scanActivityChanged);
     connect(&model_, &MainWindowModel::errorMessageChanged, this, &MainWindow::errorMessageChanged);
+    // The settings window changes the ratio wording while this window is open.
+    connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, this,
+            [this](const QString& key) {
+                if (key == QLatin1String(platform::settings_keys::ratioDisplayMode.name))
+                    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+            });
 
     // Rows that come into view without any state are inspected, a batch per
     // turn of the event loop.

@@ -279,9 +279,11 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
     EXPECT_NE(buttonNamed(popover, QStringLiteral("再試行")), nullptr);
     EXPECT_NE(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), nullptr);
     EXPECT_EQ(popover->findChild<QLabel*>(QStringLiteral("title"))->text(), QStringLiteral("ステータス取得に失敗"));
-    // The item no longer resolves to a place on disk: there is nothing to show.
+    // Once the item no longer resolves to a place on disk there is nothing to
+    // show; before that, its last known path.
     QTest::mouseClick(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), Qt::LeftButton);
-    EXPECT_TRUE(shell_.shownInFileManager.empty());
+    for (const auto& shown : shell_.shownInFileManager)
+        EXPECT_EQ(shown, Shell::Paths{file});
     QTest::keyClick(popover, Qt::Key_Escape);
     ASSERT_TRUE(waitFor([&] { return !window_->popover(); }));
 
@@ -373,7 +375,8 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     openWindow(std::move(hooks));
     QMenuBar bar;
     int quits = 0;
-    populateMenuBar(&bar, window_->commands(), shell_, [&] { ++quits; });
+    int settings = 0;
+    populateMenuBar(&bar, window_->commands(), shell_, [&] { ++quits; }, [&] { ++settings; });
     QSignalSpy posted(&MenuCommandCenter::shared(), &MenuCommandCenter::posted);
 
     QAction* add = findAction(bar, QStringLiteral("ファイル / フォルダを追加…"));
@@ -404,8 +407,18 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     support->trigger();
     EXPECT_EQ(posted.count(), postsBefore);
     ASSERT_EQ(shell_.openedUrls.size(), 1u);
-    findAction(bar, QStringLiteral("終了"))->trigger();
+    QAction* preferences = findAction(bar, QStringLiteral("設定…"));
+    ASSERT_NE(preferences, nullptr);
+    EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->trigger();
+    EXPECT_EQ(settings, 1);
+    QAction* quit = findAction(bar, QStringLiteral("終了"));
+    EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->trigger();
     EXPECT_EQ(quits, 1);
+    QMenuBar plain;
+    populateMenuBar(&plain, window_->commands(), shell_, [] {});
+    EXPECT_EQ(findAction(plain, QStringLiteral("設定…")), nullptr);
 
     // With the window gone a command reaches nobody.
     closeWindow();
