@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 namespace kelvane::ui::test {
@@ -34,6 +35,12 @@ TEST_F(MainWindowFixture, FirstStartInvitesToDropItems)
     EXPECT_EQ(window_->startScreen()->findChild<QLabel*>(QStringLiteral("message"))->text(),
               QStringLiteral("ファイル / フォルダをドラッグして追加"));
     ASSERT_NE(buttonNamed(window_->startScreen(), QStringLiteral("ファイル / フォルダを選択…")), nullptr);
+    // Only the commands whose windows exist are on the toolbar.
+    QStringList commands;
+    for (QAction* action : window_->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions())
+        if (!action->text().isEmpty())
+            commands << action->text();
+    EXPECT_EQ(commands, (QStringList{"追加", "更新"}));
 }
 
 class AddingItemsTest : public MainWindowFixture, public ::testing::WithParamInterface<bool> {
@@ -309,10 +316,14 @@ TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
         if (!action->isSeparator())
             titles << action->text();
     EXPECT_EQ(titles, (QStringList{"開く", "ファイルマネージャで表示", "最新の状態を取得", "登録から削除"}));
-    for (QAction* action : menu->actions())
-        if (action->text() == QStringLiteral("登録から削除"))
-            action->trigger();
+    for (const char* title : {"開く", "ファイルマネージャで表示", "登録から削除"})
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(title))
+                action->trigger();
     delete menu;
+    EXPECT_EQ(shell_.openedFiles, std::vector<fs::path>{file});
+    ASSERT_EQ(shell_.shownInFileManager.size(), 1u);
+    EXPECT_EQ(shell_.shownInFileManager[0], Shell::Paths{file});
 
     EXPECT_TRUE(storedItems().empty());
     EXPECT_TRUE(fs::exists(file));
