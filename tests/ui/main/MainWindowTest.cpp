@@ -367,6 +367,18 @@ TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
     EXPECT_EQ(window_->errorAlert()->text().toStdString(), "見つかりません: " + (home_ / "<b>gone</b>").string());
 }
 
+TEST_F(MainWindowFixture, TheVeryFirstLaunchShowsAboutOnce)
+{
+    int abouts = 0;
+    MainWindowHooks hooks;
+    hooks.openAbout = [&] { ++abouts; };
+    openWindow(hooks);
+    EXPECT_EQ(abouts, 1);
+    closeWindow();
+    openWindow(hooks);
+    EXPECT_EQ(abouts, 1);
+}
+
 // --- menus ----------------------------------------------------------------------------
 
 QAction* findAction(QMenuBar& bar, const QString& title)
