@@ -40,7 +40,7 @@ constexpr std::array<ColumnSpec, mainColumnCount> columns{{
     {"操作", "action", 80, 100, false, false, false},
 }};
 
-const ColumnSpec& spec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
+const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
 
 std::int64_t clamped(std::uint64_t bytes)
 {
@@ -137,13 +137,13 @@ CellContent ratioCell(double ratio, display::RatioDisplayMode mode)
 
 }  // namespace
 
-QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(spec(column).title); }
-const char* TableCells::columnId(MainColumn column) { return spec(column).id; }
-bool TableCells::canHide(MainColumn column) { return spec(column).hideable; }
-bool TableCells::hiddenByDefault(MainColumn column) { return spec(column).hidden; }
-bool TableCells::sortable(MainColumn column) { return spec(column).sortable; }
-int TableCells::idealWidth(MainColumn column) { return spec(column).ideal; }
-int TableCells::minimumWidth(MainColumn column) { return spec(column).minimum; }
+QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(columnSpec(column).title); }
+const char* TableCells::columnId(MainColumn column) { return columnSpec(column).id; }
+bool TableCells::canHide(MainColumn column) { return columnSpec(column).hideable; }
+bool TableCells::hiddenByDefault(MainColumn column) { return columnSpec(column).hidden; }
+bool TableCells::sortable(MainColumn column) { return columnSpec(column).sortable; }
+int TableCells::idealWidth(MainColumn column) { return columnSpec(column).ideal; }
+int TableCells::minimumWidth(MainColumn column) { return columnSpec(column).minimum; }
 
 QString TableCells::starText(int stars)
 {
