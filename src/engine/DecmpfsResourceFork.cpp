@@ -1,7 +1,7 @@
 #include "engine/DecmpfsResourceFork.h"
 
 #include "engine/LZFSE.h"
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 
 #include <algorithm>
 #include <string>

@@ -43,7 +43,7 @@ bool DecmpfsForkReader::open()
     }
     offsets_.resize(static_cast<std::size_t>(blocks + 1));
     for (std::size_t i = 0; i < offsets_.size(); ++i)
-        offsets_[i] = inode::loadLE32(table.data() + 4 * i);
+        offsets_[i] = le::load32(table.data() + 4 * i);
     if (offsets_[0] != tableLength)
         return false;
     for (std::size_t i = 1; i < offsets_.size(); ++i) {

@@ -82,9 +82,9 @@ Attempt decodeInto(std::uint32_t type, std::span<const std::uint8_t> payload, st
 
 std::optional<Header> readHeader(std::span<const std::uint8_t> record)
 {
-    if (record.size() < kHeaderSize || inode::loadLE32(record.data()) != kMagic)
+    if (record.size() < kHeaderSize || le::load32(record.data()) != kMagic)
         return std::nullopt;
-    return Header{inode::loadLE32(record.data() + 4), inode::loadLE64(record.data() + 8)};
+    return Header{le::load32(record.data() + 4), le::load64(record.data() + 8)};
 }
 
 bool isInlineType(std::uint32_t type)

@@ -1,6 +1,6 @@
 #include "engine/DecmpfsHeader.h"
 #include "engine/DecmpfsResourceFork.h"
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 
 #include "EngineFixtures.h"
 
