@@ -82,7 +82,7 @@ Attempt decodeInto(std::uint32_t type, std::span<const std::uint8_t> payload, st
 
 std::optional<Header> readHeader(std::span<const std::uint8_t> record)
 {
-    if (record.size() < kHeaderSize || le::load32(record.data()) != kMagic)
+    if (record.size() < headerSize || le::load32(record.data()) != magic)
         return std::nullopt;
     return Header{le::load32(record.data() + 4), le::load64(record.data() + 8)};
 }
@@ -101,7 +101,7 @@ bool isForkType(std::uint32_t type)
 bool decodeInline(const Header& header, std::span<const std::uint8_t> payload, std::vector<std::uint8_t>& out)
 {
     out.clear();
-    if (!isInlineType(header.type) || header.size > inode::kMaxTrustedSize)
+    if (!isInlineType(header.type) || header.size > maxLogicalSize)
         return false;
     const std::size_t size = static_cast<std::size_t>(header.size);
     if (size == 0)

@@ -31,8 +31,6 @@ inline constexpr std::string_view kUserPrefix = "user.";
 // ..namedfork/rsrc: the data stream is the fork, whatever its length.
 inline constexpr std::uint64_t kForkLengthOpen = ~std::uint64_t{0};
 
-// Untrusted sizes above this are refused before anything is allocated.
-inline constexpr std::uint64_t kMaxTrustedSize = 0x7fffffff;
 
 // Where a raw call goes: a path (following links or not) or a descriptor.
 // A path may also name an entry of an open folder (`directoryFd`, `name`):
