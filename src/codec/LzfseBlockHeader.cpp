@@ -1,29 +1,13 @@
 #include "codec/LzfseBlockHeader.h"
 
+#include "codec/LittleEndian.h"
+
 namespace kelvane::codec {
 namespace {
 
 constexpr std::size_t kV2FixedBytes = 32;
 constexpr std::uint32_t kField20 = (1u << 20) - 1;
 constexpr int kFrequencyCount = kFseLSymbols + kFseMSymbols + kFseDSymbols + kFseLiteralSymbols;
-
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-std::uint64_t le64(const std::uint8_t* p) { return le32(p) | std::uint64_t{le32(p + 4)} << 32; }
-
-void putLe32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-void putLe64(std::uint8_t* p, std::uint64_t v)
-{
-    putLe32(p, static_cast<std::uint32_t>(v));
-    putLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
-}
 
 // The frequencies in header order: L, M, D, literals.
 template <typename Header, typename Fn>
@@ -116,28 +100,28 @@ std::size_t LzfseBlockHeader::v2Size() const
 
 std::optional<ParsedLzfseBlockHeader> parseLzfseBlockHeaderV1(std::span<const std::uint8_t> block)
 {
-    if (block.size() < kLzfseV1HeaderBytes || le32(block.data()) != kMagicLzfseV1)
+    if (block.size() < kLzfseV1HeaderBytes || le::load32(block.data()) != kMagicLzfseV1)
         return std::nullopt;
     const std::uint8_t* p = block.data();
     ParsedLzfseBlockHeader parsed;
     parsed.headerBytes = kLzfseV1HeaderBytes;
     LzfseBlockHeader& h = parsed.header;
-    h.rawBytes = le32(p + 4);
-    const std::uint32_t payloadBytes = le32(p + 8);
-    h.literalCount = le32(p + 12);
-    h.matchCount = le32(p + 16);
-    h.literalPayloadBytes = le32(p + 20);
-    h.lmdPayloadBytes = le32(p + 24);
-    h.literalFinalBits = static_cast<std::int32_t>(le32(p + 28));
+    h.rawBytes = le::load32(p + 4);
+    const std::uint32_t payloadBytes = le::load32(p + 8);
+    h.literalCount = le::load32(p + 12);
+    h.matchCount = le::load32(p + 16);
+    h.literalPayloadBytes = le::load32(p + 20);
+    h.lmdPayloadBytes = le::load32(p + 24);
+    h.literalFinalBits = static_cast<std::int32_t>(le::load32(p + 28));
     for (int i = 0; i < 4; ++i)
-        h.literalStates[i] = le16(p + 32 + 2 * i);
-    h.lmdFinalBits = static_cast<std::int32_t>(le32(p + 40));
-    h.lState = le16(p + 44);
-    h.mState = le16(p + 46);
-    h.dState = le16(p + 48);
+        h.literalStates[i] = le::load16(p + 32 + 2 * i);
+    h.lmdFinalBits = static_cast<std::int32_t>(le::load32(p + 40));
+    h.lState = le::load16(p + 44);
+    h.mState = le::load16(p + 46);
+    h.dState = le::load16(p + 48);
     const std::uint8_t* f = p + 50;
     forEachFrequency(h, [&](std::uint16_t& v) {
-        v = le16(f);
+        v = le::load16(f);
         f += 2;
     });
     if (std::uint64_t{h.literalPayloadBytes} + h.lmdPayloadBytes != payloadBytes)
@@ -149,15 +133,15 @@ std::optional<ParsedLzfseBlockHeader> parseLzfseBlockHeaderV1(std::span<const st
 
 std::optional<ParsedLzfseBlockHeader> parseLzfseBlockHeaderV2(std::span<const std::uint8_t> block)
 {
-    if (block.size() < kV2FixedBytes || le32(block.data()) != kMagicLzfseV2)
+    if (block.size() < kV2FixedBytes || le::load32(block.data()) != kMagicLzfseV2)
         return std::nullopt;
     const std::uint8_t* p = block.data();
     ParsedLzfseBlockHeader parsed;
     LzfseBlockHeader& h = parsed.header;
-    h.rawBytes = le32(p + 4);
-    const std::uint64_t v0 = le64(p + 8);
-    const std::uint64_t v1 = le64(p + 16);
-    const std::uint64_t v2 = le64(p + 24);
+    h.rawBytes = le::load32(p + 4);
+    const std::uint64_t v0 = le::load64(p + 8);
+    const std::uint64_t v1 = le::load64(p + 16);
+    const std::uint64_t v2 = le::load64(p + 24);
     h.literalCount = static_cast<std::uint32_t>(v0 & kField20);
     h.literalPayloadBytes = static_cast<std::uint32_t>((v0 >> 20) & kField20);
     h.matchCount = static_cast<std::uint32_t>((v0 >> 40) & kField20);
@@ -212,11 +196,11 @@ std::size_t writeLzfseBlockHeaderV2(const LzfseBlockHeader& h, std::span<std::ui
         v1 |= std::uint64_t{h.literalStates[i]} << (10 * i);
     const std::uint64_t v2 = std::uint64_t{size} | std::uint64_t{h.lState} << 32 | std::uint64_t{h.mState} << 42 |
                              std::uint64_t{h.dState} << 52;
-    putLe32(p, kMagicLzfseV2);
-    putLe32(p + 4, h.rawBytes);
-    putLe64(p + 8, v0);
-    putLe64(p + 16, v1);
-    putLe64(p + 24, v2);
+    le::store32(p, kMagicLzfseV2);
+    le::store32(p + 4, h.rawBytes);
+    le::store64(p + 8, v0);
+    le::store64(p + 16, v1);
+    le::store64(p + 24, v2);
 
     std::uint8_t* out = p + kV2FixedBytes;
     std::uint64_t accum = 0;

@@ -2,6 +2,7 @@
 
 #include "codec/BitStream.h"
 #include "codec/Fse.h"
+#include "codec/LittleEndian.h"
 #include "codec/LzfseBlockHeader.h"
 #include "codec/LzvnDecoder.h"
 #include "codec/MatchCopy.h"
@@ -11,11 +12,6 @@
 
 namespace kelvane::codec {
 namespace {
-
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 // Where decoded bytes go: [begin, end) is the whole destination, `out` the
 // next byte to write. Matches may reach back to `begin` (earlier blocks).
@@ -155,13 +151,13 @@ DecodeResult lzfseDecode(std::span<const std::uint8_t> src, std::span<std::uint8
         const std::size_t rest = src.size() - pos;
         if (rest < 4) return result(DecodeStatus::malformed);
         const std::uint8_t* block = src.data() + pos;
-        switch (le32(block)) {
+        switch (le::load32(block)) {
         case kMagicEndOfStream:
             return result(DecodeStatus::ok);
 
         case kMagicRaw: {
             if (rest < 8) return result(DecodeStatus::malformed);
-            const std::uint32_t n = le32(block + 4);
+            const std::uint32_t n = le::load32(block + 4);
             if (rest - 8 < n) return result(DecodeStatus::malformed);
             if (n > o.room()) {
                 copyBytes(o.out, block + 8, o.room());
@@ -176,7 +172,7 @@ DecodeResult lzfseDecode(std::span<const std::uint8_t> src, std::span<std::uint8
 
         case kMagicLzvn: {
             if (rest < 12) return result(DecodeStatus::malformed);
-            const std::uint32_t payload = le32(block + 8);  // the decoded size at +4 is not trusted
+            const std::uint32_t payload = le::load32(block + 8);  // the decoded size at +4 is not trusted
             if (rest - 12 < payload) return result(DecodeStatus::malformed);
             const DecodeResult r = lzvnDecode(src.subspan(pos + 12, payload), dst, o.produced());
             o.out += r.written;
@@ -187,7 +183,7 @@ DecodeResult lzfseDecode(std::span<const std::uint8_t> src, std::span<std::uint8
 
         case kMagicLzfseV1:
         case kMagicLzfseV2: {
-            const auto parsed = le32(block) == kMagicLzfseV1 ? parseLzfseBlockHeaderV1(src.subspan(pos))
+            const auto parsed = le::load32(block) == kMagicLzfseV1 ? parseLzfseBlockHeaderV1(src.subspan(pos))
                                                              : parseLzfseBlockHeaderV2(src.subspan(pos));
             if (!parsed) return result(DecodeStatus::malformed);
             switch (decodeLzfseBlock(block, *parsed, o)) {

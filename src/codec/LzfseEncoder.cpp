@@ -2,6 +2,7 @@
 
 #include "codec/BitWriter.h"
 #include "codec/FseEncoder.h"
+#include "codec/LittleEndian.h"
 #include "codec/LzfseBlockHeader.h"
 #include "codec/LzvnEncoder.h"
 #include "codec/MatchFinder.h"
@@ -26,12 +27,6 @@ constexpr std::size_t kLmdPayloadLead = 8;  // zero bytes before the L/M/D bit s
 // Long inputs are parsed and coded a segment at a time, which bounds the
 // memory the parse takes; matches never cross a segment.
 constexpr std::size_t kParseSegment = std::size_t{4} << 20;
-
-void putLe32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // One L/M/D triple as the block coder sees it: `distance` is the real
 // distance (0 when the triple has no match); the repeat code is chosen per block.
@@ -308,7 +303,7 @@ std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::u
     }
     if (dst.size() - out < kEndOfStreamBytes)
         return 0;
-    putLe32(dst.data() + out, kMagicEndOfStream);
+    le::store32(dst.data() + out, kMagicEndOfStream);
     return out + kEndOfStreamBytes;
 }
 
@@ -318,11 +313,11 @@ std::size_t encodeRaw(std::span<const std::uint8_t> src, std::span<std::uint8_t>
     if (src.size() > std::numeric_limits<std::uint32_t>::max() || dst.size() < size)
         return 0;
     std::uint8_t* p = dst.data();
-    putLe32(p, kMagicRaw);
-    putLe32(p + 4, static_cast<std::uint32_t>(src.size()));
+    le::store32(p, kMagicRaw);
+    le::store32(p + 4, static_cast<std::uint32_t>(src.size()));
     if (!src.empty())
         std::memcpy(p + kRawBlockOverhead, src.data(), src.size());
-    putLe32(p + kRawBlockOverhead + src.size(), kMagicEndOfStream);
+    le::store32(p + kRawBlockOverhead + src.size(), kMagicEndOfStream);
     return size;
 }
 
@@ -336,10 +331,10 @@ std::size_t encodeLzvn(std::span<const std::uint8_t> src, std::span<std::uint8_t
     if (payload == 0)
         return 0;
     std::uint8_t* p = dst.data();
-    putLe32(p, kMagicLzvn);
-    putLe32(p + 4, static_cast<std::uint32_t>(src.size()));
-    putLe32(p + 8, static_cast<std::uint32_t>(payload));
-    putLe32(p + kLzvnBlockOverhead + payload, kMagicEndOfStream);
+    le::store32(p, kMagicLzvn);
+    le::store32(p + 4, static_cast<std::uint32_t>(src.size()));
+    le::store32(p + 8, static_cast<std::uint32_t>(payload));
+    le::store32(p + kLzvnBlockOverhead + payload, kMagicEndOfStream);
     return kLzvnBlockOverhead + payload + kEndOfStreamBytes;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DecmpfsFormat.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -9,19 +11,19 @@ namespace kelvane::engine {
 
 // The decmpfs compression types; the raw value is what the header stores.
 enum class CompressionType : std::uint32_t {
-    uncompressedAttr = 1,
-    zlibAttr = 3,
-    zlibRsrc = 4,
-    datalessSparse = 5,
-    uncompressedRsrc = 6,
-    lzvnAttr = 7,
-    lzvnRsrc = 8,
-    uncompressedAttrV2 = 9,
-    uncompressedRsrcV2 = 10,
-    lzfseAttr = 11,
-    lzfseRsrc = 12,
-    lzbitmapAttr = 13,
-    lzbitmapRsrc = 14,
+    uncompressedAttr = decmpfs::uncompressedAttr,
+    zlibAttr = decmpfs::zlibAttr,
+    zlibRsrc = decmpfs::zlibRsrc,
+    datalessSparse = decmpfs::datalessSparse,
+    uncompressedRsrc = decmpfs::uncompressedRsrc,
+    lzvnAttr = decmpfs::lzvnAttr,
+    lzvnRsrc = decmpfs::lzvnRsrc,
+    uncompressedAttrV2 = decmpfs::uncompressedAttrV2,
+    uncompressedRsrcV2 = decmpfs::uncompressedRsrcV2,
+    lzfseAttr = decmpfs::lzfseAttr,
+    lzfseRsrc = decmpfs::lzfseRsrc,
+    lzbitmapAttr = decmpfs::lzbitmapAttr,
+    lzbitmapRsrc = decmpfs::lzbitmapRsrc,
 };
 
 // Every case, in declaration order.

@@ -1,6 +1,6 @@
 #include "engine/DecmpfsHeader.h"
 
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 
 namespace kelvane::engine {
 

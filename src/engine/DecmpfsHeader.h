@@ -2,6 +2,7 @@
 
 #include "engine/CompressionType.h"
 #include "engine/DecmpfsHeaderError.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +14,8 @@ namespace kelvane::engine {
 // The 16-byte header at the start of the "com.apple.decmpfs" attribute:
 // magic "fpmc", type, logical size; all little-endian.
 struct DecmpfsHeader {
-    static constexpr std::uint32_t magic = 0x636d7066;
-    static constexpr std::size_t byteCount = 16;
+    static constexpr std::uint32_t magic = decmpfs::magic;
+    static constexpr std::size_t byteCount = decmpfs::headerSize;
 
     CompressionType compressionType = CompressionType::lzfseAttr;
     std::uint64_t uncompressedSize = 0;

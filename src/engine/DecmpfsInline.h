@@ -11,7 +11,7 @@
 namespace kelvane::engine::DecmpfsInline {
 
 // Limit of the whole attribute value, header included.
-inline constexpr std::size_t maxPayloadBytes = 3802;
+inline constexpr std::size_t maxPayloadBytes = decmpfs::maxInlineAttribute;
 
 // The whole "com.apple.decmpfs" value of type lzfseAttr for `data`.
 // Throws LZFSEError or DecmpfsInlineError::payloadTooLarge.

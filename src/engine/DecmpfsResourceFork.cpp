@@ -1,7 +1,7 @@
 #include "engine/DecmpfsResourceFork.h"
 
 #include "engine/LZFSE.h"
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 
 #include <algorithm>
 #include <string>
@@ -58,8 +58,16 @@ std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t start = le::read32(fork, 4 * i);
         const std::uint64_t end = le::read32(fork, 4 * (i + 1));
-        if (end > fork.size() || end < start)
+        switch (decmpfs::checkTableEntry(start, end, fork.size())) {
+        case decmpfs::TableFault::none:
+            break;
+        case decmpfs::TableFault::blockTooLong:
+            throw ResourceForkError(ResourceForkError::invalidHeader{
+                "block " + std::to_string(i) + " longer than " + std::to_string(decmpfs::maxBlockLength)});
+        case decmpfs::TableFault::decreasing:
+        case decmpfs::TableFault::beyondFork:
             throw ResourceForkError(ResourceForkError::truncated{});
+        }
         const std::uint64_t expected = i + 1 < n ? chunkSize : uncompressedSize - chunkSize * (n - 1);
         out.resize(produced + expected);
         LZFSE::decodeInto(fork.subspan(start, end - start), std::span(out).subspan(produced, expected));

@@ -2,6 +2,7 @@
 
 #include "engine/LZFSEError.h"
 #include "engine/ResourceForkError.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <span>
@@ -12,11 +13,11 @@ namespace kelvane::engine::DecmpfsResourceFork {
 // The fork: n + 1 little-endian uint32 offsets (n = ceil(size / chunkSize),
 // the first offset is the table's own length, the last the fork's length),
 // then one LZFSE stream per chunk of the file.
-inline constexpr std::uint64_t chunkSize = 65536;
-inline constexpr std::uint64_t maxDataSize = 2147483647;
-
-constexpr std::uint64_t blockCount(std::uint64_t size) { return (size + chunkSize - 1) / chunkSize; }
-constexpr std::uint64_t tableLength(std::uint64_t size) { return 4 * (blockCount(size) + 1); }
+// The numbers and the table's rules are the format's (DecmpfsFormat.h).
+inline constexpr std::uint64_t chunkSize = decmpfs::blockSize;
+inline constexpr std::uint64_t maxDataSize = decmpfs::maxLogicalSize;
+using decmpfs::blockCount;
+using decmpfs::tableLength;
 
 // Throws ResourceForkError::dataExceedsMaximum or LZFSEError::encodeFailed.
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data);

@@ -26,7 +26,7 @@ using Error = FileCompressionError;
 using Path = std::filesystem::path;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::int64_t maxFormatSize = 2147483647;
+constexpr std::int64_t maxFormatSize = decmpfs::maxLogicalSize;
 constexpr std::size_t maxInlineInput = 16384;
 
 struct EncodingPlan {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CompressionResult.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -14,7 +15,7 @@ namespace kelvane::engine {
 // two calls on one file apart (the second gets fileInUse).
 struct FileCompressor {
     // Files at or above this size are streamed instead of held in memory.
-    static constexpr std::int64_t streamingThreshold = 16777216;
+    static constexpr std::int64_t streamingThreshold = decmpfs::streamingThreshold;
 
     // Throws FileCompressionError, and unchanged LZFSEError, DecmpfsInlineError
     // and ResourceForkError.

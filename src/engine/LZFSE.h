@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/LZFSEError.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <span>
@@ -10,7 +11,7 @@ namespace kelvane::engine::LZFSE {
 
 // Largest decoded size a caller may ask for; larger sizes come from damaged
 // or hostile headers and are refused before anything is allocated.
-inline constexpr std::uint64_t maxDecodedSize = 2147483647;
+inline constexpr std::uint64_t maxDecodedSize = decmpfs::maxLogicalSize;
 
 // The LZFSE stream of `data` (empty for empty input). The result may be longer
 // than the input; callers decide whether it is worth keeping. Throws

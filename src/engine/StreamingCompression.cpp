@@ -4,7 +4,7 @@
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
 #include "engine/LZFSE.h"
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 #include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
 #include "engine/StepObserver.h"

@@ -9,14 +9,6 @@
 
 namespace kelvane::platform::decmpfs {
 
-namespace {
-
-// A block encodes at most 64 KiB; even stored raw with its framing it stays
-// far below this, so a larger one is damage, not data.
-constexpr std::uint64_t kMaxBlockLength = 2 * kBlockSize;
-
-}  // namespace
-
 DecmpfsForkReader::DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength,
                                      ReadAt readAt)
     : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt))
@@ -27,14 +19,14 @@ bool DecmpfsForkReader::open()
 {
     failed_ = true;
     errno = EIO;
-    if (!isForkType(type_) || logicalSize_ > inode::kMaxTrustedSize)
+    if (!isForkType(type_) || logicalSize_ > maxLogicalSize)
         return false;
-    const std::uint64_t blocks = (logicalSize_ + kBlockSize - 1) / kBlockSize;
-    const std::uint64_t tableLength = 4 * (blocks + 1);
-    if (forkLength_ < tableLength)
+    const std::uint64_t blocks = blockCount(logicalSize_);
+    const std::uint64_t length = tableLength(logicalSize_);
+    if (forkLength_ < length)
         return false;
 
-    std::vector<std::uint8_t> table(static_cast<std::size_t>(tableLength));
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(length));
     const ssize_t got = readAt_(table.data(), table.size(), 0);
     if (got != static_cast<ssize_t>(table.size())) {
         if (got >= 0)
@@ -43,12 +35,11 @@ bool DecmpfsForkReader::open()
     }
     offsets_.resize(static_cast<std::size_t>(blocks + 1));
     for (std::size_t i = 0; i < offsets_.size(); ++i)
-        offsets_[i] = inode::loadLE32(table.data() + 4 * i);
-    if (offsets_[0] != tableLength)
+        offsets_[i] = le::load32(table.data() + 4 * i);
+    if (offsets_[0] != length)
         return false;
     for (std::size_t i = 1; i < offsets_.size(); ++i) {
-        if (offsets_[i] < offsets_[i - 1] || offsets_[i] > forkLength_ ||
-            offsets_[i] - offsets_[i - 1] > kMaxBlockLength) {
+        if (checkTableEntry(offsets_[i - 1], offsets_[i], forkLength_) != TableFault::none) {
             errno = EIO;
             return false;
         }
@@ -61,8 +52,8 @@ bool DecmpfsForkReader::loadBlock(std::size_t index)
 {
     const std::uint64_t start = offsets_[index];
     const std::size_t length = offsets_[index + 1] - offsets_[index];
-    const std::uint64_t produced = std::uint64_t{index} * kBlockSize;
-    const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, logicalSize_ - produced));
+    const std::uint64_t produced = std::uint64_t{index} * blockSize;
+    const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, logicalSize_ - produced));
 
     compressed_.resize(length);
     const ssize_t got = readAt_(compressed_.data(), length, start);

@@ -82,9 +82,9 @@ Attempt decodeInto(std::uint32_t type, std::span<const std::uint8_t> payload, st
 
 std::optional<Header> readHeader(std::span<const std::uint8_t> record)
 {
-    if (record.size() < kHeaderSize || inode::loadLE32(record.data()) != kMagic)
+    if (record.size() < headerSize || le::load32(record.data()) != magic)
         return std::nullopt;
-    return Header{inode::loadLE32(record.data() + 4), inode::loadLE64(record.data() + 8)};
+    return Header{le::load32(record.data() + 4), le::load64(record.data() + 8)};
 }
 
 bool isInlineType(std::uint32_t type)
@@ -101,7 +101,7 @@ bool isForkType(std::uint32_t type)
 bool decodeInline(const Header& header, std::span<const std::uint8_t> payload, std::vector<std::uint8_t>& out)
 {
     out.clear();
-    if (!isInlineType(header.type) || header.size > inode::kMaxTrustedSize)
+    if (!isInlineType(header.type) || header.size > maxLogicalSize)
         return false;
     const std::size_t size = static_cast<std::size_t>(header.size);
     if (size == 0)

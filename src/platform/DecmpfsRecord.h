@@ -3,6 +3,8 @@
 // Internal to the platform layer: what the file system itself needs of a
 // compressed file's records to hand out its bytes (header, inline payloads).
 
+#include "platform/DecmpfsFormat.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -10,19 +12,8 @@
 
 namespace kelvane::platform::decmpfs {
 
-inline constexpr std::uint32_t kMagic = 0x636d7066;  // "fpmc"
-inline constexpr std::size_t kHeaderSize = 16;
-inline constexpr std::size_t kBlockSize = 65536;
-
-enum Type : std::uint32_t {
-    uncompressedAttr = 1,
-    zlibAttr = 3,
-    lzvnAttr = 7,
-    lzvnRsrc = 8,
-    uncompressedAttrV2 = 9,
-    lzfseAttr = 11,
-    lzfseRsrc = 12,
-};
+// The format's numbers and types (DecmpfsFormat.h).
+using namespace kelvane::decmpfs;
 
 struct Header {
     std::uint32_t type = 0;

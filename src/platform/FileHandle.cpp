@@ -129,7 +129,7 @@ std::unique_ptr<FileHandle::Source> compressedSource(UniqueFd fd, const inode::S
 
     if (decmpfs::isInlineType(header->type)) {
         std::vector<std::uint8_t> bytes;
-        if (!decmpfs::decodeInline(*header, std::span(record).subspan(decmpfs::kHeaderSize), bytes))
+        if (!decmpfs::decodeInline(*header, std::span(record).subspan(decmpfs::headerSize), bytes))
             return std::make_unique<FailedSource>(EIO);
         return std::make_unique<MemorySource>(std::move(bytes));
     }

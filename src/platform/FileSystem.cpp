@@ -431,9 +431,9 @@ int statOf(const Ref& ref, FileStat& out)
     if (!S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
         std::uint8_t record[16];
         if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
-            const std::uint32_t nsec = inode::loadLE32(record + 8);
+            const std::uint32_t nsec = le::load32(record + 8);
             if (nsec < 1000000000u)
-                out.birthtime = {static_cast<time_t>(inode::loadLE64(record)), static_cast<long>(nsec)};
+                out.birthtime = {static_cast<time_t>(le::load64(record)), static_cast<long>(nsec)};
         }
     }
     return 0;
@@ -532,8 +532,8 @@ int changeCreationDate(const Ref& ref, const timespec& date)
         return -1;
     }
     std::uint8_t record[12];
-    inode::storeLE64(record, static_cast<std::uint64_t>(date.tv_sec));
-    inode::storeLE32(record + 8, static_cast<std::uint32_t>(date.tv_nsec));
+    le::store64(record, static_cast<std::uint64_t>(date.tv_sec));
+    le::store32(record + 8, static_cast<std::uint32_t>(date.tv_nsec));
     return inode::asOwner(ref, [&] { return inode::rawSet(ref, inode::kCreationRecord, record, sizeof record, 0); });
 }
 

@@ -31,29 +31,6 @@ ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
     return static_cast<ssize_t>(done);
 }
 
-std::uint32_t loadLE32(const std::uint8_t* p)
-{
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 |
-           std::uint32_t{p[3]} << 24;
-}
-
-std::uint64_t loadLE64(const std::uint8_t* p)
-{
-    return std::uint64_t{loadLE32(p)} | std::uint64_t{loadLE32(p + 4)} << 32;
-}
-
-void storeLE32(std::uint8_t* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-void storeLE64(std::uint8_t* p, std::uint64_t v)
-{
-    storeLE32(p, static_cast<std::uint32_t>(v));
-    storeLE32(p + 4, static_cast<std::uint32_t>(v >> 32));
-}
-
 ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size)
 {
     if (ref.fd >= 0)
@@ -239,11 +216,11 @@ int readState(const Ref& ref, State& out)
     std::uint8_t buffer[16];
     if (out.names.mayHave(RecordNames::flags)) {
         if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)
-            out.storedFlags = loadLE32(buffer);
+            out.storedFlags = le::load32(buffer);
     }
     if (out.isRegular() && out.names.mayHave(RecordNames::fork)) {
         if (ssize_t got = rawGet(ref, kForkRecord, buffer, sizeof buffer); got == 8)
-            out.forkRecord = loadLE64(buffer);
+            out.forkRecord = le::load64(buffer);
     }
 
     const std::uint64_t streamLength = out.raw.stx_size;
@@ -266,14 +243,14 @@ int writeFlagsRecord(const Ref& ref, std::uint32_t flags)
         return (result != 0 && errno == ENODATA) ? 0 : result;
     }
     std::uint8_t bytes[4];
-    storeLE32(bytes, flags);
+    le::store32(bytes, flags);
     return rawSet(ref, kFlagsRecord, bytes, sizeof bytes, 0);
 }
 
 int writeForkRecord(const Ref& ref, std::uint64_t length)
 {
     std::uint8_t bytes[8];
-    storeLE64(bytes, length);
+    le::store64(bytes, length);
     return rawSet(ref, kForkRecord, bytes, sizeof bytes, 0);
 }
 

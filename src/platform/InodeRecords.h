@@ -3,6 +3,7 @@
 // Internal to the platform layer: raw access to the Linux inode records that
 // hold the platform's file facts (see FileSystem.h for the mapping).
 
+#include "codec/LittleEndian.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -30,8 +31,6 @@ inline constexpr std::string_view kUserPrefix = "user.";
 // ..namedfork/rsrc: the data stream is the fork, whatever its length.
 inline constexpr std::uint64_t kForkLengthOpen = ~std::uint64_t{0};
 
-// Untrusted sizes above this are refused before anything is allocated.
-inline constexpr std::uint64_t kMaxTrustedSize = 0x7fffffff;
 
 // Where a raw call goes: a path (following links or not) or a descriptor.
 // A path may also name an entry of an open folder (`directoryFd`, `name`):
@@ -121,11 +120,6 @@ int dropStaleRecords(const Ref& ref, const State& state);
 int writeFlagsRecord(const Ref& ref, std::uint32_t flags);
 int writeForkRecord(const Ref& ref, std::uint64_t length);
 
-// Little-endian helpers shared by the layer.
-std::uint32_t loadLE32(const std::uint8_t* p);
-std::uint64_t loadLE64(const std::uint8_t* p);
-void storeLE32(std::uint8_t* p, std::uint32_t v);
-void storeLE64(std::uint8_t* p, std::uint64_t v);
 
 template <class Op>
 int asOwner(const Ref& ref, Op op)

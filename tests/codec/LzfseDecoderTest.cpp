@@ -188,6 +188,8 @@ TEST(LzfseDecoder, TriplesCopyLiteralsThenMatchAndCheckTheirReach)
     EXPECT_EQ(decode(rawBlock("wxyz") + copyBack4 + kEnd, out), (DecodeResult{DecodeStatus::ok, 8}));
     EXPECT_EQ(out, bytesOf("wxyzwxyz"));
     EXPECT_EQ(decode(copyBack4 + kEnd, out).status, DecodeStatus::malformed);
+    // One byte less before it: the distance is one past what was produced.
+    EXPECT_EQ(decode(rawBlock("xyz") + copyBack4 + kEnd, out).status, DecodeStatus::malformed);
     // M = 312 at distance 1 (a run) into a destination that ends inside it.
     const Bytes run = rawBlock("q") + uniformBlock('a', 0, 1, 0, 19, 1) + kEnd;
     EXPECT_EQ(decode(run, out, 313), (DecodeResult{DecodeStatus::ok, 313}));

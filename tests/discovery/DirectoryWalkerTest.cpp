@@ -1,12 +1,14 @@
 #include "discovery/CancellationError.h"
 #include "discovery/DirectoryWalker.h"
 #include "platform/FileSystem.h"
+#include "platform/LogStore.h"
 
 #include "SearchTree.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <fcntl.h>
 #include <unistd.h>
@@ -116,6 +118,7 @@ TEST(DirectoryWalkerTest, EntriesBeyondThePathLimitAreVisitedAsUnreadable) {
         ::close(file);
     }
 
+    const auto since = std::chrono::system_clock::now() - std::chrono::seconds(1);
     std::map<int, int> filesByLevel;  // level -> files visited there
     int unreadable = 0;
     std::atomic<int> preparedBeyond = 0;
@@ -140,6 +143,10 @@ TEST(DirectoryWalkerTest, EntriesBeyondThePathLimitAreVisitedAsUnreadable) {
     for (const auto& [level, count] : filesByLevel)
         EXPECT_EQ(count, 1) << "level " << level;
     EXPECT_GE(unreadable, 2);
+    int logged = 0;
+    for (const auto& entry : kelvane::platform::LogStore::currentProcess().entries(since))
+        if (entry.message == "entry beyond the path limit not read: <private>") ++logged;
+    EXPECT_GE(logged, unreadable) << "every entry beyond the limit is logged (folders too)";
 
     // Taken down from the bottom: the tree is too deep to be removed by path.
     for (int level = depth; level > 0; --level) {

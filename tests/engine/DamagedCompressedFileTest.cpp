@@ -1,7 +1,7 @@
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
-#include "engine/LittleEndian.h"
+#include "codec/LittleEndian.h"
 
 #include "EngineFixtures.h"
 #include "platform/PosixError.h"

@@ -1,6 +1,7 @@
 #include "engine/DecmpfsHeader.h"
 #include "engine/DecmpfsResourceFork.h"
-#include "engine/LittleEndian.h"
+#include "engine/LZFSE.h"
+#include "codec/LittleEndian.h"
 
 #include "EngineFixtures.h"
 
@@ -111,6 +112,36 @@ TEST(DecmpfsResourceForkTest, DamagedTablesFailCleanly)
         } catch (const LZFSEError&) {
         }
     }
+}
+
+// Each limit the decoder checks, at the limit and one past it: a stored block
+// exactly as long as the cap decodes (bytes after a stream's end marker are
+// not read), one byte longer is refused before it is decoded; a size of
+// 2^31 - 1 passes the size check, 2^31 does not.
+TEST(DecmpfsResourceForkTest, LimitsHoldAtTheLimitAndFailOnePast)
+{
+    const Bytes data = patterned(65536, 7);
+    const Bytes block = LZFSE::encode(data);
+    constexpr std::uint64_t cap = 2 * 65536;  // written out: the test must not move with the constants
+    ASSERT_LT(block.size(), cap);
+    const auto forkWithBlockOf = [&](std::uint64_t length) {
+        Bytes fork;
+        le::append32(fork, 8);
+        le::append32(fork, static_cast<std::uint32_t>(8 + length));
+        fork.insert(fork.end(), block.begin(), block.end());
+        fork.resize(8 + length, 0);
+        return fork;
+    };
+    EXPECT_EQ(DecmpfsResourceFork::decode(forkWithBlockOf(cap), data.size()), data);
+    EXPECT_EQ(thrown<ResourceForkError>(
+                  [&] { DecmpfsResourceFork::decode(forkWithBlockOf(cap + 1), data.size()); }),
+              ResourceForkError(ResourceForkError::invalidHeader{"block 0 longer than 131072"}));
+
+    const Bytes fork = forkWithBlockOf(block.size());
+    EXPECT_EQ(thrown<ResourceForkError>([&] { DecmpfsResourceFork::decode(fork, 2147483647); }),
+              ResourceForkError(ResourceForkError::truncated{}));
+    EXPECT_EQ(thrown<ResourceForkError>([&] { DecmpfsResourceFork::decode(fork, 2147483648); }),
+              ResourceForkError(ResourceForkError::dataExceedsMaximum{2147483648, 2147483647}));
 }
 
 TEST(DecmpfsResourceForkTest, DecodesTheSharedVector)

@@ -4,6 +4,7 @@
 // layer the way it stores compressed files, and reads that go through it.
 
 #include "engine/DecmpfsHeader.h"
+#include "engine/FileCompressor.h"
 #include "engine/StepObserver.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
@@ -156,6 +157,30 @@ inline Bytes withSize(Bytes header, std::uint64_t size)
     return header;
 }
 inline void setEntry(Bytes& fork, std::size_t index, std::uint32_t value) { storeLE(fork, 4 * index, value, 4); }
+
+// One of the four per-file roads: compression or decompression, in memory or
+// streamed (a small threshold sends a 64 KiB file down the streaming road).
+struct Road {
+    const char* name;
+    bool decompress;
+    std::int64_t threshold;
+
+    void run(const Path& file) const
+    {
+        const FileCompressor compressor;
+        if (decompress)
+            compressor.decompressFile(file, threshold);
+        else
+            compressor.compressFile(file, threshold);
+    }
+};
+
+inline constexpr Road fourRoads[] = {
+    {"compress in memory", false, FileCompressor::streamingThreshold},
+    {"compress streaming", false, 65536},
+    {"decompress in memory", true, FileCompressor::streamingThreshold},
+    {"decompress streaming", true, 65536},
+};
 
 }  // namespace kelvane::engine::fixtures
 

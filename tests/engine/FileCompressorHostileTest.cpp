@@ -25,27 +25,7 @@ namespace {
 using namespace fixtures;
 using Error = FileCompressionError;
 
-struct Road {
-    const char* name;
-    bool decompress;
-    std::int64_t threshold;
-
-    void run(const Path& file) const
-    {
-        const FileCompressor compressor;
-        if (decompress)
-            compressor.decompressFile(file, threshold);
-        else
-            compressor.compressFile(file, threshold);
-    }
-};
-
-const Road roads[] = {
-    {"compress in memory", false, FileCompressor::streamingThreshold},
-    {"compress streaming", false, 65536},
-    {"decompress in memory", true, FileCompressor::streamingThreshold},
-    {"decompress streaming", true, 65536},
-};
+const auto& roads = fourRoads;
 
 // The user attributes of a file, name to value, read through the host.
 std::map<std::string, Bytes> userAttributes(const Path& path)

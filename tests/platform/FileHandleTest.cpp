@@ -2,6 +2,8 @@
 #include "platform/FileSystem.h"
 #include "platform/StoredForms.h"
 
+#include "codec/LittleEndian.h"
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -207,6 +209,31 @@ TEST(FileHandleTest, DamagedRecordsFailWithIoErrorWithoutHugeAllocations)
     EXPECT_EQ(handle->read(65536, piece), -1);
     EXPECT_EQ(errno, EIO);
     EXPECT_EQ(handle->read(65536, piece), -1);  // and stays failed
+}
+
+// A stored block exactly as long as the format's cap is read (bytes after a
+// stream's end marker are not looked at); one byte longer fails the read.
+TEST(FileHandleTest, ForkBlockOfTheCapIsReadAndOneByteMoreIsNot)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(65536, 8);
+    const Bytes block = test::lzfse(data);
+    constexpr std::uint64_t cap = 2 * 65536;  // written out: the test must not move with the constant
+    for (const std::uint64_t length : {cap, cap + 1}) {
+        SCOPED_TRACE(length);
+        Bytes fork(8);
+        le::store32(fork.data(), 8);
+        le::store32(fork.data() + 4, static_cast<std::uint32_t>(8 + length));
+        fork.insert(fork.end(), block.begin(), block.end());
+        fork.resize(8 + length, 0);
+        const auto file = dir / ("block-" + std::to_string(length));
+        test::storeCompressed(file, test::decmpfsHeader(12, data.size()), &fork);
+        if (length == cap) {
+            EXPECT_EQ(readInPieces(file, 5000), data);
+        } else {
+            EXPECT_EQ(readError(file), EIO);
+        }
+    }
 }
 
 TEST(FileHandleTest, StreamLongerThanTheHeaderSizeGivesTheFirstBytes)

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Builds the decoder fuzz targets with libFuzzer and the address and undefined
-# behaviour sanitizers, and seeds their corpora from the shared LZFSE vectors.
-# Run by hand, for example:
+# Builds the fuzz targets with libFuzzer and the address and undefined
+# behaviour sanitizers (CMake option KELVANE_FUZZ, clang), and seeds their
+# corpora from the shared LZFSE vectors. Run by hand, for example:
 #   tools/fuzz/build.sh
 #   build-fuzz/lzfse_decode_fuzz -max_total_time=300 build-fuzz/corpus-lzfse
 #   build-fuzz/lzvn_decode_fuzz -max_total_time=300 build-fuzz/corpus-lzvn
+#   build-fuzz/roundtrip_fuzz -max_total_time=300 build-fuzz/corpus-roundtrip
+#   build-fuzz/decmpfs_inode_fuzz -max_total_time=300 build-fuzz/corpus-inode
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${1:-"$root/build-fuzz"}
@@ -12,17 +14,21 @@ vectors=${KELVANE_TESTDATA_DIR:-"$root/../shared/testdata"}/lzfse/vectors
 [ -d "$vectors" ] || vectors=/work/shared/testdata/lzfse/vectors
 mkdir -p "$out"
 
-flags="-std=c++20 -O1 -g -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root/src"
-codec="$root/src/codec/LzfseDecoder.cpp $root/src/codec/LzvnDecoder.cpp $root/src/codec/LzfseBlockHeader.cpp $root/src/codec/Fse.cpp"
-for target in lzfse_decode_fuzz lzvn_decode_fuzz; do
-    clang++ $flags "$root/tools/fuzz/$target.cpp" $codec -o "$out/$target"
+# The targets are built by CMake from the libraries' own source lists.
+cmake -S "$root" -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DKELVANE_FUZZ=ON -DKELVANE_BUILD_TESTS=OFF -DKELVANE_BUILD_BENCH=OFF >/dev/null
+cmake --build "$out" --parallel 3 --target kelvane_fuzz
+for target in lzfse_decode_fuzz lzvn_decode_fuzz roundtrip_fuzz decmpfs_inode_fuzz; do
+    ln -sf "$out/tools/fuzz/$target" "$out/$target"
     echo "built $out/$target"
 done
 
 # Seeds: every vector stream; for LZVN the payloads of the `bvxn` blocks,
 # behind the two bytes that choose the prefix length (0).
-mkdir -p "$out/corpus-lzfse" "$out/corpus-lzvn"
+mkdir -p "$out/corpus-lzfse" "$out/corpus-lzvn" "$out/corpus-roundtrip" "$out/corpus-inode"
 cp "$vectors"/*.lzfse "$out/corpus-lzfse/"
+head -c 5000 "$vectors/../../corpus/text-headers.bin" > "$out/corpus-roundtrip/text" 2>/dev/null || true
 for f in "$vectors"/*.lzfse; do
     python3 - "$f" "$out/corpus-lzvn/$(basename "$f" .lzfse)" <<'PY'
 import struct, sys
@@ -30,5 +36,16 @@ s = open(sys.argv[1], 'rb').read()
 if s[:4] == b'bvxn' and len(s) >= 12:
     n = struct.unpack_from('<I', s, 8)[0]
     open(sys.argv[2], 'wb').write(b'\0\0' + s[12:12 + n])
+PY
+done
+
+# Inodes: the shared decmpfs vectors, each as attribute length, attribute, fork.
+for f in "$vectors"/../../decmpfs/*.decmpfs; do
+    python3 - "$f" "$out/corpus-inode/$(basename "$f" .decmpfs)" <<'PY'
+import os, struct, sys
+attribute = open(sys.argv[1], 'rb').read()
+fork_path = sys.argv[1][:-len('.decmpfs')] + '.rsrc'
+fork = open(fork_path, 'rb').read() if os.path.exists(fork_path) else b''
+open(sys.argv[2], 'wb').write(struct.pack('<H', len(attribute)) + attribute + fork)
 PY
 done
