@@ -4,6 +4,7 @@
 
 namespace kelvane::discovery {
 
+// Why a folder could not be counted; the caller words the message.
 struct FolderFileCounterCases {
     using Path = std::filesystem::path;
     struct notFound { Path url; bool operator==(const notFound&) const = default; };
@@ -17,7 +18,6 @@ struct FolderFileCounterCases {
     }
 };
 
-// Why a folder could not be counted; the caller words the message.
 class FolderFileCounterError : public platform::TypedFailure<FolderFileCounterCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,12 +2,9 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of DecmpfsHeader::parse.
 struct DecmpfsHeaderCases {
     struct insufficientBytes {
         std::int64_t needed = 16;
@@ -26,7 +23,6 @@ struct DecmpfsHeaderCases {
     static std::string describe(const unknownCompressionType& c);
 };
 
-// Failure of DecmpfsHeader::parse.
 class DecmpfsHeaderError : public TypedFailure<DecmpfsHeaderCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -3,12 +3,9 @@
 #include "engine/CompressionType.h"
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of the inline attribute codec.
 struct DecmpfsInlineCases {
     struct payloadTooLarge {
         std::int64_t payloadBytes = 0;
@@ -34,7 +31,6 @@ struct DecmpfsInlineCases {
     static std::string describe(const missingUncompressedV2Prefix&) { return "missingUncompressedV2Prefix"; }
 };
 
-// Failure of the inline attribute codec.
 class DecmpfsInlineError : public TypedFailure<DecmpfsInlineCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,14 +2,13 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
 #include <string_view>
-#include <variant>
 
 namespace kelvane::engine {
 
+// The failures of one compress or decompress. Every case carries the file's
+// path, or for some ioError texts its temporary file's.
 struct FileCompressionCases {
     using Path = std::filesystem::path;
 
@@ -58,8 +57,6 @@ struct FileCompressionCases {
     static std::string describe(const Case& value);
 };
 
-// The failures of one compress or decompress. Every case carries the file's
-// path, or for some ioError texts its temporary file's.
 class FileCompressionError : public TypedFailure<FileCompressionCases> {
 public:
     using TypedFailure::TypedFailure;

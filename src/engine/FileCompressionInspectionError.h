@@ -3,11 +3,10 @@
 #include "engine/TypedError.h"
 
 #include <filesystem>
-#include <string>
-#include <variant>
 
 namespace kelvane::engine {
 
+// Failure of one inspection; its text is what rows and records show.
 struct FileCompressionInspectionCases {
     using Path = std::filesystem::path;
 
@@ -33,7 +32,6 @@ struct FileCompressionInspectionCases {
     }
 };
 
-// Failure of one inspection; its text is what rows and records show.
 class FileCompressionInspectionError : public TypedFailure<FileCompressionInspectionCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,12 +2,9 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of the LZFSE buffer calls.
 struct LZFSECases {
     struct decodeFailed {
         std::int64_t expectedBytes = 0;
@@ -24,7 +21,6 @@ struct LZFSECases {
     static std::string describe(const encodeFailed&) { return "encodeFailed"; }
 };
 
-// Failure of the LZFSE buffer calls.
 class LZFSEError : public TypedFailure<LZFSECases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,12 +2,9 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of the resource-fork block codec.
 struct ResourceForkCases {
     struct dataExceedsMaximum {
         std::int64_t payloadBytes = 0;
@@ -26,7 +23,6 @@ struct ResourceForkCases {
     static std::string describe(const truncated&) { return "truncated"; }
 };
 
-// Failure of the resource-fork block codec.
 class ResourceForkError : public TypedFailure<ResourceForkCases> {
 public:
     using TypedFailure::TypedFailure;
