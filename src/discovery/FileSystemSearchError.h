@@ -9,8 +9,8 @@ namespace kelvane::discovery {
 // Why a search could not start; the caller words the message.
 struct FileSystemSearchCases {
     using Path = std::filesystem::path;
-    struct rootNotFound { Path url; bool operator==(const rootNotFound&) const = default; };
-    struct rootNotADirectory { Path url; bool operator==(const rootNotADirectory&) const = default; };
+    struct rootNotFound { Path url; };
+    struct rootNotADirectory { Path url; };
     using Case = std::variant<rootNotFound, rootNotADirectory>;
 
     static std::string describe(const rootNotFound& c) { return pathCase("rootNotFound", c.url); }

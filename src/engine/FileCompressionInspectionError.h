@@ -10,15 +10,10 @@ namespace kelvane::engine {
 struct FileCompressionInspectionCases {
     using Path = std::filesystem::path;
 
-    struct fileNotFound { Path url; bool operator==(const fileNotFound&) const = default; };
-    struct decmpfsHeaderInvalid { std::string reason; bool operator==(const decmpfsHeaderInvalid&) const = default; };
-    struct ioError {
-        Path url;
-        std::string message;
-        bool operator==(const ioError&) const = default;
-    };
+    struct fileNotFound { Path url; };
+    struct decmpfsHeaderInvalid { std::string reason; };
+    struct ioError { Path url; std::string message; };
     struct decmpfsHeaderMissingDespiteFlag {
-        bool operator==(const decmpfsHeaderMissingDespiteFlag&) const = default;
     };
     using Case = std::variant<fileNotFound, decmpfsHeaderInvalid, ioError, decmpfsHeaderMissingDespiteFlag>;
 

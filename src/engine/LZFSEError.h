@@ -6,12 +6,8 @@ namespace kelvane::engine {
 
 // Failure of the LZFSE buffer calls.
 struct LZFSECases {
-    struct decodeFailed {
-        std::int64_t expectedBytes = 0;
-        std::int64_t gotBytes = 0;
-        bool operator==(const decodeFailed&) const = default;
-    };
-    struct encodeFailed { bool operator==(const encodeFailed&) const = default; };
+    struct decodeFailed { std::int64_t expectedBytes = 0; std::int64_t gotBytes = 0; };
+    struct encodeFailed {};
     using Case = std::variant<decodeFailed, encodeFailed>;
 
     static std::string describe(const decodeFailed& c)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 namespace kelvane::platform {
 namespace {
@@ -19,6 +20,34 @@ TEST(TypedFailureTest, TextualFormNamesTheCaseAndQuotesStrings)
     EXPECT_EQ(caseText("invalidHeader", {labeled("reason", std::string("say \"no\" \\ stop"))}),
               R"(invalidHeader(reason: "say \"no\" \\ stop"))");
     EXPECT_EQ(quotedText(""), "\"\"");
+}
+
+struct SampleCases {
+    struct none {};
+    struct one { std::string a; };
+    struct three { std::string a; int b = 0; std::filesystem::path c; };
+    using Case = std::variant<none, one, three>;
+    static std::string describe(const Case& value) { return std::to_string(value.index()); }
+};
+class SampleFailure : public TypedFailure<SampleCases> {
+public:
+    using TypedFailure::TypedFailure;
+};
+
+TEST(TypedFailureTest, FailuresAreEqualOnlyInCaseAndEveryPayloadField)
+{
+    using S = SampleFailure;
+    EXPECT_EQ(S(S::none{}), S(S::none{}));
+    EXPECT_NE(S(S::none{}), S(S::one{}));
+    EXPECT_EQ(S(S::one{"x"}), S(S::one{"x"}));
+    EXPECT_NE(S(S::one{"x"}), S(S::one{"y"}));
+    EXPECT_NE(S(S::one{""}), S(S::three{}));
+    const S three(S::three{"x", 1, "/p"});
+    EXPECT_EQ(three, S(S::three{"x", 1, "/p"}));
+    EXPECT_NE(three, S(S::three{"y", 1, "/p"}));
+    EXPECT_NE(three, S(S::three{"x", 2, "/p"}));
+    EXPECT_NE(three, S(S::three{"x", 1, "/q"}));
+    EXPECT_STREQ(three.what(), "2");
 }
 
 TEST(TypedFailureTest, AFailedCallReadsCallColonErrno)
