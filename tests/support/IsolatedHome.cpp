@@ -1,6 +1,7 @@
 #include "support/IsolatedHome.h"
 
 #include <cstdlib>
+#include <unistd.h>
 #include <stdexcept>
 #include <string>
 
@@ -31,11 +32,14 @@ public:
     }
     ~IsolatedHome()
     {
+        if (::getpid() != owner_)
+            return;  // a forked child that exits normally leaves the folder to its parent
         std::error_code ignored;
         std::filesystem::remove_all(path_, ignored);
     }
 
     std::filesystem::path path_;
+    pid_t owner_ = ::getpid();
 };
 
 const IsolatedHome isolatedHome;
