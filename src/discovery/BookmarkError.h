@@ -2,14 +2,13 @@
 
 #include "platform/TypedFailure.h"
 
-#include <string>
-#include <variant>
-
 namespace kelvane::discovery {
 
+// Failure of creating or resolving a bookmark; `reason` is the platform's
+// description of what went wrong, as it stands. Callers word their own messages.
 struct BookmarkCases {
-    struct creationFailed { std::string reason; bool operator==(const creationFailed&) const = default; };
-    struct resolutionFailed { std::string reason; bool operator==(const resolutionFailed&) const = default; };
+    struct creationFailed { std::string reason; };
+    struct resolutionFailed { std::string reason; };
     using Case = std::variant<creationFailed, resolutionFailed>;
 
     static std::string describe(const creationFailed& c)
@@ -22,8 +21,6 @@ struct BookmarkCases {
     }
 };
 
-// Failure of creating or resolving a bookmark; `reason` is the platform's
-// description of what went wrong, as it stands. Callers word their own messages.
 class BookmarkError : public platform::TypedFailure<BookmarkCases> {
 public:
     using TypedFailure::TypedFailure;

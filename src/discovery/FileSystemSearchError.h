@@ -3,15 +3,14 @@
 #include "platform/TypedFailure.h"
 
 #include <filesystem>
-#include <string>
-#include <variant>
 
 namespace kelvane::discovery {
 
+// Why a search could not start; the caller words the message.
 struct FileSystemSearchCases {
     using Path = std::filesystem::path;
-    struct rootNotFound { Path url; bool operator==(const rootNotFound&) const = default; };
-    struct rootNotADirectory { Path url; bool operator==(const rootNotADirectory&) const = default; };
+    struct rootNotFound { Path url; };
+    struct rootNotADirectory { Path url; };
     using Case = std::variant<rootNotFound, rootNotADirectory>;
 
     static std::string describe(const rootNotFound& c) { return pathCase("rootNotFound", c.url); }
@@ -22,7 +21,6 @@ struct FileSystemSearchCases {
     }
 };
 
-// Why a search could not start; the caller words the message.
 class FileSystemSearchError : public platform::TypedFailure<FileSystemSearchCases> {
 public:
     using TypedFailure::TypedFailure;

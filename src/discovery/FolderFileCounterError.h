@@ -4,10 +4,11 @@
 
 namespace kelvane::discovery {
 
+// Why a folder could not be counted; the caller words the message.
 struct FolderFileCounterCases {
     using Path = std::filesystem::path;
-    struct notFound { Path url; bool operator==(const notFound&) const = default; };
-    struct notADirectory { Path url; bool operator==(const notADirectory&) const = default; };
+    struct notFound { Path url; };
+    struct notADirectory { Path url; };
     using Case = std::variant<notFound, notADirectory>;
 
     static std::string describe(const notFound& c) { return FileSystemSearchCases::pathCase("notFound", c.url); }
@@ -17,7 +18,6 @@ struct FolderFileCounterCases {
     }
 };
 
-// Why a folder could not be counted; the caller words the message.
 class FolderFileCounterError : public platform::TypedFailure<FolderFileCounterCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,52 +2,30 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
 #include <string_view>
-#include <variant>
 
 namespace kelvane::engine {
 
+// The failures of one compress or decompress. Every case carries the file's
+// path, or for some ioError texts its temporary file's.
 struct FileCompressionCases {
     using Path = std::filesystem::path;
 
-    struct fileNotFound { Path url; bool operator==(const fileNotFound&) const = default; };
-    struct notARegularFile { Path url; bool operator==(const notARegularFile&) const = default; };
-    struct symbolicLink { Path url; bool operator==(const symbolicLink&) const = default; };
-    struct hardLinked {
-        Path url;
-        std::int64_t nlink = 0;
-        bool operator==(const hardLinked&) const = default;
-    };
-    struct alreadyCompressed { Path url; bool operator==(const alreadyCompressed&) const = default; };
-    struct notCompressed { Path url; bool operator==(const notCompressed&) const = default; };
-    struct compressionDidNotReduceSize {
-        Path url;
-        bool operator==(const compressionDidNotReduceSize&) const = default;
-    };
-    struct fileInUse { Path url; bool operator==(const fileInUse&) const = default; };
-    struct roundtripVerificationFailed {
-        Path url;
-        bool operator==(const roundtripVerificationFailed&) const = default;
-    };
-    struct fileTooLargeForFormat {
-        Path url;
-        std::int64_t sizeBytes = 0;
-        bool operator==(const fileTooLargeForFormat&) const = default;
-    };
-    struct hasResourceFork { Path url; bool operator==(const hasResourceFork&) const = default; };
-    struct fileChangedDuringOperation {
-        Path url;
-        bool operator==(const fileChangedDuringOperation&) const = default;
-    };
-    struct temporaryFileConflict { Path url; bool operator==(const temporaryFileConflict&) const = default; };
-    struct ioError {
-        Path url;
-        std::string message;
-        bool operator==(const ioError&) const = default;
-    };
+    struct fileNotFound { Path url; };
+    struct notARegularFile { Path url; };
+    struct symbolicLink { Path url; };
+    struct hardLinked { Path url; std::int64_t nlink = 0; };
+    struct alreadyCompressed { Path url; };
+    struct notCompressed { Path url; };
+    struct compressionDidNotReduceSize { Path url; };
+    struct fileInUse { Path url; };
+    struct roundtripVerificationFailed { Path url; };
+    struct fileTooLargeForFormat { Path url; std::int64_t sizeBytes = 0; };
+    struct hasResourceFork { Path url; };
+    struct fileChangedDuringOperation { Path url; };
+    struct temporaryFileConflict { Path url; };
+    struct ioError { Path url; std::string message; };
 
     using Case = std::variant<fileNotFound, notARegularFile, symbolicLink, hardLinked, alreadyCompressed,
                               notCompressed, compressionDidNotReduceSize, fileInUse, roundtripVerificationFailed,
@@ -58,8 +36,6 @@ struct FileCompressionCases {
     static std::string describe(const Case& value);
 };
 
-// The failures of one compress or decompress. Every case carries the file's
-// path, or for some ioError texts its temporary file's.
 class FileCompressionError : public TypedFailure<FileCompressionCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -3,23 +3,17 @@
 #include "engine/TypedError.h"
 
 #include <filesystem>
-#include <string>
-#include <variant>
 
 namespace kelvane::engine {
 
+// Failure of one inspection; its text is what rows and records show.
 struct FileCompressionInspectionCases {
     using Path = std::filesystem::path;
 
-    struct fileNotFound { Path url; bool operator==(const fileNotFound&) const = default; };
-    struct decmpfsHeaderInvalid { std::string reason; bool operator==(const decmpfsHeaderInvalid&) const = default; };
-    struct ioError {
-        Path url;
-        std::string message;
-        bool operator==(const ioError&) const = default;
-    };
+    struct fileNotFound { Path url; };
+    struct decmpfsHeaderInvalid { std::string reason; };
+    struct ioError { Path url; std::string message; };
     struct decmpfsHeaderMissingDespiteFlag {
-        bool operator==(const decmpfsHeaderMissingDespiteFlag&) const = default;
     };
     using Case = std::variant<fileNotFound, decmpfsHeaderInvalid, ioError, decmpfsHeaderMissingDespiteFlag>;
 
@@ -33,7 +27,6 @@ struct FileCompressionInspectionCases {
     }
 };
 
-// Failure of one inspection; its text is what rows and records show.
 class FileCompressionInspectionError : public TypedFailure<FileCompressionInspectionCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -2,19 +2,12 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of the LZFSE buffer calls.
 struct LZFSECases {
-    struct decodeFailed {
-        std::int64_t expectedBytes = 0;
-        std::int64_t gotBytes = 0;
-        bool operator==(const decodeFailed&) const = default;
-    };
-    struct encodeFailed { bool operator==(const encodeFailed&) const = default; };
+    struct decodeFailed { std::int64_t expectedBytes = 0; std::int64_t gotBytes = 0; };
+    struct encodeFailed {};
     using Case = std::variant<decodeFailed, encodeFailed>;
 
     static std::string describe(const decodeFailed& c)
@@ -24,7 +17,6 @@ struct LZFSECases {
     static std::string describe(const encodeFailed&) { return "encodeFailed"; }
 };
 
-// Failure of the LZFSE buffer calls.
 class LZFSEError : public TypedFailure<LZFSECases> {
 public:
     using TypedFailure::TypedFailure;

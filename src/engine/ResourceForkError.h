@@ -2,20 +2,13 @@
 
 #include "engine/TypedError.h"
 
-#include <cstdint>
-#include <string>
-#include <variant>
-
 namespace kelvane::engine {
 
+// Failure of the resource-fork block codec.
 struct ResourceForkCases {
-    struct dataExceedsMaximum {
-        std::int64_t payloadBytes = 0;
-        std::int64_t max = 2147483647;
-        bool operator==(const dataExceedsMaximum&) const = default;
-    };
-    struct invalidHeader { std::string reason; bool operator==(const invalidHeader&) const = default; };
-    struct truncated { bool operator==(const truncated&) const = default; };
+    struct dataExceedsMaximum { std::int64_t payloadBytes = 0; std::int64_t max = 2147483647; };
+    struct invalidHeader { std::string reason; };
+    struct truncated {};
     using Case = std::variant<dataExceedsMaximum, invalidHeader, truncated>;
 
     static std::string describe(const dataExceedsMaximum& c)
@@ -26,7 +19,6 @@ struct ResourceForkCases {
     static std::string describe(const truncated&) { return "truncated"; }
 };
 
-// Failure of the resource-fork block codec.
 class ResourceForkError : public TypedFailure<ResourceForkCases> {
 public:
     using TypedFailure::TypedFailure;

@@ -22,20 +22,10 @@ inline constexpr unsigned kBookmarkResolutionWithSecurityScope = 0x400;
 
 struct BookmarkDataCases {
     // Damaged, truncated or foreign data.
-    struct invalidData { std::string reason; bool operator==(const invalidData&) const = default; };
+    struct invalidData { std::string reason; };
     // Nothing usable at the path: why, and the errno behind it.
-    struct creationFailed {
-        std::filesystem::path path;
-        std::string reason;
-        int errorNumber = 0;
-        bool operator==(const creationFailed&) const = default;
-    };
-    struct resolutionFailed {
-        std::filesystem::path path;
-        std::string reason;
-        int errorNumber = 0;
-        bool operator==(const resolutionFailed&) const = default;
-    };
+    struct creationFailed { std::filesystem::path path; std::string reason; int errorNumber = 0; };
+    struct resolutionFailed { std::filesystem::path path; std::string reason; int errorNumber = 0; };
     using Case = std::variant<invalidData, creationFailed, resolutionFailed>;
 
     static std::string describe(const invalidData& c) { return "bookmark data is not valid: " + c.reason; }

@@ -10,11 +10,7 @@
 namespace kelvane::platform {
 
 struct PosixCases {
-    struct callFailed {
-        std::string call;
-        int errorNumber = 0;
-        bool operator==(const callFailed&) const = default;
-    };
+    struct callFailed { std::string call; int errorNumber = 0; };
     using Case = std::variant<callFailed>;
 
     // "<call>: errno=<n>", the one text of a failed system call.

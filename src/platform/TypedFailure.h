@@ -4,6 +4,8 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <type_traits>
 #include <utility>
 #include <variant>
 
@@ -23,8 +25,35 @@ private:
     std::string text_;
 };
 
+namespace detail {
+struct AnyPayload {
+    template <class U>
+    operator U() const;
+};
+
+// The payload fields of a case struct (at most three), for comparing them.
+template <class C>
+auto payloadOf(const C& c)
+{
+    using A = AnyPayload;
+    static_assert(!requires { C{A{}, A{}, A{}, A{}}; }, "a case carries at most three fields");
+    if constexpr (requires { C{A{}, A{}, A{}}; }) {
+        const auto& [a, b, d] = c;
+        return std::tie(a, b, d);
+    } else if constexpr (requires { C{A{}, A{}}; }) {
+        const auto& [a, b] = c;
+        return std::tie(a, b);
+    } else if constexpr (requires { C{A{}}; }) {
+        const auto& [a] = c;
+        return std::tie(a);
+    } else {
+        return std::tuple<>();
+    }
+}
+}  // namespace detail
+
 // The one shape of a typed failure. `Cases` declares the cases as small
-// structs named after them (each with a defaulted ==), `using Case =
+// aggregate structs named after them (compared field by field), `using Case =
 // std::variant<...>` over them, and `static std::string describe(const C&)`
 // for each case (or one describe(const Case&) for them all). A failure type is then
 //     class XError : public TypedFailure<XCases> { using TypedFailure::TypedFailure; };
@@ -43,7 +72,15 @@ public:
     template <typename C>
     const C* as() const noexcept { return std::get_if<C>(&value_); }
 
-    bool operator==(const TypedFailure& other) const { return value_ == other.value_; }
+    // Same case with the same payload.
+    bool operator==(const TypedFailure& other) const
+    {
+        return value_.index() == other.value_.index() && std::visit(
+            [&](const auto& c) {
+                return detail::payloadOf(c) == detail::payloadOf(std::get<std::decay_t<decltype(c)>>(other.value_));
+            },
+            value_);
+    }
 
 private:
     static std::string describeCase(const Case& value)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "store/Attribute.h"
-#include "store/PersistentModel.h"
+#include "store/StoredEntity.h"
 
 #include <optional>
 #include <string>
@@ -10,7 +9,7 @@ namespace kelvane::store {
 
 // One history record: one file processed by one compress or decompress run.
 // Records with equal fields are still distinct records.
-class CompressionLog final : public PersistentModel {
+class CompressionLog final : public StoredEntity<CompressionLog> {
 public:
     static constexpr std::string_view entityName = "CompressionLog";
 
@@ -31,27 +30,21 @@ public:
     bool success() const { return success_; }
     const std::optional<std::string>& errorMessage() const { return errorMessage_; }
 
-    void setId(Uuid value);
-    void setExecutedAt(Date value);
-    void setOperation(std::string value);
-    void setTargetPath(std::string value);
-    void setSizeBefore(std::int64_t value);
-    void setSizeAfter(std::int64_t value);
-    void setAlgorithm(std::string value);
-    void setDurationMs(std::int64_t value);
-    void setSuccess(bool value);
-    void setErrorMessage(std::optional<std::string> value);
-
-    const EntityDescription& entity() const override { return entityDescription(); }
-    static const EntityDescription& entityDescription();
+    void setId(Uuid value) { set(&CompressionLog::id_, value); }
+    void setExecutedAt(Date value) { set(&CompressionLog::executedAt_, value); }
+    void setOperation(std::string value) { set(&CompressionLog::operation_, std::move(value)); }
+    void setTargetPath(std::string value) { set(&CompressionLog::targetPath_, std::move(value)); }
+    void setSizeBefore(std::int64_t value) { set(&CompressionLog::sizeBefore_, value); }
+    void setSizeAfter(std::int64_t value) { set(&CompressionLog::sizeAfter_, value); }
+    void setAlgorithm(std::string value) { set(&CompressionLog::algorithm_, std::move(value)); }
+    void setDurationMs(std::int64_t value) { set(&CompressionLog::durationMs_, value); }
+    void setSuccess(bool value) { set(&CompressionLog::success_, value); }
+    void setErrorMessage(std::optional<std::string> value) { set(&CompressionLog::errorMessage_, std::move(value)); }
 
     struct Attributes;
 
-protected:
-    std::vector<StoredValue> storedValues() const override;
-    void assignStored(const std::vector<StoredValue>& values) override;
-
 private:
+    friend class StoredEntity<CompressionLog>;
     CompressionLog() = default;
 
     Uuid id_;
@@ -67,25 +60,20 @@ private:
 };
 
 struct CompressionLog::Attributes {
-    static constexpr Attribute<CompressionLog, Uuid> id{"id", [](const CompressionLog& m) { return m.id(); }};
-    static constexpr Attribute<CompressionLog, Date> executedAt{
-        "executedAt", [](const CompressionLog& m) { return m.executedAt(); }};
-    static constexpr Attribute<CompressionLog, std::string> operation{
-        "operation", [](const CompressionLog& m) { return m.operation(); }};
-    static constexpr Attribute<CompressionLog, std::string> targetPath{
-        "targetPath", [](const CompressionLog& m) { return m.targetPath(); }};
-    static constexpr Attribute<CompressionLog, std::int64_t> sizeBefore{
-        "sizeBefore", [](const CompressionLog& m) { return m.sizeBefore(); }};
-    static constexpr Attribute<CompressionLog, std::int64_t> sizeAfter{
-        "sizeAfter", [](const CompressionLog& m) { return m.sizeAfter(); }};
-    static constexpr Attribute<CompressionLog, std::string> algorithm{
-        "algorithm", [](const CompressionLog& m) { return m.algorithm(); }};
-    static constexpr Attribute<CompressionLog, std::int64_t> durationMs{
-        "durationMs", [](const CompressionLog& m) { return m.durationMs(); }};
-    static constexpr Attribute<CompressionLog, bool> success{
-        "success", [](const CompressionLog& m) { return m.success(); }};
-    static constexpr Attribute<CompressionLog, std::optional<std::string>> errorMessage{
-        "errorMessage", [](const CompressionLog& m) { return m.errorMessage(); }};
+    template <class T>
+    using A = Attribute<CompressionLog, T>;
+    static constexpr A<Uuid> id{"id", &CompressionLog::id_};
+    static constexpr A<Date> executedAt{"executedAt", &CompressionLog::executedAt_};
+    static constexpr A<std::string> operation{"operation", &CompressionLog::operation_};
+    static constexpr A<std::string> targetPath{"targetPath", &CompressionLog::targetPath_};
+    static constexpr A<std::int64_t> sizeBefore{"sizeBefore", &CompressionLog::sizeBefore_};
+    static constexpr A<std::int64_t> sizeAfter{"sizeAfter", &CompressionLog::sizeAfter_};
+    static constexpr A<std::string> algorithm{"algorithm", &CompressionLog::algorithm_};
+    static constexpr A<std::int64_t> durationMs{"durationMs", &CompressionLog::durationMs_};
+    static constexpr A<bool> success{"success", &CompressionLog::success_};
+    static constexpr A<std::optional<std::string>> errorMessage{"errorMessage", &CompressionLog::errorMessage_};
+    static constexpr std::tuple all{id,        executedAt, operation,  targetPath, sizeBefore,
+                                    sizeAfter, algorithm,  durationMs, success,    errorMessage};
 };
 
 }  // namespace kelvane::store

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "store/Attribute.h"
-#include "store/PersistentModel.h"
 #include "store/RegisteredItem.h"
+#include "store/StoredEntity.h"
 
 #include <memory>
 #include <optional>
@@ -12,7 +11,7 @@ namespace kelvane::store {
 
 // The observed state of one file under a registered item. The application
 // itself never writes these; they go with their item.
-class FileSnapshot final : public PersistentModel {
+class FileSnapshot final : public StoredEntity<FileSnapshot> {
 public:
     static constexpr std::string_view entityName = "FileSnapshot";
 
@@ -32,27 +31,21 @@ public:
     Date mtime() const { return mtime_; }
     Date lastObservedAt() const { return lastObservedAt_; }
 
-    void setId(Uuid value);
-    void setRegisteredItem(std::shared_ptr<RegisteredItem> value);
-    void setRelativePath(std::string value);
-    void setInode(std::int64_t value);
-    void setLogicalSize(std::int64_t value);
-    void setPhysicalSize(std::int64_t value);
-    void setIsCompressed(bool value);
-    void setAlgorithm(std::optional<std::string> value);
-    void setMtime(Date value);
-    void setLastObservedAt(Date value);
-
-    const EntityDescription& entity() const override { return entityDescription(); }
-    static const EntityDescription& entityDescription();
+    void setId(Uuid value) { set(&FileSnapshot::id_, value); }
+    void setRegisteredItem(std::shared_ptr<RegisteredItem> value) { set(&FileSnapshot::registeredItem_, std::move(value)); }
+    void setRelativePath(std::string value) { set(&FileSnapshot::relativePath_, std::move(value)); }
+    void setInode(std::int64_t value) { set(&FileSnapshot::inode_, value); }
+    void setLogicalSize(std::int64_t value) { set(&FileSnapshot::logicalSize_, value); }
+    void setPhysicalSize(std::int64_t value) { set(&FileSnapshot::physicalSize_, value); }
+    void setIsCompressed(bool value) { set(&FileSnapshot::isCompressed_, value); }
+    void setAlgorithm(std::optional<std::string> value) { set(&FileSnapshot::algorithm_, std::move(value)); }
+    void setMtime(Date value) { set(&FileSnapshot::mtime_, value); }
+    void setLastObservedAt(Date value) { set(&FileSnapshot::lastObservedAt_, value); }
 
     struct Attributes;
 
-protected:
-    std::vector<StoredValue> storedValues() const override;
-    void assignStored(const std::vector<StoredValue>& values) override;
-
 private:
+    friend class StoredEntity<FileSnapshot>;
     FileSnapshot() = default;
 
     Uuid id_;
@@ -68,26 +61,22 @@ private:
 };
 
 struct FileSnapshot::Attributes {
-    static constexpr Attribute<FileSnapshot, Uuid> id{"id", [](const FileSnapshot& m) { return m.id(); }};
-    // Compare with == / != only (same record or not).
-    static constexpr Attribute<FileSnapshot, std::shared_ptr<RegisteredItem>> registeredItem{
-        "registeredItem", [](const FileSnapshot& m) { return m.registeredItem(); }};
-    static constexpr Attribute<FileSnapshot, std::string> relativePath{
-        "relativePath", [](const FileSnapshot& m) { return m.relativePath(); }};
-    static constexpr Attribute<FileSnapshot, std::int64_t> inode{
-        "inode", [](const FileSnapshot& m) { return m.inode(); }};
-    static constexpr Attribute<FileSnapshot, std::int64_t> logicalSize{
-        "logicalSize", [](const FileSnapshot& m) { return m.logicalSize(); }};
-    static constexpr Attribute<FileSnapshot, std::int64_t> physicalSize{
-        "physicalSize", [](const FileSnapshot& m) { return m.physicalSize(); }};
-    static constexpr Attribute<FileSnapshot, bool> isCompressed{
-        "isCompressed", [](const FileSnapshot& m) { return m.isCompressed(); }};
-    static constexpr Attribute<FileSnapshot, std::optional<std::string>> algorithm{
-        "algorithm", [](const FileSnapshot& m) { return m.algorithm(); }};
-    static constexpr Attribute<FileSnapshot, Date> mtime{
-        "mtime", [](const FileSnapshot& m) { return m.mtime(); }};
-    static constexpr Attribute<FileSnapshot, Date> lastObservedAt{
-        "lastObservedAt", [](const FileSnapshot& m) { return m.lastObservedAt(); }};
+    template <class T>
+    using A = Attribute<FileSnapshot, T>;
+    static constexpr A<Uuid> id{"id", &FileSnapshot::id_};
+    // Compare with == / != only (same record or not). Deleting the item deletes its snapshots.
+    static constexpr A<std::shared_ptr<RegisteredItem>> registeredItem{"registeredItem", &FileSnapshot::registeredItem_,
+                                                                       true};
+    static constexpr A<std::string> relativePath{"relativePath", &FileSnapshot::relativePath_};
+    static constexpr A<std::int64_t> inode{"inode", &FileSnapshot::inode_};
+    static constexpr A<std::int64_t> logicalSize{"logicalSize", &FileSnapshot::logicalSize_};
+    static constexpr A<std::int64_t> physicalSize{"physicalSize", &FileSnapshot::physicalSize_};
+    static constexpr A<bool> isCompressed{"isCompressed", &FileSnapshot::isCompressed_};
+    static constexpr A<std::optional<std::string>> algorithm{"algorithm", &FileSnapshot::algorithm_};
+    static constexpr A<Date> mtime{"mtime", &FileSnapshot::mtime_};
+    static constexpr A<Date> lastObservedAt{"lastObservedAt", &FileSnapshot::lastObservedAt_};
+    static constexpr std::tuple all{id,           registeredItem, relativePath, inode, logicalSize,
+                                    physicalSize, isCompressed,   algorithm,    mtime, lastObservedAt};
 };
 
 }  // namespace kelvane::store

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "store/Attribute.h"
-#include "store/PersistentModel.h"
+#include "store/StoredEntity.h"
 
 #include <string>
 
@@ -10,30 +9,26 @@ namespace kelvane::store {
 // A file found not to shrink. The store keeps at most one record per path:
 // saving an inserted record whose path is already stored updates that
 // record's recordedAt and sizeAtRecord instead of adding a second one.
-class IncompressibleFile final : public PersistentModel {
+class IncompressibleFile final : public StoredEntity<IncompressibleFile> {
 public:
     static constexpr std::string_view entityName = "IncompressibleFile";
+    static constexpr std::string_view uniqueAttribute = "targetPath";
 
-    IncompressibleFile(std::string targetPath, Date recordedAt, std::int64_t sizeAtRecord);
+    IncompressibleFile(std::string targetPath, Date recordedAt, std::int64_t sizeAtRecord)
+        : targetPath_(std::move(targetPath)), recordedAt_(recordedAt), sizeAtRecord_(sizeAtRecord) {}
 
     const std::string& targetPath() const { return targetPath_; }
     Date recordedAt() const { return recordedAt_; }
     std::int64_t sizeAtRecord() const { return sizeAtRecord_; }
 
-    void setTargetPath(std::string value);
-    void setRecordedAt(Date value);
-    void setSizeAtRecord(std::int64_t value);
-
-    const EntityDescription& entity() const override { return entityDescription(); }
-    static const EntityDescription& entityDescription();
+    void setTargetPath(std::string value) { set(&IncompressibleFile::targetPath_, std::move(value)); }
+    void setRecordedAt(Date value) { set(&IncompressibleFile::recordedAt_, value); }
+    void setSizeAtRecord(std::int64_t value) { set(&IncompressibleFile::sizeAtRecord_, value); }
 
     struct Attributes;
 
-protected:
-    std::vector<StoredValue> storedValues() const override;
-    void assignStored(const std::vector<StoredValue>& values) override;
-
 private:
+    friend class StoredEntity<IncompressibleFile>;
     IncompressibleFile() = default;
 
     std::string targetPath_;
@@ -42,12 +37,11 @@ private:
 };
 
 struct IncompressibleFile::Attributes {
-    static constexpr Attribute<IncompressibleFile, std::string> targetPath{
-        "targetPath", [](const IncompressibleFile& m) { return m.targetPath(); }};
-    static constexpr Attribute<IncompressibleFile, Date> recordedAt{
-        "recordedAt", [](const IncompressibleFile& m) { return m.recordedAt(); }};
-    static constexpr Attribute<IncompressibleFile, std::int64_t> sizeAtRecord{
-        "sizeAtRecord", [](const IncompressibleFile& m) { return m.sizeAtRecord(); }};
+    static constexpr Attribute<IncompressibleFile, std::string> targetPath{"targetPath", &IncompressibleFile::targetPath_};
+    static constexpr Attribute<IncompressibleFile, Date> recordedAt{"recordedAt", &IncompressibleFile::recordedAt_};
+    static constexpr Attribute<IncompressibleFile, std::int64_t> sizeAtRecord{"sizeAtRecord",
+                                                                              &IncompressibleFile::sizeAtRecord_};
+    static constexpr std::tuple all{targetPath, recordedAt, sizeAtRecord};
 };
 
 }  // namespace kelvane::store

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "store/Attribute.h"
-#include "store/PersistentModel.h"
+#include "store/StoredEntity.h"
 
 #include <memory>
 #include <optional>
@@ -13,7 +12,7 @@ namespace kelvane::store {
 class FileSnapshot;
 
 // A file or folder the user has registered.
-class RegisteredItem final : public PersistentModel {
+class RegisteredItem final : public StoredEntity<RegisteredItem> {
 public:
     static constexpr std::string_view entityName = "RegisteredItem";
 
@@ -30,29 +29,23 @@ public:
     const std::string& displayName() const { return displayName_; }
     const std::optional<std::string>& notes() const { return notes_; }
 
-    void setId(Uuid value);
-    void setBookmark(ByteData value);
-    void setKind(std::string value);
-    void setIncludeSubfolders(bool value);
-    void setRegisteredAt(Date value);
-    void setDisplayName(std::string value);
-    void setNotes(std::optional<std::string> value);
+    void setId(Uuid value) { set(&RegisteredItem::id_, value); }
+    void setBookmark(ByteData value) { set(&RegisteredItem::bookmark_, std::move(value)); }
+    void setKind(std::string value) { set(&RegisteredItem::kind_, std::move(value)); }
+    void setIncludeSubfolders(bool value) { set(&RegisteredItem::includeSubfolders_, value); }
+    void setRegisteredAt(Date value) { set(&RegisteredItem::registeredAt_, value); }
+    void setDisplayName(std::string value) { set(&RegisteredItem::displayName_, std::move(value)); }
+    void setNotes(std::optional<std::string> value) { set(&RegisteredItem::notes_, std::move(value)); }
 
     // The snapshots taken under this item, as its context sees them (pending
     // changes included); empty while the item belongs to no context. Deleting
     // the item deletes them. Throws StoreError (fetchFailed).
     std::vector<std::shared_ptr<FileSnapshot>> snapshots() const;
 
-    const EntityDescription& entity() const override { return entityDescription(); }
-    static const EntityDescription& entityDescription();
-
     struct Attributes;
 
-protected:
-    std::vector<StoredValue> storedValues() const override;
-    void assignStored(const std::vector<StoredValue>& values) override;
-
 private:
+    friend class StoredEntity<RegisteredItem>;
     RegisteredItem() = default;
 
     Uuid id_;
@@ -65,19 +58,16 @@ private:
 };
 
 struct RegisteredItem::Attributes {
-    static constexpr Attribute<RegisteredItem, Uuid> id{"id", [](const RegisteredItem& m) { return m.id(); }};
-    static constexpr Attribute<RegisteredItem, ByteData> bookmark{
-        "bookmark", [](const RegisteredItem& m) { return m.bookmark(); }};
-    static constexpr Attribute<RegisteredItem, std::string> kind{
-        "kind", [](const RegisteredItem& m) { return m.kind(); }};
-    static constexpr Attribute<RegisteredItem, bool> includeSubfolders{
-        "includeSubfolders", [](const RegisteredItem& m) { return m.includeSubfolders(); }};
-    static constexpr Attribute<RegisteredItem, Date> registeredAt{
-        "registeredAt", [](const RegisteredItem& m) { return m.registeredAt(); }};
-    static constexpr Attribute<RegisteredItem, std::string> displayName{
-        "displayName", [](const RegisteredItem& m) { return m.displayName(); }};
-    static constexpr Attribute<RegisteredItem, std::optional<std::string>> notes{
-        "notes", [](const RegisteredItem& m) { return m.notes(); }};
+    template <class T>
+    using A = Attribute<RegisteredItem, T>;
+    static constexpr A<Uuid> id{"id", &RegisteredItem::id_};
+    static constexpr A<ByteData> bookmark{"bookmark", &RegisteredItem::bookmark_};
+    static constexpr A<std::string> kind{"kind", &RegisteredItem::kind_};
+    static constexpr A<bool> includeSubfolders{"includeSubfolders", &RegisteredItem::includeSubfolders_};
+    static constexpr A<Date> registeredAt{"registeredAt", &RegisteredItem::registeredAt_};
+    static constexpr A<std::string> displayName{"displayName", &RegisteredItem::displayName_};
+    static constexpr A<std::optional<std::string>> notes{"notes", &RegisteredItem::notes_};
+    static constexpr std::tuple all{id, bookmark, kind, includeSubfolders, registeredAt, displayName, notes};
 };
 
 }  // namespace kelvane::store

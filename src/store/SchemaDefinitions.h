@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string_view>
 
 // The SQL of each stored table, shared by the schema versions and the
@@ -40,5 +42,20 @@ inline constexpr std::string_view compressionLogIndex =
 inline constexpr std::string_view incompressibleFileTable =
     R"(CREATE TABLE "IncompressibleFile" ("pk" INTEGER PRIMARY KEY AUTOINCREMENT, )"
     R"("targetPath" TEXT NOT NULL UNIQUE, "recordedAt" INTEGER NOT NULL, "sizeAtRecord" INTEGER NOT NULL))";
+
+// What the first layout creates, in order; later layouts add to it.
+inline constexpr std::array firstLayout{applicationId,     metadataTable,       registeredItemTable, fileSnapshotTable,
+                                        fileSnapshotIndex, compressionLogTable, compressionLogIndex};
+
+// `base` followed by `more`.
+template <std::size_t N, class... More>
+constexpr std::array<std::string_view, N + sizeof...(More)> extended(const std::array<std::string_view, N>& base,
+                                                                      More... more) {
+    std::array<std::string_view, N + sizeof...(More)> out{};
+    std::size_t i = 0;
+    for (std::string_view statement : base) out[i++] = statement;
+    ((out[i++] = std::string_view(more)), ...);
+    return out;
+}
 
 }  // namespace kelvane::store::schema

@@ -5,17 +5,9 @@
 namespace kelvane::store {
 
 std::span<const std::string_view> SchemaV1::statements() {
-    static constexpr std::string_view list[] = {
-        schema::applicationId,
-        schema::metadataTable,
-        schema::registeredItemTable,
-        schema::fileSnapshotTable,
-        schema::fileSnapshotIndex,
-        schema::compressionLogTable,
-        schema::compressionLogIndex,
-        R"(INSERT INTO "KelvaneMetadata" ("key", "value") VALUES ('schemaVersion', '1.0.0'))",
-        "PRAGMA user_version = 10000",
-    };
+    static constexpr auto list = schema::extended(
+        schema::firstLayout, R"(INSERT INTO "KelvaneMetadata" ("key", "value") VALUES ('schemaVersion', '1.0.0'))",
+        "PRAGMA user_version = 10000");
     return list;
 }
 

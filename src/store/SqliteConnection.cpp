@@ -1,5 +1,7 @@
 #include "store/SqliteConnection.h"
 
+#include "platform/Logger.h"
+
 #include <sqlite3.h>
 
 #include <thread>
@@ -175,7 +177,9 @@ void SqliteConnection::enableWal(std::chrono::milliseconds timeout, StoreError::
 bool SqliteConnection::inTransaction() const { return sqlite3_get_autocommit(db_) == 0; }
 
 void SqliteConnection::rollbackQuietly() noexcept {
-    if (inTransaction()) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!inTransaction()) return;
+    if (const int result = sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr); result != SQLITE_OK)
+        platform::Logger::data().error("store rollback failed: %{public}s (%{public}d)", sqlite3_errmsg(db_), result);
 }
 
 }  // namespace kelvane::store::detail

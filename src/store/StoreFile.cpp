@@ -1,5 +1,6 @@
 #include "store/StoreFile.h"
 
+#include "platform/Logger.h"
 #include "platform/PosixError.h"
 #include "store/Entities.h"
 #include "store/KelvaneMigrationPlan.h"
@@ -123,7 +124,12 @@ void syncFolder(const std::filesystem::path& folder) {
 }
 
 void removeQuietly(const std::filesystem::path& path) {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) ::unlink(sideFile(path, suffix).c_str());
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"}) {
+        const std::filesystem::path file = sideFile(path, suffix);
+        if (::unlink(file.c_str()) == 0 || errno == ENOENT) continue;
+        const std::string failure = errnoText("unlink", errno);
+        platform::Logger::data().error("store leftover not removed: %{private}s: %{public}s", file.string(), failure);
+    }
 }
 
 // Builds a new store beside `path` and moves it into place, so a store file

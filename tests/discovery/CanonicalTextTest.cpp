@@ -20,6 +20,9 @@ TEST(CanonicalTextTest, PrecomposedAndDecomposedSpellingsAreEqual) {
     // Multi-level decomposition: U+1E69 is s + dot below + dot above.
     EXPECT_TRUE(CanonicalText::equal("\u1E69", "s\u0323\u0307"));
     EXPECT_EQ(CanonicalText::decomposed("\u00C5ngstr\u00F6m"), "A\u030Angstro\u0308m");
+    // Outside the basic plane: the musical half note is a stem and a notehead.
+    EXPECT_EQ(CanonicalText::decomposed("\U0001D15E"), "\U0001D157\U0001D165");
+    EXPECT_EQ(CanonicalText::decomposed("x\xFF\U0001D15E\xC3"), "x\xFF\U0001D157\U0001D165\xC3");
 }
 
 TEST(CanonicalTextTest, CombiningMarksCompareInCanonicalOrder) {
@@ -56,6 +59,12 @@ TEST(CanonicalTextTest, PrefixFollowsCanonicalEquivalence) {
     EXPECT_FALSE(CanonicalText::hasPrefix("e\u0301x", "e"));
     EXPECT_TRUE(CanonicalText::hasPrefix("abc", ""));
     EXPECT_FALSE(CanonicalText::hasPrefix("ab", "abc"));
+    // A stray byte is a character of its own; a cut sequence is its bytes.
+    EXPECT_TRUE(CanonicalText::hasPrefix("a\x9F", "a"));
+    EXPECT_TRUE(CanonicalText::hasPrefix("a\xF0\x9F\x98x", "a\xF0\x9F"));
+    // The prefix's last byte must not be the first of a character that goes on.
+    EXPECT_FALSE(CanonicalText::hasPrefix("\u00DF", "\xC3"));
+    EXPECT_FALSE(CanonicalText::hasPrefix("\xE2\x82\xAC", "\xE2\x82"));
 }
 
 TEST(CanonicalTextTest, DecomposingTwiceChangesNothing) {

@@ -1,5 +1,7 @@
 #include "discovery/SearchCriteria.h"
 
+#include "support/EveryField.h"
+
 #include <gtest/gtest.h>
 
 namespace kd = kelvane::discovery;
@@ -98,17 +100,23 @@ TEST(SearchCriteriaTest, ExclusionsActOnlyWhenAsked) {
 }
 
 TEST(SearchCriteriaTest, EqualityCoversEveryField) {
-    const auto base = nothingSet();
-    auto other = base;
-    EXPECT_EQ(base, other);
-    other.extensionFilter = ExtensionFilter(ExtensionFilter::includeOnly{{"a"}});
-    EXPECT_NE(base, other);
-    auto third = other;
-    third.extensionFilter = ExtensionFilter(ExtensionFilter::exclude{{"a"}});
-    EXPECT_NE(other, third);
-    third = base;
-    third.excludeHidden = true;
-    EXPECT_NE(base, third);
+    using Change = kelvane::test::FieldChange<SearchCriteria>;
+    kelvane::test::expectEqualityCoversEveryField(
+        nothingSet(),
+        {Change{"rootURL", [](SearchCriteria& c) { c.rootURL = "/other"; }},
+         Change{"recursive", [](SearchCriteria& c) { c.recursive = false; }},
+         Change{"modifiedBefore", [](SearchCriteria& c) { c.modifiedBefore = kNow; }},
+         Change{"minSize", [](SearchCriteria& c) { c.minSize = 0; }},
+         Change{"maxSize", [](SearchCriteria& c) { c.maxSize = 0; }},
+         Change{"extensionFilter", [](SearchCriteria& c) { c.extensionFilter = ExtensionFilter(ExtensionFilter::includeOnly{{"a"}}); }},
+         Change{"excludeAlreadyCompressed", [](SearchCriteria& c) { c.excludeAlreadyCompressed = true; }},
+         Change{"excludeHidden", [](SearchCriteria& c) { c.excludeHidden = true; }}});
+    // Filters differ by their case as well as by their extensions.
+    auto include = nothingSet();
+    include.extensionFilter = ExtensionFilter(ExtensionFilter::includeOnly{{"a"}});
+    auto exclude = include;
+    exclude.extensionFilter = ExtensionFilter(ExtensionFilter::exclude{{"a"}});
+    EXPECT_NE(include, exclude);
 }
 
 }  // namespace

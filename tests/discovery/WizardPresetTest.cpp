@@ -1,9 +1,11 @@
 #include "discovery/WizardPreset.h"
 
+#include "support/EveryField.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 namespace kd = kelvane::discovery;
@@ -69,18 +71,27 @@ TEST(WizardPresetTest, DisplayPathShowsHomeAsTilde) {
 TEST(WizardPresetTest, EqualityCoversEveryField) {
     kelvane::test::TempDir temp;
     temp.useAsHome();
-    const auto a = WizardPreset::all();
-    const auto b = WizardPreset::all();
-    EXPECT_EQ(a, b);
-    auto changed = a[0];
-    changed.volatilityWarning = std::nullopt;
-    EXPECT_NE(changed, a[0]);
-    changed = a[0];
-    changed.recommendedMinimumAgeDays = 8;
-    EXPECT_NE(changed, a[0]);
-    changed = a[0];
-    changed.expectedReductionRange.upperBound = 61;
-    EXPECT_NE(changed, a[0]);
+    const auto all = WizardPreset::all();
+    EXPECT_EQ(all, WizardPreset::all());
+    const auto logs = *std::find_if(all.begin(), all.end(), [](const WizardPreset& p) { return p.id == "logs"; });
+    ASSERT_TRUE(logs.priorityExtensions && logs.recommendedMinimumAgeDays && logs.volatilityWarning);
+    using Change = kelvane::test::FieldChange<WizardPreset>;
+    kelvane::test::expectEqualityCoversEveryField(
+        logs, {Change{"id", [](WizardPreset& p) { p.id += "x"; }},
+               Change{"title", [](WizardPreset& p) { p.title += "x"; }},
+               Change{"subtitle", [](WizardPreset& p) { p.subtitle += "x"; }},
+               Change{"resolvedPath", [](WizardPreset& p) { p.resolvedPath /= "x"; }},
+               Change{"icon", [](WizardPreset& p) { p.icon += "x"; }},
+               Change{"category", [](WizardPreset& p) { p.category = WizardPreset::Category::archive; }},
+               Change{"expectedReductionRange", [](WizardPreset& p) { ++p.expectedReductionRange.upperBound; }},
+               Change{"priorityExtensions", [](WizardPreset& p) { p.priorityExtensions->push_back("x"); }},
+               Change{"recommendedMinimumAgeDays", [](WizardPreset& p) { ++*p.recommendedMinimumAgeDays; }},
+               Change{"volatilityWarning", [](WizardPreset& p) { p.volatilityWarning = std::nullopt; }}});
+    using RangeChange = kelvane::test::FieldChange<WizardPreset::ReductionRange>;
+    kelvane::test::expectEqualityCoversEveryField(
+        WizardPreset::ReductionRange{10, 20},
+        {RangeChange{"lowerBound", [](WizardPreset::ReductionRange& r) { ++r.lowerBound; }},
+         RangeChange{"upperBound", [](WizardPreset::ReductionRange& r) { ++r.upperBound; }}});
 }
 
 TEST(WizardPresetTest, CategoryRawValues) {

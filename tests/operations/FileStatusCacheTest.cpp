@@ -60,6 +60,10 @@ TEST(FileStatusCache, EntriesCompareByCaseAndPayload)
               loaded(100, 0, FileCompressionStatus::compressed{CompressionType::lzfseAttr, 100}));
     EXPECT_NE(loaded(100, 0, FileCompressionStatus::compressed{CompressionType::lzfseAttr, 100}),
               loaded(100, 0, FileCompressionStatus::compressed{CompressionType::lzfseRsrc, 100}));
+    EXPECT_NE(loaded(100, 0, FileCompressionStatus::compressed{CompressionType::lzfseAttr, 100}),
+              loaded(100, 0, FileCompressionStatus::compressed{CompressionType::lzfseAttr, 101}));
+    EXPECT_NE(loaded(100, 0, FileCompressionStatus::uncompressed{}),
+              loaded(100, 0, FileCompressionStatus::incompressible{}));
     EXPECT_NE(FileStatusEntry(FileStatusEntry::error{"a"}), FileStatusEntry(FileStatusEntry::error{"b"}));
     EXPECT_NE(FileStatusEntry(FileStatusEntry::notInspected{}), FileStatusEntry(FileStatusEntry::notFound{}));
     EXPECT_EQ(FileStatusEntry(), FileStatusEntry(FileStatusEntry::notInspected{}));

@@ -43,19 +43,11 @@ struct PendingNotification {
 struct NotificationCases {
     using Path = std::filesystem::path;
     // The service itself failed; `reason` is its own text.
-    struct serviceFailed { std::string reason; bool operator==(const serviceFailed&) const = default; };
+    struct serviceFailed { std::string reason; };
     // The kept state could not be changed.
-    struct folderNotCreated {
-        Path folder;
-        std::string reason;
-        bool operator==(const folderNotCreated&) const = default;
-    };
-    struct stateNotLocked { Path file; bool operator==(const stateNotLocked&) const = default; };
-    struct stateNotWritten {
-        Path file;
-        std::string reason;
-        bool operator==(const stateNotWritten&) const = default;
-    };
+    struct folderNotCreated { Path folder; std::string reason; };
+    struct stateNotLocked { Path file; };
+    struct stateNotWritten { Path file; std::string reason; };
     using Case = std::variant<serviceFailed, folderNotCreated, stateNotLocked, stateNotWritten>;
 
     static std::string describe(const serviceFailed& c) { return c.reason; }
