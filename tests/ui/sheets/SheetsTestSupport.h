@@ -20,6 +20,14 @@
 #include <functional>
 #include <memory>
 
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
 namespace kelvane::ui::sheets::test {
 
 inline QApplication& application()
