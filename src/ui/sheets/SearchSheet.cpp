@@ -456,6 +456,11 @@ void SearchSheet::askAI(const std::filesystem::path& url)
 void SearchSheet::hideEvent(QHideEvent* event)
 {
     model_->cancelSearch();
+    // What this sheet presented goes with it.
+    if (askSheet_)
+        askSheet_->reject();
+    if (alert_)
+        alert_->close();
     QDialog::hideEvent(event);
 }
 
