@@ -1,14 +1,10 @@
 #include "operations/SearchSheetModel.h"
 
-#include "discovery/CancellationError.h"
-#include "discovery/FileSystemSearcher.h"
 #include "discovery/HomeFolder.h"
-#include "discovery/RegistrationCoordinator.h"
 #include "operations/AskAIModel.h"
 #include "operations/CompressionCheckerForSearch.h"
 #include "operations/ExtensionSet.h"
-#include "operations/MainThread.h"
-#include "operations/WorkerJobs.h"
+#include "operations/SheetSearch.h"
 #include "platform/Logger.h"
 
 #include <QDateTime>
@@ -27,26 +23,11 @@ namespace {
 
 using Logger = platform::Logger;
 
-constexpr int kUserInitiatedPriority = 1;
-
 // The C library's number rules whatever locale the application runs in.
 locale_t cLocale()
 {
     static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
     return locale;
-}
-
-std::optional<std::chrono::system_clock::time_point> timePoint(const QDateTime& date)
-{
-    if (!date.isValid())
-        return std::nullopt;
-    const qint64 ms = date.toMSecsSinceEpoch();
-    // The clock counts in nanoseconds: about 292 years either side of 1970.
-    using Clock = std::chrono::system_clock;
-    constexpr qint64 limit = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::duration::max()).count();
-    if (ms >= limit || ms <= -limit)
-        return std::nullopt;
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(ms)));
 }
 
 }  // namespace
@@ -101,7 +82,7 @@ std::optional<std::chrono::system_clock::time_point> SearchSheetModel::modifiedB
         return std::nullopt;
     const int amount = -static_cast<int>(dateValue_);
     const QDateTime now = QDateTime::currentDateTime();
-    return timePoint(dateUnit_ == DateUnit::month ? now.addMonths(amount) : now.addYears(amount));
+    return searchDate(dateUnit_ == DateUnit::month ? now.addMonths(amount) : now.addYears(amount));
 }
 
 std::optional<std::uint64_t> SearchSheetModel::parseMegabytes(const QString& text)
@@ -191,53 +172,23 @@ void SearchSheetModel::startSearch()
     emit selectionChanged();
 
     const std::uint64_t generation = ++searchGeneration_;
-    TaskHandle task;
-    searchTask_ = task;
     QPointer<SearchSheetModel> self(this);
-    auto current = [self, generation] { return self && self->searchGeneration_ == generation; };
-
-    struct Outcome {
-        enum class Kind { finished, cancelled, failed } kind = Kind::finished;
-        QString error;
+    SheetSearchCallbacks callbacks;
+    callbacks.isCurrent = [self, generation] { return self && self->searchGeneration_ == generation; };
+    callbacks.progress = [self](const discovery::SearchProgress& report) {
+        self->scanProgress_ = report;
+        emit self->searchStateChanged();
     };
-    std::vector<std::function<Outcome()>> jobs{[criteria, current, self, stop = task.stopToken()] {
-        auto progress = [current, self](const discovery::SearchProgress& report) {
-            postToMainThread([current, self, report] {
-                if (!current())
-                    return;
-                self->scanProgress_ = report;
-                emit self->searchStateChanged();
-            });
-        };
-        auto match = [current, self](const discovery::FileCandidate& candidate) {
-            postToMainThread([current, self, candidate] {
-                if (!current())
-                    return;
-                self->results_.push_back(candidate);
-                emit self->resultsChanged();
-            });
-        };
-        try {
-            discovery::FileSystemSearcher(&SearchSheetModel::isCompressedFile).search(criteria, progress, match, stop);
-            return Outcome{};
-        } catch (const discovery::CancellationError&) {
-            return Outcome{Outcome::Kind::cancelled, {}};
-        } catch (const std::exception& error) {
-            return Outcome{Outcome::Kind::failed, QString::fromStdString(error.what())};
-        }
-    }};
-    runOnWorkers<Outcome>(
-        std::move(jobs),
-        [current, self, task](std::vector<Outcome> outcomes) {
-            task.finish();
-            if (!current())
-                return;
-            const Outcome& outcome = outcomes.front();
-            if (outcome.kind == Outcome::Kind::failed)
-                self->reportSearchFailure(outcome.error);
-            self->setSearching(false);
-        },
-        kUserInitiatedPriority);
+    callbacks.match = [self](discovery::FileCandidate candidate) {
+        self->results_.push_back(std::move(candidate));
+        emit self->resultsChanged();
+    };
+    callbacks.end = [self](const SheetSearchEnd& end) {
+        if (end.kind == SheetSearchEnd::Kind::failed)
+            self->reportSearchFailure(end.error);
+        self->setSearching(false);
+    };
+    searchTask_ = runSheetSearch(criteria, std::move(callbacks));
 }
 
 void SearchSheetModel::cancelSearch()
@@ -278,30 +229,13 @@ void SearchSheetModel::dismissRegistrationSummary()
 
 void SearchSheetModel::registerSelection()
 {
-    int registered = 0;
-    int skipped = 0;
-    int failed = 0;
-    QString firstError;
-    const discovery::RegistrationCoordinator coordinator;
-    for (const auto& url : selection_) {
-        try {
-            const auto decision = coordinator.registerItem(url, discovery::ItemKind::file, false, context_);
-            if (decision.as<discovery::RegistrationDecision::willRegister>())
-                ++registered;
-            else
-                ++skipped;
-        } catch (const std::exception& error) {
-            Logger::ui().error("search registration failed for %{private}s: %{public}s", url.string(), error.what());
-            if (failed++ == 0)
-                firstError = QString::fromStdString(error.what());
-        }
-    }
-    QString summary = QStringLiteral("登録: %1 件、スキップ: %2 件").arg(registered).arg(skipped);
-    if (failed > 0)
-        summary += QStringLiteral("、失敗: %1 件\n").arg(failed) + firstError;
+    const FileRegistrationOutcome outcome = registerFiles(selection_, context_);
+    QString summary = QStringLiteral("登録: %1 件、スキップ: %2 件").arg(outcome.registered).arg(outcome.skipped);
+    if (outcome.failed > 0)
+        summary += QStringLiteral("、失敗: %1 件\n").arg(outcome.failed) + outcome.firstError;
     registrationSummary_ = summary;
     emit registrationSummaryChanged();
-    if (registered >= 1 && failed == 0)
+    if (outcome.registered >= 1 && outcome.failed == 0)
         QTimer::singleShot(600, this, &SearchSheetModel::closeRequested);
 }
 

@@ -1,13 +1,8 @@
 #include "operations/WizardPresetScanModel.h"
 
-#include "discovery/CancellationError.h"
-#include "discovery/FileSystemSearcher.h"
-#include "discovery/RegistrationCoordinator.h"
-#include "operations/CompressionCheckerForSearch.h"
 #include "operations/ExtensionSet.h"
 #include "operations/FileCandidateRow.h"
-#include "operations/MainThread.h"
-#include "operations/WorkerJobs.h"
+#include "operations/SheetSearch.h"
 #include "platform/Logger.h"
 
 #include <QDateTime>
@@ -19,23 +14,13 @@ namespace kelvane::operations {
 
 namespace {
 
-constexpr int kUserInitiatedPriority = 1;
-
 // `days` calendar days before now; none when the calendar or the clock
 // cannot hold that date.
 std::optional<std::chrono::system_clock::time_point> daysAgo(std::int64_t days)
 {
     if (days > std::numeric_limits<int>::max())
         return std::nullopt;
-    const QDateTime date = QDateTime::currentDateTime().addDays(-days);
-    if (!date.isValid())
-        return std::nullopt;
-    using Clock = std::chrono::system_clock;
-    constexpr qint64 limit = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::duration::max()).count();
-    const qint64 ms = date.toMSecsSinceEpoch();
-    if (ms <= -limit || ms >= limit)
-        return std::nullopt;
-    return Clock::time_point(std::chrono::duration_cast<Clock::duration>(std::chrono::milliseconds(ms)));
+    return searchDate(QDateTime::currentDateTime().addDays(-days));
 }
 
 }  // namespace
@@ -136,52 +121,24 @@ void WizardPresetScanModel::startScan()
     isScanning_ = true;
     emit scanStateChanged();
 
-    TaskHandle task;
-    scanTask_ = task;
     QPointer<WizardPresetScanModel> self(this);
-    auto current = [self, generation] { return self && self->generation_ == generation; };
-
-    struct Outcome {
-        bool failed = false;
-        QString error;
+    SheetSearchCallbacks callbacks;
+    callbacks.isCurrent = [self, generation] { return self && self->generation_ == generation; };
+    callbacks.progress = [self](const discovery::SearchProgress& report) {
+        self->progress_ = report;
+        emit self->scanStateChanged();
     };
-    std::vector<std::function<Outcome()>> jobs{[criteria, current, self, stop = task.stopToken()] {
-        auto progress = [current, self](const discovery::SearchProgress& report) {
-            postToMainThread([current, self, report] {
-                if (!current())
-                    return;
-                self->progress_ = report;
-                emit self->scanStateChanged();
-            });
-        };
-        auto match = [current, self](const discovery::FileCandidate& found) {
-            WizardCandidate candidate{found.url, found.size, found.modificationDate, expectationStars(found.url)};
-            postToMainThread([current, self, candidate = std::move(candidate)]() mutable {
-                if (current())
-                    self->appendCandidate(std::move(candidate));
-            });
-        };
-        try {
-            discovery::FileSystemSearcher(&compressionCheckerForSearch).search(criteria, progress, match, stop);
-            return Outcome{};
-        } catch (const discovery::CancellationError&) {
-            return Outcome{};
-        } catch (const std::exception& failure) {
-            return Outcome{true, QString::fromStdString(failure.what())};
-        }
-    }};
-    runOnWorkers<Outcome>(
-        std::move(jobs),
-        [current, self, task](std::vector<Outcome> outcomes) {
-            task.finish();
-            if (!current())
-                return;
-            if (outcomes.front().failed)
-                self->failScan(outcomes.front().error);
-            else
-                self->finishScan();
-        },
-        kUserInitiatedPriority);
+    callbacks.match = [self](discovery::FileCandidate found) {
+        self->appendCandidate({found.url, found.size, found.modificationDate, expectationStars(found.url)});
+    };
+    callbacks.end = [self](const SheetSearchEnd& end) {
+        // A stop is an end like any other: what was found stays.
+        if (end.kind == SheetSearchEnd::Kind::failed)
+            self->failScan(end.error);
+        else
+            self->finishScan();
+    };
+    scanTask_ = runSheetSearch(criteria, std::move(callbacks));
 }
 
 void WizardPresetScanModel::cancelScan()
@@ -250,20 +207,7 @@ void WizardPresetScanModel::clearSelection()
 
 void WizardPresetScanModel::registerSelection()
 {
-    WizardSheetModel::DetailRegistration outcome;
-    const discovery::RegistrationCoordinator coordinator;
-    for (const auto& url : selection_) {
-        try {
-            if (coordinator.registerItem(url, discovery::ItemKind::file, false, context_)
-                    .as<discovery::RegistrationDecision::willRegister>())
-                ++outcome.registered;
-        } catch (const std::exception& error) {
-            platform::Logger::ui().error("wizard file registration failed for %{private}s: %{public}s", url.string(),
-                                         error.what());
-            if (outcome.failed++ == 0)
-                outcome.firstError = QString::fromStdString(error.what());
-        }
-    }
+    const FileRegistrationOutcome outcome = registerFiles(selection_, context_);
     if (onRegistered_)
         onRegistered_(outcome);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/WizardPreset.h"
+#include "operations/SheetSearch.h"
 #include "operations/TaskHandle.h"
 
 #include <QObject>
@@ -36,11 +37,7 @@ public:
         bool operator==(const Toast&) const = default;
     };
     // What a detail page's registration came to.
-    struct DetailRegistration {
-        int registered = 0;
-        int failed = 0;
-        QString firstError;
-    };
+    using DetailRegistration = FileRegistrationOutcome;
 
     // `context` is the store's main context and outlives the model.
     explicit WizardSheetModel(store::ModelContext& context, QObject* parent = nullptr);

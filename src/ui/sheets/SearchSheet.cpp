@@ -384,13 +384,7 @@ void SearchSheet::refreshTable()
 void SearchSheet::pushSelectionToView()
 {
     const QScopedValueRollback guard(syncingSelection_, true);
-    QItemSelection selection;
-    const auto& rows = results_->rows();
-    for (int index = 0; index < static_cast<int>(rows.size()); ++index)
-        if (model_->selection().contains(rows[static_cast<std::size_t>(index)].candidate.url))
-            selection.select(results_->index(index, 0),
-                             results_->index(index, SearchResultsTableModel::columnCount_ - 1));
-    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    selectRows(table_, results_->rows(), [](const auto& row) { return row.candidate.url; }, model_->selection());
 }
 
 void SearchSheet::takeSelectionFromView()

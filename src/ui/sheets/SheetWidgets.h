@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QAbstractItemView>
 #include <QColor>
+#include <QItemSelectionModel>
 #include <QFrame>
 #include <QLabel>
 #include <QString>
@@ -43,6 +45,19 @@ void setTextColor(QWidget* widget, const QColor& color);
 void setRelativeFontSize(QWidget* widget, int delta, bool bold = false);
 
 QFrame* horizontalDivider(QWidget* parent = nullptr);
+
+// Makes the view's selection exactly the rows whose key `selected` holds, as
+// whole rows. `keyOf(row)` gives row's key.
+template <class Rows, class KeyOf, class Set>
+void selectRows(QAbstractItemView* view, const Rows& rows, KeyOf keyOf, const Set& selected)
+{
+    QItemSelection selection;
+    const int lastColumn = view->model()->columnCount() - 1;
+    for (int index = 0; index < static_cast<int>(rows.size()); ++index)
+        if (selected.contains(keyOf(rows[static_cast<std::size_t>(index)])))
+            selection.select(view->model()->index(index, 0), view->model()->index(index, lastColumn));
+    view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
 
 // Colours the sheets give their messages.
 inline const QColor kOrange{0xE6, 0x7E, 0x00};

@@ -299,13 +299,7 @@ void WizardPresetDetailView::showFooter()
 void WizardPresetDetailView::pushSelectionToView()
 {
     const QScopedValueRollback guard(syncingSelection_, true);
-    QItemSelection selection;
-    const auto& rows = candidates_->rows();
-    for (int index = 0; index < static_cast<int>(rows.size()); ++index)
-        if (model_->selection().contains(rows[static_cast<std::size_t>(index)].url))
-            selection.select(candidates_->index(index, 0),
-                             candidates_->index(index, WizardCandidatesTableModel::columnCount_ - 1));
-    table_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    selectRows(table_, candidates_->rows(), [](const auto& row) { return row.url; }, model_->selection());
 }
 
 void WizardPresetDetailView::takeSelectionFromView()
