@@ -1,6 +1,5 @@
 #include "app/AppDelegate.h"
 
-#include "app/AppContext.h"
 #include "app/CommandLineTexts.h"
 #include "operations/HeadlessAutoRecompressRunner.h"
 #include "store/ModelContainer.h"
@@ -10,19 +9,18 @@
 
 namespace kelvane::app {
 
-void AppDelegate::applicationDidFinishLaunching()
+void AppDelegate::applicationDidFinishLaunching(RunMode mode, std::shared_ptr<store::ModelContainer> container)
 {
-    if (RunMode::current() == RunMode::headlessAutoRecompress)
-        startHeadlessAutoRecompress();
+    if (mode == RunMode::headlessAutoRecompress)
+        startHeadlessAutoRecompress(std::move(container));
 }
 
-void AppDelegate::startHeadlessAutoRecompress()
+void AppDelegate::startHeadlessAutoRecompress(std::shared_ptr<store::ModelContainer> container)
 {
     // The headless process runs on a QCoreApplication: there is no Dock entry
     // to hide and no window to close. Queued, so this returns at once and the
     // run happens on the event loop.
-    QTimer::singleShot(0, QCoreApplication::instance(), [] {
-        const std::shared_ptr<store::ModelContainer> container = AppContext::sharedContainer;
+    QTimer::singleShot(0, QCoreApplication::instance(), [container = std::move(container)] {
         if (!container) {
             writeToStandardError("ERROR: ModelContainer is not initialized. headless mode aborted.\n");
             QCoreApplication::exit(1);

@@ -1,6 +1,5 @@
 #include "app/KelvaneApp.h"
 
-#include "app/AppContext.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
 #include "app/LaunchRecord.h"
@@ -52,8 +51,6 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
         return std::nullopt;
     }
-    AppContext::sharedContainer = container;
-    AppContext::runMode = mode;
     if (mode.isGui()) {
         platform::Settings settings;
         if (!recordLaunch(settings))
@@ -65,7 +62,9 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
 int KelvaneApp::exec()
 {
     if (!runMode_.isGui()) {
-        QTimer::singleShot(0, QCoreApplication::instance(), &AppDelegate::applicationDidFinishLaunching);
+        QTimer::singleShot(0, QCoreApplication::instance(), [mode = runMode_, container = container_] {
+            AppDelegate::applicationDidFinishLaunching(mode, container);
+        });
         return QCoreApplication::exec();
     }
     // Reminders are shown only while a process of ours checks: first what fell

@@ -21,8 +21,8 @@ namespace kelvane::app {
 // its store, its status cache, its run mode, and what runs in that mode.
 class KelvaneApp {
 public:
-    // Opens the store (creating its folder), publishes it and the mode in
-    // AppContext and, in the windowed mode, records the launch. When the store
+    // Opens the store (creating its folder) and, in the windowed mode, records
+    // the launch; the mode and the store are handed on from here. When the store
     // cannot be opened, writes "Failed to create ModelContainer: " and the
     // error to standard error and returns nothing; the file is left as it was.
     // Needs the Qt application object.

@@ -22,9 +22,6 @@ public:
     static RunMode parse(const std::vector<std::string>& arguments);
     static RunMode parse(int argc, const char* const* argv);
 
-    // parse() applied to this process's own command line (/proc/self/cmdline).
-    static RunMode current();
-
 private:
     Value value_;
 };

@@ -100,8 +100,11 @@ bool LzfseBlockHeader::isValid() const
             return false;
     if (lState >= kFseLStates || mState >= kFseMStates || dState >= kFseDStates)
         return false;
-    return sum(lFreq) <= kFseLStates && sum(mFreq) <= kFseMStates && sum(dFreq) <= kFseDStates &&
-           sum(literalFreq) <= kFseLiteralStates;
+    // Every table fills its states exactly: a short table would leave states
+    // that decode to nothing in particular (our encoder, like every encoder
+    // we know of, never writes one).
+    return sum(lFreq) == kFseLStates && sum(mFreq) == kFseMStates && sum(dFreq) == kFseDStates &&
+           sum(literalFreq) == kFseLiteralStates;
 }
 
 std::size_t LzfseBlockHeader::v2Size() const

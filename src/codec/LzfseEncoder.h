@@ -15,7 +15,12 @@ namespace kelvane::codec {
 // a raw block when compression does not fit.
 std::size_t lzfseEncode(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst);
 
-// Worst-case stream size for `n` input bytes (raw block + end marker).
-constexpr std::size_t lzfseEncodeBound(std::size_t n) { return n + 12; }
+// Worst-case stream size for `n` input bytes, whatever the room given: the
+// raw block with its end marker (n + 12), except from 8 to 4095 bytes, where
+// an LZVN block is kept whenever its payload is smaller than the input,
+// however little: with its 12-byte header and the end marker that is up to
+// n + 15 (a 65-byte input can give a 79-byte stream). With less room than
+// that the encoder falls back to the raw block, so n + 12 always suffices.
+constexpr std::size_t lzfseEncodeBound(std::size_t n) { return n >= 8 && n < 4096 ? n + 15 : n + 12; }
 
 }  // namespace kelvane::codec

@@ -1,36 +1,32 @@
 #pragma once
 
-#include "engine/TypedError.h"
+#include "platform/TypedFailure.h"
 
 #include <string>
 #include <variant>
 
 namespace kelvane::discovery {
 
-// Failure of creating or resolving a bookmark; `reason` is the platform's
-// description of what went wrong, as it stands. Callers word their own messages.
-class BookmarkError : public engine::TypedError {
-public:
-    struct creationFailed {
-        std::string reason;
-        bool operator==(const creationFailed&) const = default;
-    };
-    struct resolutionFailed {
-        std::string reason;
-        bool operator==(const resolutionFailed&) const = default;
-    };
+struct BookmarkCases {
+    struct creationFailed { std::string reason; bool operator==(const creationFailed&) const = default; };
+    struct resolutionFailed { std::string reason; bool operator==(const resolutionFailed&) const = default; };
     using Case = std::variant<creationFailed, resolutionFailed>;
 
-    BookmarkError(Case value);
+    static std::string describe(const creationFailed& c)
+    {
+        return platform::caseText("creationFailed", {platform::labeled("reason", c.reason)});
+    }
+    static std::string describe(const resolutionFailed& c)
+    {
+        return platform::caseText("resolutionFailed", {platform::labeled("reason", c.reason)});
+    }
+};
 
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
-
-    bool operator==(const BookmarkError& other) const { return value_ == other.value_; }
-
-private:
-    Case value_;
+// Failure of creating or resolving a bookmark; `reason` is the platform's
+// description of what went wrong, as it stands. Callers word their own messages.
+class BookmarkError : public platform::TypedFailure<BookmarkCases> {
+public:
+    using TypedFailure::TypedFailure;
 };
 
 }  // namespace kelvane::discovery

@@ -1,119 +1,50 @@
 #include "discovery/CanonicalText.h"
 
-#include "discovery/UnicodeCanonicalData.h"
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <stdexcept>
 
 namespace kelvane::discovery {
 namespace {
-
-// Invalid UTF-8 bytes travel as code points above the Unicode range so that
-// they round-trip unchanged and never meet a real character.
-constexpr char32_t kRawByteBase = 0x110000;
-
-constexpr char32_t kHangulFirst = 0xAC00;
-constexpr char32_t kHangulLast = 0xD7A3;
-constexpr char32_t kLeadFirst = 0x1100;
-constexpr char32_t kVowelFirst = 0x1161;
-constexpr char32_t kTrailFirst = 0x11A7;
-constexpr int kVowelCount = 21;
-constexpr int kTrailCount = 28;
 
 bool isAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// Decodes one code point at `i`, advancing `i`; rejects overlong forms,
-// surrogates and values above U+10FFFF.
-char32_t decodeOne(std::string_view s, std::size_t& i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    if (b0 < 0x80) {
-        ++i;
-        return b0;
-    }
-    int extra = 0;
-    char32_t cp = 0;
-    char32_t minimum = 0;
-    if ((b0 & 0xE0) == 0xC0) { extra = 1; cp = b0 & 0x1F; minimum = 0x80; }
-    else if ((b0 & 0xF0) == 0xE0) { extra = 2; cp = b0 & 0x0F; minimum = 0x800; }
-    else if ((b0 & 0xF8) == 0xF0) { extra = 3; cp = b0 & 0x07; minimum = 0x10000; }
-    else { ++i; return kRawByteBase + b0; }
-    if (i + static_cast<std::size_t>(extra) >= s.size()) { ++i; return kRawByteBase + b0; }
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80) { ++i; return kRawByteBase + b0; }
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return kRawByteBase + b0; }
-    i += static_cast<std::size_t>(extra) + 1;
-    return cp;
+const icu::Normalizer2& nfd() {
+    static const icu::Normalizer2* const instance = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        const icu::Normalizer2* normalizer = icu::Normalizer2::getNFDInstance(status);
+        if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU NFD data: ") + u_errorName(status));
+        return normalizer;
+    }();
+    return *instance;
 }
 
-void encodeOne(char32_t cp, std::string& out) {
-    if (cp >= kRawByteBase) {
-        out.push_back(static_cast<char>(cp - kRawByteBase));
-    } else if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+// The code point of the well-formed character at `at` and its length in
+// bytes; length 0 for a byte that begins none (overlong forms, surrogates,
+// values above U+10FFFF, cut sequences). Such a byte stands for itself.
+std::pair<UChar32, std::size_t> characterAt(std::string_view s, std::size_t at) {
+    auto next = static_cast<std::int32_t>(at);
+    UChar32 c = 0;
+    U8_NEXT(s.data(), next, static_cast<std::int32_t>(s.size()), c);
+    return {c, c < 0 ? 0 : static_cast<std::size_t>(next) - at};
 }
 
-std::uint8_t combiningClass(char32_t cp) {
-    const auto& table = unicode_data::kCombiningClasses;
-    auto it = std::upper_bound(table.begin(), table.end(), cp,
-                               [](char32_t value, const auto& range) { return value < range.first; });
-    if (it == table.begin()) return 0;
-    --it;
-    return cp <= it->last ? it->combiningClass : 0;
-}
-
-void appendDecomposition(char32_t cp, std::vector<char32_t>& out) {
-    if (cp >= kHangulFirst && cp <= kHangulLast) {
-        const int index = static_cast<int>(cp - kHangulFirst);
-        out.push_back(kLeadFirst + index / (kVowelCount * kTrailCount));
-        out.push_back(kVowelFirst + (index % (kVowelCount * kTrailCount)) / kTrailCount);
-        if (index % kTrailCount != 0) out.push_back(kTrailFirst + index % kTrailCount);
-        return;
-    }
-    const auto& table = unicode_data::kDecompositions;
-    auto it = std::lower_bound(table.begin(), table.end(), cp,
-                               [](const auto& entry, char32_t value) { return entry.codePoint < value; });
-    if (it == table.end() || it->codePoint != cp) {
-        out.push_back(cp);
-        return;
-    }
-    const auto seq = unicode_data::kDecompositionPool.subspan(it->offset, it->length);
-    out.insert(out.end(), seq.begin(), seq.end());
-}
-
-std::vector<char32_t> decomposedCodePoints(std::string_view utf8) {
-    std::vector<char32_t> cps;
-    cps.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) appendDecomposition(decodeOne(utf8, i), cps);
-    // Canonical ordering: a stable sort of every run of non-starters by class.
-    for (std::size_t i = 0; i < cps.size();) {
-        if (combiningClass(cps[i]) == 0) { ++i; continue; }
-        std::size_t end = i;
-        while (end < cps.size() && combiningClass(cps[end]) != 0) ++end;
-        std::stable_sort(cps.begin() + static_cast<std::ptrdiff_t>(i), cps.begin() + static_cast<std::ptrdiff_t>(end),
-                         [](char32_t a, char32_t b) { return combiningClass(a) < combiningClass(b); });
-        i = end;
-    }
-    return cps;
+// Appends the decomposition of a run of well-formed UTF-8.
+void appendDecomposed(std::string_view run, std::string& out) {
+    if (run.empty()) return;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString source =
+        icu::UnicodeString::fromUTF8(icu::StringPiece(run.data(), static_cast<std::int32_t>(run.size())));
+    const icu::UnicodeString result = nfd().normalize(source, status);
+    if (U_FAILURE(status)) throw std::runtime_error(std::string("ICU NFD: ") + u_errorName(status));
+    result.toUTF8String(out);
 }
 
 }  // namespace
@@ -122,24 +53,41 @@ std::string CanonicalText::decomposed(std::string_view utf8) {
     if (isAscii(utf8)) return std::string(utf8);
     std::string out;
     out.reserve(utf8.size() + utf8.size() / 2);
-    for (char32_t cp : decomposedCodePoints(utf8)) encodeOne(cp, out);
+    // Well-formed runs are decomposed; every other byte is kept between them
+    // as a starter of its own, so marks are never reordered across it.
+    std::size_t runStart = 0;
+    for (std::size_t i = 0; i < utf8.size();) {
+        if (const std::size_t length = characterAt(utf8, i).second; length > 0) {
+            i += length;
+            continue;
+        }
+        appendDecomposed(utf8.substr(runStart, i - runStart), out);
+        out.push_back(utf8[i]);
+        runStart = ++i;
+    }
+    appendDecomposed(utf8.substr(runStart), out);
     return out;
 }
 
 bool CanonicalText::equal(std::string_view a, std::string_view b) {
     if (a == b) return true;
     if (isAscii(a) && isAscii(b)) return false;
-    return decomposedCodePoints(a) == decomposedCodePoints(b);
+    return decomposed(a) == decomposed(b);
 }
 
 bool CanonicalText::hasPrefix(std::string_view text, std::string_view prefix) {
     if (text.starts_with(prefix) && isAscii(prefix) && isAscii(text)) return true;
-    const auto t = decomposedCodePoints(text);
-    const auto p = decomposedCodePoints(prefix);
-    if (p.size() > t.size() || !std::equal(p.begin(), p.end(), t.begin())) return false;
-    // A combining mark right after the prefix would belong to its last
-    // character, unless that is a path separator.
-    return p.size() == t.size() || p.empty() || p.back() == U'/' || combiningClass(t[p.size()]) == 0;
+    const std::string t = decomposed(text);
+    const std::string p = decomposed(prefix);
+    if (!t.starts_with(p)) return false;
+    if (p.size() == t.size() || p.empty() || p.back() == '/') return true;
+    // The prefix must end between two whole characters of the text, and a
+    // combining mark right after it would belong to its last character.
+    std::size_t at = 0;
+    while (at < p.size()) at += std::max<std::size_t>(characterAt(t, at).second, 1);
+    if (at != p.size()) return false;
+    const auto [c, length] = characterAt(t, at);
+    return length == 0 || u_getCombiningClass(c) == 0;
 }
 
 }  // namespace kelvane::discovery

@@ -4,11 +4,13 @@
 #include "discovery/PackageTraversalPolicy.h"
 #include "discovery/PathExtension.h"
 #include "platform/FileSystem.h"
+#include "platform/Logger.h"
 #include "platform/UniqueFd.h"
 
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <cerrno>
 #include <exception>
@@ -153,8 +155,18 @@ private:
             if (item.entry.type == Type::unknown &&
                 platform::lstatAt(open.get(), listedEntry.name, item.entry.path, stat) == 0)
                 item.entry.type = typeOf(stat.mode);
+            const Type listedType = item.entry.type;
+            // Departs from passing over such entries without a word: nothing
+            // can reach them by path, so each is logged and visited as an
+            // entry that cannot be read (counted, never a candidate). Folders
+            // among them are still entered, so every file below is counted.
+            const bool beyondPathLimit = item.entry.path.size() >= PATH_MAX;
+            if (beyondPathLimit) {
+                platform::Logger::data().notice("entry beyond the path limit not read: %{private}s", item.entry.path);
+                item.entry.type = Type::unknown;
+            }
 
-            if (item.entry.type == Type::directory) {
+            if (listedType == Type::directory) {
                 const bool inside =
                     folder.insideAllowedPackage || PackageTraversalPolicy::isAllowedComponent(listedEntry.name);
                 if (platform::isPackageExtension(pathExtension(listedEntry.name)) && !inside) continue;
@@ -166,7 +178,7 @@ private:
                     item.child->insideAllowedPackage = inside;
                 }
             }
-            if (prepare_) {
+            if (prepare_ && !beyondPathLimit) {
                 try {
                     prepare_(item.entry);
                 } catch (...) {

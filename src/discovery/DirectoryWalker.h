@@ -18,7 +18,9 @@ namespace kelvane::discovery {
 // system lists them. Symbolic links are never followed (only a link given as
 // the root is); packages are neither visited nor entered unless
 // PackageTraversalPolicy allows them; a folder that cannot be read is visited
-// as an entry but yields nothing, and the walk goes on.
+// as an entry but yields nothing, and the walk goes on. An entry whose path
+// reaches the host's path limit is visited as unreadable: type unknown, no
+// `prepare`, one log line.
 //
 // Folders are read, and their entries prepared, by a few helper threads
 // running ahead of the visit in the same depth-first order; the visits

@@ -1,35 +1,31 @@
 #pragma once
 
-#include "engine/TypedError.h"
+#include "platform/TypedFailure.h"
 
 #include <filesystem>
+#include <string>
 #include <variant>
 
 namespace kelvane::discovery {
 
-// Why a search could not start; the caller words the message.
-class FileSystemSearchError : public engine::TypedError {
-public:
-    struct rootNotFound {
-        std::filesystem::path url;
-        bool operator==(const rootNotFound&) const = default;
-    };
-    struct rootNotADirectory {
-        std::filesystem::path url;
-        bool operator==(const rootNotADirectory&) const = default;
-    };
+struct FileSystemSearchCases {
+    using Path = std::filesystem::path;
+    struct rootNotFound { Path url; bool operator==(const rootNotFound&) const = default; };
+    struct rootNotADirectory { Path url; bool operator==(const rootNotADirectory&) const = default; };
     using Case = std::variant<rootNotFound, rootNotADirectory>;
 
-    FileSystemSearchError(Case value);
+    static std::string describe(const rootNotFound& c) { return pathCase("rootNotFound", c.url); }
+    static std::string describe(const rootNotADirectory& c) { return pathCase("rootNotADirectory", c.url); }
+    static std::string pathCase(const char* name, const Path& url)
+    {
+        return platform::caseText(name, {platform::quotedText(url.string())});
+    }
+};
 
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
-
-    bool operator==(const FileSystemSearchError& other) const { return value_ == other.value_; }
-
-private:
-    Case value_;
+// Why a search could not start; the caller words the message.
+class FileSystemSearchError : public platform::TypedFailure<FileSystemSearchCases> {
+public:
+    using TypedFailure::TypedFailure;
 };
 
 }  // namespace kelvane::discovery

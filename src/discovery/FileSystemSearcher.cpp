@@ -103,16 +103,4 @@ FileSystemSearcher::Results FileSystemSearcher::search(const SearchCriteria& cri
     return results;
 }
 
-BackgroundTask<FileSystemSearcher::Results> FileSystemSearcher::start(SearchCriteria criteria,
-                                                                      ProgressCallback progress,
-                                                                      MatchCallback onMatch,
-                                                                      std::function<void()> onFinished) const {
-    return BackgroundTask<Results>(
-        [searcher = *this, criteria = std::move(criteria), progress = std::move(progress),
-         onMatch = std::move(onMatch)](std::stop_token stop) {
-            return searcher.search(criteria, progress, onMatch, std::move(stop));
-        },
-        std::move(onFinished));
-}
-
 }  // namespace kelvane::discovery

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "discovery/BackgroundTask.h"
 #include "discovery/FileCandidate.h"
 #include "discovery/SearchCriteria.h"
 #include "discovery/SearchProgress.h"
@@ -38,15 +37,12 @@ public:
 
     explicit FileSystemSearcher(CompressionChecker compressionChecker = defaultCompressionChecker);
 
-    // Searches on the calling thread. Throws FileSystemSearchError before the
-    // walk starts, CancellationError once `stop` is requested.
+    // Searches on the calling thread (a caller with a window runs it on the
+    // worker pool with its task's stop token). Throws FileSystemSearchError
+    // before the walk starts, CancellationError once `stop` is requested; the
+    // matches found until then have already reached `onMatch`.
     Results search(const SearchCriteria& criteria, const ProgressCallback& progress = {},
                    const MatchCallback& onMatch = {}, std::stop_token stop = {}) const;
-
-    // The same search on a worker thread; cancel() on the task stops it at
-    // the next entry, get() waits for the results.
-    BackgroundTask<Results> start(SearchCriteria criteria, ProgressCallback progress = {},
-                                  MatchCallback onMatch = {}, std::function<void()> onFinished = {}) const;
 
 private:
     static void validateRoot(const std::filesystem::path& root);

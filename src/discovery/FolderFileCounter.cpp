@@ -23,13 +23,4 @@ std::int64_t FolderFileCounter::countFiles(const std::filesystem::path& folder, 
     return count;
 }
 
-BackgroundTask<std::int64_t> FolderFileCounter::start(std::filesystem::path folder, bool includeSubfolders,
-                                                      std::function<void()> onFinished) const {
-    return BackgroundTask<std::int64_t>(
-        [counter = *this, folder = std::move(folder), includeSubfolders](std::stop_token stop) {
-            return counter.countFiles(folder, includeSubfolders, std::move(stop));
-        },
-        std::move(onFinished));
-}
-
 }  // namespace kelvane::discovery

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "discovery/BackgroundTask.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <stop_token>
@@ -12,14 +10,11 @@ namespace kelvane::discovery {
 // package rule, links not followed); hidden files count like any other.
 class FolderFileCounter {
 public:
-    // On the calling thread. Throws FolderFileCounterError before the walk,
+    // On the calling thread (a caller with a window runs it on the worker
+    // pool with its task's stop token). Throws FolderFileCounterError before the walk,
     // CancellationError once `stop` is requested.
     std::int64_t countFiles(const std::filesystem::path& folder, bool includeSubfolders,
                             std::stop_token stop = {}) const;
-
-    // The same count on a worker thread.
-    BackgroundTask<std::int64_t> start(std::filesystem::path folder, bool includeSubfolders,
-                                       std::function<void()> onFinished = {}) const;
 };
 
 }  // namespace kelvane::discovery

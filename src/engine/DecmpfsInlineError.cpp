@@ -1,32 +1,20 @@
 #include "engine/DecmpfsInlineError.h"
 
-#include <string>
-
 namespace kelvane::engine {
-namespace {
 
-struct Describe {
-    std::string operator()(const DecmpfsInlineError::payloadTooLarge& c) const
-    {
-        return "payloadTooLarge(payloadBytes: " + std::to_string(c.payloadBytes) +
-               ", max: " + std::to_string(c.max) + ")";
-    }
-    std::string operator()(const DecmpfsInlineError::unsupportedCompressionType& c) const
-    {
-        return "unsupportedCompressionType(" + std::string(caseName(c.type)) + ")";
-    }
-    std::string operator()(const DecmpfsInlineError::truncatedPayload& c) const
-    {
-        return "truncatedPayload(needed: " + std::to_string(c.needed) + ", got: " + std::to_string(c.got) + ")";
-    }
-    std::string operator()(const DecmpfsInlineError::missingUncompressedV2Prefix&) const
-    {
-        return "missingUncompressedV2Prefix";
-    }
-};
+std::string DecmpfsInlineCases::describe(const payloadTooLarge& c)
+{
+    return caseText("payloadTooLarge", {labeled("payloadBytes", c.payloadBytes), labeled("max", c.max)});
+}
 
-}  // namespace
+std::string DecmpfsInlineCases::describe(const unsupportedCompressionType& c)
+{
+    return caseText("unsupportedCompressionType", {std::string(caseName(c.type))});
+}
 
-DecmpfsInlineError::DecmpfsInlineError(Case value) : TypedError(std::visit(Describe{}, value)), value_(value) {}
+std::string DecmpfsInlineCases::describe(const truncatedPayload& c)
+{
+    return caseText("truncatedPayload", {labeled("needed", c.needed), labeled("got", c.got)});
+}
 
 }  // namespace kelvane::engine

@@ -4,13 +4,12 @@
 #include "engine/TypedError.h"
 
 #include <cstdint>
+#include <string>
 #include <variant>
 
 namespace kelvane::engine {
 
-// Failure of the inline attribute codec.
-class DecmpfsInlineError : public TypedError {
-public:
+struct DecmpfsInlineCases {
     struct payloadTooLarge {
         std::int64_t payloadBytes = 0;
         std::int64_t max = 3802;
@@ -25,22 +24,20 @@ public:
         std::int64_t got = 0;
         bool operator==(const truncatedPayload&) const = default;
     };
-    struct missingUncompressedV2Prefix {
-        bool operator==(const missingUncompressedV2Prefix&) const = default;
-    };
+    struct missingUncompressedV2Prefix { bool operator==(const missingUncompressedV2Prefix&) const = default; };
     using Case = std::variant<payloadTooLarge, unsupportedCompressionType, truncatedPayload,
                               missingUncompressedV2Prefix>;
 
-    DecmpfsInlineError(Case value);
+    static std::string describe(const payloadTooLarge& c);
+    static std::string describe(const unsupportedCompressionType& c);
+    static std::string describe(const truncatedPayload& c);
+    static std::string describe(const missingUncompressedV2Prefix&) { return "missingUncompressedV2Prefix"; }
+};
 
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
-
-    bool operator==(const DecmpfsInlineError& other) const { return value_ == other.value_; }
-
-private:
-    Case value_;
+// Failure of the inline attribute codec.
+class DecmpfsInlineError : public TypedFailure<DecmpfsInlineCases> {
+public:
+    using TypedFailure::TypedFailure;
 };
 
 }  // namespace kelvane::engine

@@ -26,29 +26,29 @@ static_assert(caseNames.size() == std::variant_size_v<FileCompressionError::Case
 std::string payloadText(const auto& c)
 {
     using C = std::decay_t<decltype(c)>;
-    std::string text = c.url.string();
     if constexpr (std::is_same_v<C, FileCompressionError::hardLinked>)
-        text += ", nlink: " + std::to_string(c.nlink);
+        return labeled("nlink", c.nlink);
     else if constexpr (std::is_same_v<C, FileCompressionError::fileTooLargeForFormat>)
-        text += ", sizeBytes: " + std::to_string(c.sizeBytes);
+        return labeled("sizeBytes", c.sizeBytes);
     else if constexpr (std::is_same_v<C, FileCompressionError::ioError>)
-        text += ", " + quotedText(c.message);
-    return text;
-}
-
-std::string describe(const FileCompressionError::Case& value)
-{
-    const std::string_view name = caseNames[value.index()];
-    return std::string(name) + "(" + std::visit([](const auto& c) { return payloadText(c); }, value) + ")";
+        return quotedText(c.message);
+    else
+        return {};
 }
 
 }  // namespace
 
-FileCompressionError::FileCompressionError(Case value) : TypedError(describe(value)), value_(std::move(value)) {}
+std::string FileCompressionCases::describe(const Case& value)
+{
+    const std::string url = std::visit([](const auto& c) { return c.url.string(); }, value);
+    const std::string payload = std::visit([](const auto& c) { return payloadText(c); }, value);
+    const std::string_view name = caseNames[value.index()];
+    return payload.empty() ? caseText(name, {url}) : caseText(name, {url, payload});
+}
 
 const FileCompressionError::Path& FileCompressionError::url() const noexcept
 {
-    return std::visit([](const auto& c) -> const Path& { return c.url; }, value_);
+    return std::visit([](const auto& c) -> const Path& { return c.url; }, value());
 }
 
 std::string_view caseName(FileCompressionError::Kind kind)

@@ -10,10 +10,7 @@
 
 namespace kelvane::engine {
 
-// The failures of one compress or decompress. Every case carries the file's
-// path, or for some ioError texts its temporary file's.
-class FileCompressionError : public TypedError {
-public:
+struct FileCompressionCases {
     using Path = std::filesystem::path;
 
     struct fileNotFound { Path url; bool operator==(const fileNotFound&) const = default; };
@@ -57,6 +54,16 @@ public:
                               fileTooLargeForFormat, hasResourceFork, fileChangedDuringOperation,
                               temporaryFileConflict, ioError>;
 
+    // "caseName(path)", with the count or the quoted message after the path.
+    static std::string describe(const Case& value);
+};
+
+// The failures of one compress or decompress. Every case carries the file's
+// path, or for some ioError texts its temporary file's.
+class FileCompressionError : public TypedFailure<FileCompressionCases> {
+public:
+    using TypedFailure::TypedFailure;
+
     // The cases in declaration order, for callers that sort failures.
     enum class Kind {
         fileNotFound,
@@ -75,18 +82,8 @@ public:
         ioError,
     };
 
-    FileCompressionError(Case value);
-
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
-    Kind kind() const noexcept { return static_cast<Kind>(value_.index()); }
+    Kind kind() const noexcept { return static_cast<Kind>(value().index()); }
     const Path& url() const noexcept;
-
-    bool operator==(const FileCompressionError& other) const { return value_ == other.value_; }
-
-private:
-    Case value_;
 };
 
 std::string_view caseName(FileCompressionError::Kind kind);

@@ -8,16 +8,11 @@
 
 namespace kelvane::engine {
 
-// Failure of one inspection; its text is what rows and records show.
-class FileCompressionInspectionError : public TypedError {
-public:
+struct FileCompressionInspectionCases {
     using Path = std::filesystem::path;
 
     struct fileNotFound { Path url; bool operator==(const fileNotFound&) const = default; };
-    struct decmpfsHeaderInvalid {
-        std::string reason;
-        bool operator==(const decmpfsHeaderInvalid&) const = default;
-    };
+    struct decmpfsHeaderInvalid { std::string reason; bool operator==(const decmpfsHeaderInvalid&) const = default; };
     struct ioError {
         Path url;
         std::string message;
@@ -28,19 +23,23 @@ public:
     };
     using Case = std::variant<fileNotFound, decmpfsHeaderInvalid, ioError, decmpfsHeaderMissingDespiteFlag>;
 
-    FileCompressionInspectionError(Case value);
+    // The Japanese texts rows and records show.
+    static std::string describe(const fileNotFound& c) { return "ファイルが見つかりません: " + c.url.string(); }
+    static std::string describe(const decmpfsHeaderInvalid& c) { return "decmpfs ヘッダが不正: " + c.reason; }
+    static std::string describe(const ioError& c) { return "I/O エラー: " + c.message + "\nパス: " + c.url.string(); }
+    static std::string describe(const decmpfsHeaderMissingDespiteFlag&)
+    {
+        return "圧縮フラグが立っていますが decmpfs ヘッダが見つかりません。";
+    }
+};
 
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
+// Failure of one inspection; its text is what rows and records show.
+class FileCompressionInspectionError : public TypedFailure<FileCompressionInspectionCases> {
+public:
+    using TypedFailure::TypedFailure;
 
     // The Japanese text under which the failure is stored and shown (what()).
     const std::string& errorDescription() const noexcept { return description(); }
-
-    bool operator==(const FileCompressionInspectionError& other) const { return value_ == other.value_; }
-
-private:
-    Case value_;
 };
 
 }  // namespace kelvane::engine

@@ -63,9 +63,11 @@ void verifyEncodingPlan(const Bytes& data, const EncodingPlan& plan, const Path&
 
 // Copies the file's readable (decompressed) contents into the temporary
 // descriptor in pieces; returns the count. Takes over the descriptor.
-std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const Path& temporaryUrl)
+std::int64_t decompressStreaming(const Path& url, int sourceFd, platform::UniqueFd fd, const Path& temporaryUrl)
 {
-    auto source = platform::FileHandle::openForReading(url);
+    // Departs from opening the file again by path: that may be a link or a
+    // FIFO by now. The locked descriptor's own file is read.
+    auto source = platform::FileHandle::reopenForReading(sourceFd);
     if (!source)
         throw Error(Error::ioError{url, "open compressed for streaming"});
     const std::int64_t count = readInPieces(*source, url, "read compressed: ", [&](std::span<const std::uint8_t> piece) {
@@ -84,6 +86,7 @@ std::int64_t decompressStreaming(const Path& url, platform::UniqueFd fd, const P
 CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t threshold) const
 {
     const platform::FileStat snapshot = lstatSnapshot(url);
+    TemporaryFile::removeStrayMarker(url);
     if (snapshot.flags & platform::UF_COMPRESSED)
         throw Error(Error::alreadyCompressed{url});
     if (snapshot.size > maxFormatSize)
@@ -93,18 +96,18 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
 
     const platform::UniqueFd lock = openAndLock(url, snapshot);
     if (snapshot.size >= threshold)
-        return compressStreaming(url, snapshot);
+        return compressStreaming(url, lock.get(), snapshot);
 
+    // Through the locked descriptor, never by path again (see openAndLock).
     Bytes data;
-    if (platform::readWholeFile(url, data) != 0)
+    if (platform::readWholeFile(lock.get(), data) != 0)
         throw Error(Error::ioError{url, "read source: " + platform::errorDescription(errno)});
     const EncodingPlan plan = makeEncodingPlan(data, url);
     verifyEncodingPlan(data, plan, url);
 
-    TemporaryFile temporary = TemporaryFile::create(TemporaryFile::pathFor(url));
-    temporary.descriptor().reset();
+    TemporaryFile temporary = TemporaryFile::create(url);
     const Path& temporaryUrl = temporary.path();
-    replacement::copyMetadata(snapshot, url, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, lock.get(), temporaryUrl);
     replacement::setExtendedAttribute(temporaryUrl, platform::kDecmpfsXattrName, plan.decmpfsXattr);
     if (plan.resourceFork)
         replacement::setExtendedAttribute(temporaryUrl, platform::kResourceForkXattrName, *plan.resourceFork);
@@ -119,6 +122,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
 CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t threshold) const
 {
     const platform::FileStat snapshot = lstatSnapshot(url);
+    TemporaryFile::removeStrayMarker(url);
     if ((snapshot.flags & platform::UF_COMPRESSED) == 0)
         throw Error(Error::notCompressed{url});
     const platform::UniqueFd lock = openAndLock(url, snapshot);
@@ -126,25 +130,24 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     std::optional<TemporaryFile> temporary;
     std::int64_t written = 0;
     if (snapshot.size >= threshold) {
-        temporary.emplace(TemporaryFile::create(TemporaryFile::pathFor(url)));
-        written = decompressStreaming(url, std::move(temporary->descriptor()), temporary->path());
+        temporary.emplace(TemporaryFile::create(url));
+        written = decompressStreaming(url, lock.get(), temporary->openWriter(), temporary->path());
         if (written != snapshot.size)
             throw Error(Error::roundtripVerificationFailed{url});
     } else {
         Bytes data;
-        if (platform::readWholeFile(url, data) != 0)
+        if (platform::readWholeFile(lock.get(), data) != 0)
             throw Error(Error::ioError{url, "read compressed: " + platform::errorDescription(errno)});
         if (static_cast<std::int64_t>(data.size()) != snapshot.size)
             throw Error(Error::roundtripVerificationFailed{url});
-        temporary.emplace(TemporaryFile::create(TemporaryFile::pathFor(url)));
-        replacement::writeFully(data, temporary->descriptor().get(), temporary->path());
-        temporary->descriptor().reset();
+        temporary.emplace(TemporaryFile::create(url));
+        replacement::writeFully(data, temporary->descriptor(), temporary->path());
         written = static_cast<std::int64_t>(data.size());
         notifyStep("write data");
     }
 
     const Path& temporaryUrl = temporary->path();
-    replacement::copyMetadata(snapshot, url, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, lock.get(), temporaryUrl);
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags & ~platform::UF_COMPRESSED, temporaryUrl);
     replacement::finalizeReplace(*temporary, url, snapshot);

@@ -29,8 +29,10 @@ platform::FileStat lstatSnapshot(const std::filesystem::path& url)
 
 platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform::FileStat& snapshot)
 {
-    // Never through a link that replaced the file since its snapshot.
-    platform::UniqueFd fd = platform::open(url, O_RDONLY | O_NOFOLLOW);
+    // Never through a link that replaced the file since its snapshot, and
+    // never blocking on a FIFO put in its place (the identity check below
+    // refuses it).
+    platform::UniqueFd fd = platform::open(url, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
     if (!fd) {
         const int error = errno;
         if (error == ENOENT)
@@ -50,6 +52,7 @@ platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform:
     platform::FileStat locked;
     if (platform::fstat(fd.get(), locked) != 0 || locked.dev != snapshot.dev || locked.ino != snapshot.ino)
         throw Error(Error::fileChangedDuringOperation{url});
+    notifyStep("lock");
     return fd;
 }
 

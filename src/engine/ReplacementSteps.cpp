@@ -82,7 +82,8 @@ void logCopyFailure(std::string_view step, std::string_view name, const std::fil
 
 bool isNeverCopied(std::string_view attributeName)
 {
-    return attributeName == platform::kDecmpfsXattrName || attributeName == platform::kResourceForkXattrName;
+    return attributeName == platform::kDecmpfsXattrName || attributeName == platform::kResourceForkXattrName ||
+           attributeName == TemporaryFile::markerName;
 }
 
 void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
@@ -92,9 +93,13 @@ void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::pa
     notifyStep("copy ownership");
 }
 
-std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url)
+std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url, int sourceFd)
 {
-    const ssize_t size = platform::listxattr(url, nullptr, 0, 0);
+    const auto list = [&](char* buffer, std::size_t length) {
+        return sourceFd >= 0 ? platform::flistxattr(sourceFd, buffer, length, 0)
+                             : platform::listxattr(url, buffer, length, 0);
+    };
+    const ssize_t size = list(nullptr, 0);
     if (size < 0) {
         const int error = errno;
         if (error == ENOTSUP)
@@ -104,7 +109,7 @@ std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path&
     if (size == 0)
         return {};
     std::vector<char> buffer(static_cast<std::size_t>(size));
-    const ssize_t got = platform::listxattr(url, buffer.data(), buffer.size(), 0);
+    const ssize_t got = list(buffer.data(), buffer.size());
     if (got < 0)
         throw Error(Error::ioError{url, "listxattr read: errno=" + std::to_string(errno)});
 
@@ -126,37 +131,45 @@ std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path&
     return names;
 }
 
-void copyExtendedAttributes(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl)
+void copyExtendedAttributes(const std::filesystem::path& url, int sourceFd, const std::filesystem::path& temporaryUrl)
 {
-    for (const std::string& name : listExtendedAttributeNames(url)) {
+    // Departs from logging a failed attribute and swapping all the same: the
+    // replacement would silently lose a user's attribute (the attributes of
+    // an inode share a few KiB on ext4, and the marker takes its share first).
+    const auto readFailed = [&](std::string_view step, const std::string& name) {
+        const int error = errno;
+        if (error == ENOATTR) {  // removed since it was listed: nothing to keep
+            logCopyFailure(step, name, url, error);
+            return false;
+        }
+        throw Error(Error::ioError{url, std::string(step) + " " + name + ": errno=" + std::to_string(error)});
+    };
+    const auto write = [&](const std::string& name, const void* value, std::size_t size) {
+        if (platform::setxattr(temporaryUrl, name, value, size, 0, platform::XATTR_NOFOLLOW) != 0)
+            throw Error(Error::ioError{temporaryUrl, "setxattr " + name + ": errno=" + std::to_string(errno)});
+    };
+    for (const std::string& name : listExtendedAttributeNames(url, sourceFd)) {
         if (isNeverCopied(name))
             continue;
-        const ssize_t size = platform::getxattr(url, name, nullptr, 0, 0, 0);
-        if (size < 0) {
-            logCopyFailure("getxattr size", name, url, errno);
+        const ssize_t size = platform::fgetxattr(sourceFd, name, nullptr, 0, 0, 0);
+        if (size < 0 && !readFailed("getxattr size", name))
             continue;
-        }
         if (size == 0) {
-            if (platform::setxattr(temporaryUrl, name, "", 0, 0, platform::XATTR_NOFOLLOW) != 0)
-                logCopyFailure("setxattr empty", name, temporaryUrl, errno);
+            write(name, "", 0);
             continue;
         }
         std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
-        const ssize_t got = platform::getxattr(url, name, value.data(), value.size(), 0, 0);
-        if (got < 0) {
-            logCopyFailure("getxattr value", name, url, errno);
+        const ssize_t got = platform::fgetxattr(sourceFd, name, value.data(), value.size(), 0, 0);
+        if (got < 0 && !readFailed("getxattr value", name))
             continue;
-        }
-        if (platform::setxattr(temporaryUrl, name, value.data(), static_cast<std::size_t>(got), 0,
-                               platform::XATTR_NOFOLLOW) != 0)
-            logCopyFailure("setxattr", name, temporaryUrl, errno);
+        write(name, value.data(), static_cast<std::size_t>(got));
     }
     notifyStep("copy attributes");
 }
 
-void copyACL(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl)
+void copyACL(int sourceFd, const std::filesystem::path& temporaryUrl)
 {
-    const platform::Acl acl = platform::aclGetFileExtended(url);
+    const platform::Acl acl = platform::aclGetFdExtended(sourceFd);
     if (acl && platform::aclSetLinkExtended(temporaryUrl, acl) != 0)
         log().notice("ACL copy failed for %{private}s: errno=%d", temporaryUrl, errno);
     notifyStep("copy ACL");
@@ -190,12 +203,12 @@ void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path
     notifyStep("restore mode");
 }
 
-void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url,
+void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url, int sourceFd,
                   const std::filesystem::path& temporaryUrl)
 {
     copyOwnership(snapshot, temporaryUrl);
-    copyExtendedAttributes(url, temporaryUrl);
-    copyACL(url, temporaryUrl);
+    copyExtendedAttributes(url, sourceFd, temporaryUrl);
+    copyACL(sourceFd, temporaryUrl);
 }
 
 void restoreTimesAndMode(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl)
@@ -224,19 +237,11 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
 void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,
                      const platform::FileStat& snapshot)
 {
-    // Someone else's file or link at the temporary name is never flushed,
-    // followed or renamed over the file.
     const std::filesystem::path& temporaryUrl = temporary.path();
-    if (!temporary.isStillAtItsPath())
-        throw Error(Error::temporaryFileConflict{temporaryUrl});
-
     // Flushed before the rename, so that a crash never leaves the file's name
     // on a replacement whose data or attributes are not on disk yet.
-    {
-        platform::UniqueFd fd = platform::open(temporaryUrl, O_RDONLY | O_NOFOLLOW);
-        if (!fd || platform::fsync(fd.get()) != 0)
-            throw Error(Error::ioError{temporaryUrl, "fsync kvtmp: errno=" + std::to_string(errno)});
-    }
+    if (platform::fsync(temporary.descriptor()) != 0)
+        throw Error(Error::ioError{temporaryUrl, "fsync kvtmp: errno=" + std::to_string(errno)});
     notifyStep("fsync kvtmp");
 
     platform::FileStat now;
@@ -245,18 +250,15 @@ void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path
         now.mtime.tv_nsec != snapshot.mtime.tv_nsec)
         throw Error(Error::fileChangedDuringOperation{url});
 
-    if (platform::removexattr(temporaryUrl, TemporaryFile::markerName, platform::XATTR_NOFOLLOW) != 0) {
-        const int error = errno;
-        if (error != ENOATTR)
-            log().notice("kvtmp marker removexattr failed for %{private}s: errno=%d", temporaryUrl, error);
-    }
+    // Someone else's file or link at the temporary name is never renamed over
+    // the file.
     if (!temporary.isStillAtItsPath())
         throw Error(Error::temporaryFileConflict{temporaryUrl});
     if (platform::rename(temporaryUrl, url) != 0)
         throw Error(Error::ioError{url, "rename: errno=" + std::to_string(errno)});
     notifyStep("rename");
 
-    const std::filesystem::path folder = url.has_parent_path() ? url.parent_path() : std::filesystem::path(".");
+    const std::filesystem::path folder = folderOf(url);
     platform::UniqueFd folderFd = platform::open(folder, O_RDONLY | O_DIRECTORY);
     if (!folderFd || platform::fsync(folderFd.get()) != 0)
         log().notice("fsync folder failed for %{private}s: errno=%d", folder, errno);

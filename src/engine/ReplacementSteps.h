@@ -21,19 +21,28 @@ namespace kelvane::engine::replacement {
 // follows a symbolic link at the temporary name: whatever someone put there
 // in place of our file is refused, never its target changed.
 
-// Attributes the roads write themselves and never copy from the file.
+// Attributes the roads write themselves and never copy from the file (the
+// temporary file's marker among them: a marker left on the file is stray).
 bool isNeverCopied(std::string_view attributeName);
 
 void copyOwnership(const platform::FileStat& snapshot, const std::filesystem::path& temporaryUrl);
 
+// The file's attributes, ACL and data are read through `sourceFd`, the
+// descriptor the operation opened, locked and checked, never by a path that
+// may name another file by now; `url` names the file in failures.
+
 // Names in list order; names that are not valid UTF-8 are dropped (and logged).
-// Throws ioError "listxattr size/read: errno=".
-std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url);
+// Throws ioError "listxattr size/read: errno=". Without a descriptor (-1) the
+// names are read by path.
+std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path& url, int sourceFd = -1);
 
-// Every attribute but the never-copied ones; a single failure is logged.
-void copyExtendedAttributes(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl);
+// Every attribute but the never-copied ones. An attribute that cannot be
+// copied fails the operation: ioError naming the step and the attribute
+// ("setxattr <name>: errno=" for the temporary file, "getxattr <name>:
+// errno=" for the file); one removed meanwhile is skipped and logged.
+void copyExtendedAttributes(const std::filesystem::path& url, int sourceFd, const std::filesystem::path& temporaryUrl);
 
-void copyACL(const std::filesystem::path& url, const std::filesystem::path& temporaryUrl);
+void copyACL(int sourceFd, const std::filesystem::path& temporaryUrl);
 
 // Throws ioError "setxattr <name>: errno=" for `url`.
 void setExtendedAttribute(const std::filesystem::path& url, std::string_view name,
@@ -45,7 +54,7 @@ void restoreMode(const platform::FileStat& snapshot, const std::filesystem::path
 
 // What every road carries over from the file before it writes its own
 // attributes: copyOwnership, copyExtendedAttributes and copyACL, in that order.
-void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url,
+void copyMetadata(const platform::FileStat& snapshot, const std::filesystem::path& url, int sourceFd,
                   const std::filesystem::path& temporaryUrl);
 
 // restoreTimes, restoreCreationDate and restoreMode, in that order.
@@ -56,8 +65,9 @@ void restoreTimesAndMode(const platform::FileStat& snapshot, const std::filesyst
 void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl);
 
 // Flushes the temporary file, checks that the file is still the one of the
-// snapshot (device, inode, size, modification time), removes the marker and
-// renames the temporary file over the file, then flushes the folder.
+// snapshot (device, inode, size, modification time), renames the temporary
+// file over the file and flushes the folder. The marker stays on: the caller
+// takes it off with TemporaryFile::markSwapped.
 // Throws ioError ("fsync kvtmp", "rename"), fileChangedDuringOperation, or
 // temporaryFileConflict when the temporary name no longer holds our file.
 void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,

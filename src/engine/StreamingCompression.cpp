@@ -40,9 +40,12 @@ void readExactly(platform::FileHandle& handle, std::size_t count, const Path& ur
     }
 }
 
-platform::Sha256Digest writeResourceForkStreaming(const Path& url, const Path& temporaryUrl, std::int64_t size)
+platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd, const Path& temporaryUrl,
+                                                  std::int64_t size)
 {
-    auto source = platform::FileHandle::openForReading(url);
+    // Departs from opening the file again by path: that may be a link or a
+    // FIFO by now. The locked descriptor's own file is read.
+    auto source = platform::FileHandle::reopenForReading(sourceFd);
     if (!source)
         throw Error(Error::ioError{url, "open source for streaming"});
     const platform::UniqueFd fork =
@@ -89,10 +92,12 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, const Path& t
 
 // Reads the finished temporary file back through the file system, which by
 // now decompresses it, and compares length and digest with the source.
-void verifyReadback(const Path& temporaryUrl, const platform::Sha256Digest& expectedDigest,
+void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest& expectedDigest,
                     std::int64_t expectedSize, const Path& url)
 {
-    auto handle = platform::FileHandle::openForReading(temporaryUrl);
+    // The temporary file we made, not whatever its name may hold by now.
+    const Path& temporaryUrl = temporary.path();
+    auto handle = platform::FileHandle::reopenForReading(temporary.descriptor());
     if (!handle)
         throw Error(Error::ioError{temporaryUrl, "open for readback verification"});
     platform::Sha256 hasher;
@@ -123,20 +128,19 @@ std::int64_t readInPieces(platform::FileHandle& handle, const Path& url, std::st
     return count;
 }
 
-CompressionResult compressStreaming(const Path& url, const platform::FileStat& snapshot)
+CompressionResult compressStreaming(const Path& url, int sourceFd, const platform::FileStat& snapshot)
 {
-    TemporaryFile temporary = TemporaryFile::create(TemporaryFile::pathFor(url));
-    temporary.descriptor().reset();
+    TemporaryFile temporary = TemporaryFile::create(url);
     const Path& temporaryUrl = temporary.path();
 
-    replacement::copyMetadata(snapshot, url, temporaryUrl);
+    replacement::copyMetadata(snapshot, url, sourceFd, temporaryUrl);
     replacement::setExtendedAttribute(
         temporaryUrl, platform::kDecmpfsXattrName,
         DecmpfsHeader::encode(CompressionType::lzfseRsrc, static_cast<std::uint64_t>(snapshot.size)));
-    const platform::Sha256Digest digest = writeResourceForkStreaming(url, temporaryUrl, snapshot.size);
+    const platform::Sha256Digest digest = writeResourceForkStreaming(url, sourceFd, temporaryUrl, snapshot.size);
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
-    verifyReadback(temporaryUrl, digest, snapshot.size, url);
+    verifyReadback(temporary, digest, snapshot.size, url);
     // The read-back may have moved the access time.
     replacement::restoreTimes(snapshot, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);

@@ -17,7 +17,9 @@ namespace kelvane::engine {
 // temporary file, each block proven as it is made, and the finished file is
 // read back through the file system before the swap. Memory stays at one
 // chunk plus one read-back piece whatever the file's size.
-CompressionResult compressStreaming(const std::filesystem::path& url, const platform::FileStat& snapshot);
+// The file's bytes are read through `sourceFd`, the locked descriptor.
+CompressionResult compressStreaming(const std::filesystem::path& url, int sourceFd,
+                                    const platform::FileStat& snapshot);
 
 // Read-back piece size, shared with the streaming decompression.
 inline constexpr std::size_t streamingPieceSize = 4194304;

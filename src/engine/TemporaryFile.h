@@ -2,37 +2,63 @@
 
 #include "platform/UniqueFd.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string_view>
 #include <sys/types.h>
+#include <vector>
 
 namespace kelvane::engine {
 
+// The folder that holds `url` ("." for a bare name).
+std::filesystem::path folderOf(const std::filesystem::path& url);
+
 // The replacement that an operation fills beside the file ("<file>.kvtmp"),
-// marked with an attribute so that a later run recognises a leftover. Unless
-// the swap happened, the file is removed when the object goes away, and only
-// while the path still names the inode created here: a later process may
-// have replaced it.
+// marked with an attribute so that a later run recognises a leftover. The
+// file never shows at its name without the marker: it is made unnamed,
+// marked, then linked in (where the file system cannot make unnamed files,
+// it is created at its name and marked at once). The marker stays on until
+// the file has been renamed over the original and is then removed through the
+// descriptor kept here. Unless the swap happened, the file is removed when
+// the object goes away, and only while the path still names the inode
+// created here: a later process may have replaced it.
 class TemporaryFile {
 public:
     static constexpr std::string_view markerName = "com.orbwright.kelvane.kvtmp";
 
+    // "<name>.kvtmp"; a name too long for the suffix is cut at a character
+    // boundary and given "~" and sixteen hex digits of a hash of the whole
+    // name, so that it still fits, ends in ".kvtmp" and differs from the
+    // temporary name of any other file in the folder.
     static std::filesystem::path pathFor(const std::filesystem::path& url);
 
-    // Creates the file empty with mode 0600, deleting a marked leftover first.
-    // Throws FileCompressionError (ioError, temporaryFileConflict).
-    static TemporaryFile create(const std::filesystem::path& temporaryUrl);
+    // The marker value of the temporary file of `url`: 0x01 followed by the
+    // hash of the file's name. The hash tells a leftover of this file from a
+    // marker left on another file that happens to have this name.
+    static std::vector<std::uint8_t> markerFor(const std::filesystem::path& url);
+
+    // Creates the temporary file of `url` empty with mode 0600, deleting a
+    // marked leftover first. Throws FileCompressionError (ioError,
+    // temporaryFileConflict).
+    static TemporaryFile create(const std::filesystem::path& url);
+
+    // Removes the marker a killed operation may have left on `url` after its
+    // rename (the file's own marker, naming the file itself). Logged.
+    static void removeStrayMarker(const std::filesystem::path& url);
 
     TemporaryFile(TemporaryFile&& other) noexcept;
     TemporaryFile& operator=(TemporaryFile&&) = delete;
     ~TemporaryFile();
 
     const std::filesystem::path& path() const { return path_; }
-    // The write-only descriptor from the creation; empty once taken or closed.
-    platform::UniqueFd& descriptor() { return fd_; }
+    // The descriptor kept from the creation (write-only).
+    int descriptor() const { return fd_.get(); }
+    // A second descriptor for writing the data, owned by the caller.
+    platform::UniqueFd openWriter() const;
 
-    // The file now lives at the final path: nothing to remove any more.
-    void markSwapped() { swapped_ = true; }
+    // The file now lives at the final path: nothing to remove any more; the
+    // marker is taken off through the descriptor (a failure is logged).
+    void markSwapped();
 
     // Removes the file if it is still ours; errors are dropped.
     void remove();

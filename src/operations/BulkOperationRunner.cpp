@@ -6,7 +6,6 @@
 #include "operations/CompressionErrorClass.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainThread.h"
-#include "operations/MainWindowModel.h"
 #include "operations/MemoryMonitor.h"
 #include "operations/OperationActivity.h"
 #include "operations/Reinspection.h"
@@ -80,7 +79,6 @@ private:
 
 // The main-thread side of one run; workers reach it only through queued calls.
 struct BulkRun {
-    QPointer<MainWindowModel> model;
     store::ModelContext* context = nullptr;
     QPointer<FileStatusCache> cache;
     std::shared_ptr<OperationProgress> progress;
@@ -101,23 +99,13 @@ struct WorkerWindow {
     std::atomic<std::size_t> next{0};
 };
 
-void finishOperation(const std::shared_ptr<BulkRun>& run)
-{
-    OperationProgress& progress = *run->progress;
-    progress.setCurrent(static_cast<int>(run->rows.size()));
-    progress.setCompletedAt(Clock::now());
-    const bool smallCleanRun = progress.failures().empty() && !progress.wasCancelled() &&
-                               progress.total() <= BulkOperationRunner::autoCloseMaxFiles &&
-                               progress.bytesSavedSoFar() <= BulkOperationRunner::autoCloseMaxSavedBytes;
-    if (smallCleanRun && run->model && run->model->operationProgress() == run->progress)
-        run->model->setOperationProgress(nullptr);
-}
-
 void completeRun(const std::shared_ptr<BulkRun>& run)
 {
-    finishOperation(run);
+    run->progress->setCurrent(static_cast<int>(run->rows.size()));
+    run->progress->setCompletedAt(Clock::now());
     run->activity.reset();
     run->sampler->stop();
+    run->task.finish();
 }
 
 void afterWorkers(const std::shared_ptr<BulkRun>& run)
@@ -198,46 +186,47 @@ std::pair<std::vector<DisplayRow>, std::vector<DisplayRow>> BulkOperationRunner:
     return {std::move(kept), std::move(oversized)};
 }
 
-void BulkOperationRunner::performRowAction(MainWindowModel& model, Kind kind, const DisplayRow& row)
+std::vector<DisplayRow> BulkOperationRunner::rowActionCandidates(Kind kind, const DisplayRow& row,
+                                                                 const DisplayRow::Children& children,
+                                                                 const FileStatusCache& cache)
 {
+    if (row.kind == DisplayRow::DisplayKind::file || !row.registeredItemID)
+        return {row};
     std::vector<DisplayRow> candidates;
-    if (row.kind == DisplayRow::DisplayKind::file || !row.registeredItemID) {
-        candidates.push_back(row);
-    } else if (const auto it = model.folderChildren().find(*row.registeredItemID);
-               it != model.folderChildren().end() && it->second) {
-        const auto wanted = kind == Kind::compress ? FileCompressionStatus::Kind::uncompressed
-                                                   : FileCompressionStatus::Kind::compressed;
-        const auto& entries = model.cache().entries();
-        for (const DisplayRow& child : *it->second) {
-            if (child.kind != DisplayRow::DisplayKind::file)
-                continue;
-            const auto entry = entries.find(child.id);
-            if (entry == entries.end())
-                continue;
-            const engine::FileCompressionInfo* info = entry->second.info();
-            if (info && info->status.kind() == wanted)
-                candidates.push_back(child);
-        }
+    if (!children)
+        return candidates;
+    const auto wanted =
+        kind == Kind::compress ? FileCompressionStatus::Kind::uncompressed : FileCompressionStatus::Kind::compressed;
+    const auto& entries = cache.entries();
+    for (const DisplayRow& child : *children) {
+        if (child.kind != DisplayRow::DisplayKind::file)
+            continue;
+        const auto entry = entries.find(child.id);
+        if (entry == entries.end())
+            continue;
+        const engine::FileCompressionInfo* info = entry->second.info();
+        if (info && info->status.kind() == wanted)
+            candidates.push_back(child);
     }
-    confirmOrStartOperation(model, kind, std::move(candidates));
+    return candidates;
 }
 
-void BulkOperationRunner::confirmOrStartOperation(MainWindowModel& model, Kind kind, std::vector<DisplayRow> candidates)
+std::int64_t BulkOperationRunner::totalSize(const std::vector<DisplayRow>& rows)
 {
-    std::erase_if(candidates, [](const DisplayRow& row) { return row.kind != DisplayRow::DisplayKind::file; });
-    if (candidates.empty())
-        return;
     std::int64_t total = 0;
-    for (const DisplayRow& row : candidates)
+    for (const DisplayRow& row : rows)
         total += rowSize(row);
-    if (total > confirmationThresholdBytes) {
-        model.setPendingLargeOp(PendingLargeOp{store::Uuid::random(), kind, std::move(candidates), total});
-        return;
-    }
-    startOperation(model, kind, std::move(candidates));
+    return total;
 }
 
-void BulkOperationRunner::startOperation(MainWindowModel& model, Kind kind, std::vector<DisplayRow> candidates)
+bool BulkOperationRunner::closesByItself(const OperationProgress& progress)
+{
+    return progress.isFinished() && progress.failures().empty() && !progress.wasCancelled() &&
+           progress.total() <= autoCloseMaxFiles && progress.bytesSavedSoFar() <= autoCloseMaxSavedBytes;
+}
+
+BulkOperationRunner::Run BulkOperationRunner::startOperation(Kind kind, std::vector<DisplayRow> candidates,
+                                                             store::ModelContext* context, FileStatusCache* cache)
 {
     std::vector<DisplayRow> kept;
     std::vector<DisplayRow> oversized;
@@ -248,33 +237,23 @@ void BulkOperationRunner::startOperation(MainWindowModel& model, Kind kind, std:
 
     const std::size_t count = kept.size();
     const int concurrency = concurrencyFor(count);
-    std::int64_t totalBytes = 0;
-    for (const DisplayRow& row : kept)
-        totalBytes += rowSize(row);
-    std::int64_t oversizedBytes = 0;
-    for (const DisplayRow& row : oversized)
-        oversizedBytes += rowSize(row);
-
-    auto progress = std::make_shared<OperationProgress>(kind, static_cast<int>(count), totalBytes, concurrency);
+    auto progress = std::make_shared<OperationProgress>(kind, static_cast<int>(count), totalSize(kept), concurrency);
     progress->setSizeSkippedCount(static_cast<int>(oversized.size()));
-    progress->setSizeSkippedBytes(oversizedBytes);
+    progress->setSizeSkippedBytes(totalSize(oversized));
     progress->setCurrentFileName(kept.empty() ? std::string() : kept.front().displayName);
-
     const MemorySample first = sampleMemory();
     progress->setCurrentMemoryBytes(first.footprint);
     progress->setPeakMemoryBytes(first.footprint);
     progress->setSystemAvailableMemoryBytes(first.available);
 
-    model.setOperationProgress(progress);
+    auto run = std::make_shared<BulkRun>();
     if (count == 0) {
         progress->setCompletedAt(Clock::now());
-        return;
+        run->task.finish();
+        return {progress, run->task};
     }
-
-    auto run = std::make_shared<BulkRun>();
-    run->model = &model;
-    run->context = &model.modelContext();
-    run->cache = &model.cache();
+    run->context = context;
+    run->cache = cache;
     run->progress = progress;
     run->kind = kind;
     run->rows = std::move(kept);
@@ -283,6 +262,7 @@ void BulkOperationRunner::startOperation(MainWindowModel& model, Kind kind, std:
     run->sampler->turn();
     progress->setTask(run->task);
     runBulkOperation(run);
+    return {progress, run->task};
 }
 
 BulkOperationRunner::FileOutcome BulkOperationRunner::processFile(const DisplayRow& row, Kind kind)

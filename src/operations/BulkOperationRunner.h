@@ -3,6 +3,7 @@
 #include "operations/ActiveOperation.h"
 #include "operations/DisplayRow.h"
 #include "operations/OperationProgress.h"
+#include "operations/TaskHandle.h"
 
 #include <cstdint>
 #include <set>
@@ -10,16 +11,20 @@
 #include <utility>
 #include <vector>
 
+namespace kelvane::store {
+class ModelContext;
+}
+
 namespace kelvane::operations {
 
-class MainWindowModel;
+class FileStatusCache;
 
 // Compresses or decompresses the files of a row or a selection with a
 // bounded pool of workers: candidates, confirmation of large runs, files too
 // large for the format set aside, live progress, every refusal counted as
 // skipped, incompressible or failed, one batched store write, and a
 // re-inspection of every file of the run. Entry points are main-thread calls
-// that return at once.
+// that return at once; the run reports through its progress object.
 struct BulkOperationRunner {
     static constexpr std::int64_t confirmationThresholdBytes = 1000000000;
     static constexpr std::int64_t formatLimitBytes = 2147483647;
@@ -28,11 +33,31 @@ struct BulkOperationRunner {
     static constexpr int autoCloseMaxFiles = 10;
     static constexpr std::int64_t autoCloseMaxSavedBytes = 99999999;
 
-    static void performRowAction(MainWindowModel& model, ActiveOperation::Kind kind, const DisplayRow& row);
-    static void confirmOrStartOperation(MainWindowModel& model, ActiveOperation::Kind kind,
-                                        std::vector<DisplayRow> candidates);
-    static void startOperation(MainWindowModel& model, ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
+    // A run that has begun: its live progress (updated on the main thread as
+    // the workers report) and the task whose cancellation stops it.
+    struct Run {
+        std::shared_ptr<OperationProgress> progress;
+        TaskHandle task;
+    };
 
+    // The files a row's action covers: a file row itself; for a registered
+    // folder, those of its loaded `children` whose inspected state the action
+    // changes (compressing takes the uncompressed ones, decompressing the
+    // compressed ones).
+    static std::vector<DisplayRow> rowActionCandidates(ActiveOperation::Kind kind, const DisplayRow& row,
+                                                       const DisplayRow::Children& children,
+                                                       const FileStatusCache& cache);
+    // Starts a run over `candidates` now; files too large for the format are
+    // set aside (compression only). The run's records are saved into
+    // `context` and its files inspected again into `cache`; either may be
+    // null. The task finishes once the run has ended.
+    static Run startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates,
+                              store::ModelContext* context, FileStatusCache* cache);
+    // A finished run small and clean enough for its sheet to close by itself.
+    static bool closesByItself(const OperationProgress& progress);
+
+    // The sum of the rows' sizes.
+    static std::int64_t totalSize(const std::vector<DisplayRow>& rows);
     // (kept, oversized), each in input order; oversized means larger than `limit`.
     static std::pair<std::vector<DisplayRow>, std::vector<DisplayRow>> splitOversizedCandidates(
         std::vector<DisplayRow> rows, std::int64_t limit);

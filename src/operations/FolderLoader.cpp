@@ -7,7 +7,6 @@
 #include "operations/FileAttributes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainThread.h"
-#include "operations/MainWindowModel.h"
 #include "operations/ScanActivity.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
@@ -19,8 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <system_error>
-#include <thread>
 
 namespace kelvane::operations {
 
@@ -35,43 +32,6 @@ std::string twoDecimals(double value)
     char text[64];
     std::snprintf(text, sizeof text, "%.2f", value);
     return text;
-}
-
-// One run of loadAllFolderChildren: the folders to load and how far it got.
-struct FolderLoop {
-    QPointer<MainWindowModel> model;
-    std::vector<Item> folders;
-    std::size_t next = 0;
-    std::shared_ptr<ScanActivity> activity;
-    TaskHandle loop;
-    TaskHandle outer;
-    std::unique_ptr<CancellationLink> link;
-};
-
-void endFolderLoop(const std::shared_ptr<FolderLoop>& state)
-{
-    Logger::ui().info("loadAllFolderChildren done%s", state->activity->wasCancelled() ? " (cancelled)" : "");
-    if (state->model && state->model->scanActivity() == state->activity)
-        state->model->setScanActivity(nullptr);
-    state->loop.finish();
-    state->link.reset();
-    state->outer.finish();
-}
-
-void stepFolderLoop(const std::shared_ptr<FolderLoop>& state)
-{
-    if (!state->model || state->loop.isCancelled() || state->next >= state->folders.size()) {
-        endFolderLoop(state);
-        return;
-    }
-    const Item item = state->folders[state->next++];
-    state->activity->setFolderIndex(static_cast<long long>(state->next));
-    state->activity->setFolderName(item->displayName());
-    state->activity->setPhase(ScanActivity::Enumerating{0});
-    // Each folder starts on a fresh turn of the event loop, so a run of
-    // failing folders never nests calls.
-    FolderLoader::loadChildren(*state->model, item, state->activity, state->loop,
-                               [state] { postToMainThread([state] { stepFolderLoop(state); }); });
 }
 
 // What the listing of one folder gave: its child rows, or why there are none.
@@ -112,77 +72,96 @@ std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::vector<d
     const std::size_t threads =
         std::clamp<std::size_t>(rows.size() / kRowsPerThread, 1, static_cast<std::size_t>(activeProcessorCount()));
     const std::vector<Slice> slices = sliceEvenly(rows.size(), threads);
-    std::vector<std::exception_ptr> failures(slices.size());
-    const auto build = [&](std::size_t index) {
-        try {
-            for (std::size_t i = slices[index].begin; i < slices[index].end; ++i)
-                rows[i] = makeChildRow(idPrefix, std::move(candidates[i]));
-        } catch (...) {
-            failures[index] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> helpers;
-    std::size_t own = 0;  // slices from here on are built on this thread
-    for (; own + 1 < slices.size(); ++own) {
-        try {
-            helpers.emplace_back(build, own);
-        } catch (const std::system_error&) {
-            break;  // no thread to be had: this one builds the rest
-        }
-    }
-    for (; own < slices.size(); ++own)
-        build(own);
-    for (std::thread& helper : helpers)
-        helper.join();
-    for (const std::exception_ptr& failure : failures)
-        if (failure)
-            std::rethrow_exception(failure);
+    runSlicesInParallel(slices.size(), [&](std::size_t index) {
+        for (std::size_t i = slices[index].begin; i < slices[index].end; ++i)
+            rows[i] = makeChildRow(idPrefix, std::move(candidates[i]));
+    });
     return rows;
 }
 
 }  // namespace
 
+// One run of loadAll: the folders to load and how far it got.
+struct FolderLoader::Loop {
+    QPointer<FolderLoader> loader;
+    std::vector<Item> folders;
+    std::size_t next = 0;
+    std::shared_ptr<ScanActivity> activity;
+    TaskHandle loop;
+    TaskHandle outer;
+    std::unique_ptr<CancellationLink> link;
+};
+
+FolderLoader::FolderLoader(FileStatusCache& cache, QObject* parent)
+    : QObject(parent), cache_(cache), incompressiblePaths_(std::make_shared<const std::set<std::string>>())
+{
+}
+
+void FolderLoader::setIncompressiblePaths(std::set<std::string> paths)
+{
+    incompressiblePaths_ = std::make_shared<const std::set<std::string>>(std::move(paths));
+}
+
 int FolderLoader::inspectionWorkerCount(int activeProcessors) { return std::min(std::max(activeProcessors, 2), 8); }
 
-TaskHandle FolderLoader::loadAllFolderChildren(MainWindowModel& model)
+FolderLoader::Run FolderLoader::loadAll(std::vector<Item> folders)
 {
     TaskHandle outer;
-    Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(model.items().size()));
-    std::vector<Item> folders;
-    for (const Item& item : model.items())
-        if (item->kind() == "folder" && !model.folderChildren().contains(item->id()))
-            folders.push_back(item);
     if (folders.empty()) {
         Logger::ui().info("loadAllFolderChildren done (nothing to load)");
         outer.finish();
-        return outer;
+        return {nullptr, outer};
     }
-
-    auto state = std::make_shared<FolderLoop>();
-    state->model = &model;
-    state->folders = std::move(folders);
-    state->activity = std::make_shared<ScanActivity>();
-    state->activity->setFolderTotal(static_cast<long long>(state->folders.size()));
-    state->outer = outer;
-    model.setScanActivity(state->activity);
-    state->activity->setTask(state->loop);
-    state->link = std::make_unique<CancellationLink>(outer, state->loop);
-    stepFolderLoop(state);
-    return outer;
+    auto loop = std::make_shared<Loop>();
+    loop->loader = this;
+    loop->folders = std::move(folders);
+    loop->activity = std::make_shared<ScanActivity>();
+    loop->activity->setFolderTotal(static_cast<long long>(loop->folders.size()));
+    loop->activity->setTask(loop->loop);
+    loop->outer = outer;
+    loop->link = std::make_unique<CancellationLink>(outer, loop->loop);
+    const Run run{loop->activity, outer};
+    step(loop);
+    return run;
 }
 
-void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_ptr<ScanActivity> activity,
-                                TaskHandle task, Done done)
+void FolderLoader::step(const std::shared_ptr<Loop>& loop)
+{
+    if (!loop->loader || loop->loop.isCancelled() || loop->next >= loop->folders.size()) {
+        Logger::ui().info("loadAllFolderChildren done%s", loop->activity->wasCancelled() ? " (cancelled)" : "");
+        loop->loop.finish();
+        loop->link.reset();
+        loop->outer.finish();
+        return;
+    }
+    const Item item = loop->folders[loop->next++];
+    loop->activity->setFolderIndex(static_cast<long long>(loop->next));
+    loop->activity->setFolderName(item->displayName());
+    loop->activity->setPhase(ScanActivity::Enumerating{0});
+    // Each folder starts on a fresh turn of the event loop, so a run of
+    // failing folders never nests calls.
+    loop->loader->loadFolder(item, loop->activity, loop->loop,
+                             [loop] { postToMainThread([loop] { step(loop); }); });
+}
+
+TaskHandle FolderLoader::load(const Item& item)
+{
+    TaskHandle task;
+    loadFolder(item, nullptr, task, [task] { task.finish(); });
+    return task;
+}
+
+void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> activity, TaskHandle task, Done done)
 {
     const store::Uuid folderID = item->id();
     const std::string name = item->displayName();
     Logger::ui().info("loadChildren start: %{private}s [%s]", name, folderID.toString());
-    model.insertLoadingFolder(folderID);
+    emit folderLoadStarted(folderID);
 
-    QPointer<MainWindowModel> modelPtr(&model);
-    auto finish = [modelPtr, folderID, name, done = std::move(done)] {
-        if (modelPtr)
-            modelPtr->removeLoadingFolder(folderID);
+    QPointer<FolderLoader> self(this);
+    auto finish = [self, folderID, name, done = std::move(done)] {
+        if (self)
+            emit self->folderLoadEnded(folderID);
         Logger::ui().info("loadChildren done: %{private}s", name);
         done();
     };
@@ -192,13 +171,11 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
         resolved = discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark());
     } catch (const std::exception&) {
         Logger::ui().error("loadChildren: bookmark resolution failed for %{private}s", name);
-        model.setErrorMessage("「" + name +
-                              "」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
-        model.setFolderChildren(folderID, {});
+        emit folderFailed(folderID, "「" + name +
+                                        "」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
         finish();
         return;
     }
-
     discovery::SearchCriteria criteria;
     criteria.rootURL = resolved.url;
     criteria.recursive = item->includeSubfolders();
@@ -231,10 +208,10 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
         return listing;
     }};
 
-    runOnWorkers<Listing>(std::move(search), [modelPtr, folderID, name, activity, task,
+    runOnWorkers<Listing>(std::move(search), [self, folderID, name, activity, task,
                                               finish = std::move(finish)](std::vector<Listing> results) mutable {
         Listing listing = std::move(results.front());
-        if (!modelPtr) {
+        if (!self) {
             finish();
             return;
         }
@@ -245,26 +222,22 @@ void FolderLoader::loadChildren(MainWindowModel& model, Item item, std::shared_p
         }
         if (listing.outcome == Listing::Outcome::failed) {
             Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name, listing.error);
-            modelPtr->setErrorMessage("「" + name +
-                                      "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
-                                      listing.error);
-            modelPtr->setFolderChildren(folderID, {});
+            emit self->folderFailed(folderID, "「" + name +
+                                                  "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
+                                                  listing.error);
             finish();
             return;
         }
         Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(listing.rows.size()));
-        const FileStatusCache& cache = modelPtr->cache();
         for (DisplayRow& row : listing.rows)
-            row.applyStatus(cache.entry(row.id));
-        modelPtr->setFolderChildren(folderID, std::move(listing.rows));
-        inspectChildren(*modelPtr, modelPtr->folderChildren().at(folderID), modelPtr->incompressiblePaths(), activity,
-                        task, std::move(finish));
+            row.applyStatus(self->cache_.entry(row.id));
+        auto rows = std::make_shared<const std::vector<DisplayRow>>(std::move(listing.rows));
+        emit self->folderListed(folderID, rows);
+        self->inspect(std::move(rows), activity, task, std::move(finish));
     });
 }
 
-void FolderLoader::inspectChildren(MainWindowModel& model, DisplayRow::Children rows,
-                                   std::set<std::string> incompressiblePaths, std::shared_ptr<ScanActivity> activity,
-                                   TaskHandle task, Done done)
+void FolderLoader::inspect(DisplayRow::Children rows, std::shared_ptr<ScanActivity> activity, TaskHandle task, Done done)
 {
     const auto isFile = [](const DisplayRow& row) { return row.kind == DisplayRow::DisplayKind::file; };
     if (!rows)
@@ -291,11 +264,11 @@ void FolderLoader::inspectChildren(MainWindowModel& model, DisplayRow::Children 
         QPointer<FileStatusCache> cache;
         std::weak_ptr<ScanActivity> activity;
     };
-    auto target = std::make_shared<Target>(Target{&model.cache(), activity});
+    auto target = std::make_shared<Target>(Target{&cache_, activity});
     std::weak_ptr<Target> weakTarget = target;
 
     const DisplayRow::Children input = std::move(rows);
-    auto paths = std::make_shared<const std::set<std::string>>(std::move(incompressiblePaths));
+    const auto paths = incompressiblePaths_;
     const std::stop_token stop = task.stopToken();
 
     std::vector<std::function<WorkerStats()>> jobs;

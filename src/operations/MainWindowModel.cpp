@@ -4,12 +4,14 @@
 #include "operations/BookmarkUrlCache.h"
 #include "operations/BulkOperationRunner.h"
 #include "operations/BulkPersistence.h"
+#include "operations/ChangeSignal.h"
 #include "operations/ChildInspectionWorker.h"
 #include "operations/FileStatusCache.h"
 #include "operations/FolderLoader.h"
 #include "operations/HistoryRetention.h"
 #include "operations/MainThread.h"
 #include "operations/WorkerJobs.h"
+#include "platform/Logger.h"
 #include "platform/qt/Settings.h"
 #include "store/RegisteredItem.h"
 
@@ -31,6 +33,18 @@ MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& mo
     sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
     minStars_ = static_cast<int>(std::clamp<std::int64_t>(settings_->value(keys::minStarsFilter), 0, 5));
 
+    loader_ = new FolderLoader(cache_, this);
+    connect(loader_, &FolderLoader::folderLoadStarted, this, &MainWindowModel::insertLoadingFolder);
+    connect(loader_, &FolderLoader::folderLoadEnded, this, &MainWindowModel::removeLoadingFolder);
+    connect(loader_, &FolderLoader::folderListed, this,
+            qOverload<const store::Uuid&, DisplayRow::Children>(&MainWindowModel::setFolderChildren));
+    connect(loader_, &FolderLoader::folderFailed, this, [this](const store::Uuid& folderID, const std::string& message) {
+        setErrorMessage(message);
+        setFolderChildren(folderID, DisplayRow::Children());
+    });
+    connect(this, &MainWindowModel::incompressiblePathsChanged, this,
+            [this] { loader_->setIncompressiblePaths(incompressiblePaths_); });
+
     connect(&cache_, &FileStatusCache::versionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
     connect(this, &MainWindowModel::folderChildrenVersionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
     connect(this, &MainWindowModel::itemsChanged, this, &MainWindowModel::scheduleDerivedRefresh);
@@ -51,15 +65,17 @@ MainWindowModel::~MainWindowModel()
 
 void MainWindowModel::setItems(std::vector<Item> items)
 {
-    if (items == items_)
-        return;
-    items_ = std::move(items);
-    emit itemsChanged();
+    assignAndNotify(this, items_, std::move(items), &MainWindowModel::itemsChanged);
 }
 
 void MainWindowModel::setFolderChildren(const store::Uuid& folderID, std::vector<DisplayRow> rows)
 {
-    folderChildren_[folderID] = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    setFolderChildren(folderID, std::make_shared<const std::vector<DisplayRow>>(std::move(rows)));
+}
+
+void MainWindowModel::setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows)
+{
+    folderChildren_[folderID] = rows ? std::move(rows) : std::make_shared<const std::vector<DisplayRow>>();
     emit folderChildrenChanged();
     ++folderChildrenVersion_;
     emit folderChildrenVersionChanged();
@@ -84,38 +100,29 @@ void MainWindowModel::removeAllFolderChildren()
 
 void MainWindowModel::insertLoadingFolder(const store::Uuid& id)
 {
-    loadingFolders_.insert(id);
-    emit loadingFoldersChanged();
+    if (loadingFolders_.insert(id).second)
+        emit loadingFoldersChanged();
 }
 
 void MainWindowModel::removeLoadingFolder(const store::Uuid& id)
 {
-    loadingFolders_.erase(id);
-    emit loadingFoldersChanged();
+    if (loadingFolders_.erase(id) != 0)
+        emit loadingFoldersChanged();
 }
 
 void MainWindowModel::setScanActivity(std::shared_ptr<ScanActivity> activity)
 {
-    if (activity == scanActivity_)
-        return;
-    scanActivity_ = std::move(activity);
-    emit scanActivityChanged();
+    assignAndNotify(this, scanActivity_, std::move(activity), &MainWindowModel::scanActivityChanged);
 }
 
 void MainWindowModel::setErrorMessage(std::optional<std::string> message)
 {
-    if (message == errorMessage_)
-        return;
-    errorMessage_ = std::move(message);
-    emit errorMessageChanged();
+    assignAndNotify(this, errorMessage_, std::move(message), &MainWindowModel::errorMessageChanged);
 }
 
 void MainWindowModel::setIncompressiblePaths(std::set<std::string> paths)
 {
-    if (paths == incompressiblePaths_)
-        return;
-    incompressiblePaths_ = std::move(paths);
-    emit incompressiblePathsChanged();
+    assignAndNotify(this, incompressiblePaths_, std::move(paths), &MainWindowModel::incompressiblePathsChanged);
 }
 
 void MainWindowModel::reloadIncompressiblePaths()
@@ -125,10 +132,7 @@ void MainWindowModel::reloadIncompressiblePaths()
 
 void MainWindowModel::setPendingLargeOp(std::optional<PendingLargeOp> op)
 {
-    if (op == pendingLargeOp_)
-        return;
-    pendingLargeOp_ = std::move(op);
-    emit pendingLargeOpChanged();
+    assignAndNotify(this, pendingLargeOp_, std::move(op), &MainWindowModel::pendingLargeOpChanged);
 }
 
 void MainWindowModel::confirmPendingLargeOp()
@@ -144,17 +148,27 @@ void MainWindowModel::dismissPendingLargeOp() { setPendingLargeOp(std::nullopt);
 
 void MainWindowModel::setOperationProgress(std::shared_ptr<OperationProgress> progress)
 {
-    if (progress == operationProgress_)
-        return;
-    operationProgress_ = std::move(progress);
-    emit operationProgressChanged();
+    assignAndNotify(this, operationProgress_, std::move(progress), &MainWindowModel::operationProgressChanged);
 }
 
 // --- folder loading ----------------------------------------------------------
 
 TaskHandle MainWindowModel::loadAllFolderChildren()
 {
-    TaskHandle task = FolderLoader::loadAllFolderChildren(*this);
+    platform::Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(items_.size()));
+    std::vector<Item> folders;
+    for (const Item& item : items_)
+        if (item->kind() == "folder" && !folderChildren_.contains(item->id()))
+            folders.push_back(item);
+    const FolderLoader::Run run = loader_->loadAll(std::move(folders));
+    TaskHandle task = run.task;
+    if (run.activity && !task.isFinished()) {
+        setScanActivity(run.activity);
+        task.onFinished([self = QPointer<MainWindowModel>(this), activity = run.activity] {
+            if (self && self->scanActivity_ == activity)
+                self->setScanActivity(nullptr);
+        });
+    }
     ownedTasks_.push_back(task);
     std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
     return task;
@@ -162,10 +176,9 @@ TaskHandle MainWindowModel::loadAllFolderChildren()
 
 TaskHandle MainWindowModel::loadChildren(const Item& item)
 {
-    TaskHandle task;
+    TaskHandle task = loader_->load(item);
     ownedTasks_.push_back(task);
     std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
-    FolderLoader::loadChildren(*this, item, nullptr, task, [task] { task.finish(); });
     return task;
 }
 
@@ -222,17 +235,37 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
 
 void MainWindowModel::performRowAction(ActiveOperation::Kind kind, const DisplayRow& row)
 {
-    BulkOperationRunner::performRowAction(*this, kind, row);
+    DisplayRow::Children children;
+    if (row.registeredItemID)
+        if (const auto it = folderChildren_.find(*row.registeredItemID); it != folderChildren_.end())
+            children = it->second;
+    confirmOrStartOperation(kind, BulkOperationRunner::rowActionCandidates(kind, row, children, cache_));
 }
 
 void MainWindowModel::confirmOrStartOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
 {
-    BulkOperationRunner::confirmOrStartOperation(*this, kind, std::move(candidates));
+    std::erase_if(candidates, [](const DisplayRow& row) { return row.kind != DisplayRow::DisplayKind::file; });
+    if (candidates.empty())
+        return;
+    const std::int64_t total = BulkOperationRunner::totalSize(candidates);
+    if (total > BulkOperationRunner::confirmationThresholdBytes) {
+        setPendingLargeOp(PendingLargeOp{store::Uuid::random(), kind, std::move(candidates), total});
+        return;
+    }
+    startOperation(kind, std::move(candidates));
 }
 
 void MainWindowModel::startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
 {
-    BulkOperationRunner::startOperation(*this, kind, std::move(candidates));
+    const BulkOperationRunner::Run run =
+        BulkOperationRunner::startOperation(kind, std::move(candidates), &modelContext_, &cache_);
+    setOperationProgress(run.progress);
+    // A small run that ends cleanly closes its sheet by itself.
+    OperationProgress* progress = run.progress.get();
+    connect(progress, &OperationProgress::completedAtChanged, this, [this, progress] {
+        if (operationProgress_.get() == progress && BulkOperationRunner::closesByItself(*progress))
+            setOperationProgress(nullptr);
+    });
 }
 
 // --- history -----------------------------------------------------------------

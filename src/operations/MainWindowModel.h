@@ -34,6 +34,7 @@ class Settings;
 namespace kelvane::operations {
 
 class FileStatusCache;
+class FolderLoader;
 
 // The state of the main window and its operations, without any widget: the
 // registered items and their loaded folder contents, the scan and bulk-run
@@ -44,9 +45,31 @@ class FileStatusCache;
 // never holds up the main thread.
 class MainWindowModel final : public QObject {
     Q_OBJECT
+    Q_PROPERTY(Items items READ items NOTIFY itemsChanged)
+    Q_PROPERTY(FolderChildren folderChildren READ folderChildren NOTIFY folderChildrenChanged)
+    Q_PROPERTY(long long folderChildrenVersion READ folderChildrenVersion NOTIFY folderChildrenVersionChanged)
+    Q_PROPERTY(Uuids loadingFolders READ loadingFolders NOTIFY loadingFoldersChanged)
+    Q_PROPERTY(std::shared_ptr<ScanActivity> scanActivity READ scanActivity NOTIFY scanActivityChanged)
+    Q_PROPERTY(std::optional<std::string> errorMessage READ errorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(Paths incompressiblePaths READ incompressiblePaths NOTIFY incompressiblePathsChanged)
+    Q_PROPERTY(std::optional<PendingLargeOp> pendingLargeOp READ pendingLargeOp NOTIFY pendingLargeOpChanged)
+    Q_PROPERTY(std::shared_ptr<OperationProgress> operationProgress READ operationProgress NOTIFY
+                   operationProgressChanged)
+    Q_PROPERTY(KindFilter kindFilter READ kindFilter NOTIFY filtersChanged)
+    Q_PROPERTY(CompressionStatusFilter statusFilter READ statusFilter NOTIFY filtersChanged)
+    Q_PROPERTY(SizeRangeFilter sizeFilter READ sizeFilter NOTIFY filtersChanged)
+    Q_PROPERTY(int minStars READ minStars NOTIFY filtersChanged)
+    Q_PROPERTY(std::string searchQuery READ searchQuery NOTIFY filtersChanged)
+    Q_PROPERTY(SortOrder sortOrder READ sortOrder NOTIFY filtersChanged)
+    Q_PROPERTY(Rows displayedRows READ displayedRows NOTIFY derivedRowsChanged)
 public:
     using Item = std::shared_ptr<store::RegisteredItem>;
+    using Items = std::vector<Item>;
     using FolderChildren = std::unordered_map<store::Uuid, DisplayRow::Children>;
+    using Uuids = std::set<store::Uuid>;
+    using Paths = std::set<std::string>;
+    using SortOrder = std::vector<DisplayRowComparator>;
+    using Rows = std::vector<DisplayRow>;
 
     // `cache` is the process's status cache, `modelContext` the store's main
     // context; both outlive the model.
@@ -64,6 +87,7 @@ public:
     const FolderChildren& folderChildren() const { return folderChildren_; }
     // Each write raises folderChildrenVersion by 1.
     void setFolderChildren(const store::Uuid& folderID, std::vector<DisplayRow> rows);
+    void setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows);
     void removeFolderChildren(const std::vector<store::Uuid>& folderIDs);
     void removeAllFolderChildren();
     long long folderChildrenVersion() const { return folderChildrenVersion_; }
@@ -105,6 +129,9 @@ public:
     void refreshSelection(const std::vector<DisplayRow>& rows);
 
     // --- bulk runs ---------------------------------------------------------
+    // A run starts at once unless its files together pass the confirmation
+    // threshold; then it waits in pendingLargeOp for the user's answer. A
+    // started run is published as operationProgress.
     void performRowAction(ActiveOperation::Kind kind, const DisplayRow& row);
     void confirmOrStartOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
     void startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
@@ -199,6 +226,7 @@ private:
     std::optional<DerivedTrigger> lastDerivedTrigger_;
     bool derivedRefreshScheduled_ = false;
 
+    FolderLoader* loader_ = nullptr;       // a child of the model
     std::vector<TaskHandle> ownedTasks_;  // cancelled when the window goes
 };
 

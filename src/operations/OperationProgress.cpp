@@ -1,22 +1,10 @@
 #include "operations/OperationProgress.h"
 
+#include "operations/ChangeSignal.h"
+
 #include <cmath>
 
 namespace kelvane::operations {
-
-namespace {
-
-// Stores `value` and announces it only when it differs.
-template <class T, class Emit>
-void assign(T& field, T value, Emit emitChange)
-{
-    if (field == value)
-        return;
-    field = std::move(value);
-    emitChange();
-}
-
-}  // namespace
 
 OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std::int64_t totalBytes, int concurrency,
                                      QObject* parent)
@@ -30,103 +18,89 @@ OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std:
 {
 }
 
-void OperationProgress::setCurrent(int v) { assign(current_, v, [this] { emit currentChanged(); }); }
+void OperationProgress::setCurrent(int v) { assignAndNotify(this, current_, v, &OperationProgress::currentChanged); }
 void OperationProgress::setCurrentFileName(const std::string& v)
 {
-    assign(currentFileName_, v, [this] { emit currentFileNameChanged(); });
+    assignAndNotify(this, currentFileName_, v, &OperationProgress::currentFileNameChanged);
 }
 void OperationProgress::setBytesSavedSoFar(std::int64_t v)
 {
-    assign(bytesSavedSoFar_, v, [this] { emit bytesSavedSoFarChanged(); });
+    assignAndNotify(this, bytesSavedSoFar_, v, &OperationProgress::bytesSavedSoFarChanged);
 }
 void OperationProgress::setBytesProcessedSoFar(std::int64_t v)
 {
-    assign(bytesProcessedSoFar_, v, [this] { emit bytesProcessedSoFarChanged(); });
+    assignAndNotify(this, bytesProcessedSoFar_, v, &OperationProgress::bytesProcessedSoFarChanged);
 }
 void OperationProgress::setFailures(std::vector<Failure> v)
 {
-    assign(failures_, std::move(v), [this] { emit failuresChanged(); });
+    assignAndNotify(this, failures_, std::move(v), &OperationProgress::failuresChanged);
 }
 void OperationProgress::setIncompressibleRowIDs(std::set<std::string> v)
 {
-    assign(incompressibleRowIDs_, std::move(v), [this] { emit incompressibleRowIDsChanged(); });
+    assignAndNotify(this, incompressibleRowIDs_, std::move(v), &OperationProgress::incompressibleRowIDsChanged);
 }
 void OperationProgress::setPendingIncompressibleEntries(std::vector<PendingIncompressible> v)
 {
-    assign(pendingIncompressibleEntries_, std::move(v), [this] { emit pendingIncompressibleEntriesChanged(); });
+    assignAndNotify(this, pendingIncompressibleEntries_, std::move(v), &OperationProgress::pendingIncompressibleEntriesChanged);
 }
 void OperationProgress::setClearedIncompressiblePaths(std::set<std::string> v)
 {
-    assign(clearedIncompressiblePaths_, std::move(v), [this] { emit clearedIncompressiblePathsChanged(); });
+    assignAndNotify(this, clearedIncompressiblePaths_, std::move(v), &OperationProgress::clearedIncompressiblePathsChanged);
 }
 void OperationProgress::setPendingLogs(std::vector<PendingLog> v)
 {
-    pendingLogs_ = std::move(v);
-    emit pendingLogsChanged();
+    assignAndNotify(this, pendingLogs_, std::move(v), &OperationProgress::pendingLogsChanged);
 }
-void OperationProgress::setSkippedCount(int v) { assign(skippedCount_, v, [this] { emit skippedCountChanged(); }); }
+void OperationProgress::setSkippedCount(int v)
+{
+    assignAndNotify(this, skippedCount_, v, &OperationProgress::skippedCountChanged);
+}
 void OperationProgress::setSkippedBytes(std::int64_t v)
 {
-    assign(skippedBytes_, v, [this] { emit skippedBytesChanged(); });
+    assignAndNotify(this, skippedBytes_, v, &OperationProgress::skippedBytesChanged);
 }
 void OperationProgress::setSizeSkippedCount(int v)
 {
-    assign(sizeSkippedCount_, v, [this] { emit sizeSkippedCountChanged(); });
+    assignAndNotify(this, sizeSkippedCount_, v, &OperationProgress::sizeSkippedCountChanged);
 }
 void OperationProgress::setSizeSkippedBytes(std::int64_t v)
 {
-    assign(sizeSkippedBytes_, v, [this] { emit sizeSkippedBytesChanged(); });
+    assignAndNotify(this, sizeSkippedBytes_, v, &OperationProgress::sizeSkippedBytesChanged);
 }
 void OperationProgress::setCurrentMemoryBytes(std::uint64_t v)
 {
-    assign(currentMemoryBytes_, v, [this] { emit currentMemoryBytesChanged(); });
+    assignAndNotify(this, currentMemoryBytes_, v, &OperationProgress::currentMemoryBytesChanged);
 }
 void OperationProgress::setPeakMemoryBytes(std::uint64_t v)
 {
-    assign(peakMemoryBytes_, v, [this] { emit peakMemoryBytesChanged(); });
+    assignAndNotify(this, peakMemoryBytes_, v, &OperationProgress::peakMemoryBytesChanged);
 }
 void OperationProgress::setSystemAvailableMemoryBytes(std::uint64_t v)
 {
-    assign(systemAvailableMemoryBytes_, v, [this] { emit systemAvailableMemoryBytesChanged(); });
+    assignAndNotify(this, systemAvailableMemoryBytes_, v, &OperationProgress::systemAvailableMemoryBytesChanged);
 }
 void OperationProgress::setCompletedAt(std::optional<Clock::time_point> v)
 {
-    assign(completedAt_, v, [this] { emit completedAtChanged(); });
+    assignAndNotify(this, completedAt_, v, &OperationProgress::completedAtChanged);
 }
 void OperationProgress::setWasCancelled(bool v)
 {
-    assign(wasCancelled_, v, [this] { emit wasCancelledChanged(); });
+    assignAndNotify(this, wasCancelled_, v, &OperationProgress::wasCancelledChanged);
 }
 void OperationProgress::setTask(std::optional<TaskHandle> v)
 {
-    assign(task_, std::move(v), [this] { emit taskChanged(); });
+    assignAndNotify(this, task_, std::move(v), &OperationProgress::taskChanged);
 }
 
-void OperationProgress::addCurrent(int delta)
-{
-    current_ += delta;
-    emit currentChanged();
-}
-void OperationProgress::addBytesSavedSoFar(std::int64_t delta)
-{
-    bytesSavedSoFar_ += delta;
-    emit bytesSavedSoFarChanged();
-}
+// The in-place updates: a zero step or an entry already there changes nothing.
+void OperationProgress::addCurrent(int delta) { setCurrent(current_ + delta); }
+void OperationProgress::addBytesSavedSoFar(std::int64_t delta) { setBytesSavedSoFar(bytesSavedSoFar_ + delta); }
 void OperationProgress::addBytesProcessedSoFar(std::int64_t delta)
 {
-    bytesProcessedSoFar_ += delta;
-    emit bytesProcessedSoFarChanged();
+    setBytesProcessedSoFar(bytesProcessedSoFar_ + delta);
 }
-void OperationProgress::addSkippedCount(int delta)
-{
-    skippedCount_ += delta;
-    emit skippedCountChanged();
-}
-void OperationProgress::addSkippedBytes(std::int64_t delta)
-{
-    skippedBytes_ += delta;
-    emit skippedBytesChanged();
-}
+void OperationProgress::addSkippedCount(int delta) { setSkippedCount(skippedCount_ + delta); }
+void OperationProgress::addSkippedBytes(std::int64_t delta) { setSkippedBytes(skippedBytes_ + delta); }
 void OperationProgress::appendFailure(Failure failure)
 {
     failures_.push_back(std::move(failure));
@@ -134,8 +108,8 @@ void OperationProgress::appendFailure(Failure failure)
 }
 void OperationProgress::insertIncompressibleRowID(const std::string& id)
 {
-    incompressibleRowIDs_.insert(id);
-    emit incompressibleRowIDsChanged();
+    if (incompressibleRowIDs_.insert(id).second)
+        emit incompressibleRowIDsChanged();
 }
 void OperationProgress::appendPendingIncompressible(PendingIncompressible entry)
 {
@@ -144,8 +118,8 @@ void OperationProgress::appendPendingIncompressible(PendingIncompressible entry)
 }
 void OperationProgress::insertClearedIncompressiblePath(const std::string& path)
 {
-    clearedIncompressiblePaths_.insert(path);
-    emit clearedIncompressiblePathsChanged();
+    if (clearedIncompressiblePaths_.insert(path).second)
+        emit clearedIncompressiblePathsChanged();
 }
 void OperationProgress::appendPendingLog(PendingLog log)
 {

@@ -16,11 +16,33 @@
 namespace kelvane::operations {
 
 // The live state of one bulk compress or decompress run, shown by the
-// progress sheet. Main thread only. Assigning a field announces it only when
-// the value changes; the in-place updates (add, insert, append) announce
-// every time, and so does every assignment of pendingLogs.
+// progress sheet. Main thread only. Every change of a field, by assignment or
+// in place (add, insert, append), is announced by its change signal, and
+// only a real change: an equal value or a zero step announces nothing.
 class OperationProgress final : public QObject {
     Q_OBJECT
+    Q_PROPERTY(int current READ current NOTIFY currentChanged)
+    Q_PROPERTY(std::string currentFileName READ currentFileName NOTIFY currentFileNameChanged)
+    Q_PROPERTY(std::int64_t bytesSavedSoFar READ bytesSavedSoFar NOTIFY bytesSavedSoFarChanged)
+    Q_PROPERTY(std::int64_t bytesProcessedSoFar READ bytesProcessedSoFar NOTIFY bytesProcessedSoFarChanged)
+    Q_PROPERTY(Failures failures READ failures NOTIFY failuresChanged)
+    Q_PROPERTY(Strings incompressibleRowIDs READ incompressibleRowIDs NOTIFY incompressibleRowIDsChanged)
+    Q_PROPERTY(PendingIncompressibles pendingIncompressibleEntries READ pendingIncompressibleEntries NOTIFY
+                   pendingIncompressibleEntriesChanged)
+    Q_PROPERTY(Strings clearedIncompressiblePaths READ clearedIncompressiblePaths NOTIFY
+                   clearedIncompressiblePathsChanged)
+    Q_PROPERTY(PendingLogs pendingLogs READ pendingLogs NOTIFY pendingLogsChanged)
+    Q_PROPERTY(int skippedCount READ skippedCount NOTIFY skippedCountChanged)
+    Q_PROPERTY(std::int64_t skippedBytes READ skippedBytes NOTIFY skippedBytesChanged)
+    Q_PROPERTY(int sizeSkippedCount READ sizeSkippedCount NOTIFY sizeSkippedCountChanged)
+    Q_PROPERTY(std::int64_t sizeSkippedBytes READ sizeSkippedBytes NOTIFY sizeSkippedBytesChanged)
+    Q_PROPERTY(std::uint64_t currentMemoryBytes READ currentMemoryBytes NOTIFY currentMemoryBytesChanged)
+    Q_PROPERTY(std::uint64_t peakMemoryBytes READ peakMemoryBytes NOTIFY peakMemoryBytesChanged)
+    Q_PROPERTY(std::uint64_t systemAvailableMemoryBytes READ systemAvailableMemoryBytes NOTIFY
+                   systemAvailableMemoryBytesChanged)
+    Q_PROPERTY(OptionalTime completedAt READ completedAt NOTIFY completedAtChanged)
+    Q_PROPERTY(bool wasCancelled READ wasCancelled NOTIFY wasCancelledChanged)
+    Q_PROPERTY(OptionalTask task READ task NOTIFY taskChanged)
 public:
     using Clock = std::chrono::system_clock;
 
@@ -30,7 +52,7 @@ public:
         std::string reason;
         bool operator==(const Failure&) const = default;
     };
-    // A history record waiting for the run's one save. No equality.
+    // A history record waiting for the run's one save.
     struct PendingLog {
         std::string operation;
         std::string targetPath;
@@ -41,12 +63,19 @@ public:
         bool success = false;
         std::optional<std::string> errorMessage;
         Clock::time_point executedAt;
+        bool operator==(const PendingLog&) const = default;
     };
     struct PendingIncompressible {
         std::string path;
         std::int64_t size = 0;
         bool operator==(const PendingIncompressible&) const = default;
     };
+    using Failures = std::vector<Failure>;
+    using Strings = std::set<std::string>;
+    using PendingIncompressibles = std::vector<PendingIncompressible>;
+    using PendingLogs = std::vector<PendingLog>;
+    using OptionalTime = std::optional<Clock::time_point>;
+    using OptionalTask = std::optional<TaskHandle>;
 
     OperationProgress(ActiveOperation::Kind kind, int total, std::int64_t totalBytes, int concurrency,
                       QObject* parent = nullptr);
@@ -86,7 +115,7 @@ public:
     void setIncompressibleRowIDs(std::set<std::string> value);
     void setPendingIncompressibleEntries(std::vector<PendingIncompressible> value);
     void setClearedIncompressiblePaths(std::set<std::string> value);
-    void setPendingLogs(std::vector<PendingLog> value);  // always announced
+    void setPendingLogs(std::vector<PendingLog> value);
     void setSkippedCount(int value);
     void setSkippedBytes(std::int64_t value);
     void setSizeSkippedCount(int value);
@@ -98,7 +127,7 @@ public:
     void setWasCancelled(bool value);
     void setTask(std::optional<TaskHandle> value);
 
-    // In-place updates; each announces its field.
+    // In-place updates; each announces its field when it changes it.
     void addCurrent(int delta);
     void addBytesSavedSoFar(std::int64_t delta);
     void addBytesProcessedSoFar(std::int64_t delta);

@@ -1,55 +1,31 @@
 #include "operations/ScanActivity.h"
 
+#include "operations/ChangeSignal.h"
+
 namespace kelvane::operations {
 
 ScanActivity::ScanActivity(QObject* parent) : QObject(parent), startedAt_(Clock::now()) {}
 
 void ScanActivity::setFolderName(const std::string& value)
 {
-    if (value == folderName_)
-        return;
-    folderName_ = value;
-    emit folderNameChanged();
+    assignAndNotify(this, folderName_, value, &ScanActivity::folderNameChanged);
 }
-
 void ScanActivity::setFolderIndex(long long value)
 {
-    if (value == folderIndex_)
-        return;
-    folderIndex_ = value;
-    emit folderIndexChanged();
+    assignAndNotify(this, folderIndex_, value, &ScanActivity::folderIndexChanged);
 }
-
 void ScanActivity::setFolderTotal(long long value)
 {
-    if (value == folderTotal_)
-        return;
-    folderTotal_ = value;
-    emit folderTotalChanged();
+    assignAndNotify(this, folderTotal_, value, &ScanActivity::folderTotalChanged);
 }
-
-void ScanActivity::setPhase(const Phase& value)
-{
-    if (value == phase_)
-        return;
-    phase_ = value;
-    emit phaseChanged();
-}
-
+void ScanActivity::setPhase(const Phase& value) { assignAndNotify(this, phase_, value, &ScanActivity::phaseChanged); }
 void ScanActivity::setTask(const std::optional<TaskHandle>& value)
 {
-    if (value == task_)
-        return;
-    task_ = value;
-    emit taskChanged();
+    assignAndNotify(this, task_, value, &ScanActivity::taskChanged);
 }
-
 void ScanActivity::setWasCancelled(bool value)
 {
-    if (value == wasCancelled_)
-        return;
-    wasCancelled_ = value;
-    emit wasCancelledChanged();
+    assignAndNotify(this, wasCancelled_, value, &ScanActivity::wasCancelledChanged);
 }
 
 void ScanActivity::cancel()

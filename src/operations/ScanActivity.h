@@ -15,6 +15,12 @@ namespace kelvane::operations {
 // Main thread only; each setter announces only a real change.
 class ScanActivity final : public QObject {
     Q_OBJECT
+    Q_PROPERTY(std::string folderName READ folderName NOTIFY folderNameChanged)
+    Q_PROPERTY(long long folderIndex READ folderIndex NOTIFY folderIndexChanged)
+    Q_PROPERTY(long long folderTotal READ folderTotal NOTIFY folderTotalChanged)
+    Q_PROPERTY(Phase phase READ phase NOTIFY phaseChanged)
+    Q_PROPERTY(OptionalTask task READ task NOTIFY taskChanged)
+    Q_PROPERTY(bool wasCancelled READ wasCancelled NOTIFY wasCancelledChanged)
 public:
     struct Enumerating {
         long long found = 0;  // entries the search has scanned so far
@@ -27,6 +33,7 @@ public:
     };
     using Phase = std::variant<Enumerating, Inspecting>;
     using Clock = std::chrono::system_clock;
+    using OptionalTask = std::optional<TaskHandle>;
 
     explicit ScanActivity(QObject* parent = nullptr);
 

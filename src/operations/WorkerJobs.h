@@ -5,9 +5,14 @@
 #include <QRunnable>
 #include <QThreadPool>
 
+#include "operations/TaskHandle.h"
+
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <stop_token>
 #include <vector>
 
 namespace kelvane::operations {
@@ -53,6 +58,47 @@ void runOnWorkers(std::vector<std::function<R()>> jobs, std::function<void(std::
     }
 }
 
+// What one background task came to: its result, or the failure it threw
+// (the discovery layer's CancellationError once it was cancelled).
+template <class R>
+struct TaskOutcome {
+    std::optional<R> value;
+    std::exception_ptr failure;
+
+    // The result; rethrows the failure.
+    R get() &&
+    {
+        if (failure)
+            std::rethrow_exception(failure);
+        return std::move(*value);
+    }
+};
+
+// Runs `work` on the worker pool under a new task and returns the task at
+// once. The work gets the task's stop token (a search or a count stops at its
+// next entry); what it wants to report on the way it posts to the main
+// thread. `done` then gets the outcome on the main thread, and the task
+// finishes.
+template <class R>
+TaskHandle runTask(std::function<R(std::stop_token)> work, std::function<void(TaskOutcome<R>)> done)
+{
+    TaskHandle task;
+    std::vector<std::function<TaskOutcome<R>()>> jobs{[work = std::move(work), stop = task.stopToken()] {
+        TaskOutcome<R> outcome;
+        try {
+            outcome.value.emplace(work(stop));
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+        return outcome;
+    }};
+    runOnWorkers<TaskOutcome<R>>(std::move(jobs), [task, done = std::move(done)](std::vector<TaskOutcome<R>> all) {
+        done(std::move(all.front()));
+        task.finish();
+    });
+    return task;
+}
+
 // The slices that parallel inspections cut a list into: steps of
 // ceil(count / workers) (at least 1) in order, the last one holding the rest,
 // so there are at most `workers` slices and none is empty.
@@ -62,5 +108,10 @@ struct Slice {
     bool operator==(const Slice&) const = default;
 };
 std::vector<Slice> sliceEvenly(std::size_t count, std::size_t workers);
+
+// Runs job(0) ... job(count - 1) and returns once all have run: each on a
+// pool thread that is free at once, the rest on the calling thread (so it
+// never waits for a busy pool). Rethrows the first failure, in job order.
+void runSlicesInParallel(std::size_t count, const std::function<void(std::size_t)>& job);
 
 }  // namespace kelvane::operations

@@ -114,9 +114,9 @@ Acl Acl::fromText(const std::string& text)
     return result;
 }
 
-Acl aclGetFileExtended(const std::filesystem::path& path)
+Acl Acl::extendedOnly(void* handle)
 {
-    acl_t acl = acl_get_file(path.c_str(), ACL_TYPE_ACCESS);
+    acl_t acl = asAcl(handle);
     if (!acl)
         return Acl();
     if (acl_equiv_mode(acl, nullptr) == 0) {
@@ -125,6 +125,16 @@ Acl aclGetFileExtended(const std::filesystem::path& path)
         return Acl();
     }
     return Acl(acl);
+}
+
+Acl aclGetFileExtended(const std::filesystem::path& path)
+{
+    return Acl::extendedOnly(acl_get_file(path.c_str(), ACL_TYPE_ACCESS));
+}
+
+Acl aclGetFdExtended(int fd)
+{
+    return Acl::extendedOnly(acl_get_fd(fd));
 }
 
 namespace {

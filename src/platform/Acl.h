@@ -30,12 +30,18 @@ public:
 private:
     explicit Acl(void* handle) : handle_(handle) {}
     friend Acl aclGetFileExtended(const std::filesystem::path& path);
+// The same for the file open on `fd`.
+Acl aclGetFdExtended(int fd);
+    friend Acl aclGetFdExtended(int fd);
+    static Acl extendedOnly(void* handle);
     void* handle_ = nullptr;
 };
 
 // The extended ACL of `path` (follows links), or an invalid Acl when there is
 // none (errno ENOENT) or the call failed (errno set).
 Acl aclGetFileExtended(const std::filesystem::path& path);
+// The same for the file open on `fd`.
+Acl aclGetFdExtended(int fd);
 
 // Sets the extended entries of `acl` on `path`: named users and groups and the
 // owning group's entry. The mode bits (owner, group class, other) stay as they

@@ -33,10 +33,6 @@ struct Identity {
     std::optional<std::pair<std::int64_t, std::uint32_t>> birthTime;
 };
 
-std::string errnoText(int code) {
-    return "errno=" + std::to_string(code) + " (" + std::strerror(code) + ")";
-}
-
 // 0 on success, else errno.
 int readIdentity(const std::filesystem::path& path, Identity& out) {
     struct statx sx {};
@@ -64,20 +60,20 @@ std::uint32_t checksum(std::span<const std::uint8_t> bytes) {
 }
 
 [[noreturn]] void invalidData(const std::string& why) {
-    throw BookmarkDataError("bookmark data is not valid: " + why, EINVAL);
+    throw BookmarkDataError(BookmarkDataError::invalidData{why});
 }
 
 }  // namespace
 
 std::vector<std::uint8_t> createBookmarkData(const std::filesystem::path& path, unsigned /*options*/) {
-    if (!path.is_absolute())
-        throw BookmarkDataError("bookmark creation failed for " + path.string() + ": path is not absolute", EINVAL);
+    const auto failed = [&](std::string reason, int error) {
+        return BookmarkDataError(BookmarkDataError::creationFailed{path, std::move(reason), error});
+    };
+    if (!path.is_absolute()) throw failed("path is not absolute", EINVAL);
     const std::string& text = path.native();
-    if (text.size() > kMaxPathLength)
-        throw BookmarkDataError("bookmark creation failed for " + text + ": " + errnoText(ENAMETOOLONG), ENAMETOOLONG);
+    if (text.size() > kMaxPathLength) throw failed(errorDescription(ENAMETOOLONG), ENAMETOOLONG);
     Identity id;
-    if (const int err = readIdentity(path, id); err != 0)
-        throw BookmarkDataError("bookmark creation failed for " + text + ": lstat: " + errnoText(err), err);
+    if (const int err = readIdentity(path, id); err != 0) throw failed(PosixError("lstat", err).description(), err);
 
     std::vector<std::uint8_t> out(kMagic, kMagic + 4);
     put(out, kVersion, 2);
@@ -124,11 +120,25 @@ ResolvedBookmarkData resolveBookmarkData(std::span<const std::uint8_t> data, uns
 
     Identity current;
     if (const int err = readIdentity(text, current); err != 0)
-        throw BookmarkDataError("bookmark resolution failed for " + text + ": lstat: " + errnoText(err), err);
+        throw BookmarkDataError(BookmarkDataError::resolutionFailed{text, PosixError("lstat", err).description(), err});
     const bool sameItem = current.device == recorded.device && current.inode == recorded.inode &&
                           current.fileType == recorded.fileType &&
                           (!current.birthTime || !recorded.birthTime || current.birthTime == recorded.birthTime);
     return {std::filesystem::path(std::move(text)), !sameItem};
+}
+
+std::string BookmarkDataCases::describe(const creationFailed& c) {
+    return "bookmark creation failed for " + c.path.string() + ": " + c.reason;
+}
+
+std::string BookmarkDataCases::describe(const resolutionFailed& c) {
+    return "bookmark resolution failed for " + c.path.string() + ": " + c.reason;
+}
+
+int BookmarkDataError::code() const noexcept {
+    if (const auto* failed = as<creationFailed>()) return failed->errorNumber;
+    if (const auto* failed = as<resolutionFailed>()) return failed->errorNumber;
+    return EINVAL;
 }
 
 bool startAccessingSecurityScopedResource(const std::filesystem::path&) {

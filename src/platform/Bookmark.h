@@ -1,9 +1,12 @@
 #pragma once
 
+#include "platform/PosixError.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <stdexcept>
+#include <string>
+#include <variant>
 #include <vector>
 
 namespace kelvane::platform {
@@ -17,15 +20,35 @@ namespace kelvane::platform {
 inline constexpr unsigned kBookmarkCreationWithSecurityScope = 0x800;
 inline constexpr unsigned kBookmarkResolutionWithSecurityScope = 0x400;
 
-// What creation or resolution failed with; what() is the textual description
-// callers pass on, and `code` the errno behind it (EINVAL for bad data).
-class BookmarkDataError : public std::runtime_error {
-public:
-    BookmarkDataError(const std::string& description, int code) : std::runtime_error(description), code_(code) {}
-    int code() const noexcept { return code_; }
+struct BookmarkDataCases {
+    // Damaged, truncated or foreign data.
+    struct invalidData { std::string reason; bool operator==(const invalidData&) const = default; };
+    // Nothing usable at the path: why, and the errno behind it.
+    struct creationFailed {
+        std::filesystem::path path;
+        std::string reason;
+        int errorNumber = 0;
+        bool operator==(const creationFailed&) const = default;
+    };
+    struct resolutionFailed {
+        std::filesystem::path path;
+        std::string reason;
+        int errorNumber = 0;
+        bool operator==(const resolutionFailed&) const = default;
+    };
+    using Case = std::variant<invalidData, creationFailed, resolutionFailed>;
 
-private:
-    int code_;
+    static std::string describe(const invalidData& c) { return "bookmark data is not valid: " + c.reason; }
+    static std::string describe(const creationFailed& c);
+    static std::string describe(const resolutionFailed& c);
+};
+
+// What creation or resolution failed with; what() is the textual description
+// callers pass on, and code() the errno behind it (EINVAL for bad data).
+class BookmarkDataError : public TypedFailure<BookmarkDataCases> {
+public:
+    using TypedFailure::TypedFailure;
+    int code() const noexcept;
 };
 
 // Needs an absolute path to something that exists (a symbolic link is

@@ -8,7 +8,9 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstddef>
 #include <cstring>
 
@@ -34,6 +36,30 @@ struct LinuxDirent64 {
     char d_name[1];
 };
 
+// A folder whose path is too long for one call: the longest beginning that
+// fits is opened as any path is, every further component below it by name,
+// never through a link.
+UniqueFd openDeepFolder(const std::string& path) {
+    std::size_t cut = path.rfind('/', PATH_MAX - 1);
+    if (cut == std::string::npos || cut == 0) {
+        errno = ENAMETOOLONG;
+        return UniqueFd();
+    }
+    UniqueFd fd(::open(path.substr(0, cut).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (fd && cut < path.size()) {
+        const std::size_t start = cut + 1;
+        cut = std::min(path.find('/', start), path.size());
+        if (cut == start) continue;  // a doubled slash
+        const std::string name = path.substr(start, cut - start);
+        if (name.size() > NAME_MAX) {
+            errno = ENAMETOOLONG;
+            return UniqueFd();
+        }
+        fd.reset(::openat(fd.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW));
+    }
+    return fd;
+}
+
 }  // namespace
 
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out) {
@@ -47,6 +73,7 @@ int readDirectory(const std::filesystem::path& path, bool followLink, std::vecto
     folder.reset();
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     UniqueFd fd(::open(path.c_str(), flags));
+    if (!fd && errno == ENAMETOOLONG) fd = openDeepFolder(path.native());
     if (!fd) return errno;
     // Twice the C library's block, so large folders take fewer calls.
     alignas(LinuxDirent64) static thread_local std::byte buffer[64 * 1024];

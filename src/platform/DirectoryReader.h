@@ -23,7 +23,9 @@ struct DirectoryEntry {
 // Reads every entry of a directory except "." and ".." in the order the file
 // system returns them, a large block of entries per system call. With
 // `followLink` false a symbolic link at `path` itself is refused (ENOTDIR), so a
-// folder swapped for a link while a walk runs is never entered.
+// folder swapped for a link while a walk runs is never entered. A folder whose
+// path is longer than the host's path limit is still read (its components
+// below the limit are opened one by one, never through a link).
 // Returns 0, or an errno (ENOENT, ENOTDIR, EACCES, ...) with `out` empty.
 int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out);
 // The same, leaving the folder open in `folder` (on success) so that its

@@ -160,7 +160,16 @@ FileHandle::~FileHandle() = default;
 
 std::optional<FileHandle> FileHandle::openForReading(const std::filesystem::path& path)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    return ofOpenFile(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)));
+}
+
+std::optional<FileHandle> FileHandle::reopenForReading(int fd)
+{
+    return ofOpenFile(inode::reopen(Ref::ofFd(fd), O_RDONLY));
+}
+
+std::optional<FileHandle> FileHandle::ofOpenFile(UniqueFd fd)
+{
     if (!fd)
         return std::nullopt;
     inode::State state;
@@ -234,12 +243,25 @@ int FileHandle::close()
     return result;
 }
 
-int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out)
+namespace {
+
+int readToEnd(std::optional<FileHandle> handle, std::vector<std::uint8_t>& out)
 {
-    auto handle = FileHandle::openForReading(path);
     if (!handle)
         return -1;
     return handle->readToEnd(out);
+}
+
+}  // namespace
+
+int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out)
+{
+    return readToEnd(FileHandle::openForReading(path), out);
+}
+
+int readWholeFile(int fd, std::vector<std::uint8_t>& out)
+{
+    return readToEnd(FileHandle::reopenForReading(fd), out);
 }
 
 }  // namespace kelvane::platform

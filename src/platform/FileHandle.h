@@ -23,6 +23,9 @@ class FileHandle {
 public:
     // Opens `path` for reading (follows links); nullopt with errno set.
     static std::optional<FileHandle> openForReading(const std::filesystem::path& path);
+    // Opens for reading the very file that `fd` is open on, whatever its path
+    // names by now, with a read position of its own; nullopt with errno set.
+    static std::optional<FileHandle> reopenForReading(int fd);
 
     FileHandle(FileHandle&&) noexcept;
     FileHandle& operator=(FileHandle&&) noexcept;
@@ -43,10 +46,13 @@ public:
 
 private:
     explicit FileHandle(std::unique_ptr<Source> source);
+    static std::optional<FileHandle> ofOpenFile(UniqueFd fd);
     std::unique_ptr<Source> source_;
 };
 
 // The whole (decompressed) contents of `path`; 0 or -1 (errno).
 int readWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out);
+// The same for the file open on `fd` (see FileHandle::reopenForReading).
+int readWholeFile(int fd, std::vector<std::uint8_t>& out);
 
 }  // namespace kelvane::platform

@@ -464,6 +464,19 @@ UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
     return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
 }
 
+UniqueFd openUnnamed(const std::filesystem::path& folder, mode_t mode)
+{
+    return UniqueFd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
+}
+
+int linkUnnamed(int fd, const std::filesystem::path& path)
+{
+    // Through the descriptor's entry in /proc: linkat with AT_EMPTY_PATH
+    // would need a capability that an ordinary user lacks.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+}
+
 int flock(int fd, int operation) { return ::flock(fd, operation); }
 ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
@@ -573,13 +586,20 @@ int fsetxattr(int fd, std::string_view name, const void* value, std::size_t size
     return setAttribute(Ref::ofFd(fd), name, value, size, position, options & ~XATTR_NOFOLLOW);
 }
 
-ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options)
+ssize_t fgetxattr(int fd, std::string_view name, void* value, std::size_t size, std::uint32_t position,
+                  int options)
+{
+    return getAttribute(Ref::ofFd(fd), name, value, size, position, options & ~XATTR_NOFOLLOW);
+}
+
+namespace {
+
+ssize_t listAttributes(const Ref& ref, char* buffer, std::size_t size, int options)
 {
     if (!optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION)) {
         errno = EINVAL;
         return -1;
     }
-    const Ref ref = Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW));
     State state;
     if (inode::readState(ref, state) != 0)
         return -1;
@@ -635,12 +655,11 @@ ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t s
     return static_cast<ssize_t>(names.size());
 }
 
-int removexattr(const std::filesystem::path& path, std::string_view name, int options)
+int removeAttribute(const Ref& ref, std::string_view name, int options)
 {
     std::string hostName;
     if (acceptAttributeCall(optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION), name, hostName) != 0)
         return -1;
-    const Ref ref = Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW));
     if (isCompressionName(name)) {
         State state;
         if (readCompressionNameState(ref, name, options, state) != 0)
@@ -649,6 +668,28 @@ int removexattr(const std::filesystem::path& path, std::string_view name, int op
             return removeResourceFork(ref, state);
     }
     return inode::asOwner(ref, [&] { return inode::rawRemove(ref, hostName.c_str()); });
+}
+
+}  // namespace
+
+ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options)
+{
+    return listAttributes(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), buffer, size, options);
+}
+
+ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options)
+{
+    return listAttributes(Ref::ofFd(fd), buffer, size, options & ~XATTR_NOFOLLOW);
+}
+
+int removexattr(const std::filesystem::path& path, std::string_view name, int options)
+{
+    return removeAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, options);
+}
+
+int fremovexattr(int fd, std::string_view name, int options)
+{
+    return removeAttribute(Ref::ofFd(fd), name, options & ~XATTR_NOFOLLOW);
 }
 
 bool isHidden(const std::filesystem::path& path)

@@ -87,6 +87,14 @@ int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path&
 // O_NOFOLLOW on a fork path refuses a file that is a symbolic link.
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode = 0);
 
+// An unnamed regular file in `folder` (O_TMPFILE), open for writing with
+// `mode`: nothing shows in the folder until linkUnnamed gives it a name.
+// EOPNOTSUPP, EISDIR or EINVAL where the file system cannot make one.
+UniqueFd openUnnamed(const std::filesystem::path& folder, mode_t mode);
+// Gives the unnamed file open on `fd` the name `path`; EEXIST when the name
+// is taken (nothing is replaced).
+int linkUnnamed(int fd, const std::filesystem::path& path);
+
 int flock(int fd, int operation);
 // write(2) as the host does it (short writes and EINTR are the caller's).
 ssize_t write(int fd, const void* data, std::size_t size);
@@ -135,10 +143,16 @@ int setxattr(const std::filesystem::path& path, std::string_view name, const voi
              std::size_t size, std::uint32_t position, int options);
 int fsetxattr(int fd, std::string_view name, const void* value, std::size_t size,
               std::uint32_t position, int options);
+// getxattr, listxattr and removexattr of the file open on `fd`, whatever its
+// path names by now.
+ssize_t fgetxattr(int fd, std::string_view name, void* value, std::size_t size, std::uint32_t position,
+                  int options);
 // Names, each followed by a zero byte; a null `buffer` asks for the length.
 // ERANGE when `size` is too small.
 ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options);
+ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options);
 int removexattr(const std::filesystem::path& path, std::string_view name, int options);
+int fremovexattr(int fd, std::string_view name, int options);
 
 // --- Finder-like checks ---------------------------------------------------
 

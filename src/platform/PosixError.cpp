@@ -1,15 +1,17 @@
 #include "platform/PosixError.h"
 
-#include <cstring>
-
 namespace kelvane::platform {
+
+std::string PosixCases::describe(const callFailed& c)
+{
+    return c.call + ": " + errorDescription(c.errorNumber);
+}
+
+PosixError::PosixError(std::string_view call, int errorNumber) : TypedFailure(callFailed{std::string(call), errorNumber}) {}
 
 std::string errorDescription(int errorNumber)
 {
-    char buffer[256];
-    // GNU strerror_r may return a static string instead of filling the buffer.
-    const char* text = ::strerror_r(errorNumber, buffer, sizeof buffer);
-    return std::string(text ? text : "Unknown error") + " (errno " + std::to_string(errorNumber) + ")";
+    return "errno=" + std::to_string(errorNumber);
 }
 
 }  // namespace kelvane::platform

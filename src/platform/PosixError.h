@@ -1,12 +1,39 @@
 #pragma once
 
+#include "platform/TypedFailure.h"
+
+#include <cerrno>
 #include <string>
+#include <string_view>
+#include <variant>
 
 namespace kelvane::platform {
 
-// The default textual description of a platform error, for failure texts of
-// the form "<step>: <description>" (the errno-number texts are built by the
-// callers as "<call>: errno=<n>"). Example: "Input/output error (errno 5)".
+struct PosixCases {
+    struct callFailed {
+        std::string call;
+        int errorNumber = 0;
+        bool operator==(const callFailed&) const = default;
+    };
+    using Case = std::variant<callFailed>;
+
+    // "<call>: errno=<n>", the one text of a failed system call.
+    static std::string describe(const callFailed& c);
+};
+
+// A failed system call, turned into a typed failure where the call is made;
+// layers above carry its text into their own failures.
+class PosixError : public TypedFailure<PosixCases> {
+public:
+    using TypedFailure::TypedFailure;
+    // Takes errno as it stands unless given the number.
+    explicit PosixError(std::string_view call, int errorNumber = errno);
+
+    int errorNumber() const noexcept { return std::get<callFailed>(value()).errorNumber; }
+};
+
+// The error number part of that text, "errno=<n>", for texts of the form
+// "<step>: errno=<n>".
 std::string errorDescription(int errorNumber);
 
 }  // namespace kelvane::platform

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <stdexcept>
+#include "platform/TypedFailure.h"
+
 #include <string>
-#include <string_view>
 
 namespace kelvane::store {
 
-// Every failure of the store: opening, migrating, fetching, saving.
-// what() is the full description shown to the user after "詳細: " and
-// written to the log.
-class StoreError : public std::runtime_error {
+// Every failure of the store: opening, migrating, fetching, saving. The case
+// is the code; its payload the full description (what(), shown to the user
+// after "詳細: " and written to the log) and the SQLite result code.
+class StoreError : public platform::TypedError {
 public:
     enum class Code {
         cannotOpen,      // the file or its folder cannot be read or created
@@ -29,7 +29,10 @@ public:
     // The SQLite result code behind the failure (extended), or 0.
     int sqliteCode() const { return sqliteCode_; }
 
-    static std::string_view codeName(Code code);
+    bool operator==(const StoreError& other) const
+    {
+        return code_ == other.code_ && sqliteCode_ == other.sqliteCode_ && description() == other.description();
+    }
 
 private:
     Code code_;

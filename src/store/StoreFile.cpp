@@ -1,5 +1,6 @@
 #include "store/StoreFile.h"
 
+#include "platform/PosixError.h"
 #include "store/Entities.h"
 #include "store/KelvaneMigrationPlan.h"
 #include "store/SqliteConnection.h"
@@ -24,9 +25,7 @@ using Code = StoreError::Code;
 
 std::string quoted(const std::filesystem::path& path) { return "\"" + path.string() + "\""; }
 
-std::string errnoText(const char* call, int error) {
-    return std::string(call) + ": errno=" + std::to_string(error) + " (" + std::strerror(error) + ")";
-}
+std::string errnoText(const char* call, int error) { return platform::PosixError(call, error).description(); }
 
 std::filesystem::path sideFile(const std::filesystem::path& path, const char* suffix) {
     return std::filesystem::path(path.string() + suffix);

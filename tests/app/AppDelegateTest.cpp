@@ -1,4 +1,3 @@
-#include "app/AppContext.h"
 #include "app/AppDelegate.h"
 #include "store/ModelContainer.h"
 
@@ -9,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTimer>
 
 #include <regex>
 #include <string>
@@ -24,17 +24,15 @@ protected:
         test::application();
         home_.useAsHome();
     }
-    void TearDown() override { AppContext::sharedContainer.reset(); }
 
     kelvane::test::TempDir home_;
 };
 
 TEST_F(AppDelegateTest, WithoutAStoreTheHeadlessRunStopsWithItsMessage)
 {
-    AppContext::sharedContainer.reset();
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    AppDelegate::startHeadlessAutoRecompress();
+    AppDelegate::startHeadlessAutoRecompress(nullptr);
     const int status = QCoreApplication::exec();
     const std::string err = ::testing::internal::GetCapturedStderr();
     const std::string out = ::testing::internal::GetCapturedStdout();
@@ -45,9 +43,9 @@ TEST_F(AppDelegateTest, WithoutAStoreTheHeadlessRunStopsWithItsMessage)
 
 TEST_F(AppDelegateTest, TheRunStartsOnlyOnceTheEventLoopRuns)
 {
-    AppContext::sharedContainer = store::makeModelContainer(home_ / "store.sqlite");
+    auto container = store::makeModelContainer(home_ / "store.sqlite");
     ::testing::internal::CaptureStdout();
-    AppDelegate::startHeadlessAutoRecompress();
+    AppDelegate::applicationDidFinishLaunching(RunMode::headlessAutoRecompress, container);
     // Nothing has run yet: the delegate returned at once.
     const bool quietBeforeTheLoop = ::testing::internal::GetCapturedStdout().empty();
     ::testing::internal::CaptureStdout();
@@ -58,6 +56,24 @@ TEST_F(AppDelegateTest, TheRunStartsOnlyOnceTheEventLoopRuns)
     EXPECT_TRUE(std::regex_match(out, std::regex("\\[Kelvane\\] --auto-recompress: 登録項目 0 件を走査します\n"
                                                  "\\[Kelvane\\] --auto-recompress 完了: 走査 0 件 .* 秒\n")))
         << out;
+}
+
+// The delegate acts on the mode it is handed, not on anything else: in the
+// other modes the event loop sees nothing of it.
+TEST_F(AppDelegateTest, OnlyTheHeadlessModeStartsARun)
+{
+    auto container = store::makeModelContainer(home_ / "store.sqlite");
+    for (const RunMode mode : {RunMode::gui, RunMode::help, RunMode::version}) {
+        ::testing::internal::CaptureStdout();
+        ::testing::internal::CaptureStderr();
+        AppDelegate::applicationDidFinishLaunching(mode, container);
+        QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(7); });
+        const int status = QCoreApplication::exec();
+        const std::string err = ::testing::internal::GetCapturedStderr();
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 7) << static_cast<int>(mode);
+        EXPECT_EQ(out + err, "") << static_cast<int>(mode);
+    }
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ public:
         calls.push_back("ask");
         ++questionsAsked;
         if (!answer)
-            throw platform::NotificationError("the desktop did not answer");
+            throw platform::NotificationError(platform::NotificationError::serviceFailed{"the desktop did not answer"});
         status = *answer ? NotificationAuthorizationStatus::authorized : NotificationAuthorizationStatus::denied;
         return *answer;
     }
@@ -42,7 +42,7 @@ public:
     {
         calls.push_back("add");
         if (addFails)
-            throw platform::NotificationError("disk full");
+            throw platform::NotificationError(platform::NotificationError::serviceFailed{"disk full"});
         std::erase_if(pending, [&](const NotificationRequest& r) { return r.identifier == request.identifier; });
         pending.push_back(request);
     }

@@ -52,10 +52,18 @@ TEST(RunModeTest, TheProgramPathIsNeverAnOption)
     EXPECT_EQ(RunMode::parse(2, argv), RunMode::headlessAutoRecompress);
 }
 
-TEST(RunModeTest, CurrentReadsThisProcessCommandLine)
+TEST(RunModeTest, EachModeComesFromTheCommandLineItIsGiven)
 {
-    // The test runner is started with gtest's own flags at most, none of ours.
-    EXPECT_EQ(RunMode::current(), RunMode::gui);
+    // main() decides once, from its own argv, and hands the mode down; the
+    // same program path with each option gives each mode.
+    const std::pair<const char*, RunMode::Value> cases[] = {{nullptr, RunMode::gui},
+                                                            {"--help", RunMode::help},
+                                                            {"--version", RunMode::version},
+                                                            {"--auto-recompress", RunMode::headlessAutoRecompress}};
+    for (const auto& [option, expected] : cases) {
+        const char* argv[] = {"/usr/bin/kelvane", option};
+        EXPECT_EQ(RunMode::parse(option ? 2 : 1, argv), expected) << (option ? option : "(none)");
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "codec/LzfseBlockHeader.h"
+#include "codec/LzfseDecoder.h"
 
 #include "support/TempDir.h"
 
@@ -40,7 +41,7 @@ LzfseBlockHeader everyCodeLength()
     h.dState = 255;
     h.lFreq = {0, 1, 2, 3, 4, 7, 8, 23, 16};                // 64
     h.mFreq[19] = 64;                                       // one symbol takes every state
-    h.dFreq = {24, 1, 1, 200};                              // 226, a short table
+    h.dFreq = {24, 1, 1, 230};                              // 256
     h.literalFreq = {1, 2, 3, 4, 7, 8, 23, 24, 952};        // 1024
     return h;
 }
@@ -109,7 +110,7 @@ TEST(LzfseBlockHeader, WritingRefusesInvalidHeadersAndShortDestinations)
     Bytes dst(good.v2Size());
     EXPECT_EQ(writeLzfseBlockHeaderV2(good, std::span(dst).first(dst.size() - 1)), 0u);
 
-    std::vector<LzfseBlockHeader> bad(9, good);
+    std::vector<LzfseBlockHeader> bad(11, good);
     bad[0].literalFreq[0] += 1;  // 1025 literal states
     bad[1].lFreq[19] = 1;        // 65 L states
     bad[2].dFreq[63] = 31;       // 257 D states
@@ -119,6 +120,8 @@ TEST(LzfseBlockHeader, WritingRefusesInvalidHeadersAndShortDestinations)
     bad[6].literalCount = 40001;
     bad[7].matchCount = 10001;
     bad[8].lmdPayloadBytes = 1u << 20;
+    bad[9].dFreq[3] -= 1;        // 255 D states: a short table
+    bad[10].literalFreq[8] -= 1; // 1023 literal states
     for (std::size_t i = 0; i < bad.size(); ++i) {
         EXPECT_FALSE(bad[i].isValid()) << "case " << i;
         EXPECT_EQ(writeLzfseBlockHeaderV2(bad[i], dst), 0u) << "case " << i;
@@ -149,6 +152,37 @@ TEST(LzfseBlockHeader, ParsingRejectsCorruptV2Headers)
     // Payloads longer than the input.
     EXPECT_FALSE(parseLzfseBlockHeaderV2(std::span(good).first(192 + 839 + 596 - 1)));
     EXPECT_TRUE(parseLzfseBlockHeaderV2(std::span(good).first(192 + 839 + 596)));
+}
+
+// The largest literal frequency of a real stream one less, its code length
+// kept: the table then covers 1023 of 1024 states, and neither the header nor
+// the stream is accepted. The untouched stream decodes.
+TEST(LzfseBlockHeader, ATableOneStateShortIsRejected)
+{
+    const Bytes good = vector("text-4096");
+    const auto parsed = parseLzfseBlockHeaderV2(good);
+    ASSERT_TRUE(parsed);
+    const LzfseBlockHeader& h = parsed->header;
+    const auto codeLength = [](int f) { return f < 2 ? 2 : f < 4 ? 3 : f < 8 ? 5 : f < 24 ? 8 : 14; };
+    std::size_t bit = 32 * 8;  // the frequency code follows the fixed 32 bytes
+    for (int f : h.lFreq) bit += static_cast<std::size_t>(codeLength(f));
+    for (int f : h.mFreq) bit += static_cast<std::size_t>(codeLength(f));
+    for (int f : h.dFreq) bit += static_cast<std::size_t>(codeLength(f));
+    const auto largest = std::max_element(h.literalFreq.begin(), h.literalFreq.end());
+    ASSERT_GE(*largest, 25);
+    for (auto it = h.literalFreq.begin(); it != largest; ++it) bit += static_cast<std::size_t>(codeLength(*it));
+    // A 14-bit code carries the frequency minus 24 from its fifth bit on.
+    Bytes shortTable = good;
+    std::uint64_t window = 0;
+    for (int i = 0; i < 8; ++i) window |= std::uint64_t{shortTable[bit / 8 + i]} << (8 * i);
+    window -= std::uint64_t{1} << (bit % 8 + 4);
+    for (int i = 0; i < 8; ++i) shortTable[bit / 8 + i] = static_cast<std::uint8_t>(window >> (8 * i));
+
+    EXPECT_FALSE(parseLzfseBlockHeaderV2(shortTable));
+    Bytes out(4096);
+    EXPECT_EQ(lzfseDecode(shortTable, out).status, DecodeStatus::malformed);
+    EXPECT_EQ(lzfseDecode(good, out).status, DecodeStatus::ok);
+    EXPECT_EQ(lzfseDecode(good, out).written, 4096u);
 }
 
 TEST(LzfseBlockHeader, ParsingRejectsCorruptV1Headers)

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -145,6 +146,48 @@ TEST(LzfseEncoder, EveryCorpusFileRoundTripsInChunksAndAsOneStream)
                 expectBlockLimits(b.header);
     }
     EXPECT_GE(files, 9u);
+}
+
+// The bound holds for every corpus chunk and for random inputs of every size
+// around the block-kind limits, given all the room they could want, and it is
+// reached: an LZVN block one byte shorter than its input costs 15 bytes more.
+TEST(LzfseEncoder, NoStreamExceedsTheWorstCaseBound)
+{
+    std::size_t chunks = 0;
+    const auto check = [&](const Bytes& src) {
+        const Bytes stream = encode(src, src.size() + 1000);
+        EXPECT_LE(stream.size(), lzfseEncodeBound(src.size())) << src.size();
+        EXPECT_EQ(decode(stream, src.size()), src);
+        return static_cast<std::int64_t>(stream.size()) - static_cast<std::int64_t>(src.size());
+    };
+    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::testDataDir() / "corpus")) {
+        if (entry.path().extension() != ".bin")
+            continue;
+        const Bytes& data = corpusFile(entry.path().filename().string());
+        for (std::size_t at = 0; at < data.size(); at += kChunk, ++chunks)
+            check(Bytes(data.begin() + static_cast<std::ptrdiff_t>(at),
+                        data.begin() + static_cast<std::ptrdiff_t>(std::min(data.size(), at + kChunk))));
+    }
+    EXPECT_GE(chunks, 500u);
+
+    std::int64_t largestLzvnOverhead = 0;
+    for (std::size_t n = 0; n < 4200; n += n < 300 ? 1 : 37) {
+        for (const unsigned alphabet : {2u, 4u, 16u, 256u}) {
+            const std::int64_t overhead = check(randomBytes(n, static_cast<std::uint32_t>(n * 7 + alphabet), alphabet));
+            if (n >= 8 && n < 4096)
+                largestLzvnOverhead = std::max(largestLzvnOverhead, overhead);
+            else
+                EXPECT_LE(overhead, 12) << n;
+        }
+    }
+    // A 65-byte input whose LZVN payload is 63 bytes.
+    Bytes sixtyFive = text(40);
+    sixtyFive.insert(sixtyFive.end(), sixtyFive.begin(), sixtyFive.begin() + 25);
+    std::reverse(sixtyFive.begin(), sixtyFive.begin() + 40);
+    largestLzvnOverhead = std::max(largestLzvnOverhead, check(sixtyFive));
+    EXPECT_GT(largestLzvnOverhead, 12) << "the raw block is not the worst case";
+    EXPECT_EQ(lzfseEncodeBound(7), 19u);
+    EXPECT_EQ(lzfseEncodeBound(4096), 4108u);
 }
 
 TEST(LzfseEncoder, BlockKindFollowsInputSizeAndCompressibility)

@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <map>
 #include <stdexcept>
@@ -94,4 +98,56 @@ TEST(DirectoryWalkerTest, FailuresOfPreparationAndStopsReachTheCaller) {
     EXPECT_EQ(visits, 10);
 }
 
+// Folders nested past the host's path limit: every entry is still visited
+// once, those whose path reaches the limit as unreadable (type unknown, never
+// prepared, logged), and the files below them are counted all the same.
+TEST(DirectoryWalkerTest, EntriesBeyondThePathLimitAreVisitedAsUnreadable) {
+    kelvane::test::TempDir temp;
+    temp.useAsHome();
+    const std::string component(200, 'd');
+    constexpr int depth = 22;  // 22 x 201 bytes: past 4096 whatever the temporary folder's path
+    std::vector<int> fds{::open(temp.path().c_str(), O_RDONLY | O_DIRECTORY)};
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(::mkdirat(fds.back(), component.c_str(), 0700), 0);
+        fds.push_back(::openat(fds.back(), component.c_str(), O_RDONLY | O_DIRECTORY));
+        ASSERT_GE(fds.back(), 0);
+        const int file = ::openat(fds.back(), "f.txt", O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(file, 0);
+        ::close(file);
+    }
+
+    std::map<int, int> filesByLevel;  // level -> files visited there
+    int unreadable = 0;
+    std::atomic<int> preparedBeyond = 0;
+    DirectoryWalker::walk(
+        temp.path(), true, {},
+        [&](DirectoryWalker::Entry& e) {
+            if (e.path.size() >= PATH_MAX) ++preparedBeyond;
+        },
+        [&](const DirectoryWalker::Entry& e) {
+            if (e.name() != "f.txt") return;
+            const int level = static_cast<int>((e.path.size() - temp.path().native().size()) / 201);
+            ++filesByLevel[level];
+            if (e.path.size() >= PATH_MAX) {
+                EXPECT_EQ(e.type, Type::unknown);
+                ++unreadable;
+            } else {
+                EXPECT_EQ(e.type, Type::regular);
+            }
+        });
+    EXPECT_EQ(preparedBeyond.load(), 0);
+    EXPECT_EQ(filesByLevel.size(), static_cast<std::size_t>(depth));
+    for (const auto& [level, count] : filesByLevel)
+        EXPECT_EQ(count, 1) << "level " << level;
+    EXPECT_GE(unreadable, 2);
+
+    // Taken down from the bottom: the tree is too deep to be removed by path.
+    for (int level = depth; level > 0; --level) {
+        ::unlinkat(fds[level], "f.txt", 0);
+        ::unlinkat(fds[level - 1], component.c_str(), AT_REMOVEDIR);
+    }
+    for (const int fd : fds) ::close(fd);
+}
+
 }  // namespace
+

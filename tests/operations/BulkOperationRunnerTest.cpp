@@ -393,5 +393,37 @@ TEST_F(BulkRunTest, KnownIncompressiblePathThatNowCompressesLosesItsRecord)
     EXPECT_TRUE(progress->clearedIncompressiblePaths().empty());
 }
 
+// The runner needs no window: it hands back its progress and task, and the
+// progress counts each file once as the workers report.
+TEST_F(BulkRunTest, RunnerReportsThroughItsProgressWithoutAWindow)
+{
+    std::mt19937 rng(5);
+    std::vector<DisplayRow> rows;
+    for (int i = 0; i < 12; ++i) {
+        DisplayRow row;
+        row.id = "r" + std::to_string(i);
+        row.url = write(dir_ / "solo" / (row.id + ".txt"), test::textBytes(rng, 20000));
+        row.displayName = row.url.filename().string();
+        row.logicalSize = 20000;
+        rows.push_back(row);
+    }
+    const BulkOperationRunner::Run run = BulkOperationRunner::startOperation(Kind::compress, rows, nullptr, nullptr);
+    ASSERT_TRUE(run.progress);
+    EXPECT_EQ(run.progress->task(), run.task);
+    std::vector<int> counts;
+    int completions = 0;
+    QObject::connect(run.progress.get(), &OperationProgress::currentChanged,
+                     [&] { counts.push_back(run.progress->current()); });
+    QObject::connect(run.progress.get(), &OperationProgress::completedAtChanged, [&] { ++completions; });
+    ASSERT_TRUE(test::waitUntil([&] { return run.task.isFinished(); }));
+    EXPECT_TRUE(run.progress->isFinished());
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(counts, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_FALSE(BulkOperationRunner::closesByItself(*run.progress));  // more than ten files
+    for (const DisplayRow& row : rows)
+        EXPECT_TRUE(isCompressedOnDisk(row.url)) << row.url;
+    EXPECT_EQ(model_->operationProgress(), nullptr);
+}
+
 }  // namespace
 }  // namespace kelvane::operations

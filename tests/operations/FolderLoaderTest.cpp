@@ -146,6 +146,43 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     }
 }
 
+// The loader reports each folder's steps in order through its signals; it
+// needs no window model.
+TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
+{
+    file(dir_ / "One" / "a.txt", 6000);
+    file(dir_ / "Two" / "b.txt", 6000);
+    file(dir_ / "Gone" / "c.txt", 6000);
+    auto& context = container_->mainContext();
+    auto one = test::registerItem(context, dir_ / "One", "folder");
+    auto two = test::registerItem(context, dir_ / "Two", "folder");
+    auto gone = test::registerItem(context, dir_ / "Gone", "folder");
+    fs::remove_all(dir_ / "Gone");
+
+    FolderLoader loader(*cache_);
+    std::vector<std::string> events;
+    const auto tag = [&](const store::Uuid& id) { return id == one->id() ? "one" : id == two->id() ? "two" : "gone"; };
+    QObject::connect(&loader, &FolderLoader::folderLoadStarted, [&](const store::Uuid& id) { events.push_back(std::string("start ") + tag(id)); });
+    QObject::connect(&loader, &FolderLoader::folderListed, [&](const store::Uuid& id, const DisplayRow::Children& rows) {
+        events.push_back(std::string("listed ") + tag(id) + " " + std::to_string(rows->size()));
+    });
+    QObject::connect(&loader, &FolderLoader::folderFailed, [&](const store::Uuid& id, const std::string& message) {
+        events.push_back(std::string("failed ") + tag(id));
+        EXPECT_EQ(message.rfind("「Gone」", 0), 0u);
+    });
+    QObject::connect(&loader, &FolderLoader::folderLoadEnded, [&](const store::Uuid& id) { events.push_back(std::string("end ") + tag(id)); });
+
+    const FolderLoader::Run run = loader.loadAll({one, gone, two});
+    ASSERT_TRUE(run.activity);
+    EXPECT_EQ(run.activity->folderTotal(), 3);
+    ASSERT_TRUE(test::waitUntil([&] { return run.task.isFinished(); }));
+    EXPECT_EQ(events, (std::vector<std::string>{"start one", "listed one 1", "end one", "start gone", "failed gone",
+                                                "end gone", "start two", "listed two 1", "end two"}));
+    EXPECT_EQ(run.activity->folderIndex(), 3);
+    EXPECT_TRUE(cache_->entry("child-" + two->id().toString() + "-" + (dir_ / "Two" / "b.txt").string()).info());
+    EXPECT_TRUE(model_->folderChildren().empty());
+}
+
 TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 {
     const fs::path folder = dir_ / "Docs";

@@ -1,5 +1,8 @@
 #include "operations/MemoryMonitor.h"
 #include "operations/OperationProgress.h"
+#include "operations/ScanActivity.h"
+
+#include <QMetaProperty>
 
 #include "OperationsTestSupport.h"
 
@@ -43,25 +46,50 @@ TEST(OperationProgress, SpeedAndRemainingTimeLeaveSkippedFilesOut)
     EXPECT_FALSE(skippedOnly.estimatedRemainingSeconds(skippedOnly.startedAt() + seconds(5)));
 }
 
-TEST(OperationProgress, AssignmentsAnnounceChangesInPlaceUpdatesAlways)
+TEST(OperationProgress, EveryChangeIsAnnouncedOnceAndAnEqualValueNotAtAll)
 {
     test::application();
     OperationProgress progress(ActiveOperation::Kind::decompress, 3, 30, 3);
-    int names = 0, cancelled = 0, counters = 0, logs = 0;
+    int names = 0, cancelled = 0, counters = 0, logs = 0, ids = 0, failures = 0;
     QObject::connect(&progress, &OperationProgress::currentFileNameChanged, [&] { ++names; });
     QObject::connect(&progress, &OperationProgress::wasCancelledChanged, [&] { ++cancelled; });
     QObject::connect(&progress, &OperationProgress::currentChanged, [&] { ++counters; });
     QObject::connect(&progress, &OperationProgress::pendingLogsChanged, [&] { ++logs; });
+    QObject::connect(&progress, &OperationProgress::incompressibleRowIDsChanged, [&] { ++ids; });
+    QObject::connect(&progress, &OperationProgress::failuresChanged, [&] { ++failures; });
 
     progress.setCurrentFileName("a.txt");
     progress.setCurrentFileName("a.txt");
     EXPECT_EQ(names, 1);
+
+    // A zero step changes nothing; a real one is announced once.
     progress.setCurrent(0);
     progress.addCurrent(0);
+    EXPECT_EQ(counters, 0);
+    progress.addCurrent(2);
+    EXPECT_EQ(progress.current(), 2);
     EXPECT_EQ(counters, 1);
+
     progress.setPendingLogs({});
-    progress.setPendingLogs({});
+    EXPECT_EQ(logs, 0);
+    OperationProgress::PendingLog log;
+    log.targetPath = "/a.txt";
+    progress.appendPendingLog(log);
+    progress.setPendingLogs({log});  // the same list again
+    EXPECT_EQ(logs, 1);
+    log.sizeAfter = 1;
+    progress.setPendingLogs({log});
     EXPECT_EQ(logs, 2);
+
+    progress.insertIncompressibleRowID("row");
+    progress.insertIncompressibleRowID("row");
+    EXPECT_EQ(ids, 1);
+    // Two equal failures are two failures.
+    const OperationProgress::Failure failure{store::Uuid::random(), "a.txt", "why"};
+    progress.appendFailure(failure);
+    progress.appendFailure(failure);
+    EXPECT_EQ(failures, 2);
+    EXPECT_EQ(progress.failures().size(), 2u);
 
     TaskHandle task;
     progress.setTask(task);
@@ -70,6 +98,71 @@ TEST(OperationProgress, AssignmentsAnnounceChangesInPlaceUpdatesAlways)
     EXPECT_EQ(cancelled, 1);
     EXPECT_TRUE(task.isCancelled());
     EXPECT_FALSE(progress.isFinished());
+}
+
+// Every property of the window state names the signal that announces it,
+// so a view can bind to any of them.
+TEST(OperationProgress, EveryPropertyOfTheWindowStateHasItsChangeSignal)
+{
+    test::application();
+    const auto check = [](const QMetaObject& meta, std::initializer_list<std::pair<const char*, const char*>> named) {
+        for (int i = meta.propertyOffset(); i < meta.propertyCount(); ++i)
+            EXPECT_TRUE(meta.property(i).hasNotifySignal()) << meta.className() << "." << meta.property(i).name();
+        for (const auto& [property, signal] : named) {
+            const int index = meta.indexOfProperty(property);
+            ASSERT_GE(index, 0) << property;
+            EXPECT_EQ(meta.property(index).notifySignal().name(), QByteArray(signal)) << property;
+        }
+    };
+    check(OperationProgress::staticMetaObject, {{"current", "currentChanged"},
+                                                {"failures", "failuresChanged"},
+                                                {"completedAt", "completedAtChanged"},
+                                                {"peakMemoryBytes", "peakMemoryBytesChanged"}});
+    check(ScanActivity::staticMetaObject, {{"phase", "phaseChanged"}, {"folderIndex", "folderIndexChanged"}});
+    check(MainWindowModel::staticMetaObject, {{"operationProgress", "operationProgressChanged"},
+                                              {"scanActivity", "scanActivityChanged"},
+                                              {"loadingFolders", "loadingFoldersChanged"},
+                                              {"errorMessage", "errorMessageChanged"},
+                                              {"minStars", "filtersChanged"},
+                                              {"displayedRows", "derivedRowsChanged"}});
+    EXPECT_GE(OperationProgress::staticMetaObject.propertyCount() - OperationProgress::staticMetaObject.propertyOffset(), 19);
+}
+
+class WindowModelSignals : public test::ModelFixture {};
+
+TEST_F(WindowModelSignals, SettersAnnounceOnlyRealChanges)
+{
+    int errors = 0, loading = 0, progresses = 0, filters = 0, items = 0;
+    QObject::connect(model_.get(), &MainWindowModel::errorMessageChanged, [&] { ++errors; });
+    QObject::connect(model_.get(), &MainWindowModel::loadingFoldersChanged, [&] { ++loading; });
+    QObject::connect(model_.get(), &MainWindowModel::operationProgressChanged, [&] { ++progresses; });
+    QObject::connect(model_.get(), &MainWindowModel::filtersChanged, [&] { ++filters; });
+    QObject::connect(model_.get(), &MainWindowModel::itemsChanged, [&] { ++items; });
+
+    model_->setErrorMessage("x");
+    model_->setErrorMessage("x");
+    model_->setErrorMessage(std::nullopt);
+    EXPECT_EQ(errors, 2);
+
+    const store::Uuid folder = store::Uuid::random();
+    model_->insertLoadingFolder(folder);
+    model_->insertLoadingFolder(folder);
+    model_->removeLoadingFolder(folder);
+    model_->removeLoadingFolder(folder);
+    EXPECT_EQ(loading, 2);
+
+    auto progress = std::make_shared<OperationProgress>(ActiveOperation::Kind::compress, 1, 1, 1);
+    model_->setOperationProgress(progress);
+    model_->setOperationProgress(progress);
+    EXPECT_EQ(progresses, 1);
+
+    model_->setMinStars(model_->minStars());
+    model_->setSearchQuery("doc");
+    model_->setSearchQuery("doc");
+    EXPECT_EQ(filters, 1);
+
+    model_->setItems({});
+    EXPECT_EQ(items, 0);
 }
 
 TEST(MemoryMonitor, ProbesReadTheKernelAndParseKilobyteFields)

@@ -30,6 +30,8 @@ TEST(UuidTest, RandomIdentifiersAreVersion4AndReadBackFromTheirText) {
                             "E621E1F8-C36C-495A-93FC-0C247A3E6E5F0"}) {
         EXPECT_FALSE(Uuid::fromString(bad)) << bad;
     }
+    // Thirty-six characters with a NUL inside are not an identifier either.
+    EXPECT_FALSE(Uuid::fromString(std::string_view("E621E1F8-C36C-495A-93FC-0C247A3E6E\0F", 36)));
 }
 
 }  // namespace

@@ -217,7 +217,7 @@ void DesktopNotificationCenter::save(const State& state) const
     };
     QSaveFile file(fileName(stateFile_));
     if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 || !file.commit())
-        throw NotificationError("cannot write " + stateFile_.string() + ": " + file.errorString().toStdString());
+        throw NotificationError(NotificationError::stateNotWritten{stateFile_, file.errorString().toStdString()});
 }
 
 void DesktopNotificationCenter::update(const std::function<void(State&)>& change)
@@ -225,10 +225,10 @@ void DesktopNotificationCenter::update(const std::function<void(State&)>& change
     std::error_code error;
     std::filesystem::create_directories(stateFile_.parent_path(), error);
     if (error)
-        throw NotificationError("cannot create " + stateFile_.parent_path().string() + ": " + error.message());
+        throw NotificationError(NotificationError::folderNotCreated{stateFile_.parent_path(), error.message()});
     QLockFile lock(fileName(stateFile_) + QStringLiteral(".lock"));
     if (!lock.tryLock(lockTimeoutMs))
-        throw NotificationError("cannot lock " + stateFile_.string());
+        throw NotificationError(NotificationError::stateNotLocked{stateFile_});
     State state = load();
     change(state);
     save(state);

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "platform/TypedFailure.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
-#include <stdexcept>
+#include <filesystem>
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace kelvane::platform {
@@ -37,10 +40,34 @@ struct PendingNotification {
     bool operator==(const PendingNotification&) const = default;
 };
 
+struct NotificationCases {
+    using Path = std::filesystem::path;
+    // The service itself failed; `reason` is its own text.
+    struct serviceFailed { std::string reason; bool operator==(const serviceFailed&) const = default; };
+    // The kept state could not be changed.
+    struct folderNotCreated {
+        Path folder;
+        std::string reason;
+        bool operator==(const folderNotCreated&) const = default;
+    };
+    struct stateNotLocked { Path file; bool operator==(const stateNotLocked&) const = default; };
+    struct stateNotWritten {
+        Path file;
+        std::string reason;
+        bool operator==(const stateNotWritten&) const = default;
+    };
+    using Case = std::variant<serviceFailed, folderNotCreated, stateNotLocked, stateNotWritten>;
+
+    static std::string describe(const serviceFailed& c) { return c.reason; }
+    static std::string describe(const folderNotCreated& c) { return "cannot create " + c.folder.string() + ": " + c.reason; }
+    static std::string describe(const stateNotLocked& c) { return "cannot lock " + c.file.string(); }
+    static std::string describe(const stateNotWritten& c) { return "cannot write " + c.file.string() + ": " + c.reason; }
+};
+
 // A failure of the notification service; what() is the text shown to users.
-class NotificationError : public std::runtime_error {
+class NotificationError : public TypedFailure<NotificationCases> {
 public:
-    using std::runtime_error::runtime_error;
+    using TypedFailure::TypedFailure;
 };
 
 // User notifications as the application sees them: permission, and pending
