@@ -12,19 +12,11 @@
 
 namespace kelvane::operations {
 
-namespace {
-
-constexpr int kUserInitiatedPriority = 1;
-
-}  // namespace
-
 TaskHandle runSheetSearch(discovery::SearchCriteria criteria, SheetSearchCallbacks callbacks)
 {
-    TaskHandle task;
-    // Only ever touched on the main thread; the workers just carry it.
+    // Only ever touched on the main thread; the worker just carries it.
     auto shared = std::make_shared<SheetSearchCallbacks>(std::move(callbacks));
-    std::vector<std::function<SheetSearchEnd()>> jobs{[criteria = std::move(criteria), shared,
-                                                       stop = task.stopToken()] {
+    auto work = [criteria = std::move(criteria), shared](std::stop_token stop) {
         auto progress = [shared](const discovery::SearchProgress& report) {
             postToMainThread([shared, report] {
                 if (shared->isCurrent() && shared->progress)
@@ -37,24 +29,22 @@ TaskHandle runSheetSearch(discovery::SearchCriteria criteria, SheetSearchCallbac
                     shared->match(candidate);
             });
         };
+        discovery::FileSystemSearcher(&compressionCheckerForSearch).search(criteria, progress, match, stop);
+        return true;
+    };
+    return runTask<bool>(std::move(work), [shared](TaskOutcome<bool> outcome) {
+        if (!shared->isCurrent() || !shared->end)
+            return;
+        SheetSearchEnd end;
         try {
-            discovery::FileSystemSearcher(&compressionCheckerForSearch).search(criteria, progress, match, stop);
-            return SheetSearchEnd{};
+            std::move(outcome).get();
         } catch (const discovery::CancellationError&) {
-            return SheetSearchEnd{SheetSearchEnd::Kind::cancelled, {}};
+            end.kind = SheetSearchEnd::Kind::cancelled;
         } catch (const std::exception& error) {
-            return SheetSearchEnd{SheetSearchEnd::Kind::failed, QString::fromStdString(error.what())};
+            end = {SheetSearchEnd::Kind::failed, QString::fromStdString(error.what())};
         }
-    }};
-    runOnWorkers<SheetSearchEnd>(
-        std::move(jobs),
-        [shared, task](std::vector<SheetSearchEnd> ends) {
-            task.finish();
-            if (shared->isCurrent() && shared->end)
-                shared->end(ends.front());
-        },
-        kUserInitiatedPriority);
-    return task;
+        shared->end(end);
+    });
 }
 
 std::optional<std::chrono::system_clock::time_point> searchDate(const QDateTime& date)

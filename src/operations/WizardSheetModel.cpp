@@ -2,7 +2,7 @@
 
 #include "discovery/PackageTraversalPolicy.h"
 #include "discovery/RegistrationCoordinator.h"
-#include "operations/MainThread.h"
+#include "operations/WorkerJobs.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileFlags.h"
 #include "platform/FileStat.h"
@@ -10,8 +10,6 @@
 #include "platform/Logger.h"
 
 #include <QPointer>
-#include <QRunnable>
-#include <QThreadPool>
 
 #include <sys/stat.h>
 
@@ -51,18 +49,15 @@ void WizardSheetModel::measurePresetSizes()
     for (const WizardPreset& preset : presets_) {
         if (!isPresent(preset))
             continue;
-        TaskHandle task;
-        measurements_.push_back(task);
-        workerPool().start(QRunnable::create([self, task, id = preset.id, folder = preset.resolvedPath] {
-            const std::int64_t size = folderTotalSize(folder, task.stopToken());
-            postToMainThread([self, task, id, size] {
-                task.finish();
-                if (!self || task.isCancelled())
-                    return;
-                self->presetSizes_[id] = size;
-                emit self->presetSizesChanged();
-            });
-        }));
+        auto walk = [folder = preset.resolvedPath](std::stop_token stop) { return folderTotalSize(folder, stop); };
+        auto done = [self, id = preset.id](TaskOutcome<std::int64_t> outcome) {
+            // The sheet may have gone while the walk ran.
+            if (!self || !outcome.value)
+                return;
+            self->presetSizes_[id] = *outcome.value;
+            emit self->presetSizesChanged();
+        };
+        measurements_.push_back(runTask<std::int64_t>(std::move(walk), std::move(done)));
     }
 }
 
