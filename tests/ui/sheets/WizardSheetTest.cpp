@@ -140,6 +140,16 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
 
     // Only the logs folder was added.
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
+
+    // A folder that went away after the list was drawn cannot be registered.
+    fs::create_directories(home_.path() / "Library/Audio/Apple Loops");
+    WizardSheet* again = openSheet();
+    fs::remove(home_.path() / "Library/Audio/Apple Loops");
+    QTest::mouseClick(button(row(again, "garageband"), "全部登録"), Qt::LeftButton);
+    EXPECT_TRUE(toastText(again).startsWith("⚠ 登録に失敗: ")) << toastText(again).toStdString();
+    EXPECT_EQ(again->model().toast()->style, WizardSheetModel::Toast::Style::failure);
+    EXPECT_FALSE(showsLabel(row(again, "garageband"), "登録済み"));
+    EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
 }
 
 TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
