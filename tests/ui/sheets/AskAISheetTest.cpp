@@ -234,6 +234,37 @@ TEST_F(AskAISheetTest, FailuresShowTheErrorAndNeverFollowARedirect)
     EXPECT_EQ(elsewhere.connections, 0);
 }
 
+TEST_F(AskAISheetTest, AStreamThatBreaksOffOrTalksNonsenseEndsCleanly)
+{
+    // Without its closing mark the stream still ends with what came.
+    FakeChatServer server;
+    AskAISheet* sheet = openSheet(modelFor(server), file_);
+    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
+    server.sendPiece("ここまで");
+    server.hangUp();
+    ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::done; }));
+    EXPECT_EQ(answerText(sheet), "ここまで");
+
+    // A line that is not an answer fails the request; the part before it
+    // is not shown.
+    QTest::mouseClick(button(sheet, "もう一度聞く"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
+    server.sendPiece("a");
+    server.sendRaw("data: {not json\n\n");
+    ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::failed; }));
+    EXPECT_TRUE(sheet->model().phase().text.startsWith("ローカル AI の応答を読めません: "));
+    EXPECT_EQ(answerText(sheet), "<hidden>");
+    ASSERT_TRUE(waitUntil([&] { return server.disconnects == 2; }));
+
+    // An error event in the stream says what went wrong.
+    sheet->reject();
+    AskAISheet* second = openSheet(modelFor(server), file_);
+    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 3; }));
+    server.sendRaw("data: {\"error\":{\"message\":\"context too long\"}}\n\n");
+    ASSERT_TRUE(waitUntil([&] { return second->model().phase().kind == Kind::failed; }));
+    EXPECT_EQ(second->model().phase().text, "context too long");
+}
+
 TEST_F(AskAISheetTest, PromptLeavesOutWhatTheFileDoesNotHave)
 {
     auto model = LanguageModel::unavailableModel();
