@@ -69,7 +69,7 @@ KELVANE_FORM_SETTER(setExcludeHidden, excludeHidden_, bool)
 bool SearchSheetModel::canSearch() const
 {
     std::error_code error;
-    return !isSearching_ && std::filesystem::exists(std::filesystem::symlink_status(rootURL_, error));
+    return !isSearching_ && std::filesystem::exists(rootURL_, error);
 }
 
 std::optional<std::chrono::system_clock::time_point> SearchSheetModel::modifiedBefore() const
