@@ -6,6 +6,7 @@
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
 #include "operations/FileStatusCache.h"
+#include "operations/PublicFailureText.h"
 #include "platform/AppSupport.h"
 #include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
@@ -47,7 +48,9 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
     try {
         container = store::makeModelContainer(storeURL());
     } catch (const std::exception& error) {
-        platform::Logger::data().fault("store open failed: %{public}s", error.what());
+        platform::Logger::data().fault("store open failed: %{public}s",
+                                       operations::publicFailureText(error.what(),
+                                                                     {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
         return std::nullopt;
     }

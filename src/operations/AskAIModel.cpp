@@ -1,10 +1,10 @@
 #include "operations/AskAIModel.h"
 
 #include "discovery/PathExtension.h"
+#include "display/Formatters.h"
 #include "platform/FileStat.h"
 #include "platform/FileSystem.h"
 #include "platform/Logger.h"
-#include "platform/qt/Formatters.h"
 #include "platform/qt/LanguageModel.h"
 
 #include <QStringList>
@@ -59,11 +59,11 @@ QString AskAIModel::buildPrompt() const
         lines << QStringLiteral("- 拡張子: .") + QString::fromUtf8(extension.data(), qsizetype(extension.size()));
     platform::FileStat stat;
     if (platform::lstat(url_, stat) == 0) {
-        lines << QStringLiteral("- サイズ: ") + platform::formatBytes(stat.size);
+        lines << QStringLiteral("- サイズ: ") + display::formatBytes(stat.size);
         const auto mtime = std::chrono::system_clock::time_point(
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(stat.mtime.tv_sec) + std::chrono::nanoseconds(stat.mtime.tv_nsec)));
-        lines << QStringLiteral("- 最終更新: ") + platform::dateFormatter().string(mtime);
+        lines << QStringLiteral("- 最終更新: ") + display::dateFormatter().string(mtime);
     }
     lines << QString() << QStringLiteral("以下の観点で簡潔に答えてください:")
           << QStringLiteral("1. このファイルは一般的に何のために存在しますか？（フォルダ位置のヒントもあれば）")

@@ -1,9 +1,9 @@
 #include "ui/sheets/SearchResultsTableModel.h"
 
-#include "engine/ExtensionCategory.h"
 #include "discovery/PathExtension.h"
+#include "display/Formatters.h"
+#include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
-#include "platform/qt/Formatters.h"
 
 #include <QFontDatabase>
 
@@ -56,9 +56,9 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
         case name: return QString::fromStdString(row.name());
         case path: return QString::fromStdString(row.folderPath());
         case size:
-            return platform::formatBytes(static_cast<std::int64_t>(
+            return display::formatBytes(static_cast<std::int64_t>(
                 std::min<std::uint64_t>(row.size(), std::numeric_limits<std::int64_t>::max())));
-        case modified: return platform::dateFormatter().string(row.modificationDate());
+        case modified: return display::dateFormatter().string(row.modificationDate());
         case stars: return QString::fromStdString(engine::starBar(engine::stars(category)));
         }
     } else if (role == Qt::ToolTipRole) {

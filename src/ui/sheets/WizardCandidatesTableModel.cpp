@@ -1,8 +1,8 @@
 #include "ui/sheets/WizardCandidatesTableModel.h"
 
+#include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
-#include "platform/qt/Formatters.h"
 
 #include <QFontDatabase>
 
@@ -56,9 +56,9 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
     case Qt::DisplayRole:
         switch (index.column()) {
         case name: return QString::fromStdString(row.name());
-        case size: return platform::formatBytes(shownSize);
+        case size: return display::formatBytes(shownSize);
         case stars: return QString::fromStdString(engine::starBar(row.stars));
-        case modified: return platform::dateTimeFormatter().string(row.mtime);
+        case modified: return display::dateTimeFormatter().string(row.mtime);
         case location: return QString::fromStdString(row.location());
         }
         break;
@@ -68,7 +68,7 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         break;
     case Qt::ToolTipRole:
         if (index.column() == size)
-            return platform::formatExactBytes(shownSize);
+            return display::formatExactBytes(shownSize);
         if (index.column() == location)
             return QString::fromStdString(row.location());
         break;

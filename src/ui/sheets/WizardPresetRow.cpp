@@ -1,7 +1,7 @@
 #include "ui/sheets/WizardPresetRow.h"
 
+#include "display/Formatters.h"
 #include "operations/WizardSheetModel.h"
-#include "platform/qt/Formatters.h"
 #include "ui/sheets/SheetWidgets.h"
 
 #include <QFontDatabase>
@@ -129,7 +129,7 @@ void WizardPresetRow::update(std::optional<std::int64_t> sizeBytes, bool isRegis
     registeredBadge_->setVisible(isRegistered);
     missingBadge_->setVisible(!present);
     if (sizeBytes) {
-        size_->setText(platform::formatBytes(*sizeBytes));
+        size_->setText(display::formatBytes(*sizeBytes));
         setRelativeFontSize(size_, 3);
         size_->setPalette(palette());
     } else {
