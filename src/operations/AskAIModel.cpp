@@ -2,6 +2,7 @@
 
 #include "discovery/PathExtension.h"
 #include "display/Formatters.h"
+#include "operations/ChangeSignal.h"
 #include "platform/FileStat.h"
 #include "platform/FileSystem.h"
 #include "platform/Logger.h"
@@ -128,18 +129,12 @@ void AskAIModel::retry()
 
 void AskAIModel::setPhase(Phase phase)
 {
-    if (phase == phase_)
-        return;
-    phase_ = std::move(phase);
-    emit phaseChanged();
+    assignAndNotify(this, phase_, std::move(phase), &AskAIModel::phaseChanged);
 }
 
 void AskAIModel::setStreamedAnswer(const QString& answer)
 {
-    if (answer == streamedAnswer_)
-        return;
-    streamedAnswer_ = answer;
-    emit streamedAnswerChanged();
+    assignAndNotify(this, streamedAnswer_, answer, &AskAIModel::streamedAnswerChanged);
 }
 
 void AskAIModel::releaseStream()

@@ -2,6 +2,7 @@
 
 #include "discovery/HomeFolder.h"
 #include "operations/AskAIModel.h"
+#include "operations/ChangeSignal.h"
 #include "operations/CompressionCheckerForSearch.h"
 #include "operations/ExtensionSet.h"
 #include "operations/SheetSearch.h"
@@ -46,25 +47,55 @@ SearchSheetModel::~SearchSheetModel()
 
 // --- the form -------------------------------------------------------------
 
-#define KELVANE_FORM_SETTER(name, member, type)  \
-    void SearchSheetModel::name(type value)      \
-    {                                            \
-        if (member == value)                     \
-            return;                              \
-        member = std::move(value);               \
-        emit formChanged();                      \
-    }
-KELVANE_FORM_SETTER(setRootURL, rootURL_, std::filesystem::path)
-KELVANE_FORM_SETTER(setRecursive, recursive_, bool)
-KELVANE_FORM_SETTER(setDateMode, dateMode_, DateMode)
-KELVANE_FORM_SETTER(setDateValue, dateValue_, std::int64_t)
-KELVANE_FORM_SETTER(setDateUnit, dateUnit_, DateUnit)
-KELVANE_FORM_SETTER(setMinSizeMB, minSizeMB_, QString)
-KELVANE_FORM_SETTER(setMaxSizeMB, maxSizeMB_, QString)
-KELVANE_FORM_SETTER(setExtPreset, extPreset_, ExtPreset)
-KELVANE_FORM_SETTER(setExcludeAlreadyCompressed, excludeAlreadyCompressed_, bool)
-KELVANE_FORM_SETTER(setExcludeHidden, excludeHidden_, bool)
-#undef KELVANE_FORM_SETTER
+void SearchSheetModel::setRootURL(std::filesystem::path value)
+{
+    assignAndNotify(this, rootURL_, std::move(value), &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setRecursive(bool value)
+{
+    assignAndNotify(this, recursive_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setDateMode(DateMode value)
+{
+    assignAndNotify(this, dateMode_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setDateValue(std::int64_t value)
+{
+    assignAndNotify(this, dateValue_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setDateUnit(DateUnit value)
+{
+    assignAndNotify(this, dateUnit_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setMinSizeMB(QString value)
+{
+    assignAndNotify(this, minSizeMB_, std::move(value), &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setMaxSizeMB(QString value)
+{
+    assignAndNotify(this, maxSizeMB_, std::move(value), &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setExtPreset(ExtPreset value)
+{
+    assignAndNotify(this, extPreset_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setExcludeAlreadyCompressed(bool value)
+{
+    assignAndNotify(this, excludeAlreadyCompressed_, value, &SearchSheetModel::formChanged);
+}
+
+void SearchSheetModel::setExcludeHidden(bool value)
+{
+    assignAndNotify(this, excludeHidden_, value, &SearchSheetModel::formChanged);
+}
 
 bool SearchSheetModel::canSearch() const
 {
@@ -137,10 +168,7 @@ discovery::SearchCriteria SearchSheetModel::makeCriteria() const
 
 void SearchSheetModel::setResultsSortOrder(std::vector<ResultSortKey> order)
 {
-    if (order == resultsSortOrder_)
-        return;
-    resultsSortOrder_ = std::move(order);
-    emit resultsSortOrderChanged();
+    assignAndNotify(this, resultsSortOrder_, std::move(order), &SearchSheetModel::resultsSortOrderChanged);
 }
 
 std::vector<FileCandidateRow> SearchSheetModel::sortedResults() const
@@ -213,10 +241,7 @@ void SearchSheetModel::setSearching(bool value)
 
 void SearchSheetModel::setSelection(std::set<std::filesystem::path> selection)
 {
-    if (selection == selection_)
-        return;
-    selection_ = std::move(selection);
-    emit selectionChanged();
+    assignAndNotify(this, selection_, std::move(selection), &SearchSheetModel::selectionChanged);
 }
 
 void SearchSheetModel::dismissRegistrationSummary()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <compare>
+#include <cstddef>
 #include <vector>
 
 namespace kelvane::operations {
@@ -39,6 +40,18 @@ std::vector<SortKey<Key>> withLeadingKey(std::vector<SortKey<Key>> keys, SortKey
     std::erase_if(keys, [&](const SortKey<Key>& k) { return k.key == leading.key; });
     keys.insert(keys.begin(), leading);
     return keys;
+}
+
+// A click on the header of `column`, whose keys stand in `keys` in column
+// order: that key first, ascending or descending. Out of range: unchanged.
+template <class Key, std::size_t N>
+std::vector<SortKey<Key>> afterHeaderClick(std::vector<SortKey<Key>> keys, const Key (&columns)[N], int column,
+                                           bool ascending)
+{
+    if (column < 0 || static_cast<std::size_t>(column) >= N)
+        return keys;
+    using Order = typename SortKey<Key>::Order;
+    return withLeadingKey(std::move(keys), SortKey<Key>{columns[column], ascending ? Order::forward : Order::reverse});
 }
 
 }  // namespace kelvane::operations

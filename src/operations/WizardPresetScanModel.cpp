@@ -1,5 +1,6 @@
 #include "operations/WizardPresetScanModel.h"
 
+#include "operations/ChangeSignal.h"
 #include "operations/ExtensionSet.h"
 #include "operations/FileCandidateRow.h"
 #include "operations/SheetSearch.h"
@@ -54,20 +55,14 @@ bool WizardPresetScanModel::hasPriorityExtensions() const
 
 void WizardPresetScanModel::setUseExtensionFilter(bool value)
 {
-    if (value == useExtensionFilter_)
-        return;
-    useExtensionFilter_ = value;
-    emit filtersChanged();
-    startScan();
+    if (assignAndNotify(this, useExtensionFilter_, value, &WizardPresetScanModel::filtersChanged))
+        startScan();
 }
 
 void WizardPresetScanModel::setMinimumAgeDays(std::int64_t days)
 {
-    if (days == minimumAgeDays_)
-        return;
-    minimumAgeDays_ = days;
-    emit filtersChanged();
-    startScan();
+    if (assignAndNotify(this, minimumAgeDays_, days, &WizardPresetScanModel::filtersChanged))
+        startScan();
 }
 
 void WizardPresetScanModel::setSortOrder(SortOrder order)
@@ -185,10 +180,7 @@ void WizardPresetScanModel::setSelected(const std::filesystem::path& url, bool s
 
 void WizardPresetScanModel::setSelection(std::set<std::filesystem::path> selection)
 {
-    if (selection == selection_)
-        return;
-    selection_ = std::move(selection);
-    emit selectionChanged();
+    assignAndNotify(this, selection_, std::move(selection), &WizardPresetScanModel::selectionChanged);
 }
 
 void WizardPresetScanModel::selectAll()

@@ -97,11 +97,8 @@ void SearchResultsTableModel::sort(int column, Qt::SortOrder order)
                                                      FileCandidateRow::Key::size,
                                                      FileCandidateRow::Key::modificationDate,
                                                      FileCandidateRow::Key::stars};
-    if (column < 0 || column >= columnCount_)
-        return;
-    using SortKey = operations::SearchSheetModel::ResultSortKey;
-    const SortKey leading{keys[column], order == Qt::AscendingOrder ? SortKey::Order::forward : SortKey::Order::reverse};
-    model_.setResultsSortOrder(operations::withLeadingKey(model_.resultsSortOrder(), leading));
+    model_.setResultsSortOrder(
+        operations::afterHeaderClick(model_.resultsSortOrder(), keys, column, order == Qt::AscendingOrder));
 }
 
 }  // namespace kelvane::ui::sheets

@@ -123,11 +123,7 @@ void WizardCandidatesTableModel::sort(int column, Qt::SortOrder order)
     static constexpr WizardCandidate::Key keys[] = {WizardCandidate::Key::name, WizardCandidate::Key::size,
                                                     WizardCandidate::Key::stars, WizardCandidate::Key::mtime,
                                                     WizardCandidate::Key::location};
-    if (column < 0 || column >= columnCount_)
-        return;
-    using SortKey = operations::SortKey<WizardCandidate::Key>;
-    const SortKey leading{keys[column], order == Qt::AscendingOrder ? SortKey::Order::forward : SortKey::Order::reverse};
-    model_.setSortOrder(operations::withLeadingKey(model_.sortOrder(), leading));
+    model_.setSortOrder(operations::afterHeaderClick(model_.sortOrder(), keys, column, order == Qt::AscendingOrder));
 }
 
 }  // namespace kelvane::ui::sheets

@@ -3,6 +3,7 @@
 
 #include "discovery/SecurityScopedBookmark.h"
 #include "operations/AskAIModel.h"
+#include "operations/ExtensionSet.h"
 #include "operations/MainThread.h"
 #include "operations/SearchSheetModel.h"
 #include "platform/qt/LanguageModel.h"
@@ -142,6 +143,13 @@ TEST_F(SearchSheetTest, SizeAndDateFieldsBecomeLimits)
     model.setExtPreset(Model::ExtPreset::binary);
     EXPECT_EQ(model.extensionFilter(),
               discovery::ExtensionFilter(discovery::ExtensionFilter::includeOnly{{"app", "dylib", "framework"}}));
+    EXPECT_EQ(operations::extensionSet({"..TXT", "txt", "", "...", ".Tar.GZ", " md"}),
+              (std::set<std::string>{"txt", "tar.gz", " md"}));
+    // Rows are one per file, whatever else differs.
+    const discovery::FileCandidate small{root_ / "a", 1, {}, false, false};
+    const discovery::FileCandidate large{root_ / "a", 2, {}, true, false};
+    EXPECT_EQ(operations::FileCandidateRow{small}, operations::FileCandidateRow{large});
+    EXPECT_EQ(std::hash<operations::FileCandidateRow>()({small}), std::hash<operations::FileCandidateRow>()({large}));
     EXPECT_EQ(Model::extPresetFromRawValue("sourceCode"), Model::ExtPreset::sourceCode);
     EXPECT_EQ(Model::extPresetFromRawValue("Text"), std::nullopt);
     EXPECT_EQ(Model::extPresetFromRawValue(" text"), std::nullopt);

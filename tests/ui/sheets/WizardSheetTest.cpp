@@ -12,6 +12,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
@@ -196,6 +197,36 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
     EXPECT_EQ(toastText(sheet), "✔ ユーザー Logs から 201 件を登録しました");
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 201u);
+}
+
+TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
+{
+    // Caches: no priority extensions, 14 days by default.
+    const fs::path caches = home_.path() / "Library/Caches";
+    writeFile(caches / "old.bin", 70000, std::chrono::hours(24 * 20));
+    writeFile(caches / "fresh.bin", 70000, std::chrono::hours(24 * 3));
+    writeFile(caches / "picture.psd", 80000, std::chrono::hours(24 * 20));
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "caches"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    EXPECT_TRUE(showsLabel(detail, "拡張子フィルタなし（配下すべてを対象）"));
+    EXPECT_EQ(child<QCheckBox>(detail, "extensionFilter"), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_EQ(detail->model().candidates().size(), 2u);
+    EXPECT_EQ(detail->candidatesModel()->index(0, WizardCandidatesTableModel::stars).data().toString(), "★★★☆☆");
+
+    // No limit takes the fresh file too; 30 days leaves out all three.
+    auto* age = child<QComboBox>(detail, "minimumAge");
+    age->setCurrentIndex(age->findText("制限なし"));
+    emit age->activated(age->currentIndex());
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_EQ(detail->model().candidates().size(), 3u);
+    age->setCurrentIndex(age->findText("30 日以上前"));
+    emit age->activated(age->currentIndex());
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_TRUE(detail->model().candidates().empty());
+    EXPECT_TRUE(showsLabel(detail, "該当するファイルがありません"));
+    EXPECT_TRUE(showsLabel(detail, "64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
 }
 
 TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
