@@ -9,7 +9,7 @@ packages=(
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
-  xvfb xauth fonts-noto-cjk
+  xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
 )
 
 missing=()

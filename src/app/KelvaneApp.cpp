@@ -5,6 +5,7 @@
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
+#include "app/WindowScenes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/PublicFailureText.h"
 #include "platform/AppSupport.h"
@@ -13,9 +14,11 @@
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <cstdlib>
 #include <exception>
 #include <string>
 #include <system_error>
@@ -78,14 +81,21 @@ int KelvaneApp::exec()
     return runMainWindow();
 }
 
-// Stands in for the main window until it exists: the window's upkeep of the
-// item count and the reminder, then the usage text instead of the window.
-int KelvaneApp::runMainWindow()
+std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int& argc, char** argv)
 {
-    platform::Settings settings;
-    ReminderUpkeep::refresh(container_->mainContext(), settings, NotificationScheduler::shared());
-    writeToStandardError("Kelvane: メインウィンドウはまだありません。使い方を表示します。\n");
-    return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
+    if (mode.isGui())
+        return std::make_unique<QApplication>(argc, argv);
+    return std::make_unique<QCoreApplication>(argc, argv);
 }
+
+bool KelvaneApp::hasDisplay()
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+}
+
+int KelvaneApp::runMainWindow() { return runWindowScenes(container_, *statusCache_); }
 
 }  // namespace kelvane::app

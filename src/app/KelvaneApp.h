@@ -7,6 +7,8 @@
 #include <memory>
 #include <optional>
 
+class QCoreApplication;
+
 namespace kelvane::store {
 class ModelContainer;
 }
@@ -38,6 +40,17 @@ public:
     RunMode runMode() const { return runMode_; }
     const std::shared_ptr<store::ModelContainer>& container() const { return container_; }
     operations::FileStatusCache& statusCache() const { return *statusCache_; }
+
+    // The Qt application object for the mode: with widgets only in the
+    // windowed mode.
+    static std::unique_ptr<QCoreApplication> makeApplication(RunMode mode, int& argc, char** argv);
+
+    // Whether a windowed start can show its window: an X or Wayland display,
+    // or a Qt platform chosen explicitly (offscreen, for instance).
+    static bool hasDisplay();
+    static constexpr const char* noDisplayMessage =
+        "Kelvane: ウィンドウを表示できません（ディスプレイがありません: DISPLAY / WAYLAND_DISPLAY が未設定です）。"
+        "ウィンドウなしで使うには --auto-recompress か --help を指定してください。\n";
 
     // How long a windowed launch waits for the desktop to take the reminders
     // that fell due while no process of ours was running.

@@ -24,8 +24,13 @@ int main(int argc, char* argv[])
     if (mode == RunMode::version)
         return writeToStandardOutput(CommandLineVersion::versionText()) ? 0 : 1;
 
-    // The windowed mode will need a QApplication here once the main window exists.
-    QCoreApplication application(argc, argv);
+    // Only the windowed mode needs widgets, and with them a display; the
+    // headless run works without one.
+    if (mode.isGui() && !KelvaneApp::hasDisplay()) {
+        writeToStandardError(KelvaneApp::noDisplayMessage);
+        return 1;
+    }
+    const std::unique_ptr<QCoreApplication> application = KelvaneApp::makeApplication(mode, argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
 

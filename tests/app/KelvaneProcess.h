@@ -4,6 +4,8 @@
 // display, no session bus unless the test hands it one. The test process's
 // event loop runs while it waits, so a D-Bus service of the test can answer.
 
+#include "support/EventLoopWait.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -12,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace kelvane::test {
@@ -42,6 +45,11 @@ public:
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((home / ".config").string()));
         environment_.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
         environment_.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        // A windowed start wants its own runtime folder, readable by nobody else.
+        const std::filesystem::path runtime = home / ".runtime";
+        std::filesystem::create_directories(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        environment_.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime.string()));
     }
 
     void setEnvironment(const QString& name, const QString& value) { environment_.insert(name, value); }
@@ -69,6 +77,35 @@ public:
             return result;
         }
         result.finished = process.exitStatus() == QProcess::NormalExit && process.error() != QProcess::FailedToStart;
+        result.exitCode = process.exitCode();
+        result.out = process.readAllStandardOutput().toStdString();
+        result.err = process.readAllStandardError().toStdString();
+        return result;
+    }
+
+    // Starts the windowed mode on Qt's offscreen platform, waits (running the
+    // event loop) until `ready` holds, then ends the process as a desktop
+    // session does, with SIGTERM. Not finished: `ready` never held in time.
+    ProcessResult runWindow(const std::function<bool()>& ready, const QStringList& arguments = {},
+                            std::chrono::milliseconds timeout = std::chrono::seconds(120)) const
+    {
+        application();
+        QProcess process;
+        QProcessEnvironment environment = environment_;
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(KELVANE_BINARY_DIR "/kelvane"), arguments);
+        ProcessResult result;
+        if (!process.waitForStarted())
+            return result;
+        const bool wasReady = runEventsUntil(ready, timeout);
+        process.terminate();
+        if (!process.waitForFinished(30'000)) {
+            process.kill();
+            process.waitForFinished();
+            return result;
+        }
+        result.finished = wasReady && process.exitStatus() == QProcess::NormalExit;
         result.exitCode = process.exitCode();
         result.out = process.readAllStandardOutput().toStdString();
         result.err = process.readAllStandardError().toStdString();

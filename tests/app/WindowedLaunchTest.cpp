@@ -110,6 +110,14 @@ protected:
     PrivateSessionBus bus_;
     FakeNotificationService service_;
     NoDelivery noDelivery_;
+
+    // Runs the window until it has noted the number of registered items.
+    ProcessResult runWindowUntilItemsCounted()
+    {
+        platform::Settings(kelvane_.settingsFile()).remove(keys::registeredItemCountCache.name);
+        return kelvane_.runWindow(
+            [this] { return platform::Settings(kelvane_.settingsFile()).contains(keys::registeredItemCountCache.name); });
+    }
 };
 
 TEST_F(WindowedLaunchTest, ShowsWhatFellDueThenRenewsTheReminderForTheRegisteredItems)
@@ -121,7 +129,7 @@ TEST_F(WindowedLaunchTest, ShowsWhatFellDueThenRenewsTheReminderForTheRegistered
               QStringLiteral("登録済み 5 件の圧縮ステータスを確認しませんか？"), false, 2'592'000.0});
 
     const QDateTime before = QDateTime::currentDateTimeUtc();
-    const ProcessResult result = kelvane_.run({});
+    const ProcessResult result = runWindowUntilItemsCounted();
     const QDateTime after = QDateTime::currentDateTimeUtc();
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -142,7 +150,7 @@ TEST_F(WindowedLaunchTest, ShowsWhatFellDueThenRenewsTheReminderForTheRegistered
     EXPECT_EQ(platform::Settings(kelvane_.settingsFile()).value(keys::registeredItemCountCache), 2);
 
     // Nothing is due now: the next launch shows nothing and keeps one request.
-    const ProcessResult again = kelvane_.run({});
+    const ProcessResult again = runWindowUntilItemsCounted();
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_EQ(service_.shown.size(), 1u);
     EXPECT_EQ(notifications().pendingNotificationRequests().size(), 1u);
@@ -155,7 +163,7 @@ TEST_F(WindowedLaunchTest, ADisabledReminderOrDeniedPermissionLeavesNothingPendi
     notifications().add({QString::fromLatin1(reminderID), QStringLiteral("Kelvane"),
                          QStringLiteral("登録済み 3 件の圧縮ステータスを確認しませんか？"), false, 2'592'000.0});
 
-    const ProcessResult disabled = kelvane_.run({});
+    const ProcessResult disabled = runWindowUntilItemsCounted();
     EXPECT_EQ(disabled.exitCode, 0) << disabled.err;
     EXPECT_TRUE(notifications().pendingNotificationRequests().empty());
     // Never asked while the reminder is off.
@@ -165,10 +173,22 @@ TEST_F(WindowedLaunchTest, ADisabledReminderOrDeniedPermissionLeavesNothingPendi
     // Turned on again, but the user said no before: the answer stands.
     ASSERT_TRUE(platform::Settings(kelvane_.settingsFile()).setValue(keys::weeklyReminderEnabled, true));
     setStoredAuthorization(NotificationAuthorizationStatus::denied);
-    const ProcessResult denied = kelvane_.run({});
+    const ProcessResult denied = runWindowUntilItemsCounted();
     EXPECT_EQ(denied.exitCode, 0) << denied.err;
     EXPECT_TRUE(notifications().pendingNotificationRequests().empty());
     EXPECT_TRUE(service_.shown.empty());
+}
+
+TEST_F(WindowedLaunchTest, WithoutADisplayTheWindowedModeSaysSoAndFails)
+{
+    const ProcessResult result = kelvane_.run({});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("ディスプレイがありません"), std::string::npos) << result.err;
+    EXPECT_TRUE(result.out.empty());
+    // Nothing was opened or recorded.
+    EXPECT_FALSE(fs::exists(kelvane_.storeFile()));
+    EXPECT_FALSE(platform::Settings(kelvane_.settingsFile()).contains(keys::launchCount.name));
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <vector>
+
+namespace kelvane::ui {
+
+// One timer turns every spinner of the process; it runs only while some view
+// has painted a spinner since its last tick.
+class SpinnerClock final : public QObject {
+    Q_OBJECT
+public:
+    static SpinnerClock& shared();
+    // The current angle of every spinner, in degrees.
+    int angle() const { return angle_; }
+    // Repaints `viewport` at the next tick.
+    void keepTurning(QWidget* viewport);
+    bool isRunning() const { return timer_.isActive(); }
+
+private:
+    SpinnerClock();
+    void tick();
+
+    QTimer timer_;
+    int angle_ = 0;
+    std::vector<QPointer<QWidget>> viewports_;
+};
+
+// Paints the main table's cells from the model's cell contents: the name with
+// its icon, texts in their tone and elision, and the spinners.
+class RowCellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    static void paintSpinner(QPainter* painter, const QRect& rect, const QColor& color, int angle);
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,124 @@
+#include "ui/common/RowTreeView.h"
+
+#include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/RowCellDelegate.h"
+
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QScrollBar>
+
+namespace kelvane::ui {
+
+RowTreeView::RowTreeView(QWidget* parent) : QTreeView(parent)
+{
+    setItemDelegate(new RowCellDelegate(this));
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setAlternatingRowColors(true);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);  // the window sorts: the view only shows the indicator
+    header()->setSortIndicatorShown(true);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(true);
+    header()->setStretchLastSection(true);
+    setMouseTracking(true);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.insert(row->id);
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.erase(row->id);
+    });
+}
+
+void RowTreeView::setRowModel(DisplayRowTreeModel* model)
+{
+    if (model_)
+        disconnect(model_, nullptr, this, nullptr);
+    model_ = model;
+    setModel(model);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &RowTreeView::rememberState);
+    connect(model, &QAbstractItemModel::modelReset, this, &RowTreeView::restoreState);
+}
+
+std::vector<std::string> RowTreeView::selectedIds() const
+{
+    std::vector<std::string> ids;
+    if (!selectionModel())
+        return ids;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        if (const auto* row = model_->row(index))
+            ids.push_back(row->id);
+    return ids;
+}
+
+void RowTreeView::selectIds(const std::vector<std::string>& ids)
+{
+    QItemSelection selection;
+    for (const std::string& id : ids) {
+        const QModelIndex index = model_->indexOfId(id);
+        if (index.isValid())
+            selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void RowTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // The base class measures every changed cell to find what to repaint,
+    // which for a change of all 100,000 rows takes longer than repainting the
+    // screen. Rows have one height and cells no editors, so a large change
+    // only needs the visible rows drawn again.
+    if (bottomRight.row() - topLeft.row() > 256) {
+        viewport()->update();
+        return;
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
+void RowTreeView::rememberState()
+{
+    selected_ = selectedIds();
+    const auto* current = model_->row(currentIndex());
+    current_ = current ? current->id : std::string();
+    vertical_ = verticalScrollBar()->value();
+    horizontal_ = horizontalScrollBar()->value();
+}
+
+void RowTreeView::restoreState()
+{
+    // One pass over the rows finds everything to put back.
+    std::set<std::string> wanted = expanded_;
+    wanted.insert(selected_.begin(), selected_.end());
+    if (!current_.empty())
+        wanted.insert(current_);
+    const std::unordered_map<std::string, QModelIndex> found = model_->indexesOfIds(wanted);
+    const auto at = [&](const std::string& id) {
+        const auto it = found.find(id);
+        return it == found.end() ? QModelIndex() : it->second;
+    };
+    const std::set<std::string> opened = expanded_;
+    for (const std::string& id : opened) {
+        const QModelIndex index = at(id);
+        if (index.isValid() && model_->hasChildren(index))
+            setExpanded(index, true);
+    }
+    expanded_ = opened;
+    if (const QModelIndex current = at(current_); current.isValid())
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    QItemSelection selection;
+    for (const std::string& id : selected_)
+        if (const QModelIndex index = at(id); index.isValid())
+            selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // The scroll range follows the new rows only after the layout has run.
+    executeDelayedItemsLayout();
+    verticalScrollBar()->setValue(vertical_);
+    horizontalScrollBar()->setValue(horizontal_);
+}
+
+}  // namespace kelvane::ui

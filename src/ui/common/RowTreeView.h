@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QTreeView>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kelvane::ui {
+
+class DisplayRowTreeModel;
+
+// The tree view of the main table. When its model resets (the rows changed
+// their ids), it puts back what the user had: the expanded folders, the
+// selection, the current row and the scroll position, all by row id.
+class RowTreeView final : public QTreeView {
+    Q_OBJECT
+public:
+    explicit RowTreeView(QWidget* parent = nullptr);
+
+    void setRowModel(DisplayRowTreeModel* model);
+    DisplayRowTreeModel* rowModel() const { return model_; }
+
+    std::vector<std::string> selectedIds() const;
+    void selectIds(const std::vector<std::string>& ids);
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
+
+private:
+    void rememberState();
+    void restoreState();
+
+    DisplayRowTreeModel* model_ = nullptr;
+    // The folders the user opened, kept also while a folder has no rows to
+    // show (its files are being listed again), so it opens again with them.
+    std::set<std::string> expanded_;
+    std::vector<std::string> selected_;
+    std::string current_;
+    int vertical_ = 0;
+    int horizontal_ = 0;
+};
+
+}  // namespace kelvane::ui

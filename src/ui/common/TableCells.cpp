@@ -1,0 +1,300 @@
+#include "ui/common/TableCells.h"
+
+#include "engine/ExtensionCategory.h"
+#include "display/Formatters.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace kelvane::ui {
+
+using operations::DisplayRow;
+using operations::FileStatusEntry;
+using operations::FolderAggregate;
+
+namespace {
+
+struct ColumnSpec {
+    const char* title;
+    const char* id;
+    int minimum;
+    int ideal;
+    bool hideable;
+    bool hidden;
+    bool sortable;
+};
+
+constexpr std::array<ColumnSpec, mainColumnCount> columns{{
+    {"名前", "name", 180, 280, false, false, true},
+    {"場所", "path", 120, 220, true, true, true},
+    {"種類", "kind", 60, 80, true, false, true},
+    {"状態", "status", 80, 110, true, false, true},
+    {"元サイズ", "logicalSize", 70, 90, true, false, true},
+    {"物理", "physicalSize", 70, 90, true, false, true},
+    {"比率", "ratio", 80, 110, true, false, true},
+    {"期待度", "stars", 60, 100, true, false, true},
+    {"最終更新", "mtime", 110, 140, true, false, true},
+    {"操作", "action", 80, 100, false, false, false},
+}};
+
+const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
+
+std::int64_t clamped(std::uint64_t bytes)
+{
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<std::int64_t>::max()));
+}
+
+CellContent placeholder()
+{
+    CellContent c;
+    c.text = QStringLiteral("—");
+    return c;
+}
+
+CellContent bytesCell(std::uint64_t bytes, Tone tone = Tone::secondary)
+{
+    CellContent c;
+    c.text = display::formatBytes(clamped(bytes));
+    c.toolTip = display::formatExactBytes(clamped(bytes));
+    c.tone = tone;
+    c.monospacedDigits = true;
+    return c;
+}
+
+CellContent textCell(QString text, Tone tone = Tone::secondary)
+{
+    CellContent c;
+    c.text = std::move(text);
+    c.tone = tone;
+    return c;
+}
+
+CellContent spinnerCell()
+{
+    CellContent c;
+    c.spinner = true;
+    return c;
+}
+
+CellContent fileStatus(const FileStatusEntry& entry)
+{
+    using S = engine::FileCompressionStatus;
+    if (const auto* info = entry.info()) {
+        if (info->status.as<S::compressed>())
+            return textCell(QStringLiteral("● 圧縮済み"));
+        if (info->status.as<S::uncompressed>())
+            return textCell(QStringLiteral("○ 未圧縮"));
+        if (info->status.as<S::incompressible>()) {
+            CellContent c = textCell(QStringLiteral("◌ 圧縮不可"));
+            c.toolTip = TableCells::incompressibleExplanation();
+            return c;
+        }
+        CellContent c = textCell(QStringLiteral("クラウド退避中"), Tone::cloud);
+        c.toolTip = QStringLiteral("クリックで詳細を表示");
+        c.clickable = true;
+        return c;
+    }
+    if (entry.as<FileStatusEntry::notFound>()) {
+        CellContent c = textCell(QStringLiteral("⚠ 見つからない"), Tone::warning);
+        c.toolTip = QStringLiteral("クリックで詳細を表示");
+        c.clickable = true;
+        return c;
+    }
+    if (const auto* failed = entry.as<FileStatusEntry::error>()) {
+        CellContent c = textCell(QStringLiteral("⚠ エラー"), Tone::warning);
+        c.toolTip = QString::fromStdString(failed->text);
+        c.clickable = true;
+        return c;
+    }
+    return spinnerCell();
+}
+
+CellContent folderStatus(const DisplayRow& row)
+{
+    if (!row.folderAggregate)
+        return spinnerCell();
+    const FolderAggregate& a = *row.folderAggregate;
+    if (a.totalCount < 1)
+        return placeholder();
+    const long long classified = static_cast<long long>(a.compressedCount) + a.uncompressedCount +
+                                 a.incompressibleCount + a.datalessCount + a.errorCount;
+    CellContent c = textCell(QStringLiteral("%1 / %2").arg(a.compressedCount).arg(a.totalCount));
+    c.spinner = classified < a.totalCount;
+    c.monospacedDigits = true;
+    c.toolTip = TableCells::folderStatusToolTip(a);
+    return c;
+}
+
+CellContent ratioCell(double ratio, display::RatioDisplayMode mode)
+{
+    CellContent c = textCell(mode.format(ratio));
+    c.monospacedDigits = true;
+    return c;
+}
+
+}  // namespace
+
+QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(columnSpec(column).title); }
+const char* TableCells::columnId(MainColumn column) { return columnSpec(column).id; }
+bool TableCells::canHide(MainColumn column) { return columnSpec(column).hideable; }
+bool TableCells::hiddenByDefault(MainColumn column) { return columnSpec(column).hidden; }
+bool TableCells::sortable(MainColumn column) { return columnSpec(column).sortable; }
+int TableCells::idealWidth(MainColumn column) { return columnSpec(column).ideal; }
+int TableCells::minimumWidth(MainColumn column) { return columnSpec(column).minimum; }
+
+QString TableCells::starText(int stars)
+{
+    const int n = std::clamp(stars, 0, 5);
+    return QString(n, QChar(0x2605)) + QString(5 - n, QChar(0x2606));
+}
+
+QString TableCells::folderStatusToolTip(const FolderAggregate& a)
+{
+    QStringList lines;
+    lines << QStringLiteral("圧縮済み: %1 件").arg(a.compressedCount);
+    lines << QStringLiteral("未圧縮: %1 件").arg(a.uncompressedCount);
+    if (a.datalessCount >= 1)
+        lines << QStringLiteral("クラウド退避: %1 件").arg(a.datalessCount);
+    if (a.errorCount >= 1)
+        lines << QStringLiteral("エラー: %1 件").arg(a.errorCount);
+    const long long classified = static_cast<long long>(a.compressedCount) + a.uncompressedCount +
+                                 a.incompressibleCount + a.datalessCount + a.errorCount;
+    if (classified < a.totalCount)
+        lines << QStringLiteral("（計測中…）");
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString TableCells::folderStarsToolTip(const FolderAggregate& a)
+{
+    QStringList lines{QStringLiteral("配下ファイルの期待度（加重平均）")};
+    for (int level = 5; level >= 0; --level) {
+        const auto found = a.starsHistogram.find(level);
+        if (found != a.starsHistogram.end() && found->second >= 1)
+            lines << starText(level) + QStringLiteral(": %1 件").arg(found->second);
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString TableCells::incompressibleExplanation()
+{
+    return QStringLiteral(
+        "圧縮対象外: LZFSE で縮まない / ハードリンク / 4 KB 未満 / 通常ファイルでない、のいずれかに該当します。\n\n対処:\n"
+        "・既に縮まないフォーマット（画像 / 動画 / .zip 等の圧縮済みフォーマット、または 4 KB 未満の極小ファイル）"
+        "はこの状態が正常です。そのままで OK です。\n"
+        "・ハードリンクの場合は、リンク先の本体ファイルを直接登録すると圧縮できます。\n"
+        "・シンボリックリンクは登録対象から外し、リンク先を直接登録してください。");
+}
+
+QString TableCells::notFoundText(const DisplayRow& row)
+{
+    return QStringLiteral("ファイルが見つかりません。\nパス: ") + QString::fromStdString(row.url.string()) +
+           QStringLiteral("\n\n移動 / 削除された可能性があります。");
+}
+
+QString TableCells::datalessExplanation()
+{
+    // Worded for this desktop: no platform feature name, the file manager
+    // instead of the other platform's one.
+    return QStringLiteral(
+        "このファイルは Dropbox / iCloud Drive / OneDrive 等のクラウドサービスにより、本体データがローカルから退避されています。\n\n"
+        "本体データがローカルに無いため、Kelvane では圧縮 / 解除を実行できません。\n\n"
+        "ローカルに戻すには、ファイルマネージャでファイルを右クリックし「今すぐダウンロード」を選ぶか、ファイルを開いてください。");
+}
+
+std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, const FileStatusEntry& entry)
+{
+    if (row.kind != DisplayRow::DisplayKind::file)
+        return std::nullopt;
+    if (const auto* info = entry.info()) {
+        if (info->status.as<engine::FileCompressionStatus::datalessCloud>())
+            return StatusDetail{StatusDetail::Kind::datalessCloud, {}};
+        return std::nullopt;
+    }
+    if (entry.as<FileStatusEntry::notFound>())
+        return StatusDetail{StatusDetail::Kind::error, notFoundText(row)};
+    if (const auto* failed = entry.as<FileStatusEntry::error>())
+        return StatusDetail{StatusDetail::Kind::error, QString::fromStdString(failed->text)};
+    return std::nullopt;
+}
+
+CellContent TableCells::content(MainColumn column, const DisplayRow& row, const FileStatusEntry& entry,
+                                display::RatioDisplayMode mode)
+{
+    const bool isFolder = row.kind == DisplayRow::DisplayKind::folder;
+    const FolderAggregate* aggregate = row.folderAggregate ? &*row.folderAggregate : nullptr;
+    switch (column) {
+    case MainColumn::name: {
+        CellContent c = textCell(QString::fromStdString(row.displayName), Tone::primary);
+        c.elide = Qt::ElideMiddle;
+        return c;
+    }
+    case MainColumn::path: {
+        const QString path = QString::fromStdString(row.displayParentPath());
+        CellContent c = textCell(path);
+        c.toolTip = path;
+        c.elide = Qt::ElideLeft;
+        return c;
+    }
+    case MainColumn::kind:
+        return textCell(isFolder ? QStringLiteral("フォルダ") : QStringLiteral("ファイル"));
+    case MainColumn::status:
+        return isFolder ? folderStatus(row) : fileStatus(entry);
+    case MainColumn::logicalSize:
+        if (isFolder)
+            return aggregate && aggregate->totalLogical != 0 ? bytesCell(aggregate->totalLogical) : placeholder();
+        return row.logicalSize ? bytesCell(*row.logicalSize) : placeholder();
+    case MainColumn::physicalSize:
+        if (isFolder) {
+            if (!aggregate || aggregate->totalCount < 1)
+                return placeholder();
+            return bytesCell(aggregate->totalPhysical,
+                             aggregate->totalPhysical < aggregate->totalLogical ? Tone::tint : Tone::secondary);
+        }
+        if (const auto* info = entry.info())
+            return bytesCell(info->physicalSize, info->physicalSize < info->logicalSize ? Tone::tint : Tone::secondary);
+        return placeholder();
+    case MainColumn::ratio:
+        if (isFolder) {
+            if (!aggregate || aggregate->totalLogical == 0)
+                return placeholder();
+            return ratioCell(static_cast<double>(aggregate->totalPhysical) /
+                                 static_cast<double>(aggregate->totalLogical),
+                             mode);
+        }
+        if (const auto* info = entry.info();
+            info && info->status.as<engine::FileCompressionStatus::compressed>() && info->logicalSize != 0)
+            return ratioCell(static_cast<double>(info->physicalSize) / static_cast<double>(info->logicalSize), mode);
+        return placeholder();
+    case MainColumn::stars: {
+        if (isFolder) {
+            const std::optional<int> average = aggregate ? aggregate->averageStars() : std::nullopt;
+            if (!average)
+                return placeholder();
+            CellContent c = textCell(starText(*average));
+            c.toolTip = folderStarsToolTip(*aggregate);
+            return c;
+        }
+        CellContent c = textCell(starText(row.stars));
+        const engine::ExtensionCategory category =
+            engine::fileExtensionCategory(row.url.extension().string());
+        c.toolTip = QString::fromUtf8(engine::displayName(category).data()) + QStringLiteral(" — ") +
+                    QString::fromUtf8(engine::expectedRatioText(category).data());
+        return c;
+    }
+    case MainColumn::mtime: {
+        if (!row.mtime)
+            return placeholder();
+        CellContent c = textCell(display::dateTimeFormatter().string(*row.mtime));
+        c.monospacedDigits = true;
+        return c;
+    }
+    case MainColumn::action:
+        return {};
+    }
+    return placeholder();
+}
+
+}  // namespace kelvane::ui

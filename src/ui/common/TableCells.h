@@ -1,0 +1,67 @@
+#pragma once
+
+#include "operations/DisplayRow.h"
+#include "operations/FileStatusEntry.h"
+#include "display/RatioDisplayMode.h"
+
+#include <QString>
+
+#include <optional>
+#include <string>
+
+namespace kelvane::ui {
+
+// The main table's columns, in their default order.
+enum class MainColumn { name, path, kind, status, logicalSize, physicalSize, ratio, stars, mtime, action };
+inline constexpr int mainColumnCount = 10;
+
+// How a cell's text is coloured.
+enum class Tone { primary, secondary, tint, warning, cloud };
+
+// What one cell of the main table shows. Computed from the row and its
+// status entry only, so painting, tooltips and tests read the same thing.
+struct CellContent {
+    QString text;
+    QString toolTip;
+    Tone tone = Tone::secondary;
+    bool spinner = false;       // a spinner before the text (or alone)
+    bool clickable = false;     // opens the status detail
+    bool monospacedDigits = false;
+    Qt::TextElideMode elide = Qt::ElideRight;
+};
+
+// The status detail a click on a clickable status cell explains.
+struct StatusDetail {
+    enum class Kind { error, datalessCloud };
+    Kind kind = Kind::error;
+    QString reason;  // for `error`
+};
+
+struct TableCells {
+    static QString columnTitle(MainColumn column);
+    // The id the column's width, order and visibility are stored under.
+    static const char* columnId(MainColumn column);
+    // "名前" and "操作" cannot be hidden.
+    static bool canHide(MainColumn column);
+    static bool hiddenByDefault(MainColumn column);
+    static bool sortable(MainColumn column);
+    static int idealWidth(MainColumn column);
+    static int minimumWidth(MainColumn column);
+
+    // `entry` is the row's status entry (notInspected when the cache holds none).
+    static CellContent content(MainColumn column, const operations::DisplayRow& row,
+                               const operations::FileStatusEntry& entry, display::RatioDisplayMode mode);
+
+    // The popover a click on the status cell opens, if it opens one.
+    static std::optional<StatusDetail> statusDetail(const operations::DisplayRow& row,
+                                                    const operations::FileStatusEntry& entry);
+
+    static QString starText(int stars);
+    static QString folderStatusToolTip(const operations::FolderAggregate& aggregate);
+    static QString folderStarsToolTip(const operations::FolderAggregate& aggregate);
+    static QString incompressibleExplanation();
+    static QString notFoundText(const operations::DisplayRow& row);
+    static QString datalessExplanation();
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "discovery/CloudService.h"
+
+#include <QDialog>
+
+#include <filesystem>
+
+namespace kelvane::ui {
+
+// Warns before an item in cloud-synced storage is registered. Return
+// continues ("それでも登録", accepted), Esc cancels (rejected).
+class CloudFolderWarningSheet final : public QDialog {
+    Q_OBJECT
+public:
+    CloudFolderWarningSheet(const std::filesystem::path& url, discovery::CloudService service, QWidget* parent = nullptr);
+
+    static QString serviceName(discovery::CloudService service);
+    static QString title(discovery::CloudService service);
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,690 @@
+#include "ui/main/MainWindow.h"
+
+#include "operations/AddItemsFlow.h"
+#include "operations/ChildInspectionWorker.h"
+#include "operations/FileStatusCache.h"
+#include "operations/MainWindowModel.h"
+#include "operations/RegisteredItemsQuery.h"
+#include "operations/WorkerJobs.h"
+#include "display/RatioDisplayMode.h"
+#include "platform/qt/Settings.h"
+#include "platform/qt/SettingsNotifier.h"
+#include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
+#include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/Icons.h"
+#include "ui/common/MenuCommands.h"
+#include "ui/common/RowTreeView.h"
+#include "ui/common/Shell.h"
+#include "ui/main/CloudFolderWarningSheet.h"
+#include "ui/main/FilterBar.h"
+#include "ui/main/FolderRegistrationSheet.h"
+#include "ui/main/RowWalks.h"
+#include "ui/main/ScanActivityBar.h"
+#include "ui/main/StatusDetailPopover.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace kelvane::ui {
+
+using operations::DisplayRow;
+using operations::MainWindowModel;
+
+namespace {
+
+// The table's column arrangement (widths, order, hidden columns), as the
+// header saves it.
+constexpr platform::StringSetting mainTableColumns{"mainTableColumns", ""};
+
+constexpr const char* registeredPrefix = "registered-";
+
+QWidget* makeScreen(Icon which, int iconSize, const QString& text, bool large, QPushButton* button, int spacing)
+{
+    auto* screen = new QWidget;
+    auto* column = new QVBoxLayout(screen);
+    column->setSpacing(spacing);
+    column->addStretch(1);
+    auto* picture = new QLabel;
+    picture->setPixmap(icon(which).pixmap(iconSize, iconSize));
+    picture->setAlignment(Qt::AlignCenter);
+    picture->setEnabled(false);  // drawn in the secondary style
+    auto* label = new QLabel(text);
+    label->setObjectName(QStringLiteral("message"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    if (large) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 1.3);
+        label->setFont(font);
+    }
+    column->addWidget(picture);
+    column->addWidget(label);
+    column->addWidget(button, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+    return screen;
+}
+
+std::string itemsSignature(const std::vector<MainWindowModel::Item>& items)
+{
+    std::string signature;
+    for (const auto& item : items) {
+        if (!signature.empty())
+            signature += '|';
+        signature += item->id().toString() + "-" + item->kind() + "-" + (item->includeSubfolders() ? "true" : "false");
+    }
+    return signature;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container, Shell& shell,
+                       const QString& versionLabel, MainWindowHooks hooks, QWidget* parent)
+    : QMainWindow(parent),
+      model_(model),
+      container_(container),
+      shell_(shell),
+      hooks_(std::move(hooks)),
+      settings_(std::make_unique<platform::Settings>()),
+      sheets_(this)
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    setWindowTitle(QStringLiteral("Kelvane — ") + versionLabel);
+    setAcceptDrops(true);
+    resize(1100, 680);
+
+    rowModel_ = new DisplayRowTreeModel(model_.cache(), this);
+    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+    table_ = new RowTreeView;
+    table_->setRowModel(rowModel_);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table_, &QWidget::customContextMenuRequested, this, &MainWindow::showContextMenu);
+    connect(table_, &QAbstractItemView::clicked, this, &MainWindow::tableClicked);
+
+    buildToolBar();
+    buildScreens();
+    restoreColumns();
+
+    commands_ = new MenuCommandReceiver(
+        {[this] { presentOpenPanel(); }, hooks_.openWizard, hooks_.openSearch, [this] { refreshAll(); },
+         hooks_.openStorageStatus, hooks_.openLogScreen, hooks_.openAbout},
+        this);
+
+    adding_ = new operations::AddItemsFlow(model_, this);
+    connect(adding_, &operations::AddItemsFlow::pendingCloudWarningChanged, this, &MainWindow::cloudWarningChanged);
+    connect(adding_, &operations::AddItemsFlow::folderToRegisterChanged, this, &MainWindow::folderToRegisterChanged);
+
+    connect(&model_, &MainWindowModel::itemsChanged, this, &MainWindow::itemsChanged);
+    connect(&model_, &MainWindowModel::derivedRowsChanged, this, &MainWindow::derivedRowsChanged);
+    connect(&model_, &MainWindowModel::scanActivityChanged, this, &MainWindow::scanActivityChanged);
+    connect(&model_, &MainWindowModel::errorMessageChanged, this, &MainWindow::errorMessageChanged);
+    // The settings window changes the ratio wording while this window is open.
+    connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, this,
+            [this](const QString& key) {
+                if (key == QLatin1String(platform::settings_keys::ratioDisplayMode.name))
+                    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+            });
+
+    // Rows that come into view without any state are inspected, a batch per
+    // turn of the event loop.
+    inspectTimer_.setSingleShot(true);
+    inspectTimer_.setInterval(0);
+    connect(&inspectTimer_, &QTimer::timeout, this, &MainWindow::inspectVisibleRows);
+    connect(rowModel_, &QAbstractItemModel::modelReset, this, &MainWindow::scheduleVisibleInspection);
+    connect(rowModel_, &QAbstractItemModel::dataChanged, this, &MainWindow::scheduleVisibleInspection);
+    connect(table_, &QTreeView::expanded, this, &MainWindow::scheduleVisibleInspection);
+    connect(table_->verticalScrollBar(), &QScrollBar::valueChanged, this, &MainWindow::scheduleVisibleInspection);
+
+    query_ = new operations::RegisteredItemsQuery(container_, model_, this);
+    itemsChanged();
+    if (!model_.displayedRows().empty())
+        derivedRowsChanged();
+    updateScreen();
+}
+
+MainWindow::~MainWindow()
+{
+    if (itemsLoad_)
+        itemsLoad_->cancel();
+}
+
+// --- layout -------------------------------------------------------------------
+
+void MainWindow::buildToolBar()
+{
+    auto* bar = addToolBar(QStringLiteral("ツールバー"));
+    bar->setObjectName(QStringLiteral("toolbar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    bar->toggleViewAction()->setVisible(false);
+
+    filterBar_ = new FilterBar(model_);
+    bar->addWidget(filterBar_);
+    auto* spring = new QWidget;
+    spring->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spring);
+
+    auto addButton = [&](const QString& name, Icon which, const QString& help, std::function<void()> action) {
+        if (!action)
+            return;
+        QAction* a = bar->addAction(icon(which), name);
+        a->setToolTip(help);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, [action = std::move(action)] { action(); });
+    };
+    addButton(QStringLiteral("追加"), Icon::add, QStringLiteral("ファイル / フォルダを登録（Ctrl+O）"),
+              [this] { presentOpenPanel(); });
+    addButton(QStringLiteral("ウィザード"), Icon::wizard, QStringLiteral("おすすめのフォルダから登録（Ctrl+Shift+W）"),
+              hooks_.openWizard);
+    bar->addSeparator();
+    addButton(QStringLiteral("検索"), Icon::search, QStringLiteral("条件でファイルを発掘して登録（Ctrl+F）"),
+              hooks_.openSearch);
+    addButton(QStringLiteral("更新"), Icon::refresh, QStringLiteral("全項目を再スキャン（Ctrl+R）"),
+              [this] { refreshAll(); });
+
+    search_ = new QLineEdit;
+    search_->setObjectName(QStringLiteral("searchField"));
+    search_->setPlaceholderText(QStringLiteral("名前で検索"));
+    search_->setClearButtonEnabled(true);
+    search_->setFixedWidth(200);
+    bar->addWidget(search_);
+    connect(search_, &QLineEdit::textChanged, this,
+            [this](const QString& text) { model_.setSearchQuery(text.toStdString()); });
+    // Clearing the filters also clears the field.
+    connect(&model_, &MainWindowModel::filtersChanged, this, [this] {
+        const QString query = QString::fromStdString(model_.searchQuery());
+        if (search_->text() != query)
+            search_->setText(query);
+    });
+}
+
+void MainWindow::buildScreens()
+{
+    auto* choose = new QPushButton(QStringLiteral("ファイル / フォルダを選択…"));
+    choose->setDefault(true);
+    connect(choose, &QPushButton::clicked, this, &MainWindow::presentOpenPanel);
+    startScreen_ = makeScreen(Icon::emptyList, 64, QStringLiteral("ファイル / フォルダをドラッグして追加"), true, choose, 16);
+    startScreen_->setObjectName(QStringLiteral("startScreen"));
+
+    auto* clear = new QPushButton(QStringLiteral("フィルタをクリア"));
+    connect(clear, &QPushButton::clicked, filterBar_, &FilterBar::clearAllFilters);
+    noMatchScreen_ = makeScreen(Icon::noMatch, 48, QStringLiteral("該当する登録項目がありません"), false, clear, 12);
+    noMatchScreen_->setObjectName(QStringLiteral("noMatchScreen"));
+
+    screens_ = new QStackedWidget;
+    screens_->addWidget(startScreen_);
+    screens_->addWidget(noMatchScreen_);
+    screens_->addWidget(table_);
+
+    scanBar_ = new ScanActivityBar;
+    scanBar_->hide();
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(screens_, 1);
+    column->addWidget(scanBar_);
+    setCentralWidget(central);
+}
+
+QWidget* MainWindow::currentScreen() const { return screens_->currentWidget(); }
+
+void MainWindow::updateScreen()
+{
+    if (model_.items().empty())
+        screens_->setCurrentWidget(startScreen_);
+    else if (derivedOnce_ && model_.displayedRows().empty())
+        screens_->setCurrentWidget(noMatchScreen_);
+    else
+        screens_->setCurrentWidget(table_);
+}
+
+// --- columns --------------------------------------------------------------------
+
+void MainWindow::restoreColumns()
+{
+    QHeaderView* header = table_->header();
+    restoringColumns_ = true;
+    for (int c = 0; c < mainColumnCount; ++c) {
+        const auto column = static_cast<MainColumn>(c);
+        header->resizeSection(c, TableCells::idealWidth(column));
+        header->setSectionHidden(c, TableCells::hiddenByDefault(column));
+    }
+    header->setMinimumSectionSize(40);
+    // The operation buttons come with the bulk runs; until then the column stays out of sight.
+    header->setSectionHidden(static_cast<int>(MainColumn::action), true);
+    const QByteArray saved = QByteArray::fromBase64(settings_->value(mainTableColumns).toLatin1());
+    if (!saved.isEmpty())
+        header->restoreState(saved);
+    for (const MainColumn fixed : {MainColumn::name})
+        header->setSectionHidden(static_cast<int>(fixed), false);
+    header->setSectionHidden(static_cast<int>(MainColumn::action), true);
+    // The sort order is not kept: every window starts by name, ascending.
+    header->setSortIndicator(static_cast<int>(MainColumn::name), Qt::AscendingOrder);
+    restoringColumns_ = false;
+
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderMenu);
+    connect(header, &QHeaderView::sectionResized, this, &MainWindow::saveColumns);
+    connect(header, &QHeaderView::sectionMoved, this, &MainWindow::saveColumns);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &MainWindow::applySortIndicator);
+}
+
+void MainWindow::saveColumns()
+{
+    if (restoringColumns_)
+        return;
+    settings_->setValue(mainTableColumns, QString::fromLatin1(table_->header()->saveState().toBase64()));
+}
+
+void MainWindow::showHeaderMenu(const QPoint& at)
+{
+    QHeaderView* header = table_->header();
+    QMenu menu(this);
+    for (int c = 0; c < mainColumnCount; ++c) {
+        const auto column = static_cast<MainColumn>(c);
+        if (column == MainColumn::action)
+            continue;
+        QAction* action = menu.addAction(TableCells::columnTitle(column));
+        action->setCheckable(true);
+        action->setChecked(!header->isSectionHidden(c));
+        action->setEnabled(TableCells::canHide(column));
+        connect(action, &QAction::toggled, this, [this, column](bool shown) { setColumnShown(column, shown); });
+    }
+    menu.exec(header->mapToGlobal(at));
+}
+
+void MainWindow::setColumnShown(MainColumn column, bool shown)
+{
+    if (!TableCells::canHide(column))
+        return;
+    table_->header()->setSectionHidden(static_cast<int>(column), !shown);
+    saveColumns();
+}
+
+void MainWindow::applySortIndicator(int section, Qt::SortOrder order)
+{
+    const auto column = static_cast<MainColumn>(section);
+    if (!TableCells::sortable(column)) {
+        // Not sortable: the indicator goes back to the current sort.
+        const auto& current = model_.sortOrder();
+        const int back = current.empty() ? 0 : static_cast<int>(current.front().key);
+        const Qt::SortOrder backOrder = !current.empty() && current.front().order ==
+                                                                  operations::DisplayRowComparator::Order::reverse
+                                            ? Qt::DescendingOrder
+                                            : Qt::AscendingOrder;
+        QSignalBlocker block(table_->header());
+        table_->header()->setSortIndicator(back, backOrder);
+        return;
+    }
+    // The columns up to "最終更新" are in the order of the sort keys.
+    model_.setSortOrder({{static_cast<operations::DisplayRowComparator::Key>(section),
+                          order == Qt::AscendingOrder ? operations::DisplayRowComparator::Order::forward
+                                                      : operations::DisplayRowComparator::Order::reverse}});
+}
+
+// --- state from the model -----------------------------------------------------------
+
+void MainWindow::itemsChanged()
+{
+    updateScreen();
+    const std::string signature = itemsSignature(model_.items());
+    if (itemsSignature_ == signature)
+        return;
+    itemsSignature_ = signature;
+    if (itemsLoad_)
+        itemsLoad_->cancel();
+    model_.reloadIncompressiblePaths();
+    itemsLoad_ = model_.loadAllFolderChildren();
+    itemsLoad_->onFinished([self = QPointer<MainWindow>(this)] {
+        if (self && self->hooks_.itemsLoaded)
+            self->hooks_.itemsLoaded(static_cast<int>(self->model_.items().size()));
+    });
+}
+
+void MainWindow::derivedRowsChanged()
+{
+    derivedOnce_ = true;
+    rowModel_->setRows(model_.displayedRows());
+    updateScreen();
+}
+
+void MainWindow::scanActivityChanged()
+{
+    scanBar_->setActivity(model_.scanActivity());
+    scanBar_->setVisible(model_.scanActivity() != nullptr);
+}
+
+void MainWindow::errorMessageChanged()
+{
+    const auto& message = model_.errorMessage();
+    if (!message) {
+        if (errorAlert_)
+            errorAlert_->close();
+        return;
+    }
+    if (!errorAlert_) {
+        errorAlert_ = new QMessageBox(QMessageBox::Warning, QStringLiteral("エラー"), QString(), QMessageBox::Ok, this);
+        errorAlert_->setObjectName(QStringLiteral("errorAlert"));
+        errorAlert_->setTextFormat(Qt::PlainText);
+        errorAlert_->setWindowModality(Qt::WindowModal);
+        errorAlert_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(errorAlert_, &QMessageBox::finished, this, [this] { model_.setErrorMessage(std::nullopt); });
+        errorAlert_->setText(QString::fromStdString(*message));
+        errorAlert_->open();
+        return;
+    }
+    errorAlert_->setText(QString::fromStdString(*message));
+}
+
+// --- adding items -----------------------------------------------------------------
+
+void MainWindow::presentOpenPanel()
+{
+    shell_.pickFilesAndFolders(this, QStringLiteral("登録するファイル / フォルダを選択"),
+                               [self = QPointer<MainWindow>(this)](Shell::Paths paths) {
+                                   if (self)
+                                       self->handleSelectedURLs(paths);
+                               });
+}
+
+void MainWindow::handleSelectedURLs(const std::vector<std::filesystem::path>& urls) { adding_->handleSelectedURLs(urls); }
+
+void MainWindow::cloudWarningChanged()
+{
+    const auto& warning = adding_->pendingCloudWarning();
+    if (!warning)
+        return;
+    auto* sheet = new CloudFolderWarningSheet(warning->url, warning->service, this);
+    const store::Uuid id = warning->id;
+    sheets_.present(sheet, [this, sheet, id] {
+        // Only the answer to the warning on screen counts.
+        if (!adding_->pendingCloudWarning() || adding_->pendingCloudWarning()->id != id)
+            return;
+        if (sheet->result() == QDialog::Accepted)
+            adding_->continueAfterCloudWarning();
+        else
+            adding_->cancelCloudWarning();
+    });
+}
+
+void MainWindow::folderToRegisterChanged()
+{
+    const auto& folder = adding_->folderToRegister();
+    if (!folder)
+        return;
+    auto* sheet = new FolderRegistrationSheet(*folder, model_.modelContext(), this);
+    sheets_.present(sheet, [this] { adding_->finishFolderRegistration(); });
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event)
+{
+    std::vector<std::filesystem::path> urls;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            urls.emplace_back(url.toLocalFile().toStdString());
+    // Accepted even when nothing usable came with it.
+    event->acceptProposedAction();
+    handleSelectedURLs(urls);
+}
+
+// --- refreshing -------------------------------------------------------------------
+
+void MainWindow::refreshAll()
+{
+    // What is still being inspected was read before the refresh: dropped.
+    ++inspectionGeneration_;
+    inspecting_.clear();
+    model_.refreshAll();
+    // Registered files are not part of any folder load: inspect them again
+    // here, so that none is left without a state (one whose bookmark no
+    // longer resolves is then shown as missing).
+    std::vector<DisplayRow> files;
+    for (const auto& ref : model_.derivedInput().topItems) {
+        if (ref.kind != "file")
+            continue;
+        DisplayRow row;
+        row.id = ref.id;
+        row.url = ref.url;
+        files.push_back(std::move(row));
+    }
+    inspectRows(std::move(files));
+}
+
+void MainWindow::refreshSelection(const std::set<std::string>& ids)
+{
+    std::vector<DisplayRow> targets = RowWalks::refreshTargets(model_.displayedRows(), ids);
+    if (!targets.empty())
+        model_.refreshSelection(targets);
+}
+
+void MainWindow::scheduleVisibleInspection()
+{
+    if (!inspectTimer_.isActive())
+        inspectTimer_.start();
+}
+
+void MainWindow::inspectVisibleRows()
+{
+    if (screens_->currentWidget() != table_ || !table_->isVisible())
+        return;
+    const auto& entries = model_.cache().entries();
+    const auto& loading = model_.loadingFolders();
+    std::vector<DisplayRow> rows;
+    const int bottom = table_->viewport()->height();
+    for (QModelIndex index = table_->indexAt(QPoint(1, 1)); index.isValid(); index = table_->indexBelow(index)) {
+        if (table_->visualRect(index).top() > bottom)
+            break;
+        const DisplayRow* row = rowModel_->row(index);
+        // An item whose bookmark did not resolve is looked at too: it is then
+        // shown as missing rather than spinning for ever.
+        if (!row || row->kind != DisplayRow::DisplayKind::file)
+            continue;
+        if (entries.contains(row->id) || inspecting_.contains(row->id))
+            continue;
+        // A folder that is being loaded inspects its own files.
+        const DisplayRow* parent = rowModel_->row(index.parent());
+        if (parent && parent->registeredItemID && loading.contains(*parent->registeredItemID))
+            continue;
+        rows.push_back(*row);
+    }
+    inspectRows(std::move(rows));
+}
+
+void MainWindow::inspectRows(std::vector<DisplayRow> rows)
+{
+    std::erase_if(rows, [this](const DisplayRow& row) { return inspecting_.contains(row.id); });
+    if (rows.empty())
+        return;
+    for (const DisplayRow& row : rows)
+        inspecting_.insert(row.id);
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
+    auto paths = std::make_shared<const std::set<std::string>>(model_.incompressiblePaths());
+    using Pairs = std::vector<std::pair<std::string, operations::FileStatusEntry>>;
+    operations::runOnWorkers<Pairs>(
+        {[input, paths] {
+            Pairs pairs;
+            long long errors = 0;
+            for (const DisplayRow& row : *input)
+                pairs.emplace_back(row.id, operations::ChildInspectionWorker::inspect(row.url, *paths, errors));
+            return pairs;
+        }},
+        [self = QPointer<MainWindow>(this), generation = inspectionGeneration_](std::vector<Pairs> results) {
+            if (!self || generation != self->inspectionGeneration_)
+                return;
+            for (const auto& [id, entry] : results.front())
+                self->inspecting_.erase(id);
+            self->model_.cache().setEntries(std::move(results.front()));
+        });
+}
+
+// --- the table's actions ---------------------------------------------------------------
+
+void MainWindow::removeSelectedRegistrations(const std::set<std::string>& ids)
+{
+    store::ModelContext& context = model_.modelContext();
+    for (const std::string& id : ids) {
+        if (!id.starts_with(registeredPrefix))
+            continue;
+        const auto uuid = store::Uuid::fromString(std::string_view(id).substr(std::string_view(registeredPrefix).size()));
+        if (!uuid)
+            continue;
+        for (const auto& item : model_.items())
+            if (item->id() == *uuid) {
+                context.remove(item);
+                break;
+            }
+    }
+    try {
+        context.save();
+    } catch (const std::exception& error) {
+        model_.setErrorMessage(
+            std::string("登録の削除を保存できませんでした。\n対処: アプリを再起動してから再度お試しください。\n詳細: ") +
+            error.what());
+    }
+    table_->clearSelection();
+}
+
+void MainWindow::openItems(const std::vector<std::filesystem::path>& urls)
+{
+    for (const auto& url : urls)
+        shell_.openFile(url);
+}
+
+void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls)
+{
+    std::vector<std::filesystem::path> onDisk;
+    for (const auto& url : urls)
+        if (!RowWalks::isUnresolved(url))
+            onDisk.push_back(url);
+    if (!onDisk.empty())
+        shell_.showInFileManager(onDisk);
+}
+
+QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
+{
+    if (ids.empty())
+        return nullptr;
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("rowContextMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setToolTipsVisible(true);
+    const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
+    if (!urls.empty()) {
+        connect(menu->addAction(icon(Icon::openItem), QStringLiteral("開く")), &QAction::triggered, this,
+                [this, urls] { openItems(urls); });
+        connect(menu->addAction(icon(Icon::showInFileManager), QStringLiteral("ファイルマネージャで表示")),
+                &QAction::triggered, this, [this, urls] { revealItems(urls); });
+        if (hooks_.askAbout && urls.size() == 1)
+            connect(menu->addAction(QStringLiteral("ローカル AI に聞く")), &QAction::triggered, this,
+                    [this, url = urls.front()] { hooks_.askAbout(url); });
+        menu->addSeparator();
+    }
+    QAction* refresh = menu->addAction(icon(Icon::refresh), QStringLiteral("最新の状態を取得"));
+    refresh->setToolTip(QStringLiteral("選択した項目を再 inspect します。フォルダの場合は配下を再列挙して状態を更新します。"));
+    connect(refresh, &QAction::triggered, this, [this, ids] { refreshSelection(ids); });
+    menu->addSeparator();
+    connect(menu->addAction(QStringLiteral("登録から削除")), &QAction::triggered, this,
+            [this, ids] { removeSelectedRegistrations(ids); });
+    return menu;
+}
+
+void MainWindow::showContextMenu(const QPoint& at)
+{
+    const QModelIndex clicked = table_->indexAt(at);
+    const DisplayRow* row = rowModel_->row(clicked);
+    if (!row)
+        return;
+    std::set<std::string> ids;
+    const std::vector<std::string> selected = table_->selectedIds();
+    if (std::find(selected.begin(), selected.end(), row->id) != selected.end())
+        ids.insert(selected.begin(), selected.end());
+    else
+        ids.insert(row->id);
+    if (QMenu* menu = makeContextMenu(ids))
+        menu->popup(table_->viewport()->mapToGlobal(at));
+}
+
+void MainWindow::tableClicked(const QModelIndex& index)
+{
+    if (static_cast<MainColumn>(index.column()) != MainColumn::status)
+        return;
+    if (const DisplayRow* row = rowModel_->row(index))
+        showStatusDetail(row->id);
+}
+
+void MainWindow::showStatusDetail(const std::string& rowId)
+{
+    const QModelIndex index = rowModel_->indexOfId(rowId, static_cast<int>(MainColumn::status));
+    const DisplayRow* row = rowModel_->row(index);
+    if (!row)
+        return;
+    const auto detail = TableCells::statusDetail(*row, rowModel_->entry(*row));
+    if (!detail)
+        return;
+    if (popover_)
+        popover_->close();
+    const DisplayRow target = *row;
+    auto* popover = new StatusDetailPopover(
+        *detail, target.url, [this, url = target.url] { revealItems({url}); },
+        [this, target] { model_.refreshSelection({target}); }, this);
+    popover_ = popover;
+    table_->scrollTo(index);
+    popover->showAt(table_->viewport(), table_->visualRect(index));
+}
+
+// --- window events ---------------------------------------------------------------------
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    scheduleVisibleInspection();
+    if (shownOnce_)
+        return;
+    shownOnce_ = true;
+    model_.pruneLogs();
+    // The first launch opens About once, when there is an About to open.
+    if (hooks_.openAbout && !settings_->value(platform::settings_keys::hasShownFirstLaunchAbout)) {
+        settings_->setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+        hooks_.openAbout();
+    }
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    // The ratio wording is a setting the settings window may have changed.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+    QMainWindow::changeEvent(event);
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/common/Popover.h"
+#include "ui/common/TableCells.h"
+
+#include <filesystem>
+#include <functional>
+
+namespace kelvane::ui {
+
+// Explains a status cell's failure, missing file or evicted file, with
+// "ファイルマネージャで確認", "再試行" (failures only) and "閉じる" (Esc).
+class StatusDetailPopover final : public Popover {
+    Q_OBJECT
+public:
+    StatusDetailPopover(const StatusDetail& detail, const std::filesystem::path& url, std::function<void()> onReveal,
+                        std::function<void()> onRetry, QWidget* parent);
+
+    static QString title(const StatusDetail& detail);
+};
+
+}  // namespace kelvane::ui

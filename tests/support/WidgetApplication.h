@@ -1,0 +1,24 @@
+#pragma once
+
+// Header-only: the QApplication of a widget test executable, on the offscreen
+// platform, so that windows are built and painted without any display.
+
+#include <QApplication>
+
+#include <cstdlib>
+
+namespace kelvane::test {
+
+inline QApplication& widgetApplication()
+{
+    static QApplication* app = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "ui_tests";
+        static char* argv[] = {name, nullptr};
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+}  // namespace kelvane::test
