@@ -217,14 +217,14 @@ void LanguageModelResponse::handleEvent()
         return;
     }
     const QJsonObject choice = object.value("choices").toArray().at(0).toObject();
-    const QString piece = choice.value("delta").toObject().value("content").toString();
-    if (piece.isEmpty())
+    const QString fragment = choice.value("delta").toObject().value("content").toString();
+    if (fragment.isEmpty())
         return;
-    if (content_.size() + piece.size() > kMaxAnswerChars) {
+    if (content_.size() + fragment.size() > kMaxAnswerChars) {
         fail(QStringLiteral("ローカル AI の回答が長すぎます。"));
         return;
     }
-    content_ += piece;
+    content_ += fragment;
     emit snapshot(content_);
 }
 

@@ -120,11 +120,11 @@ TEST_F(AskAISheetTest, AnswerStreamsInReplacingTheTextAndEnds)
     EXPECT_TRUE(prompt.contains("\n- パス: " + QString::fromStdString(file_.string()) + "\n- ファイル名: cache.db\n"
                                 "- 拡張子: .db\n- サイズ: 5 KB\n- 最終更新: "));
 
-    server.sendPiece("こん");
+    server.sendFragment("こん");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "こん"; }));
     EXPECT_FALSE(waiting(sheet));
     EXPECT_NE(button(sheet, "キャンセル"), nullptr);
-    // A piece split across packets, with CR LF line ends and a comment line.
+    // A fragment split across packets, with CR LF line ends and a comment line.
     server.sendRaw(": keep-alive\r\n\r\ndata: {\"choices\":[{\"delta\":{\"con");
     QTest::qWait(20);
     server.sendRaw("tent\":\"にちは <b>x</b>\"}}]}\r\n\r");
@@ -146,7 +146,7 @@ TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
     FakeChatServer server;
     AskAISheet* sheet = openSheet(modelFor(server), file_);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendPiece("途中まで");
+    server.sendFragment("途中まで");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "途中まで"; }));
 
     QTest::mouseClick(button(sheet, "キャンセル"), Qt::LeftButton);
@@ -154,14 +154,14 @@ TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
     EXPECT_EQ(answerText(sheet), "途中まで");
     ASSERT_TRUE(waitUntil([&] { return server.disconnects == 1; }));
     // Whatever the dropped stream still had in flight changes nothing.
-    server.sendPiece("その続き");
+    server.sendFragment("その続き");
     QTest::qWait(50);
     EXPECT_EQ(answerText(sheet), "途中まで");
 
     QTest::mouseClick(button(sheet, "もう一度聞く"), Qt::LeftButton);
     EXPECT_TRUE(waiting(sheet));
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
-    server.sendPiece("新しい回答");
+    server.sendFragment("新しい回答");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "新しい回答"; }));
 }
 
@@ -170,14 +170,14 @@ TEST_F(AskAISheetTest, RetryDuringAStreamNeverMixesTwoAnswers)
     FakeChatServer server;
     AskAISheet* sheet = openSheet(modelFor(server), file_);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendPiece("古い");
+    server.sendFragment("古い");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "古い"; }));
 
     sheet->model().retry();
     EXPECT_EQ(sheet->model().streamedAnswer(), "");
     EXPECT_EQ(sheet->model().phase().kind, Kind::streaming);
     // The old stream ends (and more of it arrives) while the new one runs.
-    server.sendPiece("古い続き");
+    server.sendFragment("古い続き");
     server.finish();
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
     QTest::qWait(50);
@@ -185,7 +185,7 @@ TEST_F(AskAISheetTest, RetryDuringAStreamNeverMixesTwoAnswers)
     EXPECT_TRUE(sheet->model().hasStream());
     EXPECT_TRUE(waiting(sheet));
 
-    server.sendPiece("新");
+    server.sendFragment("新");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "新"; }));
     server.finish();
     ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::done; }));
@@ -197,7 +197,7 @@ TEST_F(AskAISheetTest, ClosingTheSheetDropsTheConnection)
     FakeChatServer server;
     AskAISheet* sheet = openSheet(modelFor(server), file_);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendPiece("a");
+    server.sendFragment("a");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "a"; }));
 
     QTest::keyClick(sheet, Qt::Key_Escape);
@@ -240,7 +240,7 @@ TEST_F(AskAISheetTest, AStreamThatBreaksOffOrTalksNonsenseEndsCleanly)
     FakeChatServer server;
     AskAISheet* sheet = openSheet(modelFor(server), file_);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendPiece("ここまで");
+    server.sendFragment("ここまで");
     server.hangUp();
     ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::done; }));
     EXPECT_EQ(answerText(sheet), "ここまで");
@@ -249,7 +249,7 @@ TEST_F(AskAISheetTest, AStreamThatBreaksOffOrTalksNonsenseEndsCleanly)
     // is not shown.
     QTest::mouseClick(button(sheet, "もう一度聞く"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
-    server.sendPiece("a");
+    server.sendFragment("a");
     server.sendRaw("data: {not json\n\n");
     ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::failed; }));
     EXPECT_TRUE(sheet->model().phase().text.startsWith("ローカル AI の応答を読めません: "));

@@ -55,10 +55,10 @@ public:
         if (current_)
             current_->write(bytes), current_->flush();
     }
-    // One event carrying a piece of the answer.
-    void sendPiece(const QString& piece)
+    // One event carrying a fragment of the answer.
+    void sendFragment(const QString& fragment)
     {
-        const QJsonObject delta{{"content", piece}};
+        const QJsonObject delta{{"content", fragment}};
         const QJsonObject choice{{"index", 0}, {"delta", delta}};
         const QJsonObject chunk{{"choices", QJsonArray{choice}}};
         sendRaw("data: " + QJsonDocument(chunk).toJson(QJsonDocument::Compact) + "\n\n");
