@@ -1,0 +1,201 @@
+#include "ui/sheets/AskAISheet.h"
+
+#include "operations/AskAIModel.h"
+#include "ui/sheets/SheetWidgets.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace kelvane::ui::sheets {
+
+namespace {
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    QLabel* label = plainLabel(text, parent);
+    setRelativeFontSize(label, -1);
+    setSecondaryStyle(label);
+    return label;
+}
+
+}  // namespace
+
+using Kind = operations::AskAIModel::Phase::Kind;
+
+AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* parent)
+    : QDialog(parent), model_(std::move(model))
+{
+    setWindowTitle(QStringLiteral("ローカル AI に聞く"));
+    setWindowModality(Qt::WindowModal);
+    setMinimumSize(560, 460);
+    resize(680, 560);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(20, 20, 20, 20);
+    outer->setSpacing(16);
+
+    // Header: the file's name and folder.
+    auto* header = new QHBoxLayout;
+    header->setSpacing(12);
+    auto* icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(36, 36));
+    header->addWidget(icon);
+    auto* fileHeader = new QVBoxLayout;
+    fileHeader->setSpacing(4);
+    auto* name = new ElidedLabel(Qt::ElideMiddle, this);
+    name->setObjectName("fileName");
+    name->setText(QString::fromStdString(model_->url().filename().string()));
+    setRelativeFontSize(name, 3, true);
+    auto* folder = new ElidedLabel(Qt::ElideMiddle, this);
+    folder->setObjectName("fileFolder");
+    folder->setText(QString::fromStdString(model_->url().parent_path().string()));
+    folder->setToolTip(folder->text());
+    setRelativeFontSize(folder, -1);
+    setSecondaryStyle(folder);
+    fileHeader->addWidget(name);
+    fileHeader->addWidget(folder);
+    header->addLayout(fileHeader, 1);
+    outer->addLayout(header);
+    outer->addWidget(horizontalDivider(this));
+
+    // The question as sent and the answer.
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* content = new QWidget(scroll);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(0, 4, 0, 4);
+    column->setSpacing(12);
+
+    auto* question = new QVBoxLayout;
+    question->setSpacing(4);
+    question->addWidget(caption(QStringLiteral("質問"), content));
+    prompt_ = selectableLabel({}, content);
+    prompt_->setObjectName("prompt");
+    prompt_->setMargin(8);
+    prompt_->setAutoFillBackground(true);
+    setSecondaryStyle(prompt_);
+    QPalette promptPalette = prompt_->palette();
+    promptPalette.setColor(QPalette::Window, promptPalette.color(QPalette::AlternateBase));
+    prompt_->setPalette(promptPalette);
+    question->addWidget(prompt_);
+    column->addLayout(question);
+
+    auto* answerPane = new QVBoxLayout;
+    answerPane->setSpacing(6);
+    answerPane->addWidget(caption(QStringLiteral("ローカル AI"), content));
+
+    errorView_ = new QWidget(content);
+    auto* errorLayout = new QVBoxLayout(errorView_);
+    errorLayout->setContentsMargins(0, 0, 0, 0);
+    errorLayout->setSpacing(4);
+    errorTitle_ = plainLabel({}, errorView_);
+    errorTitle_->setObjectName("errorTitle");
+    errorText_ = selectableLabel({}, errorView_);
+    errorText_->setObjectName("errorText");
+    setRelativeFontSize(errorText_, -1);
+    setSecondaryStyle(errorText_);
+    errorLayout->addWidget(errorTitle_);
+    errorLayout->addWidget(errorText_);
+    answerPane->addWidget(errorView_);
+
+    progressRow_ = new QWidget(content);
+    progressRow_->setObjectName("progressRow");
+    auto* progressLayout = new QHBoxLayout(progressRow_);
+    progressLayout->setContentsMargins(0, 0, 0, 0);
+    progressLayout->setSpacing(6);
+    auto* spinner = new QProgressBar(progressRow_);
+    spinner->setRange(0, 0);
+    spinner->setTextVisible(false);
+    spinner->setFixedSize(48, 10);
+    auto* generating = plainLabel(QStringLiteral("回答を生成中…"), progressRow_);
+    setSecondaryStyle(generating);
+    progressLayout->addWidget(spinner);
+    progressLayout->addWidget(generating);
+    progressLayout->addStretch(1);
+    answerPane->addWidget(progressRow_);
+
+    answer_ = selectableLabel({}, content);
+    answer_->setObjectName("answer");
+    answerPane->addWidget(answer_);
+    column->addLayout(answerPane);
+    column->addStretch(1);
+    scroll->setWidget(content);
+    outer->addWidget(scroll, 1);
+    outer->addWidget(horizontalDivider(this));
+
+    auto* buttons = new QHBoxLayout;
+    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
+    cancel_->setObjectName("cancelButton");
+    cancel_->setAutoDefault(false);
+    retry_ = new QPushButton(QIcon::fromTheme("view-refresh"), QStringLiteral("もう一度聞く"), this);
+    retry_->setObjectName("retryButton");
+    retry_->setAutoDefault(false);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName("closeButton");
+    close->setAutoDefault(false);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(retry_);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    outer->addLayout(buttons);
+
+    connect(cancel_, &QPushButton::clicked, model_.get(), &operations::AskAIModel::cancelStream);
+    connect(retry_, &QPushButton::clicked, model_.get(), &operations::AskAIModel::retry);
+    // Escape rejects the dialog as well.
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(model_.get(), &operations::AskAIModel::phaseChanged, this, &AskAISheet::refresh);
+    connect(model_.get(), &operations::AskAIModel::streamedAnswerChanged, this, &AskAISheet::refresh);
+    refresh();
+}
+
+AskAISheet::~AskAISheet() = default;
+
+void AskAISheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!model_->hasStream())
+        model_->ask();
+}
+
+void AskAISheet::hideEvent(QHideEvent* event)
+{
+    model_->cancelStream();
+    QDialog::hideEvent(event);
+}
+
+void AskAISheet::refresh()
+{
+    const auto& phase = model_->phase();
+    const QString& answer = model_->streamedAnswer();
+    prompt_->setText(model_->buildPrompt());
+
+    const bool isError = phase.kind == Kind::unavailable || phase.kind == Kind::failed;
+    errorView_->setVisible(isError);
+    if (phase.kind == Kind::unavailable) {
+        errorTitle_->setText(QStringLiteral("⚠ ローカル AI が利用できません"));
+        setTextColor(errorTitle_, kOrange);
+    } else if (phase.kind == Kind::failed) {
+        errorTitle_->setText(QStringLiteral("⚠ 回答取得に失敗"));
+        setTextColor(errorTitle_, kRed);
+    }
+    errorText_->setText(isError ? phase.text : QString());
+
+    const bool waiting = (phase.kind == Kind::idle || phase.kind == Kind::streaming) && answer.isEmpty();
+    progressRow_->setVisible(waiting);
+    const bool showAnswer = phase.kind == Kind::done ||
+                            ((phase.kind == Kind::idle || phase.kind == Kind::streaming) && !answer.isEmpty());
+    answer_->setVisible(showAnswer);
+    answer_->setText(showAnswer ? answer : QString());
+
+    cancel_->setVisible(phase.kind == Kind::streaming);
+    retry_->setVisible(phase.kind == Kind::done && !answer.isEmpty());
+}
+
+}  // namespace kelvane::ui::sheets

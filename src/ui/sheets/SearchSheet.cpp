@@ -1,0 +1,461 @@
+#include "ui/sheets/SearchSheet.h"
+
+#include "operations/AskAIModel.h"
+#include "operations/SearchSheetModel.h"
+#include "ui/common/Shell.h"
+#include "ui/sheets/AskAISheet.h"
+#include "ui/sheets/SearchResultsTableModel.h"
+#include "ui/sheets/SheetWidgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace kelvane::ui::sheets {
+
+using operations::SearchSheetModel;
+
+namespace {
+
+enum Page { searchingPage, errorPage, emptyPage, tablePage };
+
+template <class Enum>
+void fillCombo(QComboBox* combo, std::initializer_list<Enum> values)
+{
+    for (Enum value : values)
+        combo->addItem(SearchSheetModel::label(value), static_cast<int>(value));
+}
+
+QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets, int spacing = 8)
+{
+    auto* box = new QWidget(parent);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    for (QWidget* widget : widgets)
+        layout->addWidget(widget);
+    layout->addStretch(1);
+    return box;
+}
+
+}  // namespace
+
+SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, QWidget* parent)
+    : QDialog(parent), model_(std::move(model)), shell_(shell)
+{
+    setWindowTitle(QStringLiteral("検索"));
+    setWindowModality(Qt::WindowModal);
+    setMinimumSize(600, 480);
+    resize(880, 660);
+    results_ = new SearchResultsTableModel(*model_, this);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+
+    auto* toolbar = new QHBoxLayout;
+    toolbar->setContentsMargins(12, 8, 12, 8);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setAutoDefault(false);
+    search_ = new QPushButton(QIcon::fromTheme("system-search"), QStringLiteral("検索"), this);
+    search_->setObjectName("searchButton");
+    search_->setAutoDefault(false);
+    toolbar->addWidget(close);
+    toolbar->addStretch(1);
+    toolbar->addWidget(search_);
+    outer->addLayout(toolbar);
+    outer->addWidget(horizontalDivider(this));
+
+    auto* form = new QWidget(this);
+    buildForm(form);
+    outer->addWidget(form);
+    outer->addWidget(horizontalDivider(this));
+    outer->addWidget(buildResultArea(), 1);
+    outer->addWidget(horizontalDivider(this));
+
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(20, 12, 20, 12);
+    footer->setSpacing(12);
+    counts_ = plainLabel({}, this);
+    counts_->setObjectName("counts");
+    setSecondaryStyle(counts_);
+    register_ = new QPushButton(QIcon::fromTheme("list-add"), {}, this);
+    register_->setObjectName("registerButton");
+    register_->setAutoDefault(false);
+    footer->addWidget(counts_);
+    footer->addStretch(1);
+    footer->addWidget(register_);
+    outer->addLayout(footer);
+
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    connect(search_, &QPushButton::clicked, model_.get(), &SearchSheetModel::startSearch);
+    connect(register_, &QPushButton::clicked, model_.get(), &SearchSheetModel::registerSelection);
+    connect(model_.get(), &SearchSheetModel::formChanged, this, &SearchSheet::showForm);
+    connect(model_.get(), &SearchSheetModel::searchStateChanged, this, [this] {
+        showSearchState();
+        if (!model_->isSearching())
+            refreshTable();
+    });
+    connect(model_.get(), &SearchSheetModel::resultsChanged, this, [this] {
+        // While searching only the counts move; the table follows at the end.
+        if (!model_->isSearching())
+            refreshTable();
+        showSearchState();
+        showFooter();
+    });
+    connect(model_.get(), &SearchSheetModel::resultsSortOrderChanged, this, &SearchSheet::refreshTable);
+    connect(model_.get(), &SearchSheetModel::selectionChanged, this, [this] {
+        pushSelectionToView();
+        showFooter();
+    });
+    connect(model_.get(), &SearchSheetModel::registrationSummaryChanged, this, &SearchSheet::showRegistrationSummary);
+    connect(model_.get(), &SearchSheetModel::closeRequested, this, &QDialog::accept);
+
+    showForm();
+    showSearchState();
+    showFooter();
+}
+
+SearchSheet::~SearchSheet() = default;
+
+void SearchSheet::buildForm(QWidget* form)
+{
+    auto* grid = new QGridLayout(form);
+    grid->setContentsMargins(20, 20, 20, 20);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(10);
+    auto addRow = [&](int index, const QString& label, QWidget* content) {
+        QLabel* title = plainLabel(label, form);
+        grid->addWidget(title, index, 0, Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(content, index, 1);
+    };
+    grid->setColumnStretch(1, 1);
+
+    root_ = new ElidedLabel(Qt::ElideMiddle, form);
+    root_->setObjectName("rootPath");
+    setSecondaryStyle(root_);
+    auto* choose = new QPushButton(QStringLiteral("選択…"), form);
+    choose->setAutoDefault(false);
+    recursive_ = new QCheckBox(QStringLiteral("サブフォルダを含む"), form);
+    auto* rootRow = new QWidget(form);
+    auto* rootLayout = new QHBoxLayout(rootRow);
+    rootLayout->setContentsMargins(0, 0, 0, 0);
+    rootLayout->setSpacing(8);
+    rootLayout->addWidget(root_, 1);
+    rootLayout->addWidget(choose);
+    rootLayout->addWidget(recursive_);
+    addRow(0, QStringLiteral("検索フォルダ:"), rootRow);
+
+    dateMode_ = new QComboBox(form);
+    dateMode_->setObjectName("dateMode");
+    fillCombo(dateMode_, {SearchSheetModel::DateMode::none, SearchSheetModel::DateMode::olderThan});
+    dateMode_->setFixedWidth(130);
+    dateValue_ = new QLineEdit(form);
+    dateValue_->setObjectName("dateValue");
+    dateValue_->setValidator(new QRegularExpressionValidator(QRegularExpression("-?[0-9]*"), dateValue_));
+    dateValue_->setFixedWidth(50);
+    dateValue_->setAlignment(Qt::AlignRight);
+    auto* up = new QToolButton(form);
+    up->setArrowType(Qt::UpArrow);
+    auto* down = new QToolButton(form);
+    down->setArrowType(Qt::DownArrow);
+    dateUnit_ = new QComboBox(form);
+    dateUnit_->setObjectName("dateUnit");
+    fillCombo(dateUnit_, {SearchSheetModel::DateUnit::month, SearchSheetModel::DateUnit::year});
+    dateUnit_->setFixedWidth(80);
+    dateControls_ = row(form, {dateValue_, up, down, dateUnit_}, 4);
+    addRow(1, QStringLiteral("最終更新日:"), row(form, {dateMode_, dateControls_}));
+
+    minSize_ = new QLineEdit(form);
+    minSize_->setObjectName("minSize");
+    minSize_->setFixedWidth(60);
+    minSize_->setAlignment(Qt::AlignRight);
+    maxSize_ = new QLineEdit(form);
+    maxSize_->setObjectName("maxSize");
+    maxSize_->setPlaceholderText(QStringLiteral("無制限"));
+    maxSize_->setFixedWidth(60);
+    maxSize_->setAlignment(Qt::AlignRight);
+    QLabel* tilde = plainLabel(QStringLiteral("〜"), form);
+    tilde->setContentsMargins(4, 0, 4, 0);
+    addRow(2, QStringLiteral("ファイルサイズ:"),
+           row(form, {plainLabel(QStringLiteral("最小"), form), minSize_, plainLabel(QStringLiteral("MB"), form), tilde,
+                      plainLabel(QStringLiteral("最大"), form), maxSize_, plainLabel(QStringLiteral("MB"), form)}));
+
+    extPreset_ = new QComboBox(form);
+    extPreset_->setObjectName("extPreset");
+    fillCombo(extPreset_, {SearchSheetModel::ExtPreset::all, SearchSheetModel::ExtPreset::text,
+                           SearchSheetModel::ExtPreset::sourceCode, SearchSheetModel::ExtPreset::binary});
+    extPreset_->setFixedWidth(220);
+    addRow(3, QStringLiteral("拡張子:"), row(form, {extPreset_}));
+
+    excludeCompressed_ = new QCheckBox(QStringLiteral("既圧縮を除外"), form);
+    excludeHidden_ = new QCheckBox(QStringLiteral("隠しファイルを除外"), form);
+    addRow(4, QString(), row(form, {excludeCompressed_, excludeHidden_}, 16));
+
+    SearchSheetModel* model = model_.get();
+    connect(choose, &QPushButton::clicked, this, [this] {
+        shell_.pickFolder(this, QStringLiteral("検索するフォルダを選択"), [self = QPointer(this)](std::filesystem::path chosen) {
+            if (self && !chosen.empty())
+                self->model_->setRootURL(std::move(chosen));
+        });
+    });
+    connect(recursive_, &QCheckBox::toggled, model, &SearchSheetModel::setRecursive);
+    connect(dateMode_, &QComboBox::activated, this, [this, model] {
+        model->setDateMode(static_cast<SearchSheetModel::DateMode>(dateMode_->currentData().toInt()));
+    });
+    connect(dateValue_, &QLineEdit::textEdited, this, [model](const QString& text) {
+        bool ok = false;
+        const qlonglong value = text.toLongLong(&ok);
+        if (ok)
+            model->setDateValue(value);
+    });
+    // The stepper keeps to 1...100; the field takes any whole number.
+    connect(up, &QToolButton::clicked, this, [model] {
+        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() + 1, 1, 100));
+    });
+    connect(down, &QToolButton::clicked, this, [model] {
+        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() - 1, 1, 100));
+    });
+    connect(dateUnit_, &QComboBox::activated, this, [this, model] {
+        model->setDateUnit(static_cast<SearchSheetModel::DateUnit>(dateUnit_->currentData().toInt()));
+    });
+    connect(minSize_, &QLineEdit::textEdited, model, &SearchSheetModel::setMinSizeMB);
+    connect(maxSize_, &QLineEdit::textEdited, model, &SearchSheetModel::setMaxSizeMB);
+    connect(extPreset_, &QComboBox::activated, this, [this, model] {
+        model->setExtPreset(static_cast<SearchSheetModel::ExtPreset>(extPreset_->currentData().toInt()));
+    });
+    connect(excludeCompressed_, &QCheckBox::toggled, model, &SearchSheetModel::setExcludeAlreadyCompressed);
+    connect(excludeHidden_, &QCheckBox::toggled, model, &SearchSheetModel::setExcludeHidden);
+}
+
+QWidget* SearchSheet::buildResultArea()
+{
+    resultArea_ = new QStackedWidget(this);
+    resultArea_->setObjectName("resultArea");
+
+    auto* searching = new QWidget(resultArea_);
+    auto* searchingLayout = new QVBoxLayout(searching);
+    searchingLayout->setSpacing(14);
+    searchingLayout->addStretch(1);
+    auto* bar = new QProgressBar(searching);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(260);
+    progress_ = plainLabel({}, searching);
+    progress_->setObjectName("searchProgress");
+    setSecondaryStyle(progress_);
+    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), searching);
+    cancel->setAutoDefault(false);
+    searchingLayout->addWidget(bar, 0, Qt::AlignHCenter);
+    searchingLayout->addWidget(progress_, 0, Qt::AlignHCenter);
+    searchingLayout->addWidget(cancel, 0, Qt::AlignHCenter);
+    searchingLayout->addStretch(1);
+    connect(cancel, &QPushButton::clicked, model_.get(), &SearchSheetModel::cancelSearch);
+
+    auto* failed = new QWidget(resultArea_);
+    auto* failedLayout = new QVBoxLayout(failed);
+    failedLayout->setSpacing(8);
+    failedLayout->addStretch(1);
+    auto* icon = new QLabel(failed);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(36, 36));
+    error_ = selectableLabel({}, failed);
+    error_->setObjectName("searchError");
+    error_->setAlignment(Qt::AlignHCenter);
+    setSecondaryStyle(error_);
+    failedLayout->addWidget(icon, 0, Qt::AlignHCenter);
+    failedLayout->addWidget(error_);
+    failedLayout->addStretch(1);
+
+    auto* empty = new QWidget(resultArea_);
+    auto* emptyLayout = new QVBoxLayout(empty);
+    emptyLayout->setSpacing(8);
+    emptyLayout->addStretch(1);
+    auto* emptyIcon = new QLabel(empty);
+    emptyIcon->setPixmap(QIcon::fromTheme("system-search", style()->standardIcon(QStyle::SP_FileDialogContentsView))
+                             .pixmap(36, 36));
+    QLabel* emptyTitle = plainLabel(QStringLiteral("検索結果なし"), empty);
+    setRelativeFontSize(emptyTitle, 3, true);
+    QLabel* emptyText = plainLabel(
+        QStringLiteral("条件を変えて再検索してください。たとえば:\n・拡張子フィルタを OFF にする（対象拡張子を広げる）\n"
+                       "・最小サイズを下げる（小さいファイルも含める）\n・最終更新の閾値を緩める（直近の更新ファイルも含める）\n"
+                       "・「圧縮済みを除外」を OFF にする\n・ルートフォルダを上の階層に変える"),
+        empty);
+    setSecondaryStyle(emptyText);
+    emptyLayout->addWidget(emptyIcon, 0, Qt::AlignHCenter);
+    emptyLayout->addWidget(emptyTitle, 0, Qt::AlignHCenter);
+    emptyLayout->addWidget(emptyText, 0, Qt::AlignHCenter);
+    emptyLayout->addStretch(1);
+
+    table_ = new QTableView(resultArea_);
+    table_->setObjectName("results");
+    table_->setModel(results_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setSortingEnabled(true);
+    table_->horizontalHeader()->setSortIndicator(SearchResultsTableModel::size, Qt::DescendingOrder);
+    table_->verticalHeader()->hide();
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideMiddle);
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    const int widths[] = {220, 240, 100, 120, 110};
+    for (int column = 0; column < SearchResultsTableModel::columnCount_; ++column)
+        table_->setColumnWidth(column, widths[column]);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchSheet::takeSelectionFromView);
+    connect(table_, &QWidget::customContextMenuRequested, this, &SearchSheet::showContextMenu);
+
+    resultArea_->insertWidget(searchingPage, searching);
+    resultArea_->insertWidget(errorPage, failed);
+    resultArea_->insertWidget(emptyPage, empty);
+    resultArea_->insertWidget(tablePage, table_);
+    return resultArea_;
+}
+
+void SearchSheet::showForm()
+{
+    root_->setText(QString::fromStdString(model_->rootURL().string()));
+    root_->setToolTip(root_->text());
+    recursive_->setChecked(model_->recursive());
+    dateMode_->setCurrentIndex(dateMode_->findData(static_cast<int>(model_->dateMode())));
+    dateControls_->setVisible(model_->dateMode() == SearchSheetModel::DateMode::olderThan);
+    if (dateValue_->text().toLongLong() != model_->dateValue())
+        dateValue_->setText(QString::number(model_->dateValue()));
+    dateUnit_->setCurrentIndex(dateUnit_->findData(static_cast<int>(model_->dateUnit())));
+    if (minSize_->text() != model_->minSizeMB())
+        minSize_->setText(model_->minSizeMB());
+    if (maxSize_->text() != model_->maxSizeMB())
+        maxSize_->setText(model_->maxSizeMB());
+    extPreset_->setCurrentIndex(extPreset_->findData(static_cast<int>(model_->extPreset())));
+    excludeCompressed_->setChecked(model_->excludeAlreadyCompressed());
+    excludeHidden_->setChecked(model_->excludeHidden());
+    search_->setEnabled(model_->canSearch());
+}
+
+void SearchSheet::showSearchState()
+{
+    search_->setEnabled(model_->canSearch());
+    const auto& progress = model_->scanProgress();
+    progress_->setText(QStringLiteral("%1 ファイルをスキャン中… (一致 %2 件)").arg(progress.scanned).arg(progress.matched));
+    if (model_->isSearching()) {
+        resultArea_->setCurrentIndex(searchingPage);
+    } else if (model_->searchError()) {
+        error_->setText(*model_->searchError());
+        resultArea_->setCurrentIndex(errorPage);
+    } else if (model_->results().empty()) {
+        resultArea_->setCurrentIndex(emptyPage);
+    } else {
+        resultArea_->setCurrentIndex(tablePage);
+    }
+}
+
+void SearchSheet::showFooter()
+{
+    const auto selected = static_cast<qulonglong>(model_->selection().size());
+    counts_->setText(model_->results().empty()
+                         ? QStringLiteral(" ")
+                         : QStringLiteral("結果: %1 件 / 選択: %2 件").arg(model_->results().size()).arg(selected));
+    register_->setText(QStringLiteral("選択を登録 (%1)").arg(selected));
+    register_->setEnabled(selected > 0);
+}
+
+void SearchSheet::refreshTable()
+{
+    results_->refresh();
+    pushSelectionToView();
+}
+
+void SearchSheet::pushSelectionToView()
+{
+    const QScopedValueRollback guard(syncingSelection_, true);
+    selectRows(table_, results_->rows(), [](const auto& row) { return row.candidate.url; }, model_->selection());
+}
+
+void SearchSheet::takeSelectionFromView()
+{
+    if (syncingSelection_)
+        return;
+    std::set<std::filesystem::path> selection;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
+        selection.insert(results_->rows()[static_cast<std::size_t>(index.row())].candidate.url);
+    const QScopedValueRollback guard(syncingSelection_, true);
+    model_->setSelection(std::move(selection));
+}
+
+void SearchSheet::showRegistrationSummary()
+{
+    const auto& summary = model_->registrationSummary();
+    if (!summary) {
+        if (alert_)
+            alert_->close();
+        return;
+    }
+    if (!alert_) {
+        alert_ = new QMessageBox(QMessageBox::Information, QStringLiteral("登録結果"), {}, QMessageBox::Ok, this);
+        alert_->setTextFormat(Qt::PlainText);
+        alert_->setWindowModality(Qt::WindowModal);
+        alert_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(alert_, &QMessageBox::finished, model_.get(), &SearchSheetModel::dismissRegistrationSummary);
+    }
+    alert_->setText(*summary);
+    alert_->open();
+}
+
+void SearchSheet::showContextMenu(const QPoint& position)
+{
+    const QModelIndex clicked = table_->indexAt(position);
+    std::vector<std::filesystem::path> urls;
+    if (clicked.isValid() && !table_->selectionModel()->isRowSelected(clicked.row(), {}))
+        urls.push_back(results_->rows()[static_cast<std::size_t>(clicked.row())].candidate.url);
+    else
+        urls.assign(model_->selection().begin(), model_->selection().end());
+    if (urls.empty())
+        return;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QIcon::fromTheme("folder"), QStringLiteral("ファイルマネージャで表示"), this,
+                    [this, urls] { shell_.showInFileManager(urls); });
+    if (urls.size() == 1)
+        menu->addAction(QStringLiteral("ローカル AI に聞く"), this, [this, url = urls.front()] { askAI(url); });
+    menu->popup(table_->viewport()->mapToGlobal(position));
+}
+
+void SearchSheet::askAI(const std::filesystem::path& url)
+{
+    // A new target replaces the sheet of the last one.
+    if (askSheet_)
+        askSheet_->reject();
+    auto* sheet = new AskAISheet(model_->makeAskModel(url), this);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    askSheet_ = sheet;
+    sheet->open();
+}
+
+void SearchSheet::hideEvent(QHideEvent* event)
+{
+    model_->cancelSearch();
+    // What this sheet presented goes with it.
+    if (askSheet_)
+        askSheet_->reject();
+    if (alert_)
+        alert_->close();
+    QDialog::hideEvent(event);
+}
+
+}  // namespace kelvane::ui::sheets

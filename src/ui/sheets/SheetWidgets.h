@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QAbstractItemView>
+#include <QColor>
+#include <QItemSelectionModel>
+#include <QFrame>
+#include <QLabel>
+#include <QString>
+
+class QWidget;
+
+namespace kelvane::ui::sheets {
+
+// One line of plain text that shortens itself with "…" where the sheet says
+// (the middle of a name, the head of a path) instead of growing the window.
+class ElidedLabel final : public QFrame {
+    Q_OBJECT
+public:
+    explicit ElidedLabel(Qt::TextElideMode mode, QWidget* parent = nullptr);
+
+    void setText(const QString& text);
+    const QString& text() const { return text_; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString text_;
+    Qt::TextElideMode mode_;
+};
+
+// A label that shows its text as it stands: never rich text, whatever the
+// file names hold.
+QLabel* plainLabel(const QString& text = {}, QWidget* parent = nullptr);
+// The same, wrapping and selectable by mouse and keyboard.
+QLabel* selectableLabel(const QString& text = {}, QWidget* parent = nullptr);
+
+// The palette's dimmed text colour for secondary text.
+void setSecondaryStyle(QWidget* widget);
+void setTextColor(QWidget* widget, const QColor& color);
+// Point size relative to the application font (caption -1, title 3 +3 ...).
+void setRelativeFontSize(QWidget* widget, int delta, bool bold = false);
+
+QFrame* horizontalDivider(QWidget* parent = nullptr);
+
+// Makes the view's selection exactly the rows whose key `selected` holds, as
+// whole rows. `keyOf(row)` gives row's key.
+template <class Rows, class KeyOf, class Set>
+void selectRows(QAbstractItemView* view, const Rows& rows, KeyOf keyOf, const Set& selected)
+{
+    QItemSelection selection;
+    const int lastColumn = view->model()->columnCount() - 1;
+    for (int index = 0; index < static_cast<int>(rows.size()); ++index)
+        if (selected.contains(keyOf(rows[static_cast<std::size_t>(index)])))
+            selection.select(view->model()->index(index, 0), view->model()->index(index, lastColumn));
+    view->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+// Colours the sheets give their messages.
+inline const QColor kOrange{0xE6, 0x7E, 0x00};
+inline const QColor kGreen{0x2E, 0x9D, 0x3E};
+inline const QColor kRed{0xD0, 0x30, 0x30};
+
+}  // namespace kelvane::ui::sheets

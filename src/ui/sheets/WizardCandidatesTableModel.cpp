@@ -1,0 +1,129 @@
+#include "ui/sheets/WizardCandidatesTableModel.h"
+
+#include "display/Formatters.h"
+#include "engine/ExtensionCategory.h"
+#include "operations/WizardPresetScanModel.h"
+
+#include <QFontDatabase>
+
+#include <algorithm>
+#include <limits>
+
+namespace kelvane::ui::sheets {
+
+using operations::WizardCandidate;
+using operations::WizardPresetScanModel;
+
+WizardCandidatesTableModel::WizardCandidatesTableModel(WizardPresetScanModel& model, QObject* parent)
+    : QAbstractTableModel(parent), model_(model)
+{
+    connect(&model_, &WizardPresetScanModel::candidatesChanged, this, &WizardCandidatesTableModel::refresh);
+    connect(&model_, &WizardPresetScanModel::selectionChanged, this, &WizardCandidatesTableModel::refreshTicks);
+    rows_ = model_.displayedCandidates();
+}
+
+void WizardCandidatesTableModel::refresh()
+{
+    beginResetModel();
+    rows_ = model_.displayedCandidates();
+    endResetModel();
+}
+
+void WizardCandidatesTableModel::refreshTicks()
+{
+    if (!rows_.empty())
+        emit dataChanged(index(0, name), index(rowCount() - 1, name), {Qt::CheckStateRole});
+}
+
+int WizardCandidatesTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int WizardCandidatesTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : columnCount_;
+}
+
+QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const WizardCandidate& row = rows_[static_cast<std::size_t>(index.row())];
+    const auto shownSize = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(row.size, std::numeric_limits<std::int64_t>::max()));
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case name: return QString::fromStdString(row.name());
+        case size: return display::formatBytes(shownSize);
+        case stars: return QString::fromStdString(engine::starBar(row.stars));
+        case modified: return display::dateTimeFormatter().string(row.mtime);
+        case location: return QString::fromStdString(row.location());
+        }
+        break;
+    case Qt::CheckStateRole:
+        if (index.column() == name)
+            return model_.selection().contains(row.url) ? Qt::Checked : Qt::Unchecked;
+        break;
+    case Qt::ToolTipRole:
+        if (index.column() == size)
+            return display::formatExactBytes(shownSize);
+        if (index.column() == location)
+            return QString::fromStdString(row.location());
+        break;
+    case Qt::TextAlignmentRole:
+        if (index.column() == size)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        break;
+    case Qt::FontRole:
+        if (index.column() == size || index.column() == modified)
+            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+bool WizardCandidatesTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != name ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return false;
+    model_.setSelected(rows_[static_cast<std::size_t>(index.row())].url,
+                       value.value<Qt::CheckState>() == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags WizardCandidatesTableModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid() && index.column() == name)
+        flags |= Qt::ItemIsUserCheckable;
+    return flags;
+}
+
+QVariant WizardCandidatesTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case name: return QStringLiteral("名前");
+    case size: return QStringLiteral("サイズ");
+    case stars: return QStringLiteral("期待度");
+    case modified: return QStringLiteral("最終更新");
+    case location: return QStringLiteral("場所");
+    }
+    return {};
+}
+
+void WizardCandidatesTableModel::sort(int column, Qt::SortOrder order)
+{
+    static constexpr WizardCandidate::Key keys[] = {WizardCandidate::Key::name, WizardCandidate::Key::size,
+                                                    WizardCandidate::Key::stars, WizardCandidate::Key::mtime,
+                                                    WizardCandidate::Key::location};
+    model_.setSortOrder(operations::afterHeaderClick(model_.sortOrder(), keys, column, order == Qt::AscendingOrder));
+}
+
+}  // namespace kelvane::ui::sheets

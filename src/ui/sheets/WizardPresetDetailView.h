@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+namespace kelvane::operations {
+class WizardPresetScanModel;
+}
+
+namespace kelvane::ui::sheets {
+
+class WizardCandidatesTableModel;
+
+// The wizard's page for one preset: its filters, the scan's progress or
+// outcome, the candidate table with tick boxes and the registration footer.
+// It scans when shown and stops the scan when hidden.
+class WizardPresetDetailView final : public QWidget {
+    Q_OBJECT
+public:
+    WizardPresetDetailView(std::unique_ptr<operations::WizardPresetScanModel> model, QWidget* parent);
+    ~WizardPresetDetailView() override;
+
+    operations::WizardPresetScanModel& model() const { return *model_; }
+    QTableView* table() const { return table_; }
+    WizardCandidatesTableModel* candidatesModel() const { return candidates_; }
+
+signals:
+    void backRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void showScanState();
+    void showFooter();
+    void pushSelectionToView();
+    void takeSelectionFromView();
+
+    std::unique_ptr<operations::WizardPresetScanModel> model_;
+    WizardCandidatesTableModel* candidates_ = nullptr;
+    bool syncingSelection_ = false;
+
+    QPushButton* stop_ = nullptr;
+    QPushButton* rescan_ = nullptr;
+    QWidget* progressRow_ = nullptr;
+    QLabel* progress_ = nullptr;
+    QLabel* error_ = nullptr;
+    QWidget* emptyState_ = nullptr;
+    QLabel* emptyHint_ = nullptr;
+    QTableView* table_ = nullptr;
+    QLabel* counts_ = nullptr;
+    QPushButton* selectAll_ = nullptr;
+    QPushButton* clear_ = nullptr;
+    QPushButton* register_ = nullptr;
+};
+
+}  // namespace kelvane::ui::sheets

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "discovery/WizardPreset.h"
+
+#include <QFrame>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kelvane::ui::sheets {
+
+// One preset of the wizard's list: what and where the folder is, whether it
+// exists, its size, the expected reduction, and the two actions. It keeps no
+// state: the sheet hands it everything through update().
+class WizardPresetRow final : public QFrame {
+    Q_OBJECT
+public:
+    WizardPresetRow(discovery::WizardPreset preset, std::function<void()> onRegisterAll,
+                    std::function<void()> onInspect, QWidget* parent = nullptr);
+
+    const discovery::WizardPreset& preset() const { return preset_; }
+    // Draws the row again (the folder's presence is looked up afresh).
+    void update(std::optional<std::int64_t> sizeBytes, bool isRegistered);
+
+private:
+    discovery::WizardPreset preset_;
+    QLabel* icon_ = nullptr;
+    QLabel* registeredBadge_ = nullptr;
+    QLabel* missingBadge_ = nullptr;
+    QLabel* size_ = nullptr;
+    QProgressBar* measuring_ = nullptr;
+    QPushButton* inspect_ = nullptr;
+    QPushButton* registerAll_ = nullptr;
+};
+
+}  // namespace kelvane::ui::sheets

@@ -1,0 +1,159 @@
+#include "ui/sheets/WizardSheet.h"
+
+#include "operations/WizardPresetScanModel.h"
+#include "operations/WizardSheetModel.h"
+#include "ui/sheets/SheetWidgets.h"
+#include "ui/sheets/WizardPresetDetailView.h"
+#include "ui/sheets/WizardPresetRow.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace kelvane::ui::sheets {
+
+using operations::WizardSheetModel;
+
+WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* parent)
+    : QDialog(parent), model_(std::move(model))
+{
+    setWindowTitle(QStringLiteral("容量解放ウィザード"));
+    setWindowModality(Qt::WindowModal);
+    setMinimumSize(720, 540);
+    resize(820, 640);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    pages_ = new QStackedWidget(this);
+    outer->addWidget(pages_);
+
+    root_ = new QWidget(pages_);
+    auto* rootLayout = new QVBoxLayout(root_);
+    rootLayout->setContentsMargins(0, 0, 0, 0);
+    rootLayout->setSpacing(0);
+    auto* toolbar = new QHBoxLayout;
+    toolbar->setContentsMargins(12, 8, 12, 8);
+    QLabel* title = plainLabel(QStringLiteral("容量解放ウィザード"), root_);
+    setRelativeFontSize(title, 3, true);
+    auto* close = new QPushButton(QStringLiteral("閉じる"), root_);
+    close->setAutoDefault(false);
+    toolbar->addWidget(title);
+    toolbar->addStretch(1);
+    toolbar->addWidget(close);
+    rootLayout->addLayout(toolbar);
+    rootLayout->addWidget(horizontalDivider(root_));
+
+    auto* scroll = new QScrollArea(root_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* list = new QWidget(scroll);
+    auto* listLayout = new QVBoxLayout(list);
+    listLayout->setContentsMargins(20, 12, 20, 12);
+    listLayout->setSpacing(10);
+    QLabel* intro = plainLabel(QStringLiteral("macOS で容量を取りがちな場所をまとめました。\n"
+                                              "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"),
+                               list);
+    setSecondaryStyle(intro);
+    listLayout->addWidget(intro);
+
+    toastBox_ = new QFrame(list);
+    auto* toastLayout = new QHBoxLayout(toastBox_);
+    toastLayout->setContentsMargins(0, 4, 0, 4);
+    toast_ = plainLabel({}, toastBox_);
+    toast_->setObjectName("toast");
+    toast_->setWordWrap(true);
+    toastLayout->addWidget(toast_);
+    listLayout->addWidget(toastBox_);
+
+    QLabel* header = plainLabel(QStringLiteral("プリセット"), list);
+    setRelativeFontSize(header, 0, true);
+    setSecondaryStyle(header);
+    listLayout->addWidget(header);
+    for (const auto& preset : model_->presets()) {
+        WizardSheetModel* sheetModel = model_.get();
+        auto* row = new WizardPresetRow(
+            preset, [sheetModel, preset] { sheetModel->registerAllPreset(preset); },
+            [sheetModel, preset] { sheetModel->inspect(preset); }, list);
+        row->setFrameShape(QFrame::StyledPanel);
+        rows_.push_back(row);
+        listLayout->addWidget(row);
+    }
+    listLayout->addStretch(1);
+    scroll->setWidget(list);
+    rootLayout->addWidget(scroll, 1);
+    pages_->addWidget(root_);
+
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(model_.get(), &WizardSheetModel::presetSizesChanged, this, &WizardSheet::showRows);
+    connect(model_.get(), &WizardSheetModel::registeredIDsChanged, this, &WizardSheet::showRows);
+    connect(model_.get(), &WizardSheetModel::toastChanged, this, &WizardSheet::showToast);
+    connect(model_.get(), &WizardSheetModel::navigationPathChanged, this, &WizardSheet::showNavigation);
+    showRows();
+    showToast();
+}
+
+WizardSheet::~WizardSheet() = default;
+
+void WizardSheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (pages_->currentWidget() == root_)
+        model_->measurePresetSizes();
+}
+
+void WizardSheet::showRows()
+{
+    for (WizardPresetRow* row : rows_) {
+        const std::string& id = row->preset().id;
+        row->update(model_->sizeOf(id), model_->registeredIDs().contains(id));
+    }
+}
+
+void WizardSheet::showToast()
+{
+    const auto& toast = model_->toast();
+    toastBox_->setVisible(toast.has_value());
+    if (!toast)
+        return;
+    const bool success = toast->style == WizardSheetModel::Toast::Style::success;
+    toast_->setText((success ? QStringLiteral("✔ ") : QStringLiteral("⚠ ")) + toast->message);
+    setTextColor(toast_, success ? kGreen : kOrange);
+}
+
+void WizardSheet::showNavigation()
+{
+    const auto& path = model_->navigationPath();
+    if (path.empty()) {
+        if (detail_) {
+            pages_->removeWidget(detail_);
+            // It may be the one calling us (its registration returned here).
+            detail_->hide();
+            detail_->deleteLater();
+            detail_ = nullptr;
+        }
+        pages_->setCurrentWidget(root_);
+        showRows();
+        model_->measurePresetSizes();
+        return;
+    }
+    const auto preset = path.back();
+    QPointer<WizardSheetModel> sheetModel(model_.get());
+    auto scan = std::make_unique<operations::WizardPresetScanModel>(
+        preset, model_->context(), [sheetModel, preset](const WizardSheetModel::DetailRegistration& outcome) {
+            if (sheetModel)
+                sheetModel->announceRegistered(outcome, preset);
+        });
+    if (detail_) {
+        pages_->removeWidget(detail_);
+        detail_->hide();
+        detail_->deleteLater();
+    }
+    detail_ = new WizardPresetDetailView(std::move(scan), pages_);
+    connect(detail_, &WizardPresetDetailView::backRequested, model_.get(), &WizardSheetModel::popDetail);
+    pages_->addWidget(detail_);
+    pages_->setCurrentWidget(detail_);
+}
+
+}  // namespace kelvane::ui::sheets

@@ -1,0 +1,90 @@
+#pragma once
+
+// Shared set-up of the sheet tests: an offscreen application, waiting on a
+// condition while the event loop runs, a home folder of the test's own with a
+// store in it, and finding widgets by object name or text.
+
+#include "store/ModelContainer.h"
+#include "support/EventLoopWait.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include <ostream>
+
+// Readable QString values in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace kelvane::ui::sheets::test {
+
+inline QApplication& application()
+{
+    static int argc = 1;
+    static char name[] = "ui_sheets_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        return new QApplication(argc, argv);
+    }();
+    return *app;
+}
+
+inline bool waitUntil(const std::function<bool()>& condition,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(30))
+{
+    application();
+    return kelvane::test::runEventsUntil(condition, timeout);
+}
+
+template <class T = QWidget>
+T* child(const QWidget* parent, const char* objectName)
+{
+    return parent->findChild<T*>(QString::fromLatin1(objectName));
+}
+
+// The visible button with this text, or null.
+inline QAbstractButton* button(const QWidget* parent, const QString& text)
+{
+    for (QAbstractButton* candidate : parent->findChildren<QAbstractButton*>())
+        if (candidate->text() == text && candidate->isVisibleTo(const_cast<QWidget*>(parent)))
+            return candidate;
+    return nullptr;
+}
+
+// Whether some visible label shows exactly this text.
+inline bool showsLabel(const QWidget* parent, const QString& text)
+{
+    for (QLabel* label : parent->findChildren<QLabel*>())
+        if (label->text() == text && label->isVisibleTo(const_cast<QWidget*>(parent)))
+            return true;
+    return false;
+}
+
+// A test home folder (HOME and XDG folders) with a store in it.
+class HomeFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        application();
+        home_.useAsHome();
+        container_ = store::ModelContainer::open({home_.path() / ".local/share/store.sqlite"});
+    }
+
+    kelvane::test::TempDir home_;
+    std::shared_ptr<store::ModelContainer> container_;
+};
+
+}  // namespace kelvane::ui::sheets::test

@@ -1,0 +1,293 @@
+#include "SheetsTestSupport.h"
+
+#include "discovery/SecurityScopedBookmark.h"
+#include "operations/MainThread.h"
+#include "operations/WizardPresetScanModel.h"
+#include "operations/WizardSheetModel.h"
+#include "store/RegisteredItem.h"
+#include "ui/sheets/WizardCandidatesTableModel.h"
+#include "ui/sheets/WizardPresetDetailView.h"
+#include "ui/sheets/WizardPresetRow.h"
+#include "ui/sheets/WizardSheet.h"
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QThreadPool>
+
+#include <fstream>
+
+namespace kelvane::ui::sheets::test {
+namespace {
+
+using operations::WizardSheetModel;
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, std::size_t size, std::chrono::hours age = std::chrono::hours(0))
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, 'a');
+    if (age.count() > 0)
+        fs::last_write_time(path, fs::file_time_type::clock::now() - age);
+}
+
+class WizardSheetTest : public HomeFixture {
+protected:
+    WizardSheet* openSheet()
+    {
+        window_ = std::make_unique<QWidget>();
+        window_->show();
+        auto* sheet = new WizardSheet(std::make_unique<WizardSheetModel>(container_->mainContext()), window_.get());
+        sheet->open();
+        return sheet;
+    }
+    static WizardPresetRow* row(WizardSheet* sheet, const std::string& id)
+    {
+        for (WizardPresetRow* row : sheet->rows())
+            if (row->preset().id == id)
+                return row;
+        return nullptr;
+    }
+    static QString sizeText(WizardPresetRow* row)
+    {
+        auto* label = child<QLabel>(row, "size");
+        return label->isVisibleTo(row) ? label->text() : QString("<measuring>");
+    }
+    static QString toastText(WizardSheet* sheet)
+    {
+        auto* toast = child<QLabel>(sheet, "toast");
+        return toast->isVisibleTo(sheet) ? toast->text() : QString();
+    }
+    void registerFolder(const fs::path& folder)
+    {
+        auto item = std::make_shared<store::RegisteredItem>(
+            store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(folder), "folder", true,
+            std::chrono::system_clock::now(), folder.filename().string());
+        container_->mainContext().insert(item);
+        container_->mainContext().save();
+    }
+    // Waits for every worker (also one whose result no longer counts) and
+    // delivers what they posted.
+    static void settleWorkers()
+    {
+        operations::workerPool().waitForDone(60000);
+        QTest::qWait(20);
+    }
+
+    fs::path logs() const { return home_.path() / "Library/Logs"; }
+    std::unique_ptr<QWidget> window_;
+};
+
+TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
+{
+    // Counted: plain files at any depth and inside an archive bundle. Not
+    // counted: hidden files, hidden folders, other packages.
+    writeFile(logs() / "a.log", 1000);
+    writeFile(logs() / "deep/er/b.txt", 500);
+    writeFile(logs() / "Old.xcarchive/inner/c.bin", 25);
+    writeFile(logs() / ".hidden.log", 7000);
+    writeFile(logs() / ".cache/d.log", 9000);
+    writeFile(logs() / "Tool.app/Contents/e.bin", 11000);
+    fs::create_directories(home_.path() / "Downloads");
+    // A plain file where a preset expects its folder.
+    writeFile(home_.path() / "Library/Caches", 10);
+
+    WizardSheet* sheet = openSheet();
+    ASSERT_TRUE(waitUntil([&] { return sheet->model().presetSizes().size() == 2; }));
+    EXPECT_EQ(sheet->model().sizeOf("logs"), 1525);
+    EXPECT_EQ(sizeText(row(sheet, "logs")), "2 KB");
+    EXPECT_EQ(sizeText(row(sheet, "downloads")), "0 B");
+    EXPECT_FALSE(showsLabel(row(sheet, "logs"), "未検出"));
+
+    for (const char* id : {"caches", "deriveddata", "iphonebackup"}) {
+        SCOPED_TRACE(id);
+        WizardPresetRow* absent = row(sheet, id);
+        EXPECT_TRUE(showsLabel(absent, "未検出"));
+        EXPECT_EQ(sizeText(absent), "—");
+        EXPECT_FALSE(button(absent, "中身を見る")->isEnabled());
+        EXPECT_FALSE(button(absent, "全部登録")->isEnabled());
+    }
+    EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
+    EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
+    EXPECT_EQ(toastText(sheet), "");
+}
+
+TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
+{
+    fs::create_directories(logs());
+    fs::create_directories(home_.path() / "Downloads");
+    fs::create_directories(home_.path() / "Library/Application Support/MobileSync/Backup");
+    registerFolder(home_.path() / "Downloads");
+    registerFolder(home_.path() / "Library/Application Support");
+
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "全部登録"), Qt::LeftButton);
+    EXPECT_EQ(toastText(sheet), "✔ 登録しました: ユーザー Logs");
+    EXPECT_TRUE(showsLabel(row(sheet, "logs"), "登録済み"));
+    EXPECT_FALSE(button(row(sheet, "logs"), "全部登録")->isEnabled());
+    EXPECT_TRUE(button(row(sheet, "logs"), "中身を見る")->isEnabled());
+
+    QTest::mouseClick(button(row(sheet, "downloads"), "全部登録"), Qt::LeftButton);
+    EXPECT_EQ(toastText(sheet), "✔ すでに登録済みです: Downloads");
+    EXPECT_TRUE(showsLabel(row(sheet, "downloads"), "登録済み"));
+
+    QTest::mouseClick(button(row(sheet, "iphonebackup"), "全部登録"), Qt::LeftButton);
+    EXPECT_EQ(toastText(sheet), "✔ 上位フォルダがすでに登録されています: iPhone / iPad バックアップ");
+    EXPECT_FALSE(showsLabel(row(sheet, "iphonebackup"), "登録済み"));
+    EXPECT_TRUE(button(row(sheet, "iphonebackup"), "全部登録")->isEnabled());
+
+    // Only the logs folder was added.
+    EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
+
+    // A folder that went away after the list was drawn cannot be registered.
+    fs::create_directories(home_.path() / "Library/Audio/Apple Loops");
+    WizardSheet* again = openSheet();
+    fs::remove(home_.path() / "Library/Audio/Apple Loops");
+    QTest::mouseClick(button(row(again, "garageband"), "全部登録"), Qt::LeftButton);
+    EXPECT_TRUE(toastText(again).startsWith("⚠ 登録に失敗: ")) << toastText(again).toStdString();
+    EXPECT_EQ(again->model().toast()->style, WizardSheetModel::Toast::Style::failure);
+    EXPECT_FALSE(showsLabel(row(again, "garageband"), "登録済み"));
+    EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
+}
+
+TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    for (int index = 0; index < 350; ++index)
+        writeFile(logs() / ("f" + std::to_string(index) + ".log"), 65536 + static_cast<std::size_t>(index), old);
+    writeFile(logs() / "small.log", 65535, old);
+    writeFile(logs() / "recent.log", 100000);
+    writeFile(logs() / ".hidden.log", 100000, old);
+    writeFile(logs() / "other.bin", 100000, old);
+
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    ASSERT_NE(detail, nullptr);
+    QAbstractItemModelTester tester(detail->candidatesModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && !detail->model().candidates().empty(); }));
+
+    EXPECT_EQ(detail->model().candidates().size(), 350u);
+    EXPECT_EQ(detail->candidatesModel()->rowCount(), 200);
+    EXPECT_TRUE(showsLabel(detail, "0 件 選択中 / 表示 200 件（最大 200）"));
+    // Largest first: the shown rows are the 200 largest files.
+    const QString first = detail->candidatesModel()->index(0, WizardCandidatesTableModel::name).data().toString();
+    const QString last = detail->candidatesModel()->index(199, WizardCandidatesTableModel::name).data().toString();
+    EXPECT_EQ(first, "f349.log");
+    EXPECT_EQ(last, "f150.log");
+    EXPECT_EQ(detail->candidatesModel()->index(0, WizardCandidatesTableModel::stars).data().toString(), "★★★★★");
+
+    // Sorting by name puts f0.log first; a ticked row that the sort moves out
+    // of sight stays ticked.
+    detail->candidatesModel()->setData(detail->candidatesModel()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_TRUE(detail->table()->selectionModel()->isRowSelected(0, {}));
+    detail->table()->sortByColumn(WizardCandidatesTableModel::name, Qt::AscendingOrder);
+    EXPECT_EQ(detail->candidatesModel()->index(0, 0).data().toString(), "f0.log");
+    EXPECT_TRUE(detail->model().selection().contains(logs() / "f349.log"));
+    EXPECT_TRUE(showsLabel(detail, "1 件 選択中 / 表示 200 件（最大 200）"));
+
+    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    EXPECT_TRUE(showsLabel(detail, "201 件 選択中 / 表示 200 件（最大 200）"));
+    EXPECT_EQ(detail->table()->selectionModel()->selectedRows().size(), 200);
+    // Return registers while something is selected.
+    QTest::keyClick(detail->table(), Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
+    EXPECT_EQ(toastText(sheet), "✔ ユーザー Logs から 201 件を登録しました");
+    EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 201u);
+}
+
+TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
+{
+    // Caches: no priority extensions, 14 days by default.
+    const fs::path caches = home_.path() / "Library/Caches";
+    writeFile(caches / "old.bin", 70000, std::chrono::hours(24 * 20));
+    writeFile(caches / "fresh.bin", 70000, std::chrono::hours(24 * 3));
+    writeFile(caches / "picture.psd", 80000, std::chrono::hours(24 * 20));
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "caches"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    EXPECT_TRUE(showsLabel(detail, "拡張子フィルタなし（配下すべてを対象）"));
+    EXPECT_EQ(child<QCheckBox>(detail, "extensionFilter"), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_EQ(detail->model().candidates().size(), 2u);
+    EXPECT_EQ(detail->candidatesModel()->index(0, WizardCandidatesTableModel::stars).data().toString(), "★★★☆☆");
+
+    // No limit takes the fresh file too; 30 days leaves out all three.
+    auto* age = child<QComboBox>(detail, "minimumAge");
+    age->setCurrentIndex(age->findText("制限なし"));
+    emit age->activated(age->currentIndex());
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_EQ(detail->model().candidates().size(), 3u);
+    age->setCurrentIndex(age->findText("30 日以上前"));
+    emit age->activated(age->currentIndex());
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_TRUE(detail->model().candidates().empty());
+    EXPECT_TRUE(showsLabel(detail, "該当するファイルがありません"));
+    EXPECT_TRUE(showsLabel(detail, "64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
+}
+
+TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    writeFile(logs() / "kept.log", 70000, old);
+    writeFile(logs() / "gone.log", 80000, old);
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 2; }));
+    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    fs::remove(logs() / "gone.log");
+    ASSERT_TRUE(button(detail, "選択を登録")->isEnabled()) << detail->model().selection().size();
+    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; })) << toastText(sheet).toStdString();
+    EXPECT_TRUE(toastText(sheet).startsWith("⚠ ユーザー Logs から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
+    EXPECT_EQ(sheet->model().toast()->style, WizardSheetModel::Toast::Style::failure);
+}
+
+TEST_F(WizardSheetTest, FolderGoneBeforeARescanEndsTheScanWithTheError)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    for (int index = 0; index < 3000; ++index)
+        writeFile(logs() / ("d" + std::to_string(index % 30)) / ("f" + std::to_string(index) + ".log"), 10, old);
+    writeFile(logs() / "big.log", 70000, old);
+
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    // The first scan may still be running when the folder goes.
+    fs::remove_all(logs());
+    QTest::mouseClick(child<QCheckBox>(detail, "extensionFilter"), Qt::LeftButton);
+    EXPECT_FALSE(detail->model().useExtensionFilter());
+    settleWorkers();
+
+    EXPECT_FALSE(detail->model().isScanning());
+    EXPECT_TRUE(showsLabel(detail, "⚠ 対象フォルダが見つかりません: ~/Library/Logs"));
+    EXPECT_TRUE(detail->model().candidates().empty());
+    EXPECT_EQ(detail->candidatesModel()->rowCount(), 0);
+    EXPECT_FALSE(button(detail, "再スキャン")->isEnabled());
+    EXPECT_EQ(button(detail, "停止"), nullptr);
+}
+
+TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    for (int index = 0; index < 400; ++index)
+        writeFile(logs() / ("f" + std::to_string(index) + ".log"), 70000, old);
+    writeFile(logs() / "other.bin", 70000, old);
+
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    // Restart at once, twice; only the last scan's matches may count.
+    detail->model().startScan();
+    QTest::mouseClick(child<QCheckBox>(detail, "extensionFilter"), Qt::LeftButton);
+    settleWorkers();
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
+    EXPECT_EQ(detail->model().candidates().size(), 401u);
+}
+
+}  // namespace
+}  // namespace kelvane::ui::sheets::test
