@@ -7,7 +7,10 @@ function(kelvane_add_layer target folder)
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
-    add_library(${target} STATIC ${sources})
+    # Headers are listed too, so that the moc step sees a new QObject header
+    # as soon as the folder is globbed again, not only after a clean build.
+    file(GLOB headers CONFIGURE_DEPENDS ${folder}/*.h)
+    add_library(${target} STATIC ${sources} ${headers})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${target} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
   else()
