@@ -19,6 +19,10 @@ OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std:
 }
 
 void OperationProgress::setCurrent(int v) { assignAndNotify(this, current_, v, &OperationProgress::currentChanged); }
+void OperationProgress::setSucceededCount(int v)
+{
+    assignAndNotify(this, succeededCount_, v, &OperationProgress::succeededCountChanged);
+}
 void OperationProgress::setCurrentFileName(const std::string& v)
 {
     assignAndNotify(this, currentFileName_, v, &OperationProgress::currentFileNameChanged);
@@ -94,6 +98,7 @@ void OperationProgress::setTask(std::optional<TaskHandle> v)
 
 // The in-place updates: a zero step or an entry already there changes nothing.
 void OperationProgress::addCurrent(int delta) { setCurrent(current_ + delta); }
+void OperationProgress::addSucceededCount(int delta) { setSucceededCount(succeededCount_ + delta); }
 void OperationProgress::addBytesSavedSoFar(std::int64_t delta) { setBytesSavedSoFar(bytesSavedSoFar_ + delta); }
 void OperationProgress::addBytesProcessedSoFar(std::int64_t delta)
 {

@@ -22,6 +22,7 @@ namespace kelvane::operations {
 class OperationProgress final : public QObject {
     Q_OBJECT
     Q_PROPERTY(int current READ current NOTIFY currentChanged)
+    Q_PROPERTY(int succeededCount READ succeededCount NOTIFY succeededCountChanged)
     Q_PROPERTY(std::string currentFileName READ currentFileName NOTIFY currentFileNameChanged)
     Q_PROPERTY(std::int64_t bytesSavedSoFar READ bytesSavedSoFar NOTIFY bytesSavedSoFarChanged)
     Q_PROPERTY(std::int64_t bytesProcessedSoFar READ bytesProcessedSoFar NOTIFY bytesProcessedSoFarChanged)
@@ -88,6 +89,9 @@ public:
     Clock::time_point startedAt() const { return startedAt_; }
 
     int current() const { return current_; }
+    // Files compressed or decompressed so far, counted as each result is
+    // recorded; unlike `current`, never set to the candidate count at the end.
+    int succeededCount() const { return succeededCount_; }
     const std::string& currentFileName() const { return currentFileName_; }
     std::int64_t bytesSavedSoFar() const { return bytesSavedSoFar_; }
     std::int64_t bytesProcessedSoFar() const { return bytesProcessedSoFar_; }
@@ -108,6 +112,7 @@ public:
     const std::optional<TaskHandle>& task() const { return task_; }
 
     void setCurrent(int value);
+    void setSucceededCount(int value);
     void setCurrentFileName(const std::string& value);
     void setBytesSavedSoFar(std::int64_t value);
     void setBytesProcessedSoFar(std::int64_t value);
@@ -129,6 +134,7 @@ public:
 
     // In-place updates; each announces its field when it changes it.
     void addCurrent(int delta);
+    void addSucceededCount(int delta);
     void addBytesSavedSoFar(std::int64_t delta);
     void addBytesProcessedSoFar(std::int64_t delta);
     void addSkippedCount(int delta);
@@ -152,6 +158,7 @@ public:
 
 signals:
     void currentChanged();
+    void succeededCountChanged();
     void currentFileNameChanged();
     void bytesSavedSoFarChanged();
     void bytesProcessedSoFarChanged();
@@ -182,6 +189,7 @@ private:
     const Clock::time_point startedAt_;
 
     int current_ = 0;
+    int succeededCount_ = 0;
     std::string currentFileName_;
     std::int64_t bytesSavedSoFar_ = 0;
     std::int64_t bytesProcessedSoFar_ = 0;

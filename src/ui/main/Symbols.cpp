@@ -1,0 +1,190 @@
+#include "ui/main/Symbols.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <numbers>
+
+namespace kelvane::ui {
+
+namespace {
+
+// Everything is drawn in a 24 x 24 design box scaled into `box`.
+QPainterPath checkPath(qreal x, qreal y, qreal s)
+{
+    QPainterPath p;
+    p.moveTo(x + 0.28 * s, y + 0.52 * s);
+    p.lineTo(x + 0.44 * s, y + 0.68 * s);
+    p.lineTo(x + 0.74 * s, y + 0.36 * s);
+    return p;
+}
+
+QPainterPath starPath(QPointF centre, qreal outer, qreal inner, int points)
+{
+    QPainterPath p;
+    for (int i = 0; i < points * 2; ++i) {
+        const qreal r = i % 2 == 0 ? outer : inner;
+        const qreal a = -std::numbers::pi / 2 + i * std::numbers::pi / points;
+        const QPointF at(centre.x() + r * std::cos(a), centre.y() + r * std::sin(a));
+        if (i == 0)
+            p.moveTo(at);
+        else
+            p.lineTo(at);
+    }
+    p.closeSubpath();
+    return p;
+}
+
+// Two short arrows along the diagonal, both pointing to the centre
+// (`inward`) or both away from it.
+void paintArrows(QPainter& painter, qreal s, bool inward)
+{
+    const qreal a = 0.2 * s, b = 0.44 * s, c = 0.56 * s, d = 0.8 * s, head = 0.16 * s;
+    auto arrow = [&](QPointF from, QPointF to) {
+        painter.drawLine(from, to);
+        const QPointF dir = (to - from) / std::hypot(to.x() - from.x(), to.y() - from.y());
+        const QPointF normal(-dir.y(), dir.x());
+        painter.drawLine(to, to - dir * head + normal * head);
+        painter.drawLine(to, to - dir * head - normal * head);
+    };
+    if (inward) {
+        arrow({a, d}, {b, c});
+        arrow({d, a}, {c, b});
+    } else {
+        arrow({b, c}, {a, d});
+        arrow({c, b}, {d, a});
+    }
+}
+
+}  // namespace
+
+void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QColor& color)
+{
+    const qreal s = std::min(box.width(), box.height());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.translate(box.x() + (box.width() - s) / 2, box.y() + (box.height() - s) / 2);
+    QPen line(color, std::max<qreal>(1.2, s * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen onFill(Qt::white, std::max<qreal>(1.2, s * 0.1), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const QRectF circle(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
+    switch (symbol) {
+    case Symbol::checkmarkCircle:
+    case Symbol::checkmarkSeal:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        if (symbol == Symbol::checkmarkSeal)
+            painter.drawPath(starPath({s / 2, s / 2}, s * 0.48, s * 0.4, 12));
+        else
+            painter.drawEllipse(circle);
+        painter.setPen(onFill);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(checkPath(0, 0, s));
+        break;
+    case Symbol::pauseCircle:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(circle);
+        painter.setPen(onFill);
+        painter.drawLine(QPointF(s * 0.4, s * 0.32), QPointF(s * 0.4, s * 0.68));
+        painter.drawLine(QPointF(s * 0.6, s * 0.32), QPointF(s * 0.6, s * 0.68));
+        break;
+    case Symbol::warningTriangle: {
+        QPainterPath t;
+        t.moveTo(s * 0.5, s * 0.06);
+        t.lineTo(s * 0.96, s * 0.9);
+        t.lineTo(s * 0.04, s * 0.9);
+        t.closeSubpath();
+        painter.setPen(QPen(color, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(color);
+        painter.drawPath(t);
+        painter.setPen(onFill);
+        painter.drawLine(QPointF(s * 0.5, s * 0.34), QPointF(s * 0.5, s * 0.6));
+        painter.drawPoint(QPointF(s * 0.5, s * 0.76));
+        break;
+    }
+    case Symbol::sparkles:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPath(starPath({s * 0.42, s * 0.56}, s * 0.4, s * 0.1, 4));
+        painter.drawPath(starPath({s * 0.8, s * 0.2}, s * 0.18, s * 0.05, 4));
+        break;
+    case Symbol::star:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPath(starPath({s / 2, s * 0.54}, s * 0.48, s * 0.2, 5));
+        break;
+    case Symbol::shield: {
+        QPainterPath p;
+        p.moveTo(s * 0.5, s * 0.04);
+        p.lineTo(s * 0.88, s * 0.18);
+        p.cubicTo(s * 0.88, s * 0.6, s * 0.7, s * 0.82, s * 0.5, s * 0.96);
+        p.cubicTo(s * 0.3, s * 0.82, s * 0.12, s * 0.6, s * 0.12, s * 0.18);
+        p.closeSubpath();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPath(p);
+        painter.setPen(onFill);
+        painter.drawPath(checkPath(0, 0, s));
+        break;
+    }
+    case Symbol::moon: {
+        QPainterPath full;
+        full.addEllipse(QRectF(s * 0.1, s * 0.12, s * 0.76, s * 0.76));
+        QPainterPath bite;
+        bite.addEllipse(QRectF(s * 0.34, s * 0.02, s * 0.66, s * 0.66));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawPath(full.subtracted(bite));
+        break;
+    }
+    case Symbol::arrowDownCircle:
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(color);
+        painter.drawEllipse(circle);
+        painter.setPen(onFill);
+        painter.drawLine(QPointF(s * 0.5, s * 0.26), QPointF(s * 0.5, s * 0.72));
+        painter.drawLine(QPointF(s * 0.5, s * 0.72), QPointF(s * 0.32, s * 0.54));
+        painter.drawLine(QPointF(s * 0.5, s * 0.72), QPointF(s * 0.68, s * 0.54));
+        break;
+    case Symbol::compress:
+    case Symbol::decompress:
+        painter.setPen(line);
+        paintArrows(painter, s, symbol == Symbol::compress);
+        break;
+    case Symbol::checkCircle:
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
+        painter.drawPath(checkPath(0, 0, s));
+        break;
+    case Symbol::xmarkCircle:
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
+        painter.drawLine(QPointF(s * 0.36, s * 0.36), QPointF(s * 0.64, s * 0.64));
+        painter.drawLine(QPointF(s * 0.64, s * 0.36), QPointF(s * 0.36, s * 0.64));
+        break;
+    }
+    painter.restore();
+}
+
+QPixmap symbolPixmap(Symbol symbol, const QColor& color, int side, qreal devicePixelRatio)
+{
+    QPixmap pixmap(QSize(side, side) * devicePixelRatio);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    paintSymbol(painter, QRectF(0, 0, side, side), symbol, color);
+    return pixmap;
+}
+
+QIcon symbolIcon(Symbol symbol, const QColor& color)
+{
+    QIcon icon;
+    for (int side : {16, 24, 32})
+        icon.addPixmap(symbolPixmap(symbol, color, side));
+    return icon;
+}
+
+}  // namespace kelvane::ui
