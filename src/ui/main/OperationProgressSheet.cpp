@@ -177,7 +177,6 @@ void OperationProgressSheet::build(bool offersHistory)
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(24, 24, 24, 24);
     root->setSpacing(18);
-    root->setSizeConstraint(QLayout::SetMinAndMaxSize);
     setMinimumWidth(480);
 
     // Header: the spinner or the status symbol, the title, the file or the counts.
@@ -547,6 +546,16 @@ void OperationProgressSheet::refresh()
     if (finished && !close_->isDefault()) {
         close_->setDefault(true);
         close_->setFocus();
+    }
+
+    // Sections came or went: the sheet takes the height it now needs.
+    int shape = 0;
+    for (QWidget* w : {static_cast<QWidget*>(resultCard_), static_cast<QWidget*>(oversizeNotice_), progressBox_,
+                       processedLabel_, memoryUseLabel_, safetyNotes_, static_cast<QWidget*>(fileName_)})
+        shape = shape * 2 + (w->isVisibleTo(this) ? 1 : 0);
+    if (shape != shape_) {
+        shape_ = shape;
+        adjustSize();
     }
 }
 

@@ -82,6 +82,7 @@ private:
     bool refreshPending_ = false;
     int refreshCount_ = 0;
     bool closing_ = false;
+    int shape_ = -1;
 
     QWidget* spinner_ = nullptr;
     QLabel* statusSymbol_ = nullptr;
