@@ -1,4 +1,5 @@
 #include "MainWindowTestSupport.h"
+#include "QStringPrinting.h"
 
 #include "engine/FileCompressionInspector.h"
 #include "operations/GeneratedFiles.h"
