@@ -1,5 +1,6 @@
 #include "app/KelvaneApp.h"
 
+#include "app/AppContext.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
 #include "app/LaunchRecord.h"

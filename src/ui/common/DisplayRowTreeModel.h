@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +44,8 @@ public:
 
     const operations::DisplayRow* row(const QModelIndex& index) const;
     QModelIndex indexOfId(const std::string& id, int column = 0) const;
+    // The rows of these ids that are there, found in one pass.
+    std::unordered_map<std::string, QModelIndex> indexesOfIds(const std::set<std::string>& ids) const;
     CellContent cell(const QModelIndex& index) const;
     operations::FileStatusEntry entry(const operations::DisplayRow& row) const;
 

@@ -22,8 +22,16 @@ RowTreeView::RowTreeView(QWidget* parent) : QTreeView(parent)
     header()->setSortIndicatorShown(true);
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(true);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);
     setMouseTracking(true);
+    connect(this, &QTreeView::expanded, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.insert(row->id);
+    });
+    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex& index) {
+        if (const auto* row = model_ ? model_->row(index) : nullptr)
+            expanded_.erase(row->id);
+    });
 }
 
 void RowTreeView::setRowModel(DisplayRowTreeModel* model)
@@ -47,19 +55,6 @@ std::vector<std::string> RowTreeView::selectedIds() const
     return ids;
 }
 
-std::vector<std::string> RowTreeView::expandedIds() const
-{
-    std::vector<std::string> ids;
-    if (!model_)
-        return ids;
-    for (int r = 0; r < model_->rowCount(); ++r) {
-        const QModelIndex index = model_->index(r, 0);
-        if (isExpanded(index))
-            ids.push_back(model_->rows()[static_cast<std::size_t>(r)].id);
-    }
-    return ids;
-}
-
 void RowTreeView::selectIds(const std::vector<std::string>& ids)
 {
     QItemSelection selection;
@@ -71,9 +66,21 @@ void RowTreeView::selectIds(const std::vector<std::string>& ids)
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void RowTreeView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles)
+{
+    // The base class measures every changed cell to find what to repaint,
+    // which for a change of all 100,000 rows takes longer than repainting the
+    // screen. Rows have one height and cells no editors, so a large change
+    // only needs the visible rows drawn again.
+    if (bottomRight.row() - topLeft.row() > 256) {
+        viewport()->update();
+        return;
+    }
+    QTreeView::dataChanged(topLeft, bottomRight, roles);
+}
+
 void RowTreeView::rememberState()
 {
-    expanded_ = expandedIds();
     selected_ = selectedIds();
     const auto* current = model_->row(currentIndex());
     current_ = current ? current->id : std::string();
@@ -83,18 +90,31 @@ void RowTreeView::rememberState()
 
 void RowTreeView::restoreState()
 {
-    for (const std::string& id : expanded_) {
-        const QModelIndex index = model_->indexOfId(id);
-        if (index.isValid())
+    // One pass over the rows finds everything to put back.
+    std::set<std::string> wanted = expanded_;
+    wanted.insert(selected_.begin(), selected_.end());
+    if (!current_.empty())
+        wanted.insert(current_);
+    const std::unordered_map<std::string, QModelIndex> found = model_->indexesOfIds(wanted);
+    const auto at = [&](const std::string& id) {
+        const auto it = found.find(id);
+        return it == found.end() ? QModelIndex() : it->second;
+    };
+    const std::set<std::string> opened = expanded_;
+    for (const std::string& id : opened) {
+        const QModelIndex index = at(id);
+        if (index.isValid() && model_->hasChildren(index))
             setExpanded(index, true);
     }
-    if (!current_.empty()) {
-        const QModelIndex index = model_->indexOfId(current_);
-        if (index.isValid())
-            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
-    }
-    if (!selected_.empty())
-        selectIds(selected_);
+    expanded_ = opened;
+    if (const QModelIndex current = at(current_); current.isValid())
+        selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    QItemSelection selection;
+    for (const std::string& id : selected_)
+        if (const QModelIndex index = at(id); index.isValid())
+            selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
+    if (!selection.isEmpty())
+        selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     // The scroll range follows the new rows only after the layout has run.
     executeDelayedItemsLayout();
     verticalScrollBar()->setValue(vertical_);

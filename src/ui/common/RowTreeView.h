@@ -2,6 +2,7 @@
 
 #include <QTreeView>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -22,14 +23,19 @@ public:
 
     std::vector<std::string> selectedIds() const;
     void selectIds(const std::vector<std::string>& ids);
-    std::vector<std::string> expandedIds() const;
+
+protected:
+    void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                     const QList<int>& roles = QList<int>()) override;
 
 private:
     void rememberState();
     void restoreState();
 
     DisplayRowTreeModel* model_ = nullptr;
-    std::vector<std::string> expanded_;
+    // The folders the user opened, kept also while a folder has no rows to
+    // show (its files are being listed again), so it opens again with them.
+    std::set<std::string> expanded_;
     std::vector<std::string> selected_;
     std::string current_;
     int vertical_ = 0;

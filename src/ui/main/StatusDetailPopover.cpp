@@ -22,7 +22,9 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     : Popover(parent)
 {
     setObjectName(QStringLiteral("statusDetailPopover"));
-    setFixedWidth(380);
+    // 380 wide, or what the buttons need with this desktop's font.
+    setMinimumWidth(380);
+    setMaximumWidth(480);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(16, 16, 16, 16);
     layout->setSpacing(12);
@@ -46,6 +48,7 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
     text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    text->setMinimumWidth(380 - 32);
     layout->addWidget(text);
 
     auto* line = new QFrame;
