@@ -118,11 +118,16 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     const QColor text = palette().color(QPalette::ButtonText);
     selectAll_ = new QPushButton(symbolIcon(Symbol::checkCircle, text), QStringLiteral("全選択"));
     selectAll_->setToolTip(QStringLiteral("表示中のすべての登録項目を選択します（Ctrl+A でも可能）"));
-    compress_ = new QPushButton(symbolIcon(Symbol::compress, palette().color(QPalette::HighlightedText)), QString());
+    compress_ = new QPushButton(symbolIcon(Symbol::compress, palette().color(QPalette::HighlightedText),
+                                           palette().color(QPalette::Disabled, QPalette::ButtonText)),
+                                QString());
     compress_->setObjectName(QStringLiteral("bulkCompress"));
+    // Filled with the accent colour while it can be pressed; plain when disabled.
     QPalette accent = compress_->palette();
-    accent.setColor(QPalette::Button, palette().color(QPalette::Highlight));
-    accent.setColor(QPalette::ButtonText, palette().color(QPalette::HighlightedText));
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        accent.setColor(group, QPalette::Button, palette().color(group, QPalette::Highlight));
+        accent.setColor(group, QPalette::ButtonText, palette().color(group, QPalette::HighlightedText));
+    }
     compress_->setPalette(accent);
     decompress_ = new QPushButton(symbolIcon(Symbol::decompress, text), QString());
     decompress_->setObjectName(QStringLiteral("bulkDecompress"));

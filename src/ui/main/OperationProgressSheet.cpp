@@ -161,8 +161,9 @@ OperationProgressSheet::~OperationProgressSheet() = default;
 
 QSize OperationProgressSheet::sizeHint() const
 {
+    // The ideal width; what is longer wraps or is shortened.
     QSize size = QDialog::sizeHint();
-    size.setWidth(std::max(size.width(), 520));
+    size.setWidth(520);
     return size;
 }
 
@@ -192,6 +193,7 @@ void OperationProgressSheet::build(bool offersHistory)
     fileName_ = new ElidedLabel(Qt::ElideMiddle);
     fileName_->setObjectName(QStringLiteral("fileName"));
     fileName_->setFont(styledFont(base, TextStyle::subheadline));
+    fileName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     setSecondary(fileName_);
     counts_ = label(QString(), TextStyle::subheadline, base, "counts");
     counts_->setWordWrap(true);
@@ -414,8 +416,7 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
         row->addWidget(symbolLabel(symbol, color, 14), 0, Qt::AlignTop);
-        QLabel* l = label(text, TextStyle::caption, base);
-        l->setWordWrap(true);
+        QLabel* l = label(text, TextStyle::caption, base);  // short lines, broken where the text says
         setSecondary(l);
         row->addWidget(l, 1);
         notes->addLayout(row);
@@ -555,8 +556,24 @@ void OperationProgressSheet::refresh()
         shape = shape * 2 + (w->isVisibleTo(this) ? 1 : 0);
     if (shape != shape_) {
         shape_ = shape;
-        adjustSize();
+        fitHeight();
     }
+}
+
+void OperationProgressSheet::fitHeight()
+{
+    // The height the content needs at the sheet's width, wrapped lines included.
+    const int w = isVisible() ? width() : sizeHint().width();
+    QLayout* root = layout();
+    root->activate();
+    const int h = root->hasHeightForWidth() ? root->totalHeightForWidth(w) : root->totalSizeHint().height();
+    resize(w, std::max(h, root->totalMinimumSize().height()));
+}
+
+void OperationProgressSheet::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    fitHeight();
 }
 
 // --- closing ------------------------------------------------------------------------

@@ -62,6 +62,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private slots:
     // Any change of the run: one redraw at the end of this turn.
@@ -73,6 +74,7 @@ private:
     QFrame* buildOversizeNotice();
     QWidget* buildSafetyNotes();
     void refresh();
+    void fitHeight();
 
     std::shared_ptr<operations::OperationProgress> progress_;
     const std::uint64_t installedMemory_;

@@ -179,11 +179,14 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int side, qreal deviceP
     return pixmap;
 }
 
-QIcon symbolIcon(Symbol symbol, const QColor& color)
+QIcon symbolIcon(Symbol symbol, const QColor& color, const QColor& disabled)
 {
     QIcon icon;
-    for (int side : {16, 24, 32})
+    for (int side : {16, 24, 32}) {
         icon.addPixmap(symbolPixmap(symbol, color, side));
+        if (disabled.isValid())
+            icon.addPixmap(symbolPixmap(symbol, disabled, side), QIcon::Disabled);
+    }
     return icon;
 }
 

@@ -29,6 +29,8 @@ enum class Symbol {
 
 void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QColor& color);
 QPixmap symbolPixmap(Symbol symbol, const QColor& color, int side, qreal devicePixelRatio = 1.0);
-QIcon symbolIcon(Symbol symbol, const QColor& color);
+// `disabled`: the colour of the disabled state, when the default greying of
+// `color` would not show (white on a disabled button).
+QIcon symbolIcon(Symbol symbol, const QColor& color, const QColor& disabled = QColor());
 
 }  // namespace kelvane::ui
