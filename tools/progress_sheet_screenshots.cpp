@@ -1,8 +1,10 @@
 // Draws the bulk-run controls on the X display it is given and saves PNGs for
 // people to look at: the main window with a selected folder (operation
-// buttons and bottom bar), and the progress sheet running, finished, and
-// cancelled with failures and a file over 2 GB. Run it through
-// tools/progress_sheet_screenshots.sh. Not a test: it shows, it asserts nothing.
+// buttons and bottom bar) before, during and after a real run, and the
+// progress sheet running, finished, and cancelled with failures and a file
+// over 2 GB. It works in a throw-away home folder of its own:
+//   xvfb-run -a -s "-screen 0 1280x800x24" build/tools/progress_sheet_screenshots <output folder>
+// Not a test: it shows, it asserts nothing.
 
 #include "discovery/RegistrationCoordinator.h"
 #include "operations/FileStatusCache.h"
@@ -22,8 +24,10 @@
 #include <QDeadlineTimer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -35,17 +39,11 @@ using operations::OperationProgress;
 
 namespace {
 
-void settle(int milliseconds)
+// Runs the event loop until `done` holds (never, without one) or `ms` have passed.
+bool spin(int ms, const std::function<bool()>& done = {})
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 30'000)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
+    const QDeadlineTimer deadline(ms);
+    while (!done || !done()) {
         if (deadline.hasExpired())
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -62,7 +60,7 @@ void save(const QPixmap& picture, const fs::path& folder, const char* name)
 
 void shootScreen(const fs::path& folder, const char* name)
 {
-    settle(400);
+    spin(400);
     save(QGuiApplication::primaryScreen()->grabWindow(0), folder, name);
 }
 
@@ -75,7 +73,7 @@ void shootSheet(const std::shared_ptr<OperationProgress>& progress, const fs::pa
     auto* sheet = new ui::OperationProgressSheet(progress, true, &window);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->open();
-    settle(1300);  // at least one tick of the clock
+    spin(1300);  // at least one tick of the clock
     save(sheet->grab(), folder, name);
     sheet->dismiss();
     delete sheet;
@@ -94,12 +92,20 @@ void writeText(const fs::path& path, std::size_t size)
 
 int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: progress_sheet_screenshots <home folder> <output folder>\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: progress_sheet_screenshots <output folder>\n");
         return 2;
     }
-    const fs::path home = argv[1];
-    const fs::path out = argv[2];
+    const fs::path out = fs::absolute(argv[1]);
+    fs::create_directories(out);
+    QTemporaryDir scratch;
+    const fs::path home = scratch.path().toStdString();
+    for (const auto& [name, sub] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
+                                    {"XDG_DATA_HOME", ".local/share"}, {"XDG_RUNTIME_DIR", ".runtime"}}) {
+        fs::create_directories(home / sub);
+        ::setenv(name, (home / sub).c_str(), 1);
+    }
+    fs::permissions(home / ".runtime", fs::perms::owner_all);
     QApplication app(argc, argv);
 
     // The main window with a folder selected: the buttons of the operation
@@ -120,7 +126,7 @@ int main(int argc, char** argv)
         window.resize(1240, 720);
         window.show();
         auto& runs = window.bulkRuns();
-        const bool loaded = waitUntil([&] {
+        const bool loaded = spin(30000, [&] {
             return window.rowModel()->rowCount() == 1 &&
                    !ui::ActionCellDelegate::buttonsAt(window.rowModel()->index(0, 9)).empty();
         });
@@ -128,20 +134,20 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the folder did not load\n");
         window.table()->expand(window.rowModel()->index(0, 0));
         window.table()->selectIds({window.rowModel()->row(window.rowModel()->index(0, 0))->id});
-        waitUntil([&] { return runs.bar()->compressButton()->isEnabled(); });
+        spin(30000, [&] { return runs.bar()->compressButton()->isEnabled(); });
         shootScreen(out, "bulk-window-selected.png");
 
         // A real run of the folder: its sheet right after the start, then its summary.
         runs.bar()->compressButton()->click();
         if (runs.progressSheet())
             save(runs.progressSheet()->grab(), out, "bulk-run-started.png");
-        waitUntil([&] { return model.operationProgress() && model.operationProgress()->isFinished(); });
+        spin(30000, [&] { return model.operationProgress() && model.operationProgress()->isFinished(); });
         shootScreen(out, "bulk-run-finished-window.png");
         if (runs.progressSheet())
             save(runs.progressSheet()->grab(), out, "bulk-run-finished.png");
         if (model.operationProgress())
             model.setOperationProgress(nullptr);
-        waitUntil([&] {
+        spin(30000, [&] {
             return !ui::ActionCellDelegate::buttonsAt(window.rowModel()->index(0, 9)).empty() &&
                    ui::ActionCellDelegate::buttonsAt(window.rowModel()->index(0, 9)).front().kind ==
                        ActiveOperation::Kind::decompress;

@@ -68,63 +68,58 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
     QPen line(color, std::max<qreal>(1.2, s * 0.09), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     QPen onFill(Qt::white, std::max<qreal>(1.2, s * 0.1), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     const QRectF circle(s * 0.06, s * 0.06, s * 0.88, s * 0.88);
-    switch (symbol) {
-    case Symbol::checkmarkCircle:
-    case Symbol::checkmarkSeal:
+    QPainterPath disc;
+    disc.addEllipse(circle);
+    // A shape filled with the colour; what is drawn after it is white on it.
+    const auto filled = [&](const QPainterPath& shape) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(color);
-        if (symbol == Symbol::checkmarkSeal)
-            painter.drawPath(starPath({s / 2, s / 2}, s * 0.48, s * 0.4, 12));
-        else
-            painter.drawEllipse(circle);
+        painter.drawPath(shape);
         painter.setPen(onFill);
         painter.setBrush(Qt::NoBrush);
+    };
+    const auto at = [s](qreal x, qreal y) { return QPointF(s * x, s * y); };
+    switch (symbol) {
+    case Symbol::checkmarkCircle:
+        filled(disc);
+        painter.drawPath(checkPath(0, 0, s));
+        break;
+    case Symbol::checkmarkSeal:
+        filled(starPath({s / 2, s / 2}, s * 0.48, s * 0.4, 12));
         painter.drawPath(checkPath(0, 0, s));
         break;
     case Symbol::pauseCircle:
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(circle);
-        painter.setPen(onFill);
-        painter.drawLine(QPointF(s * 0.4, s * 0.32), QPointF(s * 0.4, s * 0.68));
-        painter.drawLine(QPointF(s * 0.6, s * 0.32), QPointF(s * 0.6, s * 0.68));
+        filled(disc);
+        painter.drawLines(QList<QLineF>{{at(0.4, 0.32), at(0.4, 0.68)}, {at(0.6, 0.32), at(0.6, 0.68)}});
         break;
     case Symbol::warningTriangle: {
         QPainterPath t;
-        t.moveTo(s * 0.5, s * 0.06);
-        t.lineTo(s * 0.96, s * 0.9);
-        t.lineTo(s * 0.04, s * 0.9);
+        t.moveTo(at(0.5, 0.02));
+        t.lineTo(at(0.98, 0.92));
+        t.lineTo(at(0.02, 0.92));
         t.closeSubpath();
-        painter.setPen(QPen(color, s * 0.06, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        painter.setBrush(color);
-        painter.drawPath(t);
-        painter.setPen(onFill);
-        painter.drawLine(QPointF(s * 0.5, s * 0.34), QPointF(s * 0.5, s * 0.6));
-        painter.drawPoint(QPointF(s * 0.5, s * 0.76));
+        filled(t);
+        painter.drawLine(at(0.5, 0.34), at(0.5, 0.6));
+        painter.drawPoint(at(0.5, 0.76));
         break;
     }
-    case Symbol::sparkles:
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPath(starPath({s * 0.42, s * 0.56}, s * 0.4, s * 0.1, 4));
-        painter.drawPath(starPath({s * 0.8, s * 0.2}, s * 0.18, s * 0.05, 4));
+    case Symbol::sparkles: {
+        QPainterPath both = starPath(at(0.42, 0.56), s * 0.4, s * 0.1, 4);
+        both.addPath(starPath(at(0.8, 0.2), s * 0.18, s * 0.05, 4));
+        filled(both);
         break;
+    }
     case Symbol::star:
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPath(starPath({s / 2, s * 0.54}, s * 0.48, s * 0.2, 5));
+        filled(starPath(at(0.5, 0.54), s * 0.48, s * 0.2, 5));
         break;
     case Symbol::shield: {
         QPainterPath p;
-        p.moveTo(s * 0.5, s * 0.04);
-        p.lineTo(s * 0.88, s * 0.18);
-        p.cubicTo(s * 0.88, s * 0.6, s * 0.7, s * 0.82, s * 0.5, s * 0.96);
-        p.cubicTo(s * 0.3, s * 0.82, s * 0.12, s * 0.6, s * 0.12, s * 0.18);
+        p.moveTo(at(0.5, 0.04));
+        p.lineTo(at(0.88, 0.18));
+        p.cubicTo(at(0.88, 0.6), at(0.7, 0.82), at(0.5, 0.96));
+        p.cubicTo(at(0.3, 0.82), at(0.12, 0.6), at(0.12, 0.18));
         p.closeSubpath();
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPath(p);
-        painter.setPen(onFill);
+        filled(p);
         painter.drawPath(checkPath(0, 0, s));
         break;
     }
@@ -133,19 +128,14 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         full.addEllipse(QRectF(s * 0.1, s * 0.12, s * 0.76, s * 0.76));
         QPainterPath bite;
         bite.addEllipse(QRectF(s * 0.34, s * 0.02, s * 0.66, s * 0.66));
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawPath(full.subtracted(bite));
+        filled(full.subtracted(bite));
         break;
     }
     case Symbol::arrowDownCircle:
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(circle);
-        painter.setPen(onFill);
-        painter.drawLine(QPointF(s * 0.5, s * 0.26), QPointF(s * 0.5, s * 0.72));
-        painter.drawLine(QPointF(s * 0.5, s * 0.72), QPointF(s * 0.32, s * 0.54));
-        painter.drawLine(QPointF(s * 0.5, s * 0.72), QPointF(s * 0.68, s * 0.54));
+        filled(disc);
+        painter.drawLines(QList<QLineF>{{at(0.5, 0.26), at(0.5, 0.72)},
+                                        {at(0.5, 0.72), at(0.32, 0.54)},
+                                        {at(0.5, 0.72), at(0.68, 0.54)}});
         break;
     case Symbol::compress:
     case Symbol::decompress:
@@ -153,17 +143,14 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         paintArrows(painter, s, symbol == Symbol::compress);
         break;
     case Symbol::checkCircle:
-        painter.setPen(line);
-        painter.setBrush(Qt::NoBrush);
-        painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
-        painter.drawPath(checkPath(0, 0, s));
-        break;
     case Symbol::xmarkCircle:
         painter.setPen(line);
         painter.setBrush(Qt::NoBrush);
         painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
-        painter.drawLine(QPointF(s * 0.36, s * 0.36), QPointF(s * 0.64, s * 0.64));
-        painter.drawLine(QPointF(s * 0.64, s * 0.36), QPointF(s * 0.36, s * 0.64));
+        if (symbol == Symbol::checkCircle)
+            painter.drawPath(checkPath(0, 0, s));
+        else
+            painter.drawLines(QList<QLineF>{{at(0.36, 0.36), at(0.64, 0.64)}, {at(0.64, 0.36), at(0.36, 0.64)}});
         break;
     }
     painter.restore();

@@ -259,6 +259,7 @@ FileStatusEntry loaded(FileCompressionStatus status, std::uint64_t size = 10000)
 
 TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCounts)
 {
+    kelvane::test::widgetApplication();  // fonts measure the buttons
     const DisplayRow file = fileRow();
     const auto compressed = ActionCell::buttons(file, loaded(FileCompressionStatus::compressed{}));
     ASSERT_EQ(compressed.size(), 1u);
