@@ -29,14 +29,6 @@ void setColor(QLabel* l, const QColor& color)
     l->setPalette(palette);
 }
 
-QLabel* symbolLabel(Symbol symbol, const QColor& color, int side)
-{
-    auto* l = new QLabel;
-    l->setPixmap(symbolPixmap(symbol, color, side, 2.0));
-    l->setFixedSize(side, side);
-    return l;
-}
-
 }  // namespace
 
 BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)

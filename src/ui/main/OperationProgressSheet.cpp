@@ -73,14 +73,6 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setForegroundRole(QPalette::WindowText);
 }
 
-QLabel* symbolLabel(Symbol symbol, const QColor& color, int side)
-{
-    auto* l = new QLabel;
-    l->setPixmap(symbolPixmap(symbol, color, side, 2.0));
-    l->setFixedSize(side, side);
-    return l;
-}
-
 // A small turning spinner on the process's one spinner clock.
 class Spinner final : public QWidget {
 public:

@@ -1,5 +1,6 @@
 #include "ui/main/Symbols.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -175,6 +176,14 @@ QIcon symbolIcon(Symbol symbol, const QColor& color, const QColor& disabled)
             icon.addPixmap(symbolPixmap(symbol, disabled, side), QIcon::Disabled);
     }
     return icon;
+}
+
+QLabel* symbolLabel(Symbol symbol, const QColor& color, int side)
+{
+    auto* label = new QLabel;
+    label->setPixmap(symbolPixmap(symbol, color, side, 2.0));
+    label->setFixedSize(side, side);
+    return label;
 }
 
 }  // namespace kelvane::ui

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QLabel;
 class QPainter;
 class QRectF;
 
@@ -32,5 +33,12 @@ QPixmap symbolPixmap(Symbol symbol, const QColor& color, int side, qreal deviceP
 // `disabled`: the colour of the disabled state, when the default greying of
 // `color` would not show (white on a disabled button).
 QIcon symbolIcon(Symbol symbol, const QColor& color, const QColor& disabled = QColor());
+
+}  // namespace kelvane::ui
+
+namespace kelvane::ui {
+
+// A label showing only the symbol, `side` pixels square.
+QLabel* symbolLabel(Symbol symbol, const QColor& color, int side);
 
 }  // namespace kelvane::ui
