@@ -62,6 +62,11 @@ void setSecondary(QWidget* w) { w->setForegroundRole(QPalette::PlaceholderText);
 // A colour of its own, or the secondary style.
 void setTone(QLabel* l, const std::optional<QColor>& color)
 {
+    // Only a real change touches the palette (a palette change repaints).
+    const QVariant tone = color ? QVariant(*color) : QVariant(QStringLiteral("secondary"));
+    if (l->property("tone") == tone)
+        return;
+    l->setProperty("tone", tone);
     if (!color) {
         l->setPalette(QPalette());
         setSecondary(l);
