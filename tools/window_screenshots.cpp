@@ -1,169 +1,220 @@
-// Draws the main window in its typical states on the X display it is given
-// and saves each as a PNG, for people to look at (tools/screenshots.sh runs
-// it under xvfb-run in a throw-away home folder). Not a test: it asserts
-// nothing, it only shows.
+// Saves a PNG of every tab of the About and settings windows, the notices
+// sheet and the history window, over a store of sample records in a
+// throw-away home folder. Run it under a real X server so the desktop's
+// fonts are used:
+//
+//   xvfb-run -a -s "-screen 0 1600x1200x24" build/tools/window_screenshots shots/
+//
+// Each scrolled page is also saved whole ("-page"), so every line can be read.
 
-#include "discovery/RegistrationCoordinator.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
-#include "platform/AppSupport.h"
+#include "platform/qt/NotificationCenter.h"
+#include "platform/qt/Settings.h"
+#include "store/CompressionLog.h"
 #include "store/ModelContainer.h"
-#include "ui/common/DesktopShell.h"
-#include "ui/common/DisplayRowTreeModel.h"
-#include "ui/common/MenuCommands.h"
-#include "ui/common/RowTreeView.h"
-#include "ui/main/FilterBar.h"
-#include "ui/main/MainWindow.h"
+#include "ui/common/Shell.h"
+#include "ui/windows/AboutView.h"
+#include "ui/windows/LogScreen.h"
+#include "ui/windows/NoticesSheet.h"
+#include "ui/windows/SettingsView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QMenuBar>
-#include <QScreen>
-#include <QTimer>
-#include <QToolButton>
+#include <QDir>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTemporaryDir>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 
-namespace fs = std::filesystem;
 using namespace kelvane;
 
 namespace {
 
-void settle(int milliseconds)
+class QuietShell final : public ui::Shell {
+public:
+    void pickFilesAndFolders(QWidget*, const QString&, std::function<void(Paths)> done) override { done({}); }
+    void pickFolder(QWidget*, const QString&, std::function<void(std::filesystem::path)> done) override { done({}); }
+    void pickSaveFile(QWidget*, const QString&, const std::filesystem::path&, const QString&,
+                      std::function<void(std::filesystem::path)> done) override
+    {
+        done({});
+    }
+    void setClipboardText(const QString&) override {}
+    QString clipboardText() const override { return {}; }
+    bool openUrl(const QUrl&) override { return true; }
+    bool openFile(const std::filesystem::path&) override { return true; }
+    void showInFileManager(const Paths&) override {}
+};
+
+class AllowingCenter final : public platform::NotificationCenter {
+public:
+    platform::NotificationAuthorizationStatus authorizationStatus() override
+    {
+        return platform::NotificationAuthorizationStatus::authorized;
+    }
+    bool requestAuthorization() override { return true; }
+    void add(const platform::NotificationRequest&) override {}
+    void removePendingNotificationRequests(const QStringList&) override {}
+    std::vector<platform::PendingNotification> pendingNotificationRequests() override { return {}; }
+};
+
+void settle(int milliseconds = 150)
 {
     const QDeadlineTimer deadline(milliseconds);
     while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 30'000)
+bool waitFor(const std::function<bool()>& condition)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    const QDeadlineTimer deadline(10000);
+    while (!condition() && !deadline.hasExpired())
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+QDir output;
+
+void savePixmap(const QPixmap& pixmap, const QString& name)
+{
+    const QString file = output.filePath(name + QStringLiteral(".png"));
+    if (!pixmap.save(file))
+        std::fprintf(stderr, "could not save %s\n", qPrintable(file));
+    else
+        std::printf("%s\n", qPrintable(file));
+}
+
+// Long pages are cut into slices of at most 800 pixels, easier to look at.
+void save(QWidget* widget, const QString& name)
+{
+    settle();
+    const QPixmap shot = widget->grab();
+    const int sliceHeight = 800;
+    if (shot.height() <= sliceHeight + 100) {
+        savePixmap(shot, name);
+        return;
     }
-    return true;
+    for (int top = 0, part = 1; top < shot.height(); top += sliceHeight, ++part)
+        savePixmap(shot.copy(0, top, shot.width(), std::min(sliceHeight, shot.height() - top)),
+                   name + QStringLiteral("-%1").arg(part));
 }
 
-void shoot(const fs::path& folder, const char* name, int settleMs = 400)
+// The tab as shown, and its whole scrolled page.
+void saveTab(QTabWidget* tabs, int index, const QString& name, QWidget* window)
 {
-    settle(settleMs);
-    const fs::path file = folder / name;
-    const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+    tabs->setCurrentIndex(index);
+    save(window, name);
+    if (auto* area = qobject_cast<QScrollArea*>(tabs->widget(index)))
+        save(area->widget(), name + QStringLiteral("-page"));
 }
 
-void writeFile(const fs::path& path, std::size_t size, char fill = 'k')
+void addSampleHistory(store::ModelContext& context)
 {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+    const auto now = std::chrono::system_clock::now();
+    struct Sample {
+        const char* path;
+        const char* operation;
+        std::int64_t before, after;
+        bool success;
+        const char* error;
+    };
+    const Sample samples[] = {
+        {"/home/user/src/project/build/DerivedData/Index.noindex/DataStore/v5/records/ab/very-long-file-name-record.idx",
+         "compress", 48'213'504, 9'123'456, true, nullptr},
+        {"/home/user/Documents/notes.txt", "compress", 120'345, 40'100, true, nullptr},
+        {"/home/user/Pictures/photo.jpg", "compress", 3'500'000, 3'500'000, false, "圧縮しても小さくなりませんでした"},
+        {"/home/user/logs/server.log", "decompress", 12'000, 52'000, true, nullptr},
+        {"/home/user/db/app.sqlite", "compress", 9'000'000, 9'000'000, false,
+         "使用中のためスキップしました\n詳細: flock: errno=11"},
+        {"/home/user/src/project/main.cpp", "compress", 24'576, 6'144, true, nullptr},
+    };
+    int minutes = 0;
+    for (const Sample& s : samples) {
+        minutes += 37;
+        auto log = std::make_shared<store::CompressionLog>(
+            store::Uuid::random(), now - std::chrono::minutes(minutes), s.operation, s.path, s.before, s.after,
+            "LZFSE", 12 + minutes, s.success, s.error ? std::optional<std::string>(s.error) : std::nullopt);
+        context.insert(log);
+    }
+    context.save();
 }
 
 }  // namespace
 
-int main(int argc, char* argv[])
+int main(int argc, char** argv)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: window_screenshots <files folder> <png folder>\n");
-        return 2;
-    }
-    const fs::path files = argv[1];
-    const fs::path out = argv[2];
-    fs::create_directories(out);
-    QApplication application(argc, argv);
+    QTemporaryDir home;
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    QApplication app(argc, argv);
+    output = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots-windows"));
+    output.mkpath(QStringLiteral("."));
 
-    std::error_code error;
-    auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");
-    operations::FileStatusCache cache;
-    operations::MainWindowModel model(cache, container->mainContext());
-    ui::DesktopShell shell;
-    ui::MainWindow window(model, *container, shell, QStringLiteral("v0.1.0 (build 1)"));
-    ui::populateMenuBar(window.menuBar(), window.commands(), shell, [] {});
-    window.move(0, 0);
-    window.show();
-    shoot(out, "01-empty.png");
+    QDir().mkpath(home.path() + QStringLiteral("/data/Kelvane"));
+    auto container = store::ModelContainer::open(
+        {std::filesystem::path(home.path().toStdString()) / "data" / "Kelvane" / "store.sqlite"});
+    addSampleHistory(container->mainContext());
+    platform::Settings settings;
+    settings.setValue(platform::settings_keys::launchCount, std::int64_t{3});
+    settings.setValue(platform::settings_keys::firstLaunchAt, QDateTime::currentDateTime().addDays(-12));
+    settings.setValue(platform::settings_keys::previousLaunchAt, QDateTime::currentDateTime().addDays(-1));
 
-    // Registered files and folders, some with long Japanese names.
-    const fs::path project = files / "プロジェクト資料";
-    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
-    writeFile(project / "build.log", 1'200'000);
-    writeFile(project / "src" / "main.cpp", 26'000);
-    writeFile(project / "src" / "util.h", 3'000);
-    writeFile(project / "写真.jpg", 800'000, 'j');
-    const fs::path logs = files / "ログ";
-    for (int i = 0; i < 6; ++i)
-        writeFile(logs / ("server-" + std::to_string(i) + ".log"), 150'000 + 40'000 * i);
-    writeFile(files / "README.md", 9'000);
-    writeFile(files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt", 64'000);
-    const discovery::RegistrationCoordinator coordinator;
-    for (const fs::path& file : {files / "README.md",
-                                 files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt"})
-        coordinator.registerItem(file, discovery::ItemKind::file, false, container->mainContext());
-    for (const fs::path& folder : {project, logs})
-        coordinator.registerItem(folder, discovery::ItemKind::folder, true, container->mainContext());
+    QuietShell shell;
+    ui::AboutEnvironment environment;
+    environment.shortVersion = "0.1.0";
+    environment.buildNumber = "1";
+    environment.bundleIdentifier = "com.orbwright.kelvane";
+    environment.exportLogs = [](double) { return std::string(); };
+    environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log.txt"); };
+    environment.installedTree = ui::installedTree();
+    environment.webSite = QUrl(QStringLiteral("https://orbwright.com/kelvane/"));
+    environment.supportPage = QUrl(QStringLiteral("https://orbwright.com/kelvane/support/"));
 
-    ui::DisplayRowTreeModel& rows = *window.rowModel();
-    waitUntil([&] { return rows.rowCount() == 4 && !model.scanActivity(); });
-    for (int r = 0; r < rows.rowCount(); ++r)
-        window.table()->expand(rows.index(r, 0));
-    waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r)
-            if (rows.index(r, static_cast<int>(ui::MainColumn::status)).data(ui::DisplayRowTreeModel::SpinnerRole).toBool())
-                return false;
-        return true;
-    });
-    shoot(out, "02-registered-expanded.png");
-
-    // A filter and a search.
-    model.setStatusFilter(operations::CompressionStatusFilter::uncompressed);
-    model.setSizeFilter(operations::SizeRangeFilter::small);
-    waitUntil([&] { return model.statusFilter() == operations::CompressionStatusFilter::uncompressed; });
-    shoot(out, "03-filter-on.png");
-    window.filterBar()->clearAllFilters();
-    settle(300);
-
-    // The scan bar, caught while a refresh lists the folders again.
-    for (int i = 0; i < 30000; ++i)
-        writeFile(logs / "many" / ("part-" + std::to_string(i) + ".txt"), 10);
-    window.refreshAll();
-    if (waitUntil([&] { return model.scanActivity() != nullptr; }, 5'000))
-        shoot(out, "04-scan-bar.png", 150);
-    waitUntil([&] { return !model.scanActivity(); });
-
-    // A file gone from disk, and its status popover.
-    fs::remove(files / "README.md");
-    window.refreshAll();
-    std::string missingId;
-    waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r) {
-            const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
-            if (status.data().toString() == QStringLiteral("⚠ 見つからない")) {
-                missingId = rows.row(status)->id;
-                return true;
-            }
+    const char* aboutTabs[] = {"overview", "explainer", "usage", "statistics", "credits"};
+    for (const QSize size : {QSize(720, 620), QSize(560, 480)}) {
+        ui::AboutView about(container, shell, environment);
+        about.resize(size);
+        about.show();
+        const QString suffix = QStringLiteral("-%1x%2").arg(size.width()).arg(size.height());
+        for (int i = 0; i < 5; ++i) {
+            about.tabs()->setCurrentIndex(i);
+            if (i == 3)
+                waitFor([&] { return about.diagnostics().has_value(); });
+            saveTab(about.tabs(), i, QStringLiteral("about-%1-%2").arg(i + 1).arg(QLatin1String(aboutTabs[i])) + suffix,
+                    &about);
         }
-        return false;
-    });
-    settle(300);
-    window.showStatusDetail(missingId);
-    shoot(out, "05-status-popover.png");
-    if (window.popover())
-        window.popover()->close();
+        if (size == QSize(720, 620)) {
+            about.showNotices();
+            ui::NoticesSheet* sheet = about.noticesSheet();
+            waitFor([&] { return sheet->content() != QStringLiteral("読み込み中…"); });
+            save(sheet, QStringLiteral("notices-720x600"));
+            sheet->resize(600, 480);
+            save(sheet, QStringLiteral("notices-600x480"));
+            sheet->close();
+        }
+    }
 
-    // The sheets of adding items.
-    writeFile(files / "Dropbox" / "共有フォルダ" / "memo.txt", 6'000);
-    window.handleSelectedURLs({files / "Dropbox" / "共有フォルダ"});
-    shoot(out, "06-cloud-warning.png");
-    window.sheets().current()->accept();
-    settle(200);
-    shoot(out, "07-folder-sheet.png");
-    window.sheets().dismiss();
-    window.handleSelectedURLs({files / "存在しないファイル.txt"});
-    shoot(out, "08-error-alert.png");
+    AllowingCenter center;
+    ui::SettingsView settingsView(settings, center, [](bool, std::int64_t) {}, shell);
+    settingsView.show();
+    const char* settingsTabs[] = {"display", "algorithm", "compression", "notifications", "history"};
+    for (int i = 0; i < 5; ++i)
+        saveTab(settingsView.tabs(), i, QStringLiteral("settings-%1-%2").arg(i + 1).arg(QLatin1String(settingsTabs[i])),
+                &settingsView);
+
+    ui::LogScreen history(container, container->mainContext(), shell);
+    history.show();
+    save(&history, QStringLiteral("history-960x640"));
+    history.resize(720, 480);
+    save(&history, QStringLiteral("history-720x480"));
+    history.setSearchQuery(QStringLiteral("no such path"));
+    save(&history, QStringLiteral("history-no-match"));
+    history.setSearchQuery({});
+    history.deleteAllLogs();
+    save(&history, QStringLiteral("history-empty"));
     return 0;
 }

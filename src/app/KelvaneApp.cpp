@@ -1,26 +1,21 @@
 #include "app/KelvaneApp.h"
 
-#include "app/AppContext.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
-#include "app/QuitOnTermination.h"
+#include "app/WindowScenes.h"
 #include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/PublicFailureText.h"
 #include "platform/AppSupport.h"
 #include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
-#include "ui/common/DesktopShell.h"
-#include "ui/common/MenuCommands.h"
-#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QMenuBar>
 #include <QTimer>
 
 #include <cstdlib>
@@ -56,7 +51,9 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
     try {
         container = store::makeModelContainer(storeURL());
     } catch (const std::exception& error) {
-        platform::Logger::data().fault("store open failed: %{public}s", error.what());
+        platform::Logger::data().fault("store open failed: %{public}s",
+                                       operations::publicFailureText(error.what(),
+                                                                     {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
         return std::nullopt;
     }
@@ -99,25 +96,6 @@ bool KelvaneApp::hasDisplay()
     return false;
 }
 
-// The main window over the process's status cache and store, with its
-// menus; quits when the window closes, or when the session asks the
-// process to end.
-int KelvaneApp::runMainWindow()
-{
-    QuitOnTermination quitOnTermination;
-    const auto container = container_;
-    operations::MainWindowModel model(*statusCache_, container->mainContext());
-    ui::DesktopShell shell;
-    ui::MainWindowHooks hooks;
-    hooks.itemsLoaded = [container](int) {
-        platform::Settings settings;
-        ReminderUpkeep::refresh(container->mainContext(), settings, NotificationScheduler::shared());
-    };
-    ui::MainWindow window(model, *container, shell, QString::fromStdString(AppContext::versionLabel()),
-                          std::move(hooks));
-    ui::populateMenuBar(window.menuBar(), window.commands(), shell, [] { QApplication::closeAllWindows(); });
-    window.show();
-    return QApplication::exec();
-}
+int KelvaneApp::runMainWindow() { return runWindowScenes(container_, *statusCache_); }
 
 }  // namespace kelvane::app

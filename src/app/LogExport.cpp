@@ -1,7 +1,7 @@
 #include "app/LogExport.h"
 
 #include "platform/Logger.h"
-#include "platform/qt/DateFormatter.h"
+#include "display/DateFormatter.h"
 
 #include <algorithm>
 #include <chrono>
@@ -11,15 +11,15 @@ namespace kelvane::app {
 
 namespace {
 
-const platform::DateFormatter& entryTimestampFormatter()
+const display::DateFormatter& entryTimestampFormatter()
 {
-    static const platform::DateFormatter formatter(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"), QLocale::c());
+    static const display::DateFormatter formatter(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"), QLocale::c());
     return formatter;
 }
 
-const platform::DateFormatter& fileNameTimestampFormatter()
+const display::DateFormatter& fileNameTimestampFormatter()
 {
-    static const platform::DateFormatter formatter(QStringLiteral("yyyyMMdd-HHmmss"), QLocale::c());
+    static const display::DateFormatter formatter(QStringLiteral("yyyyMMdd-HHmmss"), QLocale::c());
     return formatter;
 }
 

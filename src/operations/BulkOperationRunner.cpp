@@ -8,6 +8,7 @@
 #include "operations/MainThread.h"
 #include "operations/MemoryMonitor.h"
 #include "operations/OperationActivity.h"
+#include "operations/PublicFailureText.h"
 #include "operations/Reinspection.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
@@ -241,10 +242,7 @@ BulkOperationRunner::Run BulkOperationRunner::startOperation(Kind kind, std::vec
     progress->setSizeSkippedCount(static_cast<int>(oversized.size()));
     progress->setSizeSkippedBytes(totalSize(oversized));
     progress->setCurrentFileName(kept.empty() ? std::string() : kept.front().displayName);
-    const MemorySample first = sampleMemory();
-    progress->setCurrentMemoryBytes(first.footprint);
-    progress->setPeakMemoryBytes(first.footprint);
-    progress->setSystemAvailableMemoryBytes(first.available);
+    storeSample(*progress, sampleMemory());
 
     auto run = std::make_shared<BulkRun>();
     if (count == 0) {
@@ -299,7 +297,8 @@ BulkOperationRunner::FileOutcome BulkOperationRunner::processFile(const DisplayR
         return outcome;
     } catch (const std::exception& error) {
         platform::Logger::compression().error("compress fail: kind=%{public}s err=%{public}s",
-                                              kind == Kind::compress ? "c" : "d", error.what());
+                                              kind == Kind::compress ? "c" : "d",
+                                              publicFailureText(error.what(), {row.url, row.url.parent_path()}));
         switch (classifyCompressionError(kind, error)) {
             case CompressionErrorClass::skip: outcome.type = FileOutcome::Type::skipped; return outcome;
             case CompressionErrorClass::incompressible: outcome.type = FileOutcome::Type::incompressible; return outcome;

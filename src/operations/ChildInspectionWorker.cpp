@@ -19,14 +19,13 @@ ChildInspectionWorker::ChildInspectionWorker(const std::set<std::string>& incomp
 {
 }
 
-FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url,
-                                               const std::set<std::string>& incompressiblePaths, long long& errors)
+FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url, bool knownIncompressible,
+                                               long long& errors)
 {
     using engine::FileCompressionInspectionError;
     try {
         engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(url);
-        if (info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed &&
-            incompressiblePaths.contains(url.string()))
+        if (knownIncompressible && info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed)
             info.status = engine::FileCompressionStatus::incompressible{};
         return FileStatusEntry::loaded{info};
     } catch (const FileCompressionInspectionError& error) {

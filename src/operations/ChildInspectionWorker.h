@@ -50,9 +50,14 @@ public:
 
     WorkerStats run(std::span<const DisplayRow> slice, std::stop_token stop);
 
-    // The entry the folder loading stores for one file; counts failures.
+    // The entry stored for one file; counts failures. A file known not to
+    // shrink that is still uncompressed shows as incompressible.
+    static FileStatusEntry inspect(const std::filesystem::path& url, bool knownIncompressible, long long& errors);
     static FileStatusEntry inspect(const std::filesystem::path& url, const std::set<std::string>& incompressiblePaths,
-                                   long long& errors);
+                                   long long& errors)
+    {
+        return inspect(url, incompressiblePaths.contains(url.string()), errors);
+    }
 
     std::size_t flushThreshold = defaultFlushThreshold;
     Clock::duration flushInterval = defaultFlushInterval;

@@ -7,6 +7,7 @@
 #include "operations/FileAttributes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainThread.h"
+#include "operations/PublicFailureText.h"
 #include "operations/ScanActivity.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
@@ -33,14 +34,6 @@ std::string twoDecimals(double value)
     std::snprintf(text, sizeof text, "%.2f", value);
     return text;
 }
-
-// What the listing of one folder gave: its child rows, or why there are none.
-struct Listing {
-    enum class Outcome { found, cancelled, failed };
-    Outcome outcome = Outcome::found;
-    std::vector<DisplayRow> rows;
-    std::string error;
-};
 
 // A child row with what the file itself says (date, size, stars); the
 // status cache's part is filled in on the main thread. Date and size are the
@@ -185,56 +178,45 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
     std::weak_ptr<ScanActivity> weakActivity = activity;
     const bool reportProgress = activity != nullptr;
     const std::stop_token stop = task.stopToken();
-    std::vector<std::function<Listing()>> search{[criteria, weakActivity, reportProgress, stop, folderID] {
-        Listing listing;
-        discovery::FileSystemSearcher::ProgressCallback progress;
-        if (reportProgress) {
-            progress = [weakActivity](const discovery::SearchProgress& report) {
-                postToMainThread([weakActivity, scanned = report.scanned] {
-                    if (auto a = weakActivity.lock())
-                        a->setPhase(ScanActivity::Enumerating{scanned});
-                });
-            };
-        }
-        try {
-            auto candidates = discovery::FileSystemSearcher().search(criteria, progress, {}, stop);
-            listing.rows = makeChildRows(folderID, std::move(candidates));
-        } catch (const discovery::CancellationError&) {
-            listing.outcome = Listing::Outcome::cancelled;
-        } catch (const std::exception& error) {
-            listing.outcome = Listing::Outcome::failed;
-            listing.error = error.what();
-        }
-        return listing;
-    }};
-
-    runOnWorkers<Listing>(std::move(search), [self, folderID, name, activity, task,
-                                              finish = std::move(finish)](std::vector<Listing> results) mutable {
-        Listing listing = std::move(results.front());
-        if (!self) {
-            finish();
-            return;
-        }
-        if (listing.outcome == Listing::Outcome::cancelled) {
-            Logger::ui().info("loadChildren cancelled: %{private}s", name);
-            finish();
-            return;
-        }
-        if (listing.outcome == Listing::Outcome::failed) {
-            Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name, listing.error);
-            emit self->folderFailed(folderID, "「" + name +
-                                                  "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
-                                                  listing.error);
-            finish();
-            return;
-        }
-        Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(listing.rows.size()));
-        for (DisplayRow& row : listing.rows)
-            row.applyStatus(self->cache_.entry(row.id));
-        auto rows = std::make_shared<const std::vector<DisplayRow>>(std::move(listing.rows));
-        emit self->folderListed(folderID, rows);
-        self->inspect(std::move(rows), activity, task, std::move(finish));
-    });
+    using Rows = std::vector<DisplayRow>;
+    runForOutcome<Rows>(
+        [criteria, weakActivity, reportProgress, stop, folderID] {
+            discovery::FileSystemSearcher::ProgressCallback progress;
+            if (reportProgress) {
+                progress = [weakActivity](const discovery::SearchProgress& report) {
+                    postToMainThread([weakActivity, scanned = report.scanned] {
+                        if (auto a = weakActivity.lock())
+                            a->setPhase(ScanActivity::Enumerating{scanned});
+                    });
+                };
+            }
+            return makeChildRows(folderID, discovery::FileSystemSearcher().search(criteria, progress, {}, stop));
+        },
+        [self, folderID, name, root = resolved.url, activity, task,
+         finish = std::move(finish)](TaskOutcome<Rows> listing) mutable {
+            if (!self)
+                return finish();
+            Rows found;
+            try {
+                found = std::move(listing).get();
+            } catch (const discovery::CancellationError&) {
+                Logger::ui().info("loadChildren cancelled: %{private}s", name);
+                return finish();
+            } catch (const std::exception& error) {
+                Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name,
+                                   publicFailureText(error.what(), {root}));
+                emit self->folderFailed(folderID, "「" + name +
+                                                      "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
+                                                      error.what());
+                return finish();
+            }
+            Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(found.size()));
+            for (DisplayRow& row : found)
+                row.applyStatus(self->cache_.entry(row.id));
+            auto rows = std::make_shared<const Rows>(std::move(found));
+            emit self->folderListed(folderID, rows);
+            self->inspect(std::move(rows), activity, task, std::move(finish));
+        });
 }
 
 void FolderLoader::inspect(DisplayRow::Children rows, std::shared_ptr<ScanActivity> activity, TaskHandle task, Done done)

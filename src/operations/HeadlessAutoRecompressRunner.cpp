@@ -2,12 +2,13 @@
 
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/SecurityScopedBookmark.h"
+#include "display/Formatters.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "operations/FileAttributes.h"
+#include "operations/PublicFailureText.h"
 #include "platform/Bookmark.h"
 #include "platform/Logger.h"
-#include "platform/qt/Formatters.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 
@@ -68,7 +69,7 @@ std::string HeadlessAutoRecompressRunner::summaryLine(const Tally& t, double ela
     return "[Kelvane] --auto-recompress 完了: 走査 " + std::to_string(t.candidates) + " 件 / 成功 " +
            std::to_string(t.succeeded) + " / 失敗 " + std::to_string(t.failed) + " / 既圧縮スキップ " +
            std::to_string(t.alreadyCompressedSkips) + " / 縮まずスキップ " + std::to_string(t.didNotShrinkSkips) +
-           " / 削減 " + platform::formatBytes(t.savedBytes).toStdString() + " / 所要 " + elapsed + " 秒\n";
+           " / 削減 " + display::formatBytes(t.savedBytes).toStdString() + " / 所要 " + elapsed + " 秒\n";
 }
 
 int HeadlessAutoRecompressRunner::run()
@@ -111,7 +112,8 @@ int HeadlessAutoRecompressRunner::run()
                 for (auto& candidate : discovery::FileSystemSearcher().search(criteria))
                     files.push_back(std::move(candidate.url));
             } catch (const std::exception& error) {
-                Logger::cli().notice("search failed for %{private}s: %{public}s", item->displayName(), error.what());
+                Logger::cli().notice("search failed for %{private}s: %{public}s", item->displayName(),
+                                     publicFailureText(error.what(), {resolved.url}));
             }
         } else {
             files.push_back(resolved.url);
@@ -154,7 +156,8 @@ void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,
             case Outcome::didNotShrinkSkip: ++tally.didNotShrinkSkips; break;
             case Outcome::failure:
                 ++tally.failed;
-                Logger::cli().error("compress failed: %{private}s — %{public}s", url.string(), error.what());
+                Logger::cli().error("compress failed: %{private}s — %{public}s", url.string(),
+                                    publicFailureText(error.what(), {url, url.parent_path()}));
                 break;
         }
     }

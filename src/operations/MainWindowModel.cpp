@@ -1,15 +1,13 @@
 #include "operations/MainWindowModel.h"
 
-#include "engine/FileCompressionInspector.h"
 #include "operations/BookmarkUrlCache.h"
 #include "operations/BulkOperationRunner.h"
 #include "operations/BulkPersistence.h"
 #include "operations/ChangeSignal.h"
-#include "operations/ChildInspectionWorker.h"
 #include "operations/FileStatusCache.h"
 #include "operations/FolderLoader.h"
 #include "operations/HistoryRetention.h"
-#include "operations/MainThread.h"
+#include "operations/Reinspection.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
 #include "platform/qt/Settings.h"
@@ -76,23 +74,24 @@ void MainWindowModel::setFolderChildren(const store::Uuid& folderID, std::vector
 void MainWindowModel::setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows)
 {
     folderChildren_[folderID] = rows ? std::move(rows) : std::make_shared<const std::vector<DisplayRow>>();
-    emit folderChildrenChanged();
-    ++folderChildrenVersion_;
-    emit folderChildrenVersionChanged();
+    announceFolderChildren();
 }
 
 void MainWindowModel::removeFolderChildren(const std::vector<store::Uuid>& folderIDs)
 {
     for (const store::Uuid& id : folderIDs)
         folderChildren_.erase(id);
-    emit folderChildrenChanged();
-    ++folderChildrenVersion_;
-    emit folderChildrenVersionChanged();
+    announceFolderChildren();
 }
 
 void MainWindowModel::removeAllFolderChildren()
 {
     folderChildren_.clear();
+    announceFolderChildren();
+}
+
+void MainWindowModel::announceFolderChildren()
+{
     emit folderChildrenChanged();
     ++folderChildrenVersion_;
     emit folderChildrenVersionChanged();
@@ -153,6 +152,13 @@ void MainWindowModel::setOperationProgress(std::shared_ptr<OperationProgress> pr
 
 // --- folder loading ----------------------------------------------------------
 
+TaskHandle MainWindowModel::own(TaskHandle task)
+{
+    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
+    ownedTasks_.push_back(task);
+    return task;
+}
+
 TaskHandle MainWindowModel::loadAllFolderChildren()
 {
     platform::Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(items_.size()));
@@ -161,26 +167,17 @@ TaskHandle MainWindowModel::loadAllFolderChildren()
         if (item->kind() == "folder" && !folderChildren_.contains(item->id()))
             folders.push_back(item);
     const FolderLoader::Run run = loader_->loadAll(std::move(folders));
-    TaskHandle task = run.task;
-    if (run.activity && !task.isFinished()) {
+    if (run.activity && !run.task.isFinished()) {
         setScanActivity(run.activity);
-        task.onFinished([self = QPointer<MainWindowModel>(this), activity = run.activity] {
+        run.task.onFinished([self = QPointer<MainWindowModel>(this), activity = run.activity] {
             if (self && self->scanActivity_ == activity)
                 self->setScanActivity(nullptr);
         });
     }
-    ownedTasks_.push_back(task);
-    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
-    return task;
+    return own(run.task);
 }
 
-TaskHandle MainWindowModel::loadChildren(const Item& item)
-{
-    TaskHandle task = loader_->load(item);
-    ownedTasks_.push_back(task);
-    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
-    return task;
-}
+TaskHandle MainWindowModel::loadChildren(const Item& item) { return own(loader_->load(item)); }
 
 TaskHandle MainWindowModel::refreshAll()
 {
@@ -211,24 +208,13 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
     }
     if (files.empty())
         return;
-    for (const DisplayRow& row : files)
+    std::set<std::string> knownIncompressible;
+    for (const DisplayRow& row : files) {
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
-    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(files));
-    auto paths = std::make_shared<const std::set<std::string>>(incompressiblePaths_);
-    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
-    runOnWorkers<Pairs>({[input, paths] {
-                            Pairs pairs;
-                            long long errors = 0;
-                            for (const DisplayRow& row : *input)
-                                pairs.emplace_back(row.id, ChildInspectionWorker::inspect(row.url, *paths, errors));
-                            return pairs;
-                        }},
-                        [cache = QPointer<FileStatusCache>(&cache_)](std::vector<Pairs> results) {
-                            if (!cache)
-                                return;
-                            for (const auto& [id, entry] : results.front())
-                                cache->setEntry(entry, id);
-                        });
+        if (incompressiblePaths_.contains(row.url.string()))
+            knownIncompressible.insert(row.id);
+    }
+    Reinspection::inspectInChunks(std::move(files), 1, cache_, std::move(knownIncompressible), [] {});
 }
 
 // --- bulk runs ---------------------------------------------------------------
@@ -276,54 +262,36 @@ void MainWindowModel::pruneLogs() { HistoryRetention::pruneLogs(modelContext_, *
 
 void MainWindowModel::setKindFilter(KindFilter value)
 {
-    if (value == kindFilter_)
-        return;
-    kindFilter_ = value;
-    settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
-    emit filtersChanged();
+    if (assignAndNotify(this, kindFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setStatusFilter(CompressionStatusFilter value)
 {
-    if (value == statusFilter_)
-        return;
-    statusFilter_ = value;
-    settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
-    emit filtersChanged();
+    if (assignAndNotify(this, statusFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setSizeFilter(SizeRangeFilter value)
 {
-    if (value == sizeFilter_)
-        return;
-    sizeFilter_ = value;
-    settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
-    emit filtersChanged();
+    if (assignAndNotify(this, sizeFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setMinStars(int value)
 {
-    if (value == minStars_)
-        return;
-    minStars_ = value;
-    settings_->setValue(keys::minStarsFilter, value);
-    emit filtersChanged();
+    if (assignAndNotify(this, minStars_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::minStarsFilter, value);
 }
 
 void MainWindowModel::setSearchQuery(const std::string& value)
 {
-    if (value == searchQuery_)
-        return;
-    searchQuery_ = value;
-    emit filtersChanged();
+    assignAndNotify(this, searchQuery_, value, &MainWindowModel::filtersChanged);
 }
 
 void MainWindowModel::setSortOrder(std::vector<DisplayRowComparator> value)
 {
-    if (value == sortOrder_)
-        return;
-    sortOrder_ = std::move(value);
-    emit filtersChanged();
+    assignAndNotify(this, sortOrder_, std::move(value), &MainWindowModel::filtersChanged);
 }
 
 DerivedAggregates::Input MainWindowModel::derivedInput() const
@@ -381,8 +349,11 @@ TaskHandle MainWindowModel::refreshDerivedRows()
         {[input, stop] { return std::make_shared<DerivedAggregates::Result>(DerivedAggregates::compute(*input, stop)); }},
         [self = QPointer<MainWindowModel>(this), task](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
             // A refresh cancelled meanwhile (a newer one started) stores nothing.
-            if (self && !task.isCancelled()) {
-                DerivedAggregates::Result& result = *results.front();
+            // A refresh that came to the same rows announces nothing.
+            DerivedAggregates::Result& result = *results.front();
+            if (self && !task.isCancelled() &&
+                (result.rows != self->displayedRows_ || result.aggregates != self->folderAggregates_ ||
+                 result.reduction != self->reductionStatistics_)) {
                 self->displayedRows_ = std::move(result.rows);
                 self->folderAggregates_ = std::move(result.aggregates);
                 self->reductionStatistics_ = result.reduction;

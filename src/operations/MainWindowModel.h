@@ -195,6 +195,8 @@ private:
         bool operator==(const DerivedTrigger&) const = default;
     };
     DerivedTrigger derivedTrigger() const;
+    void announceFolderChildren();  // each write of the children
+    TaskHandle own(TaskHandle task);  // kept until it finishes or the model goes
     void scheduleDerivedRefresh();
 
     FileStatusCache& cache_;

@@ -1,7 +1,5 @@
 #include "operations/OperationProgress.h"
 
-#include "operations/ChangeSignal.h"
-
 #include <cmath>
 
 namespace kelvane::operations {
@@ -18,94 +16,8 @@ OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std:
 {
 }
 
-void OperationProgress::setCurrent(int v) { assignAndNotify(this, current_, v, &OperationProgress::currentChanged); }
-void OperationProgress::setSucceededCount(int v)
-{
-    assignAndNotify(this, succeededCount_, v, &OperationProgress::succeededCountChanged);
-}
-void OperationProgress::setCurrentFileName(const std::string& v)
-{
-    assignAndNotify(this, currentFileName_, v, &OperationProgress::currentFileNameChanged);
-}
-void OperationProgress::setBytesSavedSoFar(std::int64_t v)
-{
-    assignAndNotify(this, bytesSavedSoFar_, v, &OperationProgress::bytesSavedSoFarChanged);
-}
-void OperationProgress::setBytesProcessedSoFar(std::int64_t v)
-{
-    assignAndNotify(this, bytesProcessedSoFar_, v, &OperationProgress::bytesProcessedSoFarChanged);
-}
-void OperationProgress::setFailures(std::vector<Failure> v)
-{
-    assignAndNotify(this, failures_, std::move(v), &OperationProgress::failuresChanged);
-}
-void OperationProgress::setIncompressibleRowIDs(std::set<std::string> v)
-{
-    assignAndNotify(this, incompressibleRowIDs_, std::move(v), &OperationProgress::incompressibleRowIDsChanged);
-}
-void OperationProgress::setPendingIncompressibleEntries(std::vector<PendingIncompressible> v)
-{
-    assignAndNotify(this, pendingIncompressibleEntries_, std::move(v), &OperationProgress::pendingIncompressibleEntriesChanged);
-}
-void OperationProgress::setClearedIncompressiblePaths(std::set<std::string> v)
-{
-    assignAndNotify(this, clearedIncompressiblePaths_, std::move(v), &OperationProgress::clearedIncompressiblePathsChanged);
-}
-void OperationProgress::setPendingLogs(std::vector<PendingLog> v)
-{
-    assignAndNotify(this, pendingLogs_, std::move(v), &OperationProgress::pendingLogsChanged);
-}
-void OperationProgress::setSkippedCount(int v)
-{
-    assignAndNotify(this, skippedCount_, v, &OperationProgress::skippedCountChanged);
-}
-void OperationProgress::setSkippedBytes(std::int64_t v)
-{
-    assignAndNotify(this, skippedBytes_, v, &OperationProgress::skippedBytesChanged);
-}
-void OperationProgress::setSizeSkippedCount(int v)
-{
-    assignAndNotify(this, sizeSkippedCount_, v, &OperationProgress::sizeSkippedCountChanged);
-}
-void OperationProgress::setSizeSkippedBytes(std::int64_t v)
-{
-    assignAndNotify(this, sizeSkippedBytes_, v, &OperationProgress::sizeSkippedBytesChanged);
-}
-void OperationProgress::setCurrentMemoryBytes(std::uint64_t v)
-{
-    assignAndNotify(this, currentMemoryBytes_, v, &OperationProgress::currentMemoryBytesChanged);
-}
-void OperationProgress::setPeakMemoryBytes(std::uint64_t v)
-{
-    assignAndNotify(this, peakMemoryBytes_, v, &OperationProgress::peakMemoryBytesChanged);
-}
-void OperationProgress::setSystemAvailableMemoryBytes(std::uint64_t v)
-{
-    assignAndNotify(this, systemAvailableMemoryBytes_, v, &OperationProgress::systemAvailableMemoryBytesChanged);
-}
-void OperationProgress::setCompletedAt(std::optional<Clock::time_point> v)
-{
-    assignAndNotify(this, completedAt_, v, &OperationProgress::completedAtChanged);
-}
-void OperationProgress::setWasCancelled(bool v)
-{
-    assignAndNotify(this, wasCancelled_, v, &OperationProgress::wasCancelledChanged);
-}
-void OperationProgress::setTask(std::optional<TaskHandle> v)
-{
-    assignAndNotify(this, task_, std::move(v), &OperationProgress::taskChanged);
-}
 
-// The in-place updates: a zero step or an entry already there changes nothing.
-void OperationProgress::addCurrent(int delta) { setCurrent(current_ + delta); }
-void OperationProgress::addSucceededCount(int delta) { setSucceededCount(succeededCount_ + delta); }
-void OperationProgress::addBytesSavedSoFar(std::int64_t delta) { setBytesSavedSoFar(bytesSavedSoFar_ + delta); }
-void OperationProgress::addBytesProcessedSoFar(std::int64_t delta)
-{
-    setBytesProcessedSoFar(bytesProcessedSoFar_ + delta);
-}
-void OperationProgress::addSkippedCount(int delta) { setSkippedCount(skippedCount_ + delta); }
-void OperationProgress::addSkippedBytes(std::int64_t delta) { setSkippedBytes(skippedBytes_ + delta); }
+// An entry already there changes nothing.
 void OperationProgress::appendFailure(Failure failure)
 {
     failures_.push_back(std::move(failure));

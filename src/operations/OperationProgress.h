@@ -1,6 +1,7 @@
 #pragma once
 
 #include "operations/ActiveOperation.h"
+#include "operations/ChangeSignal.h"
 #include "operations/TaskHandle.h"
 #include "store/Uuid.h"
 
@@ -46,6 +47,7 @@ class OperationProgress final : public QObject {
     Q_PROPERTY(OptionalTask task READ task NOTIFY taskChanged)
 public:
     using Clock = std::chrono::system_clock;
+    using Self = OperationProgress;
 
     struct Failure {
         store::Uuid id;
@@ -111,34 +113,64 @@ public:
     bool wasCancelled() const { return wasCancelled_; }
     const std::optional<TaskHandle>& task() const { return task_; }
 
-    void setCurrent(int value);
-    void setSucceededCount(int value);
-    void setCurrentFileName(const std::string& value);
-    void setBytesSavedSoFar(std::int64_t value);
-    void setBytesProcessedSoFar(std::int64_t value);
-    void setFailures(std::vector<Failure> value);
-    void setIncompressibleRowIDs(std::set<std::string> value);
-    void setPendingIncompressibleEntries(std::vector<PendingIncompressible> value);
-    void setClearedIncompressiblePaths(std::set<std::string> value);
-    void setPendingLogs(std::vector<PendingLog> value);
-    void setSkippedCount(int value);
-    void setSkippedBytes(std::int64_t value);
-    void setSizeSkippedCount(int value);
-    void setSizeSkippedBytes(std::int64_t value);
-    void setCurrentMemoryBytes(std::uint64_t value);
-    void setPeakMemoryBytes(std::uint64_t value);
-    void setSystemAvailableMemoryBytes(std::uint64_t value);
-    void setCompletedAt(std::optional<Clock::time_point> value);
-    void setWasCancelled(bool value);
-    void setTask(std::optional<TaskHandle> value);
+    void setCurrent(int v) { assignAndNotify(this, current_, v, &Self::currentChanged); }
+    void setSucceededCount(int v) { assignAndNotify(this, succeededCount_, v, &Self::succeededCountChanged); }
+    void setCurrentFileName(const std::string& v)
+    {
+        assignAndNotify(this, currentFileName_, v, &Self::currentFileNameChanged);
+    }
+    void setBytesSavedSoFar(std::int64_t v)
+    {
+        assignAndNotify(this, bytesSavedSoFar_, v, &Self::bytesSavedSoFarChanged);
+    }
+    void setBytesProcessedSoFar(std::int64_t v)
+    {
+        assignAndNotify(this, bytesProcessedSoFar_, v, &Self::bytesProcessedSoFarChanged);
+    }
+    void setFailures(Failures v) { assignAndNotify(this, failures_, std::move(v), &Self::failuresChanged); }
+    void setIncompressibleRowIDs(Strings v)
+    {
+        assignAndNotify(this, incompressibleRowIDs_, std::move(v), &Self::incompressibleRowIDsChanged);
+    }
+    void setPendingIncompressibleEntries(PendingIncompressibles v)
+    {
+        assignAndNotify(this, pendingIncompressibleEntries_, std::move(v), &Self::pendingIncompressibleEntriesChanged);
+    }
+    void setClearedIncompressiblePaths(Strings v)
+    {
+        assignAndNotify(this, clearedIncompressiblePaths_, std::move(v), &Self::clearedIncompressiblePathsChanged);
+    }
+    void setPendingLogs(PendingLogs v) { assignAndNotify(this, pendingLogs_, std::move(v), &Self::pendingLogsChanged); }
+    void setSkippedCount(int v) { assignAndNotify(this, skippedCount_, v, &Self::skippedCountChanged); }
+    void setSkippedBytes(std::int64_t v) { assignAndNotify(this, skippedBytes_, v, &Self::skippedBytesChanged); }
+    void setSizeSkippedCount(int v) { assignAndNotify(this, sizeSkippedCount_, v, &Self::sizeSkippedCountChanged); }
+    void setSizeSkippedBytes(std::int64_t v)
+    {
+        assignAndNotify(this, sizeSkippedBytes_, v, &Self::sizeSkippedBytesChanged);
+    }
+    void setCurrentMemoryBytes(std::uint64_t v)
+    {
+        assignAndNotify(this, currentMemoryBytes_, v, &Self::currentMemoryBytesChanged);
+    }
+    void setPeakMemoryBytes(std::uint64_t v)
+    {
+        assignAndNotify(this, peakMemoryBytes_, v, &Self::peakMemoryBytesChanged);
+    }
+    void setSystemAvailableMemoryBytes(std::uint64_t v)
+    {
+        assignAndNotify(this, systemAvailableMemoryBytes_, v, &Self::systemAvailableMemoryBytesChanged);
+    }
+    void setCompletedAt(OptionalTime v) { assignAndNotify(this, completedAt_, v, &Self::completedAtChanged); }
+    void setWasCancelled(bool v) { assignAndNotify(this, wasCancelled_, v, &Self::wasCancelledChanged); }
+    void setTask(OptionalTask v) { assignAndNotify(this, task_, std::move(v), &Self::taskChanged); }
 
     // In-place updates; each announces its field when it changes it.
-    void addCurrent(int delta);
-    void addSucceededCount(int delta);
-    void addBytesSavedSoFar(std::int64_t delta);
-    void addBytesProcessedSoFar(std::int64_t delta);
-    void addSkippedCount(int delta);
-    void addSkippedBytes(std::int64_t delta);
+    void addCurrent(int delta) { setCurrent(current_ + delta); }
+    void addSucceededCount(int delta) { setSucceededCount(succeededCount_ + delta); }
+    void addBytesSavedSoFar(std::int64_t delta) { setBytesSavedSoFar(bytesSavedSoFar_ + delta); }
+    void addBytesProcessedSoFar(std::int64_t delta) { setBytesProcessedSoFar(bytesProcessedSoFar_ + delta); }
+    void addSkippedCount(int delta) { setSkippedCount(skippedCount_ + delta); }
+    void addSkippedBytes(std::int64_t delta) { setSkippedBytes(skippedBytes_ + delta); }
     void appendFailure(Failure failure);
     void insertIncompressibleRowID(const std::string& id);
     void appendPendingIncompressible(PendingIncompressible entry);

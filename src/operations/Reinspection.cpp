@@ -1,6 +1,6 @@
 #include "operations/Reinspection.h"
 
-#include "engine/FileCompressionInspector.h"
+#include "operations/ChildInspectionWorker.h"
 #include "operations/FileStatusCache.h"
 #include "operations/WorkerJobs.h"
 
@@ -15,27 +15,11 @@ int Reinspection::workerCount(int concurrency) { return std::clamp(concurrency, 
 Reinspection::Pairs Reinspection::inspectChunk(std::span<const DisplayRow> rows,
                                                const std::set<std::string>& incompressibleRowIDs)
 {
-    using engine::FileCompressionInspectionError;
     Pairs pairs;
     pairs.reserve(rows.size());
-    for (const DisplayRow& row : rows) {
-        FileStatusEntry entry;
-        try {
-            engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(row.url);
-            if (!incompressibleRowIDs.empty() && incompressibleRowIDs.contains(row.id) &&
-                info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed)
-                info.status = engine::FileCompressionStatus::incompressible{};
-            entry = FileStatusEntry::loaded{info};
-        } catch (const FileCompressionInspectionError& error) {
-            if (error.as<FileCompressionInspectionError::fileNotFound>())
-                entry = FileStatusEntry::notFound{};
-            else
-                entry = FileStatusEntry::error{error.errorDescription()};
-        } catch (const std::exception& error) {
-            entry = FileStatusEntry::error{error.what()};
-        }
-        pairs.emplace_back(row.id, std::move(entry));
-    }
+    long long errors = 0;
+    for (const DisplayRow& row : rows)
+        pairs.emplace_back(row.id, ChildInspectionWorker::inspect(row.url, incompressibleRowIDs.contains(row.id), errors));
     return pairs;
 }
 

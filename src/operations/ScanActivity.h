@@ -1,5 +1,6 @@
 #pragma once
 
+#include "operations/ChangeSignal.h"
 #include "operations/TaskHandle.h"
 
 #include <QObject>
@@ -34,6 +35,7 @@ public:
     using Phase = std::variant<Enumerating, Inspecting>;
     using Clock = std::chrono::system_clock;
     using OptionalTask = std::optional<TaskHandle>;
+    using Self = ScanActivity;
 
     explicit ScanActivity(QObject* parent = nullptr);
 
@@ -45,12 +47,15 @@ public:
     const std::optional<TaskHandle>& task() const { return task_; }
     bool wasCancelled() const { return wasCancelled_; }
 
-    void setFolderName(const std::string& value);
-    void setFolderIndex(long long value);
-    void setFolderTotal(long long value);
-    void setPhase(const Phase& value);
-    void setTask(const std::optional<TaskHandle>& value);
-    void setWasCancelled(bool value);
+    void setFolderName(const std::string& value)
+    {
+        assignAndNotify(this, folderName_, value, &Self::folderNameChanged);
+    }
+    void setFolderIndex(long long value) { assignAndNotify(this, folderIndex_, value, &Self::folderIndexChanged); }
+    void setFolderTotal(long long value) { assignAndNotify(this, folderTotal_, value, &Self::folderTotalChanged); }
+    void setPhase(const Phase& value) { assignAndNotify(this, phase_, value, &Self::phaseChanged); }
+    void setTask(const OptionalTask& value) { assignAndNotify(this, task_, value, &Self::taskChanged); }
+    void setWasCancelled(bool value) { assignAndNotify(this, wasCancelled_, value, &Self::wasCancelledChanged); }
 
     // Marks the activity cancelled and cancels its task; harmless twice.
     void cancel();

@@ -74,28 +74,37 @@ struct TaskOutcome {
     }
 };
 
-// Runs `work` on the worker pool under a new task and returns the task at
-// once. The work gets the task's stop token (a search or a count stops at its
-// next entry); what it wants to report on the way it posts to the main
-// thread. `done` then gets the outcome on the main thread, and the task
-// finishes.
+// Runs `work` on the worker pool; `done` gets its outcome on the main thread.
 template <class R>
-TaskHandle runTask(std::function<R(std::stop_token)> work, std::function<void(TaskOutcome<R>)> done)
+void runForOutcome(std::function<R()> work, std::function<void(TaskOutcome<R>)> done)
 {
-    TaskHandle task;
-    std::vector<std::function<TaskOutcome<R>()>> jobs{[work = std::move(work), stop = task.stopToken()] {
+    std::vector<std::function<TaskOutcome<R>()>> jobs{[work = std::move(work)] {
         TaskOutcome<R> outcome;
         try {
-            outcome.value.emplace(work(stop));
+            outcome.value.emplace(work());
         } catch (...) {
             outcome.failure = std::current_exception();
         }
         return outcome;
     }};
-    runOnWorkers<TaskOutcome<R>>(std::move(jobs), [task, done = std::move(done)](std::vector<TaskOutcome<R>> all) {
+    runOnWorkers<TaskOutcome<R>>(std::move(jobs), [done = std::move(done)](std::vector<TaskOutcome<R>> all) {
         done(std::move(all.front()));
-        task.finish();
     });
+}
+
+// The same under a new task, returned at once. The work gets the task's stop
+// token (a search or a count stops at its next entry); what it wants to
+// report on the way it posts to the main thread. The task finishes after
+// `done` has run.
+template <class R>
+TaskHandle runTask(std::function<R(std::stop_token)> work, std::function<void(TaskOutcome<R>)> done)
+{
+    TaskHandle task;
+    runForOutcome<R>([work = std::move(work), stop = task.stopToken()] { return work(stop); },
+                     [task, done = std::move(done)](TaskOutcome<R> outcome) {
+                         done(std::move(outcome));
+                         task.finish();
+                     });
     return task;
 }
 

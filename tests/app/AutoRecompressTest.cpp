@@ -1,10 +1,10 @@
 #include "discovery/RegistrationCoordinator.h"
+#include "display/Formatters.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
-#include "platform/qt/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/IncompressibleFile.h"
 #include "store/ModelContainer.h"
@@ -185,7 +185,7 @@ TEST_F(AutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndReadBackEx
     ASSERT_TRUE(first.out.starts_with(startLine(4))) << first.out;
     expectSummary(first.out.substr(startLine(4).size()),
                   "走査 6 件 / 成功 4 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 "
-                      + platform::formatBytes(saved).toStdString());
+                      + display::formatBytes(saved).toStdString());
 
     // A second run finds nothing left to do and counts every compressed file as such.
     const ProcessResult second = runHeadless();
@@ -220,7 +220,7 @@ TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAl
     ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
     expectSummary(result.out.substr(startLine(1).size()),
                   "走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
-                      + platform::formatBytes(savedBy(fine)).toStdString());
+                      + display::formatBytes(savedBy(fine)).toStdString());
 
     EXPECT_TRUE(compressedOnDisk(fine));
     EXPECT_FALSE(compressedOnDisk(blocked));
@@ -248,7 +248,7 @@ TEST_F(AutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFailingTheRu
     ASSERT_TRUE(result.out.starts_with(startLine(3))) << result.out;
     expectSummary(result.out.substr(startLine(3).size()),
                   "走査 1 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
-                      + platform::formatBytes(savedBy(kept)).toStdString());
+                      + display::formatBytes(savedBy(kept)).toStdString());
     EXPECT_TRUE(compressedOnDisk(kept));
     expectContentsKept();
 }

@@ -115,6 +115,12 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     EXPECT_EQ(alerts[0], "「Missing」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
     EXPECT_EQ(alerts[1].rfind("「Replaced」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: ", 0), 0u);
     EXPECT_EQ(model_->errorMessage(), alerts[1]);
+    // The alert carries the failure's own words; its log line keeps the path private.
+    EXPECT_NE(alerts[1].find(replaced.string()), std::string::npos);
+    const auto failures = test::logLines("loadChildren failed");
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("<private>: rootNotADirectory(\"<private>\")"), std::string::npos) << failures[0];
+    EXPECT_EQ(failures[0].find(dir_.path().string()), std::string::npos) << failures[0];
 
     // The inspection phase ends with every file counted, never beyond.
     bool sawComplete = false;
@@ -181,6 +187,40 @@ TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
     EXPECT_EQ(run.activity->folderIndex(), 3);
     EXPECT_TRUE(cache_->entry("child-" + two->id().toString() + "-" + (dir_ / "Two" / "b.txt").string()).info());
     EXPECT_TRUE(model_->folderChildren().empty());
+}
+
+// Refreshing a selection inspects its files again (a known incompressible
+// path shows as such) and reloads its registered folders.
+TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolders)
+{
+    const fs::path folder = dir_ / "Sel";
+    file(folder / "a.txt", 20000);
+    file(folder / "b.txt", 20000);
+    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    model_->setItems({item});
+    const TaskHandle load = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+    const std::vector<DisplayRow> rows = *model_->folderChildren().at(item->id());
+    ASSERT_EQ(rows.size(), 2u);
+    const DisplayRow& a = rows[0].displayName == "a.txt" ? rows[0] : rows[1];
+    const DisplayRow& b = rows[0].displayName == "a.txt" ? rows[1] : rows[0];
+
+    engine::FileCompressor{}.compressFile(a.url);
+    model_->setIncompressiblePaths({b.url.string()});
+    model_->refreshSelection({a, b});
+    EXPECT_FALSE(cache_->entry(a.id).info());  // not inspected until the workers answer
+    ASSERT_TRUE(test::waitUntil([&] { return cache_->entry(a.id).info() && cache_->entry(b.id).info(); }));
+    EXPECT_EQ(cache_->entry(a.id).info()->status.kind(), FileCompressionStatus::Kind::compressed);
+    EXPECT_EQ(cache_->entry(b.id).info()->status.kind(), FileCompressionStatus::Kind::incompressible);
+
+    DisplayRow folderRow;
+    folderRow.kind = DisplayRow::DisplayKind::folder;
+    folderRow.registeredItemID = item->id();
+    file(folder / "c.txt", 20000);
+    model_->refreshSelection({folderRow});
+    EXPECT_FALSE(model_->folderChildren().contains(item->id()));
+    ASSERT_TRUE(test::waitUntil([&] { return model_->folderChildren().contains(item->id()); }));
+    EXPECT_EQ(model_->folderChildren().at(item->id())->size(), 3u);
 }
 
 TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)

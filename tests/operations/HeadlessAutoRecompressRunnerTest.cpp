@@ -1,11 +1,11 @@
 #include "operations/HeadlessAutoRecompressRunner.h"
 
+#include "display/Formatters.h"
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
-#include "platform/qt/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/IncompressibleFile.h"
 
@@ -133,6 +133,12 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
+    // The failed search is logged in its own words, the folder's path private.
+    const auto searchFailures = test::logLines("search failed for");
+    ASSERT_EQ(searchFailures.size(), 1u);
+    EXPECT_NE(searchFailures[0].find("rootNotADirectory(\"<private>\")"), std::string::npos) << searchFailures[0];
+    EXPECT_EQ(searchFailures[0].find(replaced.string()), std::string::npos) << searchFailures[0];
+
     EXPECT_EQ(status, 0);
     EXPECT_TRUE(err.empty()) << err;
     std::int64_t saved = 0;
@@ -151,7 +157,7 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     }
 
     const std::string expectedSummary = "[Kelvane] --auto-recompress 完了: 走査 7 件 / 成功 5 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 " +
-                                        platform::formatBytes(saved).toStdString() + " / 所要 ";
+                                        display::formatBytes(saved).toStdString() + " / 所要 ";
     const std::string startLine = "[Kelvane] --auto-recompress: 登録項目 6 件を走査します\n";
     ASSERT_EQ(out.substr(0, startLine.size()), startLine);
     const std::string summary = out.substr(startLine.size());

@@ -163,6 +163,25 @@ TEST_F(WindowModelSignals, SettersAnnounceOnlyRealChanges)
 
     model_->setItems({});
     EXPECT_EQ(items, 0);
+
+    // A refresh that comes to the same rows announces nothing.
+    int derived = 0;
+    QObject::connect(model_.get(), &MainWindowModel::derivedRowsChanged, [&] { ++derived; });
+    const auto refresh = [&] {
+        const TaskHandle task = model_->refreshDerivedRows();
+        return test::waitUntil([&] { return task.isFinished(); });
+    };
+    kelvane::test::writeRawFile(dir_ / "doc.txt", std::vector<std::uint8_t>(5000, 'a'));
+    model_->setItems({test::registerItem(container_->mainContext(), dir_ / "doc.txt", "file")});
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(derived, 1);
+    EXPECT_EQ(model_->displayedRows().size(), 1u);
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(derived, 1);
+    model_->setSearchQuery("nothing like it");
+    ASSERT_TRUE(refresh());
+    EXPECT_EQ(derived, 2);
+    EXPECT_TRUE(model_->displayedRows().empty());
 }
 
 TEST(MemoryMonitor, ProbesReadTheKernelAndParseKilobyteFields)

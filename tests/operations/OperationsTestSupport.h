@@ -7,6 +7,7 @@
 #include "discovery/SecurityScopedBookmark.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainWindowModel.h"
+#include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 #include "support/EventLoopWait.h"
@@ -17,6 +18,8 @@
 #include <QCoreApplication>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -41,6 +44,17 @@ inline bool waitUntil(const std::function<bool()>& condition,
 {
     application();
     return kelvane::test::runEventsUntil(condition, timeout);
+}
+
+// The lines of the log file whose text contains `marker`.
+inline std::vector<std::string> logLines(const std::string& marker)
+{
+    std::ifstream in(platform::applicationSupportDirectory() / "kelvane.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        if (line.find(marker) != std::string::npos)
+            lines.push_back(line);
+    return lines;
 }
 
 inline std::shared_ptr<store::ModelContainer> openStore(const kelvane::test::TempDir& dir)

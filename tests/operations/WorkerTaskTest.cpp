@@ -39,15 +39,22 @@ std::set<fs::path> urls(const Results& results)
     return out;
 }
 
+// `files` empty files spread over `folders` folders of a fresh root.
+fs::path makeTree(const kelvane::test::TempDir& dir, int files, int folders)
+{
+    test::application();
+    const fs::path root = dir.path() / "root";
+    for (int i = 0; i < files; ++i)
+        kelvane::test::makeFile(root / ("d" + std::to_string(i % folders)) / ("f" + std::to_string(i)));
+    return root;
+}
+
 // A search and a count run on the worker pool: the walk stays off the main
 // thread, the outcome (result or failure) arrives on it, and the task ends.
 TEST(WorkerTask, SearchesAndCountsRunOnThePoolAndReportOnTheMainThread)
 {
-    test::application();
     kelvane::test::TempDir dir;
-    const fs::path root = dir.path() / "root";
-    for (int i = 0; i < 250; ++i)
-        kelvane::test::makeFile(root / ("d" + std::to_string(i % 3)) / ("f" + std::to_string(i)));
+    const fs::path root = makeTree(dir, 250, 3);
 
     std::atomic<bool> walkedOnMainThread = false;
     std::vector<SearchProgress> shown;  // as a sheet would see them
@@ -97,11 +104,8 @@ TEST(WorkerTask, SearchesAndCountsRunOnThePoolAndReportOnTheMainThread)
 // the matches already posted are what the sheet keeps.
 TEST(WorkerTask, CancelledSearchKeepsTheMatchesFoundSoFar)
 {
-    test::application();
     kelvane::test::TempDir dir;
-    const fs::path root = dir.path() / "root";
-    for (int i = 0; i < 1000; ++i)
-        kelvane::test::makeFile(root / ("d" + std::to_string(i % 10)) / ("f" + std::to_string(i)));
+    const fs::path root = makeTree(dir, 1000, 10);
 
     std::atomic<int> matches = 0;
     std::atomic<bool> released = false;

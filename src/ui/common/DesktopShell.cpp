@@ -31,6 +31,21 @@ public:
 
 QString localPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
+// Opens a one-path dialog without blocking and answers with the chosen path,
+// or an empty one when the user cancelled.
+void openForOnePath(QFileDialog* dialog, std::function<void(std::filesystem::path)> done)
+{
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
+        const QStringList files = dialog->selectedFiles();
+        done(result == QDialog::Accepted && !files.isEmpty() ? std::filesystem::path(files.front().toStdString())
+                                                             : std::filesystem::path());
+    });
+    dialog->open();
+}
+
 }  // namespace
 
 DesktopShell::DesktopShell(QDBusConnection bus) : bus_(std::move(bus)) {}
@@ -56,34 +71,18 @@ void DesktopShell::pickFilesAndFolders(QWidget* parent, const QString& title, st
 void DesktopShell::pickFolder(QWidget* parent, const QString& title, std::function<void(std::filesystem::path)> done)
 {
     auto* dialog = new QFileDialog(parent, title);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? std::filesystem::path(files.front().toStdString())
-                                                             : std::filesystem::path());
-    });
-    dialog->open();
+    openForOnePath(dialog, std::move(done));
 }
 
 void DesktopShell::pickSaveFile(QWidget* parent, const QString& title, const std::filesystem::path& folder,
                                 const QString& suggestedName, std::function<void(std::filesystem::path)> done)
 {
     auto* dialog = new QFileDialog(parent, title, localPath(folder));
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->selectFile(suggestedName);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
-    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? std::filesystem::path(files.front().toStdString())
-                                                             : std::filesystem::path());
-    });
-    dialog->open();
+    openForOnePath(dialog, std::move(done));
 }
 
 void DesktopShell::setClipboardText(const QString& text) { QGuiApplication::clipboard()->setText(text); }

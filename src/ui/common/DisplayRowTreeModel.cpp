@@ -83,7 +83,7 @@ void DisplayRowTreeModel::announceAllChanged()
     }
 }
 
-void DisplayRowTreeModel::setRatioMode(platform::RatioDisplayMode mode)
+void DisplayRowTreeModel::setRatioMode(display::RatioDisplayMode mode)
 {
     if (mode == ratioMode_)
         return;

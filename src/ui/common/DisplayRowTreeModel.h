@@ -1,7 +1,7 @@
 #pragma once
 
 #include "operations/DisplayRow.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/RatioDisplayMode.h"
 #include "ui/common/TableCells.h"
 
 #include <QAbstractItemModel>
@@ -39,8 +39,8 @@ public:
     void setRows(std::vector<operations::DisplayRow> rows);
     const std::vector<operations::DisplayRow>& rows() const { return rows_; }
 
-    void setRatioMode(platform::RatioDisplayMode mode);
-    platform::RatioDisplayMode ratioMode() const { return ratioMode_; }
+    void setRatioMode(display::RatioDisplayMode mode);
+    display::RatioDisplayMode ratioMode() const { return ratioMode_; }
 
     const operations::DisplayRow* row(const QModelIndex& index) const;
     QModelIndex indexOfId(const std::string& id, int column = 0) const;
@@ -68,7 +68,7 @@ private:
     void buildIdIndex() const;
 
     const operations::FileStatusCache& cache_;
-    platform::RatioDisplayMode ratioMode_;
+    display::RatioDisplayMode ratioMode_;
     std::vector<operations::DisplayRow> rows_;
     mutable std::unordered_map<std::string, Place> idIndex_;
     mutable bool idIndexValid_ = false;

@@ -83,7 +83,8 @@ void addSeparatorBetween(QMenu* menu)
 
 }  // namespace
 
-void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& shell, std::function<void()> quit)
+void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& shell, std::function<void()> quit,
+                     std::function<void()> openSettings)
 {
     QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
     addCommand(file, receiver, MenuCommand::openAddPanel, QStringLiteral("ファイル / フォルダを追加…"),
@@ -94,6 +95,15 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
     addCommand(file, receiver, MenuCommand::openSearch, QStringLiteral("条件で検索…"), QKeySequence(Qt::CTRL | Qt::Key_F));
     addCommand(file, receiver, MenuCommand::refreshAll, QStringLiteral("一覧を更新"), QKeySequence(Qt::CTRL | Qt::Key_R));
     addSeparatorBetween(file);
+    if (openSettings) {
+        // The settings window is not a window command: it opens without a main window too.
+        QAction* settings = file->addAction(QStringLiteral("設定…"));
+        settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+        settings->setMenuRole(QAction::PreferencesRole);
+        QObject::connect(settings, &QAction::triggered, settings, [openSettings = std::move(openSettings)] {
+            openSettings();
+        });
+    }
     QAction* quitAction = file->addAction(QStringLiteral("終了"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);

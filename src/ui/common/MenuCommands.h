@@ -57,11 +57,13 @@ private:
 };
 
 // The maker's page for reports and requests, opened by the last Help item.
-inline constexpr const char* supportPageUrl = "https://kelvane.orbwright.com/support";
+inline constexpr const char* supportPageUrl = "https://orbwright.com/kelvane/support/";
+inline constexpr const char* webSiteUrl = "https://orbwright.com/kelvane/";
 
 // Fills a window's menu bar. Only commands that `receiver` handles get an
-// item: a menu item whose window part is not there is not shown.
-void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& shell,
-                     std::function<void()> quit);
+// item: a menu item whose window part is not there is not shown; so is
+// "設定…" without `openSettings`.
+void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& shell, std::function<void()> quit,
+                     std::function<void()> openSettings = {});
 
 }  // namespace kelvane::ui

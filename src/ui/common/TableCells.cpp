@@ -1,7 +1,7 @@
 #include "ui/common/TableCells.h"
 
 #include "engine/ExtensionCategory.h"
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 
 #include <QStringList>
 
@@ -40,7 +40,7 @@ constexpr std::array<ColumnSpec, mainColumnCount> columns{{
     {"操作", "action", 80, 100, false, false, false},
 }};
 
-const ColumnSpec& spec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
+const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
 
 std::int64_t clamped(std::uint64_t bytes)
 {
@@ -57,8 +57,8 @@ CellContent placeholder()
 CellContent bytesCell(std::uint64_t bytes, Tone tone = Tone::secondary)
 {
     CellContent c;
-    c.text = platform::formatBytes(clamped(bytes));
-    c.toolTip = platform::formatExactBytes(clamped(bytes));
+    c.text = display::formatBytes(clamped(bytes));
+    c.toolTip = display::formatExactBytes(clamped(bytes));
     c.tone = tone;
     c.monospacedDigits = true;
     return c;
@@ -128,7 +128,7 @@ CellContent folderStatus(const DisplayRow& row)
     return c;
 }
 
-CellContent ratioCell(double ratio, platform::RatioDisplayMode mode)
+CellContent ratioCell(double ratio, display::RatioDisplayMode mode)
 {
     CellContent c = textCell(mode.format(ratio));
     c.monospacedDigits = true;
@@ -137,13 +137,13 @@ CellContent ratioCell(double ratio, platform::RatioDisplayMode mode)
 
 }  // namespace
 
-QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(spec(column).title); }
-const char* TableCells::columnId(MainColumn column) { return spec(column).id; }
-bool TableCells::canHide(MainColumn column) { return spec(column).hideable; }
-bool TableCells::hiddenByDefault(MainColumn column) { return spec(column).hidden; }
-bool TableCells::sortable(MainColumn column) { return spec(column).sortable; }
-int TableCells::idealWidth(MainColumn column) { return spec(column).ideal; }
-int TableCells::minimumWidth(MainColumn column) { return spec(column).minimum; }
+QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(columnSpec(column).title); }
+const char* TableCells::columnId(MainColumn column) { return columnSpec(column).id; }
+bool TableCells::canHide(MainColumn column) { return columnSpec(column).hideable; }
+bool TableCells::hiddenByDefault(MainColumn column) { return columnSpec(column).hidden; }
+bool TableCells::sortable(MainColumn column) { return columnSpec(column).sortable; }
+int TableCells::idealWidth(MainColumn column) { return columnSpec(column).ideal; }
+int TableCells::minimumWidth(MainColumn column) { return columnSpec(column).minimum; }
 
 QString TableCells::starText(int stars)
 {
@@ -221,7 +221,7 @@ std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, cons
 }
 
 CellContent TableCells::content(MainColumn column, const DisplayRow& row, const FileStatusEntry& entry,
-                                platform::RatioDisplayMode mode)
+                                display::RatioDisplayMode mode)
 {
     const bool isFolder = row.kind == DisplayRow::DisplayKind::folder;
     const FolderAggregate* aggregate = row.folderAggregate ? &*row.folderAggregate : nullptr;
@@ -287,7 +287,7 @@ CellContent TableCells::content(MainColumn column, const DisplayRow& row, const 
     case MainColumn::mtime: {
         if (!row.mtime)
             return placeholder();
-        CellContent c = textCell(platform::dateTimeFormatter().string(*row.mtime));
+        CellContent c = textCell(display::dateTimeFormatter().string(*row.mtime));
         c.monospacedDigits = true;
         return c;
     }

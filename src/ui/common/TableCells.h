@@ -2,7 +2,7 @@
 
 #include "operations/DisplayRow.h"
 #include "operations/FileStatusEntry.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/RatioDisplayMode.h"
 
 #include <QString>
 
@@ -50,7 +50,7 @@ struct TableCells {
 
     // `entry` is the row's status entry (notInspected when the cache holds none).
     static CellContent content(MainColumn column, const operations::DisplayRow& row,
-                               const operations::FileStatusEntry& entry, platform::RatioDisplayMode mode);
+                               const operations::FileStatusEntry& entry, display::RatioDisplayMode mode);
 
     // The popover a click on the status cell opens, if it opens one.
     static std::optional<StatusDetail> statusDetail(const operations::DisplayRow& row,

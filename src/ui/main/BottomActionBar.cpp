@@ -1,6 +1,6 @@
 #include "ui/main/BottomActionBar.h"
 
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 #include "ui/main/ProgressTexts.h"
 #include "ui/main/Symbols.h"
 
@@ -153,7 +153,7 @@ void BottomActionBar::setValues(const BottomActionBarValues& values)
 
 void BottomActionBar::apply(const BottomActionBarValues& values)
 {
-    reduction_->setText(platform::formatBytes(values.currentReduction));
+    reduction_->setText(display::formatBytes(values.currentReduction));
     fileCount_->setText(QStringLiteral("(%1 件)").arg(values.compressedFileCount));
     const bool anySelected = values.selectionCount >= 1;
     hint_->setVisible(!anySelected);

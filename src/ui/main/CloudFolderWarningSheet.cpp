@@ -2,6 +2,7 @@
 
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Icons.h"
+#include "ui/common/SheetButtons.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -85,17 +86,8 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     }
     layout->addLayout(list);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"));
-    cancel->setAutoDefault(false);
-    auto* proceed = new QPushButton(QStringLiteral("それでも登録"));
-    proceed->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(proceed, &QPushButton::clicked, this, &QDialog::accept);
-    buttons->addWidget(cancel);
-    buttons->addWidget(proceed);
-    layout->addLayout(buttons);
+    connect(addSheetButtons(layout, this, QStringLiteral("それでも登録")), &QPushButton::clicked, this,
+            &QDialog::accept);
 }
 
 }  // namespace kelvane::ui

@@ -2,6 +2,7 @@
 
 #include "operations/FolderRegistration.h"
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/SheetButtons.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -73,17 +74,8 @@ FolderRegistrationSheet::FolderRegistrationSheet(const std::filesystem::path& fo
     error_->setFont(captionFont);
     layout->addWidget(error_);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"));
-    cancel->setAutoDefault(false);
-    auto* registerButton = new QPushButton(QStringLiteral("登録"));
-    registerButton->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(registerButton, &QPushButton::clicked, this, &FolderRegistrationSheet::registerFolder);
-    buttons->addWidget(cancel);
-    buttons->addWidget(registerButton);
-    layout->addLayout(buttons);
+    connect(addSheetButtons(layout, this, QStringLiteral("登録")), &QPushButton::clicked, this,
+            &FolderRegistrationSheet::registerFolder);
 
     connect(state_, &operations::FolderRegistration::changed, this, &FolderRegistrationSheet::refresh);
     state_->startCount();

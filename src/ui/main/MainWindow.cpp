@@ -6,8 +6,9 @@
 #include "operations/MainWindowModel.h"
 #include "operations/RegisteredItemsQuery.h"
 #include "operations/WorkerJobs.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
+#include "platform/qt/SettingsNotifier.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"
@@ -110,7 +111,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     resize(1100, 680);
 
     rowModel_ = new DisplayRowTreeModel(model_.cache(), this);
-    rowModel_->setRatioMode(platform::RatioDisplayMode::fromSettings(*settings_));
+    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
     table_ = new RowTreeView;
     table_->setRowModel(rowModel_);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -134,6 +135,12 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     connect(&model_, &MainWindowModel::derivedRowsChanged, this, &MainWindow::derivedRowsChanged);
     connect(&model_, &MainWindowModel::scanActivityChanged, this, &MainWindow::scanActivityChanged);
     connect(&model_, &MainWindowModel::errorMessageChanged, this, &MainWindow::errorMessageChanged);
+    // The settings window changes the ratio wording while this window is open.
+    connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, this,
+            [this](const QString& key) {
+                if (key == QLatin1String(platform::settings_keys::ratioDisplayMode.name))
+                    rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+            });
 
     // Rows that come into view without any state are inspected, a batch per
     // turn of the event loop.
@@ -677,7 +684,7 @@ void MainWindow::changeEvent(QEvent* event)
 {
     // The ratio wording is a setting the settings window may have changed.
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        rowModel_->setRatioMode(platform::RatioDisplayMode::fromSettings(*settings_));
+        rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
     QMainWindow::changeEvent(event);
 }
 

@@ -1,7 +1,7 @@
 #include "ui/main/OperationProgressSheet.h"
 
+#include "display/Formatters.h"
 #include "operations/MemoryMonitor.h"
-#include "platform/qt/Formatters.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/RowCellDelegate.h"
 #include "ui/main/ProgressTexts.h"
@@ -484,16 +484,16 @@ void OperationProgressSheet::refresh()
         const Symbol symbol = ProgressTexts::savingsSymbol(saved);
         savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
         savingsSymbol_->setProperty("symbol", static_cast<int>(symbol));
-        savedBytes_->setText(platform::formatBytes(saved));
-        resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(platform::formatExactBytes(saved));
+        savedBytes_->setText(display::formatBytes(saved));
+        resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
         const auto percent = ProgressTexts::savedPercent(saved, processed);
         percentDot_->setVisible(percent.has_value());
         savedPercent_->setVisible(percent.has_value());
         if (percent)
             savedPercent_->setText(QStringLiteral("%1% 縮小").arg(*percent));
         sizeLine_->setVisible(processed >= 1);
-        sizeBefore_->setText(platform::formatBytes(processed));
-        sizeAfter_->setText(platform::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
+        sizeBefore_->setText(display::formatBytes(processed));
+        sizeAfter_->setText(display::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
         const bool clean = !p.wasCancelled() && p.failures().empty();
         praise_->setVisible(clean);
         praise_->setText(clean ? ProgressTexts::savingsMessage(saved) : QString());
@@ -512,7 +512,7 @@ void OperationProgressSheet::refresh()
     progressCounts_->setText(QStringLiteral("%1 / %2").arg(p.current()).arg(p.total()));
     savedDot_->setVisible(saved >= 1);
     progressSaved_->setVisible(saved >= 1);
-    progressSaved_->setText(QStringLiteral("削減 ") + platform::formatBytes(saved));
+    progressSaved_->setText(QStringLiteral("削減 ") + display::formatBytes(saved));
     failedDot_->setVisible(!p.failures().empty());
     progressFailed_->setVisible(!p.failures().empty());
     progressFailed_->setText(QStringLiteral("失敗 %1").arg(p.failures().size()));

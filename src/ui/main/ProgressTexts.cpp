@@ -1,7 +1,7 @@
 #include "ui/main/ProgressTexts.h"
 
+#include "display/Formatters.h"
 #include "operations/OperationProgress.h"
-#include "platform/qt/Formatters.h"
 
 #include <QStringList>
 
@@ -56,7 +56,7 @@ QString ProgressTexts::speedText(std::optional<double> bytesPerSecond)
     if (!bytesPerSecond || !std::isfinite(*bytesPerSecond))
         return QStringLiteral("計測中…");
     const double limited = std::clamp(*bytesPerSecond, -9.2e18, 9.2e18);
-    return platform::formatBytes(static_cast<std::int64_t>(std::trunc(limited))) + QStringLiteral(" / 秒");
+    return display::formatBytes(static_cast<std::int64_t>(std::trunc(limited))) + QStringLiteral(" / 秒");
 }
 
 QString ProgressTexts::runningTitle(const OperationProgress& progress)
@@ -143,20 +143,20 @@ QString ProgressTexts::savingsMessage(std::int64_t saved)
 
 QString ProgressTexts::processedText(const OperationProgress& progress)
 {
-    return platform::formatBytes(progress.bytesProcessedSoFar()) + QStringLiteral(" / ") +
-           platform::formatBytes(progress.totalBytes());
+    return display::formatBytes(progress.bytesProcessedSoFar()) + QStringLiteral(" / ") +
+           display::formatBytes(progress.totalBytes());
 }
 
 QString ProgressTexts::memoryUseText(const OperationProgress& progress)
 {
-    return platform::formatBytes(clampedBytes(progress.currentMemoryBytes())) + QStringLiteral(" (最大 ") +
-           platform::formatBytes(clampedBytes(progress.peakMemoryBytes())) + QStringLiteral(")");
+    return display::formatBytes(clampedBytes(progress.currentMemoryBytes())) + QStringLiteral(" (最大 ") +
+           display::formatBytes(clampedBytes(progress.peakMemoryBytes())) + QStringLiteral(")");
 }
 
 QString ProgressTexts::memoryAvailableText(const OperationProgress& progress, std::uint64_t installed)
 {
-    return platform::formatBytes(clampedBytes(progress.systemAvailableMemoryBytes())) + QStringLiteral(" / 搭載 ") +
-           platform::formatBytes(clampedBytes(installed));
+    return display::formatBytes(clampedBytes(progress.systemAvailableMemoryBytes())) + QStringLiteral(" / 搭載 ") +
+           display::formatBytes(clampedBytes(installed));
 }
 
 std::optional<QColor> ProgressTexts::memoryUsageColor(std::uint64_t peak, std::uint64_t installed)
@@ -190,7 +190,7 @@ QString ProgressTexts::oversizeHeadline(int count)
 
 QString ProgressTexts::oversizeTotal(std::int64_t bytes)
 {
-    return QStringLiteral("対象合計サイズ: ") + platform::formatBytes(bytes);
+    return QStringLiteral("対象合計サイズ: ") + display::formatBytes(bytes);
 }
 
 QString ProgressTexts::oversizeReason()
@@ -201,7 +201,7 @@ QString ProgressTexts::oversizeReason()
 QString ProgressTexts::largeOperationMessage(ActiveOperation::Kind kind, std::size_t count, std::int64_t totalBytes)
 {
     const QString verb = operationWord(kind);
-    return QStringLiteral("%1 件、合計 ").arg(static_cast<qulonglong>(count)) + platform::formatBytes(totalBytes) +
+    return QStringLiteral("%1 件、合計 ").arg(static_cast<qulonglong>(count)) + display::formatBytes(totalBytes) +
            QStringLiteral(" を") + verb +
            QStringLiteral("します。\n\n合計サイズが 1 GB を超える大規模な操作のため、念のため確認しています。"
                           "完了まで数分〜十数分かかる場合があります。途中でキャンセルしても、ここまでに") +

@@ -12,7 +12,7 @@ using engine::FileCompressionStatus;
 using operations::DisplayRow;
 using operations::FileStatusEntry;
 using operations::FolderAggregate;
-using Mode = platform::RatioDisplayMode;
+using Mode = display::RatioDisplayMode;
 
 FileStatusEntry loaded(FileCompressionStatus status, std::uint64_t logical, std::uint64_t physical)
 {

@@ -1,11 +1,11 @@
 #include "MainWindowTestSupport.h"
 #include "QStringPrinting.h"
 
+#include "display/Formatters.h"
 #include "engine/FileCompressionInspector.h"
 #include "operations/GeneratedFiles.h"
 #include "operations/OperationProgress.h"
 #include "platform/FileHandle.h"
-#include "platform/qt/Formatters.h"
 #include "store/CompressionLog.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
@@ -200,7 +200,7 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
     EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
               static_cast<int>(Symbol::checkmarkCircle));
     EXPECT_TRUE(sheetShows("resultCard"));
-    EXPECT_EQ(sheetText("savedBytes"), platform::formatBytes(progress->bytesSavedSoFar()));
+    EXPECT_EQ(sheetText("savedBytes"), display::formatBytes(progress->bytesSavedSoFar()));
     EXPECT_EQ(sheetText("praise"), ProgressTexts::savingsMessage(progress->bytesSavedSoFar()));
     EXPECT_FALSE(sheetShows("progressBar"));
     EXPECT_FALSE(sheetShows("safetyNotes"));
@@ -332,7 +332,7 @@ TEST_F(BulkRunWindowTest, ALockedFileIsSkippedAndAFileOverTwoGigabytesSetAsideEa
 
     EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 11 件 · スキップ 1 · 2 GB 超 1"));
     EXPECT_EQ(sheetText("oversizeHeadline"), QStringLiteral("1 件のファイルが 2 GB を超えるためスキップしました"));
-    EXPECT_EQ(sheetText("oversizeTotal"), QStringLiteral("対象合計サイズ: ") + platform::formatBytes(2147483648LL));
+    EXPECT_EQ(sheetText("oversizeTotal"), QStringLiteral("対象合計サイズ: ") + display::formatBytes(2147483648LL));
     EXPECT_TRUE(sheetShows("oversizeNotice"));
     EXPECT_TRUE(sheetShows("resultCard"));
     EXPECT_EQ(progress->total(), 12);
@@ -372,7 +372,7 @@ TEST_F(BulkRunWindowTest, ARunOverAGigabyteWaitsForTheUsersConfirmation)
     ASSERT_NE(alert, nullptr);
     EXPECT_EQ(alert->windowTitle(), QStringLiteral("大きいファイルの処理"));
     EXPECT_EQ(alert->informativeText(),
-              QStringLiteral("2 件、合計 ") + platform::formatBytes(1200000000) +
+              QStringLiteral("2 件、合計 ") + display::formatBytes(1200000000) +
                   QStringLiteral(" を圧縮します。\n\n合計サイズが 1 GB を超える大規模な操作のため、念のため確認しています。"
                                  "完了まで数分〜十数分かかる場合があります。途中でキャンセルしても、ここまでに"
                                  "圧縮済みのファイルはそのまま残ります。"));

@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 
 namespace kelvane::ui::test {
@@ -34,6 +35,12 @@ TEST_F(MainWindowFixture, FirstStartInvitesToDropItems)
     EXPECT_EQ(window_->startScreen()->findChild<QLabel*>(QStringLiteral("message"))->text(),
               QStringLiteral("ファイル / フォルダをドラッグして追加"));
     ASSERT_NE(buttonNamed(window_->startScreen(), QStringLiteral("ファイル / フォルダを選択…")), nullptr);
+    // Only the commands whose windows exist are on the toolbar.
+    QStringList commands;
+    for (QAction* action : window_->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions())
+        if (!action->text().isEmpty())
+            commands << action->text();
+    EXPECT_EQ(commands, (QStringList{"追加", "更新"}));
 }
 
 class AddingItemsTest : public MainWindowFixture, public ::testing::WithParamInterface<bool> {
@@ -279,9 +286,11 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
     EXPECT_NE(buttonNamed(popover, QStringLiteral("再試行")), nullptr);
     EXPECT_NE(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), nullptr);
     EXPECT_EQ(popover->findChild<QLabel*>(QStringLiteral("title"))->text(), QStringLiteral("ステータス取得に失敗"));
-    // The item no longer resolves to a place on disk: there is nothing to show.
+    // Once the item no longer resolves to a place on disk there is nothing to
+    // show; before that, its last known path.
     QTest::mouseClick(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), Qt::LeftButton);
-    EXPECT_TRUE(shell_.shownInFileManager.empty());
+    for (const auto& shown : shell_.shownInFileManager)
+        EXPECT_EQ(shown, Shell::Paths{file});
     QTest::keyClick(popover, Qt::Key_Escape);
     ASSERT_TRUE(waitFor([&] { return !window_->popover(); }));
 
@@ -307,10 +316,14 @@ TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
         if (!action->isSeparator())
             titles << action->text();
     EXPECT_EQ(titles, (QStringList{"開く", "ファイルマネージャで表示", "最新の状態を取得", "登録から削除"}));
-    for (QAction* action : menu->actions())
-        if (action->text() == QStringLiteral("登録から削除"))
-            action->trigger();
+    for (const char* title : {"開く", "ファイルマネージャで表示", "登録から削除"})
+        for (QAction* action : menu->actions())
+            if (action->text() == QString::fromUtf8(title))
+                action->trigger();
     delete menu;
+    EXPECT_EQ(shell_.openedFiles, std::vector<fs::path>{file});
+    ASSERT_EQ(shell_.shownInFileManager.size(), 1u);
+    EXPECT_EQ(shell_.shownInFileManager[0], Shell::Paths{file});
 
     EXPECT_TRUE(storedItems().empty());
     EXPECT_TRUE(fs::exists(file));
@@ -354,6 +367,18 @@ TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
     EXPECT_EQ(window_->errorAlert()->text().toStdString(), "見つかりません: " + (home_ / "<b>gone</b>").string());
 }
 
+TEST_F(MainWindowFixture, TheVeryFirstLaunchShowsAboutOnce)
+{
+    int abouts = 0;
+    MainWindowHooks hooks;
+    hooks.openAbout = [&] { ++abouts; };
+    openWindow(hooks);
+    EXPECT_EQ(abouts, 1);
+    closeWindow();
+    openWindow(hooks);
+    EXPECT_EQ(abouts, 1);
+}
+
 // --- menus ----------------------------------------------------------------------------
 
 QAction* findAction(QMenuBar& bar, const QString& title)
@@ -373,7 +398,8 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     openWindow(std::move(hooks));
     QMenuBar bar;
     int quits = 0;
-    populateMenuBar(&bar, window_->commands(), shell_, [&] { ++quits; });
+    int settings = 0;
+    populateMenuBar(&bar, window_->commands(), shell_, [&] { ++quits; }, [&] { ++settings; });
     QSignalSpy posted(&MenuCommandCenter::shared(), &MenuCommandCenter::posted);
 
     QAction* add = findAction(bar, QStringLiteral("ファイル / フォルダを追加…"));
@@ -404,8 +430,18 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     support->trigger();
     EXPECT_EQ(posted.count(), postsBefore);
     ASSERT_EQ(shell_.openedUrls.size(), 1u);
-    findAction(bar, QStringLiteral("終了"))->trigger();
+    QAction* preferences = findAction(bar, QStringLiteral("設定…"));
+    ASSERT_NE(preferences, nullptr);
+    EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->trigger();
+    EXPECT_EQ(settings, 1);
+    QAction* quit = findAction(bar, QStringLiteral("終了"));
+    EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->trigger();
     EXPECT_EQ(quits, 1);
+    QMenuBar plain;
+    populateMenuBar(&plain, window_->commands(), shell_, [] {});
+    EXPECT_EQ(findAction(plain, QStringLiteral("設定…")), nullptr);
 
     // With the window gone a command reaches nobody.
     closeWindow();

@@ -1,5 +1,5 @@
-#include "platform/qt/Formatters.h"
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/Formatters.h"
+#include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
 
 #include "support/TempDir.h"
@@ -16,8 +16,10 @@
 #include <optional>
 #include <string>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 namespace {
+
+using platform::Settings;
 
 // Runs the test body in a fixed time zone and puts the old one back.
 class ScopedTimeZone {
@@ -167,11 +169,11 @@ TEST(FormattersTest, RatioDisplayModeWordsClampedRoundedPercentages)
     test::TempDir dir;
     Settings settings(dir / "Kelvane.conf");
     EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::remaining);
-    settings.setValue(settings_keys::ratioDisplayMode, QStringLiteral("reduction"));
+    settings.setValue(platform::settings_keys::ratioDisplayMode, QStringLiteral("reduction"));
     EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::reduction);
-    settings.setValue(settings_keys::ratioDisplayMode, QStringLiteral("percent"));
+    settings.setValue(platform::settings_keys::ratioDisplayMode, QStringLiteral("percent"));
     EXPECT_EQ(RatioDisplayMode::fromSettings(settings), RatioDisplayMode::remaining);
 }
 
 }  // namespace
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

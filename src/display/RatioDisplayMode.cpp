@@ -1,10 +1,10 @@
-#include "platform/qt/RatioDisplayMode.h"
+#include "display/RatioDisplayMode.h"
 
 #include "platform/qt/Settings.h"
 
 #include <cmath>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 
 std::optional<RatioDisplayMode> RatioDisplayMode::fromRawValue(const QString& rawValue)
 {
@@ -15,9 +15,9 @@ std::optional<RatioDisplayMode> RatioDisplayMode::fromRawValue(const QString& ra
     return std::nullopt;
 }
 
-RatioDisplayMode RatioDisplayMode::fromSettings(const Settings& settings)
+RatioDisplayMode RatioDisplayMode::fromSettings(const platform::Settings& settings)
 {
-    return fromRawValue(settings.value(settings_keys::ratioDisplayMode)).value_or(remaining);
+    return fromRawValue(settings.value(platform::settings_keys::ratioDisplayMode)).value_or(remaining);
 }
 
 QString RatioDisplayMode::rawValue() const
@@ -47,4 +47,4 @@ QString RatioDisplayMode::format(double ratio) const
     return QString::number(static_cast<int>(std::round((1.0 - clamped) * 100.0))) + QStringLiteral("% 削減");
 }
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

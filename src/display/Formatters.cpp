@@ -1,11 +1,11 @@
-#include "platform/qt/Formatters.h"
+#include "display/Formatters.h"
 
 #include <QFile>
 
 #include <array>
 #include <cstdlib>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 
 namespace {
 
@@ -120,4 +120,4 @@ QString displayPath(const std::filesystem::path& path)
     return text;
 }
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

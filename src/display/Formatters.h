@@ -1,13 +1,13 @@
 #pragma once
 
-#include "platform/qt/DateFormatter.h"
+#include "display/DateFormatter.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <filesystem>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 
 // Short size text: up to 999 bytes "<n> B"; above, decimal units (KB, MB, GB,
 // TB, PB, EB) with 0 fraction digits for KB, 1 for MB and 2 from GB on,
@@ -26,4 +26,4 @@ const DateFormatter& dateFormatter();
 // below it as "~/...", everything else in full.
 QString displayPath(const std::filesystem::path& path);
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

@@ -1,8 +1,8 @@
-#include "platform/qt/DateFormatter.h"
+#include "display/DateFormatter.h"
 
 #include <utility>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 
 DateFormatter::DateFormatter(QString pattern, QLocale locale)
     : pattern_(std::move(pattern)), locale_(std::move(locale))
@@ -20,4 +20,4 @@ QString DateFormatter::string(std::chrono::system_clock::time_point date) const
     return string(QDateTime::fromMSecsSinceEpoch(ms.count(), Qt::UTC));
 }
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

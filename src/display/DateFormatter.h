@@ -6,7 +6,7 @@
 
 #include <chrono>
 
-namespace kelvane::platform {
+namespace kelvane::display {
 
 // A fixed date pattern in a fixed locale, shown in the current time zone.
 // Immutable once built, so one instance may be shared by every thread.
@@ -25,4 +25,4 @@ private:
     QLocale locale_;
 };
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

@@ -6,8 +6,10 @@
 #include <optional>
 
 namespace kelvane::platform {
-
 class Settings;
+}
+
+namespace kelvane::display {
 
 // How a ratio (physical size / logical size) is worded; a user setting,
 // stored under "ratioDisplayMode" as its raw value.
@@ -23,7 +25,7 @@ public:
     // "remaining" or "reduction"; any other text gives no mode.
     static std::optional<RatioDisplayMode> fromRawValue(const QString& rawValue);
     // The user's choice; an unknown stored value reads as `remaining`.
-    static RatioDisplayMode fromSettings(const Settings& settings);
+    static RatioDisplayMode fromSettings(const platform::Settings& settings);
     QString rawValue() const;
 
     QString label() const;
@@ -37,4 +39,4 @@ private:
     Value value_;
 };
 
-}  // namespace kelvane::platform
+}  // namespace kelvane::display

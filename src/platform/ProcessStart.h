@@ -1,0 +1,19 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string_view>
+
+namespace kelvane::platform {
+
+// When this process started, from the kernel's count of clock ticks since
+// boot (/proc/self/stat) and the boot time (/proc/stat); none when either
+// cannot be read.
+std::optional<std::chrono::system_clock::time_point> processStartTime();
+
+// The pieces, for texts already read: field 22 of a stat line (the command
+// name in field 2 may hold spaces and parentheses), and the "btime" line.
+std::optional<unsigned long long> startTicksFromStat(std::string_view statLine);
+std::optional<long long> bootTimeFromProcStat(std::string_view text);
+
+}  // namespace kelvane::platform

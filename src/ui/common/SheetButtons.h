@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class QBoxLayout;
+class QDialog;
+class QPushButton;
+
+namespace kelvane::ui {
+
+// The button row at the bottom of a sheet: a cancel button (Esc, rejects the
+// sheet) and the default button (Return), right-aligned. Returns the default
+// button; what it does is the caller's to connect.
+QPushButton* addSheetButtons(QBoxLayout* layout, QDialog* sheet, const QString& confirmTitle);
+
+}  // namespace kelvane::ui

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "volumes/CompressionAvailabilityVerdict.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+namespace kelvane::ui {
+
+// Colours, text styles and the symbols of the storage window. The symbols are
+// drawn here, by name, so that their tints never depend on an icon theme.
+namespace storage_style {
+
+QColor accent(const QWidget* widget);
+QColor secondary(const QWidget* widget);
+QColor green();
+QColor orange();
+QColor red();
+QColor tintColor(volumes::CompressionAvailabilityVerdict::Tint tint, const QWidget* widget);
+
+enum class TextStyle { title2, title3, headline, subheadline, body, callout, caption, caption2 };
+QFont font(TextStyle style, const QFont& base);
+
+// A square image of the named symbol, `size` device-independent pixels wide.
+QPixmap symbolPixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio = 1.0);
+
+}  // namespace storage_style
+
+// A symbol shown at a fixed size in one colour; keeps its name and colour so
+// that what is on screen can be read back.
+class SymbolView : public QWidget {
+    Q_OBJECT
+public:
+    SymbolView(const QString& symbol, const QColor& color, int size, QWidget* parent = nullptr);
+
+    const QString& symbol() const { return symbol_; }
+    const QColor& color() const { return color_; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString symbol_;
+    QColor color_;
+    int size_;
+};
+
+}  // namespace kelvane::ui

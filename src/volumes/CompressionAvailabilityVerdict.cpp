@@ -1,0 +1,54 @@
+#include "volumes/CompressionAvailabilityVerdict.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kelvane::volumes {
+
+bool CompressionAvailabilityVerdict::isSupportedFileSystem(const std::string& fileSystemType)
+{
+    std::string type = fileSystemType;
+    std::transform(type.begin(), type.end(), type.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return type == "ext4" || type == "xfs" || type == "btrfs";
+}
+
+CompressionAvailabilityVerdict::CompressionAvailabilityVerdict(const StorageVolume& volume)
+{
+    const bool supported = isSupportedFileSystem(volume.fileSystemType);
+    const bool capable = volume.capabilities.supportsCompression;
+
+    if (volume.isReadOnly) {
+        symbol = "lock.fill";
+        tint = Tint::secondary;
+        title = "読み取り専用";
+        summary = "このボリュームは読み取り専用でマウントされているため、書き込みを伴う圧縮 / 解除は実行できません。";
+        return;
+    }
+    if (capable && supported) {
+        symbol = "checkmark.circle.fill";
+        tint = Tint::green;
+        title = "利用できます";
+        summary = volume.formatDescription
+                      ? *volume.formatDescription + " 上で decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。"
+                      : "decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。";
+        if (!volume.isLocal)
+            notes.push_back("リモート / ネットワーク FS の可能性。レイテンシ / 同期で剥がれる恐れあり。");
+        if (volume.isEjectable)
+            notes.push_back("外部メディア。マウント解除でアクセス不可になります。");
+        if (volume.isEncrypted)
+            notes.push_back("暗号化済み。暗号化レイヤと decmpfs は両立しますが、I/O 速度は実機性能に依存します。");
+        return;
+    }
+    symbol = "xmark.circle.fill";
+    tint = Tint::red;
+    title = "利用できません";
+    summary = "このボリューム（" + volume.formatDescription.value_or(volume.fileSystemType) +
+              "）は decmpfs 透過圧縮に対応していません。Kelvane で圧縮 / 解除はできません。";
+    if (!supported)
+        notes.push_back("対応 FS: ext4 / XFS / Btrfs");
+    if (!capable)
+        notes.push_back("カーネルが報告する compression capability が無効です。");
+}
+
+}  // namespace kelvane::volumes

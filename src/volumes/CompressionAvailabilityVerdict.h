@@ -1,0 +1,30 @@
+#pragma once
+
+#include "volumes/StorageVolume.h"
+
+#include <string>
+#include <vector>
+
+namespace kelvane::volumes {
+
+// Whether Kelvane can register, compress and decompress files on one volume,
+// and why. A pure function of the volume.
+struct CompressionAvailabilityVerdict {
+    enum class Tint { secondary, green, red };
+
+    std::string symbol;
+    Tint tint = Tint::secondary;
+    std::string title;
+    std::string summary;
+    std::vector<std::string> notes;
+
+    explicit CompressionAvailabilityVerdict(const StorageVolume& volume);
+
+    // The file-system types whose files Kelvane's compressed form lives on
+    // (user extended attributes on an inode of its own), compared lower-cased.
+    static bool isSupportedFileSystem(const std::string& fileSystemType);
+
+    bool operator==(const CompressionAvailabilityVerdict&) const = default;
+};
+
+}  // namespace kelvane::volumes

@@ -1,0 +1,118 @@
+#include "ui/windows/AboutDiagnostics.h"
+
+#include "WindowsTestSupport.h"
+#include "platform/ProcessStart.h"
+#include "platform/qt/Settings.h"
+#include "ui/windows/AboutView.h"
+
+#include <fstream>
+#include <sys/stat.h>
+
+namespace kelvane::ui::test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace keys = platform::settings_keys;
+
+void writeBytes(const fs::path& path, std::size_t size)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, 'x');
+}
+
+std::uint64_t allocated(const fs::path& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(path.c_str(), &st), 0);
+    return static_cast<std::uint64_t>(st.st_blocks) * 512;
+}
+
+TEST(ProcessStartTest, TheStartTimeIsReadPastACommandNameWithSpacesAndParentheses)
+{
+    // Fields 3 to 21, then the start time (22) and more.
+    const std::string fields = " S 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 987654 19 20";
+    EXPECT_EQ(platform::startTicksFromStat("4242 (kel vane) (x)" + fields), 987654ULL);
+    EXPECT_EQ(platform::startTicksFromStat("4242 (kelvane)" + fields), 987654ULL);
+    EXPECT_FALSE(platform::startTicksFromStat("4242 (kelvane) S 1 2 3"));
+    EXPECT_FALSE(platform::startTicksFromStat("no name at all"));
+
+    EXPECT_EQ(platform::bootTimeFromProcStat("cpu 1 2 3\nintr 5\nbtime 1700000000\nprocesses 9\n"), 1700000000LL);
+    EXPECT_FALSE(platform::bootTimeFromProcStat("cpu 1 2 3\nbtimex 5\n"));
+
+    // This process started before now, and not long before (the test runner started it).
+    const auto started = platform::processStartTime();
+    ASSERT_TRUE(started);
+    const auto now = std::chrono::system_clock::now();
+    EXPECT_LE(*started, now + std::chrono::seconds(1));
+    EXPECT_GE(*started, now - std::chrono::hours(2));
+}
+
+TEST(AboutDiagnosticsTest, TheInstalledTreeCountsEveryRegularFileOnceAndNothingElse)
+{
+    kelvane::test::TempDir dir;
+    const fs::path tree = dir / "tree";
+    writeBytes(tree / "kelvane", 10000);
+    writeBytes(tree / ".hidden", 5000);
+    writeBytes(tree / "share" / "Thing.app" / "Contents" / "deep.bin", 70000);
+    fs::create_directories(tree / "empty");
+    fs::create_symlink(tree / "share" / "Thing.app" / "Contents" / "deep.bin", tree / "link");
+    fs::create_directory_symlink(tree / "share", tree / "linked-folder");
+
+    const std::uint64_t expected = allocated(tree / "kelvane") + allocated(tree / ".hidden")
+                                   + allocated(tree / "share" / "Thing.app" / "Contents" / "deep.bin");
+    EXPECT_GT(expected, 0u);
+    EXPECT_EQ(bundleAllocatedSize(tree), expected);
+    EXPECT_EQ(bundleAllocatedSize(dir / "missing"), 0u);
+}
+
+class AboutDiagnosticsStoreTest : public WindowTest {};
+
+TEST_F(AboutDiagnosticsStoreTest, StoreSizeAddsTheDatabaseAndWhicheverJournalsExist)
+{
+    container_.reset();
+    const fs::path support = dir_.path() / "support";
+    qputenv("XDG_DATA_HOME", QByteArray::fromStdString(support.string()));
+    EXPECT_EQ(databaseStoreSize(), 0u);
+    writeBytes(support / "Kelvane" / "store.sqlite", 4096);
+    EXPECT_EQ(databaseStoreSize(), 4096u);
+    writeBytes(support / "Kelvane" / "store.sqlite-wal", 1000);
+    writeBytes(support / "Kelvane" / "store.sqlite-shm", 32768);
+    writeBytes(support / "Kelvane" / "other.sqlite", 99);
+    EXPECT_EQ(databaseStoreSize(), 4096u + 1000u + 32768u);
+    EXPECT_EQ(AboutDiagnostics::collect(dir_.path() / "none").applicationSupportDir,
+              QString::fromStdString((support / "Kelvane").string()));
+}
+
+TEST_F(AboutDiagnosticsStoreTest, CollectedLaunchFiguresFallBackWhenMissingOrOfTheWrongType)
+{
+    platform::Settings settings;
+    auto fresh = AboutDiagnostics::collect(dir_.path());
+    EXPECT_EQ(fresh.launchCount, 0);
+    EXPECT_FALSE(fresh.firstLaunchAt);
+    EXPECT_FALSE(fresh.previousLaunchAt);
+    EXPECT_GT(fresh.residentMemoryBytes, 0u);
+    EXPECT_LE(fresh.processStartedAt, QDateTime::currentDateTime());
+
+    const QDateTime first = QDateTime::fromSecsSinceEpoch(1700000000);
+    settings.setValue(keys::launchCount, std::int64_t{7});
+    settings.setValue(keys::firstLaunchAt, first);
+    settings.setValue(platform::IntegerSetting{"previousLaunchAt", 0}, std::int64_t{12345});
+    const auto later = AboutDiagnostics::collect(dir_.path());
+    EXPECT_EQ(later.launchCount, 7);
+    ASSERT_TRUE(later.firstLaunchAt);
+    EXPECT_EQ(later.firstLaunchAt->toSecsSinceEpoch(), first.toSecsSinceEpoch());
+    EXPECT_FALSE(later.previousLaunchAt);
+}
+
+TEST(AboutUptimeTest, UptimeTextsSwitchUnitsAtTheMinuteAndTheHourWithoutFoldingDays)
+{
+    EXPECT_EQ(AboutView::formatUptime(0), "0 秒");
+    EXPECT_EQ(AboutView::formatUptime(59.9), "59 秒");
+    EXPECT_EQ(AboutView::formatUptime(60), "1 分 0 秒");
+    EXPECT_EQ(AboutView::formatUptime(3599), "59 分 59 秒");
+    EXPECT_EQ(AboutView::formatUptime(3600), "1 時間 0 分 0 秒");
+    EXPECT_EQ(AboutView::formatUptime(86400 + 3600 + 60 + 1), "25 時間 1 分 1 秒");
+}
+
+}  // namespace
+}  // namespace kelvane::ui::test

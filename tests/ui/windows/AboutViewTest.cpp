@@ -1,0 +1,295 @@
+#include "ui/windows/AboutView.h"
+
+#include "WindowsTestSupport.h"
+#include "display/Formatters.h"
+#include "platform/qt/Settings.h"
+#include "support/FakeShell.h"
+#include "ui/windows/FirstLaunchAbout.h"
+#include "ui/windows/NoticesSheet.h"
+
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <fstream>
+#include <stdexcept>
+
+namespace kelvane::ui::test {
+namespace {
+
+namespace fs = std::filesystem;
+namespace keys = platform::settings_keys;
+
+class AboutViewTest : public WindowTest {
+protected:
+    std::unique_ptr<AboutView> open(AboutEnvironment environment = {})
+    {
+        if (!environment.exportLogs)
+            environment.exportLogs = [this](double hours) {
+                askedHours_.push_back(hours);
+                if (logFails_)
+                    throw std::runtime_error("log store unavailable");
+                return logText_;
+            };
+        environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log-test.txt"); };
+        environment.installedTree = dir_.path();
+        auto view = std::make_unique<AboutView>(container_, shell_, std::move(environment));
+        view->show();
+        return view;
+    }
+
+    bool exportAndWait(AboutView& view)
+    {
+        QSignalSpy finished(&view, &AboutView::exportFinished);
+        view.exportLogFile();
+        return finished.wait(10000);
+    }
+
+    // The page of a text tab, piece by piece.
+    static std::vector<QWidget*> pieces(AboutView& view, int tab)
+    {
+        auto* area = qobject_cast<QScrollArea*>(view.tabs()->widget(tab));
+        std::vector<QWidget*> result;
+        QLayout* layout = area->widget()->layout();
+        for (int i = 0; i < layout->count(); ++i)
+            if (QWidget* widget = layout->itemAt(i)->widget())
+                result.push_back(widget);
+        return result;
+    }
+
+    kelvane::test::FakeShell shell_;
+    std::vector<double> askedHours_;
+    bool logFails_ = false;
+    std::string logText_ = "Kelvane ログ書き出し\n2026-01-02 03:04:05 ui 起動しました\n合計 1 件\n";
+};
+
+TEST_F(AboutViewTest, TheFirstLaunchOpensAboutOnceAndNeverAgain)
+{
+    platform::Settings settings;
+    EXPECT_TRUE(takeFirstLaunchAbout(settings));
+    EXPECT_FALSE(takeFirstLaunchAbout(settings));
+    platform::Settings nextLaunch;
+    EXPECT_FALSE(takeFirstLaunchAbout(nextLaunch));
+    EXPECT_TRUE(nextLaunch.value(keys::hasShownFirstLaunchAbout));
+}
+
+TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigures)
+{
+    // As the launch record leaves it after the second launch.
+    platform::Settings settings;
+    const QDateTime first = QDateTime::currentDateTime().addDays(-3);
+    const QDateTime previous = QDateTime::currentDateTime().addSecs(-600);
+    settings.setValue(keys::launchCount, std::int64_t{2});
+    settings.setValue(keys::firstLaunchAt, first);
+    settings.setValue(keys::previousLaunchAt, previous);
+    settings.setValue(keys::lastLaunchAt, QDateTime::currentDateTime());
+
+    auto view = open();
+    EXPECT_EQ(view->tabs()->currentIndex(), 0);
+    for (const char* row : {"アプリ占有サイズ", "データベース", "消費メモリ（RSS）"}) {
+        EXPECT_EQ(view->statisticsValue(QString::fromUtf8(row)), "計測中…") << row;
+        EXPECT_EQ(view->statisticsToolTip(QString::fromUtf8(row)), "") << row;
+    }
+    for (const char* row : {"起動回数", "初回起動", "前回起動", "プロセス稼働時間"})
+        EXPECT_EQ(view->statisticsValue(QString::fromUtf8(row)), "—") << row;
+    EXPECT_EQ(view->statisticsValue("登録項目数"), "0 件");
+    EXPECT_EQ(view->statisticsValue("ログ件数"), "0 件");
+    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(0));
+
+    QSignalSpy measured(view.get(), &AboutView::diagnosticsChanged);
+    view->tabs()->setCurrentIndex(3);
+    ASSERT_TRUE(measured.wait(10000));
+    EXPECT_EQ(view->statisticsValue("起動回数"), "2 回");
+    EXPECT_EQ(view->statisticsValue("初回起動"), display::dateTimeFormatter().string(first));
+    EXPECT_EQ(view->statisticsValue("前回起動"), display::dateTimeFormatter().string(previous));
+    EXPECT_NE(view->statisticsValue("消費メモリ（RSS）"), "計測中…");
+    EXPECT_TRUE(view->statisticsToolTip("消費メモリ（RSS）").endsWith(" Bytes"));
+    EXPECT_FALSE(view->statisticsValue("プロセス稼働時間").isEmpty());
+    EXPECT_NE(view->statisticsValue("プロセス稼働時間"), "—");
+
+    // Going back to the tab measures nothing new; the button does.
+    view->tabs()->setCurrentIndex(0);
+    view->tabs()->setCurrentIndex(3);
+    EXPECT_FALSE(measured.wait(200));
+    view->findChild<QPushButton*>(QStringLiteral("remeasure"))->click();
+    EXPECT_TRUE(measured.wait(10000));
+}
+
+TEST_F(AboutViewTest, CountsAndTheCumulativeSavingFollowTheStore)
+{
+    auto view = open();
+    addLog("/a.txt", 10000, 4000);                       // saves 6000
+    addLog("/b.txt", 10000, 12000);                      // grew: nothing
+    addLog("/c.txt", 10000, 1000, "compress", false);    // failed: nothing
+    addLog("/d.txt", 1000, 9000, "decompress");          // nothing
+    ASSERT_TRUE(waitUntil([&] { return view->statisticsValue("ログ件数") == "4 件"; }));
+    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(6000));
+}
+
+TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
+{
+    AboutEnvironment environment;
+    environment.shortVersion = "1.2.0";
+    auto view = open(environment);
+    EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("versionLine"))->text(), "v1.2.0 (build ?)");
+    EXPECT_EQ(view->statisticsValue("バージョン"), "1.2.0 (build ?)");
+    EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
+}
+
+TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFailuresBelowTheButton)
+{
+    auto view = open();
+    view->tabs()->setCurrentIndex(3);
+    EXPECT_EQ(view->exportRange(), AboutView::LogExportRange::lastDay);
+    const fs::path destination = dir_ / "exported.txt";
+    shell_.saveAnswers.push_back(destination);
+    ASSERT_TRUE(exportAndWait(*view));
+    EXPECT_EQ(shell_.lastSaveSuggestion, "Kelvane-log-test.txt");
+    EXPECT_EQ(kelvane::test::readRawFile(destination),
+              std::vector<std::uint8_t>(logText_.begin(), logText_.end()));
+    EXPECT_FALSE(view->exportError());
+
+    view->setExportRange(AboutView::LogExportRange::lastHour);
+    shell_.saveAnswers.push_back(dir_ / "exported.txt" / "inside-a-file.txt");
+    ASSERT_TRUE(exportAndWait(*view));
+    ASSERT_TRUE(view->exportError());
+    EXPECT_TRUE(view->exportError()->startsWith("ファイル保存に失敗しました: ")) << view->exportError()->toStdString();
+    EXPECT_TRUE(view->findChild<QLabel*>(QStringLiteral("exportError"))->isVisible());
+
+    // Cancelling clears the old message and shows none.
+    view->setExportRange(AboutView::LogExportRange::lastWeek);
+    ASSERT_TRUE(exportAndWait(*view));
+    EXPECT_FALSE(view->exportError());
+    EXPECT_TRUE(view->findChild<QPushButton*>(QStringLiteral("exportLogs"))->isEnabled());
+
+    // A log that cannot be read asks for no destination.
+    logFails_ = true;
+    shell_.lastSaveSuggestion.clear();
+    ASSERT_TRUE(exportAndWait(*view));
+    EXPECT_EQ(view->exportError(), QStringLiteral("ログ取得に失敗しました: log store unavailable"));
+    EXPECT_TRUE(shell_.lastSaveSuggestion.isEmpty());
+    EXPECT_EQ(askedHours_, (std::vector<double>{24, 1, 168, 168}));
+}
+
+TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
+{
+    auto view = open();
+    QStringList sections;
+    QStringList subsections;
+    int dividers = 0, paragraphs = 0, secondary = 0, callout = 0;
+    QStringList texts;
+    for (QWidget* piece : pieces(*view, 1)) {
+        const QString kind = piece->objectName();
+        if (kind == "sectionHeader")
+            sections << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+        else if (kind == "subsectionHeader")
+            subsections << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+        else if (kind == "divider")
+            ++dividers;
+        else if (kind == "paragraph") {
+            ++paragraphs;
+            secondary += piece->property("secondary").toBool();
+            callout += piece->property("callout").toBool();
+            texts << piece->property("markdown").toString();
+            EXPECT_FALSE(qobject_cast<QLabel*>(piece)->text().contains("**"));
+        } else
+            ADD_FAILURE() << "unexpected piece " << kind.toStdString();
+    }
+    EXPECT_EQ(sections, (QStringList{"透過圧縮ってなに？", "何が嬉しいの？", "何ができないの？", "書き込みで圧縮は剥がれます",
+                                     "どんなファイルに効くの？", "読み込み速度は遅くならない？", "クラウド同期フォルダは要注意",
+                                     "対象外", "安全性", "技術詳細（しくみの内側）"}));
+    EXPECT_EQ(subsections,
+              (QStringList{"クラッシュしても壊れない", "圧縮データの整合性検証", "ファイルの属性は完全保持",
+                           "使用中ファイルは触らない", "自動再圧縮中は編集中ファイルを 30 分間隔離",
+                           "ハードリンク / シンボリックリンクの除外", "大ファイルへの確認 + メモリ消費ガード", "失敗の可視化",
+                           "decmpfs の正体", "対応アルゴリズム", "インライン / リソースフォーク切替",
+                           "dataless（クラウド退避）の検出"}));
+    EXPECT_EQ(dividers, 9);
+    // The written ones and the Linux note on what other programs see.
+    EXPECT_EQ(paragraphs, 40);
+    EXPECT_EQ(secondary, 8);
+    EXPECT_EQ(callout, 4);
+    EXPECT_EQ(texts[0], "ひとことで言うと「**ファイルを zip にしないまま、内部だけこっそり縮める**」仕組みです。");
+    EXPECT_TRUE(texts.contains("Linux では、他のアプリから圧縮済みファイルを読むと圧縮データが見えます。"
+                               "他のアプリで使う前に Kelvane で解除してください。"));
+    EXPECT_TRUE(texts.contains("xattr の上限（3,802 バイト）に収まるサイズはインライン形式（type 11）、それ以上はリソースフォーク形式"
+                               "（type 12、`com.apple.ResourceFork` xattr に 64 KiB チャンクで格納）に振り分けています。"));
+    EXPECT_TRUE(texts.last().contains("`DATALESS_CMPFS_TYPE = 0x80000001`"));
+    // Nothing sends a Linux user to tools that are not here.
+    for (const QString& text : texts) {
+        EXPECT_FALSE(text.contains("launchd")) << text.toStdString();
+        EXPECT_FALSE(text.contains(u'⌘')) << text.toStdString();
+    }
+
+    // The usage guide: nine numbered steps in order, the command line as on Linux.
+    QStringList steps;
+    for (QWidget* piece : pieces(*view, 2))
+        if (piece->objectName() == "usageStep")
+            steps << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+    ASSERT_EQ(steps.size(), 9);
+    EXPECT_EQ(steps.first(), "ウィザードで一括登録（おすすめ）");
+    EXPECT_EQ(steps.last(), "コマンドラインから自動再圧縮（cron / systemd タイマー）");
+    const QStringList usageTexts = labelTexts(view->tabs()->widget(2));
+    EXPECT_TRUE(usageTexts.join('\n').contains("<code>kelvane --auto-recompress</code>"));
+}
+
+TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)
+{
+    auto view = open();
+    auto* button = view->findChild<QPushButton*>(QStringLiteral("showNotices"));
+    for (int round = 0; round < 2; ++round) {
+        button->click();
+        QPointer<NoticesSheet> sheet = view->noticesSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_TRUE(sheet->isVisible());
+        ASSERT_TRUE(waitUntil([&] { return sheet->content() != "読み込み中…"; }));
+        EXPECT_TRUE(sheet->content().startsWith("Kelvane")) << sheet->content().left(80).toStdString();
+        for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "GNU LESSER GENERAL PUBLIC LICENSE"})
+            EXPECT_TRUE(sheet->content().contains(QString::fromUtf8(library))) << library;
+        QPushButton* copy = nullptr;
+        for (auto* candidate : sheet->findChildren<QPushButton*>())
+            if (candidate->text() == "コピー")
+                copy = candidate;
+        ASSERT_NE(copy, nullptr);
+        copy->click();
+        EXPECT_EQ(shell_.clipboard, sheet->content());
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        ASSERT_TRUE(waitUntil([&] { return !sheet; }));
+    }
+}
+
+TEST_F(AboutViewTest, DamagedMissingOrEmptyNoticesShowWhatHappened)
+{
+    const fs::path damaged = dir_ / "damaged.txt";
+    kelvane::test::writeRawFile(damaged, {'O', 'K', ' ', 0xC3, 0x28, ' ', 0xED, 0xA0, 0x80});
+    EXPECT_TRUE(NoticesSheet::loadNotices(QString::fromStdString(damaged.string()))
+                    .startsWith("NOTICES.txt の読み込みに失敗しました: "));
+    const fs::path overlong = dir_ / "overlong.txt";
+    kelvane::test::writeRawFile(overlong, {'a', 0xC0, 0xAF});
+    EXPECT_TRUE(NoticesSheet::loadNotices(QString::fromStdString(overlong.string()))
+                    .startsWith("NOTICES.txt の読み込みに失敗しました: "));
+    EXPECT_EQ(NoticesSheet::loadNotices(QString::fromStdString((dir_ / "none.txt").string())),
+              "NOTICES.txt がアプリバンドル内に見つかりません。");
+    const fs::path empty = dir_ / "empty.txt";
+    kelvane::test::writeRawFile(empty, {});
+    EXPECT_EQ(NoticesSheet::loadNotices(QString::fromStdString(empty.string())), "");
+    // Text is shown as it is, byte-order mark included.
+    const fs::path marked = dir_ / "marked.txt";
+    kelvane::test::writeRawFile(marked, {0xEF, 0xBB, 0xBF, 'h', 'i'});
+    EXPECT_EQ(NoticesSheet::loadNotices(QString::fromStdString(marked.string())), QStringLiteral("\uFEFFhi"));
+
+    // Through the window, from the credits tab.
+    AboutEnvironment environment;
+    environment.noticesFile = QString::fromStdString(damaged.string());
+    auto view = open(environment);
+    view->showNotices();
+    QPointer<NoticesSheet> sheet = view->noticesSheet();
+    ASSERT_TRUE(waitUntil([&] { return sheet && sheet->content() != "読み込み中…"; }));
+    EXPECT_TRUE(sheet->content().startsWith("NOTICES.txt の読み込みに失敗しました: "));
+}
+
+}  // namespace
+}  // namespace kelvane::ui::test

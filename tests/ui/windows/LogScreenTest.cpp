@@ -1,0 +1,254 @@
+#include "ui/windows/LogScreen.h"
+
+#include "WindowsTestSupport.h"
+#include "display/Formatters.h"
+#include "support/FakeShell.h"
+
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QTest>
+
+namespace kelvane::ui::test {
+namespace {
+
+using Filter = LogScreen::OperationFilter;
+using Result = LogScreen::ResultFilter;
+
+class LogScreenTest : public WindowTest {
+protected:
+    std::unique_ptr<LogScreen> open(store::ModelContext* context = nullptr)
+    {
+        auto screen = std::make_unique<LogScreen>(container_, context ? *context : container_->mainContext(), shell_);
+        screen->show();
+        screen->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        return screen;
+    }
+
+    static QStringList paths(const LogTableModel::Logs& rows)
+    {
+        QStringList result;
+        for (const auto& row : rows)
+            result << QString::fromStdString(row->targetPath());
+        return result;
+    }
+
+    static QString shownState(const LogScreen& screen)
+    {
+        const auto* stack = screen.findChild<QStackedWidget*>();
+        const QWidget* page = stack->currentWidget();
+        if (qobject_cast<const QTableView*>(page))
+            return QStringLiteral("table");
+        return page->findChild<QLabel*>(QStringLiteral("emptyTitle"))->text();
+    }
+
+    static QString footer(const LogScreen& screen)
+    {
+        return screen.findChild<QLabel*>(QStringLiteral("counts"))->text();
+    }
+
+    kelvane::test::FakeShell shell_;
+};
+
+TEST_F(LogScreenTest, EmptyHistoryShowsItsStateAndOffersNothingToCopyOrDelete)
+{
+    auto screen = open();
+    EXPECT_EQ(shownState(*screen), "履歴がまだありません");
+    EXPECT_EQ(footer(*screen), "履歴: 0 件 / 表示: 0 件");
+    EXPECT_FALSE(screen->findChild<QLabel*>(QStringLiteral("saved"))->isVisible());
+    auto* remove = screen->findChild<QPushButton*>();
+    ASSERT_NE(remove, nullptr);
+    EXPECT_EQ(remove->text(), "全削除");
+    EXPECT_FALSE(remove->isEnabled());
+    shell_.clipboard = QStringLiteral("untouched");
+    QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(shell_.clipboard, "untouched");
+}
+
+TEST_F(LogScreenTest, EachFilterAndTheSearchNarrowTheRowsWhileTheFooterCountsEverything)
+{
+    addLog("/data/Alpha/one.txt", 1000, 400, "compress", true, std::nullopt, 4);
+    addLog("/data/beta/two.log", 2000, 2000, "compress", false, "in use", 3);
+    addLog("/data/ALPHA/three.bin", 500, 500, "decompress", true, std::nullopt, 2);
+    addLog("/data/gamma/four.txt", 800, 200, "recompress", true, std::nullopt, 1);
+    auto screen = open();
+    EXPECT_EQ(shownState(*screen), "table");
+    // Newest first.
+    EXPECT_EQ(paths(screen->filteredLogs()),
+              (QStringList{"/data/gamma/four.txt", "/data/ALPHA/three.bin", "/data/beta/two.log", "/data/Alpha/one.txt"}));
+
+    screen->setOperationFilter(Filter::compress);
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/beta/two.log", "/data/Alpha/one.txt"}));
+    screen->setOperationFilter(Filter::decompress);
+    // An operation of another name passes only "全て".
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/ALPHA/three.bin"}));
+    screen->setOperationFilter(Filter::all);
+    screen->setResultFilter(Result::failure);
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/beta/two.log"}));
+    screen->setResultFilter(Result::success);
+    EXPECT_EQ(screen->filteredLogs().size(), 3u);
+
+    screen->setSearchQuery(QStringLiteral("alpha"));
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/ALPHA/three.bin", "/data/Alpha/one.txt"}));
+    EXPECT_EQ(footer(*screen), "履歴: 4 件 / 表示: 2 件");
+    // The search text is used as typed: a trailing space must be in the path.
+    screen->setSearchQuery(QStringLiteral("alpha "));
+    EXPECT_TRUE(screen->filteredLogs().empty());
+    EXPECT_EQ(shownState(*screen), "該当する履歴なし");
+    EXPECT_EQ(footer(*screen), "履歴: 4 件 / 表示: 0 件");
+
+    // Successful compressions only: 600 + 600 (the failure, the decompression and
+    // the record of another operation add nothing).
+    const auto* saved = screen->findChild<QLabel*>(QStringLiteral("saved"));
+    EXPECT_TRUE(saved->isVisible());
+    EXPECT_EQ(saved->text(), "累計削減: " + display::formatBytes(600));
+}
+
+TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparatedText)
+{
+    const auto grown = addLog("/w/grown.bin", 100, 150, "compress", true, std::nullopt, 5);
+    const auto failed = addLog("/w/fail\ted.txt", 5000, 5000, "compress", false, "line one\nline two", 4);
+    const auto empty = addLog("/w/empty.txt", 0, 0, "compress", true, std::nullopt, 3);
+    const auto unpacked = addLog("/w/unpacked.txt", 300, 900, "decompress", true, std::nullopt, 2);
+    const auto silent = addLog("/w/silent.txt", 10, 10, "compress", false, std::nullopt, 1);
+    auto screen = open();
+    screen->setSortOrder(LogTableModel::executedAt, Qt::AscendingOrder);
+
+    // Ctrl+C copies the history also while the table has the focus.
+    auto* table = screen->findChild<QTableView*>();
+    table->setFocus();
+    table->selectionModel()->setCurrentIndex(table->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    ASSERT_TRUE(waitUntil([&] { return table->hasFocus(); }));
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    const auto date = [](const std::shared_ptr<store::CompressionLog>& log) {
+        return display::dateTimeFormatter().string(log->executedAt());
+    };
+    const QString b0 = display::formatBytes(0);
+    const QStringList expected{
+        "実行日時\t操作\t対象\t圧縮前\t圧縮後\t削減\tアルゴリズム\t所要(ms)\t結果\t詳細",
+        date(grown) + "\t圧縮\t/w/grown.bin\t100 B\t150 B\t" + b0 + "\tLZFSE\t12\t成功\t",
+        date(failed) + "\t圧縮\t/w/fail\ted.txt\t" + display::formatBytes(5000) + "\t" + display::formatBytes(5000)
+            + "\t\u2014\tLZFSE\t12\t失敗\tline one line two",
+        date(empty) + "\t圧縮\t/w/empty.txt\t0 B\t0 B\t" + b0 + "\tLZFSE\t12\t成功\t",
+        date(unpacked) + "\t解除\t/w/unpacked.txt\t300 B\t900 B\t" + b0 + "\tLZFSE\t12\t成功\t",
+        date(silent) + "\t圧縮\t/w/silent.txt\t10 B\t10 B\t\u2014\tLZFSE\t12\t失敗\t",
+    };
+    EXPECT_EQ(shell_.clipboard, expected.join('\n'));
+
+    // The table: a grown file shows 0 bytes saved, an empty file "—".
+    const auto* model = screen->findChild<QTableView*>()->model();
+    EXPECT_EQ(model->index(0, LogTableModel::saved).data().toString(), b0);
+    EXPECT_EQ(model->index(2, LogTableModel::saved).data().toString(), "\u2014");
+    EXPECT_EQ(model->index(4, LogTableModel::detail).data().toString(), "失敗");
+    EXPECT_EQ(model->index(4, LogTableModel::result).data(Qt::ToolTipRole).toString(), "失敗");
+
+    // A selection hidden by a filter is counted but not copied.
+    screen->setSelection({grown->id(), unpacked->id()});
+    screen->setOperationFilter(Filter::compress);
+    EXPECT_EQ(footer(*screen), "履歴: 5 件 / 表示: 4 件 / 選択: 2 件");
+    QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(shell_.clipboard, expected[0] + '\n' + expected[1]);
+
+    // The row menu copies exactly the rows it was opened on.
+    screen->setOperationFilter(Filter::all);
+    screen->setSelection({failed->id(), silent->id()});
+    auto* view = screen->findChild<QTableView*>();
+    emit view->customContextMenuRequested(view->visualRect(view->model()->index(1, 0)).center());
+    auto* menu = screen->findChild<QMenu*>(QStringLiteral("rowMenu"));
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions()[0]->text(), "選択行をコピー (2 件)");
+    menu->actions()[0]->trigger();
+    EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
+    menu->close();
+
+    // Nothing to copy leaves the clipboard as it was.
+    screen->setOperationFilter(Filter::compress);
+    screen->copyAsTSV(LogScreen::Ids{unpacked->id()});
+    EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
+}
+
+TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)
+{
+    addLog("/s/b10.txt", 300, 1, "decompress", true, std::nullopt, 3);
+    addLog("/s/B2.txt", 100, 1, "compress", true, std::nullopt, 2);
+    addLog("/s/a.txt", 200, 1, "compress", true, std::nullopt, 1);
+    auto screen = open();
+    screen->setSortOrder(LogTableModel::sizeBefore, Qt::AscendingOrder);
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/B2.txt", "/s/a.txt", "/s/b10.txt"}));
+    screen->setSortOrder(LogTableModel::target, Qt::AscendingOrder);
+    // Case-insensitive, numbers by value.
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
+    screen->setSortOrder(LogTableModel::saved, Qt::DescendingOrder);
+    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
+    screen->setSortOrder(LogTableModel::operation, Qt::AscendingOrder);
+    EXPECT_EQ(paths(screen->filteredLogs()).last(), "/s/b10.txt");
+}
+
+TEST_F(LogScreenTest, DeleteAllAsksFirstThenEmptiesTheWholeHistory)
+{
+    addLog("/d/one.txt", 10, 5);
+    addLog("/d/two.txt", 10, 5, "decompress");
+    auto screen = open();
+    screen->setOperationFilter(Filter::decompress);
+    screen->findChild<QPushButton*>()->click();
+    auto* confirm = screen->findChild<QMessageBox*>(QStringLiteral("confirmClear"));
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(confirm->informativeText(), "履歴ログ 2 件を全て削除します。実ファイルには影響しません。");
+    QPushButton* cancel = nullptr;
+    QPushButton* remove = nullptr;
+    for (auto* button : confirm->findChildren<QPushButton*>()) {
+        if (button->text() == "キャンセル")
+            cancel = button;
+        if (button->text() == "削除")
+            remove = button;
+    }
+    ASSERT_TRUE(cancel && remove);
+    remove->click();
+    ASSERT_TRUE(waitUntil([&] { return screen->logs().empty(); }));
+    EXPECT_EQ(shownState(*screen), "履歴がまだありません");
+    EXPECT_FALSE(screen->findChild<QPushButton*>()->isEnabled());
+    // The file agrees.
+    auto reader = container_->makeContext(store::ModelContext::Access::readOnly);
+    EXPECT_TRUE(reader->fetch<store::CompressionLog>().empty());
+}
+
+TEST_F(LogScreenTest, AFailedDeleteKeepsTheRowsAndSaysSo)
+{
+    addLog("/r/one.txt", 10, 5);
+    addLog("/r/two.txt", 10, 5);
+    auto readOnly = container_->makeContext(store::ModelContext::Access::readOnly);
+    auto screen = open(readOnly.get());
+    ASSERT_EQ(screen->logs().size(), 2u);
+    screen->deleteAllLogs();
+    auto* alert = screen->findChild<QMessageBox*>(QStringLiteral("deleteFailed"));
+    ASSERT_NE(alert, nullptr);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_TRUE(alert->informativeText().startsWith("詳細: "));
+    EXPECT_EQ(screen->logs().size(), 2u);
+    EXPECT_EQ(shownState(*screen), "table");
+    EXPECT_EQ(footer(*screen), "履歴: 2 件 / 表示: 2 件");
+    EXPECT_EQ(container_->mainContext().fetch<store::CompressionLog>().size(), 2u);
+}
+
+TEST_F(LogScreenTest, RecordsSavedOrPrunedElsewhereShowUpWhileTheWindowIsOpen)
+{
+    auto screen = open();
+    auto writer = container_->makeContext();
+    auto log = std::make_shared<store::CompressionLog>(store::Uuid::random(), std::chrono::system_clock::now(),
+                                                       "compress", "/live/new.txt", 100, 10, "LZFSE", 1, true);
+    writer->insert(log);
+    writer->save();
+    ASSERT_TRUE(waitUntil([&] { return screen->logs().size() == 1; }));
+    EXPECT_EQ(shownState(*screen), "table");
+    writer->remove(log);
+    writer->save();
+    ASSERT_TRUE(waitUntil([&] { return screen->logs().empty(); }));
+    EXPECT_EQ(shownState(*screen), "履歴がまだありません");
+}
+
+}  // namespace
+}  // namespace kelvane::ui::test
