@@ -112,12 +112,21 @@ QFrame* tintedBox(const char* name, const QColor& color, int radius)
     return box;
 }
 
-QWidget* gridLabel(const QString& title, const QString& toolTip, const QFont& base)
+// A label cell of the statistics: the symbol, then the title; both carry the tooltip.
+QWidget* gridLabel(Symbol symbol, const QString& title, const QString& toolTip, const QFont& base)
 {
+    auto* cell = new QWidget;
+    auto* row = new QHBoxLayout(cell);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(4);
+    QColor secondary = cell->palette().color(QPalette::WindowText);
+    secondary.setAlphaF(0.55f);
+    row->addWidget(symbolLabel(symbol, secondary, 12));
     QLabel* l = label(title, TextStyle::caption, base);
     setSecondary(l);
-    l->setToolTip(toolTip);
-    return l;
+    row->addWidget(l);
+    cell->setToolTip(toolTip);
+    return cell;
 }
 
 QLabel* gridValue(const char* name, const QFont& base)
@@ -244,36 +253,36 @@ void OperationProgressSheet::build(bool offersHistory)
     processed_ = gridValue("processed", base);
     memoryUse_ = gridValue("memoryUse", base);
     memoryAvailable_ = gridValue("memoryAvailable", base);
-    grid_->addWidget(gridLabel(QStringLiteral("経過"), QStringLiteral("処理を開始してからの経過時間"), base), 0, 0);
+    grid_->addWidget(gridLabel(Symbol::clock, QStringLiteral("経過"), QStringLiteral("処理を開始してからの経過時間"), base), 0, 0);
     grid_->addWidget(elapsed_, 0, 1);
-    grid_->addWidget(gridLabel(QStringLiteral("残り"),
+    grid_->addWidget(gridLabel(Symbol::hourglass, QStringLiteral("残り"),
                                QStringLiteral("これまでの処理速度から推定した残り時間。処理開始直後は計測中と表示されます。"),
                                base),
                      0, 2);
     grid_->addWidget(remaining_, 0, 3);
     grid_->addWidget(
-        gridLabel(QStringLiteral("速度"),
+        gridLabel(Symbol::speedometer, QStringLiteral("速度"),
                   QStringLiteral("1 秒あたりに処理しているバイト数。スキップしたファイルは計算から除外されるため、"
                                  "実際の圧縮速度を反映します。"),
                   base),
         1, 0);
     grid_->addWidget(speed_, 1, 1);
-    grid_->addWidget(gridLabel(QStringLiteral("並列度"),
+    grid_->addWidget(gridLabel(Symbol::columns, QStringLiteral("並列度"),
                                QStringLiteral("同時に処理しているファイル数。最大 8 並列で、件数が少ない場合はその数までに制限されます。"),
                                base),
                      1, 2);
     grid_->addWidget(concurrency_, 1, 3);
     processedLabel_ =
-        gridLabel(QStringLiteral("処理量"), QStringLiteral("これまでに処理したバイト数 / 対象全体のバイト数"), base);
+        gridLabel(Symbol::tray, QStringLiteral("処理量"), QStringLiteral("これまでに処理したバイト数 / 対象全体のバイト数"), base);
     grid_->addWidget(processedLabel_, 2, 0);
     grid_->addWidget(processed_, 2, 1, 1, 3);
-    memoryUseLabel_ = gridLabel(QStringLiteral("メモリ使用"),
+    memoryUseLabel_ = gridLabel(Symbol::chip, QStringLiteral("メモリ使用"),
                                 QStringLiteral("自プロセスの現在の物理メモリ使用量 / 操作中の最大値。16 MiB 以上のファイルは"
                                                "ストリーミング処理のため消費はほぼ一定です。"),
                                 base);
     grid_->addWidget(memoryUseLabel_, 3, 0);
     grid_->addWidget(memoryUse_, 3, 1, 1, 3);
-    memoryAvailableLabel_ = gridLabel(QStringLiteral("メモリ空き"),
+    memoryAvailableLabel_ = gridLabel(Symbol::chipFilled, QStringLiteral("メモリ空き"),
                                       QStringLiteral("システム全体の空きメモリ（free + speculative + purgeable）/ 搭載メモリ。"
                                                      "空きが減りすぎているとスワップが発生して動作が重くなります。"),
                                       base);

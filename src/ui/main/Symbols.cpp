@@ -153,6 +153,68 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         else
             painter.drawLines(QList<QLineF>{{at(0.36, 0.36), at(0.64, 0.64)}, {at(0.64, 0.36), at(0.36, 0.64)}});
         break;
+    case Symbol::clock:
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
+        painter.drawLines(QList<QLineF>{{at(0.5, 0.5), at(0.5, 0.26)}, {at(0.5, 0.5), at(0.68, 0.6)}});
+        break;
+    case Symbol::hourglass: {
+        QPainterPath p;
+        p.moveTo(at(0.22, 0.1));
+        p.lineTo(at(0.78, 0.1));
+        p.lineTo(at(0.5, 0.5));
+        p.lineTo(at(0.78, 0.9));
+        p.lineTo(at(0.22, 0.9));
+        p.lineTo(at(0.5, 0.5));
+        p.closeSubpath();
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(p);
+        break;
+    }
+    case Symbol::speedometer:
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawArc(QRectF(s * 0.1, s * 0.2, s * 0.8, s * 0.8), 0, 180 * 16);
+        painter.drawLine(at(0.5, 0.6), at(0.72, 0.36));
+        break;
+    case Symbol::columns:
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(s * 0.08, s * 0.22, s * 0.84, s * 0.56), s * 0.08, s * 0.08);
+        painter.drawLines(QList<QLineF>{{at(0.36, 0.22), at(0.36, 0.78)}, {at(0.64, 0.22), at(0.64, 0.78)}});
+        break;
+    case Symbol::tray: {
+        QPainterPath p;
+        p.moveTo(at(0.08, 0.55));
+        p.lineTo(at(0.22, 0.2));
+        p.lineTo(at(0.78, 0.2));
+        p.lineTo(at(0.92, 0.55));
+        p.lineTo(at(0.92, 0.84));
+        p.lineTo(at(0.08, 0.84));
+        p.closeSubpath();
+        painter.setPen(line);
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(p);
+        painter.drawLine(at(0.3, 0.4), at(0.7, 0.4));
+        break;
+    }
+    case Symbol::chip:
+    case Symbol::chipFilled: {
+        painter.setPen(line);
+        painter.setBrush(symbol == Symbol::chipFilled ? QBrush(color) : QBrush(Qt::NoBrush));
+        painter.drawRect(QRectF(s * 0.24, s * 0.24, s * 0.52, s * 0.52));
+        QList<QLineF> pins;
+        for (qreal x : {0.36, 0.5, 0.64}) {
+            pins.append({at(x, 0.06), at(x, 0.2)});
+            pins.append({at(x, 0.8), at(x, 0.94)});
+            pins.append({at(0.06, x), at(0.2, x)});
+            pins.append({at(0.8, x), at(0.94, x)});
+        }
+        painter.drawLines(pins);
+        break;
+    }
     }
     painter.restore();
 }

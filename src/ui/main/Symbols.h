@@ -26,6 +26,13 @@ enum class Symbol {
     decompress,       // arrows pointing outward
     checkCircle,      // select all
     xmarkCircle,      // clear the selection
+    clock,            // elapsed time
+    hourglass,        // time left
+    speedometer,      // speed
+    columns,          // files in flight
+    tray,             // bytes processed
+    chip,             // memory in use
+    chipFilled,       // memory free
 };
 
 void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QColor& color);
