@@ -129,13 +129,10 @@ std::vector<ActionButton> ActionCellDelegate::buttonsAt(const QModelIndex& index
 
 void ActionCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    QStyleOptionViewItem background = option;
-    initStyleOption(&background, index);
-    background.text.clear();
-    background.icon = QIcon();
+    // The cell's own content is empty: this draws its background and selection.
+    QStyledItemDelegate::paint(painter, option, index);
     const QWidget* widget = option.widget;
     QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
 
     const std::vector<ActionButton> buttons = buttonsAt(index);
     const std::vector<QRect> rects = ActionCell::buttonRects(option.rect, buttons, option.font);

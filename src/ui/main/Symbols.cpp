@@ -21,6 +21,17 @@ QPainterPath checkPath(qreal x, qreal y, qreal s)
     return p;
 }
 
+QPainterPath polygon(std::initializer_list<QPointF> corners)
+{
+    QPolygonF shape;
+    for (const QPointF& corner : corners)
+        shape << corner;
+    QPainterPath path;
+    path.addPolygon(shape);
+    path.closeSubpath();
+    return path;
+}
+
 QPainterPath starPath(QPointF centre, qreal outer, qreal inner, int points)
 {
     QPainterPath p;
@@ -93,17 +104,11 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         filled(disc);
         painter.drawLines(QList<QLineF>{{at(0.4, 0.32), at(0.4, 0.68)}, {at(0.6, 0.32), at(0.6, 0.68)}});
         break;
-    case Symbol::warningTriangle: {
-        QPainterPath t;
-        t.moveTo(at(0.5, 0.02));
-        t.lineTo(at(0.98, 0.92));
-        t.lineTo(at(0.02, 0.92));
-        t.closeSubpath();
-        filled(t);
+    case Symbol::warningTriangle:
+        filled(polygon({at(0.5, 0.02), at(0.98, 0.92), at(0.02, 0.92)}));
         painter.drawLine(at(0.5, 0.34), at(0.5, 0.6));
         painter.drawPoint(at(0.5, 0.76));
         break;
-    }
     case Symbol::sparkles: {
         QPainterPath both = starPath(at(0.42, 0.56), s * 0.4, s * 0.1, 4);
         both.addPath(starPath(at(0.8, 0.2), s * 0.18, s * 0.05, 4));
@@ -159,20 +164,12 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         painter.drawEllipse(circle.adjusted(s * 0.04, s * 0.04, -s * 0.04, -s * 0.04));
         painter.drawLines(QList<QLineF>{{at(0.5, 0.5), at(0.5, 0.26)}, {at(0.5, 0.5), at(0.68, 0.6)}});
         break;
-    case Symbol::hourglass: {
-        QPainterPath p;
-        p.moveTo(at(0.22, 0.1));
-        p.lineTo(at(0.78, 0.1));
-        p.lineTo(at(0.5, 0.5));
-        p.lineTo(at(0.78, 0.9));
-        p.lineTo(at(0.22, 0.9));
-        p.lineTo(at(0.5, 0.5));
-        p.closeSubpath();
+    case Symbol::hourglass:
         painter.setPen(line);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(p);
+        painter.drawPath(
+            polygon({at(0.22, 0.1), at(0.78, 0.1), at(0.5, 0.5), at(0.78, 0.9), at(0.22, 0.9), at(0.5, 0.5)}));
         break;
-    }
     case Symbol::speedometer:
         painter.setPen(line);
         painter.setBrush(Qt::NoBrush);
@@ -185,21 +182,13 @@ void paintSymbol(QPainter& painter, const QRectF& box, Symbol symbol, const QCol
         painter.drawRoundedRect(QRectF(s * 0.08, s * 0.22, s * 0.84, s * 0.56), s * 0.08, s * 0.08);
         painter.drawLines(QList<QLineF>{{at(0.36, 0.22), at(0.36, 0.78)}, {at(0.64, 0.22), at(0.64, 0.78)}});
         break;
-    case Symbol::tray: {
-        QPainterPath p;
-        p.moveTo(at(0.08, 0.55));
-        p.lineTo(at(0.22, 0.2));
-        p.lineTo(at(0.78, 0.2));
-        p.lineTo(at(0.92, 0.55));
-        p.lineTo(at(0.92, 0.84));
-        p.lineTo(at(0.08, 0.84));
-        p.closeSubpath();
+    case Symbol::tray:
         painter.setPen(line);
         painter.setBrush(Qt::NoBrush);
-        painter.drawPath(p);
+        painter.drawPath(polygon(
+            {at(0.08, 0.55), at(0.22, 0.2), at(0.78, 0.2), at(0.92, 0.55), at(0.92, 0.84), at(0.08, 0.84)}));
         painter.drawLine(at(0.3, 0.4), at(0.7, 0.4));
         break;
-    }
     case Symbol::chip:
     case Symbol::chipFilled: {
         painter.setPen(line);
