@@ -329,6 +329,7 @@ void BulkOperationRunner::record(OperationProgress& progress, FileOutcome outcom
             progress.addBytesSavedSoFar(outcome.bytesSaved);
             progress.addBytesProcessedSoFar(outcome.bytesBefore);
             progress.addCurrent(1);
+            progress.addSucceededCount(1);
             progress.appendPendingLog(std::move(*outcome.log));
             if (incompressiblePaths.contains(outcome.path))
                 progress.insertClearedIncompressiblePath(outcome.path);

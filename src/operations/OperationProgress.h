@@ -23,6 +23,7 @@ namespace kelvane::operations {
 class OperationProgress final : public QObject {
     Q_OBJECT
     Q_PROPERTY(int current READ current NOTIFY currentChanged)
+    Q_PROPERTY(int succeededCount READ succeededCount NOTIFY succeededCountChanged)
     Q_PROPERTY(std::string currentFileName READ currentFileName NOTIFY currentFileNameChanged)
     Q_PROPERTY(std::int64_t bytesSavedSoFar READ bytesSavedSoFar NOTIFY bytesSavedSoFarChanged)
     Q_PROPERTY(std::int64_t bytesProcessedSoFar READ bytesProcessedSoFar NOTIFY bytesProcessedSoFarChanged)
@@ -90,6 +91,9 @@ public:
     Clock::time_point startedAt() const { return startedAt_; }
 
     int current() const { return current_; }
+    // Files compressed or decompressed so far, counted as each result is
+    // recorded; unlike `current`, never set to the candidate count at the end.
+    int succeededCount() const { return succeededCount_; }
     const std::string& currentFileName() const { return currentFileName_; }
     std::int64_t bytesSavedSoFar() const { return bytesSavedSoFar_; }
     std::int64_t bytesProcessedSoFar() const { return bytesProcessedSoFar_; }
@@ -110,6 +114,7 @@ public:
     const std::optional<TaskHandle>& task() const { return task_; }
 
     void setCurrent(int v) { assignAndNotify(this, current_, v, &Self::currentChanged); }
+    void setSucceededCount(int v) { assignAndNotify(this, succeededCount_, v, &Self::succeededCountChanged); }
     void setCurrentFileName(const std::string& v)
     {
         assignAndNotify(this, currentFileName_, v, &Self::currentFileNameChanged);
@@ -161,6 +166,7 @@ public:
 
     // In-place updates; each announces its field when it changes it.
     void addCurrent(int delta) { setCurrent(current_ + delta); }
+    void addSucceededCount(int delta) { setSucceededCount(succeededCount_ + delta); }
     void addBytesSavedSoFar(std::int64_t delta) { setBytesSavedSoFar(bytesSavedSoFar_ + delta); }
     void addBytesProcessedSoFar(std::int64_t delta) { setBytesProcessedSoFar(bytesProcessedSoFar_ + delta); }
     void addSkippedCount(int delta) { setSkippedCount(skippedCount_ + delta); }
@@ -184,6 +190,7 @@ public:
 
 signals:
     void currentChanged();
+    void succeededCountChanged();
     void currentFileNameChanged();
     void bytesSavedSoFarChanged();
     void bytesProcessedSoFarChanged();
@@ -214,6 +221,7 @@ private:
     const Clock::time_point startedAt_;
 
     int current_ = 0;
+    int succeededCount_ = 0;
     std::string currentFileName_;
     std::int64_t bytesSavedSoFar_ = 0;
     std::int64_t bytesProcessedSoFar_ = 0;

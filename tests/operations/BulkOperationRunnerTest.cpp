@@ -153,6 +153,8 @@ TEST_F(BulkRunTest, MixedFolderOfTwoThousandFilesIsCountedExactlyAndReadsBackInt
     EXPECT_EQ(progress->total(), static_cast<int>(rows.size()));
     EXPECT_EQ(progress->current(), progress->total());
     EXPECT_EQ(progress->skippedCount(), static_cast<int>(expectSkip.size() + expectIncompressible.size()));
+    // Only compressed files are successes: not the skipped, incompressible or failed ones.
+    EXPECT_EQ(progress->succeededCount(), static_cast<int>(expectSuccess.size()));
     EXPECT_EQ(progress->incompressibleRowIDs().size(), expectIncompressible.size());
     ASSERT_EQ(progress->failures().size(), expectFailure.size());
     for (const auto& failure : progress->failures())
@@ -256,6 +258,8 @@ TEST_F(BulkRunTest, CancelledRunLeavesEveryFileWholeAndCountsOnlyWhatWasDone)
     EXPECT_LT(compressed, 400u);
     EXPECT_EQ(count(store::FetchDescriptor<store::CompressionLog>()), compressed);
     EXPECT_EQ(logSaves_, 1);
+    // The finish sets `current` to every candidate; the successes stay what was done.
+    EXPECT_EQ(progress->succeededCount(), static_cast<int>(compressed));
     EXPECT_EQ(progress->bytesSavedSoFar(), saved);
     EXPECT_EQ(progress->skippedCount(), 0);
     EXPECT_TRUE(progress->failures().empty());

@@ -16,6 +16,8 @@
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/Shell.h"
+#include "ui/main/BottomActionBar.h"
+#include "ui/main/BulkRunControls.h"
 #include "ui/main/CloudFolderWarningSheet.h"
 #include "ui/main/FilterBar.h"
 #include "ui/main/FolderRegistrationSheet.h"
@@ -241,6 +243,8 @@ void MainWindow::buildScreens()
     column->setSpacing(0);
     column->addWidget(screens_, 1);
     column->addWidget(scanBar_);
+    bulkRuns_ = new BulkRunControls(model_, *table_, *rowModel_, sheets_, this, hooks_.openLogScreen);
+    column->addWidget(bulkRuns_->bar());
     setCentralWidget(central);
 }
 
@@ -268,14 +272,11 @@ void MainWindow::restoreColumns()
         header->setSectionHidden(c, TableCells::hiddenByDefault(column));
     }
     header->setMinimumSectionSize(40);
-    // The operation buttons come with the bulk runs; until then the column stays out of sight.
-    header->setSectionHidden(static_cast<int>(MainColumn::action), true);
     const QByteArray saved = QByteArray::fromBase64(settings_->value(mainTableColumns).toLatin1());
     if (!saved.isEmpty())
         header->restoreState(saved);
-    for (const MainColumn fixed : {MainColumn::name})
+    for (const MainColumn fixed : {MainColumn::name, MainColumn::action})
         header->setSectionHidden(static_cast<int>(fixed), false);
-    header->setSectionHidden(static_cast<int>(MainColumn::action), true);
     // The sort order is not kept: every window starts by name, ascending.
     header->setSortIndicator(static_cast<int>(MainColumn::name), Qt::AscendingOrder);
     restoringColumns_ = false;

@@ -40,6 +40,7 @@ class RegisteredItemsQuery;
 
 namespace kelvane::ui {
 
+class BulkRunControls;
 class DisplayRowTreeModel;
 class FilterBar;
 class MenuCommandReceiver;
@@ -91,6 +92,7 @@ public:
     FilterBar* filterBar() const { return filterBar_; }
     QLineEdit* searchField() const { return search_; }
     ScanActivityBar* scanBar() const { return scanBar_; }
+    BulkRunControls& bulkRuns() const { return *bulkRuns_; }
     QWidget* startScreen() const { return startScreen_; }
     QWidget* noMatchScreen() const { return noMatchScreen_; }
     QWidget* currentScreen() const;
@@ -148,6 +150,7 @@ private:
     QWidget* startScreen_;
     QWidget* noMatchScreen_;
     ScanActivityBar* scanBar_;
+    BulkRunControls* bulkRuns_;
     QPointer<QMessageBox> errorAlert_;
     QPointer<Popover> popover_;
 

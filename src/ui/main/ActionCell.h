@@ -1,0 +1,66 @@
+#pragma once
+
+#include "operations/ActiveOperation.h"
+#include "operations/DisplayRow.h"
+#include "operations/FileStatusEntry.h"
+
+#include <QRect>
+#include <QStyledItemDelegate>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace kelvane::ui {
+
+// One button of the "操作" cell.
+struct ActionButton {
+    operations::ActiveOperation::Kind kind = operations::ActiveOperation::Kind::compress;
+    QString title;
+    QString toolTip;        // empty: none
+    bool prominent = false; // filled with the accent colour
+    bool mini = false;      // the smaller control size
+    bool operator==(const ActionButton&) const = default;
+};
+
+struct ActionCell {
+    // The buttons a row offers, in order: for a file the one operation its
+    // inspected state allows (none until it has been inspected); for a folder
+    // a compress and a decompress button with the counts of its aggregate
+    // (none until the aggregate is there).
+    static std::vector<ActionButton> buttons(const operations::DisplayRow& row,
+                                             const operations::FileStatusEntry& entry);
+    // Where the buttons sit in a cell: side by side, 4 apart, centred.
+    static std::vector<QRect> buttonRects(const QRect& cell, const std::vector<ActionButton>& buttons,
+                                          const QFont& font);
+    static QFont buttonFont(const QFont& base, bool mini);
+    // The width the widest buttons need, for the column.
+    static int widthFor(const std::vector<ActionButton>& buttons, const QFont& font);
+};
+
+// Paints the "操作" cell's buttons and hands a click on one of them, with
+// the kind and the row, to the owner. It starts nothing itself.
+class ActionCellDelegate final : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using OnAction = std::function<void(operations::ActiveOperation::Kind, const operations::DisplayRow&)>;
+
+    ActionCellDelegate(OnAction onAction, QObject* parent = nullptr);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
+                     const QModelIndex& index) override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+    // The buttons of the row at `index` (none for another model).
+    static std::vector<ActionButton> buttonsAt(const QModelIndex& index);
+
+private:
+    OnAction onAction_;
+    QPersistentModelIndex pressed_;
+    int pressedButton_ = -1;
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,173 @@
+#include "ui/main/BottomActionBar.h"
+
+#include "display/Formatters.h"
+#include "ui/main/ProgressTexts.h"
+#include "ui/main/Symbols.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace kelvane::ui {
+
+namespace {
+
+QLabel* plainLabel(const QString& text = {}, const char* name = nullptr)
+{
+    auto* l = new QLabel(text);
+    l->setTextFormat(Qt::PlainText);
+    if (name)
+        l->setObjectName(QString::fromLatin1(name));
+    return l;
+}
+
+void setColor(QLabel* l, const QColor& color)
+{
+    QPalette palette = l->palette();
+    palette.setColor(QPalette::WindowText, color);
+    l->setPalette(palette);
+}
+
+}  // namespace
+
+BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
+{
+    setObjectName(QStringLiteral("bottomActionBar"));
+    setFrameShape(QFrame::NoFrame);
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    auto* divider = new QFrame;
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+    outer->addWidget(divider);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(16, 8, 16, 8);
+    row->setSpacing(14);
+    outer->addLayout(row);
+
+    // The current reduction.
+    auto* reductionBox = new QWidget;
+    reductionBox->setObjectName(QStringLiteral("reductionBox"));
+    reductionBox->setToolTip(QStringLiteral("表示中の圧縮済みファイルが、いまこの瞬間で節約しているバイト数"));
+    auto* reductionRow = new QHBoxLayout(reductionBox);
+    reductionRow->setContentsMargins(0, 0, 0, 0);
+    reductionRow->setSpacing(6);
+    QLabel* caption = plainLabel(QStringLiteral("現在の削減"));
+    caption->setForegroundRole(QPalette::PlaceholderText);
+    reduction_ = plainLabel(QString(), "currentReduction");
+    QFont bold = reduction_->font();
+    bold.setBold(true);
+    reduction_->setFont(bold);
+    setColor(reduction_, ProgressTexts::green());
+    fileCount_ = plainLabel(QString(), "compressedFileCount");
+    fileCount_->setForegroundRole(QPalette::PlaceholderText);
+    reductionRow->addWidget(symbolLabel(Symbol::arrowDownCircle, ProgressTexts::green(), 16));
+    reductionRow->addWidget(caption);
+    reductionRow->addWidget(reduction_);
+    reductionRow->addWidget(fileCount_);
+    row->addWidget(reductionBox);
+
+    auto* separator = new QFrame;
+    separator->setFrameShape(QFrame::VLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    separator->setFixedHeight(18);
+    row->addWidget(separator);
+
+    // The hint, or the selection.
+    hint_ = plainLabel(QStringLiteral("行を選択すると一括操作できます"), "selectionHint");
+    hint_->setForegroundRole(QPalette::PlaceholderText);
+    selectionBox_ = new QWidget;
+    auto* selectionRow = new QHBoxLayout(selectionBox_);
+    selectionRow->setContentsMargins(0, 0, 0, 0);
+    selectionRow->setSpacing(6);
+    selection_ = plainLabel(QString(), "selectionCount");
+    selection_->setForegroundRole(QPalette::PlaceholderText);
+    oversizedBox_ = new QWidget;
+    oversizedBox_->setToolTip(QStringLiteral(
+        "macOS の透過圧縮（decmpfs）は 1 ファイル 2 GB までのため、これらのファイルは圧縮対象から除外されています。"));
+    auto* oversizedRow = new QHBoxLayout(oversizedBox_);
+    oversizedRow->setContentsMargins(0, 0, 0, 0);
+    oversizedRow->setSpacing(6);
+    QLabel* dot = plainLabel(QStringLiteral("·"));
+    dot->setForegroundRole(QPalette::PlaceholderText);
+    oversized_ = plainLabel(QString(), "oversizedCount");
+    setColor(oversized_, ProgressTexts::orange());
+    oversizedRow->addWidget(dot);
+    oversizedRow->addWidget(symbolLabel(Symbol::warningTriangle, ProgressTexts::orange(), 14));
+    oversizedRow->addWidget(oversized_);
+    selectionRow->addWidget(selection_);
+    selectionRow->addWidget(oversizedBox_);
+    row->addWidget(hint_);
+    row->addWidget(selectionBox_);
+    row->addSpacing(12);
+    row->addStretch(1);
+
+    // The buttons; none has a shortcut of its own.
+    const QColor text = palette().color(QPalette::ButtonText);
+    selectAll_ = new QPushButton(symbolIcon(Symbol::checkCircle, text), QStringLiteral("全選択"));
+    selectAll_->setToolTip(QStringLiteral("表示中のすべての登録項目を選択します（Ctrl+A でも可能）"));
+    compress_ = new QPushButton(symbolIcon(Symbol::compress, palette().color(QPalette::HighlightedText),
+                                           palette().color(QPalette::Disabled, QPalette::ButtonText)),
+                                QString());
+    compress_->setObjectName(QStringLiteral("bulkCompress"));
+    // Filled with the accent colour while it can be pressed; plain when disabled.
+    QPalette accent = compress_->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        accent.setColor(group, QPalette::Button, palette().color(group, QPalette::Highlight));
+        accent.setColor(group, QPalette::ButtonText, palette().color(group, QPalette::HighlightedText));
+    }
+    compress_->setPalette(accent);
+    decompress_ = new QPushButton(symbolIcon(Symbol::decompress, text), QString());
+    decompress_->setObjectName(QStringLiteral("bulkDecompress"));
+    clear_ = new QToolButton;
+    clear_->setObjectName(QStringLiteral("clearSelection"));
+    clear_->setIcon(symbolIcon(Symbol::xmarkCircle, text));
+    clear_->setAutoRaise(true);
+    clear_->setToolTip(QStringLiteral("選択を解除"));
+    for (QPushButton* b : {selectAll_, compress_, decompress_})
+        b->setAutoDefault(false);
+    row->addWidget(selectAll_);
+    row->addWidget(compress_);
+    row->addWidget(decompress_);
+    row->addWidget(clear_);
+
+    connect(selectAll_, &QPushButton::clicked, this, &BottomActionBar::selectAllRequested);
+    connect(compress_, &QPushButton::clicked, this, &BottomActionBar::compressRequested);
+    connect(decompress_, &QPushButton::clicked, this, &BottomActionBar::decompressRequested);
+    connect(clear_, &QToolButton::clicked, this, &BottomActionBar::clearRequested);
+
+    apply(values_);
+}
+
+void BottomActionBar::setValues(const BottomActionBarValues& values)
+{
+    if (values == values_)
+        return;
+    values_ = values;
+    apply(values);
+}
+
+void BottomActionBar::apply(const BottomActionBarValues& values)
+{
+    reduction_->setText(display::formatBytes(values.currentReduction));
+    fileCount_->setText(QStringLiteral("(%1 件)").arg(values.compressedFileCount));
+    const bool anySelected = values.selectionCount >= 1;
+    hint_->setVisible(!anySelected);
+    selectionBox_->setVisible(anySelected);
+    selection_->setText(QStringLiteral("選択中: %1 件").arg(values.selectionCount));
+    oversizedBox_->setVisible(values.oversizedSelectedCount >= 1);
+    oversized_->setText(QStringLiteral("2 GB 超 %1 件").arg(values.oversizedSelectedCount));
+    selectAll_->setEnabled(values.canSelectAll);
+    compress_->setText(QStringLiteral("一括圧縮 (%1)").arg(values.compressableCount));
+    compress_->setEnabled(values.compressableCount != 0);
+    decompress_->setText(QStringLiteral("一括圧縮解除 (%1)").arg(values.decompressableCount));
+    decompress_->setEnabled(values.decompressableCount != 0);
+    decompress_->setToolTip(QStringLiteral("選択した圧縮済みファイル %1 件の圧縮を解除します").arg(values.decompressableCount));
+    clear_->setEnabled(anySelected);
+}
+
+}  // namespace kelvane::ui

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "operations/ActiveOperation.h"
+#include "operations/DisplayRow.h"
+#include "operations/FileStatusEntry.h"
+#include "operations/FolderAggregate.h"
+#include "store/Uuid.h"
+
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kelvane::ui {
+
+// What the bottom bar counts in a selection. Counted per selected row, so a
+// file selected together with its folder counts twice (the run itself takes
+// it once).
+struct SelectionStatistics {
+    long long compressable = 0;
+    long long decompressable = 0;
+    long long oversized = 0;
+    bool operator==(const SelectionStatistics&) const = default;
+};
+
+// The bulk actions of a table selection.
+struct BulkSelection {
+    using Entries = std::unordered_map<std::string, operations::FileStatusEntry>;
+    using Aggregates = std::unordered_map<store::Uuid, operations::FolderAggregate>;
+    using FolderChildren = std::unordered_map<store::Uuid, operations::DisplayRow::Children>;
+
+    static constexpr std::uint64_t minBytes = 4096;
+    static constexpr std::uint64_t maxBytes = 2147483647;
+
+    // `selected`: the selected rows in walk order (a folder before its files).
+    static SelectionStatistics statistics(const std::vector<operations::DisplayRow>& selected,
+                                          const Aggregates& aggregates, const Entries& entries);
+    // The files a bulk run of the selection takes, each once (by its
+    // normalised path, first occurrence wins): selected files that fit the
+    // run by their inspected state (or, not inspected, by their row), and the
+    // inspected files of selected folders that fit by their state.
+    static std::vector<operations::DisplayRow> candidates(operations::ActiveOperation::Kind kind,
+                                                          const std::vector<operations::DisplayRow>& selected,
+                                                          const FolderChildren& folderChildren,
+                                                          const Entries& entries);
+};
+
+}  // namespace kelvane::ui

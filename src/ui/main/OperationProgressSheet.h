@@ -1,0 +1,135 @@
+#pragma once
+
+#include "operations/OperationProgress.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+
+class QFrame;
+class QGridLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kelvane::ui {
+
+class ElidedLabel;
+
+// The sheet over the main window while a bulk run works and after it ends:
+// the operation and the file in hand, the progress, time, speed, bytes and
+// memory figures, the safety notes and the cancel button; once finished, how
+// the run ended, its counts and savings, the history and close buttons.
+//
+// It only reads the run's progress and asks it to cancel. Its figures are
+// redrawn at most once per turn of the event loop after any change, and once
+// a second by a timer, with the time taken from a monotonic clock. It cannot
+// be dismissed by the user: Escape cancels a running run and does nothing
+// afterwards; it closes when its owner calls `dismiss()`.
+class OperationProgressSheet final : public QDialog {
+    Q_OBJECT
+public:
+    using Clock = operations::OperationProgress::Clock;
+
+    // `offersHistory`: whether the finished state shows "履歴を見る".
+    OperationProgressSheet(std::shared_ptr<operations::OperationProgress> progress, bool offersHistory,
+                           QWidget* parent = nullptr);
+    ~OperationProgressSheet() override;
+
+    const std::shared_ptr<operations::OperationProgress>& progress() const { return progress_; }
+    // Closes the sheet for good.
+    void dismiss();
+
+    // The sheet's present: the wall-clock time it was built, advanced by a
+    // monotonic clock, so a change of the system time moves no figure.
+    Clock::time_point now() const;
+    // How often the content has been redrawn from the progress.
+    int refreshCount() const { return refreshCount_; }
+
+    QSize sizeHint() const override;
+
+signals:
+    // The finished state's buttons; the owner clears its run.
+    void closeRequested();
+    void showLogRequested();
+
+public slots:
+    // Escape: cancels while running; the sheet stays either way.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private slots:
+    // Any change of the run: one redraw at the end of this turn.
+    void scheduleRefresh();
+
+private:
+    void build(bool offersHistory);
+    QFrame* buildResultCard();
+    QFrame* buildOversizeNotice();
+    QWidget* buildSafetyNotes();
+    void refresh();
+    void fitHeight();
+
+    std::shared_ptr<operations::OperationProgress> progress_;
+    const std::uint64_t installedMemory_;
+    const Clock::time_point anchor_;
+    QElapsedTimer monotonic_;
+    QTimer tick_;
+    bool refreshPending_ = false;
+    int refreshCount_ = 0;
+    bool closing_ = false;
+    int shape_ = -1;
+
+    QWidget* spinner_ = nullptr;
+    QLabel* statusSymbol_ = nullptr;
+    QLabel* title_ = nullptr;
+    ElidedLabel* fileName_ = nullptr;
+    QLabel* counts_ = nullptr;
+
+    QFrame* resultCard_ = nullptr;
+    QLabel* savingsSymbol_ = nullptr;
+    QLabel* savedBytes_ = nullptr;
+    QLabel* percentDot_ = nullptr;
+    QLabel* savedPercent_ = nullptr;
+    QWidget* sizeLine_ = nullptr;
+    QLabel* sizeBefore_ = nullptr;
+    QLabel* sizeAfter_ = nullptr;
+    QLabel* praise_ = nullptr;
+
+    QFrame* oversizeNotice_ = nullptr;
+    QLabel* oversizeHeadline_ = nullptr;
+    QLabel* oversizeTotal_ = nullptr;
+
+    QWidget* progressBox_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLabel* progressCounts_ = nullptr;
+    QLabel* savedDot_ = nullptr;
+    QLabel* progressSaved_ = nullptr;
+    QLabel* failedDot_ = nullptr;
+    QLabel* progressFailed_ = nullptr;
+
+    QGridLayout* grid_ = nullptr;
+    QLabel* elapsed_ = nullptr;
+    QLabel* remaining_ = nullptr;
+    QLabel* speed_ = nullptr;
+    QLabel* concurrency_ = nullptr;
+    QWidget* processedLabel_ = nullptr;
+    QLabel* processed_ = nullptr;
+    QWidget* memoryUseLabel_ = nullptr;
+    QLabel* memoryUse_ = nullptr;
+    QWidget* memoryAvailableLabel_ = nullptr;
+    QLabel* memoryAvailable_ = nullptr;
+
+    QWidget* safetyNotes_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* history_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+}  // namespace kelvane::ui

@@ -1,0 +1,356 @@
+// The progress sheet over a run's progress set by hand, its texts at their
+// boundaries, the operation cell's buttons and the selection's bulk counts.
+
+#include "QStringPrinting.h"
+
+#include "operations/OperationProgress.h"
+#include "ui/main/ActionCell.h"
+#include "ui/main/BulkSelection.h"
+#include "ui/main/OperationProgressSheet.h"
+#include "ui/main/ProgressTexts.h"
+
+#include "support/EventLoopWait.h"
+#include "support/WidgetApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include <chrono>
+
+namespace kelvane::ui::test {
+namespace {
+
+using namespace std::chrono_literals;
+using operations::ActiveOperation;
+using operations::DisplayRow;
+using operations::FileStatusEntry;
+using operations::OperationProgress;
+using Kind = ActiveOperation::Kind;
+using engine::FileCompressionInfo;
+using engine::FileCompressionStatus;
+
+class ProgressSheetTest : public ::testing::Test {
+protected:
+    void SetUp() override { kelvane::test::widgetApplication(); }
+
+    OperationProgressSheet& open(Kind kind, int total, std::int64_t totalBytes = 0)
+    {
+        progress_ = std::make_shared<OperationProgress>(kind, total, totalBytes, std::max(1, std::min(total, 8)));
+        sheet_ = std::make_unique<OperationProgressSheet>(progress_, true);
+        sheet_->show();
+        return *sheet_;
+    }
+    void finish() { progress_->setCompletedAt(OperationProgress::Clock::now()); }
+    // One turn of the event loop: the sheet redraws what changed.
+    void turn() { QCoreApplication::processEvents(); }
+
+    QString text(const char* name) const
+    {
+        auto* l = sheet_->findChild<QLabel*>(QString::fromLatin1(name));
+        return l ? l->text() : QStringLiteral("<none>");
+    }
+    bool shows(const char* name) const
+    {
+        auto* w = sheet_->findChild<QWidget*>(QString::fromLatin1(name));
+        return w && w->isVisibleTo(sheet_.get());
+    }
+    QPushButton* button(const QString& title) const
+    {
+        for (QPushButton* b : sheet_->findChildren<QPushButton*>())
+            if (b->text() == title)
+                return b;
+        return nullptr;
+    }
+
+    std::shared_ptr<OperationProgress> progress_;
+    std::unique_ptr<OperationProgressSheet> sheet_;
+};
+
+TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIsATask)
+{
+    open(Kind::decompress, 1, 5000);
+    EXPECT_TRUE(shows("spinner"));
+    EXPECT_EQ(text("title"), QStringLiteral("解除中…"));
+    EXPECT_FALSE(shows("progressBar"));
+    EXPECT_FALSE(shows("fileName"));  // no file in hand yet
+    EXPECT_TRUE(shows("processed"));
+    EXPECT_FALSE(shows("memoryUse"));  // no sample yet
+    EXPECT_FALSE(button(QStringLiteral("キャンセル"))->isEnabled());
+
+    QTest::keyClick(sheet_.get(), Qt::Key_Escape);
+    EXPECT_FALSE(progress_->wasCancelled());
+    EXPECT_TRUE(sheet_->isVisible());
+
+    const operations::TaskHandle task;
+    progress_->setTask(task);
+    progress_->setCurrentFileName("<b>名前</b>.txt");
+    progress_->setCurrentMemoryBytes(1);
+    turn();
+    EXPECT_TRUE(button(QStringLiteral("キャンセル"))->isEnabled());
+    EXPECT_TRUE(shows("fileName"));
+    EXPECT_TRUE(shows("memoryUse"));
+    QTest::keyClick(sheet_.get(), Qt::Key_Escape);
+    EXPECT_TRUE(progress_->wasCancelled());
+    EXPECT_TRUE(task.isCancelled());
+    EXPECT_TRUE(sheet_->isVisible());  // the run ends it, not the key
+}
+
+TEST_F(ProgressSheetTest, ChangesRedrawOncePerTurnAndTheClockEverySecond)
+{
+    open(Kind::compress, 300, 3000000);
+    EXPECT_EQ(text("title"), QStringLiteral("圧縮中…（0 / 300）"));
+    EXPECT_FALSE(shows("spinner"));
+    turn();
+    const int before = sheet_->refreshCount();
+    for (int i = 0; i < 100; ++i) {
+        progress_->addCurrent(1);
+        progress_->addBytesProcessedSoFar(10000);
+        progress_->addBytesSavedSoFar(4000);
+    }
+    turn();
+    EXPECT_EQ(sheet_->refreshCount(), before + 1);
+    EXPECT_EQ(text("title"), QStringLiteral("圧縮中…（100 / 300）"));
+    EXPECT_EQ(text("progressCounts"), QStringLiteral("100 / 300"));
+    EXPECT_EQ(text("progressSaved"), QStringLiteral("削減 400 KB"));
+    EXPECT_FALSE(shows("progressFailed"));
+
+    // Nothing changes, yet the figures move on with the clock.
+    const int still = sheet_->refreshCount();
+    const OperationProgress::Clock::time_point was = sheet_->now();
+    ASSERT_TRUE(kelvane::test::runEventsUntil([&] { return sheet_->refreshCount() > still; }, 3s));
+    EXPECT_GE(sheet_->now() - was, 900ms);
+    EXPECT_NE(text("elapsed"), QStringLiteral("0:00"));
+    EXPECT_TRUE(text("remaining").startsWith(QStringLiteral("約 ")) || text("remaining") == QStringLiteral("完了間近"))
+        << text("remaining").toStdString();
+    EXPECT_TRUE(text("speed").endsWith(QStringLiteral(" / 秒"))) << text("speed").toStdString();
+}
+
+TEST_F(ProgressSheetTest, FinishedStatesShowWhatTheRunCameTo)
+{
+    // Cancelled with a failure: the pause symbol, no praise, the failure in the counts.
+    open(Kind::decompress, 20, 100000);
+    progress_->setCurrent(2);
+    progress_->setSucceededCount(1);
+    progress_->appendFailure({store::Uuid::random(), "x", "why"});
+    progress_->setBytesProcessedSoFar(80000);
+    progress_->setBytesSavedSoFar(20000);
+    progress_->setWasCancelled(true);
+    finish();
+    progress_->setCurrent(20);  // the finish marks every candidate done
+    turn();
+    EXPECT_EQ(text("title"), QStringLiteral("解除を中断しました"));
+    EXPECT_EQ(text("counts"), QStringLiteral("成功 1 件 · 失敗 1"));
+    EXPECT_EQ(sheet_->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
+              static_cast<int>(Symbol::pauseCircle));
+    EXPECT_TRUE(shows("resultCard"));
+    EXPECT_EQ(text("savedPercent"), QStringLiteral("25% 縮小"));
+    EXPECT_FALSE(shows("praise"));
+    EXPECT_FALSE(shows("progressBar"));
+    EXPECT_FALSE(shows("safetyNotes"));
+    EXPECT_FALSE(shows("oversizeNotice"));
+    EXPECT_EQ(text("remaining"), QStringLiteral("計測中…"));
+    EXPECT_TRUE(button(QStringLiteral("閉じる"))->isDefault());
+    EXPECT_FALSE(button(QStringLiteral("キャンセル"))->isVisibleTo(sheet_.get()));
+
+    // Nothing saved: no card at all; only skipped bytes processed: no percentage or size line.
+    open(Kind::compress, 12, 100000);
+    progress_->setSizeSkippedCount(2);
+    progress_->setCurrent(12);
+    progress_->setSkippedCount(12);
+    progress_->setBytesProcessedSoFar(100000);
+    progress_->setSkippedBytes(100000);
+    finish();
+    turn();
+    EXPECT_EQ(text("title"), QStringLiteral("圧縮完了"));
+    EXPECT_EQ(text("counts"), QStringLiteral("成功 0 件 · スキップ 12 · 2 GB 超 2"));
+    EXPECT_FALSE(shows("resultCard"));
+    EXPECT_TRUE(shows("oversizeNotice"));
+    EXPECT_EQ(text("oversizeHeadline"), QStringLiteral("2 件のファイルが 2 GB を超えるためスキップしました"));
+    EXPECT_FALSE(shows("oversizeTotal"));
+    EXPECT_TRUE(shows("oversizeReason"));
+    progress_->setBytesSavedSoFar(5);
+    turn();
+    EXPECT_TRUE(shows("resultCard"));
+    EXPECT_FALSE(shows("savedPercent"));
+    EXPECT_FALSE(shows("sizeLine"));
+
+    // The finished sheet cannot be closed by the window's close either.
+    sheet_->close();
+    EXPECT_TRUE(sheet_->isVisible());
+    sheet_->dismiss();
+    EXPECT_FALSE(sheet_->isVisible());
+}
+
+TEST(ProgressTextsTest, DurationsEstimatesAndSpeedsAtTheirBoundaries)
+{
+    EXPECT_EQ(ProgressTexts::formatDuration(75), QStringLiteral("1:15"));
+    EXPECT_EQ(ProgressTexts::formatDuration(3599.9), QStringLiteral("59:59"));
+    EXPECT_EQ(ProgressTexts::formatDuration(3600), QStringLiteral("1:00:00"));
+    EXPECT_EQ(ProgressTexts::formatDuration(90061), QStringLiteral("25:01:01"));
+    EXPECT_EQ(ProgressTexts::remainingText(std::nullopt), QStringLiteral("計測中…"));
+    EXPECT_EQ(ProgressTexts::remainingText(std::numeric_limits<double>::infinity()), QStringLiteral("計測中…"));
+    EXPECT_EQ(ProgressTexts::remainingText(std::nan("")), QStringLiteral("計測中…"));
+    EXPECT_EQ(ProgressTexts::remainingText(0.7), QStringLiteral("完了間近"));
+    EXPECT_EQ(ProgressTexts::remainingText(1.0), QStringLiteral("約 0:01"));
+    EXPECT_EQ(ProgressTexts::remainingText(125), QStringLiteral("約 2:05"));
+    EXPECT_EQ(ProgressTexts::speedText(std::nullopt), QStringLiteral("計測中…"));
+    EXPECT_EQ(ProgressTexts::speedText(1999.9), QStringLiteral("2 KB / 秒"));
+    EXPECT_EQ(ProgressTexts::speedText(999.9), QStringLiteral("999 B / 秒"));
+}
+
+TEST(ProgressTextsTest, SavingsPercentSymbolsMessagesAndMemoryColoursAtTheirThresholds)
+{
+    EXPECT_EQ(ProgressTexts::savedPercent(42, 100), 42);
+    EXPECT_EQ(ProgressTexts::savedPercent(4, 1000), 1);      // 0.4 % shows as 1
+    EXPECT_EQ(ProgressTexts::savedPercent(996, 1000), 99);   // 99.6 % shows as 99
+    EXPECT_EQ(ProgressTexts::savedPercent(5, 10), 50);       // halves away from zero: 50
+    EXPECT_EQ(ProgressTexts::savedPercent(125, 1000), 13);   // 12.5 -> 13
+    EXPECT_EQ(ProgressTexts::savedPercent(10, 0), std::nullopt);
+    EXPECT_EQ(ProgressTexts::savedPercent(0, 100), std::nullopt);
+
+    EXPECT_EQ(ProgressTexts::savingsSymbol(99999999), Symbol::checkmarkSeal);
+    EXPECT_EQ(ProgressTexts::savingsSymbol(100000000), Symbol::star);
+    EXPECT_EQ(ProgressTexts::savingsSymbol(999999999), Symbol::star);
+    EXPECT_EQ(ProgressTexts::savingsSymbol(1000000000), Symbol::sparkles);
+    const QString last = QStringLiteral("少しずつでも積み重ねれば、確実にディスクは軽くなります。");
+    EXPECT_EQ(ProgressTexts::savingsMessage(9999999), last);
+    EXPECT_EQ(ProgressTexts::savingsMessage(10000000), QStringLiteral("気持ちよくスッキリしました。塵も積もれば、です。"));
+    EXPECT_EQ(ProgressTexts::savingsMessage(100000000),
+              QStringLiteral("まとまった容量を確保できました。日々の作業が少し快適になります。"));
+    EXPECT_EQ(ProgressTexts::savingsMessage(1000000000),
+              QStringLiteral("素晴らしい削減です。ディスクがぐっと軽くなりました。"));
+    EXPECT_EQ(ProgressTexts::savingsMessage(10000000000LL),
+              QStringLiteral("圧巻の削減です。ストレージにかなりの余裕が生まれました。"));
+
+    EXPECT_EQ(ProgressTexts::memoryUsageColor(60, 100), ProgressTexts::red());
+    EXPECT_EQ(ProgressTexts::memoryUsageColor(59, 100), ProgressTexts::orange());
+    EXPECT_EQ(ProgressTexts::memoryUsageColor(40, 100), ProgressTexts::orange());
+    EXPECT_EQ(ProgressTexts::memoryUsageColor(39, 100), std::nullopt);
+    EXPECT_EQ(ProgressTexts::memoryUsageColor(90, 0), std::nullopt);
+    EXPECT_EQ(ProgressTexts::memoryAvailableColor(4, 100), ProgressTexts::red());
+    EXPECT_EQ(ProgressTexts::memoryAvailableColor(5, 100), ProgressTexts::orange());
+    EXPECT_EQ(ProgressTexts::memoryAvailableColor(10, 100), std::nullopt);
+    EXPECT_EQ(ProgressTexts::memoryAvailableColor(0, 0), std::nullopt);
+}
+
+// --- the operation cell ----------------------------------------------------------------
+
+DisplayRow fileRow()
+{
+    DisplayRow row;
+    row.id = "child-x-/home/u/a.txt";
+    row.kind = DisplayRow::DisplayKind::file;
+    row.url = "/home/u/a.txt";
+    return row;
+}
+
+FileStatusEntry loaded(FileCompressionStatus status, std::uint64_t size = 10000)
+{
+    FileCompressionInfo info;
+    info.status = std::move(status);
+    info.logicalSize = size;
+    info.physicalSize = size;
+    return FileStatusEntry::loaded{info};
+}
+
+TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCounts)
+{
+    kelvane::test::widgetApplication();  // fonts measure the buttons
+    const DisplayRow file = fileRow();
+    const auto compressed = ActionCell::buttons(file, loaded(FileCompressionStatus::compressed{}));
+    ASSERT_EQ(compressed.size(), 1u);
+    EXPECT_EQ(compressed[0], (ActionButton{Kind::decompress, QStringLiteral("解除"),
+                                           QStringLiteral("圧縮を解除して元の状態に戻します"), false, false}));
+    const auto plain = ActionCell::buttons(file, loaded(FileCompressionStatus::uncompressed{}));
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0], (ActionButton{Kind::compress, QStringLiteral("圧縮"), QString(), true, true}));
+    for (const FileStatusEntry& none :
+         {loaded(FileCompressionStatus::incompressible{}), loaded(FileCompressionStatus::datalessCloud{}),
+          FileStatusEntry(), FileStatusEntry(FileStatusEntry::error{"x"}), FileStatusEntry(FileStatusEntry::notFound{})})
+        EXPECT_TRUE(ActionCell::buttons(file, none).empty());
+
+    DisplayRow folder;
+    folder.kind = DisplayRow::DisplayKind::folder;
+    EXPECT_TRUE(ActionCell::buttons(folder, {}).empty());  // no aggregate yet: nothing, no spinner
+    folder.folderAggregate = operations::FolderAggregate{};
+    EXPECT_TRUE(ActionCell::buttons(folder, {}).empty());
+    folder.folderAggregate->compressableCount = 3;
+    auto buttons = ActionCell::buttons(folder, {});
+    ASSERT_EQ(buttons.size(), 1u);
+    EXPECT_EQ(buttons[0], (ActionButton{Kind::compress, QStringLiteral("圧縮 3"),
+                                        QStringLiteral("配下の未圧縮ファイル 3 件を一括で圧縮します"), true, false}));
+    folder.folderAggregate->compressedCount = 12345;
+    buttons = ActionCell::buttons(folder, {});
+    ASSERT_EQ(buttons.size(), 2u);
+    EXPECT_EQ(buttons[0].kind, Kind::compress);
+    EXPECT_EQ(buttons[1], (ActionButton{Kind::decompress, QStringLiteral("解除 12345"),
+                                        QStringLiteral("配下の圧縮済みファイル 12345 件を一括で解除します"), false,
+                                        false}));
+
+    // Side by side inside the cell, not overlapping.
+    const auto rects = ActionCell::buttonRects(QRect(0, 0, 400, 24), buttons, QFont());
+    ASSERT_EQ(rects.size(), 2u);
+    EXPECT_LT(rects[0].right(), rects[1].left());
+    EXPECT_TRUE(QRect(0, 0, 400, 24).contains(rects[0].united(rects[1])));
+}
+
+// --- the selection's bulk counts -------------------------------------------------------------
+
+TEST(BulkSelectionTest, CountsFollowTheSizeBoundsAndTheRunTakesEachFileOnce)
+{
+    BulkSelection::Entries entries;
+    std::vector<DisplayRow> files;
+    for (std::uint64_t size : {4095ULL, 4096ULL, 2147483647ULL, 2147483648ULL}) {
+        DisplayRow row = fileRow();
+        row.id = "f" + std::to_string(size);
+        row.url = "/d/" + row.id;
+        entries[row.id] = loaded(FileCompressionStatus::uncompressed{}, size);
+        files.push_back(row);
+    }
+    EXPECT_EQ(BulkSelection::statistics(files, {}, entries), (SelectionStatistics{2, 0, 1}));
+    const auto taken = BulkSelection::candidates(Kind::compress, files, {}, entries);
+    ASSERT_EQ(taken.size(), 2u);
+    EXPECT_EQ(taken[0].id, "f4096");
+    EXPECT_EQ(taken[1].id, "f2147483647");
+
+    // Not inspected: judged by the row's flag and size.
+    DisplayRow flagged = fileRow();
+    flagged.id = "flagged";
+    flagged.isCompressed = false;
+    DisplayRow unknown = fileRow();
+    unknown.id = "unknown";
+    unknown.url = "/d/unknown";
+    EXPECT_EQ(BulkSelection::statistics({flagged, unknown}, {}, {}), (SelectionStatistics{1, 0, 0}));
+    EXPECT_EQ(BulkSelection::candidates(Kind::compress, {flagged, unknown}, {}, {}).size(), 1u);
+    EXPECT_TRUE(BulkSelection::candidates(Kind::decompress, {flagged, unknown}, {}, {}).empty());
+
+    // A folder and one of its files: counted twice, taken once, where it first came.
+    const store::Uuid id = store::Uuid::random();
+    DisplayRow folder;
+    folder.id = "registered-" + id.toString();
+    folder.kind = DisplayRow::DisplayKind::folder;
+    folder.registeredItemID = id;
+    DisplayRow inside = fileRow();
+    inside.id = "inside";
+    inside.url = "/d/x/../inside";  // the same file as "/d/inside"
+    DisplayRow direct = inside;
+    direct.url = "/d/inside";
+    entries["inside"] = loaded(FileCompressionStatus::compressed{}, 9000);
+    BulkSelection::Aggregates aggregates;
+    aggregates[id].compressedCount = 1;
+    BulkSelection::FolderChildren children;
+    children[id] = std::make_shared<const std::vector<DisplayRow>>(std::vector<DisplayRow>{inside});
+    EXPECT_EQ(BulkSelection::statistics({folder, direct}, aggregates, entries), (SelectionStatistics{0, 2, 0}));
+    const auto once = BulkSelection::candidates(Kind::decompress, {folder, direct}, children, entries);
+    ASSERT_EQ(once.size(), 1u);
+    EXPECT_EQ(once[0].url, std::filesystem::path("/d/x/../inside"));
+    // Files of a folder not yet inspected are never taken.
+    EXPECT_TRUE(BulkSelection::candidates(Kind::decompress, {folder}, children, {}).empty());
+}
+
+}  // namespace
+}  // namespace kelvane::ui::test
