@@ -174,6 +174,19 @@ TEST_F(NotificationCenterTest, TheTimerDeliversWhenTheRequestFallsDue)
     EXPECT_TRUE(center.pendingNotificationRequests().empty());
 }
 
+TEST_F(NotificationCenterTest, ARequestFallingDueBetweenTheCheckAndTheWaitIsStillDelivered)
+{
+    application();
+    // Every reading of the clock is 400 ms later than the one before, so the
+    // request (due 500 ms after it was added) falls due between a delivery
+    // pass and the computing of the next wait unless both use one reading.
+    DesktopNotificationCenter center(file, delivery, [this] { return now = now.addMSecs(400); });
+    center.add(reminder(QStringLiteral("between"), 0.5));
+    center.startDeliveryTimer();
+    ASSERT_TRUE(waitFor([&] { return !delivery.calls.empty(); }));
+    EXPECT_EQ(delivery.calls[0].request.body.toStdString(), "between");
+}
+
 // The desktop notification service, as a test double on a private bus.
 class FakeNotificationService : public QObject {
     Q_OBJECT

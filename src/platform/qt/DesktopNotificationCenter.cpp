@@ -68,8 +68,7 @@ DesktopNotificationCenter::DesktopNotificationCenter(std::filesystem::path state
 {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, [this] {
-        deliverDueNotifications();
-        armTimer();
+        deliverDueAndRearm();
     });
 }
 
@@ -102,7 +101,7 @@ void DesktopNotificationCenter::add(const NotificationRequest& request)
         state.pending.push_back(pending);
     });
     if (timerStarted_)
-        armTimer();
+        armTimer(now_());
 }
 
 void DesktopNotificationCenter::removePendingNotificationRequests(const QStringList& identifiers)
@@ -125,7 +124,21 @@ std::vector<PendingNotification> DesktopNotificationCenter::pendingNotificationR
 
 void DesktopNotificationCenter::deliverDueNotifications()
 {
+    deliverDue(now_());
+}
+
+// One reading of the clock for both steps: a request that falls due between
+// them would otherwise be neither delivered nor waited for, and would sit
+// until the next routine check.
+void DesktopNotificationCenter::deliverDueAndRearm()
+{
     const QDateTime now = now_();
+    deliverDue(now);
+    armTimer(now);
+}
+
+void DesktopNotificationCenter::deliverDue(const QDateTime& now)
+{
     for (const PendingNotification& pending : load().pending) {
         const auto key = std::make_pair(pending.request.identifier, pending.fireDate.toMSecsSinceEpoch());
         if (pending.fireDate > now || inFlight_.contains(key))
@@ -169,13 +182,11 @@ void DesktopNotificationCenter::forgetDelivered(const PendingNotification& notif
 void DesktopNotificationCenter::startDeliveryTimer()
 {
     timerStarted_ = true;
-    deliverDueNotifications();
-    armTimer();
+    deliverDueAndRearm();
 }
 
-void DesktopNotificationCenter::armTimer()
+void DesktopNotificationCenter::armTimer(const QDateTime& now)
 {
-    const QDateTime now = now_();
     qint64 waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(checkInterval).count();
     for (const PendingNotification& pending : load().pending) {
         if (pending.fireDate > now)

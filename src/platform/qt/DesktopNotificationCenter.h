@@ -70,7 +70,9 @@ private:
     void update(const std::function<void(State&)>& change);
     void delivered(const PendingNotification& notification, bool ok);
     void forgetDelivered(const PendingNotification& notification);
-    void armTimer();
+    void deliverDue(const QDateTime& now);
+    void deliverDueAndRearm();
+    void armTimer(const QDateTime& now);
 
     std::filesystem::path stateFile_;
     NotificationDelivery& delivery_;
