@@ -20,6 +20,7 @@
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/RowTreeView.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchSheet.h"
@@ -169,7 +170,11 @@ int main(int argc, char* argv[])
     window.show();
     waitUntil([&] { return window.rowModel()->rowCount() == 1; });
 
-    // The File and the Info menus, opened as by a click on their titles.
+    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
+    window.table()->expand(window.rowModel()->index(0, 0));
+    saveScreen(&window, "main-window.png");
+
+    // The File, Info and Help menus, opened as by a click on their titles.
     for (QAction* title : window.menuBar()->actions()) {
         QMenu* menu = title->menu();
         if (title->text() != QStringLiteral("ファイル") && title->text() != QStringLiteral("情報") &&
