@@ -28,10 +28,10 @@
 #include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
 
+#include "support/EventLoopWait.h"
 #include "ui/sheets/FakeChatServer.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QScreen>
 #include <QMenu>
@@ -52,22 +52,15 @@ namespace {
 
 fs::path out;
 
+// Lets the windows lay out and paint for a while.
 void settle(int milliseconds = 300)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    test::runEventsUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
 }
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 30'000)
+bool waitUntil(const std::function<bool()>& condition)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    return test::runEventsUntil(condition, std::chrono::seconds(30));
 }
 
 void save(QWidget* widget, const char* name)
