@@ -34,6 +34,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -220,6 +222,13 @@ int main(int argc, char* argv[])
     auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
     waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
     save(wizard, "wizard-1-list.png");
+    // The folders that are there, further down.
+    if (auto* list = wizard->findChild<QScrollArea*>())
+        for (ui::sheets::WizardPresetRow* row : wizard->rows())
+            if (row->preset().id == "caches") {
+                list->verticalScrollBar()->setValue(row->mapTo(list->widget(), QPoint(0, 0)).y() - 8);
+                save(wizard, "wizard-1-list-found.png");
+            }
     for (ui::sheets::WizardPresetRow* row : wizard->rows())
         if (row->preset().id == "logs")
             buttonTitled(row, QStringLiteral("中身を見る"))->click();
