@@ -1,25 +1,51 @@
 #!/usr/bin/env bash
-# Saves PNGs of the main window in its typical states (empty, registered
-# files with folders expanded, a filter on, the scan bar, a status popover,
-# the adding sheets and an alert), then of the other windows, drawn on a
-# virtual X display with the CJK fonts, in a throw-away home folder. Look at
-# them to catch clipped text, empty panes and misplaced controls.
+# Saves PNGs of every window and sheet, drawn on a virtual X display with the
+# CJK fonts, each program in a throw-away home folder of its own:
+#   main-window/  the main window in its typical states (empty, registered
+#                 files with folders expanded, a filter on, the scan bar, a
+#                 status popover, the adding sheets and an alert)
+#   sheets/       the menus, the search sheet (form and results), the ask
+#                 sheet (answered and without a local AI), the wizard (list
+#                 and detail) and the storage sheet as the main window opens them
+#   windows/      every tab of About and settings, the notices sheet, the
+#                 history window
+#   storage.png   the storage window with the root volume selected
+# Look at them to catch clipped text, empty panes and misplaced controls.
 #   tools/screenshots.sh [output folder]   (default: build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-build/screenshots}")"
-cmake --build build --target main_window_screenshots window_screenshots storage_window_screenshot >/dev/null
-home="$(mktemp -d)"
-trap 'rm -rf "$home"' EXIT
-mkdir -p "$home/.runtime" "$out"
-chmod 700 "$home/.runtime"
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-  XDG_RUNTIME_DIR="$home/.runtime" LANG=ja_JP.UTF-8 \
-  xvfb-run -a -s "-screen 0 1280x800x24" \
-  dbus-run-session -- ./build/tools/main_window_screenshots "$home" "$out"
-# The other windows have their own drawing tools.
-HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-  XDG_RUNTIME_DIR="$home/.runtime" xvfb-run -a -s "-screen 0 1600x1200x24" \
-  ./build/tools/window_screenshots "$out/windows"
-xvfb-run -a ./build/tools/storage_window_screenshot "$out/storage.png"
+cmake --build build --target main_window_screenshots sheet_screenshots window_screenshots \
+  storage_window_screenshot >/dev/null
+homes="$(mktemp -d)"
+trap 'rm -rf "$homes"' EXIT
+mkdir -p "$out"
+
+fresh_home() {
+  local home
+  home="$(mktemp -d "$homes/home.XXXXXX")"
+  mkdir -p "$home/.runtime"
+  chmod 700 "$home/.runtime"
+  echo "$home"
+}
+
+# in_home HOME SCREEN PROGRAM ARGS...: runs the program under xvfb-run on a
+# screen of that size, with HOME and the XDG folders in HOME.
+in_home() {
+  local home="$1" screen="$2"
+  shift 2
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+    XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$home/.runtime" LANG=ja_JP.UTF-8 \
+    KELVANE_AI_ENDPOINT= KELVANE_AI_MODEL= \
+    xvfb-run -a -s "-screen 0 ${screen}x24" dbus-run-session -- "$@"
+}
+
+# The main window's sample files live in its home, so that a cloud folder is
+# recognised as one.
+home="$(fresh_home)"
+in_home "$home" 1280x800 ./build/tools/main_window_screenshots "$home" "$out/main-window"
+home="$(fresh_home)"
+in_home "$home" 1280x800 ./build/tools/sheet_screenshots "$home" "$out/sheets"
+in_home "$(fresh_home)" 1600x1200 ./build/tools/window_screenshots "$out/windows"
+in_home "$(fresh_home)" 1280x800 ./build/tools/storage_window_screenshot "$out/storage.png"
 echo "PNGs in $out"

@@ -6,13 +6,20 @@
 #include "app/NotificationScheduler.h"
 #include "app/QuitOnTermination.h"
 #include "app/ReminderUpkeep.h"
+#include "operations/AskAIModel.h"
 #include "operations/MainWindowModel.h"
+#include "operations/SearchSheetModel.h"
+#include "operations/WizardSheetModel.h"
 #include "platform/qt/DesktopNotificationCenter.h"
+#include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/main/MainWindow.h"
+#include "ui/sheets/AskAISheet.h"
+#include "ui/sheets/SearchSheet.h"
+#include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
 #include "ui/windows/AboutDiagnostics.h"
 #include "ui/windows/AboutView.h"
@@ -57,53 +64,111 @@ ui::AboutEnvironment aboutEnvironment()
 
 }  // namespace
 
-int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache)
+WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, operations::FileStatusCache& cache,
+                           ui::Shell& shell, std::shared_ptr<platform::LanguageModel> languageModel)
+    : container_(std::move(container)),
+      shell_(shell),
+      languageModel_(std::move(languageModel)),
+      settings_(std::make_unique<platform::Settings>()),
+      model_(std::make_unique<operations::MainWindowModel>(cache, container_->mainContext()))
 {
-    QuitOnTermination quitOnTermination;
-    operations::MainWindowModel model(cache, container->mainContext());
-    ui::DesktopShell shell;
-    platform::Settings settings;
-    QPointer<ui::LogScreen> logWindow;
-    QPointer<ui::SettingsView> settingsWindow;
-    ui::MainWindow* mainWindow = nullptr;
-
     ui::MainWindowHooks hooks;
-    hooks.itemsLoaded = [container](int) {
+    hooks.itemsLoaded = [container = container_](int) {
         platform::Settings current;
         ReminderUpkeep::refresh(container->mainContext(), current, NotificationScheduler::shared());
     };
-    hooks.openLogScreen = [&] {
-        showSingle(logWindow, [&] {
-            auto* window = new ui::LogScreen(container, container->mainContext(), shell);
-            window->setWindowTitle(QStringLiteral("履歴ログ"));
-            window->resize(960, 640);
-            return window;
-        });
+    hooks.openWizard = [this] { openWizard(); };
+    hooks.openSearch = [this] { openSearch(); };
+    hooks.openStorageStatus = [this] {
+        if (!mainWindow_->sheets().isPresenting())
+            mainWindow_->sheets().present(new ui::StorageStatusDialog(mainWindow_.get()));
     };
-    hooks.openAbout = [&] {
-        mainWindow->sheets().present(new ui::AboutView(container, shell, aboutEnvironment(), mainWindow));
+    hooks.openLogScreen = [this] { openLogWindow(); };
+    hooks.openAbout = [this] {
+        if (!mainWindow_->sheets().isPresenting())
+            mainWindow_->sheets().present(
+                new ui::AboutView(container_, shell_, aboutEnvironment(), mainWindow_.get()));
     };
-    hooks.openStorageStatus = [&] { mainWindow->sheets().present(new ui::StorageStatusDialog(mainWindow)); };
-    const auto openSettings = [&] {
-        showSingle(settingsWindow, [&] {
-            return new ui::SettingsView(settings, platform::DesktopNotificationCenter::current(),
-                                        [](bool enabled, std::int64_t count) {
-                                            NotificationScheduler::shared().reschedule(enabled, count);
-                                        },
-                                        shell);
-        });
-    };
+    hooks.askAbout = [this](const std::filesystem::path& file) { askAbout(file); };
 
-    ui::MainWindow window(model, *container, shell, QString::fromStdString(AppContext::versionLabel()),
-                          std::move(hooks));
-    mainWindow = &window;
-    ui::populateMenuBar(window.menuBar(), window.commands(), shell, [] { QApplication::closeAllWindows(); },
-                        openSettings);
-    window.show();
-    const int status = QApplication::exec();
-    delete logWindow.data();
-    delete settingsWindow.data();
-    return status;
+    mainWindow_ = std::make_unique<ui::MainWindow>(*model_, *container_, shell_,
+                                                   QString::fromStdString(AppContext::versionLabel()),
+                                                   std::move(hooks));
+    ui::populateMenuBar(mainWindow_->menuBar(), mainWindow_->commands(), shell_,
+                        [] { QApplication::closeAllWindows(); }, [this] { openSettings(); });
+}
+
+ui::LogScreen* WindowScenes::logWindow() const { return qobject_cast<ui::LogScreen*>(logWindow_.data()); }
+
+ui::SettingsView* WindowScenes::settingsWindow() const
+{
+    return qobject_cast<ui::SettingsView*>(settingsWindow_.data());
+}
+
+WindowScenes::~WindowScenes()
+{
+    // The main window's sheets and the two windows may hold the store and the
+    // desktop: they go before the members they use.
+    mainWindow_.reset();
+    delete logWindow_.data();
+    delete settingsWindow_.data();
+}
+
+void WindowScenes::openLogWindow()
+{
+    showSingle(logWindow_, [this]() -> QWidget* {
+        auto* window = new ui::LogScreen(container_, container_->mainContext(), shell_);
+        window->setWindowTitle(QStringLiteral("履歴ログ"));
+        window->resize(960, 640);
+        return window;
+    });
+}
+
+void WindowScenes::openSettings()
+{
+    showSingle(settingsWindow_, [this]() -> QWidget* {
+        return new ui::SettingsView(*settings_, platform::DesktopNotificationCenter::current(),
+                                    [](bool enabled, std::int64_t count) {
+                                        NotificationScheduler::shared().reschedule(enabled, count);
+                                    },
+                                    shell_);
+    });
+}
+
+// A request while a sheet is on screen is dropped: the main window shows one
+// sheet at a time.
+void WindowScenes::openWizard()
+{
+    if (mainWindow_->sheets().isPresenting())
+        return;
+    mainWindow_->sheets().present(new ui::sheets::WizardSheet(
+        std::make_unique<operations::WizardSheetModel>(container_->mainContext()), mainWindow_.get()));
+}
+
+void WindowScenes::openSearch()
+{
+    if (mainWindow_->sheets().isPresenting())
+        return;
+    mainWindow_->sheets().present(new ui::sheets::SearchSheet(
+        std::make_unique<operations::SearchSheetModel>(container_->mainContext(), languageModel_), shell_,
+        mainWindow_.get()));
+}
+
+void WindowScenes::askAbout(const std::filesystem::path& file)
+{
+    if (mainWindow_->sheets().isPresenting())
+        return;
+    mainWindow_->sheets().present(new ui::sheets::AskAISheet(
+        std::make_unique<operations::AskAIModel>(file, languageModel_), mainWindow_.get()));
+}
+
+int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache)
+{
+    QuitOnTermination quitOnTermination;
+    ui::DesktopShell shell;
+    WindowScenes scenes(container, cache, shell, platform::LanguageModel::fromEnvironment());
+    scenes.mainWindow().show();
+    return QApplication::exec();
 }
 
 }  // namespace kelvane::app

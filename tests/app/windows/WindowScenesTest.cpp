@@ -1,0 +1,320 @@
+// The windowed application as a user meets it: the main window with its menu
+// bar and toolbar, and what its keys, buttons and menu items open.
+
+#include "app/WindowScenes.h"
+
+#include "discovery/RegistrationCoordinator.h"
+#include "engine/FileCompressor.h"
+#include "operations/AskAIModel.h"
+#include "operations/FileStatusCache.h"
+#include "operations/SearchSheetModel.h"
+#include "platform/qt/LanguageModel.h"
+#include "platform/qt/Settings.h"
+#include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
+#include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/RowTreeView.h"
+#include "ui/common/TableCells.h"
+#include "ui/main/MainWindow.h"
+#include "ui/sheets/AskAISheet.h"
+#include "ui/sheets/SearchSheet.h"
+#include "ui/sheets/WizardSheet.h"
+#include "ui/storage/StorageStatusDialog.h"
+#include "ui/windows/LogScreen.h"
+#include "ui/windows/SettingsView.h"
+
+#include "support/EventLoopWait.h"
+#include "support/FakeShell.h"
+#include "support/TempDir.h"
+#include "support/WidgetApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+#include <QToolBar>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace kelvane::app {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using ui::MainColumn;
+
+bool waitFor(const std::function<bool()>& condition) { return kelvane::test::runEventsUntil(condition, 60s); }
+
+void writeFile(const fs::path& path, std::size_t size)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, 'k');
+}
+
+class WindowScenesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kelvane::test::widgetApplication();
+        home_.useAsHome();
+        // About opens by itself on the very first launch only; these are later launches.
+        platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+        container_ = store::ModelContainer::open({home_ / "store.sqlite"});
+    }
+
+    void TearDown() override { scenes_.reset(); }
+
+    void open()
+    {
+        scenes_ = std::make_unique<WindowScenes>(container_, cache_, shell_, platform::LanguageModel::unavailableModel());
+        window().show();
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    }
+
+    ui::MainWindow& window() const { return scenes_->mainWindow(); }
+
+    // The key press goes to whatever has the focus in the main window, as when typed.
+    void press(QKeyCombination keys)
+    {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window();
+        QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
+    }
+
+    QAction* menuItem(const QString& title) const
+    {
+        for (QAction* menu : window().menuBar()->actions())
+            for (QAction* action : menu->menu()->actions())
+                if (action->text() == title)
+                    return action;
+        return nullptr;
+    }
+
+    template <class Sheet>
+    Sheet* sheetOnScreen() const
+    {
+        auto* sheet = qobject_cast<Sheet*>(window().sheets().current());
+        return sheet && sheet->isVisible() ? sheet : nullptr;
+    }
+
+    QModelIndex rowNamed(const std::string& name, MainColumn column = MainColumn::name) const
+    {
+        ui::DisplayRowTreeModel& rows = *window().rowModel();
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            const QModelIndex index = rows.index(r, static_cast<int>(column));
+            if (rows.row(index)->displayName == name)
+                return index;
+        }
+        return {};
+    }
+
+    void registerItem(const fs::path& path, discovery::ItemKind kind)
+    {
+        discovery::RegistrationCoordinator{}.registerItem(path, kind, true, container_->mainContext());
+    }
+
+    kelvane::test::TempDir home_;
+    std::shared_ptr<store::ModelContainer> container_;
+    operations::FileStatusCache cache_;
+    kelvane::test::FakeShell shell_;
+    std::unique_ptr<WindowScenes> scenes_;
+};
+
+TEST_F(WindowScenesTest, EveryCommandIsOfferedInTheMenusAndTheToolbar)
+{
+    open();
+    const std::vector<std::pair<const char*, QKeySequence>> items{
+        {"ファイル / フォルダを追加…", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"容量解放ウィザード…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+        {"条件で検索…", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {"一覧を更新", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"設定…", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {"終了", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"ストレージ詳細…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+        {"履歴ログ…", QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {"Kelvane について", QKeySequence()},
+        {"Kelvane の使い方を見る", QKeySequence(Qt::CTRL | Qt::Key_Question)},
+        {"不具合 / 機能要望を送る…", QKeySequence()},
+    };
+    for (const auto& [title, keys] : items) {
+        const QAction* item = menuItem(QString::fromUtf8(title));
+        ASSERT_NE(item, nullptr) << title;
+        EXPECT_EQ(item->shortcut(), keys) << title;
+    }
+    auto* toolbar = window().findChild<QToolBar*>(QStringLiteral("toolbar"));
+    QStringList buttons;
+    for (QAction* action : toolbar->actions())
+        if (!action->text().isEmpty() && toolbar->widgetForAction(action) && action->isVisible())
+            buttons << action->text();
+    EXPECT_EQ(buttons, (QStringList{"追加", "ウィザード", "検索", "更新"}));
+}
+
+TEST_F(WindowScenesTest, WizardOpensFromItsButtonAndItsMenuItemOnceAtATime)
+{
+    open();
+    auto* toolbar = window().findChild<QToolBar*>(QStringLiteral("toolbar"));
+    QWidget* button = toolbar->widgetForAction(toolbar->findChild<QAction*>(QStringLiteral("ウィザード")));
+    ASSERT_NE(button, nullptr);
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return sheetOnScreen<ui::sheets::WizardSheet>() != nullptr; }));
+    // The menu item while the wizard is up does not stack a second one.
+    menuItem(QStringLiteral("容量解放ウィザード…"))->trigger();
+    QApplication::processEvents();
+    EXPECT_EQ(window().findChildren<ui::sheets::WizardSheet*>().size(), 1);
+
+    window().sheets().dismiss();
+    ASSERT_TRUE(waitFor([&] { return window().findChildren<ui::sheets::WizardSheet*>().isEmpty(); }));
+    // The desktop hands the focus back to the window once its sheet is gone.
+    window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    press(Qt::CTRL | Qt::SHIFT | Qt::Key_W);
+    EXPECT_TRUE(waitFor([&] { return sheetOnScreen<ui::sheets::WizardSheet>() != nullptr; }));
+}
+
+TEST_F(WindowScenesTest, FilesRegisteredFromTheSearchSheetBecomeRowsAndCanBeAskedAbout)
+{
+    const fs::path work = home_ / "作業";
+    writeFile(work / "notes.txt", 3000);
+    writeFile(work / "sub" / "data.json", 9000);
+    open();
+    ASSERT_EQ(window().currentScreen(), window().startScreen());
+
+    // Ctrl+F from the window's name field, where the focus sits at first.
+    window().searchField()->setFocus();
+    press(Qt::CTRL | Qt::Key_F);
+    ui::sheets::SearchSheet* sheet = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (sheet = sheetOnScreen<ui::sheets::SearchSheet>()) != nullptr; }));
+    // The name field's own text is untouched by the key.
+    EXPECT_TRUE(window().searchField()->text().isEmpty());
+
+    shell_.folderAnswers.push_back(work);
+    QPushButton* choose = nullptr;
+    for (QPushButton* candidate : sheet->findChildren<QPushButton*>())
+        if (candidate->text() == QStringLiteral("選択…"))
+            choose = candidate;
+    ASSERT_NE(choose, nullptr);
+    QTest::mouseClick(choose, Qt::LeftButton);
+    auto* minSize = sheet->findChild<QLineEdit*>(QStringLiteral("minSize"));
+    minSize->selectAll();
+    QTest::keyClicks(minSize, QStringLiteral("0"));
+    auto buttonNamed = [&](const QString& prefix) -> QPushButton* {
+        for (QPushButton* candidate : sheet->findChildren<QPushButton*>())
+            if (candidate->text().startsWith(prefix) && candidate->isVisible())
+                return candidate;
+        return nullptr;
+    };
+    QTest::mouseClick(buttonNamed(QStringLiteral("検索")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->model().isSearching() && sheet->model().results().size() == 2; }));
+    sheet->resultsView()->selectAll();
+    QPushButton* registering = buttonNamed(QStringLiteral("選択を登録 (2)"));
+    ASSERT_NE(registering, nullptr);
+    QTest::mouseClick(registering, Qt::LeftButton);
+
+    // The window lists both files without being told, and the sheet has gone.
+    ASSERT_TRUE(waitFor([&] { return rowNamed("notes.txt").isValid() && rowNamed("data.json").isValid(); }));
+    EXPECT_EQ(window().currentScreen(), static_cast<QWidget*>(window().table()));
+    ASSERT_TRUE(waitFor([&] { return window().findChildren<ui::sheets::SearchSheet*>().isEmpty(); }));
+
+    // A row's menu asks the local AI about its file.
+    const std::string id = window().rowModel()->row(rowNamed("notes.txt"))->id;
+    std::unique_ptr<QMenu> menu(window().makeContextMenu({id}));
+    QAction* ask = nullptr;
+    for (QAction* action : menu->actions())
+        if (action->text() == QStringLiteral("ローカル AI に聞く"))
+            ask = action;
+    ASSERT_NE(ask, nullptr);
+    ask->trigger();
+    ui::sheets::AskAISheet* asking = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (asking = sheetOnScreen<ui::sheets::AskAISheet>()) != nullptr; }));
+    EXPECT_EQ(asking->model().url(), work / "notes.txt");
+    bool unavailable = false;
+    ASSERT_TRUE(waitFor([&] {
+        for (QLabel* label : asking->findChildren<QLabel*>())
+            if (label->isVisible() && label->text() == QStringLiteral("⚠ ローカル AI が利用できません"))
+                unavailable = true;
+        return unavailable;
+    }));
+}
+
+TEST_F(WindowScenesTest, StorageDetailsOpenWithTheRootVolumeSelected)
+{
+    open();
+    press(Qt::CTRL | Qt::SHIFT | Qt::Key_I);
+    ui::StorageStatusDialog* storage = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (storage = sheetOnScreen<ui::StorageStatusDialog>()) != nullptr; }));
+    ASSERT_TRUE(waitFor([&] { return !storage->isLoading() && storage->selection().has_value(); }));
+    EXPECT_EQ(*storage->selection(), fs::path("/"));
+    ASSERT_NE(storage->selectedVolume(), nullptr);
+    EXPECT_EQ(storage->selectedVolume()->url, fs::path("/"));
+}
+
+TEST_F(WindowScenesTest, TheHistoryOpensAsOneWindowHoweverOftenItIsAskedFor)
+{
+    open();
+    QAction* history = menuItem(QStringLiteral("履歴ログ…"));
+    history->trigger();
+    history->trigger();
+    press(Qt::CTRL | Qt::Key_L);
+    int shown = 0;
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (qobject_cast<ui::LogScreen*>(top) && top->isVisible())
+            ++shown;
+    EXPECT_EQ(shown, 1);
+    ASSERT_NE(scenes_->logWindow(), nullptr);
+    EXPECT_EQ(scenes_->logWindow()->windowTitle(), QStringLiteral("履歴ログ"));
+    EXPECT_EQ(scenes_->logWindow()->size(), QSize(960, 640));
+
+    // Closed, it comes back as a new one on the next request.
+    scenes_->logWindow()->close();
+    ASSERT_TRUE(waitFor([&] { return scenes_->logWindow() == nullptr; }));
+    history->trigger();
+    EXPECT_NE(scenes_->logWindow(), nullptr);
+}
+
+TEST_F(WindowScenesTest, TheRatioWordingChosenInTheSettingsReachesTheOpenWindowsCells)
+{
+    const fs::path file = home_ / "packed.txt";
+    writeFile(file, 200'000);
+    engine::FileCompressor{}.compressFile(file);
+    registerItem(file, discovery::ItemKind::file);
+    open();
+    const QRegularExpression remaining(QStringLiteral("^原本の \\d+%$"));
+    const QRegularExpression reduction(QStringLiteral("^\\d+% 削減$"));
+    auto ratio = [&] { return rowNamed("packed.txt", MainColumn::ratio).data().toString(); };
+    ASSERT_TRUE(waitFor([&] { return remaining.match(ratio()).hasMatch(); })) << ratio().toStdString();
+
+    menuItem(QStringLiteral("設定…"))->trigger();
+    ui::SettingsView* settings = scenes_->settingsWindow();
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
+    auto* choice = settings->findChild<QRadioButton*>(QStringLiteral("reduction"));
+    ASSERT_NE(choice, nullptr);
+    QTest::mouseClick(choice, Qt::LeftButton, {}, QPoint(6, choice->height() / 2));
+    ASSERT_TRUE(choice->isChecked());
+    // Reached at once, while the settings window keeps the focus.
+    EXPECT_TRUE(reduction.match(ratio()).hasMatch()) << ratio().toStdString();
+    const int saved = ratio().section(u'%', 0, 0).toInt();
+
+    QTest::mouseClick(settings->findChild<QRadioButton*>(QStringLiteral("remaining")), Qt::LeftButton, {},
+                      QPoint(6, choice->height() / 2));
+    ASSERT_TRUE(remaining.match(ratio()).hasMatch()) << ratio().toStdString();
+    const int kept = ratio().section(u' ', 1).chopped(1).toInt();
+    EXPECT_NEAR(saved + kept, 100, 1);
+
+    // A second request raises the same settings window.
+    menuItem(QStringLiteral("設定…"))->trigger();
+    EXPECT_EQ(scenes_->settingsWindow(), settings);
+}
+
+}  // namespace
+}  // namespace kelvane::app

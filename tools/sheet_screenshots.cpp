@@ -1,0 +1,247 @@
+// Draws the sheets that the main window opens (search, wizard, asking the
+// local AI, storage details) and the main window's menus, through the same
+// windows the application builds, and saves each as a PNG. Run it under
+// xvfb-run in a throw-away home folder (tools/screenshots.sh does):
+//
+//   sheet_screenshots <files folder> <png folder>
+//
+// The local AI is played by a loopback server inside this program, so the
+// ask sheet is shown with an answer as well as without a configured one.
+// Not a test: it asserts nothing, it only shows.
+
+#include "app/WindowScenes.h"
+#include "discovery/RegistrationCoordinator.h"
+#include "operations/FileStatusCache.h"
+#include "operations/SearchSheetModel.h"
+#include "operations/WizardSheetModel.h"
+#include "platform/AppSupport.h"
+#include "platform/qt/LanguageModel.h"
+#include "platform/qt/Settings.h"
+#include "store/ModelContainer.h"
+#include "ui/common/DesktopShell.h"
+#include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/RowTreeView.h"
+#include "ui/main/MainWindow.h"
+#include "ui/sheets/AskAISheet.h"
+#include "ui/sheets/SearchSheet.h"
+#include "ui/sheets/WizardPresetRow.h"
+#include "ui/sheets/WizardSheet.h"
+#include "ui/storage/StorageStatusDialog.h"
+
+#include "support/EventLoopWait.h"
+#include "ui/sheets/FakeChatServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace fs = std::filesystem;
+using namespace kelvane;
+
+namespace {
+
+fs::path out;
+
+// Lets the windows lay out and paint for a while.
+void settle(int milliseconds = 300)
+{
+    test::runEventsUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
+}
+
+bool waitUntil(const std::function<bool()>& condition)
+{
+    return test::runEventsUntil(condition, std::chrono::seconds(30));
+}
+
+void save(QWidget* widget, const char* name)
+{
+    settle();
+    const fs::path file = out / name;
+    const bool saved = widget->grab().save(QString::fromStdString(file.string()));
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+}
+
+// The screen where the main window is, with whatever sheet is over it.
+void saveScreen(QWidget* window, const char* name)
+{
+    settle();
+    const fs::path file = out / name;
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+    const bool saved = screen.copy(window->frameGeometry()).save(QString::fromStdString(file.string()));
+    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+}
+
+void writeFile(const fs::path& path, std::size_t size, char fill = 'k', int daysOld = 0)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+    if (daysOld > 0)
+        fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24 * daysOld));
+}
+
+QPushButton* buttonTitled(QWidget* in, const QString& prefix)
+{
+    for (QPushButton* button : in->findChildren<QPushButton*>())
+        if (button->text().startsWith(prefix) && button->isVisible())
+            return button;
+    return nullptr;
+}
+
+template <class Sheet>
+Sheet* sheetOf(ui::MainWindow& window)
+{
+    Sheet* sheet = nullptr;
+    waitUntil([&] { return (sheet = qobject_cast<Sheet*>(window.sheets().current())) != nullptr; });
+    return sheet;
+}
+
+// Chooses the menu item with this title.
+void choose(ui::MainWindow& window, const QString& title)
+{
+    for (QAction* menu : window.menuBar()->actions())
+        for (QAction* item : menu->menu()->actions())
+            if (item->text() == title)
+                item->trigger();
+}
+
+void close(ui::MainWindow& window)
+{
+    window.sheets().dismiss();
+    settle(200);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sheet_screenshots <files folder> <png folder>\n");
+        return 2;
+    }
+    const fs::path files = argv[1];
+    out = argv[2];
+    fs::create_directories(out);
+    QApplication application(argc, argv);
+    platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+
+    // Folders the wizard looks at, and a project folder to search.
+    const fs::path home = QDir::homePath().toStdString();
+    for (int i = 0; i < 8; ++i)
+        writeFile(home / "Library/Logs" / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
+                  40 + i);
+    writeFile(home / "Library/Logs/DiagnosticReports/クラッシュレポート_2026-11-30_とても長い名前.ips", 64'000, 'k', 45);
+    writeFile(home / "Library/Logs/今日のログ.log", 300'000);
+    writeFile(home / "Library/Caches/org.example.viewer/cache.db", 3'400'000);
+    const fs::path project = files / "プロジェクト";
+    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
+    writeFile(project / "build.log", 1'200'000);
+    writeFile(project / "src" / "main.cpp", 26'000);
+    writeFile(project / "data" / "測定結果.csv", 2'600'000);
+    writeFile(project / "写真.jpg", 800'000, 'j');
+
+    std::error_code error;
+    auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");
+    discovery::RegistrationCoordinator{}.registerItem(project, discovery::ItemKind::folder, true,
+                                                      container->mainContext());
+    operations::FileStatusCache cache;
+    ui::DesktopShell shell;
+    ui::sheets::test::FakeChatServer chat;
+    auto languageModel = platform::LanguageModel::make({chat.endpoint(), QStringLiteral("sample-model")});
+    app::WindowScenes scenes(container, cache, shell, languageModel);
+    ui::MainWindow& window = scenes.mainWindow();
+    window.move(0, 0);
+    window.show();
+    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+
+    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
+    window.table()->expand(window.rowModel()->index(0, 0));
+    saveScreen(&window, "main-window.png");
+
+    // The File, Info and Help menus, opened as by a click on their titles.
+    for (QAction* title : window.menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (title->text() != QStringLiteral("ファイル") && title->text() != QStringLiteral("情報") &&
+            title->text() != QStringLiteral("ヘルプ"))
+            continue;
+        menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(title).bottomLeft()));
+        const std::string name = "menu-" + std::to_string(window.menuBar()->actions().indexOf(title) + 1) + ".png";
+        save(menu, name.c_str());
+        menu->hide();
+    }
+
+    // Search: the empty form, then the results of the project folder.
+    choose(window, QStringLiteral("条件で検索…"));
+    auto* search = sheetOf<ui::sheets::SearchSheet>(window);
+    saveScreen(&window, "main-window-with-search.png");
+    save(search, "search-1-form.png");
+    search->model().setRootURL(project);
+    search->model().setMinSizeMB(QStringLiteral("0"));
+    buttonTitled(search, QStringLiteral("検索"))->click();
+    waitUntil([&] { return !search->model().isSearching(); });
+    search->resultsView()->selectRow(0);
+    save(search, "search-2-results.png");
+    search->askAI(project / "build.log");
+    waitUntil([&] { return search->askSheet() != nullptr && chat.requests.size() == 1; });
+    chat.sendFragment(QStringLiteral("build.log はビルドの記録です。テキストなので圧縮で大きく縮みます。"));
+    chat.sendFragment(QStringLiteral("古いログであれば登録して圧縮しておくと容量を節約できます。"));
+    chat.finish();
+    settle(500);
+    save(search->askSheet(), "ask-1-answer.png");
+    search->askSheet()->close();
+    close(window);
+
+    // Asking without a local AI configured, from a row of the main window.
+    {
+        app::WindowScenes plain(container, cache, shell, platform::LanguageModel::unavailableModel());
+        plain.mainWindow().show();
+        waitUntil([&] { return plain.mainWindow().rowModel()->rowCount() == 1; });
+        const std::string id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
+        std::unique_ptr<QMenu> menu(plain.mainWindow().makeContextMenu({id}));
+        for (QAction* action : menu->actions())
+            if (action->text() == QStringLiteral("ローカル AI に聞く"))
+                action->trigger();
+        auto* ask = sheetOf<ui::sheets::AskAISheet>(plain.mainWindow());
+        save(ask, "ask-2-unavailable.png");
+        close(plain.mainWindow());
+    }
+
+    // The wizard: its list, then the inside of the logs folder.
+    choose(window, QStringLiteral("容量解放ウィザード…"));
+    auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
+    waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
+    save(wizard, "wizard-1-list.png");
+    // The folders that are there, further down.
+    if (auto* list = wizard->findChild<QScrollArea*>())
+        for (ui::sheets::WizardPresetRow* row : wizard->rows())
+            if (row->preset().id == "caches") {
+                list->verticalScrollBar()->setValue(row->mapTo(list->widget(), QPoint(0, 0)).y() - 8);
+                save(wizard, "wizard-1-list-found.png");
+            }
+    for (ui::sheets::WizardPresetRow* row : wizard->rows())
+        if (row->preset().id == "logs")
+            buttonTitled(row, QStringLiteral("中身を見る"))->click();
+    waitUntil([&] { return wizard->detail() != nullptr; });
+    settle(1500);
+    save(wizard, "wizard-2-detail.png");
+    close(window);
+
+    // Storage details, as the menu opens them.
+    choose(window, QStringLiteral("ストレージ詳細…"));
+    auto* storage = sheetOf<ui::StorageStatusDialog>(window);
+    waitUntil([&] { return !storage->isLoading() && storage->selectedVolume(); });
+    save(storage, "storage-from-main-window.png");
+    close(window);
+    return 0;
+}
