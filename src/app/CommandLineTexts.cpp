@@ -5,17 +5,22 @@
 
 namespace kelvane::app {
 
-// Every line is printed exactly as written here, alignment included.
-const std::string_view CommandLineHelp::helpText = R"HELP(Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ
+// Every line is printed exactly as written here, alignment included. The
+// commands are the ones a Linux shell runs: the program's own name, and in the
+// cron example its installed path, since cron runs with a bare PATH.
+std::string CommandLineHelp::helpText(const std::filesystem::path& executable)
+{
+    const std::string program = executable.empty() ? std::string("kelvane") : executable.string();
+    return R"HELP(Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ
 
 使い方:
-  open -a Kelvane                            通常 GUI を起動
-  open -a Kelvane --args --auto-recompress   登録済み項目を一括再圧縮して終了
-  open -a Kelvane --args --help              この使い方を表示
-  open -a Kelvane --args --version           バージョン情報を表示
+  kelvane                     通常 GUI を起動
+  kelvane --auto-recompress   登録済み項目を一括再圧縮して終了
+  kelvane --help              この使い方を表示
+  kelvane --version           バージョン情報を表示
 
-cron / launchd で定期実行する例:
-  0 3 * * 0 /usr/bin/open -a Kelvane --args --auto-recompress
+cron / systemd タイマー で定期実行する例:
+  0 3 * * 0 )HELP" + program + R"HELP( --auto-recompress
   （毎週日曜 3:00 に登録済み項目を再圧縮）
 
 詳細:
@@ -36,6 +41,7 @@ cron / launchd で定期実行する例:
   0  正常完了
   1  致命的失敗
 )HELP";
+}
 
 std::string CommandLineVersion::versionText(const BundleInfo& info)
 {

@@ -2,14 +2,16 @@
 
 #include "app/BundleInfo.h"
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace kelvane::app {
 
 struct CommandLineHelp {
-    // The usage text, UTF-8, ending with one line feed.
-    static const std::string_view helpText;
+    // The usage text, UTF-8, ending with one line feed. The cron example names
+    // `executable`, the program as it is installed (bare "kelvane" when empty).
+    static std::string helpText(const std::filesystem::path& executable);
 };
 
 struct CommandLineVersion {

@@ -3,6 +3,7 @@
 #include "app/RunMode.h"
 #include "app/Version.h"
 #include "operations/FileStatusCache.h"
+#include "platform/ProcessStart.h"
 
 #include <QCoreApplication>
 
@@ -20,7 +21,7 @@ int main(int argc, char* argv[])
     // Decided before any Qt application object exists: help and version need no display.
     const RunMode mode = RunMode::parse(argc, argv);
     if (mode == RunMode::help)
-        return writeToStandardOutput(CommandLineHelp::helpText) ? 0 : 1;
+        return writeToStandardOutput(CommandLineHelp::helpText(platform::executablePath())) ? 0 : 1;
     if (mode == RunMode::version)
         return writeToStandardOutput(CommandLineVersion::versionText()) ? 0 : 1;
 

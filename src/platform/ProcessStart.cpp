@@ -87,4 +87,11 @@ std::optional<std::chrono::system_clock::time_point> processStartTime()
     return std::chrono::system_clock::time_point(std::chrono::seconds(*boot)) + sinceBoot;
 }
 
+std::filesystem::path executablePath()
+{
+    std::error_code error;
+    std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self;
+}
+
 }  // namespace kelvane::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string_view>
 
@@ -10,6 +11,10 @@ namespace kelvane::platform {
 // boot (/proc/self/stat) and the boot time (/proc/stat); none when either
 // cannot be read.
 std::optional<std::chrono::system_clock::time_point> processStartTime();
+
+// The absolute path of this process's executable (/proc/self/exe); empty
+// when the kernel does not tell.
+std::filesystem::path executablePath();
 
 // The pieces, for texts already read: field 22 of a stat line (the command
 // name in field 2 may hold spaces and parentheses), and the "btime" line.

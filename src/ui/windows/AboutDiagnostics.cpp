@@ -40,11 +40,8 @@ std::uint64_t allocatedBytes(const fs::path& file)
 
 fs::path executablePath()
 {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error)
-        return self;
-    return fs::path(QCoreApplication::applicationFilePath().toStdString());
+    const fs::path self = platform::executablePath();
+    return self.empty() ? fs::path(QCoreApplication::applicationFilePath().toStdString()) : self;
 }
 
 }  // namespace
