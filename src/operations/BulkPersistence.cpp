@@ -9,6 +9,17 @@ namespace kelvane::operations {
 using store::CompressionLog;
 using store::IncompressibleFile;
 
+namespace {
+
+// A fetch failure's text carries SQLite's words, never a file's path.
+void logFetchFailure(const char* consequence, const std::exception& error)
+{
+    platform::Logger::data().error("incompressible records fetch failed, %{public}s: %{public}s", consequence,
+                                   error.what());
+}
+
+}  // namespace
+
 void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::ModelContext& context)
 {
     for (const OperationProgress::PendingLog& log : progress.pendingLogs()) {
@@ -24,8 +35,9 @@ void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::Mo
                 incompressiblePathPredicate(progress.clearedIncompressiblePaths())));
             for (const auto& record : stale)
                 context.remove(record);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // Nothing is deleted; the record goes at a later successful run.
+            logFetchFailure("none cleared", error);
         }
         progress.setClearedIncompressiblePaths({});
     }
@@ -67,7 +79,8 @@ std::unordered_map<std::string, std::shared_ptr<IncompressibleFile>> BulkPersist
     try {
         for (auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             byPath.emplace(record->targetPath(), record);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        logFetchFailure("recorded as new", error);
         byPath.clear();
     }
     return byPath;
@@ -84,7 +97,8 @@ std::set<std::string> BulkPersistence::loadIncompressiblePaths(store::ModelConte
     try {
         for (const auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             paths.insert(record->targetPath());
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        logFetchFailure("none skipped", error);
         paths.clear();
     }
     return paths;
