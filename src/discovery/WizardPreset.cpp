@@ -2,7 +2,7 @@
 
 #include "discovery/HomeFolder.h"
 #include "discovery/StandardizedPath.h"
-#include "platform/HomePath.h"
+#include "platform/AppSupport.h"
 
 namespace kelvane::discovery {
 

@@ -1,6 +1,6 @@
 #include "display/Formatters.h"
 
-#include "platform/HomePath.h"
+#include "platform/AppSupport.h"
 
 #include <QFile>
 

@@ -9,17 +9,6 @@ namespace kelvane::operations {
 using store::CompressionLog;
 using store::IncompressibleFile;
 
-namespace {
-
-// A fetch failure's text carries SQLite's words, never a file's path.
-void logFetchFailure(const char* consequence, const std::exception& error)
-{
-    platform::Logger::data().error("incompressible records fetch failed, %{public}s: %{public}s", consequence,
-                                   error.what());
-}
-
-}  // namespace
-
 void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::ModelContext& context)
 {
     for (const OperationProgress::PendingLog& log : progress.pendingLogs()) {
@@ -37,7 +26,7 @@ void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::Mo
                 context.remove(record);
         } catch (const std::exception& error) {
             // Nothing is deleted; the record goes at a later successful run.
-            logFetchFailure("none cleared", error);
+            platform::Logger::data().error("incompressible records fetch failed, none cleared: %{public}s", error.what());
         }
         progress.setClearedIncompressiblePaths({});
     }
@@ -80,7 +69,7 @@ std::unordered_map<std::string, std::shared_ptr<IncompressibleFile>> BulkPersist
         for (auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             byPath.emplace(record->targetPath(), record);
     } catch (const std::exception& error) {
-        logFetchFailure("recorded as new", error);
+        platform::Logger::data().error("incompressible records fetch failed, recorded as new: %{public}s", error.what());
         byPath.clear();
     }
     return byPath;
@@ -98,7 +87,7 @@ std::set<std::string> BulkPersistence::loadIncompressiblePaths(store::ModelConte
         for (const auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             paths.insert(record->targetPath());
     } catch (const std::exception& error) {
-        logFetchFailure("none skipped", error);
+        platform::Logger::data().error("incompressible records fetch failed, none skipped: %{public}s", error.what());
         paths.clear();
     }
     return paths;

@@ -98,10 +98,9 @@ int readCompressionNameState(const Ref& ref, std::string_view name, int options,
     return 0;
 }
 
-// The part of a get or remove that the compression names decide: for the
-// resource fork the result of `forkCall` on the file's state, -1 where that
-// state cannot be read or hides the name, nothing where the host attribute
-// is to be used.
+// What the compression names decide in a get or remove: `forkCall` on the file's
+// state for the fork, -1 where that state is unreadable or hides the name,
+// nothing where the host attribute is used.
 template <class ForkCall>
 std::optional<ssize_t> compressionNameCall(const Ref& ref, std::string_view name, int options, ForkCall forkCall)
 {

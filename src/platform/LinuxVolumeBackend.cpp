@@ -13,23 +13,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The visible mount at a mount point and the facts of the device under it.
-struct LocatedMount {
-    VisibleMount mount;
-    std::optional<BlockDeviceFacts> device;
-};
-
-std::optional<LocatedMount> locate(const fs::path& procRoot, const BlockDeviceChain& devices,
-                                   const fs::path& mountPoint)
+std::optional<VisibleMount> findMount(const fs::path& procRoot, const fs::path& mountPoint)
 {
     const auto table = MountTable::read(procRoot);
     if (!table)
         return std::nullopt;
-    auto mount = table->visibleMount(mountPoint);
-    if (!mount)
-        return std::nullopt;
-    auto device = devices.describe(mount->entry.major, mount->entry.minor, mount->entry.source);
-    return LocatedMount{std::move(*mount), std::move(device)};
+    return table->visibleMount(mountPoint);
 }
 
 // Only local, always-present volumes get the probes that touch more than the
@@ -118,12 +107,12 @@ std::optional<std::vector<fs::path>> LinuxVolumeBackend::mountedVolumePaths()
 
 std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs::path& mountPoint)
 {
-    const auto located = locate(roots_.proc, devices_, mountPoint);
-    if (!located)
+    const auto mount = findMount(roots_.proc, mountPoint);
+    if (!mount)
         return std::nullopt;
-    const auto& [mount, device] = *located;
-    const MountEntry& entry = mount.entry;
-    const auto facts = probeWithin(probe_, mountPoint, depthFor(mount), probeTimeLimit_);
+    const MountEntry& entry = mount->entry;
+    const auto device = devices_.describe(entry.major, entry.minor, entry.source);
+    const auto facts = probeWithin(probe_, mountPoint, depthFor(*mount), probeTimeLimit_);
     const auto traits = FileSystemTraits::of(entry.fsType);
 
     VolumeResourceValues values;
@@ -151,10 +140,10 @@ std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs:
         values.supportsImmutableFiles = traits->immutableFiles;
         values.supportsAccessPermissions = traits->accessPermissions;
     }
-    values.isJournaling = isJournaling(mount, device, roots_.proc);
+    values.isJournaling = isJournaling(*mount, device, roots_.proc);
     values.isRootFileSystem = entry.mountPoint == "/";
-    values.isLocal = !mount.remote;
-    values.isAutomounted = mount.automounted;
+    values.isLocal = !mount->remote;
+    values.isAutomounted = mount->automounted;
     values.isReadOnly = entry.hasOption("ro");
     values.isBrowsable = true;
 
@@ -187,16 +176,16 @@ std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs:
 
 std::optional<VolumeStatfs> LinuxVolumeBackend::statfs(const fs::path& mountPoint)
 {
-    const auto located = locate(roots_.proc, devices_, mountPoint);
-    if (!located)
+    const auto mount = findMount(roots_.proc, mountPoint);
+    if (!mount)
         return std::nullopt;
-    const auto& [mount, device] = *located;
-    const MountEntry& entry = mount.entry;
+    const MountEntry& entry = mount->entry;
+    const auto device = devices_.describe(entry.major, entry.minor, entry.source);
 
     VolumeStatfs result;
     result.fsTypeName = entry.fsType;
     result.mountedFromName = entry.source;
-    result.flags = flagsWord(mount, isJournaling(mount, device, roots_.proc));
+    result.flags = flagsWord(*mount, isJournaling(*mount, device, roots_.proc));
     // The type, source and flags come from the table and are always there;
     // the block figures stay 0 when the volume does not answer in time.
     if (const auto facts = probeWithin(probe_, mountPoint, ProbeDepth::spaceOnly, probeTimeLimit_); facts && facts->space) {
@@ -209,10 +198,10 @@ std::optional<VolumeStatfs> LinuxVolumeBackend::statfs(const fs::path& mountPoin
 
 std::optional<DiskDescription> LinuxVolumeBackend::diskDescription(const fs::path& mountPoint)
 {
-    const auto located = locate(roots_.proc, devices_, mountPoint);
-    if (!located)
+    const auto mount = findMount(roots_.proc, mountPoint);
+    if (!mount)
         return std::nullopt;
-    const auto& device = located->device;
+    const auto device = devices_.describe(mount->entry.major, mount->entry.minor, mount->entry.source);
     if (!device)
         return std::nullopt;
     DiskDescription description;
