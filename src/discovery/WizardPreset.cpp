@@ -2,6 +2,7 @@
 
 #include "discovery/HomeFolder.h"
 #include "discovery/StandardizedPath.h"
+#include "platform/AppSupport.h"
 
 namespace kelvane::discovery {
 
@@ -120,11 +121,7 @@ std::vector<WizardPreset> WizardPreset::all() {
 }
 
 std::string WizardPreset::displayPath() const {
-    const std::string path = resolvedPath.string();
-    const std::string home = normalizedPath(homeFolder());
-    if (path == home) return "~";
-    if (path.starts_with(home + "/")) return "~" + path.substr(home.size());
-    return path;
+    return platform::homeAbbreviated(resolvedPath.string(), normalizedPath(homeFolder()));
 }
 
 std::string_view rawValue(WizardPreset::Category category) {

@@ -38,7 +38,8 @@ struct WizardPreset {
     // home folder on every call.
     static std::vector<WizardPreset> all();
 
-    // The folder for display, with the home folder shown as "~".
+    // The folder for display, with the home folder shown as "~"
+    // (platform::homeAbbreviated over discovery::homeFolder()).
     std::string displayPath() const;
 };
 

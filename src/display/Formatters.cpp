@@ -1,5 +1,7 @@
 #include "display/Formatters.h"
 
+#include "platform/AppSupport.h"
+
 #include <QFile>
 
 #include <array>
@@ -106,18 +108,7 @@ const DateFormatter& dateFormatter()
 
 QString displayPath(const std::filesystem::path& path)
 {
-    const QString text = QFile::decodeName(path.native().c_str());
-    QString home = QFile::decodeName(qgetenv("HOME"));
-    while (home.size() > 1 && home.endsWith(u'/'))
-        home.chop(1);
-    // A home of "/" (or none) would turn every path into "~...", which helps nobody.
-    if (home.size() <= 1)
-        return text;
-    if (text == home || text == home + u'/')
-        return QStringLiteral("~");
-    if (text.startsWith(home + u'/'))
-        return u'~' + text.mid(home.size());
-    return text;
+    return QFile::decodeName(platform::homeAbbreviated(path.native(), qgetenv("HOME").toStdString()).c_str());
 }
 
 }  // namespace kelvane::display

@@ -23,7 +23,8 @@ const DateFormatter& dateTimeFormatter();
 const DateFormatter& dateFormatter();
 
 // The path as the user reads it: the home folder itself as "~", anything
-// below it as "~/...", everything else in full.
+// below it as "~/...", everything else in full (platform::homeAbbreviated
+// over $HOME).
 QString displayPath(const std::filesystem::path& path);
 
 }  // namespace kelvane::display

@@ -4,6 +4,7 @@
 #include "engine/LstatOrThrow.h"
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
+#include "platform/PosixError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -56,7 +57,7 @@ FileCompressionInspector::readDecmpfsAttribute(const std::filesystem::path& url)
         const int error = errno;
         if (error == ENOATTR)
             return std::nullopt;
-        throw Error(Error::ioError{url, "getxattr size: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{url, platform::PosixError("getxattr size", error).description()});
     }
     if (size == 0)
         return std::vector<std::uint8_t>{};
@@ -64,7 +65,7 @@ FileCompressionInspector::readDecmpfsAttribute(const std::filesystem::path& url)
     const ssize_t got = platform::getxattr(url, platform::kDecmpfsXattrName, value.data(), value.size(), 0,
                                            platform::XATTR_SHOWCOMPRESSION);
     if (got < 0)
-        throw Error(Error::ioError{url, "getxattr read: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("getxattr read", errno).description()});
     value.resize(static_cast<std::size_t>(got));
     return value;
 }

@@ -62,7 +62,7 @@ void verifyEncodingPlan(const Bytes& data, const EncodingPlan& plan, const Path&
 }
 
 // Copies the file's readable (decompressed) contents into the temporary
-// descriptor in pieces; returns the count. Takes over the descriptor.
+// descriptor in chunks; returns the count. Takes over the descriptor.
 std::int64_t decompressStreaming(const Path& url, int sourceFd, platform::UniqueFd fd, const Path& temporaryUrl)
 {
     // Departs from opening the file again by path: that may be a link or a
@@ -70,13 +70,13 @@ std::int64_t decompressStreaming(const Path& url, int sourceFd, platform::Unique
     auto source = platform::FileHandle::reopenForReading(sourceFd);
     if (!source)
         throw Error(Error::ioError{url, "open compressed for streaming"});
-    const std::int64_t count = readInPieces(*source, url, "read compressed: ", [&](std::span<const std::uint8_t> piece) {
-        if (replacement::writeAll(fd.get(), piece) != 0)
-            throw Error(Error::ioError{temporaryUrl, "write kvtmp: " + platform::errorDescription(errno)});
-        notifyStep("write piece");
+    const std::int64_t count = readInChunks(*source, url, "read compressed", [&](std::span<const std::uint8_t> chunk) {
+        if (replacement::writeAll(fd.get(), chunk) != 0)
+            throw Error(Error::ioError{temporaryUrl, platform::PosixError("write kvtmp", errno).description()});
+        notifyStep("write chunk");
     });
     if (fd.close() != 0)
-        throw Error(Error::ioError{temporaryUrl, "close kvtmp: " + platform::errorDescription(errno)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("close kvtmp", errno).description()});
     source->close();
     return count;
 }
@@ -101,7 +101,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
     // Through the locked descriptor, never by path again (see openAndLock).
     Bytes data;
     if (platform::readWholeFile(lock.get(), data) != 0)
-        throw Error(Error::ioError{url, "read source: " + platform::errorDescription(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("read source", errno).description()});
     const EncodingPlan plan = makeEncodingPlan(data, url);
     verifyEncodingPlan(data, plan, url);
 
@@ -137,7 +137,7 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     } else {
         Bytes data;
         if (platform::readWholeFile(lock.get(), data) != 0)
-            throw Error(Error::ioError{url, "read compressed: " + platform::errorDescription(errno)});
+            throw Error(Error::ioError{url, platform::PosixError("read compressed", errno).description()});
         if (static_cast<std::int64_t>(data.size()) != snapshot.size)
             throw Error(Error::roundtripVerificationFailed{url});
         temporary.emplace(TemporaryFile::create(url));

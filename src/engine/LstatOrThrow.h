@@ -2,6 +2,7 @@
 
 #include "platform/FileStat.h"
 #include "platform/FileSystem.h"
+#include "platform/PosixError.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -19,7 +20,7 @@ platform::FileStat lstatOrThrow(const std::filesystem::path& url)
         const int error = errno;
         if (error == ENOENT)
             throw Error(typename Error::fileNotFound{url});
-        throw Error(typename Error::ioError{url, "lstat: errno=" + std::to_string(error)});
+        throw Error(typename Error::ioError{url, platform::PosixError("lstat", error).description()});
     }
     return st;
 }

@@ -4,6 +4,7 @@
 #include "engine/LstatOrThrow.h"
 #include "engine/StepObserver.h"
 #include "platform/FileSystem.h"
+#include "platform/PosixError.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -39,14 +40,14 @@ platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform:
             throw Error(Error::fileNotFound{url});
         if (error == ELOOP)
             throw Error(Error::fileChangedDuringOperation{url});
-        throw Error(Error::ioError{url, "open: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{url, platform::PosixError("open", error).description()});
     }
     if (platform::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         fd.reset();
         if (error == EWOULDBLOCK)
             throw Error(Error::fileInUse{url});
-        throw Error(Error::ioError{url, "flock: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{url, platform::PosixError("flock", error).description()});
     }
     // The lock must hold the file of the snapshot, not one put in its place.
     platform::FileStat locked;

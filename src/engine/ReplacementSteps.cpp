@@ -7,6 +7,7 @@
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
 #include "platform/Logger.h"
+#include "platform/PosixError.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -104,14 +105,14 @@ std::vector<std::string> listExtendedAttributeNames(const std::filesystem::path&
         const int error = errno;
         if (error == ENOTSUP)
             return {};
-        throw Error(Error::ioError{url, "listxattr size: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{url, platform::PosixError("listxattr size", error).description()});
     }
     if (size == 0)
         return {};
     std::vector<char> buffer(static_cast<std::size_t>(size));
     const ssize_t got = list(buffer.data(), buffer.size());
     if (got < 0)
-        throw Error(Error::ioError{url, "listxattr read: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("listxattr read", errno).description()});
 
     std::vector<std::string> names;
     std::string run;
@@ -142,11 +143,11 @@ void copyExtendedAttributes(const std::filesystem::path& url, int sourceFd, cons
             logCopyFailure(step, name, url, error);
             return false;
         }
-        throw Error(Error::ioError{url, std::string(step) + " " + name + ": errno=" + std::to_string(error)});
+        throw Error(Error::ioError{url, platform::PosixError(std::string(step) + " " + name, error).description()});
     };
     const auto write = [&](const std::string& name, const void* value, std::size_t size) {
         if (platform::setxattr(temporaryUrl, name, value, size, 0, platform::XATTR_NOFOLLOW) != 0)
-            throw Error(Error::ioError{temporaryUrl, "setxattr " + name + ": errno=" + std::to_string(errno)});
+            throw Error(Error::ioError{temporaryUrl, platform::PosixError("setxattr " + name, errno).description()});
     };
     for (const std::string& name : listExtendedAttributeNames(url, sourceFd)) {
         if (isNeverCopied(name))
@@ -179,7 +180,7 @@ void setExtendedAttribute(const std::filesystem::path& url, std::string_view nam
                           std::span<const std::uint8_t> value)
 {
     if (platform::setxattr(url, name, value.data(), value.size(), 0, platform::XATTR_NOFOLLOW) != 0)
-        throw Error(Error::ioError{url, "setxattr " + std::string(name) + ": errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("setxattr " + std::string(name), errno).description()});
     notifyStep("set attribute");
 }
 
@@ -226,9 +227,9 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
             // Decompression: the replacement keeps the flags it was created with.
         } else if (error == EPERM) {
             if (platform::lchflags(temporaryUrl, flags & platform::UF_SETTABLE) != 0)
-                throw Error(Error::ioError{temporaryUrl, "chflags fallback: errno=" + std::to_string(errno)});
+                throw Error(Error::ioError{temporaryUrl, platform::PosixError("chflags fallback", errno).description()});
         } else {
-            throw Error(Error::ioError{temporaryUrl, "chflags: errno=" + std::to_string(error)});
+            throw Error(Error::ioError{temporaryUrl, platform::PosixError("chflags", error).description()});
         }
     }
     notifyStep("set flags");
@@ -241,7 +242,7 @@ void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path
     // Flushed before the rename, so that a crash never leaves the file's name
     // on a replacement whose data or attributes are not on disk yet.
     if (platform::fsync(temporary.descriptor()) != 0)
-        throw Error(Error::ioError{temporaryUrl, "fsync kvtmp: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("fsync kvtmp", errno).description()});
     notifyStep("fsync kvtmp");
 
     platform::FileStat now;
@@ -255,7 +256,7 @@ void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path
     if (!temporary.isStillAtItsPath())
         throw Error(Error::temporaryFileConflict{temporaryUrl});
     if (platform::rename(temporaryUrl, url) != 0)
-        throw Error(Error::ioError{url, "rename: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("rename", errno).description()});
     notifyStep("rename");
 
     const std::filesystem::path folder = folderOf(url);
@@ -291,7 +292,7 @@ int writeAll(int fd, std::span<const std::uint8_t> bytes)
 void writeFully(std::span<const std::uint8_t> bytes, int fd, const std::filesystem::path& url)
 {
     if (writeAll(fd, bytes) != 0)
-        throw Error(Error::ioError{url, "write rsrc fork: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{url, platform::PosixError("write rsrc fork", errno).description()});
 }
 
 }  // namespace kelvane::engine::replacement

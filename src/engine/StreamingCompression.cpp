@@ -32,7 +32,7 @@ void readExactly(platform::FileHandle& handle, std::size_t count, const Path& ur
     while (got < count) {
         const ssize_t n = handle.read(std::span(out).subspan(got));
         if (n < 0)
-            throw Error(Error::ioError{url, "read source: " + platform::errorDescription(errno)});
+            throw Error(Error::ioError{url, platform::PosixError("read source", errno).description()});
         if (n == 0)
             throw Error(Error::ioError{url, "unexpected EOF (got " + std::to_string(got) + ", expected " +
                                                 std::to_string(count) + ")"});
@@ -51,7 +51,7 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
     const platform::UniqueFd fork =
         platform::open(platform::resourceForkPath(temporaryUrl), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     if (!fork)
-        throw Error(Error::ioError{temporaryUrl, "open rsrc fork: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("open rsrc fork", errno).description()});
 
     const auto total = static_cast<std::uint64_t>(size);
     const std::uint64_t blocks = DecmpfsResourceFork::blockCount(total);
@@ -83,7 +83,7 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
     for (std::uint32_t offset : offsets)
         le::append32(table, offset);
     if (platform::lseek(fork.get(), 0, SEEK_SET) != 0)
-        throw Error(Error::ioError{temporaryUrl, "lseek rsrc fork: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("lseek rsrc fork", errno).description()});
     replacement::writeFully(table, fork.get(), temporaryUrl);
     source->close();
     notifyStep("write table");
@@ -101,8 +101,8 @@ void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest
     if (!handle)
         throw Error(Error::ioError{temporaryUrl, "open for readback verification"});
     platform::Sha256 hasher;
-    const std::int64_t count = readInPieces(*handle, temporaryUrl, "readback: ",
-                                            [&](std::span<const std::uint8_t> piece) { hasher.update(piece); });
+    const std::int64_t count = readInChunks(*handle, temporaryUrl, "readback",
+                                            [&](std::span<const std::uint8_t> chunk) { hasher.update(chunk); });
     handle->close();
     if (count != expectedSize || hasher.finish() != expectedDigest)
         throw Error(Error::roundtripVerificationFailed{url});
@@ -111,18 +111,18 @@ void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest
 
 }  // namespace
 
-std::int64_t readInPieces(platform::FileHandle& handle, const Path& url, std::string_view failedRead,
-                          const std::function<void(std::span<const std::uint8_t>)>& onPiece)
+std::int64_t readInChunks(platform::FileHandle& handle, const Path& url, std::string_view failedRead,
+                          const std::function<void(std::span<const std::uint8_t>)>& onChunk)
 {
     std::int64_t count = 0;
-    std::vector<std::uint8_t> piece(streamingPieceSize);
+    std::vector<std::uint8_t> buffer(streamingChunkSize);
     for (;;) {
-        const ssize_t n = handle.read(piece);
+        const ssize_t n = handle.read(buffer);
         if (n < 0)
-            throw Error(Error::ioError{url, std::string(failedRead) + platform::errorDescription(errno)});
+            throw Error(Error::ioError{url, platform::PosixError(failedRead, errno).description()});
         if (n == 0)
             break;
-        onPiece(std::span<const std::uint8_t>(piece.data(), static_cast<std::size_t>(n)));
+        onChunk(std::span<const std::uint8_t>(buffer.data(), static_cast<std::size_t>(n)));
         count += n;
     }
     return count;

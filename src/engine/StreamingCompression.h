@@ -16,19 +16,19 @@ namespace kelvane::engine {
 // The road of large files: the fork is written chunk by chunk into the
 // temporary file, each block proven as it is made, and the finished file is
 // read back through the file system before the swap. Memory stays at one
-// chunk plus one read-back piece whatever the file's size.
+// chunk plus one read-back chunk whatever the file's size.
 // The file's bytes are read through `sourceFd`, the locked descriptor.
 CompressionResult compressStreaming(const std::filesystem::path& url, int sourceFd,
                                     const platform::FileStat& snapshot);
 
-// Read-back piece size, shared with the streaming decompression.
-inline constexpr std::size_t streamingPieceSize = 4194304;
+// Read-back chunk size, shared with the streaming decompression.
+inline constexpr std::size_t streamingChunkSize = 4194304;
 
-// Reads `handle` to its end in pieces of at most streamingPieceSize bytes,
-// handing each piece to `onPiece`, and returns the count of bytes read. A
-// failed read throws an ioError about `url`: `failedRead` followed by the
-// description of errno.
-std::int64_t readInPieces(platform::FileHandle& handle, const std::filesystem::path& url, std::string_view failedRead,
-                          const std::function<void(std::span<const std::uint8_t>)>& onPiece);
+// Reads `handle` to its end in chunks of at most streamingChunkSize bytes,
+// handing each chunk to `onChunk`, and returns the count of bytes read. A
+// failed read throws an ioError about `url` with the text of
+// PosixError(failedRead).
+std::int64_t readInChunks(platform::FileHandle& handle, const std::filesystem::path& url, std::string_view failedRead,
+                          const std::function<void(std::span<const std::uint8_t>)>& onChunk);
 
 }  // namespace kelvane::engine

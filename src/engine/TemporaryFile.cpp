@@ -4,6 +4,7 @@
 #include "engine/StepObserver.h"
 #include "platform/FileSystem.h"
 #include "platform/Logger.h"
+#include "platform/PosixError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -62,7 +63,7 @@ void setMarker(int fd, const std::vector<std::uint8_t>& marker, const Path& temp
 void clearTakenName(int error, int attempt, const Path& temporaryUrl, const std::vector<std::uint8_t>& marker)
 {
     if (error != EEXIST)
-        throw Error(Error::ioError{temporaryUrl, "create kvtmp: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("create kvtmp", error).description()});
     if (attempt == 2)
         throw Error(Error::temporaryFileConflict{temporaryUrl});
     platform::FileStat st;
@@ -75,7 +76,7 @@ void clearTakenName(int error, int attempt, const Path& temporaryUrl, const std:
         throw Error(Error::temporaryFileConflict{temporaryUrl});
     log().notice("removing stale kvtmp debris at %{private}s", temporaryUrl);
     if (platform::unlink(temporaryUrl) != 0)
-        throw Error(Error::ioError{temporaryUrl, "unlink stale kvtmp: errno=" + std::to_string(errno)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("unlink stale kvtmp", errno).description()});
     notifyStep("unlink stale kvtmp");
 }
 
@@ -124,7 +125,7 @@ TemporaryFile TemporaryFile::create(const Path& url)
         for (int attempt = 1; platform::linkUnnamed(fd.get(), temporaryUrl) != 0; ++attempt)
             clearTakenName(errno, attempt, temporaryUrl, marker);
     } else if (const int error = errno; !cannotMakeUnnamedFiles(error)) {
-        throw Error(Error::ioError{temporaryUrl, "create kvtmp: errno=" + std::to_string(error)});
+        throw Error(Error::ioError{temporaryUrl, platform::PosixError("create kvtmp", error).description()});
     } else {
         constexpr int flags = O_WRONLY | O_CREAT | O_TRUNC | O_EXCL;
         fd = platform::open(temporaryUrl, flags, 0600);

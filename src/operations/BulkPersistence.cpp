@@ -24,8 +24,9 @@ void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::Mo
                 incompressiblePathPredicate(progress.clearedIncompressiblePaths())));
             for (const auto& record : stale)
                 context.remove(record);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
             // Nothing is deleted; the record goes at a later successful run.
+            platform::Logger::data().error("incompressible records fetch failed, none cleared: %{public}s", error.what());
         }
         progress.setClearedIncompressiblePaths({});
     }
@@ -67,7 +68,8 @@ std::unordered_map<std::string, std::shared_ptr<IncompressibleFile>> BulkPersist
     try {
         for (auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             byPath.emplace(record->targetPath(), record);
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        platform::Logger::data().error("incompressible records fetch failed, recorded as new: %{public}s", error.what());
         byPath.clear();
     }
     return byPath;
@@ -84,7 +86,8 @@ std::set<std::string> BulkPersistence::loadIncompressiblePaths(store::ModelConte
     try {
         for (const auto& record : context.fetch(store::FetchDescriptor<IncompressibleFile>()))
             paths.insert(record->targetPath());
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        platform::Logger::data().error("incompressible records fetch failed, none skipped: %{public}s", error.what());
         paths.clear();
     }
     return paths;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 namespace kelvane::platform {
@@ -13,5 +15,11 @@ std::filesystem::path applicationSupportDirectory();
 // Same folder, created (mode 0700) when missing; empty path and `error` set
 // on failure.
 std::filesystem::path ensureApplicationSupportDirectory(std::error_code& error);
+
+// `path` as people read it: the home folder `home` (trailing slashes ignored)
+// shown as "~", so "<home>/a" reads "~/a" and "<home>" or "<home>/" reads "~".
+// Only whole components count ("<home>-other" stays as it is), and a home of
+// "/" or none abbreviates nothing.
+std::string homeAbbreviated(std::string_view path, std::string_view home);
 
 }  // namespace kelvane::platform

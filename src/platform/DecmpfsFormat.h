@@ -38,7 +38,7 @@ inline constexpr std::uint64_t maxLogicalSize = 2147483647;  // 2^31 - 1
 // The longest inline attribute, header included.
 inline constexpr std::size_t maxInlineAttribute = 3802;
 
-// Files from this size on are compressed and decompressed in pieces.
+// Files from this size on are compressed and decompressed in chunks.
 inline constexpr std::int64_t streamingThreshold = 16777216;  // 16 MiB
 
 // The resource fork: a table of blockCount + 1 offsets (uint32, counted from

@@ -27,7 +27,7 @@ using inode::Ref;
 
 constexpr const char* kLinuxDecmpfsAttribute = "user.com.apple.decmpfs";
 constexpr const char* kLinuxForkAttribute = "user.com.apple.ResourceFork";
-constexpr std::size_t kReadToEndPiece = 1 << 20;
+constexpr std::size_t kReadToEndChunk = 1 << 20;
 constexpr std::uint64_t kMaxReserve = 256u << 20;
 
 class DescriptorSource final : public FileHandle::Source {
@@ -220,7 +220,7 @@ int FileHandle::readToEnd(std::vector<std::uint8_t>& out)
             out.insert(out.end(), probe, probe + got);
             continue;
         }
-        out.resize(std::max(out.capacity(), before + kReadToEndPiece));
+        out.resize(std::max(out.capacity(), before + kReadToEndChunk));
         const ssize_t got = read(std::span(out).subspan(before));
         if (got < 0) {
             out.resize(before);

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <string>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -95,6 +96,22 @@ int readCompressionNameState(const Ref& ref, std::string_view name, int options,
         return -1;
     }
     return 0;
+}
+
+// What the compression names decide in a get or remove: `forkCall` on the file's
+// state for the fork, -1 where that state is unreadable or hides the name,
+// nothing where the host attribute is used.
+template <class ForkCall>
+std::optional<ssize_t> compressionNameCall(const Ref& ref, std::string_view name, int options, ForkCall forkCall)
+{
+    if (!isCompressionName(name))
+        return std::nullopt;
+    State state;
+    if (readCompressionNameState(ref, name, options, state) != 0)
+        return -1;
+    if (isResourceFork(name))
+        return forkCall(state);
+    return std::nullopt;
 }
 
 // Drops the records of a compression that no longer holds and reads the state
@@ -253,13 +270,9 @@ ssize_t getAttribute(const Ref& ref, std::string_view name, void* value, std::si
         errno = EINVAL;
         return -1;
     }
-    if (isCompressionName(name)) {
-        State state;
-        if (readCompressionNameState(ref, name, options, state) != 0)
-            return -1;
-        if (isResourceFork(name))
-            return getResourceFork(ref, state, value, size, position);
-    }
+    if (const auto result = compressionNameCall(
+            ref, name, options, [&](State& state) { return getResourceFork(ref, state, value, size, position); }))
+        return *result;
     return inode::rawGet(ref, hostName.c_str(), value, value ? size : 0);
 }
 
@@ -660,13 +673,9 @@ int removeAttribute(const Ref& ref, std::string_view name, int options)
     std::string hostName;
     if (acceptAttributeCall(optionsValid(options, XATTR_NOFOLLOW | XATTR_SHOWCOMPRESSION), name, hostName) != 0)
         return -1;
-    if (isCompressionName(name)) {
-        State state;
-        if (readCompressionNameState(ref, name, options, state) != 0)
-            return -1;
-        if (isResourceFork(name))
-            return removeResourceFork(ref, state);
-    }
+    if (const auto result =
+            compressionNameCall(ref, name, options, [&](State& state) { return removeResourceFork(ref, state); }))
+        return static_cast<int>(*result);
     return inode::asOwner(ref, [&] { return inode::rawRemove(ref, hostName.c_str()); });
 }
 

@@ -14,7 +14,8 @@
 //
 // Failure pattern, the same for every call here: the call returns what the
 // host call would (-1, or an invalid UniqueFd) and leaves the host's errno set,
-// so callers build texts such as "lstat: errno=" + std::to_string(errno).
+// so callers turn it into PosixError("lstat", errno), whose text is the
+// one form "lstat: errno=<n>".
 // Error numbers are the host's (ENOENT, EWOULDBLOCK, ENOTSUP, ENOATTR=ENODATA).
 //
 // Rules of the stand-in:

@@ -212,10 +212,10 @@ TEST(FileCompressorTest, ThresholdPicksTheRoadForBothDirections)
     EXPECT_EQ(readThroughLayer(below), belowData);
     steps.clear();
     compressor.decompressFile(below, 200000);
-    EXPECT_EQ(count("write piece"), 0);
+    EXPECT_EQ(count("write chunk"), 0);
     EXPECT_EQ(count("write data"), 1);
 
-    // At the default threshold exactly: 256 blocks, then four 4 MiB pieces back.
+    // At the default threshold exactly: 256 blocks, then four 4 MiB chunks back.
     const Path at = dir / "at";
     const Bytes atData = textBytes(16777216, 8);
     test::writeRawFile(at, atData);
@@ -228,7 +228,7 @@ TEST(FileCompressorTest, ThresholdPicksTheRoadForBothDirections)
     EXPECT_EQ(le32(fork), 1028u) << "257 offsets";
     steps.clear();
     compressor.decompressFile(at);
-    EXPECT_EQ(count("write piece"), 4);
+    EXPECT_EQ(count("write chunk"), 4);
     EXPECT_EQ(test::readRawFile(at), atData);
 }
 

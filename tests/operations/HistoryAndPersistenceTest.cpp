@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 namespace kelvane::operations {
 namespace {
 
@@ -147,6 +149,38 @@ TEST_F(StoreTest, BatchedWriteUpsertsIncompressibleFilesAndEmptiesItsQueues)
     EXPECT_EQ(byPath.at("/d/new")->recordedAt(), byPath.at("/d/known")->recordedAt());
     EXPECT_GT(byPath.at("/d/known")->recordedAt(), earlier);
     EXPECT_EQ(BulkPersistence::loadIncompressiblePaths(context), (std::set<std::string>{"/d/known", "/d/new"}));
+}
+
+TEST_F(StoreTest, AFailedFetchIsLoggedWithoutPathsAndTheLogsStillReachTheStore)
+{
+    // Another program took the table away: every fetch of it fails.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open((dir_ / "store.sqlite").c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "DROP TABLE IncompressibleFile", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    const std::string marker = "incompressible records fetch failed";
+    const std::size_t before = test::logLines(marker).size();
+
+    auto& context = container_->mainContext();
+    OperationProgress progress(ActiveOperation::Kind::compress, 1, 100, 1);
+    OperationProgress::PendingLog log;
+    log.operation = "compress";
+    log.targetPath = "/secret/ok";
+    log.executedAt = Clock::now();
+    progress.appendPendingLog(log);
+    progress.insertClearedIncompressiblePath("/secret/stale");
+    BulkPersistence::flushPendingRecords(progress, context);
+    EXPECT_TRUE(progress.clearedIncompressiblePaths().empty());
+    EXPECT_EQ(saves_, 1);
+    EXPECT_EQ(storedLogs().size(), 1u);
+    EXPECT_TRUE(BulkPersistence::loadIncompressiblePaths(context).empty());
+
+    const auto lines = test::logLines(marker);
+    ASSERT_EQ(lines.size(), before + 2) << "the clearing and the loading each leave a line";
+    EXPECT_NE(lines[before].find("none cleared"), std::string::npos) << lines[before];
+    EXPECT_NE(lines[before + 1].find("none skipped"), std::string::npos) << lines[before + 1];
+    for (const auto& line : lines)
+        EXPECT_EQ(line.find("/secret"), std::string::npos) << line;
 }
 
 }  // namespace

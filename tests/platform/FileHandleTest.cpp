@@ -20,8 +20,8 @@ using test::operator+;
 
 Bytes bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-// Reads through a handle in pieces of `piece` bytes, crossing block edges.
-Bytes readInPieces(const std::filesystem::path& path, std::size_t piece)
+// Reads through a handle in chunks of `chunkSize` bytes, crossing block edges.
+Bytes readInChunks(const std::filesystem::path& path, std::size_t chunkSize)
 {
     auto handle = FileHandle::openForReading(path);
     if (!handle)
@@ -29,7 +29,7 @@ Bytes readInPieces(const std::filesystem::path& path, std::size_t piece)
     Bytes out;
     Bytes chunk;
     for (;;) {
-        if (handle->read(piece, chunk) != 0)
+        if (handle->read(chunkSize, chunk) != 0)
             throw std::runtime_error("read: errno=" + std::to_string(errno));
         if (chunk.empty())
             return out;
@@ -75,7 +75,7 @@ TEST(FileHandleTest, InlineTypesReadBackDecompressed)
         Bytes back;
         ASSERT_EQ(readWholeFile(file, back), 0) << c.name << " errno=" << errno;
         EXPECT_EQ(back, small) << c.name;
-        EXPECT_EQ(readInPieces(file, 333), small) << c.name;
+        EXPECT_EQ(readInChunks(file, 333), small) << c.name;
         FileStat st;
         ASSERT_EQ(lstat(file, st), 0);
         EXPECT_EQ(st.size, static_cast<std::int64_t>(small.size())) << c.name;
@@ -106,15 +106,15 @@ TEST(FileHandleTest, ForkTypesStreamBlockByBlock)
         Bytes back;
         ASSERT_EQ(readWholeFile(file, back), 0) << file;
         EXPECT_EQ(back, data) << file;
-        EXPECT_EQ(readInPieces(file, 65537), data) << file;
-        EXPECT_EQ(readInPieces(file, 4096), data) << file;
+        EXPECT_EQ(readInChunks(file, 65537), data) << file;
+        EXPECT_EQ(readInChunks(file, 4096), data) << file;
     }
 
     // Incompressible data still reads back through full-size blocks.
     const Bytes noise = test::randomBytes(2 * 65536 + 1);
     const Bytes noiseFork = test::forkOf(noise, test::lzfse);
     test::storeCompressed(dir / "noise", test::decmpfsHeader(12, noise.size()), &noiseFork);
-    EXPECT_EQ(readInPieces(dir / "noise", 100000), noise);
+    EXPECT_EQ(readInChunks(dir / "noise", 100000), noise);
 
     // A small fork kept as an attribute (as another tool may leave it) reads the same.
     const Bytes tiny = test::sampleText(1000, 4);
@@ -122,7 +122,7 @@ TEST(FileHandleTest, ForkTypesStreamBlockByBlock)
     const auto attributeFork = dir / "attributeFork";
     test::storeCompressed(attributeFork, test::decmpfsHeader(12, tiny.size()));
     ASSERT_EQ(::setxattr(attributeFork.c_str(), "user.com.apple.ResourceFork", tinyFork.data(), tinyFork.size(), 0), 0);
-    EXPECT_EQ(readInPieces(attributeFork, 10), tiny);
+    EXPECT_EQ(readInChunks(attributeFork, 10), tiny);
 }
 
 TEST(FileHandleTest, SharedVectorsReadBackAsTheirRawBytes)
@@ -202,13 +202,13 @@ TEST(FileHandleTest, DamagedRecordsFailWithIoErrorWithoutHugeAllocations)
     test::storeCompressed(partly, header, &brokenBlock);
     auto handle = FileHandle::openForReading(partly);
     ASSERT_TRUE(handle);
-    Bytes piece;
-    ASSERT_EQ(handle->read(65536, piece), 0);
-    ASSERT_EQ(piece.size(), 65536u);
-    EXPECT_TRUE(std::equal(piece.begin(), piece.end(), data.begin()));
-    EXPECT_EQ(handle->read(65536, piece), -1);
+    Bytes chunk;
+    ASSERT_EQ(handle->read(65536, chunk), 0);
+    ASSERT_EQ(chunk.size(), 65536u);
+    EXPECT_TRUE(std::equal(chunk.begin(), chunk.end(), data.begin()));
+    EXPECT_EQ(handle->read(65536, chunk), -1);
     EXPECT_EQ(errno, EIO);
-    EXPECT_EQ(handle->read(65536, piece), -1);  // and stays failed
+    EXPECT_EQ(handle->read(65536, chunk), -1);  // and stays failed
 }
 
 // A stored block exactly as long as the format's cap is read (bytes after a
@@ -229,7 +229,7 @@ TEST(FileHandleTest, ForkBlockOfTheCapIsReadAndOneByteMoreIsNot)
         const auto file = dir / ("block-" + std::to_string(length));
         test::storeCompressed(file, test::decmpfsHeader(12, data.size()), &fork);
         if (length == cap) {
-            EXPECT_EQ(readInPieces(file, 5000), data);
+            EXPECT_EQ(readInChunks(file, 5000), data);
         } else {
             EXPECT_EQ(readError(file), EIO);
         }
@@ -256,7 +256,7 @@ TEST(FileHandleTest, PlainFilesAndMissingFiles)
     Bytes back;
     ASSERT_EQ(readWholeFile(dir / "plain", back), 0);
     EXPECT_EQ(back, data);
-    EXPECT_EQ(readInPieces(dir / "plain", 1 << 20), data);
+    EXPECT_EQ(readInChunks(dir / "plain", 1 << 20), data);
 
     EXPECT_EQ(readWholeFile(dir / "missing", back), -1);
     EXPECT_EQ(errno, ENOENT);

@@ -11,7 +11,10 @@ set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${1:-"$root/build-fuzz"}
 vectors=${KELVANE_TESTDATA_DIR:-"$root/../shared/testdata"}/lzfse/vectors
-[ -d "$vectors" ] || vectors=/work/shared/testdata/lzfse/vectors
+if [ ! -d "$vectors" ]; then
+    echo "no test data at $vectors: set KELVANE_TESTDATA_DIR" >&2
+    exit 1
+fi
 mkdir -p "$out"
 
 # The targets are built by CMake from the libraries' own source lists.

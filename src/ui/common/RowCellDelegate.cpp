@@ -83,6 +83,18 @@ QColor toneColor(Tone tone, const QStyleOptionViewItem& option)
 
 }  // namespace
 
+void RowBackgroundDelegate::paintRowBackground(QPainter* painter, const QStyleOptionViewItem& option,
+                                               const QModelIndex& index) const
+{
+    QStyleOptionViewItem background = option;
+    initStyleOption(&background, index);
+    background.text.clear();
+    background.icon = QIcon();
+    const QWidget* widget = option.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+}
+
 void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const auto* model = qobject_cast<const DisplayRowTreeModel*>(index.model());
@@ -90,13 +102,7 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    QStyleOptionViewItem opt = option;
-    initStyleOption(&opt, index);
-    opt.text.clear();
-    opt.icon = QIcon();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+    paintRowBackground(painter, option, index);
 
     const CellContent cell = model->cell(index);
     QRect area = option.rect.adjusted(4, 0, -4, 0);
@@ -115,7 +121,7 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const QRect spin(area.x(), area.y() + (area.height() - side) / 2, side, side);
         paintSpinner(painter, spin, toneColor(Tone::secondary, option), SpinnerClock::shared().angle());
         area.setLeft(spin.right() + 5);
-        if (const auto* view = qobject_cast<const QAbstractScrollArea*>(opt.widget))
+        if (const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget))
             SpinnerClock::shared().keepTurning(view->viewport());
     }
     if (cell.text.isEmpty())

@@ -29,12 +29,23 @@ private:
     std::vector<QPointer<QWidget>> viewports_;
 };
 
-// Paints the main table's cells from the model's cell contents: the name with
-// its icon, texts in their tone and elision, and the spinners.
-class RowCellDelegate final : public QStyledItemDelegate {
-    Q_OBJECT
+// A delegate that draws a row's contents itself over the style's row: the
+// background, selection and focus as the style paints them, without the text
+// and icon.
+class RowBackgroundDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void paintRowBackground(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const;
+};
+
+// Paints the main table's cells from the model's cell contents: the name with
+// its icon, texts in their tone and elision, and the spinners.
+class RowCellDelegate final : public RowBackgroundDelegate {
+    Q_OBJECT
+public:
+    using RowBackgroundDelegate::RowBackgroundDelegate;
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;

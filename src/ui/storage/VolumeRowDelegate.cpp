@@ -22,7 +22,7 @@ constexpr int kSpacing = 8;
 }  // namespace
 
 VolumeRowDelegate::VolumeRowDelegate(const VolumeListModel* model, QObject* parent)
-    : QStyledItemDelegate(parent), model_(model)
+    : RowBackgroundDelegate(parent), model_(model)
 {
 }
 
@@ -65,13 +65,7 @@ VolumeRowDelegate::Layout VolumeRowDelegate::layout(const QStyleOptionViewItem& 
 void VolumeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const volumes::StorageVolume* volume = model_->volumeAt(index);
-    QStyleOptionViewItem background = option;
-    initStyleOption(&background, index);
-    background.text.clear();
-    background.icon = QIcon();
-    const QWidget* widget = option.widget;
-    QStyle* style = widget ? widget->style() : QApplication::style();
-    style->drawControl(QStyle::CE_ItemViewItem, &background, painter, widget);
+    paintRowBackground(painter, option, index);
     if (!volume)
         return;
 
@@ -80,7 +74,7 @@ void VolumeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const QColor text = option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
     QColor secondary = text;
     secondary.setAlphaF(0.6f);
-    const QColor tint = selected ? text : storage_style::accent(widget);
+    const QColor tint = selected ? text : storage_style::accent(option.widget);
 
     painter->save();
     painter->drawPixmap(rows.icon.topLeft(),

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "ui/common/RowCellDelegate.h"
 
 namespace kelvane::ui {
 
@@ -9,7 +9,7 @@ class VolumeListModel;
 // Paints a sidebar row: the drive symbol, the volume's name, and below it the
 // file-system type with the encryption and no-compression badges, each badge
 // with its own tooltip.
-class VolumeRowDelegate : public QStyledItemDelegate {
+class VolumeRowDelegate : public RowBackgroundDelegate {
     Q_OBJECT
 public:
     // The badges of a volume, in the order they are drawn.
