@@ -1,5 +1,7 @@
 #include "ui/sheets/AskAISheet.h"
 
+#include "ui/common/ElidedLabel.h"
+
 #include "operations/AskAIModel.h"
 #include "ui/sheets/SheetWidgets.h"
 
@@ -47,11 +49,11 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     header->addWidget(icon);
     auto* fileHeader = new QVBoxLayout;
     fileHeader->setSpacing(4);
-    auto* name = new ElidedLabel(Qt::ElideMiddle, this);
+    auto* name = stretchingElidedLabel(Qt::ElideMiddle, this);
     name->setObjectName("fileName");
     name->setText(QString::fromStdString(model_->url().filename().string()));
     setRelativeFontSize(name, 3, true);
-    auto* folder = new ElidedLabel(Qt::ElideMiddle, this);
+    auto* folder = stretchingElidedLabel(Qt::ElideMiddle, this);
     folder->setObjectName("fileFolder");
     folder->setText(QString::fromStdString(model_->url().parent_path().string()));
     folder->setToolTip(folder->text());

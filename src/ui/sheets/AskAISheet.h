@@ -12,9 +12,12 @@ namespace kelvane::operations {
 class AskAIModel;
 }
 
+namespace kelvane::ui {
+class ElidedLabel;
+}
+
 namespace kelvane::ui::sheets {
 
-class ElidedLabel;
 
 // Asks the language model about one file and shows its answer while it
 // streams in. Window-modal; show it with open(). It asks when it is shown

@@ -1,5 +1,7 @@
 #include "ui/sheets/SearchSheet.h"
 
+#include "ui/common/ElidedLabel.h"
+
 #include "operations/AskAIModel.h"
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
@@ -148,7 +150,7 @@ void SearchSheet::buildForm(QWidget* form)
     };
     grid->setColumnStretch(1, 1);
 
-    root_ = new ElidedLabel(Qt::ElideMiddle, form);
+    root_ = stretchingElidedLabel(Qt::ElideMiddle, form);
     root_->setObjectName("rootPath");
     setSecondaryStyle(root_);
     auto* choose = new QPushButton(QStringLiteral("選択…"), form);

@@ -25,9 +25,12 @@ namespace kelvane::ui {
 class Shell;
 }
 
+namespace kelvane::ui {
+class ElidedLabel;
+}
+
 namespace kelvane::ui::sheets {
 
-class ElidedLabel;
 class SearchResultsTableModel;
 
 // Searches one folder for files worth compressing and registers a selection

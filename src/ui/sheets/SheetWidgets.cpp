@@ -1,5 +1,7 @@
 #include "ui/sheets/SheetWidgets.h"
 
+#include "ui/common/ElidedLabel.h"
+
 #include <QApplication>
 #include <QFontMetrics>
 #include <QPainter>
@@ -9,40 +11,11 @@
 
 namespace kelvane::ui::sheets {
 
-ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QFrame(parent), mode_(mode)
+ElidedLabel* stretchingElidedLabel(Qt::TextElideMode mode, QWidget* parent)
 {
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-}
-
-void ElidedLabel::setText(const QString& text)
-{
-    if (text == text_)
-        return;
-    text_ = text;
-    updateGeometry();
-    update();
-}
-
-QSize ElidedLabel::sizeHint() const
-{
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(text_) + 2, metrics.height()};
-}
-
-QSize ElidedLabel::minimumSizeHint() const
-{
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(QStringLiteral("…")) * 3, metrics.height()};
-}
-
-void ElidedLabel::paintEvent(QPaintEvent* event)
-{
-    QFrame::paintEvent(event);
-    QPainter painter(this);
-    painter.setPen(palette().color(foregroundRole()));
-    const QRect area = contentsRect();
-    const QString shown = fontMetrics().elidedText(text_, mode_, area.width());
-    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    auto* label = new ElidedLabel(mode, parent);
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    return label;
 }
 
 QLabel* plainLabel(const QString& text, QWidget* parent)

@@ -9,28 +9,15 @@
 
 class QWidget;
 
+namespace kelvane::ui {
+class ElidedLabel;
+}
+
 namespace kelvane::ui::sheets {
 
-// One line of plain text that shortens itself with "…" where the sheet says
-// (the middle of a name, the head of a path) instead of growing the window.
-class ElidedLabel final : public QFrame {
-    Q_OBJECT
-public:
-    explicit ElidedLabel(Qt::TextElideMode mode, QWidget* parent = nullptr);
-
-    void setText(const QString& text);
-    const QString& text() const { return text_; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QString text_;
-    Qt::TextElideMode mode_;
-};
+// One line of plain text shortened with "…" (ui::ElidedLabel) that takes the
+// width the sheet's layout offers instead of growing the window.
+ElidedLabel* stretchingElidedLabel(Qt::TextElideMode mode, QWidget* parent);
 
 // A label that shows its text as it stands: never rich text, whatever the
 // file names hold.

@@ -1,5 +1,7 @@
 #include "ui/sheets/WizardPresetDetailView.h"
 
+#include "ui/common/ElidedLabel.h"
+
 #include "operations/WizardPresetScanModel.h"
 #include "ui/sheets/SheetWidgets.h"
 #include "ui/sheets/WizardCandidatesTableModel.h"
@@ -69,7 +71,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     QLabel* title = plainLabel(QString::fromStdString(preset.title), this);
     title->setObjectName("title");
     setRelativeFontSize(title, 3, true);
-    auto* path = new ElidedLabel(Qt::ElideLeft, this);
+    auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
     path->setText(QString::fromStdString(preset.displayPath()));
     path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setSecondaryStyle(path);

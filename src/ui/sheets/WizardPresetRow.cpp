@@ -1,5 +1,7 @@
 #include "ui/sheets/WizardPresetRow.h"
 
+#include "ui/common/ElidedLabel.h"
+
 #include "display/Formatters.h"
 #include "operations/WizardSheetModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -62,7 +64,7 @@ WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<v
     titleRow->addWidget(missingBadge_);
     titleRow->addStretch(1);
     info->addLayout(titleRow);
-    auto* path = new ElidedLabel(Qt::ElideLeft, this);
+    auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
     path->setText(QString::fromStdString(preset_.displayPath()));
     path->setToolTip(path->text());
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
