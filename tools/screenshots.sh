@@ -9,6 +9,8 @@
 #                 and detail) and the storage sheet as the main window opens them
 #   windows/      every tab of About and settings, the notices sheet, the
 #                 history window
+#   bulk-run/     the row buttons and the bottom bar before and after a run,
+#                 the progress sheet running, finished, and cancelled
 #   storage.png   the storage window with the root volume selected
 # Look at them to catch clipped text, empty panes and misplaced controls.
 #   tools/screenshots.sh [output folder]   (default: build/screenshots)
@@ -16,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out="$(realpath -m "${1:-build/screenshots}")"
 cmake --build build --target main_window_screenshots sheet_screenshots window_screenshots \
-  storage_window_screenshot >/dev/null
+  storage_window_screenshot progress_sheet_screenshots >/dev/null
 homes="$(mktemp -d)"
 trap 'rm -rf "$homes"' EXIT
 mkdir -p "$out"
@@ -48,4 +50,5 @@ home="$(fresh_home)"
 in_home "$home" 1280x800 ./build/tools/sheet_screenshots "$home" "$out/sheets"
 in_home "$(fresh_home)" 1600x1200 ./build/tools/window_screenshots "$out/windows"
 in_home "$(fresh_home)" 1280x800 ./build/tools/storage_window_screenshot "$out/storage.png"
+in_home "$(fresh_home)" 1280x800 ./build/tools/progress_sheet_screenshots "$out/bulk-run"
 echo "PNGs in $out"
