@@ -6,6 +6,8 @@
 #include <QRunnable>
 #include <QThreadPool>
 
+#include <utility>
+
 namespace kelvane::ui {
 
 using operations::DisplayRow;
@@ -43,12 +45,14 @@ bool DisplayRowTreeModel::sameShape(const std::vector<DisplayRow>& rows) const
 }
 
 namespace {
-// Freeing 200,000 rows costs the main thread some 15 ms; a worker does it.
-void releaseLater(std::vector<DisplayRow>&& rows)
+// Freeing 200,000 rows (or their id index) costs the main thread some 15 ms;
+// a worker does it.
+template <typename Container>
+void releaseLater(Container&& old)
 {
-    if (rows.size() < 10'000)
+    if (old.size() < 10'000)
         return;
-    operations::workerPool().start(QRunnable::create([old = std::move(rows)]() mutable { old.clear(); }));
+    operations::workerPool().start(QRunnable::create([old = std::move(old)]() mutable { old.clear(); }));
 }
 }  // namespace
 
@@ -63,7 +67,7 @@ void DisplayRowTreeModel::setRows(std::vector<DisplayRow> rows)
     beginResetModel();
     std::swap(rows_, rows);
     releaseLater(std::move(rows));
-    idIndex_.clear();
+    releaseLater(std::exchange(idIndex_, {}));
     idIndexValid_ = false;
     endResetModel();
 }
