@@ -586,12 +586,14 @@ QWidget* AboutView::creditsTab()
     page->addWidget(paragraph(QStringLiteral("macOS の decmpfs を扱う公開ソフトウェア。Kelvane の実装はこれらと独立に書かれていますが、"
                                              "同分野の先行プロジェクトとして敬意を表してリンクします。"),
                               TextStyle::secondary));
-    entry(QStringLiteral("afsctool"), QStringLiteral("decmpfs を扱う Mac 向け CLI ツール。"), QStringLiteral("GPL-3.0 / BSL-1.0"),
-          QUrl(QStringLiteral("https://github.com/RJVB/afsctool")));
-    entry(QStringLiteral("applesauce"), QStringLiteral("macOS の透過圧縮を扱う、Rust で書かれた実装。"), QStringLiteral("GPL-3.0"),
-          QUrl(QStringLiteral("https://github.com/Dr-Emann/applesauce")));
-    entry(QStringLiteral("XNU"), QStringLiteral("Apple のオペレーティングシステムカーネル。decmpfs の実装が含まれる。"),
-          QStringLiteral("Apple Public Source License 2.0"), QUrl(QStringLiteral("https://github.com/apple-oss-distributions/xnu")));
+    // Earlier work in the field is credited by what it is, not by name or
+    // address: Kelvane names no other implementation of what it does.
+    entry(QStringLiteral("decmpfs CLI ツール"), QStringLiteral("decmpfs を扱う Mac 向け CLI ツール。"),
+          QStringLiteral("GPL-3.0 / BSL-1.0"), QUrl());
+    entry(QStringLiteral("別言語による実装"), QStringLiteral("macOS の透過圧縮を扱う、別のプログラミング言語で書かれた実装。"),
+          QStringLiteral("GPL-3.0"), QUrl());
+    entry(QStringLiteral("OS カーネル"), QStringLiteral("Apple のオペレーティングシステムカーネル。decmpfs の実装が含まれる。"),
+          QStringLiteral("Apple Public Source License 2.0"), QUrl());
 
     page->addWidget(sectionHeader(QStringLiteral("利用ライブラリ"), QStringLiteral("shippingbox.fill")));
     page->addWidget(paragraph(QStringLiteral("Kelvane は次のオープンソースのライブラリを利用しています"
