@@ -4,6 +4,7 @@
 #include "operations/DisplayRow.h"
 #include "operations/OperationProgress.h"
 #include "operations/TaskHandle.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <set>
@@ -27,9 +28,9 @@ class FileStatusCache;
 // that return at once; the run reports through its progress object.
 struct BulkOperationRunner {
     static constexpr std::int64_t confirmationThresholdBytes = 1000000000;
-    static constexpr std::int64_t formatLimitBytes = 2147483647;
+    static constexpr std::int64_t formatLimitBytes = decmpfs::maxLogicalSize;
     static constexpr int maxConcurrency = 8;
-    static constexpr std::int64_t streamingThreshold = 16777216;
+    static constexpr std::int64_t streamingThreshold = decmpfs::streamingThreshold;
     static constexpr int autoCloseMaxFiles = 10;
     static constexpr std::int64_t autoCloseMaxSavedBytes = 99999999;
 

@@ -2,6 +2,7 @@
 
 #include "operations/CompressionStatusFilter.h"
 #include "operations/DisplayRow.h"
+#include "platform/DecmpfsFormat.h"
 #include "operations/DisplayRowComparator.h"
 #include "operations/FileStatusEntry.h"
 #include "operations/FolderAggregate.h"
@@ -35,7 +36,7 @@ struct DerivedAggregates {
         std::string searchQuery;
         std::vector<DisplayRowComparator> sortOrder;
         std::uint64_t minBytes = 4096;
-        std::uint64_t maxBytes = 2147483647;
+        std::uint64_t maxBytes = decmpfs::maxLogicalSize;
     };
 
     struct ReductionStatistics {

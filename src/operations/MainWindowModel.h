@@ -11,6 +11,7 @@
 #include "operations/ScanActivity.h"
 #include "operations/SizeRangeFilter.h"
 #include "operations/TaskHandle.h"
+#include "platform/DecmpfsFormat.h"
 #include "store/Uuid.h"
 
 #include <QObject>
@@ -166,7 +167,7 @@ public:
     TaskHandle refreshDerivedRows();
 
     static constexpr std::uint64_t minCandidateBytes = 4096;
-    static constexpr std::uint64_t maxCandidateBytes = 2147483647;
+    static constexpr std::uint64_t maxCandidateBytes = decmpfs::maxLogicalSize;
 
 signals:
     void itemsChanged();
