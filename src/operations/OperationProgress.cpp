@@ -16,13 +16,12 @@ OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std:
 {
 }
 
-
-// An entry already there changes nothing.
 void OperationProgress::appendFailure(Failure failure)
 {
     failures_.push_back(std::move(failure));
     emit failuresChanged();
 }
+// An entry already there changes nothing.
 void OperationProgress::insertIncompressibleRowID(const std::string& id)
 {
     if (incompressibleRowIDs_.insert(id).second)
