@@ -114,7 +114,6 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);
-    temporary.markSwapped();
 
     return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), plan.algorithm};
 }
@@ -151,7 +150,6 @@ CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t t
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags & ~platform::UF_COMPRESSED, temporaryUrl);
     replacement::finalizeReplace(*temporary, url, snapshot);
-    temporary->markSwapped();
 
     return CompressionResult{url, snapshot.size, written, std::nullopt};
 }

@@ -235,7 +235,7 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
     notifyStep("set flags");
 }
 
-void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,
+void finalizeReplace(TemporaryFile& temporary, const std::filesystem::path& url,
                      const platform::FileStat& snapshot)
 {
     const std::filesystem::path& temporaryUrl = temporary.path();
@@ -263,6 +263,7 @@ void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path
     platform::UniqueFd folderFd = platform::open(folder, O_RDONLY | O_DIRECTORY);
     if (!folderFd || platform::fsync(folderFd.get()) != 0)
         log().notice("fsync folder failed for %{private}s: errno=%d", folder, errno);
+    temporary.markSwapped();
 }
 
 std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url)

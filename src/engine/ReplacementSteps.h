@@ -66,11 +66,11 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
 
 // Flushes the temporary file, checks that the file is still the one of the
 // snapshot (device, inode, size, modification time), renames the temporary
-// file over the file and flushes the folder. The marker stays on: the caller
-// takes it off with TemporaryFile::markSwapped.
+// file over the file, flushes the folder and then marks the temporary file
+// swapped, which takes the marker off (TemporaryFile::markSwapped).
 // Throws ioError ("fsync kvtmp", "rename"), fileChangedDuringOperation, or
 // temporaryFileConflict when the temporary name no longer holds our file.
-void finalizeReplace(const TemporaryFile& temporary, const std::filesystem::path& url,
+void finalizeReplace(TemporaryFile& temporary, const std::filesystem::path& url,
                      const platform::FileStat& snapshot);
 
 // st_blocks x 512 of the file once it has been replaced. A failure cannot undo

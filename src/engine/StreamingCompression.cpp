@@ -144,7 +144,6 @@ CompressionResult compressStreaming(const Path& url, int sourceFd, const platfor
     // The read-back may have moved the access time.
     replacement::restoreTimes(snapshot, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);
-    temporary.markSwapped();
 
     return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), CompressionType::lzfseRsrc};
 }
