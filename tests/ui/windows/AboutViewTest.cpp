@@ -1,6 +1,7 @@
 #include "ui/windows/AboutView.h"
 
 #include "WindowsTestSupport.h"
+#include "app/LogExport.h"
 #include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
@@ -14,6 +15,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -172,6 +174,18 @@ TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFail
     EXPECT_EQ(view->exportError(), QStringLiteral("ログ取得に失敗しました: log store unavailable"));
     EXPECT_TRUE(shell_.lastSaveSuggestion.isEmpty());
     EXPECT_EQ(askedHours_, (std::vector<double>{24, 1, 168, 168}));
+
+    // With the application's own exporter the file starts with its header.
+    AboutEnvironment real;
+    real.exportLogs = [](double hours) { return app::exportLogs(hours); };
+    auto second = open(real);
+    const fs::path exported = dir_ / "real-export.txt";
+    shell_.saveAnswers.push_back(exported);
+    ASSERT_TRUE(exportAndWait(*second));
+    EXPECT_FALSE(second->exportError());
+    const auto bytes = kelvane::test::readRawFile(exported);
+    const std::string header = "# Kelvane ログエクスポート\n# 生成日時: ";
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::min(bytes.size(), header.size())), header);
 }
 
 TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
