@@ -261,6 +261,13 @@ TEST_F(StorageStatusDialogTest, OnThisMachineTheRootVolumeIsShownFirst)
     ASSERT_TRUE(shown.endsWith('%'));
     shown.chop(1);
     EXPECT_NEAR(shown.toDouble(), share, 1.0);  // whole percent, while other programs write
+
+    // A writable ext4 root can hold compressed files, and the pane says so.
+    ASSERT_NE(dialog.selectedVolume(), nullptr);
+    if (dialog.selectedVolume()->fileSystemType != "ext4" || dialog.selectedVolume()->isReadOnly)
+        GTEST_SKIP() << "root file system is " << dialog.selectedVolume()->fileSystemType;
+    EXPECT_EQ(view->findChild<QLabel*>("verdictTitle")->text(), "利用できます");
+    EXPECT_EQ(view->findChild<QLabel*>("compressionCapability")->text(), "decmpfs 透過圧縮 — 対応");
 }
 
 TEST_F(StorageStatusDialogTest, SidebarBadgesComeLockFirst)

@@ -1,6 +1,8 @@
 #include "ui/windows/AboutView.h"
 
 #include "WindowsTestSupport.h"
+#include "app/LaunchRecord.h"
+#include "app/LogExport.h"
 #include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
@@ -14,6 +16,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -78,14 +81,13 @@ TEST_F(AboutViewTest, TheFirstLaunchOpensAboutOnceAndNeverAgain)
 
 TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigures)
 {
-    // As the launch record leaves it after the second launch.
+    // The second launch, as the application records its launches.
     platform::Settings settings;
-    const QDateTime first = QDateTime::currentDateTime().addDays(-3);
-    const QDateTime previous = QDateTime::currentDateTime().addSecs(-600);
-    settings.setValue(keys::launchCount, std::int64_t{2});
-    settings.setValue(keys::firstLaunchAt, first);
-    settings.setValue(keys::previousLaunchAt, previous);
-    settings.setValue(keys::lastLaunchAt, QDateTime::currentDateTime());
+    const QDateTime first = QDateTime::currentDateTimeUtc().addDays(-3);
+    ASSERT_TRUE(app::recordLaunch(settings, first));
+    const QDateTime second = QDateTime::currentDateTimeUtc().addSecs(-600);
+    ASSERT_TRUE(app::recordLaunch(settings, second));
+    const QDateTime previous = first;
 
     auto view = open();
     EXPECT_EQ(view->tabs()->currentIndex(), 0);
@@ -114,8 +116,13 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
     view->tabs()->setCurrentIndex(0);
     view->tabs()->setCurrentIndex(3);
     EXPECT_FALSE(measured.wait(200));
+    // One launch later the first launch stays and the previous one moves on.
+    ASSERT_TRUE(app::recordLaunch(settings, QDateTime::currentDateTimeUtc()));
     view->findChild<QPushButton*>(QStringLiteral("remeasure"))->click();
-    EXPECT_TRUE(measured.wait(10000));
+    ASSERT_TRUE(measured.wait(10000));
+    EXPECT_EQ(view->statisticsValue("起動回数"), "3 回");
+    EXPECT_EQ(view->statisticsValue("初回起動"), display::dateTimeFormatter().string(first));
+    EXPECT_EQ(view->statisticsValue("前回起動"), display::dateTimeFormatter().string(second));
 }
 
 TEST_F(AboutViewTest, CountsAndTheCumulativeSavingFollowTheStore)
@@ -172,6 +179,18 @@ TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFail
     EXPECT_EQ(view->exportError(), QStringLiteral("ログ取得に失敗しました: log store unavailable"));
     EXPECT_TRUE(shell_.lastSaveSuggestion.isEmpty());
     EXPECT_EQ(askedHours_, (std::vector<double>{24, 1, 168, 168}));
+
+    // With the application's own exporter the file starts with its header.
+    AboutEnvironment real;
+    real.exportLogs = [](double hours) { return app::exportLogs(hours); };
+    auto second = open(real);
+    const fs::path exported = dir_ / "real-export.txt";
+    shell_.saveAnswers.push_back(exported);
+    ASSERT_TRUE(exportAndWait(*second));
+    EXPECT_FALSE(second->exportError());
+    const auto bytes = kelvane::test::readRawFile(exported);
+    const std::string header = "# Kelvane ログエクスポート\n# 生成日時: ";
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + std::min(bytes.size(), header.size())), header);
 }
 
 TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)

@@ -2,6 +2,7 @@
 
 #include "WindowsTestSupport.h"
 #include "app/FakeNotificationCenter.h"
+#include "app/NotificationScheduler.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"
@@ -36,11 +37,8 @@ protected:
             settings(), center_,
             [this](bool enabled, std::int64_t count) {
                 reschedules_.emplace_back(enabled, count);
-                // What the application's scheduler does with the center.
-                center_.removePendingNotificationRequests({QStringLiteral("com.orbwright.kelvane.weekly-reminder")});
-                if (enabled && count >= 1 && center_.authorizationStatus() == NotificationAuthorizationStatus::authorized)
-                    center_.add({QStringLiteral("com.orbwright.kelvane.weekly-reminder"), QStringLiteral("Kelvane"),
-                                 QString::number(count), false, 2'592'000.0});
+                // As the application does: its scheduler, over the fake center.
+                app::NotificationScheduler(center_).reschedule(enabled, count);
             },
             shell_);
         view->show();
@@ -141,6 +139,7 @@ TEST_F(SettingsViewTest, TurningTheReminderOffRemovesItAndOnAgainSchedulesIt)
     clickIndicator(toggle);
     EXPECT_TRUE(settings().value(keys::weeklyReminderEnabled));
     ASSERT_EQ(center_.pending.size(), 1u);
+    EXPECT_EQ(center_.pending[0].identifier, "com.orbwright.kelvane.weekly-reminder");
     EXPECT_EQ(reschedules_, (std::vector<std::pair<bool, std::int64_t>>{{false, 3}, {true, 3}}));
     EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("authorizationStatus"))->text(), "許可済み");
     EXPECT_FALSE(view->findChild<QLabel*>(QStringLiteral("deniedNote"))->isVisible());
