@@ -11,6 +11,7 @@
 #include "platform/qt/SettingsNotifier.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
+#include "ui/common/FirstLaunchAbout.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/Icons.h"
 #include "ui/common/MenuCommands.h"
@@ -674,10 +675,8 @@ void MainWindow::showEvent(QShowEvent* event)
     shownOnce_ = true;
     model_.pruneLogs();
     // The first launch opens About once, when there is an About to open.
-    if (hooks_.openAbout && !settings_->value(platform::settings_keys::hasShownFirstLaunchAbout)) {
-        settings_->setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+    if (hooks_.openAbout && takeFirstLaunchAbout(*settings_))
         hooks_.openAbout();
-    }
 }
 
 void MainWindow::changeEvent(QEvent* event)

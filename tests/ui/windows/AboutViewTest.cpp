@@ -6,7 +6,7 @@
 #include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
-#include "ui/windows/FirstLaunchAbout.h"
+#include "ui/common/FirstLaunchAbout.h"
 #include "ui/windows/NoticesSheet.h"
 
 #include <QPushButton>

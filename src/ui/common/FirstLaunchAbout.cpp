@@ -1,4 +1,4 @@
-#include "ui/windows/FirstLaunchAbout.h"
+#include "ui/common/FirstLaunchAbout.h"
 
 #include "platform/qt/Settings.h"
 
