@@ -208,6 +208,14 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
     }
     if (files.empty())
         return;
+    // A registered file is looked for where its bookmark leads now: its row
+    // still carries the place-holder path of a resolution that failed before.
+    for (DisplayRow& row : files)
+        if (row.registeredItemID)
+            for (const Item& item : items_)
+                if (item->id() == *row.registeredItemID)
+                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
+                        row.url = *url;
     std::set<std::string> knownIncompressible;
     for (const DisplayRow& row : files) {
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);

@@ -1,8 +1,14 @@
 #include "ui/common/ElidedLabel.h"
 
 #include <QPainter>
+#include <QTextDocument>
 
 namespace kelvane::ui {
+
+QString plainToolTip(const QString& text)
+{
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QFrame(parent), mode_(mode)
 {
@@ -36,7 +42,7 @@ void ElidedLabel::paintEvent(QPaintEvent* event)
     QPainter painter(this);
     painter.setPen(palette().color(foregroundRole()));
     const QString shown = shownText();
-    setToolTip(shown == text_ ? QString() : text_);
+    setToolTip(shown == text_ ? QString() : plainToolTip(text_));
     painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 

@@ -4,6 +4,10 @@
 
 namespace kelvane::ui {
 
+// `text` as a tooltip shows it, character for character: a tooltip would
+// otherwise take a name such as "<b>x<" for markup.
+QString plainToolTip(const QString& text);
+
 // One line of plain text, shortened with "…" where it does not fit (at the
 // end, the start or the middle); the full text is the tooltip when shortened.
 class ElidedLabel final : public QFrame {

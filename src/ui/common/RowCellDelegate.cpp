@@ -1,13 +1,17 @@
 #include "ui/common/RowCellDelegate.h"
 
 #include "ui/common/DisplayRowTreeModel.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/Icons.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
+#include <QToolTip>
 
 namespace kelvane::ui {
 
@@ -135,6 +139,21 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const QString shown = QFontMetrics(font).elidedText(cell.text, cell.elide, area.width());
     painter->drawText(area, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, shown);
     painter->restore();
+}
+
+bool RowCellDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                                const QModelIndex& index)
+{
+    if (event->type() != QEvent::ToolTip || !index.isValid())
+        return RowBackgroundDelegate::helpEvent(event, view, option, index);
+    const QString tip = index.data(Qt::ToolTipRole).toString();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(event->globalPos(), plainToolTip(tip), view, option.rect);
+    return true;
 }
 
 QSize RowCellDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

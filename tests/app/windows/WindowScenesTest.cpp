@@ -15,11 +15,15 @@
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/TableCells.h"
+#include "ui/main/BottomActionBar.h"
+#include "ui/main/BulkRunControls.h"
+#include "ui/main/OperationProgressSheet.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchSheet.h"
 #include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
+#include "ui/windows/AboutView.h"
 #include "ui/windows/LogScreen.h"
 #include "ui/windows/SettingsView.h"
 
@@ -31,6 +35,7 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -279,6 +284,68 @@ TEST_F(WindowScenesTest, TheHistoryOpensAsOneWindowHoweverOftenItIsAskedFor)
     ASSERT_TRUE(waitFor([&] { return scenes_->logWindow() == nullptr; }));
     history->trigger();
     EXPECT_NE(scenes_->logWindow(), nullptr);
+}
+
+TEST_F(WindowScenesTest, TheProgressSheetsHistoryButtonBringsUpTheOneHistoryWindow)
+{
+    const fs::path folder = home_ / "Batch";
+    for (int i = 0; i < 12; ++i)  // more files than a sheet that closes by itself
+        writeFile(folder / ("f" + std::to_string(i) + ".txt"), 40'000);
+    registerItem(folder, discovery::ItemKind::folder);
+    open();
+    ui::BulkRunControls& runs = window().bulkRuns();
+    ASSERT_TRUE(waitFor([&] { return rowNamed("Batch").isValid(); }));
+    const std::string id = window().rowModel()->row(rowNamed("Batch"))->id;
+
+    const auto visibleHistoryWindows = [] {
+        int shown = 0;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<ui::LogScreen*>(top) && top->isVisible())
+                ++shown;
+        return shown;
+    };
+    // Runs the bar's action on the folder and presses "履歴を見る" on the finished sheet.
+    const auto runThenShowHistory = [&](QPushButton* action, const QString& label, const QString& finished) {
+        window().table()->selectIds({id});
+        ASSERT_TRUE(waitFor([&] { return action->isEnabled() && action->text() == label; }))
+            << action->text().toStdString();
+        QTest::mouseClick(action, Qt::LeftButton);
+        ui::OperationProgressSheet* sheet = runs.progressSheet();
+        ASSERT_NE(sheet, nullptr);
+        ASSERT_TRUE(waitFor([&] {
+            auto* title = sheet->findChild<QLabel*>(QStringLiteral("title"));
+            return title && title->text() == finished;
+        }));
+        QPushButton* history = nullptr;
+        for (QPushButton* button : sheet->findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("履歴を見る") && button->isVisible())
+                history = button;
+        ASSERT_NE(history, nullptr);
+        QTest::mouseClick(history, Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] { return runs.progressSheet() == nullptr; }));
+    };
+
+    runThenShowHistory(runs.bar()->compressButton(), QStringLiteral("一括圧縮 (12)"), QStringLiteral("圧縮完了"));
+    ASSERT_NE(scenes_->logWindow(), nullptr);
+    const QPointer<ui::LogScreen> first = scenes_->logWindow();
+    EXPECT_EQ(visibleHistoryWindows(), 1);
+
+    // Pressed again after the next run, with the window still open: the same one comes forward.
+    runThenShowHistory(runs.bar()->decompressButton(), QStringLiteral("一括圧縮解除 (12)"),
+                       QStringLiteral("解除完了"));
+    EXPECT_EQ(scenes_->logWindow(), first.data());
+    EXPECT_EQ(visibleHistoryWindows(), 1);
+}
+
+TEST_F(WindowScenesTest, BothHelpItemsOpenAboutAsASheet)
+{
+    open();
+    for (const char* title : {"Kelvane について", "Kelvane の使い方を見る"}) {
+        menuItem(QString::fromUtf8(title))->trigger();
+        EXPECT_TRUE(waitFor([&] { return sheetOnScreen<ui::AboutView>() != nullptr; })) << title;
+        window().sheets().dismiss();
+        ASSERT_TRUE(waitFor([&] { return window().findChildren<ui::AboutView*>().isEmpty(); })) << title;
+    }
 }
 
 TEST_F(WindowScenesTest, TheRatioWordingChosenInTheSettingsReachesTheOpenWindowsCells)

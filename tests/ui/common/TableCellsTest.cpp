@@ -1,6 +1,12 @@
 #include "ui/common/TableCells.h"
 
+#include "ui/common/ElidedLabel.h"
+
+#include "support/WidgetApplication.h"
+
 #include <gtest/gtest.h>
+
+#include <QTextDocument>
 
 #include <limits>
 
@@ -134,6 +140,27 @@ TEST(TableCellsTest, NamesAndPathsAreShortenedWhereTheyMeanTheLeast)
     EXPECT_EQ(cell(MainColumn::name, row).elide, Qt::ElideMiddle);
     EXPECT_EQ(cell(MainColumn::path, row).elide, Qt::ElideLeft);
     EXPECT_EQ(cell(MainColumn::path, row).toolTip, "/data");
+}
+
+TEST(TableCellsTest, AShortenedLabelsTooltipShowsTheNameAsTyped)
+{
+    test::widgetApplication();
+    const QString name = QStringLiteral("<b>x<i> ") + QString(60, u'n') + QStringLiteral(".txt");
+    ElidedLabel label(Qt::ElideMiddle);
+    label.setText(name);
+    label.resize(120, 20);
+    label.grab();  // the tooltip is set as the label paints
+    ASSERT_NE(label.shownText(), name);
+    // A tooltip renders what looks like markup as rich text.
+    const QString tip = label.toolTip();
+    ASSERT_FALSE(tip.isEmpty());
+    QTextDocument shown;
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    EXPECT_EQ(shown.toPlainText().toStdString(), name.toStdString());
+    EXPECT_EQ(plainToolTip(QStringLiteral("12,345 Bytes")), QStringLiteral("12,345 Bytes"));
 }
 
 }  // namespace

@@ -118,11 +118,15 @@ protected:
     OperationProgressSheet* sheet() const { return runs().progressSheet(); }
     QString sheetText(const char* name) const
     {
+        if (!sheet())
+            return QStringLiteral("<no sheet>");
         auto* l = sheet()->findChild<QLabel*>(QString::fromLatin1(name));
         return l ? l->text() : QStringLiteral("<none>");
     }
     bool sheetShows(const char* name) const
     {
+        if (!sheet())
+            return false;
         auto* w = sheet()->findChild<QWidget*>(QString::fromLatin1(name));
         return w && w->isVisibleTo(sheet());
     }

@@ -8,6 +8,7 @@
 #include "ui/main/FolderRegistrationSheet.h"
 #include "ui/main/ScanActivityBar.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -19,7 +20,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolBar>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 
 namespace kelvane::ui::test {
 namespace {
@@ -110,6 +113,10 @@ TEST_P(AddingItemsTest, EveryItemIsOfferedInTurn)
     EXPECT_EQ(sheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), QStringLiteral("Projects"));
     auto* count = sheet->findChild<QLabel*>(QStringLiteral("fileCount"));
     ASSERT_TRUE(waitFor([&] { return count->text() == "3"; })) << count->text().toStdString();
+    bool captioned = false;
+    for (QLabel* label : sheet->findChildren<QLabel*>())
+        captioned = captioned || (label->text() == QStringLiteral("対象ファイル数:") && label->isVisibleTo(sheet));
+    EXPECT_TRUE(captioned);
     sheet->findChild<QCheckBox*>()->click();
     ASSERT_TRUE(waitFor([&] { return count->text() == "2"; })) << count->text().toStdString();
     EXPECT_EQ(storedItem("Projects"), nullptr);
@@ -299,6 +306,19 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
     MenuCommandCenter::shared().post(MenuCommand::refreshAll);
     ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "○ 未圧縮"; }));
     EXPECT_TRUE(waitFor([&] { return !anyRowSpins(); }));
+
+    // Missing again, then back: the popover's retry alone finds it.
+    fs::remove(file);
+    window_->refreshAll();
+    ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "⚠ 見つからない"; }));
+    makeFile(file);
+    window_->showStatusDetail(rows().row(rowNamed("report.txt"))->id);
+    ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
+    QTest::mouseClick(buttonNamed(window_->popover(), QStringLiteral("再試行")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "○ 未圧縮"; }))
+        << cellText("report.txt", MainColumn::status).toStdString();
+    EXPECT_TRUE(!window_->popover() || !window_->popover()->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !anyRowSpins(); }));
 }
 
 TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
@@ -331,6 +351,28 @@ TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
     EXPECT_EQ(window_->makeContextMenu({}), nullptr);
 }
 
+// What a label shows of its text: rich text is shown as its rendered characters.
+QString shownText(const QLabel* label)
+{
+    if (!label)
+        return QStringLiteral("<no label>");
+    const bool rich = label->textFormat() == Qt::RichText ||
+                      (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(label->text()));
+    if (!rich)
+        return label->text();
+    QTextDocument document;
+    document.setHtml(label->text());
+    return document.toPlainText();
+}
+
+const QLabel* tipLabel()
+{
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (top->objectName() == QStringLiteral("qtooltip_label") && top->isVisible())
+            return qobject_cast<QLabel*>(top);
+    return nullptr;
+}
+
 TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
 {
     // "<b>x</b>.txt": the slash makes it a file "b>.txt" in a folder "<b>x<".
@@ -343,6 +385,13 @@ TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
     window_->setColumnShown(MainColumn::path, true);
     EXPECT_EQ(cellText("b>.txt", MainColumn::name), QStringLiteral("b>.txt"));
     EXPECT_EQ(cellText("b>.txt", MainColumn::path), QStringLiteral("~/<b>x<"));
+    // The path's tooltip, as the view puts it up under the pointer.
+    const QRect pathCell = window_->table()->visualRect(rowNamed("b>.txt", MainColumn::path));
+    QHelpEvent hover(QEvent::ToolTip, pathCell.center(), window_->table()->viewport()->mapToGlobal(pathCell.center()));
+    QCoreApplication::sendEvent(window_->table()->viewport(), &hover);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(shownText(tipLabel()), QStringLiteral("~/<b>x<"));
+    QToolTip::hideText();
 
     fs::remove(file);
     window_->refreshAll();
@@ -448,6 +497,13 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     MenuCommandCenter::shared().post(MenuCommand::openAddPanel);
     MenuCommandCenter::shared().post(MenuCommand::refreshAll);
     EXPECT_EQ(shell_.pickCount, 1);
+    const int refreshes = cleared.count();
+    for (const MenuCommand command : allMenuCommands)
+        MenuCommandCenter::shared().post(command);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shell_.pickCount, 1);
+    EXPECT_EQ(wizards, 1);
+    EXPECT_EQ(cleared.count(), refreshes);
 }
 
 }  // namespace
