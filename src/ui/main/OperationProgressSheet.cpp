@@ -145,7 +145,9 @@ OperationProgressSheet::OperationProgressSheet(std::shared_ptr<OperationProgress
       installedMemory_(operations::MemoryMonitor::physicalMemoryBytes()),
       anchor_(Clock::now())
 {
-    monotonic_.start();
+    QElapsedTimer sinceBuilt;
+    sinceBuilt.start();
+    monotonic_ = [sinceBuilt] { return std::chrono::nanoseconds(sinceBuilt.nsecsElapsed()); };
     setObjectName(QStringLiteral("operationProgressSheet"));
     setWindowTitle(ProgressTexts::operationWord(progress_->kind()));
     build(offersHistory);
@@ -156,6 +158,9 @@ OperationProgressSheet::OperationProgressSheet(std::shared_ptr<OperationProgress
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
         if (const QMetaProperty property = meta->property(i); property.hasNotifySignal())
             connect(progress_.get(), property.notifySignal(), this, schedule);
+    // A child, so a test can find the clock's tick by name and hold it still.
+    tick_.setParent(this);
+    tick_.setObjectName(QStringLiteral("clockTick"));
     tick_.setInterval(1000);
     tick_.setTimerType(Qt::PreciseTimer);
     connect(&tick_, &QTimer::timeout, this, &OperationProgressSheet::refresh);
@@ -175,7 +180,12 @@ QSize OperationProgressSheet::sizeHint() const
 
 OperationProgressSheet::Clock::time_point OperationProgressSheet::now() const
 {
-    return anchor_ + std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(monotonic_.nsecsElapsed()));
+    return anchor_ + std::chrono::duration_cast<Clock::duration>(monotonic_());
+}
+
+void OperationProgressSheet::setMonotonicClock(std::function<std::chrono::nanoseconds()> sinceBuilt)
+{
+    monotonic_ = std::move(sinceBuilt);
 }
 
 void OperationProgressSheet::build(bool offersHistory)

@@ -7,6 +7,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QFrame;
@@ -46,6 +47,9 @@ public:
     // The sheet's present: the wall-clock time it was built, advanced by a
     // monotonic clock, so a change of the system time moves no figure.
     Clock::time_point now() const;
+    // Replaces the monotonic clock behind `now()` (time since the sheet was
+    // built), so a test can move the present without waiting for it.
+    void setMonotonicClock(std::function<std::chrono::nanoseconds()> sinceBuilt);
     // How often the content has been redrawn from the progress.
     int refreshCount() const { return refreshCount_; }
 
@@ -79,7 +83,7 @@ private:
     std::shared_ptr<operations::OperationProgress> progress_;
     const std::uint64_t installedMemory_;
     const Clock::time_point anchor_;
-    QElapsedTimer monotonic_;
+    std::function<std::chrono::nanoseconds()> monotonic_;
     QTimer tick_;
     bool refreshPending_ = false;
     int refreshCount_ = 0;
