@@ -48,25 +48,39 @@ bool DecmpfsForkReader::open()
     return true;
 }
 
-bool DecmpfsForkReader::loadBlock(std::size_t index)
+std::size_t DecmpfsForkReader::blockLength(std::size_t index) const
 {
+    const std::uint64_t produced = std::uint64_t{index} * blockSize;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, logicalSize_ - produced));
+}
+
+bool DecmpfsForkReader::readBlock(std::size_t index, std::span<std::uint8_t> out) const
+{
+    if (failed_ || index >= blocks() || out.size() < blockLength(index)) {
+        errno = EIO;
+        return false;
+    }
     const std::uint64_t start = offsets_[index];
     const std::size_t length = offsets_[index + 1] - offsets_[index];
-    const std::uint64_t produced = std::uint64_t{index} * blockSize;
-    const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, logicalSize_ - produced));
-
-    compressed_.resize(length);
-    const ssize_t got = readAt_(compressed_.data(), length, start);
+    std::vector<std::uint8_t> compressed(length);
+    const ssize_t got = readAt_(compressed.data(), length, start);
     if (got != static_cast<ssize_t>(length)) {
         if (got >= 0)
             errno = EIO;
         return false;
     }
-    block_.resize(expected);
-    if (!decodeBlock(type_, compressed_, block_)) {
+    if (!decodeBlock(type_, compressed, out.first(blockLength(index)))) {
         errno = EIO;
         return false;
     }
+    return true;
+}
+
+bool DecmpfsForkReader::loadBlock(std::size_t index)
+{
+    block_.resize(blockLength(index));
+    if (!readBlock(index, block_))
+        return false;
     blockPosition_ = 0;
     return true;
 }

@@ -27,6 +27,15 @@ public:
     // that does not decode).
     ssize_t read(std::span<std::uint8_t> into);
 
+    // Positional access once open() succeeded: the number of blocks, the
+    // logical length of block `index`, and that block decoded into `out`
+    // (at least blockLength(index) bytes). false (errno EIO) when it does not
+    // decode. Keeps no state, so several threads may call it at once as long
+    // as the ReadAt function allows that (a pread does).
+    std::size_t blocks() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
+    std::size_t blockLength(std::size_t index) const;
+    bool readBlock(std::size_t index, std::span<std::uint8_t> out) const;
+
 private:
     bool loadBlock(std::size_t index);
 
@@ -35,7 +44,6 @@ private:
     std::uint64_t forkLength_;
     ReadAt readAt_;
     std::vector<std::uint32_t> offsets_;
-    std::vector<std::uint8_t> compressed_;
     std::vector<std::uint8_t> block_;
     std::size_t nextBlock_ = 0;
     std::size_t blockPosition_ = 0;

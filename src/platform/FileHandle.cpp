@@ -19,6 +19,13 @@ public:
     virtual int close() { return 0; }
     // Bytes the whole file is expected to hold, for reserving.
     virtual std::uint64_t sizeHint() const { return 0; }
+    virtual bool decodes() const { return true; }
+    // Positional block read (see FileHandle::readBlock).
+    virtual ssize_t readBlock(std::uint64_t, std::span<std::uint8_t>) const
+    {
+        errno = EIO;
+        return -1;
+    }
 };
 
 namespace {
@@ -43,6 +50,12 @@ public:
     }
     int close() override { return fd_.close(); }
     std::uint64_t sizeHint() const override { return size_; }
+    bool decodes() const override { return false; }
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        const std::size_t want = std::min<std::size_t>(into.size(), decmpfs::blockSize);
+        return inode::preadFully(fd_.get(), into.data(), want, static_cast<off_t>(index * decmpfs::blockSize));
+    }
 
 private:
     UniqueFd fd_;
@@ -61,6 +74,16 @@ public:
         return static_cast<ssize_t>(take);
     }
     std::uint64_t sizeHint() const override { return bytes_.size(); }
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        const std::uint64_t start = index * decmpfs::blockSize;
+        if (start >= bytes_.size())
+            return 0;
+        const std::size_t take = static_cast<std::size_t>(
+            std::min<std::uint64_t>({into.size(), decmpfs::blockSize, bytes_.size() - start}));
+        std::memcpy(into.data(), bytes_.data() + start, take);
+        return static_cast<ssize_t>(take);
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;
@@ -107,6 +130,14 @@ public:
 
     bool open() { return reader_.open(); }
     ssize_t read(std::span<std::uint8_t> into) override { return reader_.read(into); }
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        if (index >= reader_.blocks())
+            return 0;
+        if (!reader_.readBlock(static_cast<std::size_t>(index), into))
+            return -1;
+        return static_cast<ssize_t>(reader_.blockLength(static_cast<std::size_t>(index)));
+    }
     int close() override { return fd_ ? fd_.close() : 0; }
     std::uint64_t sizeHint() const override { return size_; }
 
@@ -230,6 +261,19 @@ int FileHandle::readToEnd(std::vector<std::uint8_t>& out)
         if (got == 0)
             return 0;
     }
+}
+
+std::uint64_t FileHandle::size() const { return source_ ? source_->sizeHint() : 0; }
+
+bool FileHandle::decodes() const { return source_ && source_->decodes(); }
+
+ssize_t FileHandle::readBlock(std::uint64_t index, std::span<std::uint8_t> into) const
+{
+    if (!source_) {
+        errno = EBADF;
+        return -1;
+    }
+    return source_->readBlock(index, into);
 }
 
 int FileHandle::close()

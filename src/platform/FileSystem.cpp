@@ -405,13 +405,8 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path)
 
 namespace {
 
-// lstat of a path or fstat of a descriptor, as the platform reports them.
-int statOf(const Ref& ref, FileStat& out)
+void fillFromStatx(const struct statx& sx, FileStat& out)
 {
-    State state;
-    if (inode::readState(ref, state) != 0)
-        return -1;
-    const struct statx& sx = state.raw;
     out = FileStat{};
     out.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     out.ino = sx.stx_ino;
@@ -419,11 +414,26 @@ int statOf(const Ref& ref, FileStat& out)
     out.nlink = sx.stx_nlink;
     out.uid = sx.stx_uid;
     out.gid = sx.stx_gid;
+    out.rdev = makedev(sx.stx_rdev_major, sx.stx_rdev_minor);
+    out.size = static_cast<std::int64_t>(sx.stx_size);
     out.blocks = static_cast<std::int64_t>(sx.stx_blocks);
-    out.flags = state.flags;
     out.atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
     out.mtime = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
     out.ctime = {sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+    out.birthtime = out.mtime;
+    if (sx.stx_mask & STATX_BTIME)
+        out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+}
+
+// lstat of a path or fstat of a descriptor, as the platform reports them.
+int statOf(const Ref& ref, FileStat& out)
+{
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    const struct statx& sx = state.raw;
+    fillFromStatx(sx, out);
+    out.flags = state.flags;
 
     out.size = state.dataStreamSize();
     if (state.compressed) {
@@ -438,9 +448,6 @@ int statOf(const Ref& ref, FileStat& out)
         out.size = 0;
     }
 
-    out.birthtime = out.mtime;
-    if (sx.stx_mask & STATX_BTIME)
-        out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
     if (!S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
         std::uint8_t record[16];
         if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
@@ -464,6 +471,27 @@ int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path&
     return statOf(Ref::ofEntry(directoryFd, entry.c_str(), path.c_str()), out);
 }
 int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
+
+std::string pathBelow(int folderFd, std::string_view relative)
+{
+    std::string path = "/proc/self/fd/" + std::to_string(folderFd) + "/";
+    path.append(relative.empty() ? std::string_view(".") : relative);
+    return path;
+}
+
+int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool withRecords)
+{
+    const std::string name = relative.empty() ? std::string(".") : relative;
+    const std::string path = pathBelow(folderFd, relative);
+    const Ref ref = Ref::ofEntry(folderFd, name.c_str(), path.c_str());
+    if (withRecords)
+        return statOf(ref, out);
+    struct statx sx {};
+    if (inode::rawStatx(ref, sx) != 0)
+        return -1;
+    fillFromStatx(sx, out);
+    return 0;
+}
 
 UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
 {

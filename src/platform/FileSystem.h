@@ -74,6 +74,16 @@ int fstat(int fd, FileStat& out);
 // (a walk reading a folder asks this of each entry).
 int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out);
 
+// The entry `relative` (a path with any number of components, "" for the
+// folder itself) below the open folder `folderFd`, never following a link at
+// its end; for a file system that serves a folder from its descriptor.
+// `withRecords` false reads only what the host keeps for the inode (size is
+// the data stream's length, no flags), which costs one call.
+int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool withRecords = true);
+// "/proc/self/fd/<folderFd>/<relative>": a path that reaches `relative`
+// below the open folder whatever is mounted over the folder since.
+std::string pathBelow(int folderFd, std::string_view relative);
+
 // --- descriptors ----------------------------------------------------------
 
 // open(2) with the host's O_* flags. PATH/..namedfork/rsrc opens the fork:

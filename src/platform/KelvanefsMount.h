@@ -1,0 +1,31 @@
+#pragma once
+
+// What the platform knows of `kelvanefs` mounts: the folder a mount covers
+// stays reachable to its owner through a Unix socket in the user's runtime
+// folder, which hands out a descriptor of the folder below the mount.
+
+#include "platform/MountTable.h"
+#include "platform/UniqueFd.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace kelvane::platform {
+
+inline constexpr std::string_view kKelvanefsType = "fuse.kelvanefs";
+
+// $XDG_RUNTIME_DIR/kelvane (else /run/user/<uid>/kelvane, else
+// /tmp/kelvane-<uid>): kept at mode 0700.
+std::filesystem::path kelvanefsRuntimeFolder();
+// The socket of the mount at `mountPoint` in that folder.
+std::filesystem::path kelvanefsSocketPath(const std::filesystem::path& mountPoint);
+
+// The innermost `kelvanefs` mount at or above `path` (an absolute path
+// without "." or ".." components), if any.
+std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::filesystem::path& path);
+
+// Asks the socket for the folder's descriptor (O_PATH); only a server of
+// our own user is believed. An invalid descriptor with errno set otherwise.
+UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath);
+
+}  // namespace kelvane::platform
