@@ -13,6 +13,7 @@
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/KelvanefsMount.h"
 #include "platform/PosixError.h"
 #include "platform/Sha256.h"
 
@@ -81,10 +82,19 @@ std::int64_t decompressStreaming(const Path& url, int sourceFd, platform::Unique
     return count;
 }
 
+// Under a kelvanefs mount the records are reached only through the mount's
+// socket; without it nothing is touched.
+void refuseUnreachableMount(const Path& url)
+{
+    if (const auto reason = platform::unreachableMountReason(url))
+        throw Error(Error::ioError{url, *reason});
+}
+
 }  // namespace
 
 CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t threshold) const
 {
+    refuseUnreachableMount(url);
     const platform::FileStat snapshot = lstatSnapshot(url);
     TemporaryFile::removeStrayMarker(url);
     if (snapshot.flags & platform::UF_COMPRESSED)
@@ -120,6 +130,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
 
 CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t threshold) const
 {
+    refuseUnreachableMount(url);
     const platform::FileStat snapshot = lstatSnapshot(url);
     TemporaryFile::removeStrayMarker(url);
     if ((snapshot.flags & platform::UF_COMPRESSED) == 0)

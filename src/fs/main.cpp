@@ -77,11 +77,13 @@ int main(int argc, char* argv[])
     if (!session)
         return 1;  // libfuse said why
     int status = 1;
+    // The socket is there before the mount shows: whoever sees the mount can
+    // reach the folder below at once.
+    fs::DescriptorServer server(fileSystem.folderFd(), folder);
+    if (!server.start(error))
+        fail("Kelvane cannot reach this folder through the mount: " + error);
     if (fuse_set_signal_handlers(session) == 0) {
         if (fuse_session_mount(session, folder.c_str()) == 0) {
-            fs::DescriptorServer server(fileSystem.folderFd(), folder);
-            if (!server.start(error))
-                fail("Kelvane cannot reach this folder through the mount: " + error);
             if (fuse_daemonize(line->foreground) == 0) {
                 server.run();
                 fuse_loop_config* config = fuse_loop_cfg_create();
@@ -93,11 +95,11 @@ int main(int argc, char* argv[])
                 status = fuse_session_loop_mt(session, config) < 0 ? 1 : 0;
                 fuse_loop_cfg_destroy(config);
             }
-            server.stop();
             fuse_session_unmount(session);
         }
         fuse_remove_signal_handlers(session);
     }
+    server.stop();
     fuse_session_destroy(session);
     fuse_opt_free_args(&args);
     return status;

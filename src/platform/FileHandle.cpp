@@ -3,6 +3,7 @@
 #include "platform/DecmpfsForkReader.h"
 #include "platform/DecmpfsRecord.h"
 #include "platform/InodeRecords.h"
+#include "platform/KelvanefsMount.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -191,7 +192,10 @@ FileHandle::~FileHandle() = default;
 
 std::optional<FileHandle> FileHandle::openForReading(const std::filesystem::path& path)
 {
-    return ofOpenFile(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)));
+    const auto below = pathForCalls(path);
+    if (!below)
+        return std::nullopt;
+    return ofOpenFile(UniqueFd(::open(below->c_str(), O_RDONLY | O_CLOEXEC)));
 }
 
 std::optional<FileHandle> FileHandle::reopenForReading(int fd)

@@ -3,6 +3,7 @@
 #include "platform/DecmpfsRecord.h"
 #include "platform/FileFlags.h"
 #include "platform/InodeRecords.h"
+#include "platform/KelvanefsMount.h"
 
 #include <algorithm>
 #include <array>
@@ -461,10 +462,21 @@ int statOf(const Ref& ref, FileStat& out)
 
 }  // namespace
 
-int lstat(const std::filesystem::path& path, FileStat& out) { return statOf(Ref::ofPath(path.c_str(), false), out); }
-
-int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out)
+int lstat(const std::filesystem::path& pathGiven, FileStat& out)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return statOf(Ref::ofPath(path.c_str(), false), out);
+}
+
+int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& pathGiven, FileStat& out)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     if (directoryFd < 0 || name.empty() || name.find('/') != std::string_view::npos)
         return lstat(path, out);
     const std::string entry(name);
@@ -493,8 +505,12 @@ int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool wi
     return 0;
 }
 
-UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
+UniqueFd open(const std::filesystem::path& pathGiven, int flags, mode_t mode)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return UniqueFd();
+    const std::filesystem::path& path = *below_path;
     if (endsWithForkSuffix(path))
         return openResourceFork(path.parent_path().parent_path(), flags);
     // O_CREAT with O_EXCL never opens what is already there: it must stay
@@ -505,13 +521,21 @@ UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
     return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
 }
 
-UniqueFd openUnnamed(const std::filesystem::path& folder, mode_t mode)
+UniqueFd openUnnamed(const std::filesystem::path& folderGiven, mode_t mode)
 {
+    const auto below_folder = pathForCalls(folderGiven);
+    if (!below_folder)
+        return UniqueFd();
+    const std::filesystem::path& folder = *below_folder;
     return UniqueFd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
 }
 
-int linkUnnamed(int fd, const std::filesystem::path& path)
+int linkUnnamed(int fd, const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     // Through the descriptor's entry in /proc: linkat with AT_EMPTY_PATH
     // would need a capability that an ordinary user lacks.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -523,17 +547,50 @@ ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, d
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int fsync(int fd) { return ::fsync(fd); }
 
-int rename(const std::filesystem::path& from, const std::filesystem::path& to)
+int rename(const std::filesystem::path& fromGiven, const std::filesystem::path& toGiven)
 {
+    const auto below_from = pathForCalls(fromGiven);
+    if (!below_from)
+        return -1;
+    const std::filesystem::path& from = *below_from;
+    const auto below_to = pathForCalls(toGiven);
+    if (!below_to)
+        return -1;
+    const std::filesystem::path& to = *below_to;
     return ::rename(from.c_str(), to.c_str());
 }
 
-int unlink(const std::filesystem::path& path) { return ::unlink(path.c_str()); }
-int chown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::chown(path.c_str(), uid, gid); }
-int chmod(const std::filesystem::path& path, mode_t mode) { return ::chmod(path.c_str(), mode); }
-
-int utimensat(const std::filesystem::path& path, const timespec& atime, const timespec& mtime, int flags)
+int unlink(const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::unlink(path.c_str());
+}
+int chown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::chown(path.c_str(), uid, gid);
+}
+int chmod(const std::filesystem::path& pathGiven, mode_t mode)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::chmod(path.c_str(), mode);
+}
+
+int utimensat(const std::filesystem::path& pathGiven, const timespec& atime, const timespec& mtime, int flags)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     const timespec times[2] = {atime, mtime};
     return ::utimensat(AT_FDCWD, path.c_str(), times, flags);
 }
@@ -580,43 +637,78 @@ int changeCreationDate(const Ref& ref, const timespec& date)
 
 }  // namespace
 
-int chflags(const std::filesystem::path& path, std::uint32_t flags)
+int chflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeFlags(Ref::ofPath(path.c_str(), true), flags);
 }
 
-int lchflags(const std::filesystem::path& path, std::uint32_t flags)
+int lchflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeFlags(Ref::ofPath(path.c_str(), false), flags);
 }
 
-int setCreationDate(const std::filesystem::path& path, const timespec& date)
+int setCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeCreationDate(Ref::ofPath(path.c_str(), true), date);
 }
 
-int lsetCreationDate(const std::filesystem::path& path, const timespec& date)
+int lsetCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeCreationDate(Ref::ofPath(path.c_str(), false), date);
 }
 
-int lchown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::lchown(path.c_str(), uid, gid); }
-
-int lchmod(const std::filesystem::path& path, mode_t mode)
+int lchown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::lchown(path.c_str(), uid, gid);
+}
+
+int lchmod(const std::filesystem::path& pathGiven, mode_t mode)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
 }
 
-ssize_t getxattr(const std::filesystem::path& path, std::string_view name, void* value, std::size_t size,
+ssize_t getxattr(const std::filesystem::path& pathGiven, std::string_view name, void* value, std::size_t size,
                  std::uint32_t position, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return getAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
                         options);
 }
 
-int setxattr(const std::filesystem::path& path, std::string_view name, const void* value, std::size_t size,
+int setxattr(const std::filesystem::path& pathGiven, std::string_view name, const void* value, std::size_t size,
              std::uint32_t position, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return setAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
                         options);
 }
@@ -709,8 +801,12 @@ int removeAttribute(const Ref& ref, std::string_view name, int options)
 
 }  // namespace
 
-ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options)
+ssize_t listxattr(const std::filesystem::path& pathGiven, char* buffer, std::size_t size, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return listAttributes(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), buffer, size, options);
 }
 
@@ -719,8 +815,12 @@ ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options)
     return listAttributes(Ref::ofFd(fd), buffer, size, options & ~XATTR_NOFOLLOW);
 }
 
-int removexattr(const std::filesystem::path& path, std::string_view name, int options)
+int removexattr(const std::filesystem::path& pathGiven, std::string_view name, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return removeAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, options);
 }
 
@@ -752,8 +852,12 @@ bool isPackageExtension(std::string_view extension)
     return std::find(kPackages.begin(), kPackages.end(), lower) != kPackages.end();
 }
 
-bool isPackage(const std::filesystem::path& path)
+bool isPackage(const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return false;
+    const std::filesystem::path& path = *below_path;
     std::string extension = path.extension().string();
     if (extension.size() < 2 || !isPackageExtension(std::string_view(extension).substr(1)))
         return false;

@@ -1,6 +1,11 @@
 #include "platform/KelvanefsMount.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <poll.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -118,6 +123,117 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
     int fd = -1;
     std::memcpy(&fd, CMSG_DATA(header), sizeof fd);
     return UniqueFd(fd);
+}
+
+namespace {
+
+struct Reach {
+    std::optional<std::filesystem::path> path;
+    std::string reason;  // when there is no path
+};
+
+// The kelvanefs mounts of this process's mount table, read again whenever
+// the kernel says the table changed, and the folder descriptors their
+// sockets handed out (asked for once per mount).
+class MountResolver {
+public:
+    Reach resolve(const std::filesystem::path& path)
+    {
+        std::lock_guard lock(mutex_);
+        refreshIfChanged();
+        if (mounts_.empty())
+            return {path, {}};
+        std::error_code code;
+        const std::filesystem::path absolute =
+            (path.is_absolute() ? path : std::filesystem::current_path(code) / path).lexically_normal();
+        std::string text = absolute.native();
+        while (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        const auto mount = kelvanefsMountOf(table_, text);
+        if (!mount)
+            return {path, {}};
+        auto found = descriptors_.find(mount->mountId);
+        if (found == descriptors_.end()) {
+            const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
+            UniqueFd fd = receiveFolderDescriptor(socket);
+            if (!fd)
+                return {std::nullopt, "the kelvanefs mount at " + mount->mountPoint.string() +
+                                          " cannot be reached (socket " + socket.string() + ": " +
+                                          std::strerror(errno) + ")"};
+            found = descriptors_.emplace(mount->mountId, std::move(fd)).first;
+        }
+        const std::string& point = mount->mountPoint.native();
+        std::string_view relative = std::string_view(text).substr(point == "/" ? 1 : point.size());
+        while (!relative.empty() && relative.front() == '/')
+            relative.remove_prefix(1);
+        return {std::filesystem::path(
+                    "/proc/self/fd/" + std::to_string(found->second.get()) + "/" +
+                    (relative.empty() ? std::string(".") : std::string(relative))),
+                {}};
+    }
+
+private:
+    void refreshIfChanged()
+    {
+        if (!watch_) {
+            watch_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+            reload();
+            return;
+        }
+        pollfd event{watch_.get(), POLLPRI, 0};
+        if (::poll(&event, 1, 0) > 0 && (event.revents & (POLLPRI | POLLERR)))
+            reload();
+    }
+
+    void reload()
+    {
+        // Reading the table through the watched descriptor acknowledges the change.
+        if (watch_) {
+            char chunk[4096];
+            ::lseek(watch_.get(), 0, SEEK_SET);
+            while (::read(watch_.get(), chunk, sizeof chunk) > 0) {
+            }
+        }
+        table_ = MountTable::read("/proc").value_or(MountTable{});
+        mounts_.clear();
+        for (const MountEntry& entry : table_.entries())
+            if (entry.fsType == kKelvanefsType)
+                mounts_.push_back(entry.mountId);
+        // A descriptor stays valid only while its mount is there.
+        for (auto it = descriptors_.begin(); it != descriptors_.end();)
+            it = std::find(mounts_.begin(), mounts_.end(), it->first) == mounts_.end() ? descriptors_.erase(it)
+                                                                                           : std::next(it);
+    }
+
+    std::mutex mutex_;
+    UniqueFd watch_;
+    MountTable table_;
+    std::vector<int> mounts_;
+    std::map<int, UniqueFd> descriptors_;
+};
+
+MountResolver& resolver()
+{
+    static MountResolver instance;
+    return instance;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path)
+{
+    Reach reach = resolver().resolve(path);
+    if (!reach.path)
+        errno = ENOTCONN;
+    return reach.path;
+}
+
+std::optional<std::string> unreachableMountReason(const std::filesystem::path& path)
+{
+    Reach reach = resolver().resolve(path);
+    if (reach.path)
+        return std::nullopt;
+    return reach.reason;
 }
 
 }  // namespace kelvane::platform

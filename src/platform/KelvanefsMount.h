@@ -28,4 +28,16 @@ std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::f
 // our own user is believed. An invalid descriptor with errno set otherwise.
 UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath);
 
+// The path the platform's own calls use for `path`: `path` itself, or, under
+// a `kelvanefs` mount, its place below the mount reached through the folder
+// descriptor the mount's socket hands out ("/proc/self/fd/N/REL"), so that
+// Kelvane works on the raw records exactly as without a mount. Nothing, with
+// errno ENOTCONN, when that folder cannot be reached: no call may then act
+// on the file through the mount, which hides the records.
+std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path);
+
+// Why Kelvane cannot work on `path` (a `kelvanefs` mount covers it and its
+// socket does not answer), or nothing.
+std::optional<std::string> unreachableMountReason(const std::filesystem::path& path);
+
 }  // namespace kelvane::platform
