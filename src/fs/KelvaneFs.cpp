@@ -398,6 +398,14 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
             return errno;
         file->decoded = std::make_shared<const platform::FileHandle>(std::move(*handle));
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
+        // A header or an offset table that does not parse fails the open, as
+        // the platform fails the read: the kernel would otherwise see a
+        // short or empty file. The first block is wanted next anyway.
+        if (file->decoded->size() != static_cast<std::uint64_t>(view.size) ||
+            !fs.cache().get(file->key, file->decoded, 0)) {
+            logLine("%s does not decode: %s", relative.c_str(), std::strerror(EIO));
+            return EIO;
+        }
     }
     // The kernel keeps what it cached of the contents unless they changed
     // since the last open (Kelvane's swaps change neither size nor mtime).
