@@ -130,13 +130,21 @@ int attributesOfOpen(const OpenFile& file, struct stat& st)
     return 0;
 }
 
+// A file with several names has one node per name here, each with its own
+// attributes and page cache in the kernel: a write through one name must
+// show through the others at once, so their attributes are never kept.
+double attributeTimeout(const KelvaneFs& fs, const struct stat& st)
+{
+    return S_ISREG(st.st_mode) && st.st_nlink > 1 ? 0.0 : fs.options().timeout;
+}
+
 void replyAttributes(fuse_req_t req, KelvaneFs& fs, Id id, const std::string& relative)
 {
     struct stat st;
     if (const int error = attributesOf(fs, id, relative, st))
         fuse_reply_err(req, error);
     else
-        fuse_reply_attr(req, &st, fs.options().timeout);
+        fuse_reply_attr(req, &st, attributeTimeout(fs, st));
 }
 
 // Looks `name` up in `parent` and fills the entry the kernel gets (a lookup
@@ -155,7 +163,7 @@ int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_pa
     }
     entry.ino = id;
     entry.attr = st;
-    entry.attr_timeout = fs.options().timeout;
+    entry.attr_timeout = attributeTimeout(fs, st);
     entry.entry_timeout = fs.options().timeout;
     return 0;
 }
@@ -241,7 +249,7 @@ void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
         return (void)fuse_reply_err(req, ENOENT);
     if (const int error = attributesOfOpen(*openFile(fi), st))
         return (void)fuse_reply_err(req, error);
-    fuse_reply_attr(req, &st, fs.options().timeout);
+    fuse_reply_attr(req, &st, attributeTimeout(fs, st));
 }
 
 void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_file_info* fi)
@@ -291,7 +299,7 @@ void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_
     struct stat st;
     if (const int error = attributesOfOpen(*file, st))
         return (void)fuse_reply_err(req, error);
-    fuse_reply_attr(req, &st, fs.options().timeout);
+    fuse_reply_attr(req, &st, attributeTimeout(fs, st));
 }
 
 void readlink(fuse_req_t req, fuse_ino_t ino)
@@ -409,7 +417,7 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
     }
     // The kernel keeps what it cached of the contents unless they changed
     // since the last open (Kelvane's swaps change neither size nor mtime).
-    fi->keep_cache = !fs.nodes().contentsChanged(id, view);
+    fi->keep_cache = !fs.nodes().contentsChanged(id, view) && view.nlink <= 1;
     fi->fh = reinterpret_cast<std::uint64_t>(file.release());
     return 0;
 }
