@@ -9,6 +9,7 @@ packages=(
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
+  libfuse3-dev fuse3 bindfs
   xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
 )
 
