@@ -45,6 +45,12 @@ bool takeOptions(std::string_view list, CommandLine& line, std::string& error)
                 return false;
             }
             line.threads = number;
+        } else if (const auto blocks = value("readahead_blocks")) {
+            if (!parseNumber(*blocks, number) || number > 256) {
+                error = "readahead_blocks wants a number from 0 to 256";
+                return false;
+            }
+            line.serve.readAheadBlocks = number;
         } else if (const auto ahead = value("readahead_threads")) {
             if (!parseNumber(*ahead, number) || number > 16) {
                 error = "readahead_threads wants a number from 0 to 16";

@@ -93,32 +93,35 @@ void toStat(const platform::FileStat& raw, std::int64_t size, struct stat& st)
     st.st_ctim = raw.ctime;
 }
 
-// The attributes of node `id` at `relative` as the mount shows them: the
-// host's, with the logical size of a compressed file. The stand-in's
-// records are read once per inode and change time.
-int attributesOf(KelvaneFs& fs, Id id, const std::string& relative, struct stat& st, NodeTable::Probe* probeOut = nullptr)
+// The attributes of node `id`, the entry `relative` below the open folder
+// `folderFd`, as the mount shows them: the host's, with the logical size of
+// a compressed file. The stand-in's records are read once per inode and
+// change time; after that one statx answers.
+int attributesOf(KelvaneFs& fs, Id id, int folderFd, const std::string& relative, struct stat& st)
 {
     platform::FileStat raw;
-    if (platform::lstatBelow(fs.folderFd(), relative, raw, false) != 0)
-        return errno;
     NodeTable::Probe probe;
-    if (S_ISREG(raw.mode)) {
+    if (fs.nodes().hasProbe(id)) {
+        if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
+            return errno;
         if (auto cached = fs.nodes().cachedProbe(id, raw)) {
-            probe = *cached;
-        } else {
-            if (platform::lstatBelow(fs.folderFd(), relative, probe.view, true) != 0)
-                return errno;
-            probe.decoded = (probe.view.flags & platform::UF_COMPRESSED) != 0;
-            fs.nodes().storeProbe(id, raw, probe);
+            // Times, links and owner from the fresh call; only the size is the view's.
+            toStat(raw, S_ISREG(raw.mode) ? cached->view.size : raw.size, st);
+            return 0;
         }
-    } else {
-        probe.view = raw;
     }
-    // Times, links and owner from the fresh call; only the size is the view's.
-    toStat(raw, probe.view.size, st);
-    if (probeOut)
-        *probeOut = probe;
+    // A new node, or a new inode or change since: the whole view.
+    if (platform::lstatBelow(folderFd, relative, probe.view, true) != 0)
+        return errno;
+    probe.decoded = S_ISREG(probe.view.mode) && (probe.view.flags & platform::UF_COMPRESSED);
+    fs.nodes().storeProbe(id, probe.view, probe);
+    toStat(probe.view, probe.view.size, st);
     return 0;
+}
+
+int attributesOf(KelvaneFs& fs, Id id, const std::string& relative, struct stat& st)
+{
+    return attributesOf(fs, id, fs.folderFd(), relative, st);
 }
 
 int attributesOfOpen(const OpenFile& file, struct stat& st)
@@ -148,16 +151,18 @@ void replyAttributes(fuse_req_t req, KelvaneFs& fs, Id id, const std::string& re
 }
 
 // Looks `name` up in `parent` and fills the entry the kernel gets (a lookup
-// counted for it): 0 or an errno.
-int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_param& entry)
+// counted for it): 0 or an errno. A folder being listed passes its own
+// descriptor (`parentFd`), which spares the walk from the top.
+int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_param& entry, int parentFd = -1)
 {
     entry = {};
-    const auto relative = fs.nodes().childPath(parent, name);
-    if (!relative)
+    std::optional<std::string> relative;
+    if (parentFd < 0 && !(relative = fs.nodes().childPath(parent, name)))
         return ENOENT;
     struct stat st;
     const Id id = fs.nodes().lookUp(parent, name);
-    if (const int error = attributesOf(fs, id, *relative, st)) {
+    const int error = parentFd >= 0 ? attributesOf(fs, id, parentFd, name, st) : attributesOf(fs, id, *relative, st);
+    if (error) {
         fs.nodes().forget(id, 1);
         return error;
     }
@@ -500,7 +505,7 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     // while it copies this one.
     const std::uint64_t expected = file.nextOffset.exchange(end);
     if (expected == start && last + 1 < (logical + decmpfs::blockSize - 1) / decmpfs::blockSize)
-        fs.cache().prefetch(file.key, file.decoded, last + 1, std::max<std::uint64_t>(2, last - first + 1));
+        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
 }
 
 void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
@@ -624,7 +629,7 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
             if (dot) {
                 entry.attr.st_ino = folder.entry->d_ino;
                 entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-            } else if (lookUpEntry(fs, ino, name, entry) != 0) {
+            } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
                 // Gone since the folder was read: not listed.
                 folder.entry = nullptr;
                 folder.offset = next;

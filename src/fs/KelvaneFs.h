@@ -15,6 +15,7 @@ namespace kelvane::fs {
 struct ServeOptions {
     std::size_t cacheBytes = 64u << 20;  // decoded blocks kept for all open files
     unsigned readAheadThreads = 2;
+    unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
     double timeout = 1.0;  // seconds the kernel may keep names and attributes
 };
 

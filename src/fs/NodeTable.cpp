@@ -153,6 +153,13 @@ void NodeTable::renamed(Id parent, const std::string& name, Id newParent, const 
         place(*moving, newParent, newName);
 }
 
+bool NodeTable::hasProbe(Id id) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    return found != nodes_.end() && found->second.probe;
+}
+
 std::optional<NodeTable::Probe> NodeTable::cachedProbe(Id id, const platform::FileStat& raw) const
 {
     std::lock_guard lock(mutex_);

@@ -44,6 +44,7 @@ public:
     void removed(Id parent, const std::string& name);
     void renamed(Id parent, const std::string& name, Id newParent, const std::string& newName, bool exchange);
 
+    bool hasProbe(Id id) const;
     // The cached probe of `id` when it was taken of the same inode and change time.
     std::optional<Probe> cachedProbe(Id id, const platform::FileStat& raw) const;
     void storeProbe(Id id, const platform::FileStat& raw, const Probe& probe);
