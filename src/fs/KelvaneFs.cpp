@@ -483,7 +483,17 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     const std::uint64_t first = start / decmpfs::blockSize;
     const std::uint64_t last = (end - 1) / decmpfs::blockSize;
 
-    std::vector<BlockCache::Block> blocks;
+    // A reader going on near where it stopped gets the next stretch decoded
+    // by the read-ahead threads while this one is served. The kernel sends
+    // a sequential reader's requests several at a time, so they may arrive
+    // a little out of order.
+    constexpr std::uint64_t kNear = 1u << 20;
+    const std::uint64_t previous = file.nextOffset.exchange(end);
+    const std::uint64_t blocks = (logical + decmpfs::blockSize - 1) / decmpfs::blockSize;
+    if (start + kNear >= previous && start <= previous + kNear && last + 1 < blocks)
+        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
+
+    std::vector<BlockCache::Block> held;
     std::vector<iovec> pieces;
     for (std::uint64_t index = first; index <= last; ++index) {
         BlockCache::Block block = fs.cache().get(file.key, file.decoded, index);
@@ -497,15 +507,9 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
             return (void)fuse_reply_err(req, EIO);
         }
         pieces.push_back({const_cast<std::uint8_t*>(block->data()) + from, static_cast<std::size_t>(to - from)});
-        blocks.push_back(std::move(block));
+        held.push_back(std::move(block));
     }
     fuse_reply_iov(req, pieces.data(), static_cast<int>(pieces.size()));
-
-    // A reader going on where it stopped gets the next stretch decoded
-    // while it copies this one.
-    const std::uint64_t expected = file.nextOffset.exchange(end);
-    if (expected == start && last + 1 < (logical + decmpfs::blockSize - 1) / decmpfs::blockSize)
-        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
 }
 
 void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
