@@ -452,7 +452,9 @@ void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fu
     const auto relative = fs.nodes().childPath(parent, name);
     if (!relative)
         return (void)fuse_reply_err(req, ENOENT);
-    if (fi->flags & O_TRUNC) {
+    // The kernel creates by name when it has not looked the name up yet:
+    // the file may well be there, and compressed.
+    if (opensForWriting(fi->flags) && !(fi->flags & O_EXCL)) {
         if (const int error = decompressBeforeWriting(fs, *relative); error && error != ENOENT)
             return (void)fuse_reply_err(req, error);
     }

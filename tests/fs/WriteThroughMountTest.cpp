@@ -77,7 +77,17 @@ protected:
 TEST_F(WriteThroughMountTest, WriteOpenAppendTruncateAndAllocateLeaveExactPlainFiles)
 {
     SetUpFiles({{"patch.txt", 200000}, {"append.txt", 150000}, {"truncate.txt", 300000}, {"otrunc.txt", 100000},
-                {"small.txt", 5000}, {"allocate.txt", 140000}});
+                {"small.txt", 5000}, {"allocate.txt", 140000}, {"create.txt", 120000}});
+
+    {  // the first call on the name is an open with O_CREAT: the kernel creates by name
+        platform::UniqueFd fd(::open(at("create.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+        ASSERT_TRUE(fd) << std::strerror(errno);
+        ASSERT_EQ(::write(fd.get(), "end", 3), 3);
+    }
+    Bytes created = originals_["create.txt"];
+    created.insert(created.end(), {'e', 'n', 'd'});
+    EXPECT_EQ(readAll(at("create.txt")), created);
+    EXPECT_EQ(kelvane::test::readRawFile(lower("create.txt")), created);
 
     {  // write in the middle
         platform::UniqueFd fd(::open(at("patch.txt").c_str(), O_RDWR | O_CLOEXEC));
