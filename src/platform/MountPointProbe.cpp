@@ -1,5 +1,7 @@
 #include "platform/MountPointProbe.h"
 
+#include "platform/KelvanefsMount.h"
+
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
@@ -38,8 +40,10 @@ std::optional<long> pathLimit(const std::filesystem::path& path, int name)
     return value;
 }
 
-MountPointFacts probeNow(const std::filesystem::path& mountPoint, ProbeDepth depth)
+MountPointFacts probeNow(const std::filesystem::path& given, ProbeDepth depth)
 {
+    // A kelvanefs mount describes the folder below it, when that is reachable.
+    const std::filesystem::path mountPoint = pathForCalls(given).value_or(given);
     MountPointFacts facts;
     struct statvfs info {};
     if (::statvfs(mountPoint.c_str(), &info) == 0) {
