@@ -57,6 +57,8 @@ bool takeOptions(std::string_view list, CommandLine& line, std::string& error)
                 return false;
             }
             line.serve.readAheadThreads = number;
+        } else if (option == "clone_fd") {
+            line.cloneFd = true;
         } else {
             line.mountOptions.emplace_back(option);
         }
@@ -132,6 +134,8 @@ std::string CommandLine::helpText()
   -o cache_mib=N         展開済みブロックのキャッシュ (MiB、既定 64)
   -o threads=N           要求を処理するスレッド数 (既定 4)
   -o readahead_threads=N 先読み展開のスレッド数 (既定 2)
+  -o readahead_blocks=N  順次読み出しで先に展開する 64 KiB ブロック数 (既定 8)
+  -o clone_fd            スレッドごとに /dev/fuse を開く
   -o allow_other         ほかのユーザー (root を含む) にも見せる
                          (/etc/fuse.conf の user_allow_other が必要)
   そのほかの -o は FUSE のマウントオプションとして渡します。

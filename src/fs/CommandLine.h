@@ -17,6 +17,7 @@ struct CommandLine {
     bool debug = false;
     std::string folder;
     unsigned threads = 4;
+    bool cloneFd = false;
     ServeOptions serve;
     std::vector<std::string> mountOptions;  // passed on to the kernel mount
 

@@ -80,17 +80,17 @@ bool DescriptorServer::start(std::string& error)
         error = failure("socket", errno);
         return false;
     }
-    // A socket left by a daemon that died answers no one: it is ours to replace.
-    if (platform::receiveFolderDescriptor(path)) {
-        error = path.string() + " is served by another kelvanefs";
-        return false;
-    }
+    // No kelvanefs serves this folder (checked before): a socket left there
+    // is a dead daemon's, or one that is still ending; ours replaces it.
     ::unlink(path.c_str());
     if (::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(listener.get(), 16) != 0) {
         error = failure("bind " + path.string(), errno);
         return false;
     }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0)
+        socketIno_ = st.st_ino;
     listener_ = std::move(listener);
     socketPath_ = path;
     return true;
@@ -126,7 +126,11 @@ void DescriptorServer::stop()
     if (thread_.joinable())
         thread_.join();
     if (listener_) {
-        ::unlink(socketPath_.c_str());
+        // Only our own: a daemon that mounted the folder again since may
+        // have put its socket at the same path.
+        struct stat st {};
+        if (::lstat(socketPath_.c_str(), &st) == 0 && st.st_ino == socketIno_)
+            ::unlink(socketPath_.c_str());
         listener_.reset();
     }
 }

@@ -3,6 +3,7 @@
 #include "platform/UniqueFd.h"
 
 #include <filesystem>
+#include <sys/types.h>
 #include <string>
 #include <thread>
 
@@ -32,6 +33,7 @@ private:
     int folderFd_;
     std::filesystem::path mountPoint_;
     std::filesystem::path socketPath_;
+    ino_t socketIno_ = 0;
     platform::UniqueFd listener_;
     std::thread thread_;
 };

@@ -87,7 +87,7 @@ int main(int argc, char* argv[])
             if (fuse_daemonize(line->foreground) == 0) {
                 server.run();
                 fuse_loop_config* config = fuse_loop_cfg_create();
-                fuse_loop_cfg_set_clone_fd(config, 0);
+                fuse_loop_cfg_set_clone_fd(config, line->cloneFd ? 1 : 0);
                 // A fixed pool: threads made and ended per burst cost metadata calls dearly.
                 fuse_loop_cfg_set_max_threads(config, line->threads);
                 fuse_loop_cfg_set_idle_threads(config, line->threads);

@@ -106,6 +106,14 @@ TEST_F(MountedFolderKelvaneTest, CompressAndDecompressThroughTheSocketWhileAnoth
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a read through the mount saw other bytes";
     EXPECT_FALSE(compressedBelow("book.txt"));
     EXPECT_EQ(kelvane::test::readRawFile(lower("book.txt")), original);
+
+    // Mounted again at once: the new mount's socket answers (the old
+    // daemon, still ending, must not take it away).
+    unmount();
+    mountFolder();
+    ASSERT_NO_THROW(compressor.compressFile(at("book.txt")));
+    EXPECT_TRUE(compressedBelow("book.txt"));
+    EXPECT_EQ(readAll(at("book.txt")), original);
 }
 
 TEST_F(MountedFolderKelvaneTest, WithoutTheSocketKelvaneRefusesAndTouchesNothing)
