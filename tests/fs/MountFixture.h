@@ -190,6 +190,8 @@ protected:
         ::chmod((runtime_.path() / "run").c_str(), 0700);
         if (const char* before = std::getenv("XDG_RUNTIME_DIR"))
             savedRuntime_ = before;
+        if (const char* before = std::getenv("XDG_DATA_HOME"))
+            savedData_ = before;
         ::setenv("XDG_RUNTIME_DIR", (runtime_.path() / "run").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (runtime_.path() / "data").c_str(), 1);
     }
@@ -197,10 +199,12 @@ protected:
     void TearDown() override
     {
         mount_.reset();
-        if (savedRuntime_)
-            ::setenv("XDG_RUNTIME_DIR", savedRuntime_->c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
+        for (const auto& [name, saved] : {std::pair{"XDG_RUNTIME_DIR", &savedRuntime_}, std::pair{"XDG_DATA_HOME", &savedData_}}) {
+            if (*saved)
+                ::setenv(name, (*saved)->c_str(), 1);
+            else
+                ::unsetenv(name);
+        }
     }
 
     Path folder() const { return temp_.path() / "served"; }
@@ -220,6 +224,7 @@ protected:
     kelvane::test::TempDir runtime_;
     std::unique_ptr<Mount> mount_;
     std::optional<std::string> savedRuntime_;
+    std::optional<std::string> savedData_;
 };
 
 inline Bytes readAll(const Path& path)
