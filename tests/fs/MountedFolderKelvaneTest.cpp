@@ -13,6 +13,9 @@
 
 #include <map>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <random>
 #include <sys/xattr.h>
 
@@ -159,6 +162,60 @@ TEST_F(MountedFolderKelvaneTest, WithoutTheSocketKelvaneRefusesAndTouchesNothing
     Bytes back;
     ASSERT_EQ(platform::readWholeFile(lower("packed.txt"), back), 0);
     EXPECT_EQ(back, packed);
+}
+
+TEST_F(MountedFolderKelvaneTest, TheSocketHandsTheFolderToItsOwnUserOnly)
+{
+    kelvane::test::writeRawFile(at("x.txt"), words(1000, 3));
+    mountFolder();
+    const Path socket = platform::kelvanefsSocketPath(folder());
+    struct stat st {};
+    ASSERT_EQ(::stat(socket.parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+
+    // Our own user gets the folder below the mount.
+    platform::UniqueFd below = platform::receiveFolderDescriptor(socket);
+    ASSERT_TRUE(below) << std::strerror(errno);
+    struct stat viaSocket {}, direct {};
+    ASSERT_EQ(::fstatat(below.get(), "x.txt", &viaSocket, AT_SYMLINK_NOFOLLOW), 0);
+    ASSERT_EQ(::fstatat(below_.get(), "x.txt", &direct, AT_SYMLINK_NOFOLLOW), 0);
+    EXPECT_EQ(viaSocket.st_ino, direct.st_ino);
+    EXPECT_EQ(viaSocket.st_dev, direct.st_dev);
+
+    if (::geteuid() != 0)
+        return;  // only root can play another user here
+    // Another user who reaches the socket (the folder opened up for the
+    // test) is answered with nothing.
+    ASSERT_EQ(::chmod(socket.parent_path().parent_path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(socket.parent_path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(socket.c_str(), 0777), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(3);
+        // Asks as a client that believes any server would, so that only
+        // the server's own check stands in the way.
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, socket.c_str(), socket.native().size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+            ::_exit(4);
+        char byte = 0;
+        iovec data{&byte, 1};
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+        msghdr message{};
+        message.msg_iov = &data;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(fd, &message, 0);
+        ::_exit(got == 0 && CMSG_FIRSTHDR(&message) == nullptr ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "exit " << WEXITSTATUS(status);
 }
 
 TEST_F(MountedFolderKelvaneTest, TheHeadlessRunCompressesAMountedFolderThroughTheSocket)
