@@ -40,13 +40,14 @@ BlockCache::~BlockCache()
 BlockCache::Block BlockCache::decodeInto(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
                                          std::promise<Block>& promise)
 {
-    auto bytes = std::make_shared<std::vector<std::uint8_t>>(decmpfs::blockSize);
-    const ssize_t got = handle->readBlock(key.second, *bytes);
+    // Zeroing 64 KiB before each decode cost 4% of a sequential read (perf).
+    auto bytes = std::make_shared<Bytes>();
+    bytes->bytes.reset(new std::uint8_t[decmpfs::blockSize]);
+    const ssize_t got = handle->readBlock(key.second, std::span(bytes->bytes.get(), decmpfs::blockSize));
     const int error = errno;
     Block block;
     if (got >= 0) {
-        bytes->resize(static_cast<std::size_t>(got));
-        bytes->shrink_to_fit();
+        bytes->length = static_cast<std::size_t>(got);
         block = std::move(bytes);
     }
     promise.set_value(block);
@@ -59,8 +60,8 @@ BlockCache::Block BlockCache::decodeInto(const SlotKey& key, const std::shared_p
             slots_.erase(found);
         } else {
             found->second.ready = true;
-            found->second.bytes = block->size();
-            held_ += block->size();
+            found->second.bytes = decmpfs::blockSize;
+            held_ += decmpfs::blockSize;
             evictLocked();
         }
     }

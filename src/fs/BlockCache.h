@@ -24,7 +24,14 @@ namespace kelvane::fs {
 // the copying of what it already has.
 class BlockCache {
 public:
-    using Block = std::shared_ptr<const std::vector<std::uint8_t>>;
+    // A decoded block; its bytes are never zeroed first (a decode fills them).
+    struct Bytes {
+        std::unique_ptr<std::uint8_t[]> bytes;
+        std::size_t length = 0;
+        const std::uint8_t* data() const { return bytes.get(); }
+        std::size_t size() const { return length; }
+    };
+    using Block = std::shared_ptr<const Bytes>;
 
     // Which inode's contents a block belongs to: the inode and its change
     // time, which moves with every write to it.
