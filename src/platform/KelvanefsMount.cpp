@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -91,6 +92,10 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
         return UniqueFd();
     if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         return UniqueFd();
+    // A daemon that is stopped or stuck must not hold every path call of
+    // ours: its answer is waited for a few seconds at most.
+    const timeval limit{5, 0};
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ucred peer{};
     socklen_t peerLength = sizeof peer;
     if (::getsockopt(socket.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0)
