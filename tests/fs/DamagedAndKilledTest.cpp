@@ -6,6 +6,7 @@
 #include "engine/FileCompressor.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
+#include "platform/KelvanefsMount.h"
 
 #include <atomic>
 #include <map>
@@ -178,6 +179,20 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringAWriteOpensDecompressionLeave
     for (const auto& entry : std::filesystem::directory_iterator(folder()))
         listed.push_back(entry.path().filename().string());
     EXPECT_EQ(listed, std::vector<std::string>{"large.txt"}) << "a leftover temporary file stays out of sight";
+}
+
+TEST_F(DamagedAndKilledTest, SigtermUnmountsCleanlyAndTakesTheSocketAway)
+{
+    writeCompressed({{"one.txt", lines(100000, 10)}});
+    Mount& mount = mountFolder();
+    const Path socket = platform::kelvanefsSocketPath(folder());
+    ASSERT_TRUE(std::filesystem::exists(socket));
+    ASSERT_EQ(::kill(mount.pid(), SIGTERM), 0);
+    ASSERT_TRUE(waitFor([&] { return mount.exited(); }));
+    EXPECT_TRUE(WIFEXITED(mount.status()) && WEXITSTATUS(mount.status()) == 0) << "status " << mount.status();
+    EXPECT_FALSE(isKelvanefsMountAt(folder()));
+    EXPECT_FALSE(std::filesystem::exists(socket));
+    expectIntactBelow();
 }
 
 TEST_F(DamagedAndKilledTest, ASecondKelvanefsOnTheSameFolderIsRefused)

@@ -138,18 +138,18 @@ public:
     pid_t pid() const { return pid_; }
     const Path& folder() const { return folder_; }
 
-    // Whether the daemon has ended (reaped here).
+    // Whether the daemon has ended (reaped here; its wait status in status()).
     bool exited()
     {
         if (pid_ <= 0)
             return true;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        if (::waitpid(pid_, &status_, WNOHANG) == pid_) {
             pid_ = -1;
             return true;
         }
         return false;
     }
+    int status() const { return status_; }
 
     // Kills the daemon at once, as a crash would.
     void kill()
@@ -175,6 +175,7 @@ private:
     Path folder_;
     std::vector<std::string> options_;
     pid_t pid_ = -1;
+    int status_ = -1;
 };
 
 // A folder to mount over, with the runtime folder of the test's own: the
