@@ -1,6 +1,7 @@
 #include "platform/LinuxVolumeBackend.h"
 
 #include "platform/FileSystemTraits.h"
+#include "platform/KelvanefsMount.h"
 #include "platform/MountTable.h"
 
 #include <array>
@@ -18,7 +19,21 @@ std::optional<VisibleMount> findMount(const fs::path& procRoot, const fs::path& 
     const auto table = MountTable::read(procRoot);
     if (!table)
         return std::nullopt;
-    return table->visibleMount(mountPoint);
+    auto mount = table->visibleMount(mountPoint);
+    // A kelvanefs mount shows the files of the folder below it: the volume
+    // is the file system that folder lies on (the mount it was made on).
+    if (mount && mount->entry.fsType == kKelvanefsType) {
+        for (const MountEntry& below : table->entries()) {
+            if (below.mountId != mount->entry.parentId)
+                continue;
+            const fs::path point = mount->entry.mountPoint;
+            mount->entry = below;
+            mount->entry.mountPoint = point;
+            mount->remote = MountTable::isRemoteFileSystem(below.fsType);
+            break;
+        }
+    }
+    return mount;
 }
 
 // Only local, always-present volumes get the probes that touch more than the

@@ -251,5 +251,27 @@ TEST_F(FixtureMachine, AVolumeUnmountedSinceTheListingIsLeftOut)
     EXPECT_TRUE(StorageVolumeDetector::detectVolumes(*backend).empty());
 }
 
+TEST(KelvanefsVolumeTest, AKelvanefsMountIsDescribedByTheFileSystemBelowIt)
+{
+    VolumeFixture fixture;
+    fixture.setMountInfo("20 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+                         "28 20 0:50 / /home/me/Archive rw,nosuid,nodev,relatime - fuse.kelvanefs /home/me/Archive "
+                         "rw,user_id=1000,group_id=1000\n");
+    fixture.addBlockDevice("pci0000:00/0000:00:02.0/virtio1/block/vda", "254:0",
+                           {{"removable", "0"}, {"queue/rotational", "0"}, {"device/vendor", "0x1af4"}});
+    test::TableProbe probe;
+    probe.state->answers = {{"/", test::ext4Facts()}, {"/home/me/Archive", test::ext4Facts()}};
+    platform::LinuxVolumeBackend backend(fixture.roots(), probe.probe(), std::chrono::milliseconds(250));
+    const auto volumes = StorageVolumeDetector::detectVolumes(backend);
+    const auto archive = std::find_if(volumes.begin(), volumes.end(),
+                                      [](const StorageVolume& v) { return v.url == "/home/me/Archive"; });
+    ASSERT_NE(archive, volumes.end());
+    EXPECT_EQ(archive->fileSystemType, "ext4");
+    EXPECT_EQ(archive->mountSource, "/dev/vda");
+    EXPECT_TRUE(archive->hardware);
+    EXPECT_TRUE(archive->isLocal);
+    EXPECT_NE(CompressionAvailabilityVerdict(*archive).title, "利用できません");
+}
+
 }  // namespace
 }  // namespace kelvane::volumes
