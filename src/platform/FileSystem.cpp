@@ -426,8 +426,9 @@ void fillFromStatx(const struct statx& sx, FileStat& out)
         out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
 }
 
-// lstat of a path or fstat of a descriptor, as the platform reports them.
-int statOf(const Ref& ref, FileStat& out)
+// lstat of a path or fstat of a descriptor, as the platform reports them
+// (the creation date only when asked: one call more where it is recorded).
+int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
 {
     State state;
     if (inode::readState(ref, state) != 0)
@@ -449,7 +450,7 @@ int statOf(const Ref& ref, FileStat& out)
         out.size = 0;
     }
 
-    if (!S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
+    if (withCreationDate && !S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
         std::uint8_t record[16];
         if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
             const std::uint32_t nsec = le::load32(record + 8);
@@ -497,7 +498,7 @@ int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool wi
     const std::string path = pathBelow(folderFd, relative);
     const Ref ref = Ref::ofEntry(folderFd, name.c_str(), path.c_str());
     if (withRecords)
-        return statOf(ref, out);
+        return statOf(ref, out, false);
     struct statx sx {};
     if (inode::rawStatx(ref, sx) != 0)
         return -1;
