@@ -47,9 +47,13 @@ EncodingPlan makeEncodingPlan(const Bytes& data, const Path& url)
             throw Error(Error::compressionDidNotReduceSize{url});
         }
     }
-    // No size comparison here: a fork plan is kept even when it is larger.
+    // Departs from keeping a fork that is not smaller than the file: the file
+    // would grow on disk and every read would pay for decoding it.
+    Bytes fork = DecmpfsResourceFork::encode(data);
+    if (fork.size() >= data.size())
+        throw Error(Error::compressionDidNotReduceSize{url});
     return EncodingPlan{CompressionType::lzfseRsrc, DecmpfsHeader::encode(CompressionType::lzfseRsrc, data.size()),
-                        DecmpfsResourceFork::encode(data)};
+                        std::move(fork)};
 }
 
 void verifyEncodingPlan(const Bytes& data, const EncodingPlan& plan, const Path& url)

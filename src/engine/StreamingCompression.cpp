@@ -77,6 +77,10 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
         offsets.push_back(offsets.back() + static_cast<std::uint32_t>(block.size()));
         notifyStep("write block");
     }
+    // Departs from keeping a fork that is not smaller than the file (see the
+    // in-memory road); the temporary file goes, the file was never touched.
+    if (offsets.back() >= total)
+        throw Error(Error::compressionDidNotReduceSize{url});
 
     std::vector<std::uint8_t> table;
     table.reserve(tableLength);
