@@ -17,8 +17,10 @@ namespace kelvane::platform::inode {
 
 namespace {
 
-// Pieces in which a fork is hashed: memory stays small whatever its size.
-constexpr std::uint64_t kDigestPiece = 1 << 20;
+// Pieces in which a fork is hashed: memory stays small whatever its size, and
+// below the allocator's mmap threshold, so that hashing on eight workers
+// does not map and unmap a buffer (taking the process's mapping lock) per file.
+constexpr std::uint64_t kDigestPiece = 64 << 10;
 
 }  // namespace
 
