@@ -16,6 +16,12 @@ DecmpfsForkReader::DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSi
 {
 }
 
+DecmpfsForkReader DecmpfsForkReader::ofDataStream(std::uint32_t type, std::uint64_t logicalSize,
+                                                 const inode::State& state, ReadAt readAt)
+{
+    return DecmpfsForkReader(type, logicalSize, state.forkLength(), std::move(readAt), state.appendedLength);
+}
+
 bool DecmpfsForkReader::open()
 {
     failed_ = true;

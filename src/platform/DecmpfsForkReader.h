@@ -10,6 +10,10 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace kelvane::platform::inode {
+struct State;
+}
+
 namespace kelvane::platform::decmpfs {
 
 class DecmpfsForkReader {
@@ -22,6 +26,13 @@ public:
     // the compressed file (inode::State::appendedLength).
     DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength, ReadAt readAt,
                       std::uint64_t appendedLength = 0);
+
+    // The reader of a compressed file whose fork begins its data stream
+    // (`state.forkInData`), `readAt` reading that stream: fork length and
+    // appended bytes as the state found them. Every reader of such a file
+    // is made here, so that all of them hand out the same bytes.
+    static DecmpfsForkReader ofDataStream(std::uint32_t type, std::uint64_t logicalSize, const inode::State& state,
+                                          ReadAt readAt);
 
     // Checks the offset table before any block is read; false (EIO) when it
     // does not describe blocks inside the fork.

@@ -106,7 +106,7 @@ struct State {
     std::uint32_t storedFlags = 0;
     std::optional<std::uint64_t> forkRecord;  // recorded fork length
     std::optional<Sha256Digest> forkDigest;   // recorded digest of the fork
-    bool forkInData = false;      // the data stream holds the fork; data fork empty
+    bool forkInData = false;      // the data stream begins with the fork; data fork empty
     // Bytes another program appended after the fork of a compressed file: the
     // stream begins with exactly the recorded fork (its digest matches) and
     // goes on. They read after the decoded bytes, as the platform would have
