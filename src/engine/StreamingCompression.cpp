@@ -42,8 +42,9 @@ void readExactly(platform::FileHandle& handle, std::size_t count, const Path& ur
 
 // Each block is read, encoded and proven in the thread's buffers: no
 // allocation per block, and no buffer is zero-filled before it is written.
-// (Reads stay one block each: from the page cache they cost about 1 % of the
-// encoding, and a source that ends early is caught at the block it ends in.)
+// (Reads stay one block each, so that a source that ends early is caught at
+// the block it ends in; a 64 KiB read from the page cache is small beside
+// encoding the block.)
 platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd, const Path& temporaryUrl,
                                                   std::int64_t size, WorkBuffers& buffers)
 {
