@@ -13,8 +13,9 @@ namespace kelvane::engine {
 // for buffers that are overwritten at once (reads, encoder output); a
 // std::vector zero-fills on every resize. With the buffers reused (see
 // WorkBuffers), compressFile went from 0.69-0.71 to 0.75-0.77 of the raw
-// encoder's speed in CPU time (engine_bench), and a bulk run of the corpus
-// four times over from 255,867 to 49,465 page faults (operations_bench bulk).
+// encoder's speed in CPU time (engine_bench), and `operations_bench bulk`
+// (six runs over the corpus copied four times) from 255,867 to 49,465 page
+// faults.
 class ByteBuffer {
 public:
     std::uint8_t* data() { return bytes_.get(); }
