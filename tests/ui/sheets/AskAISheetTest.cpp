@@ -86,6 +86,26 @@ TEST_F(AskAISheetTest, WithoutUsableEndpointShowsUnavailableAndSendsNothing)
     qunsetenv("KELVANE_AI_MODEL");
 }
 
+TEST_F(AskAISheetTest, AnEndpointWithoutAModelNamesTheMissingModelNotTheEndpoint)
+{
+    FakeChatServer server;
+    for (const QString& model : {QString(), QStringLiteral("  ")}) {
+        AskAISheet* sheet = openSheet(LanguageModel::make({server.endpoint(), model}), file_);
+        EXPECT_EQ(sheet->model().phase().kind, Kind::unavailable);
+        EXPECT_TRUE(showsLabel(sheet, "ローカル AI のモデルが設定されていません。"));
+        EXPECT_FALSE(showsLabel(sheet, "ローカル AI のエンドポイントが設定されていません。"));
+        EXPECT_FALSE(waiting(sheet));
+    }
+    // The same from the environment the application reads.
+    qputenv("KELVANE_AI_ENDPOINT", server.endpoint().toUtf8());
+    qunsetenv("KELVANE_AI_MODEL");
+    AskAISheet* sheet = openSheet(LanguageModel::fromEnvironment(), file_);
+    EXPECT_TRUE(showsLabel(sheet, "ローカル AI のモデルが設定されていません。"));
+    qunsetenv("KELVANE_AI_ENDPOINT");
+    QTest::qWait(0);
+    EXPECT_EQ(server.connections, 0);
+}
+
 TEST_F(AskAISheetTest, LoopbackEndpointsBecomeChatCompletionsUrls)
 {
     auto url = [](const char* endpoint) {
