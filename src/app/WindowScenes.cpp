@@ -77,6 +77,9 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
         platform::Settings current;
         ReminderUpkeep::refresh(container->mainContext(), current, NotificationScheduler::shared());
     };
+    hooks.rescheduleReminder = [](bool enabled, std::int64_t registeredCount) {
+        NotificationScheduler::shared().reschedule(enabled, registeredCount);
+    };
     hooks.openWizard = [this] { openWizard(); };
     hooks.openSearch = [this] { openSearch(); };
     hooks.openStorageStatus = [this] {

@@ -5,6 +5,7 @@
 #include "app/NotificationScheduler.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
+#include "platform/LogStore.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
@@ -12,6 +13,7 @@
 
 #include <QCheckBox>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -213,6 +215,58 @@ TEST_F(SettingsViewTest, APermissionValueTheTabDoesNotKnowReadsAsUnknownAndSched
         EXPECT_EQ(status->text(), "不明");
         EXPECT_FALSE(view->findChild<QLabel*>(QStringLiteral("deniedNote"))->isVisible());
     }
+}
+
+TEST_F(SettingsViewTest, ASettingThatCannotBeWrittenIsToldLoggedAndNotShownAsChanged)
+{
+    center_.status = NotificationAuthorizationStatus::authorized;
+    settings().setValue(keys::registeredItemCountCache, std::int64_t{3});
+    auto view = open();
+    const auto since = std::chrono::system_clock::now() - std::chrono::seconds(1);
+    // The settings file cannot be replaced any more (a folder took its name;
+    // permissions would not stop the root user the tests may run as).
+    const std::filesystem::path file = settings().file();
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    QSignalSpy announced(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed);
+
+    auto expectAlert = [&](const char* what) {
+        SCOPED_TRACE(what);
+        QMessageBox* alert = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            alert = view->window()->findChild<QMessageBox*>(QStringLiteral("settingNotSaved"));
+            return alert && alert->isVisible();
+        }));
+        EXPECT_EQ(alert->text(), "設定を保存できませんでした。変更は反映されていません。");
+        EXPECT_EQ(alert->informativeText(), QStringLiteral("保存先: ") + QString::fromStdString(file.string()));
+        alert->accept();
+        ASSERT_TRUE(waitUntil([&] { return !view->window()->findChild<QMessageBox*>(QStringLiteral("settingNotSaved")); }));
+    };
+
+    clickIndicator(view->findChild<QRadioButton*>(QStringLiteral("reduction")));
+    expectAlert("ratio");
+    EXPECT_TRUE(view->findChild<QRadioButton*>(QStringLiteral("remaining"))->isChecked());
+    EXPECT_FALSE(view->findChild<QRadioButton*>(QStringLiteral("reduction"))->isChecked());
+
+    view->tabs()->setCurrentIndex(3);
+    auto* toggle = view->findChild<QCheckBox*>(QStringLiteral("weeklyReminderEnabled"));
+    clickIndicator(toggle);
+    expectAlert("reminder");
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(reschedules_.empty());  // nothing changed, so nothing is rescheduled
+
+    view->tabs()->setCurrentIndex(4);
+    press(*view, "logRetentionDays", "increment");
+    expectAlert("retention");
+    EXPECT_EQ(stepperText(*view, "logRetentionDays"), "90 日");
+
+    EXPECT_EQ(announced.size(), 0);  // no open window follows a change that did not happen
+    int logged = 0;
+    for (const auto& entry : platform::LogStore::currentProcess().entries(since))
+        if (entry.category == "ui" && entry.message.starts_with("setting ") &&
+            entry.message.find(" not saved to ") != std::string::npos)
+            ++logged;
+    EXPECT_EQ(logged, 3);
 }
 
 TEST_F(SettingsViewTest, RetentionSteppersMoveByTheirStepsAndStopAtTheirBounds)
