@@ -8,8 +8,10 @@
 #include "app/ReminderUpkeep.h"
 #include "operations/AskAIModel.h"
 #include "operations/MainWindowModel.h"
+#include "operations/OperationProgress.h"
 #include "operations/SearchSheetModel.h"
 #include "operations/WizardSheetModel.h"
+#include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
@@ -165,12 +167,29 @@ void WindowScenes::askAbout(const std::filesystem::path& file)
         std::make_unique<operations::AskAIModel>(file, languageModel_), mainWindow_.get()));
 }
 
-int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache)
+void WindowScenes::windDown(std::function<void()> finished)
 {
-    QuitOnTermination quitOnTermination;
+    const std::shared_ptr<operations::OperationProgress> progress = model_->operationProgress();
+    if (!progress || progress->isFinished()) {
+        finished();
+        return;
+    }
+    platform::Logger::ui().notice("termination requested during a bulk run: cancelling it");
+    QObject::connect(progress.get(), &operations::OperationProgress::completedAtChanged, progress.get(),
+                     [finished = std::move(finished)] { finished(); }, Qt::SingleShotConnection);
+    progress->cancel();
+}
+
+int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,
+                    const std::function<void(WindowScenes&)>& shown)
+{
     ui::DesktopShell shell;
     WindowScenes scenes(container, cache, shell, platform::LanguageModel::fromEnvironment());
+    QuitOnTermination quitOnTermination(
+        [&scenes](std::function<void()> finished) { scenes.windDown(std::move(finished)); });
     scenes.mainWindow().show();
+    if (shown)
+        shown(scenes);
     return QApplication::exec();
 }
 
