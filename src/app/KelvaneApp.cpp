@@ -5,6 +5,7 @@
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
+#include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/PublicFailureText.h"
@@ -55,6 +56,8 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
                                        operations::publicFailureText(error.what(),
                                                                      {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
+        if (mode.isGui())
+            StoreOpenFailure::show(platform::applicationSupportDirectory() / "store.sqlite", error.what());
         return std::nullopt;
     }
     if (mode.isGui()) {

@@ -183,10 +183,18 @@ void WindowScenes::windDown(std::function<void()> finished)
 int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,
                     const std::function<void(WindowScenes&)>& shown)
 {
+    // First, so that a signal that arrives while the windows are being made
+    // is handled too (once the event loop runs).
+    WindowScenes* windows = nullptr;
+    QuitOnTermination quitOnTermination([&windows](std::function<void()> finished) {
+        if (windows)
+            windows->windDown(std::move(finished));
+        else
+            finished();
+    });
     ui::DesktopShell shell;
     WindowScenes scenes(container, cache, shell, platform::LanguageModel::fromEnvironment());
-    QuitOnTermination quitOnTermination(
-        [&scenes](std::function<void()> finished) { scenes.windDown(std::move(finished)); });
+    windows = &scenes;
     scenes.mainWindow().show();
     if (shown)
         shown(scenes);
