@@ -3,6 +3,7 @@
 #include "operations/AddItemsFlow.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/Popover.h"
 #include "ui/main/CloudFolderWarningSheet.h"
@@ -440,6 +441,24 @@ TEST_F(MainWindowFixture, TurningTheReminderOnOrOffElsewhereReschedulesItAtOnceW
     change(keys::ratioDisplayMode.name);
     change(keys::logRetentionDays.name);
     EXPECT_EQ(reschedules, (std::vector<std::pair<bool, std::int64_t>>{{false, 2}, {true, 2}}));
+}
+
+TEST_F(MainWindowFixture, AFolderWhoseNameMisleadsIsShownAsItIsAndRegisteredAsItIs)
+{
+    const fs::path folder = home_ / "in\xffside" / "photos\u202Egpj.exe\t";
+    makeFile(folder / "a.txt");
+    openWindow();
+    window_->handleSelectedURLs({folder});
+    auto* sheet = qobject_cast<FolderRegistrationSheet*>(window_->sheets().current());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), "photos\\u202Egpj.exe\\t");
+    EXPECT_EQ(sheet->findChild<ElidedLabel*>(QStringLiteral("parentPath"))->text(),
+              QString::fromStdString(home_.path().string()) + "/in\\xFFside");
+    QTest::mouseClick(buttonNamed(sheet, QStringLiteral("登録")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return storedItems().size() == 1; }));
+    EXPECT_EQ(storedItems()[0]->displayName(), "photos\u202Egpj.exe\t");
+    ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));
+    EXPECT_EQ(cellText("photos\u202Egpj.exe\t", MainColumn::name), "photos\\u202Egpj.exe\\t");
 }
 
 TEST_F(MainWindowFixture, TheVeryFirstLaunchShowsAboutOnce)

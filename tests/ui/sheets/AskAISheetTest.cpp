@@ -3,6 +3,7 @@
 
 #include "operations/AskAIModel.h"
 #include "platform/qt/LanguageModel.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/sheets/AskAISheet.h"
 
 #include <QPushButton>
@@ -104,6 +105,17 @@ TEST_F(AskAISheetTest, AnEndpointWithoutAModelNamesTheMissingModelNotTheEndpoint
     qunsetenv("KELVANE_AI_ENDPOINT");
     QTest::qWait(0);
     EXPECT_EQ(server.connections, 0);
+}
+
+TEST_F(AskAISheetTest, AFileWhoseNameMisleadsIsNamedAsItIs)
+{
+    const std::filesystem::path odd = home_.path() / "dir\u200B\n" / "song\u202E3pm.exe";
+    std::filesystem::create_directories(odd.parent_path());
+    std::ofstream(odd) << "x";
+    AskAISheet* sheet = openSheet(LanguageModel::unavailableModel(), odd);
+    EXPECT_EQ(child<ElidedLabel>(sheet, "fileName")->text(), "song\\u202E3pm.exe");
+    EXPECT_EQ(child<ElidedLabel>(sheet, "fileFolder")->text(),
+              QString::fromStdString(home_.path().string()) + "/dir\\u200B\\n");
 }
 
 TEST_F(AskAISheetTest, LoopbackEndpointsBecomeChatCompletionsUrls)
