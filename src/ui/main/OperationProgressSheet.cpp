@@ -4,9 +4,9 @@
 #include "operations/MemoryMonitor.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/RowCellDelegate.h"
+#include "ui/common/VisibleName.h"
 #include "ui/main/ProgressTexts.h"
 #include "ui/main/Symbols.h"
-#include "ui/common/VisibleName.h"
 
 #include <QCloseEvent>
 #include <QFrame>

@@ -1,10 +1,10 @@
 #include "ui/sheets/AskAISheet.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/AskAIModel.h"
 #include "ui/sheets/SheetWidgets.h"
-#include "ui/common/VisibleName.h"
 
 #include <QHBoxLayout>
 #include <QIcon>

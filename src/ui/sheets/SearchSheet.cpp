@@ -5,10 +5,10 @@
 #include "operations/AskAIModel.h"
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
+#include "ui/common/VisibleName.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SheetWidgets.h"
-#include "ui/common/VisibleName.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 #include "ui/sheets/WizardPresetDetailView.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/WizardPresetScanModel.h"
 #include "ui/sheets/SheetWidgets.h"
 #include "ui/sheets/WizardCandidatesTableModel.h"
-#include "ui/common/VisibleName.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,9 +1,9 @@
 #include "ui/storage/VolumeDetailView.h"
 
 #include "display/Formatters.h"
+#include "ui/common/VisibleName.h"
 #include "ui/storage/StorageStyle.h"
 #include "volumes/CompressionAvailabilityVerdict.h"
-#include "ui/common/VisibleName.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -4,9 +4,9 @@
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/VisibleName.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
-#include "ui/common/VisibleName.h"
 
 #include <QActionGroup>
 #include <QCoreApplication>
