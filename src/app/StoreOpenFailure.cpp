@@ -1,7 +1,5 @@
 #include "app/StoreOpenFailure.h"
 
-#include "app/QuitOnTermination.h"
-
 #include <QApplication>
 #include <QFile>
 #include <QMessageBox>
@@ -36,7 +34,6 @@ QMessageBox* StoreOpenFailure::makeAlert(const std::filesystem::path& store, con
 
 void StoreOpenFailure::show(const std::filesystem::path& store, const std::string& reason)
 {
-    QuitOnTermination quitOnTermination;
     const std::unique_ptr<QMessageBox> alert(makeAlert(store, reason));
     QObject::connect(alert.get(), &QMessageBox::finished, qApp, [] { QCoreApplication::exit(0); });
     alert->show();

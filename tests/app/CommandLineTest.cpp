@@ -208,6 +208,23 @@ TEST_F(CommandLineTest, ATruncatedStoreIsReportedAndKeptAsItIs)
     EXPECT_EQ(test::readRawFile(storeFile()), bytes);
 }
 
+TEST_F(CommandLineTest, AStoreThatCanOnlyBeReadStopsTheWindowButNotTheHeadlessRun)
+{
+    ASSERT_EQ(run({"--auto-recompress"}).exitCode, 0);  // makes the store
+    const std::vector<std::uint8_t> bytes = test::readRawFile(storeFile());
+    if (!test::setImmutable(storeFile(), true))
+        GTEST_SKIP() << "no immutable flag on this file system";
+    // The headless run only reads the store.
+    const ProcessResult headless = run({"--auto-recompress"});
+    const ProcessResult windowed = kelvane.runWindow([&] { return storeFailuresLogged() > 0; });
+    test::setImmutable(storeFile(), false);
+    EXPECT_EQ(headless.exitCode, 0) << headless.err;
+    EXPECT_TRUE(windowed.finished) << "the windowed start never reported the store";
+    EXPECT_EQ(windowed.exitCode, 1);
+    EXPECT_NE(windowed.err.find("cannot be written"), std::string::npos) << windowed.err;
+    EXPECT_EQ(test::readRawFile(storeFile()), bytes);
+}
+
 TEST_F(CommandLineTest, AnUncreatableStoreFolderIsReportedTheSameWay)
 {
     std::filesystem::create_directories(home / ".local/share");
