@@ -126,7 +126,6 @@ public:
                 if (written(settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue()),
                             settings, keys::ratioDisplayMode.name, this))
                     return;
-                const QSignalBlocker blocker(group);
                 const QString stored = display::RatioDisplayMode::fromSettings(settings).rawValue();
                 for (QAbstractButton* each : group->buttons()) {
                     const QSignalBlocker quiet(each);
