@@ -2,7 +2,7 @@
 
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/ElidedLabel.h"
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractItemView>
@@ -117,7 +117,7 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const bool folder = row && row->kind == operations::DisplayRow::DisplayKind::folder;
         const int side = std::min(16, area.height());
         const QRect iconRect(area.x(), area.y() + (area.height() - side) / 2, side, side);
-        icon(folder ? Icon::folder : Icon::file).paint(painter, iconRect);
+        paintSymbol(*painter, iconRect, folder ? u"folder.fill" : u"doc.fill", toneColor(Tone::tint, option));
         area.setLeft(iconRect.right() + 7);
     }
     if (cell.spinner) {

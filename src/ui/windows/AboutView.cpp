@@ -7,6 +7,7 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/AboutTexts.h"
 #include "ui/windows/HistoryFigures.h"
@@ -72,24 +73,10 @@ std::pair<QScrollArea*, QVBoxLayout*> textPage(int spacing = 18)
     return {scrollPage(page), layout};
 }
 
-// The desktop's icon for the program's symbol, or a drawn stand-in where the
-// desktop has no icon theme: two arrows pressing a bar, in the tint colour.
+// The program's symbol, two arrows pressing a bar, in the tint colour.
 QPixmap appBadge()
 {
-    const QIcon themed = symbolIcon(QStringLiteral("rectangle.compress.vertical"));
-    if (!themed.isNull())
-        return themed.pixmap(64, 64);
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(tintColor(), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawRoundedRect(QRectF(10, 26, 44, 12), 3, 3);
-    painter.drawLine(QPointF(32, 4), QPointF(32, 20));
-    painter.drawPolyline(QPolygonF{QPointF(25, 13), QPointF(32, 20), QPointF(39, 13)});
-    painter.drawLine(QPointF(32, 60), QPointF(32, 44));
-    painter.drawPolyline(QPolygonF{QPointF(25, 51), QPointF(32, 44), QPointF(39, 51)});
-    return pixmap;
+    return symbolPixmap(u"rectangle.compress.vertical", tintColor(), 64, 2.0);
 }
 
 QString architectureText()
@@ -285,13 +272,9 @@ QWidget* AboutView::usageTab()
         column->setSpacing(6);
         auto* titleRow = new QHBoxLayout;
         titleRow->setSpacing(8);
-        const QIcon icon = symbolIcon(step.symbol);
-        if (!icon.isNull()) {
-            auto* image = new QLabel;
-            image->setPixmap(icon.pixmap(18, 18));
-            image->setFixedWidth(22);
-            titleRow->addWidget(image);
-        }
+        QLabel* image = ui::symbolLabel(step.symbol, tintColor(), 18);
+        image->setObjectName(QStringLiteral("symbol"));
+        titleRow->addWidget(image);
         auto* title = styledText(step.title, FontRole::headline);
         title->setObjectName(QStringLiteral("title"));
         titleRow->addWidget(title, 1);

@@ -4,6 +4,7 @@
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
 
@@ -264,7 +265,7 @@ void LogScreen::build()
     auto filterMenu = [&](QToolButton*& button, const QString& symbol, const QString& title, auto cases,
                           auto setter) {
         button = new QToolButton;
-        button->setIcon(about::symbolIcon(symbol));
+        button->setIcon(ui::symbolIcon(symbol));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setPopupMode(QToolButton::InstantPopup);
         auto* menu = new QMenu(button);
@@ -287,7 +288,7 @@ void LogScreen::build()
                std::array{ResultFilter::all, ResultFilter::success, ResultFilter::failure},
                &LogScreen::setResultFilter);
 
-    copyAction_ = new QAction(about::symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("コピー"), this);
+    copyAction_ = new QAction(ui::symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("コピー"), this);
     copyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     copyAction_->setShortcutContext(Qt::WindowShortcut);
     connect(copyAction_, &QAction::triggered, this, [this] { copyAsTSV(); });
@@ -354,7 +355,7 @@ void LogScreen::build()
     savedLabel_->setObjectName(QStringLiteral("saved"));
     savedLabel_->setFont(about::font(about::FontRole::callout));
     savedLabel_->setStyleSheet(about::colorCss(green()));
-    deleteButton_ = new QPushButton(about::symbolIcon(QStringLiteral("trash")), QStringLiteral("全削除"));
+    deleteButton_ = new QPushButton(ui::symbolIcon(QStringLiteral("trash")), QStringLiteral("全削除"));
     deleteButton_->setStyleSheet(QStringLiteral("QPushButton:enabled { color: %1; }").arg(red().name()));
     connect(deleteButton_, &QPushButton::clicked, this, &LogScreen::confirmDeleteAll);
     footerLayout->addWidget(countsLabel_);
@@ -608,7 +609,7 @@ void LogScreen::showContextMenu(const QPoint& position)
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("rowMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* copy = menu->addAction(about::symbolIcon(QStringLiteral("doc.on.doc")),
+    QAction* copy = menu->addAction(ui::symbolIcon(QStringLiteral("doc.on.doc")),
                                     QStringLiteral("選択行をコピー (%1 件)").arg(ids.size()));
     connect(copy, &QAction::triggered, this, [this, ids] { copyAsTSV(ids); });
     menu->popup(table_->viewport()->mapToGlobal(position));

@@ -6,6 +6,7 @@
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QButtonGroup>
@@ -386,7 +387,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
         area->setWidgetResizable(true);
         area->setFrameShape(QFrame::NoFrame);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        tabs_->addTab(area, about::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
+        tabs_->addTab(area, ui::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
     };
     add(new DisplaySettingsTab(settings), "表示", "eye");
     add(new AlgorithmSettingsTab, "アルゴリズム", "rectangle.compress.vertical");
