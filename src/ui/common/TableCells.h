@@ -47,6 +47,7 @@ struct TableCells {
     static bool sortable(MainColumn column);
     static int idealWidth(MainColumn column);
     static int minimumWidth(MainColumn column);
+    static int maximumWidth(MainColumn column);  // 0: none
 
     // `entry` is the row's status entry (notInspected when the cache holds none).
     static CellContent content(MainColumn column, const operations::DisplayRow& row,

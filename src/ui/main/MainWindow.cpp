@@ -13,8 +13,10 @@
 #include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/FirstLaunchAbout.h"
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
+#include "ui/common/WindowGeometry.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/Shell.h"
@@ -110,7 +112,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Kelvane — ") + versionLabel);
     setAcceptDrops(true);
-    resize(1100, 680);
+    WindowGeometry::keep(this, "mainWindowGeometry", QSize(1100, 680));
 
     rowModel_ = new DisplayRowTreeModel(model_.cache(), this);
     rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
@@ -281,6 +283,13 @@ void MainWindow::restoreColumns()
         header->setSectionHidden(static_cast<int>(fixed), false);
     // The sort order is not kept: every window starts by name, ascending.
     header->setSortIndicator(static_cast<int>(MainColumn::name), Qt::AscendingOrder);
+    std::vector<ColumnWidth> bounds;
+    for (int c = 0; c < mainColumnCount; ++c) {
+        const auto column = static_cast<MainColumn>(c);
+        bounds.push_back({TableCells::minimumWidth(column), TableCells::idealWidth(column), TableCells::maximumWidth(column)});
+    }
+    columnWidths_ = ColumnWidths::apply(header, std::move(bounds));
+    columnWidths_->takeCurrentWidths();
     restoringColumns_ = false;
 
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -319,6 +328,7 @@ void MainWindow::setColumnShown(MainColumn column, bool shown)
     if (!TableCells::canHide(column))
         return;
     table_->header()->setSectionHidden(static_cast<int>(column), !shown);
+    columnWidths_->refit();
     saveColumns();
 }
 

@@ -1,5 +1,6 @@
 #include "ui/sheets/SearchSheet.h"
 
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
@@ -317,10 +318,7 @@ QWidget* SearchSheet::buildResultArea()
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideMiddle);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    const int widths[] = {220, 240, 100, 120, 110};
-    for (int column = 0; column < SearchResultsTableModel::columnCount_; ++column)
-        table_->setColumnWidth(column, widths[column]);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    ColumnWidths::apply(table_->horizontalHeader(), {{160, 220}, {160, 240}, {80, 100, 130}, {100, 120, 150}, {80, 110, 140}});
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchSheet::takeSelectionFromView);
     connect(table_, &QWidget::customContextMenuRequested, this, &SearchSheet::showContextMenu);
 

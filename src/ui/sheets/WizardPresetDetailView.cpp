@@ -1,5 +1,6 @@
 #include "ui/sheets/WizardPresetDetailView.h"
 
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
@@ -197,10 +198,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     table_->verticalHeader()->hide();
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideMiddle);
-    const int widths[] = {320, 100, 100, 140, 240};
-    for (int column = 0; column < WizardCandidatesTableModel::columnCount_; ++column)
-        table_->setColumnWidth(column, widths[column]);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    ColumnWidths::apply(table_->horizontalHeader(), {{220, 320}, {80, 100, 120}, {80, 100, 120}, {110, 140, 180}, {160, 240}});
     outer->addWidget(table_, 1);
     outer->addWidget(horizontalDivider(this));
 

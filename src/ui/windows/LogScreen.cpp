@@ -3,8 +3,10 @@
 #include "display/Formatters.h"
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/Shell.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/WindowGeometry.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
 
@@ -236,8 +238,8 @@ LogScreen::LogScreen(std::shared_ptr<store::ModelContainer> container, store::Mo
 {
     setWindowTitle(QStringLiteral("履歴ログ"));
     setMinimumSize(720, 480);
-    resize(960, 640);
     build();
+    WindowGeometry::keep(this, "logWindowGeometry", QSize(960, 640));
     // Saves may come from any thread; the window re-reads on its own.
     QPointer<LogScreen> self(this);
     observerToken_ = container_->addSaveObserver([self](const store::SaveNotification& note) {
@@ -326,12 +328,8 @@ void LogScreen::build()
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* header = table_->horizontalHeader();
     header->setSortIndicator(sortColumn_, sortOrder_);
-    // Columns start at their narrowest; the path takes whatever is left.
-    const int widths[] = {130, 50, 200, 70, 70, 70, 80, 60, 50, 120};
-    for (int column = 0; column < LogTableModel::columnCount_; ++column)
-        header->resizeSection(column, widths[column]);
-    header->setMinimumSectionSize(50);
-    table_->viewport()->installEventFilter(this);
+    ColumnWidths::apply(header, {{130, 150, 180}, {50, 60, 80}, {200, 320}, {70, 90, 110}, {70, 90, 110}, {70, 90, 110},
+                                 {80, 100, 130}, {60, 80, 100}, {50, 60, 80}, {120, 200}});
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
         setSortOrder(column, order);
     });
@@ -364,25 +362,6 @@ void LogScreen::build()
     footerLayout->addStretch();
     footerLayout->addWidget(deleteButton_);
     outer->addWidget(footer);
-}
-
-bool LogScreen::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == table_->viewport() && event->type() == QEvent::Resize)
-        fitTargetColumn();
-    return QWidget::eventFilter(watched, event);
-}
-
-void LogScreen::fitTargetColumn()
-{
-    // The path takes the room the other columns leave, but never less than
-    // 200 points: a narrower window scrolls sideways instead.
-    auto* header = table_->horizontalHeader();
-    int others = 0;
-    for (int column = 0; column < LogTableModel::columnCount_; ++column)
-        if (column != LogTableModel::target)
-            others += header->sectionSize(column);
-    header->resizeSection(LogTableModel::target, std::max(200, table_->viewport()->width() - others));
 }
 
 void LogScreen::reload()

@@ -53,6 +53,17 @@ protected:
     kelvane::test::FakeShell shell_;
 };
 
+TEST_F(LogScreenTest, TheWindowKeepsItsSizeBetweenOpenings)
+{
+    auto screen = open();
+    EXPECT_GE(screen->width(), 720);
+    screen->resize(757, 493);
+    screen->close();
+    screen.reset();
+    screen = open();
+    EXPECT_EQ(screen->size(), QSize(757, 493));
+}
+
 TEST_F(LogScreenTest, EmptyHistoryShowsItsStateAndOffersNothingToCopyOrDelete)
 {
     auto screen = open();
