@@ -5,6 +5,7 @@
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/RowCellDelegate.h"
 #include "ui/main/ProgressTexts.h"
+#include "ui/common/Spinner.h"
 #include "ui/common/Symbols.h"
 
 #include <QCloseEvent>
@@ -77,26 +78,6 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setPalette(palette);
     l->setForegroundRole(QPalette::WindowText);
 }
-
-// A small turning spinner on the process's one spinner clock.
-class Spinner final : public QWidget {
-public:
-    Spinner()
-    {
-        setObjectName(QStringLiteral("spinner"));
-        setFixedSize(16, 16);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        QColor color = palette().color(QPalette::WindowText);
-        color.setAlphaF(0.6f);
-        RowCellDelegate::paintSpinner(&painter, rect(), color, SpinnerClock::shared().angle());
-        SpinnerClock::shared().keepTurning(this);
-    }
-};
 
 // A rounded, tinted box: the colour at 8 % behind, at 25 % around.
 QFrame* tintedBox(const char* name, const QColor& color, int radius)

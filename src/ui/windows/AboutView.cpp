@@ -7,6 +7,7 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Spinner.h"
 #include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/AboutTexts.h"
@@ -24,7 +25,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -365,13 +365,10 @@ QWidget* AboutView::statisticsTab()
     exportButton_->setAutoDefault(false);
     exportButton_->setToolTip(QStringLiteral("バグ報告用に Kelvane のログの該当範囲をテキストファイルに保存します"));
     connect(exportButton_, &QPushButton::clicked, this, &AboutView::exportLogFile);
-    exportProgress_ = new QProgressBar;
-    exportProgress_->setRange(0, 0);
-    exportProgress_->setTextVisible(false);
-    exportProgress_->setFixedSize(48, 10);
-    exportProgress_->hide();
+    // While exporting, the button shows only a spinner, at its own size.
+    exportSpinner_ = new Spinner(exportButton_);
+    exportSpinner_->hide();
     exportRow->addWidget(exportButton_);
-    exportRow->addWidget(exportProgress_);
     exportRow->addStretch();
     form->addRow(exportRow);
     exportErrorLabel_ = styledText({}, FontRole::caption, QColor(0xd7, 0x37, 0x2f));
@@ -465,9 +462,12 @@ void AboutView::exportLogFile()
     exportErrorLabel_->hide();
     isExporting_ = true;
     exportButton_->setEnabled(false);
+    exportButton_->setFixedSize(exportButton_->size());
     exportButton_->setText(QString());
     exportButton_->setIcon(QIcon());
-    exportProgress_->show();
+    exportSpinner_->move((exportButton_->width() - exportSpinner_->width()) / 2,
+                         (exportButton_->height() - exportSpinner_->height()) / 2);
+    exportSpinner_->show();
 
     using Outcome = std::variant<std::string, QString>;  // the text, or why it failed
     const double span = hours(exportRange_);
@@ -519,7 +519,9 @@ void AboutView::finishExport(std::optional<QString> error)
     exportErrorLabel_->setText(exportError_.value_or(QString()));
     exportErrorLabel_->setVisible(exportError_.has_value());
     isExporting_ = false;
-    exportProgress_->hide();
+    exportSpinner_->hide();
+    exportButton_->setMinimumSize(0, 0);
+    exportButton_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     exportButton_->setText(QStringLiteral("ログを書き出し…"));
     exportButton_->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
     exportButton_->setEnabled(true);

@@ -9,6 +9,7 @@
 #include "ui/common/FirstLaunchAbout.h"
 #include "ui/windows/NoticesSheet.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <stdexcept>
 
 namespace kelvane::ui::test {
@@ -144,6 +146,43 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("versionLine"))->text(), "v1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("バージョン"), "1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
+}
+
+TEST_F(AboutViewTest, WhileExportingTheButtonShowsOnlyASpinnerAtItsOwnSize)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    AboutEnvironment environment;
+    environment.exportLogs = [released](double) {
+        released.wait_for(std::chrono::seconds(30));
+        return std::string("log\n");
+    };
+    auto view = open(environment);
+    view->tabs()->setCurrentIndex(3);
+    auto* button = view->findChild<QPushButton*>(QStringLiteral("exportLogs"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    const QSize before = button->size();
+    QSignalSpy finished(view.get(), &AboutView::exportFinished);
+    view->exportLogFile();
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(button->text().isEmpty());
+    EXPECT_TRUE(button->icon().isNull());
+    EXPECT_EQ(button->size(), before);
+    auto* spinner = button->findChild<QWidget*>(QStringLiteral("spinner"));
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isVisible());
+    EXPECT_TRUE(button->rect().contains(spinner->geometry()));
+    for (QWidget* other : view->findChildren<QWidget*>(QStringLiteral("spinner")))
+        EXPECT_TRUE(other == spinner || !other->isVisible()) << "one spinner, in the button";
+    for (QProgressBar* bar : view->findChildren<QProgressBar*>())
+        EXPECT_FALSE(bar->isVisible()) << "no progress bar beside the button";
+
+    release.set_value();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_FALSE(spinner->isVisible());
+    EXPECT_EQ(button->text(), QStringLiteral("ログを書き出し…"));
+    EXPECT_FALSE(button->icon().isNull());
+    EXPECT_TRUE(button->isEnabled());
 }
 
 TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFailuresBelowTheButton)
