@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -559,7 +560,10 @@ QWidget* AboutView::creditsTab()
         column->addLayout(row);
         column->addWidget(styledText(description, FontRole::callout, secondaryColor()));
         if (url.isValid() && !url.scheme().isEmpty()) {
-            auto* address = styledText(url.toString(), FontRole::caption, secondaryColor());
+            auto* address = styledText(url.toString(), FontRole::caption, tertiaryColor());
+            QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            mono.setPointSizeF(address->font().pointSizeF());
+            address->setFont(mono);
             address->setWordWrap(false);
             address->setTextInteractionFlags(Qt::TextSelectableByMouse);
             column->addWidget(address);
@@ -586,20 +590,6 @@ QWidget* AboutView::creditsTab()
                                              "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid）。"
                                              "圧縮と展開は Kelvane 自身の実装です。"),
                               TextStyle::secondary));
-    entry(QStringLiteral("Qt 6"), QStringLiteral("画面、設定、D-Bus 連携。"), QStringLiteral("LGPL-3.0"),
-          QUrl(QStringLiteral("https://www.qt.io/")));
-    entry(QStringLiteral("SQLite"), QStringLiteral("登録項目と履歴の保存。"), QStringLiteral("Public Domain"),
-          QUrl(QStringLiteral("https://sqlite.org/")));
-    entry(QStringLiteral("OpenSSL"), QStringLiteral("圧縮結果を照合する SHA-256。"), QStringLiteral("Apache-2.0"),
-          QUrl(QStringLiteral("https://www.openssl.org/")));
-    entry(QStringLiteral("zlib"), QStringLiteral("ZLIB 形式で圧縮されたファイルの読み出し。"), QStringLiteral("zlib License"),
-          QUrl(QStringLiteral("https://zlib.net/")));
-    entry(QStringLiteral("libacl"), QStringLiteral("アクセス制御リスト（ACL）の読み書き。"), QStringLiteral("LGPL-2.1-or-later"),
-          QUrl(QStringLiteral("https://savannah.nongnu.org/projects/acl")));
-    entry(QStringLiteral("ICU"), QStringLiteral("ファイル名の Unicode 正規化。"), QStringLiteral("Unicode License"),
-          QUrl(QStringLiteral("https://icu.unicode.org/")));
-    entry(QStringLiteral("libuuid"), QStringLiteral("登録項目と履歴の識別子（UUID）。"), QStringLiteral("BSD-3-Clause"),
-          QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
     auto* notices = new QPushButton(symbolIcon(QStringLiteral("doc.text")), QStringLiteral("ライセンス情報を表示…"));
     notices->setObjectName(QStringLiteral("showNotices"));
     notices->setAutoDefault(false);

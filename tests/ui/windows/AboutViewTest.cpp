@@ -148,6 +148,34 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
 }
 
+TEST_F(AboutViewTest, CreditsNameTheThreeEarlierProjectsAndTheLibrariesInOneSentence)
+{
+    auto view = open();
+    const std::vector<QWidget*> page = pieces(*view, 4);
+    QStringList headers;
+    int entries = 0;
+    QString librarySentence;
+    for (QWidget* piece : page) {
+        if (piece->objectName() == QLatin1String("sectionHeader"))
+            headers << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+        else if (piece->objectName() == QLatin1String("creditEntry"))
+            ++entries;
+        else if (piece->objectName() == QLatin1String("paragraph") && headers.size() == 3)
+            librarySentence = piece->property("markdown").toString();
+    }
+    EXPECT_EQ(headers, (QStringList{"開発", "参考にしたソフトウェア", "利用ライブラリ", "フィードバック"}));
+    EXPECT_EQ(entries, 3) << "the three earlier projects and nothing else";
+    for (const char* library : {"Qt", "SQLite", "OpenSSL", "zlib", "libacl"})
+        EXPECT_TRUE(librarySentence.contains(QLatin1String(library))) << library;
+    // Every heading shows its symbol.
+    for (QWidget* piece : page)
+        if (piece->objectName() == QLatin1String("sectionHeader")) {
+            auto* symbol = piece->findChild<QLabel*>(QStringLiteral("symbol"));
+            ASSERT_NE(symbol, nullptr);
+            EXPECT_FALSE(symbol->pixmap().isNull());
+        }
+}
+
 TEST_F(AboutViewTest, WhileExportingTheButtonShowsOnlyASpinnerAtItsOwnSize)
 {
     std::promise<void> release;
