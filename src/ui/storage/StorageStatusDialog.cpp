@@ -302,7 +302,9 @@ void StorageStatusDialog::updateDetail()
 {
     const volumes::StorageVolume* volume = selectedVolume();
     if (volume) {
-        if (!detailView_ || !(detailView_->volume() == *volume)) {
+        if (detailView_ && detailView_->volume().url == volume->url) {
+            detailView_->setVolume(*volume);
+        } else {
             auto* view = new VolumeDetailView(*volume, detail_);
             detail_->addWidget(view);
             detail_->setCurrentWidget(view);
