@@ -3,6 +3,7 @@
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractItemView>
@@ -131,7 +132,7 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (cell.text.isEmpty())
         return;
     painter->save();
-    QFont font = option.font;
+    QFont font = cell.monospacedDigits ? monospacedDigitsFont(option.font) : option.font;
     if (cell.clickable)
         font.setUnderline(false);
     painter->setFont(font);

@@ -6,6 +6,7 @@
 #include "ui/common/RowCellDelegate.h"
 #include "ui/main/ProgressTexts.h"
 #include "ui/common/Spinner.h"
+#include "ui/common/TextStyles.h"
 #include "ui/common/Symbols.h"
 
 #include <QCloseEvent>
@@ -52,7 +53,8 @@ QLabel* label(const QString& text, TextStyle style, const QFont& base, const cha
 {
     auto* l = new QLabel(text);
     l->setTextFormat(Qt::PlainText);
-    l->setFont(styledFont(base, style));
+    // Figures here change while they are watched; see monospacedDigitsFont.
+    l->setFont(monospacedDigitsFont(styledFont(base, style)));
     if (name)
         l->setObjectName(QString::fromLatin1(name));
     return l;

@@ -4,8 +4,9 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
+#include "ui/common/TextStyles.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -72,7 +73,7 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     } else if (role == Qt::FontRole) {
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
     }
     return {};
 }

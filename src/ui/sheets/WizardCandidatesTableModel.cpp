@@ -3,8 +3,9 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
+#include "ui/common/TextStyles.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -78,7 +79,7 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         break;
     case Qt::FontRole:
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
         break;
     default:
         break;
