@@ -70,20 +70,22 @@ std::vector<int> ColumnWidths::fit(const std::vector<ColumnWidth>& bounds, const
     return widths;
 }
 
-ColumnWidths* ColumnWidths::apply(QHeaderView* header, std::vector<ColumnWidth> bounds)
+ColumnWidths* ColumnWidths::apply(QHeaderView* header, std::vector<ColumnWidth> bounds, bool keepCurrent)
 {
-    return new ColumnWidths(header, std::move(bounds));
+    return new ColumnWidths(header, std::move(bounds), keepCurrent);
 }
 
-ColumnWidths::ColumnWidths(QHeaderView* header, std::vector<ColumnWidth> bounds)
+ColumnWidths::ColumnWidths(QHeaderView* header, std::vector<ColumnWidth> bounds, bool keepCurrent)
     : QObject(header), header_(header), bounds_(std::move(bounds))
 {
     setObjectName(QStringLiteral("columnWidths"));
     header_->setStretchLastSection(false);
     header_->setSectionResizeMode(QHeaderView::Interactive);
     int smallest = bounds_.empty() ? 20 : bounds_.front().minimum;
-    for (const ColumnWidth& b : bounds_) {
-        wanted_.push_back(b.ideal);
+    for (std::size_t i = 0; i < bounds_.size(); ++i) {
+        const ColumnWidth& b = bounds_[i];
+        const bool restored = keepCurrent && int(i) < header_->count() && header_->sectionSize(int(i)) > 0;
+        wanted_.push_back(restored ? clampTo(b, header_->sectionSize(int(i))) : b.ideal);
         smallest = std::min(smallest, b.minimum);
     }
     header_->setMinimumSectionSize(std::min(header_->minimumSectionSize(), smallest));
@@ -91,14 +93,6 @@ ColumnWidths::ColumnWidths(QHeaderView* header, std::vector<ColumnWidth> bounds)
         view->viewport()->installEventFilter(this);
     connect(header_, &QHeaderView::sectionResized, this, &ColumnWidths::userResized);
     connect(header_, &QHeaderView::sectionCountChanged, this, &ColumnWidths::refit);
-    refit();
-}
-
-void ColumnWidths::takeCurrentWidths()
-{
-    for (std::size_t i = 0; i < bounds_.size() && int(i) < header_->count(); ++i)
-        if (header_->sectionSize(int(i)) > 0)
-            wanted_[i] = clampTo(bounds_[i], header_->sectionSize(int(i)));
     refit();
 }
 
@@ -117,6 +111,18 @@ void ColumnWidths::refit()
     fitting_ = false;
 }
 
+QByteArray ColumnWidths::saveState()
+{
+    fitting_ = true;
+    for (std::size_t i = 0; i < bounds_.size(); ++i)
+        if (int(i) < header_->count() && !header_->isSectionHidden(int(i)))
+            header_->resizeSection(int(i), wanted_[i]);
+    fitting_ = false;
+    const QByteArray state = header_->saveState();
+    refit();
+    return state;
+}
+
 void ColumnWidths::userResized(int logical, int, int newSize)
 {
     if (fitting_ || logical < 0 || std::size_t(logical) >= bounds_.size() || header_->isSectionHidden(logical))
@@ -128,6 +134,7 @@ void ColumnWidths::userResized(int logical, int, int newSize)
         header_->resizeSection(logical, bounded);
         fitting_ = false;
     }
+    emit resizedByUser();
 }
 
 bool ColumnWidths::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 
 #include <vector>
@@ -24,23 +25,30 @@ struct ColumnWidth {
 class ColumnWidths : public QObject {
     Q_OBJECT
 public:
-    // Owned by `header`; takes over its widths from now on.
-    static ColumnWidths* apply(QHeaderView* header, std::vector<ColumnWidth> bounds);
+    // Owned by `header`; takes over its widths from now on. The columns want
+    // their ideal widths, or with `keepCurrent` the widths the header has
+    // now (a restored arrangement), held within the bounds.
+    static ColumnWidths* apply(QHeaderView* header, std::vector<ColumnWidth> bounds, bool keepCurrent = false);
 
     // The widths for `available` pixels, given what each column wants and
     // which columns are hidden (a hidden column gets 0).
     static std::vector<int> fit(const std::vector<ColumnWidth>& bounds, const std::vector<int>& wanted,
                                 const std::vector<bool>& hidden, int available);
 
-    // Starts from the header's current widths (a restored arrangement).
-    void takeCurrentWidths();
     void refit();
+    // The header's state to keep (order, hidden columns) with the widths the
+    // columns want rather than those fitted to the view's width now.
+    QByteArray saveState();
+
+signals:
+    // A column's width was dragged (not fitted to the view).
+    void resizedByUser();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    ColumnWidths(QHeaderView* header, std::vector<ColumnWidth> bounds);
+    ColumnWidths(QHeaderView* header, std::vector<ColumnWidth> bounds, bool keepCurrent);
     void userResized(int logical, int oldSize, int newSize);
 
     QHeaderView* header_;

@@ -79,7 +79,7 @@ QColor toneColor(Tone tone, const QStyleOptionViewItem& option)
         c.setAlphaF(0.62f);
         return c;
     }
-    case Tone::tint: return palette.color(QPalette::Link);
+    case Tone::tint: return palette.color(QPalette::Highlight);  // the accent, as everywhere
     case Tone::warning: return QColor(0xd9, 0x6c, 0x00);
     case Tone::cloud: return QColor(0x1c, 0x71, 0xd8);
     }

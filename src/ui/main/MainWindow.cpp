@@ -288,13 +288,13 @@ void MainWindow::restoreColumns()
         const auto column = static_cast<MainColumn>(c);
         bounds.push_back({TableCells::minimumWidth(column), TableCells::idealWidth(column), TableCells::maximumWidth(column)});
     }
-    columnWidths_ = ColumnWidths::apply(header, std::move(bounds));
-    columnWidths_->takeCurrentWidths();
+    columnWidths_ = ColumnWidths::apply(header, std::move(bounds), true);
     restoringColumns_ = false;
 
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderMenu);
-    connect(header, &QHeaderView::sectionResized, this, &MainWindow::saveColumns);
+    // Only what the user arranges is kept, not the widths fitted to the window.
+    connect(columnWidths_, &ColumnWidths::resizedByUser, this, &MainWindow::saveColumns);
     connect(header, &QHeaderView::sectionMoved, this, &MainWindow::saveColumns);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &MainWindow::applySortIndicator);
 }
@@ -303,7 +303,7 @@ void MainWindow::saveColumns()
 {
     if (restoringColumns_)
         return;
-    settings_->setValue(mainTableColumns, QString::fromLatin1(table_->header()->saveState().toBase64()));
+    settings_->setValue(mainTableColumns, QString::fromLatin1(columnWidths_->saveState().toBase64()));
 }
 
 void MainWindow::showHeaderMenu(const QPoint& at)

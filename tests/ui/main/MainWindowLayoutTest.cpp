@@ -53,6 +53,12 @@ TEST_F(MainWindowLayoutTest, ColumnsStayOnScreenAtTheDefaultWidthAndTheActionCol
 
     resizeAndSettle(1700, 680);
     expectColumnsFit();
+    for (int c = 0; c < mainColumnCount; ++c) {
+        const auto column = static_cast<MainColumn>(c);
+        if (column != MainColumn::name && !header()->isSectionHidden(c)) {
+            EXPECT_EQ(header()->sectionSize(c), TableCells::idealWidth(column)) << TableCells::columnTitle(column).toStdString();
+        }
+    }
     EXPECT_LE(header()->sectionSize(action), 130);
     EXPECT_GT(header()->sectionSize(name), narrowName) << "the room goes to the name";
     EXPECT_EQ(header()->sectionViewportPosition(action) + header()->sectionSize(action), viewportWidth())
@@ -64,9 +70,18 @@ TEST_F(MainWindowLayoutTest, ColumnsStayOnScreenAtTheDefaultWidthAndTheActionCol
     window_->findChild<ColumnWidths*>()->refit();
     expectColumnsFit();
 
-    // A column dragged wider than its maximum stops there.
+    // A column dragged wider than its maximum stops there, and the next
+    // window keeps what was dragged.
+    resizeAndSettle(1700, 680);
     header()->resizeSection(static_cast<int>(MainColumn::kind), 400);
     EXPECT_EQ(header()->sectionSize(static_cast<int>(MainColumn::kind)), 110);
+    header()->resizeSection(static_cast<int>(MainColumn::status), 140);
+    closeWindow();
+    openWindow();
+    resizeAndSettle(1700, 680);
+    EXPECT_EQ(header()->sectionSize(static_cast<int>(MainColumn::status)), 140);
+    EXPECT_EQ(header()->sectionSize(static_cast<int>(MainColumn::ratio)), TableCells::idealWidth(MainColumn::ratio))
+        << "widths fitted to a narrow window are not kept";
 }
 
 TEST_F(MainWindowLayoutTest, TheWindowOpensInsideTheScreenAndComesBackWhereItWasLeft)
