@@ -726,6 +726,12 @@ QIcon symbolIcon(QStringView name)
     return symbolIcon(name, QApplication::palette().color(QPalette::WindowText));
 }
 
+QIcon fileNameIcon()
+{
+    static const QIcon icon = symbolIcon(u"doc.fill", QApplication::palette().color(QPalette::Highlight));
+    return icon;
+}
+
 QLabel* symbolLabel(QStringView name, const QColor& color, int side)
 {
     auto* label = new QLabel;

@@ -32,6 +32,8 @@ QIcon symbolIcon(QStringView name, const QColor& color, const QColor& disabled =
 
 void paintSymbol(QPainter& painter, const QRectF& box, QStringView name, const QColor& color);
 QPixmap symbolPixmap(QStringView name, const QColor& color, int side, qreal devicePixelRatio = 1.0);
+// The document symbol beside a file's name in a table, in the accent colour.
+QIcon fileNameIcon();
 // A label showing only the drawing, `side` pixels square.
 QLabel* symbolLabel(QStringView name, const QColor& color, int side);
 

@@ -4,6 +4,7 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
+#include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 
 #include <QApplication>
@@ -62,6 +63,9 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
         case modified: return display::dateFormatter().string(row.modificationDate());
         case stars: return QString::fromStdString(engine::starBar(engine::stars(category)));
         }
+    } else if (role == Qt::DecorationRole) {
+        if (index.column() == name)
+            return fileNameIcon();
     } else if (role == Qt::ToolTipRole) {
         if (index.column() == path)
             return QString::fromStdString(row.candidate.url.string());

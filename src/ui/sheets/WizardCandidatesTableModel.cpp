@@ -3,6 +3,7 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
+#include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 
 #include <QApplication>
@@ -66,6 +67,10 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
     case Qt::CheckStateRole:
         if (index.column() == name)
             return model_.selection().contains(row.url) ? Qt::Checked : Qt::Unchecked;
+        break;
+    case Qt::DecorationRole:
+        if (index.column() == name)
+            return fileNameIcon();
         break;
     case Qt::ToolTipRole:
         if (index.column() == size)

@@ -322,6 +322,8 @@ TEST_F(SearchSheetTest, ResultColumnsKeepTheirBoundsAndFiguresKeepTheTableTypefa
     search(sheet);
     QTableView* view = sheet->resultsView();
     ASSERT_GT(view->model()->rowCount(), 0);
+    EXPECT_FALSE(view->model()->index(0, SearchResultsTableModel::name).data(Qt::DecorationRole).value<QIcon>().isNull())
+        << "the document symbol beside the name";
     // Figures are in the table's own typeface, with digits of one width.
     for (const int column : {int(SearchResultsTableModel::size), int(SearchResultsTableModel::modified)}) {
         const QVariant font = view->model()->index(0, column).data(Qt::FontRole);
