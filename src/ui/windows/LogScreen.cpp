@@ -173,8 +173,15 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         case saved: return savedShown ? savedText(log) : emDash;
         case algorithm: return QString::fromStdString(log.algorithm());
         case duration: return QString::number(log.durationMs()) + QStringLiteral(" ms");
-        case result: return log.success() ? QStringLiteral("✓") : QStringLiteral("✗");
+        case result: return {};  // the symbol alone
         case detail: return log.success() ? QString() : failureText(log).replace(u'\n', u' ');
+        }
+        return {};
+    case Qt::DecorationRole:
+        if (index.column() == result) {
+            static const QIcon succeeded = ui::symbolIcon(u"checkmark.circle.fill", green());
+            static const QIcon failed = ui::symbolIcon(u"xmark.circle.fill", red());
+            return log.success() ? succeeded : failed;
         }
         return {};
     case Qt::ToolTipRole:
