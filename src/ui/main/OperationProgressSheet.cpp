@@ -354,8 +354,7 @@ QFrame* OperationProgressSheet::buildResultCard()
     struck.setStrikeOut(true);
     sizeBefore_->setFont(struck);
     setSecondary(sizeBefore_);
-    QLabel* arrow = label(QStringLiteral("→"), TextStyle::caption, base);
-    setSecondary(arrow);
+    QLabel* arrow = symbolLabel(u"arrow.right", secondaryColor(palette()), 12);
     sizeAfter_ = label(QString(), TextStyle::caption, base, "sizeAfter");
     sizeRow->addWidget(sizeBefore_);
     sizeRow->addWidget(arrow);

@@ -153,8 +153,11 @@ private:
                                                {0, 2, 0, 2}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        auto* mark = new QLabel(used ? QStringLiteral("●") : available ? QStringLiteral("○") : QStringLiteral("◌"));
-        mark->setStyleSheet(about::colorCss(used ? about::tintColor() : about::secondaryColor()));
+        QLabel* mark = ui::symbolLabel(used        ? u"checkmark.circle.fill"
+                                       : available ? u"circle"
+                                                   : u"circle.dotted",
+                                       used ? about::tintColor() : about::secondaryColor(), 16);
+        mark->setObjectName(QStringLiteral("mark"));
         auto* title = new QLabel(name);
         QFont font = about::font(about::FontRole::body);
         font.setWeight(used ? QFont::DemiBold : QFont::Normal);
