@@ -129,6 +129,12 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         if (const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget))
             SpinnerClock::shared().keepTurning(view->viewport());
     }
+    if (!cell.symbol.isEmpty()) {
+        const int side = std::min(14, area.height());
+        const QRect symbolRect(area.x(), area.y() + (area.height() - side) / 2, side, side);
+        paintSymbol(*painter, symbolRect, cell.symbol, color);
+        area.setLeft(symbolRect.right() + 5);
+    }
     if (cell.text.isEmpty())
         return;
     painter->save();

@@ -94,6 +94,7 @@ CellContent fileStatus(const FileStatusEntry& entry)
             return c;
         }
         CellContent c = textCell(QStringLiteral("クラウド退避中"), Tone::cloud);
+        c.symbol = QStringLiteral("icloud.and.arrow.down");
         c.toolTip = QStringLiteral("クリックで詳細を表示");
         c.clickable = true;
         return c;

@@ -28,6 +28,7 @@ struct CellContent {
     bool clickable = false;     // opens the status detail
     bool monospacedDigits = false;
     Qt::TextElideMode elide = Qt::ElideRight;
+    QString symbol;             // drawn before the text in the text's colour
 };
 
 // The status detail a click on a clickable status cell explains.

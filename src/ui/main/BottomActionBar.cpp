@@ -3,6 +3,7 @@
 #include "display/Formatters.h"
 #include "ui/main/ProgressTexts.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,9 +62,10 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     reduction_ = plainLabel(QString(), "currentReduction");
     QFont bold = reduction_->font();
     bold.setBold(true);
-    reduction_->setFont(bold);
+    reduction_->setFont(monospacedDigitsFont(bold));
     setColor(reduction_, ProgressTexts::green());
     fileCount_ = plainLabel(QString(), "compressedFileCount");
+    fileCount_->setFont(monospacedDigitsFont(fileCount_->font()));
     fileCount_->setForegroundRole(QPalette::PlaceholderText);
     reductionRow->addWidget(symbolLabel(u"arrow.down.circle.fill", ProgressTexts::green(), 16));
     reductionRow->addWidget(caption);
