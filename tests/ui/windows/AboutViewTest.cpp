@@ -11,6 +11,7 @@
 
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -146,6 +147,32 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("versionLine"))->text(), "v1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("バージョン"), "1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
+}
+
+TEST_F(AboutViewTest, SecondaryParagraphsAreDrawnVisiblyLighterThanBodyText)
+{
+    auto view = open();
+    int checked = 0;
+    for (QLabel* paragraph : view->findChildren<QLabel*>(QStringLiteral("paragraph"))) {
+        if (!paragraph->property("secondary").toBool())
+            continue;
+        // What the style sheet really paints, alpha included.
+        const QRegularExpression rgba(QStringLiteral(R"(color:\s*rgba\((\d+), (\d+), (\d+), ([\d.]+)\))"));
+        const auto match = rgba.match(paragraph->styleSheet());
+        ASSERT_TRUE(match.hasMatch()) << paragraph->styleSheet().toStdString();
+        const QColor background = view->palette().color(QPalette::Window);
+        const double alpha = match.captured(4).toDouble();
+        const auto shown = [&](int channel, int back) { return channel * alpha + back * (1 - alpha); };
+        const QColor painted = QColor::fromRgbF(
+            float(shown(match.captured(1).toInt(), background.red()) / 255.0),
+            float(shown(match.captured(2).toInt(), background.green()) / 255.0),
+            float(shown(match.captured(3).toInt(), background.blue()) / 255.0));
+        const QColor text = view->palette().color(QPalette::WindowText);  // the body text
+        EXPECT_GT(std::abs(painted.lightness() - text.lightness()), 50) << paragraph->styleSheet().toStdString();
+        EXPECT_GT(std::abs(painted.lightness() - background.lightness()), 50);
+        ++checked;
+    }
+    EXPECT_GT(checked, 3);
 }
 
 TEST_F(AboutViewTest, CreditsNameTheThreeEarlierProjectsAndTheLibrariesInOneSentence)
