@@ -39,7 +39,7 @@ struct Entry {
     bool filled;
 };
 
-// Theme names are the freedesktop naming specification's where it has one,
+// Theme names are the standard freedesktop icon names where there is one,
 // else the name the common themes (Adwaita, Breeze) give the same picture.
 constexpr std::array entries{
     Entry{"app.badge", "application-x-executable", Shape::appBadge, false},
