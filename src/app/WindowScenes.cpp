@@ -124,7 +124,6 @@ void WindowScenes::openLogWindow()
     showSingle(logWindow_, [this]() -> QWidget* {
         auto* window = new ui::LogScreen(container_, container_->mainContext(), shell_);
         window->setWindowTitle(QStringLiteral("履歴ログ"));
-        window->resize(960, 640);
         return window;
     });
 }

@@ -1,7 +1,7 @@
 #include "ui/main/CloudFolderWarningSheet.h"
 
 #include "ui/common/ElidedLabel.h"
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
 #include "ui/common/SheetButtons.h"
 #include "ui/common/VisibleName.h"
 
@@ -44,7 +44,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     auto* header = new QHBoxLayout;
     header->setSpacing(14);
     auto* symbol = new QLabel;
-    symbol->setPixmap(icon(Icon::warning).pixmap(36, 36));
+    symbol->setPixmap(symbolPixmap(u"exclamationmark.icloud.fill", QColor(0xe0, 0x7b, 0x00), 36, 2.0));
     header->addWidget(symbol, 0, Qt::AlignVCenter);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);

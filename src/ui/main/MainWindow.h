@@ -41,6 +41,7 @@ class RegisteredItemsQuery;
 namespace kelvane::ui {
 
 class BulkRunControls;
+class ColumnWidths;
 class DisplayRowTreeModel;
 class FilterBar;
 class MenuCommandReceiver;
@@ -165,6 +166,7 @@ private:
     std::set<std::string> inspecting_;
     std::uint64_t inspectionGeneration_ = 0;
     bool restoringColumns_ = false;
+    ColumnWidths* columnWidths_ = nullptr;
 };
 
 }  // namespace kelvane::ui

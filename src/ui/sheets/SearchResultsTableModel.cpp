@@ -4,9 +4,11 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 #include "ui/common/VisibleName.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -62,6 +64,9 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
         case modified: return display::dateFormatter().string(row.modificationDate());
         case stars: return QString::fromStdString(engine::starBar(engine::stars(category)));
         }
+    } else if (role == Qt::DecorationRole) {
+        if (index.column() == name)
+            return fileNameIcon();
     } else if (role == Qt::ToolTipRole) {
         if (index.column() == path)
             return visibleName(row.candidate.url);
@@ -73,7 +78,7 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     } else if (role == Qt::FontRole) {
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
     }
     return {};
 }

@@ -3,9 +3,11 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 #include "ui/common/VisibleName.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -67,6 +69,10 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         if (index.column() == name)
             return model_.selection().contains(row.url) ? Qt::Checked : Qt::Unchecked;
         break;
+    case Qt::DecorationRole:
+        if (index.column() == name)
+            return fileNameIcon();
+        break;
     case Qt::ToolTipRole:
         if (index.column() == size)
             return display::formatExactBytes(shownSize);
@@ -79,7 +85,7 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         break;
     case Qt::FontRole:
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
         break;
     default:
         break;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -232,6 +233,24 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    build();
+}
+
+void VolumeDetailView::setVolume(StorageVolume volume)
+{
+    if (volume == volume_)
+        return;
+    // The page is drawn anew for the new figures, at the place it was read.
+    const int scrolled = verticalScrollBar()->value();
+    volume_ = std::move(volume);
+    build();
+    widget()->layout()->activate();
+    setWidgetResizable(true);  // takes the new page's size into the scroll range now
+    verticalScrollBar()->setValue(scrolled);
+}
+
+void VolumeDetailView::build()
+{
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("detailContent"));
     auto* page = new QVBoxLayout(content);

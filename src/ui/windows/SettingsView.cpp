@@ -7,6 +7,7 @@
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QButtonGroup>
@@ -184,8 +185,11 @@ private:
                                                {0, 2, 0, 2}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        auto* mark = new QLabel(used ? QStringLiteral("●") : available ? QStringLiteral("○") : QStringLiteral("◌"));
-        mark->setStyleSheet(about::colorCss(used ? about::tintColor() : about::secondaryColor()));
+        QLabel* mark = ui::symbolLabel(used        ? u"checkmark.circle.fill"
+                                       : available ? u"circle"
+                                                   : u"circle.dotted",
+                                       used ? about::tintColor() : about::secondaryColor(), 16);
+        mark->setObjectName(QStringLiteral("mark"));
         auto* title = new QLabel(name);
         QFont font = about::font(about::FontRole::body);
         font.setWeight(used ? QFont::DemiBold : QFont::Normal);
@@ -421,7 +425,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
         area->setWidgetResizable(true);
         area->setFrameShape(QFrame::NoFrame);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        tabs_->addTab(area, about::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
+        tabs_->addTab(area, ui::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
     };
     add(new DisplaySettingsTab(settings), "表示", "eye");
     add(new AlgorithmSettingsTab, "アルゴリズム", "rectangle.compress.vertical");

@@ -201,8 +201,7 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
     // Twelve files stay up as a summary.
     ASSERT_TRUE(waitFor([&] { return sheetText("title") == QStringLiteral("圧縮完了"); }));
     EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 12 件"));
-    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
-              static_cast<int>(Symbol::checkmarkCircle));
+    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toString(), QStringLiteral("checkmark.circle.fill"));
     EXPECT_TRUE(sheetShows("resultCard"));
     EXPECT_EQ(sheetText("savedBytes"), display::formatBytes(progress->bytesSavedSoFar()));
     EXPECT_EQ(sheetText("praise"), ProgressTexts::savingsMessage(progress->bytesSavedSoFar()));
@@ -339,8 +338,7 @@ TEST_F(BulkRunWindowTest, EscapeCancelsALongRunAndTheSummaryCountsWhatWasReallyD
     EXPECT_GE(compressed, 5u);
     EXPECT_LT(compressed, 200u);
     EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 %1 件").arg(compressed));
-    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
-              static_cast<int>(Symbol::pauseCircle));
+    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toString(), QStringLiteral("pause.circle.fill"));
     EXPECT_FALSE(sheetShows("praise"));
     EXPECT_EQ(storedLogs(), compressed);
 

@@ -1,6 +1,7 @@
 #include "SheetsTestSupport.h"
 
 #include "discovery/SecurityScopedBookmark.h"
+#include "discovery/WizardPreset.h"
 #include "operations/MainThread.h"
 #include "operations/WizardPresetScanModel.h"
 #include "operations/WizardSheetModel.h"
@@ -14,10 +15,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QThreadPool>
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <fstream>
 #include <set>
 
@@ -114,6 +119,24 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
     EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_EQ(toastText(sheet), "");
+}
+
+TEST_F(WizardSheetTest, TheToastIsSeenWhereverTheListIsScrolledTo)
+{
+    fs::create_directories(discovery::WizardPreset::all().back().resolvedPath);
+    WizardSheet* sheet = openSheet();
+    sheet->resize(820, 540);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    WizardPresetRow* last = sheet->rows().back();
+    auto* scroll = sheet->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(last);
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the list is longer than the sheet";
+    QTest::mouseClick(button(last, "全部登録"), Qt::LeftButton);
+    auto* toast = child<QLabel>(sheet, "toast");
+    ASSERT_FALSE(toastText(sheet).isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toast->visibleRegion().boundingRect(), toast->rect()) << "the whole toast is in view";
 }
 
 TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)

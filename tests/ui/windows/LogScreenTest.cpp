@@ -4,6 +4,8 @@
 #include "display/Formatters.h"
 #include "support/FakeShell.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -52,6 +54,17 @@ protected:
 
     kelvane::test::FakeShell shell_;
 };
+
+TEST_F(LogScreenTest, TheWindowKeepsItsSizeBetweenOpenings)
+{
+    auto screen = open();
+    EXPECT_GE(screen->width(), 720);
+    screen->resize(757, 493);
+    screen->close();
+    screen.reset();
+    screen = open();
+    EXPECT_EQ(screen->size(), QSize(757, 493));
+}
 
 TEST_F(LogScreenTest, EmptyHistoryShowsItsStateAndOffersNothingToCopyOrDelete)
 {
@@ -144,6 +157,15 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     EXPECT_EQ(model->index(2, LogTableModel::saved).data().toString(), "\u2014");
     EXPECT_EQ(model->index(4, LogTableModel::detail).data().toString(), "失敗");
     EXPECT_EQ(model->index(4, LogTableModel::result).data(Qt::ToolTipRole).toString(), "失敗");
+    // The result is a symbol alone: a green check or a red cross.
+    for (const int row : {0, 4}) {
+        const QModelIndex cell = model->index(row, LogTableModel::result);
+        EXPECT_TRUE(cell.data(Qt::DisplayRole).toString().isEmpty());
+        const QImage image = cell.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+        ASSERT_FALSE(image.isNull());
+        const QColor centre = image.pixelColor(8, 3);
+        EXPECT_EQ(centre.green() > centre.red(), model->index(row, LogTableModel::result).data(Qt::ToolTipRole).toString() != QStringLiteral("失敗"));
+    }
 
     // A selection hidden by a filter is counted but not copied.
     screen->setSelection({grown->id(), unpacked->id()});

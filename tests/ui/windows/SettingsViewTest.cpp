@@ -78,6 +78,16 @@ TEST_F(SettingsViewTest, FreshSettingsShowTheDefaultsInFiveTabsOfAFixedSize)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, (QStringList{"表示", "アルゴリズム", "圧縮", "通知", "ログ"}));
     EXPECT_EQ(tabs->size(), QSize(560, 420));
+    for (int i = 0; i < tabs->count(); ++i)
+        EXPECT_FALSE(tabs->tabIcon(i).isNull()) << "tab " << i << " shows its symbol";
+    // LZFSE is marked in use, the three others as to come, each by its symbol.
+    QStringList marks;
+    for (const char* name : {"LZFSE", "ZLIB", "LZVN", "LZBitmap"}) {
+        auto* entry = view->findChild<QWidget*>(QStringLiteral("algorithm:") + QLatin1String(name));
+        ASSERT_NE(entry, nullptr) << name;
+        marks << entry->findChild<QLabel*>(QStringLiteral("mark"))->property("symbol").toString();
+    }
+    EXPECT_EQ(marks, (QStringList{"checkmark.circle.fill", "circle.dotted", "circle.dotted", "circle.dotted"}));
 
     EXPECT_TRUE(view->findChild<QRadioButton*>(QStringLiteral("remaining"))->isChecked());
     EXPECT_EQ(view->findChild<QRadioButton*>(QStringLiteral("reduction"))->text(), "削減率（例: 75% 削減）");
