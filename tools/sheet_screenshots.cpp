@@ -31,6 +31,8 @@
 #include "support/EventLoopWait.h"
 #include "ui/sheets/FakeChatServer.h"
 
+#include "ScreenshotPalette.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
@@ -134,6 +136,7 @@ int main(int argc, char* argv[])
     out = argv[2];
     fs::create_directories(out);
     QApplication application(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
     platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
 
     // Folders the wizard looks at, and a project folder to search.

@@ -41,6 +41,7 @@ class RegisteredItemsQuery;
 namespace kelvane::ui {
 
 class BulkRunControls;
+class ColumnWidths;
 class DisplayRowTreeModel;
 class FilterBar;
 class MenuCommandReceiver;
@@ -60,6 +61,9 @@ struct MainWindowHooks {
     std::function<void(const std::filesystem::path&)> askAbout;
     // After each load of the registered folders, with the number of items.
     std::function<void(int registeredCount)> itemsLoaded;
+    // When the reminder is turned on or off elsewhere, with the setting and
+    // the number of registered items.
+    std::function<void(bool enabled, std::int64_t registeredCount)> rescheduleReminder;
 };
 
 // The window a user works in: the table of registered files and folders with
@@ -162,6 +166,7 @@ private:
     std::set<std::string> inspecting_;
     std::uint64_t inspectionGeneration_ = 0;
     bool restoringColumns_ = false;
+    ColumnWidths* columnWidths_ = nullptr;
 };
 
 }  // namespace kelvane::ui

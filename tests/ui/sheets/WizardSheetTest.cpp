@@ -1,6 +1,7 @@
 #include "SheetsTestSupport.h"
 
 #include "discovery/SecurityScopedBookmark.h"
+#include "discovery/WizardPreset.h"
 #include "operations/MainThread.h"
 #include "operations/WizardPresetScanModel.h"
 #include "operations/WizardSheetModel.h"
@@ -14,11 +15,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QThreadPool>
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <fstream>
+#include <set>
 
 namespace kelvane::ui::sheets::test {
 namespace {
@@ -113,6 +119,24 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
     EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_EQ(toastText(sheet), "");
+}
+
+TEST_F(WizardSheetTest, TheToastIsSeenWhereverTheListIsScrolledTo)
+{
+    fs::create_directories(discovery::WizardPreset::all().back().resolvedPath);
+    WizardSheet* sheet = openSheet();
+    sheet->resize(820, 540);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    WizardPresetRow* last = sheet->rows().back();
+    auto* scroll = sheet->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(last);
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the list is longer than the sheet";
+    QTest::mouseClick(button(last, "全部登録"), Qt::LeftButton);
+    auto* toast = child<QLabel>(sheet, "toast");
+    ASSERT_FALSE(toastText(sheet).isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toast->visibleRegion().boundingRect(), toast->rect()) << "the whole toast is in view";
 }
 
 TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
@@ -227,6 +251,34 @@ TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
     EXPECT_TRUE(detail->model().candidates().empty());
     EXPECT_TRUE(showsLabel(detail, "該当するファイルがありません"));
     EXPECT_TRUE(showsLabel(detail, "64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
+}
+
+TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    writeFile(logs() / "sub\u202Egol" / "report\u202Egol.exe.log", 90000, old);
+    writeFile(logs() / "two\nlines.log", 80000, old);
+    writeFile(logs() / "bad\xfe.log", 70000, old);
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 3; }));
+    auto* candidates = detail->candidatesModel();
+    QStringList names;
+    for (int r = 0; r < candidates->rowCount(); ++r)
+        names << candidates->index(r, WizardCandidatesTableModel::name).data().toString();
+    EXPECT_EQ(names, QStringList({"report\\u202Egol.exe.log", "two\\nlines.log", "bad\\xFE.log"}));
+    const QModelIndex location = candidates->index(0, WizardCandidatesTableModel::location);
+    EXPECT_TRUE(location.data().toString().endsWith("sub\\u202Egol")) << location.data().toString().toStdString();
+    EXPECT_FALSE(location.data(Qt::ToolTipRole).toString().contains(QChar(0x202E)));
+
+    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
+    std::set<std::string> stored;
+    for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
+        stored.insert(item->displayName());
+    EXPECT_EQ(stored, (std::set<std::string>{"report\u202Egol.exe.log", "two\nlines.log", "bad\xfe.log"}));
 }
 
 TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)

@@ -9,7 +9,9 @@
 #include "ui/common/FirstLaunchAbout.h"
 #include "ui/windows/NoticesSheet.h"
 
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <stdexcept>
 
 namespace kelvane::ui::test {
@@ -144,6 +147,97 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("versionLine"))->text(), "v1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("バージョン"), "1.2.0 (build ?)");
     EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
+}
+
+TEST_F(AboutViewTest, SecondaryParagraphsAreDrawnVisiblyLighterThanBodyText)
+{
+    auto view = open();
+    int checked = 0;
+    for (QLabel* paragraph : view->findChildren<QLabel*>(QStringLiteral("paragraph"))) {
+        if (!paragraph->property("secondary").toBool())
+            continue;
+        // What the style sheet really paints, alpha included.
+        const QRegularExpression rgba(QStringLiteral(R"(color:\s*rgba\((\d+), (\d+), (\d+), ([\d.]+)\))"));
+        const auto match = rgba.match(paragraph->styleSheet());
+        ASSERT_TRUE(match.hasMatch()) << paragraph->styleSheet().toStdString();
+        const QColor background = view->palette().color(QPalette::Window);
+        const double alpha = match.captured(4).toDouble();
+        const auto shown = [&](int channel, int back) { return channel * alpha + back * (1 - alpha); };
+        const QColor painted = QColor::fromRgbF(
+            float(shown(match.captured(1).toInt(), background.red()) / 255.0),
+            float(shown(match.captured(2).toInt(), background.green()) / 255.0),
+            float(shown(match.captured(3).toInt(), background.blue()) / 255.0));
+        const QColor text = view->palette().color(QPalette::WindowText);  // the body text
+        EXPECT_GT(std::abs(painted.lightness() - text.lightness()), 50) << paragraph->styleSheet().toStdString();
+        EXPECT_GT(std::abs(painted.lightness() - background.lightness()), 50);
+        ++checked;
+    }
+    EXPECT_GT(checked, 3);
+}
+
+TEST_F(AboutViewTest, CreditsNameTheThreeEarlierProjectsAndTheLibrariesInOneSentence)
+{
+    auto view = open();
+    const std::vector<QWidget*> page = pieces(*view, 4);
+    QStringList headers;
+    int entries = 0;
+    QString librarySentence;
+    for (QWidget* piece : page) {
+        if (piece->objectName() == QLatin1String("sectionHeader"))
+            headers << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+        else if (piece->objectName() == QLatin1String("creditEntry"))
+            ++entries;
+        else if (piece->objectName() == QLatin1String("paragraph") && headers.size() == 3)
+            librarySentence = piece->property("markdown").toString();
+    }
+    EXPECT_EQ(headers, (QStringList{"開発", "参考にしたソフトウェア", "利用ライブラリ", "フィードバック"}));
+    EXPECT_EQ(entries, 3) << "the three earlier projects and nothing else";
+    for (const char* library : {"Qt", "SQLite", "OpenSSL", "zlib", "libacl"})
+        EXPECT_TRUE(librarySentence.contains(QLatin1String(library))) << library;
+    // Every heading shows its symbol.
+    for (QWidget* piece : page)
+        if (piece->objectName() == QLatin1String("sectionHeader")) {
+            auto* symbol = piece->findChild<QLabel*>(QStringLiteral("symbol"));
+            ASSERT_NE(symbol, nullptr);
+            EXPECT_FALSE(symbol->pixmap().isNull());
+        }
+}
+
+TEST_F(AboutViewTest, WhileExportingTheButtonShowsOnlyASpinnerAtItsOwnSize)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    AboutEnvironment environment;
+    environment.exportLogs = [released](double) {
+        released.wait_for(std::chrono::seconds(30));
+        return std::string("log\n");
+    };
+    auto view = open(environment);
+    view->tabs()->setCurrentIndex(3);
+    auto* button = view->findChild<QPushButton*>(QStringLiteral("exportLogs"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    const QSize before = button->size();
+    QSignalSpy finished(view.get(), &AboutView::exportFinished);
+    view->exportLogFile();
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(button->text().isEmpty());
+    EXPECT_TRUE(button->icon().isNull());
+    EXPECT_EQ(button->size(), before);
+    auto* spinner = button->findChild<QWidget*>(QStringLiteral("spinner"));
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isVisible());
+    EXPECT_TRUE(button->rect().contains(spinner->geometry()));
+    for (QWidget* other : view->findChildren<QWidget*>(QStringLiteral("spinner")))
+        EXPECT_TRUE(other == spinner || !other->isVisible()) << "one spinner, in the button";
+    for (QProgressBar* bar : view->findChildren<QProgressBar*>())
+        EXPECT_FALSE(bar->isVisible()) << "no progress bar beside the button";
+
+    release.set_value();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_FALSE(spinner->isVisible());
+    EXPECT_EQ(button->text(), QStringLiteral("ログを書き出し…"));
+    EXPECT_FALSE(button->icon().isNull());
+    EXPECT_TRUE(button->isEnabled());
 }
 
 TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFailuresBelowTheButton)
