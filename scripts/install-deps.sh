@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
   xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
+  qt6-translations-l10n
 )
 
 missing=()
