@@ -111,6 +111,9 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
         EXPECT_FALSE(button(absent, "全部登録")->isEnabled());
     }
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
+    // The places are this desktop's, and the introduction says no other.
+    EXPECT_TRUE(showsLabel(sheet, "容量を取りがちな場所をまとめました。\n"
+                                  "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"));
     EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_EQ(toastText(sheet), "");
 }
