@@ -5,6 +5,7 @@
 #include "operations/AskAIModel.h"
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -445,6 +446,7 @@ void SearchSheet::askAI(const std::filesystem::path& url)
         askSheet_->reject();
     auto* sheet = new AskAISheet(model_->makeAskModel(url), this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(sheet, EscapeKey::leftAlone);
     askSheet_ = sheet;
     sheet->open();
 }

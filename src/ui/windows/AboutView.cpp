@@ -7,6 +7,7 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/AboutTexts.h"
 #include "ui/windows/HistoryFigures.h"
@@ -643,6 +644,7 @@ void AboutView::showNotices()
     const QString file = environment_.noticesFile.isEmpty() ? NoticesSheet::defaultFile() : environment_.noticesFile;
     notices_ = new NoticesSheet(shell_, this, file);
     notices_->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(notices_, EscapeKey::leftAlone);
     notices_->open();
 }
 

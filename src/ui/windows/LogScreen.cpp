@@ -4,6 +4,7 @@
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
 
@@ -234,6 +235,7 @@ LogScreen::LogScreen(std::shared_ptr<store::ModelContainer> container, store::Mo
     : QWidget(parent, Qt::Window), container_(std::move(container)), context_(context), shell_(shell)
 {
     setWindowTitle(QStringLiteral("履歴ログ"));
+    installWindowKeys(this, EscapeKey::closes);
     setMinimumSize(720, 480);
     resize(960, 640);
     build();

@@ -6,6 +6,7 @@
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QButtonGroup>
@@ -373,6 +374,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("設定"));
+    installWindowKeys(this, EscapeKey::closes);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     tabs_ = new QTabWidget;
