@@ -177,8 +177,12 @@ void SearchSheet::buildForm(QWidget* form)
     dateValue_->setAlignment(Qt::AlignRight);
     auto* up = new QToolButton(form);
     up->setArrowType(Qt::UpArrow);
+    up->setAccessibleName(QStringLiteral("増やす"));
+    up->setToolTip(QStringLiteral("1 増やす"));
     auto* down = new QToolButton(form);
     down->setArrowType(Qt::DownArrow);
+    down->setAccessibleName(QStringLiteral("減らす"));
+    down->setToolTip(QStringLiteral("1 減らす"));
     dateUnit_ = new QComboBox(form);
     dateUnit_->setObjectName("dateUnit");
     fillCombo(dateUnit_, {SearchSheetModel::DateUnit::month, SearchSheetModel::DateUnit::year});

@@ -304,6 +304,12 @@ public:
         up_ = new QToolButton;
         up_->setObjectName(QStringLiteral("increment"));
         up_->setText(QStringLiteral("+"));
+        // The signs say nothing to a screen reader.
+        const QString by = QString::asprintf("%lld", static_cast<long long>(step_)) + unit_;
+        down_->setAccessibleName(QStringLiteral("減らす"));
+        down_->setToolTip(by + QStringLiteral(" 減らす"));
+        up_->setAccessibleName(QStringLiteral("増やす"));
+        up_->setToolTip(by + QStringLiteral(" 増やす"));
         row->addStretch();
         row->addWidget(value_);
         row->addWidget(down_);
