@@ -173,8 +173,8 @@ int main(int argc, char* argv[])
     // The File, Info and Help menus, opened as by a click on their titles.
     for (QAction* title : window.menuBar()->actions()) {
         QMenu* menu = title->menu();
-        if (title->text() != QStringLiteral("ファイル") && title->text() != QStringLiteral("情報") &&
-            title->text() != QStringLiteral("ヘルプ"))
+        if (!title->text().startsWith(QStringLiteral("ファイル")) && !title->text().startsWith(QStringLiteral("情報")) &&
+            !title->text().startsWith(QStringLiteral("ヘルプ")))
             continue;
         menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(title).bottomLeft()));
         const std::string name = "menu-" + std::to_string(window.menuBar()->actions().indexOf(title) + 1) + ".png";

@@ -33,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -40,6 +41,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -214,8 +216,20 @@ TEST_F(KeyboardTest, EveryWindowAndSheetClosesWithItsKeysAndCtrlQQuitsFromEachOf
         quits.clear();
     }
 
-    // The main window: Ctrl+W closes it, Escape does not; its menu quits.
+    // The main window: Alt and a menu's letter open it; Ctrl+W closes the
+    // window, Escape does not; its menu quits.
     open();
+    const std::vector<std::pair<Qt::Key, QString>> menus{
+        {Qt::Key_F, "ファイル(&F)"}, {Qt::Key_I, "情報(&I)"}, {Qt::Key_H, "ヘルプ(&H)"}};
+    for (const auto& [letter, title] : menus) {
+        press(&window(), Qt::ALT | letter);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr) << title.toStdString();
+        EXPECT_EQ(menu->title(), title);
+        menu->close();
+        ASSERT_TRUE(waitFor([] { return QApplication::activePopupWidget() == nullptr; }));
+    }
+    ASSERT_TRUE(activate(&window()));
     press(&window(), QKeyCombination(Qt::Key_Escape));
     QApplication::processEvents();
     EXPECT_TRUE(window().isVisible());
@@ -338,6 +352,85 @@ TEST_F(KeyboardTest, ButtonsThatShowOnlyASymbolSayWhatTheyAre)
         QPointer<QWidget> shown = opened.open();
         ASSERT_TRUE(shown) << opened.name;
         check(shown, opened.name);
+        shown->close();
+        window().sheets().dismiss();
+        waitFor([&] { return window().sheets().current() == nullptr; });
+    }
+}
+
+// The widgets Tab visits, in order, from the window's first one.
+std::vector<QWidget*> tabChain(QWidget* window)
+{
+    std::vector<QWidget*> chain;
+    const auto takesTab = [window](QWidget* w) {
+        return w != window && (w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && w->isEnabled()
+               && w->window() == window && !w->focusProxy();
+    };
+    QWidget* w = window->nextInFocusChain();
+    for (int guard = 0; w != window && guard < 2000; ++guard, w = w->nextInFocusChain())
+        if (takesTab(w))
+            chain.push_back(w);
+    return chain;
+}
+
+// Where two widgets sit, seen from the nearest widget holding both: a widget
+// inside a scrolled page that holds only one of them stands for it, since
+// scrolled-out content has no place on screen.
+std::pair<QRect, QRect> placesOf(QWidget* a, QWidget* b)
+{
+    QWidget* common = a->parentWidget();
+    while (common && !common->isAncestorOf(b))
+        common = common->parentWidget();
+    const auto place = [common](QWidget* w) {
+        for (QWidget* up = w->parentWidget(); up && up != common; up = up->parentWidget())
+            if (qobject_cast<QAbstractScrollArea*>(up))
+                w = up;
+        return QRect(w->mapTo(common, QPoint(0, 0)), w->size());
+    };
+    return {place(a), place(b)};
+}
+
+TEST_F(KeyboardTest, TabFollowsTheLayoutInEveryWindow)
+{
+    // Rows in the table, a wizard place that exists, a history entry.
+    const fs::path file = home_ / "notes.txt";
+    writeText(file, 200'000);
+    discovery::RegistrationCoordinator{}.registerItem(file, discovery::ItemKind::file, true,
+                                                      container_->mainContext());
+    fs::create_directories(home_ / ".cache/app");
+    writeText(home_ / ".local/state/app/old.log", 100'000);
+    open();
+    ASSERT_TRUE(waitFor([&] { return window().table()->isVisible() && window().rowModel()->rowCount() == 1; }));
+    window().table()->selectAll();
+    QApplication::processEvents();
+    const auto check = [](QWidget* window, const char* name) {
+        const std::vector<QWidget*> chain = tabChain(window);
+        EXPECT_FALSE(chain.empty()) << name;
+        for (std::size_t i = 1; i < chain.size(); ++i) {
+            const auto [before, next] = placesOf(chain[i - 1], chain[i]);
+            // Reading order: Tab never goes up to a line above, nor left on the same line.
+            const bool above = next.bottom() < before.top();
+            const bool sameLine = next.top() < before.bottom() && before.top() < next.bottom();
+            const bool left = sameLine && next.right() < before.left();
+            EXPECT_FALSE(above || left)
+                << name << ": " << chain[i - 1]->metaObject()->className() << " '" << chain[i - 1]->objectName().toStdString()
+                << "' then " << chain[i]->metaObject()->className() << " '" << chain[i]->objectName().toStdString() << "' ("
+                << before.x() << "," << before.y() << " -> " << next.x() << "," << next.y() << ")";
+        }
+    };
+    check(&window(), "main window");
+    for (const Opened& opened : everyWindow()) {
+        QPointer<QWidget> shown = opened.open();
+        ASSERT_TRUE(shown) << opened.name;
+        QApplication::processEvents();
+        check(shown, opened.name);
+        // Every page of a window with tabs.
+        for (QTabWidget* tabs : shown->findChildren<QTabWidget*>())
+            for (int page = 1; page < tabs->count(); ++page) {
+                tabs->setCurrentIndex(page);
+                QApplication::processEvents();
+                check(shown, (std::string(opened.name) + " " + tabs->tabText(page).toStdString()).c_str());
+            }
         shown->close();
         window().sheets().dismiss();
         waitFor([&] { return window().sheets().current() == nullptr; });
