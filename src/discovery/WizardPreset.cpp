@@ -27,8 +27,7 @@ std::vector<WizardPreset> WizardPreset::all() {
         WizardPreset{
             "iosdevsupport",
             "debuginfod キャッシュ",
-            "デバッガが debuginfod から取得したデバッグ情報 / ソース。必要になれば再取得される。"
-            "デバッグ情報が圧縮済みのディストリビューションでは効果薄。",
+            "デバッガが debuginfod から取得したデバッグ情報。必要時に再取得される。圧縮済みの情報には効果薄。",
             cache / "debuginfod_client",
             "iphone",
             Category::archive,
