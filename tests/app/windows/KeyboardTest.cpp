@@ -15,6 +15,7 @@
 #include "ui/common/TableCells.h"
 #include "ui/common/WindowKeys.h"
 #include "ui/main/ActionCell.h"
+#include "ui/main/CloudFolderWarningSheet.h"
 #include "ui/main/FolderRegistrationSheet.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/SearchSheet.h"
@@ -166,6 +167,13 @@ protected:
                  fs::create_directories(home_ / "Photos");
                  shell_.pickAnswers.push_back({home_ / "Photos"});
                  return sheetFrom<ui::FolderRegistrationSheet>("ファイル / フォルダを追加…");
+             },
+             true},
+            {"cloud warning",
+             [this]() -> QWidget* {
+                 writeText(home_ / "Dropbox/doc.txt", 5000);
+                 shell_.pickAnswers.push_back({home_ / "Dropbox/doc.txt"});
+                 return sheetFrom<ui::CloudFolderWarningSheet>("ファイル / フォルダを追加…");
              },
              true},
         };
