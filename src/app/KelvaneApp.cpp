@@ -5,6 +5,7 @@
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
+#include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/PublicFailureText.h"
@@ -51,11 +52,20 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
     std::shared_ptr<store::ModelContainer> container;
     try {
         container = store::makeModelContainer(storeURL());
+        // The window saves every registration; a store it cannot write would
+        // lose them one by one. The headless run only reads.
+        if (mode.isGui())
+            container->verifyWritable();
     } catch (const std::exception& error) {
+        std::optional<StoreOpenFailure> failure;
+        if (mode.isGui())
+            failure.emplace();
         platform::Logger::data().fault("store open failed: %{public}s",
                                        operations::publicFailureText(error.what(),
                                                                      {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
+        if (failure)
+            failure->show(platform::applicationSupportDirectory() / "store.sqlite", error.what());
         return std::nullopt;
     }
     if (mode.isGui()) {

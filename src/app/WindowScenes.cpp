@@ -8,8 +8,10 @@
 #include "app/ReminderUpkeep.h"
 #include "operations/AskAIModel.h"
 #include "operations/MainWindowModel.h"
+#include "operations/OperationProgress.h"
 #include "operations/SearchSheetModel.h"
 #include "operations/WizardSheetModel.h"
+#include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
@@ -77,6 +79,9 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
     hooks.itemsLoaded = [container = container_](int) {
         platform::Settings current;
         ReminderUpkeep::refresh(container->mainContext(), current, NotificationScheduler::shared());
+    };
+    hooks.rescheduleReminder = [](bool enabled, std::int64_t registeredCount) {
+        NotificationScheduler::shared().reschedule(enabled, registeredCount);
     };
     hooks.openWizard = [this] { openWizard(); };
     hooks.openSearch = [this] { openSearch(); };
@@ -166,12 +171,37 @@ void WindowScenes::askAbout(const std::filesystem::path& file)
         std::make_unique<operations::AskAIModel>(file, languageModel_), mainWindow_.get()));
 }
 
-int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache)
+void WindowScenes::windDown(std::function<void()> finished)
 {
-    QuitOnTermination quitOnTermination;
+    const std::shared_ptr<operations::OperationProgress> progress = model_->operationProgress();
+    if (!progress || progress->isFinished()) {
+        finished();
+        return;
+    }
+    platform::Logger::ui().notice("termination requested during a bulk run: cancelling it");
+    QObject::connect(progress.get(), &operations::OperationProgress::completedAtChanged, progress.get(),
+                     [finished = std::move(finished)] { finished(); }, Qt::SingleShotConnection);
+    progress->cancel();
+}
+
+int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,
+                    const std::function<void(WindowScenes&)>& shown)
+{
+    // First, so that a signal that arrives while the windows are being made
+    // is handled too (once the event loop runs).
+    WindowScenes* windows = nullptr;
+    QuitOnTermination quitOnTermination([&windows](std::function<void()> finished) {
+        if (windows)
+            windows->windDown(std::move(finished));
+        else
+            finished();
+    });
     ui::DesktopShell shell;
     WindowScenes scenes(container, cache, shell, platform::LanguageModel::fromEnvironment());
+    windows = &scenes;
     scenes.mainWindow().show();
+    if (shown)
+        shown(scenes);
     return QApplication::exec();
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "engine/ByteBuffer.h"
 #include "engine/LZFSEError.h"
 #include "engine/ResourceForkError.h"
 #include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -22,9 +24,19 @@ using decmpfs::tableLength;
 // Throws ResourceForkError::dataExceedsMaximum or LZFSEError::encodeFailed.
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data);
 
+// The same fork written into `out` (its contents replaced): each block is
+// encoded in place behind the table, nothing allocated per block.
+void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out);
+
 // Exactly `uncompressedSize` bytes. Throws ResourceForkError or
 // LZFSEError::decodeFailed; a size above maxDataSize is refused with
 // dataExceedsMaximum before anything is allocated.
 std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize);
+
+// Decodes the fork block by block into `block` (at least chunkSize bytes) and
+// hands each decoded block to `onBlock`, in order; memory stays at one block
+// whatever the size. The same checks and failures as decode.
+void decodeBlocks(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize, std::span<std::uint8_t> block,
+                  const std::function<void(std::span<const std::uint8_t>)>& onBlock);
 
 }  // namespace kelvane::engine::DecmpfsResourceFork

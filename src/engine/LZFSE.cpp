@@ -2,18 +2,28 @@
 
 #include "platform/Compression.h"
 
+#include <algorithm>
+
 namespace kelvane::engine::LZFSE {
 
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data)
 {
     if (data.empty())
         return {};
-    std::vector<std::uint8_t> out(data.size() + 64);
-    const std::size_t written = platform::compressionEncodeBuffer(out, data);
+    std::vector<std::uint8_t> out(data.size() + encodeSlack);
+    out.resize(encodeInto(data, out));
+    return out;
+}
+
+std::size_t encodeInto(std::span<const std::uint8_t> data, std::span<std::uint8_t> destination)
+{
+    if (data.empty())
+        return 0;
+    const std::size_t written =
+        platform::compressionEncodeBuffer(destination.first(std::min(destination.size(), data.size() + encodeSlack)), data);
     if (written == 0)
         throw LZFSEError(LZFSEError::encodeFailed{});
-    out.resize(written);
-    return out;
+    return written;
 }
 
 std::vector<std::uint8_t> decode(std::span<const std::uint8_t> data, std::uint64_t expectedSize)

@@ -18,6 +18,15 @@ inline constexpr std::uint64_t maxDecodedSize = decmpfs::maxLogicalSize;
 // LZFSEError::encodeFailed.
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data);
 
+// Room beyond the input's length that a destination gives the encoder.
+inline constexpr std::size_t encodeSlack = 64;
+
+// The same stream written into `destination` (at least data.size() +
+// encodeSlack bytes; nothing of it needs to be initialised), for callers that
+// reuse one buffer block after block; returns the stream's length (0 for
+// empty input). Throws LZFSEError::encodeFailed.
+std::size_t encodeInto(std::span<const std::uint8_t> data, std::span<std::uint8_t> destination);
+
 // Exactly `expectedSize` decoded bytes. Only the count is checked: a stream
 // that would decode further yields its first `expectedSize` bytes. Throws
 // LZFSEError::decodeFailed, also for sizes above maxDecodedSize.

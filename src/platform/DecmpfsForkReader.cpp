@@ -10,9 +10,16 @@
 namespace kelvane::platform::decmpfs {
 
 DecmpfsForkReader::DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength,
-                                     ReadAt readAt)
-    : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt))
+                                     ReadAt readAt, std::uint64_t appendedLength)
+    : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt)),
+      appendedLength_(appendedLength)
 {
+}
+
+DecmpfsForkReader DecmpfsForkReader::ofDataStream(std::uint32_t type, std::uint64_t logicalSize,
+                                                 const inode::State& state, ReadAt readAt)
+{
+    return DecmpfsForkReader(type, logicalSize, state.forkLength(), std::move(readAt), state.appendedLength);
 }
 
 bool DecmpfsForkReader::open()
@@ -71,6 +78,18 @@ bool DecmpfsForkReader::loadBlock(std::size_t index)
     return true;
 }
 
+ssize_t DecmpfsForkReader::readAppended(std::span<std::uint8_t> into)
+{
+    const std::uint64_t left = appendedLength_ - appendedPosition_;
+    if (left == 0 || into.empty())
+        return 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left));
+    const ssize_t got = readAt_(into.data(), want, forkLength_ + appendedPosition_);
+    if (got > 0)
+        appendedPosition_ += static_cast<std::uint64_t>(got);
+    return got;
+}
+
 ssize_t DecmpfsForkReader::read(std::span<std::uint8_t> into)
 {
     if (failed_) {
@@ -80,8 +99,15 @@ ssize_t DecmpfsForkReader::read(std::span<std::uint8_t> into)
     std::size_t done = 0;
     while (done < into.size()) {
         if (blockPosition_ == block_.size()) {
-            if (nextBlock_ + 1 >= offsets_.size())
-                break;  // every block handed out
+            if (nextBlock_ + 1 >= offsets_.size()) {
+                // Every block handed out; then the appended bytes as they are.
+                const ssize_t got = readAppended(into.subspan(done));
+                if (got < 0 && done == 0)
+                    return -1;
+                if (got > 0)
+                    done += static_cast<std::size_t>(got);
+                break;
+            }
             if (!loadBlock(nextBlock_)) {
                 failed_ = true;
                 block_.clear();

@@ -83,12 +83,13 @@ private:
 
 class ForkSource final : public FileHandle::Source {
 public:
-    // The fork is the data stream of `fd`.
-    ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, std::uint64_t forkLength)
-        : fd_(std::move(fd)), size_(size),
-          reader_(type, size, forkLength, [this](void* into, std::size_t length, std::uint64_t offset) {
-              return inode::preadFully(fd_.get(), into, length, static_cast<off_t>(offset));
-          })
+    // The fork begins the data stream of `fd`; appended bytes may follow it.
+    ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, const inode::State& state)
+        : fd_(std::move(fd)), size_(size + state.appendedLength),
+          reader_(decmpfs::DecmpfsForkReader::ofDataStream(
+              type, size, state, [this](void* into, std::size_t length, std::uint64_t offset) {
+                  return inode::preadFully(fd_.get(), into, length, static_cast<off_t>(offset));
+              }))
     {
     }
     // The fork is held in memory (it came from an attribute).
@@ -138,8 +139,7 @@ std::unique_ptr<FileHandle::Source> compressedSource(UniqueFd fd, const inode::S
 
     std::unique_ptr<ForkSource> source;
     if (state.forkInData) {
-        const auto forkLength = static_cast<std::uint64_t>(state.dataStreamSize());
-        source = std::make_unique<ForkSource>(std::move(fd), header->type, header->size, forkLength);
+        source = std::make_unique<ForkSource>(std::move(fd), header->type, header->size, state);
     } else {
         std::vector<std::uint8_t> fork;
         if (inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0)

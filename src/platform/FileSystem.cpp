@@ -3,6 +3,7 @@
 #include "platform/DecmpfsRecord.h"
 #include "platform/FileFlags.h"
 #include "platform/InodeRecords.h"
+#include "platform/Sha256.h"
 
 #include <algorithm>
 #include <array>
@@ -123,6 +124,18 @@ int dropStaleCompression(const Ref& ref, State& state)
     return 0;
 }
 
+// The fork of a file that another program appended to is followed by the
+// appended bytes in the data stream: changing the fork in place would lose
+// them. Such a file is decompressed first (EBUSY, as a write-open of any
+// compressed file).
+int refuseAppended(const State& state)
+{
+    if (state.appendedLength == 0)
+        return 0;
+    errno = EBUSY;
+    return -1;
+}
+
 int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)
 {
     std::size_t done = 0;
@@ -147,7 +160,7 @@ ssize_t getResourceFork(const Ref& ref, const State& state, void* value, std::si
         errno = ENOATTR;
         return -1;
     case ForkPlace::dataStream: {
-        const std::int64_t length = state.dataStreamSize();
+        const auto length = static_cast<std::int64_t>(state.forkLength());
         if (!value)
             return static_cast<ssize_t>(length);
         if (position >= length)
@@ -193,7 +206,13 @@ int writeForkToDataStream(const Ref& ref, const void* value, std::size_t size, s
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return -1;
-        return inode::writeForkRecord(ref, static_cast<std::uint64_t>(st.st_size));
+        const auto length = static_cast<std::uint64_t>(st.st_size);
+        Sha256Digest digest;
+        if (position == 0)
+            digest = Sha256::digest(std::span(static_cast<const std::uint8_t*>(value), size));
+        else if (inode::digestOfDataStream(ref, length, digest) != 0)
+            return -1;
+        return inode::writeForkRecord(ref, length, digest);
     });
 }
 
@@ -224,6 +243,8 @@ int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::ui
         errno = EPERM;
         return -1;
     }
+    if (refuseAppended(state) != 0)
+        return -1;
     const ForkPlace place = forkPlace(ref, state);
     if ((options & XATTR_CREATE) && place != ForkPlace::none) {
         errno = EEXIST;
@@ -242,6 +263,8 @@ int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::ui
 
 int removeResourceFork(const Ref& ref, const State& state)
 {
+    if (refuseAppended(state) != 0)
+        return -1;
     switch (forkPlace(ref, state)) {
     case ForkPlace::none:
         errno = ENOATTR;
@@ -309,6 +332,28 @@ int memoryCopy(const std::vector<std::uint8_t>& bytes)
     return fd.release();
 }
 
+// A read-only copy of the first `length` bytes of `file`'s data stream.
+int memoryCopyOfPrefix(const std::filesystem::path& file, int hostFlags, std::uint64_t length)
+{
+    UniqueFd source(::open(file.c_str(), hostFlags));
+    UniqueFd copy(::memfd_create("kelvane-rsrc", MFD_CLOEXEC));
+    if (!source || !copy)
+        return -1;
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 20)));
+    for (std::uint64_t done = 0; done < length;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - done));
+        const ssize_t got = preadFully(source.get(), piece.data(), want, static_cast<off_t>(done));
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        if (pwriteFully(copy.get(), piece.data(), static_cast<std::size_t>(got), static_cast<off_t>(done)) != 0)
+            return -1;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return copy.release();
+}
+
 UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
 {
     const Ref ref = Ref::ofPath(file.c_str(), !(flags & O_NOFOLLOW));
@@ -326,8 +371,12 @@ UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
     const bool dataIsFork = place == ForkPlace::dataStream || (place == ForkPlace::none && state.dataStreamSize() == 0);
     if (dataIsFork) {
         const int hostFlags = (flags & ~(O_CREAT | O_EXCL | O_TRUNC)) | O_CLOEXEC;
+        if (!writing && state.appendedLength > 0)
+            return UniqueFd(memoryCopyOfPrefix(file, hostFlags, state.forkLength()));
         if (!writing)
             return UniqueFd(::open(file.c_str(), hostFlags));
+        if (refuseAppended(state) != 0)
+            return UniqueFd();
         UniqueFd fd;
         const int result = inode::asOwner(ref, [&] {
             fd.reset(::open(file.c_str(), hostFlags));
@@ -431,8 +480,9 @@ int statOf(const Ref& ref, FileStat& out)
         std::vector<std::uint8_t> record;
         if (state.names.mayHave(inode::RecordNames::decmpfs) &&
             inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) == 0) {
-            if (const auto header = decmpfs::readHeader(record); header && header->size <= INT64_MAX)
-                out.size = static_cast<std::int64_t>(header->size);
+            if (const auto header = decmpfs::readHeader(record);
+                header && header->size <= INT64_MAX && state.appendedLength <= INT64_MAX - header->size)
+                out.size = static_cast<std::int64_t>(header->size + state.appendedLength);
         }
     } else if (state.forkInData) {
         out.size = 0;
@@ -530,10 +580,13 @@ int changeFlags(const Ref& ref, std::uint32_t flags)
     }
     return inode::asOwner(ref, [&] {
         // A fork streamed through ..namedfork/rsrc is complete once the file is
-        // marked compressed: record its final length.
-        if ((flags & UF_COMPRESSED) && state.forkInData &&
-            inode::writeForkRecord(ref, static_cast<std::uint64_t>(state.dataStreamSize())) != 0)
-            return -1;
+        // marked compressed: record its final length and digest.
+        if ((flags & UF_COMPRESSED) && state.forkInData && *state.forkRecord == inode::kForkLengthOpen) {
+            const auto length = static_cast<std::uint64_t>(state.dataStreamSize());
+            Sha256Digest digest;
+            if (inode::digestOfDataStream(ref, length, digest) != 0 || inode::writeForkRecord(ref, length, digest) != 0)
+                return -1;
+        }
         return inode::writeFlagsRecord(ref, flags);
     });
 }

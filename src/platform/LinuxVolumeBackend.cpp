@@ -1,5 +1,6 @@
 #include "platform/LinuxVolumeBackend.h"
 
+#include "platform/FileSizeLimit.h"
 #include "platform/FileSystemTraits.h"
 #include "platform/MountTable.h"
 
@@ -162,14 +163,8 @@ std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs:
         if (facts->linkMax)
             values.supportsHardLinks = *facts->linkMax > 1;
         values.supportsSymbolicLinks = facts->symbolicLinks;
-        // ext4 addresses a file's blocks with 32 bits, far below what pathconf
-        // reports for it.
-        if (entry.fsType == "ext4" && facts->space && facts->space->blockSize > 0) {
-            values.maximumFileSize = bytes(0xFFFFFFFFULL, facts->space->blockSize);
-        } else if (facts->fileSizeBits && *facts->fileSizeBits > 1) {
-            const long bits = *facts->fileSizeBits;
-            values.maximumFileSize = bits >= 64 ? INT64_MAX : (std::int64_t{1} << (bits - 1)) - 1;
-        }
+        values.maximumFileSize = maximumFileSize(entry.fsType, facts->fileSystemMagic, facts->fileSizeBits,
+                                                 facts->space ? facts->space->blockSize : 0);
     }
     return values;
 }

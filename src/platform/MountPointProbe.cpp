@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <system_error>
@@ -65,6 +66,8 @@ MountPointFacts probeNow(const std::filesystem::path& mountPoint, ProbeDepth dep
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(stx.stx_btime.tv_sec) + std::chrono::nanoseconds(stx.stx_btime.tv_nsec)));
     }
+    if (struct statfs info {}; ::statfs(mountPoint.c_str(), &info) == 0)
+        facts.fileSystemMagic = static_cast<std::uint64_t>(info.f_type);
     facts.fileSizeBits = pathLimit(mountPoint, _PC_FILESIZEBITS);
     facts.linkMax = pathLimit(mountPoint, _PC_LINK_MAX);
     if (const auto symlinks = pathLimit(mountPoint, _PC_2_SYMLINKS))

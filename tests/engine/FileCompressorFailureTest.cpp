@@ -380,7 +380,7 @@ TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
 {
     test::TempDir dir;
     const FileCompressor compressor;
-    const Bytes data = randomBytes(300000, 14);
+    const Bytes data = noisyBytes(300000, 14);
     const Path file = dir / "file";
     const Path compressed = dir / "compressed";
     test::writeRawFile(file, data);

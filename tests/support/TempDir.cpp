@@ -1,6 +1,10 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -76,6 +80,19 @@ void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint
 std::filesystem::path testDataDir()
 {
     return KELVANE_TESTDATA_DIR;
+}
+
+bool setImmutable(const std::filesystem::path& path, bool on)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace kelvane::test

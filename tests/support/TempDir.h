@@ -34,6 +34,10 @@ private:
 std::vector<std::uint8_t> readRawFile(const std::filesystem::path& path);
 void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
+// Sets or clears the file's immutable flag, which stops writes by root too
+// (mode bits do not). False where the file system or the caller cannot.
+bool setImmutable(const std::filesystem::path& path, bool on);
+
 // The shared test data folder (LZFSE vectors, decmpfs vectors, corpus).
 std::filesystem::path testDataDir();
 

@@ -2,6 +2,7 @@
 
 #include "engine/ExtensionCategory.h"
 #include "display/Formatters.h"
+#include "ui/common/VisibleName.h"
 
 #include <QStringList>
 
@@ -190,7 +191,7 @@ QString TableCells::incompressibleExplanation()
 
 QString TableCells::notFoundText(const DisplayRow& row)
 {
-    return QStringLiteral("ファイルが見つかりません。\nパス: ") + QString::fromStdString(row.url.string()) +
+    return QStringLiteral("ファイルが見つかりません。\nパス: ") + visibleName(row.url) +
            QStringLiteral("\n\n移動 / 削除された可能性があります。");
 }
 
@@ -227,12 +228,12 @@ CellContent TableCells::content(MainColumn column, const DisplayRow& row, const 
     const FolderAggregate* aggregate = row.folderAggregate ? &*row.folderAggregate : nullptr;
     switch (column) {
     case MainColumn::name: {
-        CellContent c = textCell(QString::fromStdString(row.displayName), Tone::primary);
+        CellContent c = textCell(visibleName(row.displayName), Tone::primary);
         c.elide = Qt::ElideMiddle;
         return c;
     }
     case MainColumn::path: {
-        const QString path = QString::fromStdString(row.displayParentPath());
+        const QString path = visibleName(row.displayParentPath());
         CellContent c = textCell(path);
         c.toolTip = path;
         c.elide = Qt::ElideLeft;

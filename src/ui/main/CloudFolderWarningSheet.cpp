@@ -3,6 +3,7 @@
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Icons.h"
 #include "ui/common/SheetButtons.h"
+#include "ui/common/VisibleName.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,7 +57,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     heading->setWordWrap(true);
     auto* name = new ElidedLabel(Qt::ElideMiddle);
     name->setObjectName(QStringLiteral("itemName"));
-    name->setText(QString::fromStdString(url.filename().string()));
+    name->setText(visibleName(url.filename()));
     name->setForegroundRole(QPalette::PlaceholderText);
     titles->addWidget(heading);
     titles->addWidget(name);

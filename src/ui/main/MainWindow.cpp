@@ -149,11 +149,15 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     connect(&model_, &MainWindowModel::derivedRowsChanged, this, &MainWindow::derivedRowsChanged);
     connect(&model_, &MainWindowModel::scanActivityChanged, this, &MainWindow::scanActivityChanged);
     connect(&model_, &MainWindowModel::errorMessageChanged, this, &MainWindow::errorMessageChanged);
-    // The settings window changes the ratio wording while this window is open.
+    // The settings window changes the ratio wording and the reminder while this window is open.
     connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, this,
             [this](const QString& key) {
-                if (key == QLatin1String(platform::settings_keys::ratioDisplayMode.name))
+                namespace keys = platform::settings_keys;
+                if (key == QLatin1String(keys::ratioDisplayMode.name))
                     rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+                if (key == QLatin1String(keys::weeklyReminderEnabled.name) && hooks_.rescheduleReminder)
+                    hooks_.rescheduleReminder(settings_->value(keys::weeklyReminderEnabled),
+                                              static_cast<std::int64_t>(model_.items().size()));
             });
 
     // Rows that come into view without any state are inspected, a batch per

@@ -62,6 +62,9 @@ struct MainWindowHooks {
     std::function<void(const std::filesystem::path&)> askAbout;
     // After each load of the registered folders, with the number of items.
     std::function<void(int registeredCount)> itemsLoaded;
+    // When the reminder is turned on or off elsewhere, with the setting and
+    // the number of registered items.
+    std::function<void(bool enabled, std::int64_t registeredCount)> rescheduleReminder;
 };
 
 // The window a user works in: the table of registered files and folders with

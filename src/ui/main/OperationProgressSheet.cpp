@@ -4,6 +4,7 @@
 #include "operations/MemoryMonitor.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/RowCellDelegate.h"
+#include "ui/common/VisibleName.h"
 #include "ui/main/ProgressTexts.h"
 #include "ui/main/Symbols.h"
 
@@ -490,7 +491,7 @@ void OperationProgressSheet::refresh()
         counts_->setText(ProgressTexts::countsLine(p));
     } else {
         title_->setText(ProgressTexts::runningTitle(p));
-        fileName_->setText(QString::fromStdString(p.currentFileName()));
+        fileName_->setText(visibleName(p.currentFileName()));
     }
     fileName_->setVisible(!finished && !p.currentFileName().empty());
     counts_->setVisible(finished);

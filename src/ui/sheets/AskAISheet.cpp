@@ -1,6 +1,7 @@
 #include "ui/sheets/AskAISheet.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/AskAIModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -51,11 +52,11 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     fileHeader->setSpacing(4);
     auto* name = stretchingElidedLabel(Qt::ElideMiddle, this);
     name->setObjectName("fileName");
-    name->setText(QString::fromStdString(model_->url().filename().string()));
+    name->setText(visibleName(model_->url().filename()));
     setRelativeFontSize(name, 3, true);
     auto* folder = stretchingElidedLabel(Qt::ElideMiddle, this);
     folder->setObjectName("fileFolder");
-    folder->setText(QString::fromStdString(model_->url().parent_path().string()));
+    folder->setText(visibleName(model_->url().parent_path()));
     folder->setToolTip(folder->text());
     setRelativeFontSize(folder, -1);
     setSecondaryStyle(folder);

@@ -4,6 +4,7 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
+#include "ui/common/VisibleName.h"
 
 #include <QFontDatabase>
 
@@ -53,8 +54,8 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
     const auto category = engine::fileExtensionCategory(discovery::pathExtension(row.name()));
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case name: return QString::fromStdString(row.name());
-        case path: return QString::fromStdString(row.folderPath());
+        case name: return visibleName(row.name());
+        case path: return visibleName(row.folderPath());
         case size:
             return display::formatBytes(static_cast<std::int64_t>(
                 std::min<std::uint64_t>(row.size(), std::numeric_limits<std::int64_t>::max())));
@@ -63,7 +64,7 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
         }
     } else if (role == Qt::ToolTipRole) {
         if (index.column() == path)
-            return QString::fromStdString(row.candidate.url.string());
+            return visibleName(row.candidate.url);
         if (index.column() == stars)
             return qText(engine::displayName(category)) + QStringLiteral(" — ") +
                    qText(engine::expectedRatioText(category));

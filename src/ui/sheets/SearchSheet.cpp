@@ -5,6 +5,7 @@
 #include "operations/AskAIModel.h"
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
+#include "ui/common/VisibleName.h"
 #include "ui/common/WindowKeys.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchResultsTableModel.h"
@@ -337,7 +338,7 @@ QWidget* SearchSheet::buildResultArea()
 
 void SearchSheet::showForm()
 {
-    root_->setText(QString::fromStdString(model_->rootURL().string()));
+    root_->setText(visibleName(model_->rootURL()));
     root_->setToolTip(root_->text());
     recursive_->setChecked(model_->recursive());
     dateMode_->setCurrentIndex(dateMode_->findData(static_cast<int>(model_->dateMode())));

@@ -3,6 +3,7 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
+#include "ui/common/VisibleName.h"
 
 #include <QFontDatabase>
 
@@ -55,11 +56,11 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case name: return QString::fromStdString(row.name());
+        case name: return visibleName(row.name());
         case size: return display::formatBytes(shownSize);
         case stars: return QString::fromStdString(engine::starBar(row.stars));
         case modified: return display::dateTimeFormatter().string(row.mtime);
-        case location: return QString::fromStdString(row.location());
+        case location: return visibleName(row.location());
         }
         break;
     case Qt::CheckStateRole:
@@ -70,7 +71,7 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         if (index.column() == size)
             return display::formatExactBytes(shownSize);
         if (index.column() == location)
-            return QString::fromStdString(row.location());
+            return visibleName(row.location());
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == size)

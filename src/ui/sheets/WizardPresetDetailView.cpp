@@ -1,6 +1,7 @@
 #include "ui/sheets/WizardPresetDetailView.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/WizardPresetScanModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -72,7 +73,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     title->setObjectName("title");
     setRelativeFontSize(title, 3, true);
     auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
-    path->setText(QString::fromStdString(preset.displayPath()));
+    path->setText(visibleName(preset.displayPath()));
     path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setSecondaryStyle(path);
     QLabel* subtitle = plainLabel(QString::fromStdString(preset.subtitle), this);

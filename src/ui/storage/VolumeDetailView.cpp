@@ -1,6 +1,7 @@
 #include "ui/storage/VolumeDetailView.h"
 
 #include "display/Formatters.h"
+#include "ui/common/VisibleName.h"
 #include "ui/storage/StorageStyle.h"
 #include "volumes/CompressionAvailabilityVerdict.h"
 
@@ -251,7 +252,7 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
         QLabel* name = textLabel(qs(v.name), TextStyle::title2, content);
         name->setObjectName(QStringLiteral("volumeName"));
         lines->addWidget(name);
-        QLabel* path = textLabel(QString::fromStdString(v.url.string()), TextStyle::caption, content, true);
+        QLabel* path = textLabel(visibleName(v.url), TextStyle::caption, content, true);
         path->setObjectName(QStringLiteral("volumePath"));
         makeSelectable(path);
         lines->addWidget(path);

@@ -4,6 +4,7 @@
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/VisibleName.h"
 #include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
@@ -165,7 +166,7 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         switch (index.column()) {
         case executedAt: return dateText(log);
         case operation: return operationText(log);
-        case target: return QString::fromStdString(log.targetPath());
+        case target: return visibleName(log.targetPath());
         case sizeBefore: return display::formatBytes(log.sizeBefore());
         case sizeAfter: return display::formatBytes(log.sizeAfter());
         case saved: return savedShown ? savedText(log) : emDash;
@@ -178,7 +179,7 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
     case Qt::AccessibleTextRole:
         switch (index.column()) {
-        case target: return QString::fromStdString(log.targetPath());
+        case target: return visibleName(log.targetPath());
         case result: return log.success() ? QStringLiteral("成功") : failureText(log);
         case detail: return log.errorMessage() ? QString::fromStdString(*log.errorMessage()) : QString();
         }

@@ -3,6 +3,7 @@
 #include "operations/MemoryMonitor.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
+#include "platform/Logger.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
@@ -11,13 +12,16 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUrl>
@@ -36,6 +40,28 @@ namespace {
 void announce(const char* key)
 {
     platform::SettingsNotifier::instance().notifyChanged(QString::fromLatin1(key));
+}
+
+// Announces a written key. A write that did not reach the file is logged and
+// told to the user, and nobody is told of a change that did not happen;
+// the caller then shows what is stored.
+bool written(bool ok, const platform::Settings& settings, const char* key, QWidget* from)
+{
+    if (ok) {
+        announce(key);
+        return true;
+    }
+    platform::Logger::ui().error("setting %{public}s not saved to %{private}s", key, settings.file());
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("設定を保存できませんでした"),
+                                  QStringLiteral("設定を保存できませんでした。変更は反映されていません。"),
+                                  QMessageBox::Ok, from->window());
+    alert->setObjectName(QStringLiteral("settingNotSaved"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setInformativeText(QStringLiteral("保存先: ") + QFile::decodeName(settings.file().c_str()));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    return false;
 }
 
 QLabel* caption(const QString& text)
@@ -95,11 +121,17 @@ public:
             option->setChecked(current == mode);
             group->addButton(option);
             form->addRow(option);
-            connect(option, &QRadioButton::toggled, this, [&settings, mode](bool on) {
+            connect(option, &QRadioButton::toggled, this, [this, &settings, group, mode](bool on) {
                 if (!on)
                     return;
-                settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue());
-                announce(keys::ratioDisplayMode.name);
+                if (written(settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue()),
+                            settings, keys::ratioDisplayMode.name, this))
+                    return;
+                const QString stored = display::RatioDisplayMode::fromSettings(settings).rawValue();
+                for (QAbstractButton* each : group->buttons()) {
+                    const QSignalBlocker quiet(each);
+                    each->setChecked(each->objectName() == stored);
+                }
             });
         }
         finish();
@@ -225,8 +257,12 @@ public:
         reminder->addRow(caption(QStringLiteral("登録項目が 1 件以上あるときのみ通知します。Xcode の再ビルド等で再圧縮が"
                                                 "必要になったファイルを、月 1 回見直す目安として使えます。")));
         connect(toggle_, &QCheckBox::toggled, this, [this](bool on) {
-            settings_.setValue(keys::weeklyReminderEnabled, on);
-            announce(keys::weeklyReminderEnabled.name);
+            if (!written(settings_.setValue(keys::weeklyReminderEnabled, on), settings_,
+                         keys::weeklyReminderEnabled.name, this)) {
+                const QSignalBlocker blocker(toggle_);
+                toggle_->setChecked(settings_.value(keys::weeklyReminderEnabled));
+                return;
+            }
             refreshAuthorizationAndReschedule();
         });
 
@@ -326,9 +362,8 @@ private:
         const std::int64_t next = std::clamp(current + delta, min_, max_);
         if (next == current)
             return;
-        settings_.setValue(key_, next);
-        announce(key_.name);
-        show(next);
+        written(settings_.setValue(key_, next), settings_, key_.name, this);
+        show(settings_.value(key_));
     }
 
     void show(std::int64_t current)

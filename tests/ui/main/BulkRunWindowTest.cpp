@@ -232,6 +232,53 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
     }
 }
 
+// Names that would pass for other names: each cell shows what is really
+// there, and the run works on the real files.
+TEST_F(BulkRunWindowTest, NamesThatMisleadAreShownAsTheyAreAndTheRunTakesTheRealFiles)
+{
+    const fs::path folder = home_ / "Odd";
+    const std::vector<std::pair<std::string, QString>> names{
+        {"abc\u202Etxt.exe", QStringLiteral("abc\\u202Etxt.exe")},
+        {"line\nbreak.txt", QStringLiteral("line\\nbreak.txt")},
+        {"tab\tname.txt", QStringLiteral("tab\\tname.txt")},
+        {"zero\u200Bwidth.txt", QStringLiteral("zero\\u200Bwidth.txt")},
+        {"bad\xff\xfe.txt", QStringLiteral("bad\\xFF\\xFE.txt")},
+    };
+    for (const auto& [name, shown] : names)
+        writeText(folder / name, 20000);
+    registerItem(folder, true);
+    const fs::path gone = writeText(home_ / "gone\u202Efdp.exe", 20000);
+    registerItem(gone, false);
+    openWide();
+    ASSERT_TRUE(waitFor([&] { return offers("Odd", {QStringLiteral("圧縮 5")}); }));
+    window_->table()->expand(rowNamed("Odd"));
+    for (const auto& [name, shown] : names) {
+        EXPECT_EQ(cellText(name, MainColumn::name), shown);
+        EXPECT_EQ(cellText(name, MainColumn::path), cellText("Odd", MainColumn::path) + "/Odd");
+    }
+
+    clickAction("Odd", QStringLiteral("圧縮 5"));
+    ASSERT_TRUE(waitFor([&] { return offers("Odd", {QStringLiteral("解除 5")}); }));
+    for (const auto& [name, shown] : names) {
+        EXPECT_TRUE(compressedOnDisk(folder / name)) << name;
+        expectReadsBack(folder / name);
+    }
+    EXPECT_EQ(storedLogs(), names.size());
+
+    // A registered file gone from under such a name is named as it was.
+    const std::string goneName = gone.filename().string();
+    EXPECT_EQ(cellText(goneName, MainColumn::name), QStringLiteral("gone\\u202Efdp.exe"));
+    fs::remove(gone);
+    window_->refreshAll();
+    ASSERT_TRUE(waitFor([&] { return cellText(goneName, MainColumn::status) == QStringLiteral("⚠ 見つからない"); }))
+        << cellText(goneName, MainColumn::status).toStdString();
+    window_->showStatusDetail(rows().row(rowNamed(goneName))->id);
+    ASSERT_TRUE(waitFor([&] { return window_->popover() != nullptr; }));
+    const QString explanation = window_->popover()->findChild<QLabel*>(QStringLiteral("explanation"))->text();
+    EXPECT_TRUE(explanation.contains(QStringLiteral("/gone\\u202Efdp.exe\n"))) << explanation.toStdString();
+    EXPECT_FALSE(explanation.contains(QChar(0x202E)));
+}
+
 TEST_F(BulkRunWindowTest, ASmallCleanRunFromTheRowButtonClosesItsSheetByItself)
 {
     const fs::path folder = home_ / "Few";

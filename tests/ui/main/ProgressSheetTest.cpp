@@ -4,6 +4,7 @@
 #include "QStringPrinting.h"
 
 #include "operations/OperationProgress.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BulkSelection.h"
 #include "ui/main/OperationProgressSheet.h"
@@ -98,6 +99,20 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
     EXPECT_TRUE(progress_->wasCancelled());
     EXPECT_TRUE(task.isCancelled());
     EXPECT_TRUE(sheet_->isVisible());  // the run ends it, not the key
+}
+
+TEST_F(ProgressSheetTest, TheFileInHandIsNamedAsItReallyIs)
+{
+    open(Kind::compress, 3, 5000);
+    progress_->setTask(operations::TaskHandle());
+    for (const auto& [name, shown] : std::vector<std::pair<std::string, QString>>{
+             {"invoice\u202Efdp.exe", QStringLiteral("invoice\\u202Efdp.exe")},
+             {"two\nlines\t.txt", QStringLiteral("two\\nlines\\t.txt")},
+             {"\xe9t\xe9.txt", QStringLiteral("\\xE9t\\xE9.txt")}}) {
+        progress_->setCurrentFileName(name);
+        turn();
+        EXPECT_EQ(sheet_->findChild<ElidedLabel*>(QStringLiteral("fileName"))->text(), shown);
+    }
 }
 
 TEST_F(ProgressSheetTest, ChangesRedrawOncePerTurnAndTheClockEverySecond)

@@ -22,6 +22,7 @@
 #include <QThreadPool>
 
 #include <fstream>
+#include <set>
 
 namespace kelvane::ui::sheets::test {
 namespace {
@@ -221,6 +222,34 @@ TEST_F(SearchSheetTest, RegisteringCountsAndClosesTheSheet)
     ASSERT_TRUE(closed.wait(5000));
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
+}
+
+TEST_F(SearchSheetTest, NamesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
+{
+    const fs::path odd = root_ / "odd\u202Ebus\n";
+    writeFile(odd / "abc\u202Etxt.exe", 7000);
+    writeFile(odd / "zero\u200Bwidth\t.txt", 6000);
+    writeFile(odd / "bad\xff.txt", 5000);
+    SearchSheet* sheet = openSheet();
+    setField(sheet, "minSize", "0.004");
+    search(sheet);
+    EXPECT_EQ(names(sheet), QStringList({"image.png", "data.json", "abc\\u202Etxt.exe", "zero\\u200Bwidth\\t.txt",
+                                         "readme.md", "bad\\xFF.txt"}));
+    const QString folder = QString::fromStdString(root_.string()) + "/odd\\u202Ebus\\n";
+    EXPECT_EQ(sheet->resultsModel()->index(2, SearchResultsTableModel::path).data().toString(), folder);
+    EXPECT_EQ(sheet->resultsModel()->index(2, SearchResultsTableModel::path).data(Qt::ToolTipRole).toString(),
+              folder + "/abc\\u202Etxt.exe");
+
+    // Registered under their real names.
+    sheet->resultsView()->selectAll();
+    QSignalSpy closed(sheet, &QDialog::finished);
+    QTest::mouseClick(button(sheet, "選択を登録 (6)"), Qt::LeftButton);
+    ASSERT_TRUE(closed.wait(5000));
+    std::set<std::string> stored;
+    for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
+        stored.insert(item->displayName());
+    for (const char* name : {"abc\u202Etxt.exe", "zero\u200Bwidth\t.txt", "bad\xff.txt"})
+        EXPECT_TRUE(stored.contains(name)) << name;
 }
 
 TEST_F(SearchSheetTest, FailedRegistrationIsShownAndTheSheetStays)

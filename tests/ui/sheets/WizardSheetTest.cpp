@@ -19,6 +19,7 @@
 #include <QThreadPool>
 
 #include <fstream>
+#include <set>
 
 namespace kelvane::ui::sheets::test {
 namespace {
@@ -230,6 +231,34 @@ TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
     EXPECT_TRUE(detail->model().candidates().empty());
     EXPECT_TRUE(showsLabel(detail, "該当するファイルがありません"));
     EXPECT_TRUE(showsLabel(detail, "64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
+}
+
+TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    writeFile(logs() / "sub\u202Egol" / "report\u202Egol.exe.log", 90000, old);
+    writeFile(logs() / "two\nlines.log", 80000, old);
+    writeFile(logs() / "bad\xfe.log", 70000, old);
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 3; }));
+    auto* candidates = detail->candidatesModel();
+    QStringList names;
+    for (int r = 0; r < candidates->rowCount(); ++r)
+        names << candidates->index(r, WizardCandidatesTableModel::name).data().toString();
+    EXPECT_EQ(names, QStringList({"report\\u202Egol.exe.log", "two\\nlines.log", "bad\\xFE.log"}));
+    const QModelIndex location = candidates->index(0, WizardCandidatesTableModel::location);
+    EXPECT_TRUE(location.data().toString().endsWith("sub\\u202Egol")) << location.data().toString().toStdString();
+    EXPECT_FALSE(location.data(Qt::ToolTipRole).toString().contains(QChar(0x202E)));
+
+    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
+    std::set<std::string> stored;
+    for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
+        stored.insert(item->displayName());
+    EXPECT_EQ(stored, (std::set<std::string>{"report\u202Egol.exe.log", "two\nlines.log", "bad\xfe.log"}));
 }
 
 TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)

@@ -171,6 +171,26 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
 }
 
+TEST_F(LogScreenTest, TargetsThatMisleadAreShownAsTheyAreAndCopiedAsTheyAre)
+{
+    const std::string path = "/w/\xffodd/invoice\u202Efdp.exe\n";
+    addLog(path, 9000, 3000);
+    addLog("/w/plain.txt", 9000, 3000);
+    auto screen = open();
+    screen->setSortOrder(LogTableModel::target, Qt::DescendingOrder);
+    const auto* model = screen->findChild<QTableView*>()->model();
+    const QModelIndex target = model->index(0, LogTableModel::target);
+    EXPECT_EQ(target.data().toString(), "/w/\\xFFodd/invoice\\u202Efdp.exe\\n");
+    EXPECT_EQ(target.data(Qt::ToolTipRole).toString(), target.data().toString());
+    EXPECT_EQ(model->index(1, LogTableModel::target).data().toString(), "/w/plain.txt");
+
+    // The search and the copy work on the real path.
+    screen->setSearchQuery(QStringLiteral("invoice\u202Efdp"));
+    ASSERT_EQ(model->rowCount(), 1);
+    screen->copyAsTSV();
+    EXPECT_TRUE(shell_.clipboard.contains(QStringLiteral("odd/invoice\u202Efdp.exe\n\t"))) << shell_.clipboard.toStdString();
+}
+
 TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)
 {
     addLog("/s/b10.txt", 300, 1, "decompress", true, std::nullopt, 3);
