@@ -11,6 +11,7 @@ packages=(
   python3 dbus-daemon
   libfuse3-dev fuse3 bindfs
   xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
+  qt6-translations-l10n
 )
 
 missing=()

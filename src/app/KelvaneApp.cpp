@@ -14,6 +14,7 @@
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
+#include "ui/common/QtTranslations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -93,8 +94,12 @@ int KelvaneApp::exec()
 
 std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int& argc, char** argv)
 {
-    if (mode.isGui())
-        return std::make_unique<QApplication>(argc, argv);
+    if (mode.isGui()) {
+        auto app = std::make_unique<QApplication>(argc, argv);
+        if (!ui::installQtTranslations(*app))
+            platform::Logger::ui().info("Qt's Japanese translations are not installed; its dialogs stay in English");
+        return app;
+    }
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 

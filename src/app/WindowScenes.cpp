@@ -18,6 +18,7 @@
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/MenuCommands.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchSheet.h"
@@ -99,8 +100,11 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
     mainWindow_ = std::make_unique<ui::MainWindow>(*model_, *container_, shell_,
                                                    QString::fromStdString(AppContext::versionLabel()),
                                                    std::move(hooks));
+    // "終了" and Ctrl+Q in any window or sheet end here.
+    QObject::connect(&ui::QuitRequest::shared(), &ui::QuitRequest::requested, mainWindow_.get(),
+                     [] { QApplication::closeAllWindows(); });
     ui::populateMenuBar(mainWindow_->menuBar(), mainWindow_->commands(), shell_,
-                        [] { QApplication::closeAllWindows(); }, [this] { openSettings(); });
+                        [] { ui::QuitRequest::shared().request(); }, [this] { openSettings(); });
 }
 
 ui::LogScreen* WindowScenes::logWindow() const { return qobject_cast<ui::LogScreen*>(logWindow_.data()); }

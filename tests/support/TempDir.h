@@ -19,8 +19,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-    // Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME into this folder for the
-    // life of the object (tests that touch the store or settings).
+    // Points HOME and the XDG data, config, cache and state folders into this
+    // folder for the life of the object (tests that touch the store, settings
+    // or the user's folders).
     void useAsHome();
 
 private:

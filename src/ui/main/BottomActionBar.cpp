@@ -130,6 +130,7 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     clear_->setIcon(symbolIcon(u"xmark.circle", text));
     clear_->setAutoRaise(true);
     clear_->setToolTip(QStringLiteral("選択を解除"));
+    clear_->setAccessibleName(QStringLiteral("選択を解除"));
     for (QPushButton* b : {selectAll_, compress_, decompress_})
         b->setAutoDefault(false);
     row->addWidget(selectAll_);

@@ -20,6 +20,8 @@
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
+#include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkRunControls.h"
 #include "ui/main/CloudFolderWarningSheet.h"
@@ -45,10 +47,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace kelvane::ui {
 
+using operations::ActiveOperation;
 using operations::DisplayRow;
 using operations::MainWindowModel;
 
@@ -121,6 +125,15 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table_, &QWidget::customContextMenuRequested, this, &MainWindow::showContextMenu);
     connect(table_, &QAbstractItemView::clicked, this, &MainWindow::tableClicked);
+    // The row's own buttons, from the keyboard: on the focused row.
+    for (const ActiveOperation::Kind kind : {ActiveOperation::Kind::compress, ActiveOperation::Kind::decompress}) {
+        auto* key = new QAction(table_);
+        key->setShortcut(rowActionKey(kind));
+        key->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        table_->addAction(key);
+        connect(key, &QAction::triggered, this, [this, kind] { runRowAction(kind, table_->currentIndex()); });
+    }
+    installWindowKeys(this, EscapeKey::leftAlone, QuitKey::fromMenu);
 
     buildToolBar();
     buildScreens();
@@ -171,6 +184,12 @@ MainWindow::~MainWindow()
 {
     if (itemsLoad_)
         itemsLoad_->cancel();
+}
+
+QKeySequence MainWindow::rowActionKey(ActiveOperation::Kind kind)
+{
+    return kind == ActiveOperation::Kind::compress ? QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)
+                                                   : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
 }
 
 // --- layout -------------------------------------------------------------------
@@ -607,6 +626,16 @@ void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls)
         shell_.showInFileManager(onDisk);
 }
 
+void MainWindow::runRowAction(ActiveOperation::Kind kind, const QModelIndex& index)
+{
+    const DisplayRow* row = rowModel_->row(index);
+    if (!row)
+        return;
+    const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
+    if (std::any_of(buttons.begin(), buttons.end(), [kind](const ActionButton& b) { return b.kind == kind; }))
+        model_.performRowAction(kind, DisplayRow(*row));
+}
+
 QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
 {
     if (ids.empty())
@@ -615,6 +644,25 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
     menu->setObjectName(QStringLiteral("rowContextMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setToolTipsVisible(true);
+    // One row: its "操作" buttons first, with the keys that run them.
+    if (ids.size() == 1) {
+        const QModelIndex index = rowModel_->indexOfId(*ids.begin(), 0);
+        if (const DisplayRow* row = rowModel_->row(index)) {
+            const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
+            for (const ActionButton& button : buttons) {
+                QAction* action = menu->addAction(button.title);
+                action->setObjectName(button.kind == ActiveOperation::Kind::compress ? QStringLiteral("rowCompress")
+                                                                                      : QStringLiteral("rowDecompress"));
+                action->setToolTip(button.toolTip);
+                action->setShortcut(rowActionKey(button.kind));
+                action->setShortcutVisibleInContextMenu(true);
+                connect(action, &QAction::triggered, this,
+                        [this, kind = button.kind, id = row->id] { runRowAction(kind, rowModel_->indexOfId(id, 0)); });
+            }
+            if (!buttons.empty())
+                menu->addSeparator();
+        }
+    }
     const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
     if (!urls.empty()) {
         connect(menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く")), &QAction::triggered, this,

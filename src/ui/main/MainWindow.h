@@ -1,11 +1,13 @@
 #pragma once
 
+#include "operations/ActiveOperation.h"
 #include "operations/DisplayRow.h"
 #include "operations/TaskHandle.h"
 #include "ui/common/Popover.h"
 #include "ui/common/SheetPresenter.h"
 #include "ui/common/TableCells.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -107,6 +109,8 @@ public:
     const MenuCommandReceiver& commands() const { return *commands_; }
     // The context menu for these row ids (none for an empty set).
     QMenu* makeContextMenu(const std::set<std::string>& ids);
+    // The keys that run the focused row's compress and decompress buttons.
+    static QKeySequence rowActionKey(operations::ActiveOperation::Kind kind);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -134,6 +138,8 @@ private:
     void inspectVisibleRows();
     void inspectRows(std::vector<operations::DisplayRow> rows);
     void showContextMenu(const QPoint& at);
+    // The row's own button of this kind, as if clicked; nothing when the row offers none.
+    void runRowAction(operations::ActiveOperation::Kind kind, const QModelIndex& index);
     void tableClicked(const QModelIndex& index);
 
     operations::MainWindowModel& model_;

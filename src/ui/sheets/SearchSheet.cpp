@@ -9,6 +9,7 @@
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
 #include "ui/common/VisibleName.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -180,8 +181,12 @@ void SearchSheet::buildForm(QWidget* form)
     dateValue_->setAlignment(Qt::AlignRight);
     auto* up = new QToolButton(form);
     up->setArrowType(Qt::UpArrow);
+    up->setAccessibleName(QStringLiteral("増やす"));
+    up->setToolTip(QStringLiteral("1 増やす"));
     auto* down = new QToolButton(form);
     down->setArrowType(Qt::DownArrow);
+    down->setAccessibleName(QStringLiteral("減らす"));
+    down->setToolTip(QStringLiteral("1 減らす"));
     dateUnit_ = new QComboBox(form);
     dateUnit_->setObjectName("dateUnit");
     fillCombo(dateUnit_, {SearchSheetModel::DateUnit::month, SearchSheetModel::DateUnit::year});
@@ -445,6 +450,7 @@ void SearchSheet::askAI(const std::filesystem::path& url)
         askSheet_->reject();
     auto* sheet = new AskAISheet(model_->makeAskModel(url), this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(sheet, EscapeKey::leftAlone);
     askSheet_ = sheet;
     sheet->open();
 }

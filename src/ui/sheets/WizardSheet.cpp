@@ -63,7 +63,7 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     auto* listLayout = new QVBoxLayout(list);
     listLayout->setContentsMargins(20, 12, 20, 12);
     listLayout->setSpacing(10);
-    QLabel* intro = plainLabel(QStringLiteral("macOS で容量を取りがちな場所をまとめました。\n"
+    QLabel* intro = plainLabel(QStringLiteral("容量を取りがちな場所をまとめました。\n"
                                               "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"),
                                list);
     setSecondaryStyle(intro);

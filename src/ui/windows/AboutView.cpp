@@ -9,6 +9,7 @@
 #include "ui/common/Shell.h"
 #include "ui/common/Spinner.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/AboutTexts.h"
 #include "ui/windows/HistoryFigures.h"
@@ -208,13 +209,13 @@ QWidget* AboutView::overviewTab()
                                FontRole::subheadline, secondaryColor());
     version->setObjectName(QStringLiteral("versionLine"));
     names->addWidget(version);
-    names->addWidget(styledText(QStringLiteral("macOS の透過圧縮で SSD を空ける"), FontRole::callout, secondaryColor()));
+    names->addWidget(styledText(QStringLiteral("透過圧縮で SSD を空ける"), FontRole::callout, secondaryColor()));
     header->addLayout(names, 1);
     page->addLayout(header);
     page->addWidget(divider());
 
     page->addWidget(sectionHeader(QStringLiteral("Kelvane でできること"), QStringLiteral("lightbulb.fill")));
-    page->addWidget(paragraph(QStringLiteral("Mac の **SSD 容量を、ファイルを動かさずに空けられます**。")));
+    page->addWidget(paragraph(QStringLiteral("**SSD 容量を、ファイルを動かさずに空けられます**。")));
     page->addWidget(paragraph(QStringLiteral("zip にしたり別ディスクに移したりせず、ファイルはそのままの場所・そのままの名前で"
                                              "残しておけます。それでもディスクが実際に使っているサイズだけを縮められます。")));
     page->addWidget(paragraph(QStringLiteral("仕組みは macOS が標準で持っている「透過圧縮」を活用します（Apple 自身も macOS "
@@ -225,13 +226,13 @@ QWidget* AboutView::overviewTab()
     page->addWidget(paragraph(QStringLiteral("「**SSD の空きが足りない**」「**でもファイルは消したくないし、外付けにも移したくない**」"
                                              "というとき、Kelvane の出番です。")));
     page->addWidget(paragraph(QStringLiteral("特に効果が出やすい例:\n\n"
-                                             "・Xcode の DerivedData やビルド成果物\n"
-                                             "・iOS Simulator / iPhone バックアップ\n"
+                                             "・Go のビルドキャッシュやビルド成果物\n"
+                                             "・Android エミュレータ / Android SDK\n"
                                              "・GitHub から clone してきた大きなリポジトリ\n"
                                              "・古いログファイル / テキストデータ\n"
-                                             "・dSYM や Archives")));
+                                             "・デバッグ情報や Rust ツールチェーン")));
     page->addWidget(sectionHeader(QStringLiteral("こんな人向け"), QStringLiteral("person.fill")));
-    page->addWidget(paragraph(QStringLiteral("・Mac の SSD 容量を気にしている方\n"
+    page->addWidget(paragraph(QStringLiteral("・SSD 容量を気にしている方\n"
                                              "・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
                                              "・「ファイルは残したいけど容量だけなんとかしたい」方")));
     page->addStretch();
@@ -618,6 +619,7 @@ void AboutView::showNotices()
     const QString file = environment_.noticesFile.isEmpty() ? NoticesSheet::defaultFile() : environment_.noticesFile;
     notices_ = new NoticesSheet(shell_, this, file);
     notices_->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(notices_, EscapeKey::leftAlone);
     notices_->open();
 }
 

@@ -8,6 +8,7 @@
 #include "ui/common/Symbols.h"
 #include "ui/common/VisibleName.h"
 #include "ui/common/WindowGeometry.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
 
@@ -245,6 +246,7 @@ LogScreen::LogScreen(std::shared_ptr<store::ModelContainer> container, store::Mo
     : QWidget(parent, Qt::Window), container_(std::move(container)), context_(context), shell_(shell)
 {
     setWindowTitle(QStringLiteral("履歴ログ"));
+    installWindowKeys(this, EscapeKey::closes);
     setMinimumSize(720, 480);
     build();
     WindowGeometry::keep(this, "logWindowGeometry", QSize(960, 640));

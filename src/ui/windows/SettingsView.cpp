@@ -8,6 +8,7 @@
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QButtonGroup>
@@ -343,6 +344,12 @@ public:
         up_ = new QToolButton;
         up_->setObjectName(QStringLiteral("increment"));
         up_->setText(QStringLiteral("+"));
+        // The signs say nothing to a screen reader.
+        const QString by = QString::asprintf("%lld", static_cast<long long>(step_)) + unit_;
+        down_->setAccessibleName(QStringLiteral("減らす"));
+        down_->setToolTip(by + QStringLiteral(" 減らす"));
+        up_->setAccessibleName(QStringLiteral("増やす"));
+        up_->setToolTip(by + QStringLiteral(" 増やす"));
         row->addStretch();
         row->addWidget(value_);
         row->addWidget(down_);
@@ -412,6 +419,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("設定"));
+    installWindowKeys(this, EscapeKey::closes);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     tabs_ = new QTabWidget;

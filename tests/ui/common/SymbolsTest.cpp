@@ -63,7 +63,8 @@ QMap<QString, QString> symbolNamesInSources()
                 const auto match = it.next();
                 const QString name = match.captured(2);
                 const bool wide = !match.captured(1).isEmpty() && relative.startsWith(QLatin1String("ui/"));
-                if (notSymbols.contains(name))
+                // File-system types ("fuse.rclone") are dotted too.
+                if (notSymbols.contains(name) || name.startsWith(QLatin1String("fuse.")))
                     continue;
                 if (dotted.match(name).hasMatch() || mentions.match(line).hasMatch() || wide)
                     found.insert(name, QStringLiteral("%1:%2").arg(relative).arg(lineNumber));

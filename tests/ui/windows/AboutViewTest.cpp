@@ -3,6 +3,7 @@
 #include "WindowsTestSupport.h"
 #include "app/LaunchRecord.h"
 #include "app/LogExport.h"
+#include "discovery/WizardPreset.h"
 #include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
@@ -321,13 +322,11 @@ TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
                            "decmpfs の正体", "対応アルゴリズム", "インライン / リソースフォーク切替",
                            "dataless（クラウド退避）の検出"}));
     EXPECT_EQ(dividers, 9);
-    // The written ones and the Linux note on what other programs see.
-    EXPECT_EQ(paragraphs, 40);
+    // The written ones and the Linux note after each claim that other programs read the files unchanged.
+    EXPECT_EQ(paragraphs, 41);
     EXPECT_EQ(secondary, 8);
     EXPECT_EQ(callout, 4);
     EXPECT_EQ(texts[0], "ひとことで言うと「**ファイルを zip にしないまま、内部だけこっそり縮める**」仕組みです。");
-    EXPECT_TRUE(texts.contains("Linux では、他のアプリから圧縮済みファイルを読むと圧縮データが見えます。"
-                               "他のアプリで使う前に Kelvane で解除してください。"));
     EXPECT_TRUE(texts.contains("xattr の上限（3,802 バイト）に収まるサイズはインライン形式（type 11）、それ以上はリソースフォーク形式"
                                "（type 12、`com.apple.ResourceFork` xattr に 64 KiB チャンクで格納）に振り分けています。"));
     EXPECT_TRUE(texts.last().contains("`DATALESS_CMPFS_TYPE = 0x80000001`"));
@@ -347,6 +346,88 @@ TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
     EXPECT_EQ(steps.last(), "コマンドラインから自動再圧縮（cron / systemd タイマー）");
     const QStringList usageTexts = labelTexts(view->tabs()->widget(2));
     EXPECT_TRUE(usageTexts.join('\n').contains("<code>kelvane --auto-recompress</code>"));
+}
+
+// The markdown of every paragraph below `root`, in order.
+QStringList paragraphTexts(const QWidget* root)
+{
+    QStringList texts;
+    for (const QLabel* label : root->findChildren<QLabel*>(QStringLiteral("paragraph")))
+        texts << label->property("markdown").toString();
+    return texts;
+}
+
+TEST_F(AboutViewTest, TheTextsAreAsWrittenWordedForLinuxOnlyWhereThisDesktopDiffers)
+{
+    auto view = open();
+    const QString note = "Linux では、kelvanefs でマウントしたフォルダの圧縮済みファイルは、どのアプリからも元のデータとして読めます。"
+                         "マウントしていないフォルダでは、他のアプリで使う前に Kelvane で解除してください。";
+
+    // The explainer: the note follows both claims that programs see the
+    // original data, and nothing else was reworded.
+    const QStringList explainer = paragraphTexts(view->tabs()->widget(1));
+    ASSERT_EQ(explainer.size(), 41);
+    EXPECT_EQ(explainer.count(note), 2);
+    const auto after = [&](const QString& startOfParagraph) {
+        for (qsizetype i = 0; i + 1 < explainer.size(); ++i)
+            if (explainer[i].startsWith(startOfParagraph))
+                return explainer[i + 1];
+        return QStringLiteral("(no paragraph starts with ") + startOfParagraph + ")";
+    };
+    EXPECT_EQ(after("データは読み出されるときにだけ macOS が自動で展開する"), note);
+    EXPECT_EQ(after("macOS では、以降は読み出しのたびに"), note);
+    EXPECT_TRUE(explainer.contains("macOS では、以降は読み出しのたびにカーネル（VFS 層と decmpfs ハンドラ）が中身を展開するので、"
+                                   "ユーザー空間のプログラムは圧縮に気付きません。"));
+    EXPECT_TRUE(explainer.filter("cron / systemd タイマー から `--auto-recompress` で起動した場合は、直近 30 分以内に"
+                                 "更新されたファイルをバックグラウンド圧縮の対象から自動的に外します。")
+                    .size()
+                == 1);
+    EXPECT_TRUE(explainer.filter("透過圧縮は **そのローカルディスク上だけ** で効きます。").size() == 1);
+    for (const QString& text : explainer) {
+        // The disk is no Mac's (what Apple does with its own Macs stays).
+        EXPECT_FALSE(text.contains("の Mac の")) << text.toStdString();
+        EXPECT_FALSE(text.contains("Linux では同じ形式")) << text.toStdString();
+    }
+
+    // The usage guide, step by step.
+    QStringList bodies;
+    for (QWidget* piece : pieces(*view, 2))
+        if (piece->objectName() == "usageStep")
+            bodies << paragraphTexts(piece);
+    ASSERT_EQ(bodies.size(), 9);
+    EXPECT_EQ(bodies[0], "ツールバーの「ウィザード」ボタンを押すと、`Go ビルドキャッシュ` / `debuginfod キャッシュ` / `.cache` / "
+                         "`.local/state` など、容量を取りがちな場所がカード一覧で表示されます。「全部登録」で丸ごと、"
+                         "「中身を見る」で配下から大きいファイルを個別に選んで登録できます。");
+    EXPECT_EQ(bodies[1], "メイン画面に **ドラッグ&ドロップ** するか、「追加」ボタンでファイル選択ダイアログから選びます。"
+                         "フォルダはサブフォルダを含むかどうかを選択できます。");
+    EXPECT_EQ(bodies[4], "「検索」ボタンで検索シートを開き、「○年以上前」「最小 10 MB」「テキスト系のみ」などの条件を組み合わせて"
+                         "登録対象を発掘できます。スキャン中も結果がリアルタイムで増えていきます。");
+    EXPECT_TRUE(bodies[5].startsWith("「更新」ボタン（Ctrl+R）で cache をクリアして全項目を再スキャンします。"));
+    EXPECT_EQ(bodies[8], "`kelvane --auto-recompress` で登録済み項目を一括再圧縮して自動終了します。cron / systemd タイマー "
+                         "に登録すれば月 1 回などの定期メンテナンスを無人で回せます。直近 30 分以内に更新されたファイルは"
+                         "編集中の可能性を考慮して自動的に対象から外れます。詳細はターミナルで `--help` を確認してください。");
+    // The places the guide names are the wizard's.
+    const auto presets = discovery::WizardPreset::all();
+    for (const char* name : {"Go ビルドキャッシュ", ".cache", ".local/state", "debuginfod キャッシュ"})
+        EXPECT_TRUE(std::any_of(presets.begin(), presets.end(),
+                                [&](const discovery::WizardPreset& p) { return p.title.find(name) != std::string::npos; }))
+            << name;
+
+    // The overview.
+    const QStringList overview = paragraphTexts(view->tabs()->widget(0));
+    EXPECT_TRUE(labelTexts(view->tabs()->widget(0)).contains("透過圧縮で SSD を空ける"));
+    EXPECT_TRUE(overview.contains("**SSD 容量を、ファイルを動かさずに空けられます**。"));
+    EXPECT_TRUE(overview.contains("特に効果が出やすい例:\n\n・Go のビルドキャッシュやビルド成果物\n・Android エミュレータ / Android SDK\n"
+                                  "・GitHub から clone してきた大きなリポジトリ\n・古いログファイル / テキストデータ\n"
+                                  "・デバッグ情報や Rust ツールチェーン"));
+    EXPECT_TRUE(overview.contains("・SSD 容量を気にしている方\n・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
+                                  "・「ファイルは残したいけど容量だけなんとかしたい」方"));
+    const qsizetype mechanism = overview.indexOf(
+        "仕組みは macOS が標準で持っている「透過圧縮」を活用します（Apple 自身も macOS 自体に使っている技術です）。"
+        "詳しくは「透過圧縮について」タブをご覧ください。");
+    ASSERT_GE(mechanism, 0);
+    ASSERT_LT(mechanism + 1, overview.size());
+    EXPECT_EQ(overview[mechanism + 1], note);
 }
 
 TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)
