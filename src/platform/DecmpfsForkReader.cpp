@@ -92,6 +92,14 @@ bool DecmpfsForkReader::loadBlock(std::size_t index)
     return true;
 }
 
+ssize_t DecmpfsForkReader::readAppendedAt(std::span<std::uint8_t> into, std::uint64_t offset) const
+{
+    if (offset >= appendedLength_ || into.empty())
+        return 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), appendedLength_ - offset));
+    return readAt_(into.data(), want, forkLength_ + offset);
+}
+
 ssize_t DecmpfsForkReader::readAppended(std::span<std::uint8_t> into)
 {
     const std::uint64_t left = appendedLength_ - appendedPosition_;

@@ -50,6 +50,11 @@ public:
     std::size_t blocks() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
     std::size_t blockLength(std::size_t index) const;
     bool readBlock(std::size_t index, std::span<std::uint8_t> out) const;
+    // The appended bytes at `offset` (counted from the end of the fork):
+    // the count read, or -1 (errno). Stateless like readBlock.
+    ssize_t readAppendedAt(std::span<std::uint8_t> into, std::uint64_t offset) const;
+    std::uint64_t logicalSize() const { return logicalSize_; }
+    std::uint64_t appendedLength() const { return appendedLength_; }
 
 private:
     bool loadBlock(std::size_t index);

@@ -1,6 +1,7 @@
 #include "platform/FileHandle.h"
 
 #include "platform/DecmpfsForkReader.h"
+#include "platform/DecmpfsFormat.h"
 #include "platform/DecmpfsRecord.h"
 #include "platform/InodeRecords.h"
 #include "platform/KelvanefsMount.h"
@@ -132,13 +133,36 @@ public:
 
     bool open() { return reader_.open(); }
     ssize_t read(std::span<std::uint8_t> into) override { return reader_.read(into); }
+    // The file as read is cut into 64 KiB blocks: the decoded ones, then what
+    // another program appended, so the block that holds the end of the
+    // decoded bytes may go on with the first appended ones.
     ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
     {
-        if (index >= reader_.blocks())
+        const std::uint64_t start = index * decmpfs::blockSize;
+        if (start >= size_)
             return 0;
-        if (!reader_.readBlock(static_cast<std::size_t>(index), into))
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - start, decmpfs::blockSize));
+        if (into.size() < want) {
+            errno = EINVAL;
             return -1;
-        return static_cast<ssize_t>(reader_.blockLength(static_cast<std::size_t>(index)));
+        }
+        std::size_t done = 0;
+        if (index < reader_.blocks()) {
+            if (!reader_.readBlock(static_cast<std::size_t>(index), into))
+                return -1;
+            done = reader_.blockLength(static_cast<std::size_t>(index));
+        }
+        while (done < want) {
+            const ssize_t got = reader_.readAppendedAt(into.subspan(done, want - done),
+                                                       start + done - reader_.logicalSize());
+            if (got <= 0) {
+                if (got == 0)
+                    errno = EIO;  // the appended bytes went away under us
+                return -1;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<ssize_t>(done);
     }
     int close() override { return fd_ ? fd_.close() : 0; }
     std::uint64_t sizeHint() const override { return size_; }

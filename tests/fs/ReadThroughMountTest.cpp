@@ -3,6 +3,7 @@
 
 #include "fs/MountFixture.h"
 
+#include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "platform/FileFlags.h"
 #include "platform/Sha256.h"
@@ -60,10 +61,17 @@ protected:
         for (const auto& [name, bytes] : files) {
             std::filesystem::create_directories(at(name).parent_path());
             kelvane::test::writeRawFile(at(name), bytes);
-            engine::FileCompressor{}.compressFile(at(name));
+            // Corpus files that do not shrink stay plain and pass through.
+            bool shrinks = true;
+            try {
+                engine::FileCompressor{}.compressFile(at(name));
+            } catch (const engine::FileCompressionError& error) {
+                EXPECT_EQ(error.kind(), engine::FileCompressionError::Kind::compressionDidNotReduceSize) << name;
+                shrinks = false;
+            }
             platform::FileStat st;
             EXPECT_EQ(platform::lstat(at(name), st), 0);
-            EXPECT_TRUE(st.flags & platform::UF_COMPRESSED) << name;
+            EXPECT_EQ(static_cast<bool>(st.flags & platform::UF_COMPRESSED), shrinks) << name;
             rawBlocks_[name] = st.blocks;
         }
         kelvane::test::writeRawFile(at("plain.txt"), textBytes(100000, 5));
@@ -150,6 +158,39 @@ TEST_F(ReadThroughMountTest, PositionalReadsAcrossBlockEdgesAndMmapReturnTheOrig
         ASSERT_NE(view, MAP_FAILED) << name;
         EXPECT_EQ(std::memcmp(view, bytes.data(), bytes.size()), 0) << name;
         ::munmap(view, bytes.size());
+    }
+}
+
+TEST_F(ReadThroughMountTest, BytesAnotherProgramAppendedBelowTheMountFollowTheOriginal)
+{
+    // Decoded blocks that end mid-block and exactly on a block edge, each
+    // followed by bytes appended to the raw data stream outside the mount.
+    std::map<std::string, Bytes> files;
+    files["short-last-block.txt"] = textBytes(3 * 65536 + 17, 7);
+    files["whole-blocks.txt"] = textBytes(2 * 65536, 8);
+    const Bytes tail = textBytes(70000, 9);  // longer than a block
+    for (const auto& [name, original] : files) {
+        kelvane::test::writeRawFile(at(name), original);
+        engine::FileCompressor{}.compressFile(at(name));
+        std::ofstream(at(name), std::ios::binary | std::ios::app)
+            .write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+    }
+    mountFolder();
+
+    for (auto [name, expected] : files) {
+        SCOPED_TRACE(name);
+        expected.insert(expected.end(), tail.begin(), tail.end());
+        EXPECT_EQ(readAll(at(name)), expected);
+        struct stat st {};
+        ASSERT_EQ(::stat(at(name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, static_cast<off_t>(expected.size()));
+        // A read that spans the end of the decoded bytes and the appended ones.
+        platform::UniqueFd fd(::open(at(name).c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        const std::size_t from = files.at(name).size() - 10;
+        Bytes span(100);
+        ASSERT_EQ(::pread(fd.get(), span.data(), span.size(), static_cast<off_t>(from)), 100);
+        EXPECT_TRUE(std::equal(span.begin(), span.end(), expected.begin() + static_cast<long>(from)));
     }
 }
 
