@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-// The LZFSE encoder as it was before its price-based parse (lazy matching
-// with fixed prices), kept only so that bench/codec_bench can measure the
+// The LZFSE encoder as it was before its deeper parse (lazy matching, chains
+// followed 8 links deep), kept only so that bench/codec_bench can measure the
 // current encoder beside it in the same run. Not product code.
 namespace kelvane::codec::previous {
 

@@ -4,8 +4,8 @@
 #include <span>
 #include <vector>
 
-// The LZFSE encoder as it was before its price-based parse, kept for
-// bench/codec_bench to measure the current one against (not product code).
+// The match finder of the previous LZFSE encoder, kept for bench/codec_bench
+// to measure the current one against (not product code).
 namespace kelvane::codec::previous {
 
 // One step of an LZ parse: `literalCount` bytes copied as they are, then

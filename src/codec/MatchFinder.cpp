@@ -239,8 +239,8 @@ void MatchFinder::parse(std::span<const std::uint8_t> data, LzParse& out)
         }
         out.sequences.push_back({pos - anchor, cand.length, cand.distance});
         repeat = cand.distance;
-        // The middle of a long match goes uncharted: its start and its end
-        // are where later matches most often begin.
+        // The middle of a long match stays out of the tables: its bytes are
+        // there already, at the match's source.
         const std::uint32_t skipFrom = options_.chartedEnds;
         if (skipFrom != 0 && cand.length > 2 * skipFrom) {
             insertUpTo(pos + skipFrom);
