@@ -1,6 +1,6 @@
 #include "engine/DecmpfsResourceFork.h"
 
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 #include "codec/LittleEndian.h"
 
 #include <algorithm>
@@ -23,13 +23,13 @@ void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out)
     const std::uint64_t n = blockCount(data.size());
     const auto table = static_cast<std::size_t>(tableLength(data.size()));
     // Room for the table and every block at its longest: no block ever moves.
-    out.resize(table + data.size() + static_cast<std::size_t>(n) * LZFSE::encodeSlack);
+    out.resize(table + data.size() + static_cast<std::size_t>(n) * codec.encodeSlack);
     std::size_t end = table;
     le::store32(out.data(), static_cast<std::uint32_t>(table));
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t start = i * chunkSize;
         const std::uint64_t length = std::min<std::uint64_t>(chunkSize, data.size() - start);
-        end += LZFSE::encodeInto(data.subspan(start, length), out.span().subspan(end));
+        end += PayloadCodec::encodeInto(codec, data.subspan(start, length), out.span().subspan(end));
         le::store32(out.data() + 4 * (i + 1), static_cast<std::uint32_t>(end));
     }
     out.resize(end);
@@ -65,7 +65,7 @@ void decodeBlocks(std::span<const std::uint8_t> fork, std::uint64_t uncompressed
         }
         const std::uint64_t expected = i + 1 < n ? chunkSize : uncompressedSize - chunkSize * (n - 1);
         const auto decoded = block.first(static_cast<std::size_t>(expected));
-        LZFSE::decodeInto(fork.subspan(start, end - start), decoded);
+        PayloadCodec::decodeInto(codec, fork.subspan(start, end - start), decoded);
         onBlock(decoded);
     }
 }

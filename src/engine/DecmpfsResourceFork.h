@@ -1,8 +1,10 @@
 #pragma once
 
 #include "engine/ByteBuffer.h"
+#include "engine/CompressionType.h"
 #include "engine/LZFSEError.h"
 #include "engine/ResourceForkError.h"
+#include "platform/CompressionRoads.h"
 #include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
@@ -14,12 +16,16 @@ namespace kelvane::engine::DecmpfsResourceFork {
 
 // The fork: n + 1 little-endian uint32 offsets (n = ceil(size / chunkSize),
 // the first offset is the table's own length, the last the fork's length),
-// then one LZFSE stream per chunk of the file.
+// then one stream of the fork type's codec (LZFSE) per chunk of the file.
 // The numbers and the table's rules are the format's (DecmpfsFormat.h).
 inline constexpr std::uint64_t chunkSize = decmpfs::blockSize;
 inline constexpr std::uint64_t maxDataSize = decmpfs::maxLogicalSize;
 using decmpfs::blockCount;
 using decmpfs::tableLength;
+
+// The type written to the fork, and its codec (the table's).
+inline constexpr CompressionType compressionType = decmpfs::writtenType(decmpfs::Storage::resourceFork);
+inline constexpr const decmpfs::Codec& codec = *decmpfs::compressionRoad(compressionType).codec;
 
 // Throws ResourceForkError::dataExceedsMaximum or LZFSEError::encodeFailed.
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data);

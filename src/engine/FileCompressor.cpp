@@ -4,7 +4,7 @@
 #include "engine/DecmpfsInline.h"
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 #include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
 #include "engine/StepObserver.h"
@@ -32,7 +32,7 @@ constexpr std::int64_t maxFormatSize = decmpfs::maxLogicalSize;
 constexpr std::size_t maxInlineInput = 16384;
 
 struct EncodingPlan {
-    CompressionType algorithm = CompressionType::lzfseAttr;
+    CompressionType algorithm = DecmpfsInline::compressionType;
     Bytes decmpfsXattr;
     // The fork, in the thread's fork buffer.
     std::optional<std::span<const std::uint8_t>> resourceFork;
@@ -67,12 +67,12 @@ void readWhole(int lockFd, std::int64_t expectedSize, const Path& url, std::stri
 EncodingPlan makeEncodingPlan(std::span<const std::uint8_t> data, const Path& url, ByteBuffer& forkBuffer)
 {
     if (data.size() <= maxInlineInput) {
-        const Bytes stream = LZFSE::encode(data);
-        Bytes attribute = DecmpfsHeader::encode(CompressionType::lzfseAttr, data.size());
+        const Bytes stream = PayloadCodec::encode(DecmpfsInline::codec, data);
+        Bytes attribute = DecmpfsHeader::encode(DecmpfsInline::compressionType, data.size());
         attribute.insert(attribute.end(), stream.begin(), stream.end());
         if (attribute.size() <= DecmpfsInline::maxPayloadBytes) {
             if (stream.size() < data.size())
-                return EncodingPlan{CompressionType::lzfseAttr, std::move(attribute), std::nullopt};
+                return EncodingPlan{DecmpfsInline::compressionType, std::move(attribute), std::nullopt};
             throw Error(Error::compressionDidNotReduceSize{url});
         }
     }
@@ -81,8 +81,8 @@ EncodingPlan makeEncodingPlan(std::span<const std::uint8_t> data, const Path& ur
     DecmpfsResourceFork::encodeInto(data, forkBuffer);
     if (forkBuffer.size() >= data.size())
         throw Error(Error::compressionDidNotReduceSize{url});
-    return EncodingPlan{CompressionType::lzfseRsrc, DecmpfsHeader::encode(CompressionType::lzfseRsrc, data.size()),
-                        forkBuffer.span()};
+    return EncodingPlan{DecmpfsResourceFork::compressionType,
+                        DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, data.size()), forkBuffer.span()};
 }
 
 // The fork is decoded block by block into one block's buffer, the digest of

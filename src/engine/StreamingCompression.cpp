@@ -3,7 +3,7 @@
 #include "engine/DecmpfsHeader.h"
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 #include "codec/LittleEndian.h"
 #include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
@@ -69,7 +69,7 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
     ByteBuffer& chunk = buffers.source;
     ByteBuffer& block = buffers.fork;
     ByteBuffer& decoded = buffers.decoded;
-    block.resize(DecmpfsResourceFork::chunkSize + LZFSE::encodeSlack);
+    block.resize(DecmpfsResourceFork::codec.encodeBound(DecmpfsResourceFork::chunkSize));
     decoded.resize(DecmpfsResourceFork::chunkSize);
     for (std::uint64_t i = 0; i < blocks; ++i) {
         const auto want = static_cast<std::size_t>(
@@ -77,9 +77,10 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
         readExactly(*source, want, url, chunk);
         const std::span<const std::uint8_t> data = chunk.span();
         hasher.update(data);
-        const std::span<const std::uint8_t> encoded = block.span().first(LZFSE::encodeInto(data, block.span()));
+        const std::span<const std::uint8_t> encoded =
+            block.span().first(PayloadCodec::encodeInto(DecmpfsResourceFork::codec, data, block.span()));
         const std::span<std::uint8_t> check = decoded.span().first(want);
-        LZFSE::decodeInto(encoded, check);
+        PayloadCodec::decodeInto(DecmpfsResourceFork::codec, encoded, check);
         if (!std::equal(check.begin(), check.end(), data.begin()))
             throw Error(Error::roundtripVerificationFailed{url});
         replacement::writeFully(encoded, fork.get(), temporaryUrl);
@@ -150,7 +151,7 @@ CompressionResult compressStreaming(const Path& url, int sourceFd, const platfor
     replacement::copyMetadata(snapshot, url, sourceFd, temporaryUrl);
     replacement::setExtendedAttribute(
         temporaryUrl, platform::kDecmpfsXattrName,
-        DecmpfsHeader::encode(CompressionType::lzfseRsrc, static_cast<std::uint64_t>(snapshot.size)));
+        DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, static_cast<std::uint64_t>(snapshot.size)));
     const platform::Sha256Digest digest =
         writeResourceForkStreaming(url, sourceFd, temporaryUrl, snapshot.size, buffers);
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
@@ -160,7 +161,8 @@ CompressionResult compressStreaming(const Path& url, int sourceFd, const platfor
     replacement::restoreTimes(snapshot, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);
 
-    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), CompressionType::lzfseRsrc};
+    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url),
+                             DecmpfsResourceFork::compressionType};
 }
 
 }  // namespace kelvane::engine
