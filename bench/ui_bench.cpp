@@ -210,11 +210,16 @@ public:
         for (const double t : times_) {
             if (t > end)
                 break;
-            gap = std::max(gap, t - last);
+            if (t - last > gap)
+                gap = t - last, gapStart_ = last;
             last = t;
         }
-        return std::max(gap, end - last);
+        if (end - last > gap)
+            gap = end - last, gapStart_ = last;
+        return gap;
     }
+    // Where the last longestGap found its gap.
+    double gapStart() const { return gapStart_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -229,6 +234,7 @@ private:
     QWidget* window_;
     QElapsedTimer clock_;
     std::vector<double> times_;
+    mutable double gapStart_ = 0;
 };
 
 // Runs the event loop until the page's scan has ended.
@@ -272,6 +278,11 @@ bool wizardScanFigures(double stopAfterMs)
     ui::sheets::WizardPresetDetailView page(std::move(model), nullptr);
     page.resize(820, 640);
     RepaintLog repaints(&page);
+    // Something on the page always wants drawing, as a spinner does: a gap
+    // between repaints is then time the page could not draw.
+    QTimer animation;
+    QObject::connect(&animation, &QTimer::timeout, &page, [&page] { page.update(); });
+    animation.start(16);
 
     // A whole scan: it starts when the page is shown.
     repaints.start();
@@ -279,6 +290,7 @@ bool wizardScanFigures(double stopAfterMs)
     waitForScanEnd(scan);
     const double scanMs = repaints.now();
     const double gap = repaints.longestGap(scanMs);
+    const double gapAt = repaints.gapStart();
     const std::size_t found = scan.candidates().size();
 
     // A scan stopped part-way: the press is due `stopAfterMs` after the
@@ -298,22 +310,25 @@ bool wizardScanFigures(double stopAfterMs)
     waitForScanEnd(scan);
     const double stoppedAt = repaints.now();
     const double stopGap = repaints.longestGap(stoppedAt);
+    const double stopGapAt = repaints.gapStart();
     const std::size_t foundAtEnd = scan.candidates().size();
     page.hide();
     std::filesystem::remove_all(base);
 
     const double stopMs = stoppedAt - stopAfterMs;
     std::printf("wizard scan: %d files of 64 KB and more (made in %.1f s)\n", scanMatches, madeIn);
-    std::printf("whole scan: %zu matches in %.2f s; longest time without a repaint %8.1f ms\n", found,
-                scanMs / 1000, gap);
-    if (pressedAt < 0 || foundAtEnd == static_cast<std::size_t>(scanMatches)) {
+    std::printf("whole scan: %zu matches in %.2f s; longest time without a repaint %.1f ms (from %.0f ms)\n",
+                found, scanMs / 1000, gap, gapAt);
+    if (stopMs < 0) {
         std::printf("stopped scan: ended (%zu matches) before the press was due at %.0f ms\n", foundAtEnd,
                     stopAfterMs);
         return gap <= 100;
     }
+    // A press taken only after the scan had ended did nothing: the scan
+    // ended when it would have without it.
     std::printf("stopped scan: \"停止\" due at %.0f ms, taken at %.0f ms with %zu matches shown; the scan ended "
-                "%.0f ms after it was due with %zu matches; longest time without a repaint %.1f ms\n",
-                stopAfterMs, pressedAt, foundAtPress, stopMs, foundAtEnd, stopGap);
+                "%.0f ms after it was due with %zu matches; longest time without a repaint %.1f ms (from %.0f ms)\n",
+                stopAfterMs, pressedAt, foundAtPress, stopMs, foundAtEnd, stopGap, stopGapAt);
     const bool ok = gap <= 100 && stopGap <= 100 && stopMs <= 500;
     std::printf("%s\n", ok ? "repaints within 100 ms, stop within 0.5 s" : "OVER the goals (100 ms, 0.5 s)");
     return ok;

@@ -11,6 +11,7 @@
 #include "ui/sheets/WizardSheet.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -287,6 +288,54 @@ TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
     settleWorkers();
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
     EXPECT_EQ(detail->model().candidates().size(), 401u);
+}
+
+// A search that finds faster than the page draws: what the page has not taken
+// yet reaches it in a few batches, rows are added to the table (never reset),
+// and the list comes out sorted.
+TEST_F(WizardSheetTest, ManyMatchesArriveInBatchesAndAreAppendedNotReset)
+{
+    const fs::path folder = home_.path() / "many";
+    for (int index = 0; index < 1500; ++index) {
+        // Sizes with ties, so a merge that is not stable shows.
+        const fs::path file = folder / ("f" + std::to_string(index) + ".log");
+        fs::create_directories(folder);
+        std::ofstream(file, std::ios::binary).close();
+        fs::resize_file(file, 65536 + static_cast<std::uintmax_t>(index % 7) * 1000);
+    }
+    discovery::WizardPreset preset;
+    preset.id = "many";
+    preset.title = "多数";
+    preset.resolvedPath = folder;
+    WizardPresetDetailView page(
+        std::make_unique<operations::WizardPresetScanModel>(preset, container_->mainContext(), [](const auto&) {}),
+        nullptr);
+    QAbstractItemModelTester tester(page.candidatesModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(page.candidatesModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&page.model(), &operations::WizardPresetScanModel::candidatesChanged);
+
+    page.show();
+    ASSERT_TRUE(page.model().isScanning());
+    // Every match is found before the page takes any of them.
+    operations::workerPool().waitForDone(60000);
+    ASSERT_TRUE(waitUntil([&] { return !page.model().isScanning(); }));
+
+    EXPECT_EQ(page.model().candidates().size(), 1500u);
+    EXPECT_EQ(resets.count(), 0);
+    // One update per 2,000 matches at most, plus the start and the end.
+    EXPECT_LE(changes.count(), 4);
+    const auto& found = page.model().candidates();
+    EXPECT_TRUE(std::is_sorted(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.size > b.size; }));
+    ASSERT_EQ(page.candidatesModel()->rowCount(), 200);
+    for (int row = 0; row < 200; ++row)
+        ASSERT_EQ(page.candidatesModel()->rows()[static_cast<std::size_t>(row)], found[static_cast<std::size_t>(row)]);
+    EXPECT_TRUE(showsLabel(&page, "0 件 選択中 / 表示 200 件（最大 200）"));
+
+    // Another order changes the rows in place.
+    page.model().setSortOrder({{operations::WizardCandidate::Key::name,
+                                operations::SortKey<operations::WizardCandidate::Key>::Order::forward}});
+    EXPECT_EQ(page.candidatesModel()->index(0, 0).data().toString(), "f0.log");
+    EXPECT_EQ(resets.count(), 0);
 }
 
 }  // namespace
