@@ -338,5 +338,41 @@ TEST_F(WizardSheetTest, ManyMatchesArriveInBatchesAndAreAppendedNotReset)
     EXPECT_EQ(resets.count(), 0);
 }
 
+// Minimising and restoring the window leaves the page as it was; leaving the
+// page (here: closing its window) stops the scan.
+TEST_F(WizardSheetTest, MinimisingTheWindowNeitherStopsNorRestartsTheScan)
+{
+    const fs::path folder = home_.path() / "kept";
+    for (int index = 0; index < 5; ++index)
+        writeFile(folder / ("f" + std::to_string(index) + ".log"), 70000);
+    discovery::WizardPreset preset;
+    preset.id = "kept";
+    preset.title = "保持";
+    preset.resolvedPath = folder;
+    QWidget window;
+    auto* page = new WizardPresetDetailView(
+        std::make_unique<operations::WizardPresetScanModel>(preset, container_->mainContext(), [](const auto&) {}),
+        &window);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
+    QTest::mouseClick(button(page, "全選択"), Qt::LeftButton);
+    ASSERT_EQ(page->model().selection().size(), 5u);
+
+    bool hidden = false;
+    page->installEventFilter(new EventWatch(page, QEvent::Hide, hidden));
+    minimiseAndRestore(&window);
+    ASSERT_TRUE(hidden);
+    EXPECT_FALSE(page->model().isScanning());
+    EXPECT_EQ(page->model().selection().size(), 5u);
+    EXPECT_EQ(page->model().candidates().size(), 5u);
+
+    // A scan under way goes on through a minimise; closing stops it.
+    page->model().startScan();
+    minimiseAndRestore(&window);
+    EXPECT_TRUE(page->model().isScanning());
+    window.close();
+    ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
+}
+
 }  // namespace
 }  // namespace kelvane::ui::sheets::test
