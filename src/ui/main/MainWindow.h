@@ -128,7 +128,10 @@ private:
     void folderToRegisterChanged();
     void scheduleVisibleInspection();
     void inspectVisibleRows();
-    void inspectRows(std::vector<operations::DisplayRow> rows);
+    // The status cells' inspection, off the main thread; `again` inspects
+    // rows already being inspected too (a retry).
+    void inspectRows(std::vector<operations::DisplayRow> rows, bool again = false);
+    void retryInspection(const operations::DisplayRow& row);
     void showContextMenu(const QPoint& at);
     void tableClicked(const QModelIndex& index);
 
@@ -154,7 +157,6 @@ private:
     QPointer<QMessageBox> errorAlert_;
     QPointer<Popover> popover_;
 
-    bool derivedOnce_ = false;
     bool shownOnce_ = false;
     std::optional<std::string> itemsSignature_;
     std::optional<operations::TaskHandle> itemsLoad_;
