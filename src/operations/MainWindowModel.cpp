@@ -210,14 +210,7 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
     }
     if (files.empty())
         return;
-    // A registered file is looked for where its bookmark leads now: its row
-    // still carries the place-holder path of a resolution that failed before.
-    for (DisplayRow& row : files)
-        if (row.registeredItemID)
-            for (const Item& item : items_)
-                if (item->id() == *row.registeredItemID)
-                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
-                        row.url = *url;
+    resolveRegisteredURLs(files);
     std::set<std::string> knownIncompressible;
     for (const DisplayRow& row : files) {
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
@@ -225,6 +218,16 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
             knownIncompressible.insert(row.id);
     }
     Reinspection::inspectInChunks(std::move(files), 1, cache_, std::move(knownIncompressible), [] {});
+}
+
+void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const
+{
+    for (DisplayRow& row : rows)
+        if (row.registeredItemID)
+            for (const Item& item : items_)
+                if (item->id() == *row.registeredItemID)
+                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
+                        row.url = *url;
 }
 
 // --- bulk runs ---------------------------------------------------------------

@@ -130,6 +130,9 @@ public:
     // The refresh of a selection: reloads the selected registered folders
     // and inspects the selected files again.
     void refreshSelection(const std::vector<DisplayRow>& rows);
+    // A registered file is looked for where its bookmark leads now: its row
+    // may still carry the place-holder path of a resolution that failed.
+    void resolveRegisteredURLs(std::vector<DisplayRow>& rows) const;
 
     // --- bulk runs ---------------------------------------------------------
     // A run starts at once unless its files together pass the confirmation

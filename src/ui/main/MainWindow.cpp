@@ -521,7 +521,9 @@ void MainWindow::inspectVisibleRows()
 void MainWindow::retryInspection(const DisplayRow& row)
 {
     model_.cache().setEntry(operations::FileStatusEntry::notInspected{}, row.id);
-    inspectRows({row}, true);
+    std::vector<DisplayRow> rows{row};
+    model_.resolveRegisteredURLs(rows);
+    inspectRows(std::move(rows), true);
 }
 
 void MainWindow::inspectRows(std::vector<DisplayRow> rows, bool again)
