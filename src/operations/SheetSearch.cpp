@@ -97,16 +97,22 @@ private:
         {
             std::lock_guard lock(mutex_);
             // A search that no longer counts is emptied at once.
-            const std::size_t taken = current ? std::min(chunk, matches_.size()) : matches_.size();
-            if (taken == matches_.size()) {
+            const std::size_t waiting = matches_.size() - taken_;
+            const std::size_t count = current ? std::min(chunk, waiting) : waiting;
+            if (taken_ == 0 && count == waiting) {
                 matches.swap(matches_);
             } else {
-                const auto split = matches_.begin() + static_cast<std::ptrdiff_t>(taken);
-                matches.assign(std::make_move_iterator(matches_.begin()), std::make_move_iterator(split));
-                matches_.erase(matches_.begin(), split);
+                const auto from = matches_.begin() + static_cast<std::ptrdiff_t>(taken_);
+                matches.assign(std::make_move_iterator(from),
+                               std::make_move_iterator(from + static_cast<std::ptrdiff_t>(count)));
+                taken_ += count;
+                if (taken_ == matches_.size()) {
+                    matches_.clear();
+                    taken_ = 0;
+                }
             }
             progress.swap(progress_);
-            more = !matches_.empty();
+            more = matches_.size() > taken_;
             if (!more)
                 woken_ = false;
         }
@@ -130,6 +136,7 @@ private:
 
     std::mutex mutex_;  // guards what follows
     std::vector<discovery::FileCandidate> matches_;
+    std::size_t taken_ = 0;  // the leading matches_ already handed over
     std::optional<discovery::SearchProgress> progress_;
     bool woken_ = false;  // a wake-up is posted or the main thread will come back
 };

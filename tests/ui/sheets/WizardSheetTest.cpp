@@ -322,7 +322,7 @@ TEST_F(WizardSheetTest, ManyMatchesArriveInBatchesAndAreAppendedNotReset)
 
     EXPECT_EQ(page.model().candidates().size(), 1500u);
     EXPECT_EQ(resets.count(), 0);
-    // One update per 2,000 matches at most, plus the start and the end.
+    // A hand-over takes up to 2,000 matches: one, plus the start and the end.
     EXPECT_LE(changes.count(), 4);
     const auto& found = page.model().candidates();
     EXPECT_TRUE(std::is_sorted(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.size > b.size; }));
