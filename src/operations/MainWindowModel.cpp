@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kelvane::operations {
 
@@ -29,7 +30,8 @@ MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& mo
     statusFilter_ = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
                         .value_or(CompressionStatusFilter::all);
     sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
-    minStars_ = static_cast<int>(std::clamp<std::int64_t>(settings_->value(keys::minStarsFilter), 0, 5));
+    minStars_ = minStarsFromSetting(settings_->value(keys::minStarsFilter));
+    monotonic_ = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
 
     loader_ = new FolderLoader(cache_, this);
     connect(loader_, &FolderLoader::folderLoadStarted, this, &MainWindowModel::insertLoadingFolder);
@@ -208,14 +210,7 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
     }
     if (files.empty())
         return;
-    // A registered file is looked for where its bookmark leads now: its row
-    // still carries the place-holder path of a resolution that failed before.
-    for (DisplayRow& row : files)
-        if (row.registeredItemID)
-            for (const Item& item : items_)
-                if (item->id() == *row.registeredItemID)
-                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
-                        row.url = *url;
+    resolveRegisteredURLs(files);
     std::set<std::string> knownIncompressible;
     for (const DisplayRow& row : files) {
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
@@ -223,6 +218,16 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
             knownIncompressible.insert(row.id);
     }
     Reinspection::inspectInChunks(std::move(files), 1, cache_, std::move(knownIncompressible), [] {});
+}
+
+void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const
+{
+    for (DisplayRow& row : rows)
+        if (row.registeredItemID)
+            for (const Item& item : items_)
+                if (item->id() == *row.registeredItemID)
+                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
+                        row.url = *url;
 }
 
 // --- bulk runs ---------------------------------------------------------------
@@ -286,8 +291,14 @@ void MainWindowModel::setSizeFilter(SizeRangeFilter value)
         settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
+int MainWindowModel::minStarsFromSetting(std::int64_t stored)
+{
+    return stored >= 0 && stored <= 5 ? static_cast<int>(stored) : 0;
+}
+
 void MainWindowModel::setMinStars(int value)
 {
+    value = minStarsFromSetting(value);
     if (assignAndNotify(this, minStars_, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::minStarsFilter, value);
 }
@@ -351,17 +362,32 @@ TaskHandle MainWindowModel::refreshDerivedRows()
     TaskHandle task;
     derivedRefresh_ = task;
     lastDerivedTrigger_ = derivedTrigger();
+    const std::chrono::nanoseconds started = monotonic_();
     auto input = std::make_shared<const DerivedAggregates::Input>(derivedInput());
     const std::stop_token stop = task.stopToken();
     runOnWorkers<std::shared_ptr<DerivedAggregates::Result>>(
         {[input, stop] { return std::make_shared<DerivedAggregates::Result>(DerivedAggregates::compute(*input, stop)); }},
-        [self = QPointer<MainWindowModel>(this), task](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
+        [self = QPointer<MainWindowModel>(this), task, started](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
+            if (!self) {
+                task.finish();
+                return;
+            }
+            // Slow refreshes are logged, cancelled ones too.
+            const double seconds = std::chrono::duration<double>(self->monotonic_() - started).count();
+            if (seconds > 0.05) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.3f", seconds);
+                // Public: a figure, and masked it would say nothing.
+                platform::Logger::ui().debug("derived aggregates refreshed in %{public}ss", std::string(text));
+            }
             // A refresh cancelled meanwhile (a newer one started) stores nothing.
-            // A refresh that came to the same rows announces nothing.
+            // A refresh that came to the same rows announces nothing, except
+            // the first: from then on the table knows what there is to show.
             DerivedAggregates::Result& result = *results.front();
-            if (self && !task.isCancelled() &&
-                (result.rows != self->displayedRows_ || result.aggregates != self->folderAggregates_ ||
-                 result.reduction != self->reductionStatistics_)) {
+            if (!task.isCancelled() &&
+                (!self->hasDerivedRows_ || result.rows != self->displayedRows_ ||
+                 result.aggregates != self->folderAggregates_ || result.reduction != self->reductionStatistics_)) {
+                self->hasDerivedRows_ = true;
                 self->displayedRows_ = std::move(result.rows);
                 self->folderAggregates_ = std::move(result.aggregates);
                 self->reductionStatistics_ = result.reduction;

@@ -16,6 +16,8 @@
 
 #include <QObject>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -128,6 +130,9 @@ public:
     // The refresh of a selection: reloads the selected registered folders
     // and inspects the selected files again.
     void refreshSelection(const std::vector<DisplayRow>& rows);
+    // A registered file is looked for where its bookmark leads now: its row
+    // may still carry the place-holder path of a resolution that failed.
+    void resolveRegisteredURLs(std::vector<DisplayRow>& rows) const;
 
     // --- bulk runs ---------------------------------------------------------
     // A run starts at once unless its files together pass the confirmation
@@ -151,12 +156,17 @@ public:
     void setKindFilter(KindFilter value);
     void setStatusFilter(CompressionStatusFilter value);
     void setSizeFilter(SizeRangeFilter value);
+    // 0 to 5; anything else is 0 (no star filter), stored or set.
     void setMinStars(int value);
+    static int minStarsFromSetting(std::int64_t stored);
     void setSearchQuery(const std::string& value);
     void setSortOrder(std::vector<DisplayRowComparator> value);
 
     // The rows the table shows, as of the last refresh that was not cancelled.
     const std::vector<DisplayRow>& displayedRows() const { return displayedRows_; }
+    // Whether a refresh has stored rows yet (until then the table has none to
+    // show, which is not the same as none matching the filters).
+    bool hasDerivedRows() const { return hasDerivedRows_; }
     const std::unordered_map<store::Uuid, FolderAggregate>& folderAggregates() const { return folderAggregates_; }
     const DerivedAggregates::ReductionStatistics& reductionStatistics() const { return reductionStatistics_; }
     // The snapshot a refresh starts from.
@@ -165,6 +175,9 @@ public:
     // start by themselves whenever an input changes (once per turn of the
     // event loop).
     TaskHandle refreshDerivedRows();
+    // The monotonic clock that times the refreshes for the log (a test sets
+    // its own).
+    void setMonotonicClock(std::function<std::chrono::nanoseconds()> clock) { monotonic_ = std::move(clock); }
 
     static constexpr std::uint64_t minCandidateBytes = 4096;
     static constexpr std::uint64_t maxCandidateBytes = decmpfs::maxLogicalSize;
@@ -223,6 +236,8 @@ private:
                                                   DisplayRowComparator::Order::forward}};
 
     std::vector<DisplayRow> displayedRows_;
+    bool hasDerivedRows_ = false;
+    std::function<std::chrono::nanoseconds()> monotonic_;
     std::unordered_map<store::Uuid, FolderAggregate> folderAggregates_;
     DerivedAggregates::ReductionStatistics reductionStatistics_;
     std::optional<TaskHandle> derivedRefresh_;

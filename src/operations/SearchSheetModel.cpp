@@ -207,8 +207,9 @@ void SearchSheetModel::startSearch()
         self->scanProgress_ = report;
         emit self->searchStateChanged();
     };
-    callbacks.match = [self](discovery::FileCandidate candidate) {
-        self->results_.push_back(std::move(candidate));
+    callbacks.matches = [self](std::vector<discovery::FileCandidate> found) {
+        self->results_.insert(self->results_.end(), std::make_move_iterator(found.begin()),
+                              std::make_move_iterator(found.end()));
         emit self->resultsChanged();
     };
     callbacks.end = [self](const SheetSearchEnd& end) {

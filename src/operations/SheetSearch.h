@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace kelvane::store {
 class ModelContext;
@@ -33,14 +34,19 @@ struct SheetSearchCallbacks {
     // has gone, or started another search), nothing more is delivered.
     std::function<bool()> isCurrent;
     std::function<void(const discovery::SearchProgress&)> progress;
-    std::function<void(discovery::FileCandidate)> match;
+    // The matches found since the last call, in the order found (never empty).
+    std::function<void(std::vector<discovery::FileCandidate>)> matches;
     std::function<void(const SheetSearchEnd&)> end;
 };
 
 // Runs a search for a sheet on the worker pool, with the sheets' test of
 // "already compressed". Matches and progress arrive in the order found, the
-// end after them.
+// end after them. They are handed over in batches, at most one every
+// `sheetSearchBatchInterval`, so a search that finds faster than a window
+// can draw never floods the main thread: its window keeps drawing and a
+// cancellation is taken at once.
 TaskHandle runSheetSearch(discovery::SearchCriteria criteria, SheetSearchCallbacks callbacks);
+inline constexpr std::chrono::milliseconds sheetSearchBatchInterval{40};
 
 // A date for the search's date limit; none when the clock cannot hold it.
 std::optional<std::chrono::system_clock::time_point> searchDate(const QDateTime& date);

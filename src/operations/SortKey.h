@@ -16,21 +16,40 @@ struct SortKey {
     bool operator==(const SortKey&) const = default;
 };
 
-// Sorts by the keys in turn, the first that finds two rows different
-// deciding; rows every key finds equal keep their order. `compare(a, b, key)`
-// gives the rows' plain ordering by that key.
+// Whether `a` comes before `b`: the keys in turn, the first that finds the
+// rows different deciding. `compare(a, b, key)` gives the rows' plain
+// ordering by that key.
+template <class Row, class Key, class Compare>
+bool precedesByKeys(const Row& a, const Row& b, const std::vector<SortKey<Key>>& keys, Compare compare)
+{
+    for (const SortKey<Key>& key : keys) {
+        const std::weak_ordering order = compare(a, b, key.key);
+        if (order == 0)
+            continue;
+        return key.order == SortKey<Key>::Order::forward ? order < 0 : order > 0;
+    }
+    return false;
+}
+
+// Sorts by the keys (precedesByKeys); rows every key finds equal keep their
+// order.
 template <class Row, class Key, class Compare>
 void sortByKeys(std::vector<Row>& rows, const std::vector<SortKey<Key>>& keys, Compare compare)
 {
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row& a, const Row& b) {
-        for (const SortKey<Key>& key : keys) {
-            const std::weak_ordering order = compare(a, b, key.key);
-            if (order == 0)
-                continue;
-            return key.order == SortKey<Key>::Order::forward ? order < 0 : order > 0;
-        }
-        return false;
-    });
+    std::stable_sort(rows.begin(), rows.end(),
+                     [&](const Row& a, const Row& b) { return precedesByKeys(a, b, keys, compare); });
+}
+
+// Sorts rows whose first `sortedCount` are in order already: the rest are
+// sorted and merged in, which gives the order sortByKeys gives the whole.
+template <class Row, class Key, class Compare>
+void sortTailByKeys(std::vector<Row>& rows, std::size_t sortedCount, const std::vector<SortKey<Key>>& keys,
+                    Compare compare)
+{
+    const auto middle = rows.begin() + static_cast<std::ptrdiff_t>(std::min(sortedCount, rows.size()));
+    const auto before = [&](const Row& a, const Row& b) { return precedesByKeys(a, b, keys, compare); };
+    std::stable_sort(middle, rows.end(), before);
+    std::inplace_merge(rows.begin(), middle, rows.end(), before);
 }
 
 // What a click on a column header does: that key first, the others after it.

@@ -73,7 +73,7 @@ signals:
     void filtersChanged();
 
 private:
-    void appendCandidate(WizardCandidate candidate);
+    void appendCandidates(std::vector<WizardCandidate> found);
     void finishScan();
     void failScan(const QString& error);
     void sortCandidates();
@@ -82,6 +82,7 @@ private:
     store::ModelContext& context_;
     OnRegistered onRegistered_;
     std::vector<WizardCandidate> candidates_;
+    std::size_t sortedCount_ = 0;  // the leading candidates already in sortOrder_
     std::set<std::filesystem::path> selection_;
     bool isScanning_ = false;
     std::optional<QString> scanError_;

@@ -1,7 +1,7 @@
 #include "ui/main/MainWindow.h"
 
 #include "operations/AddItemsFlow.h"
-#include "operations/ChildInspectionWorker.h"
+#include "operations/CellInspection.h"
 #include "operations/FileStatusCache.h"
 #include "operations/MainWindowModel.h"
 #include "operations/RegisteredItemsQuery.h"
@@ -175,7 +175,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
 
     query_ = new operations::RegisteredItemsQuery(container_, model_, this);
     itemsChanged();
-    if (!model_.displayedRows().empty())
+    if (model_.hasDerivedRows())
         derivedRowsChanged();
     updateScreen();
 }
@@ -281,7 +281,7 @@ void MainWindow::updateScreen()
 {
     if (model_.items().empty())
         screens_->setCurrentWidget(startScreen_);
-    else if (derivedOnce_ && model_.displayedRows().empty())
+    else if (model_.hasDerivedRows() && model_.displayedRows().empty())
         screens_->setCurrentWidget(noMatchScreen_);
     else
         screens_->setCurrentWidget(table_);
@@ -397,7 +397,6 @@ void MainWindow::itemsChanged()
 
 void MainWindow::derivedRowsChanged()
 {
-    derivedOnce_ = true;
     rowModel_->setRows(model_.displayedRows());
     updateScreen();
 }
@@ -534,44 +533,48 @@ void MainWindow::inspectVisibleRows()
     if (screens_->currentWidget() != table_ || !table_->isVisible())
         return;
     const auto& entries = model_.cache().entries();
-    const auto& loading = model_.loadingFolders();
     std::vector<DisplayRow> rows;
     const int bottom = table_->viewport()->height();
     for (QModelIndex index = table_->indexAt(QPoint(1, 1)); index.isValid(); index = table_->indexBelow(index)) {
         if (table_->visualRect(index).top() > bottom)
             break;
+        // Folders and files alike, also the files of a folder whose own
+        // inspection has not reached them yet; an item whose bookmark did not
+        // resolve is then shown as missing rather than spinning for ever.
         const DisplayRow* row = rowModel_->row(index);
-        // An item whose bookmark did not resolve is looked at too: it is then
-        // shown as missing rather than spinning for ever.
-        if (!row || row->kind != DisplayRow::DisplayKind::file)
+        if (!row || inspecting_.contains(row->id))
             continue;
-        if (entries.contains(row->id) || inspecting_.contains(row->id))
-            continue;
-        // A folder that is being loaded inspects its own files.
-        const DisplayRow* parent = rowModel_->row(index.parent());
-        if (parent && parent->registeredItemID && loading.contains(*parent->registeredItemID))
+        if (const auto it = entries.find(row->id);
+            it != entries.end() && !it->second.as<operations::FileStatusEntry::notInspected>())
             continue;
         rows.push_back(*row);
     }
     inspectRows(std::move(rows));
 }
 
-void MainWindow::inspectRows(std::vector<DisplayRow> rows)
+void MainWindow::retryInspection(const DisplayRow& row)
 {
-    std::erase_if(rows, [this](const DisplayRow& row) { return inspecting_.contains(row.id); });
+    model_.cache().setEntry(operations::FileStatusEntry::notInspected{}, row.id);
+    std::vector<DisplayRow> rows{row};
+    model_.resolveRegisteredURLs(rows);
+    inspectRows(std::move(rows), true);
+}
+
+void MainWindow::inspectRows(std::vector<DisplayRow> rows, bool again)
+{
+    if (!again)
+        std::erase_if(rows, [this](const DisplayRow& row) { return inspecting_.contains(row.id); });
     if (rows.empty())
         return;
     for (const DisplayRow& row : rows)
         inspecting_.insert(row.id);
     auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
-    auto paths = std::make_shared<const std::set<std::string>>(model_.incompressiblePaths());
     using Pairs = std::vector<std::pair<std::string, operations::FileStatusEntry>>;
     operations::runOnWorkers<Pairs>(
-        {[input, paths] {
+        {[input] {
             Pairs pairs;
-            long long errors = 0;
             for (const DisplayRow& row : *input)
-                pairs.emplace_back(row.id, operations::ChildInspectionWorker::inspect(row.url, *paths, errors));
+                pairs.emplace_back(row.id, operations::inspectForCell(row.url));
             return pairs;
         }},
         [self = QPointer<MainWindow>(this), generation = inspectionGeneration_](std::vector<Pairs> results) {
@@ -721,7 +724,7 @@ void MainWindow::showStatusDetail(const std::string& rowId)
     const DisplayRow target = *row;
     auto* popover = new StatusDetailPopover(
         *detail, target.url, [this, url = target.url] { revealItems({url}); },
-        [this, target] { model_.refreshSelection({target}); }, this);
+        [this, target] { retryInspection(target); }, this);
     popover_ = popover;
     table_->scrollTo(index);
     popover->showAt(table_->viewport(), table_->visualRect(index));

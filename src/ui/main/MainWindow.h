@@ -136,7 +136,10 @@ private:
     void folderToRegisterChanged();
     void scheduleVisibleInspection();
     void inspectVisibleRows();
-    void inspectRows(std::vector<operations::DisplayRow> rows);
+    // The status cells' inspection, off the main thread; `again` inspects
+    // rows already being inspected too (a retry).
+    void inspectRows(std::vector<operations::DisplayRow> rows, bool again = false);
+    void retryInspection(const operations::DisplayRow& row);
     void showContextMenu(const QPoint& at);
     // The row's own button of this kind, as if clicked; nothing when the row offers none.
     void runRowAction(operations::ActiveOperation::Kind kind, const QModelIndex& index);
@@ -164,7 +167,6 @@ private:
     QPointer<QMessageBox> errorAlert_;
     QPointer<Popover> popover_;
 
-    bool derivedOnce_ = false;
     bool shownOnce_ = false;
     std::optional<std::string> itemsSignature_;
     std::optional<operations::TaskHandle> itemsLoad_;

@@ -136,12 +136,20 @@ OperationProgressSheet::OperationProgressSheet(std::shared_ptr<OperationProgress
     setWindowTitle(ProgressTexts::operationWord(progress_->kind()));
     build(offersHistory);
 
-    // Every change of the run redraws the sheet once, at the end of the turn.
+    // Every change of the run is drawn; its start, cancellation and end at
+    // once, the figures a few times a second.
     const QMetaObject* meta = progress_->metaObject();
     const QMetaMethod schedule = metaObject()->method(metaObject()->indexOfSlot("scheduleRefresh()"));
     for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i)
         if (const QMetaProperty property = meta->property(i); property.hasNotifySignal())
             connect(progress_.get(), property.notifySignal(), this, schedule);
+    for (const auto signal : {&OperationProgress::completedAtChanged, &OperationProgress::taskChanged,
+                              &OperationProgress::wasCancelledChanged})
+        connect(progress_.get(), signal, this, &OperationProgressSheet::scheduleRefreshNow);
+    changeRedraw_.setParent(this);
+    changeRedraw_.setObjectName(QStringLiteral("changeRedraw"));
+    changeRedraw_.setSingleShot(true);
+    connect(&changeRedraw_, &QTimer::timeout, this, &OperationProgressSheet::refresh);
     // A child, so a test can find the clock's tick by name and hold it still.
     tick_.setParent(this);
     tick_.setObjectName(QStringLiteral("clockTick"));
@@ -170,6 +178,7 @@ OperationProgressSheet::Clock::time_point OperationProgressSheet::now() const
 void OperationProgressSheet::setMonotonicClock(std::function<std::chrono::nanoseconds()> sinceBuilt)
 {
     monotonic_ = std::move(sinceBuilt);
+    lastRefresh_ = monotonic_();
 }
 
 void OperationProgressSheet::build(bool offersHistory)
@@ -446,17 +455,34 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
 
 void OperationProgressSheet::scheduleRefresh()
 {
+    if (refreshPending_ || changeRedraw_.isActive())
+        return;
+    const auto since = monotonic_() - lastRefresh_;
+    // A finished run no longer competes with the sheet for the main thread.
+    if (since >= changeInterval || progress_->isFinished()) {
+        scheduleRefreshNow();
+        return;
+    }
+    changeRedraw_.start(std::chrono::ceil<std::chrono::milliseconds>(changeInterval - since));
+}
+
+void OperationProgressSheet::scheduleRefreshNow()
+{
     if (refreshPending_)
         return;
     refreshPending_ = true;
     QMetaObject::invokeMethod(this, [this] {
-        refreshPending_ = false;
-        refresh();
+        if (refreshPending_)
+            refresh();
     }, Qt::QueuedConnection);
 }
 
 void OperationProgressSheet::refresh()
 {
+    // Whatever asked for a redraw is drawn now.
+    refreshPending_ = false;
+    changeRedraw_.stop();
+    lastRefresh_ = monotonic_();
     ++refreshCount_;
     const OperationProgress& p = *progress_;
     const bool finished = p.isFinished();

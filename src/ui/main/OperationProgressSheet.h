@@ -25,9 +25,10 @@ class ElidedLabel;
 // memory figures, the safety notes and the cancel button; once finished, how
 // the run ended, its counts and savings, the history and close buttons.
 //
-// It only reads the run's progress and asks it to cancel. Its figures are
-// redrawn at most once per turn of the event loop after any change, and once
-// a second by a timer, with the time taken from a monotonic clock. It cannot
+// It only reads the run's progress and asks it to cancel. A change of the
+// figures is drawn at most every `changeInterval` (a few times a second),
+// the run's start, cancellation and end at once, and everything once a
+// second by a timer, with the time taken from a monotonic clock. It cannot
 // be dismissed by the user: Escape cancels a running run and does nothing
 // afterwards; it closes when its owner calls `dismiss()`.
 class OperationProgressSheet final : public QDialog {
@@ -52,6 +53,9 @@ public:
     void setMonotonicClock(std::function<std::chrono::nanoseconds()> sinceBuilt);
     // How often the content has been redrawn from the progress.
     int refreshCount() const { return refreshCount_; }
+    // Measured with operations_bench (1,000 files): a redraw per change
+    // (772 of them) cost 5.9 % of the run's throughput.
+    static constexpr std::chrono::milliseconds changeInterval{250};
 
     QSize sizeHint() const override;
 
@@ -69,8 +73,11 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private slots:
-    // Any change of the run: one redraw at the end of this turn.
+    // A change of the figures: a redraw no sooner than changeInterval after
+    // the last one.
     void scheduleRefresh();
+    // A change of the run's state: a redraw at the end of this turn.
+    void scheduleRefreshNow();
 
 private:
     void build(bool offersHistory);
@@ -85,6 +92,8 @@ private:
     const Clock::time_point anchor_;
     std::function<std::chrono::nanoseconds()> monotonic_;
     QTimer tick_;
+    QTimer changeRedraw_;
+    std::chrono::nanoseconds lastRefresh_{0};
     bool refreshPending_ = false;
     int refreshCount_ = 0;
     bool closing_ = false;

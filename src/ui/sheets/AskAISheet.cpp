@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -164,14 +165,16 @@ AskAISheet::~AskAISheet() = default;
 void AskAISheet::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (!model_->hasStream())
+    // A window restored from the task bar is shown again by the system
+    // (spontaneously): the question was asked when the sheet opened.
+    if (!event->spontaneous() && !model_->hasStream())
         model_->ask();
 }
 
-void AskAISheet::hideEvent(QHideEvent* event)
+void AskAISheet::done(int result)
 {
     model_->cancelStream();
-    QDialog::hideEvent(event);
+    QDialog::done(result);
 }
 
 void AskAISheet::refresh()

@@ -35,9 +35,13 @@ public:
 
     operations::AskAIModel& model() const { return *model_; }
 
+public slots:
+    // However the sheet closes, its request is dropped. Hiding alone (a
+    // minimised window) changes nothing.
+    void done(int result) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     void refresh();

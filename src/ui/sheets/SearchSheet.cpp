@@ -455,15 +455,14 @@ void SearchSheet::askAI(const std::filesystem::path& url)
     sheet->open();
 }
 
-void SearchSheet::hideEvent(QHideEvent* event)
+void SearchSheet::done(int result)
 {
     model_->cancelSearch();
-    // What this sheet presented goes with it.
     if (askSheet_)
         askSheet_->reject();
     if (alert_)
         alert_->close();
-    QDialog::hideEvent(event);
+    QDialog::done(result);
 }
 
 }  // namespace kelvane::ui::sheets

@@ -57,8 +57,12 @@ public:
 
     void askAI(const std::filesystem::path& url);
 
-protected:
-    void hideEvent(QHideEvent* event) override;
+public slots:
+    // Every way the sheet closes ends here (its button, Escape, the close
+    // after a registration, the presenter): a running search stops and what
+    // the sheet presented goes with it. Hiding alone (a minimised window)
+    // changes nothing.
+    void done(int result) override;
 
 private:
     void buildForm(QWidget* form);

@@ -27,9 +27,26 @@ WizardCandidatesTableModel::WizardCandidatesTableModel(WizardPresetScanModel& mo
 
 void WizardCandidatesTableModel::refresh()
 {
-    beginResetModel();
-    rows_ = model_.displayedCandidates();
-    endResetModel();
+    // A scan adds rows at the end and now and then re-sorts them: rows are
+    // inserted and changed in place; only a shorter list (a new scan) resets.
+    std::vector<WizardCandidate> rows = model_.displayedCandidates();
+    if (rows.size() < rows_.size()) {
+        beginResetModel();
+        rows_ = std::move(rows);
+        endResetModel();
+        return;
+    }
+    const auto kept = static_cast<int>(rows_.size());
+    const auto firstChanged = static_cast<int>(std::mismatch(rows_.begin(), rows_.end(), rows.begin()).first - rows_.begin());
+    if (rows.size() > rows_.size()) {
+        beginInsertRows({}, kept, static_cast<int>(rows.size()) - 1);
+        rows_.insert(rows_.end(), rows.begin() + kept, rows.end());
+        endInsertRows();
+    }
+    if (firstChanged < kept) {
+        std::copy(rows.begin() + firstChanged, rows.begin() + kept, rows_.begin() + firstChanged);
+        emit dataChanged(index(firstChanged, 0), index(kept - 1, columnCount_ - 1));
+    }
 }
 
 void WizardCandidatesTableModel::refreshTicks()

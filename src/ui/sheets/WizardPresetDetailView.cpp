@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -255,15 +256,20 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
 
 WizardPresetDetailView::~WizardPresetDetailView() = default;
 
+// The page appears when it is pushed and disappears when it is popped or its
+// sheet closes. A minimised window hides and shows it too, by the system's
+// doing (spontaneously): that leaves the scan alone.
 void WizardPresetDetailView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    model_->startScan();
+    if (!event->spontaneous())
+        model_->startScan();
 }
 
 void WizardPresetDetailView::hideEvent(QHideEvent* event)
 {
-    model_->cancelScan();
+    if (!event->spontaneous())
+        model_->cancelScan();
     QWidget::hideEvent(event);
 }
 

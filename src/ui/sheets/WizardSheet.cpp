@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -101,7 +102,8 @@ WizardSheet::~WizardSheet() = default;
 void WizardSheet::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    if (pages_->currentWidget() == root_)
+    // Not when the system shows a restored window again.
+    if (!event->spontaneous() && pages_->currentWidget() == root_)
         model_->measurePresetSizes();
 }
 

@@ -3,6 +3,8 @@
 
 #include "display/Formatters.h"
 #include "engine/FileCompressionInspector.h"
+#include "engine/FileCompressor.h"
+#include "operations/BulkOperationRunner.h"
 #include "operations/GeneratedFiles.h"
 #include "operations/OperationProgress.h"
 #include "platform/FileHandle.h"
@@ -187,7 +189,10 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
     EXPECT_EQ(sheetText("concurrency"), QStringLiteral("8"));
 
     // Live: the sheet shows files done while the run still works, and its
-    // counts always follow the run's.
+    // counts always follow the run's. Its clock moves on 300 ms at each
+    // reading, so it never holds back a change for the next redraw.
+    auto readings = std::make_shared<std::int64_t>(0);
+    sheet()->setMonotonicClock([readings] { return std::chrono::milliseconds(300 * ++*readings); });
     bool sawMidway = false;
     ASSERT_TRUE(waitFor([&] {
         if (!progress->isFinished()) {
@@ -276,6 +281,88 @@ TEST_F(BulkRunWindowTest, NamesThatMisleadAreShownAsTheyAreAndTheRunTakesTheReal
     const QString explanation = window_->popover()->findChild<QLabel*>(QStringLiteral("explanation"))->text();
     EXPECT_TRUE(explanation.contains(QStringLiteral("/gone\\u202Efdp.exe\n"))) << explanation.toStdString();
     EXPECT_FALSE(explanation.contains(QChar(0x202E)));
+}
+
+// Files replaced on disk after the window's first inspection read them and
+// before it ended: a folder's action acts on what the status cache holds when
+// it is pressed, and every file whose real state no longer fits the run
+// (plain when decompressing, compressed when compressing) is counted as
+// skipped, never as done; its bytes stay as they are.
+TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNotDone)
+{
+    const engine::FileCompressor compressor;
+    const auto compress = [&](const fs::path& path) { compressor.compressFile(path, operations::BulkOperationRunner::streamingThreshold); };
+    // "Packed": compressed when read, plain afterwards; "Loose": the other way.
+    const fs::path packed = home_ / "Packed";
+    const fs::path loose = home_ / "Loose";
+    std::vector<fs::path> packedFiles;
+    std::vector<fs::path> looseFiles;
+    for (int i = 0; i < 12; ++i) {
+        packedFiles.push_back(writeText(packed / ("p" + std::to_string(i) + ".txt"), 60000));
+        compress(packedFiles.back());
+        looseFiles.push_back(writeText(loose / ("l" + std::to_string(i) + ".txt"), 60000));
+    }
+    registerItem(packed, true);
+    registerItem(loose, true);
+    std::vector<std::string> ids;
+    for (const auto& [folder, files] : {std::pair{packed, packedFiles}, std::pair{loose, looseFiles}})
+        for (const fs::path& file : files)
+            ids.push_back(DisplayRow::childRowID(storedItem(folder.filename().string())->id(), file));
+
+    // The moment the last of the inspection's results reaches the cache (its
+    // worker waits for the cache to take them), every file is replaced.
+    bool replaced = false;
+    QObject::connect(cache_.get(), &operations::FileStatusCache::versionChanged, cache_.get(), [&] {
+        if (replaced)
+            return;
+        for (const std::string& id : ids)
+            if (!cache_->entry(id).info())
+                return;
+        for (const fs::path& file : packedFiles) {
+            const fs::path fresh = file.string() + ".new";
+            kelvane::test::writeRawFile(fresh, originals_.at(file));
+            fs::rename(fresh, file);
+        }
+        for (const fs::path& file : looseFiles) {
+            const fs::path fresh = file.string() + ".new";
+            kelvane::test::writeRawFile(fresh, originals_.at(file));
+            compress(fresh);
+            fs::rename(fresh, file);
+        }
+        replaced = true;
+    });
+    openWide();
+    ASSERT_TRUE(waitFor([&] { return replaced; }));
+    ASSERT_TRUE(waitFor([&] { return offers("Packed", {QStringLiteral("解除 12")}) && offers("Loose", {QStringLiteral("圧縮 12")}); }))
+        << buttonTitles("Packed").size() << " " << buttonTitles("Loose").size();
+
+    const auto runAndCheck = [&](const std::string& folder, const QString& button, const QString& title) {
+        clickAction(folder, button);
+        const auto progress = model_->operationProgress();
+        ASSERT_NE(progress, nullptr);
+        EXPECT_EQ(progress->total(), 12);
+        ASSERT_TRUE(waitFor([&] { return progress->isFinished(); }));
+        EXPECT_EQ(progress->succeededCount(), 0);
+        EXPECT_EQ(progress->skippedCount(), 12);
+        EXPECT_TRUE(progress->failures().empty());
+        ASSERT_TRUE(waitFor([&] { return sheetText("title") == title; })) << sheetText("title").toStdString();
+        EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 0 件 · スキップ 12"));
+        ASSERT_NE(sheet(), nullptr);
+        QTest::mouseClick(buttonNamed(sheet(), QStringLiteral("閉じる")), Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] { return model_->operationProgress() == nullptr; }));
+    };
+    runAndCheck("Packed", QStringLiteral("解除 12"), QStringLiteral("解除完了"));
+    runAndCheck("Loose", QStringLiteral("圧縮 12"), QStringLiteral("圧縮完了"));
+    for (const fs::path& file : packedFiles) {
+        EXPECT_FALSE(compressedOnDisk(file)) << file;
+        expectReadsBack(file);
+    }
+    for (const fs::path& file : looseFiles) {
+        EXPECT_TRUE(compressedOnDisk(file)) << file;
+        expectReadsBack(file);
+    }
+    // The re-inspection after each run has put the real states in the cache.
+    ASSERT_TRUE(waitFor([&] { return offers("Packed", {QStringLiteral("圧縮 12")}) && offers("Loose", {QStringLiteral("解除 12")}); }));
 }
 
 TEST_F(BulkRunWindowTest, ASmallCleanRunFromTheRowButtonClosesItsSheetByItself)

@@ -1,8 +1,14 @@
 #include "MainWindowTestSupport.h"
 
 #include "operations/AddItemsFlow.h"
+#include "platform/FileFlags.h"
+#include "platform/FileSystem.h"
+#include "platform/LogLevel.h"
+#include "platform/LogStore.h"
 #include "platform/qt/Settings.h"
+#include "platform/qt/SettingsKeys.h"
 #include "platform/qt/SettingsNotifier.h"
+#include "store/IncompressibleFile.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/Popover.h"
@@ -244,6 +250,129 @@ TEST_F(MainWindowFixture, FiltersNarrowTheRowsAndClearingBringsThemBack)
     EXPECT_FALSE(bar->clearButton()->isHidden());
     ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));
     EXPECT_EQ(cellText("alpha.txt", MainColumn::name), QStringLiteral("alpha.txt"));
+}
+
+// Filters kept from the last session that leave no row: the no-match screen
+// from the very first refresh.
+TEST_F(MainWindowFixture, FirstRefreshWithoutMatchingRowsShowsTheNoMatchScreen)
+{
+    makeFile(home_ / "alpha.txt");
+    registerItem(home_ / "alpha.txt", false);
+    platform::Settings().setValue(platform::settings_keys::kindFilter, QStringLiteral("folder"));
+    model_ = std::make_unique<operations::MainWindowModel>(*cache_, container_->mainContext());
+    openWindow();
+    EXPECT_EQ(window_->currentScreen(), window_->table());  // nothing known yet
+    ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->noMatchScreen(); }, 20s));
+    EXPECT_EQ(rows().rowCount(), 0);
+    QTest::mouseClick(buttonNamed(window_->noMatchScreen(), QStringLiteral("フィルタをクリア")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->table() && rows().rowCount() == 1; }));
+}
+
+// A stored minimum of stars outside 0...5 reads as 0 everywhere: the label,
+// the marked option and the rows agree, and nothing counts as a filter.
+TEST_F(MainWindowFixture, StarMinimumOutsideTheScaleReadsAsNone)
+{
+    makeFile(home_ / "alpha.txt");
+    registerItem(home_ / "alpha.txt", false);
+    makeFile(home_ / "movie.mp4");
+    registerItem(home_ / "movie.mp4", false);
+    for (const std::int64_t stored : {7, -1, 6}) {
+        SCOPED_TRACE(stored);
+        closeWindow();
+        platform::Settings().setValue(platform::settings_keys::minStarsFilter, stored);
+        model_ = std::make_unique<operations::MainWindowModel>(*cache_, container_->mainContext());
+        EXPECT_EQ(model_->minStars(), 0);
+        openWindow();
+        ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 2; }, 20s));
+        FilterBar* bar = window_->filterBar();
+        EXPECT_EQ(bar->starsButton()->text(), QStringLiteral("期待度"));
+        EXPECT_TRUE(bar->clearButton()->isHidden());
+        bar->starsButton()->menu()->aboutToShow();
+        QStringList marked;
+        for (QAction* action : bar->starsButton()->menu()->actions())
+            if (action->isChecked())
+                marked << action->text();
+        EXPECT_EQ(marked, QStringList{QStringLiteral("全て表示")});
+    }
+    // Setting such a value does the same.
+    model_->setMinStars(9);
+    EXPECT_EQ(model_->minStars(), 0);
+}
+
+// --- the status cells' own inspection ----------------------------------------------
+
+std::vector<std::string> logged(std::chrono::system_clock::time_point since, platform::LogLevel level)
+{
+    std::vector<std::string> messages;
+    for (const auto& entry : platform::LogStore::currentProcess().entries(since))
+        if (entry.level == static_cast<int>(level) && entry.category == "ui")
+            messages.push_back(entry.message);
+    return messages;
+}
+
+// The cell stores what the inspector says, also for a file the store has
+// recorded as not shrinking, and logs a failure; "再試行" does the same.
+// Folder rows get an inspection of their own as well.
+TEST_F(MainWindowFixture, CellsStoreTheInspectorsResultAsItIsAndLogFailures)
+{
+    const auto since = std::chrono::system_clock::now();
+    const fs::path broken = home_ / "broken.txt";
+    makeFile(broken, 0);
+    ASSERT_EQ(platform::chflags(broken, platform::UF_COMPRESSED), 0);  // flagged, without a header
+    registerItem(broken, false);
+    const fs::path plain = makeFile(home_ / "plain.txt");
+    registerItem(plain, false);
+    const fs::path folder = home_ / "Docs";
+    makeFile(folder / "x.txt");
+    registerItem(folder, true);
+    auto& context = container_->mainContext();
+    for (const fs::path& path : {plain, broken})
+        context.insert(std::make_shared<store::IncompressibleFile>(path.string(), std::chrono::system_clock::now(), 5000));
+    context.save();
+
+    openWindow();
+    ASSERT_TRUE(waitFor([&] { return cellText("broken.txt", MainColumn::status) == "⚠ エラー"; }));
+    ASSERT_TRUE(waitFor([&] { return cellText("plain.txt", MainColumn::status) == "○ 未圧縮"; }));
+    EXPECT_EQ(model_->incompressiblePaths().size(), 2u);
+    const std::string folderRow = rows().row(rowNamed("Docs"))->id;
+    ASSERT_TRUE(waitFor([&] { return model_->cache().entries().contains(folderRow); }));
+    const std::string failure = "inspect failed for <private>: 圧縮フラグが立っていますが decmpfs ヘッダが見つかりません。";
+    ASSERT_TRUE(waitFor([&] {
+        const auto errors = logged(since, platform::LogLevel::error);
+        return std::count(errors.begin(), errors.end(), failure) == 1;
+    }));
+
+    // Mended on disk: the retry stores the plain state, not the record's.
+    ASSERT_EQ(platform::chflags(broken, 0), 0);
+    makeFile(broken);
+    window_->showStatusDetail(rows().row(rowNamed("broken.txt"))->id);
+    ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
+    QTest::mouseClick(buttonNamed(window_->popover(), QStringLiteral("再試行")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return cellText("broken.txt", MainColumn::status) == "○ 未圧縮"; }))
+        << cellText("broken.txt", MainColumn::status).toStdString();
+}
+
+// A refresh slower than 50 ms is logged at debug level, a cancelled one too;
+// 50 ms exactly is not. The model's clock is held still by the test.
+TEST_F(MainWindowFixture, SlowDerivedRefreshesAreLogged)
+{
+    const auto since = std::chrono::system_clock::now();
+    auto now = std::make_shared<std::chrono::milliseconds>(0);
+    model_->setMonotonicClock([now] { return std::chrono::nanoseconds(*now); });
+    const operations::TaskHandle first = model_->refreshDerivedRows();
+    const operations::TaskHandle second = model_->refreshDerivedRows();
+    EXPECT_TRUE(first.isCancelled());
+    *now = std::chrono::milliseconds(127);
+    ASSERT_TRUE(waitFor([&] { return first.isFinished() && second.isFinished(); }));
+    *now = std::chrono::milliseconds(1000);
+    const operations::TaskHandle exact = model_->refreshDerivedRows();
+    *now = std::chrono::milliseconds(1050);
+    ASSERT_TRUE(waitFor([&] { return exact.isFinished(); }));
+    const auto lines = logged(since, platform::LogLevel::debug);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "derived aggregates refreshed in 0.127s"), 2);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) { return line.starts_with("derived aggregates refreshed"); }),
+              2);
 }
 
 TEST_F(MainWindowFixture, ColumnChoicesSurviveARestartButTheSortOrderDoesNot)

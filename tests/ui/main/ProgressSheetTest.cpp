@@ -104,44 +104,70 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
 TEST_F(ProgressSheetTest, TheFileInHandIsNamedAsItReallyIs)
 {
     open(Kind::compress, 3, 5000);
+    // Each name comes a second later on the sheet's clock, so it is drawn at once.
+    auto now = std::make_shared<std::chrono::nanoseconds>(0);
+    sheet_->setMonotonicClock([now] { return *now; });
     progress_->setTask(operations::TaskHandle());
     for (const auto& [name, shown] : std::vector<std::pair<std::string, QString>>{
              {"invoice\u202Efdp.exe", QStringLiteral("invoice\\u202Efdp.exe")},
              {"two\nlines\t.txt", QStringLiteral("two\\nlines\\t.txt")},
              {"\xe9t\xe9.txt", QStringLiteral("\\xE9t\\xE9.txt")}}) {
+        *now += 1s;
         progress_->setCurrentFileName(name);
         turn();
         EXPECT_EQ(sheet_->findChild<ElidedLabel*>(QStringLiteral("fileName"))->text(), shown);
     }
 }
 
-TEST_F(ProgressSheetTest, ChangesRedrawOncePerTurnAndTheClockEverySecond)
+// The figures are drawn a few times a second however often they change; the
+// run's state at once; everything once a second. The sheet's clock is the
+// test's.
+TEST_F(ProgressSheetTest, FigureChangesRedrawAFewTimesASecondTheEndAtOnce)
 {
     open(Kind::compress, 300, 3000000);
     EXPECT_EQ(text("title"), QStringLiteral("圧縮中…（0 / 300）"));
     EXPECT_FALSE(shows("spinner"));
+    auto now = std::make_shared<std::chrono::nanoseconds>(0);
+    sheet_->setMonotonicClock([now] { return *now; });
     // The clock's tick held still, so only the changes redraw.
     auto* tick = sheet_->findChild<QTimer*>(QStringLiteral("clockTick"));
+    auto* later = sheet_->findChild<QTimer*>(QStringLiteral("changeRedraw"));
     ASSERT_NE(tick, nullptr);
+    ASSERT_NE(later, nullptr);
     tick->stop();
     turn();
     const int before = sheet_->refreshCount();
+
+    // A hundred changes soon after the last redraw: one redraw, later.
+    *now = 100ms;
     for (int i = 0; i < 100; ++i) {
         progress_->addCurrent(1);
         progress_->addBytesProcessedSoFar(10000);
         progress_->addBytesSavedSoFar(4000);
     }
     turn();
+    EXPECT_EQ(sheet_->refreshCount(), before);
+    EXPECT_TRUE(later->isActive());
+    *now = 300ms;
+    ASSERT_TRUE(kelvane::test::runEventsUntil([&] { return sheet_->refreshCount() > before; }, 3s));
     EXPECT_EQ(sheet_->refreshCount(), before + 1);
     EXPECT_EQ(text("title"), QStringLiteral("圧縮中…（100 / 300）"));
     EXPECT_EQ(text("progressCounts"), QStringLiteral("100 / 300"));
     EXPECT_EQ(text("progressSaved"), QStringLiteral("削減 400 KB"));
     EXPECT_FALSE(shows("progressFailed"));
 
+    // Once the interval has passed, a change is drawn at the end of the turn.
+    *now = 600ms;
+    progress_->addCurrent(1);
+    turn();
+    EXPECT_EQ(sheet_->refreshCount(), before + 2);
+    EXPECT_FALSE(later->isActive());
+    EXPECT_EQ(text("progressCounts"), QStringLiteral("101 / 300"));
+
     // Nothing changes, yet the figures move on with the clock: five seconds
     // pass on the sheet's clock, and its one-second tick redraws them.
     const int still = sheet_->refreshCount();
-    sheet_->setMonotonicClock([] { return std::chrono::nanoseconds(5s); });
+    *now = 5s;
     EXPECT_EQ(tick->interval(), 1000);
     tick->start();
     ASSERT_TRUE(kelvane::test::runEventsUntil([&] { return sheet_->refreshCount() > still; }, 3s));
@@ -149,6 +175,16 @@ TEST_F(ProgressSheetTest, ChangesRedrawOncePerTurnAndTheClockEverySecond)
     EXPECT_TRUE(text("remaining").startsWith(QStringLiteral("約 ")) || text("remaining") == QStringLiteral("完了間近"))
         << text("remaining").toStdString();
     EXPECT_TRUE(text("speed").endsWith(QStringLiteral(" / 秒"))) << text("speed").toStdString();
+
+    // The end is drawn at once, however soon after the last redraw.
+    tick->stop();
+    const int running = sheet_->refreshCount();
+    progress_->addCurrent(1);
+    finish();
+    turn();
+    EXPECT_EQ(sheet_->refreshCount(), running + 1);
+    EXPECT_FALSE(shows("progressBar"));
+    EXPECT_FALSE(later->isActive());
 }
 
 TEST_F(ProgressSheetTest, FinishedStatesShowWhatTheRunCameTo)

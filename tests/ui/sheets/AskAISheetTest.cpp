@@ -239,6 +239,27 @@ TEST_F(AskAISheetTest, ClosingTheSheetDropsTheConnection)
     EXPECT_EQ(sheet->model().phase().kind, Kind::done);
 }
 
+TEST_F(AskAISheetTest, MinimisingAndRestoringLeavesTheAnswerStreaming)
+{
+    FakeChatServer server;
+    AskAISheet* sheet = openSheet(modelFor(server), file_);
+    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
+    server.sendFragment("前半");
+    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "前半"; }));
+
+    bool hidden = false;
+    sheet->installEventFilter(new EventWatch(sheet, QEvent::Hide, hidden));
+    minimiseAndRestore(sheet);
+    ASSERT_TRUE(hidden);  // the system did hide it
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->model().phase().kind, Kind::streaming);
+    server.sendFragment("と後半");
+    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "前半と後半"; }));
+    EXPECT_EQ(server.disconnects, 0);
+    EXPECT_EQ(server.requests.size(), 1);  // asked once
+    EXPECT_EQ(server.connections, 1);
+}
+
 TEST_F(AskAISheetTest, FailuresShowTheErrorAndNeverFollowARedirect)
 {
     FakeChatServer server;

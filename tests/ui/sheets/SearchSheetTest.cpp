@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QPointer>
 #include <QTableView>
 #include <QTest>
 #include <QThreadPool>
@@ -315,6 +316,34 @@ TEST_F(SearchSheetTest, FailuresCancellationAndAClosedSheet)
     delete sheet;
     operations::workerPool().waitForDone(60000);
     QTest::qWait(20);
+}
+
+TEST_F(SearchSheetTest, MinimisingAndRestoringLeavesTheSearchAndTheAskSheetAlone)
+{
+    const fs::path many = home_.path() / "many";
+    for (int index = 0; index < 1000; ++index)
+        writeFile(many / ("d" + std::to_string(index % 30)) / ("f" + std::to_string(index) + ".txt"), 1);
+    SearchSheet* sheet = openSheet();
+    sheet->model().setRootURL(many);
+    setField(sheet, "minSize", "0");
+    QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+    ASSERT_TRUE(sheet->model().isSearching());
+    minimiseAndRestore(sheet);
+    ASSERT_TRUE(waitUntil([&] { return !sheet->model().isSearching(); }));
+    EXPECT_EQ(sheet->model().results().size(), 1000u);  // not cut short
+
+    sheet->askAI(many / "d0" / "f0.txt");
+    QPointer<QDialog> ask = sheet->askSheet();
+    ASSERT_NE(ask, nullptr);
+    minimiseAndRestore(sheet);
+    ASSERT_FALSE(ask.isNull());
+    EXPECT_TRUE(ask->isVisible());
+    EXPECT_TRUE(sheet->isVisible());
+
+    // Closing is what takes them away.
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_TRUE(ask.isNull() || !ask->isVisible());
 }
 
 TEST_F(SearchSheetTest, ResultActionsRevealAndAsk)

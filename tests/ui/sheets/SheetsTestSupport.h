@@ -73,6 +73,32 @@ inline bool showsLabel(const QWidget* parent, const QString& text)
     return false;
 }
 
+// Notes whether `watched` received an event of `type`.
+class EventWatch final : public QObject {
+public:
+    EventWatch(QObject* parent, QEvent::Type type, bool& seen) : QObject(parent), type_(type), seen_(seen) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == type_)
+            seen_ = true;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    bool& seen_;
+};
+
+// What minimising a window and restoring it does to it: the system hides it
+// and shows it again (spontaneous events), its children with it.
+inline void minimiseAndRestore(QWidget* window)
+{
+    window->setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    window->setWindowState(Qt::WindowNoState);
+    QCoreApplication::processEvents();
+}
+
 // A test home folder (HOME and XDG folders) with a store in it.
 class HomeFixture : public ::testing::Test {
 protected:

@@ -12,6 +12,7 @@
 #include "ui/sheets/WizardSheet.h"
 
 #include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
@@ -342,6 +343,90 @@ TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
     settleWorkers();
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
     EXPECT_EQ(detail->model().candidates().size(), 401u);
+}
+
+// A search that finds faster than the page draws: what the page has not taken
+// yet reaches it in a few batches, rows are added to the table (never reset),
+// and the list comes out sorted.
+TEST_F(WizardSheetTest, ManyMatchesArriveInBatchesAndAreAppendedNotReset)
+{
+    const fs::path folder = home_.path() / "many";
+    for (int index = 0; index < 1500; ++index) {
+        // Sizes with ties, so a merge that is not stable shows.
+        const fs::path file = folder / ("f" + std::to_string(index) + ".log");
+        fs::create_directories(folder);
+        std::ofstream(file, std::ios::binary).close();
+        fs::resize_file(file, 65536 + static_cast<std::uintmax_t>(index % 7) * 1000);
+    }
+    discovery::WizardPreset preset;
+    preset.id = "many";
+    preset.title = "多数";
+    preset.resolvedPath = folder;
+    WizardPresetDetailView page(
+        std::make_unique<operations::WizardPresetScanModel>(preset, container_->mainContext(), [](const auto&) {}),
+        nullptr);
+    QAbstractItemModelTester tester(page.candidatesModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy resets(page.candidatesModel(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(&page.model(), &operations::WizardPresetScanModel::candidatesChanged);
+
+    page.show();
+    ASSERT_TRUE(page.model().isScanning());
+    // Every match is found before the page takes any of them.
+    operations::workerPool().waitForDone(60000);
+    ASSERT_TRUE(waitUntil([&] { return !page.model().isScanning(); }));
+
+    EXPECT_EQ(page.model().candidates().size(), 1500u);
+    EXPECT_EQ(resets.count(), 0);
+    // A hand-over takes up to 2,000 matches: one, plus the start and the end.
+    EXPECT_LE(changes.count(), 4);
+    const auto& found = page.model().candidates();
+    EXPECT_TRUE(std::is_sorted(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.size > b.size; }));
+    ASSERT_EQ(page.candidatesModel()->rowCount(), 200);
+    for (int row = 0; row < 200; ++row)
+        ASSERT_EQ(page.candidatesModel()->rows()[static_cast<std::size_t>(row)], found[static_cast<std::size_t>(row)]);
+    EXPECT_TRUE(showsLabel(&page, "0 件 選択中 / 表示 200 件（最大 200）"));
+
+    // Another order changes the rows in place.
+    page.model().setSortOrder({{operations::WizardCandidate::Key::name,
+                                operations::SortKey<operations::WizardCandidate::Key>::Order::forward}});
+    EXPECT_EQ(page.candidatesModel()->index(0, 0).data().toString(), "f0.log");
+    EXPECT_EQ(resets.count(), 0);
+}
+
+// Minimising and restoring the window leaves the page as it was; leaving the
+// page (here: closing its window) stops the scan.
+TEST_F(WizardSheetTest, MinimisingTheWindowNeitherStopsNorRestartsTheScan)
+{
+    const fs::path folder = home_.path() / "kept";
+    for (int index = 0; index < 5; ++index)
+        writeFile(folder / ("f" + std::to_string(index) + ".log"), 70000);
+    discovery::WizardPreset preset;
+    preset.id = "kept";
+    preset.title = "保持";
+    preset.resolvedPath = folder;
+    QWidget window;
+    auto* page = new WizardPresetDetailView(
+        std::make_unique<operations::WizardPresetScanModel>(preset, container_->mainContext(), [](const auto&) {}),
+        &window);
+    window.show();
+    ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
+    QTest::mouseClick(button(page, "全選択"), Qt::LeftButton);
+    ASSERT_EQ(page->model().selection().size(), 5u);
+
+    bool hidden = false;
+    page->installEventFilter(new EventWatch(page, QEvent::Hide, hidden));
+    minimiseAndRestore(&window);
+    ASSERT_TRUE(hidden);
+    EXPECT_FALSE(page->model().isScanning());
+    EXPECT_EQ(page->model().selection().size(), 5u);
+    EXPECT_EQ(page->model().candidates().size(), 5u);
+
+    // A scan under way goes on through a minimise; closing stops it.
+    page->model().startScan();
+    minimiseAndRestore(&window);
+    EXPECT_TRUE(page->model().isScanning());
+    window.close();
+    ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
 }
 
 }  // namespace
