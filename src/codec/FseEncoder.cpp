@@ -61,7 +61,7 @@ void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_
     auto gainUp = [&](std::size_t i) { return counts[i] * (lg[freq[i] + 1] - lg[freq[i]]); };
     auto lossDown = [&](std::size_t i) { return counts[i] * (lg[freq[i]] - lg[freq[i] - 1]); };
     // On the stack for every table the format has: otherwise four heap
-    // allocations per block, which contend between encoding threads.
+    // allocations per block, shared by every encoding thread's allocator.
     std::array<double, kFseLiteralSymbols> local;
     std::vector<double> wide;
     if (n > local.size())
