@@ -60,7 +60,13 @@ void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_
     const auto& lg = log2Table();
     auto gainUp = [&](std::size_t i) { return counts[i] * (lg[freq[i] + 1] - lg[freq[i]]); };
     auto lossDown = [&](std::size_t i) { return counts[i] * (lg[freq[i]] - lg[freq[i] - 1]); };
-    std::vector<double> delta(n);
+    // On the stack for every table the format has: otherwise four heap
+    // allocations per block, shared by every encoding thread's allocator.
+    std::array<double, kFseLiteralSymbols> local;
+    std::vector<double> wide;
+    if (n > local.size())
+        wide.resize(n);
+    const std::span<double> delta = n > local.size() ? std::span<double>(wide) : std::span(local).first(n);
     if (assigned < stateCount) {
         for (std::size_t i = 0; i < n; ++i)
             delta[i] = counts[i] ? gainUp(i) : -1.0;

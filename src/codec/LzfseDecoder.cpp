@@ -98,11 +98,17 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
     const std::uint8_t* const litEnd = literals + h.literalCount;
     std::size_t distance = 0;  // D = 0 repeats the previous distance within the block
     std::uint8_t* out = o.out;
+    // Held in locals: every byte stored may alias them, so read through `o`
+    // and `h` they were loaded again on each triple (callgrind, decoding
+    // sqlite-db.bin in 64 KiB chunks: 1.2% fewer instructions).
+    std::uint8_t* const begin = o.begin;
+    std::uint8_t* const end = o.end;
+    const std::uint32_t matchCount = h.matchCount;
     const auto malformed = [&] {
         o.out = out;
         return BlockOutcome::malformed;
     };
-    for (std::uint32_t n = 0; n < h.matchCount; ++n) {
+    for (std::uint32_t n = 0; n < matchCount; ++n) {
         // L, M and D take at most 14 + 17 + 23 = 54 bits: one refill per triple.
         if (!bits.refill()) return malformed();
         const std::size_t l = decodeValue(lTable.data(), lState, bits);
@@ -110,10 +116,10 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
         const std::size_t d = decodeValue(dTable.data(), dState, bits);
         distance = d != 0 ? d : distance;
         if (l > static_cast<std::size_t>(litEnd - lit)) return malformed();
-        const std::size_t produced = static_cast<std::size_t>(out - o.begin) + l;
+        const std::size_t produced = static_cast<std::size_t>(out - begin) + l;
         if (m != 0 && (distance == 0 || distance > produced)) return malformed();
 
-        const std::size_t room = static_cast<std::size_t>(o.end - out);
+        const std::size_t room = static_cast<std::size_t>(end - out);
         if (room >= l + m + kCopySlack) [[likely]] {
             copyLiteralsFast(out, lit, l);
             out += l;
@@ -127,7 +133,7 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
             const std::size_t literalPart = l < room ? l : room;
             copyBytes(out, lit, literalPart);
             copyMatchExact(out + literalPart, distance, room - literalPart);
-            o.out = o.end;
+            o.out = end;
             return BlockOutcome::destinationFull;
         }
         copyBytes(out, lit, l);
