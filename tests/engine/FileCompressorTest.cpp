@@ -94,7 +94,7 @@ TEST_P(CorpusRoundTrip, EveryFileByteForByteWithItsMetadata)
     const FileCompressor compressor;
     test::TempDir dir;
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(test::testDataDir() / "corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(test::corpusDir())) {
         if (entry.path().extension() != ".bin")
             continue;
         ++files;

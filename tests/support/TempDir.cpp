@@ -73,7 +73,12 @@ void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint
 
 std::filesystem::path testDataDir()
 {
-    return KELVANE_TESTDATA_DIR;
+    return KELVANE_TEST_VECTORS_DIR;
+}
+
+std::filesystem::path corpusDir()
+{
+    return KELVANE_CORPUS_DIR;
 }
 
 }  // namespace kelvane::test

@@ -33,7 +33,10 @@ private:
 std::vector<std::uint8_t> readRawFile(const std::filesystem::path& path);
 void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 
-// The shared test data folder (LZFSE vectors, decmpfs vectors, corpus).
+// The test data kept with the sources: LZFSE reference streams (lzfse/vectors)
+// and decmpfs samples (decmpfs).
 std::filesystem::path testDataDir();
+// The corpus of nine larger files (*.bin), made at build time or given from outside.
+std::filesystem::path corpusDir();
 
 }  // namespace kelvane::test
