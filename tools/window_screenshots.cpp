@@ -170,7 +170,7 @@ int main(int argc, char** argv)
     environment.bundleIdentifier = "com.orbwright.kelvane";
     environment.exportLogs = [](double) { return std::string(); };
     environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log.txt"); };
-    environment.installedTree = ui::installedTree();
+    environment.programFiles = ui::programFiles();
     environment.webSite = QUrl(QStringLiteral("https://orbwright.com/kelvane/"));
     environment.supportPage = QUrl(QStringLiteral("https://orbwright.com/kelvane/support/"));
 

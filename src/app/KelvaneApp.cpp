@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
+#include "app/DesktopIdentity.h"
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
@@ -83,8 +84,11 @@ int KelvaneApp::exec()
 
 std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int& argc, char** argv)
 {
-    if (mode.isGui())
-        return std::make_unique<QApplication>(argc, argv);
+    if (mode.isGui()) {
+        auto application = std::make_unique<QApplication>(argc, argv);
+        applyDesktopIdentity();
+        return application;
+    }
     return std::make_unique<QCoreApplication>(argc, argv);
 }
 

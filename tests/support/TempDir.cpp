@@ -42,7 +42,7 @@ TempDir::~TempDir()
 void TempDir::useAsHome()
 {
     if (!envSaved_) {
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
             const char* value = std::getenv(name);
             savedEnv_.emplace_back(name, value ? value : "");
         }
@@ -53,6 +53,7 @@ void TempDir::useAsHome()
     ::setenv("HOME", path_.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (path_ / ".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (path_ / ".config").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (path_ / ".local/state").c_str(), 1);
 }
 
 std::vector<std::uint8_t> readRawFile(const std::filesystem::path& path)

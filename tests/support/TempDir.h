@@ -19,7 +19,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-    // Points HOME, XDG_DATA_HOME and XDG_CONFIG_HOME into this folder for the
+    // Points HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_STATE_HOME into this folder for the
     // life of the object (tests that touch the store or settings).
     void useAsHome();
 

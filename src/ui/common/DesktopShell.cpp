@@ -5,6 +5,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QPointer>
@@ -50,12 +51,21 @@ void openForOnePath(QFileDialog* dialog, std::function<void(std::filesystem::pat
 
 DesktopShell::DesktopShell(QDBusConnection bus) : bus_(std::move(bus)) {}
 
+void DesktopShell::startWhereTheUserWas(QFileDialog* dialog)
+{
+    dialog->setDirectory(lastFolder_->isEmpty() ? QDir::homePath() : *lastFolder_);
+    // The dialog may outlive the shell; the shared string does not care.
+    QObject::connect(dialog, &QDialog::accepted, dialog,
+                     [dialog, last = lastFolder_] { *last = dialog->directory().absolutePath(); });
+}
+
 void DesktopShell::pickFilesAndFolders(QWidget* parent, const QString& title, std::function<void(Paths)> done)
 {
     auto* dialog = new FilesAndFoldersDialog(parent, title);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setLabelText(QFileDialog::Accept, QStringLiteral("選択"));
+    startWhereTheUserWas(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
@@ -73,6 +83,7 @@ void DesktopShell::pickFolder(QWidget* parent, const QString& title, std::functi
     auto* dialog = new QFileDialog(parent, title);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
+    startWhereTheUserWas(dialog);
     openForOnePath(dialog, std::move(done));
 }
 

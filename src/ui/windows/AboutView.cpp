@@ -416,8 +416,8 @@ void AboutView::refreshCounts()
 void AboutView::refreshDiagnostics()
 {
     QPointer<AboutView> self(this);
-    const auto tree = environment_.installedTree;
-    operations::runOnWorkers<AboutDiagnostics>({[tree] { return AboutDiagnostics::collect(tree); }},
+    const auto files = environment_.programFiles;
+    operations::runOnWorkers<AboutDiagnostics>({[files] { return AboutDiagnostics::collect(files); }},
                                                [self](std::vector<AboutDiagnostics> results) {
                                                    if (!self || results.empty())
                                                        return;

@@ -38,7 +38,7 @@ protected:
                 return logText_;
             };
         environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log-test.txt"); };
-        environment.installedTree = dir_.path();
+        environment.programFiles = {};
         auto view = std::make_unique<AboutView>(container_, shell_, std::move(environment));
         view->show();
         return view;
