@@ -10,11 +10,11 @@ namespace kelvane::app {
 QIcon applicationIcon()
 {
     initIconResources();
+    // The PNG renderings of the theme's SVG: each size drawn as installed,
+    // with no image plugin needed; Qt scales them for other sizes.
     QIcon icon;
-    // PNGs first: they draw without the SVG image plugin.
     for (const int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/kelvane-%1.png").arg(size), QSize(size, size));
-    icon.addFile(QStringLiteral(":/icons/kelvane.svg"));
     return icon;
 }
 

@@ -8,8 +8,8 @@ namespace kelvane::app {
 // (<id>.desktop), the icon theme's icon, the AppStream id.
 inline constexpr const char* desktopId = "com.orbwright.kelvane";
 
-// The icon the installed icon theme gets too: the SVG and its PNG renderings,
-// built into the program so that a window shows it without an installation.
+// The icon the installed icon theme gets too (its PNG sizes), built into the
+// program so that a window shows it without an installation.
 QIcon applicationIcon();
 
 // Ties the running application to its desktop entry (window grouping, the

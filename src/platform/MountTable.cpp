@@ -47,6 +47,10 @@ std::vector<MountEntry> entriesOf(libmnt_table* table)
         return entries;
     libmnt_fs* fs = nullptr;
     while (mnt_table_next_fs(table, iterator.get(), &fs) == 0) {
+        // libmount takes its format from the first line; lines read in any
+        // other format than the kernel's mount table carry no mount id.
+        if (mnt_fs_get_id(fs) <= 0)
+            continue;
         MountEntry entry;
         entry.mountId = mnt_fs_get_id(fs);
         entry.parentId = mnt_fs_get_parent_id(fs);

@@ -50,6 +50,7 @@ void TempDir::useAsHome()
     }
     std::filesystem::create_directories(path_ / ".local/share");
     std::filesystem::create_directories(path_ / ".config");
+    std::filesystem::create_directories(path_ / ".local/state");
     ::setenv("HOME", path_.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (path_ / ".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (path_ / ".config").c_str(), 1);

@@ -29,10 +29,10 @@ TEST(DesktopIdentityTest, TheDesktopEntryAndTheWindowIconAreTheInstalledOnes)
     // Each size is drawn from its own PNG, pixel for pixel the installed file.
     const QIcon icon = QGuiApplication::windowIcon();
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-        const QImage drawn = icon.pixmap(QSize(size, size)).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage drawn = icon.pixmap(QSize(size, size)).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const QImage installed = QImage(QString::fromStdString(
             (std::filesystem::path(KELVANE_SOURCE_DIR) / "resources/icons" / ("kelvane-" + std::to_string(size) + ".png"))
-                .string())).convertToFormat(QImage::Format_ARGB32);
+                .string())).convertToFormat(QImage::Format_ARGB32_Premultiplied);
         ASSERT_FALSE(installed.isNull()) << size;
         EXPECT_EQ(drawn, installed) << size;
     }

@@ -76,6 +76,7 @@ TEST(AboutDiagnosticsTest, TheProgramIsItsInstalledFilesOrTheExecutableAlone)
     writeBytes(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "com.orbwright.kelvane.png", 6000);
     writeBytes(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "someone-else.png", 9000);
     writeBytes(dir / "outside", 7000);
+    fs::create_directories(prefix / "share" / "kelvane");
     std::ofstream(prefix / "share" / "kelvane" / "installed-files")
         << "bin/kelvane\nshare/applications/com.orbwright.kelvane.desktop\n"
            "share/icons/hicolor/256x256/apps/com.orbwright.kelvane.png\n"
