@@ -598,7 +598,7 @@ QWidget* AboutView::creditsTab()
     page->addWidget(sectionHeader(QStringLiteral("利用ライブラリ"), QStringLiteral("shippingbox.fill")));
     page->addWidget(paragraph(QStringLiteral("Kelvane は次のオープンソースのライブラリを利用しています"
                                              "（画面は Qt、保存は SQLite、ハッシュは OpenSSL、zlib 形式の読み出しは zlib、"
-                                             "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid）。"
+                                             "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid、マウント表は libmount）。"
                                              "圧縮と展開は Kelvane 自身の実装です。"),
                               TextStyle::secondary));
     entry(QStringLiteral("Qt 6"), QStringLiteral("画面、設定、D-Bus 連携。"), QStringLiteral("LGPL-3.0"),
@@ -614,6 +614,8 @@ QWidget* AboutView::creditsTab()
     entry(QStringLiteral("ICU"), QStringLiteral("ファイル名の Unicode 正規化。"), QStringLiteral("Unicode License"),
           QUrl(QStringLiteral("https://icu.unicode.org/")));
     entry(QStringLiteral("libuuid"), QStringLiteral("登録項目と履歴の識別子（UUID）。"), QStringLiteral("BSD-3-Clause"),
+          QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
+    entry(QStringLiteral("libmount"), QStringLiteral("マウントされたボリュームの一覧。"), QStringLiteral("LGPL-2.1-or-later"),
           QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
     auto* notices = new QPushButton(symbolIcon(QStringLiteral("doc.text")), QStringLiteral("ライセンス情報を表示…"));
     notices->setObjectName(QStringLiteral("showNotices"));

@@ -266,7 +266,7 @@ TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)
         EXPECT_TRUE(sheet->isVisible());
         ASSERT_TRUE(waitUntil([&] { return sheet->content() != "読み込み中…"; }));
         EXPECT_TRUE(sheet->content().startsWith("Kelvane")) << sheet->content().left(80).toStdString();
-        for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "GNU LESSER GENERAL PUBLIC LICENSE"})
+        for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "libmount", "GNU LESSER GENERAL PUBLIC LICENSE"})
             EXPECT_TRUE(sheet->content().contains(QString::fromUtf8(library))) << library;
         QPushButton* copy = nullptr;
         for (auto* candidate : sheet->findChildren<QPushButton*>())
