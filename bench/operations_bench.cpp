@@ -274,6 +274,7 @@ int main(int argc, char** argv)
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
     if (windowOnly) {
         auto container = store::ModelContainer::open({home / "store.sqlite"});
         operations::FileStatusCache cache;
