@@ -47,9 +47,9 @@ std::vector<MountEntry> entriesOf(libmnt_table* table)
         return entries;
     libmnt_fs* fs = nullptr;
     while (mnt_table_next_fs(table, iterator.get(), &fs) == 0) {
-        // libmount takes its format from the first line; lines read in any
-        // other format than the kernel's mount table carry no mount id.
-        if (mnt_fs_get_id(fs) <= 0)
+        // libmount takes the format from the first line: text that does not
+        // begin as the kernel's table is read as some other table, not this one.
+        if (!mnt_fs_is_kernel(fs))
             continue;
         MountEntry entry;
         entry.mountId = mnt_fs_get_id(fs);
