@@ -62,7 +62,8 @@ list(APPEND installed_files ${docdir}/changelog.gz ${docdir}/copyright ${docdir}
 
 # systemd user units: every *.service and *.timer of packaging/systemd, with
 # @CMAKE_INSTALL_FULL_BINDIR@ filled in at install time, since CPack installs
-# under a prefix of its own.
+# under a prefix of its own. Each install writes straight into its own
+# destination: installs may run side by side (a package and a plain install).
 file(GLOB units CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/systemd/*.service
   ${PROJECT_SOURCE_DIR}/packaging/systemd/*.timer)
 set(unitdir lib/systemd/user)
@@ -71,9 +72,12 @@ foreach(unit ${units})
   list(APPEND installed_files ${unitdir}/${name})
   install(CODE "
     set(CMAKE_INSTALL_FULL_BINDIR \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
-    configure_file(\"${unit}\" \"${staging}/units/${name}\" @ONLY)
-    file(INSTALL \"${staging}/units/${name}\" DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${unitdir}\"
-         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
+    set(target \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${unitdir}/${name}\")
+    message(STATUS \"Installing: \${target}\")
+    file(READ \"${unit}\" text)
+    file(CONFIGURE OUTPUT \"\${target}\" CONTENT \"\${text}\" @ONLY)
+    file(CHMOD \"\${target}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${target}\")")
 endforeach()
 
 list(APPEND installed_files ${CMAKE_INSTALL_DATADIR}/kelvane/installed-files)
