@@ -197,8 +197,10 @@ TEST_F(MainWindowFixture, AScanFillsFolderRowsAndTheirFiles)
     EXPECT_TRUE(barShown.front());
     EXPECT_FALSE(barShown.back());
 
-    EXPECT_EQ(rowNamed("Projects", MainColumn::status).data(Qt::ToolTipRole).toString(),
-              QStringLiteral("圧縮済み: 0 件\n未圧縮: 3 件"));
+    // The folder's figures are summed after its files are listed: wait for them too.
+    const auto tooltip = [&] { return rowNamed("Projects", MainColumn::status).data(Qt::ToolTipRole).toString(); };
+    EXPECT_TRUE(waitFor([&] { return tooltip() == QStringLiteral("圧縮済み: 0 件\n未圧縮: 3 件"); }))
+        << tooltip().toStdString();
     EXPECT_EQ(cellText("Projects", MainColumn::logicalSize), QStringLiteral("24 KB"));
     window_->table()->expand(rowNamed("Projects"));
     EXPECT_EQ(cellText("b.txt", MainColumn::status), QStringLiteral("○ 未圧縮"));
