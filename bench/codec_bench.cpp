@@ -1,17 +1,20 @@
 // Codec figures on the corpus: every file cut into 64 KiB chunks, each
 // chunk an independent stream with capacity chunk + 64 (as resource-fork
-// blocks are made), decoded back and verified; zlib level 6 on the same
-// chunks in the same run for scale. Single thread; each timing is the best
-// of several passes, the two codecs' passes alternating.
+// blocks are made), decoded back and verified; beside it, on the same chunks
+// in the same run, zlib level 6 for scale and the previous LZFSE encoder
+// (bench/previous, its streams decoded by our decoder). Single thread; each
+// timing is the best of several passes, the codecs' passes alternating.
 //
 // Usage: codec_bench [corpus-folder] [passes]
 
 #include "codec/LzfseDecoder.h"
 #include "codec/LzfseEncoder.h"
+#include "previous/PreviousLzfseEncoder.h"
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -57,7 +60,7 @@ using EncodeFn = std::size_t (*)(const std::uint8_t*, std::size_t, std::uint8_t*
 using DecodeFn = bool (*)(const std::uint8_t*, std::size_t, std::uint8_t*, std::size_t);
 
 // One codec on one file: every chunk compressed into its own buffer, then
-// decoded back. Passes of the two codecs alternate, so that a busy machine
+// decoded back. Passes of the codecs alternate, so that a busy machine
 // slows both alike; each keeps its best pass.
 class CodecRun {
 public:
@@ -147,6 +150,11 @@ bool oursDecode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::
     return r.status == kelvane::codec::DecodeStatus::ok && r.written == expected;
 }
 
+std::size_t previousEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap)
+{
+    return kelvane::codec::previous::lzfseEncode({src, n}, {dst, cap});
+}
+
 std::size_t zlibEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap)
 {
     uLongf size = cap;
@@ -159,12 +167,22 @@ bool zlibDecode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::
     return uncompress(dst, &size, src, n) == Z_OK && size == expected;
 }
 
-void printRow(const std::string& name, const Figures& ours, const Figures& zlib)
+void printHeader()
 {
-    std::printf("%-24s %10zu %10zu %7.4f %8.1f %8.1f %10zu %7.4f %8.1f %8.1f %6.2f %6.2f\n", name.c_str(), ours.input,
-                ours.output, ours.ratio(), ours.encodeMBps(), ours.decodeMBps(), zlib.output, zlib.ratio(),
-                zlib.encodeMBps(), zlib.decodeMBps(), ours.encodeMBps() / zlib.encodeMBps(),
-                ours.decodeMBps() / zlib.decodeMBps());
+    std::printf("%-24s %10s | %-22s | %-20s | %-20s | %-11s | %-11s\n", "", "", "output / input",
+                "encode MB/s", "decode MB/s", "encode x", "decode x");
+    std::printf("%-24s %10s | %6s %7s %7s | %6s %6s %6s | %6s %6s %6s | %5s %5s | %5s %5s\n", "file", "input",
+                "ours", "prev", "zlib-6", "ours", "prev", "zlib-6", "ours", "prev", "zlib-6", "zlib", "prev", "zlib",
+                "prev");
+}
+
+void printRow(const std::string& name, const Figures& ours, const Figures& prev, const Figures& zlib)
+{
+    std::printf("%-24s %10zu | %6.4f %7.4f %7.4f | %6.1f %6.1f %6.1f | %6.0f %6.0f %6.0f | %5.2f %5.2f | %5.2f %5.2f\n",
+                name.c_str(), ours.input, ours.ratio(), prev.ratio(), zlib.ratio(), ours.encodeMBps(),
+                prev.encodeMBps(), zlib.encodeMBps(), ours.decodeMBps(), prev.decodeMBps(), zlib.decodeMBps(),
+                ours.encodeMBps() / zlib.encodeMBps(), ours.encodeMBps() / prev.encodeMBps(),
+                ours.decodeMBps() / zlib.decodeMBps(), ours.decodeMBps() / prev.decodeMBps());
 }
 
 }  // namespace
@@ -184,31 +202,32 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    std::printf("64 KiB chunks, each its own stream (capacity chunk + %zu); best of %d passes; MB = 10^6 bytes of input\n",
+    std::printf("64 KiB chunks, each its own stream (capacity chunk + %zu); best of %d passes; MB = 10^6 bytes of "
+                "input; x = ours over zlib-6 and over the previous encoder\n",
                 kCapacitySlack, passes);
-    std::printf("%-24s %10s %10s %7s %8s %8s %10s %7s %8s %8s %6s %6s\n", "file", "input", "ours", "ratio", "enc MB/s",
-                "dec MB/s", "zlib-6", "ratio", "enc MB/s", "dec MB/s", "enc x", "dec x");
-    Figures oursTotal, zlibTotal;
+    printHeader();
+    Figures oursTotal, prevTotal, zlibTotal;
     for (const auto& path : files) {
         const Bytes data = readFile(path);
         const std::string name = path.filename().string();
         // zlib gets the worst-case room it asks for; ours gets what a resource fork allows.
         CodecRun ours("ours", name, data, kCapacitySlack, oursEncode, oursDecode);
+        CodecRun prev("previous", name, data, kCapacitySlack, previousEncode, oursDecode);
         CodecRun zlib("zlib", name, data, compressBound(kChunk) - kChunk, zlibEncode, zlibDecode);
-        for (int pass = 0; pass < passes; ++pass) {
-            ours.encodePass();
-            zlib.encodePass();
-        }
-        for (int pass = 0; pass < passes; ++pass) {
-            ours.decodePass();
-            zlib.decodePass();
-        }
-        ours.verify();
-        zlib.verify();
-        printRow(name, ours.figures(), zlib.figures());
+        const std::array<CodecRun*, 3> runs = {&ours, &prev, &zlib};
+        for (int pass = 0; pass < passes; ++pass)
+            for (CodecRun* run : runs)
+                run->encodePass();
+        for (int pass = 0; pass < passes; ++pass)
+            for (CodecRun* run : runs)
+                run->decodePass();
+        for (CodecRun* run : runs)
+            run->verify();
+        printRow(name, ours.figures(), prev.figures(), zlib.figures());
         oursTotal.add(ours.figures());
+        prevTotal.add(prev.figures());
         zlibTotal.add(zlib.figures());
     }
-    printRow("TOTAL", oursTotal, zlibTotal);
+    printRow("TOTAL", oursTotal, prevTotal, zlibTotal);
     return 0;
 }

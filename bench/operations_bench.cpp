@@ -7,9 +7,10 @@
 //  4. a bulk compression of 1,000 files started from the window model with
 //     the progress sheet live, against the same run without a window (goal:
 //     the window costs at most 5 % of the throughput).
-// Usage: operations_bench [work folder] [load | window]
+// Usage: operations_bench [work folder] [load | bulk | window]
 //   (default folder /tmp/kelvane-operations-bench; the generated tree is kept
-//   there and reused by later runs; "load" stops after 1, "window" runs only 4)
+//   there and reused by later runs; "load" stops after 1, "bulk" runs only 3,
+//   three times, "window" runs only 4)
 
 #include "operations/BulkOperationRunner.h"
 #include "operations/DerivedAggregates.h"
@@ -141,21 +142,108 @@ void copyCorpus(const fs::path& to, std::vector<operations::DisplayRow>& rows)
     std::sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return *a.logicalSize > *b.logicalSize; });
 }
 
+double processCpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// CPU seconds the process used during the last compressDirect: beside the
+// wall time it tells the workers' own cost from a machine too busy to run
+// them all at once.
+double lastRunCpuSeconds = 0;
+
+// Where the workers' time went in the last compressDirect, summed over them
+// (from /proc/thread-self/schedstat): running, waiting for a core (other
+// processes on the machine), and blocked (locks, I/O, fsync).
+struct WorkerTime {
+    double running = 0, waitingForCore = 0, blocked = 0;
+    // The run's length had no other process wanted the cores: each file's own
+    // time (running + blocked, measured in this run, so contention between
+    // the workers stays in), handed out in order to the first free worker.
+    double ownLength = 0;
+};
+WorkerTime lastRunWorkerTime;
+
+std::pair<double, double> threadSchedstat()
+{
+    std::ifstream in("/proc/thread-self/schedstat");
+    unsigned long long running = 0, waiting = 0;
+    in >> running >> waiting;
+    return {static_cast<double>(running) / 1e9, static_cast<double>(waiting) / 1e9};
+}
+
 // Every file through the runner's per-file worker on `workers` threads.
 double compressDirect(const std::vector<operations::DisplayRow>& rows, int workers)
 {
     std::atomic<std::size_t> next{0};
+    const double cpuStart = processCpuSeconds();
     const auto start = SteadyClock::now();
     std::vector<std::thread> threads;
+    std::vector<WorkerTime> times(static_cast<std::size_t>(workers));
+    std::vector<double> ownTimes(rows.size());
     for (int i = 0; i < workers; ++i) {
-        threads.emplace_back([&] {
-            for (std::size_t index; (index = next.fetch_add(1)) < rows.size();)
+        threads.emplace_back([&, i] {
+            const auto begin = threadSchedstat();
+            const auto began = SteadyClock::now();
+            for (std::size_t index; (index = next.fetch_add(1)) < rows.size();) {
+                const auto fileBegin = threadSchedstat();
+                const auto fileBegan = SteadyClock::now();
                 operations::BulkOperationRunner::processFile(rows[index], operations::ActiveOperation::Kind::compress);
+                ownTimes[index] = secondsSince(fileBegan) - (threadSchedstat().second - fileBegin.second);
+            }
+            const auto end = threadSchedstat();
+            WorkerTime& t = times[static_cast<std::size_t>(i)];
+            t.running = end.first - begin.first;
+            t.waitingForCore = end.second - begin.second;
+            t.blocked = secondsSince(began) - t.running - t.waitingForCore;
         });
     }
     for (auto& t : threads)
         t.join();
+    lastRunCpuSeconds = processCpuSeconds() - cpuStart;
+    lastRunWorkerTime = {};
+    for (const WorkerTime& t : times) {
+        lastRunWorkerTime.running += t.running;
+        lastRunWorkerTime.waitingForCore += t.waitingForCore;
+        lastRunWorkerTime.blocked += t.blocked;
+    }
+    std::vector<double> freeAt(static_cast<std::size_t>(workers), 0.0);
+    for (const double own : ownTimes)
+        *std::min_element(freeAt.begin(), freeAt.end()) += own;
+    lastRunWorkerTime.ownLength = *std::max_element(freeAt.begin(), freeAt.end());
+    if (std::getenv("KELVANE_BENCH_FILES")) {
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            std::printf("  %s/%s %.1f ms\n", rows[i].url.parent_path().filename().c_str(), rows[i].displayName.c_str(),
+                        ownTimes[i] * 1000);
+    }
     return secondsSince(start);
+}
+
+// 3. alone: 1 worker against 8, three times in turn, with the CPU time of each.
+void timeBulkScaling(const fs::path& base)
+{
+    std::vector<operations::DisplayRow> rows;
+    for (int round = 0; round < 3; ++round) {
+        copyCorpus(base / "bulk", rows);
+        const double one = compressDirect(rows, 1);
+        const double oneCpu = lastRunCpuSeconds;
+        copyCorpus(base / "bulk", rows);
+        const WorkerTime oneTime = lastRunWorkerTime;
+        const double eight = compressDirect(rows, 8);
+        const double eightCpu = lastRunCpuSeconds;
+        const WorkerTime eightTime = lastRunWorkerTime;
+        std::printf("bulk %zu files: 1 worker %.2f s (cpu %.2f s; running %.2f, waiting for a core %.2f, blocked "
+                    "%.2f), 8 workers %.2f s (cpu %.2f s, %.1f cores busy; summed over workers running %.2f, waiting "
+                    "for a core %.2f, blocked %.2f), speed-up %.2fx (goal >= 7x); without the waits for a core "
+                    "%.2fx\n",
+                    rows.size(), one, oneCpu, oneTime.running, oneTime.waitingForCore, oneTime.blocked, eight,
+                    eightCpu, eightCpu / eight, eightTime.running, eightTime.waitingForCore, eightTime.blocked,
+                    one / eight, oneTime.ownLength / eightTime.ownLength);
+        std::fflush(stdout);
+    }
+    fs::remove_all(base / "bulk");
 }
 
 // 1,000 text files of 20 to 200 KB, the same bytes at every call.
@@ -267,6 +355,7 @@ int main(int argc, char** argv)
     const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::path("/tmp/kelvane-operations-bench");
     const bool loadOnly = argc > 2 && std::string(argv[2]) == "load";
     const bool windowOnly = argc > 2 && std::string(argv[2]) == "window";
+    const bool bulkOnly = argc > 2 && std::string(argv[2]) == "bulk";
     const fs::path home = base / "home";
     fs::remove_all(home);
     fs::create_directories(home / ".config");
@@ -275,6 +364,10 @@ int main(int argc, char** argv)
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
+    if (bulkOnly) {
+        timeBulkScaling(base);
+        return 0;
+    }
     if (windowOnly) {
         auto container = store::ModelContainer::open({home / "store.sqlite"});
         operations::FileStatusCache cache;

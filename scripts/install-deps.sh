@@ -9,7 +9,9 @@ packages=(
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev libmount-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
+  libfuse3-dev fuse3 bindfs
   xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
+  qt6-translations-l10n
   # the checks of what is installed and packaged
   desktop-file-utils appstream man-db lintian dpkg-dev file gzip git
 )

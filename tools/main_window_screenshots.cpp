@@ -15,6 +15,8 @@
 #include "ui/main/FilterBar.h"
 #include "ui/main/MainWindow.h"
 
+#include "ScreenshotPalette.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QMenuBar>
@@ -76,6 +78,7 @@ int main(int argc, char* argv[])
     const fs::path out = argv[2];
     fs::create_directories(out);
     QApplication application(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
 
     std::error_code error;
     auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");

@@ -20,6 +20,8 @@
 #include "ui/main/MainWindow.h"
 #include "ui/main/OperationProgressSheet.h"
 
+#include "ScreenshotPalette.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QPushButton>
@@ -108,6 +110,7 @@ int main(int argc, char** argv)
     }
     fs::permissions(home / ".runtime", fs::perms::owner_all);
     QApplication app(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
 
     // The main window with a folder selected: the buttons of the operation
     // column and the bottom bar.

@@ -12,7 +12,9 @@
 #   bulk-run/     the row buttons and the bottom bar before and after a run,
 #                 the progress sheet running, finished, and cancelled
 #   storage.png   the storage window with the root volume selected
-# Look at them to catch clipped text, empty panes and misplaced controls.
+# Each in the desktop's default light palette (light/) and in a dark one (dark/).
+# Look at them to catch clipped text, empty panes, misplaced controls and text
+# or symbols that vanish in one of the palettes.
 #   tools/screenshots.sh [output folder]   (default: build/screenshots)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,17 +40,20 @@ in_home() {
   shift 2
   HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_STATE_HOME="$home/.local/state" \
     XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$home/.runtime" LANG=ja_JP.UTF-8 \
-    KELVANE_AI_ENDPOINT= KELVANE_AI_MODEL= \
+    KELVANE_AI_ENDPOINT= KELVANE_AI_MODEL= KELVANE_SCREENSHOT_PALETTE="$palette" \
     xvfb-run -a -s "-screen 0 ${screen}x24" dbus-run-session -- "$@"
 }
 
-# The main window's sample files live in its home, so that a cloud folder is
-# recognised as one.
-home="$(fresh_home)"
-in_home "$home" 1280x800 ./build/tools/main_window_screenshots "$home" "$out/main-window"
-home="$(fresh_home)"
-in_home "$home" 1280x800 ./build/tools/sheet_screenshots "$home" "$out/sheets"
-in_home "$(fresh_home)" 1600x1200 ./build/tools/window_screenshots "$out/windows"
-in_home "$(fresh_home)" 1280x800 ./build/tools/storage_window_screenshot "$out/storage.png"
-in_home "$(fresh_home)" 1280x800 ./build/tools/progress_sheet_screenshots "$out/bulk-run"
+for palette in light dark; do
+  mkdir -p "$out/$palette"
+  # The main window's sample files live in its home, so that a cloud folder is
+  # recognised as one.
+  home="$(fresh_home)"
+  in_home "$home" 1280x800 ./build/tools/main_window_screenshots "$home" "$out/$palette/main-window"
+  home="$(fresh_home)"
+  in_home "$home" 1280x800 ./build/tools/sheet_screenshots "$home" "$out/$palette/sheets"
+  in_home "$(fresh_home)" 1600x1200 ./build/tools/window_screenshots "$out/$palette/windows"
+  in_home "$(fresh_home)" 1280x800 ./build/tools/storage_window_screenshot "$out/$palette/storage.png"
+  in_home "$(fresh_home)" 1280x800 ./build/tools/progress_sheet_screenshots "$out/$palette/bulk-run"
+done
 echo "PNGs in $out"

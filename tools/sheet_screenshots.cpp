@@ -11,6 +11,7 @@
 
 #include "app/WindowScenes.h"
 #include "discovery/RegistrationCoordinator.h"
+#include "discovery/XdgFolders.h"
 #include "operations/FileStatusCache.h"
 #include "operations/SearchSheetModel.h"
 #include "operations/WizardSheetModel.h"
@@ -30,6 +31,8 @@
 
 #include "support/EventLoopWait.h"
 #include "ui/sheets/FakeChatServer.h"
+
+#include "ScreenshotPalette.h"
 
 #include <QApplication>
 #include <QDir>
@@ -134,16 +137,17 @@ int main(int argc, char* argv[])
     out = argv[2];
     fs::create_directories(out);
     QApplication application(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
     platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
 
     // Folders the wizard looks at, and a project folder to search.
-    const fs::path home = QDir::homePath().toStdString();
     for (int i = 0; i < 8; ++i)
-        writeFile(home / "Library/Logs" / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
+        writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
                   40 + i);
-    writeFile(home / "Library/Logs/DiagnosticReports/クラッシュレポート_2026-11-30_とても長い名前.ips", 64'000, 'k', 45);
-    writeFile(home / "Library/Logs/今日のログ.log", 300'000);
-    writeFile(home / "Library/Caches/org.example.viewer/cache.db", 3'400'000);
+    writeFile(discovery::xdgStateHome() / "crash-reports/クラッシュレポート_2026-11-30_とても長い名前.txt", 64'000, 'k',
+              45);
+    writeFile(discovery::xdgStateHome() / "今日のログ.log", 300'000);
+    writeFile(discovery::xdgCacheHome() / "org.example.viewer/cache.db", 3'400'000);
     const fs::path project = files / "プロジェクト";
     writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
     writeFile(project / "build.log", 1'200'000);
@@ -172,8 +176,8 @@ int main(int argc, char* argv[])
     // The File, Info and Help menus, opened as by a click on their titles.
     for (QAction* title : window.menuBar()->actions()) {
         QMenu* menu = title->menu();
-        if (title->text() != QStringLiteral("ファイル") && title->text() != QStringLiteral("情報") &&
-            title->text() != QStringLiteral("ヘルプ"))
+        if (!title->text().startsWith(QStringLiteral("ファイル")) && !title->text().startsWith(QStringLiteral("情報")) &&
+            !title->text().startsWith(QStringLiteral("ヘルプ")))
             continue;
         menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(title).bottomLeft()));
         const std::string name = "menu-" + std::to_string(window.menuBar()->actions().indexOf(title) + 1) + ".png";

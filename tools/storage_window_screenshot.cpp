@@ -11,6 +11,8 @@
 #include "ui/storage/VolumeDetailView.h"
 #include "volumes/StorageVolumeDetector.h"
 
+#include "ScreenshotPalette.h"
+
 #include <QApplication>
 #include <QEventLoop>
 #include <QScrollBar>
@@ -23,6 +25,7 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
     QStringList args = app.arguments().mid(1);
     if (args.isEmpty() || args.front().startsWith(QLatin1String("--"))) {
         std::fprintf(stderr, "usage: storage_window_screenshot OUT.png [--select PATH] [--proc DIR] [--sys DIR] "

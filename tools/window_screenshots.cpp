@@ -17,6 +17,8 @@
 #include "ui/windows/NoticesSheet.h"
 #include "ui/windows/SettingsView.h"
 
+#include "ScreenshotPalette.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -152,6 +154,7 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/state")).toUtf8());
     QApplication app(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
     output = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots-windows"));
     output.mkpath(QStringLiteral("."));
 

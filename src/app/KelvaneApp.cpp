@@ -6,6 +6,7 @@
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
+#include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
 #include "operations/FileStatusCache.h"
 #include "operations/PublicFailureText.h"
@@ -14,6 +15,7 @@
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
+#include "ui/common/QtTranslations.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -51,11 +53,20 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
     std::shared_ptr<store::ModelContainer> container;
     try {
         container = store::makeModelContainer(storeURL());
+        // The window saves every registration; a store it cannot write would
+        // lose them one by one. The headless run only reads.
+        if (mode.isGui())
+            container->verifyWritable();
     } catch (const std::exception& error) {
+        std::optional<StoreOpenFailure> failure;
+        if (mode.isGui())
+            failure.emplace();
         platform::Logger::data().fault("store open failed: %{public}s",
                                        operations::publicFailureText(error.what(),
                                                                      {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
+        if (failure)
+            failure->show(platform::applicationSupportDirectory() / "store.sqlite", error.what());
         return std::nullopt;
     }
     if (mode.isGui()) {
@@ -85,9 +96,11 @@ int KelvaneApp::exec()
 std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int& argc, char** argv)
 {
     if (mode.isGui()) {
-        auto application = std::make_unique<QApplication>(argc, argv);
+        auto app = std::make_unique<QApplication>(argc, argv);
         applyDesktopIdentity();
-        return application;
+        if (!ui::installQtTranslations(*app))
+            platform::Logger::ui().info("Qt's Japanese translations are not installed; its dialogs stay in English");
+        return app;
     }
     return std::make_unique<QCoreApplication>(argc, argv);
 }

@@ -26,7 +26,8 @@ public:
     // Opens the store (creating its folder) and, in the windowed mode, records
     // the launch; the mode and the store are handed on from here. When the store
     // cannot be opened, writes "Failed to create ModelContainer: " and the
-    // error to standard error and returns nothing; the file is left as it was.
+    // error to standard error, in the windowed mode also shows it in a window
+    // until the user closes it, and returns nothing; the file is left as it was.
     // Needs the Qt application object.
     static std::optional<KelvaneApp> start(RunMode mode, std::unique_ptr<operations::FileStatusCache> statusCache);
 

@@ -22,15 +22,15 @@ void onSignal(int)
 
 }  // namespace
 
-QuitOnTermination::QuitOnTermination()
+QuitOnTermination::QuitOnTermination(WindDown windDown) : windDown_(std::move(windDown))
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     notifier_ = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(notifier_, &QSocketNotifier::activated, this, [] {
+    connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
+        terminationRequested();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -38,6 +38,19 @@ QuitOnTermination::QuitOnTermination()
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+// exit(), not quit(): quit() asks every window to close, and a sheet that
+// may not be closed (a bulk run's progress) would keep the process alive
+// until the session kills it.
+void QuitOnTermination::terminationRequested()
+{
+    if (windingDown_ || !windDown_) {
+        QCoreApplication::exit(0);
+        return;
+    }
+    windingDown_ = true;
+    windDown_([] { QCoreApplication::exit(0); });
 }
 
 QuitOnTermination::~QuitOnTermination()

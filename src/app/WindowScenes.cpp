@@ -9,14 +9,17 @@
 #include "app/ReminderUpkeep.h"
 #include "operations/AskAIModel.h"
 #include "operations/MainWindowModel.h"
+#include "operations/OperationProgress.h"
 #include "operations/SearchSheetModel.h"
 #include "operations/WizardSheetModel.h"
+#include "platform/Logger.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/MenuCommands.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchSheet.h"
@@ -78,6 +81,9 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
         platform::Settings current;
         ReminderUpkeep::refresh(container->mainContext(), current, NotificationScheduler::shared());
     };
+    hooks.rescheduleReminder = [](bool enabled, std::int64_t registeredCount) {
+        NotificationScheduler::shared().reschedule(enabled, registeredCount);
+    };
     hooks.openWizard = [this] { openWizard(); };
     hooks.openSearch = [this] { openSearch(); };
     hooks.openStorageStatus = [this] {
@@ -95,8 +101,11 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
     mainWindow_ = std::make_unique<ui::MainWindow>(*model_, *container_, shell_,
                                                    QString::fromStdString(AppContext::versionLabel()),
                                                    std::move(hooks));
+    // "終了" and Ctrl+Q in any window or sheet end here.
+    QObject::connect(&ui::QuitRequest::shared(), &ui::QuitRequest::requested, mainWindow_.get(),
+                     [] { QApplication::closeAllWindows(); });
     ui::populateMenuBar(mainWindow_->menuBar(), mainWindow_->commands(), shell_,
-                        [] { QApplication::closeAllWindows(); }, [this] { openSettings(); });
+                        [] { ui::QuitRequest::shared().request(); }, [this] { openSettings(); });
 }
 
 ui::LogScreen* WindowScenes::logWindow() const { return qobject_cast<ui::LogScreen*>(logWindow_.data()); }
@@ -120,7 +129,6 @@ void WindowScenes::openLogWindow()
     showSingle(logWindow_, [this]() -> QWidget* {
         auto* window = new ui::LogScreen(container_, container_->mainContext(), shell_);
         window->setWindowTitle(QStringLiteral("履歴ログ"));
-        window->resize(960, 640);
         return window;
     });
 }
@@ -163,12 +171,37 @@ void WindowScenes::askAbout(const std::filesystem::path& file)
         std::make_unique<operations::AskAIModel>(file, languageModel_), mainWindow_.get()));
 }
 
-int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache)
+void WindowScenes::windDown(std::function<void()> finished)
 {
-    QuitOnTermination quitOnTermination;
+    const std::shared_ptr<operations::OperationProgress> progress = model_->operationProgress();
+    if (!progress || progress->isFinished()) {
+        finished();
+        return;
+    }
+    platform::Logger::ui().notice("termination requested during a bulk run: cancelling it");
+    QObject::connect(progress.get(), &operations::OperationProgress::completedAtChanged, progress.get(),
+                     [finished = std::move(finished)] { finished(); }, Qt::SingleShotConnection);
+    progress->cancel();
+}
+
+int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,
+                    const std::function<void(WindowScenes&)>& shown)
+{
+    // First, so that a signal that arrives while the windows are being made
+    // is handled too (once the event loop runs).
+    WindowScenes* windows = nullptr;
+    QuitOnTermination quitOnTermination([&windows](std::function<void()> finished) {
+        if (windows)
+            windows->windDown(std::move(finished));
+        else
+            finished();
+    });
     ui::DesktopShell shell;
     WindowScenes scenes(container, cache, shell, platform::LanguageModel::fromEnvironment());
+    windows = &scenes;
     scenes.mainWindow().show();
+    if (shown)
+        shown(scenes);
     return QApplication::exec();
 }
 

@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace kelvane::store {
@@ -51,6 +52,11 @@ public:
     void openLogWindow();
     void openSettings();
 
+    // Before the process ends: cancels a running bulk run and calls
+    // `finished` once it has ended (the files in hand done or rolled back,
+    // its batch saved); at once when none runs.
+    void windDown(std::function<void()> finished);
+
 private:
     void openWizard();
     void openSearch();
@@ -68,7 +74,9 @@ private:
 };
 
 // Shows the windows and runs until they are closed or the session ends the
-// process; returns the exit status.
-int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache);
+// process; returns the exit status. `shown` runs once the main window is on
+// screen (for programs that drive the windows).
+int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,
+                    const std::function<void(WindowScenes&)>& shown = {});
 
 }  // namespace kelvane::app

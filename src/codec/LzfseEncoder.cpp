@@ -36,21 +36,22 @@ struct Triple {
     std::uint32_t distance;
 };
 
-unsigned lSymbol(std::uint32_t v)
+// The symbol of every L and M value, by lookup: the chains of comparisons
+// they replace mispredicted on mixed lengths.
+template <std::size_t N>
+constexpr std::array<std::uint8_t, N> symbolsOf(const std::array<std::uint32_t, 20>& base)
 {
-    if (v < 16) return v;
-    if (v < 20) return 16;
-    if (v < 28) return 17;
-    return v < 60 ? 18 : 19;
+    std::array<std::uint8_t, N> table{};
+    std::uint8_t symbol = 0;
+    for (std::size_t v = 0; v < N; ++v) {
+        while (std::size_t{symbol} + 1 < base.size() && base[symbol + 1u] <= v)
+            ++symbol;
+        table[v] = symbol;
+    }
+    return table;
 }
-
-unsigned mSymbol(std::uint32_t v)
-{
-    if (v < 16) return v;
-    if (v < 24) return 16;
-    if (v < 56) return 17;
-    return v < 312 ? 18 : 19;
-}
+constexpr auto kLSymbols = symbolsOf<kLzfseMaxL + 1>(kLzfseLBaseValues);
+constexpr auto kMSymbols = symbolsOf<kLzfseMaxM + 1>(kLzfseMBaseValues);
 
 // Distances come in groups of four symbols sharing a count of extra bits e,
 // the group starting at 4 * 2^e - 4.
@@ -86,10 +87,16 @@ void appendTriples(const LzParse& parse, std::vector<Triple>& out)
         out.push_back({trailing, 0, 0});
 }
 
+// A triple as it is coded: its symbols and the distance code.
+struct CodedTriple {
+    std::uint32_t distance;
+    std::uint8_t l, m, d;
+};
+
 // Per-block scratch, kept across blocks to avoid reallocating.
 struct BlockScratch {
     std::vector<std::uint8_t> literals;
-    std::vector<std::uint32_t> codedDistance;
+    std::vector<CodedTriple> coded;
 };
 
 // Writes one `bvx2` block for `triples`, whose literals start at `src`.
@@ -110,7 +117,7 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
         literalTotal += t.literals;
     // Room for padding to four and for the wide copies below.
     scratch.literals.resize(literalTotal + 16);
-    scratch.codedDistance.resize(triples.size());
+    scratch.coded.resize(triples.size());
     std::uint8_t* lit = scratch.literals.data();
     std::uint64_t rawBytes = 0;
     std::uint32_t previous = 0;
@@ -131,13 +138,27 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
             coded = (i != 0 && t.distance == previous) ? 0 : t.distance;
         if (coded != 0)
             previous = coded;
-        scratch.codedDistance[i] = coded;
-        ++lCount[lSymbol(t.literals)];
-        ++mCount[mSymbol(t.match)];
-        ++dCount[dSymbol(coded)];
+        const CodedTriple c{coded, kLSymbols[t.literals], kMSymbols[t.match], static_cast<std::uint8_t>(dSymbol(coded))};
+        scratch.coded[i] = c;
+        ++lCount[c.l];
+        ++mCount[c.m];
+        ++dCount[c.d];
     }
-    for (std::size_t i = 0; i < literalTotal; ++i)
-        ++litCount[scratch.literals[i]];
+    // Four partial counts: consecutive equal literals would otherwise wait
+    // on each other's increment.
+    std::array<std::array<std::uint32_t, kFseLiteralSymbols>, 4> partial{};
+    const std::uint8_t* const lits = scratch.literals.data();
+    std::size_t n = 0;
+    for (; n + 4 <= literalTotal; n += 4) {
+        ++partial[0][lits[n]];
+        ++partial[1][lits[n + 1]];
+        ++partial[2][lits[n + 2]];
+        ++partial[3][lits[n + 3]];
+    }
+    for (; n < literalTotal; ++n)
+        ++partial[0][lits[n]];
+    for (int s = 0; s < kFseLiteralSymbols; ++s)
+        litCount[s] = partial[0][s] + partial[1][s] + partial[2][s] + partial[3][s];
     // Four interleaved literal states: pad to a multiple of four with the
     // cheapest symbol; the decoder produces the padding but never uses it.
     std::size_t literalCount = literalTotal;
@@ -206,11 +227,10 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
     };
     for (std::size_t i = triples.size(); i-- != 0;) {
         const Triple& t = triples[i];
-        const std::uint32_t d = scratch.codedDistance[i];
-        const unsigned ds = dSymbol(d), ms = mSymbol(t.match), ls = lSymbol(t.literals);
-        putValue(dCoder, dState, ds, d - kLzfseDBaseValues[ds], kLzfseDExtraBits[ds]);
-        putValue(mCoder, mState, ms, t.match - kLzfseMBaseValues[ms], kLzfseMExtraBits[ms]);
-        putValue(lCoder, lState, ls, t.literals - kLzfseLBaseValues[ls], kLzfseLExtraBits[ls]);
+        const CodedTriple c = scratch.coded[i];
+        putValue(dCoder, dState, c.d, c.distance - kLzfseDBaseValues[c.d], kLzfseDExtraBits[c.d]);
+        putValue(mCoder, mState, c.m, t.match - kLzfseMBaseValues[c.m], kLzfseMExtraBits[c.m]);
+        putValue(lCoder, lState, c.l, t.literals - kLzfseLBaseValues[c.l], kLzfseLExtraBits[c.l]);
         lmdOut.flush();
     }
     h.lmdFinalBits = lmdOut.finish();
@@ -234,19 +254,35 @@ MatchFinder::Options finderOptions()
     o.maxDistance = kLzfseMaxD;
     // Measured with bench/codec_bench (corpus in 64 KiB chunks; speed as a
     // multiple of zlib-6's): depth 16, lazy below 32 bytes: 0.3632 at 1.9x;
-    // depth 10, lazy below 16: 0.3658 at 2.4x; depth 8, lazy below 16:
-    // 0.3666 at 2.5x; depth 8, lazy below 8: 0.3678 at 2.4-2.7x. Three-byte
-    // matches made it worse (0.3673): their triple costs what they save.
-    // Once the look one byte on wants only matches at least as long, lazy
-    // below 32 costs about 3% instead of 6% and gives 0.3652.
-    // Looking two bytes on as well, for matches below 8 bytes: 0.3644 for
-    // about 4% of the speed (depth 10 instead gave 0.3645 for 5%). Left off:
-    // with it the encoder measured 2.18-2.49x zlib-6 in four runs pinned to
-    // one core (0.3641), without it 2.45-2.60x (0.3649), and the floor of
-    // 2.33x matters more than 0.0008 of ratio.
-    o.searchDepth = 8;
+    // depth 10, lazy below 16: 0.3658 at 2.4x; depth 8, lazy below 8: 0.3678
+    // at 2.4-2.7x. Three-byte matches made it worse (0.3673): their triple
+    // costs what they save. Looking two bytes on as well, for matches below
+    // 8 bytes: 0.0005 for about 4% of the speed; left off.
+    //
+    // Depth buys ratio at a steady price (callgrind instructions beside the
+    // ratio, depth 8 = 100): 8: 0.3649; 16: 0.3630 at 101 but 12-15% slower
+    // in wall time (each link is a dependent load); 24: 0.3621; 32: 0.3610
+    // at 113; 64: 0.3597. Cheaper prices per position did not move it:
+    // literal prices from each chunk's own byte statistics (0.3650), table
+    // frequencies chosen with their header cost (0.3650), tagged buckets of
+    // 16 instead of chains (same ratio, 10-20% slower), an 8-byte hash beside
+    // the 4-byte chain (0.3638 for 17% more instructions), chains over 6
+    // bytes with the latest position per 4 bytes beside them (0.3624 for
+    // 0.3632 at depth 16, 8% slower in the same bench runs).
+    //
+    // The look one byte on is where depth pays least once the match in hand
+    // is long: at 16 bytes and more it follows 8 links instead of 16
+    // (0.3632 for 0.3630, json-log loses most when it follows 2: 0.1577 for
+    // 0.1524). With the uncharted middles of long matches below, depth 16
+    // costs the instructions depth 8 did.
+    o.searchDepth = 16;
     o.lazyLength = 32;
     o.lazyTwoLength = 0;
+    o.goodLength = 16;
+    o.goodDepth = 8;
+    // Charting only 24 positions at each end of a match longer than 48:
+    // 2% fewer instructions, ratio 0.0001 worse.
+    o.chartedEnds = 24;
     o.niceLength = 128;
     // Rough bit prices of a triple's symbols; tried against the corpus, the
     // parse moves little around these values (a repeat at 4 bits instead of

@@ -43,6 +43,13 @@ public:
         std::uint32_t niceLength = 128;  // a match this long ends the search
         std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on
         std::uint32_t lazyTwoLength = 0; // a match shorter than this also looks two bytes on
+        // With a match at least `goodLength` long in hand (0: never), the look
+        // one byte on follows only `goodDepth` links: it seldom finds better.
+        std::uint32_t goodLength = 0;
+        std::uint32_t goodDepth = 2;
+        // Inside a match longer than twice this (0: never), only the first and
+        // the last `chartedEnds` positions enter the tables.
+        std::uint32_t chartedEnds = 0;
         LzCostModel costs;
     };
 
@@ -63,8 +70,10 @@ private:
     void insertUpTo(std::uint32_t pos);
     void link(std::uint32_t pos, std::uint32_t hash);
     std::uint32_t hashOf(const std::uint8_t* p) const;
-    // Best match at `pos`; chain candidates must be longer than `atLeast`.
-    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, std::uint32_t atLeast, Candidate& best);
+    // Best match at `pos` within `depth` chain links; chain candidates must be
+    // longer than `atLeast`.
+    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, std::uint32_t atLeast, std::uint32_t depth,
+                Candidate& best);
     int value(std::uint32_t length, std::uint32_t distance, bool repeat) const;
 
     Options options_;

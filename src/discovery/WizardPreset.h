@@ -9,8 +9,8 @@
 
 namespace kelvane::discovery {
 
-// A well-known folder under the home folder that the space-freeing wizard
-// offers, with what to expect of compressing it.
+// A well-known folder of the user's that the space-freeing wizard offers,
+// with what to expect of compressing it.
 struct WizardPreset {
     enum class Category { build, archive, cache, download, logs };
 
@@ -35,7 +35,7 @@ struct WizardPreset {
     bool operator==(const WizardPreset&) const = default;
 
     // The nine presets in the wizard's order, built anew from the current
-    // home folder on every call.
+    // home folder and XDG folders on every call.
     static std::vector<WizardPreset> all();
 
     // The folder for display, with the home folder shown as "~"

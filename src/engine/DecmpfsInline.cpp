@@ -1,11 +1,11 @@
 #include "engine/DecmpfsInline.h"
 
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 
 namespace kelvane::engine::DecmpfsInline {
 namespace {
 
-std::vector<std::uint8_t> rawPrefix(std::span<const std::uint8_t> payload, std::uint64_t size)
+std::vector<std::uint8_t> storedPrefix(std::span<const std::uint8_t> payload, std::uint64_t size)
 {
     if (payload.size() < size)
         throw DecmpfsInlineError(DecmpfsInlineError::truncatedPayload{
@@ -17,8 +17,8 @@ std::vector<std::uint8_t> rawPrefix(std::span<const std::uint8_t> payload, std::
 
 std::vector<std::uint8_t> encodeLZFSE(std::span<const std::uint8_t> data)
 {
-    const std::vector<std::uint8_t> stream = LZFSE::encode(data);
-    std::vector<std::uint8_t> attribute = DecmpfsHeader::encode(CompressionType::lzfseAttr, data.size());
+    const std::vector<std::uint8_t> stream = PayloadCodec::encode(codec, data);
+    std::vector<std::uint8_t> attribute = DecmpfsHeader::encode(compressionType, data.size());
     attribute.insert(attribute.end(), stream.begin(), stream.end());
     if (attribute.size() > maxPayloadBytes)
         throw DecmpfsInlineError(DecmpfsInlineError::payloadTooLarge{
@@ -31,18 +31,28 @@ std::vector<std::uint8_t> decode(std::span<const std::uint8_t> attribute)
     const DecmpfsHeader header = DecmpfsHeader::parse(attribute);
     const std::uint64_t size = header.uncompressedSize;
     const auto payload = attribute.subspan(DecmpfsHeader::byteCount);
-    switch (header.compressionType) {
-    case CompressionType::lzfseAttr:
-        return LZFSE::decode(payload, size);
-    case CompressionType::uncompressedAttrV2:
+    const decmpfs::CompressionRoad& road = decmpfs::compressionRoad(header.compressionType);
+    const auto unsupported = [&] {
+        return DecmpfsInlineError(DecmpfsInlineError::unsupportedCompressionType{header.compressionType});
+    };
+    if (road.storage != decmpfs::Storage::attribute)
+        throw unsupported();
+    switch (road.codec->coding) {
+    case decmpfs::Coding::lzfse:
+        return PayloadCodec::decode(*road.codec, payload, size);
+    case decmpfs::Coding::storedV2:
         if (payload.empty() || payload[0] != 0xFF)
             throw DecmpfsInlineError(DecmpfsInlineError::missingUncompressedV2Prefix{});
-        return rawPrefix(payload.subspan(1), size);
-    case CompressionType::uncompressedAttr:
-        return rawPrefix(payload, size);
-    default:
-        throw DecmpfsInlineError(DecmpfsInlineError::unsupportedCompressionType{header.compressionType});
+        return storedPrefix(payload.subspan(1), size);
+    case decmpfs::Coding::stored:
+        return storedPrefix(payload, size);
+    case decmpfs::Coding::zlib:
+    case decmpfs::Coding::lzvn:
+    case decmpfs::Coding::none:
+        // Read by the file system; the engine never writes them, so never proves them.
+        break;
     }
+    throw unsupported();
 }
 
 }  // namespace kelvane::engine::DecmpfsInline

@@ -1,6 +1,6 @@
 #include "engine/DecmpfsResourceFork.h"
 
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 #include "codec/LittleEndian.h"
 
 #include <algorithm>
@@ -10,35 +10,33 @@ namespace kelvane::engine::DecmpfsResourceFork {
 
 std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data)
 {
+    ByteBuffer fork;
+    encodeInto(data, fork);
+    return {fork.data(), fork.data() + fork.size()};
+}
+
+void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out)
+{
     if (data.size() > maxDataSize)
         throw ResourceForkError(ResourceForkError::dataExceedsMaximum{
             static_cast<std::int64_t>(data.size()), static_cast<std::int64_t>(maxDataSize)});
     const std::uint64_t n = blockCount(data.size());
-    std::vector<std::vector<std::uint8_t>> blocks;
-    blocks.reserve(n);
+    const auto table = static_cast<std::size_t>(tableLength(data.size()));
+    // Room for the table and every block at its longest: no block ever moves.
+    out.resize(table + data.size() + static_cast<std::size_t>(n) * codec.encodeSlack);
+    std::size_t end = table;
+    le::store32(out.data(), static_cast<std::uint32_t>(table));
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t start = i * chunkSize;
         const std::uint64_t length = std::min<std::uint64_t>(chunkSize, data.size() - start);
-        blocks.push_back(LZFSE::encode(data.subspan(start, length)));
+        end += PayloadCodec::encodeInto(codec, data.subspan(start, length), out.span().subspan(end));
+        le::store32(out.data() + 4 * (i + 1), static_cast<std::uint32_t>(end));
     }
-
-    std::uint64_t total = tableLength(data.size());
-    std::vector<std::uint8_t> fork;
-    for (const auto& block : blocks)
-        total += block.size();
-    fork.reserve(total);
-    std::uint32_t offset = static_cast<std::uint32_t>(tableLength(data.size()));
-    le::append32(fork, offset);
-    for (const auto& block : blocks) {
-        offset += static_cast<std::uint32_t>(block.size());
-        le::append32(fork, offset);
-    }
-    for (const auto& block : blocks)
-        fork.insert(fork.end(), block.begin(), block.end());
-    return fork;
+    out.resize(end);
 }
 
-std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize)
+void decodeBlocks(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize, std::span<std::uint8_t> block,
+                  const std::function<void(std::span<const std::uint8_t>)>& onBlock)
 {
     if (uncompressedSize > maxDataSize)
         throw ResourceForkError(ResourceForkError::dataExceedsMaximum{
@@ -52,9 +50,6 @@ std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64
         throw ResourceForkError(ResourceForkError::invalidHeader{
             "first offset " + std::to_string(first) + " != " + std::to_string(t)});
 
-    std::vector<std::uint8_t> out;
-    out.reserve(uncompressedSize);
-    std::uint64_t produced = 0;
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t start = le::read32(fork, 4 * i);
         const std::uint64_t end = le::read32(fork, 4 * (i + 1));
@@ -69,10 +64,20 @@ std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64
             throw ResourceForkError(ResourceForkError::truncated{});
         }
         const std::uint64_t expected = i + 1 < n ? chunkSize : uncompressedSize - chunkSize * (n - 1);
-        out.resize(produced + expected);
-        LZFSE::decodeInto(fork.subspan(start, end - start), std::span(out).subspan(produced, expected));
-        produced += expected;
+        const auto decoded = block.first(static_cast<std::size_t>(expected));
+        PayloadCodec::decodeInto(codec, fork.subspan(start, end - start), decoded);
+        onBlock(decoded);
     }
+}
+
+std::vector<std::uint8_t> decode(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize)
+{
+    std::vector<std::uint8_t> out;
+    std::vector<std::uint8_t> block(chunkSize);
+    if (uncompressedSize <= maxDataSize)
+        out.reserve(uncompressedSize);
+    decodeBlocks(fork, uncompressedSize, block,
+                 [&](std::span<const std::uint8_t> decoded) { out.insert(out.end(), decoded.begin(), decoded.end()); });
     return out;
 }
 

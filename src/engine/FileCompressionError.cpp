@@ -1,27 +1,7 @@
 #include "engine/FileCompressionError.h"
 
-#include <array>
-
 namespace kelvane::engine {
 namespace {
-
-constexpr std::array<std::string_view, 14> caseNames{
-    "fileNotFound",
-    "notARegularFile",
-    "symbolicLink",
-    "hardLinked",
-    "alreadyCompressed",
-    "notCompressed",
-    "compressionDidNotReduceSize",
-    "fileInUse",
-    "roundtripVerificationFailed",
-    "fileTooLargeForFormat",
-    "hasResourceFork",
-    "fileChangedDuringOperation",
-    "temporaryFileConflict",
-    "ioError",
-};
-static_assert(caseNames.size() == std::variant_size_v<FileCompressionError::Case>);
 
 std::string payloadText(const auto& c)
 {
@@ -42,7 +22,7 @@ std::string FileCompressionCases::describe(const Case& value)
 {
     const std::string url = std::visit([](const auto& c) { return c.url.string(); }, value);
     const std::string payload = std::visit([](const auto& c) { return payloadText(c); }, value);
-    const std::string_view name = caseNames[value.index()];
+    const std::string_view name = caseName(platform::kindOf(value));
     return payload.empty() ? caseText(name, {url}) : caseText(name, {url, payload});
 }
 
@@ -53,7 +33,24 @@ const FileCompressionError::Path& FileCompressionError::url() const noexcept
 
 std::string_view caseName(FileCompressionError::Kind kind)
 {
-    return caseNames[static_cast<std::size_t>(kind)];
+    using Kind = FileCompressionError::Kind;
+    switch (kind) {
+    case Kind::fileNotFound: return "fileNotFound";
+    case Kind::notARegularFile: return "notARegularFile";
+    case Kind::symbolicLink: return "symbolicLink";
+    case Kind::hardLinked: return "hardLinked";
+    case Kind::alreadyCompressed: return "alreadyCompressed";
+    case Kind::notCompressed: return "notCompressed";
+    case Kind::compressionDidNotReduceSize: return "compressionDidNotReduceSize";
+    case Kind::fileInUse: return "fileInUse";
+    case Kind::roundtripVerificationFailed: return "roundtripVerificationFailed";
+    case Kind::fileTooLargeForFormat: return "fileTooLargeForFormat";
+    case Kind::hasResourceFork: return "hasResourceFork";
+    case Kind::fileChangedDuringOperation: return "fileChangedDuringOperation";
+    case Kind::temporaryFileConflict: return "temporaryFileConflict";
+    case Kind::ioError: return "ioError";
+    }
+    return "?";
 }
 
 }  // namespace kelvane::engine

@@ -12,35 +12,8 @@ namespace kelvane::engine {
 struct FileCompressionCases {
     using Path = std::filesystem::path;
 
-    struct fileNotFound { Path url; };
-    struct notARegularFile { Path url; };
-    struct symbolicLink { Path url; };
-    struct hardLinked { Path url; std::int64_t nlink = 0; };
-    struct alreadyCompressed { Path url; };
-    struct notCompressed { Path url; };
-    struct compressionDidNotReduceSize { Path url; };
-    struct fileInUse { Path url; };
-    struct roundtripVerificationFailed { Path url; };
-    struct fileTooLargeForFormat { Path url; std::int64_t sizeBytes = 0; };
-    struct hasResourceFork { Path url; };
-    struct fileChangedDuringOperation { Path url; };
-    struct temporaryFileConflict { Path url; };
-    struct ioError { Path url; std::string message; };
-
-    using Case = std::variant<fileNotFound, notARegularFile, symbolicLink, hardLinked, alreadyCompressed,
-                              notCompressed, compressionDidNotReduceSize, fileInUse, roundtripVerificationFailed,
-                              fileTooLargeForFormat, hasResourceFork, fileChangedDuringOperation,
-                              temporaryFileConflict, ioError>;
-
-    // "caseName(path)", with the count or the quoted message after the path.
-    static std::string describe(const Case& value);
-};
-
-class FileCompressionError : public TypedFailure<FileCompressionCases> {
-public:
-    using TypedFailure::TypedFailure;
-
-    // The cases in declaration order, for callers that sort failures.
+    // The cases by name, for callers that sort failures; each case names its
+    // own (CaseKind.h), and TypedFailure checks that the lists agree.
     enum class Kind {
         fileNotFound,
         notARegularFile,
@@ -58,7 +31,38 @@ public:
         ioError,
     };
 
-    Kind kind() const noexcept { return static_cast<Kind>(value().index()); }
+    struct fileNotFound { static constexpr Kind kind = Kind::fileNotFound; Path url; };
+    struct notARegularFile { static constexpr Kind kind = Kind::notARegularFile; Path url; };
+    struct symbolicLink { static constexpr Kind kind = Kind::symbolicLink; Path url; };
+    struct hardLinked { static constexpr Kind kind = Kind::hardLinked; Path url; std::int64_t nlink = 0; };
+    struct alreadyCompressed { static constexpr Kind kind = Kind::alreadyCompressed; Path url; };
+    struct notCompressed { static constexpr Kind kind = Kind::notCompressed; Path url; };
+    struct compressionDidNotReduceSize { static constexpr Kind kind = Kind::compressionDidNotReduceSize; Path url; };
+    struct fileInUse { static constexpr Kind kind = Kind::fileInUse; Path url; };
+    struct roundtripVerificationFailed { static constexpr Kind kind = Kind::roundtripVerificationFailed; Path url; };
+    struct fileTooLargeForFormat {
+        static constexpr Kind kind = Kind::fileTooLargeForFormat;
+        Path url;
+        std::int64_t sizeBytes = 0;
+    };
+    struct hasResourceFork { static constexpr Kind kind = Kind::hasResourceFork; Path url; };
+    struct fileChangedDuringOperation { static constexpr Kind kind = Kind::fileChangedDuringOperation; Path url; };
+    struct temporaryFileConflict { static constexpr Kind kind = Kind::temporaryFileConflict; Path url; };
+    struct ioError { static constexpr Kind kind = Kind::ioError; Path url; std::string message; };
+
+    using Case = std::variant<fileNotFound, notARegularFile, symbolicLink, hardLinked, alreadyCompressed,
+                              notCompressed, compressionDidNotReduceSize, fileInUse, roundtripVerificationFailed,
+                              fileTooLargeForFormat, hasResourceFork, fileChangedDuringOperation,
+                              temporaryFileConflict, ioError>;
+
+    // "caseName(path)", with the count or the quoted message after the path.
+    static std::string describe(const Case& value);
+};
+
+class FileCompressionError : public TypedFailure<FileCompressionCases> {
+public:
+    using TypedFailure::TypedFailure;
+
     const Path& url() const noexcept;
 };
 

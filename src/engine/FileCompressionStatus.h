@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/CompressionType.h"
+#include "platform/CaseKind.h"
 
 #include <cstdint>
 #include <type_traits>
@@ -12,17 +13,29 @@ namespace kelvane::engine {
 // A file's compression state as the inspector sees it.
 class FileCompressionStatus {
 public:
+    // The cases by name; each case names its own (CaseKind.h).
+    enum class Kind { compressed, uncompressed, datalessCloud, incompressible };
+
     struct compressed {
+        static constexpr Kind kind = Kind::compressed;
         CompressionType algorithm = CompressionType::lzfseAttr;
         std::uint64_t uncompressedSize = 0;
         bool operator==(const compressed&) const = default;
     };
-    struct uncompressed { bool operator==(const uncompressed&) const = default; };
-    struct datalessCloud { bool operator==(const datalessCloud&) const = default; };
-    struct incompressible { bool operator==(const incompressible&) const = default; };
+    struct uncompressed {
+        static constexpr Kind kind = Kind::uncompressed;
+        bool operator==(const uncompressed&) const = default;
+    };
+    struct datalessCloud {
+        static constexpr Kind kind = Kind::datalessCloud;
+        bool operator==(const datalessCloud&) const = default;
+    };
+    struct incompressible {
+        static constexpr Kind kind = Kind::incompressible;
+        bool operator==(const incompressible&) const = default;
+    };
     using Case = std::variant<compressed, uncompressed, datalessCloud, incompressible>;
-
-    enum class Kind { compressed, uncompressed, datalessCloud, incompressible };
+    static_assert(platform::kindsFollowCases<Case, Kind>(), "Kind names the cases in their order");
 
     FileCompressionStatus() : value_(uncompressed{}) {}
     template <typename C>
@@ -32,7 +45,7 @@ public:
     const Case& value() const noexcept { return value_; }
     template <typename C>
     const C* as() const noexcept { return std::get_if<C>(&value_); }
-    Kind kind() const noexcept { return static_cast<Kind>(value_.index()); }
+    Kind kind() const noexcept { return platform::kindOf(value_); }
 
     bool operator==(const FileCompressionStatus&) const = default;
 

@@ -3,7 +3,7 @@
 #include "engine/DecmpfsHeader.h"
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
-#include "engine/LZFSE.h"
+#include "engine/PayloadCodec.h"
 #include "codec/LittleEndian.h"
 #include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
@@ -25,12 +25,12 @@ using Error = FileCompressionError;
 using Path = std::filesystem::path;
 
 // Fills `out` with exactly `count` bytes from `handle`.
-void readExactly(platform::FileHandle& handle, std::size_t count, const Path& url, std::vector<std::uint8_t>& out)
+void readExactly(platform::FileHandle& handle, std::size_t count, const Path& url, ByteBuffer& out)
 {
     out.resize(count);
     std::size_t got = 0;
     while (got < count) {
-        const ssize_t n = handle.read(std::span(out).subspan(got));
+        const ssize_t n = handle.read(out.span().subspan(got));
         if (n < 0)
             throw Error(Error::ioError{url, platform::PosixError("read source", errno).description()});
         if (n == 0)
@@ -40,8 +40,13 @@ void readExactly(platform::FileHandle& handle, std::size_t count, const Path& ur
     }
 }
 
+// Each block is read, encoded and proven in the thread's buffers: no
+// allocation per block, and no buffer is zero-filled before it is written.
+// (Reads stay one block each, so that a source that ends early is caught at
+// the block it ends in; a 64 KiB read from the page cache is small beside
+// encoding the block.)
 platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd, const Path& temporaryUrl,
-                                                  std::int64_t size)
+                                                  std::int64_t size, WorkBuffers& buffers)
 {
     // Departs from opening the file again by path: that may be a link or a
     // FIFO by now. The locked descriptor's own file is read.
@@ -61,22 +66,31 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
     std::vector<std::uint32_t> offsets{tableLength};
     offsets.reserve(blocks + 1);
     platform::Sha256 hasher;
-    std::vector<std::uint8_t> chunk;
-    std::vector<std::uint8_t> decoded;
+    ByteBuffer& chunk = buffers.source;
+    ByteBuffer& block = buffers.fork;
+    ByteBuffer& decoded = buffers.decoded;
+    block.resize(DecmpfsResourceFork::codec.encodeBound(DecmpfsResourceFork::chunkSize));
+    decoded.resize(DecmpfsResourceFork::chunkSize);
     for (std::uint64_t i = 0; i < blocks; ++i) {
         const auto want = static_cast<std::size_t>(
             std::min(total - i * DecmpfsResourceFork::chunkSize, DecmpfsResourceFork::chunkSize));
         readExactly(*source, want, url, chunk);
-        hasher.update(chunk);
-        const std::vector<std::uint8_t> block = LZFSE::encode(chunk);
-        decoded.assign(want, 0);
-        LZFSE::decodeInto(block, decoded);
-        if (decoded != chunk)
+        const std::span<const std::uint8_t> data = chunk.span();
+        hasher.update(data);
+        const std::span<const std::uint8_t> encoded =
+            block.span().first(PayloadCodec::encodeInto(DecmpfsResourceFork::codec, data, block.span()));
+        const std::span<std::uint8_t> check = decoded.span().first(want);
+        PayloadCodec::decodeInto(DecmpfsResourceFork::codec, encoded, check);
+        if (!std::equal(check.begin(), check.end(), data.begin()))
             throw Error(Error::roundtripVerificationFailed{url});
-        replacement::writeFully(block, fork.get(), temporaryUrl);
-        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(block.size()));
+        replacement::writeFully(encoded, fork.get(), temporaryUrl);
+        offsets.push_back(offsets.back() + static_cast<std::uint32_t>(encoded.size()));
         notifyStep("write block");
     }
+    // Departs from keeping a fork that is not smaller than the file (see the
+    // in-memory road); the temporary file goes, the file was never touched.
+    if (offsets.back() >= total)
+        throw Error(Error::compressionDidNotReduceSize{url});
 
     std::vector<std::uint8_t> table;
     table.reserve(tableLength);
@@ -93,7 +107,7 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
 // Reads the finished temporary file back through the file system, which by
 // now decompresses it, and compares length and digest with the source.
 void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest& expectedDigest,
-                    std::int64_t expectedSize, const Path& url)
+                    std::int64_t expectedSize, const Path& url, ByteBuffer& buffer)
 {
     // The temporary file we made, not whatever its name may hold by now.
     const Path& temporaryUrl = temporary.path();
@@ -101,8 +115,8 @@ void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest
     if (!handle)
         throw Error(Error::ioError{temporaryUrl, "open for readback verification"});
     platform::Sha256 hasher;
-    const std::int64_t count = readInChunks(*handle, temporaryUrl, "readback",
-                                            [&](std::span<const std::uint8_t> chunk) { hasher.update(chunk); });
+    const std::int64_t count = readInChunks(
+        *handle, temporaryUrl, "readback", [&](std::span<const std::uint8_t> chunk) { hasher.update(chunk); }, buffer);
     handle->close();
     if (count != expectedSize || hasher.finish() != expectedDigest)
         throw Error(Error::roundtripVerificationFailed{url});
@@ -112,12 +126,12 @@ void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest
 }  // namespace
 
 std::int64_t readInChunks(platform::FileHandle& handle, const Path& url, std::string_view failedRead,
-                          const std::function<void(std::span<const std::uint8_t>)>& onChunk)
+                          const std::function<void(std::span<const std::uint8_t>)>& onChunk, ByteBuffer& buffer)
 {
     std::int64_t count = 0;
-    std::vector<std::uint8_t> buffer(streamingChunkSize);
+    buffer.resize(streamingChunkSize);
     for (;;) {
-        const ssize_t n = handle.read(buffer);
+        const ssize_t n = handle.read(buffer.span());
         if (n < 0)
             throw Error(Error::ioError{url, platform::PosixError(failedRead, errno).description()});
         if (n == 0)
@@ -128,7 +142,8 @@ std::int64_t readInChunks(platform::FileHandle& handle, const Path& url, std::st
     return count;
 }
 
-CompressionResult compressStreaming(const Path& url, int sourceFd, const platform::FileStat& snapshot)
+CompressionResult compressStreaming(const Path& url, int sourceFd, const platform::FileStat& snapshot,
+                                    WorkBuffers& buffers)
 {
     TemporaryFile temporary = TemporaryFile::create(url);
     const Path& temporaryUrl = temporary.path();
@@ -136,16 +151,18 @@ CompressionResult compressStreaming(const Path& url, int sourceFd, const platfor
     replacement::copyMetadata(snapshot, url, sourceFd, temporaryUrl);
     replacement::setExtendedAttribute(
         temporaryUrl, platform::kDecmpfsXattrName,
-        DecmpfsHeader::encode(CompressionType::lzfseRsrc, static_cast<std::uint64_t>(snapshot.size)));
-    const platform::Sha256Digest digest = writeResourceForkStreaming(url, sourceFd, temporaryUrl, snapshot.size);
+        DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, static_cast<std::uint64_t>(snapshot.size)));
+    const platform::Sha256Digest digest =
+        writeResourceForkStreaming(url, sourceFd, temporaryUrl, snapshot.size, buffers);
     replacement::restoreTimesAndMode(snapshot, temporaryUrl);
     replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
-    verifyReadback(temporary, digest, snapshot.size, url);
+    verifyReadback(temporary, digest, snapshot.size, url, buffers.source);
     // The read-back may have moved the access time.
     replacement::restoreTimes(snapshot, temporaryUrl);
     replacement::finalizeReplace(temporary, url, snapshot);
 
-    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url), CompressionType::lzfseRsrc};
+    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url),
+                             DecmpfsResourceFork::compressionType};
 }
 
 }  // namespace kelvane::engine

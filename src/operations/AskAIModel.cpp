@@ -22,6 +22,8 @@ QString unavailableText(platform::LanguageModel::unavailable::Reason reason)
     switch (reason) {
     case Reason::notConfigured:
         return QStringLiteral("ローカル AI のエンドポイントが設定されていません。");
+    case Reason::modelNotConfigured:
+        return QStringLiteral("ローカル AI のモデルが設定されていません。");
     case Reason::notLoopback:
     case Reason::invalidEndpoint:
         break;

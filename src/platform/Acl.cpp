@@ -1,5 +1,7 @@
 #include "platform/Acl.h"
 
+#include "platform/KelvanefsMount.h"
+
 #include <acl/libacl.h>
 #include <cerrno>
 #include <fcntl.h>
@@ -127,9 +129,12 @@ Acl Acl::extendedOnly(void* handle)
     return Acl(acl);
 }
 
-Acl aclGetFileExtended(const std::filesystem::path& path)
+Acl aclGetFileExtended(const std::filesystem::path& pathGiven)
 {
-    return Acl::extendedOnly(acl_get_file(path.c_str(), ACL_TYPE_ACCESS));
+    const auto path = pathForCalls(pathGiven);
+    if (!path)
+        return Acl();
+    return Acl::extendedOnly(acl_get_file(path->c_str(), ACL_TYPE_ACCESS));
 }
 
 Acl aclGetFdExtended(int fd)
@@ -160,8 +165,12 @@ int setExtended(const Acl& acl, mode_t mode, Set set)
 
 }  // namespace
 
-int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl)
+int aclSetFileExtended(const std::filesystem::path& pathGiven, const Acl& acl)
 {
+    const auto below = pathForCalls(pathGiven);
+    if (!below)
+        return -1;
+    const std::filesystem::path& path = *below;
     if (!acl) {
         errno = EINVAL;
         return -1;
@@ -172,8 +181,12 @@ int aclSetFileExtended(const std::filesystem::path& path, const Acl& acl)
     return setExtended(acl, st.st_mode & 0777, [&](acl_t next) { return acl_set_file(path.c_str(), ACL_TYPE_ACCESS, next); });
 }
 
-int aclSetLinkExtended(const std::filesystem::path& path, const Acl& acl)
+int aclSetLinkExtended(const std::filesystem::path& pathGiven, const Acl& acl)
 {
+    const auto below = pathForCalls(pathGiven);
+    if (!below)
+        return -1;
+    const std::filesystem::path& path = *below;
     if (!acl) {
         errno = EINVAL;
         return -1;

@@ -1,5 +1,7 @@
 #include "platform/Bookmark.h"
 
+#include "platform/KelvanefsMount.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <zlib.h>
@@ -34,7 +36,10 @@ struct Identity {
 };
 
 // 0 on success, else errno.
-int readIdentity(const std::filesystem::path& path, Identity& out) {
+int readIdentity(const std::filesystem::path& pathGiven, Identity& out) {
+    const auto below = pathForCalls(pathGiven);
+    if (!below) return errno;
+    const std::filesystem::path& path = *below;
     struct statx sx {};
     if (statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_INO | STATX_BTIME, &sx) != 0)
         return errno;

@@ -12,17 +12,9 @@ std::size_t compressionEncodeBuffer(std::span<std::uint8_t> dst, std::span<const
     return codec::lzfseEncode(src, dst);
 }
 
-std::size_t compressionDecodeBuffer(std::span<std::uint8_t> dst, std::span<const std::uint8_t> src)
+DecodeResult compressionDecodeBuffer(std::span<std::uint8_t> dst, std::span<const std::uint8_t> src)
 {
-    const codec::DecodeResult result = codec::lzfseDecode(src, dst);
-    switch (result.status) {
-    case codec::DecodeStatus::ok:
-    case codec::DecodeStatus::destinationFull:
-        return result.written;
-    case codec::DecodeStatus::malformed:
-        break;
-    }
-    return 0;
+    return codec::lzfseDecode(src, dst);
 }
 
 }  // namespace kelvane::platform

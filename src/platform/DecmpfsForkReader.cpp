@@ -10,9 +10,16 @@
 namespace kelvane::platform::decmpfs {
 
 DecmpfsForkReader::DecmpfsForkReader(std::uint32_t type, std::uint64_t logicalSize, std::uint64_t forkLength,
-                                     ReadAt readAt)
-    : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt))
+                                     ReadAt readAt, std::uint64_t appendedLength)
+    : type_(type), logicalSize_(logicalSize), forkLength_(forkLength), readAt_(std::move(readAt)),
+      appendedLength_(appendedLength)
 {
+}
+
+DecmpfsForkReader DecmpfsForkReader::ofDataStream(std::uint32_t type, std::uint64_t logicalSize,
+                                                 const inode::State& state, ReadAt readAt)
+{
+    return DecmpfsForkReader(type, logicalSize, state.forkLength(), std::move(readAt), state.appendedLength);
 }
 
 bool DecmpfsForkReader::open()
@@ -48,27 +55,61 @@ bool DecmpfsForkReader::open()
     return true;
 }
 
-bool DecmpfsForkReader::loadBlock(std::size_t index)
+std::size_t DecmpfsForkReader::blockLength(std::size_t index) const
 {
+    const std::uint64_t produced = std::uint64_t{index} * blockSize;
+    return static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, logicalSize_ - produced));
+}
+
+bool DecmpfsForkReader::readBlock(std::size_t index, std::span<std::uint8_t> out) const
+{
+    if (failed_ || index >= blocks() || out.size() < blockLength(index)) {
+        errno = EIO;
+        return false;
+    }
     const std::uint64_t start = offsets_[index];
     const std::size_t length = offsets_[index + 1] - offsets_[index];
-    const std::uint64_t produced = std::uint64_t{index} * blockSize;
-    const std::size_t expected = static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, logicalSize_ - produced));
-
-    compressed_.resize(length);
-    const ssize_t got = readAt_(compressed_.data(), length, start);
+    std::vector<std::uint8_t> compressed(length);
+    const ssize_t got = readAt_(compressed.data(), length, start);
     if (got != static_cast<ssize_t>(length)) {
         if (got >= 0)
             errno = EIO;
         return false;
     }
-    block_.resize(expected);
-    if (!decodeBlock(type_, compressed_, block_)) {
+    if (!decodeBlock(type_, compressed, out.first(blockLength(index)))) {
         errno = EIO;
         return false;
     }
+    return true;
+}
+
+bool DecmpfsForkReader::loadBlock(std::size_t index)
+{
+    block_.resize(blockLength(index));
+    if (!readBlock(index, block_))
+        return false;
     blockPosition_ = 0;
     return true;
+}
+
+ssize_t DecmpfsForkReader::readAppendedAt(std::span<std::uint8_t> into, std::uint64_t offset) const
+{
+    if (offset >= appendedLength_ || into.empty())
+        return 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), appendedLength_ - offset));
+    return readAt_(into.data(), want, forkLength_ + offset);
+}
+
+ssize_t DecmpfsForkReader::readAppended(std::span<std::uint8_t> into)
+{
+    const std::uint64_t left = appendedLength_ - appendedPosition_;
+    if (left == 0 || into.empty())
+        return 0;
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(into.size(), left));
+    const ssize_t got = readAt_(into.data(), want, forkLength_ + appendedPosition_);
+    if (got > 0)
+        appendedPosition_ += static_cast<std::uint64_t>(got);
+    return got;
 }
 
 ssize_t DecmpfsForkReader::read(std::span<std::uint8_t> into)
@@ -80,8 +121,15 @@ ssize_t DecmpfsForkReader::read(std::span<std::uint8_t> into)
     std::size_t done = 0;
     while (done < into.size()) {
         if (blockPosition_ == block_.size()) {
-            if (nextBlock_ + 1 >= offsets_.size())
-                break;  // every block handed out
+            if (nextBlock_ + 1 >= offsets_.size()) {
+                // Every block handed out; then the appended bytes as they are.
+                const ssize_t got = readAppended(into.subspan(done));
+                if (got < 0 && done == 0)
+                    return -1;
+                if (got > 0)
+                    done += static_cast<std::size_t>(got);
+                break;
+            }
             if (!loadBlock(nextBlock_)) {
                 failed_ = true;
                 block_.clear();

@@ -4,6 +4,8 @@
 // file system handing out a compressed file's bytes) and what the engine
 // writes (the compressor's header and fork). All integers little-endian.
 
+#include "platform/CompressionType.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -14,22 +16,7 @@ namespace kelvane::decmpfs {
 inline constexpr std::uint32_t magic = 0x636d7066;  // "fpmc" on disk
 inline constexpr std::size_t headerSize = 16;
 
-// The header's type values.
-enum Type : std::uint32_t {
-    uncompressedAttr = 1,
-    zlibAttr = 3,
-    zlibRsrc = 4,
-    datalessSparse = 5,
-    uncompressedRsrc = 6,
-    lzvnAttr = 7,
-    lzvnRsrc = 8,
-    uncompressedAttrV2 = 9,
-    uncompressedRsrcV2 = 10,
-    lzfseAttr = 11,
-    lzfseRsrc = 12,
-    lzbitmapAttr = 13,
-    lzbitmapRsrc = 14,
-};
+// The header's type values are CompressionType's (CompressionType.h).
 
 // The largest file the format holds, and the largest size read from an
 // attribute or a fork that is trusted before anything is allocated.

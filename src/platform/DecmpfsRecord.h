@@ -3,6 +3,7 @@
 // Internal to the platform layer: what the file system itself needs of a
 // compressed file's records to hand out its bytes (header, inline payloads).
 
+#include "platform/CompressionRoads.h"
 #include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 namespace kelvane::platform::decmpfs {
 
-// The format's numbers and types (DecmpfsFormat.h).
+// The format's numbers (DecmpfsFormat.h) and its table of types (CompressionRoads.h).
 using namespace kelvane::decmpfs;
 
 struct Header {
@@ -24,6 +25,8 @@ struct Header {
 // is not judged here.
 std::optional<Header> readHeader(std::span<const std::uint8_t> record);
 
+// Whether a raw header type is read from the attribute, or from the fork
+// (the table's storage, for a type with a decoder).
 bool isInlineType(std::uint32_t type);
 bool isForkType(std::uint32_t type);
 

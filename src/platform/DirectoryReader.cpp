@@ -1,5 +1,6 @@
 #include "platform/DirectoryReader.h"
 
+#include "platform/KelvanefsMount.h"
 #include "platform/UniqueFd.h"
 
 #include <dirent.h>
@@ -67,10 +68,13 @@ int readDirectory(const std::filesystem::path& path, bool followLink, std::vecto
     return readDirectory(path, followLink, out, folder);
 }
 
-int readDirectory(const std::filesystem::path& path, bool followLink, std::vector<DirectoryEntry>& out,
+int readDirectory(const std::filesystem::path& pathGiven, bool followLink, std::vector<DirectoryEntry>& out,
                   UniqueFd& folder) {
     out.clear();
     folder.reset();
+    const auto below = pathForCalls(pathGiven);
+    if (!below) return errno;
+    const std::filesystem::path& path = *below;
     const int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW);
     UniqueFd fd(::open(path.c_str(), flags));
     if (!fd && errno == ENAMETOOLONG) fd = openDeepFolder(path.native());
@@ -98,7 +102,10 @@ int readDirectory(const std::filesystem::path& path, bool followLink, std::vecto
     }
 }
 
-int readEntryTimes(const std::filesystem::path& path, EntryTimes& out) {
+int readEntryTimes(const std::filesystem::path& pathGiven, EntryTimes& out) {
+    const auto below = pathForCalls(pathGiven);
+    if (!below) return errno;
+    const std::filesystem::path& path = *below;
     struct statx sx {};
     if (::statx(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE | STATX_MTIME, &sx) != 0) return errno;
     out.mode = sx.stx_mode;

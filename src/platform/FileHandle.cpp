@@ -1,8 +1,10 @@
 #include "platform/FileHandle.h"
 
 #include "platform/DecmpfsForkReader.h"
+#include "platform/DecmpfsFormat.h"
 #include "platform/DecmpfsRecord.h"
 #include "platform/InodeRecords.h"
+#include "platform/KelvanefsMount.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +21,13 @@ public:
     virtual int close() { return 0; }
     // Bytes the whole file is expected to hold, for reserving.
     virtual std::uint64_t sizeHint() const { return 0; }
+    virtual bool decodes() const { return true; }
+    // Positional block read (see FileHandle::readBlock).
+    virtual ssize_t readBlock(std::uint64_t, std::span<std::uint8_t>) const
+    {
+        errno = EIO;
+        return -1;
+    }
 };
 
 namespace {
@@ -43,6 +52,12 @@ public:
     }
     int close() override { return fd_.close(); }
     std::uint64_t sizeHint() const override { return size_; }
+    bool decodes() const override { return false; }
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        const std::size_t want = std::min<std::size_t>(into.size(), decmpfs::blockSize);
+        return inode::preadFully(fd_.get(), into.data(), want, static_cast<off_t>(index * decmpfs::blockSize));
+    }
 
 private:
     UniqueFd fd_;
@@ -61,6 +76,16 @@ public:
         return static_cast<ssize_t>(take);
     }
     std::uint64_t sizeHint() const override { return bytes_.size(); }
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        const std::uint64_t start = index * decmpfs::blockSize;
+        if (start >= bytes_.size())
+            return 0;
+        const std::size_t take = static_cast<std::size_t>(
+            std::min<std::uint64_t>({into.size(), decmpfs::blockSize, bytes_.size() - start}));
+        std::memcpy(into.data(), bytes_.data() + start, take);
+        return static_cast<ssize_t>(take);
+    }
 
 private:
     std::vector<std::uint8_t> bytes_;
@@ -83,12 +108,13 @@ private:
 
 class ForkSource final : public FileHandle::Source {
 public:
-    // The fork is the data stream of `fd`.
-    ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, std::uint64_t forkLength)
-        : fd_(std::move(fd)), size_(size),
-          reader_(type, size, forkLength, [this](void* into, std::size_t length, std::uint64_t offset) {
-              return inode::preadFully(fd_.get(), into, length, static_cast<off_t>(offset));
-          })
+    // The fork begins the data stream of `fd`; appended bytes may follow it.
+    ForkSource(UniqueFd fd, std::uint32_t type, std::uint64_t size, const inode::State& state)
+        : fd_(std::move(fd)), size_(size + state.appendedLength),
+          reader_(decmpfs::DecmpfsForkReader::ofDataStream(
+              type, size, state, [this](void* into, std::size_t length, std::uint64_t offset) {
+                  return inode::preadFully(fd_.get(), into, length, static_cast<off_t>(offset));
+              }))
     {
     }
     // The fork is held in memory (it came from an attribute).
@@ -107,6 +133,37 @@ public:
 
     bool open() { return reader_.open(); }
     ssize_t read(std::span<std::uint8_t> into) override { return reader_.read(into); }
+    // The file as read is cut into 64 KiB blocks: the decoded ones, then what
+    // another program appended, so the block that holds the end of the
+    // decoded bytes may go on with the first appended ones.
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const override
+    {
+        const std::uint64_t start = index * decmpfs::blockSize;
+        if (start >= size_)
+            return 0;
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - start, decmpfs::blockSize));
+        if (into.size() < want) {
+            errno = EINVAL;
+            return -1;
+        }
+        std::size_t done = 0;
+        if (index < reader_.blocks()) {
+            if (!reader_.readBlock(static_cast<std::size_t>(index), into))
+                return -1;
+            done = reader_.blockLength(static_cast<std::size_t>(index));
+        }
+        while (done < want) {
+            const ssize_t got = reader_.readAppendedAt(into.subspan(done, want - done),
+                                                       start + done - reader_.logicalSize());
+            if (got <= 0) {
+                if (got == 0)
+                    errno = EIO;  // the appended bytes went away under us
+                return -1;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return static_cast<ssize_t>(done);
+    }
     int close() override { return fd_ ? fd_.close() : 0; }
     std::uint64_t sizeHint() const override { return size_; }
 
@@ -138,8 +195,7 @@ std::unique_ptr<FileHandle::Source> compressedSource(UniqueFd fd, const inode::S
 
     std::unique_ptr<ForkSource> source;
     if (state.forkInData) {
-        const auto forkLength = static_cast<std::uint64_t>(state.dataStreamSize());
-        source = std::make_unique<ForkSource>(std::move(fd), header->type, header->size, forkLength);
+        source = std::make_unique<ForkSource>(std::move(fd), header->type, header->size, state);
     } else {
         std::vector<std::uint8_t> fork;
         if (inode::rawGetAll(ref, kLinuxForkAttribute, fork) != 0)
@@ -160,7 +216,10 @@ FileHandle::~FileHandle() = default;
 
 std::optional<FileHandle> FileHandle::openForReading(const std::filesystem::path& path)
 {
-    return ofOpenFile(UniqueFd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)));
+    const auto below = pathForCalls(path);
+    if (!below)
+        return std::nullopt;
+    return ofOpenFile(UniqueFd(::open(below->c_str(), O_RDONLY | O_CLOEXEC)));
 }
 
 std::optional<FileHandle> FileHandle::reopenForReading(int fd)
@@ -230,6 +289,19 @@ int FileHandle::readToEnd(std::vector<std::uint8_t>& out)
         if (got == 0)
             return 0;
     }
+}
+
+std::uint64_t FileHandle::size() const { return source_ ? source_->sizeHint() : 0; }
+
+bool FileHandle::decodes() const { return source_ && source_->decodes(); }
+
+ssize_t FileHandle::readBlock(std::uint64_t index, std::span<std::uint8_t> into) const
+{
+    if (!source_) {
+        errno = EBADF;
+        return -1;
+    }
+    return source_->readBlock(index, into);
 }
 
 int FileHandle::close()

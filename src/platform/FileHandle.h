@@ -42,6 +42,19 @@ public:
     // 0 or -1 (errno); further reads fail with EBADF.
     int close();
 
+    // Positional reads, for a file system that serves many readers of one
+    // open file at once: these keep no read position and may be called from
+    // several threads at a time (never together with read() or close()).
+    // The logical size the reads hand out:
+    std::uint64_t size() const;
+    // Whether the bytes are decoded from the stand-in's records (a cache of
+    // decoded blocks pays off) rather than read as they are stored.
+    bool decodes() const;
+    // Block `index` of decmpfs::blockSize bytes (the last one shorter) into
+    // `into`, which holds at least a whole block: the count (0 past the end),
+    // or -1 (errno; EIO for data that does not decode).
+    ssize_t readBlock(std::uint64_t index, std::span<std::uint8_t> into) const;
+
     class Source;
 
 private:

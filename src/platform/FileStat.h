@@ -17,6 +17,7 @@ struct FileStat {
     nlink_t nlink = 0;
     uid_t uid = 0;
     gid_t gid = 0;
+    dev_t rdev = 0;           // the device a device node stands for
     std::int64_t size = 0;    // logical size in bytes
     std::int64_t blocks = 0;  // 512-byte blocks allocated
     std::uint32_t flags = 0;  // UF_* / SF_* (FileFlags.h)

@@ -3,6 +3,8 @@
 #include "platform/DecmpfsRecord.h"
 #include "platform/FileFlags.h"
 #include "platform/InodeRecords.h"
+#include "platform/KelvanefsMount.h"
+#include "platform/Sha256.h"
 
 #include <algorithm>
 #include <array>
@@ -123,6 +125,18 @@ int dropStaleCompression(const Ref& ref, State& state)
     return 0;
 }
 
+// The fork of a file that another program appended to is followed by the
+// appended bytes in the data stream: changing the fork in place would lose
+// them. Such a file is decompressed first (EBUSY, as a write-open of any
+// compressed file).
+int refuseAppended(const State& state)
+{
+    if (state.appendedLength == 0)
+        return 0;
+    errno = EBUSY;
+    return -1;
+}
+
 int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)
 {
     std::size_t done = 0;
@@ -147,7 +161,7 @@ ssize_t getResourceFork(const Ref& ref, const State& state, void* value, std::si
         errno = ENOATTR;
         return -1;
     case ForkPlace::dataStream: {
-        const std::int64_t length = state.dataStreamSize();
+        const auto length = static_cast<std::int64_t>(state.forkLength());
         if (!value)
             return static_cast<ssize_t>(length);
         if (position >= length)
@@ -193,7 +207,13 @@ int writeForkToDataStream(const Ref& ref, const void* value, std::size_t size, s
         struct stat st {};
         if (::fstat(fd.get(), &st) != 0)
             return -1;
-        return inode::writeForkRecord(ref, static_cast<std::uint64_t>(st.st_size));
+        const auto length = static_cast<std::uint64_t>(st.st_size);
+        Sha256Digest digest;
+        if (position == 0)
+            digest = Sha256::digest(std::span(static_cast<const std::uint8_t*>(value), size));
+        else if (inode::digestOfDataStream(ref, length, digest) != 0)
+            return -1;
+        return inode::writeForkRecord(ref, length, digest);
     });
 }
 
@@ -224,6 +244,8 @@ int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::ui
         errno = EPERM;
         return -1;
     }
+    if (refuseAppended(state) != 0)
+        return -1;
     const ForkPlace place = forkPlace(ref, state);
     if ((options & XATTR_CREATE) && place != ForkPlace::none) {
         errno = EEXIST;
@@ -242,6 +264,8 @@ int setResourceFork(const Ref& ref, const void* value, std::size_t size, std::ui
 
 int removeResourceFork(const Ref& ref, const State& state)
 {
+    if (refuseAppended(state) != 0)
+        return -1;
     switch (forkPlace(ref, state)) {
     case ForkPlace::none:
         errno = ENOATTR;
@@ -309,6 +333,28 @@ int memoryCopy(const std::vector<std::uint8_t>& bytes)
     return fd.release();
 }
 
+// A read-only copy of the first `length` bytes of `file`'s data stream.
+int memoryCopyOfPrefix(const std::filesystem::path& file, int hostFlags, std::uint64_t length)
+{
+    UniqueFd source(::open(file.c_str(), hostFlags));
+    UniqueFd copy(::memfd_create("kelvane-rsrc", MFD_CLOEXEC));
+    if (!source || !copy)
+        return -1;
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, 1 << 20)));
+    for (std::uint64_t done = 0; done < length;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - done));
+        const ssize_t got = preadFully(source.get(), piece.data(), want, static_cast<off_t>(done));
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        if (pwriteFully(copy.get(), piece.data(), static_cast<std::size_t>(got), static_cast<off_t>(done)) != 0)
+            return -1;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return copy.release();
+}
+
 UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
 {
     const Ref ref = Ref::ofPath(file.c_str(), !(flags & O_NOFOLLOW));
@@ -326,8 +372,12 @@ UniqueFd openResourceFork(const std::filesystem::path& file, int flags)
     const bool dataIsFork = place == ForkPlace::dataStream || (place == ForkPlace::none && state.dataStreamSize() == 0);
     if (dataIsFork) {
         const int hostFlags = (flags & ~(O_CREAT | O_EXCL | O_TRUNC)) | O_CLOEXEC;
+        if (!writing && state.appendedLength > 0)
+            return UniqueFd(memoryCopyOfPrefix(file, hostFlags, state.forkLength()));
         if (!writing)
             return UniqueFd(::open(file.c_str(), hostFlags));
+        if (refuseAppended(state) != 0)
+            return UniqueFd();
         UniqueFd fd;
         const int result = inode::asOwner(ref, [&] {
             fd.reset(::open(file.c_str(), hostFlags));
@@ -405,13 +455,8 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path)
 
 namespace {
 
-// lstat of a path or fstat of a descriptor, as the platform reports them.
-int statOf(const Ref& ref, FileStat& out)
+void fillFromStatx(const struct statx& sx, FileStat& out)
 {
-    State state;
-    if (inode::readState(ref, state) != 0)
-        return -1;
-    const struct statx& sx = state.raw;
     out = FileStat{};
     out.dev = makedev(sx.stx_dev_major, sx.stx_dev_minor);
     out.ino = sx.stx_ino;
@@ -419,11 +464,27 @@ int statOf(const Ref& ref, FileStat& out)
     out.nlink = sx.stx_nlink;
     out.uid = sx.stx_uid;
     out.gid = sx.stx_gid;
+    out.rdev = makedev(sx.stx_rdev_major, sx.stx_rdev_minor);
+    out.size = static_cast<std::int64_t>(sx.stx_size);
     out.blocks = static_cast<std::int64_t>(sx.stx_blocks);
-    out.flags = state.flags;
     out.atime = {sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec};
     out.mtime = {sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec};
     out.ctime = {sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec};
+    out.birthtime = out.mtime;
+    if (sx.stx_mask & STATX_BTIME)
+        out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+}
+
+// lstat of a path or fstat of a descriptor, as the platform reports them
+// (the creation date only when asked: one call more where it is recorded).
+int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
+{
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    const struct statx& sx = state.raw;
+    fillFromStatx(sx, out);
+    out.flags = state.flags;
 
     out.size = state.dataStreamSize();
     if (state.compressed) {
@@ -431,17 +492,15 @@ int statOf(const Ref& ref, FileStat& out)
         std::vector<std::uint8_t> record;
         if (state.names.mayHave(inode::RecordNames::decmpfs) &&
             inode::rawGetAll(ref, kLinuxDecmpfsAttribute, record) == 0) {
-            if (const auto header = decmpfs::readHeader(record); header && header->size <= INT64_MAX)
-                out.size = static_cast<std::int64_t>(header->size);
+            if (const auto header = decmpfs::readHeader(record);
+                header && header->size <= INT64_MAX && state.appendedLength <= INT64_MAX - header->size)
+                out.size = static_cast<std::int64_t>(header->size + state.appendedLength);
         }
     } else if (state.forkInData) {
         out.size = 0;
     }
 
-    out.birthtime = out.mtime;
-    if (sx.stx_mask & STATX_BTIME)
-        out.birthtime = {sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
-    if (!S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
+    if (withCreationDate && !S_ISLNK(sx.stx_mode) && state.names.mayHave(inode::RecordNames::creation)) {
         std::uint8_t record[16];
         if (inode::rawGet(ref, inode::kCreationRecord, record, sizeof record) == 12) {
             const std::uint32_t nsec = le::load32(record + 8);
@@ -454,10 +513,21 @@ int statOf(const Ref& ref, FileStat& out)
 
 }  // namespace
 
-int lstat(const std::filesystem::path& path, FileStat& out) { return statOf(Ref::ofPath(path.c_str(), false), out); }
-
-int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out)
+int lstat(const std::filesystem::path& pathGiven, FileStat& out)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return statOf(Ref::ofPath(path.c_str(), false), out);
+}
+
+int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& pathGiven, FileStat& out)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     if (directoryFd < 0 || name.empty() || name.find('/') != std::string_view::npos)
         return lstat(path, out);
     const std::string entry(name);
@@ -465,8 +535,33 @@ int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path&
 }
 int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
 
-UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
+std::string pathBelow(int folderFd, std::string_view relative)
 {
+    std::string path = "/proc/self/fd/" + std::to_string(folderFd) + "/";
+    path.append(relative.empty() ? std::string_view(".") : relative);
+    return path;
+}
+
+int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool withRecords)
+{
+    const std::string name = relative.empty() ? std::string(".") : relative;
+    const std::string path = pathBelow(folderFd, relative);
+    const Ref ref = Ref::ofEntry(folderFd, name.c_str(), path.c_str());
+    if (withRecords)
+        return statOf(ref, out, false);
+    struct statx sx {};
+    if (inode::rawStatx(ref, sx) != 0)
+        return -1;
+    fillFromStatx(sx, out);
+    return 0;
+}
+
+UniqueFd open(const std::filesystem::path& pathGiven, int flags, mode_t mode)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return UniqueFd();
+    const std::filesystem::path& path = *below_path;
     if (endsWithForkSuffix(path))
         return openResourceFork(path.parent_path().parent_path(), flags);
     // O_CREAT with O_EXCL never opens what is already there: it must stay
@@ -477,13 +572,21 @@ UniqueFd open(const std::filesystem::path& path, int flags, mode_t mode)
     return UniqueFd(::open(path.c_str(), flags | O_CLOEXEC, mode));
 }
 
-UniqueFd openUnnamed(const std::filesystem::path& folder, mode_t mode)
+UniqueFd openUnnamed(const std::filesystem::path& folderGiven, mode_t mode)
 {
+    const auto below_folder = pathForCalls(folderGiven);
+    if (!below_folder)
+        return UniqueFd();
+    const std::filesystem::path& folder = *below_folder;
     return UniqueFd(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode));
 }
 
-int linkUnnamed(int fd, const std::filesystem::path& path)
+int linkUnnamed(int fd, const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     // Through the descriptor's entry in /proc: linkat with AT_EMPTY_PATH
     // would need a capability that an ordinary user lacks.
     const std::string self = "/proc/self/fd/" + std::to_string(fd);
@@ -495,17 +598,50 @@ ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, d
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int fsync(int fd) { return ::fsync(fd); }
 
-int rename(const std::filesystem::path& from, const std::filesystem::path& to)
+int rename(const std::filesystem::path& fromGiven, const std::filesystem::path& toGiven)
 {
+    const auto below_from = pathForCalls(fromGiven);
+    if (!below_from)
+        return -1;
+    const std::filesystem::path& from = *below_from;
+    const auto below_to = pathForCalls(toGiven);
+    if (!below_to)
+        return -1;
+    const std::filesystem::path& to = *below_to;
     return ::rename(from.c_str(), to.c_str());
 }
 
-int unlink(const std::filesystem::path& path) { return ::unlink(path.c_str()); }
-int chown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::chown(path.c_str(), uid, gid); }
-int chmod(const std::filesystem::path& path, mode_t mode) { return ::chmod(path.c_str(), mode); }
-
-int utimensat(const std::filesystem::path& path, const timespec& atime, const timespec& mtime, int flags)
+int unlink(const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::unlink(path.c_str());
+}
+int chown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::chown(path.c_str(), uid, gid);
+}
+int chmod(const std::filesystem::path& pathGiven, mode_t mode)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::chmod(path.c_str(), mode);
+}
+
+int utimensat(const std::filesystem::path& pathGiven, const timespec& atime, const timespec& mtime, int flags)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     const timespec times[2] = {atime, mtime};
     return ::utimensat(AT_FDCWD, path.c_str(), times, flags);
 }
@@ -530,10 +666,13 @@ int changeFlags(const Ref& ref, std::uint32_t flags)
     }
     return inode::asOwner(ref, [&] {
         // A fork streamed through ..namedfork/rsrc is complete once the file is
-        // marked compressed: record its final length.
-        if ((flags & UF_COMPRESSED) && state.forkInData &&
-            inode::writeForkRecord(ref, static_cast<std::uint64_t>(state.dataStreamSize())) != 0)
-            return -1;
+        // marked compressed: record its final length and digest.
+        if ((flags & UF_COMPRESSED) && state.forkInData && *state.forkRecord == inode::kForkLengthOpen) {
+            const auto length = static_cast<std::uint64_t>(state.dataStreamSize());
+            Sha256Digest digest;
+            if (inode::digestOfDataStream(ref, length, digest) != 0 || inode::writeForkRecord(ref, length, digest) != 0)
+                return -1;
+        }
         return inode::writeFlagsRecord(ref, flags);
     });
 }
@@ -552,43 +691,78 @@ int changeCreationDate(const Ref& ref, const timespec& date)
 
 }  // namespace
 
-int chflags(const std::filesystem::path& path, std::uint32_t flags)
+int chflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeFlags(Ref::ofPath(path.c_str(), true), flags);
 }
 
-int lchflags(const std::filesystem::path& path, std::uint32_t flags)
+int lchflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeFlags(Ref::ofPath(path.c_str(), false), flags);
 }
 
-int setCreationDate(const std::filesystem::path& path, const timespec& date)
+int setCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeCreationDate(Ref::ofPath(path.c_str(), true), date);
 }
 
-int lsetCreationDate(const std::filesystem::path& path, const timespec& date)
+int lsetCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return changeCreationDate(Ref::ofPath(path.c_str(), false), date);
 }
 
-int lchown(const std::filesystem::path& path, uid_t uid, gid_t gid) { return ::lchown(path.c_str(), uid, gid); }
-
-int lchmod(const std::filesystem::path& path, mode_t mode)
+int lchown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
+    return ::lchown(path.c_str(), uid, gid);
+}
+
+int lchmod(const std::filesystem::path& pathGiven, mode_t mode)
+{
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
 }
 
-ssize_t getxattr(const std::filesystem::path& path, std::string_view name, void* value, std::size_t size,
+ssize_t getxattr(const std::filesystem::path& pathGiven, std::string_view name, void* value, std::size_t size,
                  std::uint32_t position, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return getAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
                         options);
 }
 
-int setxattr(const std::filesystem::path& path, std::string_view name, const void* value, std::size_t size,
+int setxattr(const std::filesystem::path& pathGiven, std::string_view name, const void* value, std::size_t size,
              std::uint32_t position, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return setAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
                         options);
 }
@@ -681,8 +855,12 @@ int removeAttribute(const Ref& ref, std::string_view name, int options)
 
 }  // namespace
 
-ssize_t listxattr(const std::filesystem::path& path, char* buffer, std::size_t size, int options)
+ssize_t listxattr(const std::filesystem::path& pathGiven, char* buffer, std::size_t size, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return listAttributes(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), buffer, size, options);
 }
 
@@ -691,8 +869,12 @@ ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options)
     return listAttributes(Ref::ofFd(fd), buffer, size, options & ~XATTR_NOFOLLOW);
 }
 
-int removexattr(const std::filesystem::path& path, std::string_view name, int options)
+int removexattr(const std::filesystem::path& pathGiven, std::string_view name, int options)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return -1;
+    const std::filesystem::path& path = *below_path;
     return removeAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, options);
 }
 
@@ -724,8 +906,12 @@ bool isPackageExtension(std::string_view extension)
     return std::find(kPackages.begin(), kPackages.end(), lower) != kPackages.end();
 }
 
-bool isPackage(const std::filesystem::path& path)
+bool isPackage(const std::filesystem::path& pathGiven)
 {
+    const auto below_path = pathForCalls(pathGiven);
+    if (!below_path)
+        return false;
+    const std::filesystem::path& path = *below_path;
     std::string extension = path.extension().string();
     if (extension.size() < 2 || !isPackageExtension(std::string_view(extension).substr(1)))
         return false;

@@ -9,7 +9,9 @@
 //   creation date               -> "user.darwin.crtime" (int64 s + uint32 ns LE);
 //                                  absent = statx birth time, else mtime
 //   resource fork, empty data   -> the Linux data stream, marked by
-//                                  "user.darwin.rsrc" (the fork's length)
+//                                  "user.darwin.rsrc" (the fork's length and
+//                                  SHA-256; records of earlier versions hold
+//                                  the length alone)
 //   resource fork, with data    -> "user.com.apple.ResourceFork" (small forks)
 //
 // Failure pattern, the same for every call here: the call returns what the
@@ -21,7 +23,11 @@
 // Rules of the stand-in:
 // - A file whose data stream no longer has the fork length recorded in
 //   "user.darwin.rsrc" (another program wrote to it) is an ordinary file:
-//   no UF_COMPRESSED, no fork, its bytes as they are.
+//   no UF_COMPRESSED, no fork, its bytes as they are. Except when another
+//   program appended to a compressed file: a stream that begins with exactly
+//   the recorded fork (its digest matches) and goes on reads as the original
+//   followed by the appended bytes (st_size counts both), as the platform
+//   would have kept them; its fork cannot be changed in place (EBUSY).
 // - "user.darwin.*" is never listed or reachable as an attribute; attribute
 //   names that would map onto it fail with EPERM.
 // - The owner may set flags, attributes and the fork whatever the mode bits
@@ -73,6 +79,18 @@ int fstat(int fd, FileStat& out);
 // `directoryFd`: the same answer, without resolving the folder's path again
 // (a walk reading a folder asks this of each entry).
 int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& path, FileStat& out);
+
+// The entry `relative` (a path with any number of components, "" for the
+// folder itself) below the open folder `folderFd`, never following a link at
+// its end; for a file system that serves a folder from its descriptor.
+// `withRecords` false reads only what the host keeps for the inode (size is
+// the data stream's length, no flags), which costs one call. The birth time
+// is the host's either way (a file system serving the folder has no use for
+// the recorded creation date, and one call less per file is worth it).
+int lstatBelow(int folderFd, const std::string& relative, FileStat& out, bool withRecords = true);
+// "/proc/self/fd/<folderFd>/<relative>": a path that reaches `relative`
+// below the open folder whatever is mounted over the folder since.
+std::string pathBelow(int folderFd, std::string_view relative);
 
 // --- descriptors ----------------------------------------------------------
 

@@ -2,9 +2,11 @@
 
 #include "platform/FileFlags.h"
 
+#include <array>
 #include <atomic>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <sys/syscall.h>
@@ -12,6 +14,15 @@
 #include <unistd.h>
 
 namespace kelvane::platform::inode {
+
+namespace {
+
+// Pieces in which a fork is hashed: memory stays small whatever its size, and
+// below the allocator's mmap threshold, so that hashing on eight workers
+// does not map and unmap a buffer (taking the process's mapping lock) per file.
+constexpr std::uint64_t kDigestPiece = 64 << 10;
+
+}  // namespace
 
 ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
 {
@@ -186,6 +197,81 @@ void listRecordNames(const Ref& ref, RecordNames& out)
     }
 }
 
+// Verdicts of isAppendedToFork, so that an appended fork is hashed once per
+// change of the file rather than at every lstat. Keyed by everything a write
+// changes (ctime moves with every write and attribute change).
+struct AppendedVerdict {
+    std::uint32_t devMajor = 0, devMinor = 0;
+    std::uint64_t inode = 0, size = 0, forkLength = 0;
+    std::int64_t ctimeSeconds = 0;
+    std::uint32_t ctimeNanoseconds = 0;
+    Sha256Digest digest{};
+    bool appended = false;
+
+    bool sameFile(const AppendedVerdict& other) const
+    {
+        return devMajor == other.devMajor && devMinor == other.devMinor && inode == other.inode &&
+               size == other.size && forkLength == other.forkLength && ctimeSeconds == other.ctimeSeconds &&
+               ctimeNanoseconds == other.ctimeNanoseconds && digest == other.digest;
+    }
+};
+
+class AppendedVerdicts {
+public:
+    std::optional<bool> find(const AppendedVerdict& key)
+    {
+        const std::lock_guard lock(mutex_);
+        for (const AppendedVerdict& entry : entries_)
+            if (entry.sameFile(key))
+                return entry.appended;
+        return std::nullopt;
+    }
+    void remember(const AppendedVerdict& verdict)
+    {
+        const std::lock_guard lock(mutex_);
+        entries_[next_++ % entries_.size()] = verdict;
+    }
+
+private:
+    std::mutex mutex_;
+    std::array<AppendedVerdict, 16> entries_{};
+    std::size_t next_ = 0;
+};
+
+AppendedVerdicts& appendedVerdicts()
+{
+    static AppendedVerdicts verdicts;
+    return verdicts;
+}
+
+// A compressed file whose data stream is longer than its recorded fork: did
+// another program append to it (the stream begins with exactly the recorded
+// fork) or write something else? Records without a digest cannot tell and
+// keep the length rule: the file is what it now holds.
+bool isAppendedToFork(const Ref& ref, const State& state)
+{
+    if (!state.forkDigest || !(state.storedFlags & UF_COMPRESSED) || *state.forkRecord == kForkLengthOpen ||
+        *state.forkRecord >= state.raw.stx_size)
+        return false;
+    AppendedVerdict key;
+    key.devMajor = state.raw.stx_dev_major;
+    key.devMinor = state.raw.stx_dev_minor;
+    key.inode = state.raw.stx_ino;
+    key.size = state.raw.stx_size;
+    key.forkLength = *state.forkRecord;
+    key.ctimeSeconds = state.raw.stx_ctime.tv_sec;
+    key.ctimeNanoseconds = state.raw.stx_ctime.tv_nsec;
+    key.digest = *state.forkDigest;
+    if (const auto known = appendedVerdicts().find(key))
+        return *known;
+    const int saved = errno;
+    Sha256Digest digest{};
+    key.appended = digestOfDataStream(ref, *state.forkRecord, digest) == 0 && digest == *state.forkDigest;
+    errno = saved;
+    appendedVerdicts().remember(key);
+    return key.appended;
+}
+
 }  // namespace
 
 int readState(const Ref& ref, State& out)
@@ -219,13 +305,23 @@ int readState(const Ref& ref, State& out)
             out.storedFlags = le::load32(buffer);
     }
     if (out.isRegular() && out.names.mayHave(RecordNames::fork)) {
-        if (ssize_t got = rawGet(ref, kForkRecord, buffer, sizeof buffer); got == 8)
-            out.forkRecord = le::load64(buffer);
+        std::uint8_t record[kForkRecordWithDigest + 1];
+        const ssize_t got = rawGet(ref, kForkRecord, record, sizeof record);
+        if (got == kForkRecordLengthOnly || got == kForkRecordWithDigest)
+            out.forkRecord = le::load64(record);
+        if (got == kForkRecordWithDigest) {
+            out.forkDigest.emplace();
+            std::memcpy(out.forkDigest->data(), record + kForkRecordLengthOnly, out.forkDigest->size());
+        }
     }
 
     const std::uint64_t streamLength = out.raw.stx_size;
     if (out.forkRecord) {
         out.forkInData = *out.forkRecord == kForkLengthOpen || *out.forkRecord == streamLength;
+        if (!out.forkInData && isAppendedToFork(ref, out)) {
+            out.forkInData = true;
+            out.appendedLength = streamLength - *out.forkRecord;
+        }
         out.staleForkRecord = !out.forkInData;
     }
     // A compressed file's data fork is empty: a non-empty stream that is not
@@ -247,11 +343,37 @@ int writeFlagsRecord(const Ref& ref, std::uint32_t flags)
     return rawSet(ref, kFlagsRecord, bytes, sizeof bytes, 0);
 }
 
-int writeForkRecord(const Ref& ref, std::uint64_t length)
+int writeForkRecord(const Ref& ref, std::uint64_t length, const std::optional<Sha256Digest>& digest)
 {
-    std::uint8_t bytes[8];
+    std::uint8_t bytes[kForkRecordWithDigest];
     le::store64(bytes, length);
+    if (!digest)
+        return rawSet(ref, kForkRecord, bytes, kForkRecordLengthOnly, 0);
+    std::memcpy(bytes + kForkRecordLengthOnly, digest->data(), digest->size());
     return rawSet(ref, kForkRecord, bytes, sizeof bytes, 0);
+}
+
+int digestOfDataStream(const Ref& ref, std::uint64_t length, Sha256Digest& out)
+{
+    const UniqueFd fd = reopen(ref, O_RDONLY);
+    if (!fd)
+        return -1;
+    Sha256 hasher;
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(length, kDigestPiece)));
+    for (std::uint64_t done = 0; done < length;) {
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), length - done));
+        const ssize_t got = preadFully(fd.get(), buffer.data(), want, static_cast<off_t>(done));
+        if (got < 0)
+            return -1;
+        if (static_cast<std::size_t>(got) != want) {
+            errno = EIO;
+            return -1;
+        }
+        hasher.update(std::span(buffer.data(), want));
+        done += want;
+    }
+    out = hasher.finish();
+    return 0;
 }
 
 int dropStaleRecords(const Ref& ref, const State& state)

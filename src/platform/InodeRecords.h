@@ -4,6 +4,7 @@
 // hold the platform's file facts (see FileSystem.h for the mapping).
 
 #include "codec/LittleEndian.h"
+#include "platform/Sha256.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -30,6 +31,12 @@ inline constexpr std::string_view kUserPrefix = "user.";
 // Fork length recorded while the fork is being streamed through
 // ..namedfork/rsrc: the data stream is the fork, whatever its length.
 inline constexpr std::uint64_t kForkLengthOpen = ~std::uint64_t{0};
+
+// The fork record: the fork's length (8 bytes LE), then the SHA-256 of the
+// fork. Records of earlier versions hold the length alone; they keep the
+// length rule and nothing more.
+inline constexpr std::size_t kForkRecordLengthOnly = 8;
+inline constexpr std::size_t kForkRecordWithDigest = 8 + 32;
 
 
 // Where a raw call goes: a path (following links or not) or a descriptor.
@@ -98,12 +105,20 @@ struct State {
     RecordNames names;
     std::uint32_t storedFlags = 0;
     std::optional<std::uint64_t> forkRecord;  // recorded fork length
-    bool forkInData = false;      // the data stream holds the fork; data fork empty
+    std::optional<Sha256Digest> forkDigest;   // recorded digest of the fork
+    bool forkInData = false;      // the data stream begins with the fork; data fork empty
+    // Bytes another program appended after the fork of a compressed file: the
+    // stream begins with exactly the recorded fork (its digest matches) and
+    // goes on. They read after the decoded bytes, as the platform would have
+    // kept them.
+    std::uint64_t appendedLength = 0;
     bool staleForkRecord = false; // a fork was recorded but the stream changed since
     bool compressed = false;      // UF_COMPRESSED as every reader sees it
     std::uint32_t flags = 0;      // the flags word as every reader sees it
 
     std::int64_t dataStreamSize() const { return static_cast<std::int64_t>(raw.stx_size); }
+    // Bytes at the start of the data stream that are the fork (0 without one).
+    std::uint64_t forkLength() const { return forkInData ? raw.stx_size - appendedLength : 0; }
     bool isRegular() const { return S_ISREG(raw.stx_mode); }
     // Compression records left behind after another program wrote the file.
     bool staleCompression() const;
@@ -118,7 +133,12 @@ int readState(const Ref& ref, State& out);
 int dropStaleRecords(const Ref& ref, const State& state);
 
 int writeFlagsRecord(const Ref& ref, std::uint32_t flags);
-int writeForkRecord(const Ref& ref, std::uint64_t length);
+// Without a digest the record is the length alone (the fork still open).
+int writeForkRecord(const Ref& ref, std::uint64_t length, const std::optional<Sha256Digest>& digest = std::nullopt);
+
+// SHA-256 of the first `length` bytes of the data stream; 0, or -1 (errno;
+// EIO when the stream is shorter).
+int digestOfDataStream(const Ref& ref, std::uint64_t length, Sha256Digest& out);
 
 
 template <class Op>

@@ -1,6 +1,8 @@
 #include "platform/LinuxVolumeBackend.h"
 
+#include "platform/FileSizeLimit.h"
 #include "platform/FileSystemTraits.h"
+#include "platform/KelvanefsMount.h"
 #include "platform/MountTable.h"
 
 #include <array>
@@ -18,7 +20,21 @@ std::optional<VisibleMount> findMount(const fs::path& procRoot, const fs::path& 
     const auto table = MountTable::read(procRoot);
     if (!table)
         return std::nullopt;
-    return table->visibleMount(mountPoint);
+    auto mount = table->visibleMount(mountPoint);
+    // A kelvanefs mount shows the files of the folder below it: the volume
+    // is the file system that folder lies on (the mount it was made on).
+    if (mount && mount->entry.fsType == kKelvanefsType) {
+        for (const MountEntry& below : table->entries()) {
+            if (below.mountId != mount->entry.parentId)
+                continue;
+            const fs::path point = mount->entry.mountPoint;
+            mount->entry = below;
+            mount->entry.mountPoint = point;
+            mount->remote = MountTable::isRemoteFileSystem(below.fsType);
+            break;
+        }
+    }
+    return mount;
 }
 
 // Only local, always-present volumes get the probes that touch more than the
@@ -162,14 +178,8 @@ std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs:
         if (facts->linkMax)
             values.supportsHardLinks = *facts->linkMax > 1;
         values.supportsSymbolicLinks = facts->symbolicLinks;
-        // ext4 addresses a file's blocks with 32 bits, far below what pathconf
-        // reports for it.
-        if (entry.fsType == "ext4" && facts->space && facts->space->blockSize > 0) {
-            values.maximumFileSize = bytes(0xFFFFFFFFULL, facts->space->blockSize);
-        } else if (facts->fileSizeBits && *facts->fileSizeBits > 1) {
-            const long bits = *facts->fileSizeBits;
-            values.maximumFileSize = bits >= 64 ? INT64_MAX : (std::int64_t{1} << (bits - 1)) - 1;
-        }
+        values.maximumFileSize = maximumFileSize(entry.fsType, facts->fileSystemMagic, facts->fileSizeBits,
+                                                 facts->space ? facts->space->blockSize : 0);
     }
     return values;
 }

@@ -1,11 +1,14 @@
 #include "platform/MountPointProbe.h"
 
+#include "platform/KelvanefsMount.h"
+
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
 #include <system_error>
@@ -38,8 +41,10 @@ std::optional<long> pathLimit(const std::filesystem::path& path, int name)
     return value;
 }
 
-MountPointFacts probeNow(const std::filesystem::path& mountPoint, ProbeDepth depth)
+MountPointFacts probeNow(const std::filesystem::path& given, ProbeDepth depth)
 {
+    // A kelvanefs mount describes the folder below it, when that is reachable.
+    const std::filesystem::path mountPoint = pathForCalls(given).value_or(given);
     MountPointFacts facts;
     struct statvfs info {};
     if (::statvfs(mountPoint.c_str(), &info) == 0) {
@@ -65,6 +70,8 @@ MountPointFacts probeNow(const std::filesystem::path& mountPoint, ProbeDepth dep
             std::chrono::duration_cast<std::chrono::system_clock::duration>(
                 std::chrono::seconds(stx.stx_btime.tv_sec) + std::chrono::nanoseconds(stx.stx_btime.tv_nsec)));
     }
+    if (struct statfs info {}; ::statfs(mountPoint.c_str(), &info) == 0)
+        facts.fileSystemMagic = static_cast<std::uint64_t>(info.f_type);
     facts.fileSizeBits = pathLimit(mountPoint, _PC_FILESIZEBITS);
     facts.linkMax = pathLimit(mountPoint, _PC_LINK_MAX);
     if (const auto symlinks = pathLimit(mountPoint, _PC_2_SYMLINKS))

@@ -24,6 +24,7 @@ struct MountPointFacts {
     std::optional<bool> userAttributes;  // "user." extended attributes accepted
     std::optional<bool> posixAcls;
     std::optional<std::chrono::system_clock::time_point> rootBirthTime;
+    std::optional<std::uint64_t> fileSystemMagic;  // statfs f_type
     std::optional<long> fileSizeBits;
     std::optional<long> linkMax;
     std::optional<bool> symbolicLinks;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/CaseKind.h"
+
 #include <exception>
 #include <initializer_list>
 #include <string>
@@ -57,11 +59,20 @@ auto payloadOf(const C& c)
 // std::variant<...>` over them, and `static std::string describe(const C&)`
 // for each case (or one describe(const Case&) for them all). A failure type is then
 //     class XError : public TypedFailure<XCases> { using TypedFailure::TypedFailure; };
-// and its cases are reached as XError::caseName.
+// and its cases are reached as XError::caseName. Cases that also declare an
+// `enum class Kind` tag each case struct with its enumerator (CaseKind.h);
+// the failure then has kind(), and the two lists are checked to agree.
 template <class Cases>
 class TypedFailure : public TypedError, public Cases {
 public:
     using Case = typename Cases::Case;
+
+    static_assert([] {
+        if constexpr (requires { typename Cases::Kind; })
+            return kindsFollowCases<Case, typename Cases::Kind>();
+        else
+            return true;
+    }(), "the cases' Kind names the variant's alternatives in their order");
 
     TypedFailure(Case value)
         : TypedError(describeCase(value)), value_(std::move(value))
@@ -71,6 +82,11 @@ public:
     const Case& value() const noexcept { return value_; }
     template <typename C>
     const C* as() const noexcept { return std::get_if<C>(&value_); }
+    auto kind() const noexcept
+        requires requires { typename Cases::Kind; }
+    {
+        return kindOf(value_);
+    }
 
     // Same case with the same payload.
     bool operator==(const TypedFailure& other) const

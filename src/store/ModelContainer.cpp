@@ -3,7 +3,11 @@
 #include "store/ContextCore.h"
 #include "store/KelvaneMigrationPlan.h"
 #include "store/SaveAnnouncer.h"
+#include "store/SqliteConnection.h"
+#include "store/StoreError.h"
 #include "store/StoreFile.h"
+
+#include <sqlite3.h>
 
 #include <algorithm>
 
@@ -41,6 +45,27 @@ std::unique_ptr<ModelContext> ModelContainer::makeContext(ModelContext::Access a
     auto core = std::make_shared<detail::ContextCore>(shared_->configuration.url, access,
                                                       shared_->configuration.busyTimeout, shared_->announcer);
     return std::unique_ptr<ModelContext>(new ModelContext(std::move(core)));
+}
+
+void ModelContainer::verifyWritable() const {
+    const auto& configuration = shared_->configuration;
+    try {
+        detail::SqliteConnection connection(configuration.url, detail::SqliteConnection::Mode::readWrite,
+                                            StoreError::Code::cannotOpen);
+        connection.setBusyTimeout(configuration.busyTimeout);
+        // The write lock alone is granted on a read-only file; only a write
+        // is refused. It is rolled back before anything reaches the file.
+        connection.execute("BEGIN IMMEDIATE", StoreError::Code::cannotOpen);
+        connection.execute(R"(CREATE TABLE "KelvaneWriteProbe" ("x"))", StoreError::Code::cannotOpen);
+        connection.execute("ROLLBACK", StoreError::Code::cannotOpen);
+    } catch (const StoreError& error) {
+        // Another process writing right now: the file itself takes writes.
+        if ((error.sqliteCode() & 0xFF) == SQLITE_BUSY)
+            return;
+        throw StoreError(StoreError::Code::cannotOpen,
+                         "The store \"" + configuration.url.string() + "\" cannot be written: " + error.what(),
+                         error.sqliteCode());
+    }
 }
 
 std::uint64_t ModelContainer::addSaveObserver(SaveObserver observer) { return shared_->announcer->add(std::move(observer)); }

@@ -57,6 +57,12 @@ public:
     // write (the headless run reads through one).
     std::unique_ptr<ModelContext> makeContext(ModelContext::Access access = ModelContext::Access::readWrite);
 
+    // Whether saves can reach the file: begins a write and rolls it back,
+    // changing nothing. Throws StoreError (cannotOpen) for a store that
+    // can only be read (a read-only file, folder or mount). A window that
+    // would otherwise lose every registration asks this before it opens.
+    void verifyWritable() const;
+
     using SaveObserver = std::function<void(const SaveNotification&)>;
     // Returns a token for removeSaveObserver.
     std::uint64_t addSaveObserver(SaveObserver observer);

@@ -196,7 +196,7 @@ std::optional<bool> StorageVolumeDetector::isSolidState(const platform::DiskDesc
     std::string protocol = description.deviceProtocol.value_or("");
     std::transform(protocol.begin(), protocol.end(), protocol.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    for (const char* token : {"nvme", "pci"})
+    for (const char* token : {"apple fabric", "nvme", "pci"})
         if (protocol.find(token) != std::string::npos)
             return true;
     return std::nullopt;

@@ -1,5 +1,8 @@
 #include "app/Version.h"
 #include "platform/qt/Settings.h"
+#include "store/CompressionLog.h"
+#include "store/ModelContainer.h"
+#include "store/Uuid.h"
 
 #include "support/TempDir.h"
 
@@ -7,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -64,6 +68,16 @@ protected:
     std::filesystem::path supportFolder() const { return kelvane.supportFolder(); }
     std::filesystem::path storeFile() const { return kelvane.storeFile(); }
     std::filesystem::path settingsFile() const { return kelvane.settingsFile(); }
+
+    // How often the log says that the store could not be opened.
+    int storeFailuresLogged() const
+    {
+        std::ifstream log(home.path() / ".local/state/Kelvane" / "kelvane.log");
+        int count = 0;
+        for (std::string line; std::getline(log, line);)
+            count += line.find("store open failed") != std::string::npos ? 1 : 0;
+        return count;
+    }
 };
 
 TEST_F(CommandLineTest, HelpPrintsTheUsageExactlyAndTouchesNothing)
@@ -148,11 +162,14 @@ TEST_F(CommandLineTest, AStoreThatCannotBeOpenedStopsTheStartAndStaysAsItWas)
     std::copy(header, header + sizeof header, damaged.begin());
     test::writeRawFile(storeFile(), damaged);
 
-    // The windowed start gets a display, so that it is the store that stops it.
-    kelvane.setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    for (const QStringList& arguments : {QStringList{"--auto-recompress"}, QStringList{}}) {
-        const ProcessResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 1) << arguments.join(' ').toStdString();
+    const ProcessResult headless = run({"--auto-recompress"});
+    // The windowed start shows the failure in a window until it is closed;
+    // the session ends it here.
+    const int before = storeFailuresLogged();
+    const ProcessResult windowed = kelvane.runWindow([&] { return storeFailuresLogged() > before; });
+    EXPECT_TRUE(windowed.finished) << "the windowed start never reported the store";
+    for (const ProcessResult& result : {headless, windowed}) {
+        EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.out, "");
         EXPECT_TRUE(result.err.starts_with("Failed to create ModelContainer: ")) << result.err;
         EXPECT_GT(result.err.size(), std::string("Failed to create ModelContainer: \n").size()) << result.err;
@@ -164,6 +181,48 @@ TEST_F(CommandLineTest, AStoreThatCannotBeOpenedStopsTheStartAndStaysAsItWas)
     std::erase_if(names, [](const std::string& name) { return name.starts_with("kelvane.log"); });
     EXPECT_EQ(names, std::vector<std::string>{"store.sqlite"});  // no side files left behind
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));  // no launch recorded either
+}
+
+TEST_F(CommandLineTest, ATruncatedStoreIsReportedAndKeptAsItIs)
+{
+    std::filesystem::create_directories(supportFolder());
+    {
+        auto container = store::makeModelContainer(storeFile());
+        for (int i = 0; i < 200; ++i)
+            container->mainContext().insert(std::make_shared<store::CompressionLog>(
+                store::Uuid::random(), std::chrono::system_clock::now(), "compress", "/home/me/f" + std::to_string(i),
+                4096, 1024, "LZFSE", 3, true, std::nullopt));
+        container->mainContext().save();
+    }
+    // A copy cut short, as a full disk or a crash during a copy leaves it.
+    std::vector<std::uint8_t> bytes = test::readRawFile(storeFile());
+    for (const char* side : {"-wal", "-shm"})
+        std::filesystem::remove(storeFile().string() + side);
+    bytes.resize(bytes.size() / 2);
+    test::writeRawFile(storeFile(), bytes);
+
+    const ProcessResult windowed = kelvane.runWindow([&] { return storeFailuresLogged() > 0; });
+    EXPECT_TRUE(windowed.finished) << "the windowed start never reported the store";
+    EXPECT_EQ(windowed.exitCode, 1);
+    EXPECT_TRUE(windowed.err.starts_with("Failed to create ModelContainer: ")) << windowed.err;
+    EXPECT_EQ(test::readRawFile(storeFile()), bytes);
+}
+
+TEST_F(CommandLineTest, AStoreThatCanOnlyBeReadStopsTheWindowButNotTheHeadlessRun)
+{
+    ASSERT_EQ(run({"--auto-recompress"}).exitCode, 0);  // makes the store
+    const std::vector<std::uint8_t> bytes = test::readRawFile(storeFile());
+    if (!test::setImmutable(storeFile(), true))
+        GTEST_SKIP() << "no immutable flag on this file system";
+    // The headless run only reads the store.
+    const ProcessResult headless = run({"--auto-recompress"});
+    const ProcessResult windowed = kelvane.runWindow([&] { return storeFailuresLogged() > 0; });
+    test::setImmutable(storeFile(), false);
+    EXPECT_EQ(headless.exitCode, 0) << headless.err;
+    EXPECT_TRUE(windowed.finished) << "the windowed start never reported the store";
+    EXPECT_EQ(windowed.exitCode, 1);
+    EXPECT_NE(windowed.err.find("cannot be written"), std::string::npos) << windowed.err;
+    EXPECT_EQ(test::readRawFile(storeFile()), bytes);
 }
 
 TEST_F(CommandLineTest, AnUncreatableStoreFolderIsReportedTheSameWay)

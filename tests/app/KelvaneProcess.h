@@ -54,6 +54,7 @@ public:
     }
 
     void setEnvironment(const QString& name, const QString& value) { environment_.insert(name, value); }
+    const QProcessEnvironment& environment() const { return environment_; }
 
     ProcessResult run(const QStringList& arguments,
                       std::chrono::milliseconds timeout = std::chrono::seconds(120)) const

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace kelvane::codec::test {
 namespace {
@@ -340,6 +341,176 @@ TEST(LzfseEncoder, LargeInputsSpreadOverBlocksWithinTheLimits)
         }
         EXPECT_EQ(raw, stream == &textStream ? mib.size() : letters.size());
     }
+}
+
+// Every `n`-byte string over `k` byte values exactly once (cyclically): no
+// four bytes repeat when n = 4, so nothing can be matched.
+Bytes deBruijn(unsigned k, unsigned n)
+{
+    Bytes out;
+    std::vector<unsigned> a(k * n, 0);
+    const auto build = [&](const auto& self, unsigned t, unsigned p) -> void {
+        if (t > n) {
+            if (n % p == 0)
+                for (unsigned j = 1; j <= p; ++j)
+                    out.push_back(static_cast<std::uint8_t>('a' + a[j]));
+            return;
+        }
+        a[t] = a[t - p];
+        self(self, t + 1, p);
+        for (unsigned j = a[t - p] + 1; j < k; ++j) {
+            a[t] = j;
+            self(self, t + 1, t);
+        }
+    };
+    build(build, 1, 1);
+    return out;
+}
+
+struct BlockTotals {
+    std::size_t blocks = 0;
+    std::uint64_t rawBytes = 0;
+    std::uint64_t triples = 0;
+};
+
+// Checks every bvx2 block of a stream against the limits and adds them up.
+BlockTotals checkBlocks(const Bytes& stream)
+{
+    BlockTotals t;
+    for (const Block& b : blocksOf(stream)) {
+        if (b.magic != "bvx2")
+            continue;
+        expectBlockLimits(b.header);
+        ++t.blocks;
+        t.rawBytes += b.header.rawBytes;
+        t.triples += b.header.matchCount;
+    }
+    return t;
+}
+
+TEST(LzfseEncoderParse, LiteralOnlyInputFillsBlocksToTheLiteralLimit)
+{
+    // 65,536 bytes over 16 letters in which no four bytes repeat: all
+    // literals, at half a byte each, over two blocks (40,000 literals at most).
+    const Bytes letters = deBruijn(16, 4);
+    ASSERT_EQ(letters.size(), 65536u);
+    for (const Bytes& src : {letters, Bytes(letters.begin(), letters.begin() + 40000),
+                             Bytes(letters.begin(), letters.begin() + 40001),
+                             Bytes(letters.begin(), letters.begin() + 39999)}) {
+        const Bytes stream = encode(src);
+        ASSERT_EQ(decode(stream, src.size()), src) << src.size();
+        const BlockTotals t = checkBlocks(stream);
+        EXPECT_EQ(t.blocks, src.size() > 40000 ? 2u : 1u) << src.size();
+        EXPECT_EQ(t.rawBytes, src.size());
+        // Literal runs only: a triple per 315 literals at most, rounded up per block.
+        EXPECT_LE(t.triples, src.size() / 315 + 2 * t.blocks) << src.size();
+        EXPECT_LT(stream.size(), src.size() * 55 / 100) << src.size();
+    }
+}
+
+TEST(LzfseEncoderParse, MatchOnlyRunsCrossBlocksAndRestateTheirDistance)
+{
+    // Periods of 16 bytes, each differing from the last in one byte: one
+    // literal and a 15-byte match at distance 16 each, over 25,000 periods.
+    // Every match repeats the previous distance, but the first one of a block
+    // must state it, since the decoder forgets it at every block.
+    const Bytes base = randomBytes(16, 77);
+    const Bytes changes = randomBytes(25000, 78);
+    Bytes src;
+    for (std::uint32_t k = 0; k < 25000; ++k) {
+        Bytes period = base;
+        period[k % 16] = changes[k];
+        src.insert(src.end(), period.begin(), period.end());
+    }
+    const Bytes stream = encode(src);
+    ASSERT_EQ(decode(stream, src.size()), src);
+    const BlockTotals t = checkBlocks(stream);
+    EXPECT_GE(t.blocks, 3u) << "more triples than one block holds";
+    EXPECT_EQ(t.rawBytes, src.size());
+    EXPECT_LT(stream.size(), src.size() / 4);
+
+    // And runs of a single byte: nothing but matches after the first literal,
+    // across the 4 MiB stretches the parse is cut into.
+    for (std::size_t n : {(std::size_t{4} << 20) - 1, std::size_t{4} << 20, (std::size_t{4} << 20) + 5}) {
+        const Bytes same(n, 0x5A);
+        const Bytes runs = encode(same);
+        ASSERT_EQ(decode(runs, n), same) << n;
+        EXPECT_EQ(checkBlocks(runs).rawBytes, n);
+        EXPECT_LT(runs.size(), 5000u) << n;
+    }
+}
+
+TEST(LzfseEncoderParse, RoundTripsAtEveryBlockAndSegmentEdge)
+{
+    // Text and a table-like binary cut at the sizes where the block kind or
+    // the parse changes, and where a match or a literal run meets the end.
+    const Bytes& t = corpusFile("text-headers.bin");
+    const Bytes& db = corpusFile("sqlite-db.bin");
+    for (const Bytes* data : {&t, &db}) {
+        for (std::size_t n : {4095u, 4096u, 4097u, 65535u, 65536u, 65537u, 300000u}) {
+            const Bytes src(data->begin(), data->begin() + static_cast<std::ptrdiff_t>(n));
+            const Bytes stream = encode(src);
+            ASSERT_EQ(decode(stream, n), src) << n;
+            // Also ending in the middle of what would have been a long match.
+            Bytes cut = concat({src, Bytes(src.begin(), src.begin() + 3000)});
+            cut.resize(cut.size() - 1000);
+            ASSERT_EQ(decode(encode(cut), cut.size()), cut) << n;
+        }
+    }
+    // A 4 MiB stretch ends inside a repeat; each stretch starts its tables afresh.
+    const Bytes piece(t.begin(), t.begin() + 100000);
+    Bytes big;
+    while (big.size() < (std::size_t{4} << 20) + 150000)
+        big.insert(big.end(), piece.begin(), piece.end());
+    const Bytes stream = encode(big);
+    ASSERT_EQ(decode(stream, big.size()), big);
+    EXPECT_EQ(checkBlocks(stream).rawBytes, big.size());
+    EXPECT_LT(stream.size(), 100000u);
+}
+
+TEST(LzfseEncoderParse, LongMatchesAndRepeatsOfTheirMiddlesAreFound)
+{
+    // A long match (a copy of 20,000 random bytes) whose middle positions the
+    // finder leaves out of its tables: a later repeat of that middle is still
+    // found at the first copy, and one of its end as well.
+    const Bytes a = randomBytes(20000, 91);
+    const Bytes gap = randomBytes(3000, 92);
+    const Bytes middle(a.begin() + 9000, a.begin() + 11000);
+    const Bytes tail(a.end() - 2000, a.end());
+    const Bytes src = concat({a, a, gap, middle, gap, tail});
+    const Bytes stream = encode(src);
+    ASSERT_EQ(decode(stream, src.size()), src);
+    // The first copy and two gaps as literals (about 26,000 bytes), the rest nearly free.
+    EXPECT_LT(stream.size(), 26000u + 700u);
+
+    // Matches longer than a triple carries, at several distances, back to back.
+    Bytes chain = randomBytes(5000, 93);
+    for (int i = 0; i < 6; ++i)
+        chain.insert(chain.end(), chain.begin() + i * 700, chain.begin() + i * 700 + 4000);
+    ASSERT_EQ(decode(encode(chain), chain.size()), chain);
+    EXPECT_LT(encode(chain).size(), 5000u + 400u);
+}
+
+TEST(LzfseEncoderParse, SameBytesWhateverWasEncodedBeforeAndOnWhichThread)
+{
+    // The finder's tables live on per thread and are reused: nothing of an
+    // earlier input may leak into the next stream.
+    const Bytes& json = corpusFile("json-log.bin");
+    const std::vector<Bytes> inputs = {Bytes(json.begin(), json.begin() + kChunk), text(kChunk), deBruijn(16, 4),
+                                       randomBytes(kChunk, 3, 4), Bytes(json.begin() + 1000000, json.begin() + 1700000)};
+    std::vector<Bytes> first;
+    for (const Bytes& src : inputs)
+        first.push_back(encode(src, src.size() + 64));
+    for (std::size_t i = inputs.size(); i-- != 0;)
+        EXPECT_EQ(encode(inputs[i], inputs[i].size() + 64), first[i]) << i;
+    std::vector<Bytes> elsewhere(inputs.size());
+    std::thread other([&] {
+        for (std::size_t i = inputs.size(); i-- != 0;)
+            elsewhere[i] = encode(inputs[i], inputs[i].size() + 64);
+    });
+    other.join();
+    for (std::size_t i = 0; i < inputs.size(); ++i)
+        EXPECT_EQ(elsewhere[i], first[i]) << i;
 }
 
 TEST(LzfseEncoder, BeatsTheCommonEncoderOnItsOwnVectors)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kelvane::codec::test {
 namespace {
 
@@ -155,6 +157,78 @@ TEST(MatchFinder, WeighsShortMatchesAgainstOneTwoBytesOn)
     ASSERT_FALSE(parse.sequences.empty());
     EXPECT_EQ(parse.sequences[0].literalCount, 128u);
     EXPECT_EQ(parse.sequences[0].distance, 128u);
+}
+
+// Where each match of a parse starts, with its length.
+std::vector<std::pair<std::size_t, std::uint32_t>> matchStarts(const LzParse& parse)
+{
+    std::vector<std::pair<std::size_t, std::uint32_t>> starts;
+    std::size_t at = 0;
+    for (const LzSequence& s : parse.sequences) {
+        at += s.literalCount;
+        starts.emplace_back(at, s.matchLength);
+        at += s.matchLength;
+    }
+    return starts;
+}
+
+TEST(MatchFinder, LongMatchInHandLooksOneByteOnOnlyAFewLinksDeep)
+{
+    // At p a 21-byte match; at p + 1 a 68-byte one, behind four more recent
+    // positions with the same first four bytes.
+    const Bytes key = {'W', 'X', 'Y', 'Z'};
+    const Bytes r = randomBytes(64, 51);
+    Bytes src = concat({randomBytes(100, 52), Bytes{'#'}, key, r});  // the 68-byte source
+    for (std::uint32_t i = 0; i < 4; ++i)
+        src = concat({src, randomBytes(50, 53 + i), key, randomBytes(20, 60 + i)});
+    src = concat({src, randomBytes(50, 70), Bytes{'c'}, key, Bytes(r.begin(), r.begin() + 16), randomBytes(30, 71)});
+    src = concat({src, randomBytes(50, 72)});
+    const std::size_t p = src.size();
+    src = concat({src, Bytes{'c'}, key, r, randomBytes(40, 73)});
+
+    MatchFinder::Options options;
+    options.goodLength = 16;
+    options.goodDepth = 1;
+    MatchFinder shallow(options);
+    LzParse parse;
+    shallow.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, options.maxDistance), src);
+    auto starts = matchStarts(parse);
+    EXPECT_NE(std::find(starts.begin(), starts.end(), std::pair<std::size_t, std::uint32_t>{p, 21}), starts.end());
+
+    // Without the shortcut the longer match one byte on wins.
+    options.goodLength = 0;
+    MatchFinder deep(options);
+    deep.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, options.maxDistance), src);
+    starts = matchStarts(parse);
+    EXPECT_NE(std::find(starts.begin(), starts.end(), std::pair<std::size_t, std::uint32_t>{p + 1, 68}), starts.end());
+}
+
+TEST(MatchFinder, BothEndsOfALongMatchStayInTheTables)
+{
+    // A copy of 3,000 bytes; later, the start and the end of that copy
+    // again, beyond the reach of the first one: only the charted positions
+    // of the copy can serve them.
+    MatchFinder::Options options;
+    options.maxDistance = 5000;
+    options.chartedEnds = 24;
+    const Bytes a = randomBytes(3000, 81);
+    const Bytes head(a.begin(), a.begin() + 40);
+    const Bytes tail(a.end() - 20, a.end());
+    const Bytes src = concat({a, a, randomBytes(1500, 82), head, randomBytes(500, 83), tail, randomBytes(100, 84)});
+    MatchFinder finder(options);
+    LzParse parse;
+    finder.parse(src, parse);
+    EXPECT_EQ(replay(src, parse, options.maxDistance), src);
+    const auto starts = matchStarts(parse);
+    ASSERT_EQ(starts.size(), 3u);
+    EXPECT_EQ(starts[0], (std::pair<std::size_t, std::uint32_t>{3000, 3000}));
+    EXPECT_EQ(starts[1].first, 7500u);  // the head, 4,500 back at the copy
+
+    EXPECT_GE(starts[1].second, 40u);
+    EXPECT_EQ(starts[2].first, 8040u);  // the tail, 2,060 back at the copy's end
+    EXPECT_GE(starts[2].second, 20u);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "discovery/CloudFolderDetector.h"
 
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 namespace kd = kelvane::discovery;
 using kd::CloudFolderDetector;
@@ -50,6 +53,57 @@ TEST_F(CloudFolderDetectorTest, HomeDropboxFolderOnly) {
     EXPECT_EQ(detect(home() + "/work/Dropbox"), std::nullopt);
     EXPECT_EQ(detect("/elsewhere/Dropbox"), std::nullopt);
     EXPECT_EQ(detect(home() + "-other/Dropbox"), std::nullopt);
+}
+
+TEST_F(CloudFolderDetectorTest, LinuxSyncClientFoldersAndTheDesktopsGoogleDrive) {
+    kelvane::test::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (temp.path() / "run").string());
+    EXPECT_EQ(detect(home() + "/OneDrive"), CloudService::oneDrive);
+    EXPECT_EQ(detect(home() + "/OneDrive/Docs/a.txt"), CloudService::oneDrive);
+    EXPECT_EQ(detect(home() + "/OneDrive2"), std::nullopt);
+    EXPECT_EQ(detect(home() + "/Nextcloud/Photos/"), CloudService::fileProviderGeneric);
+    EXPECT_EQ(detect(home() + "/ownCloud"), CloudService::fileProviderGeneric);
+    EXPECT_EQ(detect(home() + "/owncloud"), std::nullopt);
+    EXPECT_EQ(detect(home() + "/work/Nextcloud"), std::nullopt);
+    EXPECT_EQ(detect("/elsewhere/OneDrive"), std::nullopt);
+
+    const auto gvfs = temp.path() / "run/gvfs";
+    EXPECT_EQ(detect((gvfs / "google-drive:host=gmail.com,user=me").string()), CloudService::googleDrive);
+    EXPECT_EQ(detect((gvfs / "google-drive:host=gmail.com,user=me/My Drive/a.txt").string()),
+              CloudService::googleDrive);
+    EXPECT_EQ(detect((gvfs / "sftp:host=example.com/google-drive:x").string()), std::nullopt);
+    EXPECT_EQ(detect(gvfs.string()), std::nullopt);
+    EXPECT_EQ(detect("/elsewhere/gvfs/google-drive:host=gmail.com,user=me"), std::nullopt);
+}
+
+TEST_F(CloudFolderDetectorTest, EveryFolderOnACloudMountIsTheGenericProvider) {
+    const auto proc = temp.path() / "proc";
+    std::filesystem::create_directories(proc / "self");
+    std::ofstream(proc / "self/mountinfo")
+        << "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+        << "40 22 0:50 / /mnt/drive rw,nosuid,nodev shared:30 - fuse.rclone gdrive: rw,user_id=1000\n"
+        << "41 22 0:51 / " << home() << "/od rw,nosuid - fuse.onedriver onedriver rw,user_id=1000\n"
+        << "42 40 8:2 / /mnt/drive/local rw - ext4 /dev/sdb1 rw\n"
+        << "43 22 0:52 / /mnt/ssh rw - fuse.sshfs me@host: rw\n"
+        << "44 22 0:53 / /mnt/hidden rw - fuse.rclone remote: rw\n"
+        << "45 22 8:3 / /mnt/hidden rw - ext4 /dev/sdc1 rw\n"
+        << "46 22 0:54 / /mnt/with\\040space rw - fuse.rclone remote: rw\n";
+    const auto mounts = kelvane::platform::MountTable::read(proc);
+    ASSERT_TRUE(mounts);
+    const auto at = [&](const std::string& path) { return CloudFolderDetector::detect(path, mounts); };
+    EXPECT_EQ(at("/mnt/drive"), CloudService::fileProviderGeneric);
+    EXPECT_EQ(at("/mnt/drive/a/b.txt"), CloudService::fileProviderGeneric);
+    EXPECT_EQ(at(home() + "/od/Documents"), CloudService::fileProviderGeneric);
+    EXPECT_EQ(at("/mnt/with space/a"), CloudService::fileProviderGeneric);
+    // A local disk mounted inside the remote one is local.
+    EXPECT_EQ(at("/mnt/drive/local/a"), std::nullopt);
+    EXPECT_EQ(at("/mnt/drivex/a"), std::nullopt);
+    EXPECT_EQ(at("/mnt/ssh/a"), std::nullopt);
+    // A later mount on the same point hides the remote one.
+    EXPECT_EQ(at("/mnt/hidden/a"), std::nullopt);
+    EXPECT_EQ(at("/home/a.txt"), std::nullopt);
+    // The folder rules come first; no table, no mount counts.
+    EXPECT_EQ(at(home() + "/Dropbox/x"), CloudService::dropbox);
+    EXPECT_EQ(CloudFolderDetector::detect("/mnt/drive/a", std::nullopt), std::nullopt);
 }
 
 TEST(CloudFolderDetectorHomeTest, CanonicallyEqualHomeSpellings) {

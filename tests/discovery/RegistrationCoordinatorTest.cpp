@@ -11,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -146,16 +144,7 @@ TEST_F(RegistrationCoordinatorTest, BookmarkFailureInsertsNothing) {
 
 // Root writes through any mode bits, so the store's log file is made immutable,
 // which stops root too.
-bool setImmutable(const fs::path& path, bool on) {
-    const int fd = ::open(path.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    ::close(fd);
-    return ok;
-}
+using kelvane::test::setImmutable;
 
 TEST_F(RegistrationCoordinatorTest, FailedSaveIsReportedAndNeverStoredLater) {
     ASSERT_TRUE(registerItem(data() / "notes.txt", ItemKind::file).as<RegistrationDecision::willRegister>());

@@ -1,11 +1,13 @@
 #include "discovery/WizardPreset.h"
 
 #include "support/EveryField.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <set>
 
 namespace kd = kelvane::discovery;
@@ -13,9 +15,16 @@ using kd::WizardPreset;
 
 namespace {
 
-TEST(WizardPresetTest, NinePresetsInOrderUnderTheCurrentHome) {
+// The XDG variables unset, so the folders follow the home folder.
+struct PlainXdg {
+    kelvane::test::ScopedEnvironment cache{"XDG_CACHE_HOME", std::nullopt};
+    kelvane::test::ScopedEnvironment state{"XDG_STATE_HOME", std::nullopt};
+};
+
+TEST(WizardPresetTest, NinePresetsInOrderInTheUsersLinuxFolders) {
     kelvane::test::TempDir temp;
     temp.useAsHome();
+    PlainXdg xdg;
     const auto presets = WizardPreset::all();
     ASSERT_EQ(presets.size(), 9u);
     const std::vector<std::string> ids{"deriveddata", "iosdevsupport", "archives", "coresimulator", "caches",
@@ -24,19 +33,31 @@ TEST(WizardPresetTest, NinePresetsInOrderUnderTheCurrentHome) {
     for (std::size_t i = 0; i < presets.size(); ++i) {
         EXPECT_EQ(presets[i].id, ids[i]);
         unique.insert(presets[i].id);
+        // Nothing of the other platform's folders is left.
+        EXPECT_EQ(presets[i].resolvedPath.string().find("Library"), std::string::npos) << presets[i].id;
+        EXPECT_FALSE(presets[i].title.empty() || presets[i].subtitle.empty()) << presets[i].id;
+        EXPECT_LT(presets[i].expectedReductionRange.lowerBound, presets[i].expectedReductionRange.upperBound);
     }
     EXPECT_EQ(unique.size(), 9u);
-    EXPECT_EQ(presets[1].resolvedPath, temp.path() / "Library/Developer/Xcode/iOS DeviceSupport");
-    EXPECT_EQ(presets[7].resolvedPath, temp.path() / "Library/Application Support/MobileSync/Backup");
-    EXPECT_EQ(presets[4].title, "ユーザー Caches");
-    EXPECT_EQ(presets[7].title, "iPhone / iPad バックアップ");
+    const auto& home = temp.path();
+    const std::vector<std::filesystem::path> folders{
+        home / ".cache/go-build", home / ".cache/debuginfod_client", home / ".rustup/toolchains",
+        home / ".android/avd",    home / ".cache",                  home / ".local/state",
+        home / "Downloads",       home / "Android/Sdk",             home / ".local/share/Steam/steamapps/common"};
+    for (std::size_t i = 0; i < presets.size(); ++i) EXPECT_EQ(presets[i].resolvedPath, folders[i]) << ids[i];
+
+    // Symbols and categories stay with their ids.
+    EXPECT_EQ(presets[0].icon, "hammer.fill");
+    EXPECT_EQ(presets[0].category, WizardPreset::Category::build);
+    EXPECT_EQ(presets[4].category, WizardPreset::Category::cache);
+    EXPECT_EQ(presets[5].category, WizardPreset::Category::logs);
+    EXPECT_EQ(presets[6].category, WizardPreset::Category::download);
+    EXPECT_EQ(presets[8].icon, "music.note");
+    EXPECT_EQ(presets[5].priorityExtensions, (std::vector<std::string>{"log", "txt"}));
     EXPECT_EQ(presets[5].volatilityWarning,
               "現在書き込み中のログ（開発ツール / 常駐 daemon 等）は、追記のたびに圧縮が剥がれます。30 日以上更新がないファイルだけを対象にするのが安全です。");
-    EXPECT_EQ(presets[0].priorityExtensions,
-              (std::vector<std::string>{"o", "swiftmodule", "swiftdoc", "swiftsourceinfo", "framework", "dSYM"}));
-    EXPECT_EQ(presets[5].expectedReductionRange, (WizardPreset::ReductionRange{60, 85}));
-    EXPECT_EQ(presets[5].category, WizardPreset::Category::logs);
-
+    // Go's cache entries carry no extension: every file counts.
+    EXPECT_FALSE(presets[0].priorityExtensions);
     for (int i : {1, 2, 6, 8}) {
         EXPECT_FALSE(presets[i].volatilityWarning) << presets[i].id;
         EXPECT_FALSE(presets[i].recommendedMinimumAgeDays) << presets[i].id;
@@ -47,16 +68,51 @@ TEST(WizardPresetTest, NinePresetsInOrderUnderTheCurrentHome) {
     // The home folder is read on every call.
     kelvane::test::TempDir other;
     other.useAsHome();
-    EXPECT_EQ(WizardPreset::all()[6].resolvedPath, other.path() / "Downloads");
+    EXPECT_EQ(WizardPreset::all()[2].resolvedPath, other.path() / ".rustup/toolchains");
+}
+
+TEST(WizardPresetTest, CacheStateAndDownloadFoldersFollowTheXdgSettings) {
+    kelvane::test::TempDir temp;
+    temp.useAsHome();
+    kelvane::test::ScopedEnvironment cache("XDG_CACHE_HOME", (temp.path() / "c").string());
+    kelvane::test::ScopedEnvironment state("XDG_STATE_HOME", (temp.path() / "s/").string());
+    auto presets = WizardPreset::all();
+    EXPECT_EQ(presets[0].resolvedPath, temp.path() / "c/go-build");
+    EXPECT_EQ(presets[1].resolvedPath, temp.path() / "c/debuginfod_client");
+    EXPECT_EQ(presets[4].resolvedPath, temp.path() / "c");
+    EXPECT_EQ(presets[5].resolvedPath, temp.path() / "s");
+    {
+        // A relative value is not a folder of the rules: ignored.
+        kelvane::test::ScopedEnvironment relative("XDG_CACHE_HOME", "rel/cache");
+        EXPECT_EQ(WizardPreset::all()[4].resolvedPath, temp.path() / ".cache");
+    }
+
+    const auto dirs = temp.path() / ".config/user-dirs.dirs";
+    const auto downloadsWith = [&](const std::string& text) {
+        std::ofstream(dirs, std::ios::trunc) << text;
+        return WizardPreset::all()[6].resolvedPath;
+    };
+    EXPECT_EQ(downloadsWith("# written by xdg-user-dirs-update\nXDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n"
+                            "XDG_DOWNLOAD_DIR=\"$HOME/ダウンロード\"\n"),
+              temp.path() / "ダウンロード");
+    EXPECT_EQ(downloadsWith("XDG_DOWNLOAD_DIR=\"/data/dl\"\n"), "/data/dl");
+    EXPECT_EQ(downloadsWith("XDG_DOWNLOAD_DIR=\"$HOME/My \\\"DL\\\"\"\n"), temp.path() / "My \"DL\"");
+    // Set to the home folder itself means no download folder there.
+    EXPECT_EQ(downloadsWith("XDG_DOWNLOAD_DIR=\"$HOME/\"\n"), temp.path() / "Downloads");
+    EXPECT_EQ(downloadsWith("XDG_DOWNLOAD_DIR=relative/dl\n"), temp.path() / "Downloads");
+    EXPECT_EQ(downloadsWith("XDG_DOWNLOADS_DIR=\"$HOME/x\"\n"), temp.path() / "Downloads");
+    std::filesystem::remove(dirs);
+    EXPECT_EQ(WizardPreset::all()[6].resolvedPath, temp.path() / "Downloads");
 }
 
 TEST(WizardPresetTest, DisplayPathShowsHomeAsTilde) {
     kelvane::test::TempDir temp;
     temp.useAsHome();
+    PlainXdg xdg;
     const auto presets = WizardPreset::all();
-    EXPECT_EQ(presets[4].displayPath(), "~/Library/Caches");
+    EXPECT_EQ(presets[4].displayPath(), "~/.cache");
     EXPECT_EQ(presets[6].displayPath(), "~/Downloads");
-    EXPECT_EQ(presets[1].displayPath(), "~/Library/Developer/Xcode/iOS DeviceSupport");
+    EXPECT_EQ(presets[8].displayPath(), "~/.local/share/Steam/steamapps/common");
 
     auto preset = presets[6];
     preset.resolvedPath = temp.path();

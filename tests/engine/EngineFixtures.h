@@ -59,6 +59,16 @@ inline Bytes randomBytes(std::size_t count, unsigned seed)
     return out;
 }
 
+// Four random bits per byte: shrinks to a little over half, so its fork stays
+// large (random bytes do not shrink and are never replaced).
+inline Bytes noisyBytes(std::size_t count, unsigned seed)
+{
+    Bytes out = randomBytes(count, seed);
+    for (auto& b : out)
+        b &= 0x0f;
+    return out;
+}
+
 // The file's contents as every reader of the platform sees them.
 inline Bytes readThroughLayer(const Path& path)
 {

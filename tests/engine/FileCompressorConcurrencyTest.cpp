@@ -21,7 +21,7 @@ TEST(FileCompressorConcurrencyTest, EightThreadsOnEightFiles)
     std::vector<Bytes> contents;
     std::vector<Path> files;
     for (int i = 0; i < count; ++i) {
-        contents.push_back(i % 4 == 3 ? randomBytes(300000 + i, i) : textBytes(700000 + 4099 * i, i));
+        contents.push_back(i % 4 == 3 ? noisyBytes(300000 + i, i) : textBytes(700000 + 4099 * i, i));
         files.push_back(dir / ("file-" + std::to_string(i)));
         test::writeRawFile(files.back(), contents.back());
     }

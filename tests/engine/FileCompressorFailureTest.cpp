@@ -73,6 +73,28 @@ TEST(FileCompressorFailureTest, PreflightCasesInTheirOrder)
     EXPECT_EQ(caseName(Error::Kind::temporaryFileConflict), "temporaryFileConflict");
 }
 
+// Each case is built once: its kind and the name in its text must both be
+// the case's own (a swap in any of the lists mislabels every failure).
+TEST(FileCompressorFailureTest, EveryCaseIsNamedByItsOwnKind)
+{
+    const std::vector<std::string> names{
+        "fileNotFound", "notARegularFile", "symbolicLink", "hardLinked", "alreadyCompressed",
+        "notCompressed", "compressionDidNotReduceSize", "fileInUse", "roundtripVerificationFailed",
+        "fileTooLargeForFormat", "hasResourceFork", "fileChangedDuringOperation", "temporaryFileConflict",
+        "ioError"};
+    ASSERT_EQ(names.size(), std::variant_size_v<Error::Case>);
+    [&]<std::size_t... I>(std::index_sequence<I...>) {
+        ([&] {
+            std::variant_alternative_t<I, Error::Case> c{};
+            c.url = "/f";
+            const Error error(c);
+            const std::string& text = error.description();
+            EXPECT_EQ(text.substr(0, text.find('(')), names[I]) << text;
+            EXPECT_EQ(caseName(error.kind()), names[I]) << text;
+        }(), ...);
+    }(std::make_index_sequence<std::variant_size_v<Error::Case>>{});
+}
+
 TEST(FileCompressorFailureTest, EmptyFileAndSizeLimit)
 {
     const FileCompressor compressor;
@@ -380,7 +402,7 @@ TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
 {
     test::TempDir dir;
     const FileCompressor compressor;
-    const Bytes data = randomBytes(300000, 14);
+    const Bytes data = noisyBytes(300000, 14);
     const Path file = dir / "file";
     const Path compressed = dir / "compressed";
     test::writeRawFile(file, data);

@@ -78,10 +78,10 @@ TEST(FileCompressorHostileTest, FullAttributeSpaceNeverLosesAnAttribute)
     dir.useAsHome();
     for (const Road& road : roads) {
         for (const bool compressible : {true, false}) {
-            SCOPED_TRACE(std::string(road.name) + (compressible ? ", text" : ", random bytes"));
+            SCOPED_TRACE(std::string(road.name) + (compressible ? ", text" : ", noisy bytes"));
             const Path file = dir / "crowded";
             std::filesystem::remove(file);
-            const Bytes data = compressible ? textBytes(100000, 21) : randomBytes(100000, 22);
+            const Bytes data = compressible ? textBytes(100000, 21) : noisyBytes(100000, 22);
             test::writeRawFile(file, data);
             if (road.decompress)
                 FileCompressor().compressFile(file);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <set>
 #include <sys/stat.h>
 
@@ -59,6 +60,14 @@ void expectSameMetadata(const Metadata& before, const Metadata& after, std::uint
     EXPECT_EQ(after.attributes, before.attributes);
 }
 
+// A file left as it was: reading it may move its access time, as any reader's
+// does; everything else stays.
+void expectUntouchedMetadata(const Metadata& before, Metadata after, std::uint32_t expectedFlags)
+{
+    after.atime = before.atime;
+    expectSameMetadata(before, after, expectedFlags);
+}
+
 // Owner, mode, times, creation date, flags, two attributes (one empty) and an ACL.
 void decorate(const Path& path)
 {
@@ -93,6 +102,8 @@ TEST_P(CorpusRoundTrip, EveryFileByteForByteWithItsMetadata)
     const std::int64_t threshold = GetParam();
     const FileCompressor compressor;
     test::TempDir dir;
+    // Their forks would not be smaller than the files: left as they are.
+    const std::set<Path> incompressible = {"random.bin", "precompressed-gzip.bin"};
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(test::corpusDir())) {
         if (entry.path().extension() != ".bin")
@@ -105,6 +116,14 @@ TEST_P(CorpusRoundTrip, EveryFileByteForByteWithItsMetadata)
         decorate(file);
         const Metadata before = Metadata::of(file);
 
+        if (incompressible.contains(entry.path().filename())) {
+            EXPECT_EQ(thrown<FileCompressionError>([&] { compressor.compressFile(file, threshold); }),
+                      FileCompressionError(FileCompressionError::compressionDidNotReduceSize{file}));
+            EXPECT_EQ(test::readRawFile(file), original);
+            expectUntouchedMetadata(before, Metadata::of(file), platform::UF_HIDDEN);
+            expectNoLeftovers(file);
+            continue;
+        }
         const CompressionResult compressed = compressor.compressFile(file, threshold);
         const Metadata afterCompression = Metadata::of(file);  // before any read moves the access time
         EXPECT_EQ(compressed.url, file);
@@ -152,8 +171,9 @@ TEST(FileCompressorTest, ChoosesInlineOrForkByTheEncodedSize)
     const Case cases[] = {
         {"text-16384", textBytes(16384, 1), CompressionType::lzfseAttr},
         {"text-16385", textBytes(16385, 2), CompressionType::lzfseRsrc},
-        {"random-16384", randomBytes(16384, 3), CompressionType::lzfseRsrc},  // too large inline: no size check
-        {"random-5000", randomBytes(5000, 4), CompressionType::lzfseRsrc},
+        {"random-16384", randomBytes(16384, 3), std::nullopt},  // too large inline; the fork does not shrink either
+        {"random-5000", randomBytes(5000, 4), std::nullopt},
+        {"noisy-12000", noisyBytes(12000, 4), CompressionType::lzfseRsrc},  // too large inline, the fork shrinks
         {"random-3000", randomBytes(3000, 5), std::nullopt},  // fits inline but does not shrink
         {"text-100", textBytes(100, 6), CompressionType::lzfseAttr},
         {"empty", {}, std::nullopt},
@@ -249,18 +269,131 @@ TEST(FileCompressorTest, StreamingForkEqualsTheInMemoryFork)
     EXPECT_EQ(fork, DecmpfsResourceFork::encode(data));
 }
 
-TEST(FileCompressorTest, RandomDataIsStillReplacedOnTheForkRoad)
+// Bytes that do not shrink: the first bytes of the corpus's gzip file,
+// repeated as often as needed (its 64 KiB blocks are coded independently).
+Bytes gzipBytes(std::size_t count)
+{
+    const Bytes gzip = test::readRawFile(test::corpusDir() / "precompressed-gzip.bin");
+    Bytes out;
+    out.reserve(count);
+    while (out.size() < count)
+        out.insert(out.end(), gzip.begin(), gzip.begin() + static_cast<std::ptrdiff_t>(std::min(gzip.size(), count - out.size())));
+    return out;
+}
+
+TEST(FileCompressorTest, FilesThatDoNotShrinkAreLeftAsTheyWereOnEveryRoad)
 {
     const FileCompressor compressor;
     test::TempDir dir;
-    const Bytes data = randomBytes(1 << 20, 10);
-    for (std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
-        const Path file = dir / ("random-" + std::to_string(threshold));
-        test::writeRawFile(file, data);
-        const CompressionResult result = compressor.compressFile(file, threshold);
+    struct Case {
+        std::string name;
+        Bytes data;
+    };
+    const std::size_t aboveThreshold = FileCompressor::streamingThreshold + 65536 + 7;
+    const Case cases[] = {
+        {"random-20k", randomBytes(20 << 10, 31)},         {"gzip-20k", gzipBytes(20 << 10)},
+        {"random-1m", randomBytes(1 << 20, 32)},           {"gzip-1m", gzipBytes(1 << 20)},
+        {"random-streamed", randomBytes(aboveThreshold, 33)}, {"gzip-streamed", gzipBytes(aboveThreshold)},
+    };
+    for (const Case& c : cases) {
+        // The small ones also down the streaming road.
+        for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{65536}}) {
+            SCOPED_TRACE(c.name + " threshold " + std::to_string(threshold));
+            const Path file = dir / c.name;
+            test::writeRawFile(file, c.data);
+            decorate(file);
+            const Metadata before = Metadata::of(file);
+            const platform::FileStat statBefore = statOf(file);
+            std::vector<std::string> steps;
+            {
+                ScopedStepObserver observer([&](std::string_view step) { steps.emplace_back(step); });
+                EXPECT_EQ(thrown<FileCompressionError>([&] { compressor.compressFile(file, threshold); }),
+                          FileCompressionError(FileCompressionError::compressionDidNotReduceSize{file}));
+            }
+            EXPECT_EQ(std::count(steps.begin(), steps.end(), "rename"), 0);
+            EXPECT_EQ(test::readRawFile(file), c.data);
+            expectUntouchedMetadata(before, Metadata::of(file), platform::UF_HIDDEN);
+            EXPECT_EQ(statOf(file).ino, statBefore.ino) << "the file itself, never a replacement";
+            expectNoLeftovers(file);
+            if (c.data.size() >= static_cast<std::size_t>(FileCompressor::streamingThreshold))
+                break;
+        }
+    }
+}
+
+// Random bytes, then zeros: the zeros cost the fork almost nothing, so each
+// one more brings the fork a byte closer to the file's size. Finds the files
+// whose fork is exactly one byte shorter than, and exactly as long as, the file.
+TEST(FileCompressorTest, AForkOneByteSmallerIsKeptAndOneOfTheSameSizeIsNot)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    std::optional<Bytes> oneShorter;
+    std::optional<Bytes> sameSize;
+    for (std::size_t zeros = 0; zeros < 4096 && !(oneShorter && sameSize); ++zeros) {
+        Bytes data = randomBytes(30000, 40);
+        data.resize(data.size() + zeros, 0);
+        const std::size_t fork = DecmpfsResourceFork::encode(data).size();
+        if (fork + 1 == data.size() && !oneShorter)
+            oneShorter = data;
+        if (fork == data.size() && !sameSize)
+            sameSize = data;
+    }
+    ASSERT_TRUE(oneShorter && sameSize) << "no file found at the edge";
+    for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
+        SCOPED_TRACE("threshold " + std::to_string(threshold));
+        const Path kept = dir / "one-byte-shorter";
+        test::writeRawFile(kept, *oneShorter);
+        const CompressionResult result = compressor.compressFile(kept, threshold);
         EXPECT_EQ(result.algorithm, CompressionType::lzfseRsrc);
-        EXPECT_GE(result.bytesAfter, result.bytesBefore);
-        EXPECT_EQ(readThroughLayer(file), data);
+        EXPECT_EQ(attribute(kept, platform::kResourceForkXattrName).value_or(Bytes{}).size(), oneShorter->size() - 1);
+        EXPECT_EQ(readThroughLayer(kept), *oneShorter);
+        compressor.decompressFile(kept, threshold);
+        EXPECT_EQ(test::readRawFile(kept), *oneShorter);
+
+        const Path left = dir / "same-size";
+        test::writeRawFile(left, *sameSize);
+        EXPECT_EQ(thrown<FileCompressionError>([&] { compressor.compressFile(left, threshold); }),
+                  FileCompressionError(FileCompressionError::compressionDidNotReduceSize{left}));
+        EXPECT_EQ(test::readRawFile(left), *sameSize);
+        EXPECT_FALSE(isCompressed(left));
+        expectNoLeftovers(left);
+    }
+}
+
+// Another program appended to a compressed file (outside any mount): the file
+// reads, inspects and decompresses as the original followed by what was appended.
+TEST(FileCompressorTest, AFileAnotherProgramAppendedToDecompressesToTheOriginalAndTheAppendedBytes)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const Bytes data = textBytes(300000, 50);
+    const Bytes tail = textBytes(70001, 51);
+    Bytes expected = data;
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{65536}}) {
+        SCOPED_TRACE("threshold " + std::to_string(threshold));
+        const Path file = dir / ("appended-" + std::to_string(threshold));
+        test::writeRawFile(file, data);
+        decorate(file);
+        compressor.compressFile(file, threshold);
+        {
+            std::ofstream out(file, std::ios::binary | std::ios::app);  // bypasses the layer
+            out.write(reinterpret_cast<const char*>(tail.data()), static_cast<std::streamsize>(tail.size()));
+        }
+
+        const FileCompressionInfo info = FileCompressionInspector().inspect(file);
+        EXPECT_EQ(info.logicalSize, expected.size());
+        EXPECT_EQ(info.status.kind(), FileCompressionStatus::Kind::compressed);
+        EXPECT_EQ(readThroughLayer(file), expected);
+
+        const Metadata before = Metadata::of(file);
+        const CompressionResult result = compressor.decompressFile(file, threshold);
+        expectSameMetadata(before, Metadata::of(file), platform::UF_HIDDEN);  // before a read moves the access time
+        EXPECT_EQ(result.bytesBefore, static_cast<std::int64_t>(expected.size()));
+        EXPECT_EQ(result.bytesAfter, static_cast<std::int64_t>(expected.size()));
+        EXPECT_EQ(test::readRawFile(file), expected) << "a plain file of the original and the appended bytes";
+        expectNoLeftovers(file);
     }
 }
 

@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include <map>
+#include <set>
 
 namespace kelvane::operations {
 namespace {
@@ -99,9 +100,9 @@ TEST_F(BulkRunTest, MixedFolderOfTwoThousandFilesIsCountedExactlyAndReadsBackInt
         expectSuccess.insert(write(root / "text" / ("t" + std::to_string(i) + ".txt"), test::textBytes(rng, test::between(rng, 4096, 40000))));
     for (int i = 0; i < 300; ++i)
         expectSuccess.insert(write(root / "bin" / ("b" + std::to_string(i) + ".dat"), test::binaryBytes(rng, test::between(rng, 5000, 30000))));
-    // Random data above the inline limit takes the fork road, which makes no size comparison.
+    // Random data above the inline limit: its fork would not be smaller either.
     for (int i = 0; i < 200; ++i)
-        expectSuccess.insert(write(root / "rnd" / ("r" + std::to_string(i) + ".bin"), test::randomBytes(rng, test::between(rng, 20000, 60000))));
+        expectIncompressible.insert(write(root / "rnd" / ("r" + std::to_string(i) + ".bin"), test::randomBytes(rng, test::between(rng, 20000, 60000))));
     expectSuccess.insert(write(root / "big.log", test::textBytes(rng, 17 * 1024 * 1024)));
     for (int i = 0; i < 150; ++i)
         expectIncompressible.insert(write(root / "small" / ("s" + std::to_string(i) + ".bin"), test::randomBytes(rng, test::between(rng, 200, 3000))));
@@ -206,6 +207,60 @@ TEST_F(BulkRunTest, MixedFolderOfTwoThousandFilesIsCountedExactlyAndReadsBackInt
         ASSERT_EQ(platform::readWholeFile(row.url, back), 0) << row.url;
         EXPECT_TRUE(back == originals_.at(row.url)) << row.url;
     }
+}
+
+// Files whose fork would not be smaller, on the in-memory and the streaming
+// road: counted and recorded as incompressible, each left exactly as it was.
+// A file that shrinks by a single byte is still compressed.
+TEST_F(BulkRunTest, FilesThatDoNotShrinkAreIncompressibleOnEveryRoadAndLeftAsTheyWere)
+{
+    std::mt19937 rng(77);
+    const fs::path root = dir_ / "refused";
+    const std::size_t aboveThreshold = engine::FileCompressor::streamingThreshold + 65536 + 7;
+    std::set<fs::path> expectIncompressible;
+    for (const std::size_t size : {std::size_t{20} << 10, std::size_t{1} << 20, aboveThreshold}) {
+        expectIncompressible.insert(write(root / ("random-" + std::to_string(size)), test::randomBytes(rng, size)));
+        expectIncompressible.insert(write(root / ("gzip-" + std::to_string(size) + ".gz"), test::gzipBytes(size)));
+    }
+    const Bytes edge = test::shrinksByOneByte();
+    ASSERT_FALSE(edge.empty());
+    const fs::path shrinks = write(root / "shrinks-by-one-byte", edge);
+    std::map<fs::path, test::FileImage> before;
+    for (const auto& [path, bytes] : originals_) {
+        test::decorate(path);
+        before[path] = test::FileImage::of(path);
+    }
+
+    const std::vector<DisplayRow> rows = loadFolder(root);
+    ASSERT_EQ(rows.size(), 7u);
+    const auto progress = runToEnd(Kind::compress, rows);
+    ASSERT_TRUE(progress);
+
+    EXPECT_EQ(progress->succeededCount(), 1);
+    EXPECT_EQ(progress->skippedCount(), 6);
+    EXPECT_TRUE(progress->failures().empty());
+    EXPECT_EQ(progress->incompressibleRowIDs().size(), 6u);
+    std::set<std::string> recorded;
+    for (const auto& record : container_->makeContext(store::ModelContext::Access::readOnly)
+                                  ->fetch(store::FetchDescriptor<store::IncompressibleFile>()))
+        recorded.insert(record->targetPath());
+    std::set<std::string> expected;
+    for (const fs::path& path : expectIncompressible) {
+        expected.insert(path.string());
+        EXPECT_TRUE(test::FileImage::of(path) == before.at(path)) << path;
+        EXPECT_FALSE(fs::exists(path.string() + ".kvtmp")) << path;
+    }
+    EXPECT_EQ(recorded, expected);
+    const auto logs = container_->makeContext(store::ModelContext::Access::readOnly)
+                          ->fetch(store::FetchDescriptor<store::CompressionLog>());
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0]->targetPath(), shrinks.string());
+    EXPECT_EQ(logs[0]->sizeBefore(), static_cast<std::int64_t>(edge.size()));
+
+    EXPECT_TRUE(isCompressedOnDisk(shrinks));
+    Bytes back;
+    ASSERT_EQ(platform::readWholeFile(shrinks, back), 0);
+    EXPECT_TRUE(back == edge);
 }
 
 TEST_F(BulkRunTest, CancelledRunLeavesEveryFileWholeAndCountsOnlyWhatWasDone)

@@ -171,6 +171,42 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     EXPECT_TRUE(reader->fetch(store::FetchDescriptor<store::IncompressibleFile>()).empty());
 }
 
+// Files whose fork would not be smaller, in memory and streamed: counted as
+// not shrinking, each left exactly as it was; one byte of saving still counts.
+TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
+{
+    const fs::path folder = dir_ / "Refused";
+    const std::size_t aboveThreshold = engine::FileCompressor::streamingThreshold + 65536 + 7;
+    std::vector<fs::path> refused;
+    for (const std::size_t size : {std::size_t{20} << 10, std::size_t{1} << 20, aboveThreshold}) {
+        refused.push_back(write(folder / ("random-" + std::to_string(size)), test::randomBytes(rng_, size)));
+        refused.push_back(write(folder / ("gzip-" + std::to_string(size) + ".gz"), test::gzipBytes(size)));
+    }
+    const Bytes edge = test::shrinksByOneByte();
+    ASSERT_FALSE(edge.empty());
+    const fs::path shrinks = write(folder / "shrinks-by-one-byte", edge);
+    std::map<fs::path, test::FileImage> before;
+    for (const fs::path& path : refused) {
+        test::decorate(path);
+        before[path] = test::FileImage::of(path);
+    }
+    test::registerItem(container_->mainContext(), folder, "folder");
+
+    std::string out, err;
+    EXPECT_EQ(run(out, err), 0);
+    EXPECT_TRUE(err.empty()) << err;
+    EXPECT_NE(out.find("走査 7 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 6 / 削減 "), std::string::npos)
+        << out;
+    for (const fs::path& path : refused) {
+        EXPECT_TRUE(test::FileImage::of(path) == before.at(path)) << path;
+        EXPECT_FALSE(fs::exists(path.string() + ".kvtmp")) << path;
+    }
+    EXPECT_TRUE(compressedOnDisk(shrinks));
+    Bytes back;
+    ASSERT_EQ(platform::readWholeFile(shrinks, back), 0);
+    EXPECT_TRUE(back == edge);
+}
+
 TEST_F(HeadlessRunTest, FailedFilesMakeTheStatusOneAndAreNamedOnStandardError)
 {
     const fs::path folder = dir_ / "Work";

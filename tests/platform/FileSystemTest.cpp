@@ -3,6 +3,7 @@
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "platform/Sha256.h"
 #include "platform/StoredForms.h"
 
 #include "support/TempDir.h"
@@ -262,9 +263,12 @@ TEST(FileSystemTest, ForkStreamedThroughNamedForkPathBecomesTheCompressedData)
         ASSERT_EQ(fsync(fd.get()), 0);
     }
     ASSERT_EQ(chflags(file, UF_COMPRESSED), 0);
+    // The final length, then the digest of the fork as it now stands.
+    const Sha256Digest digest = Sha256::digest(fork);
     EXPECT_EQ(hostAttribute(file, "user.darwin.rsrc"),
               (Bytes{static_cast<std::uint8_t>(fork.size()), static_cast<std::uint8_t>(fork.size() >> 8),
-                     static_cast<std::uint8_t>(fork.size() >> 16), 0, 0, 0, 0, 0}));
+                     static_cast<std::uint8_t>(fork.size() >> 16), 0, 0, 0, 0, 0} +
+               Bytes(digest.begin(), digest.end())));
 
     FileStat st;
     ASSERT_EQ(lstat(file, st), 0);
@@ -298,7 +302,11 @@ TEST(FileSystemTest, FileWrittenByAnotherProgramIsAnOrdinaryFile)
     test::storeCompressed(file, test::decmpfsHeader(12, data.size()), &fork);
     ASSERT_EQ(chflags(file, UF_COMPRESSED | UF_HIDDEN), 0);
     {
-        std::ofstream out(file, std::ios::binary | std::ios::app);  // bypasses the layer
+        // Bypasses the layer, and no longer begins with the fork.
+        std::fstream out(file, std::ios::binary | std::ios::in | std::ios::out);
+        out.seekp(100);
+        out << "overwritten";
+        out.seekp(0, std::ios::end);
         out << "appended";
     }
     const Bytes raw = test::readRawFile(file);

@@ -126,6 +126,19 @@ TEST(SettingsTest, AFailedWriteIsReported)
     Settings settings(dir / "blocked" / "Kelvane.conf");
     EXPECT_FALSE(settings.setValue(keys::launchCount, 1));
     EXPECT_EQ(test::readRawFile(dir / "blocked"), std::vector<std::uint8_t>{'x'});
+    // What did not reach the file is not read back, by this object or another.
+    EXPECT_EQ(settings.value(keys::launchCount), 0);
+    EXPECT_FALSE(settings.contains(keys::launchCount.name));
+
+    // A key that held a value keeps it when its change cannot be written.
+    const auto file = dir / "conf" / "Kelvane.conf";
+    writeConf(file, "ratioDisplayMode=reduction\n");
+    Settings stored(file);
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    EXPECT_FALSE(stored.setValue(keys::ratioDisplayMode, QStringLiteral("remaining")));
+    EXPECT_EQ(stored.value(keys::ratioDisplayMode).toStdString(), "reduction");
+    EXPECT_EQ(Settings(file).value(keys::ratioDisplayMode).toStdString(), "reduction");
 }
 
 }  // namespace

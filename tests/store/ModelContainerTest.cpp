@@ -261,6 +261,45 @@ TEST(ModelContainerTest, AnEmptyFileBecomesANewStoreButNotWhenAJournalHoldsItsCo
 }
 
 // Two starts at once (the window and a cron run) on an old or a missing store.
+TEST(ModelContainerTest, AStoreThatCanOnlyBeReadIsFoundOutWithoutChangingIt) {
+    TempDir dir;
+    const auto path = dir / "store.sqlite";
+    auto container = ModelContainer::open({path, std::chrono::milliseconds(200)});
+    container->mainContext().insert(std::make_shared<CompressionLog>(
+        Uuid::random(), std::chrono::system_clock::now(), "compress", "/a", 10, 5, "LZFSE", 1, true, std::nullopt));
+    container->mainContext().save();
+    EXPECT_NO_THROW(container->verifyWritable());
+
+    // Another connection holding the write lock: busy, not read-only.
+    {
+        RawDatabase other(path);
+        other.exec("BEGIN IMMEDIATE");
+        EXPECT_NO_THROW(container->verifyWritable());
+        other.exec("ROLLBACK");
+    }
+
+    // Read-only from the start, as a new process meets it.
+    container.reset();
+    const std::string before = dumpOf(path);
+    const auto bytes = readRawFile(path);
+    if (!kelvane::test::setImmutable(path, true)) GTEST_SKIP() << "no immutable flag on this file system";
+    container = ModelContainer::open({path, std::chrono::milliseconds(200)});
+    try {
+        container->verifyWritable();
+        kelvane::test::setImmutable(path, false);
+        FAIL() << "a read-only store passed as writable";
+    } catch (const StoreError& error) {
+        kelvane::test::setImmutable(path, false);
+        EXPECT_EQ(error.code(), StoreError::Code::cannotOpen);
+        EXPECT_NE(std::string(error.what()).find("\"" + path.string() + "\" cannot be written"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_EQ(container->mainContext().fetch<CompressionLog>().size(), 1u);  // reading still works
+    container.reset();
+    EXPECT_EQ(readRawFile(path), bytes);
+    EXPECT_EQ(dumpOf(path), before);
+}
+
 TEST(ModelContainerTest, ConcurrentOpensMigrateOrCreateTheStoreExactlyOnce) {
     for (bool existing : {true, false}) {
         SCOPED_TRACE(existing ? "version 1 store" : "no store yet");

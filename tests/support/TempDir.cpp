@@ -1,6 +1,10 @@
 #include "support/TempDir.h"
 
 #include <cstdlib>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -42,7 +46,7 @@ TempDir::~TempDir()
 void TempDir::useAsHome()
 {
     if (!envSaved_) {
-        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME"}) {
+        for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
             const char* value = std::getenv(name);
             savedEnv_.emplace_back(name, value ? value : "");
         }
@@ -54,6 +58,7 @@ void TempDir::useAsHome()
     ::setenv("HOME", path_.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (path_ / ".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (path_ / ".config").c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", (path_ / ".cache").c_str(), 1);
     ::setenv("XDG_STATE_HOME", (path_ / ".local/state").c_str(), 1);
 }
 
@@ -81,6 +86,19 @@ std::filesystem::path testDataDir()
 std::filesystem::path corpusDir()
 {
     return KELVANE_CORPUS_DIR;
+}
+
+bool setImmutable(const std::filesystem::path& path, bool on)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+    ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace kelvane::test

@@ -19,8 +19,9 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-    // Points HOME, XDG_DATA_HOME, XDG_CONFIG_HOME and XDG_STATE_HOME into this folder for the
-    // life of the object (tests that touch the store or settings).
+    // Points HOME and the XDG data, config, cache and state folders into this
+    // folder for the life of the object (tests that touch the store, settings
+    // or the user's folders).
     void useAsHome();
 
 private:
@@ -32,6 +33,10 @@ private:
 // Whole-file helpers that bypass every layer of Kelvane.
 std::vector<std::uint8_t> readRawFile(const std::filesystem::path& path);
 void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+
+// Sets or clears the file's immutable flag, which stops writes by root too
+// (mode bits do not). False where the file system or the caller cannot.
+bool setImmutable(const std::filesystem::path& path, bool on);
 
 // The test data kept with the sources: LZFSE reference streams (lzfse/vectors)
 // and decmpfs samples (decmpfs).

@@ -1,3 +1,4 @@
+#include "platform/FileSizeLimit.h"
 #include "platform/LinuxVolumeBackend.h"
 #include "volumes/CompressionAvailabilityVerdict.h"
 #include "volumes/StorageVolumeDetector.h"
@@ -70,8 +71,13 @@ protected:
         vfat.posixAcls = false;
         vfat.linkMax = 1;
         vfat.fileSizeBits = 32;
+        vfat.fileSystemMagic = 0x4d44;
+        // What glibc's pathconf says for every type it does not know.
+        auto tmpfs = test::ext4Facts();
+        tmpfs.fileSizeBits = 32;
+        tmpfs.fileSystemMagic = 0x01021994;
         probe.state->answers = {{"/", test::ext4Facts()},     {"/run/media/me/STICK", vfat},
-                                {"/srv/archive", test::ext4Facts()}, {"/tmp", test::ext4Facts()},
+                                {"/srv/archive", test::ext4Facts()}, {"/tmp", tmpfs},
                                 {"/home", test::ext4Facts()}, {"/mnt/nfs", test::ext4Facts()}};
         probe.state->blocked = {"/mnt/nfs"};
         backend = std::make_shared<platform::LinuxVolumeBackend>(fixture.roots(), probe.probe(),
@@ -163,7 +169,7 @@ TEST_F(FixtureMachine, RemovableUsbStick)
     EXPECT_FALSE(stick.isEncrypted);
     EXPECT_FALSE(stick.capabilities.supportsCompression);
     EXPECT_FALSE(stick.capabilities.supportsHardLinks);
-    EXPECT_EQ(stick.maximumFileSize, INT32_MAX);
+    EXPECT_EQ(stick.maximumFileSize, 0xFFFFFFFFLL);  // FAT: 4 GiB - 1, not the 2 GiB pathconf suggests
     ASSERT_TRUE(stick.hardware);
     EXPECT_EQ(stick.hardware->deviceVendor, "SanDisk");
     EXPECT_EQ(stick.hardware->deviceModel, "Cruzer Blade");
@@ -237,6 +243,7 @@ TEST_F(FixtureMachine, VolumeWithoutBlockDevice)
     EXPECT_FALSE(tmp.isInternal);
     EXPECT_FALSE(tmp.isEncrypted);
     EXPECT_EQ(tmp.name, "tmp");
+    EXPECT_EQ(tmp.maximumFileSize, INT64_MAX);  // the kernel's limit for tmpfs, not pathconf's 32 bits
     EXPECT_TRUE(tmp.capabilities.supportsCompression);
     const CompressionAvailabilityVerdict verdict(tmp);
     EXPECT_EQ(verdict.title, "利用できません");
@@ -251,5 +258,66 @@ TEST_F(FixtureMachine, AVolumeUnmountedSinceTheListingIsLeftOut)
     EXPECT_TRUE(StorageVolumeDetector::detectVolumes(*backend).empty());
 }
 
+TEST(KelvanefsVolumeTest, AKelvanefsMountIsDescribedByTheFileSystemBelowIt)
+{
+    VolumeFixture fixture;
+    fixture.setMountInfo("20 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+                         "28 20 0:50 / /home/me/Archive rw,nosuid,nodev,relatime - fuse.kelvanefs /home/me/Archive "
+                         "rw,user_id=1000,group_id=1000\n");
+    fixture.addBlockDevice("pci0000:00/0000:00:02.0/virtio1/block/vda", "254:0",
+                           {{"removable", "0"}, {"queue/rotational", "0"}, {"device/vendor", "0x1af4"}});
+    test::TableProbe probe;
+    probe.state->answers = {{"/", test::ext4Facts()}, {"/home/me/Archive", test::ext4Facts()}};
+    platform::LinuxVolumeBackend backend(fixture.roots(), probe.probe(), std::chrono::milliseconds(250));
+    const auto volumes = StorageVolumeDetector::detectVolumes(backend);
+    const auto archive = std::find_if(volumes.begin(), volumes.end(),
+                                      [](const StorageVolume& v) { return v.url == "/home/me/Archive"; });
+    ASSERT_NE(archive, volumes.end());
+    EXPECT_EQ(archive->fileSystemType, "ext4");
+    EXPECT_EQ(archive->mountSource, "/dev/vda");
+    EXPECT_TRUE(archive->hardware);
+    EXPECT_TRUE(archive->isLocal);
+    EXPECT_NE(CompressionAvailabilityVerdict(*archive).title, "利用できません");
+}
+
 }  // namespace
 }  // namespace kelvane::volumes
+
+namespace kelvane::platform {
+namespace {
+
+TEST(MaximumFileSize, TheKernelsLimitWinsAndThirtyTwoBitsMeanUnknown)
+{
+    constexpr std::uint64_t tmpfs = 0x01021994, overlay = 0x794c7630, fuse = 0x65735546, xfs = 0x58465342;
+    EXPECT_EQ(maximumFileSize("tmpfs", tmpfs, 32, 4096), INT64_MAX);
+    EXPECT_EQ(maximumFileSize("xfs", xfs, 64, 4096), INT64_MAX);
+    EXPECT_EQ(maximumFileSize("vfat", 0x4d44, 32, 512), 0xFFFFFFFFLL);
+    EXPECT_EQ(maximumFileSize("ext4", 0xEF53, 64, 4096), 0xFFFFFFFFLL * 4096);
+    EXPECT_EQ(maximumFileSize("ext4", 0xEF53, 64, 0), std::nullopt);
+    // Overlay and FUSE take the limit of what lies underneath: unknown, never 2 GB.
+    EXPECT_EQ(maximumFileSize("overlay", overlay, 32, 4096), std::nullopt);
+    EXPECT_EQ(maximumFileSize("fuse.kelvanefs", fuse, 32, 4096), std::nullopt);
+    EXPECT_EQ(maximumFileSize("mystery", std::nullopt, std::nullopt, 4096), std::nullopt);
+    EXPECT_EQ(maximumFileSize("mystery", 0x1234, 32, 4096), std::nullopt);
+    // A type glibc does know answers with its bits.
+    EXPECT_EQ(maximumFileSize("ext3", 0xEF53, 44, 4096), (std::int64_t{1} << 43) - 1);
+    EXPECT_EQ(maximumFileSize("btrfs", std::nullopt, 255, 4096), INT64_MAX);
+}
+
+TEST(MaximumFileSize, ThisMachinesTmpfsIsNotReadAsTwoGigabytes)
+{
+    // /dev/shm is a tmpfs on every Linux desktop; pathconf gives it 32 bits.
+    std::error_code error;
+    if (!std::filesystem::is_directory("/dev/shm", error))
+        GTEST_SKIP() << "no /dev/shm here";
+    const MountPointFacts facts = systemMountPointProbe()("/dev/shm", ProbeDepth::full);
+    ASSERT_TRUE(facts.fileSystemMagic);
+    if (*facts.fileSystemMagic != 0x01021994)
+        GTEST_SKIP() << "/dev/shm is not a tmpfs here";
+    EXPECT_EQ(maximumFileSize("tmpfs", facts.fileSystemMagic, facts.fileSizeBits,
+                              facts.space ? facts.space->blockSize : 0),
+              INT64_MAX);
+}
+
+}  // namespace
+}  // namespace kelvane::platform

@@ -120,6 +120,14 @@ TEST(StorageVolumeDetector, HardwareStringsAreTrimmedAndSolidStateFollowsTheMedi
     EXPECT_EQ(StorageVolumeDetector::isSolidState(d), true);
     d.deviceProtocol = "PCI-Express";
     EXPECT_EQ(StorageVolumeDetector::isSolidState(d), true);
+    for (const char* fabric : {"Apple Fabric", "APPLE FABRIC", "apple fabric bus"}) {
+        d.deviceProtocol = fabric;
+        EXPECT_EQ(StorageVolumeDetector::isSolidState(d), true) << fabric;
+    }
+    d.deviceProtocol = "Apple";  // not the whole token
+    EXPECT_EQ(StorageVolumeDetector::isSolidState(d), std::nullopt);
+    d.deviceProtocol = "Fabric";
+    EXPECT_EQ(StorageVolumeDetector::isSolidState(d), std::nullopt);
     d.deviceProtocol = "SATA";
     EXPECT_EQ(StorageVolumeDetector::isSolidState(d), std::nullopt);  // never false from the text
     d.deviceProtocol.reset();

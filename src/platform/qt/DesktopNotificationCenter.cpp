@@ -13,6 +13,8 @@
 #include <QSaveFile>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 
 namespace kelvane::platform {
 
@@ -26,12 +28,16 @@ QString fileName(const std::filesystem::path& path)
     return QFile::decodeName(path.c_str());
 }
 
+// A value the platform added later is kept as it is (and shown as unknown);
+// only a missing or non-integer one means nobody was asked yet.
 NotificationAuthorizationStatus statusFromJson(const QJsonValue& value)
 {
-    const int raw = value.toInt(-1);
-    if (raw < 0 || raw > static_cast<int>(NotificationAuthorizationStatus::ephemeral))
+    if (!value.isDouble())
         return NotificationAuthorizationStatus::notDetermined;
-    return static_cast<NotificationAuthorizationStatus>(raw);
+    const double number = value.toDouble();
+    if (!(number >= INT_MIN && number <= INT_MAX) || number != std::trunc(number))
+        return static_cast<NotificationAuthorizationStatus>(-1);  // no value the platform knows
+    return static_cast<NotificationAuthorizationStatus>(static_cast<int>(number));
 }
 
 std::optional<PendingNotification> pendingFromJson(const QJsonObject& object)

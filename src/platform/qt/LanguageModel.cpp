@@ -98,8 +98,10 @@ std::variant<QUrl, LanguageModel::unavailable> LanguageModel::chatCompletionsUrl
 
 std::shared_ptr<LanguageModel> LanguageModel::make(const Configuration& configuration)
 {
-    if (configuration.endpoint.trimmed().isEmpty() || configuration.model.trimmed().isEmpty())
+    if (configuration.endpoint.trimmed().isEmpty())
         return unavailableModel();
+    if (configuration.model.trimmed().isEmpty())
+        return std::make_shared<UnavailableLanguageModel>(unavailable{unavailable::Reason::modelNotConfigured});
     auto url = chatCompletionsUrl(configuration.endpoint);
     if (auto* why = std::get_if<unavailable>(&url)) {
         Logger::ui().error("language model endpoint refused: %{private}s", configuration.endpoint.toStdString());

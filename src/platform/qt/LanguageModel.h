@@ -28,7 +28,8 @@ public:
         bool operator==(const available&) const = default;
     };
     struct unavailable {
-        enum class Reason { notConfigured, notLoopback, invalidEndpoint };
+        // notConfigured: no endpoint; modelNotConfigured: an endpoint but no model.
+        enum class Reason { notConfigured, modelNotConfigured, notLoopback, invalidEndpoint };
         Reason reason = Reason::notConfigured;
         bool operator==(const unavailable&) const = default;
     };

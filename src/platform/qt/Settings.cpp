@@ -138,9 +138,19 @@ bool Settings::remove(const char* key)
 
 bool Settings::write(const char* key, const QString& text)
 {
-    settings_->setValue(QLatin1StringView(key), text);
+    const QLatin1StringView name(key);
+    const std::optional<QVariant> before =
+        settings_->contains(name) ? std::optional(settings_->value(name)) : std::nullopt;
+    settings_->setValue(name, text);
     settings_->sync();
-    return settings_->status() == QSettings::NoError;
+    if (settings_->status() == QSettings::NoError)
+        return true;
+    // A value the file does not hold must not be read back as if it did.
+    if (before)
+        settings_->setValue(name, *before);
+    else
+        settings_->remove(name);
+    return false;
 }
 
 }  // namespace kelvane::platform

@@ -35,7 +35,8 @@ public:
     QString value(const StringSetting& key) const;
     std::optional<QDateTime> value(const DateSetting& key) const;
 
-    // Each returns false when the file could not be written.
+    // Each returns false when the file could not be written; the key then
+    // reads as it did before.
     bool setValue(const BoolSetting& key, bool value);
     bool setValue(const IntegerSetting& key, std::int64_t value);
     bool setValue(const StringSetting& key, const QString& value);

@@ -1,10 +1,13 @@
 #include "ui/common/DesktopShell.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -29,6 +32,40 @@ public:
         QDialog::accept();
     }
 };
+
+// Qt's dialog renames its accept button "Open" while a folder is selected,
+// although this dialog takes the folder as chosen: the button keeps the
+// title it was given, whatever the dialog wrote into it since it was last drawn.
+class AcceptLabel final : public QObject {
+public:
+    AcceptLabel(QAbstractButton* button, QString label) : QObject(button), label_(std::move(label))
+    {
+        button->setText(label_);
+        button->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint || event->type() == QEvent::Show) {
+            auto* button = static_cast<QAbstractButton*>(watched);
+            if (button->text() != label_)
+                button->setText(label_);
+        }
+        return false;
+    }
+
+private:
+    QString label_;
+};
+
+void setAcceptLabel(QFileDialog* dialog, const QString& label)
+{
+    dialog->setLabelText(QFileDialog::Accept, label);
+    if (auto* box = dialog->findChild<QDialogButtonBox*>())
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QDialogButtonBox::AcceptRole)
+                new AcceptLabel(button, label);
+}
 
 QString localPath(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
@@ -64,7 +101,7 @@ void DesktopShell::pickFilesAndFolders(QWidget* parent, const QString& title, st
     auto* dialog = new FilesAndFoldersDialog(parent, title);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setLabelText(QFileDialog::Accept, QStringLiteral("選択"));
+    setAcceptLabel(dialog, QStringLiteral("選択"));
     startWhereTheUserWas(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
@@ -81,8 +118,10 @@ void DesktopShell::pickFilesAndFolders(QWidget* parent, const QString& title, st
 void DesktopShell::pickFolder(QWidget* parent, const QString& title, std::function<void(std::filesystem::path)> done)
 {
     auto* dialog = new QFileDialog(parent, title);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
+    setAcceptLabel(dialog, QStringLiteral("選択"));
     startWhereTheUserWas(dialog);
     openForOnePath(dialog, std::move(done));
 }
@@ -91,7 +130,10 @@ void DesktopShell::pickSaveFile(QWidget* parent, const QString& title, const std
                                 const QString& suggestedName, std::function<void(std::filesystem::path)> done)
 {
     auto* dialog = new QFileDialog(parent, title, localPath(folder));
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(QStringLiteral("テキストファイル (*.txt)"));
+    dialog->setDefaultSuffix(QStringLiteral("txt"));
     dialog->selectFile(suggestedName);
     openForOnePath(dialog, std::move(done));
 }

@@ -86,7 +86,7 @@ void addSeparatorBetween(QMenu* menu)
 void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& shell, std::function<void()> quit,
                      std::function<void()> openSettings)
 {
-    QMenu* file = bar->addMenu(QStringLiteral("ファイル"));
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
     addCommand(file, receiver, MenuCommand::openAddPanel, QStringLiteral("ファイル / フォルダを追加…"),
                QKeySequence(Qt::CTRL | Qt::Key_O));
     addCommand(file, receiver, MenuCommand::openWizard, QStringLiteral("容量解放ウィザード…"),
@@ -113,14 +113,14 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
     });
 
     if (receiver.handles(MenuCommand::openStorageStatus) || receiver.handles(MenuCommand::openLogScreen)) {
-        QMenu* info = bar->addMenu(QStringLiteral("情報"));
+        QMenu* info = bar->addMenu(QStringLiteral("情報(&I)"));
         addCommand(info, receiver, MenuCommand::openStorageStatus, QStringLiteral("ストレージ詳細…"),
                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
         addCommand(info, receiver, MenuCommand::openLogScreen, QStringLiteral("履歴ログ…"),
                    QKeySequence(Qt::CTRL | Qt::Key_L));
     }
 
-    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ"));
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
     addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane について"));
     if (QAction* usage = addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane の使い方を見る"),
                                     QKeySequence(Qt::CTRL | Qt::Key_Question)))

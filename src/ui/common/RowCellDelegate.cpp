@@ -2,7 +2,8 @@
 
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/ElidedLabel.h"
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractItemView>
@@ -78,7 +79,7 @@ QColor toneColor(Tone tone, const QStyleOptionViewItem& option)
         c.setAlphaF(0.62f);
         return c;
     }
-    case Tone::tint: return palette.color(QPalette::Link);
+    case Tone::tint: return palette.color(QPalette::Highlight);  // the accent, as everywhere
     case Tone::warning: return QColor(0xd9, 0x6c, 0x00);
     case Tone::cloud: return QColor(0x1c, 0x71, 0xd8);
     }
@@ -117,7 +118,7 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         const bool folder = row && row->kind == operations::DisplayRow::DisplayKind::folder;
         const int side = std::min(16, area.height());
         const QRect iconRect(area.x(), area.y() + (area.height() - side) / 2, side, side);
-        icon(folder ? Icon::folder : Icon::file).paint(painter, iconRect);
+        paintSymbol(*painter, iconRect, folder ? u"folder.fill" : u"doc.fill", toneColor(Tone::tint, option));
         area.setLeft(iconRect.right() + 7);
     }
     if (cell.spinner) {
@@ -128,10 +129,16 @@ void RowCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         if (const auto* view = qobject_cast<const QAbstractScrollArea*>(option.widget))
             SpinnerClock::shared().keepTurning(view->viewport());
     }
+    if (!cell.symbol.isEmpty()) {
+        const int side = std::min(14, area.height());
+        const QRect symbolRect(area.x(), area.y() + (area.height() - side) / 2, side, side);
+        paintSymbol(*painter, symbolRect, cell.symbol, color);
+        area.setLeft(symbolRect.right() + 5);
+    }
     if (cell.text.isEmpty())
         return;
     painter->save();
-    QFont font = option.font;
+    QFont font = cell.monospacedDigits ? monospacedDigitsFont(option.font) : option.font;
     if (cell.clickable)
         font.setUnderline(false);
     painter->setFont(font);

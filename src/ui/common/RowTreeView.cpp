@@ -3,8 +3,11 @@
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowCellDelegate.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QItemSelection>
+#include <QKeyEvent>
+#include <QTimer>
 #include <QScrollBar>
 
 namespace kelvane::ui {
@@ -42,6 +45,43 @@ void RowTreeView::setRowModel(DisplayRowTreeModel* model)
     setModel(model);
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, &RowTreeView::rememberState);
     connect(model, &QAbstractItemModel::modelReset, this, &RowTreeView::restoreState);
+}
+
+bool RowTreeView::event(QEvent* event)
+{
+    // The desktop sends the context-menu key as a menu event at the text
+    // cursor, which a table does not have: the menu opens at the current row.
+    if (event->type() == QEvent::ContextMenu
+        && static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        // The key press itself may have opened the menu already.
+        if (!menuKeyJustPressed_)
+            requestMenuForCurrentRow();
+        return true;
+    }
+    return QTreeView::event(event);
+}
+
+void RowTreeView::keyPressEvent(QKeyEvent* event)
+{
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (shiftF10 || (event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier)) {
+        requestMenuForCurrentRow();
+        event->accept();
+        // A desktop may still follow the key with its menu event in the same turn.
+        menuKeyJustPressed_ = true;
+        QTimer::singleShot(0, this, [this] { menuKeyJustPressed_ = false; });
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void RowTreeView::requestMenuForCurrentRow()
+{
+    const QModelIndex current = currentIndex();
+    if (!current.isValid() || contextMenuPolicy() != Qt::CustomContextMenu)
+        return;
+    scrollTo(current);
+    emit customContextMenuRequested(visualRect(current).center());
 }
 
 std::vector<std::string> RowTreeView::selectedIds() const

@@ -25,10 +25,15 @@ public:
     void selectIds(const std::vector<std::string>& ids);
 
 protected:
+    // The context-menu key and Shift+F10 ask for the menu of the current
+    // row, at that row (customContextMenuRequested, in viewport coordinates).
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
 
 private:
+    void requestMenuForCurrentRow();
     void rememberState();
     void restoreState();
 
@@ -40,6 +45,7 @@ private:
     std::string current_;
     int vertical_ = 0;
     int horizontal_ = 0;
+    bool menuKeyJustPressed_ = false;
 };
 
 }  // namespace kelvane::ui

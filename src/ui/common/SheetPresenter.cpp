@@ -1,5 +1,7 @@
 #include "ui/common/SheetPresenter.h"
 
+#include "ui/common/WindowKeys.h"
+
 namespace kelvane::ui {
 
 void SheetPresenter::present(QDialog* sheet, std::function<void()> onClosed)
@@ -8,6 +10,7 @@ void SheetPresenter::present(QDialog* sheet, std::function<void()> onClosed)
         sheet->setParent(window_, sheet->windowFlags() | Qt::Dialog);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(sheet, EscapeKey::leftAlone);
     current_ = sheet;
     QObject::connect(sheet, &QDialog::finished, sheet, [this, sheet, onClosed = std::move(onClosed)](int) {
         if (current_ == sheet)

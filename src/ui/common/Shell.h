@@ -25,7 +25,8 @@ public:
     virtual void pickFilesAndFolders(QWidget* parent, const QString& title, std::function<void(Paths)> done) = 0;
     // One folder.
     virtual void pickFolder(QWidget* parent, const QString& title, std::function<void(std::filesystem::path)> done) = 0;
-    // A file to write, proposed under `suggestedName` in `folder`.
+    // A plain-text file to write, proposed under `suggestedName` in `folder`;
+    // ".txt" is added to a name typed without a suffix.
     virtual void pickSaveFile(QWidget* parent, const QString& title, const std::filesystem::path& folder,
                               const QString& suggestedName, std::function<void(std::filesystem::path)> done) = 0;
 

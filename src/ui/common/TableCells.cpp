@@ -2,6 +2,7 @@
 
 #include "engine/ExtensionCategory.h"
 #include "display/Formatters.h"
+#include "ui/common/VisibleName.h"
 
 #include <QStringList>
 
@@ -22,22 +23,23 @@ struct ColumnSpec {
     const char* id;
     int minimum;
     int ideal;
+    int maximum;  // 0: none
     bool hideable;
     bool hidden;
     bool sortable;
 };
 
 constexpr std::array<ColumnSpec, mainColumnCount> columns{{
-    {"名前", "name", 180, 280, false, false, true},
-    {"場所", "path", 120, 220, true, true, true},
-    {"種類", "kind", 60, 80, true, false, true},
-    {"状態", "status", 80, 110, true, false, true},
-    {"元サイズ", "logicalSize", 70, 90, true, false, true},
-    {"物理", "physicalSize", 70, 90, true, false, true},
-    {"比率", "ratio", 80, 110, true, false, true},
-    {"期待度", "stars", 60, 100, true, false, true},
-    {"最終更新", "mtime", 110, 140, true, false, true},
-    {"操作", "action", 80, 100, false, false, false},
+    {"名前", "name", 180, 280, 0, false, false, true},
+    {"場所", "path", 120, 220, 500, true, true, true},
+    {"種類", "kind", 60, 80, 110, true, false, true},
+    {"状態", "status", 80, 110, 150, true, false, true},
+    {"元サイズ", "logicalSize", 70, 90, 120, true, false, true},
+    {"物理", "physicalSize", 70, 90, 120, true, false, true},
+    {"比率", "ratio", 80, 110, 140, true, false, true},
+    {"期待度", "stars", 60, 100, 130, true, false, true},
+    {"最終更新", "mtime", 110, 140, 200, true, false, true},
+    {"操作", "action", 80, 100, 130, false, false, false},
 }};
 
 const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
@@ -93,6 +95,7 @@ CellContent fileStatus(const FileStatusEntry& entry)
             return c;
         }
         CellContent c = textCell(QStringLiteral("クラウド退避中"), Tone::cloud);
+        c.symbol = QStringLiteral("icloud.and.arrow.down");
         c.toolTip = QStringLiteral("クリックで詳細を表示");
         c.clickable = true;
         return c;
@@ -144,6 +147,7 @@ bool TableCells::hiddenByDefault(MainColumn column) { return columnSpec(column).
 bool TableCells::sortable(MainColumn column) { return columnSpec(column).sortable; }
 int TableCells::idealWidth(MainColumn column) { return columnSpec(column).ideal; }
 int TableCells::minimumWidth(MainColumn column) { return columnSpec(column).minimum; }
+int TableCells::maximumWidth(MainColumn column) { return columnSpec(column).maximum; }
 
 QString TableCells::starText(int stars)
 {
@@ -190,7 +194,7 @@ QString TableCells::incompressibleExplanation()
 
 QString TableCells::notFoundText(const DisplayRow& row)
 {
-    return QStringLiteral("ファイルが見つかりません。\nパス: ") + QString::fromStdString(row.url.string()) +
+    return QStringLiteral("ファイルが見つかりません。\nパス: ") + visibleName(row.url) +
            QStringLiteral("\n\n移動 / 削除された可能性があります。");
 }
 
@@ -227,12 +231,12 @@ CellContent TableCells::content(MainColumn column, const DisplayRow& row, const 
     const FolderAggregate* aggregate = row.folderAggregate ? &*row.folderAggregate : nullptr;
     switch (column) {
     case MainColumn::name: {
-        CellContent c = textCell(QString::fromStdString(row.displayName), Tone::primary);
+        CellContent c = textCell(visibleName(row.displayName), Tone::primary);
         c.elide = Qt::ElideMiddle;
         return c;
     }
     case MainColumn::path: {
-        const QString path = QString::fromStdString(row.displayParentPath());
+        const QString path = visibleName(row.displayParentPath());
         CellContent c = textCell(path);
         c.toolTip = path;
         c.elide = Qt::ElideLeft;

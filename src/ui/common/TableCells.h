@@ -28,6 +28,7 @@ struct CellContent {
     bool clickable = false;     // opens the status detail
     bool monospacedDigits = false;
     Qt::TextElideMode elide = Qt::ElideRight;
+    QString symbol;             // drawn before the text in the text's colour
 };
 
 // The status detail a click on a clickable status cell explains.
@@ -47,6 +48,7 @@ struct TableCells {
     static bool sortable(MainColumn column);
     static int idealWidth(MainColumn column);
     static int minimumWidth(MainColumn column);
+    static int maximumWidth(MainColumn column);  // 0: none
 
     // `entry` is the row's status entry (notInspected when the cache holds none).
     static CellContent content(MainColumn column, const operations::DisplayRow& row,

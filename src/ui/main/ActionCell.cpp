@@ -1,7 +1,7 @@
 #include "ui/main/ActionCell.h"
 
 #include "ui/common/DisplayRowTreeModel.h"
-#include "ui/main/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -150,7 +150,7 @@ void ActionCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             opt.palette.setColor(QPalette::ButtonText, option.palette.color(QPalette::HighlightedText));
         }
         const int side = iconSide(button.mini);
-        opt.icon = symbolIcon(button.kind == Kind::compress ? Symbol::compress : Symbol::decompress,
+        opt.icon = symbolIcon(button.kind == Kind::compress ? u"arrow.down.right.and.arrow.up.left" : u"arrow.up.left.and.arrow.down.right",
                               opt.palette.color(QPalette::ButtonText));
         opt.iconSize = QSize(side, side);
         const QFont font = ActionCell::buttonFont(option.font, button.mini);

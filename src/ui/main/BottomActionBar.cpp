@@ -2,7 +2,8 @@
 
 #include "display/Formatters.h"
 #include "ui/main/ProgressTexts.h"
-#include "ui/main/Symbols.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,11 +62,12 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     reduction_ = plainLabel(QString(), "currentReduction");
     QFont bold = reduction_->font();
     bold.setBold(true);
-    reduction_->setFont(bold);
+    reduction_->setFont(monospacedDigitsFont(bold));
     setColor(reduction_, ProgressTexts::green());
     fileCount_ = plainLabel(QString(), "compressedFileCount");
+    fileCount_->setFont(monospacedDigitsFont(fileCount_->font()));
     fileCount_->setForegroundRole(QPalette::PlaceholderText);
-    reductionRow->addWidget(symbolLabel(Symbol::arrowDownCircle, ProgressTexts::green(), 16));
+    reductionRow->addWidget(symbolLabel(u"arrow.down.circle.fill", ProgressTexts::green(), 16));
     reductionRow->addWidget(caption);
     reductionRow->addWidget(reduction_);
     reductionRow->addWidget(fileCount_);
@@ -97,7 +99,7 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     oversized_ = plainLabel(QString(), "oversizedCount");
     setColor(oversized_, ProgressTexts::orange());
     oversizedRow->addWidget(dot);
-    oversizedRow->addWidget(symbolLabel(Symbol::warningTriangle, ProgressTexts::orange(), 14));
+    oversizedRow->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 14));
     oversizedRow->addWidget(oversized_);
     selectionRow->addWidget(selection_);
     selectionRow->addWidget(oversizedBox_);
@@ -108,9 +110,9 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
 
     // The buttons; none has a shortcut of its own.
     const QColor text = palette().color(QPalette::ButtonText);
-    selectAll_ = new QPushButton(symbolIcon(Symbol::checkCircle, text), QStringLiteral("全選択"));
+    selectAll_ = new QPushButton(symbolIcon(u"checkmark.circle", text), QStringLiteral("全選択"));
     selectAll_->setToolTip(QStringLiteral("表示中のすべての登録項目を選択します（Ctrl+A でも可能）"));
-    compress_ = new QPushButton(symbolIcon(Symbol::compress, palette().color(QPalette::HighlightedText),
+    compress_ = new QPushButton(symbolIcon(u"arrow.down.right.and.arrow.up.left", palette().color(QPalette::HighlightedText),
                                            palette().color(QPalette::Disabled, QPalette::ButtonText)),
                                 QString());
     compress_->setObjectName(QStringLiteral("bulkCompress"));
@@ -121,13 +123,14 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
         accent.setColor(group, QPalette::ButtonText, palette().color(group, QPalette::HighlightedText));
     }
     compress_->setPalette(accent);
-    decompress_ = new QPushButton(symbolIcon(Symbol::decompress, text), QString());
+    decompress_ = new QPushButton(symbolIcon(u"arrow.up.left.and.arrow.down.right", text), QString());
     decompress_->setObjectName(QStringLiteral("bulkDecompress"));
     clear_ = new QToolButton;
     clear_->setObjectName(QStringLiteral("clearSelection"));
-    clear_->setIcon(symbolIcon(Symbol::xmarkCircle, text));
+    clear_->setIcon(symbolIcon(u"xmark.circle", text));
     clear_->setAutoRaise(true);
     clear_->setToolTip(QStringLiteral("選択を解除"));
+    clear_->setAccessibleName(QStringLiteral("選択を解除"));
     for (QPushButton* b : {selectAll_, compress_, decompress_})
         b->setAutoDefault(false);
     row->addWidget(selectAll_);

@@ -1,8 +1,9 @@
 #include "ui/main/CloudFolderWarningSheet.h"
 
 #include "ui/common/ElidedLabel.h"
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
 #include "ui/common/SheetButtons.h"
+#include "ui/common/VisibleName.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -43,7 +44,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     auto* header = new QHBoxLayout;
     header->setSpacing(14);
     auto* symbol = new QLabel;
-    symbol->setPixmap(icon(Icon::warning).pixmap(36, 36));
+    symbol->setPixmap(symbolPixmap(u"exclamationmark.icloud.fill", QColor(0xe0, 0x7b, 0x00), 36, 2.0));
     header->addWidget(symbol, 0, Qt::AlignVCenter);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
@@ -56,7 +57,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     heading->setWordWrap(true);
     auto* name = new ElidedLabel(Qt::ElideMiddle);
     name->setObjectName(QStringLiteral("itemName"));
-    name->setText(QString::fromStdString(url.filename().string()));
+    name->setText(visibleName(url.filename()));
     name->setForegroundRole(QPalette::PlaceholderText);
     titles->addWidget(heading);
     titles->addWidget(name);

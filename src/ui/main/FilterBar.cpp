@@ -2,7 +2,7 @@
 
 #include "operations/DisplayRowPredicate.h"
 #include "operations/MainWindowModel.h"
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
 
 #include <QActionGroup>
 #include <QHBoxLayout>
@@ -26,11 +26,11 @@ struct Option {
     std::function<bool()> chosen;
 };
 
-QToolButton* makeMenuButton(Icon which, const QString& pickerTitle, const QString& help, std::vector<Option> options,
+QToolButton* makeMenuButton(const char16_t* symbol, const QString& pickerTitle, const QString& help, std::vector<Option> options,
                             QWidget* parent)
 {
     auto* button = new QToolButton(parent);
-    button->setIcon(icon(which));
+    button->setIcon(symbolIcon(symbol));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setToolTip(help);
@@ -75,14 +75,14 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
     for (const auto value : operations::allKindFilters)
         kinds.push_back({text(label(value)), [this, value] { model_.setKindFilter(value); },
                          [this, value] { return model_.kindFilter() == value; }});
-    kind_ = makeMenuButton(Icon::kindFilter, QStringLiteral("種類"),
+    kind_ = makeMenuButton(u"doc.on.doc", QStringLiteral("種類"),
                            QStringLiteral("ファイルとフォルダの表示を切り替えます。"), std::move(kinds), this);
 
     std::vector<Option> states;
     for (const auto value : operations::allCompressionStatusFilters)
         states.push_back({text(label(value)), [this, value] { model_.setStatusFilter(value); },
                           [this, value] { return model_.statusFilter() == value; }});
-    status_ = makeMenuButton(Icon::statusFilter, QStringLiteral("状態"),
+    status_ = makeMenuButton(u"checkmark.circle", QStringLiteral("状態"),
                              QStringLiteral("圧縮済み / 未圧縮 / 圧縮不可 / 検査エラーなどの状態で絞り込みます。"),
                              std::move(states), this);
 
@@ -91,7 +91,7 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
         sizes.push_back({text(label(value)), [this, value] { model_.setSizeFilter(value); },
                          [this, value] { return model_.sizeFilter() == value; }});
     size_ = makeMenuButton(
-        Icon::sizeFilter, QStringLiteral("サイズ"),
+        u"ruler", QStringLiteral("サイズ"),
         QStringLiteral("ファイルサイズの範囲で絞り込みます。大きいファイルだけ対象にしたいときに便利です。"),
         std::move(sizes), this);
 
@@ -102,13 +102,13 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
     for (int value = 0; value <= 5; ++value)
         stars.push_back({starOptions[value], [this, value] { model_.setMinStars(value); },
                          [this, value] { return model_.minStars() == value; }});
-    stars_ = makeMenuButton(Icon::starFilter, QStringLiteral("最低期待度"),
+    stars_ = makeMenuButton(u"star", QStringLiteral("最低期待度"),
                             QStringLiteral("拡張子から推定した圧縮効果の期待度（★の数）で絞り込みます。★が多いほど削減量が大きく見込めます。"),
                             std::move(stars), this);
 
     clear_ = new QToolButton(this);
     clear_->setText(QStringLiteral("フィルタ解除"));
-    clear_->setIcon(icon(Icon::clearFilter));
+    clear_->setIcon(symbolIcon(u"xmark.circle"));
     clear_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     clear_->setToolTip(QStringLiteral("全てのフィルタをクリア"));
     connect(clear_, &QToolButton::clicked, this, &FilterBar::clearAllFilters);

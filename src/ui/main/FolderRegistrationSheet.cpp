@@ -3,6 +3,7 @@
 #include "operations/FolderRegistration.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/SheetButtons.h"
+#include "ui/common/VisibleName.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -26,7 +27,7 @@ FolderRegistrationSheet::FolderRegistrationSheet(const std::filesystem::path& fo
 
     auto* names = new QVBoxLayout;
     names->setSpacing(4);
-    auto* name = new QLabel(QString::fromStdString(folderURL.filename().string()));
+    auto* name = new QLabel(visibleName(folderURL.filename()));
     name->setObjectName(QStringLiteral("folderName"));
     name->setTextFormat(Qt::PlainText);
     name->setWordWrap(true);
@@ -36,7 +37,7 @@ FolderRegistrationSheet::FolderRegistrationSheet(const std::filesystem::path& fo
     name->setFont(nameFont);
     auto* parentPath = new ElidedLabel(Qt::ElideMiddle);
     parentPath->setObjectName(QStringLiteral("parentPath"));
-    parentPath->setText(QString::fromStdString(folderURL.parent_path().string()));
+    parentPath->setText(visibleName(folderURL.parent_path()));
     parentPath->setForegroundRole(QPalette::PlaceholderText);
     QFont captionFont = parentPath->font();
     captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);

@@ -13,10 +13,15 @@
 #include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/FirstLaunchAbout.h"
-#include "ui/common/Icons.h"
+#include "ui/common/ColumnWidths.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
+#include "ui/common/WindowGeometry.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/Shell.h"
+#include "ui/common/WindowKeys.h"
+#include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkRunControls.h"
 #include "ui/main/CloudFolderWarningSheet.h"
@@ -42,10 +47,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 namespace kelvane::ui {
 
+using operations::ActiveOperation;
 using operations::DisplayRow;
 using operations::MainWindowModel;
 
@@ -57,16 +64,16 @@ constexpr platform::StringSetting mainTableColumns{"mainTableColumns", ""};
 
 constexpr const char* registeredPrefix = "registered-";
 
-QWidget* makeScreen(Icon which, int iconSize, const QString& text, bool large, QPushButton* button, int spacing)
+QWidget* makeScreen(const char16_t* symbol, int iconSize, const QString& text, bool large, QPushButton* button, int spacing)
 {
     auto* screen = new QWidget;
     auto* column = new QVBoxLayout(screen);
     column->setSpacing(spacing);
     column->addStretch(1);
     auto* picture = new QLabel;
-    picture->setPixmap(icon(which).pixmap(iconSize, iconSize));
+    picture->setPixmap(symbolPixmap(symbol, secondaryColor(picture->palette()), iconSize, 2.0));
     picture->setAlignment(Qt::AlignCenter);
-    picture->setEnabled(false);  // drawn in the secondary style
+    picture->setProperty("symbol", QString::fromUtf16(symbol));
     auto* label = new QLabel(text);
     label->setObjectName(QStringLiteral("message"));
     label->setAlignment(Qt::AlignCenter);
@@ -109,7 +116,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Kelvane — ") + versionLabel);
     setAcceptDrops(true);
-    resize(1100, 680);
+    WindowGeometry::keep(this, "mainWindowGeometry", QSize(1100, 680));
 
     rowModel_ = new DisplayRowTreeModel(model_.cache(), this);
     rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
@@ -118,6 +125,15 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table_, &QWidget::customContextMenuRequested, this, &MainWindow::showContextMenu);
     connect(table_, &QAbstractItemView::clicked, this, &MainWindow::tableClicked);
+    // The row's own buttons, from the keyboard: on the focused row.
+    for (const ActiveOperation::Kind kind : {ActiveOperation::Kind::compress, ActiveOperation::Kind::decompress}) {
+        auto* key = new QAction(table_);
+        key->setShortcut(rowActionKey(kind));
+        key->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        table_->addAction(key);
+        connect(key, &QAction::triggered, this, [this, kind] { runRowAction(kind, table_->currentIndex()); });
+    }
+    installWindowKeys(this, EscapeKey::leftAlone, QuitKey::fromMenu);
 
     buildToolBar();
     buildScreens();
@@ -136,11 +152,15 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     connect(&model_, &MainWindowModel::derivedRowsChanged, this, &MainWindow::derivedRowsChanged);
     connect(&model_, &MainWindowModel::scanActivityChanged, this, &MainWindow::scanActivityChanged);
     connect(&model_, &MainWindowModel::errorMessageChanged, this, &MainWindow::errorMessageChanged);
-    // The settings window changes the ratio wording while this window is open.
+    // The settings window changes the ratio wording and the reminder while this window is open.
     connect(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed, this,
             [this](const QString& key) {
-                if (key == QLatin1String(platform::settings_keys::ratioDisplayMode.name))
+                namespace keys = platform::settings_keys;
+                if (key == QLatin1String(keys::ratioDisplayMode.name))
                     rowModel_->setRatioMode(display::RatioDisplayMode::fromSettings(*settings_));
+                if (key == QLatin1String(keys::weeklyReminderEnabled.name) && hooks_.rescheduleReminder)
+                    hooks_.rescheduleReminder(settings_->value(keys::weeklyReminderEnabled),
+                                              static_cast<std::int64_t>(model_.items().size()));
             });
 
     // Rows that come into view without any state are inspected, a batch per
@@ -166,6 +186,12 @@ MainWindow::~MainWindow()
         itemsLoad_->cancel();
 }
 
+QKeySequence MainWindow::rowActionKey(ActiveOperation::Kind kind)
+{
+    return kind == ActiveOperation::Kind::compress ? QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)
+                                                   : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
+}
+
 // --- layout -------------------------------------------------------------------
 
 void MainWindow::buildToolBar()
@@ -183,22 +209,22 @@ void MainWindow::buildToolBar()
     spring->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spring);
 
-    auto addButton = [&](const QString& name, Icon which, const QString& help, std::function<void()> action) {
+    auto addButton = [&](const QString& name, const char16_t* symbol, const QString& help, std::function<void()> action) {
         if (!action)
             return;
-        QAction* a = bar->addAction(icon(which), name);
+        QAction* a = bar->addAction(symbolIcon(symbol), name);
         a->setToolTip(help);
         a->setObjectName(name);
         connect(a, &QAction::triggered, this, [action = std::move(action)] { action(); });
     };
-    addButton(QStringLiteral("追加"), Icon::add, QStringLiteral("ファイル / フォルダを登録（Ctrl+O）"),
+    addButton(QStringLiteral("追加"), u"plus", QStringLiteral("ファイル / フォルダを登録（Ctrl+O）"),
               [this] { presentOpenPanel(); });
-    addButton(QStringLiteral("ウィザード"), Icon::wizard, QStringLiteral("おすすめのフォルダから登録（Ctrl+Shift+W）"),
+    addButton(QStringLiteral("ウィザード"), u"wand.and.stars", QStringLiteral("おすすめのフォルダから登録（Ctrl+Shift+W）"),
               hooks_.openWizard);
     bar->addSeparator();
-    addButton(QStringLiteral("検索"), Icon::search, QStringLiteral("条件でファイルを発掘して登録（Ctrl+F）"),
+    addButton(QStringLiteral("検索"), u"magnifyingglass", QStringLiteral("条件でファイルを発掘して登録（Ctrl+F）"),
               hooks_.openSearch);
-    addButton(QStringLiteral("更新"), Icon::refresh, QStringLiteral("全項目を再スキャン（Ctrl+R）"),
+    addButton(QStringLiteral("更新"), u"arrow.clockwise", QStringLiteral("全項目を再スキャン（Ctrl+R）"),
               [this] { refreshAll(); });
 
     search_ = new QLineEdit;
@@ -222,12 +248,12 @@ void MainWindow::buildScreens()
     auto* choose = new QPushButton(QStringLiteral("ファイル / フォルダを選択…"));
     choose->setDefault(true);
     connect(choose, &QPushButton::clicked, this, &MainWindow::presentOpenPanel);
-    startScreen_ = makeScreen(Icon::emptyList, 64, QStringLiteral("ファイル / フォルダをドラッグして追加"), true, choose, 16);
+    startScreen_ = makeScreen(u"doc.text.magnifyingglass", 64, QStringLiteral("ファイル / フォルダをドラッグして追加"), true, choose, 16);
     startScreen_->setObjectName(QStringLiteral("startScreen"));
 
     auto* clear = new QPushButton(QStringLiteral("フィルタをクリア"));
     connect(clear, &QPushButton::clicked, filterBar_, &FilterBar::clearAllFilters);
-    noMatchScreen_ = makeScreen(Icon::noMatch, 48, QStringLiteral("該当する登録項目がありません"), false, clear, 12);
+    noMatchScreen_ = makeScreen(u"line.3.horizontal.decrease.circle", 48, QStringLiteral("該当する登録項目がありません"), false, clear, 12);
     noMatchScreen_->setObjectName(QStringLiteral("noMatchScreen"));
 
     screens_ = new QStackedWidget;
@@ -280,11 +306,18 @@ void MainWindow::restoreColumns()
         header->setSectionHidden(static_cast<int>(fixed), false);
     // The sort order is not kept: every window starts by name, ascending.
     header->setSortIndicator(static_cast<int>(MainColumn::name), Qt::AscendingOrder);
+    std::vector<ColumnWidth> bounds;
+    for (int c = 0; c < mainColumnCount; ++c) {
+        const auto column = static_cast<MainColumn>(c);
+        bounds.push_back({TableCells::minimumWidth(column), TableCells::idealWidth(column), TableCells::maximumWidth(column)});
+    }
+    columnWidths_ = ColumnWidths::apply(header, std::move(bounds), true);
     restoringColumns_ = false;
 
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this, &MainWindow::showHeaderMenu);
-    connect(header, &QHeaderView::sectionResized, this, &MainWindow::saveColumns);
+    // Only what the user arranges is kept, not the widths fitted to the window.
+    connect(columnWidths_, &ColumnWidths::resizedByUser, this, &MainWindow::saveColumns);
     connect(header, &QHeaderView::sectionMoved, this, &MainWindow::saveColumns);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &MainWindow::applySortIndicator);
 }
@@ -293,7 +326,7 @@ void MainWindow::saveColumns()
 {
     if (restoringColumns_)
         return;
-    settings_->setValue(mainTableColumns, QString::fromLatin1(table_->header()->saveState().toBase64()));
+    settings_->setValue(mainTableColumns, QString::fromLatin1(columnWidths_->saveState().toBase64()));
 }
 
 void MainWindow::showHeaderMenu(const QPoint& at)
@@ -318,6 +351,7 @@ void MainWindow::setColumnShown(MainColumn column, bool shown)
     if (!TableCells::canHide(column))
         return;
     table_->header()->setSectionHidden(static_cast<int>(column), !shown);
+    columnWidths_->refit();
     saveColumns();
 }
 
@@ -592,6 +626,16 @@ void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls)
         shell_.showInFileManager(onDisk);
 }
 
+void MainWindow::runRowAction(ActiveOperation::Kind kind, const QModelIndex& index)
+{
+    const DisplayRow* row = rowModel_->row(index);
+    if (!row)
+        return;
+    const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
+    if (std::any_of(buttons.begin(), buttons.end(), [kind](const ActionButton& b) { return b.kind == kind; }))
+        model_.performRowAction(kind, DisplayRow(*row));
+}
+
 QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
 {
     if (ids.empty())
@@ -600,18 +644,37 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
     menu->setObjectName(QStringLiteral("rowContextMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->setToolTipsVisible(true);
+    // One row: its "操作" buttons first, with the keys that run them.
+    if (ids.size() == 1) {
+        const QModelIndex index = rowModel_->indexOfId(*ids.begin(), 0);
+        if (const DisplayRow* row = rowModel_->row(index)) {
+            const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
+            for (const ActionButton& button : buttons) {
+                QAction* action = menu->addAction(button.title);
+                action->setObjectName(button.kind == ActiveOperation::Kind::compress ? QStringLiteral("rowCompress")
+                                                                                      : QStringLiteral("rowDecompress"));
+                action->setToolTip(button.toolTip);
+                action->setShortcut(rowActionKey(button.kind));
+                action->setShortcutVisibleInContextMenu(true);
+                connect(action, &QAction::triggered, this,
+                        [this, kind = button.kind, id = row->id] { runRowAction(kind, rowModel_->indexOfId(id, 0)); });
+            }
+            if (!buttons.empty())
+                menu->addSeparator();
+        }
+    }
     const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
     if (!urls.empty()) {
-        connect(menu->addAction(icon(Icon::openItem), QStringLiteral("開く")), &QAction::triggered, this,
+        connect(menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く")), &QAction::triggered, this,
                 [this, urls] { openItems(urls); });
-        connect(menu->addAction(icon(Icon::showInFileManager), QStringLiteral("ファイルマネージャで表示")),
+        connect(menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示")),
                 &QAction::triggered, this, [this, urls] { revealItems(urls); });
         if (hooks_.askAbout && urls.size() == 1)
             connect(menu->addAction(QStringLiteral("ローカル AI に聞く")), &QAction::triggered, this,
                     [this, url = urls.front()] { hooks_.askAbout(url); });
         menu->addSeparator();
     }
-    QAction* refresh = menu->addAction(icon(Icon::refresh), QStringLiteral("最新の状態を取得"));
+    QAction* refresh = menu->addAction(symbolIcon(u"arrow.clockwise"), QStringLiteral("最新の状態を取得"));
     refresh->setToolTip(QStringLiteral("選択した項目を再 inspect します。フォルダの場合は配下を再列挙して状態を更新します。"));
     connect(refresh, &QAction::triggered, this, [this, ids] { refreshSelection(ids); });
     menu->addSeparator();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "operations/ActiveOperation.h"
 #include "operations/DisplayRow.h"
 #include "operations/TaskHandle.h"
 #include "ui/common/Popover.h"
 #include "ui/common/SheetPresenter.h"
 #include "ui/common/TableCells.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -41,6 +43,7 @@ class RegisteredItemsQuery;
 namespace kelvane::ui {
 
 class BulkRunControls;
+class ColumnWidths;
 class DisplayRowTreeModel;
 class FilterBar;
 class MenuCommandReceiver;
@@ -60,6 +63,9 @@ struct MainWindowHooks {
     std::function<void(const std::filesystem::path&)> askAbout;
     // After each load of the registered folders, with the number of items.
     std::function<void(int registeredCount)> itemsLoaded;
+    // When the reminder is turned on or off elsewhere, with the setting and
+    // the number of registered items.
+    std::function<void(bool enabled, std::int64_t registeredCount)> rescheduleReminder;
 };
 
 // The window a user works in: the table of registered files and folders with
@@ -103,6 +109,8 @@ public:
     const MenuCommandReceiver& commands() const { return *commands_; }
     // The context menu for these row ids (none for an empty set).
     QMenu* makeContextMenu(const std::set<std::string>& ids);
+    // The keys that run the focused row's compress and decompress buttons.
+    static QKeySequence rowActionKey(operations::ActiveOperation::Kind kind);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -130,6 +138,8 @@ private:
     void inspectVisibleRows();
     void inspectRows(std::vector<operations::DisplayRow> rows);
     void showContextMenu(const QPoint& at);
+    // The row's own button of this kind, as if clicked; nothing when the row offers none.
+    void runRowAction(operations::ActiveOperation::Kind kind, const QModelIndex& index);
     void tableClicked(const QModelIndex& index);
 
     operations::MainWindowModel& model_;
@@ -162,6 +172,7 @@ private:
     std::set<std::string> inspecting_;
     std::uint64_t inspectionGeneration_ = 0;
     bool restoringColumns_ = false;
+    ColumnWidths* columnWidths_ = nullptr;
 };
 
 }  // namespace kelvane::ui

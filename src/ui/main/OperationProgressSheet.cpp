@@ -4,8 +4,11 @@
 #include "operations/MemoryMonitor.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/RowCellDelegate.h"
+#include "ui/common/VisibleName.h"
 #include "ui/main/ProgressTexts.h"
-#include "ui/main/Symbols.h"
+#include "ui/common/Spinner.h"
+#include "ui/common/TextStyles.h"
+#include "ui/common/Symbols.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -51,7 +54,8 @@ QLabel* label(const QString& text, TextStyle style, const QFont& base, const cha
 {
     auto* l = new QLabel(text);
     l->setTextFormat(Qt::PlainText);
-    l->setFont(styledFont(base, style));
+    // Figures here change while they are watched; see monospacedDigitsFont.
+    l->setFont(monospacedDigitsFont(styledFont(base, style)));
     if (name)
         l->setObjectName(QString::fromLatin1(name));
     return l;
@@ -78,26 +82,6 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setForegroundRole(QPalette::WindowText);
 }
 
-// A small turning spinner on the process's one spinner clock.
-class Spinner final : public QWidget {
-public:
-    Spinner()
-    {
-        setObjectName(QStringLiteral("spinner"));
-        setFixedSize(16, 16);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        QColor color = palette().color(QPalette::WindowText);
-        color.setAlphaF(0.6f);
-        RowCellDelegate::paintSpinner(&painter, rect(), color, SpinnerClock::shared().angle());
-        SpinnerClock::shared().keepTurning(this);
-    }
-};
-
 // A rounded, tinted box: the colour at 8 % behind, at 25 % around.
 QFrame* tintedBox(const char* name, const QColor& color, int radius)
 {
@@ -113,7 +97,7 @@ QFrame* tintedBox(const char* name, const QColor& color, int radius)
 }
 
 // A label cell of the statistics: the symbol, then the title; both carry the tooltip.
-QWidget* gridLabel(Symbol symbol, const QString& title, const QString& toolTip, const QFont& base)
+QWidget* gridLabel(const char16_t* symbol, const QString& title, const QString& toolTip, const QFont& base)
 {
     auto* cell = new QWidget;
     auto* row = new QHBoxLayout(cell);
@@ -263,36 +247,36 @@ void OperationProgressSheet::build(bool offersHistory)
     processed_ = gridValue("processed", base);
     memoryUse_ = gridValue("memoryUse", base);
     memoryAvailable_ = gridValue("memoryAvailable", base);
-    grid_->addWidget(gridLabel(Symbol::clock, QStringLiteral("経過"), QStringLiteral("処理を開始してからの経過時間"), base), 0, 0);
+    grid_->addWidget(gridLabel(u"clock", QStringLiteral("経過"), QStringLiteral("処理を開始してからの経過時間"), base), 0, 0);
     grid_->addWidget(elapsed_, 0, 1);
-    grid_->addWidget(gridLabel(Symbol::hourglass, QStringLiteral("残り"),
+    grid_->addWidget(gridLabel(u"hourglass", QStringLiteral("残り"),
                                QStringLiteral("これまでの処理速度から推定した残り時間。処理開始直後は計測中と表示されます。"),
                                base),
                      0, 2);
     grid_->addWidget(remaining_, 0, 3);
     grid_->addWidget(
-        gridLabel(Symbol::speedometer, QStringLiteral("速度"),
+        gridLabel(u"speedometer", QStringLiteral("速度"),
                   QStringLiteral("1 秒あたりに処理しているバイト数。スキップしたファイルは計算から除外されるため、"
                                  "実際の圧縮速度を反映します。"),
                   base),
         1, 0);
     grid_->addWidget(speed_, 1, 1);
-    grid_->addWidget(gridLabel(Symbol::columns, QStringLiteral("並列度"),
+    grid_->addWidget(gridLabel(u"rectangle.split.3x1", QStringLiteral("並列度"),
                                QStringLiteral("同時に処理しているファイル数。最大 8 並列で、件数が少ない場合はその数までに制限されます。"),
                                base),
                      1, 2);
     grid_->addWidget(concurrency_, 1, 3);
     processedLabel_ =
-        gridLabel(Symbol::tray, QStringLiteral("処理量"), QStringLiteral("これまでに処理したバイト数 / 対象全体のバイト数"), base);
+        gridLabel(u"tray.full", QStringLiteral("処理量"), QStringLiteral("これまでに処理したバイト数 / 対象全体のバイト数"), base);
     grid_->addWidget(processedLabel_, 2, 0);
     grid_->addWidget(processed_, 2, 1, 1, 3);
-    memoryUseLabel_ = gridLabel(Symbol::chip, QStringLiteral("メモリ使用"),
+    memoryUseLabel_ = gridLabel(u"memorychip", QStringLiteral("メモリ使用"),
                                 QStringLiteral("自プロセスの現在の物理メモリ使用量 / 操作中の最大値。16 MiB 以上のファイルは"
                                                "ストリーミング処理のため消費はほぼ一定です。"),
                                 base);
     grid_->addWidget(memoryUseLabel_, 3, 0);
     grid_->addWidget(memoryUse_, 3, 1, 1, 3);
-    memoryAvailableLabel_ = gridLabel(Symbol::chipFilled, QStringLiteral("メモリ空き"),
+    memoryAvailableLabel_ = gridLabel(u"memorychip.fill", QStringLiteral("メモリ空き"),
                                       QStringLiteral("システム全体の空きメモリ（free + speculative + purgeable）/ 搭載メモリ。"
                                                      "空きが減りすぎているとスワップが発生して動作が重くなります。"),
                                       base);
@@ -371,8 +355,7 @@ QFrame* OperationProgressSheet::buildResultCard()
     struck.setStrikeOut(true);
     sizeBefore_->setFont(struck);
     setSecondary(sizeBefore_);
-    QLabel* arrow = label(QStringLiteral("→"), TextStyle::caption, base);
-    setSecondary(arrow);
+    QLabel* arrow = symbolLabel(u"arrow.right", secondaryColor(palette()), 12);
     sizeAfter_ = label(QString(), TextStyle::caption, base, "sizeAfter");
     sizeRow->addWidget(sizeBefore_);
     sizeRow->addWidget(arrow);
@@ -393,7 +376,7 @@ QFrame* OperationProgressSheet::buildOversizeNotice()
     auto* row = new QHBoxLayout(notice);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(10);
-    row->addWidget(symbolLabel(Symbol::warningTriangle, ProgressTexts::orange(), 16), 0, Qt::AlignTop);
+    row->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 16), 0, Qt::AlignTop);
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
     oversizeHeadline_ = label(QString(), TextStyle::callout, base, "oversizeHeadline");
@@ -428,7 +411,7 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
 
     auto* notes = new QVBoxLayout;
     notes->setSpacing(4);
-    const auto note = [&](Symbol symbol, const QColor& color, const QString& text) {
+    const auto note = [&](const char16_t* symbol, const QColor& color, const QString& text) {
         auto* row = new QHBoxLayout;
         row->setSpacing(6);
         row->addWidget(symbolLabel(symbol, color, 14), 0, Qt::AlignTop);
@@ -439,10 +422,10 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
     };
     QColor secondary = palette().color(QPalette::WindowText);
     secondary.setAlphaF(0.55f);
-    note(Symbol::shield, ProgressTexts::green(),
+    note(u"checkmark.shield.fill", ProgressTexts::green(),
          QStringLiteral("rename 経由のアトミック差し替え + SHA-256 往復検証で動作中。\n"
                         "クラッシュやキャンセルが発生しても元ファイルは保護されます。"));
-    note(Symbol::moon, secondary, QStringLiteral("処理中はマシンのスリープを抑制しています。"));
+    note(u"moon.zzz", secondary, QStringLiteral("処理中はマシンのスリープを抑制しています。"));
     column->addLayout(notes);
 
     auto* interruption = new QVBoxLayout;
@@ -485,12 +468,12 @@ void OperationProgressSheet::refresh()
     if (finished) {
         statusSymbol_->setPixmap(
             symbolPixmap(ProgressTexts::finishedSymbol(p), ProgressTexts::finishedColor(p), 28, 2.0));
-        statusSymbol_->setProperty("symbol", static_cast<int>(ProgressTexts::finishedSymbol(p)));
+        statusSymbol_->setProperty("symbol", ProgressTexts::finishedSymbol(p));
         title_->setText(ProgressTexts::finishedTitle(p));
         counts_->setText(ProgressTexts::countsLine(p));
     } else {
         title_->setText(ProgressTexts::runningTitle(p));
-        fileName_->setText(QString::fromStdString(p.currentFileName()));
+        fileName_->setText(visibleName(p.currentFileName()));
     }
     fileName_->setVisible(!finished && !p.currentFileName().empty());
     counts_->setVisible(finished);
@@ -500,9 +483,9 @@ void OperationProgressSheet::refresh()
     const std::int64_t processed = ProgressTexts::processedNotSkipped(p);
     resultCard_->setVisible(finished && saved >= 1);
     if (finished && saved >= 1) {
-        const Symbol symbol = ProgressTexts::savingsSymbol(saved);
+        const QString symbol = ProgressTexts::savingsSymbol(saved);
         savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
-        savingsSymbol_->setProperty("symbol", static_cast<int>(symbol));
+        savingsSymbol_->setProperty("symbol", symbol);
         savedBytes_->setText(display::formatBytes(saved));
         resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
         const auto percent = ProgressTexts::savedPercent(saved, processed);

@@ -77,13 +77,13 @@ QString ProgressTexts::finishedTitle(const OperationProgress& progress)
     return word + QStringLiteral("完了");
 }
 
-Symbol ProgressTexts::finishedSymbol(const OperationProgress& progress)
+QString ProgressTexts::finishedSymbol(const OperationProgress& progress)
 {
     if (progress.wasCancelled())
-        return Symbol::pauseCircle;
+        return QStringLiteral("pause.circle.fill");
     if (!progress.failures().empty())
-        return Symbol::warningTriangle;
-    return Symbol::checkmarkCircle;
+        return QStringLiteral("exclamationmark.triangle.fill");
+    return QStringLiteral("checkmark.circle.fill");
 }
 
 QColor ProgressTexts::finishedColor(const OperationProgress& progress)
@@ -119,13 +119,13 @@ std::optional<long long> ProgressTexts::savedPercent(std::int64_t saved, std::in
     return std::clamp<long long>(std::llround(std::min(x, 1.0e6)), 1, 99);
 }
 
-Symbol ProgressTexts::savingsSymbol(std::int64_t saved)
+QString ProgressTexts::savingsSymbol(std::int64_t saved)
 {
     if (saved > 999999999)
-        return Symbol::sparkles;
+        return QStringLiteral("sparkles");
     if (saved >= 100000000)
-        return Symbol::star;
-    return Symbol::checkmarkSeal;
+        return QStringLiteral("star.fill");
+    return QStringLiteral("checkmark.seal.fill");
 }
 
 QString ProgressTexts::savingsMessage(std::int64_t saved)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "operations/ActiveOperation.h"
-#include "ui/main/Symbols.h"
 
 #include <QColor>
 #include <QString>
@@ -35,7 +34,7 @@ struct ProgressTexts {
 
     static QString runningTitle(const operations::OperationProgress& progress);
     static QString finishedTitle(const operations::OperationProgress& progress);
-    static Symbol finishedSymbol(const operations::OperationProgress& progress);
+    static QString finishedSymbol(const operations::OperationProgress& progress);
     static QColor finishedColor(const operations::OperationProgress& progress);
     // "成功 n 件" with the failed, skipped and over-2 GB parts that apply. The
     // successes are the files really compressed or decompressed.
@@ -45,7 +44,7 @@ struct ProgressTexts {
     static std::int64_t processedNotSkipped(const operations::OperationProgress& progress);
     // Whole percent of those bytes saved, 1...99, or none.
     static std::optional<long long> savedPercent(std::int64_t saved, std::int64_t processed);
-    static Symbol savingsSymbol(std::int64_t saved);
+    static QString savingsSymbol(std::int64_t saved);
     static QString savingsMessage(std::int64_t saved);
 
     static QString processedText(const operations::OperationProgress& progress);

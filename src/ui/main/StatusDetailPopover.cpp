@@ -1,6 +1,6 @@
 #include "ui/main/StatusDetailPopover.h"
 
-#include "ui/common/Icons.h"
+#include "ui/common/Symbols.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -32,7 +32,9 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     auto* symbol = new QLabel;
-    symbol->setPixmap(icon(detail.kind == StatusDetail::Kind::error ? Icon::warning : Icon::cloud).pixmap(20, 20));
+    const bool error = detail.kind == StatusDetail::Kind::error;
+    symbol->setPixmap(symbolPixmap(error ? u"exclamationmark.triangle.fill" : u"icloud.and.arrow.down",
+                                   error ? QColor(0xe0, 0x7b, 0x00) : QColor(0x1e, 0x6f, 0xd9), 20, 2.0));
     auto* heading = new QLabel(title(detail));
     heading->setObjectName(QStringLiteral("title"));
     QFont bold = heading->font();
@@ -57,12 +59,12 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     layout->addWidget(line);
 
     auto* buttons = new QHBoxLayout;
-    auto* reveal = new QPushButton(icon(Icon::showInFileManager), QStringLiteral("ファイルマネージャで確認"));
+    auto* reveal = new QPushButton(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで確認"));
     connect(reveal, &QPushButton::clicked, this, [onReveal = std::move(onReveal)] { onReveal(); });
     buttons->addWidget(reveal);
     buttons->addStretch(1);
     if (detail.kind == StatusDetail::Kind::error) {
-        auto* retry = new QPushButton(icon(Icon::refresh), QStringLiteral("再試行"));
+        auto* retry = new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("再試行"));
         connect(retry, &QPushButton::clicked, this, [this, onRetry = std::move(onRetry)] {
             close();
             onRetry();

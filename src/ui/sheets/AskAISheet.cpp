@@ -1,6 +1,8 @@
 #include "ui/sheets/AskAISheet.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/AskAIModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -45,17 +47,17 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     auto* header = new QHBoxLayout;
     header->setSpacing(12);
     auto* icon = new QLabel(this);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion).pixmap(36, 36));
+    icon->setPixmap(symbolPixmap(u"sparkles.rectangle.stack.fill", palette().color(QPalette::Highlight), 36, 2.0));
     header->addWidget(icon);
     auto* fileHeader = new QVBoxLayout;
     fileHeader->setSpacing(4);
     auto* name = stretchingElidedLabel(Qt::ElideMiddle, this);
     name->setObjectName("fileName");
-    name->setText(QString::fromStdString(model_->url().filename().string()));
+    name->setText(visibleName(model_->url().filename()));
     setRelativeFontSize(name, 3, true);
     auto* folder = stretchingElidedLabel(Qt::ElideMiddle, this);
     folder->setObjectName("fileFolder");
-    folder->setText(QString::fromStdString(model_->url().parent_path().string()));
+    folder->setText(visibleName(model_->url().parent_path()));
     folder->setToolTip(folder->text());
     setRelativeFontSize(folder, -1);
     setSecondaryStyle(folder);
@@ -136,7 +138,7 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
     cancel_->setObjectName("cancelButton");
     cancel_->setAutoDefault(false);
-    retry_ = new QPushButton(QIcon::fromTheme("view-refresh"), QStringLiteral("もう一度聞く"), this);
+    retry_ = new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("もう一度聞く"), this);
     retry_->setObjectName("retryButton");
     retry_->setAutoDefault(false);
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);

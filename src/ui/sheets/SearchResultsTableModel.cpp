@@ -4,8 +4,11 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/SearchSheetModel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
+#include "ui/common/VisibleName.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -53,17 +56,20 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
     const auto category = engine::fileExtensionCategory(discovery::pathExtension(row.name()));
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case name: return QString::fromStdString(row.name());
-        case path: return QString::fromStdString(row.folderPath());
+        case name: return visibleName(row.name());
+        case path: return visibleName(row.folderPath());
         case size:
             return display::formatBytes(static_cast<std::int64_t>(
                 std::min<std::uint64_t>(row.size(), std::numeric_limits<std::int64_t>::max())));
         case modified: return display::dateFormatter().string(row.modificationDate());
         case stars: return QString::fromStdString(engine::starBar(engine::stars(category)));
         }
+    } else if (role == Qt::DecorationRole) {
+        if (index.column() == name)
+            return fileNameIcon();
     } else if (role == Qt::ToolTipRole) {
         if (index.column() == path)
-            return QString::fromStdString(row.candidate.url.string());
+            return visibleName(row.candidate.url);
         if (index.column() == stars)
             return qText(engine::displayName(category)) + QStringLiteral(" — ") +
                    qText(engine::expectedRatioText(category));
@@ -72,7 +78,7 @@ QVariant SearchResultsTableModel::data(const QModelIndex& index, int role) const
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
     } else if (role == Qt::FontRole) {
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
     }
     return {};
 }

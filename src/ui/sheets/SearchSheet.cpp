@@ -1,10 +1,15 @@
 #include "ui/sheets/SearchSheet.h"
 
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include "operations/AskAIModel.h"
 #include "operations/SearchSheetModel.h"
 #include "ui/common/Shell.h"
+#include "ui/common/VisibleName.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/sheets/AskAISheet.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -76,7 +81,7 @@ SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, 
     toolbar->setContentsMargins(12, 8, 12, 8);
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);
     close->setAutoDefault(false);
-    search_ = new QPushButton(QIcon::fromTheme("system-search"), QStringLiteral("検索"), this);
+    search_ = new QPushButton(symbolIcon(u"magnifyingglass"), QStringLiteral("検索"), this);
     search_->setObjectName("searchButton");
     search_->setAutoDefault(false);
     toolbar->addWidget(close);
@@ -98,7 +103,7 @@ SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, 
     counts_ = plainLabel({}, this);
     counts_->setObjectName("counts");
     setSecondaryStyle(counts_);
-    register_ = new QPushButton(QIcon::fromTheme("list-add"), {}, this);
+    register_ = new QPushButton(symbolIcon(u"plus.circle.fill"), {}, this);
     register_->setObjectName("registerButton");
     register_->setAutoDefault(false);
     footer->addWidget(counts_);
@@ -176,8 +181,12 @@ void SearchSheet::buildForm(QWidget* form)
     dateValue_->setAlignment(Qt::AlignRight);
     auto* up = new QToolButton(form);
     up->setArrowType(Qt::UpArrow);
+    up->setAccessibleName(QStringLiteral("増やす"));
+    up->setToolTip(QStringLiteral("1 増やす"));
     auto* down = new QToolButton(form);
     down->setArrowType(Qt::DownArrow);
+    down->setAccessibleName(QStringLiteral("減らす"));
+    down->setToolTip(QStringLiteral("1 減らす"));
     dateUnit_ = new QComboBox(form);
     dateUnit_->setObjectName("dateUnit");
     fillCombo(dateUnit_, {SearchSheetModel::DateUnit::month, SearchSheetModel::DateUnit::year});
@@ -276,7 +285,7 @@ QWidget* SearchSheet::buildResultArea()
     failedLayout->setSpacing(8);
     failedLayout->addStretch(1);
     auto* icon = new QLabel(failed);
-    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(36, 36));
+    icon->setPixmap(symbolPixmap(u"exclamationmark.triangle.fill", QColor(0xe0, 0x7b, 0x00), 36, 2.0));
     error_ = selectableLabel({}, failed);
     error_->setObjectName("searchError");
     error_->setAlignment(Qt::AlignHCenter);
@@ -290,8 +299,7 @@ QWidget* SearchSheet::buildResultArea()
     emptyLayout->setSpacing(8);
     emptyLayout->addStretch(1);
     auto* emptyIcon = new QLabel(empty);
-    emptyIcon->setPixmap(QIcon::fromTheme("system-search", style()->standardIcon(QStyle::SP_FileDialogContentsView))
-                             .pixmap(36, 36));
+    emptyIcon->setPixmap(symbolPixmap(u"magnifyingglass", secondaryColor(palette()), 36, 2.0));
     QLabel* emptyTitle = plainLabel(QStringLiteral("検索結果なし"), empty);
     setRelativeFontSize(emptyTitle, 3, true);
     QLabel* emptyText = plainLabel(
@@ -316,10 +324,7 @@ QWidget* SearchSheet::buildResultArea()
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideMiddle);
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    const int widths[] = {220, 240, 100, 120, 110};
-    for (int column = 0; column < SearchResultsTableModel::columnCount_; ++column)
-        table_->setColumnWidth(column, widths[column]);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    ColumnWidths::apply(table_->horizontalHeader(), {{160, 220}, {160, 240}, {80, 100, 130}, {100, 120, 150}, {80, 110, 140}});
     connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchSheet::takeSelectionFromView);
     connect(table_, &QWidget::customContextMenuRequested, this, &SearchSheet::showContextMenu);
 
@@ -332,7 +337,7 @@ QWidget* SearchSheet::buildResultArea()
 
 void SearchSheet::showForm()
 {
-    root_->setText(QString::fromStdString(model_->rootURL().string()));
+    root_->setText(visibleName(model_->rootURL()));
     root_->setToolTip(root_->text());
     recursive_->setChecked(model_->recursive());
     dateMode_->setCurrentIndex(dateMode_->findData(static_cast<int>(model_->dateMode())));
@@ -431,7 +436,7 @@ void SearchSheet::showContextMenu(const QPoint& position)
         return;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QIcon::fromTheme("folder"), QStringLiteral("ファイルマネージャで表示"), this,
+    menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示"), this,
                     [this, urls] { shell_.showInFileManager(urls); });
     if (urls.size() == 1)
         menu->addAction(QStringLiteral("ローカル AI に聞く"), this, [this, url = urls.front()] { askAI(url); });
@@ -445,6 +450,7 @@ void SearchSheet::askAI(const std::filesystem::path& url)
         askSheet_->reject();
     auto* sheet = new AskAISheet(model_->makeAskModel(url), this);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(sheet, EscapeKey::leftAlone);
     askSheet_ = sheet;
     sheet->open();
 }

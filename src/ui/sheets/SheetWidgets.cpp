@@ -1,6 +1,7 @@
 #include "ui/sheets/SheetWidgets.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/TextStyles.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -37,7 +38,7 @@ QLabel* selectableLabel(const QString& text, QWidget* parent)
 void setSecondaryStyle(QWidget* widget)
 {
     QPalette palette = widget->palette();
-    const QColor dimmed = palette.color(QPalette::Disabled, QPalette::WindowText);
+    const QColor dimmed = secondaryColor(palette);
     palette.setColor(QPalette::WindowText, dimmed);
     palette.setColor(QPalette::Text, dimmed);
     widget->setPalette(palette);

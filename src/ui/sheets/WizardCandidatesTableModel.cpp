@@ -3,8 +3,11 @@
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
 #include "operations/WizardPresetScanModel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
+#include "ui/common/VisibleName.h"
 
-#include <QFontDatabase>
+#include <QApplication>
 
 #include <algorithm>
 #include <limits>
@@ -55,22 +58,26 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
     switch (role) {
     case Qt::DisplayRole:
         switch (index.column()) {
-        case name: return QString::fromStdString(row.name());
+        case name: return visibleName(row.name());
         case size: return display::formatBytes(shownSize);
         case stars: return QString::fromStdString(engine::starBar(row.stars));
         case modified: return display::dateTimeFormatter().string(row.mtime);
-        case location: return QString::fromStdString(row.location());
+        case location: return visibleName(row.location());
         }
         break;
     case Qt::CheckStateRole:
         if (index.column() == name)
             return model_.selection().contains(row.url) ? Qt::Checked : Qt::Unchecked;
         break;
+    case Qt::DecorationRole:
+        if (index.column() == name)
+            return fileNameIcon();
+        break;
     case Qt::ToolTipRole:
         if (index.column() == size)
             return display::formatExactBytes(shownSize);
         if (index.column() == location)
-            return QString::fromStdString(row.location());
+            return visibleName(row.location());
         break;
     case Qt::TextAlignmentRole:
         if (index.column() == size)
@@ -78,7 +85,7 @@ QVariant WizardCandidatesTableModel::data(const QModelIndex& index, int role) co
         break;
     case Qt::FontRole:
         if (index.column() == size || index.column() == modified)
-            return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            return monospacedDigitsFont(QApplication::font());
         break;
     default:
         break;

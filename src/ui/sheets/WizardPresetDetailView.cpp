@@ -1,6 +1,10 @@
 #include "ui/sheets/WizardPresetDetailView.h"
 
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
+#include "ui/common/VisibleName.h"
 
 #include "operations/WizardPresetScanModel.h"
 #include "ui/sheets/SheetWidgets.h"
@@ -46,7 +50,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
 
     auto* toolbar = new QHBoxLayout;
     toolbar->setContentsMargins(12, 8, 12, 8);
-    auto* back = new QPushButton(QIcon::fromTheme("go-previous"), QStringLiteral("戻る"), this);
+    auto* back = new QPushButton(symbolIcon(u"chevron.left"), QStringLiteral("戻る"), this);
     back->setAutoDefault(false);
     stop_ = new QPushButton(QStringLiteral("停止"), this);
     rescan_ = new QPushButton(QStringLiteral("再スキャン"), this);
@@ -64,7 +68,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     header->setSpacing(12);
     auto* icon = new QLabel(this);
     icon->setFixedWidth(40);
-    icon->setPixmap(QIcon::fromTheme("folder", style()->standardIcon(QStyle::SP_DirIcon)).pixmap(32, 32));
+    icon->setPixmap(symbolPixmap(QString::fromStdString(preset.icon), palette().color(QPalette::Highlight), 32, 2.0));
     header->addWidget(icon, 0, Qt::AlignTop);
     auto* info = new QVBoxLayout;
     info->setSpacing(4);
@@ -72,7 +76,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     title->setObjectName("title");
     setRelativeFontSize(title, 3, true);
     auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
-    path->setText(QString::fromStdString(preset.displayPath()));
+    path->setText(visibleName(preset.displayPath()));
     path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setSecondaryStyle(path);
     QLabel* subtitle = plainLabel(QString::fromStdString(preset.subtitle), this);
@@ -173,7 +177,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     emptyLayout->setContentsMargins(12, 28, 12, 28);
     emptyLayout->setSpacing(8);
     auto* tray = new QLabel(emptyState_);
-    tray->setPixmap(style()->standardIcon(QStyle::SP_DirOpenIcon).pixmap(32, 32, QIcon::Disabled));
+    tray->setPixmap(symbolPixmap(u"tray", secondaryColor(palette()), 32, 2.0));
     QLabel* emptyTitle = plainLabel(QStringLiteral("該当するファイルがありません"), emptyState_);
     setRelativeFontSize(emptyTitle, 1, true);
     emptyHint_ = plainLabel({}, emptyState_);
@@ -195,10 +199,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     table_->verticalHeader()->hide();
     table_->setWordWrap(false);
     table_->setTextElideMode(Qt::ElideMiddle);
-    const int widths[] = {320, 100, 100, 140, 240};
-    for (int column = 0; column < WizardCandidatesTableModel::columnCount_; ++column)
-        table_->setColumnWidth(column, widths[column]);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    ColumnWidths::apply(table_->horizontalHeader(), {{220, 320}, {80, 100, 120}, {80, 100, 120}, {110, 140, 180}, {160, 240}});
     outer->addWidget(table_, 1);
     outer->addWidget(horizontalDivider(this));
 
@@ -210,7 +211,7 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     setSecondaryStyle(counts_);
     selectAll_ = new QPushButton(QStringLiteral("全選択"), this);
     clear_ = new QPushButton(QStringLiteral("選択解除"), this);
-    register_ = new QPushButton(QIcon::fromTheme("list-add"), QStringLiteral("選択を登録"), this);
+    register_ = new QPushButton(symbolIcon(u"plus.circle.fill"), QStringLiteral("選択を登録"), this);
     for (QPushButton* button : {selectAll_, clear_, register_})
         button->setAutoDefault(false);
     footer->addWidget(counts_);

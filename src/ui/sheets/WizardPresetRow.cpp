@@ -1,6 +1,8 @@
 #include "ui/sheets/WizardPresetRow.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
 
 #include "display/Formatters.h"
 #include "operations/WizardSheetModel.h"
@@ -104,10 +106,10 @@ WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<v
     auto* second = new QHBoxLayout;
     second->setSpacing(8);
     second->addStretch(1);
-    inspect_ = new QPushButton(QIcon::fromTheme("view-list-details"), QStringLiteral("中身を見る"), this);
+    inspect_ = new QPushButton(symbolIcon(u"list.bullet.rectangle"), QStringLiteral("中身を見る"), this);
     inspect_->setToolTip(QStringLiteral("配下のファイルを走査して、サイズの大きい順 / 期待削減率の高い順に確認しながら個別に選んで登録します。"
                                         "特定のファイルだけ圧縮したい場合はこちら。"));
-    registerAll_ = new QPushButton(QIcon::fromTheme("list-add"), QStringLiteral("全部登録"), this);
+    registerAll_ = new QPushButton(symbolIcon(u"plus.circle.fill"), QStringLiteral("全部登録"), this);
     registerAll_->setToolTip(QStringLiteral("このフォルダ配下のすべてのファイルを一括登録します（再帰的）。\n\n"
                                             "このプリセットは「再生成可能 / 削除しても害が少ない」フォルダを推奨対象として選定しているため、"
                                             "まとめて登録 → 一括圧縮しても安全です。期待削減率もカードに表示されています。"));
@@ -126,8 +128,9 @@ WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<v
 void WizardPresetRow::update(std::optional<std::int64_t> sizeBytes, bool isRegistered)
 {
     const bool present = operations::WizardSheetModel::isPresent(preset_);
-    const QIcon icon = QIcon::fromTheme("folder", style()->standardIcon(QStyle::SP_DirIcon));
-    icon_->setPixmap(icon.pixmap(28, 28, present ? QIcon::Normal : QIcon::Disabled));
+    icon_->setPixmap(symbolPixmap(QString::fromStdString(preset_.icon),
+                                  present ? palette().color(QPalette::Highlight) : secondaryColor(palette()), 28, 2.0));
+    icon_->setProperty("symbol", QString::fromStdString(preset_.icon));
     registeredBadge_->setVisible(isRegistered);
     missingBadge_->setVisible(!present);
     if (sizeBytes) {

@@ -45,6 +45,17 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     rootLayout->addLayout(toolbar);
     rootLayout->addWidget(horizontalDivider(root_));
 
+    // The toast stands above the list, so it is seen wherever the list is
+    // scrolled to when a row's registration reports.
+    toastBox_ = new QFrame(root_);
+    auto* toastLayout = new QHBoxLayout(toastBox_);
+    toastLayout->setContentsMargins(20, 8, 20, 8);
+    toast_ = plainLabel({}, toastBox_);
+    toast_->setObjectName("toast");
+    toast_->setWordWrap(true);
+    toastLayout->addWidget(toast_);
+    rootLayout->addWidget(toastBox_);
+
     auto* scroll = new QScrollArea(root_);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -52,20 +63,11 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     auto* listLayout = new QVBoxLayout(list);
     listLayout->setContentsMargins(20, 12, 20, 12);
     listLayout->setSpacing(10);
-    QLabel* intro = plainLabel(QStringLiteral("macOS で容量を取りがちな場所をまとめました。\n"
+    QLabel* intro = plainLabel(QStringLiteral("容量を取りがちな場所をまとめました。\n"
                                               "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"),
                                list);
     setSecondaryStyle(intro);
     listLayout->addWidget(intro);
-
-    toastBox_ = new QFrame(list);
-    auto* toastLayout = new QHBoxLayout(toastBox_);
-    toastLayout->setContentsMargins(0, 4, 0, 4);
-    toast_ = plainLabel({}, toastBox_);
-    toast_->setObjectName("toast");
-    toast_->setWordWrap(true);
-    toastLayout->addWidget(toast_);
-    listLayout->addWidget(toastBox_);
 
     QLabel* header = plainLabel(QStringLiteral("プリセット"), list);
     setRelativeFontSize(header, 0, true);

@@ -3,7 +3,6 @@
 #include "ui/storage/StorageStyle.h"
 
 #include <QPainter>
-#include <QPainterPath>
 
 #include <algorithm>
 
@@ -57,12 +56,11 @@ void CapacityBar::paintEvent(QPaintEvent*)
     const qreal width = track.width() * ratio();
     if (width <= 0)
         return;
-    // A fill narrower than the bar is high is still a capsule, cut to its width.
-    QPainterPath capsule;
-    capsule.addRoundedRect(QRectF(track.left(), track.top(), std::max(width, track.height()), track.height()), radius, radius);
-    QPainterPath clip;
-    clip.addRect(QRectF(track.left(), track.top(), width, track.height()));
-    p.fillPath(capsule.intersected(clip), fillColor());
+    // A capsule of its own width: narrower than the bar is high, it is a
+    // standing pill rather than a cut-off end of a lying one.
+    const qreal fillRadius = std::min(width, track.height()) / 2;
+    p.setBrush(fillColor());
+    p.drawRoundedRect(QRectF(track.left(), track.top(), width, track.height()), fillRadius, fillRadius);
 }
 
 }  // namespace kelvane::ui

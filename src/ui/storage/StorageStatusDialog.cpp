@@ -1,5 +1,6 @@
 #include "ui/storage/StorageStatusDialog.h"
 
+#include "ui/common/Symbols.h"
 #include "ui/storage/StorageStyle.h"
 #include "ui/storage/VolumeDetailView.h"
 #include "ui/storage/VolumeListModel.h"
@@ -80,7 +81,7 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     toolbar->addWidget(spacer);
     refreshAction_ = toolbar->addAction(
-        QIcon(storage_style::symbolPixmap(QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, 2.0)),
+        QIcon(symbolPixmap(QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, 2.0)),
         QStringLiteral("更新"));
     connect(refreshAction_, &QAction::triggered, this, &StorageStatusDialog::startRefresh);
     closeButton_ = new QPushButton(QStringLiteral("閉じる"), toolbar);
@@ -301,7 +302,9 @@ void StorageStatusDialog::updateDetail()
 {
     const volumes::StorageVolume* volume = selectedVolume();
     if (volume) {
-        if (!detailView_ || !(detailView_->volume() == *volume)) {
+        if (detailView_ && detailView_->volume().url == volume->url) {
+            detailView_->setVolume(*volume);
+        } else {
             auto* view = new VolumeDetailView(*volume, detail_);
             detail_->addWidget(view);
             detail_->setCurrentWidget(view);

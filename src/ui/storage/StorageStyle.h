@@ -10,8 +10,8 @@
 
 namespace kelvane::ui {
 
-// Colours, text styles and the symbols of the storage window. The symbols are
-// drawn here, by name, so that their tints never depend on an icon theme.
+// Colours and text styles of the storage window. Its symbols are drawn in
+// their tint, never taken from an icon theme.
 namespace storage_style {
 
 QColor accent(const QWidget* widget);
@@ -23,9 +23,6 @@ QColor tintColor(volumes::CompressionAvailabilityVerdict::Tint tint, const QWidg
 
 enum class TextStyle { title2, title3, headline, subheadline, body, callout, caption, caption2 };
 QFont font(TextStyle style, const QFont& base);
-
-// A square image of the named symbol, `size` device-independent pixels wide.
-QPixmap symbolPixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio = 1.0);
 
 }  // namespace storage_style
 

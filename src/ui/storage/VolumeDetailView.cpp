@@ -1,6 +1,7 @@
 #include "ui/storage/VolumeDetailView.h"
 
 #include "display/Formatters.h"
+#include "ui/common/VisibleName.h"
 #include "ui/storage/StorageStyle.h"
 #include "volumes/CompressionAvailabilityVerdict.h"
 
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -231,6 +233,24 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    build();
+}
+
+void VolumeDetailView::setVolume(StorageVolume volume)
+{
+    if (volume == volume_)
+        return;
+    // The page is drawn anew for the new figures, at the place it was read.
+    const int scrolled = verticalScrollBar()->value();
+    volume_ = std::move(volume);
+    build();
+    widget()->layout()->activate();
+    setWidgetResizable(true);  // takes the new page's size into the scroll range now
+    verticalScrollBar()->setValue(scrolled);
+}
+
+void VolumeDetailView::build()
+{
     auto* content = new QWidget(this);
     content->setObjectName(QStringLiteral("detailContent"));
     auto* page = new QVBoxLayout(content);
@@ -251,7 +271,7 @@ VolumeDetailView::VolumeDetailView(StorageVolume volume, QWidget* parent)
         QLabel* name = textLabel(qs(v.name), TextStyle::title2, content);
         name->setObjectName(QStringLiteral("volumeName"));
         lines->addWidget(name);
-        QLabel* path = textLabel(QString::fromStdString(v.url.string()), TextStyle::caption, content, true);
+        QLabel* path = textLabel(visibleName(v.url), TextStyle::caption, content, true);
         path->setObjectName(QStringLiteral("volumePath"));
         makeSelectable(path);
         lines->addWidget(path);

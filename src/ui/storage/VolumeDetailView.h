@@ -13,7 +13,7 @@ namespace kelvane::ui {
 // The detail pane of the storage window: everything known about one volume
 // on one scrolling page (header, capacity, availability verdict, hardware,
 // file system, mount state, capabilities). Pure presentation; the window
-// builds a new one for every volume it shows.
+// builds one per volume it shows and hands it that volume's new figures.
 //
 // Value widgets carry the object name "value:<row label>" (form rows) or
 // "cell:<cell label>" (capacity figures), so the page can be read back.
@@ -23,6 +23,8 @@ public:
     explicit VolumeDetailView(volumes::StorageVolume volume, QWidget* parent = nullptr);
 
     const volumes::StorageVolume& volume() const { return volume_; }
+    // New figures of the same volume, shown in place: the scroll position stays.
+    void setVolume(volumes::StorageVolume volume);
 
     // used / total (0 when total is below 1), unclamped as the figures are.
     static double usageRatio(const volumes::StorageVolume& volume);
@@ -34,6 +36,8 @@ public:
     static QString mountFlagsText(const std::set<volumes::StorageVolume::MountFlag>& flags);
 
 private:
+    void build();
+
     volumes::StorageVolume volume_;
 };
 

@@ -1,5 +1,6 @@
 #include "ui/storage/VolumeRowDelegate.h"
 
+#include "ui/common/Symbols.h"
 #include "ui/storage/StorageStyle.h"
 #include "ui/storage/VolumeListModel.h"
 
@@ -78,7 +79,7 @@ void VolumeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
     painter->save();
     painter->drawPixmap(rows.icon.topLeft(),
-                        storage_style::symbolPixmap(volume->isLocal ? QStringLiteral("internaldrive.fill")
+                        symbolPixmap(volume->isLocal ? QStringLiteral("internaldrive.fill")
                                                                     : QStringLiteral("externaldrive.fill"),
                                                     tint, kIconSize, painter->device()->devicePixelRatioF()));
     const QFont nameFont = storage_style::font(TextStyle::subheadline, option.font);
@@ -94,7 +95,7 @@ void VolumeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     for (std::size_t i = 0; i < list.size(); ++i) {
         const QColor color = list[i].symbol == QLatin1String("lock.fill") ? secondary : storage_style::orange();
         painter->drawPixmap(rows.badges[i].topLeft(),
-                            storage_style::symbolPixmap(list[i].symbol, color, rows.badges[i].width(),
+                            symbolPixmap(list[i].symbol, color, rows.badges[i].width(),
                                                         painter->device()->devicePixelRatioF()));
     }
     painter->restore();

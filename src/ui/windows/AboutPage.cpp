@@ -1,5 +1,8 @@
 #include "ui/windows/AboutPage.h"
 
+#include "ui/common/Symbols.h"
+#include "ui/common/TextStyles.h"
+
 #include <QApplication>
 #include <QColor>
 #include <QFrame>
@@ -71,7 +74,12 @@ QFont font(FontRole role)
 
 QColor secondaryColor()
 {
-    return QApplication::palette().color(QPalette::PlaceholderText);
+    return ui::secondaryColor(QApplication::palette());
+}
+
+QColor tertiaryColor()
+{
+    return ui::tertiaryColor(QApplication::palette());
 }
 
 QColor tintColor()
@@ -81,47 +89,18 @@ QColor tintColor()
 
 QString colorCss(const QColor& color)
 {
-    return QStringLiteral("color: %1;").arg(color.name());
-}
-
-QIcon symbolIcon(const QString& symbol)
-{
-    // Symbol names of the design, mapped to freedesktop icon names.
-    static const QHash<QString, QString> themeNames{
-        {QStringLiteral("app.badge"), QStringLiteral("application-x-executable")},
-        {QStringLiteral("rectangle.compress.vertical"), QStringLiteral("package-x-generic")},
-        {QStringLiteral("questionmark.circle"), QStringLiteral("help-contents")},
-        {QStringLiteral("chart.bar"), QStringLiteral("view-statistics")},
-        {QStringLiteral("chart.bar.fill"), QStringLiteral("view-statistics")},
-        {QStringLiteral("info.circle"), QStringLiteral("help-about")},
-        {QStringLiteral("arrow.clockwise"), QStringLiteral("view-refresh")},
-        {QStringLiteral("square.and.arrow.up"), QStringLiteral("document-save-as")},
-        {QStringLiteral("doc.text"), QStringLiteral("text-x-generic")},
-        {QStringLiteral("doc.on.doc"), QStringLiteral("edit-copy")},
-        {QStringLiteral("trash"), QStringLiteral("edit-delete")},
-        {QStringLiteral("globe"), QStringLiteral("applications-internet")},
-        {QStringLiteral("eye"), QStringLiteral("preferences-desktop-display")},
-        {QStringLiteral("archivebox"), QStringLiteral("package-x-generic")},
-        {QStringLiteral("bell"), QStringLiteral("preferences-desktop-notification")},
-        {QStringLiteral("clock.arrow.circlepath"), QStringLiteral("document-open-recent")},
-        {QStringLiteral("checkmark.circle.fill"), QStringLiteral("emblem-default")},
-        {QStringLiteral("xmark.circle.fill"), QStringLiteral("dialog-error")},
-        {QStringLiteral("magnifyingglass"), QStringLiteral("edit-find")},
-        {QStringLiteral("envelope.fill"), QStringLiteral("mail-message")},
-    };
-    const auto it = themeNames.constFind(symbol);
-    return it == themeNames.constEnd() ? QIcon() : QIcon::fromTheme(*it);
+    return QStringLiteral("color: %1;").arg(cssColor(color));
 }
 
 namespace {
 
-QLabel* symbolLabel(const QString& symbol, int size)
+// Headings show their symbol in the tint colour.
+QLabel* headingSymbol(const QString& symbol, int size)
 {
-    const QIcon icon = symbolIcon(symbol);
-    if (icon.isNull())
+    if (!isKnownSymbol(symbol))
         return nullptr;
-    auto* label = new QLabel;
-    label->setPixmap(icon.pixmap(size, size));
+    QLabel* label = ui::symbolLabel(symbol, tintColor(), size);
+    label->setObjectName(QStringLiteral("symbol"));
     return label;
 }
 
@@ -155,7 +134,7 @@ QWidget* sectionHeader(const QString& title, const QString& symbol)
     bar->setFixedSize(4, 24);
     bar->setStyleSheet(QStringLiteral("background: %1; border-radius: 2px;").arg(tintColor().name()));
     layout->addWidget(bar, 0, Qt::AlignVCenter);
-    if (QLabel* image = symbol.isEmpty() ? nullptr : symbolLabel(symbol, 20))
+    if (QLabel* image = symbol.isEmpty() ? nullptr : headingSymbol(symbol, 20))
         layout->addWidget(image, 0, Qt::AlignVCenter);
     layout->addWidget(titleLabel(title, FontRole::title2), 1, Qt::AlignVCenter);
     return row;
@@ -164,7 +143,7 @@ QWidget* sectionHeader(const QString& title, const QString& symbol)
 QWidget* subsectionHeader(const QString& title, const QString& symbol)
 {
     auto [row, layout] = namedBox(QStringLiteral("subsectionHeader"), QBoxLayout::LeftToRight, {0, 4, 0, 0}, 8);
-    if (QLabel* image = symbol.isEmpty() ? nullptr : symbolLabel(symbol, 16))
+    if (QLabel* image = symbol.isEmpty() ? nullptr : headingSymbol(symbol, 16))
         layout->addWidget(image, 0, Qt::AlignVCenter);
     layout->addWidget(titleLabel(title, FontRole::headline), 1, Qt::AlignVCenter);
     return row;
@@ -202,7 +181,7 @@ QLabel* badge(const QString& text)
     label->setFont(font(FontRole::caption));
     label->setStyleSheet(QStringLiteral("color: %1; background: rgba(128,128,128,0.18); border-radius: 8px; "
                                         "padding: 2px 6px;")
-                             .arg(secondaryColor().name()));
+                             .arg(cssColor(secondaryColor())));
     return label;
 }
 

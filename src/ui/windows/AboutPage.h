@@ -47,10 +47,8 @@ QScrollArea* scrollPage(QWidget* page);
 enum class FontRole { largeTitle, title, title2, title3, headline, body, subheadline, callout, caption };
 QFont font(FontRole role);
 QColor secondaryColor();
+QColor tertiaryColor();
 QColor tintColor();
 QString colorCss(const QColor& color);
-
-// The desktop icon that stands for a symbol name, or a null icon.
-QIcon symbolIcon(const QString& symbol);
 
 }  // namespace kelvane::ui::about

@@ -32,8 +32,8 @@ constexpr TextStyle calloutSecondary = TextStyle::calloutSecondary;
 
 QString linuxReadingNote()
 {
-    return QStringLiteral("Linux では、他のアプリから圧縮済みファイルを読むと圧縮データが見えます。"
-                          "他のアプリで使う前に Kelvane で解除してください。");
+    return QStringLiteral("Linux では、kelvanefs でマウントしたフォルダの圧縮済みファイルは、どのアプリからも元のデータとして"
+                          "読めます。マウントしていないフォルダでは、他のアプリで使う前に Kelvane で解除してください。");
 }
 
 const std::vector<ExplainerBlock>& explainerBlocks()
@@ -42,7 +42,7 @@ const std::vector<ExplainerBlock>& explainerBlocks()
         section("透過圧縮ってなに？", "sparkles"),
         text("ひとことで言うと「**ファイルを zip にしないまま、内部だけこっそり縮める**」仕組みです。"),
         text("普通の zip 圧縮と違い、ファイル名 / 場所 / 開き方は **何も変わりません**:\n"
-             "・Finder ではいつも通りのファイルとして表示されます\n"
+             "・ファイルマネージャではいつも通りのファイルとして表示されます\n"
              "・ダブルクリックすればいつも通り開けます\n"
              "・アプリ側の対応も必要ありません\n"
              "それでいて、ディスクが実際に使っている容量だけが小さくなります。"),
@@ -57,10 +57,10 @@ const std::vector<ExplainerBlock>& explainerBlocks()
              "数えられています。"),
         rule(),
         section("何ができないの？", "questionmark.bubble.fill"),
-        text("透過圧縮は **その Mac のローカルディスク上だけ** で効きます。"
+        text("透過圧縮は **そのローカルディスク上だけ** で効きます。"
              "ファイルを人に送る、外付けディスクや USB メモリにコピーする、クラウド（Dropbox / iCloud Drive）に同期する"
              "――こうしてできたコピーは、圧縮されていない普通のフルサイズのファイルになります。"
-             "あくまで自分の Mac の空き容量を増やすための機能です。"),
+             "あくまで自分のディスクの空き容量を増やすための機能です。"),
         rule(),
         section("書き込みで圧縮は剥がれます", "arrow.up.doc.fill"),
         text("圧縮済みのファイルを書き換えると、新しい内容は圧縮されないまま書き込まれ、ファイルは元のサイズに戻ります。"
@@ -137,7 +137,7 @@ const std::vector<ExplainerBlock>& explainerBlocks()
              "という前提に立っています。",
              calloutSecondary),
         subsection("自動再圧縮中は編集中ファイルを 30 分間隔離", "clock.arrow.circlepath"),
-        text("cron / systemd タイマーから `--auto-recompress` で起動した場合は、直近 30 分以内に更新されたファイルを"
+        text("cron / systemd タイマー から `--auto-recompress` で起動した場合は、直近 30 分以内に更新されたファイルを"
              "バックグラウンド圧縮の対象から自動的に外します。ロックでは検出できない、アプリで開いたままのファイルを"
              "更新日時で守るための仕組みです。"),
         text("アプリの保存のしかたによっては、圧縮中のファイルへの書き込みが保存前の変更を打ち消してしまうことがあるため、"
@@ -165,7 +165,8 @@ const std::vector<ExplainerBlock>& explainerBlocks()
              "Kelvane はファイルの中身を圧縮した形で拡張属性 `com.apple.decmpfs`（またはリソースフォーク）に書き込み、"
              "`UF_COMPRESSED` フラグを立てます。"),
         text("macOS では、以降は読み出しのたびにカーネル（VFS 層と decmpfs ハンドラ）が中身を展開するので、"
-             "ユーザー空間のプログラムは圧縮に気付きません。Linux では同じ形式のまま記録し、展開は Kelvane が行います。"),
+             "ユーザー空間のプログラムは圧縮に気付きません。"),
+        text(linuxReadingNote()),
         subsection("対応アルゴリズム", "function"),
         text("カーネルが読めるのは LZFSE / LZVN / ZLIB / LZBitmap です。Kelvane は現在、Apple Silicon に最も適した "
              "LZFSE だけを使います。詳しくは設定ウィンドウの「アルゴリズム」タブをご覧ください。"),
@@ -184,8 +185,8 @@ const std::vector<UsageStep>& usageSteps()
 {
     static const std::vector<UsageStep> steps{
         {1, QStringLiteral("wand.and.stars"), QStringLiteral("ウィザードで一括登録（おすすめ）"),
-         QStringLiteral("ツールバーの「ウィザード」ボタンを押すと、`Xcode DerivedData` / `iOS DeviceSupport` / `Caches` / "
-                        "`Logs` など、macOS で容量を取りがちな場所がカード一覧で表示されます。「全部登録」で丸ごと、"
+         QStringLiteral("ツールバーの「ウィザード」ボタンを押すと、`Go ビルドキャッシュ` / `debuginfod キャッシュ` / `.cache` / "
+                        "`.local/state` など、容量を取りがちな場所がカード一覧で表示されます。「全部登録」で丸ごと、"
                         "「中身を見る」で配下から大きいファイルを個別に選んで登録できます。")},
         {2, QStringLiteral("plus"), QStringLiteral("個別にファイル / フォルダを登録"),
          QStringLiteral("メイン画面に **ドラッグ&ドロップ** するか、「追加」ボタンでファイル選択ダイアログから選びます。"
@@ -214,8 +215,8 @@ const std::vector<UsageStep>& usageSteps()
          QStringLiteral("「履歴ログ…」（Ctrl+L）で過去の圧縮 / 解除のログを参照できます。日付 / 操作 / 結果でフィルタ可能、"
                         "累計削減量も表示されます。")},
         {9, QStringLiteral("terminal"), QStringLiteral("コマンドラインから自動再圧縮（cron / systemd タイマー）"),
-         QStringLiteral("`kelvane --auto-recompress` で登録済み項目を一括再圧縮して自動終了します。cron / systemd タイマーに"
-                        "登録すれば月 1 回などの定期メンテナンスを無人で回せます。直近 30 分以内に更新されたファイルは"
+         QStringLiteral("`kelvane --auto-recompress` で登録済み項目を一括再圧縮して自動終了します。cron / systemd タイマー "
+                        "に登録すれば月 1 回などの定期メンテナンスを無人で回せます。直近 30 分以内に更新されたファイルは"
                         "編集中の可能性を考慮して自動的に対象から外れます。"
                         "詳細はターミナルで `--help` を確認してください。")},
     };

@@ -7,6 +7,9 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Spinner.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/AboutTexts.h"
 #include "ui/windows/HistoryFigures.h"
@@ -15,6 +18,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,7 +27,6 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -72,24 +75,10 @@ std::pair<QScrollArea*, QVBoxLayout*> textPage(int spacing = 18)
     return {scrollPage(page), layout};
 }
 
-// The desktop's icon for the program's symbol, or a drawn stand-in where the
-// desktop has no icon theme: two arrows pressing a bar, in the tint colour.
+// The program's symbol, two arrows pressing a bar, in the tint colour.
 QPixmap appBadge()
 {
-    const QIcon themed = symbolIcon(QStringLiteral("rectangle.compress.vertical"));
-    if (!themed.isNull())
-        return themed.pixmap(64, 64);
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(tintColor(), 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter.drawRoundedRect(QRectF(10, 26, 44, 12), 3, 3);
-    painter.drawLine(QPointF(32, 4), QPointF(32, 20));
-    painter.drawPolyline(QPolygonF{QPointF(25, 13), QPointF(32, 20), QPointF(39, 13)});
-    painter.drawLine(QPointF(32, 60), QPointF(32, 44));
-    painter.drawPolyline(QPolygonF{QPointF(25, 51), QPointF(32, 44), QPointF(39, 51)});
-    return pixmap;
+    return symbolPixmap(u"rectangle.compress.vertical", tintColor(), 64, 2.0);
 }
 
 QString architectureText()
@@ -220,13 +209,13 @@ QWidget* AboutView::overviewTab()
                                FontRole::subheadline, secondaryColor());
     version->setObjectName(QStringLiteral("versionLine"));
     names->addWidget(version);
-    names->addWidget(styledText(QStringLiteral("macOS の透過圧縮で SSD を空ける"), FontRole::callout, secondaryColor()));
+    names->addWidget(styledText(QStringLiteral("透過圧縮で SSD を空ける"), FontRole::callout, secondaryColor()));
     header->addLayout(names, 1);
     page->addLayout(header);
     page->addWidget(divider());
 
     page->addWidget(sectionHeader(QStringLiteral("Kelvane でできること"), QStringLiteral("lightbulb.fill")));
-    page->addWidget(paragraph(QStringLiteral("Mac の **SSD 容量を、ファイルを動かさずに空けられます**。")));
+    page->addWidget(paragraph(QStringLiteral("**SSD 容量を、ファイルを動かさずに空けられます**。")));
     page->addWidget(paragraph(QStringLiteral("zip にしたり別ディスクに移したりせず、ファイルはそのままの場所・そのままの名前で"
                                              "残しておけます。それでもディスクが実際に使っているサイズだけを縮められます。")));
     page->addWidget(paragraph(QStringLiteral("仕組みは macOS が標準で持っている「透過圧縮」を活用します（Apple 自身も macOS "
@@ -237,13 +226,13 @@ QWidget* AboutView::overviewTab()
     page->addWidget(paragraph(QStringLiteral("「**SSD の空きが足りない**」「**でもファイルは消したくないし、外付けにも移したくない**」"
                                              "というとき、Kelvane の出番です。")));
     page->addWidget(paragraph(QStringLiteral("特に効果が出やすい例:\n\n"
-                                             "・Xcode の DerivedData やビルド成果物\n"
-                                             "・iOS Simulator / iPhone バックアップ\n"
+                                             "・Go のビルドキャッシュやビルド成果物\n"
+                                             "・Android エミュレータ / Android SDK\n"
                                              "・GitHub から clone してきた大きなリポジトリ\n"
                                              "・古いログファイル / テキストデータ\n"
-                                             "・dSYM や Archives")));
+                                             "・デバッグ情報や Rust ツールチェーン")));
     page->addWidget(sectionHeader(QStringLiteral("こんな人向け"), QStringLiteral("person.fill")));
-    page->addWidget(paragraph(QStringLiteral("・Mac の SSD 容量を気にしている方\n"
+    page->addWidget(paragraph(QStringLiteral("・SSD 容量を気にしている方\n"
                                              "・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
                                              "・「ファイルは残したいけど容量だけなんとかしたい」方")));
     page->addStretch();
@@ -285,13 +274,9 @@ QWidget* AboutView::usageTab()
         column->setSpacing(6);
         auto* titleRow = new QHBoxLayout;
         titleRow->setSpacing(8);
-        const QIcon icon = symbolIcon(step.symbol);
-        if (!icon.isNull()) {
-            auto* image = new QLabel;
-            image->setPixmap(icon.pixmap(18, 18));
-            image->setFixedWidth(22);
-            titleRow->addWidget(image);
-        }
+        QLabel* image = ui::symbolLabel(step.symbol, tintColor(), 18);
+        image->setObjectName(QStringLiteral("symbol"));
+        titleRow->addWidget(image);
         auto* title = styledText(step.title, FontRole::headline);
         title->setObjectName(QStringLiteral("title"));
         titleRow->addWidget(title, 1);
@@ -382,13 +367,10 @@ QWidget* AboutView::statisticsTab()
     exportButton_->setAutoDefault(false);
     exportButton_->setToolTip(QStringLiteral("バグ報告用に Kelvane のログの該当範囲をテキストファイルに保存します"));
     connect(exportButton_, &QPushButton::clicked, this, &AboutView::exportLogFile);
-    exportProgress_ = new QProgressBar;
-    exportProgress_->setRange(0, 0);
-    exportProgress_->setTextVisible(false);
-    exportProgress_->setFixedSize(48, 10);
-    exportProgress_->hide();
+    // While exporting, the button shows only a spinner, at its own size.
+    exportSpinner_ = new Spinner(exportButton_);
+    exportSpinner_->hide();
     exportRow->addWidget(exportButton_);
-    exportRow->addWidget(exportProgress_);
     exportRow->addStretch();
     form->addRow(exportRow);
     exportErrorLabel_ = styledText({}, FontRole::caption, QColor(0xd7, 0x37, 0x2f));
@@ -482,9 +464,12 @@ void AboutView::exportLogFile()
     exportErrorLabel_->hide();
     isExporting_ = true;
     exportButton_->setEnabled(false);
+    exportButton_->setFixedSize(exportButton_->size());
     exportButton_->setText(QString());
     exportButton_->setIcon(QIcon());
-    exportProgress_->show();
+    exportSpinner_->move((exportButton_->width() - exportSpinner_->width()) / 2,
+                         (exportButton_->height() - exportSpinner_->height()) / 2);
+    exportSpinner_->show();
 
     using Outcome = std::variant<std::string, QString>;  // the text, or why it failed
     const double span = hours(exportRange_);
@@ -536,7 +521,9 @@ void AboutView::finishExport(std::optional<QString> error)
     exportErrorLabel_->setText(exportError_.value_or(QString()));
     exportErrorLabel_->setVisible(exportError_.has_value());
     isExporting_ = false;
-    exportProgress_->hide();
+    exportSpinner_->hide();
+    exportButton_->setMinimumSize(0, 0);
+    exportButton_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     exportButton_->setText(QStringLiteral("ログを書き出し…"));
     exportButton_->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
     exportButton_->setEnabled(true);
@@ -574,7 +561,10 @@ QWidget* AboutView::creditsTab()
         column->addLayout(row);
         column->addWidget(styledText(description, FontRole::callout, secondaryColor()));
         if (url.isValid() && !url.scheme().isEmpty()) {
-            auto* address = styledText(url.toString(), FontRole::caption, secondaryColor());
+            auto* address = styledText(url.toString(), FontRole::caption, tertiaryColor());
+            QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+            mono.setPointSizeF(address->font().pointSizeF());
+            address->setFont(mono);
             address->setWordWrap(false);
             address->setTextInteractionFlags(Qt::TextSelectableByMouse);
             column->addWidget(address);
@@ -601,22 +591,6 @@ QWidget* AboutView::creditsTab()
                                              "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid、マウント表は libmount）。"
                                              "圧縮と展開は Kelvane 自身の実装です。"),
                               TextStyle::secondary));
-    entry(QStringLiteral("Qt 6"), QStringLiteral("画面、設定、D-Bus 連携。"), QStringLiteral("LGPL-3.0"),
-          QUrl(QStringLiteral("https://www.qt.io/")));
-    entry(QStringLiteral("SQLite"), QStringLiteral("登録項目と履歴の保存。"), QStringLiteral("Public Domain"),
-          QUrl(QStringLiteral("https://sqlite.org/")));
-    entry(QStringLiteral("OpenSSL"), QStringLiteral("圧縮結果を照合する SHA-256。"), QStringLiteral("Apache-2.0"),
-          QUrl(QStringLiteral("https://www.openssl.org/")));
-    entry(QStringLiteral("zlib"), QStringLiteral("ZLIB 形式で圧縮されたファイルの読み出し。"), QStringLiteral("zlib License"),
-          QUrl(QStringLiteral("https://zlib.net/")));
-    entry(QStringLiteral("libacl"), QStringLiteral("アクセス制御リスト（ACL）の読み書き。"), QStringLiteral("LGPL-2.1-or-later"),
-          QUrl(QStringLiteral("https://savannah.nongnu.org/projects/acl")));
-    entry(QStringLiteral("ICU"), QStringLiteral("ファイル名の Unicode 正規化。"), QStringLiteral("Unicode License"),
-          QUrl(QStringLiteral("https://icu.unicode.org/")));
-    entry(QStringLiteral("libuuid"), QStringLiteral("登録項目と履歴の識別子（UUID）。"), QStringLiteral("BSD-3-Clause"),
-          QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
-    entry(QStringLiteral("libmount"), QStringLiteral("マウントされたボリュームの一覧。"), QStringLiteral("LGPL-2.1-or-later"),
-          QUrl(QStringLiteral("https://github.com/util-linux/util-linux")));
     auto* notices = new QPushButton(symbolIcon(QStringLiteral("doc.text")), QStringLiteral("ライセンス情報を表示…"));
     notices->setObjectName(QStringLiteral("showNotices"));
     notices->setAutoDefault(false);
@@ -645,6 +619,7 @@ void AboutView::showNotices()
     const QString file = environment_.noticesFile.isEmpty() ? NoticesSheet::defaultFile() : environment_.noticesFile;
     notices_ = new NoticesSheet(shell_, this, file);
     notices_->setAttribute(Qt::WA_DeleteOnClose);
+    installWindowKeys(notices_, EscapeKey::leftAlone);
     notices_->open();
 }
 

@@ -20,7 +20,6 @@
 class QComboBox;
 class QFormLayout;
 class QLabel;
-class QProgressBar;
 class QPushButton;
 class QTabWidget;
 
@@ -117,7 +116,7 @@ private:
     QHash<QString, QLabel*> statistics_;
     QComboBox* rangePicker_ = nullptr;
     QPushButton* exportButton_ = nullptr;
-    QProgressBar* exportProgress_ = nullptr;
+    QWidget* exportSpinner_ = nullptr;
     QLabel* exportErrorLabel_ = nullptr;
 };
 

@@ -3,7 +3,12 @@
 #include "display/Formatters.h"
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
+#include "ui/common/ColumnWidths.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/VisibleName.h"
+#include "ui/common/WindowGeometry.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 #include "ui/windows/HistoryFigures.h"
 
@@ -164,20 +169,27 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         switch (index.column()) {
         case executedAt: return dateText(log);
         case operation: return operationText(log);
-        case target: return QString::fromStdString(log.targetPath());
+        case target: return visibleName(log.targetPath());
         case sizeBefore: return display::formatBytes(log.sizeBefore());
         case sizeAfter: return display::formatBytes(log.sizeAfter());
         case saved: return savedShown ? savedText(log) : emDash;
         case algorithm: return QString::fromStdString(log.algorithm());
         case duration: return QString::number(log.durationMs()) + QStringLiteral(" ms");
-        case result: return log.success() ? QStringLiteral("✓") : QStringLiteral("✗");
+        case result: return {};  // the symbol alone
         case detail: return log.success() ? QString() : failureText(log).replace(u'\n', u' ');
+        }
+        return {};
+    case Qt::DecorationRole:
+        if (index.column() == result) {
+            static const QIcon succeeded = ui::symbolIcon(u"checkmark.circle.fill", green());
+            static const QIcon failed = ui::symbolIcon(u"xmark.circle.fill", red());
+            return log.success() ? succeeded : failed;
         }
         return {};
     case Qt::ToolTipRole:
     case Qt::AccessibleTextRole:
         switch (index.column()) {
-        case target: return QString::fromStdString(log.targetPath());
+        case target: return visibleName(log.targetPath());
         case result: return log.success() ? QStringLiteral("成功") : failureText(log);
         case detail: return log.errorMessage() ? QString::fromStdString(*log.errorMessage()) : QString();
         }
@@ -234,9 +246,10 @@ LogScreen::LogScreen(std::shared_ptr<store::ModelContainer> container, store::Mo
     : QWidget(parent, Qt::Window), container_(std::move(container)), context_(context), shell_(shell)
 {
     setWindowTitle(QStringLiteral("履歴ログ"));
+    installWindowKeys(this, EscapeKey::closes);
     setMinimumSize(720, 480);
-    resize(960, 640);
     build();
+    WindowGeometry::keep(this, "logWindowGeometry", QSize(960, 640));
     // Saves may come from any thread; the window re-reads on its own.
     QPointer<LogScreen> self(this);
     observerToken_ = container_->addSaveObserver([self](const store::SaveNotification& note) {
@@ -264,7 +277,7 @@ void LogScreen::build()
     auto filterMenu = [&](QToolButton*& button, const QString& symbol, const QString& title, auto cases,
                           auto setter) {
         button = new QToolButton;
-        button->setIcon(about::symbolIcon(symbol));
+        button->setIcon(ui::symbolIcon(symbol));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setPopupMode(QToolButton::InstantPopup);
         auto* menu = new QMenu(button);
@@ -287,7 +300,7 @@ void LogScreen::build()
                std::array{ResultFilter::all, ResultFilter::success, ResultFilter::failure},
                &LogScreen::setResultFilter);
 
-    copyAction_ = new QAction(about::symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("コピー"), this);
+    copyAction_ = new QAction(ui::symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("コピー"), this);
     copyAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     copyAction_->setShortcutContext(Qt::WindowShortcut);
     connect(copyAction_, &QAction::triggered, this, [this] { copyAsTSV(); });
@@ -325,12 +338,8 @@ void LogScreen::build()
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     auto* header = table_->horizontalHeader();
     header->setSortIndicator(sortColumn_, sortOrder_);
-    // Columns start at their narrowest; the path takes whatever is left.
-    const int widths[] = {130, 50, 200, 70, 70, 70, 80, 60, 50, 120};
-    for (int column = 0; column < LogTableModel::columnCount_; ++column)
-        header->resizeSection(column, widths[column]);
-    header->setMinimumSectionSize(50);
-    table_->viewport()->installEventFilter(this);
+    ColumnWidths::apply(header, {{130, 150, 180}, {50, 60, 80}, {200, 320}, {70, 90, 110}, {70, 90, 110}, {70, 90, 110},
+                                 {80, 100, 130}, {60, 80, 100}, {50, 60, 80}, {120, 200}});
     connect(header, &QHeaderView::sortIndicatorChanged, this, [this](int column, Qt::SortOrder order) {
         setSortOrder(column, order);
     });
@@ -354,7 +363,7 @@ void LogScreen::build()
     savedLabel_->setObjectName(QStringLiteral("saved"));
     savedLabel_->setFont(about::font(about::FontRole::callout));
     savedLabel_->setStyleSheet(about::colorCss(green()));
-    deleteButton_ = new QPushButton(about::symbolIcon(QStringLiteral("trash")), QStringLiteral("全削除"));
+    deleteButton_ = new QPushButton(ui::symbolIcon(QStringLiteral("trash")), QStringLiteral("全削除"));
     deleteButton_->setStyleSheet(QStringLiteral("QPushButton:enabled { color: %1; }").arg(red().name()));
     connect(deleteButton_, &QPushButton::clicked, this, &LogScreen::confirmDeleteAll);
     footerLayout->addWidget(countsLabel_);
@@ -363,25 +372,6 @@ void LogScreen::build()
     footerLayout->addStretch();
     footerLayout->addWidget(deleteButton_);
     outer->addWidget(footer);
-}
-
-bool LogScreen::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == table_->viewport() && event->type() == QEvent::Resize)
-        fitTargetColumn();
-    return QWidget::eventFilter(watched, event);
-}
-
-void LogScreen::fitTargetColumn()
-{
-    // The path takes the room the other columns leave, but never less than
-    // 200 points: a narrower window scrolls sideways instead.
-    auto* header = table_->horizontalHeader();
-    int others = 0;
-    for (int column = 0; column < LogTableModel::columnCount_; ++column)
-        if (column != LogTableModel::target)
-            others += header->sectionSize(column);
-    header->resizeSection(LogTableModel::target, std::max(200, table_->viewport()->width() - others));
 }
 
 void LogScreen::reload()
@@ -608,7 +598,7 @@ void LogScreen::showContextMenu(const QPoint& position)
     auto* menu = new QMenu(this);
     menu->setObjectName(QStringLiteral("rowMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* copy = menu->addAction(about::symbolIcon(QStringLiteral("doc.on.doc")),
+    QAction* copy = menu->addAction(ui::symbolIcon(QStringLiteral("doc.on.doc")),
                                     QStringLiteral("選択行をコピー (%1 件)").arg(ids.size()));
     connect(copy, &QAction::triggered, this, [this, ids] { copyAsTSV(ids); });
     menu->popup(table_->viewport()->mapToGlobal(position));

@@ -108,12 +108,8 @@ public:
 signals:
     void contentChanged();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     void build();
-    void fitTargetColumn();
     void refreshView();
     void refreshChrome();
     void applyFilters();

@@ -2,6 +2,7 @@
 
 #include "operations/WorkerJobs.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QDialogButtonBox>
@@ -69,7 +70,7 @@ NoticesSheet::NoticesSheet(Shell& shell, QWidget* parent, QString file)
 
     auto* buttons = new QDialogButtonBox;
     QPushButton* copy = buttons->addButton(QStringLiteral("コピー"), QDialogButtonBox::ActionRole);
-    copy->setIcon(about::symbolIcon(QStringLiteral("doc.on.doc")));
+    copy->setIcon(ui::symbolIcon(QStringLiteral("doc.on.doc")));
     copy->setToolTip(QStringLiteral("全文をクリップボードにコピー"));
     copy->setAutoDefault(false);
     QPushButton* close = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);

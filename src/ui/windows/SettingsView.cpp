@@ -3,20 +3,26 @@
 #include "operations/MemoryMonitor.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
+#include "platform/Logger.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "ui/common/Shell.h"
+#include "ui/common/Symbols.h"
+#include "ui/common/WindowKeys.h"
 #include "ui/windows/AboutPage.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QUrl>
@@ -35,6 +41,28 @@ namespace {
 void announce(const char* key)
 {
     platform::SettingsNotifier::instance().notifyChanged(QString::fromLatin1(key));
+}
+
+// Announces a written key. A write that did not reach the file is logged and
+// told to the user, and nobody is told of a change that did not happen;
+// the caller then shows what is stored.
+bool written(bool ok, const platform::Settings& settings, const char* key, QWidget* from)
+{
+    if (ok) {
+        announce(key);
+        return true;
+    }
+    platform::Logger::ui().error("setting %{public}s not saved to %{private}s", key, settings.file());
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("設定を保存できませんでした"),
+                                  QStringLiteral("設定を保存できませんでした。変更は反映されていません。"),
+                                  QMessageBox::Ok, from->window());
+    alert->setObjectName(QStringLiteral("settingNotSaved"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setInformativeText(QStringLiteral("保存先: ") + QFile::decodeName(settings.file().c_str()));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
+    return false;
 }
 
 QLabel* caption(const QString& text)
@@ -94,11 +122,17 @@ public:
             option->setChecked(current == mode);
             group->addButton(option);
             form->addRow(option);
-            connect(option, &QRadioButton::toggled, this, [&settings, mode](bool on) {
+            connect(option, &QRadioButton::toggled, this, [this, &settings, group, mode](bool on) {
                 if (!on)
                     return;
-                settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue());
-                announce(keys::ratioDisplayMode.name);
+                if (written(settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue()),
+                            settings, keys::ratioDisplayMode.name, this))
+                    return;
+                const QString stored = display::RatioDisplayMode::fromSettings(settings).rawValue();
+                for (QAbstractButton* each : group->buttons()) {
+                    const QSignalBlocker quiet(each);
+                    each->setChecked(each->objectName() == stored);
+                }
             });
         }
         finish();
@@ -152,8 +186,11 @@ private:
                                                {0, 2, 0, 2}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
-        auto* mark = new QLabel(used ? QStringLiteral("●") : available ? QStringLiteral("○") : QStringLiteral("◌"));
-        mark->setStyleSheet(about::colorCss(used ? about::tintColor() : about::secondaryColor()));
+        QLabel* mark = ui::symbolLabel(used        ? u"checkmark.circle.fill"
+                                       : available ? u"circle"
+                                                   : u"circle.dotted",
+                                       used ? about::tintColor() : about::secondaryColor(), 16);
+        mark->setObjectName(QStringLiteral("mark"));
         auto* title = new QLabel(name);
         QFont font = about::font(about::FontRole::body);
         font.setWeight(used ? QFont::DemiBold : QFont::Normal);
@@ -224,8 +261,12 @@ public:
         reminder->addRow(caption(QStringLiteral("登録項目が 1 件以上あるときのみ通知します。Xcode の再ビルド等で再圧縮が"
                                                 "必要になったファイルを、月 1 回見直す目安として使えます。")));
         connect(toggle_, &QCheckBox::toggled, this, [this](bool on) {
-            settings_.setValue(keys::weeklyReminderEnabled, on);
-            announce(keys::weeklyReminderEnabled.name);
+            if (!written(settings_.setValue(keys::weeklyReminderEnabled, on), settings_,
+                         keys::weeklyReminderEnabled.name, this)) {
+                const QSignalBlocker blocker(toggle_);
+                toggle_->setChecked(settings_.value(keys::weeklyReminderEnabled));
+                return;
+            }
             refreshAuthorizationAndReschedule();
         });
 
@@ -303,6 +344,12 @@ public:
         up_ = new QToolButton;
         up_->setObjectName(QStringLiteral("increment"));
         up_->setText(QStringLiteral("+"));
+        // The signs say nothing to a screen reader.
+        const QString by = QString::asprintf("%lld", static_cast<long long>(step_)) + unit_;
+        down_->setAccessibleName(QStringLiteral("減らす"));
+        down_->setToolTip(by + QStringLiteral(" 減らす"));
+        up_->setAccessibleName(QStringLiteral("増やす"));
+        up_->setToolTip(by + QStringLiteral(" 増やす"));
         row->addStretch();
         row->addWidget(value_);
         row->addWidget(down_);
@@ -319,9 +366,8 @@ private:
         const std::int64_t next = std::clamp(current + delta, min_, max_);
         if (next == current)
             return;
-        settings_.setValue(key_, next);
-        announce(key_.name);
-        show(next);
+        written(settings_.setValue(key_, next), settings_, key_.name, this);
+        show(settings_.value(key_));
     }
 
     void show(std::int64_t current)
@@ -373,6 +419,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
     : QWidget(parent, Qt::Window)
 {
     setWindowTitle(QStringLiteral("設定"));
+    installWindowKeys(this, EscapeKey::closes);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     tabs_ = new QTabWidget;
@@ -386,7 +433,7 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
         area->setWidgetResizable(true);
         area->setFrameShape(QFrame::NoFrame);
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        tabs_->addTab(area, about::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
+        tabs_->addTab(area, ui::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
     };
     add(new DisplaySettingsTab(settings), "表示", "eye");
     add(new AlgorithmSettingsTab, "アルゴリズム", "rectangle.compress.vertical");

@@ -42,6 +42,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -277,7 +278,11 @@ TEST_F(WindowScenesTest, TheHistoryOpensAsOneWindowHoweverOftenItIsAskedFor)
     EXPECT_EQ(shown, 1);
     ASSERT_NE(scenes_->logWindow(), nullptr);
     EXPECT_EQ(scenes_->logWindow()->windowTitle(), QStringLiteral("履歴ログ"));
-    EXPECT_EQ(scenes_->logWindow()->size(), QSize(960, 640));
+    // 960 x 640 where the screen has room; always inside the screen.
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(available.contains(scenes_->logWindow()->frameGeometry()));
+    const QSize frame = scenes_->logWindow()->frameGeometry().size() - scenes_->logWindow()->size();
+    EXPECT_EQ(scenes_->logWindow()->size(), QSize(960, 640).boundedTo(available.size() - frame));
 
     // Closed, it comes back as a new one on the next request.
     scenes_->logWindow()->close();

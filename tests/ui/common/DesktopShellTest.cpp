@@ -1,17 +1,26 @@
 #include "ui/common/DesktopShell.h"
 
+#include "ui/common/QtTranslations.h"
+
 #include "support/EventLoopWait.h"
 #include "support/PrivateSessionBus.h"
+#include "support/TempDir.h"
 #include "support/WidgetApplication.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 
 #include <fstream>
+#include <optional>
 
 namespace kelvane::ui {
 namespace {
@@ -64,6 +73,115 @@ TEST(DesktopShellTest, ShowsItemsThroughTheFileManagerService)
     }
     QDBusConnection::disconnectFromBus(serverName);
     QDBusConnection::disconnectFromBus(QStringLiteral("shell-client"));
+}
+
+// The one file dialog on screen (the shell opens them without a parent here).
+QFileDialog* openFileDialog()
+{
+    QFileDialog* found = nullptr;
+    test::runEventsUntil(
+        [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible())
+                    found = dialog;
+            return found != nullptr;
+        },
+        30s);
+    return found;
+}
+
+QAbstractButton* buttonWithRole(QFileDialog* dialog, QDialogButtonBox::ButtonRole role)
+{
+    auto* box = dialog->findChild<QDialogButtonBox*>();
+    if (!box)
+        return nullptr;
+    for (QAbstractButton* button : box->buttons())
+        if (box->buttonRole(button) == role)
+            return button;
+    return nullptr;
+}
+
+// What the user reads on the accept button once the dialog has been drawn.
+QString drawnAcceptTitle(QFileDialog* dialog)
+{
+    dialog->grab();
+    QAbstractButton* accept = buttonWithRole(dialog, QDialogButtonBox::AcceptRole);
+    return accept ? accept->text() : QString();
+}
+
+void typeNameAndConfirm(QFileDialog* dialog, const QString& name)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    // As an input method commits it (key clicks carry ASCII only).
+    edit->insert(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+TEST(DesktopShellTest, FileDialogsSpeakJapaneseAndKeepTheTitleOfTheirAcceptButton)
+{
+    QApplication& app = test::widgetApplication();
+    ASSERT_TRUE(installQtTranslations(app)) << "Qt's translations (qt6-translations-l10n) are not installed";
+    test::TempDir dir;
+    std::filesystem::create_directory(dir / "photos");
+    std::ofstream(dir / "notes.txt") << "x";
+    DesktopShell shell;
+
+    // Files and folders together: a selected folder is taken as chosen, so
+    // the button keeps its title instead of turning into "Open".
+    std::optional<Shell::Paths> picked;
+    shell.pickFilesAndFolders(nullptr, QStringLiteral("登録するファイル / フォルダを選択"),
+                              [&](Shell::Paths paths) { picked = std::move(paths); });
+    QFileDialog* dialog = openFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    dialog->setDirectory(QString::fromStdString(dir.path().string()));
+    dialog->selectFile(QString::fromStdString((dir / "photos").string()));
+    ASSERT_TRUE(test::runEventsUntil([&] { return drawnAcceptTitle(dialog) == QStringLiteral("選択"); }, 30s))
+        << drawnAcceptTitle(dialog).toStdString();
+    QAbstractButton* cancel = buttonWithRole(dialog, QDialogButtonBox::RejectRole);
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->text().contains(QStringLiteral("キャンセル"))) << cancel->text().toStdString();
+    auto* lookIn = dialog->findChild<QLabel*>(QStringLiteral("lookInLabel"));
+    ASSERT_NE(lookIn, nullptr);
+    EXPECT_NE(lookIn->text(), QStringLiteral("Look in:"));
+    cancel->click();
+    ASSERT_TRUE(test::runEventsUntil([&] { return picked.has_value(); }, 30s));
+    EXPECT_TRUE(picked->empty());
+
+    // One folder.
+    std::optional<std::filesystem::path> folder;
+    shell.pickFolder(nullptr, QStringLiteral("検索するフォルダを選択"), [&](std::filesystem::path path) { folder = path; });
+    dialog = openFileDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(drawnAcceptTitle(dialog), QStringLiteral("選択"));
+    dialog->reject();
+    ASSERT_TRUE(test::runEventsUntil([&] { return folder.has_value(); }, 30s));
+}
+
+TEST(DesktopShellTest, TheSaveDialogOffersTextFilesAndAddsTheSuffixOnlyWhenNoneWasTyped)
+{
+    QApplication& app = test::widgetApplication();
+    installQtTranslations(app);
+    test::TempDir dir;
+    DesktopShell shell;
+    const auto save = [&](const QString& typed) {
+        std::optional<std::filesystem::path> chosen;
+        shell.pickSaveFile(nullptr, QStringLiteral("ログを書き出し"), dir.path(), QStringLiteral("Kelvane-log-1.txt"),
+                           [&](std::filesystem::path path) { chosen = path; });
+        QFileDialog* dialog = openFileDialog();
+        EXPECT_NE(dialog, nullptr);
+        if (!dialog)
+            return std::filesystem::path("no dialog");
+        EXPECT_EQ(dialog->nameFilters(), QStringList{QStringLiteral("テキストファイル (*.txt)")});
+        typeNameAndConfirm(dialog, typed);
+        EXPECT_TRUE(test::runEventsUntil([&] { return chosen.has_value(); }, 30s));
+        return chosen.value_or("no answer");
+    };
+    EXPECT_EQ(save(QStringLiteral("report")), dir / "report.txt");
+    EXPECT_EQ(save(QStringLiteral("report.log")), dir / "report.log");
+    EXPECT_EQ(save(QStringLiteral("報告.txt")), dir / "報告.txt");
 }
 
 QFileDialog* openChooser()

@@ -1,6 +1,7 @@
 #include "ui/common/TableCells.h"
 
 #include "ui/common/ElidedLabel.h"
+#include "ui/common/Symbols.h"
 
 #include "support/WidgetApplication.h"
 
@@ -75,6 +76,12 @@ TEST(TableCellsTest, FileFiguresFollowTheInspection)
     EXPECT_FALSE(TableCells::statusDetail(row, plain));
     EXPECT_EQ(TableCells::statusDetail(row, loaded(FileCompressionStatus::datalessCloud{}, 1, 0))->kind,
               StatusDetail::Kind::datalessCloud);
+    // An evicted file shows the cloud symbol before its words; other states have none.
+    const CellContent evicted = cell(MainColumn::status, row, loaded(FileCompressionStatus::datalessCloud{}, 1, 0));
+    EXPECT_EQ(evicted.text, "クラウド退避中");
+    EXPECT_EQ(evicted.symbol, "icloud.and.arrow.down");
+    EXPECT_TRUE(isKnownSymbol(evicted.symbol));
+    EXPECT_TRUE(cell(MainColumn::status, row, compressed).symbol.isEmpty());
 }
 
 TEST(TableCellsTest, HugeSizesAndOutOfRangeStarsAreClamped)

@@ -201,8 +201,7 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
     // Twelve files stay up as a summary.
     ASSERT_TRUE(waitFor([&] { return sheetText("title") == QStringLiteral("圧縮完了"); }));
     EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 12 件"));
-    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
-              static_cast<int>(Symbol::checkmarkCircle));
+    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toString(), QStringLiteral("checkmark.circle.fill"));
     EXPECT_TRUE(sheetShows("resultCard"));
     EXPECT_EQ(sheetText("savedBytes"), display::formatBytes(progress->bytesSavedSoFar()));
     EXPECT_EQ(sheetText("praise"), ProgressTexts::savingsMessage(progress->bytesSavedSoFar()));
@@ -230,6 +229,53 @@ TEST_F(BulkRunWindowTest, TwelveFilesFromTheBarShowLiveProgressThenTheSummaryAnd
         EXPECT_TRUE(compressedOnDisk(file)) << file;
         expectReadsBack(file);
     }
+}
+
+// Names that would pass for other names: each cell shows what is really
+// there, and the run works on the real files.
+TEST_F(BulkRunWindowTest, NamesThatMisleadAreShownAsTheyAreAndTheRunTakesTheRealFiles)
+{
+    const fs::path folder = home_ / "Odd";
+    const std::vector<std::pair<std::string, QString>> names{
+        {"abc\u202Etxt.exe", QStringLiteral("abc\\u202Etxt.exe")},
+        {"line\nbreak.txt", QStringLiteral("line\\nbreak.txt")},
+        {"tab\tname.txt", QStringLiteral("tab\\tname.txt")},
+        {"zero\u200Bwidth.txt", QStringLiteral("zero\\u200Bwidth.txt")},
+        {"bad\xff\xfe.txt", QStringLiteral("bad\\xFF\\xFE.txt")},
+    };
+    for (const auto& [name, shown] : names)
+        writeText(folder / name, 20000);
+    registerItem(folder, true);
+    const fs::path gone = writeText(home_ / "gone\u202Efdp.exe", 20000);
+    registerItem(gone, false);
+    openWide();
+    ASSERT_TRUE(waitFor([&] { return offers("Odd", {QStringLiteral("圧縮 5")}); }));
+    window_->table()->expand(rowNamed("Odd"));
+    for (const auto& [name, shown] : names) {
+        EXPECT_EQ(cellText(name, MainColumn::name), shown);
+        EXPECT_EQ(cellText(name, MainColumn::path), cellText("Odd", MainColumn::path) + "/Odd");
+    }
+
+    clickAction("Odd", QStringLiteral("圧縮 5"));
+    ASSERT_TRUE(waitFor([&] { return offers("Odd", {QStringLiteral("解除 5")}); }));
+    for (const auto& [name, shown] : names) {
+        EXPECT_TRUE(compressedOnDisk(folder / name)) << name;
+        expectReadsBack(folder / name);
+    }
+    EXPECT_EQ(storedLogs(), names.size());
+
+    // A registered file gone from under such a name is named as it was.
+    const std::string goneName = gone.filename().string();
+    EXPECT_EQ(cellText(goneName, MainColumn::name), QStringLiteral("gone\\u202Efdp.exe"));
+    fs::remove(gone);
+    window_->refreshAll();
+    ASSERT_TRUE(waitFor([&] { return cellText(goneName, MainColumn::status) == QStringLiteral("⚠ 見つからない"); }))
+        << cellText(goneName, MainColumn::status).toStdString();
+    window_->showStatusDetail(rows().row(rowNamed(goneName))->id);
+    ASSERT_TRUE(waitFor([&] { return window_->popover() != nullptr; }));
+    const QString explanation = window_->popover()->findChild<QLabel*>(QStringLiteral("explanation"))->text();
+    EXPECT_TRUE(explanation.contains(QStringLiteral("/gone\\u202Efdp.exe\n"))) << explanation.toStdString();
+    EXPECT_FALSE(explanation.contains(QChar(0x202E)));
 }
 
 TEST_F(BulkRunWindowTest, ASmallCleanRunFromTheRowButtonClosesItsSheetByItself)
@@ -292,8 +338,7 @@ TEST_F(BulkRunWindowTest, EscapeCancelsALongRunAndTheSummaryCountsWhatWasReallyD
     EXPECT_GE(compressed, 5u);
     EXPECT_LT(compressed, 200u);
     EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 %1 件").arg(compressed));
-    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
-              static_cast<int>(Symbol::pauseCircle));
+    EXPECT_EQ(sheet()->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toString(), QStringLiteral("pause.circle.fill"));
     EXPECT_FALSE(sheetShows("praise"));
     EXPECT_EQ(storedLogs(), compressed);
 

@@ -1,6 +1,9 @@
 #include "MainWindowTestSupport.h"
 
 #include "operations/AddItemsFlow.h"
+#include "platform/qt/Settings.h"
+#include "platform/qt/SettingsNotifier.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/Popover.h"
 #include "ui/main/CloudFolderWarningSheet.h"
@@ -416,6 +419,48 @@ TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
     ASSERT_TRUE(waitFor([&] { return window_->errorAlert() != nullptr; }));
     EXPECT_EQ(window_->errorAlert()->textFormat(), Qt::PlainText);
     EXPECT_EQ(window_->errorAlert()->text().toStdString(), "見つかりません: " + (home_ / "<b>gone</b>").string());
+}
+
+TEST_F(MainWindowFixture, TurningTheReminderOnOrOffElsewhereReschedulesItAtOnceWithTheWindowsCount)
+{
+    registerItem(makeFile(home_ / "a.txt"), false);
+    registerItem(makeFile(home_ / "b.txt"), false);
+    std::vector<std::pair<bool, std::int64_t>> reschedules;
+    MainWindowHooks hooks;
+    hooks.rescheduleReminder = [&](bool enabled, std::int64_t count) { reschedules.emplace_back(enabled, count); };
+    openWindow(std::move(hooks));
+    ASSERT_TRUE(waitFor([&] { return model_->items().size() == 2; }));
+
+    // As the settings window does: write the key, then announce it.
+    namespace keys = platform::settings_keys;
+    platform::Settings settings;
+    auto change = [&](const char* key) { platform::SettingsNotifier::instance().notifyChanged(key); };
+    settings.setValue(keys::weeklyReminderEnabled, false);
+    change(keys::weeklyReminderEnabled.name);
+    settings.setValue(keys::weeklyReminderEnabled, true);
+    change(keys::weeklyReminderEnabled.name);
+    // Other settings leave the reminder alone.
+    change(keys::ratioDisplayMode.name);
+    change(keys::logRetentionDays.name);
+    EXPECT_EQ(reschedules, (std::vector<std::pair<bool, std::int64_t>>{{false, 2}, {true, 2}}));
+}
+
+TEST_F(MainWindowFixture, AFolderWhoseNameMisleadsIsShownAsItIsAndRegisteredAsItIs)
+{
+    const fs::path folder = home_ / "in\xffside" / "photos\u202Egpj.exe\t";
+    makeFile(folder / "a.txt");
+    openWindow();
+    window_->handleSelectedURLs({folder});
+    auto* sheet = qobject_cast<FolderRegistrationSheet*>(window_->sheets().current());
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), "photos\\u202Egpj.exe\\t");
+    EXPECT_EQ(sheet->findChild<ElidedLabel*>(QStringLiteral("parentPath"))->text(),
+              QString::fromStdString(home_.path().string()) + "/in\\xFFside");
+    QTest::mouseClick(buttonNamed(sheet, QStringLiteral("登録")), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return storedItems().size() == 1; }));
+    EXPECT_EQ(storedItems()[0]->displayName(), "photos\u202Egpj.exe\t");
+    ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));
+    EXPECT_EQ(cellText("photos\u202Egpj.exe\t", MainColumn::name), "photos\\u202Egpj.exe\\t");
 }
 
 TEST_F(MainWindowFixture, TheVeryFirstLaunchShowsAboutOnce)

@@ -4,6 +4,7 @@
 #include "QStringPrinting.h"
 
 #include "operations/OperationProgress.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BulkSelection.h"
 #include "ui/main/OperationProgressSheet.h"
@@ -100,6 +101,20 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
     EXPECT_TRUE(sheet_->isVisible());  // the run ends it, not the key
 }
 
+TEST_F(ProgressSheetTest, TheFileInHandIsNamedAsItReallyIs)
+{
+    open(Kind::compress, 3, 5000);
+    progress_->setTask(operations::TaskHandle());
+    for (const auto& [name, shown] : std::vector<std::pair<std::string, QString>>{
+             {"invoice\u202Efdp.exe", QStringLiteral("invoice\\u202Efdp.exe")},
+             {"two\nlines\t.txt", QStringLiteral("two\\nlines\\t.txt")},
+             {"\xe9t\xe9.txt", QStringLiteral("\\xE9t\\xE9.txt")}}) {
+        progress_->setCurrentFileName(name);
+        turn();
+        EXPECT_EQ(sheet_->findChild<ElidedLabel*>(QStringLiteral("fileName"))->text(), shown);
+    }
+}
+
 TEST_F(ProgressSheetTest, ChangesRedrawOncePerTurnAndTheClockEverySecond)
 {
     open(Kind::compress, 300, 3000000);
@@ -151,8 +166,7 @@ TEST_F(ProgressSheetTest, FinishedStatesShowWhatTheRunCameTo)
     turn();
     EXPECT_EQ(text("title"), QStringLiteral("解除を中断しました"));
     EXPECT_EQ(text("counts"), QStringLiteral("成功 1 件 · 失敗 1"));
-    EXPECT_EQ(sheet_->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toInt(),
-              static_cast<int>(Symbol::pauseCircle));
+    EXPECT_EQ(sheet_->findChild<QLabel*>(QStringLiteral("statusSymbol"))->property("symbol").toString(), QStringLiteral("pause.circle.fill"));
     EXPECT_TRUE(shows("resultCard"));
     EXPECT_EQ(text("savedPercent"), QStringLiteral("25% 縮小"));
     EXPECT_FALSE(shows("praise"));
@@ -219,10 +233,10 @@ TEST(ProgressTextsTest, SavingsPercentSymbolsMessagesAndMemoryColoursAtTheirThre
     EXPECT_EQ(ProgressTexts::savedPercent(10, 0), std::nullopt);
     EXPECT_EQ(ProgressTexts::savedPercent(0, 100), std::nullopt);
 
-    EXPECT_EQ(ProgressTexts::savingsSymbol(99999999), Symbol::checkmarkSeal);
-    EXPECT_EQ(ProgressTexts::savingsSymbol(100000000), Symbol::star);
-    EXPECT_EQ(ProgressTexts::savingsSymbol(999999999), Symbol::star);
-    EXPECT_EQ(ProgressTexts::savingsSymbol(1000000000), Symbol::sparkles);
+    EXPECT_EQ(ProgressTexts::savingsSymbol(99999999), QStringLiteral("checkmark.seal.fill"));
+    EXPECT_EQ(ProgressTexts::savingsSymbol(100000000), QStringLiteral("star.fill"));
+    EXPECT_EQ(ProgressTexts::savingsSymbol(999999999), QStringLiteral("star.fill"));
+    EXPECT_EQ(ProgressTexts::savingsSymbol(1000000000), QStringLiteral("sparkles"));
     const QString last = QStringLiteral("少しずつでも積み重ねれば、確実にディスクは軽くなります。");
     EXPECT_EQ(ProgressTexts::savingsMessage(9999999), last);
     EXPECT_EQ(ProgressTexts::savingsMessage(10000000), QStringLiteral("気持ちよくスッキリしました。塵も積もれば、です。"));

@@ -3,6 +3,7 @@
 
 #include "operations/AskAIModel.h"
 #include "platform/qt/LanguageModel.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/sheets/AskAISheet.h"
 
 #include <QPushButton>
@@ -84,6 +85,37 @@ TEST_F(AskAISheetTest, WithoutUsableEndpointShowsUnavailableAndSendsNothing)
     EXPECT_TRUE(std::holds_alternative<LanguageModel::available>(LanguageModel::fromEnvironment()->availability()));
     qunsetenv("KELVANE_AI_ENDPOINT");
     qunsetenv("KELVANE_AI_MODEL");
+}
+
+TEST_F(AskAISheetTest, AnEndpointWithoutAModelNamesTheMissingModelNotTheEndpoint)
+{
+    FakeChatServer server;
+    for (const QString& model : {QString(), QStringLiteral("  ")}) {
+        AskAISheet* sheet = openSheet(LanguageModel::make({server.endpoint(), model}), file_);
+        EXPECT_EQ(sheet->model().phase().kind, Kind::unavailable);
+        EXPECT_TRUE(showsLabel(sheet, "ローカル AI のモデルが設定されていません。"));
+        EXPECT_FALSE(showsLabel(sheet, "ローカル AI のエンドポイントが設定されていません。"));
+        EXPECT_FALSE(waiting(sheet));
+    }
+    // The same from the environment the application reads.
+    qputenv("KELVANE_AI_ENDPOINT", server.endpoint().toUtf8());
+    qunsetenv("KELVANE_AI_MODEL");
+    AskAISheet* sheet = openSheet(LanguageModel::fromEnvironment(), file_);
+    EXPECT_TRUE(showsLabel(sheet, "ローカル AI のモデルが設定されていません。"));
+    qunsetenv("KELVANE_AI_ENDPOINT");
+    QTest::qWait(0);
+    EXPECT_EQ(server.connections, 0);
+}
+
+TEST_F(AskAISheetTest, AFileWhoseNameMisleadsIsNamedAsItIs)
+{
+    const std::filesystem::path odd = home_.path() / "dir\u200B\n" / "song\u202E3pm.exe";
+    std::filesystem::create_directories(odd.parent_path());
+    std::ofstream(odd) << "x";
+    AskAISheet* sheet = openSheet(LanguageModel::unavailableModel(), odd);
+    EXPECT_EQ(child<ElidedLabel>(sheet, "fileName")->text(), "song\\u202E3pm.exe");
+    EXPECT_EQ(child<ElidedLabel>(sheet, "fileFolder")->text(),
+              QString::fromStdString(home_.path().string()) + "/dir\\u200B\\n");
 }
 
 TEST_F(AskAISheetTest, LoopbackEndpointsBecomeChatCompletionsUrls)

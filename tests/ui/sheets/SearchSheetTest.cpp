@@ -8,11 +8,14 @@
 #include "operations/SearchSheetModel.h"
 #include "platform/qt/LanguageModel.h"
 #include "store/RegisteredItem.h"
+#include "ui/common/TextStyles.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SearchSheet.h"
 
 #include <QAbstractItemModelTester>
+#include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -22,6 +25,7 @@
 #include <QThreadPool>
 
 #include <fstream>
+#include <set>
 
 namespace kelvane::ui::sheets::test {
 namespace {
@@ -223,6 +227,34 @@ TEST_F(SearchSheetTest, RegisteringCountsAndClosesTheSheet)
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
 }
 
+TEST_F(SearchSheetTest, NamesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
+{
+    const fs::path odd = root_ / "odd\u202Ebus\n";
+    writeFile(odd / "abc\u202Etxt.exe", 7000);
+    writeFile(odd / "zero\u200Bwidth\t.txt", 6000);
+    writeFile(odd / "bad\xff.txt", 5000);
+    SearchSheet* sheet = openSheet();
+    setField(sheet, "minSize", "0.004");
+    search(sheet);
+    EXPECT_EQ(names(sheet), QStringList({"image.png", "data.json", "abc\\u202Etxt.exe", "zero\\u200Bwidth\\t.txt",
+                                         "readme.md", "bad\\xFF.txt"}));
+    const QString folder = QString::fromStdString(root_.string()) + "/odd\\u202Ebus\\n";
+    EXPECT_EQ(sheet->resultsModel()->index(2, SearchResultsTableModel::path).data().toString(), folder);
+    EXPECT_EQ(sheet->resultsModel()->index(2, SearchResultsTableModel::path).data(Qt::ToolTipRole).toString(),
+              folder + "/abc\\u202Etxt.exe");
+
+    // Registered under their real names.
+    sheet->resultsView()->selectAll();
+    QSignalSpy closed(sheet, &QDialog::finished);
+    QTest::mouseClick(button(sheet, "選択を登録 (6)"), Qt::LeftButton);
+    ASSERT_TRUE(closed.wait(5000));
+    std::set<std::string> stored;
+    for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
+        stored.insert(item->displayName());
+    for (const char* name : {"abc\u202Etxt.exe", "zero\u200Bwidth\t.txt", "bad\xff.txt"})
+        EXPECT_TRUE(stored.contains(name)) << name;
+}
+
 TEST_F(SearchSheetTest, FailedRegistrationIsShownAndTheSheetStays)
 {
     SearchSheet* sheet = openSheet();
@@ -310,6 +342,44 @@ TEST_F(SearchSheetTest, ResultActionsRevealAndAsk)
     EXPECT_EQ(second->model().rootURL(), home_.path() / "chosen");
     QTest::mouseClick(button(second, "選択…"), Qt::LeftButton);
     EXPECT_EQ(second->model().rootURL(), home_.path() / "chosen");
+}
+
+TEST_F(SearchSheetTest, ResultColumnsKeepTheirBoundsAndFiguresKeepTheTableTypeface)
+{
+    SearchSheet* sheet = openSheet();
+    setField(sheet, "minSize", "0");
+    search(sheet);
+    QTableView* view = sheet->resultsView();
+    ASSERT_GT(view->model()->rowCount(), 0);
+    EXPECT_FALSE(view->model()->index(0, SearchResultsTableModel::name).data(Qt::DecorationRole).value<QIcon>().isNull())
+        << "the document symbol beside the name";
+    // Figures are in the table's own typeface, with digits of one width.
+    for (const int column : {int(SearchResultsTableModel::size), int(SearchResultsTableModel::modified)}) {
+        const QVariant font = view->model()->index(0, column).data(Qt::FontRole);
+        ASSERT_TRUE(font.canConvert<QFont>());
+        EXPECT_EQ(font.value<QFont>().family(), QApplication::font().family());
+        EXPECT_TRUE(hasMonospacedDigits(font.value<QFont>()));
+    }
+    // The sheet at its smallest and at a wide size: every column within its
+    // bounds and inside the view; the bounded last column never stretches.
+    const int bounds[][2] = {{160, 0}, {160, 0}, {80, 130}, {100, 150}, {80, 140}};
+    for (const int width : {600, 1400}) {
+        sheet->resize(width, 560);
+        ASSERT_TRUE(waitUntil([&] { return sheet->width() == width; }));
+        QCoreApplication::processEvents();
+        auto* header = view->horizontalHeader();
+        for (int column = 0; column < 5; ++column) {
+            SCOPED_TRACE(testing::Message() << "width " << width << ", column " << column);
+            EXPECT_GE(header->sectionSize(column), bounds[column][0]);
+            if (bounds[column][1] > 0) {
+                EXPECT_LE(header->sectionSize(column), bounds[column][1]);
+            }
+            if (width > 1000) {
+                EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                          view->viewport()->width());
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "SheetsTestSupport.h"
 
 #include "discovery/SecurityScopedBookmark.h"
+#include "discovery/WizardPreset.h"
 #include "operations/MainThread.h"
 #include "operations/WizardPresetScanModel.h"
 #include "operations/WizardSheetModel.h"
@@ -14,11 +15,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QThreadPool>
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <fstream>
+#include <set>
 
 namespace kelvane::ui::sheets::test {
 namespace {
@@ -77,7 +83,7 @@ protected:
         QTest::qWait(20);
     }
 
-    fs::path logs() const { return home_.path() / "Library/Logs"; }
+    fs::path logs() const { return home_.path() / ".local/state"; }
     std::unique_ptr<QWidget> window_;
 };
 
@@ -93,7 +99,7 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
     writeFile(logs() / "Tool.app/Contents/e.bin", 11000);
     fs::create_directories(home_.path() / "Downloads");
     // A plain file where a preset expects its folder.
-    writeFile(home_.path() / "Library/Caches", 10);
+    writeFile(home_.path() / ".cache", 10);
 
     WizardSheet* sheet = openSheet();
     ASSERT_TRUE(waitUntil([&] { return sheet->model().presetSizes().size() == 2; }));
@@ -111,31 +117,52 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
         EXPECT_FALSE(button(absent, "全部登録")->isEnabled());
     }
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
+    // The places are this desktop's, and the introduction says no other.
+    EXPECT_TRUE(showsLabel(sheet, "容量を取りがちな場所をまとめました。\n"
+                                  "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"));
     EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_EQ(toastText(sheet), "");
+}
+
+TEST_F(WizardSheetTest, TheToastIsSeenWhereverTheListIsScrolledTo)
+{
+    fs::create_directories(discovery::WizardPreset::all().back().resolvedPath);
+    WizardSheet* sheet = openSheet();
+    sheet->resize(820, 540);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+    WizardPresetRow* last = sheet->rows().back();
+    auto* scroll = sheet->findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    scroll->ensureWidgetVisible(last);
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the list is longer than the sheet";
+    QTest::mouseClick(button(last, "全部登録"), Qt::LeftButton);
+    auto* toast = child<QLabel>(sheet, "toast");
+    ASSERT_FALSE(toastText(sheet).isEmpty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toast->visibleRegion().boundingRect(), toast->rect()) << "the whole toast is in view";
 }
 
 TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
 {
     fs::create_directories(logs());
     fs::create_directories(home_.path() / "Downloads");
-    fs::create_directories(home_.path() / "Library/Application Support/MobileSync/Backup");
+    fs::create_directories(home_.path() / "Android/Sdk");
     registerFolder(home_.path() / "Downloads");
-    registerFolder(home_.path() / "Library/Application Support");
+    registerFolder(home_.path() / "Android");
 
     WizardSheet* sheet = openSheet();
     QTest::mouseClick(button(row(sheet, "logs"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ 登録しました: ユーザー Logs");
+    EXPECT_EQ(toastText(sheet), "✔ 登録しました: ユーザー .local/state");
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "登録済み"));
     EXPECT_FALSE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_TRUE(button(row(sheet, "logs"), "中身を見る")->isEnabled());
 
     QTest::mouseClick(button(row(sheet, "downloads"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ すでに登録済みです: Downloads");
+    EXPECT_EQ(toastText(sheet), "✔ すでに登録済みです: ダウンロード");
     EXPECT_TRUE(showsLabel(row(sheet, "downloads"), "登録済み"));
 
     QTest::mouseClick(button(row(sheet, "iphonebackup"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ 上位フォルダがすでに登録されています: iPhone / iPad バックアップ");
+    EXPECT_EQ(toastText(sheet), "✔ 上位フォルダがすでに登録されています: Android SDK");
     EXPECT_FALSE(showsLabel(row(sheet, "iphonebackup"), "登録済み"));
     EXPECT_TRUE(button(row(sheet, "iphonebackup"), "全部登録")->isEnabled());
 
@@ -143,9 +170,9 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
 
     // A folder that went away after the list was drawn cannot be registered.
-    fs::create_directories(home_.path() / "Library/Audio/Apple Loops");
+    fs::create_directories(home_.path() / ".local/share/Steam/steamapps/common");
     WizardSheet* again = openSheet();
-    fs::remove(home_.path() / "Library/Audio/Apple Loops");
+    fs::remove(home_.path() / ".local/share/Steam/steamapps/common");
     QTest::mouseClick(button(row(again, "garageband"), "全部登録"), Qt::LeftButton);
     EXPECT_TRUE(toastText(again).startsWith("⚠ 登録に失敗: ")) << toastText(again).toStdString();
     EXPECT_EQ(again->model().toast()->style, WizardSheetModel::Toast::Style::failure);
@@ -195,14 +222,14 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     // Return registers while something is selected.
     QTest::keyClick(detail->table(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
-    EXPECT_EQ(toastText(sheet), "✔ ユーザー Logs から 201 件を登録しました");
+    EXPECT_EQ(toastText(sheet), "✔ ユーザー .local/state から 201 件を登録しました");
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 201u);
 }
 
 TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
 {
     // Caches: no priority extensions, 14 days by default.
-    const fs::path caches = home_.path() / "Library/Caches";
+    const fs::path caches = home_.path() / ".cache";
     writeFile(caches / "old.bin", 70000, std::chrono::hours(24 * 20));
     writeFile(caches / "fresh.bin", 70000, std::chrono::hours(24 * 3));
     writeFile(caches / "picture.psd", 80000, std::chrono::hours(24 * 20));
@@ -229,6 +256,34 @@ TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
     EXPECT_TRUE(showsLabel(detail, "64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
 }
 
+TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
+{
+    const auto old = std::chrono::hours(24 * 60);
+    writeFile(logs() / "sub\u202Egol" / "report\u202Egol.exe.log", 90000, old);
+    writeFile(logs() / "two\nlines.log", 80000, old);
+    writeFile(logs() / "bad\xfe.log", 70000, old);
+    WizardSheet* sheet = openSheet();
+    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    WizardPresetDetailView* detail = sheet->detail();
+    ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 3; }));
+    auto* candidates = detail->candidatesModel();
+    QStringList names;
+    for (int r = 0; r < candidates->rowCount(); ++r)
+        names << candidates->index(r, WizardCandidatesTableModel::name).data().toString();
+    EXPECT_EQ(names, QStringList({"report\\u202Egol.exe.log", "two\\nlines.log", "bad\\xFE.log"}));
+    const QModelIndex location = candidates->index(0, WizardCandidatesTableModel::location);
+    EXPECT_TRUE(location.data().toString().endsWith("sub\\u202Egol")) << location.data().toString().toStdString();
+    EXPECT_FALSE(location.data(Qt::ToolTipRole).toString().contains(QChar(0x202E)));
+
+    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
+    std::set<std::string> stored;
+    for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
+        stored.insert(item->displayName());
+    EXPECT_EQ(stored, (std::set<std::string>{"report\u202Egol.exe.log", "two\nlines.log", "bad\xfe.log"}));
+}
+
 TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
 {
     const auto old = std::chrono::hours(24 * 60);
@@ -243,7 +298,7 @@ TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
     ASSERT_TRUE(button(detail, "選択を登録")->isEnabled()) << detail->model().selection().size();
     QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; })) << toastText(sheet).toStdString();
-    EXPECT_TRUE(toastText(sheet).startsWith("⚠ ユーザー Logs から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
+    EXPECT_TRUE(toastText(sheet).startsWith("⚠ ユーザー .local/state から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
     EXPECT_EQ(sheet->model().toast()->style, WizardSheetModel::Toast::Style::failure);
 }
 
@@ -264,7 +319,7 @@ TEST_F(WizardSheetTest, FolderGoneBeforeARescanEndsTheScanWithTheError)
     settleWorkers();
 
     EXPECT_FALSE(detail->model().isScanning());
-    EXPECT_TRUE(showsLabel(detail, "⚠ 対象フォルダが見つかりません: ~/Library/Logs"));
+    EXPECT_TRUE(showsLabel(detail, "⚠ 対象フォルダが見つかりません: ~/.local/state"));
     EXPECT_TRUE(detail->model().candidates().empty());
     EXPECT_EQ(detail->candidatesModel()->rowCount(), 0);
     EXPECT_FALSE(button(detail, "再スキャン")->isEnabled());

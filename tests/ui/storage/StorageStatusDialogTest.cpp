@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
+
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -192,6 +194,38 @@ TEST_F(StorageStatusDialogTest, RefreshKeepsTheSelectionOrRepairsIt)
     EXPECT_EQ(placeholderTitle(dialog), "ボリュームを取得できません");
     EXPECT_EQ(dialog.currentDetail()->findChild<QLabel*>("placeholderDescription")->text(),
               "マウント済みボリュームが見つかりません");
+}
+
+TEST_F(StorageStatusDialogTest, NewFiguresOfTheShownVolumeAreShownInPlaceWhereTheUserScrolledTo)
+{
+    ScriptedLister lister;
+    StorageVolume root = makeVolume("/", true);
+    lister.push({root, makeVolume("/data")});
+    StorageStatusDialog dialog(lister.lister());
+    dialog.resize(760, 420);  // shorter than the page: the detail pane scrolls
+    dialog.show();
+    ASSERT_TRUE(refreshed(dialog));
+    auto* view = qobject_cast<VolumeDetailView*>(dialog.currentDetail());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(test::runEventsUntil([&] { return view->verticalScrollBar()->maximum() > 100; }, 20s));
+    view->verticalScrollBar()->setValue(100);
+
+    root.availableCapacity -= 4096;
+    lister.push({root, makeVolume("/data")});
+    dialog.startRefresh();
+    ASSERT_TRUE(refreshed(dialog));
+    EXPECT_EQ(dialog.currentDetail(), view) << "the same pane, not a new one";
+    EXPECT_EQ(view->volume().availableCapacity, root.availableCapacity);
+    EXPECT_EQ(view->verticalScrollBar()->value(), 100);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view->verticalScrollBar()->value(), 100);
+
+    // Another volume starts at the top.
+    dialog.select(std::filesystem::path("/data"));
+    auto* other = qobject_cast<VolumeDetailView*>(dialog.currentDetail());
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(other, view);
+    EXPECT_EQ(other->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(StorageStatusDialogTest, WhileAListingHangsRefreshIsDisabledAndEscapeClosesAtOnce)

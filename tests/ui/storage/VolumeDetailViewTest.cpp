@@ -304,6 +304,20 @@ TEST(CapacityBar, FillsItsShareInTheColourOfItsLevel)
     EXPECT_FALSE(isFill(empty, 5, accent));
     EXPECT_EQ(render(9, 10, 200).second, storage_style::red());
     EXPECT_EQ(render(7, 10, 200).second, storage_style::orange());
+
+    // A fill narrower than the bar is high is a capsule of its own width:
+    // round at its top and bottom, not the cut-off end of a wider one.
+    const auto [sliver, tint] = render(5, 100, 200);  // 10 of 200 pixels
+    const auto filled = [&](int x, int y) {
+        const QColor pixel = sliver.pixelColor(x, y);
+        return std::abs(pixel.red() - tint.red()) < 40 && std::abs(pixel.green() - tint.green()) < 40 &&
+               std::abs(pixel.blue() - tint.blue()) < 40;
+    };
+    EXPECT_TRUE(filled(5, 11));
+    EXPECT_TRUE(filled(8, 11));
+    EXPECT_TRUE(filled(5, 2));
+    EXPECT_FALSE(filled(9, 1)) << "the fill's corner is rounded to its own width";
+    EXPECT_FALSE(filled(13, 11)) << "nothing beyond its share";
 }
 
 }  // namespace

@@ -3,13 +3,16 @@
 #include "WindowsTestSupport.h"
 #include "app/LaunchRecord.h"
 #include "app/LogExport.h"
+#include "discovery/WizardPreset.h"
 #include "display/Formatters.h"
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
 #include "ui/common/FirstLaunchAbout.h"
 #include "ui/windows/NoticesSheet.h"
 
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -18,6 +21,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <future>
 #include <stdexcept>
 
 namespace kelvane::ui::test {
@@ -146,6 +150,97 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
 }
 
+TEST_F(AboutViewTest, SecondaryParagraphsAreDrawnVisiblyLighterThanBodyText)
+{
+    auto view = open();
+    int checked = 0;
+    for (QLabel* paragraph : view->findChildren<QLabel*>(QStringLiteral("paragraph"))) {
+        if (!paragraph->property("secondary").toBool())
+            continue;
+        // What the style sheet really paints, alpha included.
+        const QRegularExpression rgba(QStringLiteral(R"(color:\s*rgba\((\d+), (\d+), (\d+), ([\d.]+)\))"));
+        const auto match = rgba.match(paragraph->styleSheet());
+        ASSERT_TRUE(match.hasMatch()) << paragraph->styleSheet().toStdString();
+        const QColor background = view->palette().color(QPalette::Window);
+        const double alpha = match.captured(4).toDouble();
+        const auto shown = [&](int channel, int back) { return channel * alpha + back * (1 - alpha); };
+        const QColor painted = QColor::fromRgbF(
+            float(shown(match.captured(1).toInt(), background.red()) / 255.0),
+            float(shown(match.captured(2).toInt(), background.green()) / 255.0),
+            float(shown(match.captured(3).toInt(), background.blue()) / 255.0));
+        const QColor text = view->palette().color(QPalette::WindowText);  // the body text
+        EXPECT_GT(std::abs(painted.lightness() - text.lightness()), 50) << paragraph->styleSheet().toStdString();
+        EXPECT_GT(std::abs(painted.lightness() - background.lightness()), 50);
+        ++checked;
+    }
+    EXPECT_GT(checked, 3);
+}
+
+TEST_F(AboutViewTest, CreditsNameTheThreeEarlierProjectsAndTheLibrariesInOneSentence)
+{
+    auto view = open();
+    const std::vector<QWidget*> page = pieces(*view, 4);
+    QStringList headers;
+    int entries = 0;
+    QString librarySentence;
+    for (QWidget* piece : page) {
+        if (piece->objectName() == QLatin1String("sectionHeader"))
+            headers << piece->findChild<QLabel*>(QStringLiteral("title"))->text();
+        else if (piece->objectName() == QLatin1String("creditEntry"))
+            ++entries;
+        else if (piece->objectName() == QLatin1String("paragraph") && headers.size() == 3)
+            librarySentence = piece->property("markdown").toString();
+    }
+    EXPECT_EQ(headers, (QStringList{"開発", "参考にしたソフトウェア", "利用ライブラリ", "フィードバック"}));
+    EXPECT_EQ(entries, 3) << "the three earlier projects and nothing else";
+    for (const char* library : {"Qt", "SQLite", "OpenSSL", "zlib", "libacl"})
+        EXPECT_TRUE(librarySentence.contains(QLatin1String(library))) << library;
+    // Every heading shows its symbol.
+    for (QWidget* piece : page)
+        if (piece->objectName() == QLatin1String("sectionHeader")) {
+            auto* symbol = piece->findChild<QLabel*>(QStringLiteral("symbol"));
+            ASSERT_NE(symbol, nullptr);
+            EXPECT_FALSE(symbol->pixmap().isNull());
+        }
+}
+
+TEST_F(AboutViewTest, WhileExportingTheButtonShowsOnlyASpinnerAtItsOwnSize)
+{
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    AboutEnvironment environment;
+    environment.exportLogs = [released](double) {
+        released.wait_for(std::chrono::seconds(30));
+        return std::string("log\n");
+    };
+    auto view = open(environment);
+    view->tabs()->setCurrentIndex(3);
+    auto* button = view->findChild<QPushButton*>(QStringLiteral("exportLogs"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+    const QSize before = button->size();
+    QSignalSpy finished(view.get(), &AboutView::exportFinished);
+    view->exportLogFile();
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_TRUE(button->text().isEmpty());
+    EXPECT_TRUE(button->icon().isNull());
+    EXPECT_EQ(button->size(), before);
+    auto* spinner = button->findChild<QWidget*>(QStringLiteral("spinner"));
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isVisible());
+    EXPECT_TRUE(button->rect().contains(spinner->geometry()));
+    for (QWidget* other : view->findChildren<QWidget*>(QStringLiteral("spinner")))
+        EXPECT_TRUE(other == spinner || !other->isVisible()) << "one spinner, in the button";
+    for (QProgressBar* bar : view->findChildren<QProgressBar*>())
+        EXPECT_FALSE(bar->isVisible()) << "no progress bar beside the button";
+
+    release.set_value();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_FALSE(spinner->isVisible());
+    EXPECT_EQ(button->text(), QStringLiteral("ログを書き出し…"));
+    EXPECT_FALSE(button->icon().isNull());
+    EXPECT_TRUE(button->isEnabled());
+}
+
 TEST_F(AboutViewTest, LogExportWritesTheChosenSpanWhereTheUserSaysAndReportsFailuresBelowTheButton)
 {
     auto view = open();
@@ -227,13 +322,11 @@ TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
                            "decmpfs の正体", "対応アルゴリズム", "インライン / リソースフォーク切替",
                            "dataless（クラウド退避）の検出"}));
     EXPECT_EQ(dividers, 9);
-    // The written ones and the Linux note on what other programs see.
-    EXPECT_EQ(paragraphs, 40);
+    // The written ones and the Linux note after each claim that other programs read the files unchanged.
+    EXPECT_EQ(paragraphs, 41);
     EXPECT_EQ(secondary, 8);
     EXPECT_EQ(callout, 4);
     EXPECT_EQ(texts[0], "ひとことで言うと「**ファイルを zip にしないまま、内部だけこっそり縮める**」仕組みです。");
-    EXPECT_TRUE(texts.contains("Linux では、他のアプリから圧縮済みファイルを読むと圧縮データが見えます。"
-                               "他のアプリで使う前に Kelvane で解除してください。"));
     EXPECT_TRUE(texts.contains("xattr の上限（3,802 バイト）に収まるサイズはインライン形式（type 11）、それ以上はリソースフォーク形式"
                                "（type 12、`com.apple.ResourceFork` xattr に 64 KiB チャンクで格納）に振り分けています。"));
     EXPECT_TRUE(texts.last().contains("`DATALESS_CMPFS_TYPE = 0x80000001`"));
@@ -253,6 +346,88 @@ TEST_F(AboutViewTest, TheExplainerHasItsHeadingsSubHeadingsAndParagraphsInOrder)
     EXPECT_EQ(steps.last(), "コマンドラインから自動再圧縮（cron / systemd タイマー）");
     const QStringList usageTexts = labelTexts(view->tabs()->widget(2));
     EXPECT_TRUE(usageTexts.join('\n').contains("<code>kelvane --auto-recompress</code>"));
+}
+
+// The markdown of every paragraph below `root`, in order.
+QStringList paragraphTexts(const QWidget* root)
+{
+    QStringList texts;
+    for (const QLabel* label : root->findChildren<QLabel*>(QStringLiteral("paragraph")))
+        texts << label->property("markdown").toString();
+    return texts;
+}
+
+TEST_F(AboutViewTest, TheTextsAreAsWrittenWordedForLinuxOnlyWhereThisDesktopDiffers)
+{
+    auto view = open();
+    const QString note = "Linux では、kelvanefs でマウントしたフォルダの圧縮済みファイルは、どのアプリからも元のデータとして読めます。"
+                         "マウントしていないフォルダでは、他のアプリで使う前に Kelvane で解除してください。";
+
+    // The explainer: the note follows both claims that programs see the
+    // original data, and nothing else was reworded.
+    const QStringList explainer = paragraphTexts(view->tabs()->widget(1));
+    ASSERT_EQ(explainer.size(), 41);
+    EXPECT_EQ(explainer.count(note), 2);
+    const auto after = [&](const QString& startOfParagraph) {
+        for (qsizetype i = 0; i + 1 < explainer.size(); ++i)
+            if (explainer[i].startsWith(startOfParagraph))
+                return explainer[i + 1];
+        return QStringLiteral("(no paragraph starts with ") + startOfParagraph + ")";
+    };
+    EXPECT_EQ(after("データは読み出されるときにだけ macOS が自動で展開する"), note);
+    EXPECT_EQ(after("macOS では、以降は読み出しのたびに"), note);
+    EXPECT_TRUE(explainer.contains("macOS では、以降は読み出しのたびにカーネル（VFS 層と decmpfs ハンドラ）が中身を展開するので、"
+                                   "ユーザー空間のプログラムは圧縮に気付きません。"));
+    EXPECT_TRUE(explainer.filter("cron / systemd タイマー から `--auto-recompress` で起動した場合は、直近 30 分以内に"
+                                 "更新されたファイルをバックグラウンド圧縮の対象から自動的に外します。")
+                    .size()
+                == 1);
+    EXPECT_TRUE(explainer.filter("透過圧縮は **そのローカルディスク上だけ** で効きます。").size() == 1);
+    for (const QString& text : explainer) {
+        // The disk is no Mac's (what Apple does with its own Macs stays).
+        EXPECT_FALSE(text.contains("の Mac の")) << text.toStdString();
+        EXPECT_FALSE(text.contains("Linux では同じ形式")) << text.toStdString();
+    }
+
+    // The usage guide, step by step.
+    QStringList bodies;
+    for (QWidget* piece : pieces(*view, 2))
+        if (piece->objectName() == "usageStep")
+            bodies << paragraphTexts(piece);
+    ASSERT_EQ(bodies.size(), 9);
+    EXPECT_EQ(bodies[0], "ツールバーの「ウィザード」ボタンを押すと、`Go ビルドキャッシュ` / `debuginfod キャッシュ` / `.cache` / "
+                         "`.local/state` など、容量を取りがちな場所がカード一覧で表示されます。「全部登録」で丸ごと、"
+                         "「中身を見る」で配下から大きいファイルを個別に選んで登録できます。");
+    EXPECT_EQ(bodies[1], "メイン画面に **ドラッグ&ドロップ** するか、「追加」ボタンでファイル選択ダイアログから選びます。"
+                         "フォルダはサブフォルダを含むかどうかを選択できます。");
+    EXPECT_EQ(bodies[4], "「検索」ボタンで検索シートを開き、「○年以上前」「最小 10 MB」「テキスト系のみ」などの条件を組み合わせて"
+                         "登録対象を発掘できます。スキャン中も結果がリアルタイムで増えていきます。");
+    EXPECT_TRUE(bodies[5].startsWith("「更新」ボタン（Ctrl+R）で cache をクリアして全項目を再スキャンします。"));
+    EXPECT_EQ(bodies[8], "`kelvane --auto-recompress` で登録済み項目を一括再圧縮して自動終了します。cron / systemd タイマー "
+                         "に登録すれば月 1 回などの定期メンテナンスを無人で回せます。直近 30 分以内に更新されたファイルは"
+                         "編集中の可能性を考慮して自動的に対象から外れます。詳細はターミナルで `--help` を確認してください。");
+    // The places the guide names are the wizard's.
+    const auto presets = discovery::WizardPreset::all();
+    for (const char* name : {"Go ビルドキャッシュ", ".cache", ".local/state", "debuginfod キャッシュ"})
+        EXPECT_TRUE(std::any_of(presets.begin(), presets.end(),
+                                [&](const discovery::WizardPreset& p) { return p.title.find(name) != std::string::npos; }))
+            << name;
+
+    // The overview.
+    const QStringList overview = paragraphTexts(view->tabs()->widget(0));
+    EXPECT_TRUE(labelTexts(view->tabs()->widget(0)).contains("透過圧縮で SSD を空ける"));
+    EXPECT_TRUE(overview.contains("**SSD 容量を、ファイルを動かさずに空けられます**。"));
+    EXPECT_TRUE(overview.contains("特に効果が出やすい例:\n\n・Go のビルドキャッシュやビルド成果物\n・Android エミュレータ / Android SDK\n"
+                                  "・GitHub から clone してきた大きなリポジトリ\n・古いログファイル / テキストデータ\n"
+                                  "・デバッグ情報や Rust ツールチェーン"));
+    EXPECT_TRUE(overview.contains("・SSD 容量を気にしている方\n・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
+                                  "・「ファイルは残したいけど容量だけなんとかしたい」方"));
+    const qsizetype mechanism = overview.indexOf(
+        "仕組みは macOS が標準で持っている「透過圧縮」を活用します（Apple 自身も macOS 自体に使っている技術です）。"
+        "詳しくは「透過圧縮について」タブをご覧ください。");
+    ASSERT_GE(mechanism, 0);
+    ASSERT_LT(mechanism + 1, overview.size());
+    EXPECT_EQ(overview[mechanism + 1], note);
 }
 
 TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)

@@ -4,6 +4,8 @@
 #include "display/Formatters.h"
 #include "support/FakeShell.h"
 
+#include <QIcon>
+#include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -52,6 +54,17 @@ protected:
 
     kelvane::test::FakeShell shell_;
 };
+
+TEST_F(LogScreenTest, TheWindowKeepsItsSizeBetweenOpenings)
+{
+    auto screen = open();
+    EXPECT_GE(screen->width(), 720);
+    screen->resize(757, 493);
+    screen->close();
+    screen.reset();
+    screen = open();
+    EXPECT_EQ(screen->size(), QSize(757, 493));
+}
 
 TEST_F(LogScreenTest, EmptyHistoryShowsItsStateAndOffersNothingToCopyOrDelete)
 {
@@ -144,6 +157,15 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     EXPECT_EQ(model->index(2, LogTableModel::saved).data().toString(), "\u2014");
     EXPECT_EQ(model->index(4, LogTableModel::detail).data().toString(), "失敗");
     EXPECT_EQ(model->index(4, LogTableModel::result).data(Qt::ToolTipRole).toString(), "失敗");
+    // The result is a symbol alone: a green check or a red cross.
+    for (const int row : {0, 4}) {
+        const QModelIndex cell = model->index(row, LogTableModel::result);
+        EXPECT_TRUE(cell.data(Qt::DisplayRole).toString().isEmpty());
+        const QImage image = cell.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
+        ASSERT_FALSE(image.isNull());
+        const QColor centre = image.pixelColor(8, 3);
+        EXPECT_EQ(centre.green() > centre.red(), model->index(row, LogTableModel::result).data(Qt::ToolTipRole).toString() != QStringLiteral("失敗"));
+    }
 
     // A selection hidden by a filter is counted but not copied.
     screen->setSelection({grown->id(), unpacked->id()});
@@ -169,6 +191,26 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     screen->setOperationFilter(Filter::compress);
     screen->copyAsTSV(LogScreen::Ids{unpacked->id()});
     EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
+}
+
+TEST_F(LogScreenTest, TargetsThatMisleadAreShownAsTheyAreAndCopiedAsTheyAre)
+{
+    const std::string path = "/w/\xffodd/invoice\u202Efdp.exe\n";
+    addLog(path, 9000, 3000);
+    addLog("/w/plain.txt", 9000, 3000);
+    auto screen = open();
+    screen->setSortOrder(LogTableModel::target, Qt::DescendingOrder);
+    const auto* model = screen->findChild<QTableView*>()->model();
+    const QModelIndex target = model->index(0, LogTableModel::target);
+    EXPECT_EQ(target.data().toString(), "/w/\\xFFodd/invoice\\u202Efdp.exe\\n");
+    EXPECT_EQ(target.data(Qt::ToolTipRole).toString(), target.data().toString());
+    EXPECT_EQ(model->index(1, LogTableModel::target).data().toString(), "/w/plain.txt");
+
+    // The search and the copy work on the real path.
+    screen->setSearchQuery(QStringLiteral("invoice\u202Efdp"));
+    ASSERT_EQ(model->rowCount(), 1);
+    screen->copyAsTSV();
+    EXPECT_TRUE(shell_.clipboard.contains(QStringLiteral("odd/invoice\u202Efdp.exe\n\t"))) << shell_.clipboard.toStdString();
 }
 
 TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)

@@ -5,11 +5,15 @@
 #include "app/NotificationScheduler.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
+#include "platform/LogStore.h"
+#include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
 #include "support/FakeShell.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -74,6 +78,16 @@ TEST_F(SettingsViewTest, FreshSettingsShowTheDefaultsInFiveTabsOfAFixedSize)
         titles << tabs->tabText(i);
     EXPECT_EQ(titles, (QStringList{"表示", "アルゴリズム", "圧縮", "通知", "ログ"}));
     EXPECT_EQ(tabs->size(), QSize(560, 420));
+    for (int i = 0; i < tabs->count(); ++i)
+        EXPECT_FALSE(tabs->tabIcon(i).isNull()) << "tab " << i << " shows its symbol";
+    // LZFSE is marked in use, the three others as to come, each by its symbol.
+    QStringList marks;
+    for (const char* name : {"LZFSE", "ZLIB", "LZVN", "LZBitmap"}) {
+        auto* entry = view->findChild<QWidget*>(QStringLiteral("algorithm:") + QLatin1String(name));
+        ASSERT_NE(entry, nullptr) << name;
+        marks << entry->findChild<QLabel*>(QStringLiteral("mark"))->property("symbol").toString();
+    }
+    EXPECT_EQ(marks, (QStringList{"checkmark.circle.fill", "circle.dotted", "circle.dotted", "circle.dotted"}));
 
     EXPECT_TRUE(view->findChild<QRadioButton*>(QStringLiteral("remaining"))->isChecked());
     EXPECT_EQ(view->findChild<QRadioButton*>(QStringLiteral("reduction"))->text(), "削減率（例: 75% 削減）");
@@ -165,6 +179,104 @@ TEST_F(SettingsViewTest, PermissionStatesReadAsTheirTextsAndADenialOffersTheSyst
     QTest::mouseClick(openSettings, Qt::LeftButton);
     ASSERT_EQ(shell_.openedUrls.size(), 1u);
     EXPECT_EQ(shell_.openedUrls[0].scheme(), "x-apple.systempreferences");
+}
+
+// Nothing is ever shown through it.
+class NoDelivery : public platform::NotificationDelivery {
+public:
+    void deliver(const platform::NotificationRequest&, std::function<void(bool)> done) override { done(false); }
+};
+
+TEST_F(SettingsViewTest, APermissionValueTheTabDoesNotKnowReadsAsUnknownAndSchedulesNothing)
+{
+    const std::filesystem::path stateFile = dir_.path() / "notifications.json";
+    NoDelivery delivery;
+    settings().setValue(keys::registeredItemCountCache, std::int64_t{3});
+    // What the desktop keeps: a value from a later platform, a fraction, a
+    // text. Only a missing value means nobody was asked yet.
+    const std::pair<const char*, const char*> stored[] = {
+        {"7", "不明"}, {"-2", "不明"}, {"2.5", "不明"}, {"1e12", "不明"}, {"\"2\"", "未確認"}, {nullptr, "未確認"}};
+    for (const auto& [raw, shown] : stored) {
+        SCOPED_TRACE(raw ? raw : "absent");
+        QFile file(QString::fromStdString(stateFile.string()));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(raw ? QByteArray("{\"authorizationStatus\": ") + raw + "}" : QByteArray("{}"));
+        file.close();
+        platform::DesktopNotificationCenter center(stateFile, delivery);
+        auto view = std::make_unique<SettingsView>(
+            settings(), center,
+            [&center](bool enabled, std::int64_t count) {
+                app::NotificationScheduler(center).reschedule(enabled, count);
+            },
+            shell_);
+        view->show();
+        view->tabs()->setCurrentIndex(3);
+        auto* status = view->findChild<QLabel*>(QStringLiteral("authorizationStatus"));
+        EXPECT_EQ(status->text(), QString::fromUtf8(shown));
+        if (std::string_view(shown) != "不明")
+            continue;
+        // Off and on again: the reminder is removed and none is scheduled,
+        // and the unknown permission is not asked for again.
+        auto* toggle = view->findChild<QCheckBox*>(QStringLiteral("weeklyReminderEnabled"));
+        clickIndicator(toggle);
+        clickIndicator(toggle);
+        EXPECT_TRUE(settings().value(keys::weeklyReminderEnabled));
+        EXPECT_TRUE(center.pendingNotificationRequests().empty());
+        EXPECT_EQ(status->text(), "不明");
+        EXPECT_FALSE(view->findChild<QLabel*>(QStringLiteral("deniedNote"))->isVisible());
+    }
+}
+
+TEST_F(SettingsViewTest, ASettingThatCannotBeWrittenIsToldLoggedAndNotShownAsChanged)
+{
+    center_.status = NotificationAuthorizationStatus::authorized;
+    settings().setValue(keys::registeredItemCountCache, std::int64_t{3});
+    auto view = open();
+    const auto since = std::chrono::system_clock::now() - std::chrono::seconds(1);
+    // The settings file cannot be replaced any more (a folder took its name;
+    // permissions would not stop the root user the tests may run as).
+    const std::filesystem::path file = settings().file();
+    std::filesystem::remove(file);
+    std::filesystem::create_directory(file);
+    QSignalSpy announced(&platform::SettingsNotifier::instance(), &platform::SettingsNotifier::changed);
+
+    auto expectAlert = [&](const char* what) {
+        SCOPED_TRACE(what);
+        QMessageBox* alert = nullptr;
+        ASSERT_TRUE(waitUntil([&] {
+            alert = view->window()->findChild<QMessageBox*>(QStringLiteral("settingNotSaved"));
+            return alert && alert->isVisible();
+        }));
+        EXPECT_EQ(alert->text(), "設定を保存できませんでした。変更は反映されていません。");
+        EXPECT_EQ(alert->informativeText(), QStringLiteral("保存先: ") + QString::fromStdString(file.string()));
+        alert->accept();
+        ASSERT_TRUE(waitUntil([&] { return !view->window()->findChild<QMessageBox*>(QStringLiteral("settingNotSaved")); }));
+    };
+
+    clickIndicator(view->findChild<QRadioButton*>(QStringLiteral("reduction")));
+    expectAlert("ratio");
+    EXPECT_TRUE(view->findChild<QRadioButton*>(QStringLiteral("remaining"))->isChecked());
+    EXPECT_FALSE(view->findChild<QRadioButton*>(QStringLiteral("reduction"))->isChecked());
+
+    view->tabs()->setCurrentIndex(3);
+    auto* toggle = view->findChild<QCheckBox*>(QStringLiteral("weeklyReminderEnabled"));
+    clickIndicator(toggle);
+    expectAlert("reminder");
+    EXPECT_TRUE(toggle->isChecked());
+    EXPECT_TRUE(reschedules_.empty());  // nothing changed, so nothing is rescheduled
+
+    view->tabs()->setCurrentIndex(4);
+    press(*view, "logRetentionDays", "increment");
+    expectAlert("retention");
+    EXPECT_EQ(stepperText(*view, "logRetentionDays"), "90 日");
+
+    EXPECT_EQ(announced.size(), 0);  // no open window follows a change that did not happen
+    int logged = 0;
+    for (const auto& entry : platform::LogStore::currentProcess().entries(since))
+        if (entry.category == "ui" && entry.message.starts_with("setting ") &&
+            entry.message.find(" not saved to ") != std::string::npos)
+            ++logged;
+    EXPECT_EQ(logged, 3);
 }
 
 TEST_F(SettingsViewTest, RetentionSteppersMoveByTheirStepsAndStopAtTheirBounds)

@@ -1,13 +1,6 @@
-#include "engine/CompressionType.h"
+#include "platform/CompressionType.h"
 
-namespace kelvane::engine {
-
-std::optional<CompressionType> compressionTypeFromRaw(std::uint32_t value)
-{
-    if (value == 0 || value == 2 || value > 14)
-        return std::nullopt;
-    return static_cast<CompressionType>(value);
-}
+namespace kelvane::decmpfs {
 
 std::string_view algorithmName(CompressionType type)
 {
@@ -55,4 +48,4 @@ std::string_view caseName(CompressionType type)
     return "?";
 }
 
-}  // namespace kelvane::engine
+}  // namespace kelvane::decmpfs

@@ -1,0 +1,307 @@
+// Reads through a kelvanefs mount beside raw reads and a plain pass-through
+// FUSE mount (bindfs) of the same bytes: sequential reads with one and four
+// readers, cold and warm, re-reads, and `du -s` / `ls -lR` over 10,000 files.
+// Prints figures; run as root for the cold cases (drop_caches).
+//
+//   mount_bench [WORK_FOLDER] [ROUNDS]
+
+#include "engine/FileCompressor.h"
+#include "platform/FileSystem.h"
+#include "platform/MountTable.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace stdfs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kReadFiles = 24;      // corpus files cycled, ~110 MB per set
+constexpr int kTreeFiles = 10000;   // for the metadata walk
+constexpr int kTreeFolders = 100;
+
+int run(const std::vector<std::string>& arguments, bool quiet = true)
+{
+    std::vector<char*> argv;
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return -1;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool mountedAt(const stdfs::path& point, std::string_view type)
+{
+    const auto table = kelvane::platform::MountTable::read("/proc");
+    if (!table)
+        return false;
+    for (const auto& entry : table->entries())
+        if (entry.mountPoint == point && entry.fsType.find(type) != std::string::npos)
+            return true;
+    return false;
+}
+
+bool waitForMount(const stdfs::path& point, std::string_view type)
+{
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (!mountedAt(point, type)) {
+        if (Clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool dropCaches()
+{
+    ::sync();
+    std::ofstream drop("/proc/sys/vm/drop_caches");
+    drop << "3\n";
+    drop.flush();
+    return static_cast<bool>(drop);
+}
+
+// Bytes read from `files`, by `readers` threads taking files in turn.
+std::uint64_t readFiles(const std::vector<stdfs::path>& files, int readers)
+{
+    std::atomic<std::size_t> next = 0;
+    std::atomic<std::uint64_t> total = 0;
+    std::vector<std::thread> threads;
+    for (int r = 0; r < readers; ++r) {
+        threads.emplace_back([&] {
+            std::vector<char> buffer(1 << 20);
+            for (std::size_t i; (i = next++) < files.size();) {
+                const int fd = ::open(files[i].c_str(), O_RDONLY | O_CLOEXEC);
+                if (fd < 0) {
+                    std::perror(files[i].c_str());
+                    continue;
+                }
+                for (ssize_t got; (got = ::read(fd, buffer.data(), buffer.size())) > 0;)
+                    total += static_cast<std::uint64_t>(got);
+                ::close(fd);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    return total;
+}
+
+// Drops the pages of these files (through whichever mount they are seen),
+// leaving the caches of the files below alone.
+void forgetPages(const std::vector<stdfs::path>& files)
+{
+    for (const auto& file : files) {
+        const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+    }
+}
+
+double seconds(const std::function<void()>& work)
+{
+    const auto start = Clock::now();
+    work();
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+std::vector<stdfs::path> under(const stdfs::path& folder, const std::vector<std::string>& names)
+{
+    std::vector<stdfs::path> out;
+    for (const auto& name : names)
+        out.push_back(folder / name);
+    return out;
+}
+
+bool remountBindfs(const stdfs::path& source, const stdfs::path& point)
+{
+    run({"fusermount3", "-u", point.string()});
+    return run({"bindfs", source.string(), point.string()}) == 0 && waitForMount(point, "fuse");
+}
+
+bool remountKelvanefs(const stdfs::path& folder, const std::string& options)
+{
+    const stdfs::path kelvanefs = stdfs::canonical("/proc/self/exe").parent_path().parent_path() / "kelvanefs";
+    run({"fusermount3", "-u", folder.string()});
+    // The folder shows unmounted before the old daemon has let go of its socket.
+    const auto end = Clock::now() + std::chrono::seconds(30);
+    while (run({kelvanefs.string(), "-o", options, folder.string()}) != 0 && Clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return waitForMount(folder, "kelvanefs");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    const stdfs::path work = argc > 1 ? stdfs::path(argv[1]) : stdfs::temp_directory_path() / "kelvane-mount-bench";
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const stdfs::path kelvanefs = stdfs::canonical("/proc/self/exe").parent_path().parent_path() / "kelvanefs";
+    if (run({"bindfs", "--version"}) != 0 || !stdfs::exists(kelvanefs)) {
+        std::fprintf(stderr, "mount_bench needs bindfs (Debian package bindfs) and %s\n", kelvanefs.c_str());
+        return 1;
+    }
+    const bool root = ::geteuid() == 0;
+
+    // plain/: the files as they are; kfs/: the same files, compressed, with
+    // the tree of 10,000 files (every other one compressed); tree-copy/: the
+    // same tree for bindfs.
+    const stdfs::path plain = work / "plain", kfs = work / "kfs", treeCopy = work / "tree-copy";
+    const stdfs::path bindPlain = work / "bind-plain", bindTree = work / "bind-tree";
+    for (const auto& point : {kfs, bindPlain, bindTree})
+        if (mountedAt(point, "fuse"))
+            run({"fusermount3", "-u", point.string()});
+    stdfs::remove_all(work);
+    for (const auto& folder : {plain, kfs / "files", kfs / "tree", bindPlain, bindTree})
+        stdfs::create_directories(folder);
+
+    std::vector<std::string> names;
+    std::vector<stdfs::path> corpus;
+    for (const auto& entry : stdfs::directory_iterator(stdfs::path(KELVANE_CORPUS_DIR)))
+        if (entry.path().extension() == ".bin")
+            corpus.push_back(entry.path());
+    std::sort(corpus.begin(), corpus.end());
+    const kelvane::engine::FileCompressor compressor;
+    std::uint64_t logical = 0, stored = 0;
+    for (int i = 0; i < kReadFiles; ++i) {
+        const stdfs::path& source = corpus[static_cast<std::size_t>(i) % corpus.size()];
+        const std::string name = std::to_string(i) + "-" + source.filename().string();
+        names.push_back(name);
+        stdfs::copy_file(source, plain / name);
+        stdfs::copy_file(source, kfs / "files" / name);
+        compressor.compressFile(kfs / "files" / name);
+        kelvane::platform::FileStat st;
+        kelvane::platform::lstat(kfs / "files" / name, st);
+        logical += static_cast<std::uint64_t>(st.size);
+        stored += static_cast<std::uint64_t>(st.blocks) * 512;
+    }
+    std::mt19937 rng(7);
+    for (int f = 0; f < kTreeFolders; ++f) {
+        const stdfs::path folder = kfs / "tree" / ("d" + std::to_string(f));
+        stdfs::create_directories(folder);
+        for (int i = 0; i < kTreeFiles / kTreeFolders; ++i) {
+            const stdfs::path file = folder / ("f" + std::to_string(i) + ".txt");
+            std::string text;
+            while (text.size() < 6000 + rng() % 4000)
+                text += "line " + std::to_string(rng() % 1000) + " of the tree\n";
+            std::ofstream(file) << text;
+            if (i % 2 == 0)
+                compressor.compressFile(file);
+        }
+    }
+    if (run({"cp", "-a", (kfs / "tree").string(), treeCopy.string()}) != 0)
+        return 1;
+    std::printf("files: %d, %.1f MB logical, %.1f MB stored compressed; tree: %d files\n", kReadFiles, logical / 1e6,
+                stored / 1e6, kTreeFiles);
+
+    // KELVANEFS_OPTIONS adds mount options, to compare settings.
+    std::string options = "auto_unmount";
+    if (const char* extra = std::getenv("KELVANEFS_OPTIONS"); extra && *extra)
+        options += std::string(",") + extra;
+    std::printf("kelvanefs -o %s\n", options.c_str());
+    if (run({kelvanefs.string(), "-o", options, kfs.string()}) != 0 || !waitForMount(kfs, "kelvanefs") ||
+        run({"bindfs", plain.string(), bindPlain.string()}) != 0 || !waitForMount(bindPlain, "fuse") ||
+        run({"bindfs", treeCopy.string(), bindTree.string()}) != 0 || !waitForMount(bindTree, "fuse")) {
+        std::fprintf(stderr, "mounting failed\n");
+        return 1;
+    }
+    const auto raw = under(plain, names), viaBindfs = under(bindPlain, names), viaKelvanefs = under(kfs / "files", names);
+    const double mb = static_cast<double>(logical) / 1e6;
+
+    for (int round = 1; round <= rounds; ++round) {
+        std::printf("round %d\n", round);
+        const auto seqRow = [&](const char* label, int readers, bool cold) {
+            double figures[3];
+            const std::vector<stdfs::path>* sets[3] = {&raw, &viaBindfs, &viaKelvanefs};
+            for (int k = 0; k < 3; ++k) {
+                if (cold) {
+                    dropCaches();
+                } else {
+                    // The bytes below in memory, the mount's own pages dropped.
+                    readFiles(k == 2 ? viaKelvanefs : raw, 4);
+                    if (k != 0)
+                        forgetPages(*sets[k]);
+                }
+                figures[k] = mb / seconds([&] { readFiles(*sets[k], readers); });
+            }
+            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx\n",
+                        label, figures[0], figures[1], figures[2], figures[2] / figures[1]);
+        };
+        if (root) {
+            seqRow("sequential, 1 reader, cold", 1, true);
+            seqRow("sequential, 4 readers, cold", 4, true);
+        }
+        seqRow("sequential, 1 reader, warm", 1, false);
+        seqRow("sequential, 4 readers, warm", 4, false);
+        {  // re-reads: the same files read again at once
+            readFiles(viaBindfs, 4);
+            readFiles(viaKelvanefs, 4);
+            const double bind = mb / seconds([&] { readFiles(viaBindfs, 1); });
+            const double kel = mb / seconds([&] { readFiles(viaKelvanefs, 1); });
+            std::printf("  %-28s bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx\n", "re-read, 1 reader",
+                        bind, kel, kel / bind);
+        }
+        for (const bool cold : {true, false}) {
+            if (cold && !root)
+                continue;
+            for (const auto& [label, command] : {std::pair{"du -s", std::vector<std::string>{"du", "-s"}},
+                                                 std::pair{"ls -lR", std::vector<std::string>{"ls", "-lR"}}}) {
+                double figures[3];
+                const stdfs::path trees[3] = {treeCopy, bindTree, kfs / "tree"};
+                for (int k = 0; k < 3; ++k) {
+                    auto arguments = command;
+                    arguments.push_back(trees[k].string());
+                    if (cold) {
+                        dropCaches();
+                    } else {
+                        // Warm: the files below in memory, the mount new (nothing cached in it).
+                        run(arguments);
+                        if (k == 1)
+                            remountBindfs(treeCopy, bindTree);
+                        if (k == 2)
+                            remountKelvanefs(kfs, options);
+                    }
+                    figures[k] = seconds([&] { run(arguments); });
+                }
+                std::printf("  %-28s raw %6.3f s  bindfs %6.3f s  kelvanefs %6.3f s  kelvanefs/bindfs %.2fx\n",
+                            (std::string(label) + (cold ? ", cold" : ", warm")).c_str(), figures[0], figures[1],
+                            figures[2], figures[2] / figures[1]);
+            }
+        }
+    }
+    for (const auto& point : {kfs, bindPlain, bindTree})
+        run({"fusermount3", "-u", point.string()});
+    stdfs::remove_all(work);
+    return 0;
+}

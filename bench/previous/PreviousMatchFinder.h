@@ -1,0 +1,87 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+// The match finder of the previous LZFSE encoder, kept for bench/codec_bench
+// to measure the current one against (not product code).
+namespace kelvane::codec::previous {
+
+// One step of an LZ parse: `literalCount` bytes copied as they are, then
+// `matchLength` bytes repeated from `distance` bytes back.
+struct LzSequence {
+    std::uint32_t literalCount = 0;
+    std::uint32_t matchLength = 0;
+    std::uint32_t distance = 0;
+
+    bool operator==(const LzSequence&) const = default;
+};
+
+// What a parse costs in the target format, in 1/16 bit, so that the finder
+// picks the matches that format pays least for.
+struct LzCostModel {
+    int literal = 6 * 16;      // one literal byte
+    int match = 12 * 16;       // any match, besides its distance
+    int repeatMatch = 6 * 16;  // a match at the previous distance (no distance coded)
+    int perDistanceBit = 16;   // each significant bit of a new distance
+};
+
+struct LzParse {
+    std::vector<LzSequence> sequences;
+    std::uint32_t trailingLiterals = 0;  // bytes after the last match
+};
+
+// Lazy LZ parser over hash chains. Matches are at least `minMatch` bytes long, never
+// reach further back than `maxDistance`, and may run to the end of the input.
+// A match at the previous distance is tried first at every position, since
+// formats with a "repeat distance" code make it nearly free.
+class MatchFinder {
+public:
+    struct Options {
+        std::uint32_t maxDistance = 65535;
+        std::uint32_t minMatch = 4;      // 3 or 4 bytes (repeat matches: always 3)
+        std::uint32_t searchDepth = 16;  // chain links followed per position
+        std::uint32_t niceLength = 128;  // a match this long ends the search
+        std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on
+        std::uint32_t lazyTwoLength = 0; // a match shorter than this also looks two bytes on
+        LzCostModel costs;
+    };
+
+    explicit MatchFinder(const Options& options);
+
+    // Parses the whole of `data`. Deterministic; reuses its tables between
+    // calls, so one finder per thread.
+    void parse(std::span<const std::uint8_t> data, LzParse& out);
+
+private:
+    struct Candidate {
+        std::uint32_t length = 0;
+        std::uint32_t distance = 0;
+        int value = 0;  // bits saved over coding the bytes as literals, in 1/16 bit
+    };
+
+    void reset(std::size_t size);
+    void insertUpTo(std::uint32_t pos);
+    void link(std::uint32_t pos, std::uint32_t hash);
+    std::uint32_t hashOf(const std::uint8_t* p) const;
+    // Best match at `pos`; chain candidates must be longer than `atLeast`.
+    void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, std::uint32_t atLeast, Candidate& best);
+    int value(std::uint32_t length, std::uint32_t distance, bool repeat) const;
+
+    Options options_;
+    std::span<const std::uint8_t> data_;
+    std::vector<std::int32_t> head_;
+    // Per position, how far back the previous one with the same hash is;
+    // 0 ends the chain. Sixteen bits halve the table; links further back
+    // than that are rare and seldom worth their distance.
+    std::vector<std::uint16_t> chain_;
+    std::uint32_t hashShift_ = 0;
+    std::uint32_t chainMask_ = 0;
+    std::uint32_t nextInsert_ = 0;
+    std::uint32_t origin_ = 0;  // added to the positions of this parse in the tables
+    std::uint32_t used_ = 0;
+    std::uint32_t wordMask_ = 0;  // the bytes of a word that must match
+};
+
+}  // namespace kelvane::codec::previous

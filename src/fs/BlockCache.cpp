@@ -1,0 +1,152 @@
+#include "fs/BlockCache.h"
+
+#include "platform/DecmpfsFormat.h"
+
+#include <cerrno>
+
+namespace kelvane::fs {
+
+namespace {
+
+// Jobs beyond this wait for nothing: a reader far ahead of decoding gets
+// no benefit from a longer queue, only memory held.
+constexpr std::size_t kMaxQueuedJobs = 64;
+
+}  // namespace
+
+BlockCache::BlockCache(std::size_t capacityBytes, unsigned readAheadThreads)
+    : capacity_(capacityBytes), workerCount_(readAheadThreads)
+{
+}
+
+void BlockCache::startWorkersLocked()
+{
+    while (workers_.size() < workerCount_)
+        workers_.emplace_back([this] { worker(); });
+}
+
+BlockCache::~BlockCache()
+{
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        jobs_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& thread : workers_)
+        thread.join();
+}
+
+BlockCache::Block BlockCache::decodeInto(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
+                                         std::promise<Block>& promise)
+{
+    // Zeroing 64 KiB before each decode cost 4% of a sequential read (perf).
+    auto bytes = std::make_shared<Bytes>();
+    bytes->bytes.reset(new std::uint8_t[decmpfs::blockSize]);
+    const ssize_t got = handle->readBlock(key.second, std::span(bytes->bytes.get(), decmpfs::blockSize));
+    const int error = errno;
+    Block block;
+    if (got >= 0) {
+        bytes->length = static_cast<std::size_t>(got);
+        block = std::move(bytes);
+    }
+    promise.set_value(block);
+
+    std::lock_guard lock(mutex_);
+    const auto found = slots_.find(key);
+    if (found != slots_.end() && !found->second.ready) {
+        if (!block) {
+            ages_.erase(found->second.age);
+            slots_.erase(found);
+        } else {
+            found->second.ready = true;
+            found->second.bytes = decmpfs::blockSize;
+            held_ += decmpfs::blockSize;
+            evictLocked();
+        }
+    }
+    errno = error;
+    return block;
+}
+
+BlockCache::Block BlockCache::get(const FileKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
+                                  std::uint64_t index)
+{
+    const SlotKey slotKey{key, index};
+    std::promise<Block> promise;
+    {
+        std::unique_lock lock(mutex_);
+        if (const auto found = slots_.find(slotKey); found != slots_.end()) {
+            ages_.splice(ages_.begin(), ages_, found->second.age);
+            const std::shared_future<Block> pending = found->second.block;
+            lock.unlock();
+            Block block = pending.get();
+            if (!block)
+                errno = EIO;
+            return block;
+        }
+        ages_.push_front(slotKey);
+        slots_.emplace(slotKey, Slot{promise.get_future().share(), 0, false, ages_.begin()});
+    }
+    return decodeInto(slotKey, handle, promise);
+}
+
+void BlockCache::prefetch(const FileKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
+                          std::uint64_t first, std::uint64_t count)
+{
+    if (workerCount_ == 0)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        startWorkersLocked();
+        for (std::uint64_t index = first; index < first + count; ++index) {
+            const SlotKey slotKey{key, index};
+            if (slots_.count(slotKey) || jobs_.size() >= kMaxQueuedJobs)
+                continue;
+            auto promise = std::make_shared<std::promise<Block>>();
+            ages_.push_front(slotKey);
+            slots_.emplace(slotKey, Slot{promise->get_future().share(), 0, false, ages_.begin()});
+            jobs_.push_back([this, slotKey, handle, promise] { decodeInto(slotKey, handle, *promise); });
+        }
+    }
+    wake_.notify_all();
+}
+
+void BlockCache::worker()
+{
+    for (;;) {
+        std::function<void()> job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_)
+                return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        job();
+    }
+}
+
+void BlockCache::evictLocked()
+{
+    // Blocks still being decoded hold no bytes yet and stay: a reader waits on them.
+    auto oldest = ages_.end();
+    while (held_ > capacity_ && oldest != ages_.begin()) {
+        --oldest;
+        const auto slot = slots_.find(*oldest);
+        if (!slot->second.ready)
+            continue;
+        held_ -= slot->second.bytes;
+        oldest = ages_.erase(oldest);
+        slots_.erase(slot);
+    }
+}
+
+std::size_t BlockCache::bytesHeld() const
+{
+    std::lock_guard lock(mutex_);
+    return held_;
+}
+
+}  // namespace kelvane::fs

@@ -1,0 +1,158 @@
+#include "fs/CommandLine.h"
+
+#include "app/Version.h"
+
+#include <charconv>
+
+namespace kelvane::fs {
+
+namespace {
+
+template <class T>
+bool parseNumber(std::string_view text, T& out)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Our own options out of an -o list; the rest go to the mount.
+bool takeOptions(std::string_view list, CommandLine& line, std::string& error)
+{
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(',', start);
+        if (end == std::string_view::npos)
+            end = list.size();
+        const std::string_view option = list.substr(start, end - start);
+        start = end + 1;
+        if (option.empty())
+            continue;
+        const auto value = [&](std::string_view name) -> std::optional<std::string_view> {
+            if (option.size() > name.size() && option.substr(0, name.size()) == name && option[name.size()] == '=')
+                return option.substr(name.size() + 1);
+            return std::nullopt;
+        };
+        unsigned number = 0;
+        if (const auto cache = value("cache_mib")) {
+            if (!parseNumber(*cache, number) || number > 65536) {
+                error = "cache_mib wants a number of MiB up to 65536";
+                return false;
+            }
+            line.serve.cacheBytes = std::size_t{number} << 20;
+        } else if (const auto threads = value("threads")) {
+            if (!parseNumber(*threads, number) || number < 1 || number > 64) {
+                error = "threads wants a number from 1 to 64";
+                return false;
+            }
+            line.threads = number;
+        } else if (const auto blocks = value("readahead_blocks")) {
+            if (!parseNumber(*blocks, number) || number > 256) {
+                error = "readahead_blocks wants a number from 0 to 256";
+                return false;
+            }
+            line.serve.readAheadBlocks = number;
+        } else if (const auto ahead = value("readahead_threads")) {
+            if (!parseNumber(*ahead, number) || number > 16) {
+                error = "readahead_threads wants a number from 0 to 16";
+                return false;
+            }
+            line.serve.readAheadThreads = number;
+        } else if (option == "clone_fd") {
+            line.cloneFd = true;
+        } else {
+            line.mountOptions.emplace_back(option);
+        }
+        if (end == list.size())
+            break;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<CommandLine> CommandLine::parse(const std::vector<std::string>& arguments, std::string& error)
+{
+    CommandLine line;
+    bool help = false;
+    bool version = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (argument == "--help" || argument == "-h") {
+            help = true;
+        } else if (argument == "--version" || argument == "-V") {
+            version = true;
+        } else if (argument == "-f") {
+            line.foreground = true;
+        } else if (argument == "-d") {
+            line.debug = true;
+            line.foreground = true;
+        } else if (argument == "-o") {
+            if (i + 1 == arguments.size()) {
+                error = "-o wants a list of options";
+                return std::nullopt;
+            }
+            if (!takeOptions(arguments[++i], line, error))
+                return std::nullopt;
+        } else if (argument.size() > 2 && argument.compare(0, 2, "-o") == 0) {
+            if (!takeOptions(std::string_view(argument).substr(2), line, error))
+                return std::nullopt;
+        } else if (!argument.empty() && argument[0] == '-') {
+            error = "unknown option " + argument;
+            return std::nullopt;
+        } else if (!line.folder.empty()) {
+            error = "one folder only";
+            return std::nullopt;
+        } else {
+            line.folder = argument;
+        }
+    }
+    if (help) {
+        line.mode = Mode::help;
+    } else if (version) {
+        line.mode = Mode::version;
+    } else if (line.folder.empty()) {
+        error = "which folder? (kelvanefs --help)";
+        return std::nullopt;
+    }
+    return line;
+}
+
+std::string CommandLine::helpText()
+{
+    return R"HELP(kelvanefs — Kelvane で圧縮したファイルを、どのアプリからも元のデータとして読めるようにするマウント
+
+使い方:
+  kelvanefs [-f] [-o オプション] フォルダ   フォルダの上にそのままマウント
+  fusermount3 -u フォルダ                     マウントを外す
+  kelvanefs --help                            この使い方を表示
+  kelvanefs --version                         バージョン情報を表示
+
+オプション:
+  -f                     フォアグラウンドで動かす (systemd から使うとき)
+  -d                     要求を 1 件ずつ表示する (-f を含む)
+  -o auto_unmount        kelvanefs が止まったらマウントも外す
+  -o cache_mib=N         展開済みブロックのキャッシュ (MiB、既定 64)
+  -o threads=N           要求を処理するスレッド数 (既定 4)
+  -o readahead_threads=N 先読み展開のスレッド数 (既定 2)
+  -o readahead_blocks=N  順次読み出しで先に展開する 64 KiB ブロック数 (既定 8)
+  -o clone_fd            スレッドごとに /dev/fuse を開く
+  -o allow_other         ほかのユーザー (root を含む) にも見せる
+                         (/etc/fuse.conf の user_allow_other が必要)
+  そのほかの -o は FUSE のマウントオプションとして渡します。
+
+マウント中も Kelvane はこのフォルダを圧縮・解除できます
+($XDG_RUNTIME_DIR/kelvane/ のソケット経由)。
+
+終了コード:
+  0  正常終了 (アンマウントされた)
+  1  失敗
+)HELP";
+}
+
+std::string CommandLine::versionText()
+{
+    const std::string build = KELVANE_BUILD;
+    return std::string("kelvanefs ") + KELVANE_VERSION + " (build " + (build.empty() ? "0" : build) + ")\n";
+}
+
+}  // namespace kelvane::fs

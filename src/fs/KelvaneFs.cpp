@@ -1,0 +1,816 @@
+#include "fs/KelvaneFs.h"
+
+#include "engine/FileCompressionError.h"
+#include "engine/FileCompressor.h"
+#include "engine/TemporaryFile.h"
+#include "platform/DecmpfsFormat.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+#include "platform/FileSystem.h"
+#include "platform/MountedAttributes.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/uio.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kelvane::fs {
+
+namespace {
+
+using Id = NodeTable::Id;
+
+constexpr std::string_view kTemporarySuffix = ".kvtmp";
+
+KelvaneFs& self(fuse_req_t req) { return *static_cast<KelvaneFs*>(fuse_req_userdata(req)); }
+
+void logLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void logLine(const char* format, ...)
+{
+    static std::mutex mutex;
+    std::lock_guard lock(mutex);
+    std::fputs("kelvanefs: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+}
+
+const std::string kTemporaryMarker = "user." + std::string(engine::TemporaryFile::markerName);
+
+// A file open through the mount. A compressed file is read through the
+// platform's decoding (`decoded`); `fd` then holds its stored data, for locks.
+struct OpenFile {
+    platform::UniqueFd fd;
+    std::shared_ptr<const platform::FileHandle> decoded;
+    BlockCache::FileKey key;
+    std::atomic<std::uint64_t> nextOffset{0};
+};
+
+struct OpenFolder {
+    DIR* dir = nullptr;
+    off_t offset = 0;
+    dirent* entry = nullptr;
+    std::mutex mutex;
+    ~OpenFolder()
+    {
+        if (dir)
+            ::closedir(dir);
+    }
+};
+
+OpenFile* openFile(fuse_file_info* fi) { return reinterpret_cast<OpenFile*>(fi->fh); }
+OpenFolder* openFolder(fuse_file_info* fi) { return reinterpret_cast<OpenFolder*>(fi->fh); }
+
+const char* relativeName(const std::string& relative) { return relative.empty() ? "." : relative.c_str(); }
+
+void toStat(const platform::FileStat& raw, std::int64_t size, struct stat& st)
+{
+    st = {};
+    st.st_ino = raw.ino;
+    st.st_mode = raw.mode;
+    st.st_nlink = raw.nlink;
+    st.st_uid = raw.uid;
+    st.st_gid = raw.gid;
+    st.st_rdev = raw.rdev;
+    st.st_size = size;
+    st.st_blocks = raw.blocks;
+    st.st_blksize = 4096;
+    st.st_atim = raw.atime;
+    st.st_mtim = raw.mtime;
+    st.st_ctim = raw.ctime;
+}
+
+// The attributes of node `id`, the entry `relative` below the open folder
+// `folderFd`, as the mount shows them: the host's, with the logical size of
+// a compressed file. The stand-in's records are read once per inode and
+// change time; after that one statx answers.
+int attributesOf(KelvaneFs& fs, Id id, int folderFd, const std::string& relative, struct stat& st)
+{
+    platform::FileStat raw;
+    NodeTable::Probe probe;
+    if (fs.nodes().hasProbe(id)) {
+        if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
+            return errno;
+        if (auto cached = fs.nodes().cachedProbe(id, raw)) {
+            // Times, links and owner from the fresh call; only the size is the view's.
+            toStat(raw, S_ISREG(raw.mode) ? cached->view.size : raw.size, st);
+            return 0;
+        }
+    }
+    // A new node, or a new inode or change since: the whole view.
+    if (platform::lstatBelow(folderFd, relative, probe.view, true) != 0)
+        return errno;
+    probe.decoded = S_ISREG(probe.view.mode) && (probe.view.flags & platform::UF_COMPRESSED);
+    fs.nodes().storeProbe(id, probe.view, probe);
+    toStat(probe.view, probe.view.size, st);
+    return 0;
+}
+
+int attributesOf(KelvaneFs& fs, Id id, const std::string& relative, struct stat& st)
+{
+    return attributesOf(fs, id, fs.folderFd(), relative, st);
+}
+
+int attributesOfOpen(const OpenFile& file, struct stat& st)
+{
+    platform::FileStat view;
+    if (platform::fstat(file.fd.get(), view) != 0)
+        return errno;
+    toStat(view, view.size, st);
+    return 0;
+}
+
+// A file with several names has one node per name here, each with its own
+// attributes and page cache in the kernel: a write through one name must
+// show through the others at once, so their attributes are never kept.
+double attributeTimeout(const KelvaneFs& fs, const struct stat& st)
+{
+    return S_ISREG(st.st_mode) && st.st_nlink > 1 ? 0.0 : fs.options().timeout;
+}
+
+void replyAttributes(fuse_req_t req, KelvaneFs& fs, Id id, const std::string& relative)
+{
+    struct stat st;
+    if (const int error = attributesOf(fs, id, relative, st))
+        fuse_reply_err(req, error);
+    else
+        fuse_reply_attr(req, &st, attributeTimeout(fs, st));
+}
+
+// Looks `name` up in `parent` and fills the entry the kernel gets (a lookup
+// counted for it): 0 or an errno. A folder being listed passes its own
+// descriptor (`parentFd`), which spares the walk from the top.
+int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_param& entry, int parentFd = -1)
+{
+    entry = {};
+    std::optional<std::string> relative;
+    if (parentFd < 0 && !(relative = fs.nodes().childPath(parent, name)))
+        return ENOENT;
+    struct stat st;
+    const Id id = fs.nodes().lookUp(parent, name);
+    const int error = parentFd >= 0 ? attributesOf(fs, id, parentFd, name, st) : attributesOf(fs, id, *relative, st);
+    if (error) {
+        fs.nodes().forget(id, 1);
+        return error;
+    }
+    entry.ino = id;
+    entry.attr = st;
+    entry.attr_timeout = attributeTimeout(fs, st);
+    entry.entry_timeout = fs.options().timeout;
+    return 0;
+}
+
+void replyEntry(fuse_req_t req, KelvaneFs& fs, Id parent, const std::string& name)
+{
+    fuse_entry_param entry;
+    if (const int error = lookUpEntry(fs, parent, name, entry))
+        fuse_reply_err(req, error);
+    else
+        fuse_reply_entry(req, &entry);
+}
+
+bool isMarkedTemporary(KelvaneFs& fs, const std::string& relative)
+{
+    const std::string_view view(relative);
+    if (view.size() <= kTemporarySuffix.size() || view.substr(view.size() - kTemporarySuffix.size()) != kTemporarySuffix)
+        return false;
+    return platform::mounted::hasAttribute(platform::pathBelow(fs.folderFd(), relative).c_str(),
+                                           kTemporaryMarker.c_str());
+}
+
+// Writing undoes compression: a compressed file is decompressed in place
+// (the engine's road: temporary file, verified swap) before it is opened
+// for writing, truncated or allocated. 0, or EIO when that fails (the file
+// stays compressed and intact).
+int decompressBeforeWriting(KelvaneFs& fs, const std::string& relative)
+{
+    platform::FileStat view;
+    if (platform::lstatBelow(fs.folderFd(), relative, view, true) != 0)
+        return errno;
+    if (!S_ISREG(view.mode) || !(view.flags & platform::UF_COMPRESSED))
+        return 0;
+    const std::string path = platform::pathBelow(fs.folderFd(), relative);
+    try {
+        engine::FileCompressor{}.decompressFile(path);
+        return 0;
+    } catch (const engine::FileCompressionError& error) {
+        logLine("decompressing %s before writing failed: %s", relative.c_str(), error.description().c_str());
+    } catch (const std::exception& error) {
+        logLine("decompressing %s before writing failed: %s", relative.c_str(), error.what());
+    }
+    return EIO;
+}
+
+bool opensForWriting(int flags) { return (flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC); }
+
+// --- operations ---------------------------------------------------------------
+
+void init(void*, fuse_conn_info* conn)
+{
+    // Large requests: fewer round trips per MiB read or written.
+    conn->max_write = 1u << 20;
+    conn->max_readahead = std::max(conn->max_readahead, 1u << 20);
+    for (const unsigned capability : {FUSE_CAP_SPLICE_WRITE, FUSE_CAP_SPLICE_MOVE, FUSE_CAP_FLOCK_LOCKS,
+                                      FUSE_CAP_ATOMIC_O_TRUNC, FUSE_CAP_READDIRPLUS, FUSE_CAP_READDIRPLUS_AUTO})
+        if (conn->capable & capability)
+            conn->want |= capability;
+}
+
+void lookup(fuse_req_t req, fuse_ino_t parent, const char* name) { replyEntry(req, self(req), parent, name); }
+
+void forget(fuse_req_t req, fuse_ino_t ino, uint64_t count)
+{
+    self(req).nodes().forget(ino, count);
+    fuse_reply_none(req);
+}
+
+void forgetMulti(fuse_req_t req, size_t count, fuse_forget_data* forgets)
+{
+    for (size_t i = 0; i < count; ++i)
+        self(req).nodes().forget(forgets[i].ino, forgets[i].nlookup);
+    fuse_reply_none(req);
+}
+
+void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+{
+    KelvaneFs& fs = self(req);
+    if (const auto relative = fs.nodes().path(ino))
+        return replyAttributes(req, fs, ino, *relative);
+    struct stat st;
+    if (!fi)
+        return (void)fuse_reply_err(req, ENOENT);
+    if (const int error = attributesOfOpen(*openFile(fi), st))
+        return (void)fuse_reply_err(req, error);
+    fuse_reply_attr(req, &st, attributeTimeout(fs, st));
+}
+
+void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_file_info* fi)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    OpenFile* file = fi ? openFile(fi) : nullptr;
+    if (!relative && !file)
+        return (void)fuse_reply_err(req, ENOENT);
+    const int root = fs.folderFd();
+    const char* name = relative ? relativeName(*relative) : nullptr;
+    int result = 0;
+    if (toSet & FUSE_SET_ATTR_MODE)
+        result = file ? ::fchmod(file->fd.get(), attr->st_mode) : ::fchmodat(root, name, attr->st_mode, 0);
+    if (result == 0 && (toSet & (FUSE_SET_ATTR_UID | FUSE_SET_ATTR_GID))) {
+        const uid_t uid = (toSet & FUSE_SET_ATTR_UID) ? attr->st_uid : static_cast<uid_t>(-1);
+        const gid_t gid = (toSet & FUSE_SET_ATTR_GID) ? attr->st_gid : static_cast<gid_t>(-1);
+        result = file ? ::fchown(file->fd.get(), uid, gid) : ::fchownat(root, name, uid, gid, AT_SYMLINK_NOFOLLOW);
+    }
+    if (result == 0 && (toSet & FUSE_SET_ATTR_SIZE)) {
+        if (file && !file->decoded) {
+            result = ::ftruncate(file->fd.get(), attr->st_size);
+        } else if (!relative) {
+            errno = EBADF, result = -1;
+        } else if (const int error = decompressBeforeWriting(fs, *relative)) {
+            errno = error, result = -1;
+        } else {
+            result = ::truncate(platform::pathBelow(root, *relative).c_str(), attr->st_size);
+        }
+    }
+    if (result == 0 && (toSet & (FUSE_SET_ATTR_ATIME | FUSE_SET_ATTR_MTIME))) {
+        timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
+        if (toSet & FUSE_SET_ATTR_ATIME_NOW)
+            times[0].tv_nsec = UTIME_NOW;
+        else if (toSet & FUSE_SET_ATTR_ATIME)
+            times[0] = attr->st_atim;
+        if (toSet & FUSE_SET_ATTR_MTIME_NOW)
+            times[1].tv_nsec = UTIME_NOW;
+        else if (toSet & FUSE_SET_ATTR_MTIME)
+            times[1] = attr->st_mtim;
+        result = file ? ::futimens(file->fd.get(), times) : ::utimensat(root, name, times, AT_SYMLINK_NOFOLLOW);
+    }
+    if (result != 0)
+        return (void)fuse_reply_err(req, errno);
+    if (relative)
+        return replyAttributes(req, fs, ino, *relative);
+    struct stat st;
+    if (const int error = attributesOfOpen(*file, st))
+        return (void)fuse_reply_err(req, error);
+    fuse_reply_attr(req, &st, attributeTimeout(fs, st));
+}
+
+void readlink(fuse_req_t req, fuse_ino_t ino)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    std::vector<char> target(PATH_MAX + 1);
+    const ssize_t length = ::readlinkat(fs.folderFd(), relativeName(*relative), target.data(), target.size());
+    if (length < 0)
+        return (void)fuse_reply_err(req, errno);
+    if (static_cast<std::size_t>(length) == target.size())
+        return (void)fuse_reply_err(req, ENAMETOOLONG);
+    target[static_cast<std::size_t>(length)] = '\0';
+    fuse_reply_readlink(req, target.data());
+}
+
+// Runs `make` (which creates `name` in `parent` relative to the folder)
+// and answers with the new entry.
+template <class Make>
+void makeEntry(fuse_req_t req, fuse_ino_t parent, const char* name, Make make)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().childPath(parent, name);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    if (make(fs.folderFd(), relative->c_str()) != 0)
+        return (void)fuse_reply_err(req, errno);
+    replyEntry(req, fs, parent, name);
+}
+
+void mknod(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, dev_t rdev)
+{
+    makeEntry(req, parent, name, [&](int root, const char* at) { return ::mknodat(root, at, mode, rdev); });
+}
+
+void mkdir(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode)
+{
+    makeEntry(req, parent, name, [&](int root, const char* at) { return ::mkdirat(root, at, mode); });
+}
+
+void symlink(fuse_req_t req, const char* link, fuse_ino_t parent, const char* name)
+{
+    makeEntry(req, parent, name, [&](int root, const char* at) { return ::symlinkat(link, root, at); });
+}
+
+void link(fuse_req_t req, fuse_ino_t ino, fuse_ino_t newParent, const char* newName)
+{
+    KelvaneFs& fs = self(req);
+    const auto existing = fs.nodes().path(ino);
+    if (!existing)
+        return (void)fuse_reply_err(req, ENOENT);
+    makeEntry(req, newParent, newName,
+              [&](int root, const char* at) { return ::linkat(root, existing->c_str(), root, at, 0); });
+}
+
+void removeEntry(fuse_req_t req, fuse_ino_t parent, const char* name, int flags)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().childPath(parent, name);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    if (::unlinkat(fs.folderFd(), relative->c_str(), flags) != 0)
+        return (void)fuse_reply_err(req, errno);
+    fs.nodes().removed(parent, name);
+    fuse_reply_err(req, 0);
+}
+
+void unlink(fuse_req_t req, fuse_ino_t parent, const char* name) { removeEntry(req, parent, name, 0); }
+void rmdir(fuse_req_t req, fuse_ino_t parent, const char* name) { removeEntry(req, parent, name, AT_REMOVEDIR); }
+
+void rename(fuse_req_t req, fuse_ino_t parent, const char* name, fuse_ino_t newParent, const char* newName,
+            unsigned int flags)
+{
+    KelvaneFs& fs = self(req);
+    const auto from = fs.nodes().childPath(parent, name);
+    const auto to = fs.nodes().childPath(newParent, newName);
+    if (!from || !to)
+        return (void)fuse_reply_err(req, ENOENT);
+    if (::renameat2(fs.folderFd(), from->c_str(), fs.folderFd(), to->c_str(), flags) != 0)
+        return (void)fuse_reply_err(req, errno);
+    fs.nodes().renamed(parent, name, newParent, newName, (flags & RENAME_EXCHANGE) != 0);
+    fuse_reply_err(req, 0);
+}
+
+// Opens the file at `relative` with `flags` and makes the handle the kernel
+// keeps: a compressed file gets the platform's decoding.
+int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mode_t mode, fuse_file_info* fi)
+{
+    flags = (flags | O_CLOEXEC | O_NOFOLLOW) & ~O_NOCTTY;
+    auto file = std::make_unique<OpenFile>();
+    file->fd.reset(::openat(fs.folderFd(), relativeName(relative), flags, mode));
+    if (!file->fd)
+        return errno;
+    platform::FileStat view;
+    if (platform::fstat(file->fd.get(), view) != 0)
+        return errno;
+    if (S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED)) {
+        if (opensForWriting(flags))
+            return EIO;  // compressed again since it was decompressed: never write into the records
+        auto handle = platform::FileHandle::reopenForReading(file->fd.get());
+        if (!handle)
+            return errno;
+        file->decoded = std::make_shared<const platform::FileHandle>(std::move(*handle));
+        file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
+        // A header or an offset table that does not parse fails the open, as
+        // the platform fails the read: the kernel would otherwise see a
+        // short or empty file. The first block is wanted next anyway.
+        if (file->decoded->size() != static_cast<std::uint64_t>(view.size) ||
+            !fs.cache().get(file->key, file->decoded, 0)) {
+            logLine("%s does not decode: %s", relative.c_str(), std::strerror(EIO));
+            return EIO;
+        }
+    }
+    // The kernel keeps what it cached of the contents unless they changed
+    // since the last open (Kelvane's swaps change neither size nor mtime).
+    fi->keep_cache = !fs.nodes().contentsChanged(id, view) && view.nlink <= 1;
+    fi->fh = reinterpret_cast<std::uint64_t>(file.release());
+    return 0;
+}
+
+void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    if (opensForWriting(fi->flags)) {
+        // Refused before anything is decompressed for a caller that may not write.
+        if (::faccessat(fs.folderFd(), relativeName(*relative), W_OK, AT_EACCESS) != 0)
+            return (void)fuse_reply_err(req, errno);
+        if (const int error = decompressBeforeWriting(fs, *relative))
+            return (void)fuse_reply_err(req, error);
+    }
+    if (const int error = openHandle(fs, ino, *relative, fi->flags, 0, fi))
+        return (void)fuse_reply_err(req, error);
+    if (fuse_reply_open(req, fi) == -ENOENT)
+        delete openFile(fi);  // the caller was interrupted
+}
+
+void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fuse_file_info* fi)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().childPath(parent, name);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    // The kernel creates by name when it has not looked the name up yet:
+    // the file may well be there, and compressed.
+    if (opensForWriting(fi->flags) && !(fi->flags & O_EXCL)) {
+        if (const int error = decompressBeforeWriting(fs, *relative); error && error != ENOENT)
+            return (void)fuse_reply_err(req, error);
+    }
+    fuse_entry_param entry;
+    const Id id = fs.nodes().lookUp(parent, name);
+    int error = openHandle(fs, id, *relative, fi->flags | O_CREAT, mode, fi);
+    if (error == 0) {
+        fs.nodes().forget(id, 1);
+        error = lookUpEntry(fs, parent, name, entry);
+        if (error)
+            delete openFile(fi);
+    } else {
+        fs.nodes().forget(id, 1);
+    }
+    if (error)
+        return (void)fuse_reply_err(req, error);
+    if (fuse_reply_create(req, &entry, fi) == -ENOENT)
+        delete openFile(fi);
+}
+
+void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size, off_t offset)
+{
+    const std::uint64_t logical = file.decoded->size();
+    const auto start = static_cast<std::uint64_t>(offset);
+    if (start >= logical || size == 0)
+        return (void)fuse_reply_buf(req, nullptr, 0);
+    const std::uint64_t end = std::min<std::uint64_t>(logical, start + size);
+    const std::uint64_t first = start / decmpfs::blockSize;
+    const std::uint64_t last = (end - 1) / decmpfs::blockSize;
+
+    // A reader going on near where it stopped gets the next stretch decoded
+    // by the read-ahead threads while this one is served. The kernel sends
+    // a sequential reader's requests several at a time, so they may arrive
+    // a little out of order.
+    constexpr std::uint64_t kNear = 1u << 20;
+    const std::uint64_t previous = file.nextOffset.exchange(end);
+    const std::uint64_t blocks = (logical + decmpfs::blockSize - 1) / decmpfs::blockSize;
+    if (start + kNear >= previous && start <= previous + kNear && last + 1 < blocks)
+        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
+
+    std::vector<BlockCache::Block> held;
+    std::vector<iovec> pieces;
+    for (std::uint64_t index = first; index <= last; ++index) {
+        BlockCache::Block block = fs.cache().get(file.key, file.decoded, index);
+        const std::uint64_t blockStart = index * decmpfs::blockSize;
+        const std::uint64_t from = std::max(start, blockStart) - blockStart;
+        const std::uint64_t to = std::min(end, blockStart + decmpfs::blockSize) - blockStart;
+        if (!block || block->size() < to) {
+            // Never zero-filled, never cut short: the read fails.
+            logLine("block %llu of inode %llu does not decode: %s", static_cast<unsigned long long>(index),
+                    static_cast<unsigned long long>(file.key.ino), std::strerror(block ? EIO : errno));
+            return (void)fuse_reply_err(req, EIO);
+        }
+        pieces.push_back({const_cast<std::uint8_t*>(block->data()) + from, static_cast<std::size_t>(to - from)});
+        held.push_back(std::move(block));
+    }
+    fuse_reply_iov(req, pieces.data(), static_cast<int>(pieces.size()));
+}
+
+void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
+{
+    OpenFile& file = *openFile(fi);
+    if (file.decoded)
+        return readDecoded(req, self(req), file, size, offset);
+    fuse_bufvec buffer = FUSE_BUFVEC_INIT(size);
+    buffer.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
+    buffer.buf[0].fd = file.fd.get();
+    buffer.buf[0].pos = offset;
+    fuse_reply_data(req, &buffer, FUSE_BUF_SPLICE_MOVE);
+}
+
+void write(fuse_req_t req, fuse_ino_t, const char* data, size_t size, off_t offset, fuse_file_info* fi)
+{
+    OpenFile& file = *openFile(fi);
+    if (file.decoded)
+        return (void)fuse_reply_err(req, EBADF);
+    const ssize_t written = ::pwrite(file.fd.get(), data, size, offset);
+    if (written < 0)
+        return (void)fuse_reply_err(req, errno);
+    fuse_reply_write(req, static_cast<size_t>(written));
+}
+
+void flush(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
+{
+    // Closing a duplicate ends the caller's POSIX locks, as its close would.
+    const int copy = ::dup(openFile(fi)->fd.get());
+    fuse_reply_err(req, copy < 0 || ::close(copy) != 0 ? errno : 0);
+}
+
+void release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
+{
+    delete openFile(fi);
+    fuse_reply_err(req, 0);
+}
+
+void fsync(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+{
+    const int fd = openFile(fi)->fd.get();
+    fuse_reply_err(req, (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0 ? errno : 0);
+}
+
+void fallocate(fuse_req_t req, fuse_ino_t, int mode, off_t offset, off_t length, fuse_file_info* fi)
+{
+    OpenFile& file = *openFile(fi);
+    if (file.decoded)
+        return (void)fuse_reply_err(req, EBADF);
+    fuse_reply_err(req, ::fallocate(file.fd.get(), mode, offset, length) != 0 ? errno : 0);
+}
+
+void flock(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, int operation)
+{
+    fuse_reply_err(req, ::flock(openFile(fi)->fd.get(), operation) != 0 ? errno : 0);
+}
+
+void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    const int fd = ::openat(fs.folderFd(), relativeName(*relative), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return (void)fuse_reply_err(req, errno);
+    auto folder = std::make_unique<OpenFolder>();
+    folder->dir = ::fdopendir(fd);
+    if (!folder->dir) {
+        const int error = errno;
+        ::close(fd);
+        return (void)fuse_reply_err(req, error);
+    }
+    fi->fh = reinterpret_cast<std::uint64_t>(folder.release());
+    fi->cache_readdir = 0;
+    if (fuse_reply_open(req, fi) == -ENOENT)
+        delete openFolder(fi);
+}
+
+bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
+
+void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi, bool plus)
+{
+    KelvaneFs& fs = self(req);
+    OpenFolder& folder = *openFolder(fi);
+    std::lock_guard lock(folder.mutex);
+    const auto base = fs.nodes().path(ino);
+    if (!base)
+        return (void)fuse_reply_err(req, ENOENT);
+    std::vector<char> buffer(size);
+    std::size_t used = 0;
+    if (offset != folder.offset) {
+        ::seekdir(folder.dir, offset);
+        folder.entry = nullptr;
+        folder.offset = offset;
+    }
+    for (;;) {
+        if (!folder.entry) {
+            errno = 0;
+            folder.entry = ::readdir(folder.dir);
+            if (!folder.entry) {
+                if (errno && used == 0)
+                    return (void)fuse_reply_err(req, errno);
+                break;
+            }
+        }
+        const off_t next = folder.entry->d_off;
+        const char* name = folder.entry->d_name;
+        const std::string relative = base->empty() ? std::string(name) : *base + "/" + name;
+        const bool dot = isDotOrDotDot(name);
+        if (!dot && isMarkedTemporary(fs, relative)) {
+            folder.entry = nullptr;
+            folder.offset = next;
+            continue;
+        }
+        std::size_t length = 0;
+        char* at = buffer.data() + used;
+        const std::size_t room = size - used;
+        if (plus) {
+            fuse_entry_param entry{};
+            if (dot) {
+                entry.attr.st_ino = folder.entry->d_ino;
+                entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+            } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
+                // Gone since the folder was read: not listed.
+                folder.entry = nullptr;
+                folder.offset = next;
+                continue;
+            }
+            length = fuse_add_direntry_plus(req, at, room, name, &entry, next);
+            if (length > room) {
+                if (entry.ino)
+                    fs.nodes().forget(entry.ino, 1);
+                break;
+            }
+        } else {
+            struct stat st {};
+            st.st_ino = folder.entry->d_ino;
+            st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+            length = fuse_add_direntry(req, at, room, name, &st, next);
+            if (length > room)
+                break;
+        }
+        used += length;
+        folder.entry = nullptr;
+        folder.offset = next;
+    }
+    fuse_reply_buf(req, buffer.data(), used);
+}
+
+void readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi)
+{
+    readFolder(req, ino, size, offset, fi, false);
+}
+
+void readdirplus(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi)
+{
+    readFolder(req, ino, size, offset, fi, true);
+}
+
+void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
+{
+    delete openFolder(fi);
+    fuse_reply_err(req, 0);
+}
+
+void fsyncdir(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+{
+    const int fd = ::dirfd(openFolder(fi)->dir);
+    fuse_reply_err(req, (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0 ? errno : 0);
+}
+
+void statfs(fuse_req_t req, fuse_ino_t)
+{
+    struct statvfs st;
+    if (::fstatvfs(self(req).folderFd(), &st) != 0)
+        return (void)fuse_reply_err(req, errno);
+    fuse_reply_statfs(req, &st);
+}
+
+void access(fuse_req_t req, fuse_ino_t ino, int mask)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    fuse_reply_err(req, ::faccessat(fs.folderFd(), relativeName(*relative), mask, AT_EACCESS) != 0 ? errno : 0);
+}
+
+// The attribute calls act on the procfs path of the entry below the folder.
+template <class Call>
+void attributeCall(fuse_req_t req, fuse_ino_t ino, Call call)
+{
+    KelvaneFs& fs = self(req);
+    const auto relative = fs.nodes().path(ino);
+    if (!relative)
+        return (void)fuse_reply_err(req, ENOENT);
+    call(platform::pathBelow(fs.folderFd(), *relative));
+}
+
+template <class Get>
+void replySized(fuse_req_t req, size_t size, Get get)
+{
+    if (size == 0) {
+        const ssize_t length = get(nullptr, 0);
+        return (void)(length < 0 ? fuse_reply_err(req, errno) : fuse_reply_xattr(req, static_cast<size_t>(length)));
+    }
+    std::vector<char> value(size);
+    const ssize_t length = get(value.data(), value.size());
+    if (length < 0)
+        return (void)fuse_reply_err(req, errno);
+    fuse_reply_buf(req, value.data(), static_cast<size_t>(length));
+}
+
+void getxattr(fuse_req_t req, fuse_ino_t ino, const char* name, size_t size)
+{
+    attributeCall(req, ino, [&](const std::string& path) {
+        replySized(req, size, [&](char* value, size_t capacity) {
+            return platform::mounted::getAttribute(path.c_str(), name, value, capacity);
+        });
+    });
+}
+
+void listxattr(fuse_req_t req, fuse_ino_t ino, size_t size)
+{
+    attributeCall(req, ino, [&](const std::string& path) {
+        replySized(req, size, [&](char* list, size_t capacity) {
+            return platform::mounted::listAttributes(path.c_str(), list, capacity);
+        });
+    });
+}
+
+void setxattr(fuse_req_t req, fuse_ino_t ino, const char* name, const char* value, size_t size, int flags)
+{
+    attributeCall(req, ino, [&](const std::string& path) {
+        const int result = platform::mounted::setAttribute(path.c_str(), name, value, size, flags);
+        fuse_reply_err(req, result != 0 ? errno : 0);
+    });
+}
+
+void removexattr(fuse_req_t req, fuse_ino_t ino, const char* name)
+{
+    attributeCall(req, ino, [&](const std::string& path) {
+        fuse_reply_err(req, platform::mounted::removeAttribute(path.c_str(), name) != 0 ? errno : 0);
+    });
+}
+
+fuse_lowlevel_ops makeOperations()
+{
+    fuse_lowlevel_ops ops{};
+    ops.init = init;
+    ops.lookup = lookup;
+    ops.forget = forget;
+    ops.forget_multi = forgetMulti;
+    ops.getattr = getattr;
+    ops.setattr = setattr;
+    ops.readlink = readlink;
+    ops.mknod = mknod;
+    ops.mkdir = mkdir;
+    ops.symlink = symlink;
+    ops.link = link;
+    ops.unlink = unlink;
+    ops.rmdir = rmdir;
+    ops.rename = rename;
+    ops.open = open;
+    ops.create = create;
+    ops.read = read;
+    ops.write = write;
+    ops.flush = flush;
+    ops.release = release;
+    ops.fsync = fsync;
+    ops.fallocate = fallocate;
+    ops.flock = flock;
+    ops.opendir = opendir;
+    ops.readdir = readdir;
+    ops.readdirplus = readdirplus;
+    ops.releasedir = releasedir;
+    ops.fsyncdir = fsyncdir;
+    ops.statfs = statfs;
+    ops.access = access;
+    ops.getxattr = getxattr;
+    ops.listxattr = listxattr;
+    ops.setxattr = setxattr;
+    ops.removexattr = removexattr;
+    return ops;
+}
+
+}  // namespace
+
+KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
+    : folder_(std::move(folder)), options_(options), cache_(options.cacheBytes, options.readAheadThreads)
+{
+}
+
+const fuse_lowlevel_ops& KelvaneFs::operations()
+{
+    static const fuse_lowlevel_ops ops = makeOperations();
+    return ops;
+}
+
+}  // namespace kelvane::fs

@@ -1,0 +1,45 @@
+#pragma once
+
+#define FUSE_USE_VERSION 312
+#include <fuse_lowlevel.h>
+
+#include "fs/BlockCache.h"
+#include "fs/NodeTable.h"
+#include "platform/UniqueFd.h"
+
+#include <cstddef>
+#include <string>
+
+namespace kelvane::fs {
+
+struct ServeOptions {
+    std::size_t cacheBytes = 64u << 20;  // decoded blocks kept for all open files
+    unsigned readAheadThreads = 2;
+    unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
+    double timeout = 1.0;  // seconds the kernel may keep names and attributes
+};
+
+// The file system `kelvanefs` mounts: every request served relative to the
+// descriptor of the folder below the mount. Compressed files show their
+// logical size and read as their original bytes; the stand-in's records and
+// Kelvane's marked temporary files stay out of sight; everything else passes
+// through unchanged.
+class KelvaneFs {
+public:
+    KelvaneFs(platform::UniqueFd folder, const ServeOptions& options);
+
+    static const fuse_lowlevel_ops& operations();
+
+    int folderFd() const { return folder_.get(); }
+    NodeTable& nodes() { return nodes_; }
+    BlockCache& cache() { return cache_; }
+    const ServeOptions& options() const { return options_; }
+
+private:
+    platform::UniqueFd folder_;
+    ServeOptions options_;
+    NodeTable nodes_;
+    BlockCache cache_;
+};
+
+}  // namespace kelvane::fs

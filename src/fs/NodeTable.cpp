@@ -1,0 +1,205 @@
+#include "fs/NodeTable.h"
+
+#include <vector>
+
+namespace kelvane::fs {
+
+namespace {
+
+bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+}  // namespace
+
+NodeTable::NodeTable()
+{
+    Node root;
+    root.lookups = 1;  // the kernel never forgets the root
+    nodes_.emplace(rootId, std::move(root));
+}
+
+NodeTable::Id NodeTable::lookUp(Id parent, const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    if (const auto found = byName_.find({parent, name}); found != byName_.end()) {
+        ++nodes_.at(found->second).lookups;
+        return found->second;
+    }
+    const Id id = nextId_++;
+    Node node;
+    node.parent = parent;
+    node.name = name;
+    node.lookups = 1;
+    nodes_.emplace(id, std::move(node));
+    byName_.emplace(Key{parent, name}, id);
+    ++nodes_.at(parent).children;
+    return id;
+}
+
+void NodeTable::forget(Id id, std::uint64_t count)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end() || id == rootId)
+        return;
+    found->second.lookups -= std::min(count, found->second.lookups);
+    dropIfUnused(id);
+}
+
+void NodeTable::dropIfUnused(Id id)
+{
+    // A parent goes once its last child went: a path is built through it.
+    while (id != rootId) {
+        const auto found = nodes_.find(id);
+        if (found == nodes_.end() || found->second.lookups != 0 || found->second.children != 0)
+            return;
+        const Id parent = found->second.parent;
+        unname(id, found->second);
+        nodes_.erase(found);
+        if (const auto up = nodes_.find(parent); up != nodes_.end())
+            --up->second.children;
+        id = parent;
+    }
+}
+
+void NodeTable::unname(Id id, Node& node)
+{
+    if (!node.named)
+        return;
+    node.named = false;
+    if (const auto found = byName_.find({node.parent, node.name}); found != byName_.end() && found->second == id)
+        byName_.erase(found);
+}
+
+bool NodeTable::buildPath(Id id, std::string& out) const
+{
+    std::vector<const std::string*> names;
+    while (id != rootId) {
+        const auto found = nodes_.find(id);
+        if (found == nodes_.end() || !found->second.named)
+            return false;
+        names.push_back(&found->second.name);
+        id = found->second.parent;
+    }
+    out.clear();
+    for (auto name = names.rbegin(); name != names.rend(); ++name) {
+        if (!out.empty())
+            out.push_back('/');
+        out += **name;
+    }
+    return true;
+}
+
+std::optional<std::string> NodeTable::path(Id id) const
+{
+    std::lock_guard lock(mutex_);
+    std::string out;
+    if (!buildPath(id, out))
+        return std::nullopt;
+    return out;
+}
+
+std::optional<std::string> NodeTable::childPath(Id parent, const std::string& name) const
+{
+    std::lock_guard lock(mutex_);
+    std::string out;
+    if (!buildPath(parent, out))
+        return std::nullopt;
+    if (!out.empty())
+        out.push_back('/');
+    out += name;
+    return out;
+}
+
+void NodeTable::removed(Id parent, const std::string& name)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = byName_.find({parent, name});
+    if (found == byName_.end())
+        return;
+    const Id id = found->second;
+    unname(id, nodes_.at(id));
+}
+
+void NodeTable::renamed(Id parent, const std::string& name, Id newParent, const std::string& newName, bool exchange)
+{
+    std::lock_guard lock(mutex_);
+    const auto source = byName_.find({parent, name});
+    const auto target = byName_.find({newParent, newName});
+    const std::optional<Id> moving = source != byName_.end() ? std::optional(source->second) : std::nullopt;
+    const std::optional<Id> replaced = target != byName_.end() ? std::optional(target->second) : std::nullopt;
+    if (source != byName_.end())
+        byName_.erase(source);
+    if (const auto again = byName_.find({newParent, newName}); again != byName_.end())
+        byName_.erase(again);
+
+    const auto place = [&](Id id, Id folder, const std::string& entry) {
+        Node& node = nodes_.at(id);
+        if (node.parent != folder) {
+            --nodes_.at(node.parent).children;
+            ++nodes_.at(folder).children;
+            node.parent = folder;
+        }
+        node.name = entry;
+        node.named = true;
+        byName_[{folder, entry}] = id;
+    };
+    if (replaced) {
+        if (exchange)
+            place(*replaced, parent, name);
+        else
+            nodes_.at(*replaced).named = false;
+    }
+    if (moving)
+        place(*moving, newParent, newName);
+}
+
+bool NodeTable::hasProbe(Id id) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    return found != nodes_.end() && found->second.probe;
+}
+
+std::optional<NodeTable::Probe> NodeTable::cachedProbe(Id id, const platform::FileStat& raw) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end() || !found->second.probe)
+        return std::nullopt;
+    const Node& node = found->second;
+    if (node.probedIno != raw.ino || !sameTime(node.probedCtime, raw.ctime))
+        return std::nullopt;
+    return node.probe;
+}
+
+void NodeTable::storeProbe(Id id, const platform::FileStat& raw, const Probe& probe)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end())
+        return;
+    found->second.probe = probe;
+    found->second.probedIno = raw.ino;
+    found->second.probedCtime = raw.ctime;
+}
+
+bool NodeTable::contentsChanged(Id id, const platform::FileStat& view)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end())
+        return true;
+    Node& node = found->second;
+    const bool changed = node.openedSize != view.size || !sameTime(node.openedMtime, view.mtime);
+    node.openedSize = view.size;
+    node.openedMtime = view.mtime;
+    return changed;
+}
+
+std::size_t NodeTable::size() const
+{
+    std::lock_guard lock(mutex_);
+    return nodes_.size();
+}
+
+}  // namespace kelvane::fs

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "platform/FileStat.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+
+namespace kelvane::fs {
+
+// The file system's nodes, each a name in a folder, as the kernel knows them.
+// A node is never tied to an inode: Kelvane's swap replaces a file's inode by
+// rename, so every call looks the name up again below the served folder.
+// Node ids are never reused. Thread-safe.
+class NodeTable {
+public:
+    using Id = std::uint64_t;
+    static constexpr Id rootId = 1;
+
+    // What the platform view of a node's inode was, keyed by the inode and
+    // its change time: while both stay, the records need not be read again.
+    struct Probe {
+        platform::FileStat view;
+        bool decoded = false;  // reads go through the platform's decoding
+    };
+
+    NodeTable();
+
+    // The node of `name` in `parent`, made when new; its lookup count grows by one.
+    Id lookUp(Id parent, const std::string& name);
+    // The kernel forgets `count` lookups of `id`.
+    void forget(Id id, std::uint64_t count);
+
+    // The path of `id` below the served folder ("" for the folder itself);
+    // nothing once the node lost its name (unlinked, replaced, forgotten).
+    std::optional<std::string> path(Id id) const;
+    // The path of `name` in `parent`.
+    std::optional<std::string> childPath(Id parent, const std::string& name) const;
+
+    // Names change: a node named by (parent, name) leaves, or moves.
+    void removed(Id parent, const std::string& name);
+    void renamed(Id parent, const std::string& name, Id newParent, const std::string& newName, bool exchange);
+
+    bool hasProbe(Id id) const;
+    // The cached probe of `id` when it was taken of the same inode and change time.
+    std::optional<Probe> cachedProbe(Id id, const platform::FileStat& raw) const;
+    void storeProbe(Id id, const platform::FileStat& raw, const Probe& probe);
+
+    // Whether the file's logical contents may have changed since the last
+    // open of `id` (size or modification time differ): the kernel's cache
+    // of them must then be dropped. Records the new pair.
+    bool contentsChanged(Id id, const platform::FileStat& view);
+
+    std::size_t size() const;
+
+private:
+    struct Node {
+        Id parent = 0;
+        std::string name;
+        bool named = true;
+        std::uint64_t lookups = 0;
+        std::uint64_t children = 0;  // nodes whose parent this is
+        std::optional<Probe> probe;
+        ino_t probedIno = 0;
+        timespec probedCtime{};
+        std::int64_t openedSize = -1;
+        timespec openedMtime{};
+    };
+    using Key = std::pair<Id, std::string>;
+
+    void unname(Id id, Node& node);
+    void dropIfUnused(Id id);
+    bool buildPath(Id id, std::string& out) const;
+
+    mutable std::mutex mutex_;
+    std::unordered_map<Id, Node> nodes_;
+    std::map<Key, Id> byName_;
+    Id nextId_ = rootId + 1;
+};
+
+}  // namespace kelvane::fs

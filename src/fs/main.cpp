@@ -1,0 +1,106 @@
+#include "fs/CommandLine.h"
+#include "fs/KelvaneFs.h"
+#include "fs/MountGuard.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace kelvane;
+
+namespace {
+
+void fail(const std::string& message) { std::fprintf(stderr, "kelvanefs: %s\n", message.c_str()); }
+
+// Commas and backslashes would end or escape a mount option.
+std::string escapedOption(const std::string& value)
+{
+    std::string out;
+    for (const char c : value) {
+        if (c == ',' || c == '\\')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    std::string error;
+    const auto line = fs::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!line) {
+        fail(error);
+        return 1;
+    }
+    if (line->mode == fs::CommandLine::Mode::help)
+        return std::fputs(fs::CommandLine::helpText().c_str(), stdout) < 0 ? 1 : 0;
+    if (line->mode == fs::CommandLine::Mode::version)
+        return std::fputs(fs::CommandLine::versionText().c_str(), stdout) < 0 ? 1 : 0;
+
+    std::error_code code;
+    const std::filesystem::path folder = std::filesystem::canonical(line->folder, code);
+    if (code || !std::filesystem::is_directory(folder, code)) {
+        fail(line->folder + ": not a folder");
+        return 1;
+    }
+    if (const auto refusal = fs::refusalToMount(folder)) {
+        fail(*refusal);
+        return 1;
+    }
+    // The folder below the mount, reachable to us alone once it is covered.
+    platform::UniqueFd below(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!below) {
+        fail(folder.string() + ": " + std::strerror(errno));
+        return 1;
+    }
+    fs::KelvaneFs fileSystem(std::move(below), line->serve);
+
+    std::string options = "subtype=kelvanefs,fsname=" + escapedOption(folder.string());
+    for (const std::string& option : line->mountOptions)
+        options += "," + option;
+    std::vector<std::string> arguments = {argv[0], "-o", options};
+    if (line->debug)
+        arguments.emplace_back("-d");
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments)
+        pointers.push_back(argument.data());
+    fuse_args args = FUSE_ARGS_INIT(static_cast<int>(pointers.size()), pointers.data());
+
+    fuse_session* session = fuse_session_new(&args, &fs::KelvaneFs::operations(), sizeof(fuse_lowlevel_ops), &fileSystem);
+    if (!session)
+        return 1;  // libfuse said why
+    int status = 1;
+    // The socket is there before the mount shows: whoever sees the mount can
+    // reach the folder below at once.
+    fs::DescriptorServer server(fileSystem.folderFd(), folder);
+    if (!server.start(error))
+        fail("Kelvane cannot reach this folder through the mount: " + error);
+    if (fuse_set_signal_handlers(session) == 0) {
+        if (fuse_session_mount(session, folder.c_str()) == 0) {
+            if (fuse_daemonize(line->foreground) == 0) {
+                server.run();
+                fuse_loop_config* config = fuse_loop_cfg_create();
+                fuse_loop_cfg_set_clone_fd(config, line->cloneFd ? 1 : 0);
+                // A fixed pool: threads made and ended per burst cost metadata calls dearly.
+                fuse_loop_cfg_set_max_threads(config, line->threads);
+                fuse_loop_cfg_set_idle_threads(config, line->threads);
+                // 0 when unmounted, the signal number when stopped by one: both a clean end.
+                status = fuse_session_loop_mt(session, config) < 0 ? 1 : 0;
+                fuse_loop_cfg_destroy(config);
+            }
+            fuse_session_unmount(session);
+        }
+        fuse_remove_signal_handlers(session);
+    }
+    server.stop();
+    fuse_session_destroy(session);
+    fuse_opt_free_args(&args);
+    return status;
+}

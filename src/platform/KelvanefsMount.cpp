@@ -1,0 +1,244 @@
+#include "platform/KelvanefsMount.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kelvane::platform {
+
+namespace {
+
+std::string hex64(std::uint64_t value)
+{
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out(16, '0');
+    for (std::size_t i = 16; i-- > 0; value >>= 4)
+        out[i] = digits[value & 15];
+    return out;
+}
+
+bool isAtOrBelow(const std::filesystem::path& path, const std::filesystem::path& folder)
+{
+    const std::string& text = path.native();
+    const std::string& base = folder.native();
+    if (base == "/")
+        return true;
+    return text == base || (text.size() > base.size() && text.compare(0, base.size(), base) == 0 && text[base.size()] == '/');
+}
+
+}  // namespace
+
+std::filesystem::path kelvanefsRuntimeFolder()
+{
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
+        return std::filesystem::path(runtime) / "kelvane";
+    const std::string user = std::to_string(::geteuid());
+    const std::filesystem::path perUser = "/run/user/" + user;
+    struct stat st {};
+    if (::stat(perUser.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+        return perUser / "kelvane";
+    return "/tmp/kelvane-" + user;
+}
+
+std::filesystem::path kelvanefsSocketPath(const std::filesystem::path& mountPoint)
+{
+    std::uint64_t hash = 0xcbf29ce484222325u;  // 64-bit FNV-1a of the mount point
+    for (const char c : mountPoint.native()) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3u;
+    }
+    return kelvanefsRuntimeFolder() / ("mount-" + hex64(hash) + ".sock");
+}
+
+std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::filesystem::path& path)
+{
+    // The table lists mounts in the order they were made: a later mount at
+    // or below an earlier one covers it.
+    std::optional<MountEntry> innermost;
+    for (const MountEntry& entry : table.entries()) {
+        if (!isAtOrBelow(path, entry.mountPoint))
+            continue;
+        if (innermost && !isAtOrBelow(entry.mountPoint, innermost->mountPoint))
+            continue;
+        innermost = entry;
+    }
+    if (innermost && innermost->fsType == kKelvanefsType)
+        return innermost;
+    return std::nullopt;
+}
+
+UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
+{
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (socketPath.native().size() >= sizeof address.sun_path) {
+        errno = ENAMETOOLONG;
+        return UniqueFd();
+    }
+    std::memcpy(address.sun_path, socketPath.c_str(), socketPath.native().size());
+    UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket)
+        return UniqueFd();
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return UniqueFd();
+    // A daemon that is stopped or stuck must not hold every path call of
+    // ours: its answer is waited for a few seconds at most.
+    const timeval limit{5, 0};
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ucred peer{};
+    socklen_t peerLength = sizeof peer;
+    if (::getsockopt(socket.get(), SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) != 0)
+        return UniqueFd();
+    if (peer.uid != ::geteuid()) {
+        errno = EPERM;
+        return UniqueFd();
+    }
+
+    char byte = 0;
+    iovec data{&byte, 1};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
+    msghdr message{};
+    message.msg_iov = &data;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    ssize_t got;
+    do {
+        got = ::recvmsg(socket.get(), &message, MSG_CMSG_CLOEXEC);
+    } while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return UniqueFd();
+    const cmsghdr* header = CMSG_FIRSTHDR(&message);
+    if (got != 1 || !header || header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS ||
+        header->cmsg_len != CMSG_LEN(sizeof(int))) {
+        errno = EPROTO;
+        return UniqueFd();
+    }
+    int fd = -1;
+    std::memcpy(&fd, CMSG_DATA(header), sizeof fd);
+    return UniqueFd(fd);
+}
+
+namespace {
+
+struct Reach {
+    std::optional<std::filesystem::path> path;
+    std::string reason;  // when there is no path
+};
+
+// The kelvanefs mounts of this process's mount table, read again whenever
+// the kernel says the table changed, and the folder descriptors their
+// sockets handed out (asked for once per mount).
+class MountResolver {
+public:
+    Reach resolve(const std::filesystem::path& path)
+    {
+        std::lock_guard lock(mutex_);
+        refreshIfChanged();
+        if (mounts_.empty())
+            return {path, {}};
+        std::error_code code;
+        const std::filesystem::path absolute =
+            (path.is_absolute() ? path : std::filesystem::current_path(code) / path).lexically_normal();
+        std::string text = absolute.native();
+        while (text.size() > 1 && text.back() == '/')
+            text.pop_back();
+        const auto mount = kelvanefsMountOf(table_, text);
+        if (!mount)
+            return {path, {}};
+        auto found = descriptors_.find(mount->mountId);
+        if (found == descriptors_.end()) {
+            const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
+            UniqueFd fd = receiveFolderDescriptor(socket);
+            if (!fd)
+                return {std::nullopt, "the kelvanefs mount at " + mount->mountPoint.string() +
+                                          " cannot be reached (socket " + socket.string() + ": " +
+                                          std::strerror(errno) + ")"};
+            found = descriptors_.emplace(mount->mountId, std::move(fd)).first;
+        }
+        const std::string& point = mount->mountPoint.native();
+        std::string_view relative = std::string_view(text).substr(point == "/" ? 1 : point.size());
+        while (!relative.empty() && relative.front() == '/')
+            relative.remove_prefix(1);
+        return {std::filesystem::path(
+                    "/proc/self/fd/" + std::to_string(found->second.get()) + "/" +
+                    (relative.empty() ? std::string(".") : std::string(relative))),
+                {}};
+    }
+
+private:
+    void refreshIfChanged()
+    {
+        if (!watch_) {
+            watch_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+            reload();
+            return;
+        }
+        pollfd event{watch_.get(), POLLPRI, 0};
+        if (::poll(&event, 1, 0) > 0 && (event.revents & (POLLPRI | POLLERR)))
+            reload();
+    }
+
+    void reload()
+    {
+        // Reading the table through the watched descriptor acknowledges the change.
+        if (watch_) {
+            char chunk[4096];
+            ::lseek(watch_.get(), 0, SEEK_SET);
+            while (::read(watch_.get(), chunk, sizeof chunk) > 0) {
+            }
+        }
+        table_ = MountTable::read("/proc").value_or(MountTable{});
+        mounts_.clear();
+        for (const MountEntry& entry : table_.entries())
+            if (entry.fsType == kKelvanefsType)
+                mounts_.push_back(entry.mountId);
+        // A descriptor stays valid only while its mount is there.
+        for (auto it = descriptors_.begin(); it != descriptors_.end();)
+            it = std::find(mounts_.begin(), mounts_.end(), it->first) == mounts_.end() ? descriptors_.erase(it)
+                                                                                           : std::next(it);
+    }
+
+    std::mutex mutex_;
+    UniqueFd watch_;
+    MountTable table_;
+    std::vector<int> mounts_;
+    std::map<int, UniqueFd> descriptors_;
+};
+
+MountResolver& resolver()
+{
+    static MountResolver instance;
+    return instance;
+}
+
+}  // namespace
+
+std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path)
+{
+    Reach reach = resolver().resolve(path);
+    if (!reach.path)
+        errno = ENOTCONN;
+    return reach.path;
+}
+
+std::optional<std::string> unreachableMountReason(const std::filesystem::path& path)
+{
+    Reach reach = resolver().resolve(path);
+    if (reach.path)
+        return std::nullopt;
+    return reach.reason;
+}
+
+}  // namespace kelvane::platform

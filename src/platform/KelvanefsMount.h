@@ -1,0 +1,43 @@
+#pragma once
+
+// What the platform knows of `kelvanefs` mounts: the folder a mount covers
+// stays reachable to its owner through a Unix socket in the user's runtime
+// folder, which hands out a descriptor of the folder below the mount.
+
+#include "platform/MountTable.h"
+#include "platform/UniqueFd.h"
+
+#include <filesystem>
+#include <optional>
+
+namespace kelvane::platform {
+
+inline constexpr std::string_view kKelvanefsType = "fuse.kelvanefs";
+
+// $XDG_RUNTIME_DIR/kelvane (else /run/user/<uid>/kelvane, else
+// /tmp/kelvane-<uid>): kept at mode 0700.
+std::filesystem::path kelvanefsRuntimeFolder();
+// The socket of the mount at `mountPoint` in that folder.
+std::filesystem::path kelvanefsSocketPath(const std::filesystem::path& mountPoint);
+
+// The innermost `kelvanefs` mount at or above `path` (an absolute path
+// without "." or ".." components), if any.
+std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::filesystem::path& path);
+
+// Asks the socket for the folder's descriptor (O_PATH); only a server of
+// our own user is believed. An invalid descriptor with errno set otherwise.
+UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath);
+
+// The path the platform's own calls use for `path`: `path` itself, or, under
+// a `kelvanefs` mount, its place below the mount reached through the folder
+// descriptor the mount's socket hands out ("/proc/self/fd/N/REL"), so that
+// Kelvane works on the raw records exactly as without a mount. Nothing, with
+// errno ENOTCONN, when that folder cannot be reached: no call may then act
+// on the file through the mount, which hides the records.
+std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path);
+
+// Why Kelvane cannot work on `path` (a `kelvanefs` mount covers it and its
+// socket does not answer), or nothing.
+std::optional<std::string> unreachableMountReason(const std::filesystem::path& path);
+
+}  // namespace kelvane::platform

@@ -1,0 +1,120 @@
+#include "platform/MountedAttributes.h"
+
+#include "platform/InodeRecords.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelvane::platform::mounted {
+
+namespace {
+
+using inode::Ref;
+
+bool isCompressionRecord(std::string_view name)
+{
+    return name == inode::kDecmpfsRecord || name == inode::kForkAttributeRecord;
+}
+
+bool isInternal(std::string_view name) { return name.substr(0, inode::kInternalPrefix.size()) == inode::kInternalPrefix; }
+
+// Whether `name` is out of sight on this file: internal always, the
+// compression records while the file is compressed.
+bool hiddenOn(const Ref& ref, std::string_view name)
+{
+    if (isInternal(name))
+        return true;
+    if (!isCompressionRecord(name))
+        return false;
+    inode::State state;
+    return inode::readState(ref, state) != 0 || state.compressed || state.staleCompression();
+}
+
+}  // namespace
+
+bool isRecordName(std::string_view name) { return isInternal(name) || isCompressionRecord(name); }
+
+ssize_t getAttribute(const char* path, const char* name, void* value, std::size_t size)
+{
+    const Ref ref = Ref::ofPath(path, false);
+    if (hiddenOn(ref, name)) {
+        errno = ENODATA;
+        return -1;
+    }
+    return inode::rawGet(ref, name, size ? value : nullptr, value ? size : 0);
+}
+
+ssize_t listAttributes(const char* path, char* buffer, std::size_t size)
+{
+    const Ref ref = Ref::ofPath(path, false);
+    std::vector<char> raw;
+    for (;;) {
+        const ssize_t needed = inode::rawList(ref, nullptr, 0);
+        if (needed < 0)
+            return -1;
+        raw.resize(static_cast<std::size_t>(needed));
+        const ssize_t got = inode::rawList(ref, raw.data(), raw.size());
+        if (got >= 0) {
+            raw.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE)  // ERANGE: an attribute appeared meanwhile
+            return -1;
+    }
+    std::optional<bool> compressed;  // read only when a compression record is listed
+    std::string shown;
+    for (std::size_t start = 0; start < raw.size();) {
+        const std::size_t length = ::strnlen(raw.data() + start, raw.size() - start);
+        const std::string_view name(raw.data() + start, length);
+        start += length + 1;
+        if (name.empty() || isInternal(name))
+            continue;
+        if (isCompressionRecord(name)) {
+            if (!compressed)
+                compressed = hiddenOn(ref, name);
+            if (*compressed)
+                continue;
+        }
+        shown.append(name);
+        shown.push_back('\0');
+    }
+    // The size query must answer the filtered length: a caller sizes its
+    // buffer by it.
+    if (size == 0)
+        return static_cast<ssize_t>(shown.size());
+    if (size < shown.size()) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(buffer, shown.data(), shown.size());
+    return static_cast<ssize_t>(shown.size());
+}
+
+int setAttribute(const char* path, const char* name, const void* value, std::size_t size, int hostFlags)
+{
+    if (isRecordName(name)) {
+        errno = EPERM;
+        return -1;
+    }
+    return inode::rawSet(Ref::ofPath(path, false), name, value, size, hostFlags);
+}
+
+int removeAttribute(const char* path, const char* name)
+{
+    if (isRecordName(name)) {
+        errno = EPERM;
+        return -1;
+    }
+    return inode::rawRemove(Ref::ofPath(path, false), name);
+}
+
+bool hasAttribute(const char* path, const char* name)
+{
+    return inode::rawGet(Ref::ofPath(path, false), name, nullptr, 0) >= 0;
+}
+
+}  // namespace kelvane::platform::mounted

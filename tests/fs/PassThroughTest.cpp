@@ -1,0 +1,113 @@
+// Everything that is not a compressed file passes through the mount
+// unchanged: odd names, long paths, links, FIFOs and device nodes.
+
+#include "fs/MountFixture.h"
+
+#include <sys/sysmacros.h>
+
+namespace kelvane::fs::test {
+namespace {
+
+class PassThroughTest : public MountTest {
+protected:
+    std::vector<std::string> listed(const Path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+TEST_F(PassThroughTest, NamesAtTheLimitsNewlinesAndInvalidUtf8PassThrough)
+{
+    mountFolder();
+    const std::string longest(255, 'n');
+    const std::string newline = "two\nlines";
+    const std::string invalid = "bad-\xff\xfe-utf8";
+    for (const std::string& name : {longest, newline, invalid})
+        kelvane::test::writeRawFile(at(name), Bytes(name.begin(), name.end()));
+    EXPECT_EQ(listed(folder()), (std::vector<std::string>{invalid, longest, newline}));
+    for (const std::string& name : {longest, newline, invalid})
+        EXPECT_EQ(readAll(at(name)), Bytes(name.begin(), name.end()));
+    EXPECT_EQ(::open(at(longest + "x").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600), -1);
+    EXPECT_EQ(errno, ENAMETOOLONG);
+
+    // A path through the mount exactly at the host's limit (PATH_MAX with its zero byte).
+    std::string path = folder().string();
+    while (path.size() + 1 + 200 < PATH_MAX - 1 - 20) {
+        path += "/" + std::string(200, 'd');
+        ASSERT_EQ(::mkdir(path.c_str(), 0700), 0) << std::strerror(errno);
+    }
+    path += "/" + std::string(PATH_MAX - 1 - path.size() - 1, 'f');
+    ASSERT_EQ(path.size(), static_cast<std::size_t>(PATH_MAX - 1));
+    kelvane::test::writeRawFile(path, {'d', 'e', 'e', 'p'});
+    EXPECT_EQ(readAll(path), (Bytes{'d', 'e', 'e', 'p'}));
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 4);
+}
+
+TEST_F(PassThroughTest, LinksFifosAndDeviceNodesPassThrough)
+{
+    const Path outside = temp_.path() / "outside.txt";
+    kelvane::test::writeRawFile(outside, {'o', 'u', 't'});
+    mountFolder();
+
+    // A symbolic link pointing out of the mount is followed by the caller, as below.
+    ASSERT_EQ(::symlink(outside.c_str(), at("out-link").c_str()), 0);
+    char target[PATH_MAX] = {};
+    ASSERT_EQ(::readlink(at("out-link").c_str(), target, sizeof target), static_cast<ssize_t>(outside.native().size()));
+    EXPECT_EQ(std::string(target), outside.string());
+    EXPECT_EQ(readAll(at("out-link")), (Bytes{'o', 'u', 't'}));
+    struct stat st {};
+    ASSERT_EQ(::lstat(at("out-link").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // Hard links: one inode, seen under both names, with its link count.
+    kelvane::test::writeRawFile(at("first"), {'1'});
+    ASSERT_EQ(::link(at("first").c_str(), at("second").c_str()), 0) << std::strerror(errno);
+    struct stat first {}, second {};
+    ASSERT_EQ(::stat(at("first").c_str(), &first), 0);
+    ASSERT_EQ(::stat(at("second").c_str(), &second), 0);
+    EXPECT_EQ(first.st_ino, second.st_ino);
+    EXPECT_EQ(second.st_nlink, 2u);
+    {
+        platform::UniqueFd fd(::open(at("second").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        ASSERT_EQ(::write(fd.get(), "2", 1), 1);
+    }
+    EXPECT_EQ(readAll(at("first")), (Bytes{'1', '2'}));
+
+    // A FIFO made through the mount is a FIFO below.
+    ASSERT_EQ(::mkfifo(at("pipe").c_str(), 0600), 0);
+    ASSERT_EQ(::lstat(at("pipe").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // Renames keep names and contents apart, and replace what they replace.
+    kelvane::test::writeRawFile(at("a"), {'a'});
+    kelvane::test::writeRawFile(at("b"), {'b'});
+    ASSERT_EQ(::rename(at("a").c_str(), at("b").c_str()), 0);
+    EXPECT_EQ(readAll(at("b")), (Bytes{'a'}));
+    EXPECT_FALSE(std::filesystem::exists(at("a")));
+
+    if (::geteuid() == 0) {
+        // A device node keeps its type and number (only root may make one).
+        ASSERT_EQ(::mknod(at("null").c_str(), S_IFCHR | 0600, makedev(1, 3)), 0) << std::strerror(errno);
+        ASSERT_EQ(::lstat(at("null").c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+        EXPECT_EQ(st.st_rdev, makedev(1, 3));
+    }
+
+    unmount();
+    // Below the mount, the same objects.
+    struct stat below {};
+    ASSERT_EQ(::lstat(at("pipe").c_str(), &below), 0);
+    EXPECT_TRUE(S_ISFIFO(below.st_mode));
+    ASSERT_EQ(::lstat(at("second").c_str(), &below), 0);
+    EXPECT_EQ(below.st_ino, first.st_ino) << "inode numbers through the mount are those below";
+    EXPECT_EQ(kelvane::test::readRawFile(at("b")), (Bytes{'a'}));
+}
+
+}  // namespace
+}  // namespace kelvane::fs::test

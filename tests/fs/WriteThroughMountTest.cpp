@@ -1,0 +1,225 @@
+// Writing through the mount undoes compression first, with the engine's
+// decompression road; the stand-in's records stay out of reach.
+
+#include "fs/MountFixture.h"
+
+#include "engine/FileCompressor.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
+
+#include <map>
+#include <random>
+#include <sys/file.h>
+#include <sys/xattr.h>
+
+namespace kelvane::fs::test {
+namespace {
+
+Bytes patterned(std::size_t count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    Bytes out(count);
+    for (std::size_t i = 0; i < count; ++i)
+        out[i] = static_cast<std::uint8_t>("abcdefgh\n"[(i / 7 + rng() % 2) % 9]);
+    return out;
+}
+
+bool compressedBelow(const Path& lower)
+{
+    platform::FileStat st;
+    return platform::lstat(lower, st) == 0 && (st.flags & platform::UF_COMPRESSED);
+}
+
+// The bytes the platform reads from the file below the mount.
+Bytes platformBytes(const Path& lower)
+{
+    Bytes out;
+    EXPECT_EQ(platform::readWholeFile(lower, out), 0) << lower;
+    return out;
+}
+
+std::vector<std::string> attributeNames(const Path& path)
+{
+    const ssize_t size = ::llistxattr(path.c_str(), nullptr, 0);
+    std::vector<char> list(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+    const ssize_t got = ::llistxattr(path.c_str(), list.data(), list.size());
+    EXPECT_EQ(got, size) << "the size query must be the length of the list as shown";
+    std::vector<std::string> names;
+    for (ssize_t start = 0; start < got;) {
+        names.emplace_back(list.data() + start);
+        start += static_cast<ssize_t>(names.back().size()) + 1;
+    }
+    return names;
+}
+
+class WriteThroughMountTest : public MountTest {
+protected:
+    // Files compressed below the mount, then the mount; `below_` reaches
+    // them under it.
+    void SetUpFiles(const std::vector<std::pair<std::string, std::size_t>>& files)
+    {
+        for (const auto& [name, size] : files) {
+            originals_[name] = patterned(size, static_cast<unsigned>(size));
+            kelvane::test::writeRawFile(at(name), originals_[name]);
+            engine::FileCompressor{}.compressFile(at(name));
+            ASSERT_TRUE(compressedBelow(at(name))) << name;
+        }
+        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        mountFolder();
+    }
+    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
+
+    std::map<std::string, Bytes> originals_;
+    platform::UniqueFd below_;
+};
+
+TEST_F(WriteThroughMountTest, WriteOpenAppendTruncateAndAllocateLeaveExactPlainFiles)
+{
+    SetUpFiles({{"patch.txt", 200000}, {"append.txt", 150000}, {"truncate.txt", 300000}, {"otrunc.txt", 100000},
+                {"small.txt", 5000}, {"allocate.txt", 140000}, {"create.txt", 120000}});
+
+    {  // the first call on the name is an open with O_CREAT: the kernel creates by name
+        platform::UniqueFd fd(::open(at("create.txt").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600));
+        ASSERT_TRUE(fd) << std::strerror(errno);
+        ASSERT_EQ(::write(fd.get(), "end", 3), 3);
+    }
+    Bytes created = originals_["create.txt"];
+    created.insert(created.end(), {'e', 'n', 'd'});
+    EXPECT_EQ(readAll(at("create.txt")), created);
+    EXPECT_EQ(kelvane::test::readRawFile(lower("create.txt")), created);
+
+    {  // write in the middle
+        platform::UniqueFd fd(::open(at("patch.txt").c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_TRUE(fd) << std::strerror(errno);
+        ASSERT_EQ(::pwrite(fd.get(), "PATCH", 5, 70000), 5);
+    }
+    Bytes expected = originals_["patch.txt"];
+    std::memcpy(expected.data() + 70000, "PATCH", 5);
+    EXPECT_EQ(readAll(at("patch.txt")), expected);
+    EXPECT_FALSE(compressedBelow(lower("patch.txt")));
+    EXPECT_EQ(kelvane::test::readRawFile(lower("patch.txt")), expected) << "the file below is plain now";
+
+    {  // append
+        platform::UniqueFd fd(::open(at("append.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        ASSERT_EQ(::write(fd.get(), "tail\n", 5), 5);
+    }
+    expected = originals_["append.txt"];
+    expected.insert(expected.end(), {'t', 'a', 'i', 'l', '\n'});
+    EXPECT_EQ(readAll(at("append.txt")), expected);
+    EXPECT_EQ(kelvane::test::readRawFile(lower("append.txt")), expected);
+
+    // truncate(2) by path, to a length inside the second block
+    ASSERT_EQ(::truncate(at("truncate.txt").c_str(), 70001), 0) << std::strerror(errno);
+    expected.assign(originals_["truncate.txt"].begin(), originals_["truncate.txt"].begin() + 70001);
+    EXPECT_EQ(readAll(at("truncate.txt")), expected);
+    EXPECT_EQ(kelvane::test::readRawFile(lower("truncate.txt")), expected);
+
+    {  // O_TRUNC, then new bytes
+        platform::UniqueFd fd(::open(at("otrunc.txt").c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        ASSERT_EQ(::write(fd.get(), "new", 3), 3);
+    }
+    EXPECT_EQ(readAll(at("otrunc.txt")), (Bytes{'n', 'e', 'w'}));
+    EXPECT_FALSE(compressedBelow(lower("otrunc.txt")));
+
+    {  // an inline record, opened read-write and only read
+        platform::UniqueFd fd(::open(at("small.txt").c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+    }
+    EXPECT_EQ(readAll(at("small.txt")), originals_["small.txt"]);
+    EXPECT_EQ(kelvane::test::readRawFile(lower("small.txt")), originals_["small.txt"]);
+
+    {  // fallocate past the end keeps the bytes and grows the file with zeros
+        platform::UniqueFd fd(::open(at("allocate.txt").c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        ASSERT_EQ(::fallocate(fd.get(), 0, 0, 200000), 0) << std::strerror(errno);
+    }
+    expected = originals_["allocate.txt"];
+    expected.resize(200000, 0);
+    EXPECT_EQ(readAll(at("allocate.txt")), expected);
+}
+
+TEST_F(WriteThroughMountTest, AFailedDecompressionFailsTheOpenWithEioAndKeepsTheFileCompressed)
+{
+    SetUpFiles({{"busy.txt", 250000}});
+    // Kelvane's own lock on the file below: the decompression cannot run.
+    platform::UniqueFd holder(::open(lower("busy.txt").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+
+    errno = 0;
+    platform::UniqueFd fd(::open(at("busy.txt").c_str(), O_RDWR | O_CLOEXEC));
+    EXPECT_FALSE(fd);
+    EXPECT_EQ(errno, EIO);
+    EXPECT_EQ(::truncate(at("busy.txt").c_str(), 10), -1);
+    EXPECT_EQ(errno, EIO);
+    EXPECT_TRUE(compressedBelow(lower("busy.txt")));
+    EXPECT_EQ(platformBytes(lower("busy.txt")), originals_["busy.txt"]);
+    EXPECT_EQ(readAll(at("busy.txt")), originals_["busy.txt"]);
+    holder.reset();
+
+    // A caller without write permission is refused before anything changes.
+    ASSERT_EQ(::chmod(at("busy.txt").c_str(), 0444), 0);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(platform::UniqueFd(::open(at("busy.txt").c_str(), O_RDWR | O_CLOEXEC)));
+        EXPECT_EQ(errno, EACCES);
+        EXPECT_TRUE(compressedBelow(lower("busy.txt")));
+    }
+}
+
+TEST_F(WriteThroughMountTest, TheStandInsRecordsAreNeitherListedNorReadableNorSettable)
+{
+    SetUpFiles({{"fork.txt", 200000}, {"inline.txt", 4000}});
+    kelvane::test::writeRawFile(at("plain.txt"), patterned(100, 9));
+    ASSERT_EQ(::setxattr(at("fork.txt").c_str(), "user.note", "kept", 4, 0), 0) << std::strerror(errno);
+    EXPECT_EQ(::getxattr(lower("fork.txt").c_str(), "user.note", nullptr, 0), 4) << "passed through below";
+
+    for (const std::string name : {"fork.txt", "inline.txt", "plain.txt"}) {
+        SCOPED_TRACE(name);
+        for (const std::string& attribute : attributeNames(at(name))) {
+            EXPECT_NE(attribute.rfind("user.darwin.", 0), 0u) << attribute;
+            EXPECT_NE(attribute, "user.com.apple.decmpfs");
+            EXPECT_NE(attribute, "user.com.apple.ResourceFork");
+        }
+        for (const char* record : {"user.com.apple.decmpfs", "user.com.apple.ResourceFork", "user.darwin.flags",
+                                   "user.darwin.rsrc"}) {
+            char value[64];
+            EXPECT_EQ(::getxattr(at(name).c_str(), record, value, sizeof value), -1) << record;
+            EXPECT_EQ(errno, ENODATA) << record;
+            EXPECT_EQ(::setxattr(at(name).c_str(), record, "x", 1, 0), -1) << record;
+            EXPECT_EQ(errno, EPERM) << record;
+            EXPECT_EQ(::removexattr(at(name).c_str(), record), -1) << record;
+            EXPECT_EQ(errno, EPERM) << record;
+        }
+    }
+    const auto names = attributeNames(at("fork.txt"));
+    EXPECT_NE(std::find(names.begin(), names.end(), "user.note"), names.end());
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(at("fork.txt").c_str(), "user.note", value, sizeof value), 4);
+    EXPECT_EQ(std::string(value, 4), "kept");
+    EXPECT_EQ(::removexattr(at("fork.txt").c_str(), "user.note"), 0);
+    // Nothing was forged or broken below.
+    EXPECT_TRUE(compressedBelow(lower("fork.txt")));
+    EXPECT_TRUE(compressedBelow(lower("inline.txt")));
+    EXPECT_EQ(readAll(at("fork.txt")), originals_["fork.txt"]);
+    EXPECT_EQ(readAll(at("inline.txt")), originals_["inline.txt"]);
+}
+
+TEST_F(WriteThroughMountTest, KelvanesMarkedTemporaryFilesAreNotListed)
+{
+    SetUpFiles({{"data.txt", 100000}});
+    const std::string marker = "user." + std::string(engine::TemporaryFile::markerName);
+    kelvane::test::writeRawFile(lower("data.txt.kvtmp"), {1, 2, 3});
+    ASSERT_EQ(::setxattr(lower("data.txt.kvtmp").c_str(), marker.c_str(), "\x01", 1, 0), 0);
+    kelvane::test::writeRawFile(lower("mine.kvtmp"), {4});  // a user's file of that name, unmarked
+
+    std::vector<std::string> listed;
+    for (const auto& entry : std::filesystem::directory_iterator(folder()))
+        listed.push_back(entry.path().filename().string());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"data.txt", "mine.kvtmp"}));
+}
+
+}  // namespace
+}  // namespace kelvane::fs::test
