@@ -1,4 +1,4 @@
-// Codec figures on the shared corpus: every file cut into 64 KiB chunks, each
+// Codec figures on the corpus: every file cut into 64 KiB chunks, each
 // chunk an independent stream with capacity chunk + 64 (as resource-fork
 // blocks are made), decoded back and verified; beside it, on the same chunks
 // in the same run, zlib level 6 for scale and the previous LZFSE encoder
@@ -189,7 +189,7 @@ void printRow(const std::string& name, const Figures& ours, const Figures& prev,
 
 int main(int argc, char** argv)
 {
-    const std::filesystem::path corpus = argc > 1 ? argv[1] : std::filesystem::path(KELVANE_TESTDATA_DIR) / "corpus";
+    const std::filesystem::path corpus = argc > 1 ? argv[1] : std::filesystem::path(KELVANE_CORPUS_DIR);
     const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
     std::vector<std::filesystem::path> files;

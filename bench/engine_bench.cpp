@@ -1,4 +1,4 @@
-// Engine figures on the shared corpus: each file copied into a scratch folder,
+// Engine figures on the corpus: each file copied into a scratch folder,
 // then compressFile and decompressFile on the copy (single thread, with every
 // flush, attribute copy and verification the operations do), beside the raw
 // 64 KiB-chunk encode speed of the codec on the same bytes in the same run, so
@@ -204,7 +204,7 @@ int streamingMemory(const fs::path& scratch, const fs::path& corpus, std::uint64
 
 int main(int argc, char** argv)
 {
-    fs::path corpus = fs::path(KELVANE_TESTDATA_DIR) / "corpus";
+    fs::path corpus = fs::path(KELVANE_CORPUS_DIR);
     fs::path keep;
     std::uint64_t streamMegabytes = 200;
     for (int i = 1; i < argc; ++i) {

@@ -188,7 +188,7 @@ int main(int argc, char* argv[])
 
     std::vector<std::string> names;
     std::vector<stdfs::path> corpus;
-    for (const auto& entry : stdfs::directory_iterator(stdfs::path(KELVANE_TESTDATA_DIR) / "corpus"))
+    for (const auto& entry : stdfs::directory_iterator(stdfs::path(KELVANE_CORPUS_DIR)))
         if (entry.path().extension() == ".bin")
             corpus.push_back(entry.path());
     std::sort(corpus.begin(), corpus.end());

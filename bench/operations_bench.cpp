@@ -2,7 +2,7 @@
 //  1. loading and inspecting a generated folder of 100,000 files, against
 //     `du -s` on the same tree in the same run (goal: at most 2.0 times);
 //  2. DerivedAggregates::compute over the 100,000 rows (goal: under 100 ms);
-//  3. bulk compression of the shared corpus copied 4 times, 8 workers
+//  3. bulk compression of the corpus copied 4 times, 8 workers
 //     against 1 (goal: at least 5 times faster on 8 cores);
 //  4. a bulk compression of 1,000 files started from the window model with
 //     the progress sheet live, against the same run without a window (goal:
@@ -118,7 +118,7 @@ void copyCorpus(const fs::path& to, std::vector<operations::DisplayRow>& rows)
 {
     fs::remove_all(to);
     rows.clear();
-    const fs::path corpus = fs::path(KELVANE_TESTDATA_DIR) / "corpus";
+    const fs::path corpus = fs::path(KELVANE_CORPUS_DIR);
     for (int copy = 0; copy < 4; ++copy) {
         const fs::path folder = to / ("copy" + std::to_string(copy));
         fs::create_directories(folder);
@@ -363,6 +363,7 @@ int main(int argc, char** argv)
     ::setenv("HOME", home.c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
     ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
     if (bulkOnly) {
         timeBulkScaling(base);
         return 0;

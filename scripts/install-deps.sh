@@ -6,12 +6,14 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   qt6-base-dev libqt6dbus6
-  libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev
+  libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev libmount-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
   libfuse3-dev fuse3 bindfs
   xvfb xauth fonts-noto-cjk adwaita-icon-theme libqt6svg6
   qt6-translations-l10n
+  # the checks of what is installed and packaged
+  desktop-file-utils appstream man-db lintian dpkg-dev file gzip git
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds Kelvane and starts it; arguments are passed on.
+# Builds the application alone (no tests or benchmarks) and starts it; arguments are passed on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-./scripts/build.sh
+./scripts/build.sh --target kelvane
 exec ./build/kelvane "$@"

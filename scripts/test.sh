@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds Kelvane and runs every test.
+# Builds everything (the application, its tests, benchmarks and tools) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh

@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     QTemporaryDir scratch;
     const fs::path home = scratch.path().toStdString();
     for (const auto& [name, sub] : {std::pair{"HOME", ""}, {"XDG_CONFIG_HOME", ".config"},
-                                    {"XDG_DATA_HOME", ".local/share"}, {"XDG_RUNTIME_DIR", ".runtime"}}) {
+                                    {"XDG_DATA_HOME", ".local/share"}, {"XDG_STATE_HOME", ".local/state"},
+                                    {"XDG_RUNTIME_DIR", ".runtime"}}) {
         fs::create_directories(home / sub);
         ::setenv(name, (home / sub).c_str(), 1);
     }

@@ -38,7 +38,7 @@ fresh_home() {
 in_home() {
   local home="$1" screen="$2"
   shift 2
-  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+  HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" XDG_STATE_HOME="$home/.local/state" \
     XDG_CACHE_HOME="$home/.cache" XDG_RUNTIME_DIR="$home/.runtime" LANG=ja_JP.UTF-8 \
     KELVANE_AI_ENDPOINT= KELVANE_AI_MODEL= KELVANE_SCREENSHOT_PALETTE="$palette" \
     xvfb-run -a -s "-screen 0 ${screen}x24" dbus-run-session -- "$@"

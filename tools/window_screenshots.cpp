@@ -152,6 +152,7 @@ int main(int argc, char** argv)
     qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_STATE_HOME", (home.path() + QStringLiteral("/state")).toUtf8());
     QApplication app(argc, argv);
     kelvane::tools::applyScreenshotPalette();
     output = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots-windows"));
@@ -173,7 +174,7 @@ int main(int argc, char** argv)
     environment.bundleIdentifier = "com.orbwright.kelvane";
     environment.exportLogs = [](double) { return std::string(); };
     environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log.txt"); };
-    environment.installedTree = ui::installedTree();
+    environment.programFiles = ui::programFiles();
     environment.webSite = QUrl(QStringLiteral("https://orbwright.com/kelvane/"));
     environment.supportPage = QUrl(QStringLiteral("https://orbwright.com/kelvane/support/"));
 

@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLineTexts.h"
+#include "app/DesktopIdentity.h"
 #include "app/LaunchRecord.h"
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
@@ -96,6 +97,7 @@ std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int&
 {
     if (mode.isGui()) {
         auto app = std::make_unique<QApplication>(argc, argv);
+        applyDesktopIdentity();
         if (!ui::installQtTranslations(*app))
             platform::Logger::ui().info("Qt's Japanese translations are not installed; its dialogs stay in English");
         return app;

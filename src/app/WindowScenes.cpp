@@ -2,6 +2,7 @@
 
 #include "app/AppContext.h"
 #include "app/BundleInfo.h"
+#include "app/DesktopIdentity.h"
 #include "app/LogExport.h"
 #include "app/NotificationScheduler.h"
 #include "app/QuitOnTermination.h"
@@ -56,10 +57,10 @@ ui::AboutEnvironment aboutEnvironment()
     ui::AboutEnvironment environment;
     environment.shortVersion = bundle.shortVersion;
     environment.buildNumber = bundle.buildNumber;
-    environment.bundleIdentifier = "com.orbwright.kelvane";
+    environment.bundleIdentifier = desktopId;
     environment.exportLogs = [](double hours) { return exportLogs(hours); };
     environment.exportFileName = [](const QDateTime& date) { return QString::fromStdString(exportFileName(date)); };
-    environment.installedTree = ui::installedTree();
+    environment.programFiles = ui::programFiles();
     environment.webSite = QUrl(QString::fromLatin1(ui::webSiteUrl));
     environment.supportPage = QUrl(QString::fromLatin1(ui::supportPageUrl));
     return environment;

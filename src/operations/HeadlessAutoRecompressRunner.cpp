@@ -62,6 +62,30 @@ std::string HeadlessAutoRecompressRunner::startLine(std::size_t itemCount)
     return "[Kelvane] --auto-recompress: 登録項目 " + std::to_string(itemCount) + " 件を走査します\n";
 }
 
+std::string HeadlessAutoRecompressRunner::failureLine(const std::filesystem::path& file, const std::string& reason)
+{
+    const auto escaped = [](const std::string& text) {
+        std::string out;
+        for (const char c : text) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (c == '\\')
+                out += "\\\\";
+            else if (c == '\n')
+                out += "\\n";
+            else if (c == '\t')
+                out += "\\t";
+            else if (byte < 0x20 || byte == 0x7f) {
+                char code[5];
+                std::snprintf(code, sizeof code, "\\x%02x", byte);
+                out += code;
+            } else
+                out.push_back(c);
+        }
+        return out;
+    };
+    return "[Kelvane] 失敗: " + escaped(file.string()) + ": " + escaped(reason) + "\n";
+}
+
 std::string HeadlessAutoRecompressRunner::summaryLine(const Tally& t, double elapsedSeconds)
 {
     char elapsed[64];
@@ -156,6 +180,8 @@ void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,
             case Outcome::didNotShrinkSkip: ++tally.didNotShrinkSkips; break;
             case Outcome::failure:
                 ++tally.failed;
+                // The journal of a timer run shows which file and why; the log keeps the path private.
+                writeLine(err_, failureLine(url, error.what()));
                 Logger::cli().error("compress failed: %{private}s — %{public}s", url.string(),
                                     publicFailureText(error.what(), {url, url.parent_path()}));
                 break;

@@ -23,7 +23,8 @@ public:
     static constexpr std::chrono::seconds recentModificationWindow{1800};
     static constexpr std::int64_t oversizedBytes = std::int64_t{1} << 31;
 
-    // The two lines of the run go to `out`, the store failure to `err`.
+    // The two lines of the run go to `out`; the store failure and one line per
+    // failed file go to `err`.
     explicit HeadlessAutoRecompressRunner(std::shared_ptr<store::ModelContainer> container, std::FILE* out = stdout,
                                           std::FILE* err = stderr);
 
@@ -41,6 +42,9 @@ public:
     };
     static std::string summaryLine(const Tally& tally, double elapsedSeconds);
     static std::string startLine(std::size_t itemCount);
+    // "[Kelvane] 失敗: <path>: <reason>", one line whatever the name holds:
+    // control characters and backslashes are written as C escapes ("\n", "\\").
+    static std::string failureLine(const std::filesystem::path& file, const std::string& reason);
 
 private:
     void processFile(const std::filesystem::path& url, std::chrono::system_clock::time_point cutoff, Tally& tally);

@@ -17,6 +17,21 @@ std::filesystem::path homeDirectory()
     return "/";
 }
 
+std::filesystem::path ensureFolder(const std::filesystem::path& folder, std::error_code& error)
+{
+    error.clear();
+    if (std::filesystem::is_directory(folder, error))
+        return folder;
+    std::filesystem::create_directories(folder, error);
+    if (error)
+        return {};
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace, error);
+    if (error)
+        return {};
+    return folder;
+}
+
 }  // namespace
 
 std::filesystem::path applicationSupportDirectory()
@@ -29,19 +44,17 @@ std::filesystem::path applicationSupportDirectory()
 
 std::filesystem::path ensureApplicationSupportDirectory(std::error_code& error)
 {
-    error.clear();
-    std::filesystem::path folder = applicationSupportDirectory();
-    if (std::filesystem::is_directory(folder, error))
-        return folder;
-    std::filesystem::create_directories(folder, error);
-    if (error)
-        return {};
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace, error);
-    if (error)
-        return {};
-    return folder;
+    return ensureFolder(applicationSupportDirectory(), error);
 }
+
+std::filesystem::path logDirectory()
+{
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state && *state == '/')
+        return std::filesystem::path(state) / "Kelvane";
+    return homeDirectory() / ".local/state/Kelvane";
+}
+
+std::filesystem::path ensureLogDirectory(std::error_code& error) { return ensureFolder(logDirectory(), error); }
 
 std::string homeAbbreviated(std::string_view path, std::string_view home)
 {

@@ -16,6 +16,14 @@ std::filesystem::path applicationSupportDirectory();
 // on failure.
 std::filesystem::path ensureApplicationSupportDirectory(std::error_code& error);
 
+// The log folder: $XDG_STATE_HOME/Kelvane, or ~/.local/state/Kelvane when
+// XDG_STATE_HOME is unset or not absolute. Read afresh on every call.
+std::filesystem::path logDirectory();
+
+// Same folder, created (mode 0700, parents as needed) when missing; empty
+// path and `error` set on failure.
+std::filesystem::path ensureLogDirectory(std::error_code& error);
+
 // `path` as people read it: the home folder `home` (trailing slashes ignored)
 // shown as "~", so "<home>/a" reads "~/a" and "<home>" or "<home>/" reads "~".
 // Only whole components count ("<home>-other" stays as it is), and a home of

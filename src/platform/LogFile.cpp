@@ -1,6 +1,12 @@
 #include "platform/LogFile.h"
 
+#include "platform/UniqueFd.h"
+
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <fstream>
 #include <atomic>
 #include <sstream>
@@ -10,6 +16,33 @@
 namespace kelvane::platform::logfile {
 
 namespace {
+
+bool appendWhole(const std::filesystem::path& source, const std::filesystem::path& target)
+{
+    const UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const UniqueFd out(::open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+    if (!in || !out)
+        return false;
+    char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t got = ::read(in.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out.get(), buffer + done, static_cast<std::size_t>(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return false;
+            done += put;
+        }
+    }
+    return ::fsync(out.get()) == 0;
+}
 
 std::uint64_t readStartTicks()
 {
@@ -123,6 +156,25 @@ std::optional<Line> parse(std::string_view text)
     line.category = unescape(fields[5]);
     line.message = unescape(fields[6]);
     return line;
+}
+
+void moveLegacyLogs(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    if (from == to)
+        return;
+    // The older file first, so that a plain rename keeps the pair in order.
+    for (const char* name : {kPreviousFileName, kFileName}) {
+        const std::filesystem::path source = from / name;
+        const std::filesystem::path target = to / name;
+        struct stat st {};
+        if (::lstat(source.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        // Never over a file another process has begun meanwhile.
+        if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+            continue;
+        if (appendWhole(source, target))
+            ::unlink(source.c_str());
+    }
 }
 
 }  // namespace kelvane::platform::logfile

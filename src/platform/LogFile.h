@@ -21,6 +21,13 @@ inline constexpr const char* kPreviousFileName = "kelvane.log.1";
 // Past this size the file is set aside as the previous one and a new one begun.
 inline constexpr std::uint64_t kRotateBytes = 8u << 20;
 
+// Moves the log files an earlier build kept in `from` (the data folder) into
+// `to`, once: a file is renamed, or copied and then removed when the folders
+// are on different file systems; when `to` already has a file of that name the
+// old lines are appended to it. A file that cannot be moved whole stays where
+// it is, so no line is ever lost.
+void moveLegacyLogs(const std::filesystem::path& from, const std::filesystem::path& to);
+
 struct ProcessIdentity {
     std::int64_t pid = 0;
     std::uint64_t startTicks = 0;

@@ -49,7 +49,7 @@ void readFile(const std::filesystem::path& file, const logfile::ProcessIdentity&
 
 std::filesystem::path LogStore::logFilePath()
 {
-    return applicationSupportDirectory() / logfile::kFileName;
+    return logDirectory() / logfile::kFileName;
 }
 
 LogStore LogStore::currentProcess()

@@ -30,7 +30,7 @@ public:
     // cannot be read. No log file yet means no entries.
     std::vector<LogEntry> entries(std::chrono::system_clock::time_point since) const;
 
-    // Where Logger appends now (the application-support folder of the moment).
+    // Where Logger appends now (the log folder of the moment).
     static std::filesystem::path logFilePath();
 
 private:

@@ -17,7 +17,7 @@ namespace {
 
 constexpr std::size_t kMaxMessageBytes = 16 * 1024;
 
-// Appends lines to the log file of the application-support folder in effect
+// Appends lines to the log file of the log folder in effect
 // at the moment. One write(2) per line on an O_APPEND descriptor keeps lines
 // whole even with several processes writing.
 class LogSink {
@@ -48,7 +48,7 @@ private:
 
     bool ensureOpen()
     {
-        const std::filesystem::path folder = applicationSupportDirectory();
+        const std::filesystem::path folder = logDirectory();
         const std::filesystem::path file = folder / logfile::kFileName;
         if (fd_ >= 0 && file == path_) {
             struct stat st {};
@@ -60,8 +60,10 @@ private:
         }
         closeFile();
         std::error_code error;
-        if (ensureApplicationSupportDirectory(error).empty())
+        if (ensureLogDirectory(error).empty())
             return false;
+        // Earlier builds kept the log in the data folder.
+        logfile::moveLegacyLogs(applicationSupportDirectory(), folder);
         fd_ = ::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
         if (fd_ < 0)
             return false;

@@ -41,7 +41,7 @@ private:
 // thread. Writing a line never fails and never waits on anything but another
 // line being appended: a line that cannot be written is dropped.
 //
-// Lines go to "kelvane.log" in the application-support folder (AppSupport.h),
+// Lines go to "kelvane.log" in the log folder (logDirectory, AppSupport.h),
 // looked up at each line. Format strings follow the platform's logger:
 // %d %i %u %x %ld %lld %zu %f %.2f %s %@ %%, with "{public}" or "{private}"
 // after the "%" (e.g. "%{private}s"). A private argument is stored as

@@ -1,71 +1,71 @@
 #include "platform/MountTable.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <fstream>
+#include <cstdio>
+#include <libmount/libmount.h>
+#include <memory>
 #include <set>
-#include <sstream>
+#include <sys/sysmacros.h>
 #include <utility>
 
 namespace kelvane::platform {
 
 namespace {
 
-std::vector<std::string_view> split(std::string_view text, char separator)
-{
-    std::vector<std::string_view> parts;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = text.find(separator, start);
-        if (end == std::string_view::npos) {
-            parts.push_back(text.substr(start));
-            break;
-        }
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
+using Table = std::unique_ptr<libmnt_table, decltype(&mnt_unref_table)>;
 
-template <typename T>
-bool parseNumber(std::string_view text, T& value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size();
-}
-
-std::vector<std::string> options(std::string_view field)
+std::vector<std::string> options(const char* field)
 {
     std::vector<std::string> list;
-    for (const auto option : split(field, ','))
+    std::string_view rest = field ? field : "";
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        const std::string_view option = rest.substr(0, comma);
         if (!option.empty())
-            list.push_back(MountTable::unescape(option));
+            list.emplace_back(option);
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
     return list;
 }
 
-std::optional<MountEntry> parseLine(std::string_view line)
+std::string text(const char* value) { return value ? value : ""; }
+
+// A new table whose parser skips the lines it cannot read.
+Table newTable()
 {
-    std::vector<std::string_view> fields;
-    for (const auto field : split(line, ' '))
-        if (!field.empty())
-            fields.push_back(field);
-    // id parent maj:min root mountpoint options [optional...] - type source superoptions
-    const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
-    if (fields.size() < 10 || dash - fields.begin() < 6 || fields.end() - dash < 4)
-        return std::nullopt;
-    MountEntry entry;
-    const auto device = split(fields[2], ':');
-    if (!parseNumber(fields[0], entry.mountId) || !parseNumber(fields[1], entry.parentId) ||
-        device.size() != 2 || !parseNumber(device[0], entry.major) || !parseNumber(device[1], entry.minor))
-        return std::nullopt;
-    entry.root = MountTable::unescape(fields[3]);
-    entry.mountPoint = MountTable::unescape(fields[4]);
-    entry.mountOptions = options(fields[5]);
-    entry.fsType = MountTable::unescape(*(dash + 1));
-    entry.source = MountTable::unescape(*(dash + 2));
-    entry.superOptions = options(*(dash + 3));
-    return entry;
+    Table table(mnt_new_table(), &mnt_unref_table);
+    if (table)
+        mnt_table_set_parser_errcb(table.get(), [](libmnt_table*, const char*, int) { return 1; });
+    return table;
+}
+
+std::vector<MountEntry> entriesOf(libmnt_table* table)
+{
+    std::vector<MountEntry> entries;
+    std::unique_ptr<libmnt_iter, decltype(&mnt_free_iter)> iterator(mnt_new_iter(MNT_ITER_FORWARD), &mnt_free_iter);
+    if (!iterator)
+        return entries;
+    libmnt_fs* fs = nullptr;
+    while (mnt_table_next_fs(table, iterator.get(), &fs) == 0) {
+        // libmount takes the format from the first line: text that does not
+        // begin as the kernel's table is read as some other table, not this one.
+        if (!mnt_fs_is_kernel(fs))
+            continue;
+        MountEntry entry;
+        entry.mountId = mnt_fs_get_id(fs);
+        entry.parentId = mnt_fs_get_parent_id(fs);
+        const dev_t device = mnt_fs_get_devno(fs);
+        entry.major = ::major(device);
+        entry.minor = ::minor(device);
+        entry.root = text(mnt_fs_get_root(fs));
+        entry.mountPoint = text(mnt_fs_get_target(fs));
+        entry.mountOptions = options(mnt_fs_get_vfs_options(fs));
+        entry.fsType = text(mnt_fs_get_fstype(fs));
+        entry.source = text(mnt_fs_get_source(fs));
+        entry.superOptions = options(mnt_fs_get_fs_options(fs));
+        entries.push_back(std::move(entry));
+    }
+    return entries;
 }
 
 bool isUnder(const std::filesystem::path& path, std::string_view folder)
@@ -154,23 +154,28 @@ bool MountTable::isRemoteFileSystem(std::string_view fsType)
 
 std::optional<MountTable> MountTable::read(const std::filesystem::path& procRoot)
 {
-    std::ifstream file(procRoot / "self" / "mountinfo", std::ios::binary);
-    if (!file)
+    const Table table = newTable();
+    const std::filesystem::path file = procRoot / "self" / "mountinfo";
+    if (!table || mnt_table_parse_file(table.get(), file.c_str()) != 0)
         return std::nullopt;
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (file.bad())
-        return std::nullopt;
-    return parse(text.str());
+    MountTable result;
+    result.entries_ = entriesOf(table.get());
+    return result;
 }
 
 MountTable MountTable::parse(std::string_view mountinfoText)
 {
-    MountTable table;
-    for (const auto line : split(mountinfoText, '\n'))
-        if (auto entry = parseLine(line))
-            table.entries_.push_back(std::move(*entry));
-    return table;
+    MountTable result;
+    const Table table = newTable();
+    if (!table || mountinfoText.empty())
+        return result;
+    std::string copy(mountinfoText);
+    std::unique_ptr<FILE, decltype(&std::fclose)> stream(::fmemopen(copy.data(), copy.size(), "r"), &std::fclose);
+    if (!stream)
+        return result;
+    mnt_table_parse_stream(table.get(), stream.get(), "mountinfo");
+    result.entries_ = entriesOf(table.get());
+    return result;
 }
 
 std::vector<VisibleMount> MountTable::visibleMounts() const

@@ -34,7 +34,8 @@ struct VisibleMount {
     bool automounted = false;  // mounted on demand over an autofs trigger
 };
 
-// The mount table, read afresh from <procRoot>/self/mountinfo.
+// The mount table, read afresh from <procRoot>/self/mountinfo with libmount
+// (escapes, optional fields and the separator are its business).
 class MountTable {
 public:
     // Nothing when the table cannot be read.
@@ -54,7 +55,8 @@ public:
     // The visible mount at exactly this mount point.
     std::optional<VisibleMount> visibleMount(const std::filesystem::path& mountPoint) const;
 
-    // Turns the escapes of the table ("\040", "\011", "\012", "\134") back into bytes.
+    // Turns the escapes of the table ("\040", "\011", "\012", "\134") back
+    // into bytes, for names taken from elsewhere in the same form.
     static std::string unescape(std::string_view field);
 
     static bool isPseudoFileSystem(std::string_view fsType);

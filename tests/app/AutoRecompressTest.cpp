@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <random>
@@ -216,7 +217,12 @@ TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAl
     const ProcessResult result = runHeadless();
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err, "");
+    // The journal of a timer run says which file failed and why, in one line.
+    const std::string failure = "[Kelvane] 失敗: " + blocked.string() + ": ";
+    EXPECT_TRUE(result.err.starts_with(failure)) << result.err;
+    EXPECT_GT(result.err.size(), failure.size() + 1) << "no reason given";
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(result.err.ends_with('\n')) << result.err;
     ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
     expectSummary(result.out.substr(startLine(1).size()),
                   "走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "

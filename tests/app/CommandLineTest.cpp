@@ -72,7 +72,7 @@ protected:
     // How often the log says that the store could not be opened.
     int storeFailuresLogged() const
     {
-        std::ifstream log(supportFolder() / "kelvane.log");
+        std::ifstream log(home.path() / ".local/state/Kelvane" / "kelvane.log");
         int count = 0;
         for (std::string line; std::getline(log, line);)
             count += line.find("store open failed") != std::string::npos ? 1 : 0;

@@ -43,6 +43,7 @@ public:
         environment_.insert(QStringLiteral("HOME"), QString::fromStdString(home.string()));
         environment_.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString((home / ".local/share").string()));
         environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString((home / ".config").string()));
+        environment_.insert(QStringLiteral("XDG_STATE_HOME"), QString::fromStdString((home / ".local/state").string()));
         environment_.insert(QStringLiteral("PATH"), QStringLiteral("/usr/bin:/bin"));
         environment_.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         // A windowed start wants its own runtime folder, readable by nobody else.

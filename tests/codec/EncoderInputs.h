@@ -28,7 +28,7 @@ inline const Bytes& corpusFile(const std::string& name)
     static std::map<std::string, Bytes> cache;
     auto it = cache.find(name);
     if (it == cache.end())
-        it = cache.emplace(name, kelvane::test::readRawFile(kelvane::test::testDataDir() / "corpus" / name)).first;
+        it = cache.emplace(name, kelvane::test::readRawFile(kelvane::test::corpusDir() / name)).first;
     return it->second;
 }
 

@@ -121,7 +121,7 @@ void expectBlockLimits(const LzfseBlockHeader& h)
 TEST(LzfseEncoder, EveryCorpusFileRoundTripsInChunksAndAsOneStream)
 {
     std::size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::testDataDir() / "corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::corpusDir())) {
         if (entry.path().extension() != ".bin")
             continue;
         ++files;
@@ -161,7 +161,7 @@ TEST(LzfseEncoder, NoStreamExceedsTheWorstCaseBound)
         EXPECT_EQ(decode(stream, src.size()), src);
         return static_cast<std::int64_t>(stream.size()) - static_cast<std::int64_t>(src.size());
     };
-    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::testDataDir() / "corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::corpusDir())) {
         if (entry.path().extension() != ".bin")
             continue;
         const Bytes& data = corpusFile(entry.path().filename().string());

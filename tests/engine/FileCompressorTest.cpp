@@ -105,7 +105,7 @@ TEST_P(CorpusRoundTrip, EveryFileByteForByteWithItsMetadata)
     // Their forks would not be smaller than the files: left as they are.
     const std::set<Path> incompressible = {"random.bin", "precompressed-gzip.bin"};
     int files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(test::testDataDir() / "corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(test::corpusDir())) {
         if (entry.path().extension() != ".bin")
             continue;
         ++files;
@@ -273,7 +273,7 @@ TEST(FileCompressorTest, StreamingForkEqualsTheInMemoryFork)
 // repeated as often as needed (its 64 KiB blocks are coded independently).
 Bytes gzipBytes(std::size_t count)
 {
-    const Bytes gzip = test::readRawFile(test::testDataDir() / "corpus" / "precompressed-gzip.bin");
+    const Bytes gzip = test::readRawFile(test::corpusDir() / "precompressed-gzip.bin");
     Bytes out;
     out.reserve(count);
     while (out.size() < count)

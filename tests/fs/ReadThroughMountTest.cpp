@@ -51,7 +51,7 @@ protected:
     std::map<std::string, Bytes> writeCompressedFiles()
     {
         std::map<std::string, Bytes> files;
-        for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::testDataDir() / "corpus"))
+        for (const auto& entry : std::filesystem::directory_iterator(kelvane::test::corpusDir()))
             if (entry.path().extension() == ".bin")
                 files[entry.path().filename().string()] = kelvane::test::readRawFile(entry.path());
         files["inline.txt"] = textBytes(9000, 1);                       // inline record
@@ -100,7 +100,7 @@ TEST_F(ReadThroughMountTest, EveryCompressedFileReadsBackAsTheOriginalWithItsLog
         EXPECT_EQ(output.substr(0, 64), hexDigest(original));
     }
     // The corpus's own manifest agrees, so the comparison is not with ourselves.
-    std::ifstream manifest(kelvane::test::testDataDir() / "corpus" / "MANIFEST.tsv");
+    std::ifstream manifest(kelvane::test::corpusDir() / "MANIFEST.tsv");
     std::string line;
     int checked = 0;
     while (std::getline(manifest, line)) {
@@ -121,7 +121,7 @@ TEST_F(ReadThroughMountTest, EveryCompressedFileReadsBackAsTheOriginalWithItsLog
     ASSERT_EQ(runProgram({"cp", at("sub/nested.txt").string(), (temp_.path() / "copy.txt").string()}), 0);
     EXPECT_EQ(kelvane::test::readRawFile(temp_.path() / "copy.txt"), files.at("sub/nested.txt"));
     EXPECT_EQ(runProgram({"cmp", at("json-log.bin").string(),
-                          (kelvane::test::testDataDir() / "corpus" / "json-log.bin").string()}),
+                          (kelvane::test::corpusDir() / "json-log.bin").string()}),
               0);
 }
 

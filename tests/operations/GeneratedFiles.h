@@ -58,7 +58,7 @@ inline std::size_t between(std::mt19937& rng, std::size_t low, std::size_t high)
 // repeat does not make it shrink).
 inline std::vector<std::uint8_t> gzipBytes(std::size_t size)
 {
-    const auto gzip = kelvane::test::readRawFile(kelvane::test::testDataDir() / "corpus" / "precompressed-gzip.bin");
+    const auto gzip = kelvane::test::readRawFile(kelvane::test::corpusDir() / "precompressed-gzip.bin");
     std::vector<std::uint8_t> bytes;
     bytes.reserve(size);
     while (bytes.size() < size)

@@ -17,6 +17,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <regex>
 
 namespace kelvane::operations {
@@ -206,20 +207,44 @@ TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
     EXPECT_TRUE(back == edge);
 }
 
-TEST_F(HeadlessRunTest, OneFailedFileMakesTheStatusOne)
+TEST_F(HeadlessRunTest, FailedFilesMakeTheStatusOneAndAreNamedOnStandardError)
 {
     const fs::path folder = dir_ / "Work";
     const fs::path fine = write(folder / "fine.txt", test::textBytes(rng_, 20000));
     const fs::path blocked = write(folder / "blocked.txt", test::textBytes(rng_, 20000));
-    fs::create_directory(engine::TemporaryFile::pathFor(blocked));  // not a leftover of ours
+    // A name that would break the line, and one with a backslash.
+    const fs::path odd = write(folder / "two\nlines\\x.txt", test::textBytes(rng_, 20000));
+    for (const fs::path& file : {blocked, odd})
+        fs::create_directory(engine::TemporaryFile::pathFor(file));  // not a leftover of ours
     test::registerItem(container_->mainContext(), folder, "folder");
 
     std::string out, err;
     EXPECT_EQ(run(out, err), 1);
-    EXPECT_NE(out.find("走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0"), std::string::npos) << out;
+    EXPECT_NE(out.find("走査 3 件 / 成功 1 / 失敗 2 / 既圧縮スキップ 0 / 縮まずスキップ 0"), std::string::npos) << out;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;  // the start and summary lines only
+    EXPECT_EQ(out.find("blocked"), std::string::npos) << out;
     EXPECT_TRUE(compressedOnDisk(fine));
-    EXPECT_FALSE(compressedOnDisk(blocked));
-    EXPECT_TRUE(kelvane::test::readRawFile(blocked) == originals_.at(blocked));
+    for (const fs::path& file : {blocked, odd}) {
+        EXPECT_FALSE(compressedOnDisk(file));
+        EXPECT_TRUE(kelvane::test::readRawFile(file) == originals_.at(file));
+    }
+
+    // One line per failed file, in the order the run met them, with the path and the reason.
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < err.size();) {
+        const std::size_t end = err.find('\n', at);
+        ASSERT_NE(end, std::string::npos) << err;
+        lines.push_back(err.substr(at, end - at));
+        at = end + 1;
+    }
+    ASSERT_EQ(lines.size(), 2u) << err;
+    std::sort(lines.begin(), lines.end());
+    const std::string blockedStart = "[Kelvane] 失敗: " + blocked.string() + ": ";
+    const std::string oddStart = "[Kelvane] 失敗: " + (folder / "two\\nlines\\\\x.txt").string() + ": ";
+    EXPECT_TRUE(lines[0].starts_with(blockedStart)) << lines[0];
+    EXPECT_GT(lines[0].size(), blockedStart.size()) << "no reason given";
+    EXPECT_TRUE(lines[1].starts_with(oddStart)) << lines[1];
+    EXPECT_GT(lines[1].size(), oddStart.size()) << "no reason given";
 }
 
 TEST_F(HeadlessRunTest, EmptyStoreAndUnreadableStore)

@@ -49,7 +49,7 @@ inline bool waitUntil(const std::function<bool()>& condition,
 // The lines of the log file whose text contains `marker`.
 inline std::vector<std::string> logLines(const std::string& marker)
 {
-    std::ifstream in(platform::applicationSupportDirectory() / "kelvane.log");
+    std::ifstream in(platform::logDirectory() / "kelvane.log");
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         if (line.find(marker) != std::string::npos)

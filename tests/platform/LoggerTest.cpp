@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <sys/stat.h>
 #include <set>
 #include <thread>
 
@@ -51,8 +52,9 @@ TEST(LoggerTest, LinesOfThisProcessReadBackByTime)
     Logger::notifications().debug("scheduled");
     Logger::cli().fault("stopped");
 
-    EXPECT_TRUE(std::filesystem::exists(applicationSupportDirectory() / "kelvane.log"));
-    EXPECT_EQ(applicationSupportDirectory(), home.path() / ".local/share/Kelvane");
+    EXPECT_TRUE(std::filesystem::exists(logDirectory() / "kelvane.log"));
+    EXPECT_EQ(logDirectory(), home.path() / ".local/state/Kelvane");
+    EXPECT_FALSE(std::filesystem::exists(applicationSupportDirectory() / "kelvane.log"));
 
     const auto entries = entriesSince(start);
     ASSERT_EQ(entries.size(), 5u);
@@ -125,11 +127,81 @@ TEST(LoggerTest, UnwritableFolderDropsLinesWithoutFailing)
     test::TempDir home;
     home.useAsHome();
     // A file where the folder should be: nothing can be written, nothing throws.
-    test::writeRawFile(home.path() / ".local/share/Kelvane", {});
+    test::writeRawFile(home.path() / ".local/state/Kelvane", {});
     Logger::data().error("dropped %d", 1);
     std::error_code error;
-    EXPECT_TRUE(ensureApplicationSupportDirectory(error).empty());
+    EXPECT_TRUE(ensureLogDirectory(error).empty());
     EXPECT_TRUE(error);
+}
+
+std::string readText(const std::filesystem::path& file)
+{
+    const auto bytes = test::readRawFile(file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void writeText(const std::filesystem::path& file, const std::string& text)
+{
+    std::filesystem::create_directories(file.parent_path());
+    test::writeRawFile(file, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+// Earlier builds logged into the data folder: the first line written moves
+// both files to the state folder, whole, and later lines follow them there.
+TEST(LoggerTest, ALogLeftInTheDataFolderMovesToTheStateFolderOnceWithNothingLost)
+{
+    test::TempDir home;
+    home.useAsHome();
+    const auto data = applicationSupportDirectory();
+    const std::string previous = "1\t1\t1\t3\tcom.orbwright.kelvane\tui\tolder\n";
+    const std::string current = "2\t1\t1\t3\tcom.orbwright.kelvane\tui\tnewer\n";
+    writeText(data / "kelvane.log.1", previous);
+    writeText(data / "kelvane.log", current);
+    writeText(data / "store.sqlite", "not a log");
+
+    Logger::ui().notice("first line after the move");
+    EXPECT_FALSE(std::filesystem::exists(data / "kelvane.log"));
+    EXPECT_FALSE(std::filesystem::exists(data / "kelvane.log.1"));
+    EXPECT_EQ(readText(data / "store.sqlite"), "not a log");
+    EXPECT_EQ(readText(logDirectory() / "kelvane.log.1"), previous);
+    const std::string moved = readText(logDirectory() / "kelvane.log");
+    ASSERT_TRUE(moved.starts_with(current)) << moved;
+    EXPECT_NE(moved.find("first line after the move"), std::string::npos);
+
+    // A log another process began in the state folder meanwhile keeps its
+    // lines, and the old ones are added to it, not dropped.
+    test::TempDir other;
+    other.useAsHome();
+    writeText(applicationSupportDirectory() / "kelvane.log", current);
+    const std::string begun = "3\t1\t1\t3\tcom.orbwright.kelvane\tui\tbegun\n";
+    writeText(logDirectory() / "kelvane.log", begun);
+    Logger::ui().notice("second folder");
+    EXPECT_FALSE(std::filesystem::exists(applicationSupportDirectory() / "kelvane.log"));
+    const std::string merged = readText(logDirectory() / "kelvane.log");
+    EXPECT_TRUE(merged.starts_with(begun + current)) << merged;
+    EXPECT_NE(merged.find("second folder"), std::string::npos);
+}
+
+// The state folder on another file system: the log is copied, then removed.
+TEST(LoggerTest, ALogMovesAcrossFileSystemsWhole)
+{
+    test::TempDir home;
+    home.useAsHome();
+    struct stat tmp {}, shm {};
+    if (::stat(home.path().c_str(), &tmp) != 0 || ::stat("/dev/shm", &shm) != 0 || tmp.st_dev == shm.st_dev)
+        GTEST_SKIP() << "no second file system at /dev/shm to move the log to";
+    std::string pattern = "/dev/shm/kelvane-state-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
+    const std::string current = "2\t1\t1\t3\tcom.orbwright.kelvane\tui\tnewer\n";
+    writeText(applicationSupportDirectory() / "kelvane.log", current);
+    Logger::ui().notice("after the copy");
+    const std::filesystem::path moved = logDirectory() / "kelvane.log";
+    const std::string text = std::filesystem::exists(moved) ? readText(moved) : std::string();
+    std::filesystem::remove_all(pattern);
+    EXPECT_FALSE(std::filesystem::exists(applicationSupportDirectory() / "kelvane.log"));
+    EXPECT_TRUE(text.starts_with(current)) << text;
+    EXPECT_NE(text.find("after the copy"), std::string::npos);
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ TEST(TestHomeTest, WhatATestLogsOrStoresStaysOutOfTheRealHomeFolder)
     EXPECT_EQ(platform::applicationSupportDirectory(), home / ".local/share/Kelvane");
     platform::Logger::data().notice("a line from the test of the test home");
     EXPECT_TRUE(std::filesystem::exists(platform::LogStore::logFilePath()));
-    EXPECT_EQ(platform::LogStore::logFilePath().parent_path(), home / ".local/share/Kelvane");
+    EXPECT_EQ(platform::LogStore::logFilePath().parent_path(), home / ".local/state/Kelvane");
 }
 
 }  // namespace

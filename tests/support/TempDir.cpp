@@ -54,6 +54,7 @@ void TempDir::useAsHome()
     }
     std::filesystem::create_directories(path_ / ".local/share");
     std::filesystem::create_directories(path_ / ".config");
+    std::filesystem::create_directories(path_ / ".local/state");
     ::setenv("HOME", path_.c_str(), 1);
     ::setenv("XDG_DATA_HOME", (path_ / ".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (path_ / ".config").c_str(), 1);
@@ -79,7 +80,12 @@ void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint
 
 std::filesystem::path testDataDir()
 {
-    return KELVANE_TESTDATA_DIR;
+    return KELVANE_TEST_VECTORS_DIR;
+}
+
+std::filesystem::path corpusDir()
+{
+    return KELVANE_CORPUS_DIR;
 }
 
 bool setImmutable(const std::filesystem::path& path, bool on)

@@ -38,7 +38,10 @@ void writeRawFile(const std::filesystem::path& path, const std::vector<std::uint
 // (mode bits do not). False where the file system or the caller cannot.
 bool setImmutable(const std::filesystem::path& path, bool on);
 
-// The shared test data folder (LZFSE vectors, decmpfs vectors, corpus).
+// The test data kept with the sources: LZFSE reference streams (lzfse/vectors)
+// and decmpfs samples (decmpfs).
 std::filesystem::path testDataDir();
+// The corpus of nine larger files (*.bin), made at build time or given from outside.
+std::filesystem::path corpusDir();
 
 }  // namespace kelvane::test

@@ -42,12 +42,16 @@ TEST(MountTable, UnescapesNamesAndReadsBothOptionLists)
 TEST(MountTable, SkipsLinesThatDoNotParse)
 {
     const auto table = MountTable::parse(
-        "garbage\n"
         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+        "garbage\n"
         "21 1 x:1 / /bad rw - ext4 /dev/sda2 rw\n"
         "22 1 8:3 / /no-dash rw ext4 /dev/sda3 rw\n"
         "\n");
     EXPECT_EQ(visiblePoints(table), std::vector<std::string>{"/"});
+
+    // Text that is not a mount table at all (here a file-system table) gives
+    // no entries rather than misread ones.
+    EXPECT_TRUE(MountTable::parse("/dev/sda1 / ext4 rw 0 1\n/dev/sda2 /home ext4 rw 0 2\n").entries().empty());
 }
 
 TEST(MountTable, HidesPseudoAndSystemMountsButNotRemovableMedia)

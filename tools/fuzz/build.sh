@@ -10,11 +10,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 out=${1:-"$root/build-fuzz"}
-vectors=${KELVANE_TESTDATA_DIR:-"$root/../shared/testdata"}/lzfse/vectors
-if [ ! -d "$vectors" ]; then
-    echo "no test data at $vectors: set KELVANE_TESTDATA_DIR" >&2
-    exit 1
-fi
+vectors="$root/tests/data/lzfse/vectors"
 mkdir -p "$out"
 
 # The targets are built by CMake from the libraries' own source lists.
@@ -31,7 +27,7 @@ done
 # behind the two bytes that choose the prefix length (0).
 mkdir -p "$out/corpus-lzfse" "$out/corpus-lzvn" "$out/corpus-roundtrip" "$out/corpus-inode"
 cp "$vectors"/*.lzfse "$out/corpus-lzfse/"
-head -c 5000 "$vectors/../../corpus/text-headers.bin" > "$out/corpus-roundtrip/text" 2>/dev/null || true
+head -c 5000 "$vectors/multiblock-text-1m.raw" > "$out/corpus-roundtrip/text"
 for f in "$vectors"/*.lzfse; do
     python3 - "$f" "$out/corpus-lzvn/$(basename "$f" .lzfse)" <<'PY'
 import struct, sys

@@ -39,8 +39,9 @@ const fs::path& folder()
     static const fs::path path = [] {
         std::string pattern = (fs::temp_directory_path() / "kelvane-fuzz-XXXXXX").string();
         require(::mkdtemp(pattern.data()) != nullptr);
-        // The engine logs into the application-support folder: keep it here.
+        // The engine logs (and may look at the data folder): keep both here.
         ::setenv("XDG_DATA_HOME", pattern.c_str(), 1);
+        ::setenv("XDG_STATE_HOME", pattern.c_str(), 1);
         return fs::path(pattern);
     }();
     return path;

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QPointer>
@@ -87,12 +88,21 @@ void openForOnePath(QFileDialog* dialog, std::function<void(std::filesystem::pat
 
 DesktopShell::DesktopShell(QDBusConnection bus) : bus_(std::move(bus)) {}
 
+void DesktopShell::startWhereTheUserWas(QFileDialog* dialog)
+{
+    dialog->setDirectory(lastFolder_->isEmpty() ? QDir::homePath() : *lastFolder_);
+    // The dialog may outlive the shell; the shared string does not care.
+    QObject::connect(dialog, &QDialog::accepted, dialog,
+                     [dialog, last = lastFolder_] { *last = dialog->directory().absolutePath(); });
+}
+
 void DesktopShell::pickFilesAndFolders(QWidget* parent, const QString& title, std::function<void(Paths)> done)
 {
     auto* dialog = new FilesAndFoldersDialog(parent, title);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     setAcceptLabel(dialog, QStringLiteral("選択"));
+    startWhereTheUserWas(dialog);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done = std::move(done)](int result) {
@@ -112,6 +122,7 @@ void DesktopShell::pickFolder(QWidget* parent, const QString& title, std::functi
     dialog->setFileMode(QFileDialog::Directory);
     dialog->setOption(QFileDialog::ShowDirsOnly);
     setAcceptLabel(dialog, QStringLiteral("選択"));
+    startWhereTheUserWas(dialog);
     openForOnePath(dialog, std::move(done));
 }
 

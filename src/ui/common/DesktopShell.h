@@ -3,6 +3,11 @@
 #include "ui/common/Shell.h"
 
 #include <QDBusConnection>
+#include <QString>
+
+#include <memory>
+
+class QFileDialog;
 
 namespace kelvane::ui {
 
@@ -32,7 +37,12 @@ public:
     static QStringList itemUris(const Paths& items);
 
 private:
+    // Choosers open in the home folder the first time, then where the user
+    // last chose something (not in the folder the program was started from).
+    void startWhereTheUserWas(QFileDialog* dialog);
+
     QDBusConnection bus_;
+    std::shared_ptr<QString> lastFolder_ = std::make_shared<QString>();
 };
 
 }  // namespace kelvane::ui

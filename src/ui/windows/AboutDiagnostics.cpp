@@ -7,8 +7,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <sys/stat.h>
 
@@ -30,14 +32,6 @@ std::uint64_t residentMemory()
     return found ? bytes : 0;
 }
 
-std::uint64_t allocatedBytes(const fs::path& file)
-{
-    struct stat st {};
-    if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 0;
-    return static_cast<std::uint64_t>(st.st_blocks) * 512;
-}
-
 fs::path executablePath()
 {
     const fs::path self = platform::executablePath();
@@ -46,20 +40,15 @@ fs::path executablePath()
 
 }  // namespace
 
-std::uint64_t bundleAllocatedSize(const fs::path& folder)
+std::uint64_t allocatedSize(const std::vector<fs::path>& files)
 {
-    std::error_code error;
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
-    if (error)
-        return 0;
+    std::set<std::pair<dev_t, ino_t>> seen;
     std::uint64_t total = 0;
-    for (const fs::recursive_directory_iterator end; it != end; it.increment(error)) {
-        if (error) {
-            // An entry that cannot be read is skipped; the walk goes on.
-            error.clear();
+    for (const fs::path& file : files) {
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !seen.insert({st.st_dev, st.st_ino}).second)
             continue;
-        }
-        total += allocatedBytes(it->path());
+        total += static_cast<std::uint64_t>(st.st_blocks) * 512;
     }
     return total;
 }
@@ -77,25 +66,31 @@ std::uint64_t databaseStoreSize()
     return total;
 }
 
-fs::path installedTree()
+std::vector<fs::path> programFiles(const fs::path& executable)
 {
-    const fs::path folder = executablePath().parent_path();
-    if (folder.filename() == "bin")
-        return folder.parent_path() / "share" / "kelvane";
-    return folder;
+    const fs::path folder = executable.parent_path();
+    const fs::path list = folder.parent_path() / "share" / "kelvane" / "installed-files";
+    std::ifstream in(list);
+    if (folder.filename() != "bin" || !in)
+        return {executable};
+    std::vector<fs::path> files{executable, list};
+    for (std::string line; std::getline(in, line);) {
+        const fs::path relative(line);
+        // Only names inside the prefix: the list is data, not a way out of it.
+        if (line.empty() || relative.is_absolute() ||
+            std::any_of(relative.begin(), relative.end(), [](const fs::path& part) { return part == ".."; }))
+            continue;
+        files.push_back(folder.parent_path() / relative);
+    }
+    return files;
 }
 
-std::uint64_t installedSize(const fs::path& tree)
-{
-    const fs::path executable = executablePath();
-    const bool outside = executable.parent_path() != tree;
-    return bundleAllocatedSize(tree) + (outside ? allocatedBytes(executable) : 0);
-}
+std::vector<fs::path> programFiles() { return programFiles(executablePath()); }
 
-AboutDiagnostics AboutDiagnostics::collect(const fs::path& tree)
+AboutDiagnostics AboutDiagnostics::collect(const std::vector<fs::path>& files)
 {
     AboutDiagnostics result;
-    result.bundleSizeBytes = installedSize(tree);
+    result.bundleSizeBytes = allocatedSize(files);
     result.dbSizeBytes = databaseStoreSize();
     result.residentMemoryBytes = residentMemory();
     const fs::path support = platform::applicationSupportDirectory();

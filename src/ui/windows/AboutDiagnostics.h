@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace kelvane::ui {
 
@@ -23,21 +24,24 @@ struct AboutDiagnostics {
     std::optional<QString> applicationSupportDir;
 
     // Reads the file system, /proc and the settings file; blocking.
-    static AboutDiagnostics collect(const std::filesystem::path& installedTree);
+    // `programFiles` are the files the program's size is measured over.
+    static AboutDiagnostics collect(const std::vector<std::filesystem::path>& programFiles);
 };
 
-// Bytes allocated on disk by the regular files below `folder`, hidden ones
-// included; links and folders add nothing, unreadable entries are skipped.
-std::uint64_t bundleAllocatedSize(const std::filesystem::path& folder);
+// Bytes allocated on disk by those of `files` that are regular files (links,
+// folders and missing files add nothing; a file named twice counts once).
+std::uint64_t allocatedSize(const std::vector<std::filesystem::path>& files);
 
 // Logical size of "store.sqlite" and its "-wal" and "-shm" files in the
 // application-support folder; missing files add nothing.
 std::uint64_t databaseStoreSize();
 
-// The folder whose files make up the installed program: the executable's
-// folder, or, for an executable in a shared "bin" folder, <prefix>/share/kelvane
-// (the executable itself is added by installedSize).
-std::filesystem::path installedTree();
-std::uint64_t installedSize(const std::filesystem::path& tree);
+// The files Kelvane consists of. Installed, the executable is <prefix>/bin/kelvane
+// and <prefix>/share/kelvane/installed-files names every installed file (relative
+// to the prefix): those files and the list itself. Anywhere else (a build folder)
+// the executable alone, which carries its resources built in.
+std::vector<std::filesystem::path> programFiles(const std::filesystem::path& executable);
+// The same for the running executable.
+std::vector<std::filesystem::path> programFiles();
 
 }  // namespace kelvane::ui

@@ -398,8 +398,8 @@ void AboutView::refreshCounts()
 void AboutView::refreshDiagnostics()
 {
     QPointer<AboutView> self(this);
-    const auto tree = environment_.installedTree;
-    operations::runOnWorkers<AboutDiagnostics>({[tree] { return AboutDiagnostics::collect(tree); }},
+    const auto files = environment_.programFiles;
+    operations::runOnWorkers<AboutDiagnostics>({[files] { return AboutDiagnostics::collect(files); }},
                                                [self](std::vector<AboutDiagnostics> results) {
                                                    if (!self || results.empty())
                                                        return;
@@ -588,7 +588,7 @@ QWidget* AboutView::creditsTab()
     page->addWidget(sectionHeader(QStringLiteral("利用ライブラリ"), QStringLiteral("shippingbox.fill")));
     page->addWidget(paragraph(QStringLiteral("Kelvane は次のオープンソースのライブラリを利用しています"
                                              "（画面は Qt、保存は SQLite、ハッシュは OpenSSL、zlib 形式の読み出しは zlib、"
-                                             "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid）。"
+                                             "アクセス制御リストは libacl、文字の正規化は ICU、識別子は libuuid、マウント表は libmount）。"
                                              "圧縮と展開は Kelvane 自身の実装です。"),
                               TextStyle::secondary));
     auto* notices = new QPushButton(symbolIcon(QStringLiteral("doc.text")), QStringLiteral("ライセンス情報を表示…"));

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QFormLayout;
@@ -40,7 +41,7 @@ struct AboutEnvironment {
     // Runs on a worker thread.
     std::function<std::string(double hours)> exportLogs;
     std::function<QString(const QDateTime&)> exportFileName;
-    std::filesystem::path installedTree;
+    std::vector<std::filesystem::path> programFiles;  // measured for the program's size
     QString noticesFile;  // empty: the notices built into the program
     QUrl webSite;
     QUrl supportPage;

@@ -10,8 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -180,6 +182,56 @@ TEST(DesktopShellTest, TheSaveDialogOffersTextFilesAndAddsTheSuffixOnlyWhenNoneW
     EXPECT_EQ(save(QStringLiteral("report")), dir / "report.txt");
     EXPECT_EQ(save(QStringLiteral("report.log")), dir / "report.log");
     EXPECT_EQ(save(QStringLiteral("報告.txt")), dir / "報告.txt");
+}
+
+QFileDialog* openChooser()
+{
+    for (QWidget* top : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible())
+            return dialog;
+    return nullptr;
+}
+
+// The program may be started from any folder (a build folder, a checkout):
+// the choosers open at home first, then where the user last chose something;
+// a cancelled chooser moves nothing.
+TEST(DesktopShellTest, ChoosersOpenAtHomeFirstThenWhereTheUserLastChose)
+{
+    kelvane::test::widgetApplication();
+    const QString home = QDir::homePath();
+    const std::filesystem::path photos = std::filesystem::path(home.toStdString()) / "Photos";
+    std::filesystem::create_directories(photos / "2024");
+    std::ofstream(photos / "a.jpg") << "a";
+    ASSERT_NE(QDir::currentPath(), home);
+
+    DesktopShell shell;
+    Shell::Paths picked;
+    shell.pickFilesAndFolders(nullptr, QStringLiteral("追加"), [&](Shell::Paths paths) { picked = std::move(paths); });
+    QFileDialog* dialog = openChooser();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->directory().absolutePath(), home);
+    dialog->setDirectory(QString::fromStdString(photos.string()));
+    dialog->selectFile(QString::fromStdString((photos / "a.jpg").string()));
+    static_cast<QDialog*>(dialog)->accept();  // as the accept button does
+    EXPECT_EQ(picked, Shell::Paths{photos / "a.jpg"});
+    ASSERT_TRUE(kelvane::test::runEventsUntil([] { return openChooser() == nullptr; }, 30s));
+
+    std::filesystem::path folder = "unset";
+    shell.pickFolder(nullptr, QStringLiteral("フォルダ"), [&](std::filesystem::path path) { folder = std::move(path); });
+    dialog = openChooser();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->directory().absolutePath().toStdString(), photos.string());
+    dialog->setDirectory(QString::fromStdString((photos / "2024").string()));
+    dialog->reject();
+    EXPECT_EQ(folder, std::filesystem::path());
+    ASSERT_TRUE(kelvane::test::runEventsUntil([] { return openChooser() == nullptr; }, 30s));
+
+    shell.pickFilesAndFolders(nullptr, QStringLiteral("追加"), [](Shell::Paths) {});
+    dialog = openChooser();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->directory().absolutePath().toStdString(), photos.string());
+    dialog->reject();
+    ASSERT_TRUE(kelvane::test::runEventsUntil([] { return openChooser() == nullptr; }, 30s));
 }
 
 }  // namespace

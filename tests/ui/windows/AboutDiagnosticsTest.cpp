@@ -47,22 +47,57 @@ TEST(ProcessStartTest, TheStartTimeIsReadPastACommandNameWithSpacesAndParenthese
     EXPECT_GE(*started, now - std::chrono::hours(2));
 }
 
-TEST(AboutDiagnosticsTest, TheInstalledTreeCountsEveryRegularFileOnceAndNothingElse)
+TEST(AboutDiagnosticsTest, TheSizeCountsEachRegularFileNamedOnceAndNothingElse)
 {
     kelvane::test::TempDir dir;
-    const fs::path tree = dir / "tree";
-    writeBytes(tree / "kelvane", 10000);
-    writeBytes(tree / ".hidden", 5000);
-    writeBytes(tree / "share" / "Thing.app" / "Contents" / "deep.bin", 70000);
-    fs::create_directories(tree / "empty");
-    fs::create_symlink(tree / "share" / "Thing.app" / "Contents" / "deep.bin", tree / "link");
-    fs::create_directory_symlink(tree / "share", tree / "linked-folder");
+    writeBytes(dir / "kelvane", 10000);
+    writeBytes(dir / "share" / ".hidden", 5000);
+    fs::create_directories(dir / "empty");
+    fs::create_symlink(dir / "kelvane", dir / "link");
 
-    const std::uint64_t expected = allocated(tree / "kelvane") + allocated(tree / ".hidden")
-                                   + allocated(tree / "share" / "Thing.app" / "Contents" / "deep.bin");
+    const std::uint64_t expected = allocated(dir / "kelvane") + allocated(dir / "share" / ".hidden");
     EXPECT_GT(expected, 0u);
-    EXPECT_EQ(bundleAllocatedSize(tree), expected);
-    EXPECT_EQ(bundleAllocatedSize(dir / "missing"), 0u);
+    EXPECT_EQ(allocatedSize({dir / "kelvane", dir / "share" / ".hidden", dir / "empty", dir / "link", dir / "missing",
+                             dir / "kelvane"}),
+              expected);
+    EXPECT_EQ(allocatedSize({}), 0u);
+}
+
+// Installed: the files the installation lists, whatever else shares the
+// prefix. A build folder: the executable alone, not the objects and tests
+// around it.
+TEST(AboutDiagnosticsTest, TheProgramIsItsInstalledFilesOrTheExecutableAlone)
+{
+    kelvane::test::TempDir dir;
+    const fs::path prefix = dir / "usr";
+    writeBytes(prefix / "bin" / "kelvane", 30000);
+    writeBytes(prefix / "bin" / "other-program", 50000);
+    writeBytes(prefix / "share" / "applications" / "com.orbwright.kelvane.desktop", 300);
+    writeBytes(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "com.orbwright.kelvane.png", 6000);
+    writeBytes(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "someone-else.png", 9000);
+    writeBytes(dir / "outside", 7000);
+    fs::create_directories(prefix / "share" / "kelvane");
+    std::ofstream(prefix / "share" / "kelvane" / "installed-files")
+        << "bin/kelvane\nshare/applications/com.orbwright.kelvane.desktop\n"
+           "share/icons/hicolor/256x256/apps/com.orbwright.kelvane.png\n"
+           "share/man/man1/not-installed.1.gz\n/etc/passwd\n../outside\n";
+
+    const auto installed = programFiles(prefix / "bin" / "kelvane");
+    const std::uint64_t expected =
+        allocated(prefix / "bin" / "kelvane") + allocated(prefix / "share" / "kelvane" / "installed-files") +
+        allocated(prefix / "share" / "applications" / "com.orbwright.kelvane.desktop") +
+        allocated(prefix / "share" / "icons" / "hicolor" / "256x256" / "apps" / "com.orbwright.kelvane.png");
+    EXPECT_EQ(allocatedSize(installed), expected);
+    for (const fs::path& file : installed)
+        EXPECT_TRUE(file.lexically_normal().string().starts_with(prefix.string())) << file;
+
+    writeBytes(dir / "build" / "kelvane", 40000);
+    writeBytes(dir / "build" / "tests" / "codec_tests", 90000);
+    writeBytes(dir / "build" / "share" / "kelvane" / "installed-files", 10);
+    EXPECT_EQ(programFiles(dir / "build" / "kelvane"), std::vector<fs::path>{dir / "build" / "kelvane"});
+    // A bin folder without the installation's list is not an installation either.
+    writeBytes(dir / "opt" / "bin" / "kelvane", 40000);
+    EXPECT_EQ(programFiles(dir / "opt" / "bin" / "kelvane"), std::vector<fs::path>{dir / "opt" / "bin" / "kelvane"});
 }
 
 class AboutDiagnosticsStoreTest : public WindowTest {};
@@ -79,14 +114,14 @@ TEST_F(AboutDiagnosticsStoreTest, StoreSizeAddsTheDatabaseAndWhicheverJournalsEx
     writeBytes(support / "Kelvane" / "store.sqlite-shm", 32768);
     writeBytes(support / "Kelvane" / "other.sqlite", 99);
     EXPECT_EQ(databaseStoreSize(), 4096u + 1000u + 32768u);
-    EXPECT_EQ(AboutDiagnostics::collect(dir_.path() / "none").applicationSupportDir,
+    EXPECT_EQ(AboutDiagnostics::collect({}).applicationSupportDir,
               QString::fromStdString((support / "Kelvane").string()));
 }
 
 TEST_F(AboutDiagnosticsStoreTest, CollectedLaunchFiguresFallBackWhenMissingOrOfTheWrongType)
 {
     platform::Settings settings;
-    auto fresh = AboutDiagnostics::collect(dir_.path());
+    auto fresh = AboutDiagnostics::collect({});
     EXPECT_EQ(fresh.launchCount, 0);
     EXPECT_FALSE(fresh.firstLaunchAt);
     EXPECT_FALSE(fresh.previousLaunchAt);
@@ -97,7 +132,7 @@ TEST_F(AboutDiagnosticsStoreTest, CollectedLaunchFiguresFallBackWhenMissingOrOfT
     settings.setValue(keys::launchCount, std::int64_t{7});
     settings.setValue(keys::firstLaunchAt, first);
     settings.setValue(platform::IntegerSetting{"previousLaunchAt", 0}, std::int64_t{12345});
-    const auto later = AboutDiagnostics::collect(dir_.path());
+    const auto later = AboutDiagnostics::collect({});
     EXPECT_EQ(later.launchCount, 7);
     ASSERT_TRUE(later.firstLaunchAt);
     EXPECT_EQ(later.firstLaunchAt->toSecsSinceEpoch(), first.toSecsSinceEpoch());

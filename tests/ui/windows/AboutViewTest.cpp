@@ -42,7 +42,7 @@ protected:
                 return logText_;
             };
         environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log-test.txt"); };
-        environment.installedTree = dir_.path();
+        environment.programFiles = {};
         auto view = std::make_unique<AboutView>(container_, shell_, std::move(environment));
         view->show();
         return view;
@@ -441,7 +441,7 @@ TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)
         EXPECT_TRUE(sheet->isVisible());
         ASSERT_TRUE(waitUntil([&] { return sheet->content() != "読み込み中…"; }));
         EXPECT_TRUE(sheet->content().startsWith("Kelvane")) << sheet->content().left(80).toStdString();
-        for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "GNU LESSER GENERAL PUBLIC LICENSE"})
+        for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "libmount", "GNU LESSER GENERAL PUBLIC LICENSE"})
             EXPECT_TRUE(sheet->content().contains(QString::fromUtf8(library))) << library;
         QPushButton* copy = nullptr;
         for (auto* candidate : sheet->findChildren<QPushButton*>())
