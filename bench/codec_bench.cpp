@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Codec figures on the corpus: every file cut into 64 KiB chunks, each
 // chunk an independent stream with capacity chunk + 64 (as resource-fork
 // blocks are made), decoded back and verified; beside it, on the same chunks

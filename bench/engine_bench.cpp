@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Engine figures on the corpus: each file copied into a scratch folder,
 // then compressFile and decompressFile on the copy (single thread, with every
 // flush, attribute copy and verification the operations do), beside the raw

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reads through a kelvanefs mount beside raw reads and a plain pass-through
 // FUSE mount (bindfs) of the same bytes: sequential reads with one and four
 // readers, cold and warm, re-reads, and `du -s` / `ls -lR` over 10,000 files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Figures of the operations layer, printed (not a test):
 //  1. loading and inspecting a generated folder of 100,000 files, against
 //     `du -s` on the same tree in the same run (goal: at most 2.0 times);

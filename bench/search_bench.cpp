@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Times the file-system search against find(1) on one generated tree, with
 // warm caches, plus the folder file counter on the same tree.
 //

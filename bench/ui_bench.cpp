@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 1. The main table's model and view with 100,000 registered rows and one
 // registered folder of 100,000 files, expanded: replacing the rows when the
 // ids stay (data changes only) and when they change (reset, the expansion,

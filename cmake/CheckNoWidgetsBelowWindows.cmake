@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Fails when code below the window layer includes a QtWidgets header.
 #   cmake -DSOURCE_DIR=<src> -DWIDGETS_DIR=<Qt's QtWidgets include folder> -P <this file>
 cmake_minimum_required(VERSION 3.25)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` puts under the prefix (FHS layout), and the .deb CPack
 # makes of it. share/kelvane/installed-files lists every file installed, so that
 # the About window can tell the program's size from its own files alone.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # kelvane_add_layer(<target> <folder> [PUBLIC deps...] [PRIVATE deps...])
 # A layer library made of every *.cpp in <folder> (not recursive). A folder
 # without sources yet becomes an interface target, so layers can grow file by

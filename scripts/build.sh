@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures and builds Kelvane into build/ (installs missing packages first).
 # Arguments go to the build: `--target kelvane` builds the application alone.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages Kelvane needs to build, test and run.
 # Quick when everything is already there: apt runs only for missing packages.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything (the application, its tests, benchmarks and tools) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The palette a screenshot program draws in: the desktop's default, or a dark

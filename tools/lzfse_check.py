@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Strict LZFSE stream checker, independent of Kelvane's C++ codec.
 
 Decodes a stream block by block and reports every rule it breaks, with the

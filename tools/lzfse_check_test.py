@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Holds lzfse_check.py to the reference streams and to streams damaged on purpose.
 
 usage: lzfse_check_test.py VECTOR_DIR [unittest options]

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs Kelvane's encoder (through lzfse_tool) and judges every stream with lzfse_check.
 
 usage: lzfse_independent_check.py LZFSE_TOOL CORPUS_DIR

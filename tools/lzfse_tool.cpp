@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Command-line driver for Kelvane's LZFSE codec: encodes and decodes files the
 // way the engine does, so streams can be inspected and checked by other tools.
 //

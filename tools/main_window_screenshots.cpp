@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the main window in its typical states on the X display it is given
 // and saves each as a PNG, for people to look at (tools/screenshots.sh runs
 // it under xvfb-run in a throw-away home folder). Not a test: it asserts

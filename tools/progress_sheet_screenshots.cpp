@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the bulk-run controls on the X display it is given and saves PNGs for
 // people to look at: the main window with a selected folder (operation
 // buttons and bottom bar) before, during and after a real run, and the

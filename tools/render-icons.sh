@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Renders resources/icons/kelvane.svg into the PNG sizes the window and the
 # icon theme use. Run after changing the SVG (needs rsvg-convert, Debian librsvg2-bin).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Saves PNGs of every window and sheet, drawn on a virtual X display with the
 # CJK fonts, each program in a throw-away home folder of its own:
 #   main-window/  the main window in its typical states (empty, registered

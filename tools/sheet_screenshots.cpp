@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the sheets that the main window opens (search, wizard, asking the
 // local AI, storage details) and the main window's menus, through the same
 // windows the application builds, and saves each as a PNG. Run it under

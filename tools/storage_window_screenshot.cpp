@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves a PNG of the storage status window with one volume selected, for
 // looking at it by hand (run under xvfb-run for a real X server):
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saves a PNG of every tab of the About and settings windows, the notices
 // sheet and the history window, over a store of sample records in a
 // throw-away home folder. Run it under a real X server so the desktop's

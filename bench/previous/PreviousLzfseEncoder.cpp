@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "previous/PreviousLzfseEncoder.h"
 
 #include "codec/BitWriter.h"

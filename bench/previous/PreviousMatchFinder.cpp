@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "previous/PreviousMatchFinder.h"
 
 #include <algorithm>

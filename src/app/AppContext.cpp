@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/AppContext.h"
 
 namespace kelvane::app {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/AppDelegate.h"
 
 #include "app/CommandLineTexts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/KelvaneApp.h"
 
 #include "app/AppDelegate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/QuitOnTermination.h"
 
 #include <QCoreApplication>

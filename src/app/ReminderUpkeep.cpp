@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ReminderUpkeep.h"
 
 #include "app/NotificationScheduler.h"

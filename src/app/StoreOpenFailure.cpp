@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/StoreOpenFailure.h"
 
 #include <QApplication>

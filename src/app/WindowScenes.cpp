@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/WindowScenes.h"
 
 #include "app/AppContext.h"

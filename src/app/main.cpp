@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/CommandLineTexts.h"
 #include "app/KelvaneApp.h"
 #include "app/RunMode.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/Fse.h"
 
 #include <algorithm>

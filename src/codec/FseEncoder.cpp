@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/FseEncoder.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Little-endian integers in byte buffers: the one set of helpers for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/LzvnEncoder.h"
 
 #include "codec/MatchFinder.h"

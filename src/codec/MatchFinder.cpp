@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/MatchFinder.h"
 
 #include <algorithm>

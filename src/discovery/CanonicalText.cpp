@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CanonicalText.h"
 
 #include <unicode/normalizer2.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CloudFolderDetector.h"
 
 #include "discovery/CanonicalText.h"

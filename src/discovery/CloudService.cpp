@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CloudService.h"
 
 namespace kelvane::discovery {

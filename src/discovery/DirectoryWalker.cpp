@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/DirectoryWalker.h"
 
 #include "discovery/CancellationError.h"

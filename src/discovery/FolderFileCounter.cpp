@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/FolderFileCounter.h"
 
 #include "discovery/CancellationError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/HomeFolder.h"
 
 #include <pwd.h>

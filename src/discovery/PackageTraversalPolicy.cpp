@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/PackageTraversalPolicy.h"
 
 #include "discovery/PathExtension.h"

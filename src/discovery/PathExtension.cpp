@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/PathExtension.h"
 
 namespace kelvane::discovery {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/RegistrationDecision.h"
 
 namespace kelvane::discovery {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/SearchCriteria.h"
 
 #include "discovery/PathExtension.h"

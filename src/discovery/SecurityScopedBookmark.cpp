@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/SecurityScopedBookmark.h"
 
 #include "discovery/BookmarkError.h"

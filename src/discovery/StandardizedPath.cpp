@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/StandardizedPath.h"
 
 #include <string_view>

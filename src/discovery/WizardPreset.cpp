@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/WizardPreset.h"
 
 #include "discovery/HomeFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/XdgFolders.h"
 
 #include "discovery/HomeFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "display/DateFormatter.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsHeader.h"
 
 #include "codec/LittleEndian.h"

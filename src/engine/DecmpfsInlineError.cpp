@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsInlineError.h"
 
 namespace kelvane::engine {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsResourceFork.h"
 
 #include "engine/PayloadCodec.h"

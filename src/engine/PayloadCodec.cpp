@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/PayloadCodec.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/ReplacementSteps.h"
 
 #include "engine/FileCompressionError.h"

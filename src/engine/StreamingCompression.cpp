@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/StreamingCompression.h"
 
 #include "engine/DecmpfsHeader.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/TemporaryFile.h"
 
 #include "engine/FileCompressionError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/BlockCache.h"
 
 #include "platform/DecmpfsFormat.h"

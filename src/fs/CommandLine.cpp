@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/CommandLine.h"
 
 #include "app/Version.h"

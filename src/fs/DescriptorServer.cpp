@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/DescriptorServer.h"
 
 #include "platform/KelvanefsMount.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/KelvaneFs.h"
 
 #include "engine/FileCompressionError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/MountGuard.h"
 
 #include "platform/KelvanefsMount.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/NodeTable.h"
 
 #include <vector>

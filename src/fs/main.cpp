@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "fs/CommandLine.h"
 #include "fs/KelvaneFs.h"
 #include "fs/MountGuard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/AskAIModel.h"
 
 #include "discovery/PathExtension.h"

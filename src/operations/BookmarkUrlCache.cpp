@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/BookmarkUrlCache.h"
 
 #include "discovery/SecurityScopedBookmark.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/BulkOperationRunner.h"
 
 #include "engine/CompressionType.h"

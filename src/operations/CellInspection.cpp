@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/CellInspection.h"
 
 #include "operations/ChildInspectionWorker.h"

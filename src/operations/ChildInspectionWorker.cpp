@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/ChildInspectionWorker.h"
 
 #include "engine/FileCompressionInspector.h"

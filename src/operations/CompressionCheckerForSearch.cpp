@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/CompressionCheckerForSearch.h"
 
 #include "engine/FileCompressionInspector.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/CompressionErrorClass.h"
 
 #include "engine/FileCompressionError.h"

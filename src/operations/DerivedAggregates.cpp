@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/DerivedAggregates.h"
 
 #include "discovery/PathExtension.h"

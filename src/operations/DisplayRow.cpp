@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/DisplayRow.h"
 
 #include "discovery/HomeFolder.h"

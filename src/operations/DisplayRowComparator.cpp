@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/DisplayRowComparator.h"
 
 #include "discovery/HomeFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/ExtensionSet.h"
 
 #include <QString>

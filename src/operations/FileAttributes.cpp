@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FileAttributes.h"
 
 #include "discovery/PathExtension.h"

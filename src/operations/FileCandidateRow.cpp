@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FileCandidateRow.h"
 
 #include "discovery/PathExtension.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FolderAggregate.h"
 
 #include "operations/DisplayRow.h"

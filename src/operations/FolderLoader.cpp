@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FolderLoader.h"
 
 #include "discovery/CancellationError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FolderRegistration.h"
 
 #include "discovery/CancellationError.h"

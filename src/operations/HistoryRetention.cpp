@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/HistoryRetention.h"
 
 #include "platform/Logger.h"

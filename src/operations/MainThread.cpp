@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/MainThread.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/MainWindowModel.h"
 
 #include "operations/BookmarkUrlCache.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/OperationActivity.h"
 
 #include "platform/qt/SleepInhibitor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/PublicFailureText.h"
 
 #include "engine/TypedError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/RegisteredItemsQuery.h"
 
 #include "operations/MainThread.h"

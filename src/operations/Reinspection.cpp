@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/Reinspection.h"
 
 #include "operations/ChildInspectionWorker.h"

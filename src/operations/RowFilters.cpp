@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three filter enumerations of the main table share one table-driven
 // implementation.
 #include "operations/CompressionStatusFilter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/ScanActivityTexts.h"
 
 #include <QLocale>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/SearchSheetModel.h"
 
 #include "discovery/HomeFolder.h"

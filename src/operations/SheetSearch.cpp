@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/SheetSearch.h"
 
 #include "discovery/CancellationError.h"

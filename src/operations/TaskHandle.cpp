@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/TaskHandle.h"
 
 namespace kelvane::operations {

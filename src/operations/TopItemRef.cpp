@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/TopItemRef.h"
 
 #include "operations/BookmarkUrlCache.h"

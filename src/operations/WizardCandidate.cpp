@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/WizardCandidate.h"
 
 #include "discovery/HomeFolder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/WizardPresetScanModel.h"
 
 #include "operations/ChangeSignal.h"

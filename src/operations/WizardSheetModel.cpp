@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/WizardSheetModel.h"
 
 #include "discovery/PackageTraversalPolicy.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/WorkerJobs.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Bookmark.h"
 
 #include "platform/KelvanefsMount.h"

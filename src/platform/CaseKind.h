@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A variant of case structs whose callers sort its values by case keeps an

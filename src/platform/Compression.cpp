@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Compression.h"
 
 #include "codec/LzfseDecoder.h"

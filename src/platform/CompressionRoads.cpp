@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/CompressionRoads.h"
 
 #include "codec/LzvnDecoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/CompressionType.h"
 
 namespace kelvane::decmpfs {

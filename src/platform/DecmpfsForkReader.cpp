@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/DecmpfsForkReader.h"
 
 #include "platform/DecmpfsRecord.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The decmpfs format, defined once: what the platform layer reads back (the

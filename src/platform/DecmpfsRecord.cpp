@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/DecmpfsRecord.h"
 
 #include "platform/InodeRecords.h"

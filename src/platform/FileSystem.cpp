@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/FileSystem.h"
 
 #include "platform/DecmpfsRecord.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/InodeRecords.h"
 
 #include "platform/FileFlags.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the platform knows of `kelvanefs` mounts: the folder a mount covers

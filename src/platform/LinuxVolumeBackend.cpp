@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/LinuxVolumeBackend.h"
 
 #include "platform/FileSizeLimit.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/LogFile.h"
 
 #include "platform/UniqueFd.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/LogStore.h"
 
 #include "platform/AppSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Logger.h"
 
 #include "platform/AppSupport.h"

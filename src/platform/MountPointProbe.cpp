@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/MountPointProbe.h"
 
 #include "platform/KelvanefsMount.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/MountedAttributes.h"
 
 #include "platform/InodeRecords.h"

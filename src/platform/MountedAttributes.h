@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The extended attributes of a file as a `kelvanefs` mount shows them to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/TypedFailure.h"
 
 namespace kelvane::platform {

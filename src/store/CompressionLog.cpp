@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/CompressionLog.h"
 
 namespace kelvane::store {

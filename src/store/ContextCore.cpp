@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/ContextCore.h"
 
 #include "store/Entities.h"

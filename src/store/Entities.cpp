@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/Entities.h"
 
 #include "store/CompressionLog.h"

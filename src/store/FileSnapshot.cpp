@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/FileSnapshot.h"
 
 namespace kelvane::store {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/KelvaneMigrationPlan.h"
 
 #include "store/SchemaDefinitions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/ModelContainer.h"
 
 #include "store/ContextCore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/ModelContext.h"
 
 #include "store/ContextCore.h"

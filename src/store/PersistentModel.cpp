@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/PersistentModel.h"
 
 #include "store/ContextCore.h"

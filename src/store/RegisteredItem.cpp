@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/RegisteredItem.h"
 
 #include "store/ContextCore.h"

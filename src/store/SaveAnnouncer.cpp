@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/SaveAnnouncer.h"
 
 #include <vector>

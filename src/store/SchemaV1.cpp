@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/SchemaV1.h"
 
 #include "store/SchemaDefinitions.h"

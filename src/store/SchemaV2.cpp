@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/SchemaV2.h"
 
 #include "store/SchemaDefinitions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/SchemaVersion.h"
 
 namespace kelvane::store {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/StoreError.h"
 
 namespace kelvane::store {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/StoreFile.h"
 
 #include "platform/Logger.h"

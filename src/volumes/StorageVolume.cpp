@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "volumes/StorageVolume.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "volumes/StorageVolumeDetector.h"
 
 #include "platform/LinuxVolumeBackend.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/AppDelegate.h"
 #include "store/ModelContainer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/RegistrationCoordinator.h"
 #include "display/Formatters.h"
 #include "engine/FileCompressionInspector.h"

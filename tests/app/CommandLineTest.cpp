@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Version.h"
 #include "platform/qt/Settings.h"
 #include "store/CompressionLog.h"

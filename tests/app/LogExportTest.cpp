@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/LogExport.h"
 
 #include "platform/Logger.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/NotificationScheduler.h"
 #include "app/ReminderUpkeep.h"
 #include "discovery/RegistrationCoordinator.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A termination signal ends the windowed application whatever it shows: idle,
 // during a bulk run, or with a run's result sheet up. A running bulk run is
 // cancelled, no file is left half done, and the run's history is saved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/AppContext.h"
 #include "app/CommandLineTexts.h"
 #include "app/Version.h"

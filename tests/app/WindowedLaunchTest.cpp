@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/RegistrationCoordinator.h"
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/Settings.h"

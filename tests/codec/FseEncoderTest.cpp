@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/BitStream.h"
 #include "codec/BitWriter.h"
 #include "codec/FseEncoder.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/LzfseBlockHeader.h"
 #include "codec/LzfseDecoder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/LzfseDecoder.h"
 
 #include "codec/GuardedBuffer.h"

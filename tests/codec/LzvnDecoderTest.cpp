@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/LzvnDecoder.h"
 
 #include "codec/GuardedBuffer.h"

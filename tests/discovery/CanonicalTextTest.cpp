@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CanonicalText.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CancellationError.h"
 #include "discovery/DirectoryWalker.h"
 #include "platform/FileSystem.h"

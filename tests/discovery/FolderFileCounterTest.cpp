@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CancellationError.h"
 #include "discovery/FolderFileCounter.h"
 #include "discovery/FolderFileCounterError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/BookmarkError.h"
 #include "discovery/RegistrationCoordinator.h"
 #include "discovery/SecurityScopedBookmark.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/RegistrationService.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
 #include "platform/qt/Settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"

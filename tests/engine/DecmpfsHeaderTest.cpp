@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsHeader.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsInline.h"
 #include "engine/LZFSE.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsHeader.h"
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/LZFSE.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/ExtensionCategory.h"
 
 #include <gtest/gtest.h>

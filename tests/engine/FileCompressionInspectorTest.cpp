@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
 #include "engine/FileCompressionError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/FileCompressor.h"
 #include "engine/StepObserver.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressionInspector.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/FileCompressor.h"
 #include "engine/ReplacementSteps.h"
 #include "platform/LogStore.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Damaged files read as the stand-in says and never stop the daemon from
 // serving the others; a daemon killed mid-way leaves the files intact.
 

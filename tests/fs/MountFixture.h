@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Mounts kelvanefs over a temporary folder for a test, and always unmounts it

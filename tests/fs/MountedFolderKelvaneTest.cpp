@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Kelvane on a folder that kelvanefs covers: it reaches the raw records
 // through the mount's socket, and refuses to touch anything without it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Everything that is not a compressed file passes through the mount
 // unchanged: odd names, long paths, links, FIFOs and device nodes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What other programs read through the mount: compressed files as their
 // original bytes, with their logical size and real block count.
 

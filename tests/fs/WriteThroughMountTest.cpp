@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing through the mount undoes compression first, with the engine's
 // decompression road; the stand-in's records stay out of reach.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/FileStatusCache.h"
 
 #include "OperationsTestSupport.h"

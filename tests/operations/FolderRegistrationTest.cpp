@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/AddItemsFlow.h"
 #include "operations/FolderRegistration.h"
 #include "operations/RegisteredItemsQuery.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Seeded file contents for the operations tests: text that compresses well,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/HeadlessAutoRecompressRunner.h"
 
 #include "display/Formatters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/BulkPersistence.h"
 #include "operations/HistoryRetention.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Shared set-up of the operations tests: the Qt application their main-thread

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/ScanActivity.h"
 #include "operations/ScanActivityTexts.h"
 

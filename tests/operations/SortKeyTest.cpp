@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "operations/SortKey.h"
 
 #include <gtest/gtest.h>

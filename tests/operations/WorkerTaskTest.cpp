@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "discovery/CancellationError.h"
 #include "discovery/FileSystemSearchError.h"
 #include "discovery/FileSystemSearcher.h"

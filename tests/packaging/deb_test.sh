@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # CPack's .deb: its dependencies come from the libraries the program links,
 # the program runs from the unpacked package, and lintian finds no error.
 # Usage: deb_test.sh BUILD_DIR

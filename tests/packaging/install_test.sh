@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # `cmake --install` into PREFIX installs exactly the files a desktop application
 # of ours should have, and share/kelvane/installed-files names exactly those.
 # Usage: install_test.sh BUILD_DIR SOURCE_DIR PREFIX WITH_KELVANEFS(0|1)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The version being built is the newest release in the AppStream metadata and
 # the first entry of CHANGELOG.md.
 # Usage: release_notes_test.sh SOURCE_DIR VERSION

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A copy of the repository with nothing beside it (no ../shared, no
 # KELVANE_TESTDATA_DIR) configures, makes its own test corpus folder setting,
 # and builds the application.

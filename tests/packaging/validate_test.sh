@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a validator over installed files; exits 77 (skipped) with the reason
 # when the validator is not installed.
 # Usage: validate_test.sh desktop|metainfo|man PREFIX

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Acl.h"
 
 #include "support/TempDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Another program (outside any mount) appends to a compressed file whose fork
 // fills the data stream: the layer reads it as the original followed by the
 // appended bytes, as the platform would have kept it. Anything else written

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/CompressionRoads.h"
 #include "platform/DecmpfsRecord.h"
 #include "platform/StoredForms.h"

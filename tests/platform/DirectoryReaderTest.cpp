@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/DirectoryReader.h"
 
 #include "support/TempDir.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "platform/StoredForms.h"

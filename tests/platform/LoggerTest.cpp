@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/AppSupport.h"
 #include "platform/LogStore.h"
 #include "platform/Logger.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/FreedesktopNotificationDelivery.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Sha256.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Builds the stored forms of compressed files by hand, as the platform lays

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/Bookmark.h"
 #include "platform/PosixError.h"
 #include "platform/TypedFailure.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Raw SQLite access for the store tests: writing stores as older or other

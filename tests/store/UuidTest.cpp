@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "store/Uuid.h"
 
 #include <gtest/gtest.h>

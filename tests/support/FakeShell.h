@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Header-only: a desktop stand-in for window tests. Pickers answer from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/IsolatedHome.h"
 
 #include <cstdlib>

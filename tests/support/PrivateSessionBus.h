@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Header-only: the files in this folder that end in .cpp are compiled into

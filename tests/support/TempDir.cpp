@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/TempDir.h"
 
 #include <cstdlib>

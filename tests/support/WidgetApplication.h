@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Header-only: the QApplication of a widget test executable, on the offscreen

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "volumes/CompressionAvailabilityVerdict.h"
 
 #include <gtest/gtest.h>

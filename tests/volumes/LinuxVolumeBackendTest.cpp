@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/FileSizeLimit.h"
 #include "platform/LinuxVolumeBackend.h"
 #include "volumes/CompressionAvailabilityVerdict.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Fixture /proc, /sys and udev trees for the volume backend, plus a probe that

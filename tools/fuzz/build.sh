@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Builds the fuzz targets with libFuzzer and the address and undefined
 # behaviour sanitizers (CMake option KELVANE_FUZZ, clang), and seeds their
 # corpora from the shared LZFSE vectors. Run by hand, for example:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: a hostile compressed inode. The input becomes the decmpfs
 // attribute and the resource fork of a file marked compressed; the file is
 // then inspected, read through the platform layer and decompressed in place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: lzfseDecode on arbitrary input (see build.sh).
 #include "codec/LzfseDecoder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: lzvnDecode on arbitrary input (see build.sh). The first
 // two bytes choose how many bytes of earlier output precede the payload.
 #include "codec/LzvnDecoder.h"

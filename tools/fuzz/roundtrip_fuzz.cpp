@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: the encoders on arbitrary input. Decoding what they wrote
 // gives the input back, and encoding the same input twice gives the same bytes
 // (LZFSE streams and bare LZVN payloads).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/DesktopNotificationCenter.h"
 
 #include "platform/AppSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/LanguageModel.h"
 
 #include "platform/Logger.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/qt/SettingsNotifier.h"
 
 namespace kelvane::platform {

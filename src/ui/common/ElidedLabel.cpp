@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/ElidedLabel.h"
 
 #include <QPainter>

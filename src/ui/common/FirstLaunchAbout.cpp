@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/FirstLaunchAbout.h"
 
 #include "platform/qt/Settings.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/MenuCommands.h"
 
 #include "ui/common/Shell.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/RowTreeView.h"
 
 #include "ui/common/DisplayRowTreeModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/SheetPresenter.h"
 
 #include "ui/common/WindowKeys.h"

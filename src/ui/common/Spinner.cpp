@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/Spinner.h"
 
 #include "ui/common/RowCellDelegate.h"

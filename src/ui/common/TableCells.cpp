@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/TableCells.h"
 
 #include "engine/ExtensionCategory.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/TextStyles.h"
 
 #include <QFontDatabase>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/WindowGeometry.h"
 
 #include "platform/qt/Settings.h"

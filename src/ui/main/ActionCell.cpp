@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/ActionCell.h"
 
 #include "ui/common/DisplayRowTreeModel.h"

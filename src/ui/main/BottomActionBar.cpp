@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/BottomActionBar.h"
 
 #include "display/Formatters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/BulkRunControls.h"
 
 #include "operations/FileStatusCache.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/CloudFolderWarningSheet.h"
 
 #include "ui/common/ElidedLabel.h"

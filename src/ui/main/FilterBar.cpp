@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/FilterBar.h"
 
 #include "operations/DisplayRowPredicate.h"

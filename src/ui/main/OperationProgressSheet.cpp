@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/OperationProgressSheet.h"
 
 #include "display/Formatters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/ProgressTexts.h"
 
 #include "display/Formatters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/ScanActivityBar.h"
 
 #include "operations/ScanActivity.h"

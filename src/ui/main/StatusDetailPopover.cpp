@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/main/StatusDetailPopover.h"
 
 #include "ui/common/Symbols.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/AskAISheet.h"
 
 #include "ui/common/ElidedLabel.h"

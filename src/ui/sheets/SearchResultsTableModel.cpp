@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/SearchResultsTableModel.h"
 
 #include "discovery/PathExtension.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/SearchSheet.h"
 
 #include "ui/common/ColumnWidths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/SheetWidgets.h"
 
 #include "ui/common/ElidedLabel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardCandidatesTableModel.h"
 
 #include "display/Formatters.h"

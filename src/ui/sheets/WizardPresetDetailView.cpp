@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardPresetDetailView.h"
 
 #include "ui/common/ColumnWidths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardSheet.h"
 
 #include "operations/WizardPresetScanModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/storage/CapacityBar.h"
 
 #include "ui/storage/StorageStyle.h"

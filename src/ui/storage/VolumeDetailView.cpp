@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/storage/VolumeDetailView.h"
 
 #include "display/Formatters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/storage/VolumeRowDelegate.h"
 
 #include "ui/common/Symbols.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/AboutDiagnostics.h"
 
 #include "operations/MemoryMonitor.h"

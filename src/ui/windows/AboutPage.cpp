@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/AboutPage.h"
 
 #include "ui/common/Symbols.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/AboutTexts.h"
 
 namespace kelvane::ui::about {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/NoticesSheet.h"
 
 #include "operations/WorkerJobs.h"

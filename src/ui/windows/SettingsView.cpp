@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/SettingsView.h"
 
 #include "operations/MemoryMonitor.h"

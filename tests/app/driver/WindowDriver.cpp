@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The windowed application as the executable runs it (the same windows and
 // the same handling of termination signals), brought by itself into one
 // state so that a test can end it there with a signal:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The running application names the desktop entry that is installed, and its
 // windows carry the icon the icon theme gets, at every installed size.
 

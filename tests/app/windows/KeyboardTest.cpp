@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The windowed application driven by keyboard alone: every window and sheet
 // closes and quits by its keys, a row's own buttons run from the keyboard,
 // and buttons that show only a symbol still say what they are.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A windowed start whose store cannot be opened says so in a window that
 // names the file and the reason, and leaves the file as it was.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The windowed application as a user meets it: the main window with its menu
 // bar and toolbar, and what its keys, buttons and menu items open.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Built by the tests, never linked: a typed failure whose variant lists its
 // cases in another order than its Kind must not compile. Built once with
 // KELVANE_KINDS_IN_ORDER (it compiles: the failure is the order's, nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/DesktopShell.h"
 
 #include "ui/common/QtTranslations.h"

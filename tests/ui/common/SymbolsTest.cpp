@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/common/Symbols.h"
 
 #include "discovery/WizardPreset.h"

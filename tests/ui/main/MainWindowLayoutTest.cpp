@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "MainWindowTestSupport.h"
 
 #include "ui/common/ColumnWidths.h"

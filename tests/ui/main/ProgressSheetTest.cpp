@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The progress sheet over a run's progress set by hand, its texts at their
 // boundaries, the operation cell's buttons and the selection's bulk counts.
 

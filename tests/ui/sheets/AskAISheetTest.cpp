@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FakeChatServer.h"
 #include "SheetsTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A chat-completions server on the loopback address, driven by the test: it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Shared set-up of the sheet tests: an offscreen application, waiting on a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "SheetsTestSupport.h"
 
 #include "discovery/SecurityScopedBookmark.h"

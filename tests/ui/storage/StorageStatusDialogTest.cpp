@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/storage/StorageStatusDialog.h"
 #include "ui/storage/StorageTestSupport.h"
 #include "ui/storage/VolumeDetailView.h"

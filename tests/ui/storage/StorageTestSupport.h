@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // One offscreen QApplication for the storage window tests, living in its own

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/windows/LogScreen.h"
 
 #include "WindowsTestSupport.h"

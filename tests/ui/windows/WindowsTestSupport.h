@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Shared set-up of the window tests: one QApplication on the offscreen
