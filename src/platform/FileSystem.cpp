@@ -793,19 +793,8 @@ ssize_t listAttributes(const Ref& ref, char* buffer, std::size_t size, int optio
         return -1;
 
     std::vector<char> raw;
-    for (;;) {
-        const ssize_t needed = inode::rawList(ref, nullptr, 0);
-        if (needed < 0)
-            return -1;
-        raw.resize(static_cast<std::size_t>(needed));
-        const ssize_t got = inode::rawList(ref, raw.data(), raw.size());
-        if (got >= 0) {
-            raw.resize(static_cast<std::size_t>(got));
-            break;
-        }
-        if (errno != ERANGE)  // ERANGE: an attribute appeared meanwhile
-            return -1;
-    }
+    if (inode::rawListAll(ref, raw) != 0)
+        return -1;
 
     const bool hideCompression = hiddenByCompression(state, options);
     std::string names;

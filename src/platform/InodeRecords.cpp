@@ -95,6 +95,23 @@ ssize_t rawList(const Ref& ref, char* buffer, std::size_t size)
     return ref.follow ? ::listxattr(ref.path, buffer, size) : ::llistxattr(ref.path, buffer, size);
 }
 
+int rawListAll(const Ref& ref, std::vector<char>& names)
+{
+    for (;;) {
+        const ssize_t needed = rawList(ref, nullptr, 0);
+        if (needed < 0)
+            return -1;
+        names.resize(static_cast<std::size_t>(needed));
+        const ssize_t got = rawList(ref, names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            return 0;
+        }
+        if (errno != ERANGE)  // ERANGE: an attribute appeared meanwhile
+            return -1;
+    }
+}
+
 int rawStatx(const Ref& ref, struct statx& out)
 {
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;

@@ -61,6 +61,10 @@ ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size);
 int rawSet(const Ref& ref, const char* name, const void* value, std::size_t size, int hostFlags);
 int rawRemove(const Ref& ref, const char* name);
 ssize_t rawList(const Ref& ref, char* buffer, std::size_t size);
+// Every raw attribute name of the inode into `names` (NUL-separated); asks
+// again while attributes appear between the size query and the read.
+// 0, or -1 (errno).
+int rawListAll(const Ref& ref, std::vector<char>& names);
 int rawStatx(const Ref& ref, struct statx& out);
 int rawChmod(const Ref& ref, mode_t mode);
 // A second descriptor on the same inode, for writing its data stream.

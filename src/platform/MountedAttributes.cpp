@@ -53,19 +53,8 @@ ssize_t listAttributes(const char* path, char* buffer, std::size_t size)
 {
     const Ref ref = Ref::ofPath(path, false);
     std::vector<char> raw;
-    for (;;) {
-        const ssize_t needed = inode::rawList(ref, nullptr, 0);
-        if (needed < 0)
-            return -1;
-        raw.resize(static_cast<std::size_t>(needed));
-        const ssize_t got = inode::rawList(ref, raw.data(), raw.size());
-        if (got >= 0) {
-            raw.resize(static_cast<std::size_t>(got));
-            break;
-        }
-        if (errno != ERANGE)  // ERANGE: an attribute appeared meanwhile
-            return -1;
-    }
+    if (inode::rawListAll(ref, raw) != 0)
+        return -1;
     std::optional<bool> compressed;  // read only when a compression record is listed
     std::string shown;
     for (std::size_t start = 0; start < raw.size();) {
