@@ -79,14 +79,20 @@ BlockCache::Block BlockCache::get(const FileKey& key, const std::shared_ptr<cons
         if (const auto found = slots_.find(slotKey); found != slots_.end()) {
             ages_.splice(ages_.begin(), ages_, found->second.age);
             const std::shared_future<Block> pending = found->second.block;
+            // A read-ahead job not started yet is decoded here rather than
+            // waited for behind the others: with the threads busy, readers
+            // queued on them instead of decoding (1 reader, 128 KiB requests).
+            std::shared_ptr<std::promise<Block>> queued = std::move(found->second.queued);
             lock.unlock();
+            if (queued)
+                decodeInto(slotKey, handle, *queued);
             Block block = pending.get();
             if (!block)
                 errno = EIO;
             return block;
         }
         ages_.push_front(slotKey);
-        slots_.emplace(slotKey, Slot{promise.get_future().share(), 0, false, ages_.begin()});
+        slots_.emplace(slotKey, Slot{promise.get_future().share(), nullptr, 0, false, ages_.begin()});
     }
     return decodeInto(slotKey, handle, promise);
 }
@@ -105,11 +111,25 @@ void BlockCache::prefetch(const FileKey& key, const std::shared_ptr<const platfo
                 continue;
             auto promise = std::make_shared<std::promise<Block>>();
             ages_.push_front(slotKey);
-            slots_.emplace(slotKey, Slot{promise->get_future().share(), 0, false, ages_.begin()});
-            jobs_.push_back([this, slotKey, handle, promise] { decodeInto(slotKey, handle, *promise); });
+            slots_.emplace(slotKey, Slot{promise->get_future().share(), promise, 0, false, ages_.begin()});
+            jobs_.push_back([this, slotKey, handle] { runQueued(slotKey, handle); });
         }
     }
     wake_.notify_all();
+}
+
+void BlockCache::runQueued(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle)
+{
+    std::shared_ptr<std::promise<Block>> queued;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = slots_.find(key);
+        if (found == slots_.end())
+            return;
+        queued = std::move(found->second.queued);
+    }
+    if (queued)
+        decodeInto(key, handle, *queued);
 }
 
 void BlockCache::worker()
