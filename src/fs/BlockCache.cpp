@@ -80,8 +80,9 @@ BlockCache::Block BlockCache::get(const FileKey& key, const std::shared_ptr<cons
             ages_.splice(ages_.begin(), ages_, found->second.age);
             const std::shared_future<Block> pending = found->second.block;
             // A read-ahead job not started yet is decoded here rather than
-            // waited for behind the others: with the threads busy, readers
-            // queued on them instead of decoding (1 reader, 128 KiB requests).
+            // waited for behind the others, which kept readers idle while the
+            // threads were busy (mount_bench, 1 reader warm: 0.46-0.53x of
+            // bindfs before, 0.52-0.60x after; 1 reader cold 0.41-0.63x, 0.62-0.71x).
             std::shared_ptr<std::promise<Block>> queued = std::move(found->second.queued);
             lock.unlock();
             if (queued)
