@@ -6,6 +6,7 @@
 //
 //   mount_bench [WORK_FOLDER] [ROUNDS]
 
+#include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
@@ -195,13 +196,28 @@ int main(int argc, char* argv[])
     std::sort(corpus.begin(), corpus.end());
     const kelvane::engine::FileCompressor compressor;
     std::uint64_t logical = 0, stored = 0;
-    for (int i = 0; i < kReadFiles; ++i) {
-        const stdfs::path& source = corpus[static_cast<std::size_t>(i) % corpus.size()];
-        const std::string name = std::to_string(i) + "-" + source.filename().string();
+    // Files that compression does not shrink (random, already compressed)
+    // stay plain and would only measure the pass-through: left out.
+    std::vector<bool> shrinks(corpus.size(), true);
+    for (std::size_t next = 0; static_cast<int>(names.size()) < kReadFiles; ++next) {
+        if (std::find(shrinks.begin(), shrinks.end(), true) == shrinks.end()) {
+            std::fprintf(stderr, "no corpus file compresses\n");
+            return 1;
+        }
+        if (!shrinks[next % corpus.size()])
+            continue;
+        const stdfs::path& source = corpus[next % corpus.size()];
+        const std::string name = std::to_string(names.size()) + "-" + source.filename().string();
+        stdfs::copy_file(source, kfs / "files" / name);
+        try {
+            compressor.compressFile(kfs / "files" / name);
+        } catch (const kelvane::engine::FileCompressionError&) {
+            shrinks[next % corpus.size()] = false;
+            stdfs::remove(kfs / "files" / name);
+            continue;
+        }
         names.push_back(name);
         stdfs::copy_file(source, plain / name);
-        stdfs::copy_file(source, kfs / "files" / name);
-        compressor.compressFile(kfs / "files" / name);
         kelvane::platform::FileStat st;
         kelvane::platform::lstat(kfs / "files" / name, st);
         logical += static_cast<std::uint64_t>(st.size);

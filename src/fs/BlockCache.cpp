@@ -80,14 +80,21 @@ BlockCache::Block BlockCache::get(const FileKey& key, const std::shared_ptr<cons
         if (const auto found = slots_.find(slotKey); found != slots_.end()) {
             ages_.splice(ages_.begin(), ages_, found->second.age);
             const std::shared_future<Block> pending = found->second.block;
+            // A read-ahead job not started yet is decoded here rather than
+            // waited for behind the others, which kept readers idle while the
+            // threads were busy (mount_bench, 1 reader warm: 0.46-0.53x of
+            // bindfs before, 0.52-0.60x after; 1 reader cold 0.41-0.63x, 0.62-0.71x).
+            std::shared_ptr<std::promise<Block>> queued = std::move(found->second.queued);
             lock.unlock();
+            if (queued)
+                decodeInto(slotKey, handle, *queued);
             Block block = pending.get();
             if (!block)
                 errno = EIO;
             return block;
         }
         ages_.push_front(slotKey);
-        slots_.emplace(slotKey, Slot{promise.get_future().share(), 0, false, ages_.begin()});
+        slots_.emplace(slotKey, Slot{promise.get_future().share(), nullptr, 0, false, ages_.begin()});
     }
     return decodeInto(slotKey, handle, promise);
 }
@@ -106,11 +113,25 @@ void BlockCache::prefetch(const FileKey& key, const std::shared_ptr<const platfo
                 continue;
             auto promise = std::make_shared<std::promise<Block>>();
             ages_.push_front(slotKey);
-            slots_.emplace(slotKey, Slot{promise->get_future().share(), 0, false, ages_.begin()});
-            jobs_.push_back([this, slotKey, handle, promise] { decodeInto(slotKey, handle, *promise); });
+            slots_.emplace(slotKey, Slot{promise->get_future().share(), promise, 0, false, ages_.begin()});
+            jobs_.push_back([this, slotKey, handle] { runQueued(slotKey, handle); });
         }
     }
     wake_.notify_all();
+}
+
+void BlockCache::runQueued(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle)
+{
+    std::shared_ptr<std::promise<Block>> queued;
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = slots_.find(key);
+        if (found == slots_.end())
+            return;
+        queued = std::move(found->second.queued);
+    }
+    if (queued)
+        decodeInto(key, handle, *queued);
 }
 
 void BlockCache::worker()

@@ -64,6 +64,9 @@ public:
 private:
     struct Slot {
         std::shared_future<Block> block;
+        // Set while a read-ahead job waits for a thread: whoever starts the
+        // decode first (a worker, or a reader that wants it now) takes it.
+        std::shared_ptr<std::promise<Block>> queued;
         std::size_t bytes = 0;
         bool ready = false;
         std::list<std::pair<FileKey, std::uint64_t>>::iterator age;
@@ -72,6 +75,8 @@ private:
 
     Block decodeInto(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
                      std::promise<Block>& promise);
+    // Starts the queued decode of `key` on this thread, if still queued.
+    void runQueued(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle);
     void evictLocked();
     void worker();
     void startWorkersLocked();

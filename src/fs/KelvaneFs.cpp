@@ -599,69 +599,79 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
 {
     KelvaneFs& fs = self(req);
     OpenFolder& folder = *openFolder(fi);
-    std::lock_guard lock(folder.mutex);
     const auto base = fs.nodes().path(ino);
     if (!base)
         return (void)fuse_reply_err(req, ENOENT);
     std::vector<char> buffer(size);
     std::size_t used = 0;
-    if (offset != folder.offset) {
-        ::seekdir(folder.dir, offset);
-        folder.entry = nullptr;
-        folder.offset = offset;
-    }
-    for (;;) {
-        if (!folder.entry) {
-            errno = 0;
-            folder.entry = ::readdir(folder.dir);
-            if (!folder.entry) {
-                if (errno && used == 0)
-                    return (void)fuse_reply_err(req, errno);
-                break;
-            }
-        }
-        const off_t next = folder.entry->d_off;
-        const char* name = folder.entry->d_name;
-        const std::string relative = base->empty() ? std::string(name) : *base + "/" + name;
-        const bool dot = isDotOrDotDot(name);
-        if (!dot && isMarkedTemporary(fs, relative)) {
+    int error = 0;
+    {
+        std::lock_guard lock(folder.mutex);
+        if (offset != folder.offset) {
+            ::seekdir(folder.dir, offset);
             folder.entry = nullptr;
-            folder.offset = next;
-            continue;
+            folder.offset = offset;
         }
-        std::size_t length = 0;
-        char* at = buffer.data() + used;
-        const std::size_t room = size - used;
-        if (plus) {
-            fuse_entry_param entry{};
-            if (dot) {
-                entry.attr.st_ino = folder.entry->d_ino;
-                entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-            } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
-                // Gone since the folder was read: not listed.
+        for (;;) {
+            if (!folder.entry) {
+                errno = 0;
+                folder.entry = ::readdir(folder.dir);
+                if (!folder.entry) {
+                    if (errno && used == 0)
+                        error = errno;
+                    break;
+                }
+            }
+            const off_t next = folder.entry->d_off;
+            const char* name = folder.entry->d_name;
+            const std::string relative = base->empty() ? std::string(name) : *base + "/" + name;
+            const bool dot = isDotOrDotDot(name);
+            if (!dot && isMarkedTemporary(fs, relative)) {
                 folder.entry = nullptr;
                 folder.offset = next;
                 continue;
             }
-            length = fuse_add_direntry_plus(req, at, room, name, &entry, next);
-            if (length > room) {
-                if (entry.ino)
-                    fs.nodes().forget(entry.ino, 1);
-                break;
+            std::size_t length = 0;
+            char* at = buffer.data() + used;
+            const std::size_t room = size - used;
+            if (plus) {
+                fuse_entry_param entry{};
+                if (dot) {
+                    entry.attr.st_ino = folder.entry->d_ino;
+                    entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+                } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
+                    // Gone since the folder was read: not listed.
+                    folder.entry = nullptr;
+                    folder.offset = next;
+                    continue;
+                }
+                length = fuse_add_direntry_plus(req, at, room, name, &entry, next);
+                if (length > room) {
+                    if (entry.ino)
+                        fs.nodes().forget(entry.ino, 1);
+                    break;
+                }
+            } else {
+                struct stat st {};
+                st.st_ino = folder.entry->d_ino;
+                st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+                length = fuse_add_direntry(req, at, room, name, &st, next);
+                if (length > room)
+                    break;
             }
-        } else {
-            struct stat st {};
-            st.st_ino = folder.entry->d_ino;
-            st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-            length = fuse_add_direntry(req, at, room, name, &st, next);
-            if (length > room)
-                break;
+            used += length;
+            folder.entry = nullptr;
+            folder.offset = next;
         }
-        used += length;
-        folder.entry = nullptr;
-        folder.offset = next;
     }
-    fuse_reply_buf(req, buffer.data(), used);
+    // Replied only once the folder's lock is let go: the reply lets the
+    // caller close the folder, and its handle (lock included) may go at
+    // once. Unlocking after the reply crashed the daemon in glibc's mutex
+    // checks during parallel cold `ls -lR`.
+    if (error)
+        fuse_reply_err(req, error);
+    else
+        fuse_reply_buf(req, buffer.data(), used);
 }
 
 void readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi)

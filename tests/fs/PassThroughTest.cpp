@@ -4,7 +4,10 @@
 
 #include "fs/MountFixture.h"
 
+#include <atomic>
+#include <dirent.h>
 #include <sys/sysmacros.h>
+#include <thread>
 
 namespace kelvane::fs::test {
 namespace {
@@ -20,6 +23,46 @@ protected:
         return names;
     }
 };
+
+// A listing's last answer lets the caller close the folder at once: the
+// daemon must be done with the folder's handle by then. Listed and closed
+// from several threads over and over, every listing is whole and the
+// daemon lives on.
+TEST_F(PassThroughTest, FoldersListedAndClosedInParallelListEveryEntryAndTheDaemonLivesOn)
+{
+    constexpr int kFolders = 8, kFiles = 40, kThreads = 6, kRounds = 150;
+    for (int f = 0; f < kFolders; ++f) {
+        std::filesystem::create_directories(at("d" + std::to_string(f)));
+        for (int i = 0; i < kFiles; ++i)
+            kelvane::test::writeRawFile(at("d" + std::to_string(f)) / ("f" + std::to_string(i)), {1});
+    }
+    Mount& mount = mountFolder();
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < kRounds && wrong == 0; ++round) {
+                DIR* dir = ::opendir(at("d" + std::to_string((t + round) % kFolders)).c_str());
+                if (!dir) {
+                    ++wrong;
+                    return;
+                }
+                int entries = 0;
+                errno = 0;
+                while (const dirent* entry = ::readdir(dir))
+                    entries += entry->d_name[0] != '.';
+                if (errno != 0 || entries != kFiles)
+                    ++wrong;
+                ::closedir(dir);
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_FALSE(mount.exited()) << "the daemon ended";
+    EXPECT_EQ(listed(at("d0")).size(), static_cast<std::size_t>(kFiles));
+}
 
 TEST_F(PassThroughTest, NamesAtTheLimitsNewlinesAndInvalidUtf8PassThrough)
 {

@@ -207,6 +207,55 @@ TEST_F(WriteThroughMountTest, TheStandInsRecordsAreNeitherListedNorReadableNorSe
     EXPECT_EQ(readAll(at("inline.txt")), originals_["inline.txt"]);
 }
 
+// The mount keeps each file's list of names while its inode and change time
+// stay: names set, removed, compressed or decompressed below it must show.
+TEST_F(WriteThroughMountTest, AttributeListsFollowChangesMadeBelowTheMount)
+{
+    SetUpFiles({{"fork.txt", 200000}});
+    kelvane::test::writeRawFile(lower("plain.txt"), patterned(150000, 4));
+    ASSERT_EQ(::setxattr(lower("plain.txt").c_str(), "user.a", "1", 1, 0), 0) << std::strerror(errno);
+    const auto sorted = [](std::vector<std::string> names) {
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto hasRecords = [](const std::vector<std::string>& names) {
+        return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+            return name.rfind("user.darwin.", 0) == 0 || name == "user.com.apple.decmpfs" ||
+                   name == "user.com.apple.ResourceFork";
+        });
+    };
+    EXPECT_EQ(attributeNames(at("plain.txt")), std::vector<std::string>{"user.a"});
+
+    ASSERT_EQ(::setxattr(lower("plain.txt").c_str(), "user.b", "2", 1, 0), 0);
+    EXPECT_EQ(sorted(attributeNames(at("plain.txt"))), (std::vector<std::string>{"user.a", "user.b"}));
+    ASSERT_EQ(::removexattr(lower("plain.txt").c_str(), "user.a"), 0);
+    EXPECT_EQ(attributeNames(at("plain.txt")), std::vector<std::string>{"user.b"});
+
+    // Compressed below while its list is kept: the records stay out of sight, the user's name stays.
+    engine::FileCompressor{}.compressFile(lower("plain.txt"));
+    ASSERT_TRUE(compressedBelow(lower("plain.txt")));
+    auto names = attributeNames(at("plain.txt"));
+    EXPECT_FALSE(hasRecords(names));
+    EXPECT_EQ(names, std::vector<std::string>{"user.b"});
+    EXPECT_EQ(readAll(at("plain.txt")), patterned(150000, 4));
+
+    // A compressed file listed, then decompressed and given a name below.
+    EXPECT_TRUE(attributeNames(at("fork.txt")).empty());
+    engine::FileCompressor{}.decompressFile(lower("fork.txt"));
+    ASSERT_FALSE(compressedBelow(lower("fork.txt")));
+    ASSERT_EQ(::setxattr(lower("fork.txt").c_str(), "user.c", "3", 1, 0), 0);
+    names = attributeNames(at("fork.txt"));
+    EXPECT_FALSE(hasRecords(names));
+    EXPECT_EQ(names, std::vector<std::string>{"user.c"});
+    EXPECT_EQ(readAll(at("fork.txt")), originals_["fork.txt"]);
+
+    // Set and removed through the mount right after a listing.
+    ASSERT_EQ(::setxattr(at("fork.txt").c_str(), "user.d", "4", 1, 0), 0);
+    EXPECT_EQ(sorted(attributeNames(at("fork.txt"))), (std::vector<std::string>{"user.c", "user.d"}));
+    ASSERT_EQ(::removexattr(at("fork.txt").c_str(), "user.c"), 0);
+    EXPECT_EQ(attributeNames(at("fork.txt")), std::vector<std::string>{"user.d"});
+}
+
 TEST_F(WriteThroughMountTest, KelvanesMarkedTemporaryFilesAreNotListed)
 {
     SetUpFiles({{"data.txt", 100000}});
