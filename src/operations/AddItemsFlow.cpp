@@ -3,6 +3,7 @@
 
 #include "discovery/CloudFolderDetector.h"
 #include "discovery/RegistrationCoordinator.h"
+#include "display/VisibleName.h"
 #include "operations/MainWindowModel.h"
 
 #include <exception>
@@ -26,7 +27,7 @@ void AddItemsFlow::advance()
         std::error_code error;
         const auto status = std::filesystem::status(url, error);
         if (error || !std::filesystem::exists(status)) {
-            model_.setErrorMessage("見つかりません: " + url.string());
+            model_.setErrorMessage("見つかりません: " + display::visibleName(url).toStdString());
             continue;
         }
         const bool isDirectory = std::filesystem::is_directory(status);
@@ -89,7 +90,7 @@ void AddItemsFlow::registerFile(const std::filesystem::path& url)
         discovery::RegistrationCoordinator{}.registerItem(url, discovery::ItemKind::file, false, model_.modelContext());
     } catch (const std::exception& error) {
         model_.setErrorMessage(std::string("ファイルを登録できませんでした。\n対処: ファイルが移動 / 削除されていないか確認してください。\n詳細: ") +
-                               error.what());
+                               display::visibleName(std::string_view(error.what())).toStdString());
     }
 }
 

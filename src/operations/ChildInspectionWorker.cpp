@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "operations/ChildInspectionWorker.h"
 
+#include "display/VisibleName.h"
 #include "engine/FileCompressionInspector.h"
 
 namespace kelvane::operations {
@@ -33,10 +34,11 @@ FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url,
         ++errors;
         if (error.as<FileCompressionInspectionError::fileNotFound>())
             return FileStatusEntry::notFound{};
-        return FileStatusEntry::error{error.errorDescription()};
+        return FileStatusEntry::error{display::visibleName(error.errorDescription()).toStdString()};
     } catch (const std::exception& error) {
         ++errors;
-        return FileStatusEntry::error{std::string("検査に失敗しました。再試行できます。\n詳細: ") + error.what()};
+        return FileStatusEntry::error{std::string("検査に失敗しました。再試行できます。\n詳細: ") +
+                                     display::visibleName(std::string_view(error.what())).toStdString()};
     }
 }
 

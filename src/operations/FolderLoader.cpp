@@ -4,6 +4,7 @@
 #include "discovery/CancellationError.h"
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/SecurityScopedBookmark.h"
+#include "display/VisibleName.h"
 #include "operations/ChildInspectionWorker.h"
 #include "operations/FileAttributes.h"
 #include "operations/FileStatusCache.h"
@@ -165,7 +166,7 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
         resolved = discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark());
     } catch (const std::exception&) {
         Logger::ui().error("loadChildren: bookmark resolution failed for %{private}s", name);
-        emit folderFailed(folderID, "「" + name +
+        emit folderFailed(folderID, "「" + display::visibleName(name).toStdString() +
                                         "」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
         finish();
         return;
@@ -206,9 +207,9 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
             } catch (const std::exception& error) {
                 Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name,
                                    publicFailureText(error.what(), {root}));
-                emit self->folderFailed(folderID, "「" + name +
+                emit self->folderFailed(folderID, "「" + display::visibleName(name).toStdString() +
                                                       "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
-                                                      error.what());
+                                                      display::visibleName(std::string_view(error.what())).toStdString());
                 return finish();
             }
             Logger::ui().info("loadChildren: %{private}s found %ld candidates", name, static_cast<long>(found.size()));

@@ -4,6 +4,7 @@
 #include "discovery/CancellationError.h"
 #include "discovery/FolderFileCounter.h"
 #include "discovery/RegistrationCoordinator.h"
+#include "display/VisibleName.h"
 #include "operations/WorkerJobs.h"
 
 #include <QPointer>
@@ -63,7 +64,7 @@ void FolderRegistration::startCount()
                 self->fileCount_ = *count;
             } else {
                 self->fileCount_.reset();
-                self->errorMessage_ = "件数取得に失敗: " + std::get<std::string>(outcomes.front());
+                self->errorMessage_ = "件数取得に失敗: " + display::visibleName(std::get<std::string>(outcomes.front())).toStdString();
             }
             self->isCounting_ = false;
             emit self->changed();
@@ -77,7 +78,7 @@ bool FolderRegistration::registerFolder()
                                                           context_);
         return true;
     } catch (const std::exception& error) {
-        errorMessage_ = std::string("登録に失敗: ") + error.what();
+        errorMessage_ = "登録に失敗: " + display::visibleName(std::string_view(error.what())).toStdString();
         emit changed();
         return false;
     }

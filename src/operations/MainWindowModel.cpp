@@ -4,11 +4,11 @@
 #include "operations/BookmarkUrlCache.h"
 #include "operations/BulkOperationRunner.h"
 #include "operations/BulkPersistence.h"
+#include "operations/CellInspection.h"
 #include "operations/ChangeSignal.h"
 #include "operations/FileStatusCache.h"
 #include "operations/FolderLoader.h"
 #include "operations/HistoryRetention.h"
-#include "operations/Reinspection.h"
 #include "operations/WorkerJobs.h"
 #include "platform/Logger.h"
 #include "platform/qt/Settings.h"
@@ -212,13 +212,22 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
     if (files.empty())
         return;
     resolveRegisteredURLs(files);
-    std::set<std::string> knownIncompressible;
-    for (const DisplayRow& row : files) {
+    for (const DisplayRow& row : files)
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
-        if (incompressiblePaths_.contains(row.url.string()))
-            knownIncompressible.insert(row.id);
-    }
-    Reinspection::inspectInChunks(std::move(files), 1, cache_, std::move(knownIncompressible), [] {});
+    // The same inspection as the status cell's: what the file is now, not
+    // what the store once recorded about it.
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(files));
+    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
+    runOnWorkers<Pairs>({[input] {
+                            Pairs pairs;
+                            for (const DisplayRow& row : *input)
+                                pairs.emplace_back(row.id, inspectForCell(row.url));
+                            return pairs;
+                        }},
+                        [cache = QPointer<FileStatusCache>(&cache_)](std::vector<Pairs> results) {
+                            if (cache)
+                                cache->setEntries(std::move(results.front()));
+                        });
 }
 
 void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const

@@ -4,6 +4,7 @@
 #include "discovery/CancellationError.h"
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/RegistrationCoordinator.h"
+#include "display/VisibleName.h"
 #include "operations/CompressionCheckerForSearch.h"
 #include "operations/MainThread.h"
 #include "operations/WorkerJobs.h"
@@ -197,7 +198,7 @@ FileRegistrationOutcome registerFiles(const std::set<std::filesystem::path>& fil
             platform::Logger::ui().error("file registration failed for %{private}s: %{public}s", url.string(),
                                          error.what());
             if (outcome.failed++ == 0)
-                outcome.firstError = QString::fromStdString(error.what());
+                outcome.firstError = display::visibleName(std::string_view(error.what()));
         }
     }
     return outcome;

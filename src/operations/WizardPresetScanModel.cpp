@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "operations/WizardPresetScanModel.h"
 
+#include "display/VisibleName.h"
 #include "operations/ChangeSignal.h"
 #include "operations/ExtensionSet.h"
 #include "operations/FileCandidateRow.h"
@@ -110,7 +111,7 @@ void WizardPresetScanModel::startScan()
 
     std::error_code error;
     if (!std::filesystem::is_directory(preset_.resolvedPath, error)) {
-        scanError_ = QStringLiteral("対象フォルダが見つかりません: ") + QString::fromStdString(preset_.displayPath());
+        scanError_ = QStringLiteral("対象フォルダが見つかりません: ") + display::visibleName(preset_.displayPath());
         isScanning_ = false;
         emit scanStateChanged();
         return;
@@ -174,7 +175,7 @@ void WizardPresetScanModel::failScan(const QString& error)
 {
     platform::Logger::ui().error("wizard scan failed: %{public}s", error.toStdString());
     isScanning_ = false;
-    scanError_ = QStringLiteral("走査に失敗: ") + error;
+    scanError_ = QStringLiteral("走査に失敗: ") + display::visibleName(error);
     emit scanStateChanged();
 }
 

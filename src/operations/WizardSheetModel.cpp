@@ -3,6 +3,7 @@
 
 #include "discovery/PackageTraversalPolicy.h"
 #include "discovery/RegistrationCoordinator.h"
+#include "display/VisibleName.h"
 #include "operations/WorkerJobs.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileFlags.h"
@@ -115,7 +116,7 @@ void WizardSheetModel::registerAllPreset(const WizardPreset& preset)
                   Toast::Style::success);
     } catch (const std::exception& error) {
         platform::Logger::ui().error("wizard registration failed: %{public}s", error.what());
-        showToast(QStringLiteral("登録に失敗: ") + QString::fromStdString(error.what()), Toast::Style::failure);
+        showToast(QStringLiteral("登録に失敗: ") + display::visibleName(std::string_view(error.what())), Toast::Style::failure);
     }
 }
 

@@ -190,8 +190,9 @@ TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
     EXPECT_TRUE(model_->folderChildren().empty());
 }
 
-// Refreshing a selection inspects its files again (a known incompressible
-// path shows as such) and reloads its registered folders.
+// Refreshing a selection inspects its files again, as the status cell does
+// (the file's state now, not the store's record of files that did not
+// shrink), and reloads its registered folders.
 TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolders)
 {
     const fs::path folder = dir_ / "Sel";
@@ -212,7 +213,8 @@ TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolde
     EXPECT_FALSE(cache_->entry(a.id).info());  // not inspected until the workers answer
     ASSERT_TRUE(test::waitUntil([&] { return cache_->entry(a.id).info() && cache_->entry(b.id).info(); }));
     EXPECT_EQ(cache_->entry(a.id).info()->status.kind(), FileCompressionStatus::Kind::compressed);
-    EXPECT_EQ(cache_->entry(b.id).info()->status.kind(), FileCompressionStatus::Kind::incompressible);
+    EXPECT_EQ(cache_->entry(b.id).info()->status.kind(), FileCompressionStatus::Kind::uncompressed)
+        << "the store's record does not hide what the file is now";
 
     DisplayRow folderRow;
     folderRow.kind = DisplayRow::DisplayKind::folder;

@@ -17,6 +17,7 @@
 #include "ui/common/ColumnWidths.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
+#include "ui/common/VisibleName.h"
 #include "ui/common/WindowGeometry.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
@@ -609,7 +610,7 @@ void MainWindow::removeSelectedRegistrations(const std::set<std::string>& ids)
     } catch (const std::exception& error) {
         model_.setErrorMessage(
             std::string("登録の削除を保存できませんでした。\n対処: アプリを再起動してから再度お試しください。\n詳細: ") +
-            error.what());
+            visibleName(std::string_view(error.what())).toStdString());
     }
     table_->clearSelection();
 }

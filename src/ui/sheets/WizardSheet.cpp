@@ -3,6 +3,7 @@
 
 #include "operations/WizardPresetScanModel.h"
 #include "operations/WizardSheetModel.h"
+#include "ui/common/Symbols.h"
 #include "ui/sheets/SheetWidgets.h"
 #include "ui/sheets/WizardPresetDetailView.h"
 #include "ui/sheets/WizardPresetRow.h"
@@ -15,6 +16,10 @@
 #include <QVBoxLayout>
 
 namespace kelvane::ui::sheets {
+
+namespace {
+constexpr int kToastSymbolSide = 16;
+}  // namespace
 
 using operations::WizardSheetModel;
 
@@ -52,6 +57,10 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     toastBox_ = new QFrame(root_);
     auto* toastLayout = new QHBoxLayout(toastBox_);
     toastLayout->setContentsMargins(20, 8, 20, 8);
+    toastSymbol_ = new QLabel(toastBox_);
+    toastSymbol_->setObjectName("toastSymbol");
+    toastSymbol_->setFixedSize(kToastSymbolSide, kToastSymbolSide);
+    toastLayout->addWidget(toastSymbol_, 0, Qt::AlignTop);
     toast_ = plainLabel({}, toastBox_);
     toast_->setObjectName("toast");
     toast_->setWordWrap(true);
@@ -123,8 +132,12 @@ void WizardSheet::showToast()
     if (!toast)
         return;
     const bool success = toast->style == WizardSheetModel::Toast::Style::success;
-    toast_->setText((success ? QStringLiteral("✔ ") : QStringLiteral("⚠ ")) + toast->message);
-    setTextColor(toast_, success ? kGreen : kOrange);
+    const QString symbol = success ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("exclamationmark.triangle.fill");
+    const QColor& color = success ? kGreen : kOrange;
+    toastSymbol_->setPixmap(symbolPixmap(symbol, color, kToastSymbolSide, devicePixelRatioF()));
+    toastSymbol_->setProperty("symbol", symbol);
+    toast_->setText(toast->message);
+    setTextColor(toast_, color);
 }
 
 void WizardSheet::showNavigation()

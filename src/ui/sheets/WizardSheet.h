@@ -52,6 +52,7 @@ private:
     QStackedWidget* pages_ = nullptr;
     QWidget* root_ = nullptr;
     QWidget* toastBox_ = nullptr;
+    QLabel* toastSymbol_ = nullptr;
     QLabel* toast_ = nullptr;
     std::vector<WizardPresetRow*> rows_;
     QPointer<WizardPresetDetailView> detail_;

@@ -635,7 +635,7 @@ void LogScreen::deleteAllLogs()
                                     QStringLiteral("履歴を削除できませんでした。"), QMessageBox::Ok, this);
         box->setObjectName(QStringLiteral("deleteFailed"));
         box->setTextFormat(Qt::PlainText);
-        box->setInformativeText(QStringLiteral("詳細: ") + QString::fromUtf8(error.what()));
+        box->setInformativeText(QStringLiteral("詳細: ") + visibleName(std::string_view(error.what())));
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::WindowModal);
         box->open();

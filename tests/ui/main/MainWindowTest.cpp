@@ -552,6 +552,17 @@ TEST_F(MainWindowFixture, MarkupInNamesIsShownAsTyped)
     EXPECT_EQ(window_->errorAlert()->text().toStdString(), "見つかりません: " + (home_ / "<b>gone</b>").string());
 }
 
+// A missing path cannot pass for another one in the alert either.
+TEST_F(MainWindowFixture, TheAlertShowsAMissingPathsControlAndDirectionCharactersVisibly)
+{
+    openWindow();
+    window_->handleSelectedURLs({home_ / "gone\u202Etxt.exe\nok"});
+    ASSERT_TRUE(waitFor([&] { return window_->errorAlert() && window_->errorAlert()->isVisible(); }));
+    EXPECT_EQ(window_->errorAlert()->text(),
+              QStringLiteral("見つかりません: ") + QString::fromStdString(home_.path().string()) +
+                  QStringLiteral("/gone\\u202Etxt.exe\\nok"));
+}
+
 TEST_F(MainWindowFixture, TurningTheReminderOnOrOffElsewhereReschedulesItAtOnceWithTheWindowsCount)
 {
     registerItem(makeFile(home_ / "a.txt"), false);

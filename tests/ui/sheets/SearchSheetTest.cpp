@@ -282,6 +282,29 @@ TEST_F(SearchSheetTest, FailedRegistrationIsShownAndTheSheetStays)
     EXPECT_FALSE(closeRequested.wait(1000));
 }
 
+// The failure names the path with its control and direction characters
+// written out; the summary's own line break stays a line break.
+TEST_F(SearchSheetTest, AFailedRegistrationShowsThePathVisibly)
+{
+    const fs::path odd = root_ / "gone\u202Etxt\n.json";
+    writeFile(odd, 7000);
+    SearchSheet* sheet = openSheet();
+    setField(sheet, "minSize", "0");
+    choose(sheet, "extPreset", "テキスト系のみ");
+    search(sheet);
+    sheet->model().setSelection({odd});
+    fs::remove(odd);
+    QTest::mouseClick(button(sheet, "選択を登録 (1)"), Qt::LeftButton);
+    ASSERT_NE(sheet->registrationAlert(), nullptr);
+    const QString text = sheet->registrationAlert()->text();
+    const QString head = QStringLiteral("登録: 0 件、スキップ: 0 件、失敗: 1 件\n");
+    ASSERT_TRUE(text.startsWith(head)) << text.toStdString();
+    const QString detail = text.mid(head.size());
+    EXPECT_TRUE(detail.contains(QStringLiteral("gone\\u202Etxt\\n.json"))) << detail.toStdString();
+    EXPECT_FALSE(detail.contains(QChar(0x202E))) << detail.toStdString();
+    EXPECT_FALSE(detail.contains(u'\n')) << detail.toStdString();
+}
+
 TEST_F(SearchSheetTest, FailuresCancellationAndAClosedSheet)
 {
     SearchSheet* sheet = openSheet();

@@ -69,6 +69,14 @@ protected:
         auto* toast = child<QLabel>(sheet, "toast");
         return toast->isVisibleTo(sheet) ? toast->text() : QString();
     }
+    // The symbol drawn beside the toast's text; empty when none is drawn.
+    static QString toastSymbol(WizardSheet* sheet)
+    {
+        auto* symbol = child<QLabel>(sheet, "toastSymbol");
+        if (!symbol->isVisibleTo(sheet) || symbol->pixmap().isNull())
+            return {};
+        return symbol->property("symbol").toString();
+    }
     void registerFolder(const fs::path& folder)
     {
         auto item = std::make_shared<store::RegisteredItem>(
@@ -154,17 +162,19 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
 
     WizardSheet* sheet = openSheet();
     QTest::mouseClick(button(row(sheet, "logs"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ 登録しました: ユーザー .local/state");
+    EXPECT_EQ(toastText(sheet), "登録しました: ユーザー .local/state");
+    EXPECT_EQ(toastSymbol(sheet), "checkmark.circle.fill");
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "登録済み"));
     EXPECT_FALSE(button(row(sheet, "logs"), "全部登録")->isEnabled());
     EXPECT_TRUE(button(row(sheet, "logs"), "中身を見る")->isEnabled());
 
     QTest::mouseClick(button(row(sheet, "downloads"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ すでに登録済みです: ダウンロード");
+    EXPECT_EQ(toastText(sheet), "すでに登録済みです: ダウンロード");
+    EXPECT_EQ(toastSymbol(sheet), "checkmark.circle.fill");
     EXPECT_TRUE(showsLabel(row(sheet, "downloads"), "登録済み"));
 
     QTest::mouseClick(button(row(sheet, "iphonebackup"), "全部登録"), Qt::LeftButton);
-    EXPECT_EQ(toastText(sheet), "✔ 上位フォルダがすでに登録されています: Android SDK");
+    EXPECT_EQ(toastText(sheet), "上位フォルダがすでに登録されています: Android SDK");
     EXPECT_FALSE(showsLabel(row(sheet, "iphonebackup"), "登録済み"));
     EXPECT_TRUE(button(row(sheet, "iphonebackup"), "全部登録")->isEnabled());
 
@@ -176,7 +186,8 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     WizardSheet* again = openSheet();
     fs::remove(home_.path() / ".local/share/Steam/steamapps/common");
     QTest::mouseClick(button(row(again, "garageband"), "全部登録"), Qt::LeftButton);
-    EXPECT_TRUE(toastText(again).startsWith("⚠ 登録に失敗: ")) << toastText(again).toStdString();
+    EXPECT_TRUE(toastText(again).startsWith("登録に失敗: ")) << toastText(again).toStdString();
+    EXPECT_EQ(toastSymbol(again), "exclamationmark.triangle.fill");
     EXPECT_EQ(again->model().toast()->style, WizardSheetModel::Toast::Style::failure);
     EXPECT_FALSE(showsLabel(row(again, "garageband"), "登録済み"));
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
@@ -224,7 +235,8 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     // Return registers while something is selected.
     QTest::keyClick(detail->table(), Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
-    EXPECT_EQ(toastText(sheet), "✔ ユーザー .local/state から 201 件を登録しました");
+    EXPECT_EQ(toastText(sheet), "ユーザー .local/state から 201 件を登録しました");
+    EXPECT_EQ(toastSymbol(sheet), "checkmark.circle.fill");
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 201u);
 }
 
@@ -300,7 +312,8 @@ TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
     ASSERT_TRUE(button(detail, "選択を登録")->isEnabled()) << detail->model().selection().size();
     QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; })) << toastText(sheet).toStdString();
-    EXPECT_TRUE(toastText(sheet).startsWith("⚠ ユーザー .local/state から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
+    EXPECT_TRUE(toastText(sheet).startsWith("ユーザー .local/state から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
+    EXPECT_EQ(toastSymbol(sheet), "exclamationmark.triangle.fill");
     EXPECT_EQ(sheet->model().toast()->style, WizardSheetModel::Toast::Style::failure);
 }
 

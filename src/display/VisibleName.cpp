@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/common/VisibleName.h"
+#include "display/VisibleName.h"
 
 #include <QChar>
 #include <QList>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace kelvane::ui {
+namespace kelvane::display {
 
 namespace {
 
@@ -153,4 +153,4 @@ QString visibleName(const QString& text)
     return isolated(std::move(out), rightToLeft);
 }
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::display
