@@ -25,6 +25,11 @@
 
 #include <QScrollArea>
 #include <QScrollBar>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <fstream>
 #include <set>
 
@@ -409,6 +414,51 @@ TEST_F(WizardSheetTest, ManyMatchesArriveInBatchesAndAreAppendedNotReset)
 
 // Minimising and restoring the window leaves the page as it was; leaving the
 // page (here: closing its window) stops the scan.
+// Keeps every worker of the pool busy until released, so that work started
+// meanwhile is sure to be still waiting: a test can look at "under way"
+// without racing the work.
+class WorkerPoolHold {
+public:
+    WorkerPoolHold()
+    {
+        QThreadPool& pool = operations::workerPool();
+        const int workers = pool.maxThreadCount();
+        for (int i = 0; i < workers; ++i)
+            pool.start([this] {
+                ++running_;
+                std::unique_lock lock(mutex_);
+                releasedChanged_.wait(lock, [this] { return released_; });
+                --running_;
+            });
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (running_ < workers && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        holding_ = running_ == workers;
+    }
+    ~WorkerPoolHold()
+    {
+        release();
+        while (running_ > 0)
+            std::this_thread::yield();
+    }
+    bool holding() const { return holding_; }
+    void release()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        releasedChanged_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable releasedChanged_;
+    bool released_ = false;
+    bool holding_ = false;
+    std::atomic<int> running_ = 0;
+};
+
 TEST_F(WizardSheetTest, MinimisingTheWindowNeitherStopsNorRestartsTheScan)
 {
     const fs::path folder = home_.path() / "kept";
@@ -435,10 +485,22 @@ TEST_F(WizardSheetTest, MinimisingTheWindowNeitherStopsNorRestartsTheScan)
     EXPECT_EQ(page->model().selection().size(), 5u);
     EXPECT_EQ(page->model().candidates().size(), 5u);
 
-    // A scan under way goes on through a minimise; closing stops it.
+    // A scan under way goes on through a minimise and finds every file; the
+    // workers are held busy, so it is surely still under way when the window
+    // comes back.
+    {
+        WorkerPoolHold hold;
+        ASSERT_TRUE(hold.holding());
+        page->model().startScan();
+        minimiseAndRestore(&window);
+        EXPECT_TRUE(page->model().isScanning());
+    }
+    ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
+    EXPECT_FALSE(page->model().scanError().has_value());
+    EXPECT_EQ(page->model().candidates().size(), 5u);
+
+    // Closing stops a scan.
     page->model().startScan();
-    minimiseAndRestore(&window);
-    EXPECT_TRUE(page->model().isScanning());
     window.close();
     ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
 }
