@@ -426,9 +426,11 @@ public:
         for (int i = 0; i < workers; ++i)
             pool.start([this] {
                 ++running_;
-                std::unique_lock lock(mutex_);
-                releasedChanged_.wait(lock, [this] { return released_; });
-                --running_;
+                {
+                    std::unique_lock lock(mutex_);
+                    releasedChanged_.wait(lock, [this] { return released_; });
+                }
+                --running_;  // the last touch of the hold: it may be gone right after
             });
         const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (running_ < workers && std::chrono::steady_clock::now() < until)
