@@ -24,6 +24,7 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 using test::operator+;
+using test::readInChunks;
 
 constexpr const char* kForkRecord = "user.darwin.rsrc";
 
@@ -33,22 +34,6 @@ Bytes readWhole(const std::filesystem::path& path)
     if (readWholeFile(path, out) != 0)
         throw std::runtime_error("readWholeFile: errno=" + std::to_string(errno));
     return out;
-}
-
-Bytes readInChunks(const std::filesystem::path& path, std::size_t chunkSize)
-{
-    auto handle = FileHandle::openForReading(path);
-    if (!handle)
-        throw std::runtime_error("open: errno=" + std::to_string(errno));
-    Bytes out;
-    Bytes chunk;
-    for (;;) {
-        if (handle->read(chunkSize, chunk) != 0)
-            throw std::runtime_error("read: errno=" + std::to_string(errno));
-        if (chunk.empty())
-            return out;
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
 }
 
 // What `echo ... >> file` does: the host's own calls, no layer involved.

@@ -18,25 +18,9 @@ namespace {
 using test::Bytes;
 using test::TempDir;
 using test::operator+;
+using test::readInChunks;
 
 Bytes bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
-
-// Reads through a handle in chunks of `chunkSize` bytes, crossing block edges.
-Bytes readInChunks(const std::filesystem::path& path, std::size_t chunkSize)
-{
-    auto handle = FileHandle::openForReading(path);
-    if (!handle)
-        throw std::runtime_error("open: errno=" + std::to_string(errno));
-    Bytes out;
-    Bytes chunk;
-    for (;;) {
-        if (handle->read(chunkSize, chunk) != 0)
-            throw std::runtime_error("read: errno=" + std::to_string(errno));
-        if (chunk.empty())
-            return out;
-        out.insert(out.end(), chunk.begin(), chunk.end());
-    }
-}
 
 int readError(const std::filesystem::path& path)
 {

@@ -8,6 +8,7 @@
 #include "codec/LzfseEncoder.h"
 #include "codec/LzvnEncoder.h"
 #include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 
@@ -123,6 +124,23 @@ inline void storeCompressed(const std::filesystem::path& path, const Bytes& decm
         throw std::runtime_error("setxattr fork: errno=" + std::to_string(errno));
     if (platform::chflags(path, platform::UF_COMPRESSED) != 0)
         throw std::runtime_error("chflags: errno=" + std::to_string(errno));
+}
+
+// Reads through a handle in chunks of `chunkSize` bytes, crossing block edges.
+inline Bytes readInChunks(const std::filesystem::path& path, std::size_t chunkSize)
+{
+    auto handle = platform::FileHandle::openForReading(path);
+    if (!handle)
+        throw std::runtime_error("open: errno=" + std::to_string(errno));
+    Bytes out;
+    Bytes chunk;
+    for (;;) {
+        if (handle->read(chunkSize, chunk) != 0)
+            throw std::runtime_error("read: errno=" + std::to_string(errno));
+        if (chunk.empty())
+            return out;
+        out.insert(out.end(), chunk.begin(), chunk.end());
+    }
 }
 
 }  // namespace kelvane::test
