@@ -3,6 +3,8 @@
 // closes and quits by its keys, a row's own buttons run from the keyboard,
 // and buttons that show only a symbol still say what they are.
 
+#include "WindowScenesFixture.h"
+
 #include "app/WindowScenes.h"
 
 #include "discovery/RegistrationCoordinator.h"
@@ -87,38 +89,8 @@ struct Opened {
     bool escapeCloses;
 };
 
-class KeyboardTest : public ::testing::Test {
+class KeyboardTest : public test::WindowScenesFixture {
 protected:
-    void SetUp() override
-    {
-        kelvane::test::widgetApplication();
-        home_.useAsHome();
-        platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
-        container_ = store::ModelContainer::open({home_ / "store.sqlite"});
-    }
-
-    void TearDown() override { scenes_.reset(); }
-
-    void open()
-    {
-        scenes_.reset();
-        scenes_ = std::make_unique<WindowScenes>(container_, cache_, shell_, platform::LanguageModel::unavailableModel());
-        window().show();
-        window().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    }
-
-    ui::MainWindow& window() const { return scenes_->mainWindow(); }
-
-    QAction* menuItem(const QString& title) const
-    {
-        for (QAction* menu : window().menuBar()->actions())
-            for (QAction* action : menu->menu()->actions())
-                if (action->text() == title)
-                    return action;
-        return nullptr;
-    }
-
     // The window the desktop gives the keyboard to, as a window manager does
     // with a window or sheet that has just opened.
     static bool activate(QWidget* window)
@@ -179,12 +151,6 @@ protected:
              true},
         };
     }
-
-    kelvane::test::TempDir home_;
-    std::shared_ptr<store::ModelContainer> container_;
-    operations::FileStatusCache cache_;
-    kelvane::test::FakeShell shell_;
-    std::unique_ptr<WindowScenes> scenes_;
 };
 
 TEST_F(KeyboardTest, EveryWindowAndSheetClosesWithItsKeysAndCtrlQQuitsFromEachOfThem)

@@ -2,6 +2,8 @@
 // The windowed application as a user meets it: the main window with its menu
 // bar and toolbar, and what its keys, buttons and menu items open.
 
+#include "WindowScenesFixture.h"
+
 #include "app/WindowScenes.h"
 
 #include "discovery/RegistrationCoordinator.h"
@@ -68,43 +70,13 @@ void writeFile(const fs::path& path, std::size_t size)
     std::ofstream(path, std::ios::binary) << std::string(size, 'k');
 }
 
-class WindowScenesTest : public ::testing::Test {
+class WindowScenesTest : public test::WindowScenesFixture {
 protected:
-    void SetUp() override
-    {
-        kelvane::test::widgetApplication();
-        home_.useAsHome();
-        // About opens by itself on the very first launch only; these are later launches.
-        platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
-        container_ = store::ModelContainer::open({home_ / "store.sqlite"});
-    }
-
-    void TearDown() override { scenes_.reset(); }
-
-    void open()
-    {
-        scenes_ = std::make_unique<WindowScenes>(container_, cache_, shell_, platform::LanguageModel::unavailableModel());
-        window().show();
-        window().activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
-    }
-
-    ui::MainWindow& window() const { return scenes_->mainWindow(); }
-
     // The key press goes to whatever has the focus in the main window, as when typed.
     void press(QKeyCombination keys)
     {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window();
         QTest::keyClick(target, keys.key(), keys.keyboardModifiers());
-    }
-
-    QAction* menuItem(const QString& title) const
-    {
-        for (QAction* menu : window().menuBar()->actions())
-            for (QAction* action : menu->menu()->actions())
-                if (action->text() == title)
-                    return action;
-        return nullptr;
     }
 
     template <class Sheet>
@@ -129,12 +101,6 @@ protected:
     {
         discovery::RegistrationCoordinator{}.registerItem(path, kind, true, container_->mainContext());
     }
-
-    kelvane::test::TempDir home_;
-    std::shared_ptr<store::ModelContainer> container_;
-    operations::FileStatusCache cache_;
-    kelvane::test::FakeShell shell_;
-    std::unique_ptr<WindowScenes> scenes_;
 };
 
 TEST_F(WindowScenesTest, EveryCommandIsOfferedInTheMenusAndTheToolbar)

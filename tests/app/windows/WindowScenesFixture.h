@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// The windowed application's windows over a store in a home folder of the
+// test's own, opened as a later launch (About does not open by itself).
+
+#include "app/WindowScenes.h"
+#include "operations/FileStatusCache.h"
+#include "platform/qt/LanguageModel.h"
+#include "platform/qt/Settings.h"
+#include "platform/qt/SettingsKeys.h"
+#include "store/ModelContainer.h"
+#include "ui/main/MainWindow.h"
+
+#include "support/FakeShell.h"
+#include "support/TempDir.h"
+#include "support/WidgetApplication.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+#include <memory>
+
+namespace kelvane::app::test {
+
+class WindowScenesFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        kelvane::test::widgetApplication();
+        home_.useAsHome();
+        platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+        container_ = store::ModelContainer::open({home_ / "store.sqlite"});
+    }
+
+    void TearDown() override { scenes_.reset(); }
+
+    // The windows as the application builds them, the main window shown and active.
+    void open()
+    {
+        scenes_.reset();
+        scenes_ = std::make_unique<WindowScenes>(container_, cache_, shell_, platform::LanguageModel::unavailableModel());
+        window().show();
+        window().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+    }
+
+    ui::MainWindow& window() const { return scenes_->mainWindow(); }
+
+    // The item titled `title` in any of the main window's menus.
+    QAction* menuItem(const QString& title) const
+    {
+        for (QAction* menu : window().menuBar()->actions())
+            for (QAction* action : menu->menu()->actions())
+                if (action->text() == title)
+                    return action;
+        return nullptr;
+    }
+
+    kelvane::test::TempDir home_;
+    std::shared_ptr<store::ModelContainer> container_;
+    operations::FileStatusCache cache_;
+    kelvane::test::FakeShell shell_;
+    std::unique_ptr<WindowScenes> scenes_;
+};
+
+}  // namespace kelvane::app::test
