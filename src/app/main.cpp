@@ -3,7 +3,7 @@
 #include "app/KelvaneApp.h"
 #include "app/RunMode.h"
 #include "app/Version.h"
-#include "operations/FileStatusCache.h"
+#include "operations/rows/FileStatusCache.h"
 #include "platform/ProcessStart.h"
 
 #include <QCoreApplication>
