@@ -2,7 +2,7 @@
 #include "app/CommandLineTexts.h"
 #include "app/KelvaneApp.h"
 #include "app/RunMode.h"
-#include "app/Version.h"
+#include "KelvaneVersion.h"
 #include "operations/rows/FileStatusCache.h"
 #include "platform/ProcessStart.h"
 
