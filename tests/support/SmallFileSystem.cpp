@@ -2,6 +2,7 @@
 #include "support/SmallFileSystem.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <stdexcept>
@@ -13,17 +14,42 @@
 
 namespace kelvane::test {
 
-SmallFileSystem::SmallFileSystem(std::uint64_t bytes) : path_(holder_.path())
+SmallFileSystem::SmallFileSystem(std::uint64_t bytes, Kind kind) : path_(holder_.path() / "mount")
 {
-    mount(bytes);
+    std::filesystem::create_directory(path_);
+    if (kind == Kind::tmpfs)
+        mountTmpfs(bytes);
+    else
+        mountExt4(bytes);
 }
 
 SmallFileSystem::SmallFileSystem(std::uint64_t bytes, const std::filesystem::path& folder) : path_(folder)
 {
-    mount(bytes);
+    mountTmpfs(bytes);
 }
 
-void SmallFileSystem::mount(std::uint64_t bytes)
+void SmallFileSystem::mountExt4(std::uint64_t bytes)
+{
+    const std::filesystem::path image = holder_.path() / "image";
+    writeRawFile(image, {});
+    std::filesystem::resize_file(image, bytes);
+    // No journal and no reserved blocks: every block the file system has is
+    // free for files, so full means full.
+    const std::string make = "mkfs.ext4 -q -F -O ^extent,^64bit,^flex_bg,^has_journal -m 0 '" + image.string() +
+                             "' >/dev/null 2>&1";
+    if (std::system(make.c_str()) != 0) {
+        reason_ = "mkfs.ext4 is missing or failed";
+        return;
+    }
+    const std::string mount = "mount -o loop '" + image.string() + "' '" + path_.string() + "' >/dev/null 2>&1";
+    if (std::system(mount.c_str()) != 0) {
+        reason_ = "cannot mount a loop device here; this needs root and a free loop device";
+        return;
+    }
+    mounted_ = true;
+}
+
+void SmallFileSystem::mountTmpfs(std::uint64_t bytes)
 {
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
     if (::mount("kelvane-test", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0) {

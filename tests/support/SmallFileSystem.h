@@ -9,15 +9,23 @@
 
 namespace kelvane::test {
 
-// A tmpfs of a fixed size mounted on a fresh folder, for tests that need a
-// file system that runs out of space. Mounting needs root (or the mount
+// A file system of a fixed size mounted on a fresh folder, for tests that
+// need one that runs out of space. Mounting needs root (or the mount
 // capability); where it is refused, mounted() is false and reason() says why,
 // and the test skips. Unmounted (lazily, so an open descriptor cannot stop
 // it) when the object goes away.
 class SmallFileSystem {
 public:
-    explicit SmallFileSystem(std::uint64_t bytes);
-    // Mounted over `folder`, which must exist (e.g. the application-support folder).
+    enum class Kind {
+        tmpfs,
+        // ext4 without extents, in a file on a loop device: it has no
+        // fallocate, as network and older file systems do not. Needs
+        // mkfs.ext4 and a free loop device as well.
+        ext4WithoutExtents,
+    };
+
+    explicit SmallFileSystem(std::uint64_t bytes, Kind kind = Kind::tmpfs);
+    // A tmpfs mounted over `folder`, which must exist (e.g. the application-support folder).
     SmallFileSystem(std::uint64_t bytes, const std::filesystem::path& folder);
     ~SmallFileSystem();
     SmallFileSystem(const SmallFileSystem&) = delete;
@@ -35,7 +43,8 @@ public:
     std::filesystem::path fillerPath() const { return path_ / "filler"; }
 
 private:
-    void mount(std::uint64_t bytes);
+    void mountTmpfs(std::uint64_t bytes);
+    void mountExt4(std::uint64_t bytes);
 
     TempDir holder_;
     std::filesystem::path path_;
