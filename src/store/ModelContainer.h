@@ -66,9 +66,9 @@ public:
     // it has writeHeadroom to give, and a write begun on it is accepted and
     // rolled back. Throws StoreError (cannotOpen) for a store that can only
     // be read (a read-only file, folder or mount) or whose disk or quota is
-    // full (then with SQLITE_FULL and "the disk is full" in its text). A
-    // window that would otherwise lose every registration asks this before
-    // it opens.
+    // full (then with SQLITE_FULL, and "the disk is full" or "the disk quota
+    // is full" in its text). A window that would otherwise lose every
+    // registration opens the store with mustBeWritable.
     void verifyWritable() const;
 
     // The room a store must be able to grow by to count as writable: the
