@@ -47,8 +47,8 @@ int writeAndFlush(int fd, std::uint64_t bytes)
     const std::vector<char> block(64 * 1024, 'k');
     std::uint64_t done = 0;
     while (done < bytes) {
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), bytes - done));
-        const ssize_t written = ::write(fd, block.data(), piece);
+        const std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), bytes - done));
+        const ssize_t written = ::write(fd, block.data(), length);
         if (written < 0) {
             if (errno == EINTR)
                 continue;

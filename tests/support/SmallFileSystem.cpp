@@ -81,7 +81,7 @@ std::uint64_t SmallFileSystem::fill(std::uint64_t leaveFree)
     const std::vector<char> block(64 * 1024, 'f');
     std::size_t chunk = block.size();
     int error = 0;
-    // Whole blocks, then ever smaller pieces, until not one byte more fits.
+    // Whole blocks, then ever shorter writes, until not one byte more fits.
     while (chunk > 0) {
         const ssize_t written = ::write(fd, block.data(), chunk);
         if (written >= 0)
