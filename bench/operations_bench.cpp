@@ -13,14 +13,14 @@
 //   there and reused by later runs; "load" stops after 1, "bulk" runs only 3,
 //   three times, "window" runs only 4)
 
-#include "operations/BulkOperationRunner.h"
-#include "operations/DerivedAggregates.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/bulk/BulkOperationRunner.h"
+#include "operations/rows/DerivedAggregates.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "discovery/SecurityScopedBookmark.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
-#include "ui/main/OperationProgressSheet.h"
+#include "ui/sheets/OperationProgressSheet.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -10,8 +10,8 @@
 // (goal <= 0.5 s).
 // Runs offscreen; prints figures.
 
-#include "operations/FileStatusCache.h"
-#include "operations/WizardPresetScanModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/sheets/WizardPresetScanModel.h"
 #include "store/ModelContainer.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"

@@ -1,16 +1,22 @@
 # SPDX-License-Identifier: MIT
-# kelvane_add_layer(<target> <folder> [PUBLIC deps...] [PRIVATE deps...])
-# A layer library made of every *.cpp in <folder> (not recursive). A folder
-# without sources yet becomes an interface target, so layers can grow file by
-# file without touching the build.
+# kelvane_add_layer(<target> <folder> [NESTED] [PUBLIC deps...] [PRIVATE deps...])
+# A layer library made of every *.cpp in <folder>; with NESTED, of its
+# subfolders too (a layer split into feature folders). A folder without
+# sources yet becomes an interface target, so layers can grow file by file
+# without touching the build.
 function(kelvane_add_layer target folder)
-  cmake_parse_arguments(ARG "" "" "PUBLIC;PRIVATE" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  cmake_parse_arguments(ARG "NESTED" "" "PUBLIC;PRIVATE" ${ARGN})
+  if(ARG_NESTED)
+    set(glob GLOB_RECURSE)
+  else()
+    set(glob GLOB)
+  endif()
+  file(${glob} sources CONFIGURE_DEPENDS ${folder}/*.cpp)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
     # Headers are listed too, so that the moc step sees a new QObject header
     # as soon as the folder is globbed again, not only after a clean build.
-    file(GLOB headers CONFIGURE_DEPENDS ${folder}/*.h)
+    file(${glob} headers CONFIGURE_DEPENDS ${folder}/*.h)
     add_library(${target} STATIC ${sources} ${headers})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${target} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
@@ -19,4 +25,54 @@ function(kelvane_add_layer target folder)
     target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/generated)
     target_link_libraries(${target} INTERFACE ${ARG_PUBLIC} ${ARG_PRIVATE})
   endif()
+  file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR}/src ${folder})
+  set_property(TARGET ${target} PROPERTY KELVANE_LAYER_FOLDER ${relative})
+  set_property(GLOBAL APPEND PROPERTY KELVANE_LAYERS ${target})
+endfunction()
+
+# The folders whose headers a layer reaches: those of the layers it links,
+# and of what they pass on publicly (a private link of a layer below is not
+# passed up, so its headers are not for the layers above).
+function(kelvane_public_reach target out)
+  set(reach "")
+  get_target_property(folder ${target} KELVANE_LAYER_FOLDER)
+  if(folder)
+    list(APPEND reach ${folder})
+  endif()
+  get_target_property(passed ${target} INTERFACE_LINK_LIBRARIES)
+  foreach(dependency IN LISTS passed)
+    if(TARGET ${dependency})
+      kelvane_public_reach(${dependency} more)
+      list(APPEND reach ${more})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES reach)
+  set(${out} ${reach} PARENT_SCOPE)
+endfunction()
+
+# Writes, for every layer, "<folder>=<folders it may include, ;-separated>"
+# to <file>, for cmake/CheckLayerIncludes.cmake. Call after every layer is made.
+function(kelvane_write_layer_rules file)
+  get_property(layers GLOBAL PROPERTY KELVANE_LAYERS)
+  set(rules "")
+  foreach(layer IN LISTS layers)
+    get_target_property(folder ${layer} KELVANE_LAYER_FOLDER)
+    get_target_property(type ${layer} TYPE)
+    if(type STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(linked ${layer} INTERFACE_LINK_LIBRARIES)
+    else()
+      get_target_property(linked ${layer} LINK_LIBRARIES)
+    endif()
+    set(allowed ${folder})
+    foreach(dependency IN LISTS linked)
+      if(TARGET ${dependency})
+        kelvane_public_reach(${dependency} reach)
+        list(APPEND allowed ${reach})
+      endif()
+    endforeach()
+    list(REMOVE_DUPLICATES allowed)
+    list(JOIN allowed "," allowed)
+    string(APPEND rules "${folder}=${allowed}\n")
+  endforeach()
+  file(WRITE ${file} "${rules}")
 endfunction()

@@ -5,8 +5,8 @@
 // nothing, it only shows.
 
 #include "discovery/RegistrationCoordinator.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"

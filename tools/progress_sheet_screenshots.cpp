@@ -8,9 +8,9 @@
 // Not a test: it shows, it asserts nothing.
 
 #include "discovery/RegistrationCoordinator.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
-#include "operations/OperationProgress.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
+#include "operations/bulk/OperationProgress.h"
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/DisplayRowTreeModel.h"
@@ -19,7 +19,7 @@
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkRunControls.h"
 #include "ui/main/MainWindow.h"
-#include "ui/main/OperationProgressSheet.h"
+#include "ui/sheets/OperationProgressSheet.h"
 
 #include "ScreenshotPalette.h"
 

@@ -15,7 +15,7 @@
 #include "ui/common/Shell.h"
 #include "ui/windows/AboutView.h"
 #include "ui/windows/LogScreen.h"
-#include "ui/windows/NoticesSheet.h"
+#include "ui/sheets/NoticesSheet.h"
 #include "ui/windows/SettingsView.h"
 
 #include "ScreenshotPalette.h"

@@ -2,7 +2,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/CommandLineTexts.h"
-#include "operations/HeadlessAutoRecompressRunner.h"
+#include "operations/bulk/HeadlessAutoRecompressRunner.h"
 #include "store/ModelContainer.h"
 
 #include <QCoreApplication>

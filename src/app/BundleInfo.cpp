@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/BundleInfo.h"
 
-#include "app/Version.h"
+#include "KelvaneVersion.h"
 
 namespace kelvane::app {
 

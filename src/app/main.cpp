@@ -2,8 +2,8 @@
 #include "app/CommandLineTexts.h"
 #include "app/KelvaneApp.h"
 #include "app/RunMode.h"
-#include "app/Version.h"
-#include "operations/FileStatusCache.h"
+#include "KelvaneVersion.h"
+#include "operations/rows/FileStatusCache.h"
 #include "platform/ProcessStart.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "fs/CommandLine.h"
 
-#include "app/Version.h"
+#include "KelvaneVersion.h"
 
 #include <charconv>
 

@@ -164,18 +164,26 @@ int setExtended(const Acl& acl, mode_t mode, Set set)
     return result;
 }
 
+// Where a set call acts, or none (errno set) when the path does not resolve
+// or there is no list to set.
+std::optional<std::filesystem::path> setTarget(const std::filesystem::path& pathGiven, const Acl& acl)
+{
+    auto below = pathForCalls(pathGiven);
+    if (below && !acl) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    return below;
+}
+
 }  // namespace
 
 int aclSetFileExtended(const std::filesystem::path& pathGiven, const Acl& acl)
 {
-    const auto below = pathForCalls(pathGiven);
-    if (!below)
+    const auto target = setTarget(pathGiven, acl);
+    if (!target)
         return -1;
-    const std::filesystem::path& path = *below;
-    if (!acl) {
-        errno = EINVAL;
-        return -1;
-    }
+    const std::filesystem::path& path = *target;
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
         return -1;
@@ -184,14 +192,10 @@ int aclSetFileExtended(const std::filesystem::path& pathGiven, const Acl& acl)
 
 int aclSetLinkExtended(const std::filesystem::path& pathGiven, const Acl& acl)
 {
-    const auto below = pathForCalls(pathGiven);
-    if (!below)
+    const auto target = setTarget(pathGiven, acl);
+    if (!target)
         return -1;
-    const std::filesystem::path& path = *below;
-    if (!acl) {
-        errno = EINVAL;
-        return -1;
-    }
+    const std::filesystem::path& path = *target;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;

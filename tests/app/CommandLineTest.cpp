@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/Version.h"
+#include "KelvaneVersion.h"
 #include "platform/qt/Settings.h"
 #include "store/CompressionLog.h"
 #include "store/ModelContainer.h"

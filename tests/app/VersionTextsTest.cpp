@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/AppContext.h"
 #include "app/CommandLineTexts.h"
-#include "app/Version.h"
+#include "KelvaneVersion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "operations/BulkOperationRunner.h"
+#include "operations/bulk/BulkOperationRunner.h"
 
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 #include "platform/FileSystem.h"

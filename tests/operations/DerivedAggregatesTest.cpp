@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "operations/DerivedAggregates.h"
+#include "operations/rows/DerivedAggregates.h"
+#include "operations/rows/FolderAggregation.h"
 
-#include "operations/BookmarkUrlCache.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/folders/BookmarkUrlCache.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "store/RegisteredItem.h"
 
 #include "OperationsTestSupport.h"
@@ -310,7 +311,7 @@ TEST(FolderAggregate, CountsCandidatesByTheirBounds)
                                         {small.id, loaded(FileCompressionStatus::uncompressed{}, 3000, 4096)},
                                         {edge.id, uncompressed(2147483647)},
                                         {over.id, uncompressed(2147483648u)}};
-    const FolderAggregate a = FolderAggregate::compute({err, listed, small, edge, over}, 4096, 2147483647, entries);
+    const FolderAggregate a = aggregateFolder({err, listed, small, edge, over}, 4096, 2147483647, entries);
     EXPECT_EQ(a.totalCount, 5);
     EXPECT_EQ(a.errorCount, 1);
     EXPECT_EQ(a.uncompressedCount, 3);
@@ -324,7 +325,7 @@ TEST(FolderAggregate, CountsCandidatesByTheirBounds)
     EXPECT_FALSE(h.averageStars());
     h.starsHistogram = {{5, 1}, {2, 1}};
     EXPECT_EQ(h.averageStars(), 4);
-    EXPECT_EQ(FolderAggregate::compute({}, 4096, 2147483647, DerivedAggregates::EntryMap{}), FolderAggregate{});
+    EXPECT_EQ(aggregateFolder({}, 4096, 2147483647, DerivedAggregates::EntryMap{}), FolderAggregate{});
 }
 
 TEST(RowFilters, RangesRawValuesAndParentPaths)

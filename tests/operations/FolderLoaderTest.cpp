@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
-#include "operations/FolderLoader.h"
+#include "operations/folders/FolderLoader.h"
 
 #include "discovery/FileSystemSearcher.h"
 #include "engine/FileCompressor.h"
-#include "operations/ChildInspectionWorker.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainThread.h"
-#include "operations/MainWindowModel.h"
-#include "operations/Reinspection.h"
-#include "operations/WorkerJobs.h"
+#include "operations/folders/ChildInspectionWorker.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/threads/MainThread.h"
+#include "operations/windows/MainWindowModel.h"
+#include "operations/bulk/Reinspection.h"
+#include "operations/threads/WorkerJobs.h"
 
 #include "GeneratedFiles.h"
 #include "OperationsTestSupport.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "operations/AddItemsFlow.h"
-#include "operations/FolderRegistration.h"
-#include "operations/RegisteredItemsQuery.h"
+#include "operations/folders/AddItemsFlow.h"
+#include "operations/folders/FolderRegistration.h"
+#include "operations/folders/RegisteredItemsQuery.h"
 
 #include "OperationsTestSupport.h"
 

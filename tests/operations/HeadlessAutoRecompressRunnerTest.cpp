@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "operations/HeadlessAutoRecompressRunner.h"
+#include "operations/bulk/HeadlessAutoRecompressRunner.h"
 
 #include "display/Formatters.h"
 #include "engine/FileCompressor.h"

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "operations/BulkPersistence.h"
-#include "operations/HistoryRetention.h"
+#include "operations/bulk/BulkPersistence.h"
+#include "operations/bulk/HistoryRetention.h"
 
 #include "platform/qt/Settings.h"
 #include "store/CompressionLog.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "operations/MemoryMonitor.h"
-#include "operations/OperationProgress.h"
-#include "operations/ScanActivity.h"
+#include "operations/bulk/MemoryMonitor.h"
+#include "operations/bulk/OperationProgress.h"
+#include "operations/folders/ScanActivity.h"
 
 #include <QMetaProperty>
 

@@ -6,8 +6,8 @@
 // the test's own folder, and a fixture with a window model over that store.
 
 #include "discovery/SecurityScopedBookmark.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"

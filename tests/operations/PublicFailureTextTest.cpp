@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "operations/PublicFailureText.h"
+#include "operations/bulk/PublicFailureText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "operations/ScanActivity.h"
-#include "operations/ScanActivityTexts.h"
+#include "operations/folders/ScanActivity.h"
+#include "operations/folders/ScanActivityTexts.h"
 
 #include "OperationsTestSupport.h"
 

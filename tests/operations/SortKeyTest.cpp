@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "operations/SortKey.h"
+#include "operations/rows/SortKey.h"
 
 #include <gtest/gtest.h>
 

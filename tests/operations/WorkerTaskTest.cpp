@@ -3,8 +3,8 @@
 #include "discovery/FileSystemSearchError.h"
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/FolderFileCounter.h"
-#include "operations/MainThread.h"
-#include "operations/WorkerJobs.h"
+#include "operations/threads/MainThread.h"
+#include "operations/threads/WorkerJobs.h"
 
 #include "OperationsTestSupport.h"
 #include "discovery/SearchTree.h"

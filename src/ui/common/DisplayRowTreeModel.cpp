@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/common/DisplayRowTreeModel.h"
 
-#include "operations/FileStatusCache.h"
-#include "operations/MainThread.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/threads/MainThread.h"
 
 #include <QRunnable>
 #include <QThreadPool>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/DisplayRow.h"
+#include "operations/rows/DisplayRow.h"
 #include "display/RatioDisplayMode.h"
 #include "ui/common/TableCells.h"
 

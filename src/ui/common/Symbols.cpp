@@ -329,9 +329,9 @@ private:
     bool filled_;
 };
 
-void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
+// Circles and badges that carry a mark.
+void drawBadgeShapes(Draw& d, QPainter& painter, Shape shape, const QColor& color)
 {
-    Draw d(painter, color, filled);
     const QPainterPath disc = ellipse(12, 12, 10, 10);
     switch (shape) {
     case Shape::circle: return d.line(ellipse(12, 12, 9, 9));
@@ -370,6 +370,14 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
     }
     case Shape::triangle:
         return d.marked(polyline({{12, 3}, {22, 20.5}, {2, 20.5}}, true), bangMark(12, 9, 13.8));
+    default: return;
+    }
+}
+
+// Locks, drives, places and devices.
+void drawDeviceShapes(Draw& d, Shape shape)
+{
+    switch (shape) {
     case Shape::lock:
     case Shape::lockOpen: {
         QPainterPath shackle;
@@ -407,6 +415,27 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.line(pins, 1.6);
         return d.body(rounded(6, 6, 12, 12, 2));
     }
+    case Shape::phone:
+        return d.marked(rounded(6.5, 2, 11, 20, 2.5), polyline({{10.5, 18.5}, {13.5, 18.5}}), 1.6);
+    case Shape::phones:
+        d.line(rounded(2, 3, 14, 18, 2));
+        d.line(rounded(14, 9, 8, 13, 2));
+        return d.line(polyline({{17, 19.5}, {19, 19.5}}), 1.4);
+    case Shape::columns:
+        d.line(rounded(2, 5, 20, 14, 2));
+        return d.line(lines({{{8.7, 5}, {8.7, 19}}, {{15.3, 5}, {15.3, 19}}}), 1.6);
+    case Shape::terminal:
+        d.line(rounded(2, 3.5, 20, 17, 2.5), 1.6);
+        d.line(polyline({{6, 9}, {9.5, 12}, {6, 15}}), 1.8);
+        return d.line(polyline({{11.5, 15.5}, {17, 15.5}}), 1.8);
+    default: return;
+    }
+}
+
+// Documents, containers and lists.
+void drawDocumentShapes(Draw& d, Shape shape)
+{
+    switch (shape) {
     case Shape::docs:
         d.body(docOutline(9, 2.5, 11, 14));
         return d.body(docOutline(4, 7, 11, 14.5));
@@ -429,6 +458,58 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.marked(rounded(3.5, 10, 17, 11, 1.5).united(rounded(2.5, 6.5, 19, 4.5, 1)),
                  lines({{{12, 6.5}, {12, 21}}, {{2.5, 11}, {21.5, 11}}}), 1.8);
         return d.line(polyline({{12, 6.5}, {8.5, 2.5}, {7, 5.5}, {12, 6.5}, {15.5, 2.5}, {17, 5.5}, {12, 6.5}}), 1.5);
+    case Shape::books: {
+        QPainterPath b = rounded(3, 4, 5, 17, 1);
+        b.addPath(rounded(9.5, 6, 5, 15, 1));
+        QTransform t;
+        t.translate(18.5, 13.5);
+        t.rotate(-14);
+        b.addPath(t.map(rounded(-2.5, -8, 5, 16, 1)));
+        return d.body(b);
+    }
+    case Shape::checklist:
+        d.line(polyline({{2.5, 6.5}, {4.5, 8.5}, {8, 4.5}}), 1.8);
+        d.line(polyline({{2.5, 15.5}, {4.5, 17.5}, {8, 13.5}}), 1.8);
+        return d.line(lines({{{11, 6.5}, {21, 6.5}}, {{11, 15.5}, {21, 15.5}}}), 2);
+    case Shape::envelope:
+        return d.marked(rounded(2, 5, 20, 14, 2), polyline({{2.5, 6.5}, {12, 13.5}, {21.5, 6.5}}), 1.8);
+    case Shape::folder:
+        return d.body(polyline({{2.5, 5}, {9, 5}, {11, 7.5}, {21.5, 7.5}, {21.5, 19.5}, {2.5, 19.5}}, true));
+    case Shape::listBullet:
+    case Shape::listRectangle: {
+        if (shape == Shape::listRectangle)
+            d.line(rounded(1.5, 3, 21, 18, 2.5), 1.6);
+        const qreal left = shape == Shape::listRectangle ? 6 : 4;
+        QPainterPath dots;
+        for (qreal y : {7.5, 12.0, 16.5})
+            dots.addEllipse(QPointF(left, y), 1.3, 1.3);
+        d.solid(dots);
+        return d.line(lines({{{left + 3.5, 7.5}, {19, 7.5}}, {{left + 3.5, 12}, {19, 12}}, {{left + 3.5, 16.5}, {19, 16.5}}}),
+                      1.8);
+    }
+    case Shape::tag:
+        return d.marked(polyline({{2.5, 2.5}, {11.5, 2.5}, {21.5, 12.5}, {12.5, 21.5}, {2.5, 11.5}}, true),
+                        polyline({{7.3, 7.3}, {7.4, 7.4}}), 3.2);
+    case Shape::tray:
+    case Shape::trayFull: {
+        const QPainterPath t = polyline({{2.5, 13}, {5.5, 4.5}, {18.5, 4.5}, {21.5, 13}, {21.5, 20}, {2.5, 20}}, true);
+        QPainterPath marks = polyline({{2.5, 13}, {8, 13}, {9.5, 15.5}, {14.5, 15.5}, {16, 13}, {21.5, 13}});
+        if (shape == Shape::trayFull)
+            marks.addPath(lines({{{7.5, 7.5}, {16.5, 7.5}}, {{6.5, 10.3}, {17.5, 10.3}}}));
+        return d.marked(t, marks, 1.6);
+    }
+    case Shape::trash:
+        d.line(polyline({{5.5, 7}, {7, 21}, {17, 21}, {18.5, 7}}));
+        d.line(lines({{{3, 6}, {21, 6}}, {{10, 10.5}, {10, 17}}, {{14, 10.5}, {14, 17}}}), 1.8);
+        return d.line(polyline({{9, 6}, {9.5, 3}, {14.5, 3}, {15, 6}}), 1.6);
+    default: return;
+    }
+}
+
+// Arrows, cycles and clocks.
+void drawMotionShapes(Draw& d, Shape shape)
+{
+    switch (shape) {
     case Shape::clockwise: {
         QPainterPath p;
         p.arcMoveTo(QRectF(4, 4, 16, 16), 60);
@@ -466,19 +547,6 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
     case Shape::appArrow:
         d.line(polyline({{10, 4}, {6, 4}, {4, 6}, {4, 18}, {6, 20}, {18, 20}, {20, 18}, {20, 14}}));
         return d.line(arrow({11, 13}, {20, 4}, 4.5), 2);
-    case Shape::books: {
-        QPainterPath b = rounded(3, 4, 5, 17, 1);
-        b.addPath(rounded(9.5, 6, 5, 15, 1));
-        QTransform t;
-        t.translate(18.5, 13.5);
-        t.rotate(-14);
-        b.addPath(t.map(rounded(-2.5, -8, 5, 16, 1)));
-        return d.body(b);
-    }
-    case Shape::checklist:
-        d.line(polyline({{2.5, 6.5}, {4.5, 8.5}, {8, 4.5}}), 1.8);
-        d.line(polyline({{2.5, 15.5}, {4.5, 17.5}, {8, 13.5}}), 1.8);
-        return d.line(lines({{{11, 6.5}, {21, 6.5}}, {{11, 15.5}, {21, 15.5}}}), 2);
     case Shape::clock:
         d.line(ellipse(12, 12, 9, 9));
         return d.line(polyline({{12, 6.5}, {12, 12}, {16, 14.5}}), 2);
@@ -494,8 +562,28 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.line(ellipse(11, 13, 8.5, 8.5));
         d.line(polyline({{11, 8}, {11, 13}, {14.5, 15}}), 1.8);
         return d.line(cross(19, 2.6).translated(0, -13.5), 1.8);
-    case Shape::envelope:
-        return d.marked(rounded(2, 5, 20, 14, 2), polyline({{2.5, 6.5}, {12, 13.5}, {21.5, 6.5}}), 1.8);
+    case Shape::hourglass:
+        d.line(polyline({{6, 3}, {18, 3}, {12, 12}, {18, 21}, {6, 21}, {12, 12}}, true));
+        return d.solid(polyline({{9, 19.5}, {15, 19.5}, {12, 15.5}}, true));
+    case Shape::speedometer: {
+        QPainterPath arc;
+        arc.arcMoveTo(QRectF(2.5, 4.5, 19, 19), 200);
+        arc.arcTo(QRectF(2.5, 4.5, 19, 19), 200, -220);
+        d.line(arc, 2);
+        return d.line(polyline({{12, 14}, {16.5, 8.5}}), 2.2);
+    }
+    case Shape::shareUp:
+        d.line(polyline({{8, 9}, {5, 9}, {5, 21}, {19, 21}, {19, 9}, {16, 9}}));
+        return d.line(arrow({12, 15}, {12, 2.5}, 3.6), 2);
+    case Shape::chevronLeft: return d.line(polyline({{15, 4}, {7, 12}, {15, 20}}), 2.4);
+    default: return;
+    }
+}
+
+// Clouds, lights, stars and speech bubbles.
+void drawSkyShapes(Draw& d, Shape shape)
+{
+    switch (shape) {
     case Shape::bubbleBang:
     case Shape::bubbleQuestion: {
         QPainterPath b = rounded(2, 3, 20, 14.5, 4);
@@ -507,82 +595,17 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.marked(cloud(), polyline({{4, 4}, {21, 21}}), 3.2);
         return d.line(polyline({{4, 4}, {21, 21}}), 1.8);
     case Shape::cloudBang: return d.marked(cloud(), bangMark(13, 8.5, 13), 2.2);
-    case Shape::folder:
-        return d.body(polyline({{2.5, 5}, {9, 5}, {11, 7.5}, {21.5, 7.5}, {21.5, 19.5}, {2.5, 19.5}}, true));
-    case Shape::function: return d.text(QRectF(0, 0, 24, 24), QStringLiteral("ƒ"), 20, true);
-    case Shape::gear: {
-        QPainterPath g = starPath({12, 12}, 10, 7.8, 8);
-        return d.marked(g, ellipse(12, 12, 2.8, 2.8), 2);
-    }
     case Shape::globe:
         d.line(ellipse(12, 12, 9.5, 9.5));
         d.line(ellipse(12, 12, 4.5, 9.5), 1.5);
         return d.line(lines({{{2.5, 12}, {21.5, 12}}, {{4, 7}, {20, 7}}, {{4, 17}, {20, 17}}}), 1.4);
-    case Shape::hammer: {
-        QTransform t;
-        t.translate(12, 12);
-        t.rotate(45);
-        QPainterPath h = rounded(-1.6, -3, 3.2, 13.5, 1.2);
-        h.addPath(rounded(-6.5, -9.5, 13, 6, 1.5));
-        return d.body(t.map(h));
-    }
-    case Shape::hourglass:
-        d.line(polyline({{6, 3}, {18, 3}, {12, 12}, {18, 21}, {6, 21}, {12, 12}}, true));
-        return d.solid(polyline({{9, 19.5}, {15, 19.5}, {12, 15.5}}, true));
-    case Shape::phone:
-        return d.marked(rounded(6.5, 2, 11, 20, 2.5), polyline({{10.5, 18.5}, {13.5, 18.5}}), 1.6);
-    case Shape::phones:
-        d.line(rounded(2, 3, 14, 18, 2));
-        d.line(rounded(14, 9, 8, 13, 2));
-        return d.line(polyline({{17, 19.5}, {19, 19.5}}), 1.4);
     case Shape::lightbulb:
         d.body(ellipse(12, 9.5, 6.5, 6.5).united(rounded(9, 12, 6, 6, 1)));
         return d.line(lines({{{9.5, 20}, {14.5, 20}}, {{10.5, 22.2}, {13.5, 22.2}}}), 1.6);
-    case Shape::link: {
-        QTransform t;
-        t.translate(12, 12);
-        t.rotate(-45);
-        d.line(t.map(rounded(-9.5, -3.5, 10.5, 7, 3.5)), 2);
-        return d.line(t.map(rounded(-1, -3.5, 10.5, 7, 3.5)), 2);
-    }
-    case Shape::listBullet:
-    case Shape::listRectangle: {
-        if (shape == Shape::listRectangle)
-            d.line(rounded(1.5, 3, 21, 18, 2.5), 1.6);
-        const qreal left = shape == Shape::listRectangle ? 6 : 4;
-        QPainterPath dots;
-        for (qreal y : {7.5, 12.0, 16.5})
-            dots.addEllipse(QPointF(left, y), 1.3, 1.3);
-        d.solid(dots);
-        return d.line(lines({{{left + 3.5, 7.5}, {19, 7.5}}, {{left + 3.5, 12}, {19, 12}}, {{left + 3.5, 16.5}, {19, 16.5}}}),
-                      1.8);
-    }
-    case Shape::magnifier:
-        d.line(ellipse(10, 10, 6.5, 6.5), 2.2);
-        return d.line(polyline({{14.8, 14.8}, {20.5, 20.5}}), 2.8);
     case Shape::moon: {
         const QPainterPath crescent = ellipse(10, 13, 8.5, 8.5).subtracted(ellipse(15, 9, 7, 7));
         d.body(crescent);
         return d.line(polyline({{15, 3}, {19, 3}, {15, 7.5}, {19, 7.5}}), 1.4);
-    }
-    case Shape::musicNote:
-        d.solid(ellipse(8, 18, 4, 3.2));
-        d.line(polyline({{11.7, 18}, {11.7, 3}, {18.5, 5.5}, {18.5, 9}, {11.7, 6.8}}), 2);
-        return;
-    case Shape::person: return d.body(ellipse(12, 7.5, 4.5, 4.5).united(rounded(3.5, 13.5, 17, 8.5, 4)));
-    case Shape::plus: return d.line(lines({{{12, 4}, {12, 20}}, {{4, 12}, {20, 12}}}), 2.2);
-    case Shape::columns:
-        d.line(rounded(2, 5, 20, 14, 2));
-        return d.line(lines({{{8.7, 5}, {8.7, 19}}, {{15.3, 5}, {15.3, 19}}}), 1.6);
-    case Shape::ruler: {
-        QTransform t;
-        t.translate(12, 12);
-        t.rotate(-45);
-        d.line(t.map(rounded(-10.5, -4, 21, 8, 1.5)), 1.6);
-        QPainterPath ticks;
-        for (qreal x : {-6.0, -2.0, 2.0, 6.0})
-            ticks.addPath(polyline({{x, -4}, {x, x == -2.0 || x == 6.0 ? -0.5 : -1.5}}));
-        return d.line(t.map(ticks), 1.4);
     }
     case Shape::sparkles:
     case Shape::sparklesStack: {
@@ -595,36 +618,54 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         both.addPath(starPath({19, 5}, 4.2, 1.1, 4));
         return d.solid(both);
     }
-    case Shape::speedometer: {
-        QPainterPath arc;
-        arc.arcMoveTo(QRectF(2.5, 4.5, 19, 19), 200);
-        arc.arcTo(QRectF(2.5, 4.5, 19, 19), 200, -220);
-        d.line(arc, 2);
-        return d.line(polyline({{12, 14}, {16.5, 8.5}}), 2.2);
-    }
-    case Shape::shareUp:
-        d.line(polyline({{8, 9}, {5, 9}, {5, 21}, {19, 21}, {19, 9}, {16, 9}}));
-        return d.line(arrow({12, 15}, {12, 2.5}, 3.6), 2);
     case Shape::star: return d.body(starPath({12, 12.8}, 10, 4.2, 5));
-    case Shape::tag:
-        return d.marked(polyline({{2.5, 2.5}, {11.5, 2.5}, {21.5, 12.5}, {12.5, 21.5}, {2.5, 11.5}}, true),
-                        polyline({{7.3, 7.3}, {7.4, 7.4}}), 3.2);
-    case Shape::terminal:
-        d.line(rounded(2, 3.5, 20, 17, 2.5), 1.6);
-        d.line(polyline({{6, 9}, {9.5, 12}, {6, 15}}), 1.8);
-        return d.line(polyline({{11.5, 15.5}, {17, 15.5}}), 1.8);
-    case Shape::tray:
-    case Shape::trayFull: {
-        const QPainterPath t = polyline({{2.5, 13}, {5.5, 4.5}, {18.5, 4.5}, {21.5, 13}, {21.5, 20}, {2.5, 20}}, true);
-        QPainterPath marks = polyline({{2.5, 13}, {8, 13}, {9.5, 15.5}, {14.5, 15.5}, {16, 13}, {21.5, 13}});
-        if (shape == Shape::trayFull)
-            marks.addPath(lines({{{7.5, 7.5}, {16.5, 7.5}}, {{6.5, 10.3}, {17.5, 10.3}}}));
-        return d.marked(t, marks, 1.6);
+    default: return;
     }
-    case Shape::trash:
-        d.line(polyline({{5.5, 7}, {7, 21}, {17, 21}, {18.5, 7}}));
-        d.line(lines({{{3, 6}, {21, 6}}, {{10, 10.5}, {10, 17}}, {{14, 10.5}, {14, 17}}}), 1.8);
-        return d.line(polyline({{9, 6}, {9.5, 3}, {14.5, 3}, {15, 6}}), 1.6);
+}
+
+// Tools, people and the remaining things.
+void drawToolShapes(Draw& d, Shape shape)
+{
+    switch (shape) {
+    case Shape::function: return d.text(QRectF(0, 0, 24, 24), QStringLiteral("ƒ"), 20, true);
+    case Shape::gear: {
+        QPainterPath g = starPath({12, 12}, 10, 7.8, 8);
+        return d.marked(g, ellipse(12, 12, 2.8, 2.8), 2);
+    }
+    case Shape::hammer: {
+        QTransform t;
+        t.translate(12, 12);
+        t.rotate(45);
+        QPainterPath h = rounded(-1.6, -3, 3.2, 13.5, 1.2);
+        h.addPath(rounded(-6.5, -9.5, 13, 6, 1.5));
+        return d.body(t.map(h));
+    }
+    case Shape::link: {
+        QTransform t;
+        t.translate(12, 12);
+        t.rotate(-45);
+        d.line(t.map(rounded(-9.5, -3.5, 10.5, 7, 3.5)), 2);
+        return d.line(t.map(rounded(-1, -3.5, 10.5, 7, 3.5)), 2);
+    }
+    case Shape::magnifier:
+        d.line(ellipse(10, 10, 6.5, 6.5), 2.2);
+        return d.line(polyline({{14.8, 14.8}, {20.5, 20.5}}), 2.8);
+    case Shape::musicNote:
+        d.solid(ellipse(8, 18, 4, 3.2));
+        d.line(polyline({{11.7, 18}, {11.7, 3}, {18.5, 5.5}, {18.5, 9}, {11.7, 6.8}}), 2);
+        return;
+    case Shape::person: return d.body(ellipse(12, 7.5, 4.5, 4.5).united(rounded(3.5, 13.5, 17, 8.5, 4)));
+    case Shape::plus: return d.line(lines({{{12, 4}, {12, 20}}, {{4, 12}, {20, 12}}}), 2.2);
+    case Shape::ruler: {
+        QTransform t;
+        t.translate(12, 12);
+        t.rotate(-45);
+        d.line(t.map(rounded(-10.5, -4, 21, 8, 1.5)), 1.6);
+        QPainterPath ticks;
+        for (qreal x : {-6.0, -2.0, 2.0, 6.0})
+            ticks.addPath(polyline({{x, -4}, {x, x == -2.0 || x == 6.0 ? -0.5 : -1.5}}));
+        return d.line(t.map(ticks), 1.4);
+    }
     case Shape::wand:
         d.line(polyline({{3, 21}, {14, 10}}), 2.6);
         d.solid(starPath({17.5, 6.5}, 4.5, 1.3, 4));
@@ -638,7 +679,6 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.line(e);
         return d.solid(ellipse(12, 12, 3.3, 3.3));
     }
-    case Shape::chevronLeft: return d.line(polyline({{15, 4}, {7, 12}, {15, 20}}), 2.4);
     case Shape::bell: {
         QPainterPath b;
         b.moveTo(5, 17.5);
@@ -651,7 +691,21 @@ void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
         d.line(b);
         return d.line(polyline({{10, 20.5}, {14, 20.5}}), 2);
     }
+
+    default: return;
     }
+}
+
+// Each family draws its own shapes and passes over the others.
+void drawShape(QPainter& painter, Shape shape, bool filled, const QColor& color)
+{
+    Draw d(painter, color, filled);
+    drawBadgeShapes(d, painter, shape, color);
+    drawDeviceShapes(d, shape);
+    drawDocumentShapes(d, shape);
+    drawMotionShapes(d, shape);
+    drawSkyShapes(d, shape);
+    drawToolShapes(d, shape);
 }
 
 }  // namespace

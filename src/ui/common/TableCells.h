@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/DisplayRow.h"
-#include "operations/FileStatusEntry.h"
+#include "operations/rows/DisplayRow.h"
+#include "operations/rows/FileStatusEntry.h"
 #include "display/RatioDisplayMode.h"
 
 #include <QString>

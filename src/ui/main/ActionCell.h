@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/ActiveOperation.h"
-#include "operations/DisplayRow.h"
-#include "operations/FileStatusEntry.h"
+#include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/DisplayRow.h"
+#include "operations/rows/FileStatusEntry.h"
 
 #include <QRect>
 #include <QStyledItemDelegate>

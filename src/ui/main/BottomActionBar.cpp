@@ -2,7 +2,7 @@
 #include "ui/main/BottomActionBar.h"
 
 #include "display/Formatters.h"
-#include "ui/main/ProgressTexts.h"
+#include "ui/sheets/ProgressTexts.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/BulkRunControls.h"
 
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"
 #include "ui/common/SheetPresenter.h"
@@ -10,8 +10,8 @@
 #include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkSelection.h"
-#include "ui/main/OperationProgressSheet.h"
-#include "ui/main/ProgressTexts.h"
+#include "ui/sheets/OperationProgressSheet.h"
+#include "ui/sheets/ProgressTexts.h"
 #include "ui/main/RowWalks.h"
 
 #include <QHeaderView>

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/ActiveOperation.h"
-#include "operations/DisplayRow.h"
+#include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/DisplayRow.h"
 #include "store/Uuid.h"
-#include "ui/main/OperationProgressSheet.h"
+#include "ui/sheets/OperationProgressSheet.h"
 
 #include <QMessageBox>
 #include <QObject>

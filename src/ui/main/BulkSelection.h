@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/ActiveOperation.h"
-#include "operations/DisplayRow.h"
-#include "operations/FileStatusEntry.h"
-#include "operations/FolderAggregate.h"
+#include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/DisplayRow.h"
+#include "operations/rows/FileStatusEntry.h"
+#include "operations/rows/FolderAggregate.h"
 #include "store/Uuid.h"
 
 #include <string>

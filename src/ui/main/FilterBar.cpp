@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/FilterBar.h"
 
-#include "operations/DisplayRowPredicate.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/DisplayRowPredicate.h"
+#include "operations/windows/MainWindowModel.h"
 #include "ui/common/Symbols.h"
 
 #include <QActionGroup>

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/ActiveOperation.h"
-#include "operations/DisplayRow.h"
-#include "operations/TaskHandle.h"
+#include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/DisplayRow.h"
+#include "operations/threads/TaskHandle.h"
 #include "ui/common/Popover.h"
 #include "ui/common/SheetPresenter.h"
 #include "ui/common/TableCells.h"

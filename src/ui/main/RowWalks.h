@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/DisplayRow.h"
+#include "operations/rows/DisplayRow.h"
 
 #include <filesystem>
 #include <set>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/ScanActivityBar.h"
 
-#include "operations/ScanActivity.h"
-#include "operations/ScanActivityTexts.h"
+#include "operations/folders/ScanActivity.h"
+#include "operations/folders/ScanActivityTexts.h"
 #include "ui/common/ElidedLabel.h"
 
 #include <QHBoxLayout>

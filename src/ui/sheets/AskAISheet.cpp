@@ -5,7 +5,7 @@
 #include "ui/common/Symbols.h"
 #include "ui/common/VisibleName.h"
 
-#include "operations/AskAIModel.h"
+#include "operations/sheets/AskAIModel.h"
 #include "ui/sheets/SheetWidgets.h"
 
 #include <QHBoxLayout>

@@ -4,7 +4,7 @@
 #include "discovery/PathExtension.h"
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
-#include "operations/SearchSheetModel.h"
+#include "operations/sheets/SearchSheetModel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 #include "ui/common/VisibleName.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/FileCandidateRow.h"
+#include "operations/sheets/FileCandidateRow.h"
 
 #include <QAbstractTableModel>
 

@@ -6,8 +6,8 @@
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 
-#include "operations/AskAIModel.h"
-#include "operations/SearchSheetModel.h"
+#include "operations/sheets/AskAIModel.h"
+#include "operations/sheets/SearchSheetModel.h"
 #include "ui/common/Shell.h"
 #include "ui/common/VisibleName.h"
 #include "ui/common/WindowKeys.h"

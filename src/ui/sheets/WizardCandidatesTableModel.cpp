@@ -3,7 +3,7 @@
 
 #include "display/Formatters.h"
 #include "engine/ExtensionCategory.h"
-#include "operations/WizardPresetScanModel.h"
+#include "operations/sheets/WizardPresetScanModel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
 #include "ui/common/VisibleName.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/WizardCandidate.h"
+#include "operations/sheets/WizardCandidate.h"
 
 #include <QAbstractTableModel>
 

@@ -7,7 +7,7 @@
 #include "ui/common/TextStyles.h"
 #include "ui/common/VisibleName.h"
 
-#include "operations/WizardPresetScanModel.h"
+#include "operations/sheets/WizardPresetScanModel.h"
 #include "ui/sheets/SheetWidgets.h"
 #include "ui/sheets/WizardCandidatesTableModel.h"
 

@@ -6,7 +6,7 @@
 #include "ui/common/TextStyles.h"
 
 #include "display/Formatters.h"
-#include "operations/WizardSheetModel.h"
+#include "operations/sheets/WizardSheetModel.h"
 #include "ui/sheets/SheetWidgets.h"
 
 #include <QFontDatabase>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardSheet.h"
 
-#include "operations/WizardPresetScanModel.h"
-#include "operations/WizardSheetModel.h"
+#include "operations/sheets/WizardPresetScanModel.h"
+#include "operations/sheets/WizardSheetModel.h"
 #include "ui/common/Symbols.h"
 #include "ui/sheets/SheetWidgets.h"
 #include "ui/sheets/WizardPresetDetailView.h"

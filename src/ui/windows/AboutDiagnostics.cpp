@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/windows/AboutDiagnostics.h"
 
-#include "operations/MemoryMonitor.h"
+#include "operations/bulk/MemoryMonitor.h"
 #include "platform/AppSupport.h"
 #include "platform/ProcessStart.h"
 #include "platform/qt/Settings.h"

@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ui/windows/AboutPage.h"
+#include "ui/common/PageParts.h"
 
 #include <QString>
 
 #include <vector>
 
 namespace kelvane::ui::about {
+
+using page::TextStyle;
 
 // One piece of the explainer page, in page order.
 struct ExplainerBlock {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/windows/AboutView.h"
 
-#include "operations/WorkerJobs.h"
+#include "operations/threads/WorkerJobs.h"
 #include "display/Formatters.h"
 #include "store/CompressionLog.h"
 #include "store/ModelContainer.h"
@@ -11,10 +11,10 @@
 #include "ui/common/Spinner.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/WindowKeys.h"
-#include "ui/windows/AboutPage.h"
+#include "ui/common/PageParts.h"
 #include "ui/windows/AboutTexts.h"
 #include "ui/windows/HistoryFigures.h"
-#include "ui/windows/NoticesSheet.h"
+#include "ui/sheets/NoticesSheet.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -44,6 +44,7 @@
 namespace kelvane::ui {
 
 using namespace about;
+using namespace page;
 
 namespace {
 
@@ -553,7 +554,7 @@ QWidget* AboutView::creditsTab()
         row->setSpacing(8);
         QWidget* title = link(name, url);
         if (title)
-            title->setFont(about::font(FontRole::headline));
+            title->setFont(page::font(FontRole::headline));
         else
             title = styledText(name, FontRole::headline);
         row->addWidget(title);

@@ -10,7 +10,7 @@
 #include "ui/common/VisibleName.h"
 #include "ui/common/WindowGeometry.h"
 #include "ui/common/WindowKeys.h"
-#include "ui/windows/AboutPage.h"
+#include "ui/common/PageParts.h"
 #include "ui/windows/HistoryFigures.h"
 
 #include <QActionGroup>
@@ -109,11 +109,11 @@ QWidget* emptyState(const QString& title, const QString& description)
     layout->addStretch();
     auto* titleLabel = new QLabel(title);
     titleLabel->setObjectName(QStringLiteral("emptyTitle"));
-    titleLabel->setFont(about::font(about::FontRole::title2));
+    titleLabel->setFont(page::font(page::FontRole::title2));
     titleLabel->setAlignment(Qt::AlignCenter);
     auto* descriptionLabel = new QLabel(description);
     descriptionLabel->setAlignment(Qt::AlignCenter);
-    descriptionLabel->setStyleSheet(about::colorCss(about::secondaryColor()));
+    descriptionLabel->setStyleSheet(page::colorCss(page::secondaryColor()));
     layout->addWidget(titleLabel);
     layout->addWidget(descriptionLabel);
     layout->addStretch();
@@ -197,16 +197,16 @@ QVariant LogTableModel::data(const QModelIndex& index, int role) const
         return {};
     case Qt::ForegroundRole:
         switch (index.column()) {
-        case operation: return isCompress(log) ? about::tintColor() : about::secondaryColor();
+        case operation: return isCompress(log) ? page::tintColor() : page::secondaryColor();
         case saved: {
             const auto d = difference(log);
-            return savedShown && d && *d >= 1 ? green() : about::secondaryColor();
+            return savedShown && d && *d >= 1 ? green() : page::secondaryColor();
         }
         case target: return {};
         case result: return log.success() ? green() : red();
         case detail: return red();
         }
-        return about::secondaryColor();
+        return page::secondaryColor();
     case Qt::TextAlignmentRole:
         switch (index.column()) {
         case sizeBefore:
@@ -350,20 +350,20 @@ void LogScreen::build()
     content_->addWidget(table_);
     outer->addWidget(content_, 1);
 
-    outer->addWidget(about::divider());
+    outer->addWidget(page::divider());
     auto* footer = new QWidget;
     auto* footerLayout = new QHBoxLayout(footer);
     footerLayout->setContentsMargins(16, 10, 16, 10);
     footerLayout->setSpacing(12);
     countsLabel_ = new QLabel;
     countsLabel_->setObjectName(QStringLiteral("counts"));
-    countsLabel_->setFont(about::font(about::FontRole::callout));
-    countsLabel_->setStyleSheet(about::colorCss(about::secondaryColor()));
+    countsLabel_->setFont(page::font(page::FontRole::callout));
+    countsLabel_->setStyleSheet(page::colorCss(page::secondaryColor()));
     dotLabel_ = new QLabel(QStringLiteral("·"));
     savedLabel_ = new QLabel;
     savedLabel_->setObjectName(QStringLiteral("saved"));
-    savedLabel_->setFont(about::font(about::FontRole::callout));
-    savedLabel_->setStyleSheet(about::colorCss(green()));
+    savedLabel_->setFont(page::font(page::FontRole::callout));
+    savedLabel_->setStyleSheet(page::colorCss(green()));
     deleteButton_ = new QPushButton(ui::symbolIcon(QStringLiteral("trash")), QStringLiteral("全削除"));
     deleteButton_->setStyleSheet(QStringLiteral("QPushButton:enabled { color: %1; }").arg(red().name()));
     connect(deleteButton_, &QPushButton::clicked, this, &LogScreen::confirmDeleteAll);

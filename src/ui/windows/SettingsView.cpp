@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/windows/SettingsView.h"
 
-#include "operations/MemoryMonitor.h"
+#include "operations/bulk/MemoryMonitor.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
 #include "platform/Logger.h"
@@ -10,7 +10,7 @@
 #include "ui/common/Shell.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/WindowKeys.h"
-#include "ui/windows/AboutPage.h"
+#include "ui/common/PageParts.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -71,8 +71,8 @@ QLabel* caption(const QString& text)
     auto* label = new QLabel(text);
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
-    label->setFont(about::font(about::FontRole::caption));
-    label->setStyleSheet(about::colorCss(about::secondaryColor()));
+    label->setFont(page::font(page::FontRole::caption));
+    label->setStyleSheet(page::colorCss(page::secondaryColor()));
     return label;
 }
 
@@ -153,7 +153,7 @@ public:
         algorithmRow->setSpacing(6);
         algorithmRow->addStretch();
         algorithmRow->addWidget(new QLabel(QStringLiteral("LZFSE")));
-        algorithmRow->addWidget(about::badge(QStringLiteral("自動")));
+        algorithmRow->addWidget(page::badge(QStringLiteral("自動")));
         inUse->addRow(QStringLiteral("圧縮アルゴリズム"), algorithm);
         inUse->addRow(QStringLiteral("インライン → リソースフォーク切替"), value(QStringLiteral("uncompressed_size > 16 KiB")));
         inUse->addRow(QStringLiteral("xattr 上限"), value(QStringLiteral("3,802 バイト")));
@@ -183,17 +183,17 @@ public:
 private:
     static QWidget* algorithmEntry(const QString& name, bool used, bool available, const QString& description)
     {
-        auto [entry, column] = about::namedBox(QStringLiteral("algorithm:") + name, QBoxLayout::TopToBottom,
+        auto [entry, column] = page::namedBox(QStringLiteral("algorithm:") + name, QBoxLayout::TopToBottom,
                                                {0, 2, 0, 2}, 4);
         auto* row = new QHBoxLayout;
         row->setSpacing(8);
         QLabel* mark = ui::symbolLabel(used        ? u"checkmark.circle.fill"
                                        : available ? u"circle"
                                                    : u"circle.dotted",
-                                       used ? about::tintColor() : about::secondaryColor(), 16);
+                                       used ? page::tintColor() : page::secondaryColor(), 16);
         mark->setObjectName(QStringLiteral("mark"));
         auto* title = new QLabel(name);
-        QFont font = about::font(about::FontRole::body);
+        QFont font = page::font(page::FontRole::body);
         font.setWeight(used ? QFont::DemiBold : QFont::Normal);
         title->setFont(font);
         row->addWidget(mark);
@@ -202,7 +202,7 @@ private:
         if (used) {
             auto* tag = new QLabel(QStringLiteral("使用中"));
             tag->setObjectName(QStringLiteral("tag"));
-            tag->setFont(about::font(about::FontRole::caption));
+            tag->setFont(page::font(page::FontRole::caption));
             tag->setStyleSheet(QStringLiteral("color: #2e9d48;"));
             row->addWidget(tag);
         } else if (!available) {

@@ -9,14 +9,14 @@
 
 #include "app/KelvaneApp.h"
 #include "app/WindowScenes.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
-#include "operations/OperationProgress.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
+#include "operations/bulk/OperationProgress.h"
 #include "store/ModelContainer.h"
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkRunControls.h"
 #include "ui/main/MainWindow.h"
-#include "ui/main/OperationProgressSheet.h"
+#include "ui/sheets/OperationProgressSheet.h"
 
 #include <QApplication>
 #include <QPushButton>

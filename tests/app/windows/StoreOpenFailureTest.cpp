@@ -3,7 +3,7 @@
 // names the file and the reason, and leaves the file as it was.
 
 #include "app/KelvaneApp.h"
-#include "operations/FileStatusCache.h"
+#include "operations/rows/FileStatusCache.h"
 #include "platform/AppSupport.h"
 
 #include "store/CompressionLog.h"

@@ -5,7 +5,7 @@
 // test's own, opened as a later launch (About does not open by itself).
 
 #include "app/WindowScenes.h"
-#include "operations/FileStatusCache.h"
+#include "operations/rows/FileStatusCache.h"
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsKeys.h"

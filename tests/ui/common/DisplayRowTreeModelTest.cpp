@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "operations/FileStatusCache.h"
+#include "operations/rows/FileStatusCache.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"
 

@@ -5,16 +5,16 @@
 #include "display/Formatters.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
-#include "operations/BulkOperationRunner.h"
+#include "operations/bulk/BulkOperationRunner.h"
 #include "operations/GeneratedFiles.h"
-#include "operations/OperationProgress.h"
+#include "operations/bulk/OperationProgress.h"
 #include "platform/FileHandle.h"
 #include "store/CompressionLog.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
 #include "ui/main/BulkRunControls.h"
-#include "ui/main/OperationProgressSheet.h"
-#include "ui/main/ProgressTexts.h"
+#include "ui/sheets/OperationProgressSheet.h"
+#include "ui/sheets/ProgressTexts.h"
 
 #include <QLabel>
 #include <QMessageBox>

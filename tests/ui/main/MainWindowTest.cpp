@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "MainWindowTestSupport.h"
 
-#include "operations/AddItemsFlow.h"
+#include "operations/folders/AddItemsFlow.h"
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
 #include "platform/LogLevel.h"
@@ -13,9 +13,9 @@
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/Popover.h"
-#include "ui/main/CloudFolderWarningSheet.h"
+#include "ui/sheets/CloudFolderWarningSheet.h"
 #include "ui/main/FilterBar.h"
-#include "ui/main/FolderRegistrationSheet.h"
+#include "ui/sheets/FolderRegistrationSheet.h"
 #include "ui/main/ScanActivityBar.h"
 
 #include <QApplication>

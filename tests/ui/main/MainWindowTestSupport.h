@@ -6,8 +6,8 @@
 // would.
 
 #include "discovery/RegistrationCoordinator.h"
-#include "operations/FileStatusCache.h"
-#include "operations/MainWindowModel.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"

@@ -4,12 +4,12 @@
 
 #include "QStringPrinting.h"
 
-#include "operations/OperationProgress.h"
+#include "operations/bulk/OperationProgress.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BulkSelection.h"
-#include "ui/main/OperationProgressSheet.h"
-#include "ui/main/ProgressTexts.h"
+#include "ui/sheets/OperationProgressSheet.h"
+#include "ui/sheets/ProgressTexts.h"
 
 #include "support/EventLoopWait.h"
 #include "support/WidgetApplication.h"

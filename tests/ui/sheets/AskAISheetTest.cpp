@@ -2,7 +2,7 @@
 #include "FakeChatServer.h"
 #include "SheetsTestSupport.h"
 
-#include "operations/AskAIModel.h"
+#include "operations/sheets/AskAIModel.h"
 #include "platform/qt/LanguageModel.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/sheets/AskAISheet.h"

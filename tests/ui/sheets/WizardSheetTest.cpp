@@ -3,9 +3,9 @@
 
 #include "discovery/SecurityScopedBookmark.h"
 #include "discovery/WizardPreset.h"
-#include "operations/MainThread.h"
-#include "operations/WizardPresetScanModel.h"
-#include "operations/WizardSheetModel.h"
+#include "operations/threads/MainThread.h"
+#include "operations/sheets/WizardPresetScanModel.h"
+#include "operations/sheets/WizardSheetModel.h"
 #include "store/RegisteredItem.h"
 #include "ui/sheets/WizardCandidatesTableModel.h"
 #include "ui/sheets/WizardPresetDetailView.h"

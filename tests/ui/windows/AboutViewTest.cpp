@@ -9,7 +9,7 @@
 #include "platform/qt/Settings.h"
 #include "support/FakeShell.h"
 #include "ui/common/FirstLaunchAbout.h"
-#include "ui/windows/NoticesSheet.h"
+#include "ui/sheets/NoticesSheet.h"
 
 #include <QProgressBar>
 #include <QPushButton>

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+#include "operations/bulk/OperationProgress.h"
+
+#include <cmath>
+
+namespace kelvane::operations {
+
+OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std::int64_t totalBytes, int concurrency,
+                                     QObject* parent)
+    : QObject(parent),
+      id_(store::Uuid::random()),
+      kind_(kind),
+      total_(total),
+      totalBytes_(totalBytes),
+      concurrency_(concurrency),
+      startedAt_(Clock::now())
+{
+}
+
+void OperationProgress::appendFailure(Failure failure)
+{
+    failures_.push_back(std::move(failure));
+    emit failuresChanged();
+}
+// An entry already there changes nothing.
+void OperationProgress::insertIncompressibleRowID(const std::string& id)
+{
+    if (incompressibleRowIDs_.insert(id).second)
+        emit incompressibleRowIDsChanged();
+}
+void OperationProgress::appendPendingIncompressible(PendingIncompressible entry)
+{
+    pendingIncompressibleEntries_.push_back(std::move(entry));
+    emit pendingIncompressibleEntriesChanged();
+}
+void OperationProgress::insertClearedIncompressiblePath(const std::string& path)
+{
+    if (clearedIncompressiblePaths_.insert(path).second)
+        emit clearedIncompressiblePathsChanged();
+}
+void OperationProgress::appendPendingLog(PendingLog log)
+{
+    pendingLogs_.push_back(std::move(log));
+    emit pendingLogsChanged();
+}
+
+double OperationProgress::elapsedSeconds(Clock::time_point now) const
+{
+    const Clock::time_point end = completedAt_.value_or(now);
+    return std::chrono::duration<double>(end - startedAt_).count();
+}
+
+std::optional<double> OperationProgress::bytesPerSecond(Clock::time_point now) const
+{
+    const double elapsed = elapsedSeconds(now);
+    const std::int64_t net = bytesProcessedSoFar_ - skippedBytes_;
+    if (std::isnan(elapsed) || elapsed < 0.5 || net < 1)
+        return std::nullopt;
+    return static_cast<double>(net) / elapsed;
+}
+
+std::optional<double> OperationProgress::estimatedRemainingSeconds(Clock::time_point now) const
+{
+    if (isFinished())
+        return std::nullopt;
+    const int done = current_ - skippedCount_;
+    if (done < 1 || current_ >= total_)
+        return std::nullopt;
+    return elapsedSeconds(now) / done * (total_ - current_);
+}
+
+void OperationProgress::cancel()
+{
+    setWasCancelled(true);
+    if (task_)
+        task_->cancel();
+}
+
+}  // namespace kelvane::operations

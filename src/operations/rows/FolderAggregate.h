@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "operations/rows/FileStatusEntry.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kelvane::operations {
+
+// The summary of the files of one registered folder. Plain figures: the
+// rows it is computed from know it (`aggregateFolder`), never the reverse.
+struct FolderAggregate {
+    int totalCount = 0;
+    int compressedCount = 0;
+    int uncompressedCount = 0;
+    int incompressibleCount = 0;
+    int datalessCount = 0;
+    int errorCount = 0;
+    std::uint64_t totalLogical = 0;
+    std::uint64_t totalPhysical = 0;
+    std::map<int, int> starsHistogram;  // stars -> files
+    int compressableCount = 0;
+    int oversizedCount = 0;
+
+    bool operator==(const FolderAggregate&) const = default;
+
+    // The weighted mean of the stars, halves rounded away from zero; none
+    // for an empty histogram.
+    std::optional<int> averageStars() const;
+};
+
+}  // namespace kelvane::operations

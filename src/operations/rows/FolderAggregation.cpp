@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#include "operations/rows/FolderAggregation.h"
+
+namespace kelvane::operations {
+
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
+                                std::uint64_t maxBytes,
+                                const std::unordered_map<std::string, FileStatusEntry>& entries)
+{
+    std::vector<const FileStatusEntry*> rowEntries;
+    rowEntries.reserve(rows.size());
+    for (const DisplayRow& row : rows) {
+        const auto it = entries.find(row.id);
+        rowEntries.push_back(it == entries.end() ? nullptr : &it->second);
+    }
+    return aggregateFolder(rows, minBytes, maxBytes, rowEntries);
+}
+
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
+                                std::uint64_t maxBytes, const std::vector<const FileStatusEntry*>& rowEntries)
+{
+    using Kind = engine::FileCompressionStatus::Kind;
+    FolderAggregate a;
+    const auto candidate = [&](std::uint64_t size) {
+        if (size < minBytes)
+            return;
+        if (size <= maxBytes)
+            ++a.compressableCount;
+        else
+            ++a.oversizedCount;
+    };
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const DisplayRow& row = rows[i];
+        if (row.kind != DisplayRow::DisplayKind::file)
+            continue;
+        ++a.totalCount;
+        ++a.starsHistogram[row.stars];
+        const FileStatusEntry* entry = rowEntries[i];
+        if (const engine::FileCompressionInfo* info = entry ? entry->info() : nullptr) {
+            a.totalLogical += info->logicalSize;
+            a.totalPhysical += info->physicalSize;
+            switch (info->status.kind()) {
+                case Kind::uncompressed:
+                    ++a.uncompressedCount;
+                    candidate(info->logicalSize);
+                    break;
+                case Kind::datalessCloud: ++a.datalessCount; break;
+                case Kind::incompressible: ++a.incompressibleCount; break;
+                case Kind::compressed: ++a.compressedCount; break;
+            }
+        } else if (entry && (entry->as<FileStatusEntry::error>() || entry->as<FileStatusEntry::notFound>())) {
+            ++a.errorCount;
+        } else if (row.logicalSize) {
+            a.totalLogical += *row.logicalSize;
+            if (row.isCompressed && !*row.isCompressed)
+                candidate(*row.logicalSize);
+        }
+    }
+    return a;
+}
+
+}  // namespace kelvane::operations

@@ -1,0 +1,411 @@
+// SPDX-License-Identifier: MIT
+#include "operations/windows/MainWindowModel.h"
+
+#include "operations/folders/BookmarkUrlCache.h"
+#include "operations/bulk/BulkOperationRunner.h"
+#include "operations/bulk/BulkPersistence.h"
+#include "operations/rows/CellInspection.h"
+#include "operations/threads/ChangeSignal.h"
+#include "operations/rows/FileStatusCache.h"
+#include "operations/folders/FolderLoader.h"
+#include "operations/bulk/HistoryRetention.h"
+#include "operations/threads/WorkerJobs.h"
+#include "platform/Logger.h"
+#include "platform/qt/Settings.h"
+#include "store/RegisteredItem.h"
+
+#include <QPointer>
+#include <QString>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kelvane::operations {
+
+namespace keys = platform::settings_keys;
+
+MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& modelContext, QObject* parent)
+    : QObject(parent), cache_(cache), modelContext_(modelContext), settings_(std::make_unique<platform::Settings>())
+{
+    kindFilter_ = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
+    statusFilter_ = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
+                        .value_or(CompressionStatusFilter::all);
+    sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
+    minStars_ = minStarsFromSetting(settings_->value(keys::minStarsFilter));
+    monotonic_ = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
+
+    loader_ = new FolderLoader(cache_, this);
+    connect(loader_, &FolderLoader::folderLoadStarted, this, &MainWindowModel::insertLoadingFolder);
+    connect(loader_, &FolderLoader::folderLoadEnded, this, &MainWindowModel::removeLoadingFolder);
+    connect(loader_, &FolderLoader::folderListed, this,
+            qOverload<const store::Uuid&, DisplayRow::Children>(&MainWindowModel::setFolderChildren));
+    connect(loader_, &FolderLoader::folderFailed, this, [this](const store::Uuid& folderID, const std::string& message) {
+        setErrorMessage(message);
+        setFolderChildren(folderID, DisplayRow::Children());
+    });
+    connect(this, &MainWindowModel::incompressiblePathsChanged, this,
+            [this] { loader_->setIncompressiblePaths(incompressiblePaths_); });
+
+    connect(&cache_, &FileStatusCache::versionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::folderChildrenVersionChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::itemsChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+    connect(this, &MainWindowModel::filtersChanged, this, &MainWindowModel::scheduleDerivedRefresh);
+}
+
+MainWindowModel::~MainWindowModel()
+{
+    for (const TaskHandle& task : ownedTasks_)
+        task.cancel();
+    if (derivedRefresh_)
+        derivedRefresh_->cancel();
+    if (scanActivity_)
+        scanActivity_->cancel();
+}
+
+// --- state -------------------------------------------------------------------
+
+void MainWindowModel::setItems(std::vector<Item> items)
+{
+    assignAndNotify(this, items_, std::move(items), &MainWindowModel::itemsChanged);
+}
+
+void MainWindowModel::setFolderChildren(const store::Uuid& folderID, std::vector<DisplayRow> rows)
+{
+    setFolderChildren(folderID, std::make_shared<const std::vector<DisplayRow>>(std::move(rows)));
+}
+
+void MainWindowModel::setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows)
+{
+    folderChildren_[folderID] = rows ? std::move(rows) : std::make_shared<const std::vector<DisplayRow>>();
+    announceFolderChildren();
+}
+
+void MainWindowModel::removeFolderChildren(const std::vector<store::Uuid>& folderIDs)
+{
+    for (const store::Uuid& id : folderIDs)
+        folderChildren_.erase(id);
+    announceFolderChildren();
+}
+
+void MainWindowModel::removeAllFolderChildren()
+{
+    folderChildren_.clear();
+    announceFolderChildren();
+}
+
+void MainWindowModel::announceFolderChildren()
+{
+    emit folderChildrenChanged();
+    ++folderChildrenVersion_;
+    emit folderChildrenVersionChanged();
+}
+
+void MainWindowModel::insertLoadingFolder(const store::Uuid& id)
+{
+    if (loadingFolders_.insert(id).second)
+        emit loadingFoldersChanged();
+}
+
+void MainWindowModel::removeLoadingFolder(const store::Uuid& id)
+{
+    if (loadingFolders_.erase(id) != 0)
+        emit loadingFoldersChanged();
+}
+
+void MainWindowModel::setScanActivity(std::shared_ptr<ScanActivity> activity)
+{
+    assignAndNotify(this, scanActivity_, std::move(activity), &MainWindowModel::scanActivityChanged);
+}
+
+void MainWindowModel::setErrorMessage(std::optional<std::string> message)
+{
+    assignAndNotify(this, errorMessage_, std::move(message), &MainWindowModel::errorMessageChanged);
+}
+
+void MainWindowModel::setIncompressiblePaths(std::set<std::string> paths)
+{
+    assignAndNotify(this, incompressiblePaths_, std::move(paths), &MainWindowModel::incompressiblePathsChanged);
+}
+
+void MainWindowModel::reloadIncompressiblePaths()
+{
+    setIncompressiblePaths(BulkPersistence::loadIncompressiblePaths(modelContext_));
+}
+
+void MainWindowModel::setPendingLargeOp(std::optional<PendingLargeOp> op)
+{
+    assignAndNotify(this, pendingLargeOp_, std::move(op), &MainWindowModel::pendingLargeOpChanged);
+}
+
+void MainWindowModel::confirmPendingLargeOp()
+{
+    if (!pendingLargeOp_)
+        return;
+    PendingLargeOp op = std::move(*pendingLargeOp_);
+    setPendingLargeOp(std::nullopt);
+    startOperation(op.kind, std::move(op.candidates));
+}
+
+void MainWindowModel::dismissPendingLargeOp() { setPendingLargeOp(std::nullopt); }
+
+void MainWindowModel::setOperationProgress(std::shared_ptr<OperationProgress> progress)
+{
+    assignAndNotify(this, operationProgress_, std::move(progress), &MainWindowModel::operationProgressChanged);
+}
+
+// --- folder loading ----------------------------------------------------------
+
+TaskHandle MainWindowModel::own(TaskHandle task)
+{
+    std::erase_if(ownedTasks_, [](const TaskHandle& t) { return t.isFinished(); });
+    ownedTasks_.push_back(task);
+    return task;
+}
+
+TaskHandle MainWindowModel::loadAllFolderChildren()
+{
+    platform::Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(items_.size()));
+    std::vector<Item> folders;
+    for (const Item& item : items_)
+        if (item->kind() == "folder" && !folderChildren_.contains(item->id()))
+            folders.push_back(item);
+    const FolderLoader::Run run = loader_->loadAll(std::move(folders));
+    if (run.activity && !run.task.isFinished()) {
+        setScanActivity(run.activity);
+        run.task.onFinished([self = QPointer<MainWindowModel>(this), activity = run.activity] {
+            if (self && self->scanActivity_ == activity)
+                self->setScanActivity(nullptr);
+        });
+    }
+    return own(run.task);
+}
+
+TaskHandle MainWindowModel::loadChildren(const Item& item) { return own(loader_->load(item)); }
+
+TaskHandle MainWindowModel::refreshAll()
+{
+    if (scanActivity_)
+        scanActivity_->cancel();
+    cache_.removeAll();
+    BookmarkUrlCache::shared().removeAll();
+    removeAllFolderChildren();
+    reloadIncompressiblePaths();
+    return loadAllFolderChildren();
+}
+
+void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
+{
+    std::vector<store::Uuid> folders;
+    std::vector<DisplayRow> files;
+    for (const DisplayRow& row : rows) {
+        if (row.kind == DisplayRow::DisplayKind::folder && row.registeredItemID)
+            folders.push_back(*row.registeredItemID);
+        else if (row.kind == DisplayRow::DisplayKind::file)
+            files.push_back(row);
+    }
+    if (!folders.empty()) {
+        removeFolderChildren(folders);
+        for (const Item& item : items_)
+            if (std::find(folders.begin(), folders.end(), item->id()) != folders.end())
+                loadChildren(item);
+    }
+    if (files.empty())
+        return;
+    resolveRegisteredURLs(files);
+    for (const DisplayRow& row : files)
+        cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
+    // The same inspection as the status cell's: what the file is now, not
+    // what the store once recorded about it.
+    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(files));
+    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
+    runOnWorkers<Pairs>({[input] {
+                            Pairs pairs;
+                            for (const DisplayRow& row : *input)
+                                pairs.emplace_back(row.id, inspectForCell(row.url));
+                            return pairs;
+                        }},
+                        [cache = QPointer<FileStatusCache>(&cache_)](std::vector<Pairs> results) {
+                            if (cache)
+                                cache->setEntries(std::move(results.front()));
+                        });
+}
+
+void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const
+{
+    for (DisplayRow& row : rows)
+        if (row.registeredItemID)
+            for (const Item& item : items_)
+                if (item->id() == *row.registeredItemID)
+                    if (const auto url = BookmarkUrlCache::shared().resolve(*item))
+                        row.url = *url;
+}
+
+// --- bulk runs ---------------------------------------------------------------
+
+void MainWindowModel::performRowAction(ActiveOperation::Kind kind, const DisplayRow& row)
+{
+    DisplayRow::Children children;
+    if (row.registeredItemID)
+        if (const auto it = folderChildren_.find(*row.registeredItemID); it != folderChildren_.end())
+            children = it->second;
+    confirmOrStartOperation(kind, BulkOperationRunner::rowActionCandidates(kind, row, children, cache_));
+}
+
+void MainWindowModel::confirmOrStartOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
+{
+    std::erase_if(candidates, [](const DisplayRow& row) { return row.kind != DisplayRow::DisplayKind::file; });
+    if (candidates.empty())
+        return;
+    const std::int64_t total = BulkOperationRunner::totalSize(candidates);
+    if (total > BulkOperationRunner::confirmationThresholdBytes) {
+        setPendingLargeOp(PendingLargeOp{store::Uuid::random(), kind, std::move(candidates), total});
+        return;
+    }
+    startOperation(kind, std::move(candidates));
+}
+
+void MainWindowModel::startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates)
+{
+    const BulkOperationRunner::Run run =
+        BulkOperationRunner::startOperation(kind, std::move(candidates), &modelContext_, &cache_);
+    setOperationProgress(run.progress);
+    // A small run that ends cleanly closes its sheet by itself.
+    OperationProgress* progress = run.progress.get();
+    connect(progress, &OperationProgress::completedAtChanged, this, [this, progress] {
+        if (operationProgress_.get() == progress && BulkOperationRunner::closesByItself(*progress))
+            setOperationProgress(nullptr);
+    });
+}
+
+// --- history -----------------------------------------------------------------
+
+void MainWindowModel::pruneLogs() { HistoryRetention::pruneLogs(modelContext_, *settings_); }
+
+// --- derived rows ------------------------------------------------------------
+
+void MainWindowModel::setKindFilter(KindFilter value)
+{
+    if (assignAndNotify(this, kindFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
+}
+
+void MainWindowModel::setStatusFilter(CompressionStatusFilter value)
+{
+    if (assignAndNotify(this, statusFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
+}
+
+void MainWindowModel::setSizeFilter(SizeRangeFilter value)
+{
+    if (assignAndNotify(this, sizeFilter_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
+}
+
+int MainWindowModel::minStarsFromSetting(std::int64_t stored)
+{
+    return stored >= 0 && stored <= 5 ? static_cast<int>(stored) : 0;
+}
+
+void MainWindowModel::setMinStars(int value)
+{
+    value = minStarsFromSetting(value);
+    if (assignAndNotify(this, minStars_, value, &MainWindowModel::filtersChanged))
+        settings_->setValue(keys::minStarsFilter, value);
+}
+
+void MainWindowModel::setSearchQuery(const std::string& value)
+{
+    assignAndNotify(this, searchQuery_, value, &MainWindowModel::filtersChanged);
+}
+
+void MainWindowModel::setSortOrder(std::vector<DisplayRowComparator> value)
+{
+    assignAndNotify(this, sortOrder_, std::move(value), &MainWindowModel::filtersChanged);
+}
+
+DerivedAggregates::Input MainWindowModel::derivedInput() const
+{
+    DerivedAggregates::Input input;
+    input.topItems.reserve(items_.size());
+    for (const Item& item : items_)
+        input.topItems.push_back(TopItemRef::make(*item, BookmarkUrlCache::shared()));
+    input.children = folderChildren_;
+    input.entries = cache_.snapshot();
+    input.kindFilter = kindFilter_;
+    input.statusFilter = statusFilter_;
+    input.sizeFilter = sizeFilter_;
+    input.minStars = minStars_;
+    input.searchQuery = searchQuery_;
+    input.sortOrder = sortOrder_;
+    input.minBytes = minCandidateBytes;
+    input.maxBytes = maxCandidateBytes;
+    return input;
+}
+
+MainWindowModel::DerivedTrigger MainWindowModel::derivedTrigger() const
+{
+    return {cache_.version(), folderChildrenVersion_, items_.size(), kindFilter_, statusFilter_, sizeFilter_,
+            minStars_,        searchQuery_,           sortOrder_};
+}
+
+void MainWindowModel::scheduleDerivedRefresh()
+{
+    // Several changes within one turn of the event loop cost one refresh.
+    if (derivedRefreshScheduled_)
+        return;
+    derivedRefreshScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            derivedRefreshScheduled_ = false;
+            if (lastDerivedTrigger_ && *lastDerivedTrigger_ == derivedTrigger())
+                return;
+            refreshDerivedRows();
+        },
+        Qt::QueuedConnection);
+}
+
+TaskHandle MainWindowModel::refreshDerivedRows()
+{
+    if (derivedRefresh_)
+        derivedRefresh_->cancel();
+    TaskHandle task;
+    derivedRefresh_ = task;
+    lastDerivedTrigger_ = derivedTrigger();
+    const std::chrono::nanoseconds started = monotonic_();
+    auto input = std::make_shared<const DerivedAggregates::Input>(derivedInput());
+    const std::stop_token stop = task.stopToken();
+    runOnWorkers<std::shared_ptr<DerivedAggregates::Result>>(
+        {[input, stop] { return std::make_shared<DerivedAggregates::Result>(DerivedAggregates::compute(*input, stop)); }},
+        [self = QPointer<MainWindowModel>(this), task, started](std::vector<std::shared_ptr<DerivedAggregates::Result>> results) {
+            if (!self) {
+                task.finish();
+                return;
+            }
+            // Slow refreshes are logged, cancelled ones too.
+            const double seconds = std::chrono::duration<double>(self->monotonic_() - started).count();
+            if (seconds > 0.05) {
+                char text[32];
+                std::snprintf(text, sizeof text, "%.3f", seconds);
+                // Public: a figure, and masked it would say nothing.
+                platform::Logger::ui().debug("derived aggregates refreshed in %{public}ss", std::string(text));
+            }
+            // A refresh cancelled meanwhile (a newer one started) stores nothing.
+            // A refresh that came to the same rows announces nothing, except
+            // the first: from then on the table knows what there is to show.
+            DerivedAggregates::Result& result = *results.front();
+            if (!task.isCancelled() &&
+                (!self->hasDerivedRows_ || result.rows != self->displayedRows_ ||
+                 result.aggregates != self->folderAggregates_ || result.reduction != self->reductionStatistics_)) {
+                self->hasDerivedRows_ = true;
+                self->displayedRows_ = std::move(result.rows);
+                self->folderAggregates_ = std::move(result.aggregates);
+                self->reductionStatistics_ = result.reduction;
+                emit self->derivedRowsChanged();
+            }
+            task.finish();
+        });
+    return task;
+}
+
+}  // namespace kelvane::operations

@@ -1,0 +1,252 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/CompressionStatusFilter.h"
+#include "operations/rows/DerivedAggregates.h"
+#include "operations/rows/DisplayRow.h"
+#include "operations/rows/DisplayRowComparator.h"
+#include "operations/rows/KindFilter.h"
+#include "operations/bulk/OperationProgress.h"
+#include "operations/bulk/PendingLargeOp.h"
+#include "operations/folders/ScanActivity.h"
+#include "operations/rows/SizeRangeFilter.h"
+#include "operations/threads/TaskHandle.h"
+#include "platform/DecmpfsFormat.h"
+#include "store/Uuid.h"
+
+#include <QObject>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kelvane::store {
+class ModelContext;
+class RegisteredItem;
+}  // namespace kelvane::store
+
+namespace kelvane::platform {
+class Settings;
+}
+
+namespace kelvane::operations {
+
+class FileStatusCache;
+class FolderLoader;
+
+// The state of the main window and its operations, without any widget: the
+// registered items and their loaded folder contents, the scan and bulk-run
+// progress, the pending confirmation, the error alert's text, and the
+// filtered, sorted rows the table shows. Lives on the main thread; every
+// change happens there and is announced only when the value changes (the
+// counters of in-place updates excepted). Long work runs on workers and
+// never holds up the main thread.
+class MainWindowModel final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(Items items READ items NOTIFY itemsChanged)
+    Q_PROPERTY(FolderChildren folderChildren READ folderChildren NOTIFY folderChildrenChanged)
+    Q_PROPERTY(long long folderChildrenVersion READ folderChildrenVersion NOTIFY folderChildrenVersionChanged)
+    Q_PROPERTY(Uuids loadingFolders READ loadingFolders NOTIFY loadingFoldersChanged)
+    Q_PROPERTY(std::shared_ptr<ScanActivity> scanActivity READ scanActivity NOTIFY scanActivityChanged)
+    Q_PROPERTY(std::optional<std::string> errorMessage READ errorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(Paths incompressiblePaths READ incompressiblePaths NOTIFY incompressiblePathsChanged)
+    Q_PROPERTY(std::optional<PendingLargeOp> pendingLargeOp READ pendingLargeOp NOTIFY pendingLargeOpChanged)
+    Q_PROPERTY(std::shared_ptr<OperationProgress> operationProgress READ operationProgress NOTIFY
+                   operationProgressChanged)
+    Q_PROPERTY(KindFilter kindFilter READ kindFilter NOTIFY filtersChanged)
+    Q_PROPERTY(CompressionStatusFilter statusFilter READ statusFilter NOTIFY filtersChanged)
+    Q_PROPERTY(SizeRangeFilter sizeFilter READ sizeFilter NOTIFY filtersChanged)
+    Q_PROPERTY(int minStars READ minStars NOTIFY filtersChanged)
+    Q_PROPERTY(std::string searchQuery READ searchQuery NOTIFY filtersChanged)
+    Q_PROPERTY(SortOrder sortOrder READ sortOrder NOTIFY filtersChanged)
+    Q_PROPERTY(Rows displayedRows READ displayedRows NOTIFY derivedRowsChanged)
+public:
+    using Item = std::shared_ptr<store::RegisteredItem>;
+    using Items = std::vector<Item>;
+    using FolderChildren = std::unordered_map<store::Uuid, DisplayRow::Children>;
+    using Uuids = std::set<store::Uuid>;
+    using Paths = std::set<std::string>;
+    using SortOrder = std::vector<DisplayRowComparator>;
+    using Rows = std::vector<DisplayRow>;
+
+    // `cache` is the process's status cache, `modelContext` the store's main
+    // context; both outlive the model.
+    MainWindowModel(FileStatusCache& cache, store::ModelContext& modelContext, QObject* parent = nullptr);
+    ~MainWindowModel() override;
+
+    FileStatusCache& cache() const { return cache_; }
+    store::ModelContext& modelContext() const { return modelContext_; }
+
+    // --- state -------------------------------------------------------------
+    const std::vector<Item>& items() const { return items_; }
+    void setItems(std::vector<Item> items);
+
+    // A folder with an entry (even an empty list) counts as loaded.
+    const FolderChildren& folderChildren() const { return folderChildren_; }
+    // Each write raises folderChildrenVersion by 1.
+    void setFolderChildren(const store::Uuid& folderID, std::vector<DisplayRow> rows);
+    void setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows);
+    void removeFolderChildren(const std::vector<store::Uuid>& folderIDs);
+    void removeAllFolderChildren();
+    long long folderChildrenVersion() const { return folderChildrenVersion_; }
+
+    const std::set<store::Uuid>& loadingFolders() const { return loadingFolders_; }
+    void insertLoadingFolder(const store::Uuid& id);
+    void removeLoadingFolder(const store::Uuid& id);
+
+    const std::shared_ptr<ScanActivity>& scanActivity() const { return scanActivity_; }
+    void setScanActivity(std::shared_ptr<ScanActivity> activity);
+
+    const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+    void setErrorMessage(std::optional<std::string> message);
+
+    const std::set<std::string>& incompressiblePaths() const { return incompressiblePaths_; }
+    void setIncompressiblePaths(std::set<std::string> paths);
+    // Fills incompressiblePaths from the store (empty when it cannot be read).
+    void reloadIncompressiblePaths();
+
+    const std::optional<PendingLargeOp>& pendingLargeOp() const { return pendingLargeOp_; }
+    void setPendingLargeOp(std::optional<PendingLargeOp> op);
+    // The user's answer to the confirmation.
+    void confirmPendingLargeOp();
+    void dismissPendingLargeOp();
+
+    const std::shared_ptr<OperationProgress>& operationProgress() const { return operationProgress_; }
+    void setOperationProgress(std::shared_ptr<OperationProgress> progress);
+
+    // --- folder loading ----------------------------------------------------
+    // Loads every registered folder not loaded yet, one after another, with a
+    // scan activity. Cancelling the returned task cancels the load.
+    TaskHandle loadAllFolderChildren();
+    // Loads one folder without a scan activity (refresh of a selection).
+    TaskHandle loadChildren(const Item& item);
+    // The rescan-everything command: forgets every state and loads again.
+    TaskHandle refreshAll();
+    // The refresh of a selection: reloads the selected registered folders
+    // and inspects the selected files again.
+    void refreshSelection(const std::vector<DisplayRow>& rows);
+    // A registered file is looked for where its bookmark leads now: its row
+    // may still carry the place-holder path of a resolution that failed.
+    void resolveRegisteredURLs(std::vector<DisplayRow>& rows) const;
+
+    // --- bulk runs ---------------------------------------------------------
+    // A run starts at once unless its files together pass the confirmation
+    // threshold; then it waits in pendingLargeOp for the user's answer. A
+    // started run is published as operationProgress.
+    void performRowAction(ActiveOperation::Kind kind, const DisplayRow& row);
+    void confirmOrStartOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
+    void startOperation(ActiveOperation::Kind kind, std::vector<DisplayRow> candidates);
+
+    // --- history -----------------------------------------------------------
+    void pruneLogs();
+
+    // --- derived rows ------------------------------------------------------
+    KindFilter kindFilter() const { return kindFilter_; }
+    CompressionStatusFilter statusFilter() const { return statusFilter_; }
+    SizeRangeFilter sizeFilter() const { return sizeFilter_; }
+    int minStars() const { return minStars_; }
+    const std::string& searchQuery() const { return searchQuery_; }
+    const std::vector<DisplayRowComparator>& sortOrder() const { return sortOrder_; }
+    // The filters are kept in the settings.
+    void setKindFilter(KindFilter value);
+    void setStatusFilter(CompressionStatusFilter value);
+    void setSizeFilter(SizeRangeFilter value);
+    // 0 to 5; anything else is 0 (no star filter), stored or set.
+    void setMinStars(int value);
+    static int minStarsFromSetting(std::int64_t stored);
+    void setSearchQuery(const std::string& value);
+    void setSortOrder(std::vector<DisplayRowComparator> value);
+
+    // The rows the table shows, as of the last refresh that was not cancelled.
+    const std::vector<DisplayRow>& displayedRows() const { return displayedRows_; }
+    // Whether a refresh has stored rows yet (until then the table has none to
+    // show, which is not the same as none matching the filters).
+    bool hasDerivedRows() const { return hasDerivedRows_; }
+    const std::unordered_map<store::Uuid, FolderAggregate>& folderAggregates() const { return folderAggregates_; }
+    const DerivedAggregates::ReductionStatistics& reductionStatistics() const { return reductionStatistics_; }
+    // The snapshot a refresh starts from.
+    DerivedAggregates::Input derivedInput() const;
+    // Starts a refresh now, cancelling the one still running. Refreshes also
+    // start by themselves whenever an input changes (once per turn of the
+    // event loop).
+    TaskHandle refreshDerivedRows();
+    // The monotonic clock that times the refreshes for the log (a test sets
+    // its own).
+    void setMonotonicClock(std::function<std::chrono::nanoseconds()> clock) { monotonic_ = std::move(clock); }
+
+    static constexpr std::uint64_t minCandidateBytes = 4096;
+    static constexpr std::uint64_t maxCandidateBytes = decmpfs::maxLogicalSize;
+
+signals:
+    void itemsChanged();
+    void folderChildrenChanged();
+    void folderChildrenVersionChanged();
+    void loadingFoldersChanged();
+    void scanActivityChanged();
+    void errorMessageChanged();
+    void incompressiblePathsChanged();
+    void pendingLargeOpChanged();
+    void operationProgressChanged();
+    void filtersChanged();
+    void derivedRowsChanged();
+
+private:
+    struct DerivedTrigger {
+        long long cacheVersion = 0;
+        long long childrenVersion = 0;
+        std::size_t itemCount = 0;
+        KindFilter kind = KindFilter::all;
+        CompressionStatusFilter status = CompressionStatusFilter::all;
+        SizeRangeFilter size = SizeRangeFilter::all;
+        int minStars = 0;
+        std::string search;
+        std::vector<DisplayRowComparator> sort;
+        bool operator==(const DerivedTrigger&) const = default;
+    };
+    DerivedTrigger derivedTrigger() const;
+    void announceFolderChildren();  // each write of the children
+    TaskHandle own(TaskHandle task);  // kept until it finishes or the model goes
+    void scheduleDerivedRefresh();
+
+    FileStatusCache& cache_;
+    store::ModelContext& modelContext_;
+    std::unique_ptr<platform::Settings> settings_;
+
+    std::vector<Item> items_;
+    FolderChildren folderChildren_;
+    long long folderChildrenVersion_ = 0;
+    std::set<store::Uuid> loadingFolders_;
+    std::shared_ptr<ScanActivity> scanActivity_;
+    std::optional<std::string> errorMessage_;
+    std::set<std::string> incompressiblePaths_;
+    std::optional<PendingLargeOp> pendingLargeOp_;
+    std::shared_ptr<OperationProgress> operationProgress_;
+
+    KindFilter kindFilter_ = KindFilter::all;
+    CompressionStatusFilter statusFilter_ = CompressionStatusFilter::all;
+    SizeRangeFilter sizeFilter_ = SizeRangeFilter::all;
+    int minStars_ = 0;
+    std::string searchQuery_;
+    std::vector<DisplayRowComparator> sortOrder_{{DisplayRowComparator::Key::displayName,
+                                                  DisplayRowComparator::Order::forward}};
+
+    std::vector<DisplayRow> displayedRows_;
+    bool hasDerivedRows_ = false;
+    std::function<std::chrono::nanoseconds()> monotonic_;
+    std::unordered_map<store::Uuid, FolderAggregate> folderAggregates_;
+    DerivedAggregates::ReductionStatistics reductionStatistics_;
+    std::optional<TaskHandle> derivedRefresh_;
+    std::optional<DerivedTrigger> lastDerivedTrigger_;
+    bool derivedRefreshScheduled_ = false;
+
+    FolderLoader* loader_ = nullptr;       // a child of the model
+    std::vector<TaskHandle> ownedTasks_;  // cancelled when the window goes
+};
+
+}  // namespace kelvane::operations
