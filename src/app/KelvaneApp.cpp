@@ -53,11 +53,10 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
 {
     std::shared_ptr<store::ModelContainer> container;
     try {
-        container = store::makeModelContainer(storeURL());
-        // The window saves every registration; a store it cannot write would
-        // lose them one by one. The headless run only reads.
-        if (mode.isGui())
-            container->verifyWritable();
+        // The window saves every registration; a store it cannot write (read
+        // only, or on a full disk) would lose them one by one. The headless
+        // run only reads.
+        container = store::makeModelContainer(storeURL(), mode.isGui());
     } catch (const std::exception& error) {
         std::optional<StoreOpenFailure> failure;
         if (mode.isGui())

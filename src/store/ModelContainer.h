@@ -19,6 +19,10 @@ struct ModelConfiguration {
     // How long a save waits for another connection's write (the headless run
     // and the window share the file).
     std::chrono::milliseconds busyTimeout{5000};
+    // Refuse a store that cannot take saves (verifyWritable), checking the
+    // room on its disk before anything is opened for writing, so that a full
+    // disk is reported as such and gets no journal files put beside the store.
+    bool mustBeWritable = false;
 };
 
 // Told after every successful save of any context of the container, on the
@@ -58,11 +62,19 @@ public:
     // write (the headless run reads through one).
     std::unique_ptr<ModelContext> makeContext(ModelContext::Access access = ModelContext::Access::readWrite);
 
-    // Whether saves can reach the file: begins a write and rolls it back,
-    // changing nothing. Throws StoreError (cannotOpen) for a store that
-    // can only be read (a read-only file, folder or mount). A window that
-    // would otherwise lose every registration asks this before it opens.
+    // Whether saves can reach the file, changing nothing: the disk holding
+    // it has writeHeadroom to give, and a write begun on it is accepted and
+    // rolled back. Throws StoreError (cannotOpen) for a store that can only
+    // be read (a read-only file, folder or mount) or whose disk or quota is
+    // full (then with SQLITE_FULL, and "the disk is full" or "the disk quota
+    // is full" in its text). A window that would otherwise lose every
+    // registration opens the store with mustBeWritable.
     void verifyWritable() const;
+
+    // The room a store must be able to grow by to count as writable: the
+    // journal of a save of 1,000 history records takes 141 KiB (measured),
+    // so this holds some thousands of records before a checkpoint.
+    static constexpr std::uint64_t writeHeadroom = 1 << 20;
 
     using SaveObserver = std::function<void(const SaveNotification&)>;
     // Returns a token for removeSaveObserver.
@@ -78,6 +90,6 @@ private:
 };
 
 // Opens the store at `url` with the default configuration. Throws StoreError.
-std::shared_ptr<ModelContainer> makeModelContainer(const std::filesystem::path& url);
+std::shared_ptr<ModelContainer> makeModelContainer(const std::filesystem::path& url, bool mustBeWritable = false);
 
 }  // namespace kelvane::store

@@ -7,11 +7,14 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 #include "store/StoreTestSupport.h"
+#include "support/SmallFileSystem.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <functional>
 #include <map>
@@ -336,6 +339,90 @@ TEST(ModelContainerTest, ConcurrentOpensMigrateOrCreateTheStoreExactlyOnce) {
         EXPECT_EQ(db.queryInt("SELECT count(*) FROM KelvaneMetadata"), 1);
         EXPECT_EQ(db.queryInt("SELECT count(*) FROM CompressionLog"), existing ? 3 : 0);
     }
+}
+
+namespace fullDisk {
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void saveSomeHistory(const std::filesystem::path& path, int records) {
+    auto container = makeModelContainer(path);
+    for (int i = 0; i < records; ++i) {
+        container->mainContext().insert(std::make_shared<CompressionLog>(
+            Uuid::random(), test::dateAt(1700000000 + i), "compress", "/home/u/file" + std::to_string(i), 1000 + i,
+            400, "LZFSE", 3, true, std::nullopt));
+    }
+    container->mainContext().save();
+}
+
+// Opening as the window does: only a store that takes writes.
+std::shared_ptr<ModelContainer> openForTheWindow(const std::filesystem::path& path) {
+    return ModelContainer::open({path, std::chrono::milliseconds(200), true});
+}
+
+}  // namespace fullDisk
+
+// A store on a file system with no room left is refused at open, with a
+// reason that says so, and nothing of it or beside it changes; whether
+// another program holds it open (its journal files exist) or not.
+TEST(ModelContainerTest, AStoreOnAFullDiskIsRefusedAtOpenAndLeftAsItWas) {
+    for (bool heldOpen : {false, true}) {
+        SCOPED_TRACE(heldOpen ? "another connection holds it open" : "closed cleanly");
+        kelvane::test::SmallFileSystem disk(8 << 20);
+        if (!disk.mounted()) GTEST_SKIP() << disk.reason();
+        const auto path = disk.path() / "store.sqlite";
+        fullDisk::saveSomeHistory(path, 200);
+        std::optional<RawDatabase> other;
+        if (heldOpen) {
+            other.emplace(path);
+            ASSERT_EQ(other->queryInt("SELECT count(*) FROM CompressionLog"), 200);
+        }
+        const auto before = fullDisk::namesIn(disk.path());
+        const auto bytes = readRawFile(path);
+        ASSERT_EQ(disk.fill(), 0u);
+        try {
+            fullDisk::openForTheWindow(path);
+            ADD_FAILURE() << "a store on a full disk passed as writable";
+        } catch (const StoreError& error) {
+            EXPECT_EQ(error.code(), StoreError::Code::cannotOpen) << error.what();
+            EXPECT_EQ(error.sqliteCode() & 0xFF, SQLITE_FULL) << error.what();
+            const std::string text = error.what();
+            EXPECT_NE(text.find("\"" + path.string() + "\""), std::string::npos) << text;
+            EXPECT_NE(text.find("the disk is full"), std::string::npos) << text;
+        }
+        EXPECT_EQ(readRawFile(path), bytes);
+        auto after = fullDisk::namesIn(disk.path());
+        after.erase(std::remove(after.begin(), after.end(), "filler"), after.end());
+        EXPECT_EQ(after, before);
+        // With room again, every record is still there.
+        std::filesystem::remove(disk.fillerPath());
+        other.reset();
+        EXPECT_EQ(RawDatabase(path).queryInt("SELECT count(*) FROM CompressionLog"), 200);
+    }
+}
+
+// Nearly full is not full: with room for a few saves the store opens and saves.
+TEST(ModelContainerTest, AStoreOnANearlyFullDiskOpensAndSaves) {
+    kelvane::test::SmallFileSystem disk(16 << 20);
+    if (!disk.mounted()) GTEST_SKIP() << disk.reason();
+    const auto path = disk.path() / "store.sqlite";
+    fullDisk::saveSomeHistory(path, 50);
+    const std::uint64_t left = disk.fill(ModelContainer::writeHeadroom + (256 << 10));
+    ASSERT_LT(left, 2 * ModelContainer::writeHeadroom);  // the disk is all but full
+    auto container = fullDisk::openForTheWindow(path);
+    const std::uint64_t opened = disk.freeBytes();
+    EXPECT_NO_THROW(container->verifyWritable());
+    EXPECT_EQ(disk.freeBytes(), opened) << "the check kept some of the room it took";
+    container->mainContext().insert(std::make_shared<CompressionLog>(
+        Uuid::random(), test::dateAt(1800000000), "decompress", "/home/u/late", 10, 10, "LZFSE", 1, true, std::nullopt));
+    EXPECT_NO_THROW(container->mainContext().save());
+    container.reset();
+    EXPECT_EQ(RawDatabase(path).queryInt("SELECT count(*) FROM CompressionLog"), 51);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include "operations/rows/FileStatusCache.h"
 #include "platform/AppSupport.h"
 
+#include "store/CompressionLog.h"
+#include "store/ModelContainer.h"
+#include "support/SmallFileSystem.h"
 #include "support/TempDir.h"
 #include "support/WidgetApplication.h"
 
@@ -16,13 +19,54 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace kelvane::app {
 namespace {
 
 namespace fs = std::filesystem;
+
+// What the user saw of the failure window, if one came up.
+struct SeenAlert {
+    bool shown = false;
+    QString text;
+    QString details;
+    bool plain = false;
+};
+
+// Starts the window as the user does; a failure window that comes up is read
+// and closed with its button.
+std::optional<KelvaneApp> startTheWindow(SeenAlert& seen)
+{
+    QTimer look;
+    look.setInterval(10);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* alert = qobject_cast<QMessageBox*>(window);
+            if (!alert || !alert->isVisible())
+                continue;
+            seen = {true, alert->text(), alert->informativeText(), alert->textFormat() == Qt::PlainText};
+            look.stop();
+            alert->button(QMessageBox::Ok)->click();
+        }
+    });
+    look.start();
+    return KelvaneApp::start(RunMode::gui, std::make_unique<operations::FileStatusCache>());
+}
+
+std::vector<std::string> namesIn(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
 {
@@ -39,31 +83,15 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
     kelvane::test::writeRawFile(store, contents);
 
     // The user reads the window, then closes it.
-    QString text;
-    QString details;
-    bool plain = false;
-    QTimer look;
-    look.setInterval(10);
-    QObject::connect(&look, &QTimer::timeout, [&] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* alert = qobject_cast<QMessageBox*>(window);
-            if (!alert || !alert->isVisible())
-                continue;
-            text = alert->text();
-            details = alert->informativeText();
-            plain = alert->textFormat() == Qt::PlainText;
-            look.stop();
-            alert->button(QMessageBox::Ok)->click();
-        }
-    });
-    look.start();
-    std::optional<KelvaneApp> app = KelvaneApp::start(RunMode::gui, std::make_unique<operations::FileStatusCache>());
+    SeenAlert seen;
+    std::optional<KelvaneApp> app = startTheWindow(seen);
 
     EXPECT_FALSE(app.has_value());
-    EXPECT_EQ(text.toStdString(), "Kelvane のデータ（登録項目と履歴）を開けないため、起動できません。");
-    EXPECT_TRUE(plain);
-    const QStringList lines = details.split(u'\n');
-    ASSERT_GE(lines.size(), 2) << details.toStdString();
+    ASSERT_TRUE(seen.shown);
+    EXPECT_EQ(seen.text.toStdString(), "Kelvane のデータ（登録項目と履歴）を開けないため、起動できません。");
+    EXPECT_TRUE(seen.plain);
+    const QStringList lines = seen.details.split(u'\n');
+    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
     EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
     // The store's own words for what is wrong with the file.
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("理由: "))) << lines[1].toStdString();
@@ -71,6 +99,65 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
     for (const char* side : {"-journal", ".new"})
         EXPECT_FALSE(fs::exists(store.string() + side));
+}
+
+// The store's folder on a disk with no room left: the window says the disk
+// is full, and the store and its folder are left exactly as they were.
+TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten)
+{
+    kelvane::test::widgetApplication();
+    kelvane::test::TempDir home;
+    home.useAsHome();
+    const fs::path folder = platform::applicationSupportDirectory();
+    fs::create_directories(folder);
+    kelvane::test::SmallFileSystem disk(8 << 20, folder);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    const fs::path store = folder / "store.sqlite";
+    {
+        auto container = store::makeModelContainer(store);
+        container->mainContext().insert(std::make_shared<store::CompressionLog>(
+            store::Uuid::random(), std::chrono::system_clock::now(), "compress", "/home/u/a.bin", 100, 40, "LZFSE", 2,
+            true, std::nullopt));
+        container->mainContext().save();
+    }
+    const auto contents = kelvane::test::readRawFile(store);
+    ASSERT_EQ(disk.fill(), 0u);
+    const auto before = namesIn(folder);
+
+    SeenAlert seen;
+    std::optional<KelvaneApp> app = startTheWindow(seen);
+
+    EXPECT_FALSE(app.has_value());
+    ASSERT_TRUE(seen.shown);
+    const QStringList lines = seen.details.split(u'\n');
+    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
+    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("理由: "))) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(QStringLiteral("the disk is full"))) << lines[1].toStdString();
+    EXPECT_EQ(kelvane::test::readRawFile(store), contents);
+    EXPECT_EQ(namesIn(folder), before);
+}
+
+// All but full is not full: the window starts without a word.
+TEST(StoreOpenFailureTest, ANearlyFullDiskStartsTheWindow)
+{
+    kelvane::test::widgetApplication();
+    kelvane::test::TempDir home;
+    home.useAsHome();
+    const fs::path folder = platform::applicationSupportDirectory();
+    fs::create_directories(folder);
+    kelvane::test::SmallFileSystem disk(8 << 20, folder);
+    if (!disk.mounted())
+        GTEST_SKIP() << disk.reason();
+    store::makeModelContainer(folder / "store.sqlite");
+    disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
+
+    SeenAlert seen;
+    std::optional<KelvaneApp> app = startTheWindow(seen);
+
+    EXPECT_TRUE(app.has_value());
+    EXPECT_FALSE(seen.shown) << seen.details.toStdString();
 }
 
 }  // namespace
