@@ -26,22 +26,14 @@ QCollator textCollator()
 
 QString HistoryFilterModel::label(OperationFilter filter)
 {
-    switch (filter) {
-    case OperationFilter::all: return QStringLiteral("全て");
-    case OperationFilter::compress: return QStringLiteral("圧縮");
-    case OperationFilter::decompress: return QStringLiteral("解除");
-    }
-    return {};
+    static const QString labels[]{QStringLiteral("全て"), QStringLiteral("圧縮"), QStringLiteral("解除")};
+    return labels[static_cast<int>(filter)];
 }
 
 QString HistoryFilterModel::label(ResultFilter filter)
 {
-    switch (filter) {
-    case ResultFilter::all: return QStringLiteral("全て");
-    case ResultFilter::success: return QStringLiteral("成功");
-    case ResultFilter::failure: return QStringLiteral("失敗");
-    }
-    return {};
+    static const QString labels[]{QStringLiteral("全て"), QStringLiteral("成功"), QStringLiteral("失敗")};
+    return labels[static_cast<int>(filter)];
 }
 
 HistoryFilterModel::HistoryFilterModel(HistoryModel& records, QObject* parent)

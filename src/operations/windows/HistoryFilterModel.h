@@ -18,8 +18,10 @@ namespace kelvane::operations {
 class HistoryFilterModel final : public QSortFilterProxyModel {
     Q_OBJECT
 public:
+    // Each filter's choices, "all" first.
     enum class OperationFilter { all, compress, decompress };
     enum class ResultFilter { all, success, failure };
+    static constexpr int choiceCount = 3;
     static QString label(OperationFilter filter);
     static QString label(ResultFilter filter);
 

@@ -3,7 +3,7 @@
 
 #include "display/Formatters.h"
 #include "display/VisibleName.h"
-#include "operations/threads/MainThread.h"
+#include "operations/threads/SaveFollower.h"
 #include "operations/windows/HistoryFigures.h"
 #include "store/ModelContainer.h"
 #include "store/StoreError.h"
@@ -78,34 +78,12 @@ bool showsSaved(const HistoryLog& log)
 HistoryModel::HistoryModel(std::shared_ptr<store::ModelContainer> container, store::ModelContext& context,
                            QObject* parent)
     : QAbstractTableModel(parent), container_(std::move(container)), context_(context),
-      alive_(std::make_shared<std::atomic<bool>>(true))
+      follower_(std::make_unique<SaveFollower>(*container_, std::vector{HistoryLog::entityName}, [this] { reload(); }))
 {
-    // Saves are announced on the thread that saved; the records are fetched
-    // on the main thread, once however many saves came in between.
-    observerToken_ = container_->addSaveObserver([this, alive = alive_](const store::SaveNotification& note) {
-        if (!note.touches<HistoryLog>())
-            return;
-        postToMainThread([this, alive] {
-            if (!*alive || reloadQueued_)
-                return;
-            reloadQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    reloadQueued_ = false;
-                    reload();
-                },
-                Qt::QueuedConnection);
-        });
-    });
     reload();
 }
 
-HistoryModel::~HistoryModel()
-{
-    *alive_ = false;
-    container_->removeSaveObserver(observerToken_);
-}
+HistoryModel::~HistoryModel() = default;
 
 void HistoryModel::reload()
 {

@@ -6,7 +6,6 @@
 
 #include <QAbstractTableModel>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -19,6 +18,8 @@ class ModelContext;
 }  // namespace kelvane::store
 
 namespace kelvane::operations {
+
+class SaveFollower;
 
 using HistoryLog = store::CompressionLog;
 using HistoryLogs = std::vector<std::shared_ptr<store::CompressionLog>>;
@@ -74,9 +75,7 @@ private:
 
     std::shared_ptr<store::ModelContainer> container_;
     store::ModelContext& context_;
-    std::uint64_t observerToken_ = 0;
-    std::shared_ptr<std::atomic<bool>> alive_;
-    bool reloadQueued_ = false;
+    std::unique_ptr<SaveFollower> follower_;
     HistoryLogs logs_;
 };
 

@@ -180,19 +180,12 @@ QWidget* LogScreen::buildToolbar()
 {
     auto* toolbar = new QToolBar;
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    operationButton_ = buildFilterButton(
-        QStringLiteral("arrow.triangle.2.circlepath"), QStringLiteral("操作"),
-        {HistoryFilterModel::label(OperationFilter::all), HistoryFilterModel::label(OperationFilter::compress),
-         HistoryFilterModel::label(OperationFilter::decompress)},
-        [this](int choice) { history_->setOperationFilter(static_cast<OperationFilter>(choice)); });
-    operationButton_->setObjectName(QStringLiteral("operationFilter"));
+    operationButton_ = buildFilterButton<OperationFilter>(QStringLiteral("operationFilter"),
+                                                          QStringLiteral("arrow.triangle.2.circlepath"),
+                                                          QStringLiteral("操作"), &HistoryFilterModel::setOperationFilter);
     toolbar->addWidget(operationButton_);
-    resultButton_ = buildFilterButton(
-        QStringLiteral("checkmark.circle"), QStringLiteral("結果"),
-        {HistoryFilterModel::label(ResultFilter::all), HistoryFilterModel::label(ResultFilter::success),
-         HistoryFilterModel::label(ResultFilter::failure)},
-        [this](int choice) { history_->setResultFilter(static_cast<ResultFilter>(choice)); });
-    resultButton_->setObjectName(QStringLiteral("resultFilter"));
+    resultButton_ = buildFilterButton<ResultFilter>(QStringLiteral("resultFilter"), QStringLiteral("checkmark.circle"),
+                                                    QStringLiteral("結果"), &HistoryFilterModel::setResultFilter);
     toolbar->addWidget(resultButton_);
 
     copyAction_ = new QAction(symbolIcon(QStringLiteral("doc.on.doc")), QStringLiteral("コピー"), this);
@@ -216,24 +209,26 @@ QWidget* LogScreen::buildToolbar()
     return toolbar;
 }
 
-// A drop-down of exclusive choices, the first checked; `choose` gets the
-// chosen one's position among `labels`.
-QToolButton* LogScreen::buildFilterButton(const QString& symbol, const QString& title, const QStringList& labels,
-                                          const std::function<void(int)>& choose)
+// A drop-down of a filter's exclusive choices, "all" checked.
+template <class Filter>
+QToolButton* LogScreen::buildFilterButton(const QString& objectName, const QString& symbol, const QString& title,
+                                          void (HistoryFilterModel::*choose)(Filter))
 {
     auto* button = new QToolButton;
+    button->setObjectName(objectName);
     button->setIcon(symbolIcon(symbol));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     auto* menu = new QMenu(button);
     menu->addSection(title);
     auto* group = new QActionGroup(menu);
-    for (int choice = 0; choice < labels.size(); ++choice) {
-        QAction* action = menu->addAction(labels[choice]);
+    for (int choice = 0; choice < HistoryFilterModel::choiceCount; ++choice) {
+        const auto filter = static_cast<Filter>(choice);
+        QAction* action = menu->addAction(HistoryFilterModel::label(filter));
         action->setCheckable(true);
-        action->setChecked(choice == 0);
+        action->setChecked(filter == Filter{});
         group->addAction(action);
-        connect(action, &QAction::triggered, this, [choose, choice] { choose(choice); });
+        connect(action, &QAction::triggered, this, [this, choose, filter] { (history_.get()->*choose)(filter); });
     }
     button->setMenu(menu);
     return button;

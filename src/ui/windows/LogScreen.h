@@ -6,7 +6,6 @@
 
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -59,8 +58,9 @@ public:
 private:
     void build();
     QWidget* buildToolbar();
-    QToolButton* buildFilterButton(const QString& symbol, const QString& title, const QStringList& labels,
-                                   const std::function<void(int)>& choose);
+    template <class Filter>
+    QToolButton* buildFilterButton(const QString& objectName, const QString& symbol, const QString& title,
+                                   void (operations::HistoryFilterModel::*choose)(Filter));
     QWidget* buildContent();
     QTableView* buildTable();
     QWidget* buildFooter();
