@@ -5,6 +5,8 @@
 #include "display/Formatters.h"
 #include "support/FakeShell.h"
 
+#include <algorithm>
+
 #include <QIcon>
 #include <QLineEdit>
 #include <QToolButton>
@@ -290,6 +292,58 @@ TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)
     EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
     screen->setSortOrder(HistoryModel::operation, Qt::AscendingOrder);
     EXPECT_EQ(paths(screen->history().shownLogs()).last(), "/s/b10.txt");
+
+    // Clicked in the header: a sort key sorts, another column changes neither
+    // the order nor the indicator.
+    auto* header = table(*screen)->horizontalHeader();
+    const auto clickHeader = [&](int column) {
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    clickHeader(HistoryModel::sizeBefore);
+    const QStringList bySize = paths(screen->history().shownLogs());
+    ASSERT_TRUE(bySize == (QStringList{"/s/B2.txt", "/s/a.txt", "/s/b10.txt"})
+                || bySize == (QStringList{"/s/b10.txt", "/s/a.txt", "/s/B2.txt"}))
+        << bySize.join(' ').toStdString();
+    const Qt::SortOrder order = header->sortIndicatorOrder();
+    clickHeader(HistoryModel::saved);
+    EXPECT_EQ(paths(screen->history().shownLogs()), bySize);
+    EXPECT_EQ(header->sortIndicatorSection(), HistoryModel::sizeBefore);
+    EXPECT_EQ(header->sortIndicatorOrder(), order);
+    clickHeader(HistoryModel::sizeBefore);
+    EXPECT_EQ(header->sortIndicatorOrder(), order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QStringList reversed = bySize;
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_EQ(paths(screen->history().shownLogs()), reversed);
+}
+
+TEST_F(LogScreenTest, RowsClickedInTheTableAreTheSelectionAndStaySoWhileAFilterHidesThem)
+{
+    const auto newest = addLog("/c/newest.txt", 10, 5, "compress", true, std::nullopt, 1);
+    addLog("/c/middle.txt", 10, 5, "compress", true, std::nullopt, 2);
+    const auto oldest = addLog("/c/oldest.txt", 10, 5, "decompress", true, std::nullopt, 3);
+    auto screen = open();
+    auto* view = table(*screen);
+    const auto rowCentre = [&](int row) { return view->visualRect(view->model()->index(row, 2)).center(); };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
+    EXPECT_EQ(screen->history().selection(), (LogScreen::Ids{newest->id(), oldest->id()}));
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 3 件 / 選択: 2 件");
+
+    // Hidden by a filter, "oldest" stays selected but is not copied.
+    choose(*screen, "operationFilter", 1);
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 2 件 / 選択: 2 件");
+    QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(shell_.clipboard.split('\n').size(), 2);
+    EXPECT_TRUE(shell_.clipboard.contains("/c/newest.txt"));
+
+    // Shown again, it is selected in the table again.
+    choose(*screen, "operationFilter", 0);
+    EXPECT_EQ(view->selectionModel()->selectedRows().size(), 2);
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(2, {}));
+    // A plain click selects that row alone.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 3 件 / 選択: 1 件");
 }
 
 TEST_F(LogScreenTest, DeleteAllAsksFirstThenEmptiesTheWholeHistory)
