@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "operations/folders/RegisteredItemsQuery.h"
 
-#include "operations/threads/MainThread.h"
+#include "operations/threads/SaveFollower.h"
 #include "operations/windows/MainWindowModel.h"
 #include "platform/Logger.h"
 #include "store/ModelContainer.h"
@@ -12,33 +12,10 @@
 namespace kelvane::operations {
 
 RegisteredItemsQuery::RegisteredItemsQuery(store::ModelContainer& container, MainWindowModel& model, QObject* parent)
-    : QObject(parent), container_(container), model_(model), alive_(std::make_shared<std::atomic<bool>>(true))
+    : QObject(parent), container_(container), model_(model)
 {
-    // Saves are announced on the thread that saved; the list is fetched on
-    // the main thread, once however many saves came in between.
-    observerToken_ = container_.addSaveObserver([this, alive = alive_](const store::SaveNotification& saved) {
-        if (!saved.touches<store::RegisteredItem>())
-            return;
-        postToMainThread([this, alive] {
-            if (!*alive || refetchQueued_)
-                return;
-            refetchQueued_ = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    refetchQueued_ = false;
-                    refetch();
-                },
-                Qt::QueuedConnection);
-        });
-    });
+    new SaveFollower(container_, {store::RegisteredItem::entityName}, [this] { refetch(); }, this);
     refetch();
-}
-
-RegisteredItemsQuery::~RegisteredItemsQuery()
-{
-    *alive_ = false;
-    container_.removeSaveObserver(observerToken_);
 }
 
 void RegisteredItemsQuery::refetch()

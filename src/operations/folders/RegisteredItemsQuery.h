@@ -3,10 +3,6 @@
 
 #include <QObject>
 
-#include <atomic>
-#include <cstdint>
-#include <memory>
-
 namespace kelvane::store {
 class ModelContainer;
 }
@@ -22,7 +18,6 @@ class RegisteredItemsQuery final : public QObject {
     Q_OBJECT
 public:
     RegisteredItemsQuery(store::ModelContainer& container, MainWindowModel& model, QObject* parent = nullptr);
-    ~RegisteredItemsQuery() override;
 
     // Fetches now.
     void refetch();
@@ -30,9 +25,6 @@ public:
 private:
     store::ModelContainer& container_;
     MainWindowModel& model_;
-    std::uint64_t observerToken_ = 0;
-    std::shared_ptr<std::atomic<bool>> alive_;
-    bool refetchQueued_ = false;
 };
 
 }  // namespace kelvane::operations

@@ -13,7 +13,7 @@
 #include "ui/common/WindowKeys.h"
 #include "ui/common/PageParts.h"
 #include "ui/windows/AboutTexts.h"
-#include "ui/windows/HistoryFigures.h"
+#include "operations/windows/HistoryFigures.h"
 #include "ui/sheets/NoticesSheet.h"
 
 #include <QComboBox>
@@ -391,7 +391,7 @@ void AboutView::refreshCounts()
         const auto registered = context.fetch<store::RegisteredItem>();
         statistics_.value(QStringLiteral("登録項目数"))->setText(QString::number(registered.size()) + QStringLiteral(" 件"));
         statistics_.value(QStringLiteral("ログ件数"))->setText(QString::number(logs.size()) + QStringLiteral(" 件"));
-        statistics_.value(QStringLiteral("累計削減量"))->setText(display::formatBytes(totalBytesSaved(logs)));
+        statistics_.value(QStringLiteral("累計削減量"))->setText(display::formatBytes(operations::totalBytesSaved(logs)));
     } catch (const store::StoreError&) {
         // The counts shown stay until the next save reads again.
     }

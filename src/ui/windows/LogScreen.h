@@ -1,77 +1,36 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "store/CompressionLog.h"
-#include "store/Uuid.h"
+#include "operations/windows/HistoryFilterModel.h"
+#include "operations/windows/HistoryModel.h"
 
-#include <QAbstractTableModel>
 #include <QWidget>
 
-#include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
-#include <vector>
 
 class QAction;
 class QLabel;
 class QLineEdit;
-class QMessageBox;
 class QPushButton;
 class QStackedWidget;
 class QTableView;
 class QToolButton;
 
-namespace kelvane::store {
-class ModelContainer;
-class ModelContext;
-}
-
 namespace kelvane::ui {
 
 class Shell;
 
-// The rows of the history table, already filtered and sorted by LogScreen.
-class LogTableModel final : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    enum Column { executedAt, operation, target, sizeBefore, sizeAfter, saved, algorithm, duration, result, detail };
-    static constexpr int columnCount_ = 10;
-
-    using Logs = std::vector<std::shared_ptr<store::CompressionLog>>;
-
-    explicit LogTableModel(QObject* parent = nullptr);
-
-    void setLogs(Logs logs);
-    const Logs& logs() const { return logs_; }
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-
-    static bool isSortable(int column);
-
-private:
-    Logs logs_;
-};
-
-// The history window's content ("履歴ログ"): every history record of the
-// store, narrowed by operation, result and a path search, sortable, copied
-// as tab-separated text, deleted as a whole. Follows the store: records
-// saved or deleted anywhere show up or go away while it is open.
+// The history window ("履歴ログ"): draws a HistoryFilterModel and passes the
+// user's filters, sort, selection, copy and delete on to it. Follows the
+// store: records saved or deleted anywhere show up or go away while it is open.
 // The application keeps at most one: create it on the first request, then
 // raise the same object (it deletes itself when closed only if told to with
 // Qt::WA_DeleteOnClose).
 class LogScreen final : public QWidget {
     Q_OBJECT
 public:
-    enum class OperationFilter { all, compress, decompress };
-    enum class ResultFilter { all, success, failure };
-    static QString label(OperationFilter filter);
-    static QString label(ResultFilter filter);
-
-    using Ids = std::set<store::Uuid>;
+    using Ids = operations::HistoryIds;
 
     // Reads and deletes through `context` (normally the container's main
     // context); `container` tells it when records change.
@@ -79,64 +38,48 @@ public:
               QWidget* parent = nullptr);
     ~LogScreen() override;
 
-    void setOperationFilter(OperationFilter filter);
-    void setResultFilter(ResultFilter filter);
+    operations::HistoryFilterModel& history() { return *history_; }
+
+    // Also puts the text in the search field.
     void setSearchQuery(const QString& query);
-    // A column of LogTableModel; unsortable columns are ignored.
+    // A column of HistoryModel; unsortable columns are ignored.
     void setSortOrder(int column, Qt::SortOrder order);
 
-    bool matches(const store::CompressionLog& log) const;
-    const LogTableModel::Logs& logs() const { return logs_; }
-    const LogTableModel::Logs& filteredLogs() const { return model_->logs(); }
-    const Ids& selection() const { return selection_; }
-    void setSelection(const Ids& ids);
-
-    // The shown rows that are selected, or every shown row without a
-    // selection; with `ids`, the shown rows among them. Nothing to copy
-    // leaves the clipboard alone.
+    // What HistoryFilterModel::copyText gives; nothing to copy leaves the
+    // clipboard alone.
     void copyAsTSV(const std::optional<Ids>& ids = std::nullopt);
-    QString tsv(const LogTableModel::Logs& rows) const;
 
     // Asks first ("ログを全削除しますか？"); the answer deletes every record.
     void confirmDeleteAll();
-    // Deletes every record with one save. A failed save is rolled back by the
-    // store, the rows stay and an alert tells the user.
+    // Deletes every record with one save; a failed save keeps the rows and an
+    // alert tells the user.
     void deleteAllLogs();
-
-    // Re-reads the records (the store calls it after every save that touched them).
-    void reload();
-
-signals:
-    void contentChanged();
 
 private:
     void build();
+    QWidget* buildToolbar();
+    template <class Filter>
+    QToolButton* buildFilterButton(const QString& objectName, const QString& symbol, const QString& title,
+                                   void (operations::HistoryFilterModel::*choose)(Filter));
+    QWidget* buildContent();
+    QTableView* buildTable();
+    QWidget* buildFooter();
+
     void refreshView();
     void refreshChrome();
-    void applyFilters();
     void restoreViewSelection();
     void takeViewSelection();
+    Ids viewSelection() const;
     void showContextMenu(const QPoint& position);
 
-    std::shared_ptr<store::ModelContainer> container_;
-    store::ModelContext& context_;
     Shell& shell_;
-    std::uint64_t observerToken_ = 0;
+    std::unique_ptr<operations::HistoryModel> records_;
+    std::unique_ptr<operations::HistoryFilterModel> history_;
+    bool syncingSelection_ = false;
 
-    LogTableModel::Logs logs_;
-    OperationFilter operationFilter_ = OperationFilter::all;
-    ResultFilter resultFilter_ = ResultFilter::all;
-    QString searchQuery_;
-    int sortColumn_ = LogTableModel::executedAt;
-    Qt::SortOrder sortOrder_ = Qt::DescendingOrder;
-    Ids selection_;
-    bool restoringSelection_ = false;
-
-    LogTableModel* model_ = nullptr;
     QToolButton* operationButton_ = nullptr;
     QToolButton* resultButton_ = nullptr;
     QAction* copyAction_ = nullptr;
-    QToolButton* copyButton_ = nullptr;
     QLineEdit* searchField_ = nullptr;
     QStackedWidget* content_ = nullptr;
     QTableView* table_ = nullptr;

@@ -5,20 +5,26 @@
 #include "display/Formatters.h"
 #include "support/FakeShell.h"
 
+#include <algorithm>
+
 #include <QIcon>
+#include <QLineEdit>
+#include <QToolButton>
 #include <QImage>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QHeaderView>
 #include <QTableView>
 #include <QTest>
 
 namespace kelvane::ui::test {
 namespace {
 
-using Filter = LogScreen::OperationFilter;
-using Result = LogScreen::ResultFilter;
+using operations::HistoryModel;
+using Filter = operations::HistoryFilterModel::OperationFilter;
 
 class LogScreenTest : public WindowTest {
 protected:
@@ -31,7 +37,7 @@ protected:
         return screen;
     }
 
-    static QStringList paths(const LogTableModel::Logs& rows)
+    static QStringList paths(const operations::HistoryLogs& rows)
     {
         QStringList result;
         for (const auto& row : rows)
@@ -41,7 +47,7 @@ protected:
 
     static QString shownState(const LogScreen& screen)
     {
-        const auto* stack = screen.findChild<QStackedWidget*>();
+        const auto* stack = screen.findChild<QStackedWidget*>(QStringLiteral("content"));
         const QWidget* page = stack->currentWidget();
         if (qobject_cast<const QTableView*>(page))
             return QStringLiteral("table");
@@ -51,6 +57,30 @@ protected:
     static QString footer(const LogScreen& screen)
     {
         return screen.findChild<QLabel*>(QStringLiteral("counts"))->text();
+    }
+
+    static QPushButton* deleteButton(const LogScreen& screen)
+    {
+        return screen.findChild<QPushButton*>(QStringLiteral("deleteAll"));
+    }
+
+    static QTableView* table(const LogScreen& screen)
+    {
+        return screen.findChild<QTableView*>(QStringLiteral("history"));
+    }
+
+    // Picks a filter from a toolbar menu as the user does; returns the button's text.
+    static QString choose(const LogScreen& screen, const QString& button, int choice)
+    {
+        auto* tool = screen.findChild<QToolButton*>(button);
+        EXPECT_NE(tool, nullptr);
+        QList<QAction*> choices;
+        for (QAction* action : tool->menu()->actions())
+            if (action->isCheckable())
+                choices << action;
+        EXPECT_EQ(choices.size(), 3);
+        choices[choice]->trigger();
+        return tool->text();
     }
 
     kelvane::test::FakeShell shell_;
@@ -73,7 +103,7 @@ TEST_F(LogScreenTest, EmptyHistoryShowsItsStateAndOffersNothingToCopyOrDelete)
     EXPECT_EQ(shownState(*screen), "履歴がまだありません");
     EXPECT_EQ(footer(*screen), "履歴: 0 件 / 表示: 0 件");
     EXPECT_FALSE(screen->findChild<QLabel*>(QStringLiteral("saved"))->isVisible());
-    auto* remove = screen->findChild<QPushButton*>();
+    auto* remove = deleteButton(*screen);
     ASSERT_NE(remove, nullptr);
     EXPECT_EQ(remove->text(), "全削除");
     EXPECT_FALSE(remove->isEnabled());
@@ -91,26 +121,30 @@ TEST_F(LogScreenTest, EachFilterAndTheSearchNarrowTheRowsWhileTheFooterCountsEve
     auto screen = open();
     EXPECT_EQ(shownState(*screen), "table");
     // Newest first.
-    EXPECT_EQ(paths(screen->filteredLogs()),
+    EXPECT_EQ(paths(screen->history().shownLogs()),
               (QStringList{"/data/gamma/four.txt", "/data/ALPHA/three.bin", "/data/beta/two.log", "/data/Alpha/one.txt"}));
 
-    screen->setOperationFilter(Filter::compress);
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/beta/two.log", "/data/Alpha/one.txt"}));
-    screen->setOperationFilter(Filter::decompress);
+    EXPECT_EQ(choose(*screen, "operationFilter", 1), "操作: 圧縮");
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/data/beta/two.log", "/data/Alpha/one.txt"}));
+    EXPECT_EQ(choose(*screen, "operationFilter", 2), "操作: 解除");
     // An operation of another name passes only "全て".
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/ALPHA/three.bin"}));
-    screen->setOperationFilter(Filter::all);
-    screen->setResultFilter(Result::failure);
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/beta/two.log"}));
-    screen->setResultFilter(Result::success);
-    EXPECT_EQ(screen->filteredLogs().size(), 3u);
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/data/ALPHA/three.bin"}));
+    EXPECT_EQ(table(*screen)->model()->rowCount(), 1);
+    EXPECT_EQ(choose(*screen, "operationFilter", 0), "操作");
+    EXPECT_EQ(choose(*screen, "resultFilter", 2), "結果: 失敗");
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/data/beta/two.log"}));
+    EXPECT_EQ(choose(*screen, "resultFilter", 1), "結果: 成功");
+    EXPECT_EQ(screen->history().shownLogs().size(), 3u);
 
-    screen->setSearchQuery(QStringLiteral("alpha"));
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/data/ALPHA/three.bin", "/data/Alpha/one.txt"}));
+    // Typed into the search field.
+    auto* search = screen->findChild<QLineEdit*>(QStringLiteral("search"));
+    ASSERT_NE(search, nullptr);
+    QTest::keyClicks(search, QStringLiteral("alpha"));
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/data/ALPHA/three.bin", "/data/Alpha/one.txt"}));
     EXPECT_EQ(footer(*screen), "履歴: 4 件 / 表示: 2 件");
     // The search text is used as typed: a trailing space must be in the path.
-    screen->setSearchQuery(QStringLiteral("alpha "));
-    EXPECT_TRUE(screen->filteredLogs().empty());
+    QTest::keyClick(search, Qt::Key_Space);
+    EXPECT_TRUE(screen->history().shownLogs().empty());
     EXPECT_EQ(shownState(*screen), "該当する履歴なし");
     EXPECT_EQ(footer(*screen), "履歴: 4 件 / 表示: 0 件");
 
@@ -129,14 +163,14 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     const auto unpacked = addLog("/w/unpacked.txt", 300, 900, "decompress", true, std::nullopt, 2);
     const auto silent = addLog("/w/silent.txt", 10, 10, "compress", false, std::nullopt, 1);
     auto screen = open();
-    screen->setSortOrder(LogTableModel::executedAt, Qt::AscendingOrder);
+    screen->setSortOrder(HistoryModel::executedAt, Qt::AscendingOrder);
 
     // Ctrl+C copies the history also while the table has the focus.
-    auto* table = screen->findChild<QTableView*>();
-    table->setFocus();
-    table->selectionModel()->setCurrentIndex(table->model()->index(0, 0), QItemSelectionModel::NoUpdate);
-    ASSERT_TRUE(waitUntil([&] { return table->hasFocus(); }));
-    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    auto* focused = table(*screen);
+    focused->setFocus();
+    focused->selectionModel()->setCurrentIndex(focused->model()->index(0, 0), QItemSelectionModel::NoUpdate);
+    ASSERT_TRUE(waitUntil([&] { return focused->hasFocus(); }));
+    QTest::keyClick(focused, Qt::Key_C, Qt::ControlModifier);
     const auto date = [](const std::shared_ptr<store::CompressionLog>& log) {
         return display::dateTimeFormatter().string(log->executedAt());
     };
@@ -153,32 +187,32 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     EXPECT_EQ(shell_.clipboard, expected.join('\n'));
 
     // The table: a grown file shows 0 bytes saved, an empty file "—".
-    const auto* model = screen->findChild<QTableView*>()->model();
-    EXPECT_EQ(model->index(0, LogTableModel::saved).data().toString(), b0);
-    EXPECT_EQ(model->index(2, LogTableModel::saved).data().toString(), "\u2014");
-    EXPECT_EQ(model->index(4, LogTableModel::detail).data().toString(), "失敗");
-    EXPECT_EQ(model->index(4, LogTableModel::result).data(Qt::ToolTipRole).toString(), "失敗");
+    const auto* model = table(*screen)->model();
+    EXPECT_EQ(model->index(0, HistoryModel::saved).data().toString(), b0);
+    EXPECT_EQ(model->index(2, HistoryModel::saved).data().toString(), "\u2014");
+    EXPECT_EQ(model->index(4, HistoryModel::detail).data().toString(), "失敗");
+    EXPECT_EQ(model->index(4, HistoryModel::result).data(Qt::ToolTipRole).toString(), "失敗");
     // The result is a symbol alone: a green check or a red cross.
     for (const int row : {0, 4}) {
-        const QModelIndex cell = model->index(row, LogTableModel::result);
+        const QModelIndex cell = model->index(row, HistoryModel::result);
         EXPECT_TRUE(cell.data(Qt::DisplayRole).toString().isEmpty());
         const QImage image = cell.data(Qt::DecorationRole).value<QIcon>().pixmap(16, 16).toImage();
         ASSERT_FALSE(image.isNull());
         const QColor centre = image.pixelColor(8, 3);
-        EXPECT_EQ(centre.green() > centre.red(), model->index(row, LogTableModel::result).data(Qt::ToolTipRole).toString() != QStringLiteral("失敗"));
+        EXPECT_EQ(centre.green() > centre.red(), model->index(row, HistoryModel::result).data(Qt::ToolTipRole).toString() != QStringLiteral("失敗"));
     }
 
     // A selection hidden by a filter is counted but not copied.
-    screen->setSelection({grown->id(), unpacked->id()});
-    screen->setOperationFilter(Filter::compress);
+    screen->history().setSelection({grown->id(), unpacked->id()});
+    screen->history().setOperationFilter(Filter::compress);
     EXPECT_EQ(footer(*screen), "履歴: 5 件 / 表示: 4 件 / 選択: 2 件");
     QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(shell_.clipboard, expected[0] + '\n' + expected[1]);
 
     // The row menu copies exactly the rows it was opened on.
-    screen->setOperationFilter(Filter::all);
-    screen->setSelection({failed->id(), silent->id()});
-    auto* view = screen->findChild<QTableView*>();
+    screen->history().setOperationFilter(Filter::all);
+    screen->history().setSelection({failed->id(), silent->id()});
+    auto* view = table(*screen);
     emit view->customContextMenuRequested(view->visualRect(view->model()->index(1, 0)).center());
     auto* menu = screen->findChild<QMenu*>(QStringLiteral("rowMenu"));
     ASSERT_NE(menu, nullptr);
@@ -189,7 +223,7 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     menu->close();
 
     // Nothing to copy leaves the clipboard as it was.
-    screen->setOperationFilter(Filter::compress);
+    screen->history().setOperationFilter(Filter::compress);
     screen->copyAsTSV(LogScreen::Ids{unpacked->id()});
     EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
 }
@@ -200,12 +234,12 @@ TEST_F(LogScreenTest, TargetsThatMisleadAreShownAsTheyAreAndCopiedAsTheyAre)
     addLog(path, 9000, 3000);
     addLog("/w/plain.txt", 9000, 3000);
     auto screen = open();
-    screen->setSortOrder(LogTableModel::target, Qt::DescendingOrder);
-    const auto* model = screen->findChild<QTableView*>()->model();
-    const QModelIndex target = model->index(0, LogTableModel::target);
+    screen->setSortOrder(HistoryModel::target, Qt::DescendingOrder);
+    const auto* model = table(*screen)->model();
+    const QModelIndex target = model->index(0, HistoryModel::target);
     EXPECT_EQ(target.data().toString(), "/w/\\xFFodd/invoice\\u202Efdp.exe\\n");
     EXPECT_EQ(target.data(Qt::ToolTipRole).toString(), target.data().toString());
-    EXPECT_EQ(model->index(1, LogTableModel::target).data().toString(), "/w/plain.txt");
+    EXPECT_EQ(model->index(1, HistoryModel::target).data().toString(), "/w/plain.txt");
 
     // The search and the copy work on the real path.
     screen->setSearchQuery(QStringLiteral("invoice\u202Efdp"));
@@ -214,21 +248,102 @@ TEST_F(LogScreenTest, TargetsThatMisleadAreShownAsTheyAreAndCopiedAsTheyAre)
     EXPECT_TRUE(shell_.clipboard.contains(QStringLiteral("odd/invoice\u202Efdp.exe\n\t"))) << shell_.clipboard.toStdString();
 }
 
+TEST_F(LogScreenTest, StoredFailureTextsAreShownEscapedLikeNames)
+{
+    // A record written by an older version: the failure text carries a path
+    // with a right-to-left override and a control character as they were.
+    addLog("/w/report.txt", 10, 10, "compress", false, "cannot read /w/invoice\u202Efdp.exe\x07\nretry later");
+    auto screen = open();
+    const auto* model = table(*screen)->model();
+    const QModelIndex detail = model->index(0, HistoryModel::detail);
+    EXPECT_EQ(detail.data().toString(), "cannot read /w/invoice\\u202Efdp.exe\\x07 retry later");
+    EXPECT_EQ(detail.data(Qt::ToolTipRole).toString(), "cannot read /w/invoice\\u202Efdp.exe\\x07\nretry later");
+    EXPECT_EQ(model->index(0, HistoryModel::result).data(Qt::ToolTipRole).toString(),
+              detail.data(Qt::ToolTipRole).toString());
+    EXPECT_EQ(detail.data(Qt::AccessibleTextRole).toString(), detail.data(Qt::ToolTipRole).toString());
+}
+
+TEST_F(LogScreenTest, AtItsNarrowestWidthTheTableDoesNotScrollSideways)
+{
+    // Enough rows for a vertical scroll bar, which takes its share of the width.
+    for (int i = 0; i < 40; ++i)
+        addLog("/n/file" + std::to_string(i) + ".txt", 1000, 400, "compress", true, std::nullopt, i);
+    auto screen = open();
+    screen->resize(screen->minimumSize());
+    auto* view = table(*screen);
+    ASSERT_TRUE(waitUntil([&] { return screen->width() == 720 && view->verticalScrollBar()->isVisible(); }));
+    QCoreApplication::sendPostedEvents();
+    EXPECT_LE(view->horizontalHeader()->length(), view->viewport()->width());
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
+}
+
 TEST_F(LogScreenTest, ColumnsSortByTheirValuesAndUnsortableColumnsKeepTheOrder)
 {
     addLog("/s/b10.txt", 300, 1, "decompress", true, std::nullopt, 3);
     addLog("/s/B2.txt", 100, 1, "compress", true, std::nullopt, 2);
     addLog("/s/a.txt", 200, 1, "compress", true, std::nullopt, 1);
     auto screen = open();
-    screen->setSortOrder(LogTableModel::sizeBefore, Qt::AscendingOrder);
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/B2.txt", "/s/a.txt", "/s/b10.txt"}));
-    screen->setSortOrder(LogTableModel::target, Qt::AscendingOrder);
+    screen->setSortOrder(HistoryModel::sizeBefore, Qt::AscendingOrder);
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/s/B2.txt", "/s/a.txt", "/s/b10.txt"}));
+    screen->setSortOrder(HistoryModel::target, Qt::AscendingOrder);
     // Case-insensitive, numbers by value.
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
-    screen->setSortOrder(LogTableModel::saved, Qt::DescendingOrder);
-    EXPECT_EQ(paths(screen->filteredLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
-    screen->setSortOrder(LogTableModel::operation, Qt::AscendingOrder);
-    EXPECT_EQ(paths(screen->filteredLogs()).last(), "/s/b10.txt");
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
+    screen->setSortOrder(HistoryModel::saved, Qt::DescendingOrder);
+    EXPECT_EQ(paths(screen->history().shownLogs()), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
+    screen->setSortOrder(HistoryModel::operation, Qt::AscendingOrder);
+    EXPECT_EQ(paths(screen->history().shownLogs()).last(), "/s/b10.txt");
+
+    // Clicked in the header: a sort key sorts, another column changes neither
+    // the order nor the indicator.
+    auto* header = table(*screen)->horizontalHeader();
+    const auto clickHeader = [&](int column) {
+        const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    };
+    clickHeader(HistoryModel::sizeBefore);
+    const QStringList bySize = paths(screen->history().shownLogs());
+    ASSERT_TRUE(bySize == (QStringList{"/s/B2.txt", "/s/a.txt", "/s/b10.txt"})
+                || bySize == (QStringList{"/s/b10.txt", "/s/a.txt", "/s/B2.txt"}))
+        << bySize.join(' ').toStdString();
+    const Qt::SortOrder order = header->sortIndicatorOrder();
+    clickHeader(HistoryModel::saved);
+    EXPECT_EQ(paths(screen->history().shownLogs()), bySize);
+    EXPECT_EQ(header->sortIndicatorSection(), HistoryModel::sizeBefore);
+    EXPECT_EQ(header->sortIndicatorOrder(), order);
+    clickHeader(HistoryModel::sizeBefore);
+    EXPECT_EQ(header->sortIndicatorOrder(), order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder);
+    QStringList reversed = bySize;
+    std::reverse(reversed.begin(), reversed.end());
+    EXPECT_EQ(paths(screen->history().shownLogs()), reversed);
+}
+
+TEST_F(LogScreenTest, RowsClickedInTheTableAreTheSelectionAndStaySoWhileAFilterHidesThem)
+{
+    const auto newest = addLog("/c/newest.txt", 10, 5, "compress", true, std::nullopt, 1);
+    addLog("/c/middle.txt", 10, 5, "compress", true, std::nullopt, 2);
+    const auto oldest = addLog("/c/oldest.txt", 10, 5, "decompress", true, std::nullopt, 3);
+    auto screen = open();
+    auto* view = table(*screen);
+    const auto rowCentre = [&](int row) { return view->visualRect(view->model()->index(row, 2)).center(); };
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
+    EXPECT_EQ(screen->history().selection(), (LogScreen::Ids{newest->id(), oldest->id()}));
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 3 件 / 選択: 2 件");
+
+    // Hidden by a filter, "oldest" stays selected but is not copied.
+    choose(*screen, "operationFilter", 1);
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 2 件 / 選択: 2 件");
+    QTest::keyClick(screen.get(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(shell_.clipboard.split('\n').size(), 2);
+    EXPECT_TRUE(shell_.clipboard.contains("/c/newest.txt"));
+
+    // Shown again, it is selected in the table again.
+    choose(*screen, "operationFilter", 0);
+    EXPECT_EQ(view->selectionModel()->selectedRows().size(), 2);
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(2, {}));
+    // A plain click selects that row alone.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    EXPECT_EQ(footer(*screen), "履歴: 3 件 / 表示: 3 件 / 選択: 1 件");
 }
 
 TEST_F(LogScreenTest, DeleteAllAsksFirstThenEmptiesTheWholeHistory)
@@ -236,24 +351,20 @@ TEST_F(LogScreenTest, DeleteAllAsksFirstThenEmptiesTheWholeHistory)
     addLog("/d/one.txt", 10, 5);
     addLog("/d/two.txt", 10, 5, "decompress");
     auto screen = open();
-    screen->setOperationFilter(Filter::decompress);
-    screen->findChild<QPushButton*>()->click();
+    screen->history().setOperationFilter(Filter::decompress);
+    deleteButton(*screen)->click();
     auto* confirm = screen->findChild<QMessageBox*>(QStringLiteral("confirmClear"));
     ASSERT_NE(confirm, nullptr);
     EXPECT_EQ(confirm->informativeText(), "履歴ログ 2 件を全て削除します。実ファイルには影響しません。");
-    QPushButton* cancel = nullptr;
-    QPushButton* remove = nullptr;
-    for (auto* button : confirm->findChildren<QPushButton*>()) {
-        if (button->text() == "キャンセル")
-            cancel = button;
-        if (button->text() == "削除")
-            remove = button;
-    }
+    auto* cancel = confirm->findChild<QPushButton*>(QStringLiteral("cancel"));
+    auto* remove = confirm->findChild<QPushButton*>(QStringLiteral("delete"));
     ASSERT_TRUE(cancel && remove);
+    EXPECT_EQ(cancel->text(), "キャンセル");
+    EXPECT_EQ(remove->text(), "削除");
     remove->click();
-    ASSERT_TRUE(waitUntil([&] { return screen->logs().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return screen->history().records().logs().empty(); }));
     EXPECT_EQ(shownState(*screen), "履歴がまだありません");
-    EXPECT_FALSE(screen->findChild<QPushButton*>()->isEnabled());
+    EXPECT_FALSE(deleteButton(*screen)->isEnabled());
     // The file agrees.
     auto reader = container_->makeContext(store::ModelContext::Access::readOnly);
     EXPECT_TRUE(reader->fetch<store::CompressionLog>().empty());
@@ -265,13 +376,13 @@ TEST_F(LogScreenTest, AFailedDeleteKeepsTheRowsAndSaysSo)
     addLog("/r/two.txt", 10, 5);
     auto readOnly = container_->makeContext(store::ModelContext::Access::readOnly);
     auto screen = open(readOnly.get());
-    ASSERT_EQ(screen->logs().size(), 2u);
+    ASSERT_EQ(screen->history().records().logs().size(), 2u);
     screen->deleteAllLogs();
     auto* alert = screen->findChild<QMessageBox*>(QStringLiteral("deleteFailed"));
     ASSERT_NE(alert, nullptr);
     EXPECT_TRUE(alert->isVisible());
     EXPECT_TRUE(alert->informativeText().startsWith("詳細: "));
-    EXPECT_EQ(screen->logs().size(), 2u);
+    EXPECT_EQ(screen->history().records().logs().size(), 2u);
     EXPECT_EQ(shownState(*screen), "table");
     EXPECT_EQ(footer(*screen), "履歴: 2 件 / 表示: 2 件");
     EXPECT_EQ(container_->mainContext().fetch<store::CompressionLog>().size(), 2u);
@@ -285,11 +396,11 @@ TEST_F(LogScreenTest, RecordsSavedOrPrunedElsewhereShowUpWhileTheWindowIsOpen)
                                                        "compress", "/live/new.txt", 100, 10, "LZFSE", 1, true);
     writer->insert(log);
     writer->save();
-    ASSERT_TRUE(waitUntil([&] { return screen->logs().size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return screen->history().records().logs().size() == 1; }));
     EXPECT_EQ(shownState(*screen), "table");
     writer->remove(log);
     writer->save();
-    ASSERT_TRUE(waitUntil([&] { return screen->logs().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return screen->history().records().logs().empty(); }));
     EXPECT_EQ(shownState(*screen), "履歴がまだありません");
 }
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/windows/HistoryFigures.h"
+#include "operations/windows/HistoryFigures.h"
 
 #include <algorithm>
 
-namespace kelvane::ui {
+namespace kelvane::operations {
 
 std::int64_t totalBytesSaved(const std::vector<std::shared_ptr<store::CompressionLog>>& logs)
 {
@@ -20,4 +20,4 @@ std::int64_t totalBytesSaved(const std::vector<std::shared_ptr<store::Compressio
     return total;
 }
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::operations
