@@ -4,7 +4,6 @@
 #include "discovery/HomeFolder.h"
 #include "operations/sheets/AskAIModel.h"
 #include "operations/threads/ChangeSignal.h"
-#include "operations/sheets/CompressionCheckerForSearch.h"
 #include "operations/sheets/ExtensionSet.h"
 #include "operations/sheets/SheetSearch.h"
 #include "platform/Logger.h"
@@ -180,11 +179,6 @@ std::vector<FileCandidateRow> SearchSheetModel::sortedResults() const
         rows.push_back({candidate});
     sortByKeys(rows, resultsSortOrder_, &FileCandidateRow::compare);
     return rows;
-}
-
-bool SearchSheetModel::isCompressedFile(const std::filesystem::path& url)
-{
-    return compressionCheckerForSearch(url);
 }
 
 void SearchSheetModel::startSearch()

@@ -13,25 +13,7 @@
 
 namespace kelvane::ui {
 
-QString CloudFolderWarningSheet::serviceName(discovery::CloudService service)
-{
-    using discovery::CloudService;
-    switch (service) {
-    case CloudService::iCloudDrive: return QStringLiteral("iCloud Drive");
-    case CloudService::dropbox: return QStringLiteral("Dropbox");
-    case CloudService::oneDrive: return QStringLiteral("OneDrive");
-    case CloudService::googleDrive: return QStringLiteral("Google Drive");
-    case CloudService::fileProviderGeneric: return QStringLiteral("クラウドストレージ");
-    }
-    return QStringLiteral("クラウドストレージ");
-}
-
-QString CloudFolderWarningSheet::title(discovery::CloudService service)
-{
-    return serviceName(service) + QStringLiteral(" 配下を登録しようとしています");
-}
-
-CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& url, discovery::CloudService service,
+CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& url, operations::CloudService service,
                                                  QWidget* parent)
     : QDialog(parent)
 {
@@ -49,7 +31,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     header->addWidget(symbol, 0, Qt::AlignVCenter);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    auto* heading = new QLabel(title(service));
+    auto* heading = new QLabel(operations::cloudWarningTitle(service));
     heading->setTextFormat(Qt::PlainText);
     heading->setObjectName(QStringLiteral("title"));
     QFont headingFont = heading->font();

@@ -184,13 +184,26 @@ void OperationProgressSheet::setMonotonicClock(std::function<std::chrono::nanose
 
 void OperationProgressSheet::build(bool offersHistory)
 {
-    const QFont base = font();
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(24, 24, 24, 24);
     root->setSpacing(18);
     setMinimumWidth(480);
+    root->addLayout(buildHeader());
+    resultCard_ = buildResultCard();
+    root->addWidget(resultCard_);
+    oversizeNotice_ = buildOversizeNotice();
+    root->addWidget(oversizeNotice_);
+    root->addWidget(buildProgressBox());
+    root->addLayout(buildStatistics());
+    safetyNotes_ = buildSafetyNotes();
+    root->addWidget(safetyNotes_);
+    root->addLayout(buildButtons(offersHistory));
+}
 
-    // Header: the spinner or the status symbol, the title, the file or the counts.
+// The spinner or the status symbol, the title, the file or the counts.
+QLayout* OperationProgressSheet::buildHeader()
+{
+    const QFont base = font();
     auto* header = new QHBoxLayout;
     header->setSpacing(14);
     spinner_ = new Spinner;
@@ -214,14 +227,13 @@ void OperationProgressSheet::build(bool offersHistory)
     header->addWidget(spinner_, 0, Qt::AlignVCenter);
     header->addWidget(statusSymbol_, 0, Qt::AlignTop);
     header->addLayout(titles, 1);
-    root->addLayout(header);
+    return header;
+}
 
-    resultCard_ = buildResultCard();
-    root->addWidget(resultCard_);
-    oversizeNotice_ = buildOversizeNotice();
-    root->addWidget(oversizeNotice_);
-
-    // Progress bar with its counts line.
+// The progress bar with its counts line.
+QWidget* OperationProgressSheet::buildProgressBox()
+{
+    const QFont base = font();
     progressBox_ = new QWidget;
     auto* progressColumn = new QVBoxLayout(progressBox_);
     progressColumn->setContentsMargins(0, 0, 0, 0);
@@ -244,9 +256,12 @@ void OperationProgressSheet::build(bool offersHistory)
     progressLine->addStretch(1);
     progressColumn->addWidget(progressBar_);
     progressColumn->addLayout(progressLine);
-    root->addWidget(progressBox_);
+    return progressBox_;
+}
 
-    // Statistics.
+QLayout* OperationProgressSheet::buildStatistics()
+{
+    const QFont base = font();
     grid_ = new QGridLayout;
     grid_->setHorizontalSpacing(18);
     grid_->setVerticalSpacing(6);
@@ -293,12 +308,12 @@ void OperationProgressSheet::build(bool offersHistory)
     grid_->addWidget(memoryAvailableLabel_, 4, 0);
     grid_->addWidget(memoryAvailable_, 4, 1, 1, 3);
     grid_->setColumnStretch(3, 1);
-    root->addLayout(grid_);
+    return grid_;
+}
 
-    safetyNotes_ = buildSafetyNotes();
-    root->addWidget(safetyNotes_);
-
-    // Buttons: cancel while running; history and close once finished.
+// Cancel while running; history and close once finished.
+QLayout* OperationProgressSheet::buildButtons(bool offersHistory)
+{
     auto* buttons = new QHBoxLayout;
     history_ = new QPushButton(QStringLiteral("履歴を見る"));
     history_->setAutoDefault(false);
@@ -311,13 +326,13 @@ void OperationProgressSheet::build(bool offersHistory)
     buttons->addStretch(1);
     buttons->addWidget(cancel_);
     buttons->addWidget(close_);
-    root->addLayout(buttons);
     if (!offersHistory)
         history_->setProperty("unavailable", true);
 
     connect(cancel_, &QPushButton::clicked, this, [this] { progress_->cancel(); });
     connect(close_, &QPushButton::clicked, this, &OperationProgressSheet::closeRequested);
     connect(history_, &QPushButton::clicked, this, &OperationProgressSheet::showLogRequested);
+    return buttons;
 }
 
 QFrame* OperationProgressSheet::buildResultCard()
@@ -487,9 +502,17 @@ void OperationProgressSheet::refresh()
     ++refreshCount_;
     const OperationProgress& p = *progress_;
     const bool finished = p.isFinished();
-    const Clock::time_point at = now();
+    refreshHeader(p, finished);
+    refreshResultCard(p, finished);
+    refreshOversizeNotice(p);
+    refreshProgressBox(p, finished);
+    refreshStatistics(p, now());
+    refreshButtons(p, finished);
+    fitShape();
+}
 
-    // Header.
+void OperationProgressSheet::refreshHeader(const OperationProgress& p, bool finished)
+{
     spinner_->setVisible(!finished && p.total() < 2);
     statusSymbol_->setVisible(finished);
     if (finished) {
@@ -504,38 +527,46 @@ void OperationProgressSheet::refresh()
     }
     fileName_->setVisible(!finished && !p.currentFileName().empty());
     counts_->setVisible(finished);
+}
 
-    // Result card.
+void OperationProgressSheet::refreshResultCard(const OperationProgress& p, bool finished)
+{
     const std::int64_t saved = p.bytesSavedSoFar();
     const std::int64_t processed = ProgressTexts::processedNotSkipped(p);
     resultCard_->setVisible(finished && saved >= 1);
-    if (finished && saved >= 1) {
-        const QString symbol = ProgressTexts::savingsSymbol(saved);
-        savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
-        savingsSymbol_->setProperty("symbol", symbol);
-        savedBytes_->setText(display::formatBytes(saved));
-        resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
-        const auto percent = ProgressTexts::savedPercent(saved, processed);
-        percentDot_->setVisible(percent.has_value());
-        savedPercent_->setVisible(percent.has_value());
-        if (percent)
-            savedPercent_->setText(QStringLiteral("%1% 縮小").arg(*percent));
-        sizeLine_->setVisible(processed >= 1);
-        sizeBefore_->setText(display::formatBytes(processed));
-        sizeAfter_->setText(display::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
-        const bool clean = !p.wasCancelled() && p.failures().empty();
-        praise_->setVisible(clean);
-        praise_->setText(clean ? ProgressTexts::savingsMessage(saved) : QString());
-    }
+    if (!finished || saved < 1)
+        return;
+    const QString symbol = ProgressTexts::savingsSymbol(saved);
+    savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
+    savingsSymbol_->setProperty("symbol", symbol);
+    savedBytes_->setText(display::formatBytes(saved));
+    resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
+    const auto percent = ProgressTexts::savedPercent(saved, processed);
+    percentDot_->setVisible(percent.has_value());
+    savedPercent_->setVisible(percent.has_value());
+    if (percent)
+        savedPercent_->setText(QStringLiteral("%1% 縮小").arg(*percent));
+    sizeLine_->setVisible(processed >= 1);
+    sizeBefore_->setText(display::formatBytes(processed));
+    sizeAfter_->setText(display::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
+    const bool clean = !p.wasCancelled() && p.failures().empty();
+    praise_->setVisible(clean);
+    praise_->setText(clean ? ProgressTexts::savingsMessage(saved) : QString());
+}
 
-    // Files over 2 GB, running or finished.
+// Files over 2 GB, running or finished.
+void OperationProgressSheet::refreshOversizeNotice(const OperationProgress& p)
+{
     oversizeNotice_->setVisible(p.sizeSkippedCount() >= 1);
     oversizeHeadline_->setText(ProgressTexts::oversizeHeadline(p.sizeSkippedCount()));
     oversizeTotal_->setVisible(p.sizeSkippedBytes() >= 1);
     oversizeTotal_->setText(ProgressTexts::oversizeTotal(p.sizeSkippedBytes()));
+}
 
-    // Progress bar.
+void OperationProgressSheet::refreshProgressBox(const OperationProgress& p, bool finished)
+{
     progressBox_->setVisible(!finished && p.total() > 1);
+    const std::int64_t saved = p.bytesSavedSoFar();
     const double fraction = p.total() < 1 ? 0.0 : static_cast<double>(p.current()) / p.total();
     progressBar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
     progressCounts_->setText(QStringLiteral("%1 / %2").arg(p.current()).arg(p.total()));
@@ -545,8 +576,10 @@ void OperationProgressSheet::refresh()
     failedDot_->setVisible(!p.failures().empty());
     progressFailed_->setVisible(!p.failures().empty());
     progressFailed_->setText(QStringLiteral("失敗 %1").arg(p.failures().size()));
+}
 
-    // Statistics.
+void OperationProgressSheet::refreshStatistics(const OperationProgress& p, Clock::time_point at)
+{
     const Clock::time_point end = p.completedAt().value_or(at);
     elapsed_->setText(ProgressTexts::formatDuration(std::chrono::duration<double>(end - p.startedAt()).count()));
     remaining_->setText(ProgressTexts::remainingText(p.estimatedRemainingSeconds(at)));
@@ -563,8 +596,10 @@ void OperationProgressSheet::refresh()
     setTone(memoryUse_, ProgressTexts::memoryUsageColor(p.peakMemoryBytes(), installedMemory_));
     memoryAvailable_->setText(ProgressTexts::memoryAvailableText(p, installedMemory_));
     setTone(memoryAvailable_, ProgressTexts::memoryAvailableColor(p.systemAvailableMemoryBytes(), installedMemory_));
+}
 
-    // Notes and buttons.
+void OperationProgressSheet::refreshButtons(const OperationProgress& p, bool finished)
+{
     safetyNotes_->setVisible(!finished);
     cancel_->setVisible(!finished);
     cancel_->setEnabled(p.task().has_value());
@@ -574,8 +609,10 @@ void OperationProgressSheet::refresh()
         close_->setDefault(true);
         close_->setFocus();
     }
+}
 
-    // Sections came or went: the sheet takes the height it now needs.
+void OperationProgressSheet::fitShape()
+{
     int shape = 0;
     for (QWidget* w : {static_cast<QWidget*>(resultCard_), static_cast<QWidget*>(oversizeNotice_), progressBox_,
                        processedLabel_, memoryUseLabel_, safetyNotes_, static_cast<QWidget*>(fileName_)})

@@ -35,7 +35,7 @@ QLabel* badge(const QString& text, const QColor& color, QWidget* parent)
 
 }  // namespace
 
-WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<void()> onRegisterAll,
+WizardPresetRow::WizardPresetRow(operations::WizardPreset preset, std::function<void()> onRegisterAll,
                                  std::function<void()> onInspect, QWidget* parent)
     : QFrame(parent), preset_(std::move(preset))
 {
