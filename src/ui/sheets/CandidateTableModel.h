@@ -38,9 +38,10 @@ protected:
 };
 
 // A table of found files with these columns: the rows as the sheet's model
-// hands them over, sorting by a click on a header through that model, and,
-// where the table offers them, tick boxes on the names.
-template <class Row>
+// hands them over, the selection and the sort order held by that model (a
+// click on a header sorts through it), and, where the table offers them,
+// tick boxes on the names.
+template <class Row, class Model>
 class CandidateTableModel : public CandidateTable {
 public:
     using Key = typename Row::Key;
@@ -50,9 +51,16 @@ public:
         Key key;
         Look look;
     };
+    // Where the model keeps the table's sort order.
+    struct Sorting {
+        const SortOrder& (Model::*order)() const;
+        void (Model::*setOrder)(SortOrder);
+    };
 
     const std::vector<Row>& rows() const { return rows_; }
     const std::filesystem::path& pathAt(int row) const override { return rows_[static_cast<std::size_t>(row)].id(); }
+    const Paths& selection() const override { return model_.selection(); }
+    void setSelection(Paths selection) override { model_.setSelection(std::move(selection)); }
 
     int rowCount(const QModelIndex& parent = {}) const override
     {
@@ -86,7 +94,13 @@ public:
             !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
             columns_[static_cast<std::size_t>(index.column())].look != Look::name)
             return false;
-        setTicked(rows_[static_cast<std::size_t>(index.row())].id(), value.value<Qt::CheckState>() == Qt::Checked);
+        Paths picked = selection();
+        const std::filesystem::path& path = rows_[static_cast<std::size_t>(index.row())].id();
+        if (value.value<Qt::CheckState>() == Qt::Checked)
+            picked.insert(path);
+        else
+            picked.erase(path);
+        setSelection(std::move(picked));
         return true;
     }
 
@@ -112,25 +126,25 @@ public:
         if (column < 0 || column >= static_cast<int>(columns_.size()))
             return;
         using Order = typename operations::SortKey<Key>::Order;
-        setSortOrder(operations::withLeadingKey(
-            sortOrder(), {columns_[static_cast<std::size_t>(column)].key,
-                          order == Qt::AscendingOrder ? Order::forward : Order::reverse}));
+        (model_.*sorting_.setOrder)(operations::withLeadingKey(
+            (model_.*sorting_.order)(), {columns_[static_cast<std::size_t>(column)].key,
+                                          order == Qt::AscendingOrder ? Order::forward : Order::reverse}));
     }
 
 protected:
     enum class Ticks { none, onNames };
 
-    CandidateTableModel(std::vector<Column> columns, Ticks ticks, QObject* parent)
-        : CandidateTable(parent), columns_(std::move(columns)), ticks_(ticks == Ticks::onNames)
+    CandidateTableModel(Model& model, std::vector<Column> columns, Sorting sorting, Ticks ticks, QObject* parent)
+        : CandidateTable(parent),
+          model_(model),
+          columns_(std::move(columns)),
+          sorting_(sorting),
+          ticks_(ticks == Ticks::onNames)
     {
     }
 
     virtual QVariant text(const Row& row, int column) const = 0;
     virtual QVariant toolTip(const Row& row, int column) const = 0;
-    virtual SortOrder sortOrder() const = 0;
-    virtual void setSortOrder(SortOrder order) = 0;
-    // A tick box changed by the user (tables with tick boxes only).
-    virtual void setTicked(const std::filesystem::path&, bool) {}
 
     void resetRows(std::vector<Row> rows)
     {
@@ -170,8 +184,11 @@ protected:
                 emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::CheckStateRole});
     }
 
+    Model& model_;
+
 private:
     std::vector<Column> columns_;
+    Sorting sorting_;
     bool ticks_;
     std::vector<Row> rows_;
 };

@@ -5,6 +5,7 @@
 #include "ui/common/Symbols.h"
 #include "ui/common/SheetButtons.h"
 #include "ui/common/VisibleName.h"
+#include "ui/sheets/SheetWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,12 +18,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
                                                  QWidget* parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("cloudFolderWarningSheet"));
-    setWindowTitle(QStringLiteral("Kelvane"));
-    setFixedWidth(480);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(16);
+    QVBoxLayout* layout = sheets::setUpConfirmationSheet(this, "cloudFolderWarningSheet", 480);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(14);

@@ -62,6 +62,16 @@ QLabel* label(const QString& text, TextStyle style, const QFont& base, const cha
     return l;
 }
 
+// A layout on `widget`, flush with its edges.
+template <class Layout>
+Layout* flushLayout(QWidget* widget, int spacing)
+{
+    auto* layout = new Layout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
 void setSecondary(QWidget* w) { w->setForegroundRole(QPalette::PlaceholderText); }
 
 // A colour of its own, or the secondary style.
@@ -83,10 +93,15 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setForegroundRole(QPalette::WindowText);
 }
 
-// A rounded, tinted box: the colour at 8 % behind, at 25 % around.
-QFrame* tintedBox(const char* name, const QColor& color, int radius)
+// A rounded, tinted box: the colour at 8 % behind, at 25 % around; its
+// content laid out in `direction`, `padding` from the edge.
+QFrame* tintedBox(const char* name, const QColor& color, int radius, QBoxLayout::Direction direction, int padding,
+                  int spacing)
 {
     auto* box = new QFrame;
+    auto* layout = new QBoxLayout(direction, box);
+    layout->setContentsMargins(padding, padding, padding, padding);
+    layout->setSpacing(spacing);
     box->setObjectName(QString::fromLatin1(name));
     const auto rgba = [&](double alpha) {
         return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(alpha);
@@ -101,9 +116,7 @@ QFrame* tintedBox(const char* name, const QColor& color, int radius)
 QWidget* gridLabel(const char16_t* symbol, const QString& title, const QString& toolTip, const QFont& base)
 {
     auto* cell = new QWidget;
-    auto* row = new QHBoxLayout(cell);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
+    auto* row = flushLayout<QHBoxLayout>(cell, 4);
     QColor secondary = cell->palette().color(QPalette::WindowText);
     secondary.setAlphaF(0.55f);
     row->addWidget(symbolLabel(symbol, secondary, 12));
@@ -235,9 +248,7 @@ QWidget* OperationProgressSheet::buildProgressBox()
 {
     const QFont base = font();
     progressBox_ = new QWidget;
-    auto* progressColumn = new QVBoxLayout(progressBox_);
-    progressColumn->setContentsMargins(0, 0, 0, 0);
-    progressColumn->setSpacing(4);
+    auto* progressColumn = flushLayout<QVBoxLayout>(progressBox_, 4);
     progressBar_ = new QProgressBar;
     progressBar_->setObjectName(QStringLiteral("progressBar"));
     progressBar_->setRange(0, 1000);
@@ -338,16 +349,12 @@ QLayout* OperationProgressSheet::buildButtons(bool offersHistory)
 QFrame* OperationProgressSheet::buildResultCard()
 {
     const QFont base = font();
-    QFrame* card = tintedBox("resultCard", ProgressTexts::green(), 10);
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(10);
+    QFrame* card = tintedBox("resultCard", ProgressTexts::green(), 10, QBoxLayout::TopToBottom, 12, 10);
+    auto* column = static_cast<QBoxLayout*>(card->layout());
 
     auto* savings = new QWidget;
     savings->setObjectName(QStringLiteral("savingsLine"));
-    auto* savingsRow = new QHBoxLayout(savings);
-    savingsRow->setContentsMargins(0, 0, 0, 0);
-    savingsRow->setSpacing(8);
+    auto* savingsRow = flushLayout<QHBoxLayout>(savings, 8);
     savingsSymbol_ = new QLabel;
     savingsSymbol_->setObjectName(QStringLiteral("savingsSymbol"));
     savingsSymbol_->setFixedSize(22, 22);
@@ -372,9 +379,7 @@ QFrame* OperationProgressSheet::buildResultCard()
 
     sizeLine_ = new QWidget;
     sizeLine_->setObjectName(QStringLiteral("sizeLine"));
-    auto* sizeRow = new QHBoxLayout(sizeLine_);
-    sizeRow->setContentsMargins(0, 0, 0, 0);
-    sizeRow->setSpacing(6);
+    auto* sizeRow = flushLayout<QHBoxLayout>(sizeLine_, 6);
     sizeBefore_ = label(QString(), TextStyle::caption, base, "sizeBefore");
     QFont struck = sizeBefore_->font();
     struck.setStrikeOut(true);
@@ -397,10 +402,8 @@ QFrame* OperationProgressSheet::buildResultCard()
 QFrame* OperationProgressSheet::buildOversizeNotice()
 {
     const QFont base = font();
-    QFrame* notice = tintedBox("oversizeNotice", ProgressTexts::orange(), 8);
-    auto* row = new QHBoxLayout(notice);
-    row->setContentsMargins(10, 10, 10, 10);
-    row->setSpacing(10);
+    QFrame* notice = tintedBox("oversizeNotice", ProgressTexts::orange(), 8, QBoxLayout::LeftToRight, 10, 10);
+    auto* row = static_cast<QBoxLayout*>(notice->layout());
     row->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 16), 0, Qt::AlignTop);
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
@@ -426,9 +429,7 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
     const QFont base = font();
     auto* box = new QWidget;
     box->setObjectName(QStringLiteral("safetyNotes"));
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(12);
+    auto* column = flushLayout<QVBoxLayout>(box, 12);
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);

@@ -2,7 +2,6 @@
 #include "ui/sheets/SearchResultsTableModel.h"
 
 #include "display/Formatters.h"
-#include "operations/sheets/SearchSheetModel.h"
 #include "ui/common/VisibleName.h"
 
 #include <algorithm>
@@ -11,32 +10,24 @@
 namespace kelvane::ui::sheets {
 
 using operations::FileCandidateRow;
+using operations::SearchSheetModel;
 using Key = FileCandidateRow::Key;
 
-SearchResultsTableModel::SearchResultsTableModel(operations::SearchSheetModel& model, QObject* parent)
-    : CandidateTableModel({{QStringLiteral("名前"), Key::name, Look::name},
+SearchResultsTableModel::SearchResultsTableModel(SearchSheetModel& model, QObject* parent)
+    : CandidateTableModel(model,
+                          {{QStringLiteral("名前"), Key::name, Look::name},
                            {QStringLiteral("パス"), Key::folderPath, Look::text},
                            {QStringLiteral("サイズ"), Key::size, Look::figure},
                            {QStringLiteral("最終更新"), Key::modificationDate, Look::date},
                            {QStringLiteral("期待度"), Key::stars, Look::text}},
-                          Ticks::none, parent),
-      model_(model)
+                          {&SearchSheetModel::resultsSortOrder, &SearchSheetModel::setResultsSortOrder},
+                          Ticks::none, parent)
 {
 }
 
 void SearchResultsTableModel::refresh()
 {
     resetRows(model_.sortedResults());
-}
-
-const CandidateTable::Paths& SearchResultsTableModel::selection() const
-{
-    return model_.selection();
-}
-
-void SearchResultsTableModel::setSelection(Paths selection)
-{
-    model_.setSelection(std::move(selection));
 }
 
 QVariant SearchResultsTableModel::text(const FileCandidateRow& row, int column) const
@@ -60,16 +51,6 @@ QVariant SearchResultsTableModel::toolTip(const FileCandidateRow& row, int colum
     if (column == stars)
         return QString::fromStdString(operations::expectationSummary(row.candidate.url));
     return {};
-}
-
-CandidateTableModel<FileCandidateRow>::SortOrder SearchResultsTableModel::sortOrder() const
-{
-    return model_.resultsSortOrder();
-}
-
-void SearchResultsTableModel::setSortOrder(SortOrder order)
-{
-    model_.setResultsSortOrder(std::move(order));
 }
 
 }  // namespace kelvane::ui::sheets

@@ -2,18 +2,16 @@
 #pragma once
 
 #include "operations/sheets/FileCandidateRow.h"
+#include "operations/sheets/SearchSheetModel.h"
 #include "ui/sheets/CandidateTableModel.h"
-
-namespace kelvane::operations {
-class SearchSheetModel;
-}
 
 namespace kelvane::ui::sheets {
 
 // The search results as a table: name, folder, size, date and expectation.
 // Holds the sorted rows of the last refresh; a click on a header sorts
 // through the sheet model.
-class SearchResultsTableModel final : public CandidateTableModel<operations::FileCandidateRow> {
+class SearchResultsTableModel final
+    : public CandidateTableModel<operations::FileCandidateRow, operations::SearchSheetModel> {
 public:
     enum ColumnIndex { name, path, size, modified, stars };
 
@@ -22,17 +20,9 @@ public:
     // Takes the sheet model's rows again, in its sort order.
     void refresh();
 
-    const Paths& selection() const override;
-    void setSelection(Paths selection) override;
-
 protected:
     QVariant text(const operations::FileCandidateRow& row, int column) const override;
     QVariant toolTip(const operations::FileCandidateRow& row, int column) const override;
-    SortOrder sortOrder() const override;
-    void setSortOrder(SortOrder order) override;
-
-private:
-    operations::SearchSheetModel& model_;
 };
 
 }  // namespace kelvane::ui::sheets

@@ -296,8 +296,6 @@ QWidget* SearchSheet::buildResultArea()
 QWidget* SearchSheet::buildSearchingPage()
 {
     auto* searching = new QWidget(resultArea_);
-    auto* layout = new QVBoxLayout(searching);
-    layout->setSpacing(14);
     auto* bar = new QProgressBar(searching);
     bar->setRange(0, 0);
     bar->setTextVisible(false);
@@ -306,10 +304,7 @@ QWidget* SearchSheet::buildSearchingPage()
     progress_->setObjectName("searchProgress");
     setSecondaryStyle(progress_);
     auto* cancel = sheetButton(QStringLiteral("キャンセル"), searching, "cancelSearchButton");
-    layout->addStretch(1);
-    for (QWidget* widget : {static_cast<QWidget*>(bar), static_cast<QWidget*>(progress_), static_cast<QWidget*>(cancel)})
-        layout->addWidget(widget, 0, Qt::AlignHCenter);
-    layout->addStretch(1);
+    centredColumn(searching, {bar, progress_, cancel}, 14, true);
     connect(cancel, &QPushButton::clicked, model_.get(), &SearchSheetModel::cancelSearch);
     return searching;
 }
@@ -317,18 +312,13 @@ QWidget* SearchSheet::buildSearchingPage()
 QWidget* SearchSheet::buildErrorPage()
 {
     auto* failed = new QWidget(resultArea_);
-    auto* layout = new QVBoxLayout(failed);
-    layout->setSpacing(8);
     auto* icon = new QLabel(failed);
     icon->setPixmap(symbolPixmap(u"exclamationmark.triangle.fill", QColor(0xe0, 0x7b, 0x00), 36, 2.0));
     error_ = selectableLabel({}, failed);
     error_->setObjectName("searchError");
     error_->setAlignment(Qt::AlignHCenter);
     setSecondaryStyle(error_);
-    layout->addStretch(1);
-    layout->addWidget(icon, 0, Qt::AlignHCenter);
-    layout->addWidget(error_);
-    layout->addStretch(1);
+    centredColumn(failed, {icon, error_}, 8, true, error_);
     return failed;
 }
 

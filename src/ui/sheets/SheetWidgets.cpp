@@ -90,6 +90,17 @@ QFrame* horizontalDivider(QWidget* parent)
     return line;
 }
 
+QVBoxLayout* setUpConfirmationSheet(QDialog* sheet, const char* objectName, int width)
+{
+    sheet->setObjectName(QString::fromLatin1(objectName));
+    sheet->setWindowTitle(QStringLiteral("Kelvane"));
+    sheet->setFixedWidth(width);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(24, 24, 24, 24);
+    layout->setSpacing(16);
+    return layout;
+}
+
 void setUpSheet(QDialog* sheet, const QString& title, QSize minimum, QSize size)
 {
     sheet->setWindowTitle(title);
@@ -155,25 +166,32 @@ BusyRow busyRow(const QString& text, QWidget* parent, QMargins margins, int spac
     return busy;
 }
 
+QVBoxLayout* centredColumn(QWidget* page, std::initializer_list<QWidget*> widgets, int spacing, bool middle,
+                           const QWidget* fullWidth)
+{
+    auto* layout = new QVBoxLayout(page);
+    layout->setSpacing(spacing);
+    if (middle)
+        layout->addStretch(1);
+    for (QWidget* widget : widgets)
+        layout->addWidget(widget, 0, widget == fullWidth ? Qt::Alignment() : Qt::AlignHCenter);
+    if (middle)
+        layout->addStretch(1);
+    return layout;
+}
+
 EmptyState emptyState(QWidget* parent, const QString& symbol, int symbolSide, const QString& title, int titleSize,
                       const QString& text, bool centred)
 {
     EmptyState empty;
     empty.box = new QWidget(parent);
-    auto* layout = new QVBoxLayout(empty.box);
-    layout->setSpacing(8);
     auto* icon = new QLabel(empty.box);
     icon->setPixmap(symbolPixmap(symbol, secondaryColor(empty.box->palette()), symbolSide, 2.0));
     QLabel* heading = plainLabel(title, empty.box);
     setRelativeFontSize(heading, titleSize, true);
     empty.text = plainLabel(text, empty.box);
     setSecondaryStyle(empty.text);
-    if (centred)
-        layout->addStretch(1);
-    for (QWidget* widget : {static_cast<QWidget*>(icon), static_cast<QWidget*>(heading), static_cast<QWidget*>(empty.text)})
-        layout->addWidget(widget, 0, Qt::AlignHCenter);
-    if (centred)
-        layout->addStretch(1);
+    centredColumn(empty.box, {icon, heading, empty.text}, 8, centred);
     return empty;
 }
 

@@ -20,6 +20,7 @@ class QDialog;
 class QHBoxLayout;
 class QPushButton;
 class QTableView;
+class QVBoxLayout;
 class QWidget;
 
 namespace kelvane::ui {
@@ -51,6 +52,10 @@ void setRelativeFontSize(QWidget* widget, int delta, bool bold = false);
 
 QFrame* horizontalDivider(QWidget* parent = nullptr);
 
+// A sheet that asks before a registration: its name, the program's title,
+// a fixed width, and the column its content goes in.
+QVBoxLayout* setUpConfirmationSheet(QDialog* sheet, const char* objectName, int width);
+
 // A sheet's frame: its title, modal to its window, its least and first size.
 void setUpSheet(QDialog* sheet, const QString& title, QSize minimum, QSize size);
 
@@ -72,6 +77,12 @@ struct BusyRow {
     QLabel* text = nullptr;
 };
 BusyRow busyRow(const QString& text, QWidget* parent, QMargins margins, int spacing);
+
+// Lays `widgets` on `page` one under the other, each centred across (but
+// `fullWidth`, which takes the width), and with `middle` in the middle of
+// the page's height.
+QVBoxLayout* centredColumn(QWidget* page, std::initializer_list<QWidget*> widgets, int spacing, bool middle,
+                           const QWidget* fullWidth = nullptr);
 
 // What an area shows when it has nothing to list: a symbol over a title and a
 // text, each centred. `centred` keeps the three in the middle of the height.

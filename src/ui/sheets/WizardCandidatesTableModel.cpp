@@ -3,7 +3,6 @@
 
 #include "display/Formatters.h"
 #include "operations/sheets/FileCandidateRow.h"
-#include "operations/sheets/WizardPresetScanModel.h"
 #include "ui/common/VisibleName.h"
 
 #include <algorithm>
@@ -25,28 +24,19 @@ std::int64_t shownSize(const WizardCandidate& row)
 }  // namespace
 
 WizardCandidatesTableModel::WizardCandidatesTableModel(WizardPresetScanModel& model, QObject* parent)
-    : CandidateTableModel({{QStringLiteral("名前"), Key::name, Look::name},
+    : CandidateTableModel(model,
+                          {{QStringLiteral("名前"), Key::name, Look::name},
                            {QStringLiteral("サイズ"), Key::size, Look::figure},
                            {QStringLiteral("期待度"), Key::stars, Look::text},
                            {QStringLiteral("最終更新"), Key::mtime, Look::date},
                            {QStringLiteral("場所"), Key::location, Look::text}},
-                          Ticks::onNames, parent),
-      model_(model)
+                          {&WizardPresetScanModel::sortOrder, &WizardPresetScanModel::setSortOrder}, Ticks::onNames,
+                          parent)
 {
     connect(&model_, &WizardPresetScanModel::candidatesChanged, this,
             [this] { mergeRows(model_.displayedCandidates()); });
     connect(&model_, &WizardPresetScanModel::selectionChanged, this, [this] { refreshTicks(); });
     resetRows(model_.displayedCandidates());
-}
-
-const CandidateTable::Paths& WizardCandidatesTableModel::selection() const
-{
-    return model_.selection();
-}
-
-void WizardCandidatesTableModel::setSelection(Paths selection)
-{
-    model_.setSelection(std::move(selection));
 }
 
 QVariant WizardCandidatesTableModel::text(const WizardCandidate& row, int column) const
@@ -68,21 +58,6 @@ QVariant WizardCandidatesTableModel::toolTip(const WizardCandidate& row, int col
     if (column == location)
         return visibleName(row.location());
     return {};
-}
-
-CandidateTableModel<WizardCandidate>::SortOrder WizardCandidatesTableModel::sortOrder() const
-{
-    return model_.sortOrder();
-}
-
-void WizardCandidatesTableModel::setSortOrder(SortOrder order)
-{
-    model_.setSortOrder(std::move(order));
-}
-
-void WizardCandidatesTableModel::setTicked(const std::filesystem::path& url, bool ticked)
-{
-    model_.setSelected(url, ticked);
 }
 
 }  // namespace kelvane::ui::sheets
