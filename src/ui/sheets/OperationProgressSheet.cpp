@@ -328,11 +328,14 @@ QLayout* OperationProgressSheet::buildButtons(bool offersHistory)
     auto* buttons = new QHBoxLayout;
     history_ = new QPushButton(QStringLiteral("履歴を見る"));
     history_->setAutoDefault(false);
+    history_->setObjectName(QStringLiteral("historyButton"));
     history_->setVisible(false);
     cancel_ = new QPushButton(QStringLiteral("キャンセル"));
     cancel_->setAutoDefault(false);
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
     close_ = new QPushButton(QStringLiteral("閉じる"));
     close_->setAutoDefault(false);
+    close_->setObjectName(QStringLiteral("closeButton"));
     buttons->addWidget(history_);
     buttons->addStretch(1);
     buttons->addWidget(cancel_);
