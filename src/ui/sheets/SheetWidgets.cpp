@@ -11,6 +11,7 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPainter>
 #include <QPalette>
 #include <QProgressBar>

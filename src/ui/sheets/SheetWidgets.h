@@ -3,13 +3,12 @@
 
 #include "ui/common/ColumnWidths.h"
 
-#include <QAbstractItemView>
 #include <QColor>
 #include <QIcon>
-#include <QItemSelectionModel>
 #include <QFrame>
 #include <QLabel>
 #include <QMargins>
+#include <QObject>
 #include <QSize>
 #include <QString>
 
