@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <optional>
 #include <string_view>
 
 namespace kelvane::operations {
@@ -12,16 +11,6 @@ struct ActiveOperation {
     enum class Kind { compress, decompress };
 
     static std::string_view rawValue(Kind kind) { return kind == Kind::compress ? "compress" : "decompress"; }
-
-    // Exact, case-sensitive; any other text is no kind.
-    static std::optional<Kind> kindFromRawValue(std::string_view raw)
-    {
-        if (raw == "compress")
-            return Kind::compress;
-        if (raw == "decompress")
-            return Kind::decompress;
-        return std::nullopt;
-    }
 };
 
 }  // namespace kelvane::operations

@@ -38,9 +38,29 @@ std::weak_ordering FileCandidateRow::compare(const FileCandidateRow& a, const Fi
     return std::weak_ordering::equivalent;
 }
 
+namespace {
+
+engine::ExtensionCategory categoryOf(const std::filesystem::path& url)
+{
+    return engine::fileExtensionCategory(discovery::pathExtension(url.filename().string()));
+}
+
+}  // namespace
+
 int expectationStars(const std::filesystem::path& url)
 {
-    return engine::stars(engine::fileExtensionCategory(discovery::pathExtension(url.filename().string())));
+    return engine::stars(categoryOf(url));
+}
+
+std::string expectationBar(int stars)
+{
+    return engine::starBar(stars);
+}
+
+std::string expectationSummary(const std::filesystem::path& url)
+{
+    const engine::ExtensionCategory category = categoryOf(url);
+    return std::string(engine::displayName(category)) + " — " + std::string(engine::expectedRatioText(category));
 }
 
 }  // namespace kelvane::operations

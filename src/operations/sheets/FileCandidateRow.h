@@ -31,6 +31,10 @@ struct FileCandidateRow {
 
 // Stars 0 to 5 of a file's extension category.
 int expectationStars(const std::filesystem::path& url);
+// The stars drawn as a bar of five.
+std::string expectationBar(int stars);
+// The category's name and the ratio it is expected to reach, for a tooltip.
+std::string expectationSummary(const std::filesystem::path& url);
 
 }  // namespace kelvane::operations
 

@@ -4,7 +4,6 @@
 #include "discovery/HomeFolder.h"
 #include "operations/sheets/AskAIModel.h"
 #include "operations/threads/ChangeSignal.h"
-#include "operations/sheets/CompressionCheckerForSearch.h"
 #include "operations/sheets/ExtensionSet.h"
 #include "operations/sheets/SheetSearch.h"
 #include "platform/Logger.h"
@@ -182,11 +181,6 @@ std::vector<FileCandidateRow> SearchSheetModel::sortedResults() const
     return rows;
 }
 
-bool SearchSheetModel::isCompressedFile(const std::filesystem::path& url)
-{
-    return compressionCheckerForSearch(url);
-}
-
 void SearchSheetModel::startSearch()
 {
     if (searchTask_)
@@ -200,14 +194,11 @@ void SearchSheetModel::startSearch()
     emit resultsChanged();
     emit selectionChanged();
 
-    const std::uint64_t generation = ++searchGeneration_;
+    ++searchGeneration_;
     QPointer<SearchSheetModel> self(this);
-    SheetSearchCallbacks callbacks;
-    callbacks.isCurrent = [self, generation] { return self && self->searchGeneration_ == generation; };
-    callbacks.progress = [self](const discovery::SearchProgress& report) {
-        self->scanProgress_ = report;
-        emit self->searchStateChanged();
-    };
+    SheetSearchCallbacks callbacks = callbacksOfLatestSearch(this, &SearchSheetModel::searchGeneration_,
+                                                             &SearchSheetModel::scanProgress_,
+                                                             &SearchSheetModel::searchStateChanged);
     callbacks.matches = [self](std::vector<discovery::FileCandidate> found) {
         self->results_.insert(self->results_.end(), std::make_move_iterator(found.begin()),
                               std::make_move_iterator(found.end()));

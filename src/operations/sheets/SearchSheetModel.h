@@ -92,7 +92,6 @@ public:
 
     void startSearch();
     void cancelSearch();
-    static bool isCompressedFile(const std::filesystem::path& url);
 
     // --- selection and registration -------------------------------------
     const std::set<std::filesystem::path>& selection() const { return selection_; }

@@ -7,6 +7,7 @@
 #include "operations/threads/TaskHandle.h"
 
 #include <QDateTime>
+#include <QPointer>
 #include <QString>
 
 #include <chrono>
@@ -39,6 +40,24 @@ struct SheetSearchCallbacks {
     std::function<void(std::vector<discovery::FileCandidate>)> matches;
     std::function<void(const SheetSearchEnd&)> end;
 };
+
+// The callbacks of the search `owner` starts now, with its progress part
+// filled in: the search is current while the owner lives and `latest` still
+// holds the generation it has now; each progress report is kept in
+// `progress` and told by `changed`.
+template <class Owner>
+SheetSearchCallbacks callbacksOfLatestSearch(Owner* owner, std::uint64_t Owner::*latest,
+                                             discovery::SearchProgress Owner::*progress, void (Owner::*changed)())
+{
+    QPointer<Owner> self(owner);
+    SheetSearchCallbacks callbacks;
+    callbacks.isCurrent = [self, latest, generation = owner->*latest] { return self && (*self).*latest == generation; };
+    callbacks.progress = [self, progress, changed](const discovery::SearchProgress& report) {
+        (*self).*progress = report;
+        emit((*self).*changed)();
+    };
+    return callbacks;
+}
 
 // Runs a search for a sheet on the worker pool, with the sheets' test of
 // "already compressed". Matches and progress arrive in the order found, the

@@ -22,6 +22,8 @@ struct WizardCandidate {
 
     bool operator==(const WizardCandidate&) const = default;
 
+    const std::filesystem::path& id() const { return url; }
+
     std::string name() const { return url.filename().string(); }
     // The containing folder, a leading home folder written "~".
     std::string location() const;

@@ -100,7 +100,7 @@ void WizardPresetScanModel::startScan()
     if (scanTask_)
         scanTask_->cancel();
     // Moves on even when no scan follows, so an older scan's end is dropped.
-    const std::uint64_t generation = ++generation_;
+    ++generation_;
     candidates_.clear();
     sortedCount_ = 0;
     selection_.clear();
@@ -121,12 +121,9 @@ void WizardPresetScanModel::startScan()
     emit scanStateChanged();
 
     QPointer<WizardPresetScanModel> self(this);
-    SheetSearchCallbacks callbacks;
-    callbacks.isCurrent = [self, generation] { return self && self->generation_ == generation; };
-    callbacks.progress = [self](const discovery::SearchProgress& report) {
-        self->progress_ = report;
-        emit self->scanStateChanged();
-    };
+    SheetSearchCallbacks callbacks = callbacksOfLatestSearch(this, &WizardPresetScanModel::generation_,
+                                                             &WizardPresetScanModel::progress_,
+                                                             &WizardPresetScanModel::scanStateChanged);
     callbacks.matches = [self](std::vector<discovery::FileCandidate> found) {
         std::vector<WizardCandidate> candidates;
         candidates.reserve(found.size());

@@ -17,7 +17,6 @@
 
 namespace kelvane::operations {
 
-using discovery::WizardPreset;
 
 WizardSheetModel::WizardSheetModel(store::ModelContext& context, QObject* parent)
     : QObject(parent), context_(context), presets_(WizardPreset::all())

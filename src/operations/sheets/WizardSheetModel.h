@@ -23,6 +23,8 @@ class ModelContext;
 
 namespace kelvane::operations {
 
+using WizardPreset = discovery::WizardPreset;
+
 // The state of the space-freeing wizard: the preset folders with their
 // measured sizes, the presets registered whole while the sheet is open, the
 // one-line message at the top of the list, and the detail page on show.

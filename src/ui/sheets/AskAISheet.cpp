@@ -19,40 +19,30 @@
 
 namespace kelvane::ui::sheets {
 
-namespace {
-
-QLabel* caption(const QString& text, QWidget* parent)
-{
-    QLabel* label = plainLabel(text, parent);
-    setRelativeFontSize(label, -1);
-    setSecondaryStyle(label);
-    return label;
-}
-
-}  // namespace
-
 using Kind = operations::AskAIModel::Phase::Kind;
 
 AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* parent)
     : QDialog(parent), model_(std::move(model))
 {
-    setWindowTitle(QStringLiteral("ローカル AI に聞く"));
-    setWindowModality(Qt::WindowModal);
-    setMinimumSize(560, 460);
-    resize(680, 560);
-
+    setUpSheet(this, QStringLiteral("ローカル AI に聞く"), {560, 460}, {680, 560});
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(20, 20, 20, 20);
     outer->setSpacing(16);
+    outer->addLayout(buildHeader());
+    outer->addWidget(horizontalDivider(this));
+    outer->addWidget(buildConversation(), 1);
+    outer->addWidget(horizontalDivider(this));
+    outer->addLayout(buildButtons());
+    connect(model_.get(), &operations::AskAIModel::phaseChanged, this, &AskAISheet::refresh);
+    connect(model_.get(), &operations::AskAIModel::streamedAnswerChanged, this, &AskAISheet::refresh);
+    refresh();
+}
 
-    // Header: the file's name and folder.
-    auto* header = new QHBoxLayout;
-    header->setSpacing(12);
+// The file's name and folder.
+QLayout* AskAISheet::buildHeader()
+{
     auto* icon = new QLabel(this);
     icon->setPixmap(symbolPixmap(u"sparkles.rectangle.stack.fill", palette().color(QPalette::Highlight), 36, 2.0));
-    header->addWidget(icon);
-    auto* fileHeader = new QVBoxLayout;
-    fileHeader->setSpacing(4);
     auto* name = stretchingElidedLabel(Qt::ElideMiddle, this);
     name->setObjectName("fileName");
     name->setText(visibleName(model_->url().filename()));
@@ -63,13 +53,12 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     folder->setToolTip(folder->text());
     setRelativeFontSize(folder, -1);
     setSecondaryStyle(folder);
-    fileHeader->addWidget(name);
-    fileHeader->addWidget(folder);
-    header->addLayout(fileHeader, 1);
-    outer->addLayout(header);
-    outer->addWidget(horizontalDivider(this));
+    return symbolHeader(icon, {}, {name, folder});
+}
 
-    // The question as sent and the answer.
+// The question as sent and the answer, scrolling together.
+QWidget* AskAISheet::buildConversation()
+{
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -96,69 +85,46 @@ AskAISheet::AskAISheet(std::unique_ptr<operations::AskAIModel> model, QWidget* p
     auto* answerPane = new QVBoxLayout;
     answerPane->setSpacing(6);
     answerPane->addWidget(caption(QStringLiteral("ローカル AI"), content));
-
-    errorView_ = new QWidget(content);
-    auto* errorLayout = new QVBoxLayout(errorView_);
-    errorLayout->setContentsMargins(0, 0, 0, 0);
-    errorLayout->setSpacing(4);
-    errorTitle_ = plainLabel({}, errorView_);
-    errorTitle_->setObjectName("errorTitle");
-    errorText_ = selectableLabel({}, errorView_);
-    errorText_->setObjectName("errorText");
-    setRelativeFontSize(errorText_, -1);
-    setSecondaryStyle(errorText_);
-    errorLayout->addWidget(errorTitle_);
-    errorLayout->addWidget(errorText_);
-    answerPane->addWidget(errorView_);
-
-    progressRow_ = new QWidget(content);
+    answerPane->addWidget(buildErrorView(content));
+    progressRow_ = busyRow(QStringLiteral("回答を生成中…"), content, {0, 0, 0, 0}, 6).row;
     progressRow_->setObjectName("progressRow");
-    auto* progressLayout = new QHBoxLayout(progressRow_);
-    progressLayout->setContentsMargins(0, 0, 0, 0);
-    progressLayout->setSpacing(6);
-    auto* spinner = new QProgressBar(progressRow_);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(48, 10);
-    auto* generating = plainLabel(QStringLiteral("回答を生成中…"), progressRow_);
-    setSecondaryStyle(generating);
-    progressLayout->addWidget(spinner);
-    progressLayout->addWidget(generating);
-    progressLayout->addStretch(1);
     answerPane->addWidget(progressRow_);
-
     answer_ = selectableLabel({}, content);
     answer_->setObjectName("answer");
     answerPane->addWidget(answer_);
     column->addLayout(answerPane);
     column->addStretch(1);
     scroll->setWidget(content);
-    outer->addWidget(scroll, 1);
-    outer->addWidget(horizontalDivider(this));
+    return scroll;
+}
 
-    auto* buttons = new QHBoxLayout;
-    cancel_ = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel_->setObjectName("cancelButton");
-    cancel_->setAutoDefault(false);
-    retry_ = new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("もう一度聞く"), this);
-    retry_->setObjectName("retryButton");
-    retry_->setAutoDefault(false);
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName("closeButton");
-    close->setAutoDefault(false);
-    buttons->addWidget(cancel_);
-    buttons->addWidget(retry_);
-    buttons->addStretch(1);
-    buttons->addWidget(close);
-    outer->addLayout(buttons);
+QWidget* AskAISheet::buildErrorView(QWidget* content)
+{
+    errorView_ = new QWidget(content);
+    auto* layout = new QVBoxLayout(errorView_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    errorTitle_ = plainLabel({}, errorView_);
+    errorTitle_->setObjectName("errorTitle");
+    errorText_ = selectableLabel({}, errorView_);
+    errorText_->setObjectName("errorText");
+    setRelativeFontSize(errorText_, -1);
+    setSecondaryStyle(errorText_);
+    layout->addWidget(errorTitle_);
+    layout->addWidget(errorText_);
+    return errorView_;
+}
 
+QLayout* AskAISheet::buildButtons()
+{
+    cancel_ = sheetButton(QStringLiteral("キャンセル"), this, "cancelButton");
+    retry_ = sheetButton(QStringLiteral("もう一度聞く"), this, "retryButton", symbolIcon(u"arrow.clockwise"));
+    auto* close = sheetButton(QStringLiteral("閉じる"), this, "closeButton");
     connect(cancel_, &QPushButton::clicked, model_.get(), &operations::AskAIModel::cancelStream);
     connect(retry_, &QPushButton::clicked, model_.get(), &operations::AskAIModel::retry);
     // Escape rejects the dialog as well.
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(model_.get(), &operations::AskAIModel::phaseChanged, this, &AskAISheet::refresh);
-    connect(model_.get(), &operations::AskAIModel::streamedAnswerChanged, this, &AskAISheet::refresh);
-    refresh();
+    return spreadRow({cancel_, retry_}, {close}, {0, 0, 0, 0});
 }
 
 AskAISheet::~AskAISheet() = default;

@@ -6,6 +6,7 @@
 #include <memory>
 
 class QLabel;
+class QLayout;
 class QPushButton;
 class QWidget;
 
@@ -45,6 +46,10 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QLayout* buildHeader();
+    QWidget* buildConversation();
+    QWidget* buildErrorView(QWidget* content);
+    QLayout* buildButtons();
     void refresh();
 
     std::unique_ptr<operations::AskAIModel> model_;

@@ -5,6 +5,7 @@
 #include "ui/common/Symbols.h"
 #include "ui/common/SheetButtons.h"
 #include "ui/common/VisibleName.h"
+#include "ui/sheets/SheetWidgets.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,34 +14,11 @@
 
 namespace kelvane::ui {
 
-QString CloudFolderWarningSheet::serviceName(discovery::CloudService service)
-{
-    using discovery::CloudService;
-    switch (service) {
-    case CloudService::iCloudDrive: return QStringLiteral("iCloud Drive");
-    case CloudService::dropbox: return QStringLiteral("Dropbox");
-    case CloudService::oneDrive: return QStringLiteral("OneDrive");
-    case CloudService::googleDrive: return QStringLiteral("Google Drive");
-    case CloudService::fileProviderGeneric: return QStringLiteral("クラウドストレージ");
-    }
-    return QStringLiteral("クラウドストレージ");
-}
-
-QString CloudFolderWarningSheet::title(discovery::CloudService service)
-{
-    return serviceName(service) + QStringLiteral(" 配下を登録しようとしています");
-}
-
-CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& url, discovery::CloudService service,
+CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& url, operations::CloudService service,
                                                  QWidget* parent)
     : QDialog(parent)
 {
-    setObjectName(QStringLiteral("cloudFolderWarningSheet"));
-    setWindowTitle(QStringLiteral("Kelvane"));
-    setFixedWidth(480);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(16);
+    QVBoxLayout* layout = sheets::setUpConfirmationSheet(this, "cloudFolderWarningSheet", 480);
 
     auto* header = new QHBoxLayout;
     header->setSpacing(14);
@@ -49,7 +27,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     header->addWidget(symbol, 0, Qt::AlignVCenter);
     auto* titles = new QVBoxLayout;
     titles->setSpacing(4);
-    auto* heading = new QLabel(title(service));
+    auto* heading = new QLabel(operations::cloudWarningTitle(service));
     heading->setTextFormat(Qt::PlainText);
     heading->setObjectName(QStringLiteral("title"));
     QFont headingFont = heading->font();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "discovery/CloudService.h"
+#include "operations/sheets/CloudWarningTexts.h"
 
 #include <QDialog>
 
@@ -14,10 +14,7 @@ namespace kelvane::ui {
 class CloudFolderWarningSheet final : public QDialog {
     Q_OBJECT
 public:
-    CloudFolderWarningSheet(const std::filesystem::path& url, discovery::CloudService service, QWidget* parent = nullptr);
-
-    static QString serviceName(discovery::CloudService service);
-    static QString title(discovery::CloudService service);
+    CloudFolderWarningSheet(const std::filesystem::path& url, operations::CloudService service, QWidget* parent = nullptr);
 };
 
 }  // namespace kelvane::ui

@@ -5,6 +5,7 @@
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/SheetButtons.h"
 #include "ui/common/VisibleName.h"
+#include "ui/sheets/SheetWidgets.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -19,12 +20,7 @@ FolderRegistrationSheet::FolderRegistrationSheet(const std::filesystem::path& fo
                                                  QWidget* parent)
     : QDialog(parent), state_(new operations::FolderRegistration(folderURL, context, this))
 {
-    setObjectName(QStringLiteral("folderRegistrationSheet"));
-    setWindowTitle(QStringLiteral("Kelvane"));
-    setFixedWidth(420);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 24);
-    layout->setSpacing(16);
+    QVBoxLayout* layout = sheets::setUpConfirmationSheet(this, "folderRegistrationSheet", 420);
 
     auto* names = new QVBoxLayout;
     names->setSpacing(4);

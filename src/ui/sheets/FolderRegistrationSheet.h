@@ -30,10 +30,8 @@ public:
     FolderRegistrationSheet(const std::filesystem::path& folderURL, store::ModelContext& context,
                             QWidget* parent = nullptr);
 
-    operations::FolderRegistration& state() const { return *state_; }
-    QString countText() const;
-
 private:
+    QString countText() const;
     void refresh();
     void registerFolder();
 

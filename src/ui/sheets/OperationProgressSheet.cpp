@@ -62,6 +62,16 @@ QLabel* label(const QString& text, TextStyle style, const QFont& base, const cha
     return l;
 }
 
+// A layout on `widget`, flush with its edges.
+template <class Layout>
+Layout* flushLayout(QWidget* widget, int spacing)
+{
+    auto* layout = new Layout(widget);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
 void setSecondary(QWidget* w) { w->setForegroundRole(QPalette::PlaceholderText); }
 
 // A colour of its own, or the secondary style.
@@ -83,10 +93,15 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setForegroundRole(QPalette::WindowText);
 }
 
-// A rounded, tinted box: the colour at 8 % behind, at 25 % around.
-QFrame* tintedBox(const char* name, const QColor& color, int radius)
+// A rounded, tinted box: the colour at 8 % behind, at 25 % around; its
+// content laid out in `direction`, `padding` from the edge.
+QFrame* tintedBox(const char* name, const QColor& color, int radius, QBoxLayout::Direction direction, int padding,
+                  int spacing)
 {
     auto* box = new QFrame;
+    auto* layout = new QBoxLayout(direction, box);
+    layout->setContentsMargins(padding, padding, padding, padding);
+    layout->setSpacing(spacing);
     box->setObjectName(QString::fromLatin1(name));
     const auto rgba = [&](double alpha) {
         return QStringLiteral("rgba(%1, %2, %3, %4)").arg(color.red()).arg(color.green()).arg(color.blue()).arg(alpha);
@@ -101,9 +116,7 @@ QFrame* tintedBox(const char* name, const QColor& color, int radius)
 QWidget* gridLabel(const char16_t* symbol, const QString& title, const QString& toolTip, const QFont& base)
 {
     auto* cell = new QWidget;
-    auto* row = new QHBoxLayout(cell);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(4);
+    auto* row = flushLayout<QHBoxLayout>(cell, 4);
     QColor secondary = cell->palette().color(QPalette::WindowText);
     secondary.setAlphaF(0.55f);
     row->addWidget(symbolLabel(symbol, secondary, 12));
@@ -184,13 +197,26 @@ void OperationProgressSheet::setMonotonicClock(std::function<std::chrono::nanose
 
 void OperationProgressSheet::build(bool offersHistory)
 {
-    const QFont base = font();
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(24, 24, 24, 24);
     root->setSpacing(18);
     setMinimumWidth(480);
+    root->addLayout(buildHeader());
+    resultCard_ = buildResultCard();
+    root->addWidget(resultCard_);
+    oversizeNotice_ = buildOversizeNotice();
+    root->addWidget(oversizeNotice_);
+    root->addWidget(buildProgressBox());
+    root->addLayout(buildStatistics());
+    safetyNotes_ = buildSafetyNotes();
+    root->addWidget(safetyNotes_);
+    root->addLayout(buildButtons(offersHistory));
+}
 
-    // Header: the spinner or the status symbol, the title, the file or the counts.
+// The spinner or the status symbol, the title, the file or the counts.
+QLayout* OperationProgressSheet::buildHeader()
+{
+    const QFont base = font();
     auto* header = new QHBoxLayout;
     header->setSpacing(14);
     spinner_ = new Spinner;
@@ -214,18 +240,15 @@ void OperationProgressSheet::build(bool offersHistory)
     header->addWidget(spinner_, 0, Qt::AlignVCenter);
     header->addWidget(statusSymbol_, 0, Qt::AlignTop);
     header->addLayout(titles, 1);
-    root->addLayout(header);
+    return header;
+}
 
-    resultCard_ = buildResultCard();
-    root->addWidget(resultCard_);
-    oversizeNotice_ = buildOversizeNotice();
-    root->addWidget(oversizeNotice_);
-
-    // Progress bar with its counts line.
+// The progress bar with its counts line.
+QWidget* OperationProgressSheet::buildProgressBox()
+{
+    const QFont base = font();
     progressBox_ = new QWidget;
-    auto* progressColumn = new QVBoxLayout(progressBox_);
-    progressColumn->setContentsMargins(0, 0, 0, 0);
-    progressColumn->setSpacing(4);
+    auto* progressColumn = flushLayout<QVBoxLayout>(progressBox_, 4);
     progressBar_ = new QProgressBar;
     progressBar_->setObjectName(QStringLiteral("progressBar"));
     progressBar_->setRange(0, 1000);
@@ -244,9 +267,12 @@ void OperationProgressSheet::build(bool offersHistory)
     progressLine->addStretch(1);
     progressColumn->addWidget(progressBar_);
     progressColumn->addLayout(progressLine);
-    root->addWidget(progressBox_);
+    return progressBox_;
+}
 
-    // Statistics.
+QLayout* OperationProgressSheet::buildStatistics()
+{
+    const QFont base = font();
     grid_ = new QGridLayout;
     grid_->setHorizontalSpacing(18);
     grid_->setVerticalSpacing(6);
@@ -293,46 +319,45 @@ void OperationProgressSheet::build(bool offersHistory)
     grid_->addWidget(memoryAvailableLabel_, 4, 0);
     grid_->addWidget(memoryAvailable_, 4, 1, 1, 3);
     grid_->setColumnStretch(3, 1);
-    root->addLayout(grid_);
+    return grid_;
+}
 
-    safetyNotes_ = buildSafetyNotes();
-    root->addWidget(safetyNotes_);
-
-    // Buttons: cancel while running; history and close once finished.
+// Cancel while running; history and close once finished.
+QLayout* OperationProgressSheet::buildButtons(bool offersHistory)
+{
     auto* buttons = new QHBoxLayout;
     history_ = new QPushButton(QStringLiteral("履歴を見る"));
     history_->setAutoDefault(false);
+    history_->setObjectName(QStringLiteral("historyButton"));
     history_->setVisible(false);
     cancel_ = new QPushButton(QStringLiteral("キャンセル"));
     cancel_->setAutoDefault(false);
+    cancel_->setObjectName(QStringLiteral("cancelButton"));
     close_ = new QPushButton(QStringLiteral("閉じる"));
     close_->setAutoDefault(false);
+    close_->setObjectName(QStringLiteral("closeButton"));
     buttons->addWidget(history_);
     buttons->addStretch(1);
     buttons->addWidget(cancel_);
     buttons->addWidget(close_);
-    root->addLayout(buttons);
     if (!offersHistory)
         history_->setProperty("unavailable", true);
 
     connect(cancel_, &QPushButton::clicked, this, [this] { progress_->cancel(); });
     connect(close_, &QPushButton::clicked, this, &OperationProgressSheet::closeRequested);
     connect(history_, &QPushButton::clicked, this, &OperationProgressSheet::showLogRequested);
+    return buttons;
 }
 
 QFrame* OperationProgressSheet::buildResultCard()
 {
     const QFont base = font();
-    QFrame* card = tintedBox("resultCard", ProgressTexts::green(), 10);
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(12, 12, 12, 12);
-    column->setSpacing(10);
+    QFrame* card = tintedBox("resultCard", ProgressTexts::green(), 10, QBoxLayout::TopToBottom, 12, 10);
+    auto* column = static_cast<QBoxLayout*>(card->layout());
 
     auto* savings = new QWidget;
     savings->setObjectName(QStringLiteral("savingsLine"));
-    auto* savingsRow = new QHBoxLayout(savings);
-    savingsRow->setContentsMargins(0, 0, 0, 0);
-    savingsRow->setSpacing(8);
+    auto* savingsRow = flushLayout<QHBoxLayout>(savings, 8);
     savingsSymbol_ = new QLabel;
     savingsSymbol_->setObjectName(QStringLiteral("savingsSymbol"));
     savingsSymbol_->setFixedSize(22, 22);
@@ -357,9 +382,7 @@ QFrame* OperationProgressSheet::buildResultCard()
 
     sizeLine_ = new QWidget;
     sizeLine_->setObjectName(QStringLiteral("sizeLine"));
-    auto* sizeRow = new QHBoxLayout(sizeLine_);
-    sizeRow->setContentsMargins(0, 0, 0, 0);
-    sizeRow->setSpacing(6);
+    auto* sizeRow = flushLayout<QHBoxLayout>(sizeLine_, 6);
     sizeBefore_ = label(QString(), TextStyle::caption, base, "sizeBefore");
     QFont struck = sizeBefore_->font();
     struck.setStrikeOut(true);
@@ -382,10 +405,8 @@ QFrame* OperationProgressSheet::buildResultCard()
 QFrame* OperationProgressSheet::buildOversizeNotice()
 {
     const QFont base = font();
-    QFrame* notice = tintedBox("oversizeNotice", ProgressTexts::orange(), 8);
-    auto* row = new QHBoxLayout(notice);
-    row->setContentsMargins(10, 10, 10, 10);
-    row->setSpacing(10);
+    QFrame* notice = tintedBox("oversizeNotice", ProgressTexts::orange(), 8, QBoxLayout::LeftToRight, 10, 10);
+    auto* row = static_cast<QBoxLayout*>(notice->layout());
     row->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 16), 0, Qt::AlignTop);
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
@@ -411,9 +432,7 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
     const QFont base = font();
     auto* box = new QWidget;
     box->setObjectName(QStringLiteral("safetyNotes"));
-    auto* column = new QVBoxLayout(box);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(12);
+    auto* column = flushLayout<QVBoxLayout>(box, 12);
     auto* divider = new QFrame;
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Sunken);
@@ -487,9 +506,17 @@ void OperationProgressSheet::refresh()
     ++refreshCount_;
     const OperationProgress& p = *progress_;
     const bool finished = p.isFinished();
-    const Clock::time_point at = now();
+    refreshHeader(p, finished);
+    refreshResultCard(p, finished);
+    refreshOversizeNotice(p);
+    refreshProgressBox(p, finished);
+    refreshStatistics(p, now());
+    refreshButtons(p, finished);
+    fitShape();
+}
 
-    // Header.
+void OperationProgressSheet::refreshHeader(const OperationProgress& p, bool finished)
+{
     spinner_->setVisible(!finished && p.total() < 2);
     statusSymbol_->setVisible(finished);
     if (finished) {
@@ -504,38 +531,46 @@ void OperationProgressSheet::refresh()
     }
     fileName_->setVisible(!finished && !p.currentFileName().empty());
     counts_->setVisible(finished);
+}
 
-    // Result card.
+void OperationProgressSheet::refreshResultCard(const OperationProgress& p, bool finished)
+{
     const std::int64_t saved = p.bytesSavedSoFar();
     const std::int64_t processed = ProgressTexts::processedNotSkipped(p);
     resultCard_->setVisible(finished && saved >= 1);
-    if (finished && saved >= 1) {
-        const QString symbol = ProgressTexts::savingsSymbol(saved);
-        savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
-        savingsSymbol_->setProperty("symbol", symbol);
-        savedBytes_->setText(display::formatBytes(saved));
-        resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
-        const auto percent = ProgressTexts::savedPercent(saved, processed);
-        percentDot_->setVisible(percent.has_value());
-        savedPercent_->setVisible(percent.has_value());
-        if (percent)
-            savedPercent_->setText(QStringLiteral("%1% 縮小").arg(*percent));
-        sizeLine_->setVisible(processed >= 1);
-        sizeBefore_->setText(display::formatBytes(processed));
-        sizeAfter_->setText(display::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
-        const bool clean = !p.wasCancelled() && p.failures().empty();
-        praise_->setVisible(clean);
-        praise_->setText(clean ? ProgressTexts::savingsMessage(saved) : QString());
-    }
+    if (!finished || saved < 1)
+        return;
+    const QString symbol = ProgressTexts::savingsSymbol(saved);
+    savingsSymbol_->setPixmap(symbolPixmap(symbol, ProgressTexts::green(), 22, 2.0));
+    savingsSymbol_->setProperty("symbol", symbol);
+    savedBytes_->setText(display::formatBytes(saved));
+    resultCard_->findChild<QWidget*>(QStringLiteral("savingsLine"))->setToolTip(display::formatExactBytes(saved));
+    const auto percent = ProgressTexts::savedPercent(saved, processed);
+    percentDot_->setVisible(percent.has_value());
+    savedPercent_->setVisible(percent.has_value());
+    if (percent)
+        savedPercent_->setText(QStringLiteral("%1% 縮小").arg(*percent));
+    sizeLine_->setVisible(processed >= 1);
+    sizeBefore_->setText(display::formatBytes(processed));
+    sizeAfter_->setText(display::formatBytes(std::max<std::int64_t>(processed - saved, 0)));
+    const bool clean = !p.wasCancelled() && p.failures().empty();
+    praise_->setVisible(clean);
+    praise_->setText(clean ? ProgressTexts::savingsMessage(saved) : QString());
+}
 
-    // Files over 2 GB, running or finished.
+// Files over 2 GB, running or finished.
+void OperationProgressSheet::refreshOversizeNotice(const OperationProgress& p)
+{
     oversizeNotice_->setVisible(p.sizeSkippedCount() >= 1);
     oversizeHeadline_->setText(ProgressTexts::oversizeHeadline(p.sizeSkippedCount()));
     oversizeTotal_->setVisible(p.sizeSkippedBytes() >= 1);
     oversizeTotal_->setText(ProgressTexts::oversizeTotal(p.sizeSkippedBytes()));
+}
 
-    // Progress bar.
+void OperationProgressSheet::refreshProgressBox(const OperationProgress& p, bool finished)
+{
     progressBox_->setVisible(!finished && p.total() > 1);
+    const std::int64_t saved = p.bytesSavedSoFar();
     const double fraction = p.total() < 1 ? 0.0 : static_cast<double>(p.current()) / p.total();
     progressBar_->setValue(static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 1000));
     progressCounts_->setText(QStringLiteral("%1 / %2").arg(p.current()).arg(p.total()));
@@ -545,8 +580,10 @@ void OperationProgressSheet::refresh()
     failedDot_->setVisible(!p.failures().empty());
     progressFailed_->setVisible(!p.failures().empty());
     progressFailed_->setText(QStringLiteral("失敗 %1").arg(p.failures().size()));
+}
 
-    // Statistics.
+void OperationProgressSheet::refreshStatistics(const OperationProgress& p, Clock::time_point at)
+{
     const Clock::time_point end = p.completedAt().value_or(at);
     elapsed_->setText(ProgressTexts::formatDuration(std::chrono::duration<double>(end - p.startedAt()).count()));
     remaining_->setText(ProgressTexts::remainingText(p.estimatedRemainingSeconds(at)));
@@ -563,8 +600,10 @@ void OperationProgressSheet::refresh()
     setTone(memoryUse_, ProgressTexts::memoryUsageColor(p.peakMemoryBytes(), installedMemory_));
     memoryAvailable_->setText(ProgressTexts::memoryAvailableText(p, installedMemory_));
     setTone(memoryAvailable_, ProgressTexts::memoryAvailableColor(p.systemAvailableMemoryBytes(), installedMemory_));
+}
 
-    // Notes and buttons.
+void OperationProgressSheet::refreshButtons(const OperationProgress& p, bool finished)
+{
     safetyNotes_->setVisible(!finished);
     cancel_->setVisible(!finished);
     cancel_->setEnabled(p.task().has_value());
@@ -574,8 +613,10 @@ void OperationProgressSheet::refresh()
         close_->setDefault(true);
         close_->setFocus();
     }
+}
 
-    // Sections came or went: the sheet takes the height it now needs.
+void OperationProgressSheet::fitShape()
+{
     int shape = 0;
     for (QWidget* w : {static_cast<QWidget*>(resultCard_), static_cast<QWidget*>(oversizeNotice_), progressBox_,
                        processedLabel_, memoryUseLabel_, safetyNotes_, static_cast<QWidget*>(fileName_)})

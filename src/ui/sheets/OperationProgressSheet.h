@@ -14,6 +14,7 @@
 class QFrame;
 class QGridLayout;
 class QLabel;
+class QLayout;
 class QProgressBar;
 class QPushButton;
 
@@ -82,10 +83,22 @@ private slots:
 
 private:
     void build(bool offersHistory);
+    QLayout* buildHeader();
     QFrame* buildResultCard();
     QFrame* buildOversizeNotice();
+    QWidget* buildProgressBox();
+    QLayout* buildStatistics();
     QWidget* buildSafetyNotes();
+    QLayout* buildButtons(bool offersHistory);
     void refresh();
+    void refreshHeader(const operations::OperationProgress& p, bool finished);
+    void refreshResultCard(const operations::OperationProgress& p, bool finished);
+    void refreshOversizeNotice(const operations::OperationProgress& p);
+    void refreshProgressBox(const operations::OperationProgress& p, bool finished);
+    void refreshStatistics(const operations::OperationProgress& p, Clock::time_point at);
+    void refreshButtons(const operations::OperationProgress& p, bool finished);
+    // Sections came or went: the sheet takes the height it now needs.
+    void fitShape();
     void fitHeight();
 
     std::shared_ptr<operations::OperationProgress> progress_;

@@ -26,7 +26,6 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
-#include <QScopedValueRollback>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
@@ -51,6 +50,27 @@ void fillCombo(QComboBox* combo, std::initializer_list<Enum> values)
         combo->addItem(SearchSheetModel::label(value), static_cast<int>(value));
 }
 
+QLineEdit* sizeField(QWidget* parent, const char* name)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setFixedWidth(60);
+    field->setAlignment(Qt::AlignRight);
+    return field;
+}
+
+template <class OnClick>
+QToolButton* stepButton(Qt::ArrowType arrow, const QString& name, const QString& toolTip, QWidget* parent,
+                        OnClick onClick)
+{
+    auto* button = new QToolButton(parent);
+    button->setArrowType(arrow);
+    button->setAccessibleName(name);
+    button->setToolTip(toolTip);
+    QObject::connect(button, &QToolButton::clicked, parent, onClick);
+    return button;
+}
+
 QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets, int spacing = 8)
 {
     auto* box = new QWidget(parent);
@@ -68,53 +88,39 @@ QWidget* row(QWidget* parent, std::initializer_list<QWidget*> widgets, int spaci
 SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, QWidget* parent)
     : QDialog(parent), model_(std::move(model)), shell_(shell)
 {
-    setWindowTitle(QStringLiteral("検索"));
-    setWindowModality(Qt::WindowModal);
-    setMinimumSize(600, 480);
-    resize(880, 660);
+    setUpSheet(this, QStringLiteral("検索"), {600, 480}, {880, 660});
     results_ = new SearchResultsTableModel(*model_, this);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
-
-    auto* toolbar = new QHBoxLayout;
-    toolbar->setContentsMargins(12, 8, 12, 8);
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setAutoDefault(false);
-    search_ = new QPushButton(symbolIcon(u"magnifyingglass"), QStringLiteral("検索"), this);
-    search_->setObjectName("searchButton");
-    search_->setAutoDefault(false);
-    toolbar->addWidget(close);
-    toolbar->addStretch(1);
-    toolbar->addWidget(search_);
-    outer->addLayout(toolbar);
+    auto* close = sheetButton(QStringLiteral("閉じる"), this, "closeButton");
+    search_ = sheetButton(QStringLiteral("検索"), this, "searchButton", symbolIcon(u"magnifyingglass"));
+    outer->addLayout(spreadRow({close}, {search_}, {12, 8, 12, 8}));
     outer->addWidget(horizontalDivider(this));
-
-    auto* form = new QWidget(this);
-    buildForm(form);
-    outer->addWidget(form);
+    outer->addWidget(buildForm());
     outer->addWidget(horizontalDivider(this));
     outer->addWidget(buildResultArea(), 1);
     outer->addWidget(horizontalDivider(this));
-
-    auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(20, 12, 20, 12);
-    footer->setSpacing(12);
     counts_ = plainLabel({}, this);
     counts_->setObjectName("counts");
     setSecondaryStyle(counts_);
-    register_ = new QPushButton(symbolIcon(u"plus.circle.fill"), {}, this);
-    register_->setObjectName("registerButton");
-    register_->setAutoDefault(false);
-    footer->addWidget(counts_);
-    footer->addStretch(1);
-    footer->addWidget(register_);
-    outer->addLayout(footer);
+    register_ = sheetButton({}, this, "registerButton", symbolIcon(u"plus.circle.fill"));
+    outer->addLayout(spreadRow({counts_}, {register_}, {20, 12, 20, 12}, 12));
 
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(search_, &QPushButton::clicked, model_.get(), &SearchSheetModel::startSearch);
     connect(register_, &QPushButton::clicked, model_.get(), &SearchSheetModel::registerSelection);
+    connectModel();
+    showForm();
+    showSearchState();
+    showFooter();
+}
+
+SearchSheet::~SearchSheet() = default;
+
+void SearchSheet::connectModel()
+{
     connect(model_.get(), &SearchSheetModel::formChanged, this, &SearchSheet::showForm);
     connect(model_.get(), &SearchSheetModel::searchStateChanged, this, [this] {
         showSearchState();
@@ -130,38 +136,44 @@ SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, 
     });
     connect(model_.get(), &SearchSheetModel::resultsSortOrderChanged, this, &SearchSheet::refreshTable);
     connect(model_.get(), &SearchSheetModel::selectionChanged, this, [this] {
-        pushSelectionToView();
+        selectionLink_->showSelection();
         showFooter();
     });
     connect(model_.get(), &SearchSheetModel::registrationSummaryChanged, this, &SearchSheet::showRegistrationSummary);
     connect(model_.get(), &SearchSheetModel::closeRequested, this, &QDialog::accept);
-
-    showForm();
-    showSearchState();
-    showFooter();
 }
 
-SearchSheet::~SearchSheet() = default;
-
-void SearchSheet::buildForm(QWidget* form)
+QWidget* SearchSheet::buildForm()
 {
+    auto* form = new QWidget(this);
     auto* grid = new QGridLayout(form);
     grid->setContentsMargins(20, 20, 20, 20);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(10);
-    auto addRow = [&](int index, const QString& label, QWidget* content) {
-        QLabel* title = plainLabel(label, form);
-        grid->addWidget(title, index, 0, Qt::AlignRight | Qt::AlignVCenter);
-        grid->addWidget(content, index, 1);
-    };
     grid->setColumnStretch(1, 1);
+    const std::pair<QString, QWidget*> rows[] = {
+        {QStringLiteral("検索フォルダ:"), buildRootRow(form)},
+        {QStringLiteral("最終更新日:"), buildDateRow(form)},
+        {QStringLiteral("ファイルサイズ:"), buildSizeRow(form)},
+        {QStringLiteral("拡張子:"), buildExtensionRow(form)},
+        {QString(), buildExclusionRow(form)},
+    };
+    int index = 0;
+    for (const auto& [label, content] : rows) {
+        grid->addWidget(plainLabel(label, form), index, 0, Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(content, index++, 1);
+    }
+    return form;
+}
 
+QWidget* SearchSheet::buildRootRow(QWidget* form)
+{
     root_ = stretchingElidedLabel(Qt::ElideMiddle, form);
     root_->setObjectName("rootPath");
     setSecondaryStyle(root_);
-    auto* choose = new QPushButton(QStringLiteral("選択…"), form);
-    choose->setAutoDefault(false);
+    auto* choose = sheetButton(QStringLiteral("選択…"), form, "chooseRootButton");
     recursive_ = new QCheckBox(QStringLiteral("サブフォルダを含む"), form);
+    recursive_->setObjectName("recursive");
     auto* rootRow = new QWidget(form);
     auto* rootLayout = new QHBoxLayout(rootRow);
     rootLayout->setContentsMargins(0, 0, 0, 0);
@@ -169,8 +181,19 @@ void SearchSheet::buildForm(QWidget* form)
     rootLayout->addWidget(root_, 1);
     rootLayout->addWidget(choose);
     rootLayout->addWidget(recursive_);
-    addRow(0, QStringLiteral("検索フォルダ:"), rootRow);
+    connect(choose, &QPushButton::clicked, this, [this] {
+        shell_.pickFolder(this, QStringLiteral("検索するフォルダを選択"), [self = QPointer(this)](std::filesystem::path chosen) {
+            if (self && !chosen.empty())
+                self->model_->setRootURL(std::move(chosen));
+        });
+    });
+    connect(recursive_, &QCheckBox::toggled, model_.get(), &SearchSheetModel::setRecursive);
+    return rootRow;
+}
 
+QWidget* SearchSheet::buildDateRow(QWidget* form)
+{
+    SearchSheetModel* model = model_.get();
     dateMode_ = new QComboBox(form);
     dateMode_->setObjectName("dateMode");
     fillCombo(dateMode_, {SearchSheetModel::DateMode::none, SearchSheetModel::DateMode::olderThan});
@@ -180,55 +203,19 @@ void SearchSheet::buildForm(QWidget* form)
     dateValue_->setValidator(new QRegularExpressionValidator(QRegularExpression("-?[0-9]*"), dateValue_));
     dateValue_->setFixedWidth(50);
     dateValue_->setAlignment(Qt::AlignRight);
-    auto* up = new QToolButton(form);
-    up->setArrowType(Qt::UpArrow);
-    up->setAccessibleName(QStringLiteral("増やす"));
-    up->setToolTip(QStringLiteral("1 増やす"));
-    auto* down = new QToolButton(form);
-    down->setArrowType(Qt::DownArrow);
-    down->setAccessibleName(QStringLiteral("減らす"));
-    down->setToolTip(QStringLiteral("1 減らす"));
+    // The stepper keeps to 1...100; the field takes any whole number.
+    QToolButton* up = stepButton(Qt::UpArrow, QStringLiteral("増やす"), QStringLiteral("1 増やす"), form, [model] {
+        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() + 1, 1, 100));
+    });
+    QToolButton* down = stepButton(Qt::DownArrow, QStringLiteral("減らす"), QStringLiteral("1 減らす"), form, [model] {
+        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() - 1, 1, 100));
+    });
     dateUnit_ = new QComboBox(form);
     dateUnit_->setObjectName("dateUnit");
     fillCombo(dateUnit_, {SearchSheetModel::DateUnit::month, SearchSheetModel::DateUnit::year});
     dateUnit_->setFixedWidth(80);
     dateControls_ = row(form, {dateValue_, up, down, dateUnit_}, 4);
-    addRow(1, QStringLiteral("最終更新日:"), row(form, {dateMode_, dateControls_}));
 
-    minSize_ = new QLineEdit(form);
-    minSize_->setObjectName("minSize");
-    minSize_->setFixedWidth(60);
-    minSize_->setAlignment(Qt::AlignRight);
-    maxSize_ = new QLineEdit(form);
-    maxSize_->setObjectName("maxSize");
-    maxSize_->setPlaceholderText(QStringLiteral("無制限"));
-    maxSize_->setFixedWidth(60);
-    maxSize_->setAlignment(Qt::AlignRight);
-    QLabel* tilde = plainLabel(QStringLiteral("〜"), form);
-    tilde->setContentsMargins(4, 0, 4, 0);
-    addRow(2, QStringLiteral("ファイルサイズ:"),
-           row(form, {plainLabel(QStringLiteral("最小"), form), minSize_, plainLabel(QStringLiteral("MB"), form), tilde,
-                      plainLabel(QStringLiteral("最大"), form), maxSize_, plainLabel(QStringLiteral("MB"), form)}));
-
-    extPreset_ = new QComboBox(form);
-    extPreset_->setObjectName("extPreset");
-    fillCombo(extPreset_, {SearchSheetModel::ExtPreset::all, SearchSheetModel::ExtPreset::text,
-                           SearchSheetModel::ExtPreset::sourceCode, SearchSheetModel::ExtPreset::binary});
-    extPreset_->setFixedWidth(220);
-    addRow(3, QStringLiteral("拡張子:"), row(form, {extPreset_}));
-
-    excludeCompressed_ = new QCheckBox(QStringLiteral("既圧縮を除外"), form);
-    excludeHidden_ = new QCheckBox(QStringLiteral("隠しファイルを除外"), form);
-    addRow(4, QString(), row(form, {excludeCompressed_, excludeHidden_}, 16));
-
-    SearchSheetModel* model = model_.get();
-    connect(choose, &QPushButton::clicked, this, [this] {
-        shell_.pickFolder(this, QStringLiteral("検索するフォルダを選択"), [self = QPointer(this)](std::filesystem::path chosen) {
-            if (self && !chosen.empty())
-                self->model_->setRootURL(std::move(chosen));
-        });
-    });
-    connect(recursive_, &QCheckBox::toggled, model, &SearchSheetModel::setRecursive);
     connect(dateMode_, &QComboBox::activated, this, [this, model] {
         model->setDateMode(static_cast<SearchSheetModel::DateMode>(dateMode_->currentData().toInt()));
     });
@@ -238,34 +225,77 @@ void SearchSheet::buildForm(QWidget* form)
         if (ok)
             model->setDateValue(value);
     });
-    // The stepper keeps to 1...100; the field takes any whole number.
-    connect(up, &QToolButton::clicked, this, [model] {
-        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() + 1, 1, 100));
-    });
-    connect(down, &QToolButton::clicked, this, [model] {
-        model->setDateValue(std::clamp<std::int64_t>(model->dateValue() - 1, 1, 100));
-    });
     connect(dateUnit_, &QComboBox::activated, this, [this, model] {
         model->setDateUnit(static_cast<SearchSheetModel::DateUnit>(dateUnit_->currentData().toInt()));
     });
-    connect(minSize_, &QLineEdit::textEdited, model, &SearchSheetModel::setMinSizeMB);
-    connect(maxSize_, &QLineEdit::textEdited, model, &SearchSheetModel::setMaxSizeMB);
-    connect(extPreset_, &QComboBox::activated, this, [this, model] {
-        model->setExtPreset(static_cast<SearchSheetModel::ExtPreset>(extPreset_->currentData().toInt()));
+    return row(form, {dateMode_, dateControls_});
+}
+
+QWidget* SearchSheet::buildSizeRow(QWidget* form)
+{
+    minSize_ = sizeField(form, "minSize");
+    maxSize_ = sizeField(form, "maxSize");
+    maxSize_->setPlaceholderText(QStringLiteral("無制限"));
+    QLabel* tilde = plainLabel(QStringLiteral("〜"), form);
+    tilde->setContentsMargins(4, 0, 4, 0);
+    connect(minSize_, &QLineEdit::textEdited, model_.get(), &SearchSheetModel::setMinSizeMB);
+    connect(maxSize_, &QLineEdit::textEdited, model_.get(), &SearchSheetModel::setMaxSizeMB);
+    return row(form, {plainLabel(QStringLiteral("最小"), form), minSize_, plainLabel(QStringLiteral("MB"), form), tilde,
+                      plainLabel(QStringLiteral("最大"), form), maxSize_, plainLabel(QStringLiteral("MB"), form)});
+}
+
+QWidget* SearchSheet::buildExtensionRow(QWidget* form)
+{
+    extPreset_ = new QComboBox(form);
+    extPreset_->setObjectName("extPreset");
+    fillCombo(extPreset_, {SearchSheetModel::ExtPreset::all, SearchSheetModel::ExtPreset::text,
+                           SearchSheetModel::ExtPreset::sourceCode, SearchSheetModel::ExtPreset::binary});
+    extPreset_->setFixedWidth(220);
+    connect(extPreset_, &QComboBox::activated, this, [this] {
+        model_->setExtPreset(static_cast<SearchSheetModel::ExtPreset>(extPreset_->currentData().toInt()));
     });
-    connect(excludeCompressed_, &QCheckBox::toggled, model, &SearchSheetModel::setExcludeAlreadyCompressed);
-    connect(excludeHidden_, &QCheckBox::toggled, model, &SearchSheetModel::setExcludeHidden);
+    return row(form, {extPreset_});
+}
+
+QWidget* SearchSheet::buildExclusionRow(QWidget* form)
+{
+    excludeCompressed_ = new QCheckBox(QStringLiteral("既圧縮を除外"), form);
+    excludeCompressed_->setObjectName("excludeCompressed");
+    excludeHidden_ = new QCheckBox(QStringLiteral("隠しファイルを除外"), form);
+    excludeHidden_->setObjectName("excludeHidden");
+    connect(excludeCompressed_, &QCheckBox::toggled, model_.get(), &SearchSheetModel::setExcludeAlreadyCompressed);
+    connect(excludeHidden_, &QCheckBox::toggled, model_.get(), &SearchSheetModel::setExcludeHidden);
+    return row(form, {excludeCompressed_, excludeHidden_}, 16);
 }
 
 QWidget* SearchSheet::buildResultArea()
 {
     resultArea_ = new QStackedWidget(this);
     resultArea_->setObjectName("resultArea");
+    resultArea_->insertWidget(searchingPage, buildSearchingPage());
+    resultArea_->insertWidget(errorPage, buildErrorPage());
+    const EmptyState empty = emptyState(
+        resultArea_, QStringLiteral("magnifyingglass"), 36, QStringLiteral("検索結果なし"), 3,
+        QStringLiteral("条件を変えて再検索してください。たとえば:\n・拡張子フィルタを OFF にする（対象拡張子を広げる）\n"
+                       "・最小サイズを下げる（小さいファイルも含める）\n・最終更新の閾値を緩める（直近の更新ファイルも含める）\n"
+                       "・「圧縮済みを除外」を OFF にする\n・ルートフォルダを上の階層に変える"),
+        true);
+    resultArea_->insertWidget(emptyPage, empty.box);
 
+    table_ = new QTableView(resultArea_);
+    table_->setObjectName("results");
+    setUpCandidateView(table_, results_, SearchResultsTableModel::size,
+                       {{160, 220}, {160, 240}, {80, 100, 130}, {100, 120, 150}, {80, 110, 140}});
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+    selectionLink_ = new SelectionLink(table_, results_);
+    connect(table_, &QWidget::customContextMenuRequested, this, &SearchSheet::showContextMenu);
+    resultArea_->insertWidget(tablePage, table_);
+    return resultArea_;
+}
+
+QWidget* SearchSheet::buildSearchingPage()
+{
     auto* searching = new QWidget(resultArea_);
-    auto* searchingLayout = new QVBoxLayout(searching);
-    searchingLayout->setSpacing(14);
-    searchingLayout->addStretch(1);
     auto* bar = new QProgressBar(searching);
     bar->setRange(0, 0);
     bar->setTextVisible(false);
@@ -273,67 +303,23 @@ QWidget* SearchSheet::buildResultArea()
     progress_ = plainLabel({}, searching);
     progress_->setObjectName("searchProgress");
     setSecondaryStyle(progress_);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), searching);
-    cancel->setAutoDefault(false);
-    searchingLayout->addWidget(bar, 0, Qt::AlignHCenter);
-    searchingLayout->addWidget(progress_, 0, Qt::AlignHCenter);
-    searchingLayout->addWidget(cancel, 0, Qt::AlignHCenter);
-    searchingLayout->addStretch(1);
+    auto* cancel = sheetButton(QStringLiteral("キャンセル"), searching, "cancelSearchButton");
+    centredColumn(searching, {bar, progress_, cancel}, 14, true);
     connect(cancel, &QPushButton::clicked, model_.get(), &SearchSheetModel::cancelSearch);
+    return searching;
+}
 
+QWidget* SearchSheet::buildErrorPage()
+{
     auto* failed = new QWidget(resultArea_);
-    auto* failedLayout = new QVBoxLayout(failed);
-    failedLayout->setSpacing(8);
-    failedLayout->addStretch(1);
     auto* icon = new QLabel(failed);
     icon->setPixmap(symbolPixmap(u"exclamationmark.triangle.fill", QColor(0xe0, 0x7b, 0x00), 36, 2.0));
     error_ = selectableLabel({}, failed);
     error_->setObjectName("searchError");
     error_->setAlignment(Qt::AlignHCenter);
     setSecondaryStyle(error_);
-    failedLayout->addWidget(icon, 0, Qt::AlignHCenter);
-    failedLayout->addWidget(error_);
-    failedLayout->addStretch(1);
-
-    auto* empty = new QWidget(resultArea_);
-    auto* emptyLayout = new QVBoxLayout(empty);
-    emptyLayout->setSpacing(8);
-    emptyLayout->addStretch(1);
-    auto* emptyIcon = new QLabel(empty);
-    emptyIcon->setPixmap(symbolPixmap(u"magnifyingglass", secondaryColor(palette()), 36, 2.0));
-    QLabel* emptyTitle = plainLabel(QStringLiteral("検索結果なし"), empty);
-    setRelativeFontSize(emptyTitle, 3, true);
-    QLabel* emptyText = plainLabel(
-        QStringLiteral("条件を変えて再検索してください。たとえば:\n・拡張子フィルタを OFF にする（対象拡張子を広げる）\n"
-                       "・最小サイズを下げる（小さいファイルも含める）\n・最終更新の閾値を緩める（直近の更新ファイルも含める）\n"
-                       "・「圧縮済みを除外」を OFF にする\n・ルートフォルダを上の階層に変える"),
-        empty);
-    setSecondaryStyle(emptyText);
-    emptyLayout->addWidget(emptyIcon, 0, Qt::AlignHCenter);
-    emptyLayout->addWidget(emptyTitle, 0, Qt::AlignHCenter);
-    emptyLayout->addWidget(emptyText, 0, Qt::AlignHCenter);
-    emptyLayout->addStretch(1);
-
-    table_ = new QTableView(resultArea_);
-    table_->setObjectName("results");
-    table_->setModel(results_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setSortingEnabled(true);
-    table_->horizontalHeader()->setSortIndicator(SearchResultsTableModel::size, Qt::DescendingOrder);
-    table_->verticalHeader()->hide();
-    table_->setWordWrap(false);
-    table_->setTextElideMode(Qt::ElideMiddle);
-    table_->setContextMenuPolicy(Qt::CustomContextMenu);
-    ColumnWidths::apply(table_->horizontalHeader(), {{160, 220}, {160, 240}, {80, 100, 130}, {100, 120, 150}, {80, 110, 140}});
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &SearchSheet::takeSelectionFromView);
-    connect(table_, &QWidget::customContextMenuRequested, this, &SearchSheet::showContextMenu);
-
-    resultArea_->insertWidget(searchingPage, searching);
-    resultArea_->insertWidget(errorPage, failed);
-    resultArea_->insertWidget(emptyPage, empty);
-    resultArea_->insertWidget(tablePage, table_);
-    return resultArea_;
+    centredColumn(failed, {icon, error_}, 8, true, error_);
+    return failed;
 }
 
 void SearchSheet::showForm()
@@ -386,24 +372,7 @@ void SearchSheet::showFooter()
 void SearchSheet::refreshTable()
 {
     results_->refresh();
-    pushSelectionToView();
-}
-
-void SearchSheet::pushSelectionToView()
-{
-    const QScopedValueRollback guard(syncingSelection_, true);
-    selectRows(table_, results_->rows(), [](const auto& row) { return row.candidate.url; }, model_->selection());
-}
-
-void SearchSheet::takeSelectionFromView()
-{
-    if (syncingSelection_)
-        return;
-    std::set<std::filesystem::path> selection;
-    for (const QModelIndex& index : table_->selectionModel()->selectedRows())
-        selection.insert(results_->rows()[static_cast<std::size_t>(index.row())].candidate.url);
-    const QScopedValueRollback guard(syncingSelection_, true);
-    model_->setSelection(std::move(selection));
+    selectionLink_->showSelection();
 }
 
 void SearchSheet::showRegistrationSummary()

@@ -33,6 +33,7 @@ class ElidedLabel;
 namespace kelvane::ui::sheets {
 
 class SearchResultsTableModel;
+class SelectionLink;
 
 // Searches one folder for files worth compressing and registers a selection
 // of them. Window-modal; show it with open(). Closing it cancels a running
@@ -66,21 +67,27 @@ public slots:
     void done(int result) override;
 
 private:
-    void buildForm(QWidget* form);
+    void connectModel();
+    QWidget* buildForm();
+    QWidget* buildRootRow(QWidget* form);
+    QWidget* buildDateRow(QWidget* form);
+    QWidget* buildSizeRow(QWidget* form);
+    QWidget* buildExtensionRow(QWidget* form);
+    QWidget* buildExclusionRow(QWidget* form);
     QWidget* buildResultArea();
+    QWidget* buildSearchingPage();
+    QWidget* buildErrorPage();
     void showForm();
     void showSearchState();
     void showFooter();
     void refreshTable();
-    void pushSelectionToView();
-    void takeSelectionFromView();
     void showRegistrationSummary();
     void showContextMenu(const QPoint& position);
 
     std::unique_ptr<operations::SearchSheetModel> model_;
     Shell& shell_;
     SearchResultsTableModel* results_ = nullptr;
-    bool syncingSelection_ = false;
+    SelectionLink* selectionLink_ = nullptr;
 
     QPushButton* search_ = nullptr;
     ElidedLabel* root_ = nullptr;

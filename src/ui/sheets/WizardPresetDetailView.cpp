@@ -19,7 +19,6 @@
 #include <QIcon>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QShortcut>
 #include <QShowEvent>
 #include <QStyle>
@@ -44,36 +43,41 @@ constexpr AgeOption kPresetAgeOptions[] = {{0, "制限なし"},      {7, "7 日�
 WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanModel> model, QWidget* parent)
     : QWidget(parent), model_(std::move(model))
 {
-    const auto& preset = model_->preset();
     candidates_ = new WizardCandidatesTableModel(*model_, this);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
+    outer->addLayout(buildToolbar());
+    outer->addLayout(buildHeader());
+    outer->addWidget(horizontalDivider(this));
+    outer->addLayout(buildFilters());
+    outer->addWidget(horizontalDivider(this));
+    buildStatus(outer);
+    outer->addWidget(buildTable(), 1);
+    outer->addWidget(horizontalDivider(this));
+    outer->addLayout(buildFooter());
+    connectModel();
+    showScanState();
+    showFooter();
+}
 
-    auto* toolbar = new QHBoxLayout;
-    toolbar->setContentsMargins(12, 8, 12, 8);
-    auto* back = new QPushButton(symbolIcon(u"chevron.left"), QStringLiteral("戻る"), this);
-    back->setAutoDefault(false);
-    stop_ = new QPushButton(QStringLiteral("停止"), this);
-    rescan_ = new QPushButton(QStringLiteral("再スキャン"), this);
-    for (QPushButton* button : {stop_, rescan_})
-        button->setAutoDefault(false);
-    toolbar->addWidget(back);
-    toolbar->addStretch(1);
-    toolbar->addWidget(stop_);
-    toolbar->addWidget(rescan_);
-    outer->addLayout(toolbar);
+QLayout* WizardPresetDetailView::buildToolbar()
+{
+    auto* back = sheetButton(QStringLiteral("戻る"), this, "backButton", symbolIcon(u"chevron.left"));
+    stop_ = sheetButton(QStringLiteral("停止"), this, "stopButton");
+    rescan_ = sheetButton(QStringLiteral("再スキャン"), this, "rescanButton");
+    connect(back, &QPushButton::clicked, this, &WizardPresetDetailView::backRequested);
+    connect(stop_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::cancelScan);
+    connect(rescan_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::startScan);
+    return spreadRow({back}, {stop_, rescan_}, {12, 8, 12, 8});
+}
 
-    // Header.
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(12, 12, 12, 12);
-    header->setSpacing(12);
+QLayout* WizardPresetDetailView::buildHeader()
+{
+    const auto& preset = model_->preset();
     auto* icon = new QLabel(this);
     icon->setFixedWidth(40);
     icon->setPixmap(symbolPixmap(QString::fromStdString(preset.icon), palette().color(QPalette::Highlight), 32, 2.0));
-    header->addWidget(icon, 0, Qt::AlignTop);
-    auto* info = new QVBoxLayout;
-    info->setSpacing(4);
     QLabel* title = plainLabel(QString::fromStdString(preset.title), this);
     title->setObjectName("title");
     setRelativeFontSize(title, 3, true);
@@ -84,14 +88,14 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     QLabel* subtitle = plainLabel(QString::fromStdString(preset.subtitle), this);
     subtitle->setWordWrap(true);
     setSecondaryStyle(subtitle);
-    info->addWidget(title);
-    info->addWidget(path);
-    info->addWidget(subtitle);
-    header->addLayout(info, 1);
-    outer->addLayout(header);
-    outer->addWidget(horizontalDivider(this));
+    QHBoxLayout* header = symbolHeader(icon, Qt::AlignTop, {title, path, subtitle});
+    header->setContentsMargins(12, 12, 12, 12);
+    return header;
+}
 
-    // Filters.
+QLayout* WizardPresetDetailView::buildFilters()
+{
+    const auto& preset = model_->preset();
     auto* filters = new QVBoxLayout;
     filters->setContentsMargins(12, 8, 12, 8);
     filters->setSpacing(6);
@@ -105,32 +109,37 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     }
     auto* filterRow = new QHBoxLayout;
     filterRow->setSpacing(16);
+    filterRow->addLayout(buildExtensionFilter());
+    filterRow->addLayout(buildAgeFilter());
+    filterRow->addWidget(caption(QStringLiteral("最小サイズ: 64 KB"), this));
+    filterRow->addStretch(1);
+    filters->addLayout(filterRow);
+    return filters;
+}
+
+QLayout* WizardPresetDetailView::buildExtensionFilter()
+{
+    auto* row = new QHBoxLayout;
     if (!model_->hasPriorityExtensions()) {
-        QLabel* note = plainLabel(QStringLiteral("拡張子フィルタなし（配下すべてを対象）"), this);
-        setRelativeFontSize(note, -1);
-        setSecondaryStyle(note);
-        filterRow->addWidget(note);
-    } else {
-        QStringList extensions;
-        for (const std::string& extension : *preset.priorityExtensions)
-            extensions << "." + QString::fromStdString(extension);
-        auto* box = new QCheckBox(QStringLiteral("拡張子フィルタ"), this);
-        box->setObjectName("extensionFilter");
-        box->setChecked(model_->useExtensionFilter());
-        box->setToolTip(QStringLiteral("OFF にすると配下のすべての拡張子を対象にスキャンします"));
-        QLabel* list = plainLabel(QStringLiteral("（") + extensions.join(' ') + QStringLiteral("）"), this);
-        setRelativeFontSize(list, -1);
-        setSecondaryStyle(list);
-        auto* boxRow = new QHBoxLayout;
-        boxRow->setSpacing(4);
-        boxRow->addWidget(box);
-        boxRow->addWidget(list);
-        filterRow->addLayout(boxRow);
-        connect(box, &QCheckBox::toggled, model_.get(), &WizardPresetScanModel::setUseExtensionFilter);
+        row->addWidget(caption(QStringLiteral("拡張子フィルタなし（配下すべてを対象）"), this));
+        return row;
     }
-    auto* ageRow = new QHBoxLayout;
-    ageRow->setSpacing(4);
-    ageRow->addWidget(plainLabel(QStringLiteral("最終更新"), this));
+    QStringList extensions;
+    for (const std::string& extension : *model_->preset().priorityExtensions)
+        extensions << "." + QString::fromStdString(extension);
+    auto* box = new QCheckBox(QStringLiteral("拡張子フィルタ"), this);
+    box->setObjectName("extensionFilter");
+    box->setChecked(model_->useExtensionFilter());
+    box->setToolTip(QStringLiteral("OFF にすると配下のすべての拡張子を対象にスキャンします"));
+    row->setSpacing(4);
+    row->addWidget(box);
+    row->addWidget(caption(QStringLiteral("（") + extensions.join(' ') + QStringLiteral("）"), this));
+    connect(box, &QCheckBox::toggled, model_.get(), &WizardPresetScanModel::setUseExtensionFilter);
+    return row;
+}
+
+QLayout* WizardPresetDetailView::buildAgeFilter()
+{
     auto* age = new QComboBox(this);
     age->setObjectName("minimumAge");
     age->setMaximumWidth(200);
@@ -138,33 +147,20 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     for (const AgeOption& option : kPresetAgeOptions)
         age->addItem(QString::fromUtf8(option.label), option.days);
     age->setCurrentIndex(age->findData(static_cast<int>(model_->minimumAgeDays())));
-    ageRow->addWidget(age);
-    filterRow->addLayout(ageRow);
-    QLabel* minimum = plainLabel(QStringLiteral("最小サイズ: 64 KB"), this);
-    setRelativeFontSize(minimum, -1);
-    setSecondaryStyle(minimum);
-    filterRow->addWidget(minimum);
-    filterRow->addStretch(1);
-    filters->addLayout(filterRow);
-    outer->addLayout(filters);
-    outer->addWidget(horizontalDivider(this));
     connect(age, &QComboBox::activated, this, [this, age] { model_->setMinimumAgeDays(age->currentData().toInt()); });
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    row->addWidget(plainLabel(QStringLiteral("最終更新"), this));
+    row->addWidget(age);
+    return row;
+}
 
-    // Status: progress, error or empty state.
-    progressRow_ = new QWidget(this);
-    auto* progressLayout = new QHBoxLayout(progressRow_);
-    progressLayout->setContentsMargins(12, 8, 12, 8);
-    progressLayout->setSpacing(12);
-    auto* spinner = new QProgressBar(progressRow_);
-    spinner->setRange(0, 0);
-    spinner->setTextVisible(false);
-    spinner->setFixedSize(48, 10);
-    progress_ = plainLabel({}, progressRow_);
+void WizardPresetDetailView::buildStatus(QVBoxLayout* outer)
+{
+    const BusyRow busy = busyRow({}, this, {12, 8, 12, 8}, 12);
+    progressRow_ = busy.row;
+    progress_ = busy.text;
     progress_->setObjectName("scanProgress");
-    setSecondaryStyle(progress_);
-    progressLayout->addWidget(spinner);
-    progressLayout->addWidget(progress_);
-    progressLayout->addStretch(1);
     outer->addWidget(progressRow_);
 
     error_ = plainLabel({}, this);
@@ -174,54 +170,37 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
     setTextColor(error_, kOrange);
     outer->addWidget(error_);
 
-    emptyState_ = new QWidget(this);
-    auto* emptyLayout = new QVBoxLayout(emptyState_);
-    emptyLayout->setContentsMargins(12, 28, 12, 28);
-    emptyLayout->setSpacing(8);
-    auto* tray = new QLabel(emptyState_);
-    tray->setPixmap(symbolPixmap(u"tray", secondaryColor(palette()), 32, 2.0));
-    QLabel* emptyTitle = plainLabel(QStringLiteral("該当するファイルがありません"), emptyState_);
-    setRelativeFontSize(emptyTitle, 1, true);
-    emptyHint_ = plainLabel({}, emptyState_);
+    const EmptyState empty =
+        emptyState(this, QStringLiteral("tray"), 32, QStringLiteral("該当するファイルがありません"), 1, {}, false);
+    emptyState_ = empty.box;
+    emptyState_->layout()->setContentsMargins(12, 28, 12, 28);
+    emptyHint_ = empty.text;
     emptyHint_->setObjectName("emptyHint");
     emptyHint_->setAlignment(Qt::AlignHCenter);
-    setSecondaryStyle(emptyHint_);
-    emptyLayout->addWidget(tray, 0, Qt::AlignHCenter);
-    emptyLayout->addWidget(emptyTitle, 0, Qt::AlignHCenter);
-    emptyLayout->addWidget(emptyHint_, 0, Qt::AlignHCenter);
     outer->addWidget(emptyState_);
+}
 
+QTableView* WizardPresetDetailView::buildTable()
+{
     table_ = new QTableView(this);
     table_->setObjectName("candidates");
-    table_->setModel(candidates_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setSortingEnabled(true);
-    table_->horizontalHeader()->setSortIndicator(WizardCandidatesTableModel::size, Qt::DescendingOrder);
-    table_->verticalHeader()->hide();
-    table_->setWordWrap(false);
-    table_->setTextElideMode(Qt::ElideMiddle);
-    ColumnWidths::apply(table_->horizontalHeader(), {{220, 320}, {80, 100, 120}, {80, 100, 120}, {110, 140, 180}, {160, 240}});
-    outer->addWidget(table_, 1);
-    outer->addWidget(horizontalDivider(this));
+    setUpCandidateView(table_, candidates_, WizardCandidatesTableModel::size,
+                       {{220, 320}, {80, 100, 120}, {80, 100, 120}, {110, 140, 180}, {160, 240}});
+    selectionLink_ = new SelectionLink(table_, candidates_);
+    return table_;
+}
 
-    auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(12, 12, 12, 12);
-    footer->setSpacing(12);
+QLayout* WizardPresetDetailView::buildFooter()
+{
     counts_ = plainLabel({}, this);
     counts_->setObjectName("counts");
     setSecondaryStyle(counts_);
-    selectAll_ = new QPushButton(QStringLiteral("全選択"), this);
-    clear_ = new QPushButton(QStringLiteral("選択解除"), this);
-    register_ = new QPushButton(symbolIcon(u"plus.circle.fill"), QStringLiteral("選択を登録"), this);
-    for (QPushButton* button : {selectAll_, clear_, register_})
-        button->setAutoDefault(false);
-    footer->addWidget(counts_);
-    footer->addStretch(1);
-    footer->addWidget(selectAll_);
-    footer->addWidget(clear_);
-    footer->addWidget(register_);
-    outer->addLayout(footer);
+    selectAll_ = sheetButton(QStringLiteral("全選択"), this, "selectAllButton");
+    clear_ = sheetButton(QStringLiteral("選択解除"), this, "clearButton");
+    register_ = sheetButton(QStringLiteral("選択を登録"), this, "registerButton", symbolIcon(u"plus.circle.fill"));
+    connect(selectAll_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::selectAll);
+    connect(clear_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::clearSelection);
+    connect(register_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::registerSelection);
 
     // Return registers, but only while something is selected.
     for (auto key : {Qt::Key_Return, Qt::Key_Enter}) {
@@ -232,27 +211,21 @@ WizardPresetDetailView::WizardPresetDetailView(std::unique_ptr<WizardPresetScanM
                 register_->click();
         });
     }
+    return spreadRow({counts_}, {selectAll_, clear_, register_}, {12, 12, 12, 12}, 12);
+}
 
-    connect(back, &QPushButton::clicked, this, &WizardPresetDetailView::backRequested);
-    connect(stop_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::cancelScan);
-    connect(rescan_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::startScan);
-    connect(selectAll_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::selectAll);
-    connect(clear_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::clearSelection);
-    connect(register_, &QPushButton::clicked, model_.get(), &WizardPresetScanModel::registerSelection);
+void WizardPresetDetailView::connectModel()
+{
     connect(model_.get(), &WizardPresetScanModel::scanStateChanged, this, &WizardPresetDetailView::showScanState);
     connect(model_.get(), &WizardPresetScanModel::candidatesChanged, this, [this] {
-        pushSelectionToView();
+        selectionLink_->showSelection();
         showScanState();
         showFooter();
     });
     connect(model_.get(), &WizardPresetScanModel::selectionChanged, this, [this] {
-        pushSelectionToView();
+        selectionLink_->showSelection();
         showFooter();
     });
-    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &WizardPresetDetailView::takeSelectionFromView);
-    showScanState();
-    showFooter();
 }
 
 WizardPresetDetailView::~WizardPresetDetailView() = default;
@@ -304,30 +277,6 @@ void WizardPresetDetailView::showFooter()
     selectAll_->setEnabled(shown > 0);
     clear_->setEnabled(selected > 0);
     register_->setEnabled(selected > 0);
-}
-
-void WizardPresetDetailView::pushSelectionToView()
-{
-    const QScopedValueRollback guard(syncingSelection_, true);
-    selectRows(table_, candidates_->rows(), [](const auto& row) { return row.url; }, model_->selection());
-}
-
-void WizardPresetDetailView::takeSelectionFromView()
-{
-    if (syncingSelection_)
-        return;
-    // Rows beyond the shown ones keep their place in the selection.
-    std::set<std::filesystem::path> selection = model_->selection();
-    const auto& rows = candidates_->rows();
-    for (int index = 0; index < static_cast<int>(rows.size()); ++index) {
-        const auto& url = rows[static_cast<std::size_t>(index)].url;
-        if (table_->selectionModel()->isRowSelected(index, {}))
-            selection.insert(url);
-        else
-            selection.erase(url);
-    }
-    const QScopedValueRollback guard(syncingSelection_, true);
-    model_->setSelection(std::move(selection));
 }
 
 }  // namespace kelvane::ui::sheets

@@ -8,8 +8,10 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QLayout;
 class QPushButton;
 class QTableView;
+class QVBoxLayout;
 
 namespace kelvane::operations {
 class WizardPresetScanModel;
@@ -17,6 +19,7 @@ class WizardPresetScanModel;
 
 namespace kelvane::ui::sheets {
 
+class SelectionLink;
 class WizardCandidatesTableModel;
 
 // The wizard's page for one preset: its filters, the scan's progress or
@@ -40,14 +43,21 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QLayout* buildToolbar();
+    QLayout* buildHeader();
+    QLayout* buildFilters();
+    QLayout* buildExtensionFilter();
+    QLayout* buildAgeFilter();
+    void buildStatus(QVBoxLayout* outer);
+    QTableView* buildTable();
+    QLayout* buildFooter();
+    void connectModel();
     void showScanState();
     void showFooter();
-    void pushSelectionToView();
-    void takeSelectionFromView();
 
     std::unique_ptr<operations::WizardPresetScanModel> model_;
     WizardCandidatesTableModel* candidates_ = nullptr;
-    bool syncingSelection_ = false;
+    SelectionLink* selectionLink_ = nullptr;
 
     QPushButton* stop_ = nullptr;
     QPushButton* rescan_ = nullptr;

@@ -35,7 +35,7 @@ QLabel* badge(const QString& text, const QColor& color, QWidget* parent)
 
 }  // namespace
 
-WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<void()> onRegisterAll,
+WizardPresetRow::WizardPresetRow(operations::WizardPreset preset, std::function<void()> onRegisterAll,
                                  std::function<void()> onInspect, QWidget* parent)
     : QFrame(parent), preset_(std::move(preset))
 {
@@ -108,9 +108,11 @@ WizardPresetRow::WizardPresetRow(discovery::WizardPreset preset, std::function<v
     second->setSpacing(8);
     second->addStretch(1);
     inspect_ = new QPushButton(symbolIcon(u"list.bullet.rectangle"), QStringLiteral("中身を見る"), this);
+    inspect_->setObjectName("inspectButton");
     inspect_->setToolTip(QStringLiteral("配下のファイルを走査して、サイズの大きい順 / 期待削減率の高い順に確認しながら個別に選んで登録します。"
                                         "特定のファイルだけ圧縮したい場合はこちら。"));
     registerAll_ = new QPushButton(symbolIcon(u"plus.circle.fill"), QStringLiteral("全部登録"), this);
+    registerAll_->setObjectName("registerAllButton");
     registerAll_->setToolTip(QStringLiteral("このフォルダ配下のすべてのファイルを一括登録します（再帰的）。\n\n"
                                             "このプリセットは「再生成可能 / 削除しても害が少ない」フォルダを推奨対象として選定しているため、"
                                             "まとめて登録 → 一括圧縮しても安全です。期待削減率もカードに表示されています。"));

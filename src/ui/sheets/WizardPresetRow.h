@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "discovery/WizardPreset.h"
+#include "operations/sheets/WizardSheetModel.h"
 
 #include <QFrame>
 
@@ -21,15 +21,15 @@ namespace kelvane::ui::sheets {
 class WizardPresetRow final : public QFrame {
     Q_OBJECT
 public:
-    WizardPresetRow(discovery::WizardPreset preset, std::function<void()> onRegisterAll,
+    WizardPresetRow(operations::WizardPreset preset, std::function<void()> onRegisterAll,
                     std::function<void()> onInspect, QWidget* parent = nullptr);
 
-    const discovery::WizardPreset& preset() const { return preset_; }
+    const operations::WizardPreset& preset() const { return preset_; }
     // Draws the row again (the folder's presence is looked up afresh).
     void update(std::optional<std::int64_t> sizeBytes, bool isRegistered);
 
 private:
-    discovery::WizardPreset preset_;
+    operations::WizardPreset preset_;
     QLabel* icon_ = nullptr;
     QLabel* registeredBadge_ = nullptr;
     QLabel* missingBadge_ = nullptr;

@@ -26,10 +26,7 @@ using operations::WizardSheetModel;
 WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* parent)
     : QDialog(parent), model_(std::move(model))
 {
-    setWindowTitle(QStringLiteral("容量解放ウィザード"));
-    setWindowModality(Qt::WindowModal);
-    setMinimumSize(720, 540);
-    resize(820, 640);
+    setUpSheet(this, QStringLiteral("容量解放ウィザード"), {720, 540}, {820, 640});
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -40,20 +37,31 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     auto* rootLayout = new QVBoxLayout(root_);
     rootLayout->setContentsMargins(0, 0, 0, 0);
     rootLayout->setSpacing(0);
-    auto* toolbar = new QHBoxLayout;
-    toolbar->setContentsMargins(12, 8, 12, 8);
     QLabel* title = plainLabel(QStringLiteral("容量解放ウィザード"), root_);
     setRelativeFontSize(title, 3, true);
-    auto* close = new QPushButton(QStringLiteral("閉じる"), root_);
-    close->setAutoDefault(false);
-    toolbar->addWidget(title);
-    toolbar->addStretch(1);
-    toolbar->addWidget(close);
-    rootLayout->addLayout(toolbar);
+    auto* close = sheetButton(QStringLiteral("閉じる"), root_, "closeButton");
+    rootLayout->addLayout(spreadRow({title}, {close}, {12, 8, 12, 8}));
     rootLayout->addWidget(horizontalDivider(root_));
 
     // The toast stands above the list, so it is seen wherever the list is
     // scrolled to when a row's registration reports.
+    rootLayout->addWidget(buildToast());
+    rootLayout->addWidget(buildPresetList(), 1);
+    pages_->addWidget(root_);
+
+    connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    connect(model_.get(), &WizardSheetModel::presetSizesChanged, this, &WizardSheet::showRows);
+    connect(model_.get(), &WizardSheetModel::registeredIDsChanged, this, &WizardSheet::showRows);
+    connect(model_.get(), &WizardSheetModel::toastChanged, this, &WizardSheet::showToast);
+    connect(model_.get(), &WizardSheetModel::navigationPathChanged, this, &WizardSheet::showNavigation);
+    showRows();
+    showToast();
+}
+
+WizardSheet::~WizardSheet() = default;
+
+QWidget* WizardSheet::buildToast()
+{
     toastBox_ = new QFrame(root_);
     auto* toastLayout = new QHBoxLayout(toastBox_);
     toastLayout->setContentsMargins(20, 8, 20, 8);
@@ -65,8 +73,11 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     toast_->setObjectName("toast");
     toast_->setWordWrap(true);
     toastLayout->addWidget(toast_);
-    rootLayout->addWidget(toastBox_);
+    return toastBox_;
+}
 
+QWidget* WizardSheet::buildPresetList()
+{
     auto* scroll = new QScrollArea(root_);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -95,19 +106,8 @@ WizardSheet::WizardSheet(std::unique_ptr<WizardSheetModel> model, QWidget* paren
     }
     listLayout->addStretch(1);
     scroll->setWidget(list);
-    rootLayout->addWidget(scroll, 1);
-    pages_->addWidget(root_);
-
-    connect(close, &QPushButton::clicked, this, &QDialog::accept);
-    connect(model_.get(), &WizardSheetModel::presetSizesChanged, this, &WizardSheet::showRows);
-    connect(model_.get(), &WizardSheetModel::registeredIDsChanged, this, &WizardSheet::showRows);
-    connect(model_.get(), &WizardSheetModel::toastChanged, this, &WizardSheet::showToast);
-    connect(model_.get(), &WizardSheetModel::navigationPathChanged, this, &WizardSheet::showNavigation);
-    showRows();
-    showToast();
+    return scroll;
 }
-
-WizardSheet::~WizardSheet() = default;
 
 void WizardSheet::showEvent(QShowEvent* event)
 {

@@ -44,6 +44,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QWidget* buildToast();
+    QWidget* buildPresetList();
     void showRows();
     void showToast();
     void showNavigation();

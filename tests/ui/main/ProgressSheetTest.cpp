@@ -61,12 +61,9 @@ protected:
         auto* w = sheet_->findChild<QWidget*>(QString::fromLatin1(name));
         return w && w->isVisibleTo(sheet_.get());
     }
-    QPushButton* button(const QString& title) const
+    QPushButton* button(const char* objectName) const
     {
-        for (QPushButton* b : sheet_->findChildren<QPushButton*>())
-            if (b->text() == title)
-                return b;
-        return nullptr;
+        return sheet_->findChild<QPushButton*>(QString::fromLatin1(objectName));
     }
 
     std::shared_ptr<OperationProgress> progress_;
@@ -82,7 +79,7 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
     EXPECT_FALSE(shows("fileName"));  // no file in hand yet
     EXPECT_TRUE(shows("processed"));
     EXPECT_FALSE(shows("memoryUse"));  // no sample yet
-    EXPECT_FALSE(button(QStringLiteral("キャンセル"))->isEnabled());
+    EXPECT_FALSE(button("cancelButton")->isEnabled());
 
     QTest::keyClick(sheet_.get(), Qt::Key_Escape);
     EXPECT_FALSE(progress_->wasCancelled());
@@ -93,7 +90,7 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
     progress_->setCurrentFileName("<b>名前</b>.txt");
     progress_->setCurrentMemoryBytes(1);
     turn();
-    EXPECT_TRUE(button(QStringLiteral("キャンセル"))->isEnabled());
+    EXPECT_TRUE(button("cancelButton")->isEnabled());
     EXPECT_TRUE(shows("fileName"));
     EXPECT_TRUE(shows("memoryUse"));
     QTest::keyClick(sheet_.get(), Qt::Key_Escape);
@@ -211,8 +208,8 @@ TEST_F(ProgressSheetTest, FinishedStatesShowWhatTheRunCameTo)
     EXPECT_FALSE(shows("safetyNotes"));
     EXPECT_FALSE(shows("oversizeNotice"));
     EXPECT_EQ(text("remaining"), QStringLiteral("計測中…"));
-    EXPECT_TRUE(button(QStringLiteral("閉じる"))->isDefault());
-    EXPECT_FALSE(button(QStringLiteral("キャンセル"))->isVisibleTo(sheet_.get()));
+    EXPECT_TRUE(button("closeButton")->isDefault());
+    EXPECT_FALSE(button("cancelButton")->isVisibleTo(sheet_.get()));
 
     // Nothing saved: no card at all; only skipped bytes processed: no percentage or size line.
     open(Kind::compress, 12, 100000);

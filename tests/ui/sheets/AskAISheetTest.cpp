@@ -70,9 +70,9 @@ TEST_F(AskAISheetTest, WithoutUsableEndpointShowsUnavailableAndSendsNothing)
         EXPECT_TRUE(showsLabel(sheet, "⚠ ローカル AI が利用できません"));
         EXPECT_TRUE(showsLabel(sheet, endpoint.isEmpty() ? "ローカル AI のエンドポイントが設定されていません。"
                                                          : "ローカル AI が利用できません（理由不明）。"));
-        EXPECT_EQ(button(sheet, "キャンセル"), nullptr);
-        EXPECT_EQ(button(sheet, "もう一度聞く"), nullptr);
-        EXPECT_NE(button(sheet, "閉じる"), nullptr);
+        EXPECT_EQ(button(sheet, "cancelButton"), nullptr);
+        EXPECT_EQ(button(sheet, "retryButton"), nullptr);
+        EXPECT_NE(button(sheet, "closeButton"), nullptr);
         EXPECT_FALSE(waiting(sheet));
     }
     QTest::qWait(0);
@@ -156,7 +156,7 @@ TEST_F(AskAISheetTest, AnswerStreamsInReplacingTheTextAndEnds)
     server.sendFragment("こん");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "こん"; }));
     EXPECT_FALSE(waiting(sheet));
-    EXPECT_NE(button(sheet, "キャンセル"), nullptr);
+    EXPECT_NE(button(sheet, "cancelButton"), nullptr);
     // A fragment split across packets, with CR LF line ends and a comment line.
     server.sendRaw(": keep-alive\r\n\r\ndata: {\"choices\":[{\"delta\":{\"con");
     QTest::qWait(20);
@@ -170,8 +170,8 @@ TEST_F(AskAISheetTest, AnswerStreamsInReplacingTheTextAndEnds)
     server.finish();
     ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::done; }));
     EXPECT_EQ(answerText(sheet), "こんにちは <b>x</b>");
-    EXPECT_EQ(button(sheet, "キャンセル"), nullptr);
-    EXPECT_NE(button(sheet, "もう一度聞く"), nullptr);
+    EXPECT_EQ(button(sheet, "cancelButton"), nullptr);
+    EXPECT_NE(button(sheet, "retryButton"), nullptr);
 }
 
 TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
@@ -182,7 +182,7 @@ TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
     server.sendFragment("途中まで");
     ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "途中まで"; }));
 
-    QTest::mouseClick(button(sheet, "キャンセル"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(sheet->model().phase().kind, Kind::done);
     EXPECT_EQ(answerText(sheet), "途中まで");
     ASSERT_TRUE(waitUntil([&] { return server.disconnects == 1; }));
@@ -191,7 +191,7 @@ TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
     QTest::qWait(50);
     EXPECT_EQ(answerText(sheet), "途中まで");
 
-    QTest::mouseClick(button(sheet, "もう一度聞く"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "retryButton"), Qt::LeftButton);
     EXPECT_TRUE(waiting(sheet));
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
     server.sendFragment("新しい回答");
@@ -272,7 +272,7 @@ TEST_F(AskAISheetTest, FailuresShowTheErrorAndNeverFollowARedirect)
     ASSERT_TRUE(waitUntil([&] { return sheet->model().phase().kind == Kind::failed; }));
     EXPECT_TRUE(showsLabel(sheet, "⚠ 回答取得に失敗"));
     EXPECT_TRUE(showsLabel(sheet, "HTTP 500: model not loaded"));
-    EXPECT_EQ(button(sheet, "もう一度聞く"), nullptr);
+    EXPECT_EQ(button(sheet, "retryButton"), nullptr);
     sheet->reject();
 
     // A loopback server may not send the question on to another place.
@@ -301,7 +301,7 @@ TEST_F(AskAISheetTest, AStreamThatBreaksOffOrTalksNonsenseEndsCleanly)
 
     // A line that is not an answer fails the request; the part before it
     // is not shown.
-    QTest::mouseClick(button(sheet, "もう一度聞く"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "retryButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 2; }));
     server.sendFragment("a");
     server.sendRaw("data: {not json\n\n");

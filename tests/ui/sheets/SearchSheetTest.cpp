@@ -82,7 +82,7 @@ protected:
     }
     static void search(SearchSheet* sheet)
     {
-        QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+        QTest::mouseClick(button(sheet, "searchButton"), Qt::LeftButton);
         ASSERT_TRUE(waitUntil([&] { return !sheet->model().isSearching(); }));
     }
     static QStringList names(SearchSheet* sheet)
@@ -99,6 +99,13 @@ protected:
             std::chrono::system_clock::now(), file.filename().string());
         container_->mainContext().insert(item);
         container_->mainContext().save();
+    }
+    // The register button, which tells how many files are picked.
+    static QAbstractButton* registerButton(SearchSheet* sheet, int picked)
+    {
+        QAbstractButton* found = button(sheet, "registerButton");
+        EXPECT_EQ(found->text(), QStringLiteral("選択を登録 (%1)").arg(picked));
+        return found;
     }
     static int page(SearchSheet* sheet) { return child<QStackedWidget>(sheet, "resultArea")->currentIndex(); }
 
@@ -166,14 +173,14 @@ TEST_F(SearchSheetTest, SearchShowsProgressThenRowsSortedBySize)
     SearchSheet* sheet = openSheet();
     QAbstractItemModelTester tester(sheet->resultsModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(child<QLabel>(sheet, "counts")->text(), " ");
-    EXPECT_FALSE(button(sheet, "選択を登録 (0)")->isEnabled());
+    EXPECT_FALSE(registerButton(sheet, 0)->isEnabled());
     EXPECT_TRUE(showsLabel(sheet, "検索結果なし"));
 
     setField(sheet, "minSize", "0");
     choose(sheet, "extPreset", "テキスト系のみ");
-    QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "searchButton"), Qt::LeftButton);
     EXPECT_TRUE(sheet->model().isSearching());
-    EXPECT_FALSE(button(sheet, "検索")->isEnabled());
+    EXPECT_FALSE(button(sheet, "searchButton")->isEnabled());
     EXPECT_TRUE(showsLabel(sheet, "0 ファイルをスキャン中… (一致 0 件)"));
     ASSERT_TRUE(waitUntil([&] { return !sheet->model().isSearching(); }));
 
@@ -220,7 +227,7 @@ TEST_F(SearchSheetTest, RegisteringCountsAndClosesTheSheet)
     sheet->resultsView()->selectAll();
     EXPECT_EQ(child<QLabel>(sheet, "counts")->text(), "結果: 3 件 / 選択: 3 件");
     QSignalSpy closed(sheet, &QDialog::finished);
-    QTest::mouseClick(button(sheet, "選択を登録 (3)"), Qt::LeftButton);
+    QTest::mouseClick(registerButton(sheet, 3), Qt::LeftButton);
     ASSERT_NE(sheet->registrationAlert(), nullptr);
     EXPECT_EQ(sheet->registrationAlert()->text(), "登録: 2 件、スキップ: 1 件");
     EXPECT_EQ(sheet->registrationAlert()->textFormat(), Qt::PlainText);
@@ -248,7 +255,7 @@ TEST_F(SearchSheetTest, NamesThatMisleadAreShownAsTheyAreAndRegisteredAsTheyAre)
     // Registered under their real names.
     sheet->resultsView()->selectAll();
     QSignalSpy closed(sheet, &QDialog::finished);
-    QTest::mouseClick(button(sheet, "選択を登録 (6)"), Qt::LeftButton);
+    QTest::mouseClick(registerButton(sheet, 6), Qt::LeftButton);
     ASSERT_TRUE(closed.wait(5000));
     std::set<std::string> stored;
     for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
@@ -266,7 +273,7 @@ TEST_F(SearchSheetTest, FailedRegistrationIsShownAndTheSheetStays)
     sheet->resultsView()->selectAll();
     fs::remove(root_ / "sub/data.json");
     QSignalSpy closeRequested(&sheet->model(), &SearchSheetModel::closeRequested);
-    QTest::mouseClick(button(sheet, "選択を登録 (3)"), Qt::LeftButton);
+    QTest::mouseClick(registerButton(sheet, 3), Qt::LeftButton);
     const QString text = sheet->registrationAlert()->text();
     EXPECT_TRUE(text.startsWith("登録: 2 件、スキップ: 0 件、失敗: 1 件\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("data.json"));
@@ -277,7 +284,7 @@ TEST_F(SearchSheetTest, FailedRegistrationIsShownAndTheSheetStays)
     sheet->registrationAlert()->button(QMessageBox::Ok)->click();
     EXPECT_EQ(sheet->model().registrationSummary(), std::nullopt);
     sheet->model().setSelection({root_ / "notes.txt"});
-    QTest::mouseClick(button(sheet, "選択を登録 (1)"), Qt::LeftButton);
+    QTest::mouseClick(registerButton(sheet, 1), Qt::LeftButton);
     EXPECT_EQ(sheet->registrationAlert()->text(), "登録: 0 件、スキップ: 1 件");
     EXPECT_FALSE(closeRequested.wait(1000));
 }
@@ -294,7 +301,7 @@ TEST_F(SearchSheetTest, AFailedRegistrationShowsThePathVisibly)
     search(sheet);
     sheet->model().setSelection({odd});
     fs::remove(odd);
-    QTest::mouseClick(button(sheet, "選択を登録 (1)"), Qt::LeftButton);
+    QTest::mouseClick(registerButton(sheet, 1), Qt::LeftButton);
     ASSERT_NE(sheet->registrationAlert(), nullptr);
     const QString text = sheet->registrationAlert()->text();
     const QString head = QStringLiteral("登録: 0 件、スキップ: 0 件、失敗: 1 件\n");
@@ -310,13 +317,13 @@ TEST_F(SearchSheetTest, FailuresCancellationAndAClosedSheet)
     SearchSheet* sheet = openSheet();
     // A plain file as the root: the search runs and fails.
     sheet->model().setRootURL(root_ / "notes.txt");
-    ASSERT_TRUE(button(sheet, "検索")->isEnabled());
+    ASSERT_TRUE(button(sheet, "searchButton")->isEnabled());
     search(sheet);
     EXPECT_EQ(page(sheet), 1);
     EXPECT_TRUE(child<QLabel>(sheet, "searchError")->text().startsWith("検索失敗: "));
     // A root that is gone cannot be searched.
     sheet->model().setRootURL(root_ / "missing");
-    EXPECT_FALSE(button(sheet, "検索")->isEnabled());
+    EXPECT_FALSE(button(sheet, "searchButton")->isEnabled());
 
     // Cancelling keeps what was found, without a message.
     const fs::path many = home_.path() / "many";
@@ -324,9 +331,9 @@ TEST_F(SearchSheetTest, FailuresCancellationAndAClosedSheet)
         writeFile(many / ("d" + std::to_string(index % 40)) / ("f" + std::to_string(index) + ".txt"), 1);
     sheet->model().setRootURL(many);
     setField(sheet, "minSize", "0");
-    QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "searchButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !sheet->model().results().empty(); }));
-    QTest::mouseClick(button(sheet, "キャンセル"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "cancelSearchButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return !sheet->model().isSearching(); }));
     const std::size_t found = sheet->model().results().size();
     EXPECT_GE(found, 1u);
@@ -335,7 +342,7 @@ TEST_F(SearchSheetTest, FailuresCancellationAndAClosedSheet)
     EXPECT_EQ(sheet->resultsModel()->rowCount(), static_cast<int>(found));
 
     // A sheet closed while its search runs is never written into.
-    QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "searchButton"), Qt::LeftButton);
     QTest::keyClick(sheet, Qt::Key_Escape);
     delete sheet;
     operations::workerPool().waitForDone(60000);
@@ -350,7 +357,7 @@ TEST_F(SearchSheetTest, MinimisingAndRestoringLeavesTheSearchAndTheAskSheetAlone
     SearchSheet* sheet = openSheet();
     sheet->model().setRootURL(many);
     setField(sheet, "minSize", "0");
-    QTest::mouseClick(button(sheet, "検索"), Qt::LeftButton);
+    QTest::mouseClick(button(sheet, "searchButton"), Qt::LeftButton);
     ASSERT_TRUE(sheet->model().isSearching());
     minimiseAndRestore(sheet);
     ASSERT_TRUE(waitUntil([&] { return !sheet->model().isSearching(); }));
@@ -391,9 +398,9 @@ TEST_F(SearchSheetTest, ResultActionsRevealAndAsk)
     shell_.folderAnswers = {home_.path() / "chosen", {}};
     fs::create_directories(home_.path() / "chosen");
     SearchSheet* second = openSheet();
-    QTest::mouseClick(button(second, "選択…"), Qt::LeftButton);
+    QTest::mouseClick(button(second, "chooseRootButton"), Qt::LeftButton);
     EXPECT_EQ(second->model().rootURL(), home_.path() / "chosen");
-    QTest::mouseClick(button(second, "選択…"), Qt::LeftButton);
+    QTest::mouseClick(button(second, "chooseRootButton"), Qt::LeftButton);
     EXPECT_EQ(second->model().rootURL(), home_.path() / "chosen");
 }
 

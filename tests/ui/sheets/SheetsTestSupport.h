@@ -56,11 +56,11 @@ T* child(const QWidget* parent, const char* objectName)
     return parent->findChild<T*>(QString::fromLatin1(objectName));
 }
 
-// The visible button with this text, or null.
-inline QAbstractButton* button(const QWidget* parent, const QString& text)
+// The visible button with this object name, or null.
+inline QAbstractButton* button(const QWidget* parent, const char* objectName)
 {
-    for (QAbstractButton* candidate : parent->findChildren<QAbstractButton*>())
-        if (candidate->text() == text && candidate->isVisibleTo(const_cast<QWidget*>(parent)))
+    for (QAbstractButton* candidate : parent->findChildren<QAbstractButton*>(QString::fromLatin1(objectName)))
+        if (candidate->isVisibleTo(const_cast<QWidget*>(parent)))
             return candidate;
     return nullptr;
 }

@@ -128,14 +128,14 @@ TEST_F(WizardSheetTest, PresentFoldersShowSizesAbsentOnesAreNotFound)
         WizardPresetRow* absent = row(sheet, id);
         EXPECT_TRUE(showsLabel(absent, "未検出"));
         EXPECT_EQ(sizeText(absent), "—");
-        EXPECT_FALSE(button(absent, "中身を見る")->isEnabled());
-        EXPECT_FALSE(button(absent, "全部登録")->isEnabled());
+        EXPECT_FALSE(button(absent, "inspectButton")->isEnabled());
+        EXPECT_FALSE(button(absent, "registerAllButton")->isEnabled());
     }
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "想定削減 60–85%"));
     // The places are this desktop's, and the introduction says no other.
     EXPECT_TRUE(showsLabel(sheet, "容量を取りがちな場所をまとめました。\n"
                                   "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"));
-    EXPECT_TRUE(button(row(sheet, "logs"), "全部登録")->isEnabled());
+    EXPECT_TRUE(button(row(sheet, "logs"), "registerAllButton")->isEnabled());
     EXPECT_EQ(toastText(sheet), "");
 }
 
@@ -150,7 +150,7 @@ TEST_F(WizardSheetTest, TheToastIsSeenWhereverTheListIsScrolledTo)
     ASSERT_NE(scroll, nullptr);
     scroll->ensureWidgetVisible(last);
     ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the list is longer than the sheet";
-    QTest::mouseClick(button(last, "全部登録"), Qt::LeftButton);
+    QTest::mouseClick(button(last, "registerAllButton"), Qt::LeftButton);
     auto* toast = child<QLabel>(sheet, "toast");
     ASSERT_FALSE(toastText(sheet).isEmpty());
     QCoreApplication::processEvents();
@@ -166,22 +166,22 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     registerFolder(home_.path() / "Android");
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "全部登録"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "registerAllButton"), Qt::LeftButton);
     EXPECT_EQ(toastText(sheet), "登録しました: ユーザー .local/state");
     EXPECT_EQ(toastSymbol(sheet), "checkmark.circle.fill");
     EXPECT_TRUE(showsLabel(row(sheet, "logs"), "登録済み"));
-    EXPECT_FALSE(button(row(sheet, "logs"), "全部登録")->isEnabled());
-    EXPECT_TRUE(button(row(sheet, "logs"), "中身を見る")->isEnabled());
+    EXPECT_FALSE(button(row(sheet, "logs"), "registerAllButton")->isEnabled());
+    EXPECT_TRUE(button(row(sheet, "logs"), "inspectButton")->isEnabled());
 
-    QTest::mouseClick(button(row(sheet, "downloads"), "全部登録"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "downloads"), "registerAllButton"), Qt::LeftButton);
     EXPECT_EQ(toastText(sheet), "すでに登録済みです: ダウンロード");
     EXPECT_EQ(toastSymbol(sheet), "checkmark.circle.fill");
     EXPECT_TRUE(showsLabel(row(sheet, "downloads"), "登録済み"));
 
-    QTest::mouseClick(button(row(sheet, "iphonebackup"), "全部登録"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "iphonebackup"), "registerAllButton"), Qt::LeftButton);
     EXPECT_EQ(toastText(sheet), "上位フォルダがすでに登録されています: Android SDK");
     EXPECT_FALSE(showsLabel(row(sheet, "iphonebackup"), "登録済み"));
-    EXPECT_TRUE(button(row(sheet, "iphonebackup"), "全部登録")->isEnabled());
+    EXPECT_TRUE(button(row(sheet, "iphonebackup"), "registerAllButton")->isEnabled());
 
     // Only the logs folder was added.
     EXPECT_EQ(container_->mainContext().fetch<store::RegisteredItem>().size(), 3u);
@@ -190,7 +190,7 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     fs::create_directories(home_.path() / ".local/share/Steam/steamapps/common");
     WizardSheet* again = openSheet();
     fs::remove(home_.path() / ".local/share/Steam/steamapps/common");
-    QTest::mouseClick(button(row(again, "garageband"), "全部登録"), Qt::LeftButton);
+    QTest::mouseClick(button(row(again, "garageband"), "registerAllButton"), Qt::LeftButton);
     EXPECT_TRUE(toastText(again).startsWith("登録に失敗: ")) << toastText(again).toStdString();
     EXPECT_EQ(toastSymbol(again), "exclamationmark.triangle.fill");
     EXPECT_EQ(again->model().toast()->style, WizardSheetModel::Toast::Style::failure);
@@ -209,7 +209,7 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     writeFile(logs() / "other.bin", 100000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     ASSERT_NE(detail, nullptr);
     QAbstractItemModelTester tester(detail->candidatesModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -234,7 +234,7 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     EXPECT_TRUE(detail->model().selection().contains(logs() / "f349.log"));
     EXPECT_TRUE(showsLabel(detail, "1 件 選択中 / 表示 200 件（最大 200）"));
 
-    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "selectAllButton"), Qt::LeftButton);
     EXPECT_TRUE(showsLabel(detail, "201 件 選択中 / 表示 200 件（最大 200）"));
     EXPECT_EQ(detail->table()->selectionModel()->selectedRows().size(), 200);
     // Return registers while something is selected.
@@ -253,7 +253,7 @@ TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
     writeFile(caches / "fresh.bin", 70000, std::chrono::hours(24 * 3));
     writeFile(caches / "picture.psd", 80000, std::chrono::hours(24 * 20));
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "caches"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "caches"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     EXPECT_TRUE(showsLabel(detail, "拡張子フィルタなし（配下すべてを対象）"));
     EXPECT_EQ(child<QCheckBox>(detail, "extensionFilter"), nullptr);
@@ -282,7 +282,7 @@ TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsThe
     writeFile(logs() / "two\nlines.log", 80000, old);
     writeFile(logs() / "bad\xfe.log", 70000, old);
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 3; }));
     auto* candidates = detail->candidatesModel();
@@ -294,8 +294,8 @@ TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsThe
     EXPECT_TRUE(location.data().toString().endsWith("sub\\u202Egol")) << location.data().toString().toStdString();
     EXPECT_FALSE(location.data(Qt::ToolTipRole).toString().contains(QChar(0x202E)));
 
-    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
-    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "selectAllButton"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "registerButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; }));
     std::set<std::string> stored;
     for (const auto& item : container_->mainContext().fetch<store::RegisteredItem>())
@@ -309,13 +309,13 @@ TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
     writeFile(logs() / "kept.log", 70000, old);
     writeFile(logs() / "gone.log", 80000, old);
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 2; }));
-    QTest::mouseClick(button(detail, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(detail, "selectAllButton"), Qt::LeftButton);
     fs::remove(logs() / "gone.log");
-    ASSERT_TRUE(button(detail, "選択を登録")->isEnabled()) << detail->model().selection().size();
-    QTest::mouseClick(button(detail, "選択を登録"), Qt::LeftButton);
+    ASSERT_TRUE(button(detail, "registerButton")->isEnabled()) << detail->model().selection().size();
+    QTest::mouseClick(button(detail, "registerButton"), Qt::LeftButton);
     ASSERT_TRUE(waitUntil([&] { return sheet->detail() == nullptr; })) << toastText(sheet).toStdString();
     EXPECT_TRUE(toastText(sheet).startsWith("ユーザー .local/state から 1 件を登録しました。登録に失敗: ")) << toastText(sheet).toStdString();
     EXPECT_EQ(toastSymbol(sheet), "exclamationmark.triangle.fill");
@@ -330,7 +330,7 @@ TEST_F(WizardSheetTest, FolderGoneBeforeARescanEndsTheScanWithTheError)
     writeFile(logs() / "big.log", 70000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     // The first scan may still be running when the folder goes.
     fs::remove_all(logs());
@@ -342,8 +342,8 @@ TEST_F(WizardSheetTest, FolderGoneBeforeARescanEndsTheScanWithTheError)
     EXPECT_TRUE(showsLabel(detail, "⚠ 対象フォルダが見つかりません: ~/.local/state"));
     EXPECT_TRUE(detail->model().candidates().empty());
     EXPECT_EQ(detail->candidatesModel()->rowCount(), 0);
-    EXPECT_FALSE(button(detail, "再スキャン")->isEnabled());
-    EXPECT_EQ(button(detail, "停止"), nullptr);
+    EXPECT_FALSE(button(detail, "rescanButton")->isEnabled());
+    EXPECT_EQ(button(detail, "stopButton"), nullptr);
 }
 
 TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
@@ -354,7 +354,7 @@ TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
     writeFile(logs() / "other.bin", 70000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "中身を見る"), Qt::LeftButton);
+    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
     WizardPresetDetailView* detail = sheet->detail();
     // Restart at once, twice; only the last scan's matches may count.
     detail->model().startScan();
@@ -476,7 +476,7 @@ TEST_F(WizardSheetTest, MinimisingTheWindowNeitherStopsNorRestartsTheScan)
         &window);
     window.show();
     ASSERT_TRUE(waitUntil([&] { return !page->model().isScanning(); }));
-    QTest::mouseClick(button(page, "全選択"), Qt::LeftButton);
+    QTest::mouseClick(button(page, "selectAllButton"), Qt::LeftButton);
     ASSERT_EQ(page->model().selection().size(), 5u);
 
     bool hidden = false;
