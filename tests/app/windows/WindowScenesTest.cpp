@@ -288,11 +288,9 @@ TEST_F(WindowScenesTest, TheProgressSheetsHistoryButtonBringsUpTheOneHistoryWind
             auto* title = sheet->findChild<QLabel*>(QStringLiteral("title"));
             return title && title->text() == finished;
         }));
-        QPushButton* history = nullptr;
-        for (QPushButton* button : sheet->findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("履歴を見る") && button->isVisible())
-                history = button;
+        auto* history = sheet->findChild<QPushButton*>(QStringLiteral("historyButton"));
         ASSERT_NE(history, nullptr);
+        ASSERT_TRUE(history->isVisible());
         QTest::mouseClick(history, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return runs.progressSheet() == nullptr; }));
     };
