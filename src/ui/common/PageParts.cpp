@@ -269,7 +269,9 @@ void FormGroup::addRow(const QString& label, QWidget* value, const QString& name
     title->setMinimumHeight(28);
     value->setObjectName(QStringLiteral("value:") + name);
     grid_->addWidget(title, 2 * rowCount(), 0, Qt::AlignVCenter | Qt::AlignLeft);
-    grid_->addWidget(value, 2 * rowCount(), 1, Qt::AlignVCenter | Qt::AlignRight);
+    // A text fills its cell, so that a long one wraps there; other values keep their size.
+    const bool text = qobject_cast<QLabel*>(value) != nullptr;
+    grid_->addWidget(value, 2 * rowCount(), 1, text ? Qt::AlignVCenter : Qt::AlignVCenter | Qt::AlignRight);
     rows_.push_back({line, title, value});
 }
 

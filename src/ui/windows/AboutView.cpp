@@ -398,12 +398,18 @@ void AboutView::exportLogFile()
     });
 }
 
+void AboutView::showErrorRow(bool shown)
+{
+    if (auto* form = dynamic_cast<FormGroup*>(exportErrorLabel_->parentWidget()))
+        form->setRowVisible(exportErrorLabel_, shown);
+}
+
 void AboutView::showExporting(bool exporting)
 {
     exportButton_->setEnabled(!exporting);
     exportSpinner_->setVisible(exporting);
     if (exporting) {
-        exportErrorLabel_->hide();
+        showErrorRow(false);
         exportButton_->setFixedSize(exportButton_->size());
         exportButton_->setText(QString());
         exportButton_->setIcon(QIcon());
@@ -413,7 +419,7 @@ void AboutView::showExporting(bool exporting)
     }
     const std::optional<QString>& error = logExport_->error();
     exportErrorLabel_->setText(error.value_or(QString()));
-    exportErrorLabel_->setVisible(error.has_value());
+    showErrorRow(error.has_value());
     exportButton_->setMinimumSize(0, 0);
     exportButton_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     exportButton_->setText(QStringLiteral("ログを書き出し…"));

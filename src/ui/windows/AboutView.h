@@ -102,6 +102,7 @@ private:
 
     void showFigures();
     void showExporting(bool exporting);
+    void showErrorRow(bool shown);
 
     Shell& shell_;
     AboutEnvironment environment_;
