@@ -9,7 +9,6 @@
 #include "store/RegisteredItem.h"
 #include "store/StoreError.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QLocale>
 #include <QPointer>
@@ -53,23 +52,13 @@ AboutFiguresModel::AboutFiguresModel(std::shared_ptr<store::ModelContainer> cont
     : QObject(parent),
       container_(std::move(container)),
       program_(std::move(program)),
-      now_([] { return QDateTime::currentDateTime(); })
+      now_([] { return QDateTime::currentDateTime(); }),
+      saves_(*container_, {store::CompressionLog::entityName, store::RegisteredItem::entityName}, [this] { refreshCounts(); })
 {
-    // Saves may be reported on any thread; the counts are read again on this one.
-    QPointer<AboutFiguresModel> self(this);
-    observerToken_ = container_->addSaveObserver([self](const store::SaveNotification& note) {
-        if (!note.touches<store::CompressionLog>() && !note.touches<store::RegisteredItem>())
-            return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self] { if (self) self->refreshCounts(); }, Qt::QueuedConnection);
-    });
     refreshCounts();
 }
 
-AboutFiguresModel::~AboutFiguresModel()
-{
-    container_->removeSaveObserver(observerToken_);
-}
+AboutFiguresModel::~AboutFiguresModel() = default;
 
 QString AboutFiguresModel::name(AboutFigure figure)
 {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "operations/threads/SaveWatch.h"
 #include "operations/windows/AboutDiagnostics.h"
 
 #include <QDateTime>
@@ -97,7 +98,7 @@ private:
     std::shared_ptr<store::ModelContainer> container_;
     Program program_;
     std::function<QDateTime()> now_;
-    std::uint64_t observerToken_ = 0;
+    SaveWatch saves_;
 
     std::int64_t registeredCount_ = 0;
     std::int64_t logCount_ = 0;
