@@ -92,17 +92,14 @@ const std::vector<StatisticsSection>& statisticsSections()
     return sections;
 }
 
-}  // namespace
+// The spans the log export offers, in the picker's order.
+const std::pair<AboutView::LogExportRange, const char*> kExportRanges[] = {
+    {AboutView::LogExportRange::lastHour, "過去 1 時間"},
+    {AboutView::LogExportRange::lastDay, "過去 24 時間"},
+    {AboutView::LogExportRange::lastWeek, "過去 7 日間"},
+};
 
-QString AboutView::pickerText(LogExportRange range)
-{
-    switch (range) {
-    case LogExportRange::lastHour: return QStringLiteral("過去 1 時間");
-    case LogExportRange::lastDay: return QStringLiteral("過去 24 時間");
-    case LogExportRange::lastWeek: return QStringLiteral("過去 7 日間");
-    }
-    return {};
-}
+}  // namespace
 
 AboutView::AboutView(std::shared_ptr<store::ModelContainer> container, Shell& shell, AboutEnvironment environment,
                      QWidget* parent)
@@ -312,11 +309,12 @@ QWidget* AboutView::logExportSection()
 {
     auto [section, form] = formSection(QStringLiteral("ログ書き出し"));
     rangePicker_ = new QComboBox;
-    for (const auto range : {LogExportRange::lastHour, LogExportRange::lastDay, LogExportRange::lastWeek})
-        rangePicker_->addItem(pickerText(range), static_cast<int>(range));
-    rangePicker_->setCurrentIndex(static_cast<int>(logExport_->range()));
-    connect(rangePicker_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { logExport_->setRange(static_cast<LogExportRange>(index)); });
+    for (const auto& [range, text] : kExportRanges)
+        rangePicker_->addItem(QString::fromUtf8(text), static_cast<int>(range));
+    rangePicker_->setCurrentIndex(rangePicker_->findData(static_cast<int>(logExport_->range())));
+    connect(rangePicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        logExport_->setRange(static_cast<LogExportRange>(rangePicker_->itemData(index).toInt()));
+    });
     form->addRow(QStringLiteral("範囲"), rangePicker_, QStringLiteral("exportRange"));
     auto [exportRow, exportLayout] = namedBox(QStringLiteral("exportRow"), QBoxLayout::LeftToRight, {}, 6);
     exportButton_ = new QPushButton;
@@ -377,7 +375,7 @@ QString AboutView::statisticsToolTip(AboutFigure figure) const
 
 void AboutView::setExportRange(LogExportRange range)
 {
-    rangePicker_->setCurrentIndex(static_cast<int>(range));
+    rangePicker_->setCurrentIndex(rangePicker_->findData(static_cast<int>(range)));
 }
 
 void AboutView::exportLogFile()

@@ -56,7 +56,6 @@ class AboutView final : public QDialog {
     Q_OBJECT
 public:
     using LogExportRange = operations::LogExportModel::Range;
-    static QString pickerText(LogExportRange range);
 
     AboutView(std::shared_ptr<store::ModelContainer> container, Shell& shell, AboutEnvironment environment,
               QWidget* parent = nullptr);
