@@ -297,12 +297,18 @@ void FormGroup::addWideRow(QWidget* content)
 
 void FormGroup::setRowVisible(const QWidget* value, bool visible)
 {
+    bool above = false;  // a shown row above this one
     for (const Row& row : rows_) {
-        if (row.value != value)
-            continue;
-        for (QWidget* part : {row.line, row.label, row.value})
-            if (part)
-                part->setVisible(visible);
+        if (row.value == value) {
+            row.value->setVisible(visible);
+            if (row.label)
+                row.label->setVisible(visible);
+        }
+        const bool shown = !row.value->isHidden();
+        // A line only between two shown rows.
+        if (row.line)
+            row.line->setVisible(shown && above);
+        above = above || shown;
     }
 }
 

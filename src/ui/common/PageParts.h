@@ -74,7 +74,7 @@ public:
     QLabel* addTextRow(const QString& label, const QString& text, const QString& name, bool selectable = false);
     // A row without a label, across the group.
     void addWideRow(QWidget* content);
-    // Hides or shows the row of `value` and the line above it.
+    // Hides or shows the row of `value`; lines stay only between shown rows.
     void setRowVisible(const QWidget* value, bool visible);
     int rowCount() const { return static_cast<int>(rows_.size()); }
 

@@ -361,14 +361,14 @@ void AboutView::refreshDiagnostics()
 
 QString AboutView::statisticsValue(AboutFigure figure) const
 {
-    const auto* label = findChild<QLabel*>(QStringLiteral("value:") + operations::AboutFiguresModel::name(figure));
-    return label ? label->text() : QString();
+    const auto row = statistics_.find(figure);
+    return row != statistics_.end() ? row->second->text() : QString();
 }
 
 QString AboutView::statisticsToolTip(AboutFigure figure) const
 {
-    const auto* label = findChild<QLabel*>(QStringLiteral("value:") + operations::AboutFiguresModel::name(figure));
-    return label ? label->toolTip() : QString();
+    const auto row = statistics_.find(figure);
+    return row != statistics_.end() ? row->second->toolTip() : QString();
 }
 
 // ---------------------------------------------------------------- log export

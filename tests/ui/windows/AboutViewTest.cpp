@@ -104,6 +104,9 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
     }
     for (const auto row : {Figure::launchCount, Figure::firstLaunch, Figure::previousLaunch, Figure::uptime})
         EXPECT_EQ(view->statisticsValue(row), "—") << int(row);
+    const auto* support = view->findChild<QLabel*>(QStringLiteral("value:applicationSupport"));
+    ASSERT_NE(support, nullptr);
+    EXPECT_FALSE(support->isVisibleTo(view.get())) << "no folder before the snapshot names one";
     EXPECT_EQ(view->statisticsValue(Figure::registeredCount), "0 件");
     EXPECT_EQ(view->statisticsValue(Figure::logCount), "0 件");
     EXPECT_EQ(view->statisticsValue(Figure::bytesSaved), display::formatBytes(0));
@@ -118,6 +121,8 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
     EXPECT_TRUE(view->statisticsToolTip(Figure::residentMemory).endsWith(" Bytes"));
     EXPECT_FALSE(view->statisticsValue(Figure::uptime).isEmpty());
     EXPECT_NE(view->statisticsValue(Figure::uptime), "—");
+    EXPECT_TRUE(support->isVisibleTo(view.get()));
+    EXPECT_FALSE(support->text().isEmpty());
 
     // Going back to the tab measures nothing new; the button does.
     view->tabs()->setCurrentIndex(0);
