@@ -53,7 +53,8 @@ AboutFiguresModel::AboutFiguresModel(std::shared_ptr<store::ModelContainer> cont
       container_(std::move(container)),
       program_(std::move(program)),
       now_([] { return QDateTime::currentDateTime(); }),
-      saves_(*container_, {store::CompressionLog::entityName, store::RegisteredItem::entityName}, [this] { refreshCounts(); })
+      saves_(*container_, {store::CompressionLog::entityName, store::RegisteredItem::entityName},
+             [this] { refreshCounts(); })
 {
     refreshCounts();
 }

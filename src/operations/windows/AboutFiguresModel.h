@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/threads/SaveWatch.h"
+#include "operations/threads/SaveFollower.h"
 #include "operations/windows/AboutDiagnostics.h"
 
 #include <QDateTime>
@@ -98,7 +98,7 @@ private:
     std::shared_ptr<store::ModelContainer> container_;
     Program program_;
     std::function<QDateTime()> now_;
-    SaveWatch saves_;
+    SaveFollower saves_;
 
     std::int64_t registeredCount_ = 0;
     std::int64_t logCount_ = 0;
