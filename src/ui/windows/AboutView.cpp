@@ -138,7 +138,11 @@ AboutView::AboutView(std::shared_ptr<store::ModelContainer> container, Shell& sh
         if (index == 3)
             figures_->measureOnce();
     });
-    connect(figures_, &operations::AboutFiguresModel::countsChanged, this, &AboutView::showFigures);
+    // A save redraws the counts alone: the uptime is drawn with the snapshot, it does not tick.
+    connect(figures_, &operations::AboutFiguresModel::countsChanged, this, [this] {
+        for (const auto figure : {AboutFigure::registeredCount, AboutFigure::logCount, AboutFigure::bytesSaved})
+            showFigure(figure);
+    });
     connect(figures_, &operations::AboutFiguresModel::diagnosticsChanged, this, [this] {
         showFigures();
         emit diagnosticsChanged();
@@ -346,12 +350,17 @@ QWidget* AboutView::statisticsTab()
 
 void AboutView::showFigures()
 {
-    for (const auto& [figure, label] : statistics_) {
-        label->setText(figures_->text(figure));
-        label->setToolTip(figures_->toolTip(figure));
-        if (auto* form = dynamic_cast<FormGroup*>(label->parentWidget()))
-            form->setRowVisible(label, figures_->isShown(figure));
-    }
+    for (const auto& [figure, label] : statistics_)
+        showFigure(figure);
+}
+
+void AboutView::showFigure(AboutFigure figure)
+{
+    QLabel* label = statistics_.at(figure);
+    label->setText(figures_->text(figure));
+    label->setToolTip(figures_->toolTip(figure));
+    if (auto* form = dynamic_cast<FormGroup*>(label->parentWidget()))
+        form->setRowVisible(label, figures_->isShown(figure));
 }
 
 void AboutView::refreshDiagnostics()

@@ -100,6 +100,7 @@ private:
     QPushButton* link(const QString& text, const QUrl& url);
 
     void showFigures();
+    void showFigure(operations::AboutFigure figure);
     void showExporting(bool exporting);
     void showErrorRow(bool shown);
 

@@ -124,6 +124,13 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
     EXPECT_TRUE(support->isVisibleTo(view.get()));
     EXPECT_FALSE(support->text().isEmpty());
 
+    // A save redraws the counts, not the uptime: it does not tick on its own.
+    const QString uptime = view->statisticsValue(Figure::uptime);
+    view->figures().setClock([] { return QDateTime::currentDateTime().addSecs(7200); });
+    addLog("/a.txt", 100, 50);
+    ASSERT_TRUE(waitUntil([&] { return view->statisticsValue(Figure::logCount) == "1 件"; }));
+    EXPECT_EQ(view->statisticsValue(Figure::uptime), uptime);
+
     // Going back to the tab measures nothing new; the button does.
     view->tabs()->setCurrentIndex(0);
     view->tabs()->setCurrentIndex(3);
