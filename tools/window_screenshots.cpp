@@ -8,6 +8,7 @@
 //
 // Each scrolled page is also saved whole ("-page"), so every line can be read.
 
+#include "operations/windows/AboutDiagnostics.h"
 #include "platform/qt/NotificationCenter.h"
 #include "platform/qt/Settings.h"
 #include "store/CompressionLog.h"
@@ -175,7 +176,7 @@ int main(int argc, char** argv)
     environment.bundleIdentifier = "com.orbwright.kelvane";
     environment.exportLogs = [](double) { return std::string(); };
     environment.exportFileName = [](const QDateTime&) { return QStringLiteral("Kelvane-log.txt"); };
-    environment.programFiles = ui::programFiles();
+    environment.programFiles = operations::programFiles();
     environment.webSite = QUrl(QStringLiteral("https://orbwright.com/kelvane/"));
     environment.supportPage = QUrl(QStringLiteral("https://orbwright.com/kelvane/support/"));
 

@@ -26,7 +26,7 @@
 #include "ui/sheets/SearchSheet.h"
 #include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
-#include "ui/windows/AboutDiagnostics.h"
+#include "operations/windows/AboutDiagnostics.h"
 #include "ui/windows/AboutView.h"
 #include "ui/windows/LogScreen.h"
 #include "ui/windows/SettingsView.h"
@@ -61,7 +61,7 @@ ui::AboutEnvironment aboutEnvironment()
     environment.bundleIdentifier = desktopId;
     environment.exportLogs = [](double hours) { return exportLogs(hours); };
     environment.exportFileName = [](const QDateTime& date) { return QString::fromStdString(exportFileName(date)); };
-    environment.programFiles = ui::programFiles();
+    environment.programFiles = operations::programFiles();
     environment.webSite = QUrl(QString::fromLatin1(ui::webSiteUrl));
     environment.supportPage = QUrl(QString::fromLatin1(ui::supportPageUrl));
     return environment;

@@ -122,81 +122,100 @@ std::optional<std::vector<fs::path>> LinuxVolumeBackend::mountedVolumePaths()
     return paths;
 }
 
-std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs::path& mountPoint)
+std::optional<LinuxVolumeBackend::MountedDevice> LinuxVolumeBackend::mounted(const fs::path& mountPoint) const
 {
-    const auto mount = findMount(roots_.proc, mountPoint);
+    auto mount = findMount(roots_.proc, mountPoint);
     if (!mount)
         return std::nullopt;
-    const MountEntry& entry = mount->entry;
-    const auto device = devices_.describe(entry.major, entry.minor, entry.source);
-    const auto facts = probeWithin(probe_, mountPoint, depthFor(*mount), probeTimeLimit_);
-    const auto traits = FileSystemTraits::of(entry.fsType);
+    auto device = devices_.describe(mount->entry.major, mount->entry.minor, mount->entry.source);
+    return MountedDevice{std::move(*mount), std::move(device)};
+}
 
-    VolumeResourceValues values;
-    if (device) {
-        values.name = device->fsLabel;
-        values.uuidString = device->fsUuid;
-        values.isRemovable = device->removable.value_or(false);
-        values.isEjectable = device->removable.value_or(false) || device->usb;
-        values.isInternal = !*values.isEjectable && !device->virtualDevice;
-        values.isEncrypted = device->encrypted;
-    }
-    if (traits) {
-        values.localizedFormatDescription = std::string(traits->formatDescription);
-        values.supportsJournaling = traits->journaling;
-        values.supportsSparseFiles = traits->sparseFiles;
-        values.supportsCaseSensitiveNames = traits->caseSensitive;
-        values.supportsCasePreservedNames = traits->casePreserved;
-        values.supportsRenaming = traits->renamable;
-        values.supportsAdvisoryFileLocking = traits->advisoryLocking;
-        values.supportsRootDirectoryDates = traits->rootDirectoryDates;
-        values.supportsPersistentIDs = traits->persistentIds;
-        values.supportsFileCloning = traits->cloning;
-        values.supportsSwapRenaming = traits->swapRenaming;
-        values.supportsExclusiveRenaming = traits->exclusiveRenaming;
-        values.supportsImmutableFiles = traits->immutableFiles;
-        values.supportsAccessPermissions = traits->accessPermissions;
-    }
-    values.isJournaling = isJournaling(*mount, device, roots_.proc);
-    values.isRootFileSystem = entry.mountPoint == "/";
-    values.isLocal = !mount->remote;
-    values.isAutomounted = mount->automounted;
-    values.isReadOnly = entry.hasOption("ro");
-    values.isBrowsable = true;
+namespace {
 
-    if (facts && facts->space) {
-        const auto& space = *facts->space;
+void addDevice(VolumeResourceValues& values, const BlockDeviceFacts& device)
+{
+    values.name = device.fsLabel;
+    values.uuidString = device.fsUuid;
+    values.isRemovable = device.removable.value_or(false);
+    values.isEjectable = device.removable.value_or(false) || device.usb;
+    values.isInternal = !*values.isEjectable && !device.virtualDevice;
+    values.isEncrypted = device.encrypted;
+}
+
+void addTraits(VolumeResourceValues& values, const FileSystemTraits& traits)
+{
+    values.localizedFormatDescription = std::string(traits.formatDescription);
+    values.supportsJournaling = traits.journaling;
+    values.supportsSparseFiles = traits.sparseFiles;
+    values.supportsCaseSensitiveNames = traits.caseSensitive;
+    values.supportsCasePreservedNames = traits.casePreserved;
+    values.supportsRenaming = traits.renamable;
+    values.supportsAdvisoryFileLocking = traits.advisoryLocking;
+    values.supportsRootDirectoryDates = traits.rootDirectoryDates;
+    values.supportsPersistentIDs = traits.persistentIds;
+    values.supportsFileCloning = traits.cloning;
+    values.supportsSwapRenaming = traits.swapRenaming;
+    values.supportsExclusiveRenaming = traits.exclusiveRenaming;
+    values.supportsImmutableFiles = traits.immutableFiles;
+    values.supportsAccessPermissions = traits.accessPermissions;
+}
+
+void addFacts(VolumeResourceValues& values, const MountPointFacts& facts, const std::string& fsType)
+{
+    if (facts.space) {
+        const auto& space = *facts.space;
         values.totalCapacity = bytes(space.totalBlocks, space.blockSize);
         values.availableCapacity = bytes(space.availableBlocks, space.blockSize);
         if (space.files > 0 && space.files >= space.freeFiles)
             values.resourceCount = static_cast<std::int64_t>(space.files - space.freeFiles);
         values.supportsVolumeSizes = true;
     }
-    if (facts) {
-        values.supportsCompression = facts->userAttributes;
-        values.supportsExtendedSecurity = facts->posixAcls;
-        values.creationDate = facts->rootBirthTime;
-        if (facts->linkMax)
-            values.supportsHardLinks = *facts->linkMax > 1;
-        values.supportsSymbolicLinks = facts->symbolicLinks;
-        values.maximumFileSize = maximumFileSize(entry.fsType, facts->fileSystemMagic, facts->fileSizeBits,
-                                                 facts->space ? facts->space->blockSize : 0);
-    }
+    values.supportsCompression = facts.userAttributes;
+    values.supportsExtendedSecurity = facts.posixAcls;
+    values.creationDate = facts.rootBirthTime;
+    if (facts.linkMax)
+        values.supportsHardLinks = *facts.linkMax > 1;
+    values.supportsSymbolicLinks = facts.symbolicLinks;
+    values.maximumFileSize =
+        maximumFileSize(fsType, facts.fileSystemMagic, facts.fileSizeBits, facts.space ? facts.space->blockSize : 0);
+}
+
+}  // namespace
+
+std::optional<VolumeResourceValues> LinuxVolumeBackend::resourceValues(const fs::path& mountPoint)
+{
+    const auto found = mounted(mountPoint);
+    if (!found)
+        return std::nullopt;
+    const auto& [mount, device] = *found;
+    const MountEntry& entry = mount.entry;
+    VolumeResourceValues values;
+    if (device)
+        addDevice(values, *device);
+    if (const auto traits = FileSystemTraits::of(entry.fsType))
+        addTraits(values, *traits);
+    values.isJournaling = isJournaling(mount, device, roots_.proc);
+    values.isRootFileSystem = entry.mountPoint == "/";
+    values.isLocal = !mount.remote;
+    values.isAutomounted = mount.automounted;
+    values.isReadOnly = entry.hasOption("ro");
+    values.isBrowsable = true;
+    if (const auto facts = probeWithin(probe_, mountPoint, depthFor(mount), probeTimeLimit_))
+        addFacts(values, *facts, entry.fsType);
     return values;
 }
 
 std::optional<VolumeStatfs> LinuxVolumeBackend::statfs(const fs::path& mountPoint)
 {
-    const auto mount = findMount(roots_.proc, mountPoint);
-    if (!mount)
+    const auto found = mounted(mountPoint);
+    if (!found)
         return std::nullopt;
-    const MountEntry& entry = mount->entry;
-    const auto device = devices_.describe(entry.major, entry.minor, entry.source);
-
+    const auto& [mount, device] = *found;
     VolumeStatfs result;
-    result.fsTypeName = entry.fsType;
-    result.mountedFromName = entry.source;
-    result.flags = flagsWord(*mount, isJournaling(*mount, device, roots_.proc));
+    result.fsTypeName = mount.entry.fsType;
+    result.mountedFromName = mount.entry.source;
+    result.flags = flagsWord(mount, isJournaling(mount, device, roots_.proc));
     // The type, source and flags come from the table and are always there;
     // the block figures stay 0 when the volume does not answer in time.
     if (const auto facts = probeWithin(probe_, mountPoint, ProbeDepth::spaceOnly, probeTimeLimit_); facts && facts->space) {
@@ -209,12 +228,10 @@ std::optional<VolumeStatfs> LinuxVolumeBackend::statfs(const fs::path& mountPoin
 
 std::optional<DiskDescription> LinuxVolumeBackend::diskDescription(const fs::path& mountPoint)
 {
-    const auto mount = findMount(roots_.proc, mountPoint);
-    if (!mount)
+    const auto found = mounted(mountPoint);
+    if (!found || !found->device)
         return std::nullopt;
-    const auto device = devices_.describe(mount->entry.major, mount->entry.minor, mount->entry.source);
-    if (!device)
-        return std::nullopt;
+    const auto& device = found->device;
     DiskDescription description;
     description.deviceModel = device->model;
     description.deviceVendor = device->vendor;

@@ -3,10 +3,12 @@
 
 #include "platform/BlockDeviceChain.h"
 #include "platform/MountPointProbe.h"
+#include "platform/MountTable.h"
 #include "platform/VolumeBackend.h"
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
 namespace kelvane::platform {
 
@@ -35,6 +37,13 @@ public:
     std::optional<DiskDescription> diskDescription(const std::filesystem::path& mountPoint) override;
 
 private:
+    // The mount at a point (the one below a kelvanefs mount) and its device, if known.
+    struct MountedDevice {
+        VisibleMount mount;
+        std::optional<BlockDeviceFacts> device;
+    };
+    std::optional<MountedDevice> mounted(const std::filesystem::path& mountPoint) const;
+
     VolumeRoots roots_;
     MountPointProbe probe_;
     std::chrono::milliseconds probeTimeLimit_;

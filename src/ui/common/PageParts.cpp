@@ -6,11 +6,14 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QIcon>
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -206,6 +209,128 @@ QScrollArea* scrollPage(QWidget* page)
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     area->setFrameShape(QFrame::NoFrame);
     return area;
+}
+
+QVBoxLayout* sheetLayout(QDialog* sheet, const QString& title, QSize minimum, QSize size, const QMargins& margins,
+                         int spacing)
+{
+    sheet->setWindowTitle(title);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setMinimumSize(minimum);
+    sheet->resize(size);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+QLabel* textLabel(const QString& text, FontRole role, bool secondary)
+{
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font(role));
+    if (secondary) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, secondaryColor());
+        label->setPalette(palette);
+    }
+    return label;
+}
+
+FormGroup::FormGroup(QWidget* parent) : QFrame(parent), grid_(new QGridLayout(this))
+{
+    setObjectName(QStringLiteral("formGroup"));
+    grid_->setContentsMargins(12, 6, 12, 6);
+    grid_->setHorizontalSpacing(16);
+    grid_->setVerticalSpacing(0);
+    grid_->setColumnStretch(0, 1);
+}
+
+QWidget* FormGroup::addLine()
+{
+    if (rows_.empty())
+        return nullptr;
+    auto* line = new QFrame(this);
+    line->setFixedHeight(1);
+    line->setAutoFillBackground(true);
+    QPalette palette = line->palette();
+    QColor color = palette.color(QPalette::WindowText);
+    color.setAlphaF(0.1f);
+    palette.setColor(QPalette::Window, color);
+    line->setPalette(palette);
+    grid_->addWidget(line, 2 * rowCount() - 1, 0, 1, 2);
+    return line;
+}
+
+void FormGroup::addRow(const QString& label, QWidget* value, const QString& name)
+{
+    QWidget* line = addLine();
+    QLabel* title = textLabel(label, FontRole::body);
+    title->setMinimumHeight(28);
+    value->setObjectName(QStringLiteral("value:") + name);
+    grid_->addWidget(title, 2 * rowCount(), 0, Qt::AlignVCenter | Qt::AlignLeft);
+    // A text fills its cell, so that a long one wraps there; other values keep their size.
+    const bool text = qobject_cast<QLabel*>(value) != nullptr;
+    grid_->addWidget(value, 2 * rowCount(), 1, text ? Qt::AlignVCenter : Qt::AlignVCenter | Qt::AlignRight);
+    rows_.push_back({line, title, value});
+}
+
+QLabel* FormGroup::addTextRow(const QString& label, const QString& text, const QString& name, bool selectable)
+{
+    QLabel* value = textLabel(text, FontRole::body, true);
+    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (selectable) {
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        value->setCursor(Qt::IBeamCursor);
+    }
+    addRow(label, value, name);
+    return value;
+}
+
+void FormGroup::addWideRow(QWidget* content)
+{
+    QWidget* line = addLine();
+    content->setMinimumHeight(28);
+    grid_->addWidget(content, 2 * rowCount(), 0, 1, 2);
+    rows_.push_back({line, nullptr, content});
+}
+
+void FormGroup::setRowVisible(const QWidget* value, bool visible)
+{
+    bool above = false;  // a shown row above this one
+    for (const Row& row : rows_) {
+        if (row.value == value) {
+            row.value->setVisible(visible);
+            if (row.label)
+                row.label->setVisible(visible);
+        }
+        const bool shown = !row.value->isHidden();
+        // A line only between two shown rows.
+        if (row.line)
+            row.line->setVisible(shown && above);
+        above = above || shown;
+    }
+}
+
+void FormGroup::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(palette().color(QPalette::Base));
+    p.drawRoundedRect(QRectF(rect()), 8, 8);
+}
+
+std::pair<QWidget*, FormGroup*> formSection(const QString& title)
+{
+    auto [section, layout] = namedBox(QStringLiteral("formSection"), QBoxLayout::TopToBottom, {}, 10);
+    QLabel* caption = textLabel(title, FontRole::caption, true);
+    caption->setObjectName(QStringLiteral("title"));
+    caption->setContentsMargins(12, 6, 0, 0);
+    layout->addWidget(caption);
+    auto* form = new FormGroup;
+    layout->addWidget(form);
+    return {section, form};
 }
 
 }  // namespace kelvane::ui::page

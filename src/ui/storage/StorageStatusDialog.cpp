@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/storage/StorageStatusDialog.h"
 
+#include "ui/common/PageParts.h"
 #include "ui/common/Symbols.h"
 #include "ui/storage/StorageStyle.h"
 #include "ui/storage/VolumeDetailView.h"
@@ -61,16 +62,29 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     : QDialog(parent), lister_(std::move(lister)), channel_(std::make_shared<Channel>()), model_(new VolumeListModel(this))
 {
     channel_->sheet = this;
-    setWindowTitle(QStringLiteral("ストレージステータス"));
-    setWindowModality(Qt::WindowModal);
-    setMinimumSize(700, 500);
-    resize(940, 700);
+    QVBoxLayout* root = page::sheetLayout(this, QStringLiteral("ストレージステータス"), {700, 500}, {940, 700}, {}, 0);
     setSizeGripEnabled(true);
+    root->addWidget(buildToolbar());
 
-    auto* root = new QVBoxLayout(this);
-    root->setContentsMargins(0, 0, 0, 0);
-    root->setSpacing(0);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    root->addWidget(splitter, 1);
+    splitter->addWidget(buildSidebar());
+    detail_ = new QStackedWidget(splitter);
+    loadingPage_ = buildLoadingPage();
+    detail_->addWidget(loadingPage_);
+    unavailablePage_ = buildUnavailablePage();
+    detail_->addWidget(unavailablePage_);
+    splitter->addWidget(detail_);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({240, 700});
 
+    updateDetail();
+}
+
+QToolBar* StorageStatusDialog::buildToolbar()
+{
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     toolbar->setIconSize(QSize(16, 16));
@@ -93,13 +107,12 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &QDialog::reject);
     toolbar->addWidget(closeButton_);
-    root->addWidget(toolbar);
+    return toolbar;
+}
 
-    auto* splitter = new QSplitter(Qt::Horizontal, this);
-    splitter->setChildrenCollapsible(false);
-    root->addWidget(splitter, 1);
-
-    auto* sidebar = new QWidget(splitter);
+QWidget* StorageStatusDialog::buildSidebar()
+{
+    auto* sidebar = new QWidget;
     auto* sidebarLayout = new QVBoxLayout(sidebar);
     sidebarLayout->setContentsMargins(8, 8, 0, 8);
     sidebarLayout->setSpacing(4);
@@ -115,65 +128,63 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     sidebarLayout->addWidget(list_, 1);
     sidebar->setMinimumWidth(200);
-    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        if (syncingSelection_)
-            return;
-        const auto rows = list_->selectionModel()->selectedRows();
-        std::optional<std::filesystem::path> selected;
-        if (!rows.isEmpty())
-            selected = model_->volumeAt(rows.front())->url;
-        if (selected != selection_) {
-            selection_ = selected;
-            updateDetail();
-        }
-    });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &StorageStatusDialog::takeListSelection);
+    return sidebar;
+}
 
-    detail_ = new QStackedWidget(splitter);
-
-    loadingPage_ = new QWidget(detail_);
-    {
-        auto* layout = new QVBoxLayout(loadingPage_);
-        layout->addStretch(1);
-        auto* busy = new QProgressBar(loadingPage_);
-        busy->setRange(0, 0);
-        busy->setTextVisible(false);
-        busy->setFixedWidth(220);
-        layout->addWidget(busy, 0, Qt::AlignHCenter);
-        layout->addWidget(plainLabel(QStringLiteral("ボリューム情報を取得中…"), TextStyle::body, loadingPage_));
-        layout->addStretch(1);
+void StorageStatusDialog::takeListSelection()
+{
+    if (syncingSelection_)
+        return;
+    const auto rows = list_->selectionModel()->selectedRows();
+    std::optional<std::filesystem::path> selected;
+    if (!rows.isEmpty())
+        selected = model_->volumeAt(rows.front())->url;
+    if (selected != selection_) {
+        selection_ = selected;
+        updateDetail();
     }
-    detail_->addWidget(loadingPage_);
+}
 
-    unavailablePage_ = new QWidget(detail_);
-    {
-        auto* layout = new QVBoxLayout(unavailablePage_);
-        layout->setSpacing(8);
-        layout->addStretch(1);
-        placeholderSymbolHolder_ = new QWidget(unavailablePage_);
-        auto* symbolLayout = new QHBoxLayout(placeholderSymbolHolder_);
-        symbolLayout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(placeholderSymbolHolder_, 0, Qt::AlignHCenter);
-        placeholderTitle_ = plainLabel(QString(), TextStyle::title3, unavailablePage_);
-        placeholderTitle_->setObjectName(QStringLiteral("placeholderTitle"));
-        layout->addWidget(placeholderTitle_);
-        placeholderDescription_ = plainLabel(QString(), TextStyle::callout, unavailablePage_);
-        placeholderDescription_->setObjectName(QStringLiteral("placeholderDescription"));
-        placeholderDescription_->setWordWrap(true);
-        QPalette palette = placeholderDescription_->palette();
-        palette.setColor(QPalette::WindowText, storage_style::secondary(this));
-        placeholderDescription_->setPalette(palette);
-        layout->addWidget(placeholderDescription_);
-        layout->addStretch(1);
-    }
-    detail_->addWidget(unavailablePage_);
+QWidget* StorageStatusDialog::buildLoadingPage()
+{
+    auto* loading = new QWidget(detail_);
+    auto* layout = new QVBoxLayout(loading);
+    layout->addStretch(1);
+    auto* busy = new QProgressBar(loading);
+    busy->setRange(0, 0);
+    busy->setTextVisible(false);
+    busy->setFixedWidth(220);
+    layout->addWidget(busy, 0, Qt::AlignHCenter);
+    QLabel* text = plainLabel(QStringLiteral("ボリューム情報を取得中…"), TextStyle::body, loading);
+    text->setObjectName(QStringLiteral("loadingText"));
+    layout->addWidget(text);
+    layout->addStretch(1);
+    return loading;
+}
 
-    splitter->addWidget(sidebar);
-    splitter->addWidget(detail_);
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({240, 700});
-
-    updateDetail();
+QWidget* StorageStatusDialog::buildUnavailablePage()
+{
+    auto* unavailable = new QWidget(detail_);
+    auto* layout = new QVBoxLayout(unavailable);
+    layout->setSpacing(8);
+    layout->addStretch(1);
+    placeholderSymbolHolder_ = new QWidget(unavailable);
+    auto* symbolLayout = new QHBoxLayout(placeholderSymbolHolder_);
+    symbolLayout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(placeholderSymbolHolder_, 0, Qt::AlignHCenter);
+    placeholderTitle_ = plainLabel(QString(), TextStyle::title3, unavailable);
+    placeholderTitle_->setObjectName(QStringLiteral("placeholderTitle"));
+    layout->addWidget(placeholderTitle_);
+    placeholderDescription_ = plainLabel(QString(), TextStyle::callout, unavailable);
+    placeholderDescription_->setObjectName(QStringLiteral("placeholderDescription"));
+    placeholderDescription_->setWordWrap(true);
+    QPalette palette = placeholderDescription_->palette();
+    palette.setColor(QPalette::WindowText, storage_style::secondary(this));
+    placeholderDescription_->setPalette(palette);
+    layout->addWidget(placeholderDescription_);
+    layout->addStretch(1);
+    return unavailable;
 }
 
 StorageStatusDialog::~StorageStatusDialog()

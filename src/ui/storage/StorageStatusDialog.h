@@ -16,6 +16,7 @@ class QLabel;
 class QListView;
 class QPushButton;
 class QStackedWidget;
+class QToolBar;
 class QToolButton;
 
 namespace kelvane::ui {
@@ -69,6 +70,13 @@ protected:
 
 private:
     struct Channel;
+
+    QToolBar* buildToolbar();
+    QWidget* buildSidebar();
+    QWidget* buildLoadingPage();
+    QWidget* buildUnavailablePage();
+    // The list's selection became the sheet's, unless the sheet set it.
+    void takeListSelection();
 
     void finishRefresh(std::vector<volumes::StorageVolume> volumes);
     void setLoading(bool loading);

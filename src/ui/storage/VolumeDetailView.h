@@ -16,8 +16,10 @@ namespace kelvane::ui {
 // file system, mount state, capabilities). Pure presentation; the window
 // builds one per volume it shows and hands it that volume's new figures.
 //
-// Value widgets carry the object name "value:<row label>" (form rows) or
-// "cell:<cell label>" (capacity figures), so the page can be read back.
+// Each card is named "<name>Card" (capacityCard, availabilityCard,
+// hardwareCard, fileSystemCard, mountCard, capabilitiesCard); value widgets
+// carry "value:<name>" (form rows) or "cell:<name>" (capacity figures), names
+// that stay when a label's wording changes, so the page can be read back.
 class VolumeDetailView : public QScrollArea {
     Q_OBJECT
 public:

@@ -1,62 +1,34 @@
 // SPDX-License-Identifier: MIT
 #include "ui/windows/AboutView.h"
 
-#include "operations/threads/WorkerJobs.h"
-#include "display/Formatters.h"
-#include "store/CompressionLog.h"
-#include "store/ModelContainer.h"
-#include "store/RegisteredItem.h"
-#include "store/StoreError.h"
+#include "ui/common/PageParts.h"
 #include "ui/common/Shell.h"
 #include "ui/common/Spinner.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/WindowKeys.h"
-#include "ui/common/PageParts.h"
-#include "ui/windows/AboutTexts.h"
-#include "operations/windows/HistoryFigures.h"
 #include "ui/sheets/NoticesSheet.h"
+#include "ui/windows/AboutTexts.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
-#include <QFormLayout>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
-#include <QPainter>
 #include <QPixmap>
-#include <QPolygonF>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollArea>
-#include <QSysInfo>
 #include <QTabWidget>
-#include <QTimeZone>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <exception>
-#include <limits>
-#include <variant>
+#include <utility>
 
 namespace kelvane::ui {
 
 using namespace about;
 using namespace page;
+using operations::AboutFigure;
 
 namespace {
-
-QString orQuestionMark(const std::optional<std::string>& value)
-{
-    return value ? QString::fromStdString(*value) : QStringLiteral("?");
-}
-
-std::int64_t clampToSigned(std::uint64_t value)
-{
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::int64_t>::max()));
-}
 
 QLabel* styledText(const QString& text, FontRole role, const QColor& color = {})
 {
@@ -77,63 +49,71 @@ std::pair<QScrollArea*, QVBoxLayout*> textPage(int spacing = 18)
     return {scrollPage(page), layout};
 }
 
-// The program's symbol, two arrows pressing a bar, in the tint colour.
-QPixmap appBadge()
+QString orQuestionMark(const std::optional<std::string>& value)
 {
-    return symbolPixmap(u"rectangle.compress.vertical", tintColor(), 64, 2.0);
+    return value ? QString::fromStdString(*value) : QStringLiteral("?");
 }
 
-QString architectureText()
+// The rows of the statistics tab, section by section.
+struct StatisticsRow {
+    AboutFigure figure;
+    const char* label;
+    bool selectable = false;
+};
+struct StatisticsSection {
+    const char* title;
+    std::vector<StatisticsRow> rows;
+};
+
+const std::vector<StatisticsSection>& statisticsSections()
 {
-    const QString arch = QSysInfo::buildCpuArchitecture();
-    return arch == u"arm64" ? QStringLiteral("Apple Silicon (arm64)") : arch;
+    static const std::vector<StatisticsSection> sections = {
+        {"レジストリ", {{AboutFigure::registeredCount, "登録項目数"}}},
+        {"圧縮履歴", {{AboutFigure::logCount, "ログ件数"}, {AboutFigure::bytesSaved, "累計削減量"}}},
+        {"アプリ",
+         {{AboutFigure::version, "バージョン"},
+          {AboutFigure::bundleIdentifier, "Bundle ID", true},
+          {AboutFigure::appSize, "アプリ占有サイズ"},
+          {AboutFigure::databaseSize, "データベース"}}},
+        {"ランタイム",
+         {{AboutFigure::residentMemory, "消費メモリ（RSS）"},
+          {AboutFigure::launchCount, "起動回数"},
+          {AboutFigure::firstLaunch, "初回起動"},
+          {AboutFigure::previousLaunch, "前回起動"},
+          {AboutFigure::uptime, "プロセス稼働時間"}}},
+        {"環境",
+         {{AboutFigure::operatingSystem, "OS"},
+          {AboutFigure::architecture, "アーキテクチャ"},
+          {AboutFigure::locale, "ロケール"},
+          {AboutFigure::timeZone, "タイムゾーン"},
+          {AboutFigure::home, "ホーム", true},
+          {AboutFigure::applicationSupport, "Application Support", true}}},
+    };
+    return sections;
 }
+
+// The spans the log export offers, in the picker's order.
+const std::pair<AboutView::LogExportRange, const char*> kExportRanges[] = {
+    {AboutView::LogExportRange::lastHour, "過去 1 時間"},
+    {AboutView::LogExportRange::lastDay, "過去 24 時間"},
+    {AboutView::LogExportRange::lastWeek, "過去 7 日間"},
+};
 
 }  // namespace
 
-double AboutView::hours(LogExportRange range)
-{
-    switch (range) {
-    case LogExportRange::lastHour: return 1;
-    case LogExportRange::lastDay: return 24;
-    case LogExportRange::lastWeek: return 168;
-    }
-    return 24;
-}
-
-QString AboutView::pickerText(LogExportRange range)
-{
-    switch (range) {
-    case LogExportRange::lastHour: return QStringLiteral("過去 1 時間");
-    case LogExportRange::lastDay: return QStringLiteral("過去 24 時間");
-    case LogExportRange::lastWeek: return QStringLiteral("過去 7 日間");
-    }
-    return {};
-}
-
-QString AboutView::formatUptime(double seconds)
-{
-    const auto s = static_cast<long long>(seconds);  // truncates toward zero
-    if (s < 3600) {
-        if (s % 3600 < 60)
-            return QString::asprintf("%lld 秒", s % 60);
-        return QString::asprintf("%lld 分 %lld 秒", (s % 3600) / 60, s % 60);
-    }
-    return QString::asprintf("%lld 時間 %lld 分 %lld 秒", s / 3600, (s % 3600) / 60, s % 60);
-}
-
 AboutView::AboutView(std::shared_ptr<store::ModelContainer> container, Shell& shell, AboutEnvironment environment,
                      QWidget* parent)
-    : QDialog(parent), container_(std::move(container)), shell_(shell), environment_(std::move(environment))
+    : QDialog(parent),
+      shell_(shell),
+      environment_(std::move(environment)),
+      figures_(new operations::AboutFiguresModel(
+          std::move(container),
+          {environment_.shortVersion, environment_.buildNumber, environment_.bundleIdentifier,
+           [files = environment_.programFiles] { return operations::AboutDiagnostics::collect(files); }},
+          this)),
+      logExport_(new operations::LogExportModel(environment_.exportLogs, this))
 {
-    setWindowTitle(QStringLiteral("Kelvane について"));
-    setWindowModality(Qt::WindowModal);
-    setMinimumSize(560, 480);
-    resize(720, 620);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    QVBoxLayout* layout = sheetLayout(this, QStringLiteral("Kelvane について"), {560, 480}, {720, 620}, {}, 0);
     tabs_ = new QTabWidget;
     tabs_->setDocumentMode(true);
     tabs_->addTab(overviewTab(), symbolIcon(QStringLiteral("app.badge")), QStringLiteral("概要"));
@@ -155,27 +135,26 @@ AboutView::AboutView(std::shared_ptr<store::ModelContainer> container, Shell& sh
 
     // The statistics are measured the first time their tab is shown.
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == 3 && !diagnostics_ && !statisticsShown_) {
-            statisticsShown_ = true;
-            refreshDiagnostics();
-        }
+        if (index == 3)
+            figures_->measureOnce();
     });
-
-    QPointer<AboutView> self(this);
-    observerToken_ = container_->addSaveObserver([self](const store::SaveNotification& note) {
-        if (!note.touches<store::CompressionLog>() && !note.touches<store::RegisteredItem>())
-            return;
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [self] { if (self) self->refreshCounts(); }, Qt::QueuedConnection);
+    // A save redraws the counts alone: the uptime is drawn with the snapshot, it does not tick.
+    connect(figures_, &operations::AboutFiguresModel::countsChanged, this, [this] {
+        for (const auto figure : {AboutFigure::registeredCount, AboutFigure::logCount, AboutFigure::bytesSaved})
+            showFigure(figure);
     });
-    refreshCounts();
-    showDiagnostics();
+    connect(figures_, &operations::AboutFiguresModel::diagnosticsChanged, this, [this] {
+        showFigures();
+        emit diagnosticsChanged();
+    });
+    connect(logExport_, &operations::LogExportModel::finished, this, [this] {
+        showExporting(false);
+        emit exportFinished();
+    });
+    showFigures();
 }
 
-AboutView::~AboutView()
-{
-    container_->removeSaveObserver(observerToken_);
-}
+AboutView::~AboutView() = default;
 
 QPushButton* AboutView::link(const QString& text, const QUrl& url)
 {
@@ -194,13 +173,13 @@ QPushButton* AboutView::link(const QString& text, const QUrl& url)
 
 // ---------------------------------------------------------------- overview
 
-QWidget* AboutView::overviewTab()
+QLayout* AboutView::overviewHeader()
 {
-    auto [area, page] = textPage();
     auto* header = new QHBoxLayout;
     header->setSpacing(18);
     auto* icon = new QLabel;
-    icon->setPixmap(appBadge());
+    // The program's symbol, two arrows pressing a bar, in the tint colour.
+    icon->setPixmap(symbolPixmap(u"rectangle.compress.vertical", tintColor(), 64, 2.0));
     icon->setFixedSize(64, 64);
     header->addWidget(icon, 0, Qt::AlignVCenter);
     auto* names = new QVBoxLayout;
@@ -213,7 +192,13 @@ QWidget* AboutView::overviewTab()
     names->addWidget(version);
     names->addWidget(styledText(QStringLiteral("透過圧縮で SSD を空ける"), FontRole::callout, secondaryColor()));
     header->addLayout(names, 1);
-    page->addLayout(header);
+    return header;
+}
+
+QWidget* AboutView::overviewTab()
+{
+    auto [area, page] = textPage();
+    page->addLayout(overviewHeader());
     page->addWidget(divider());
 
     page->addWidget(sectionHeader(QStringLiteral("Kelvane でできること"), QStringLiteral("lightbulb.fill")));
@@ -274,13 +259,13 @@ QWidget* AboutView::usageTab()
         rowLayout->addWidget(number, 0, Qt::AlignTop);
         auto* column = new QVBoxLayout;
         column->setSpacing(6);
+        auto* title = styledText(step.title, FontRole::headline);
+        title->setObjectName(QStringLiteral("title"));
         auto* titleRow = new QHBoxLayout;
         titleRow->setSpacing(8);
         QLabel* image = ui::symbolLabel(step.symbol, tintColor(), 18);
         image->setObjectName(QStringLiteral("symbol"));
         titleRow->addWidget(image);
-        auto* title = styledText(step.title, FontRole::headline);
-        title->setObjectName(QStringLiteral("title"));
         titleRow->addWidget(title, 1);
         column->addLayout(titleRow);
         column->addWidget(paragraph(step.body, TextStyle::secondary));
@@ -293,20 +278,8 @@ QWidget* AboutView::usageTab()
 
 // ---------------------------------------------------------------- statistics
 
-QLabel* AboutView::statisticsRow(QFormLayout* form, const QString& label, const QString& text)
+QLayout* AboutView::statisticsTitleRow()
 {
-    auto* value = new QLabel(text);
-    value->setTextFormat(Qt::PlainText);
-    value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    value->setWordWrap(true);
-    form->addRow(label, value);
-    statistics_.insert(label, value);
-    return value;
-}
-
-QWidget* AboutView::statisticsTab()
-{
-    auto [area, page] = textPage(16);
     auto* titleRow = new QHBoxLayout;
     titleRow->addWidget(sectionHeader(QStringLiteral("利用統計 / 内部情報"), QStringLiteral("chart.bar.fill")), 1);
     auto* remeasure = new QPushButton(symbolIcon(QStringLiteral("arrow.clockwise")), QStringLiteral("更新"));
@@ -315,224 +288,180 @@ QWidget* AboutView::statisticsTab()
     remeasure->setAutoDefault(false);
     connect(remeasure, &QPushButton::clicked, this, &AboutView::refreshDiagnostics);
     titleRow->addWidget(remeasure, 0, Qt::AlignVCenter);
-    page->addLayout(titleRow);
+    return titleRow;
+}
 
-    auto section = [&](const QString& title) {
-        auto* box = new QGroupBox(title);
-        auto* form = new QFormLayout(box);
-        form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+void AboutView::addStatisticsSections(QVBoxLayout* page)
+{
+    for (const StatisticsSection& section : statisticsSections()) {
+        auto [box, form] = formSection(QString::fromUtf8(section.title));
+        for (const StatisticsRow& row : section.rows) {
+            QLabel* value = form->addTextRow(QString::fromUtf8(row.label), {},
+                                             operations::AboutFiguresModel::name(row.figure), row.selectable);
+            value->setWordWrap(true);
+            statistics_.emplace(row.figure, value);
+        }
         page->addWidget(box);
-        return form;
-    };
-    QFormLayout* form = section(QStringLiteral("レジストリ"));
-    statisticsRow(form, QStringLiteral("登録項目数"));
-    form = section(QStringLiteral("圧縮履歴"));
-    statisticsRow(form, QStringLiteral("ログ件数"));
-    statisticsRow(form, QStringLiteral("累計削減量"));
-    form = section(QStringLiteral("アプリ"));
-    statisticsRow(form, QStringLiteral("バージョン"),
-                  orQuestionMark(environment_.shortVersion) + QStringLiteral(" (build ")
-                      + orQuestionMark(environment_.buildNumber) + QStringLiteral(")"));
-    statisticsRow(form, QStringLiteral("Bundle ID"), orQuestionMark(environment_.bundleIdentifier))
-        ->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statisticsRow(form, QStringLiteral("アプリ占有サイズ"));
-    statisticsRow(form, QStringLiteral("データベース"));
-    form = section(QStringLiteral("ランタイム"));
-    statisticsRow(form, QStringLiteral("消費メモリ（RSS）"));
-    statisticsRow(form, QStringLiteral("起動回数"));
-    statisticsRow(form, QStringLiteral("初回起動"));
-    statisticsRow(form, QStringLiteral("前回起動"));
-    statisticsRow(form, QStringLiteral("プロセス稼働時間"));
-    form = section(QStringLiteral("環境"));
-    statisticsRow(form, QStringLiteral("OS"), QSysInfo::prettyProductName());
-    statisticsRow(form, QStringLiteral("アーキテクチャ"), architectureText());
-    statisticsRow(form, QStringLiteral("ロケール"), QLocale::system().name());
-    statisticsRow(form, QStringLiteral("タイムゾーン"), QString::fromUtf8(QTimeZone::systemTimeZoneId()));
-    statisticsRow(form, QStringLiteral("ホーム"), QDir::homePath())->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    QLabel* support = statisticsRow(form, QStringLiteral("Application Support"));
-    support->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form = section(QStringLiteral("リンク"));
+    }
+    auto [links, form] = formSection(QStringLiteral("リンク"));
     if (QPushButton* supportLink = link(QStringLiteral("サポート / 不具合報告"), environment_.supportPage))
-        form->addRow(supportLink);
+        form->addWideRow(supportLink);
+    page->addWidget(links);
+}
 
-    form = section(QStringLiteral("ログ書き出し"));
+QWidget* AboutView::logExportSection()
+{
+    auto [section, form] = formSection(QStringLiteral("ログ書き出し"));
     rangePicker_ = new QComboBox;
-    for (const auto range : {LogExportRange::lastHour, LogExportRange::lastDay, LogExportRange::lastWeek})
-        rangePicker_->addItem(pickerText(range), static_cast<int>(range));
-    rangePicker_->setCurrentIndex(static_cast<int>(exportRange_));
-    connect(rangePicker_, &QComboBox::currentIndexChanged, this,
-            [this](int index) { exportRange_ = static_cast<LogExportRange>(index); });
-    form->addRow(QStringLiteral("範囲"), rangePicker_);
-    auto* exportRow = new QHBoxLayout;
-    exportButton_ = new QPushButton(symbolIcon(QStringLiteral("square.and.arrow.up")), QStringLiteral("ログを書き出し…"));
+    for (const auto& [range, text] : kExportRanges)
+        rangePicker_->addItem(QString::fromUtf8(text), static_cast<int>(range));
+    rangePicker_->setCurrentIndex(rangePicker_->findData(static_cast<int>(logExport_->range())));
+    connect(rangePicker_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        logExport_->setRange(static_cast<LogExportRange>(rangePicker_->itemData(index).toInt()));
+    });
+    form->addRow(QStringLiteral("範囲"), rangePicker_, QStringLiteral("exportRange"));
+    auto [exportRow, exportLayout] = namedBox(QStringLiteral("exportRow"), QBoxLayout::LeftToRight, {}, 6);
+    exportButton_ = new QPushButton;
     exportButton_->setObjectName(QStringLiteral("exportLogs"));
     exportButton_->setAutoDefault(false);
     exportButton_->setToolTip(QStringLiteral("バグ報告用に Kelvane のログの該当範囲をテキストファイルに保存します"));
     connect(exportButton_, &QPushButton::clicked, this, &AboutView::exportLogFile);
     // While exporting, the button shows only a spinner, at its own size.
     exportSpinner_ = new Spinner(exportButton_);
-    exportSpinner_->hide();
-    exportRow->addWidget(exportButton_);
-    exportRow->addStretch();
-    form->addRow(exportRow);
+    exportLayout->addWidget(exportButton_);
+    exportLayout->addStretch();
+    form->addWideRow(exportRow);
     exportErrorLabel_ = styledText({}, FontRole::caption, QColor(0xd7, 0x37, 0x2f));
     exportErrorLabel_->setObjectName(QStringLiteral("exportError"));
-    exportErrorLabel_->hide();
-    form->addRow(exportErrorLabel_);
+    form->addWideRow(exportErrorLabel_);
+    showExporting(false);
+    return section;
+}
+
+QWidget* AboutView::statisticsTab()
+{
+    auto [area, page] = textPage(16);
+    page->addLayout(statisticsTitleRow());
+    addStatisticsSections(page);
+    page->addWidget(logExportSection());
     page->addStretch();
     return area;
 }
 
-void AboutView::refreshCounts()
+void AboutView::showFigures()
 {
-    try {
-        auto& context = container_->mainContext();
-        const auto logs = context.fetch<store::CompressionLog>();
-        const auto registered = context.fetch<store::RegisteredItem>();
-        statistics_.value(QStringLiteral("登録項目数"))->setText(QString::number(registered.size()) + QStringLiteral(" 件"));
-        statistics_.value(QStringLiteral("ログ件数"))->setText(QString::number(logs.size()) + QStringLiteral(" 件"));
-        statistics_.value(QStringLiteral("累計削減量"))->setText(display::formatBytes(operations::totalBytesSaved(logs)));
-    } catch (const store::StoreError&) {
-        // The counts shown stay until the next save reads again.
-    }
+    for (const auto& [figure, label] : statistics_)
+        showFigure(figure);
+}
+
+void AboutView::showFigure(AboutFigure figure)
+{
+    QLabel* label = statistics_.at(figure);
+    label->setText(figures_->text(figure));
+    label->setToolTip(figures_->toolTip(figure));
+    if (auto* form = dynamic_cast<FormGroup*>(label->parentWidget()))
+        form->setRowVisible(label, figures_->isShown(figure));
 }
 
 void AboutView::refreshDiagnostics()
 {
-    QPointer<AboutView> self(this);
-    const auto files = environment_.programFiles;
-    operations::runOnWorkers<AboutDiagnostics>({[files] { return AboutDiagnostics::collect(files); }},
-                                               [self](std::vector<AboutDiagnostics> results) {
-                                                   if (!self || results.empty())
-                                                       return;
-                                                   self->diagnostics_ = results.front();
-                                                   self->showDiagnostics();
-                                                   emit self->diagnosticsChanged();
-                                               });
+    figures_->refreshDiagnostics();
 }
 
-void AboutView::showDiagnostics()
+QString AboutView::statisticsValue(AboutFigure figure) const
 {
-    const auto bytesRow = [this](const QString& label, std::optional<std::uint64_t> bytes) {
-        QLabel* value = statistics_.value(label);
-        value->setText(bytes ? display::formatBytes(clampToSigned(*bytes)) : QStringLiteral("計測中…"));
-        value->setToolTip(bytes ? display::formatExactBytes(clampToSigned(*bytes)) : QString());
-    };
-    const auto dateRow = [this](const QString& label, const std::optional<QDateTime>& date) {
-        statistics_.value(label)->setText(date ? display::dateTimeFormatter().string(*date) : QStringLiteral("—"));
-    };
-    const auto& d = diagnostics_;
-    bytesRow(QStringLiteral("アプリ占有サイズ"), d ? std::optional(d->bundleSizeBytes) : std::nullopt);
-    bytesRow(QStringLiteral("データベース"), d ? std::optional(d->dbSizeBytes) : std::nullopt);
-    bytesRow(QStringLiteral("消費メモリ（RSS）"), d ? std::optional(d->residentMemoryBytes) : std::nullopt);
-    statistics_.value(QStringLiteral("起動回数"))
-        ->setText(d ? QString::number(d->launchCount) + QStringLiteral(" 回") : QStringLiteral("—"));
-    dateRow(QStringLiteral("初回起動"), d ? d->firstLaunchAt : std::nullopt);
-    dateRow(QStringLiteral("前回起動"), d ? d->previousLaunchAt : std::nullopt);
-    statistics_.value(QStringLiteral("プロセス稼働時間"))
-        ->setText(d ? formatUptime(d->processStartedAt.msecsTo(QDateTime::currentDateTime()) / 1000.0)
-                    : QStringLiteral("—"));
-    QLabel* support = statistics_.value(QStringLiteral("Application Support"));
-    const bool hasFolder = d && d->applicationSupportDir;
-    support->setText(hasFolder ? *d->applicationSupportDir : QString());
-    if (auto* form = qobject_cast<QFormLayout*>(support->parentWidget()->layout()))
-        form->setRowVisible(support, hasFolder);
+    const auto row = statistics_.find(figure);
+    return row != statistics_.end() ? row->second->text() : QString();
 }
 
-QString AboutView::statisticsValue(const QString& rowLabel) const
+QString AboutView::statisticsToolTip(AboutFigure figure) const
 {
-    const QLabel* label = statistics_.value(rowLabel);
-    return label ? label->text() : QString();
-}
-
-QString AboutView::statisticsToolTip(const QString& rowLabel) const
-{
-    const QLabel* label = statistics_.value(rowLabel);
-    return label ? label->toolTip() : QString();
+    const auto row = statistics_.find(figure);
+    return row != statistics_.end() ? row->second->toolTip() : QString();
 }
 
 // ---------------------------------------------------------------- log export
 
 void AboutView::setExportRange(LogExportRange range)
 {
-    rangePicker_->setCurrentIndex(static_cast<int>(range));
+    rangePicker_->setCurrentIndex(rangePicker_->findData(static_cast<int>(range)));
 }
 
 void AboutView::exportLogFile()
 {
-    if (isExporting_)
+    if (logExport_->isExporting())
         return;
-    exportError_.reset();
-    exportErrorLabel_->hide();
-    isExporting_ = true;
-    exportButton_->setEnabled(false);
-    exportButton_->setFixedSize(exportButton_->size());
-    exportButton_->setText(QString());
-    exportButton_->setIcon(QIcon());
-    exportSpinner_->move((exportButton_->width() - exportSpinner_->width()) / 2,
-                         (exportButton_->height() - exportSpinner_->height()) / 2);
-    exportSpinner_->show();
-
-    using Outcome = std::variant<std::string, QString>;  // the text, or why it failed
-    const double span = hours(exportRange_);
-    auto read = environment_.exportLogs;
+    showExporting(true);
     QPointer<AboutView> self(this);
-    operations::runOnWorkers<Outcome>(
-        {[read, span]() -> Outcome {
-            try {
-                return read(span);
-            } catch (const std::exception& error) {
-                return QString::fromLocal8Bit(error.what());
-            }
-        }},
-        [self](std::vector<Outcome> results) {
-            if (!self || results.empty())
-                return;
-            if (const auto* failure = std::get_if<QString>(&results.front())) {
-                self->finishExport(QStringLiteral("ログ取得に失敗しました: ") + *failure);
-                return;
-            }
-            const std::string text = std::get<std::string>(results.front());
-            const QString name = self->environment_.exportFileName(QDateTime::currentDateTime());
-            self->shell_.pickSaveFile(self, QStringLiteral("ログを書き出し"), QDir::homePath().toStdString(), name,
-                                      [self, text](std::filesystem::path destination) {
-                                          if (!self)
-                                              return;
-                                          if (destination.empty()) {
-                                              self->finishExport(std::nullopt);
-                                              return;
-                                          }
-                                          // Written beside the destination and moved over it whole.
-                                          QSaveFile file(QString::fromStdString(destination.string()));
-                                          const bool written = file.open(QIODevice::WriteOnly)
-                                                               && file.write(text.data(), qint64(text.size()))
-                                                                      == qint64(text.size())
-                                                               && file.commit();
-                                          if (!written)
-                                              self->finishExport(QStringLiteral("ファイル保存に失敗しました: ")
-                                                                 + file.errorString());
-                                          else
-                                              self->finishExport(std::nullopt);
-                                      });
-        });
+    logExport_->start([self](std::string text) {
+        if (!self)
+            return;
+        const QString name = self->environment_.exportFileName(QDateTime::currentDateTime());
+        self->shell_.pickSaveFile(self, QStringLiteral("ログを書き出し"), QDir::homePath().toStdString(), name,
+                                  [self, text = std::move(text)](std::filesystem::path destination) {
+                                      if (self)
+                                          self->logExport_->save(text, destination);
+                                  });
+    });
 }
 
-void AboutView::finishExport(std::optional<QString> error)
+void AboutView::showErrorRow(bool shown)
 {
-    exportError_ = std::move(error);
-    exportErrorLabel_->setText(exportError_.value_or(QString()));
-    exportErrorLabel_->setVisible(exportError_.has_value());
-    isExporting_ = false;
-    exportSpinner_->hide();
+    if (auto* form = dynamic_cast<FormGroup*>(exportErrorLabel_->parentWidget()))
+        form->setRowVisible(exportErrorLabel_, shown);
+}
+
+void AboutView::showExporting(bool exporting)
+{
+    exportButton_->setEnabled(!exporting);
+    exportSpinner_->setVisible(exporting);
+    if (exporting) {
+        showErrorRow(false);
+        exportButton_->setFixedSize(exportButton_->size());
+        exportButton_->setText(QString());
+        exportButton_->setIcon(QIcon());
+        exportSpinner_->move((exportButton_->width() - exportSpinner_->width()) / 2,
+                             (exportButton_->height() - exportSpinner_->height()) / 2);
+        return;
+    }
+    const std::optional<QString>& error = logExport_->error();
+    exportErrorLabel_->setText(error.value_or(QString()));
+    showErrorRow(error.has_value());
     exportButton_->setMinimumSize(0, 0);
     exportButton_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     exportButton_->setText(QStringLiteral("ログを書き出し…"));
     exportButton_->setIcon(symbolIcon(QStringLiteral("square.and.arrow.up")));
-    exportButton_->setEnabled(true);
-    emit exportFinished();
 }
 
 // ---------------------------------------------------------------- credits
+
+QWidget* AboutView::creditEntry(const QString& name, const QString& description, const QString& licence,
+                                const QUrl& url)
+{
+    auto [box, column] = namedBox(QStringLiteral("creditEntry"), QBoxLayout::TopToBottom, {4, 0, 0, 0}, 4);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(8);
+    QWidget* title = link(name, url);
+    if (title)
+        title->setFont(page::font(FontRole::headline));
+    else
+        title = styledText(name, FontRole::headline);
+    row->addWidget(title);
+    row->addWidget(badge(licence));
+    row->addStretch();
+    column->addLayout(row);
+    column->addWidget(styledText(description, FontRole::callout, secondaryColor()));
+    if (url.isValid() && !url.scheme().isEmpty()) {
+        auto* address = styledText(url.toString(), FontRole::caption, tertiaryColor());
+        QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        mono.setPointSizeF(address->font().pointSizeF());
+        address->setFont(mono);
+        address->setWordWrap(false);
+        address->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        column->addWidget(address);
+    }
+    return box;
+}
 
 QWidget* AboutView::creditsTab()
 {
@@ -548,44 +477,18 @@ QWidget* AboutView::creditsTab()
                                 secondaryColor()));
     page->addLayout(maker);
 
-    const auto entry = [&](const QString& name, const QString& description, const QString& licence, const QUrl& url) {
-        auto [box, column] = namedBox(QStringLiteral("creditEntry"), QBoxLayout::TopToBottom, {4, 0, 0, 0}, 4);
-        auto* row = new QHBoxLayout;
-        row->setSpacing(8);
-        QWidget* title = link(name, url);
-        if (title)
-            title->setFont(page::font(FontRole::headline));
-        else
-            title = styledText(name, FontRole::headline);
-        row->addWidget(title);
-        row->addWidget(badge(licence));
-        row->addStretch();
-        column->addLayout(row);
-        column->addWidget(styledText(description, FontRole::callout, secondaryColor()));
-        if (url.isValid() && !url.scheme().isEmpty()) {
-            auto* address = styledText(url.toString(), FontRole::caption, tertiaryColor());
-            QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-            mono.setPointSizeF(address->font().pointSizeF());
-            address->setFont(mono);
-            address->setWordWrap(false);
-            address->setTextInteractionFlags(Qt::TextSelectableByMouse);
-            column->addWidget(address);
-        }
-        page->addWidget(box);
-    };
-
     page->addWidget(sectionHeader(QStringLiteral("参考にしたソフトウェア"), QStringLiteral("books.vertical.fill")));
     page->addWidget(paragraph(QStringLiteral("macOS の decmpfs を扱う公開ソフトウェア。Kelvane の実装はこれらと独立に書かれていますが、"
                                              "同分野の先行プロジェクトとして敬意を表してリンクします。"),
                               TextStyle::secondary));
     // Earlier work in the field is credited by what it is, not by name or
     // address: Kelvane names no other implementation of what it does.
-    entry(QStringLiteral("decmpfs CLI ツール"), QStringLiteral("decmpfs を扱う Mac 向け CLI ツール。"),
-          QStringLiteral("GPL-3.0 / BSL-1.0"), QUrl());
-    entry(QStringLiteral("別言語による実装"), QStringLiteral("macOS の透過圧縮を扱う、別のプログラミング言語で書かれた実装。"),
-          QStringLiteral("GPL-3.0"), QUrl());
-    entry(QStringLiteral("OS カーネル"), QStringLiteral("Apple のオペレーティングシステムカーネル。decmpfs の実装が含まれる。"),
-          QStringLiteral("Apple Public Source License 2.0"), QUrl());
+    page->addWidget(creditEntry(QStringLiteral("decmpfs CLI ツール"), QStringLiteral("decmpfs を扱う Mac 向け CLI ツール。"),
+          QStringLiteral("GPL-3.0 / BSL-1.0"), QUrl()));
+    page->addWidget(creditEntry(QStringLiteral("別言語による実装"), QStringLiteral("macOS の透過圧縮を扱う、別のプログラミング言語で書かれた実装。"),
+          QStringLiteral("GPL-3.0"), QUrl()));
+    page->addWidget(creditEntry(QStringLiteral("OS カーネル"), QStringLiteral("Apple のオペレーティングシステムカーネル。decmpfs の実装が含まれる。"),
+          QStringLiteral("Apple Public Source License 2.0"), QUrl()));
 
     page->addWidget(sectionHeader(QStringLiteral("利用ライブラリ"), QStringLiteral("shippingbox.fill")));
     page->addWidget(paragraph(QStringLiteral("Kelvane は次のオープンソースのライブラリを利用しています"

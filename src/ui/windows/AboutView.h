@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "ui/windows/AboutDiagnostics.h"
+#include "operations/windows/AboutFiguresModel.h"
+#include "operations/windows/LogExportModel.h"
 
 #include <QDateTime>
 #include <QDialog>
-#include <QHash>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
@@ -13,16 +13,17 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class QComboBox;
-class QFormLayout;
 class QLabel;
 class QPushButton;
 class QTabWidget;
+class QVBoxLayout;
 
 namespace kelvane::store {
 class ModelContainer;
@@ -54,35 +55,32 @@ struct AboutEnvironment {
 class AboutView final : public QDialog {
     Q_OBJECT
 public:
-    enum class LogExportRange { lastHour, lastDay, lastWeek };
-    static double hours(LogExportRange range);
-    static QString pickerText(LogExportRange range);
+    using LogExportRange = operations::LogExportModel::Range;
 
     AboutView(std::shared_ptr<store::ModelContainer> container, Shell& shell, AboutEnvironment environment,
               QWidget* parent = nullptr);
     ~AboutView() override;
 
     QTabWidget* tabs() const { return tabs_; }
+    operations::AboutFiguresModel& figures() const { return *figures_; }
 
     // Collects a new snapshot off the main thread; the rows change when it arrives.
     void refreshDiagnostics();
-    const std::optional<AboutDiagnostics>& diagnostics() const { return diagnostics_; }
+    const std::optional<operations::AboutDiagnostics>& diagnostics() const { return figures_->diagnostics(); }
 
     void setExportRange(LogExportRange range);
-    LogExportRange exportRange() const { return exportRange_; }
+    LogExportRange exportRange() const { return logExport_->range(); }
     // Reads the log off the main thread, asks where to save it and writes it.
     void exportLogFile();
-    bool isExporting() const { return isExporting_; }
-    std::optional<QString> exportError() const { return exportError_; }
+    bool isExporting() const { return logExport_->isExporting(); }
+    std::optional<QString> exportError() const { return logExport_->error(); }
 
     void showNotices();
     NoticesSheet* noticesSheet() const;
 
-    // The value and tooltip of a statistics row, by its label.
-    QString statisticsValue(const QString& rowLabel) const;
-    QString statisticsToolTip(const QString& rowLabel) const;
-
-    static QString formatUptime(double seconds);
+    // The value and tooltip of a statistics row, as shown.
+    QString statisticsValue(operations::AboutFigure figure) const;
+    QString statisticsToolTip(operations::AboutFigure figure) const;
 
 signals:
     void diagnosticsChanged();
@@ -90,31 +88,30 @@ signals:
 
 private:
     QWidget* overviewTab();
+    QLayout* overviewHeader();
     QWidget* explainerTab();
     QWidget* usageTab();
     QWidget* statisticsTab();
+    QLayout* statisticsTitleRow();
+    void addStatisticsSections(QVBoxLayout* page);
+    QWidget* logExportSection();
     QWidget* creditsTab();
+    QWidget* creditEntry(const QString& name, const QString& description, const QString& licence, const QUrl& url);
     QPushButton* link(const QString& text, const QUrl& url);
 
-    void refreshCounts();
-    void showDiagnostics();
-    void finishExport(std::optional<QString> error);
-    QLabel* statisticsRow(QFormLayout* form, const QString& label, const QString& text = {});
+    void showFigures();
+    void showFigure(operations::AboutFigure figure);
+    void showExporting(bool exporting);
+    void showErrorRow(bool shown);
 
-    std::shared_ptr<store::ModelContainer> container_;
     Shell& shell_;
     AboutEnvironment environment_;
-    std::uint64_t observerToken_ = 0;
-
-    std::optional<AboutDiagnostics> diagnostics_;
-    LogExportRange exportRange_ = LogExportRange::lastDay;
-    bool isExporting_ = false;
-    std::optional<QString> exportError_;
+    operations::AboutFiguresModel* figures_;
+    operations::LogExportModel* logExport_;
     QPointer<NoticesSheet> notices_;
-    bool statisticsShown_ = false;
 
     QTabWidget* tabs_ = nullptr;
-    QHash<QString, QLabel*> statistics_;
+    std::map<operations::AboutFigure, QLabel*> statistics_;
     QComboBox* rangePicker_ = nullptr;
     QPushButton* exportButton_ = nullptr;
     QWidget* exportSpinner_ = nullptr;

@@ -270,10 +270,10 @@ TEST_F(StorageStatusDialogTest, FirstLoadShowsProgressUntilTheListArrives)
     StorageStatusDialog dialog(lister.lister());
     dialog.show();
     ASSERT_TRUE(dialog.isLoading());
-    bool progressShown = false;
-    for (const QLabel* label : dialog.currentDetail()->findChildren<QLabel*>())
-        progressShown |= label->text() == "ボリューム情報を取得中…" && label->isVisible();
-    EXPECT_TRUE(progressShown);
+    const auto* progress = dialog.currentDetail()->findChild<QLabel*>("loadingText");
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->text(), "ボリューム情報を取得中…");
     EXPECT_EQ(dialog.closeButton()->text(), "閉じる");
     lister.setGate(true);
     ASSERT_TRUE(refreshed(dialog));
@@ -292,7 +292,7 @@ TEST_F(StorageStatusDialogTest, OnThisMachineTheRootVolumeIsShownFirst)
     struct statvfs info {};
     ASSERT_EQ(::statvfs("/", &info), 0);
     const double share = 100.0 * (1.0 - static_cast<double>(info.f_bavail) / static_cast<double>(info.f_blocks));
-    QString shown = view->findChild<QLabel*>("cell:使用率")->text();
+    QString shown = view->findChild<QLabel*>("cell:usage")->text();
     ASSERT_TRUE(shown.endsWith('%'));
     shown.chop(1);
     EXPECT_NEAR(shown.toDouble(), share, 1.0);  // whole percent, while other programs write

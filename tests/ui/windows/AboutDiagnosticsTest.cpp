@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "ui/windows/AboutDiagnostics.h"
+#include "operations/windows/AboutDiagnostics.h"
 
 #include "WindowsTestSupport.h"
 #include "platform/ProcessStart.h"
 #include "platform/qt/Settings.h"
-#include "ui/windows/AboutView.h"
 
 #include <fstream>
 #include <sys/stat.h>
@@ -12,6 +11,7 @@
 namespace kelvane::ui::test {
 namespace {
 
+using namespace kelvane::operations;
 namespace fs = std::filesystem;
 namespace keys = platform::settings_keys;
 
@@ -138,16 +138,6 @@ TEST_F(AboutDiagnosticsStoreTest, CollectedLaunchFiguresFallBackWhenMissingOrOfT
     ASSERT_TRUE(later.firstLaunchAt);
     EXPECT_EQ(later.firstLaunchAt->toSecsSinceEpoch(), first.toSecsSinceEpoch());
     EXPECT_FALSE(later.previousLaunchAt);
-}
-
-TEST(AboutUptimeTest, UptimeTextsSwitchUnitsAtTheMinuteAndTheHourWithoutFoldingDays)
-{
-    EXPECT_EQ(AboutView::formatUptime(0), "0 秒");
-    EXPECT_EQ(AboutView::formatUptime(59.9), "59 秒");
-    EXPECT_EQ(AboutView::formatUptime(60), "1 分 0 秒");
-    EXPECT_EQ(AboutView::formatUptime(3599), "59 分 59 秒");
-    EXPECT_EQ(AboutView::formatUptime(3600), "1 時間 0 分 0 秒");
-    EXPECT_EQ(AboutView::formatUptime(86400 + 3600 + 60 + 1), "25 時間 1 分 1 秒");
 }
 
 }  // namespace

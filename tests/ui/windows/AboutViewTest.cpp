@@ -11,6 +11,7 @@
 #include "ui/common/FirstLaunchAbout.h"
 #include "ui/sheets/NoticesSheet.h"
 
+#include <QDialogButtonBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -30,6 +31,7 @@ namespace {
 
 namespace fs = std::filesystem;
 namespace keys = platform::settings_keys;
+using Figure = operations::AboutFigure;
 
 class AboutViewTest : public WindowTest {
 protected:
@@ -96,38 +98,50 @@ TEST_F(AboutViewTest, StatisticsShowPlaceholdersUntilMeasuredThenTheLaunchFigure
 
     auto view = open();
     EXPECT_EQ(view->tabs()->currentIndex(), 0);
-    for (const char* row : {"アプリ占有サイズ", "データベース", "消費メモリ（RSS）"}) {
-        EXPECT_EQ(view->statisticsValue(QString::fromUtf8(row)), "計測中…") << row;
-        EXPECT_EQ(view->statisticsToolTip(QString::fromUtf8(row)), "") << row;
+    for (const auto row : {Figure::appSize, Figure::databaseSize, Figure::residentMemory}) {
+        EXPECT_EQ(view->statisticsValue(row), "計測中…") << int(row);
+        EXPECT_EQ(view->statisticsToolTip(row), "") << int(row);
     }
-    for (const char* row : {"起動回数", "初回起動", "前回起動", "プロセス稼働時間"})
-        EXPECT_EQ(view->statisticsValue(QString::fromUtf8(row)), "—") << row;
-    EXPECT_EQ(view->statisticsValue("登録項目数"), "0 件");
-    EXPECT_EQ(view->statisticsValue("ログ件数"), "0 件");
-    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(0));
+    for (const auto row : {Figure::launchCount, Figure::firstLaunch, Figure::previousLaunch, Figure::uptime})
+        EXPECT_EQ(view->statisticsValue(row), "—") << int(row);
+    const auto* support = view->findChild<QLabel*>(QStringLiteral("value:applicationSupport"));
+    ASSERT_NE(support, nullptr);
+    EXPECT_FALSE(support->isVisibleTo(view.get())) << "no folder before the snapshot names one";
+    EXPECT_EQ(view->statisticsValue(Figure::registeredCount), "0 件");
+    EXPECT_EQ(view->statisticsValue(Figure::logCount), "0 件");
+    EXPECT_EQ(view->statisticsValue(Figure::bytesSaved), display::formatBytes(0));
 
     QSignalSpy measured(view.get(), &AboutView::diagnosticsChanged);
     view->tabs()->setCurrentIndex(3);
     ASSERT_TRUE(measured.wait(10000));
-    EXPECT_EQ(view->statisticsValue("起動回数"), "2 回");
-    EXPECT_EQ(view->statisticsValue("初回起動"), display::dateTimeFormatter().string(first));
-    EXPECT_EQ(view->statisticsValue("前回起動"), display::dateTimeFormatter().string(previous));
-    EXPECT_NE(view->statisticsValue("消費メモリ（RSS）"), "計測中…");
-    EXPECT_TRUE(view->statisticsToolTip("消費メモリ（RSS）").endsWith(" Bytes"));
-    EXPECT_FALSE(view->statisticsValue("プロセス稼働時間").isEmpty());
-    EXPECT_NE(view->statisticsValue("プロセス稼働時間"), "—");
+    EXPECT_EQ(view->statisticsValue(Figure::launchCount), "2 回");
+    EXPECT_EQ(view->statisticsValue(Figure::firstLaunch), display::dateTimeFormatter().string(first));
+    EXPECT_EQ(view->statisticsValue(Figure::previousLaunch), display::dateTimeFormatter().string(previous));
+    EXPECT_NE(view->statisticsValue(Figure::residentMemory), "計測中…");
+    EXPECT_TRUE(view->statisticsToolTip(Figure::residentMemory).endsWith(" Bytes"));
+    EXPECT_FALSE(view->statisticsValue(Figure::uptime).isEmpty());
+    EXPECT_NE(view->statisticsValue(Figure::uptime), "—");
+    EXPECT_TRUE(support->isVisibleTo(view.get()));
+    EXPECT_FALSE(support->text().isEmpty());
+
+    // A save redraws the counts, not the uptime: it does not tick on its own.
+    const QString uptime = view->statisticsValue(Figure::uptime);
+    view->figures().setClock([] { return QDateTime::currentDateTime().addSecs(7200); });
+    addLog("/a.txt", 100, 50);
+    ASSERT_TRUE(waitUntil([&] { return view->statisticsValue(Figure::logCount) == "1 件"; }));
+    EXPECT_EQ(view->statisticsValue(Figure::uptime), uptime);
 
     // Going back to the tab measures nothing new; the button does.
     view->tabs()->setCurrentIndex(0);
     view->tabs()->setCurrentIndex(3);
-    EXPECT_FALSE(measured.wait(200));
+    EXPECT_EQ(view->figures().collectionsStarted(), 1);
     // One launch later the first launch stays and the previous one moves on.
     ASSERT_TRUE(app::recordLaunch(settings, QDateTime::currentDateTimeUtc()));
     view->findChild<QPushButton*>(QStringLiteral("remeasure"))->click();
     ASSERT_TRUE(measured.wait(10000));
-    EXPECT_EQ(view->statisticsValue("起動回数"), "3 回");
-    EXPECT_EQ(view->statisticsValue("初回起動"), display::dateTimeFormatter().string(first));
-    EXPECT_EQ(view->statisticsValue("前回起動"), display::dateTimeFormatter().string(second));
+    EXPECT_EQ(view->statisticsValue(Figure::launchCount), "3 回");
+    EXPECT_EQ(view->statisticsValue(Figure::firstLaunch), display::dateTimeFormatter().string(first));
+    EXPECT_EQ(view->statisticsValue(Figure::previousLaunch), display::dateTimeFormatter().string(second));
 }
 
 TEST_F(AboutViewTest, CountsAndTheCumulativeSavingFollowTheStore)
@@ -137,8 +151,8 @@ TEST_F(AboutViewTest, CountsAndTheCumulativeSavingFollowTheStore)
     addLog("/b.txt", 10000, 12000);                      // grew: nothing
     addLog("/c.txt", 10000, 1000, "compress", false);    // failed: nothing
     addLog("/d.txt", 1000, 9000, "decompress");          // nothing
-    ASSERT_TRUE(waitUntil([&] { return view->statisticsValue("ログ件数") == "4 件"; }));
-    EXPECT_EQ(view->statisticsValue("累計削減量"), display::formatBytes(6000));
+    ASSERT_TRUE(waitUntil([&] { return view->statisticsValue(Figure::logCount) == "4 件"; }));
+    EXPECT_EQ(view->statisticsValue(Figure::bytesSaved), display::formatBytes(6000));
 }
 
 TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
@@ -147,8 +161,8 @@ TEST_F(AboutViewTest, AMissingBuildNumberShowsAQuestionMarkInTheVersion)
     environment.shortVersion = "1.2.0";
     auto view = open(environment);
     EXPECT_EQ(view->findChild<QLabel*>(QStringLiteral("versionLine"))->text(), "v1.2.0 (build ?)");
-    EXPECT_EQ(view->statisticsValue("バージョン"), "1.2.0 (build ?)");
-    EXPECT_EQ(view->statisticsValue("Bundle ID"), "?");
+    EXPECT_EQ(view->statisticsValue(Figure::version), "1.2.0 (build ?)");
+    EXPECT_EQ(view->statisticsValue(Figure::bundleIdentifier), "?");
 }
 
 TEST_F(AboutViewTest, SecondaryParagraphsAreDrawnVisiblyLighterThanBodyText)
@@ -444,10 +458,13 @@ TEST_F(AboutViewTest, TheNoticesSheetShowsTheShippedNoticesAndCanBeOpenedAgain)
         EXPECT_TRUE(sheet->content().startsWith("Kelvane")) << sheet->content().left(80).toStdString();
         for (const char* library : {"Qt 6", "SQLite", "OpenSSL", "zlib", "libacl", "ICU", "libuuid", "libmount", "GNU LESSER GENERAL PUBLIC LICENSE"})
             EXPECT_TRUE(sheet->content().contains(QString::fromUtf8(library))) << library;
+        // The sheet's one action beside closing it.
         QPushButton* copy = nullptr;
-        for (auto* candidate : sheet->findChildren<QPushButton*>())
-            if (candidate->text() == "コピー")
-                copy = candidate;
+        auto* buttons = sheet->findChild<QDialogButtonBox*>();
+        ASSERT_NE(buttons, nullptr);
+        for (QAbstractButton* candidate : buttons->buttons())
+            if (buttons->buttonRole(candidate) == QDialogButtonBox::ActionRole)
+                copy = qobject_cast<QPushButton*>(candidate);
         ASSERT_NE(copy, nullptr);
         copy->click();
         EXPECT_EQ(shell_.clipboard, sheet->content());

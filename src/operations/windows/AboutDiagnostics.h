@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-namespace kelvane::ui {
+namespace kelvane::operations {
 
 // Figures about the installed program, its store and this process, taken
 // in one go off the main thread. Never fails: each figure falls back on its
@@ -45,4 +45,4 @@ std::vector<std::filesystem::path> programFiles(const std::filesystem::path& exe
 // The same for the running executable.
 std::vector<std::filesystem::path> programFiles();
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::operations

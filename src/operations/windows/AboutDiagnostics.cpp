@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "ui/windows/AboutDiagnostics.h"
+#include "operations/windows/AboutDiagnostics.h"
 
 #include "operations/bulk/MemoryMonitor.h"
 #include "platform/AppSupport.h"
@@ -15,7 +15,7 @@
 #include <string>
 #include <sys/stat.h>
 
-namespace kelvane::ui {
+namespace kelvane::operations {
 
 namespace fs = std::filesystem;
 namespace keys = platform::settings_keys;
@@ -29,7 +29,7 @@ std::uint64_t residentMemory()
         return 0;
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     bool found = false;
-    const std::uint64_t bytes = operations::MemoryMonitor::sumKilobyteFields(text, {"VmRSS"}, found);
+    const std::uint64_t bytes = MemoryMonitor::sumKilobyteFields(text, {"VmRSS"}, found);
     return found ? bytes : 0;
 }
 
@@ -109,4 +109,4 @@ AboutDiagnostics AboutDiagnostics::collect(const std::vector<fs::path>& files)
     return result;
 }
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::operations
