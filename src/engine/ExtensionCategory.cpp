@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "engine/ExtensionCategory.h"
 
+#include "platform/CaseTexts.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <unordered_map>
@@ -59,34 +61,36 @@ ExtensionCategory fileExtensionCategory(std::string_view extension)
     return found == table.end() ? ExtensionCategory::unknown : found->second;
 }
 
+namespace {
+
+// What the windows say of each category.
+struct CategoryTexts {
+    ExtensionCategory value;
+    std::string_view name;
+    std::string_view expectedRatio;
+};
+constexpr std::array categoryTexts{
+    CategoryTexts{ExtensionCategory::text, "テキスト系", "60〜90% 圧縮されます"},
+    CategoryTexts{ExtensionCategory::sourceCode, "ソースコード", "60〜80% 圧縮されます"},
+    CategoryTexts{ExtensionCategory::binaryExecutable, "実行ファイル / バイナリ", "30〜50% 圧縮されます"},
+    CategoryTexts{ExtensionCategory::graphicSource, "グラフィック原本", "30〜70% 圧縮の可能性（実測推奨）"},
+    CategoryTexts{ExtensionCategory::compoundCompressed, "圧縮済みドキュメント", "0〜10% しか縮みません"},
+    CategoryTexts{ExtensionCategory::uncompressedMedia, "圧縮済みメディア", "ほぼ縮みません（既圧縮メディア）"},
+    CategoryTexts{ExtensionCategory::uncompressedArchive, "圧縮済みアーカイブ", "ほぼ縮みません（既圧縮アーカイブ）"},
+    CategoryTexts{ExtensionCategory::unknown, "不明", "圧縮率は不明"},
+};
+static_assert(platform::rowsFollowCases(categoryTexts, allExtensionCategories));
+
+}  // namespace
+
 std::string_view displayName(ExtensionCategory category)
 {
-    switch (category) {
-    case ExtensionCategory::text: return "テキスト系";
-    case ExtensionCategory::sourceCode: return "ソースコード";
-    case ExtensionCategory::binaryExecutable: return "実行ファイル / バイナリ";
-    case ExtensionCategory::graphicSource: return "グラフィック原本";
-    case ExtensionCategory::compoundCompressed: return "圧縮済みドキュメント";
-    case ExtensionCategory::uncompressedMedia: return "圧縮済みメディア";
-    case ExtensionCategory::uncompressedArchive: return "圧縮済みアーカイブ";
-    case ExtensionCategory::unknown: return "不明";
-    }
-    return "不明";
+    return platform::caseText(categoryTexts, category, &CategoryTexts::name, "不明");
 }
 
 std::string_view expectedRatioText(ExtensionCategory category)
 {
-    switch (category) {
-    case ExtensionCategory::text: return "60〜90% 圧縮されます";
-    case ExtensionCategory::sourceCode: return "60〜80% 圧縮されます";
-    case ExtensionCategory::binaryExecutable: return "30〜50% 圧縮されます";
-    case ExtensionCategory::graphicSource: return "30〜70% 圧縮の可能性（実測推奨）";
-    case ExtensionCategory::compoundCompressed: return "0〜10% しか縮みません";
-    case ExtensionCategory::uncompressedMedia: return "ほぼ縮みません（既圧縮メディア）";
-    case ExtensionCategory::uncompressedArchive: return "ほぼ縮みません（既圧縮アーカイブ）";
-    case ExtensionCategory::unknown: return "圧縮率は不明";
-    }
-    return "圧縮率は不明";
+    return platform::caseText(categoryTexts, category, &CategoryTexts::expectedRatio, "圧縮率は不明");
 }
 
 Rating rating(ExtensionCategory category)

@@ -1,18 +1,32 @@
 // SPDX-License-Identifier: MIT
 #include "engine/Rating.h"
 
+#include "platform/CaseTexts.h"
+
 namespace kelvane::engine {
+namespace {
+
+struct RatingTexts {
+    Rating value;
+    std::string_view raw;
+    std::string_view label;
+    std::string_view symbol;
+};
+constexpr std::array ratingTexts{
+    RatingTexts{Rating::excellent, "excellent", "強", "◎"},
+    RatingTexts{Rating::good, "good", "中", "○"},
+    RatingTexts{Rating::marginal, "marginal", "弱", "△"},
+    RatingTexts{Rating::unsuitable, "unsuitable", "なし", "×"},
+    RatingTexts{Rating::unknown, "unknown", "不明", "?"},
+};
+static_assert(platform::rowsFollowCases(ratingTexts, allRatings));
+
+}  // namespace
+
 
 std::string_view rawValue(Rating rating)
 {
-    switch (rating) {
-    case Rating::excellent: return "excellent";
-    case Rating::good: return "good";
-    case Rating::marginal: return "marginal";
-    case Rating::unsuitable: return "unsuitable";
-    case Rating::unknown: return "unknown";
-    }
-    return "unknown";
+    return platform::caseText(ratingTexts, rating, &RatingTexts::raw, "unknown");
 }
 
 std::optional<Rating> ratingFromRaw(std::string_view raw)
@@ -26,26 +40,12 @@ std::optional<Rating> ratingFromRaw(std::string_view raw)
 
 std::string_view label(Rating rating)
 {
-    switch (rating) {
-    case Rating::excellent: return "強";
-    case Rating::good: return "中";
-    case Rating::marginal: return "弱";
-    case Rating::unsuitable: return "なし";
-    case Rating::unknown: return "不明";
-    }
-    return "不明";
+    return platform::caseText(ratingTexts, rating, &RatingTexts::label, "不明");
 }
 
 std::string_view symbol(Rating rating)
 {
-    switch (rating) {
-    case Rating::excellent: return "◎";
-    case Rating::good: return "○";
-    case Rating::marginal: return "△";
-    case Rating::unsuitable: return "×";
-    case Rating::unknown: return "?";
-    }
-    return "?";
+    return platform::caseText(ratingTexts, rating, &RatingTexts::symbol, "?");
 }
 
 }  // namespace kelvane::engine

@@ -1,52 +1,44 @@
 // SPDX-License-Identifier: MIT
 #include "platform/CompressionType.h"
 
+#include "platform/CaseTexts.h"
+
 namespace kelvane::decmpfs {
+
+namespace {
+
+struct TypeTexts {
+    CompressionType value;
+    std::string_view caseName;
+    std::string_view algorithm;
+};
+constexpr std::array typeTexts{
+    TypeTexts{CompressionType::uncompressedAttr, "uncompressedAttr", "Uncompressed"},
+    TypeTexts{CompressionType::zlibAttr, "zlibAttr", "ZLIB"},
+    TypeTexts{CompressionType::zlibRsrc, "zlibRsrc", "ZLIB"},
+    TypeTexts{CompressionType::datalessSparse, "datalessSparse", "Sparse"},
+    TypeTexts{CompressionType::uncompressedRsrc, "uncompressedRsrc", "Uncompressed"},
+    TypeTexts{CompressionType::lzvnAttr, "lzvnAttr", "LZVN"},
+    TypeTexts{CompressionType::lzvnRsrc, "lzvnRsrc", "LZVN"},
+    TypeTexts{CompressionType::uncompressedAttrV2, "uncompressedAttrV2", "Uncompressed"},
+    TypeTexts{CompressionType::uncompressedRsrcV2, "uncompressedRsrcV2", "Uncompressed"},
+    TypeTexts{CompressionType::lzfseAttr, "lzfseAttr", "LZFSE"},
+    TypeTexts{CompressionType::lzfseRsrc, "lzfseRsrc", "LZFSE"},
+    TypeTexts{CompressionType::lzbitmapAttr, "lzbitmapAttr", "LZBitmap"},
+    TypeTexts{CompressionType::lzbitmapRsrc, "lzbitmapRsrc", "LZBitmap"},
+};
+static_assert(platform::rowsFollowCases(typeTexts, allCompressionTypes));
+
+}  // namespace
 
 std::string_view algorithmName(CompressionType type)
 {
-    switch (type) {
-    case CompressionType::uncompressedAttr:
-    case CompressionType::uncompressedRsrc:
-    case CompressionType::uncompressedAttrV2:
-    case CompressionType::uncompressedRsrcV2:
-        return "Uncompressed";
-    case CompressionType::zlibAttr:
-    case CompressionType::zlibRsrc:
-        return "ZLIB";
-    case CompressionType::datalessSparse:
-        return "Sparse";
-    case CompressionType::lzvnAttr:
-    case CompressionType::lzvnRsrc:
-        return "LZVN";
-    case CompressionType::lzfseAttr:
-    case CompressionType::lzfseRsrc:
-        return "LZFSE";
-    case CompressionType::lzbitmapAttr:
-    case CompressionType::lzbitmapRsrc:
-        return "LZBitmap";
-    }
-    return "?";
+    return platform::caseText(typeTexts, type, &TypeTexts::algorithm, "?");
 }
 
 std::string_view caseName(CompressionType type)
 {
-    switch (type) {
-    case CompressionType::uncompressedAttr: return "uncompressedAttr";
-    case CompressionType::zlibAttr: return "zlibAttr";
-    case CompressionType::zlibRsrc: return "zlibRsrc";
-    case CompressionType::datalessSparse: return "datalessSparse";
-    case CompressionType::uncompressedRsrc: return "uncompressedRsrc";
-    case CompressionType::lzvnAttr: return "lzvnAttr";
-    case CompressionType::lzvnRsrc: return "lzvnRsrc";
-    case CompressionType::uncompressedAttrV2: return "uncompressedAttrV2";
-    case CompressionType::uncompressedRsrcV2: return "uncompressedRsrcV2";
-    case CompressionType::lzfseAttr: return "lzfseAttr";
-    case CompressionType::lzfseRsrc: return "lzfseRsrc";
-    case CompressionType::lzbitmapAttr: return "lzbitmapAttr";
-    case CompressionType::lzbitmapRsrc: return "lzbitmapRsrc";
-    }
-    return "?";
+    return platform::caseText(typeTexts, type, &TypeTexts::caseName, "?");
 }
 
 }  // namespace kelvane::decmpfs
