@@ -181,35 +181,12 @@ std::string render(const Conversion& conversion, const LogArgument& argument)
 
 }  // namespace
 
-Logger& Logger::compression()
-{
-    static Logger logger("compression");
-    return logger;
-}
-
-Logger& Logger::data()
-{
-    static Logger logger("data");
-    return logger;
-}
-
-Logger& Logger::ui()
-{
-    static Logger logger("ui");
-    return logger;
-}
-
-Logger& Logger::notifications()
-{
-    static Logger logger("notifications");
-    return logger;
-}
-
-Logger& Logger::cli()
-{
-    static Logger logger("cli");
-    return logger;
-}
+// One logger per category, made on first use.
+Logger& Logger::compression() { static Logger logger("compression"); return logger; }
+Logger& Logger::data() { static Logger logger("data"); return logger; }
+Logger& Logger::ui() { static Logger logger("ui"); return logger; }
+Logger& Logger::notifications() { static Logger logger("notifications"); return logger; }
+Logger& Logger::cli() { static Logger logger("cli"); return logger; }
 
 const std::string& Logger::subsystem()
 {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "operations/bulk/OperationProgress.h"
 
+#include "operations/threads/ChangeSignal.h"
+
 #include <cmath>
 
 namespace kelvane::operations {
@@ -19,29 +21,25 @@ OperationProgress::OperationProgress(ActiveOperation::Kind kind, int total, std:
 
 void OperationProgress::appendFailure(Failure failure)
 {
-    failures_.push_back(std::move(failure));
-    emit failuresChanged();
+    appendAndNotify(this, failures_, std::move(failure), &OperationProgress::failuresChanged);
 }
 // An entry already there changes nothing.
 void OperationProgress::insertIncompressibleRowID(const std::string& id)
 {
-    if (incompressibleRowIDs_.insert(id).second)
-        emit incompressibleRowIDsChanged();
+    insertAndNotify(this, incompressibleRowIDs_, id, &OperationProgress::incompressibleRowIDsChanged);
 }
 void OperationProgress::appendPendingIncompressible(PendingIncompressible entry)
 {
-    pendingIncompressibleEntries_.push_back(std::move(entry));
-    emit pendingIncompressibleEntriesChanged();
+    appendAndNotify(this, pendingIncompressibleEntries_, std::move(entry),
+                    &OperationProgress::pendingIncompressibleEntriesChanged);
 }
 void OperationProgress::insertClearedIncompressiblePath(const std::string& path)
 {
-    if (clearedIncompressiblePaths_.insert(path).second)
-        emit clearedIncompressiblePathsChanged();
+    insertAndNotify(this, clearedIncompressiblePaths_, path, &OperationProgress::clearedIncompressiblePathsChanged);
 }
 void OperationProgress::appendPendingLog(PendingLog log)
 {
-    pendingLogs_.push_back(std::move(log));
-    emit pendingLogsChanged();
+    appendAndNotify(this, pendingLogs_, std::move(log), &OperationProgress::pendingLogsChanged);
 }
 
 double OperationProgress::elapsedSeconds(Clock::time_point now) const

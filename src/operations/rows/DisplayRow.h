@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "operations/rows/FileStatusEntry.h"
 #include "operations/rows/FolderAggregate.h"
 #include "store/Uuid.h"
 

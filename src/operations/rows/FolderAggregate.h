@@ -1,14 +1,9 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/rows/FileStatusEntry.h"
-
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <string>
-#include <unordered_map>
-#include <vector>
 
 namespace kelvane::operations {
 

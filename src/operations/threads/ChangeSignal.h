@@ -17,4 +17,23 @@ bool assignAndNotify(Object* object, T& field, U&& value, void (Object::*changed
     return true;
 }
 
+// Appends `value` to the list `field` and emits `changed` on `object`.
+template <class Object, class List, class U>
+void appendAndNotify(Object* object, List& field, U&& value, void (Object::*changed)())
+{
+    field.push_back(std::forward<U>(value));
+    (object->*changed)();
+}
+
+// Inserts `value` into the set `field` and emits `changed` on `object`, but
+// only when it was not there yet. True when it was added.
+template <class Object, class Set, class U>
+bool insertAndNotify(Object* object, Set& field, U&& value, void (Object::*changed)())
+{
+    if (!field.insert(std::forward<U>(value)).second)
+        return false;
+    (object->*changed)();
+    return true;
+}
+
 }  // namespace kelvane::operations
