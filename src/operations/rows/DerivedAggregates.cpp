@@ -103,8 +103,8 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     for (const TopItemRef& item : input.topItems) {
         if (stop.stop_requested())
             break;
-        const bool isFolder = item.kind == "folder";
-        if (input.kindFilter == KindFilter::file && item.kind != "file")
+        const bool isFolder = item.kind == ItemKind::folder;
+        if (input.kindFilter == KindFilter::file && item.kind != ItemKind::file)
             continue;
         if (input.kindFilter == KindFilter::folder && !isFolder)
             continue;

@@ -39,6 +39,7 @@ namespace kelvane::operations {
 
 class FileStatusCache;
 class FolderLoader;
+class StatusInspections;
 
 // The state of the main window and its operations, without any widget: the
 // registered items and their loaded folder contents, the scan and bulk-run
@@ -126,7 +127,14 @@ public:
     TaskHandle loadAllFolderChildren();
     // Loads one folder without a scan activity (refresh of a selection).
     TaskHandle loadChildren(const Item& item);
-    // The rescan-everything command: forgets every state and loads again.
+    // After the items changed: when they differ from the last load's by id,
+    // kind or subfolder choice, cancels that load, reloads the incompressible
+    // paths and loads the folders (the returned task); nothing otherwise.
+    std::optional<TaskHandle> reloadIfItemsChanged();
+    // The rescan-everything command: forgets every state, drops the
+    // inspections in flight, loads the folders again (the returned task) and
+    // inspects the registered files again, so that none is left without a
+    // state (one whose bookmark no longer resolves is then shown as missing).
     TaskHandle refreshAll();
     // The refresh of a selection: reloads the selected registered folders
     // and inspects the selected files again.
@@ -134,6 +142,21 @@ public:
     // A registered file is looked for where its bookmark leads now: its row
     // may still carry the place-holder path of a resolution that failed.
     void resolveRegisteredURLs(std::vector<DisplayRow>& rows) const;
+
+    // --- status cells ------------------------------------------------------
+    // Inspects the rows that have no state yet and are not being inspected
+    // (the rows coming into view, folders and files alike).
+    TaskHandle inspectUninspected(std::vector<DisplayRow> rows);
+    // "再試行": forgets the row's state and inspects its file again, where a
+    // registered file's bookmark leads now.
+    TaskHandle retryInspection(const DisplayRow& row);
+    bool isInspecting(const std::string& rowId) const;
+
+    // --- registrations -----------------------------------------------------
+    // Removes the registered items among these row ids (other ids are left
+    // alone) and saves. A failure is undone in full and becomes the error
+    // message; the files themselves are never touched.
+    void removeRegistrations(const std::set<std::string>& rowIds);
 
     // --- bulk runs ---------------------------------------------------------
     // A run starts at once unless its files together pass the confirmation
@@ -246,6 +269,9 @@ private:
     bool derivedRefreshScheduled_ = false;
 
     FolderLoader* loader_ = nullptr;       // a child of the model
+    StatusInspections* inspections_ = nullptr;  // a child of the model
+    std::optional<std::string> loadedItemsSignature_;
+    std::optional<TaskHandle> itemsLoad_;
     std::vector<TaskHandle> ownedTasks_;  // cancelled when the window goes
 };
 

@@ -31,18 +31,14 @@ MenuCommandCenter& MenuCommandCenter::shared()
     return *center;
 }
 
-void MenuCommandCenter::post(const QString& name) { emit posted(name); }
+void MenuCommandCenter::post(MenuCommand command) { emit posted(command); }
 
 MenuCommandReceiver::MenuCommandReceiver(Callbacks callbacks, QObject* owner)
     : QObject(owner), callbacks_(std::move(callbacks))
 {
-    connect(&MenuCommandCenter::shared(), &MenuCommandCenter::posted, this, [this](const QString& name) {
-        for (const MenuCommand command : allMenuCommands)
-            if (name == menuCommandName(command)) {
-                if (const auto& call = callback(command))
-                    call();
-                return;
-            }
+    connect(&MenuCommandCenter::shared(), &MenuCommandCenter::posted, this, [this](MenuCommand command) {
+        if (const auto& call = callback(command))
+            call();
     });
 }
 

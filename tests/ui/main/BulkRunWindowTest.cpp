@@ -308,7 +308,7 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
     std::vector<std::string> ids;
     for (const auto& [folder, files] : {std::pair{packed, packedFiles}, std::pair{loose, looseFiles}})
         for (const fs::path& file : files)
-            ids.push_back(DisplayRow::childRowID(storedItem(folder.filename().string())->id(), file));
+            ids.push_back(operations::RowId::child(storedItem(folder.filename().string())->id(), file).toString());
 
     // The moment the last of the inspection's results reaches the cache (its
     // worker waits for the cache to take them), every file is replaced.

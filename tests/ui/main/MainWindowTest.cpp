@@ -646,7 +646,8 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     add->trigger();
     EXPECT_EQ(shell_.pickCount, 1);
     ASSERT_EQ(posted.count(), 1);
-    EXPECT_EQ(posted.at(0).at(0).toString(), QStringLiteral("com.orbwright.kelvane.command.openAddPanel"));
+    EXPECT_EQ(posted.at(0).at(0).value<MenuCommand>(), MenuCommand::openAddPanel);
+    EXPECT_EQ(add->objectName(), QStringLiteral("com.orbwright.kelvane.command.openAddPanel"));
 
     QAction* wizard = findAction(bar, QStringLiteral("容量解放ウィザード…"));
     ASSERT_NE(wizard, nullptr);
@@ -657,7 +658,7 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     QSignalSpy cleared(cache_.get(), &operations::FileStatusCache::versionChanged);
     findAction(bar, QStringLiteral("一覧を更新"))->trigger();
     EXPECT_GE(cleared.count(), 1);
-    EXPECT_EQ(posted.last().at(0).toString(), QStringLiteral("com.orbwright.kelvane.command.refreshAll"));
+    EXPECT_EQ(posted.last().at(0).value<MenuCommand>(), MenuCommand::refreshAll);
 
     // What has no window part yet is not offered.
     for (const char* absent : {"条件で検索…", "ストレージ詳細…", "履歴ログ…", "Kelvane について", "Kelvane の使い方を見る"})
