@@ -95,6 +95,7 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
     if (openSettings) {
         // The settings window is not a window command: it opens without a main window too.
         QAction* settings = file->addAction(QStringLiteral("設定…"));
+        settings->setObjectName(QStringLiteral("settings"));
         settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
         settings->setMenuRole(QAction::PreferencesRole);
         QObject::connect(settings, &QAction::triggered, settings, [openSettings = std::move(openSettings)] {
@@ -102,6 +103,7 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
         });
     }
     QAction* quitAction = file->addAction(QStringLiteral("終了"));
+    quitAction->setObjectName(QStringLiteral("quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);
     QObject::connect(quitAction, &QAction::triggered, quitAction, [quit = std::move(quit)] {

@@ -233,12 +233,14 @@ void MainWindow::buildToolBar()
 void MainWindow::buildScreens()
 {
     auto* choose = new QPushButton(QStringLiteral("ファイル / フォルダを選択…"));
+    choose->setObjectName(QStringLiteral("chooseItems"));
     choose->setDefault(true);
     connect(choose, &QPushButton::clicked, this, &MainWindow::presentOpenPanel);
     startScreen_ = makeScreen(u"doc.text.magnifyingglass", 64, QStringLiteral("ファイル / フォルダをドラッグして追加"), true, choose, 16);
     startScreen_->setObjectName(QStringLiteral("startScreen"));
 
     auto* clear = new QPushButton(QStringLiteral("フィルタをクリア"));
+    clear->setObjectName(QStringLiteral("clearFilters"));
     connect(clear, &QPushButton::clicked, filterBar_, &FilterBar::clearAllFilters);
     noMatchScreen_ = makeScreen(u"line.3.horizontal.decrease.circle", 48, QStringLiteral("該当する登録項目がありません"), false, clear, 12);
     noMatchScreen_->setObjectName(QStringLiteral("noMatchScreen"));
@@ -573,21 +575,27 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
     }
     const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
     if (!urls.empty()) {
-        connect(menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く")), &QAction::triggered, this,
-                [this, urls] { openItems(urls); });
-        connect(menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示")),
-                &QAction::triggered, this, [this, urls] { revealItems(urls); });
-        if (hooks_.askAbout && urls.size() == 1)
-            connect(menu->addAction(QStringLiteral("ローカル AI に聞く")), &QAction::triggered, this,
-                    [this, url = urls.front()] { hooks_.askAbout(url); });
+        QAction* open = menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く"));
+        open->setObjectName(QStringLiteral("openItems"));
+        connect(open, &QAction::triggered, this, [this, urls] { openItems(urls); });
+        QAction* reveal = menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示"));
+        reveal->setObjectName(QStringLiteral("revealItems"));
+        connect(reveal, &QAction::triggered, this, [this, urls] { revealItems(urls); });
+        if (hooks_.askAbout && urls.size() == 1) {
+            QAction* ask = menu->addAction(QStringLiteral("ローカル AI に聞く"));
+            ask->setObjectName(QStringLiteral("askAbout"));
+            connect(ask, &QAction::triggered, this, [this, url = urls.front()] { hooks_.askAbout(url); });
+        }
         menu->addSeparator();
     }
     QAction* refresh = menu->addAction(symbolIcon(u"arrow.clockwise"), QStringLiteral("最新の状態を取得"));
+    refresh->setObjectName(QStringLiteral("refreshSelection"));
     refresh->setToolTip(QStringLiteral("選択した項目を再 inspect します。フォルダの場合は配下を再列挙して状態を更新します。"));
     connect(refresh, &QAction::triggered, this, [this, ids] { refreshSelection(ids); });
     menu->addSeparator();
-    connect(menu->addAction(QStringLiteral("登録から削除")), &QAction::triggered, this,
-            [this, ids] { removeSelectedRegistrations(ids); });
+    QAction* remove = menu->addAction(QStringLiteral("登録から削除"));
+    remove->setObjectName(QStringLiteral("removeRegistrations"));
+    connect(remove, &QAction::triggered, this, [this, ids] { removeSelectedRegistrations(ids); });
     return menu;
 }
 
