@@ -205,9 +205,9 @@ TEST_F(MainWindowModelTest, RemovingRegistrationsTakesOnlyRegisteredRowsAndKeeps
     store::ModelContext& context = container_->mainContext();
     const fs::path a = makeFile("a.txt");
     fs::create_directories(dir_.path() / "Docs");
-    auto fileA = test::registerItem(context, a, "file");
-    auto docs = test::registerItem(context, dir_.path() / "Docs", "folder");
-    auto fileB = test::registerItem(context, makeFile("b.txt"), "file");
+    auto fileA = test::registerItem(context, a, ItemKind::file);
+    auto docs = test::registerItem(context, dir_.path() / "Docs", ItemKind::folder);
+    auto fileB = test::registerItem(context, makeFile("b.txt"), ItemKind::file);
     model_->setItems({fileA, docs, fileB});
 
     // A child of Docs, an unknown item and text that is no row id are left alone.
@@ -223,8 +223,8 @@ TEST_F(MainWindowModelTest, RemovingRegistrationsTakesOnlyRegisteredRowsAndKeeps
 TEST_F(MainWindowModelTest, ARemovalThatCannotBeSavedIsUndoneAndExplained)
 {
     store::ModelContext& context = container_->mainContext();
-    test::registerItem(context, makeFile("a.txt"), "file");
-    test::registerItem(context, makeFile("b.txt"), "file");
+    test::registerItem(context, makeFile("a.txt"), ItemKind::file);
+    test::registerItem(context, makeFile("b.txt"), ItemKind::file);
 
     // A store that may not be written: the save fails and takes the removal back.
     auto reader = container_->makeContext(store::ModelContext::Access::readOnly);
@@ -252,8 +252,8 @@ TEST_F(MainWindowModelTest, RefreshingEverythingDropsOlderInspectionsAndInspects
     store::ModelContext& context = container_->mainContext();
     const fs::path kept = makeFile("kept.txt");
     const fs::path gone = makeFile("gone.txt");
-    auto keptItem = test::registerItem(context, kept, "file");
-    auto goneItem = test::registerItem(context, gone, "file");
+    auto keptItem = test::registerItem(context, kept, ItemKind::file);
+    auto goneItem = test::registerItem(context, gone, ItemKind::file);
     model_->setItems({keptItem, goneItem});
     fs::remove(gone);
 
@@ -288,14 +288,14 @@ TEST_F(MainWindowModelTest, FoldersAreLoadedAgainOnlyWhenTheItemsReallyChanged)
 {
     store::ModelContext& context = container_->mainContext();
     fs::create_directories(dir_.path() / "Docs");
-    auto docs = test::registerItem(context, dir_.path() / "Docs", "folder");
+    auto docs = test::registerItem(context, dir_.path() / "Docs", ItemKind::folder);
     model_->setItems({docs});
     const auto first = model_->reloadIfItemsChanged();
     ASSERT_TRUE(first);
     EXPECT_FALSE(model_->reloadIfItemsChanged());
 
     // Another item: the running load is cancelled for a new one.
-    auto file = test::registerItem(context, makeFile("a.txt"), "file");
+    auto file = test::registerItem(context, makeFile("a.txt"), ItemKind::file);
     model_->setItems({docs, file});
     const auto second = model_->reloadIfItemsChanged();
     ASSERT_TRUE(second);
