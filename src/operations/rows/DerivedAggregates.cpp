@@ -67,12 +67,7 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     static const EntryMap noEntries;
     const EntryMap& entries = input.entries ? *input.entries : noEntries;
 
-    DisplayRowPredicate predicate;
-    predicate.kindFilter = input.kindFilter;
-    predicate.statusFilter = input.statusFilter;
-    predicate.sizeFilter = input.sizeFilter;
-    predicate.minStars = input.minStars;
-    predicate.searchQuery = input.searchQuery;
+    DisplayRowPredicate predicate(input);
     predicate.cacheLookup = [&entries](const std::string& id) { return lookup(entries, id); };
     const bool active = predicate.isActive();
 

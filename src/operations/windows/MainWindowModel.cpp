@@ -31,11 +31,11 @@ namespace keys = platform::settings_keys;
 MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& modelContext, QObject* parent)
     : QObject(parent), cache_(cache), modelContext_(modelContext), settings_(std::make_unique<platform::Settings>())
 {
-    kindFilter_ = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
-    statusFilter_ = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
+    filters_.kindFilter = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
+    filters_.statusFilter = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
                         .value_or(CompressionStatusFilter::all);
-    sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
-    minStars_ = minStarsFromSetting(settings_->value(keys::minStarsFilter));
+    filters_.sizeFilter = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
+    filters_.minStars = minStarsFromSetting(settings_->value(keys::minStarsFilter));
     monotonic_ = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
 
     loader_ = new FolderLoader(cache_, this);
@@ -353,19 +353,19 @@ void MainWindowModel::pruneLogs() { HistoryRetention::pruneLogs(modelContext_, *
 
 void MainWindowModel::setKindFilter(KindFilter value)
 {
-    if (assignAndNotify(this, kindFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.kindFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setStatusFilter(CompressionStatusFilter value)
 {
-    if (assignAndNotify(this, statusFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.statusFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setSizeFilter(SizeRangeFilter value)
 {
-    if (assignAndNotify(this, sizeFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.sizeFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
@@ -377,13 +377,13 @@ int MainWindowModel::minStarsFromSetting(std::int64_t stored)
 void MainWindowModel::setMinStars(int value)
 {
     value = minStarsFromSetting(value);
-    if (assignAndNotify(this, minStars_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.minStars, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::minStarsFilter, value);
 }
 
 void MainWindowModel::setSearchQuery(const std::string& value)
 {
-    assignAndNotify(this, searchQuery_, value, &MainWindowModel::filtersChanged);
+    assignAndNotify(this, filters_.searchQuery, value, &MainWindowModel::filtersChanged);
 }
 
 void MainWindowModel::setSortOrder(std::vector<DisplayRowComparator> value)
@@ -399,11 +399,7 @@ DerivedAggregates::Input MainWindowModel::derivedInput() const
         input.topItems.push_back(TopItemRef::make(*item, BookmarkUrlCache::shared()));
     input.children = folderChildren_;
     input.entries = cache_.snapshot();
-    input.kindFilter = kindFilter_;
-    input.statusFilter = statusFilter_;
-    input.sizeFilter = sizeFilter_;
-    input.minStars = minStars_;
-    input.searchQuery = searchQuery_;
+    static_cast<RowFilterSettings&>(input) = filters_;
     input.sortOrder = sortOrder_;
     input.minBytes = minCandidateBytes;
     input.maxBytes = maxCandidateBytes;
@@ -412,8 +408,7 @@ DerivedAggregates::Input MainWindowModel::derivedInput() const
 
 MainWindowModel::DerivedTrigger MainWindowModel::derivedTrigger() const
 {
-    return {cache_.version(), folderChildrenVersion_, items_.size(), kindFilter_, statusFilter_, sizeFilter_,
-            minStars_,        searchQuery_,           sortOrder_};
+    return {cache_.version(), folderChildrenVersion_, items_.size(), filters_, sortOrder_};
 }
 
 void MainWindowModel::scheduleDerivedRefresh()

@@ -7,6 +7,7 @@
 #include "operations/rows/DisplayRow.h"
 #include "operations/rows/DisplayRowComparator.h"
 #include "operations/rows/KindFilter.h"
+#include "operations/rows/RowFilterSettings.h"
 #include "operations/bulk/OperationProgress.h"
 #include "operations/bulk/PendingLargeOp.h"
 #include "operations/folders/ScanActivity.h"
@@ -170,11 +171,12 @@ public:
     void pruneLogs();
 
     // --- derived rows ------------------------------------------------------
-    KindFilter kindFilter() const { return kindFilter_; }
-    CompressionStatusFilter statusFilter() const { return statusFilter_; }
-    SizeRangeFilter sizeFilter() const { return sizeFilter_; }
-    int minStars() const { return minStars_; }
-    const std::string& searchQuery() const { return searchQuery_; }
+    const RowFilterSettings& filters() const { return filters_; }
+    KindFilter kindFilter() const { return filters_.kindFilter; }
+    CompressionStatusFilter statusFilter() const { return filters_.statusFilter; }
+    SizeRangeFilter sizeFilter() const { return filters_.sizeFilter; }
+    int minStars() const { return filters_.minStars; }
+    const std::string& searchQuery() const { return filters_.searchQuery; }
     const std::vector<DisplayRowComparator>& sortOrder() const { return sortOrder_; }
     // The filters are kept in the settings.
     void setKindFilter(KindFilter value);
@@ -224,11 +226,7 @@ private:
         long long cacheVersion = 0;
         long long childrenVersion = 0;
         std::size_t itemCount = 0;
-        KindFilter kind = KindFilter::all;
-        CompressionStatusFilter status = CompressionStatusFilter::all;
-        SizeRangeFilter size = SizeRangeFilter::all;
-        int minStars = 0;
-        std::string search;
+        RowFilterSettings filters;
         std::vector<DisplayRowComparator> sort;
         bool operator==(const DerivedTrigger&) const = default;
     };
@@ -251,11 +249,7 @@ private:
     std::optional<PendingLargeOp> pendingLargeOp_;
     std::shared_ptr<OperationProgress> operationProgress_;
 
-    KindFilter kindFilter_ = KindFilter::all;
-    CompressionStatusFilter statusFilter_ = CompressionStatusFilter::all;
-    SizeRangeFilter sizeFilter_ = SizeRangeFilter::all;
-    int minStars_ = 0;
-    std::string searchQuery_;
+    RowFilterSettings filters_;
     std::vector<DisplayRowComparator> sortOrder_{{DisplayRowComparator::Key::displayName,
                                                   DisplayRowComparator::Order::forward}};
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/FilterBar.h"
 
-#include "operations/rows/DisplayRowPredicate.h"
 #include "operations/windows/MainWindowModel.h"
 #include "ui/common/Symbols.h"
 
@@ -144,13 +143,7 @@ void FilterBar::refresh()
     size_->setText(model_.sizeFilter() == SizeRangeFilter::all ? QStringLiteral("サイズ")
                                                                 : QStringLiteral("サイズ: ") + text(label(model_.sizeFilter())));
     stars_->setText(minStarsLabel(model_.minStars()));
-    DisplayRowPredicate predicate;
-    predicate.kindFilter = model_.kindFilter();
-    predicate.statusFilter = model_.statusFilter();
-    predicate.sizeFilter = model_.sizeFilter();
-    predicate.minStars = model_.minStars();
-    predicate.searchQuery = model_.searchQuery();
-    clear_->setVisible(predicate.isActive());
+    clear_->setVisible(model_.filters().isActive());
 }
 
 }  // namespace kelvane::ui
