@@ -44,7 +44,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <exception>
 
 namespace kelvane::ui {
 
