@@ -55,7 +55,7 @@ protected:
     // Registers `folder`, loads and inspects it; returns its child rows.
     std::vector<DisplayRow> loadFolder(const fs::path& folder)
     {
-        auto item = test::registerItem(container_->mainContext(), folder, "folder");
+        auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
         model_->setItems({item});
         const TaskHandle load = model_->loadAllFolderChildren();
         EXPECT_TRUE(test::waitUntil([&] { return load.isFinished(); }));

@@ -42,9 +42,9 @@ struct Table {
 
     Table()
     {
-        addItem(photos, "folder", "Photos", "/data/Photos", 0);
-        addItem(code, "folder", "Code", "/data/Code", 0);
-        addItem(notLoaded, "folder", "Later", "/data/Later", 0);
+        addItem(photos, ItemKind::folder, "Photos", "/data/Photos", 0);
+        addItem(code, ItemKind::folder, "Code", "/data/Code", 0);
+        addItem(notLoaded, ItemKind::folder, "Later", "/data/Later", 0);
 
         auto photoRows = std::make_shared<std::vector<DisplayRow>>();
         for (int i = 0; i < 1500; ++i) {
@@ -71,8 +71,8 @@ struct Table {
             static const char* extensions[] = {".txt", ".jpg", ".psd", ".pdf", ""};
             const std::string name = "file" + std::to_string(i) + extensions[i % 5];
             const store::Uuid id = store::Uuid::random();
-            addItem(id, "file", name, "/data/top/" + name, i % 5 == 4 ? 0 : 1);
-            const std::string rowID = DisplayRow::registeredRowID(id);
+            addItem(id, ItemKind::file, name, "/data/top/" + name, i % 5 == 4 ? 0 : 1);
+            const std::string rowID = RowId::registered(id).toString();
             switch (i % 4) {
                 case 0: entries[rowID] = compressed(10000, 4000); break;
                 case 1: entries[rowID] = uncompressed(20000000); break;
@@ -83,15 +83,15 @@ struct Table {
         input.entries = std::make_shared<DerivedAggregates::EntryMap>(entries);
     }
 
-    void addItem(const store::Uuid& id, const std::string& kind, const std::string& name, const std::string& path,
+    void addItem(const store::Uuid& id, ItemKind kind, const std::string& name, const std::string& path,
                  int stars)
     {
-        input.topItems.push_back({DisplayRow::registeredRowID(id), id, kind, name, path, stars});
+        input.topItems.push_back({RowId::registered(id).toString(), id, kind, name, path, stars});
     }
     static DisplayRow child(const store::Uuid& folder, const std::string& path, int stars)
     {
         DisplayRow row;
-        row.id = DisplayRow::childRowID(folder, path);
+        row.id = RowId::child(folder, path).toString();
         row.displayName = fs::path(path).filename().string();
         row.url = path;
         row.stars = stars;
@@ -254,9 +254,9 @@ TEST(DerivedAggregates, SortOrderReductionDuplicatesAndCancellation)
     // counts once; one that did not shrink counts never but still blocks.
     DerivedAggregates::Input small;
     const store::Uuid folder = store::Uuid::random(), file = store::Uuid::random(), flat = store::Uuid::random();
-    small.topItems = {{DisplayRow::registeredRowID(flat), flat, "file", "b.txt", "/d/F/./b.txt", 5},
-                      {DisplayRow::registeredRowID(file), file, "file", "a.txt", "/d/F/a.txt", 5},
-                      {DisplayRow::registeredRowID(folder), folder, "folder", "F", "/d/F", 0}};
+    small.topItems = {{RowId::registered(flat).toString(), flat, ItemKind::file, "b.txt", "/d/F/./b.txt", 5},
+                      {RowId::registered(file).toString(), file, ItemKind::file, "a.txt", "/d/F/a.txt", 5},
+                      {RowId::registered(folder).toString(), folder, ItemKind::folder, "F", "/d/F", 0}};
     DisplayRow a = Table::child(folder, "/d/F/a.txt", 5);
     DisplayRow b = Table::child(folder, "/d/F/b.txt", 5);
     small.children[folder] = std::make_shared<std::vector<DisplayRow>>(std::vector<DisplayRow>{a, b});

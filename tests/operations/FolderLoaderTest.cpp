@@ -53,11 +53,11 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     file(single, 6000);
 
     auto& context = container_->mainContext();
-    auto goodItem = test::registerItem(context, good, "folder");
-    auto missingItem = test::registerItem(context, missing, "folder");
-    auto replacedItem = test::registerItem(context, replaced, "folder");
-    auto flatItem = test::registerItem(context, flat, "folder", false);
-    auto fileItem = test::registerItem(context, single, "file");
+    auto goodItem = test::registerItem(context, good, ItemKind::folder);
+    auto missingItem = test::registerItem(context, missing, ItemKind::folder);
+    auto replacedItem = test::registerItem(context, replaced, ItemKind::folder);
+    auto flatItem = test::registerItem(context, flat, ItemKind::folder, false);
+    auto fileItem = test::registerItem(context, single, ItemKind::file);
     fs::remove_all(missing);
     fs::remove_all(replaced);
     file(replaced, 10);  // a file where the folder was: the bookmark resolves, the listing fails
@@ -161,9 +161,9 @@ TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
     file(dir_ / "Two" / "b.txt", 6000);
     file(dir_ / "Gone" / "c.txt", 6000);
     auto& context = container_->mainContext();
-    auto one = test::registerItem(context, dir_ / "One", "folder");
-    auto two = test::registerItem(context, dir_ / "Two", "folder");
-    auto gone = test::registerItem(context, dir_ / "Gone", "folder");
+    auto one = test::registerItem(context, dir_ / "One", ItemKind::folder);
+    auto two = test::registerItem(context, dir_ / "Two", ItemKind::folder);
+    auto gone = test::registerItem(context, dir_ / "Gone", ItemKind::folder);
     fs::remove_all(dir_ / "Gone");
 
     FolderLoader loader(*cache_);
@@ -198,7 +198,7 @@ TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolde
     const fs::path folder = dir_ / "Sel";
     file(folder / "a.txt", 20000);
     file(folder / "b.txt", 20000);
-    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
     model_->setItems({item});
     const TaskHandle load = model_->loadAllFolderChildren();
     ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
@@ -231,7 +231,7 @@ TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
     const fs::path folder = dir_ / "Docs";
     for (int i = 0; i < 50; ++i)
         file(folder / ("f" + std::to_string(i) + ".txt"), 100);
-    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
     model_->setItems({item});
 
     const TaskHandle load = model_->loadAllFolderChildren();
@@ -254,7 +254,7 @@ TEST_F(FolderLoadingTest, ResultsArriveInBatchesOfAWholeSliceOrAThousand)
     const fs::path folder = dir_ / "Many";
     for (int i = 0; i < 5000; ++i)
         file(folder / ("f" + std::to_string(i) + ".txt"), 10);
-    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
     model_->setItems({item});
 
     std::vector<std::size_t> batches;
@@ -296,7 +296,7 @@ TEST_F(FolderLoadingTest, RowsOfALargeFolderFollowTheListingAndDescribeTheirOwnF
         expectedStars[path.string()] = stars;
     }
     file(folder / "d0" / ".hidden.txt", 10);
-    auto item = test::registerItem(container_->mainContext(), folder, "folder");
+    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
     model_->setItems({item});
 
     const TaskHandle load = model_->loadAllFolderChildren();

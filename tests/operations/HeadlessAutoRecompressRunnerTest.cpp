@@ -113,12 +113,12 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
     const fs::path replaced = dir_ / "Replaced";
     write(replaced / "y.txt", test::textBytes(rng_, 20000));
 
-    test::registerItem(context, folder, "folder");
-    test::registerItem(context, singleOld, "file");
-    test::registerItem(context, singleRecent, "file");
+    test::registerItem(context, folder, ItemKind::folder);
+    test::registerItem(context, singleOld, ItemKind::file);
+    test::registerItem(context, singleRecent, ItemKind::file);
     test::registerItem(context, oddKind, "symlink");
-    test::registerItem(context, gone, "folder");
-    test::registerItem(context, replaced, "folder");
+    test::registerItem(context, gone, ItemKind::folder);
+    test::registerItem(context, replaced, ItemKind::folder);
     fs::remove_all(gone);
     fs::remove_all(replaced);
     write(replaced, test::textBytes(rng_, 10));
@@ -191,7 +191,7 @@ TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
         test::decorate(path);
         before[path] = test::FileImage::of(path);
     }
-    test::registerItem(container_->mainContext(), folder, "folder");
+    test::registerItem(container_->mainContext(), folder, ItemKind::folder);
 
     std::string out, err;
     EXPECT_EQ(run(out, err), 0);
@@ -217,7 +217,7 @@ TEST_F(HeadlessRunTest, FailedFilesMakeTheStatusOneAndAreNamedOnStandardError)
     const fs::path odd = write(folder / "two\nlines\\x.txt", test::textBytes(rng_, 20000));
     for (const fs::path& file : {blocked, odd})
         fs::create_directory(engine::TemporaryFile::pathFor(file));  // not a leftover of ours
-    test::registerItem(container_->mainContext(), folder, "folder");
+    test::registerItem(container_->mainContext(), folder, ItemKind::folder);
 
     std::string out, err;
     EXPECT_EQ(run(out, err), 1);

@@ -173,7 +173,7 @@ TEST_F(WindowModelSignals, SettersAnnounceOnlyRealChanges)
         return test::waitUntil([&] { return task.isFinished(); });
     };
     kelvane::test::writeRawFile(dir_ / "doc.txt", std::vector<std::uint8_t>(5000, 'a'));
-    model_->setItems({test::registerItem(container_->mainContext(), dir_ / "doc.txt", "file")});
+    model_->setItems({test::registerItem(container_->mainContext(), dir_ / "doc.txt", ItemKind::file)});
     ASSERT_TRUE(refresh());
     EXPECT_EQ(derived, 1);
     EXPECT_EQ(model_->displayedRows().size(), 1u);

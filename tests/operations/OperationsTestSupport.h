@@ -7,6 +7,7 @@
 
 #include "discovery/SecurityScopedBookmark.h"
 #include "operations/rows/FileStatusCache.h"
+#include "operations/rows/ItemKind.h"
 #include "operations/windows/MainWindowModel.h"
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
@@ -63,16 +64,24 @@ inline std::shared_ptr<store::ModelContainer> openStore(const kelvane::test::Tem
     return store::ModelContainer::open({dir.path() / "store.sqlite"});
 }
 
+// `storedKind` is the store's text, also one no kind spells.
 inline std::shared_ptr<store::RegisteredItem> registerItem(store::ModelContext& context,
-                                                           const std::filesystem::path& path, const std::string& kind,
-                                                           bool includeSubfolders = true)
+                                                           const std::filesystem::path& path,
+                                                           const std::string& storedKind, bool includeSubfolders = true)
 {
     auto item = std::make_shared<store::RegisteredItem>(
-        store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(path), kind, includeSubfolders,
+        store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(path), storedKind, includeSubfolders,
         std::chrono::system_clock::now(), path.filename().string());
     context.insert(item);
     context.save();
     return item;
+}
+
+inline std::shared_ptr<store::RegisteredItem> registerItem(store::ModelContext& context,
+                                                           const std::filesystem::path& path, ItemKind kind,
+                                                           bool includeSubfolders = true)
+{
+    return registerItem(context, path, std::string(rawValue(kind)), includeSubfolders);
 }
 
 // A test home folder holding the store, and a window model over its main

@@ -7,6 +7,7 @@
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "operations/rows/FileAttributes.h"
+#include "operations/rows/ItemKind.h"
 #include "operations/bulk/PublicFailureText.h"
 #include "platform/Bookmark.h"
 #include "platform/Logger.h"
@@ -126,7 +127,7 @@ int HeadlessAutoRecompressRunner::run()
         const bool accessing = platform::startAccessingSecurityScopedResource(resolved.url);
 
         std::vector<std::filesystem::path> files;
-        if (item->kind() == "folder") {
+        if (itemKindOf(*item) == ItemKind::folder) {
             discovery::SearchCriteria criteria;
             criteria.rootURL = resolved.url;
             criteria.recursive = item->includeSubfolders();

@@ -62,7 +62,7 @@ std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::vector<d
 {
     constexpr std::size_t kRowsPerThread = 1024;  // about 1 ms of work: well above a thread's start
     // The row id of a file is this prefix followed by its path.
-    const std::string idPrefix = DisplayRow::childRowID(folderID, std::filesystem::path());
+    const std::string idPrefix = RowId::childPrefix(folderID);
     std::vector<DisplayRow> rows(candidates.size());
     const std::size_t threads =
         std::clamp<std::size_t>(rows.size() / kRowsPerThread, 1, static_cast<std::size_t>(activeProcessorCount()));

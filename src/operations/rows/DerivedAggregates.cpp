@@ -67,12 +67,7 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     static const EntryMap noEntries;
     const EntryMap& entries = input.entries ? *input.entries : noEntries;
 
-    DisplayRowPredicate predicate;
-    predicate.kindFilter = input.kindFilter;
-    predicate.statusFilter = input.statusFilter;
-    predicate.sizeFilter = input.sizeFilter;
-    predicate.minStars = input.minStars;
-    predicate.searchQuery = input.searchQuery;
+    DisplayRowPredicate predicate(input);
     predicate.cacheLookup = [&entries](const std::string& id) { return lookup(entries, id); };
     const bool active = predicate.isActive();
 
@@ -103,8 +98,8 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     for (const TopItemRef& item : input.topItems) {
         if (stop.stop_requested())
             break;
-        const bool isFolder = item.kind == "folder";
-        if (input.kindFilter == KindFilter::file && item.kind != "file")
+        const bool isFolder = item.kind == ItemKind::folder;
+        if (input.kindFilter == KindFilter::file && item.kind != ItemKind::file)
             continue;
         if (input.kindFilter == KindFilter::folder && !isFolder)
             continue;

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/rows/CompressionStatusFilter.h"
 #include "operations/rows/DisplayRow.h"
-#include "platform/DecmpfsFormat.h"
 #include "operations/rows/DisplayRowComparator.h"
 #include "operations/rows/FileStatusEntry.h"
 #include "operations/rows/FolderAggregate.h"
-#include "operations/rows/KindFilter.h"
-#include "operations/rows/SizeRangeFilter.h"
+#include "operations/rows/RowFilterSettings.h"
 #include "operations/rows/TopItemRef.h"
+#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,15 +24,11 @@ struct DerivedAggregates {
     using TopItemRef = operations::TopItemRef;
     using EntryMap = std::unordered_map<std::string, FileStatusEntry>;
 
-    struct Input {
+    // The filters come first; then what they are applied to.
+    struct Input : RowFilterSettings {
         std::vector<TopItemRef> topItems;
         std::unordered_map<store::Uuid, DisplayRow::Children> children;
         std::shared_ptr<const EntryMap> entries;
-        KindFilter kindFilter = KindFilter::all;
-        CompressionStatusFilter statusFilter = CompressionStatusFilter::all;
-        SizeRangeFilter sizeFilter = SizeRangeFilter::all;
-        int minStars = 0;
-        std::string searchQuery;
         std::vector<DisplayRowComparator> sortOrder;
         std::uint64_t minBytes = 4096;
         std::uint64_t maxBytes = decmpfs::maxLogicalSize;

@@ -3,7 +3,8 @@
 
 #include "operations/rows/FileStatusEntry.h"
 #include "operations/rows/FolderAggregate.h"
-#include "store/Uuid.h"
+#include "operations/rows/ItemKind.h"
+#include "operations/rows/RowId.h"
 
 #include <chrono>
 #include <cstdint>
@@ -11,16 +12,15 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace kelvane::operations {
 
 // One line of the main table: a registered file or folder, or a file inside
-// a registered folder (a child row). Its id is also its key in the status
-// cache: "registered-" + item UUID, or "child-" + folder UUID + "-" + path.
+// a registered folder (a child row). Its id is a RowId's text, also its key
+// in the status cache.
 struct DisplayRow {
-    enum class DisplayKind { folder, file };
+    using DisplayKind = ItemKind;
     using Date = std::chrono::system_clock::time_point;
     // Children are shared, never changed once built: the table's rows and
     // every snapshot of them point at the same list.
@@ -35,7 +35,7 @@ struct DisplayRow {
     std::optional<std::uint64_t> physicalSize;
     std::optional<double> ratio;
     std::optional<bool> isCompressed;
-    std::optional<store::Uuid> registeredItemID;
+    std::optional<ItemId> registeredItemID;
     int stars = 0;
     Children children;
     std::optional<FolderAggregate> folderAggregate;
@@ -56,12 +56,6 @@ struct DisplayRow {
     // absent unless it is loaded).
     void applyStatus(const FileStatusEntry& entry);
 
-    static std::string_view rawValue(DisplayKind kind) { return kind == DisplayKind::folder ? "folder" : "file"; }
-    static std::string registeredRowID(const store::Uuid& itemID) { return "registered-" + itemID.toString(); }
-    static std::string childRowID(const store::Uuid& folderID, const std::filesystem::path& url)
-    {
-        return "child-" + folderID.toString() + "-" + url.string();
-    }
 };
 
 // The home-relative form of a parent path: the home folder itself is "~",

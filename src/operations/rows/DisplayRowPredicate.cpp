@@ -3,12 +3,6 @@
 
 namespace kelvane::operations {
 
-bool DisplayRowPredicate::isActive() const
-{
-    return kindFilter != KindFilter::all || statusFilter != CompressionStatusFilter::all ||
-           sizeFilter != SizeRangeFilter::all || minStars > 0 || !searchQuery.empty();
-}
-
 bool DisplayRowPredicate::matchesSearch(std::string_view displayName) const
 {
     if (searchQuery.empty())

@@ -1,10 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/rows/CompressionStatusFilter.h"
 #include "operations/rows/FileStatusEntry.h"
-#include "operations/rows/KindFilter.h"
-#include "operations/rows/SizeRangeFilter.h"
+#include "operations/rows/RowFilterSettings.h"
 
 #include <QString>
 
@@ -15,15 +13,10 @@
 namespace kelvane::operations {
 
 // The table's filter settings, with the tests the derived rows apply.
-struct DisplayRowPredicate {
-    KindFilter kindFilter = KindFilter::all;
-    CompressionStatusFilter statusFilter = CompressionStatusFilter::all;
-    SizeRangeFilter sizeFilter = SizeRangeFilter::all;
-    int minStars = 0;
-    std::string searchQuery;
-    std::function<FileStatusEntry(const std::string& rowID)> cacheLookup;
+struct DisplayRowPredicate : RowFilterSettings {
+    explicit DisplayRowPredicate(RowFilterSettings settings = {}) : RowFilterSettings(std::move(settings)) {}
 
-    bool isActive() const;
+    std::function<FileStatusEntry(const std::string& rowID)> cacheLookup;
 
     // The name contains the query, ignoring case; an empty query matches all.
     bool matchesSearch(std::string_view displayName) const;

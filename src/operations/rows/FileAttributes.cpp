@@ -27,4 +27,10 @@ int starsForFileName(const std::filesystem::path& url)
     return engine::stars(engine::fileExtensionCategory(discovery::pathExtension(name)));
 }
 
+ExtensionExpectation extensionExpectation(const std::filesystem::path& url)
+{
+    const engine::ExtensionCategory category = engine::fileExtensionCategory(url.extension().string());
+    return {engine::displayName(category), engine::expectedRatioText(category)};
+}
+
 }  // namespace kelvane::operations

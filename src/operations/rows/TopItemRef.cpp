@@ -2,16 +2,15 @@
 #include "operations/rows/TopItemRef.h"
 
 #include "operations/folders/BookmarkUrlCache.h"
-#include "operations/rows/DisplayRow.h"
 #include "operations/rows/FileAttributes.h"
 #include "store/RegisteredItem.h"
 
 namespace kelvane::operations {
 
-int expectedStars(const std::string& kind, const std::optional<std::filesystem::path>& resolvedURL,
+int expectedStars(std::optional<ItemKind> kind, const std::optional<std::filesystem::path>& resolvedURL,
                   const std::filesystem::path& url)
 {
-    if (kind != "file" || !resolvedURL)
+    if (kind != ItemKind::file || !resolvedURL)
         return 0;
     return starsForFileName(url);
 }
@@ -19,11 +18,11 @@ int expectedStars(const std::string& kind, const std::optional<std::filesystem::
 TopItemRef TopItemRef::make(const store::RegisteredItem& item, BookmarkUrlCache& urls)
 {
     TopItemRef ref;
-    ref.kind = item.kind();
+    ref.kind = itemKindOf(item);
     const std::optional<std::filesystem::path> resolved = urls.resolve(item);
     ref.url = resolved ? *resolved : std::filesystem::path("/__unresolved__/" + item.displayName());
     ref.stars = expectedStars(ref.kind, resolved, ref.url);
-    ref.id = DisplayRow::registeredRowID(item.id());
+    ref.id = RowId::registered(item.id()).toString();
     ref.itemID = item.id();
     ref.displayName = item.displayName();
     return ref;

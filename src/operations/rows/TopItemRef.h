@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "store/Uuid.h"
+#include "operations/rows/ItemKind.h"
+#include "operations/rows/RowId.h"
 
 #include <filesystem>
 #include <optional>
@@ -18,9 +19,9 @@ class BookmarkUrlCache;
 // A plain snapshot of one registered item that a worker may read
 // (DerivedAggregates::TopItemRef).
 struct TopItemRef {
-    std::string id;  // "registered-" + UUID
-    store::Uuid itemID;
-    std::string kind;  // the item's kind text
+    std::string id;  // the row id of the registered item
+    ItemId itemID;
+    std::optional<ItemKind> kind;  // none: the store holds some other text
     std::string displayName;
     std::filesystem::path url;  // "/__unresolved__/<name>" when the bookmark does not resolve
     int stars = 0;
@@ -29,9 +30,9 @@ struct TopItemRef {
     static TopItemRef make(const store::RegisteredItem& item, BookmarkUrlCache& urls);
 };
 
-// 0 unless the kind is "file" and a resolved location exists; otherwise the
+// 0 unless the item is a file and a resolved location exists; otherwise the
 // stars of the location's extension.
-int expectedStars(const std::string& kind, const std::optional<std::filesystem::path>& resolvedURL,
+int expectedStars(std::optional<ItemKind> kind, const std::optional<std::filesystem::path>& resolvedURL,
                   const std::filesystem::path& url);
 
 }  // namespace kelvane::operations

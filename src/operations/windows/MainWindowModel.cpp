@@ -2,6 +2,7 @@
 #include "operations/windows/MainWindowModel.h"
 
 #include "operations/folders/BookmarkUrlCache.h"
+#include "operations/rows/ItemKind.h"
 #include "operations/bulk/BulkOperationRunner.h"
 #include "operations/bulk/BulkPersistence.h"
 #include "operations/rows/CellInspection.h"
@@ -10,8 +11,11 @@
 #include "operations/folders/FolderLoader.h"
 #include "operations/bulk/HistoryRetention.h"
 #include "operations/threads/WorkerJobs.h"
+#include "operations/windows/StatusInspections.h"
+#include "display/VisibleName.h"
 #include "platform/Logger.h"
 #include "platform/qt/Settings.h"
+#include "store/ModelContext.h"
 #include "store/RegisteredItem.h"
 
 #include <QPointer>
@@ -27,14 +31,15 @@ namespace keys = platform::settings_keys;
 MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& modelContext, QObject* parent)
     : QObject(parent), cache_(cache), modelContext_(modelContext), settings_(std::make_unique<platform::Settings>())
 {
-    kindFilter_ = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
-    statusFilter_ = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
+    filters_.kindFilter = kindFilterFromRaw(settings_->value(keys::kindFilter).toStdString()).value_or(KindFilter::all);
+    filters_.statusFilter = compressionStatusFilterFromRaw(settings_->value(keys::statusFilter).toStdString())
                         .value_or(CompressionStatusFilter::all);
-    sizeFilter_ = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
-    minStars_ = minStarsFromSetting(settings_->value(keys::minStarsFilter));
+    filters_.sizeFilter = sizeRangeFilterFromRaw(settings_->value(keys::sizeFilter).toStdString()).value_or(SizeRangeFilter::all);
+    filters_.minStars = minStarsFromSetting(settings_->value(keys::minStarsFilter));
     monotonic_ = [] { return std::chrono::steady_clock::now().time_since_epoch(); };
 
     loader_ = new FolderLoader(cache_, this);
+    inspections_ = new StatusInspections(cache_, inspectForCell, this);
     connect(loader_, &FolderLoader::folderLoadStarted, this, &MainWindowModel::insertLoadingFolder);
     connect(loader_, &FolderLoader::folderLoadEnded, this, &MainWindowModel::removeLoadingFolder);
     connect(loader_, &FolderLoader::folderListed, this,
@@ -167,7 +172,7 @@ TaskHandle MainWindowModel::loadAllFolderChildren()
     platform::Logger::ui().info("loadAllFolderChildren start, items=%ld", static_cast<long>(items_.size()));
     std::vector<Item> folders;
     for (const Item& item : items_)
-        if (item->kind() == "folder" && !folderChildren_.contains(item->id()))
+        if (itemKindOf(*item) == ItemKind::folder && !folderChildren_.contains(item->id()))
             folders.push_back(item);
     const FolderLoader::Run run = loader_->loadAll(std::move(folders));
     if (run.activity && !run.task.isFinished()) {
@@ -182,15 +187,47 @@ TaskHandle MainWindowModel::loadAllFolderChildren()
 
 TaskHandle MainWindowModel::loadChildren(const Item& item) { return own(loader_->load(item)); }
 
+std::optional<TaskHandle> MainWindowModel::reloadIfItemsChanged()
+{
+    std::string signature;
+    for (const Item& item : items_) {
+        if (!signature.empty())
+            signature += '|';
+        signature += item->id().toString() + "-" + item->kind() + "-" + (item->includeSubfolders() ? "true" : "false");
+    }
+    if (loadedItemsSignature_ == signature)
+        return std::nullopt;
+    loadedItemsSignature_ = std::move(signature);
+    if (itemsLoad_)
+        itemsLoad_->cancel();
+    reloadIncompressiblePaths();
+    itemsLoad_ = loadAllFolderChildren();
+    return itemsLoad_;
+}
+
 TaskHandle MainWindowModel::refreshAll()
 {
+    // What is still being inspected was read before the refresh: dropped.
+    inspections_->forgetInFlight();
     if (scanActivity_)
         scanActivity_->cancel();
     cache_.removeAll();
     BookmarkUrlCache::shared().removeAll();
     removeAllFolderChildren();
     reloadIncompressiblePaths();
-    return loadAllFolderChildren();
+    TaskHandle load = loadAllFolderChildren();
+    // Registered files are not part of any folder load.
+    std::vector<DisplayRow> files;
+    for (const TopItemRef& ref : derivedInput().topItems) {
+        if (ref.kind != ItemKind::file)
+            continue;
+        DisplayRow row;
+        row.id = ref.id;
+        row.url = ref.url;
+        files.push_back(std::move(row));
+    }
+    inspections_->inspect(std::move(files));
+    return load;
 }
 
 void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
@@ -216,18 +253,7 @@ void MainWindowModel::refreshSelection(const std::vector<DisplayRow>& rows)
         cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
     // The same inspection as the status cell's: what the file is now, not
     // what the store once recorded about it.
-    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(files));
-    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
-    runOnWorkers<Pairs>({[input] {
-                            Pairs pairs;
-                            for (const DisplayRow& row : *input)
-                                pairs.emplace_back(row.id, inspectForCell(row.url));
-                            return pairs;
-                        }},
-                        [cache = QPointer<FileStatusCache>(&cache_)](std::vector<Pairs> results) {
-                            if (cache)
-                                cache->setEntries(std::move(results.front()));
-                        });
+    inspections_->inspect(std::move(files), true);
 }
 
 void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const
@@ -238,6 +264,48 @@ void MainWindowModel::resolveRegisteredURLs(std::vector<DisplayRow>& rows) const
                 if (item->id() == *row.registeredItemID)
                     if (const auto url = BookmarkUrlCache::shared().resolve(*item))
                         row.url = *url;
+}
+
+// --- status cells ------------------------------------------------------------
+
+TaskHandle MainWindowModel::inspectUninspected(std::vector<DisplayRow> rows)
+{
+    return inspections_->inspectUninspected(std::move(rows));
+}
+
+TaskHandle MainWindowModel::retryInspection(const DisplayRow& row)
+{
+    cache_.setEntry(FileStatusEntry::notInspected{}, row.id);
+    std::vector<DisplayRow> rows{row};
+    resolveRegisteredURLs(rows);
+    return inspections_->inspect(std::move(rows), true);
+}
+
+bool MainWindowModel::isInspecting(const std::string& rowId) const { return inspections_->isInFlight(rowId); }
+
+// --- registrations -----------------------------------------------------------
+
+void MainWindowModel::removeRegistrations(const std::set<std::string>& rowIds)
+{
+    try {
+        for (const std::string& text : rowIds) {
+            const std::optional<RowId> id = RowId::parse(text);
+            if (!id || id->kind != RowId::Kind::registered)
+                continue;
+            const auto it = std::find_if(items_.begin(), items_.end(),
+                                         [&](const Item& item) { return item->id() == id->itemID; });
+            if (it != items_.end())
+                modelContext_.remove(*it);
+        }
+        modelContext_.save();
+    } catch (const std::exception& error) {
+        // A failed save has undone itself; a failure before it leaves
+        // removals pending that must not be saved later with something else.
+        modelContext_.rollback();
+        setErrorMessage(
+            std::string("登録の削除を保存できませんでした。\n対処: アプリを再起動してから再度お試しください。\n詳細: ") +
+            display::visibleName(std::string_view(error.what())).toStdString());
+    }
 }
 
 // --- bulk runs ---------------------------------------------------------------
@@ -285,19 +353,19 @@ void MainWindowModel::pruneLogs() { HistoryRetention::pruneLogs(modelContext_, *
 
 void MainWindowModel::setKindFilter(KindFilter value)
 {
-    if (assignAndNotify(this, kindFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.kindFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::kindFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setStatusFilter(CompressionStatusFilter value)
 {
-    if (assignAndNotify(this, statusFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.statusFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::statusFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
 void MainWindowModel::setSizeFilter(SizeRangeFilter value)
 {
-    if (assignAndNotify(this, sizeFilter_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.sizeFilter, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::sizeFilter, QString::fromUtf8(rawValue(value).data()));
 }
 
@@ -309,13 +377,13 @@ int MainWindowModel::minStarsFromSetting(std::int64_t stored)
 void MainWindowModel::setMinStars(int value)
 {
     value = minStarsFromSetting(value);
-    if (assignAndNotify(this, minStars_, value, &MainWindowModel::filtersChanged))
+    if (assignAndNotify(this, filters_.minStars, value, &MainWindowModel::filtersChanged))
         settings_->setValue(keys::minStarsFilter, value);
 }
 
 void MainWindowModel::setSearchQuery(const std::string& value)
 {
-    assignAndNotify(this, searchQuery_, value, &MainWindowModel::filtersChanged);
+    assignAndNotify(this, filters_.searchQuery, value, &MainWindowModel::filtersChanged);
 }
 
 void MainWindowModel::setSortOrder(std::vector<DisplayRowComparator> value)
@@ -331,11 +399,7 @@ DerivedAggregates::Input MainWindowModel::derivedInput() const
         input.topItems.push_back(TopItemRef::make(*item, BookmarkUrlCache::shared()));
     input.children = folderChildren_;
     input.entries = cache_.snapshot();
-    input.kindFilter = kindFilter_;
-    input.statusFilter = statusFilter_;
-    input.sizeFilter = sizeFilter_;
-    input.minStars = minStars_;
-    input.searchQuery = searchQuery_;
+    static_cast<RowFilterSettings&>(input) = filters_;
     input.sortOrder = sortOrder_;
     input.minBytes = minCandidateBytes;
     input.maxBytes = maxCandidateBytes;
@@ -344,8 +408,7 @@ DerivedAggregates::Input MainWindowModel::derivedInput() const
 
 MainWindowModel::DerivedTrigger MainWindowModel::derivedTrigger() const
 {
-    return {cache_.version(), folderChildrenVersion_, items_.size(), kindFilter_, statusFilter_, sizeFilter_,
-            minStars_,        searchQuery_,           sortOrder_};
+    return {cache_.version(), folderChildrenVersion_, items_.size(), filters_, sortOrder_};
 }
 
 void MainWindowModel::scheduleDerivedRefresh()

@@ -7,6 +7,7 @@
 #include "operations/rows/DisplayRow.h"
 #include "operations/rows/DisplayRowComparator.h"
 #include "operations/rows/KindFilter.h"
+#include "operations/rows/RowFilterSettings.h"
 #include "operations/bulk/OperationProgress.h"
 #include "operations/bulk/PendingLargeOp.h"
 #include "operations/folders/ScanActivity.h"
@@ -39,6 +40,7 @@ namespace kelvane::operations {
 
 class FileStatusCache;
 class FolderLoader;
+class StatusInspections;
 
 // The state of the main window and its operations, without any widget: the
 // registered items and their loaded folder contents, the scan and bulk-run
@@ -126,7 +128,14 @@ public:
     TaskHandle loadAllFolderChildren();
     // Loads one folder without a scan activity (refresh of a selection).
     TaskHandle loadChildren(const Item& item);
-    // The rescan-everything command: forgets every state and loads again.
+    // After the items changed: when they differ from the last load's by id,
+    // kind or subfolder choice, cancels that load, reloads the incompressible
+    // paths and loads the folders (the returned task); nothing otherwise.
+    std::optional<TaskHandle> reloadIfItemsChanged();
+    // The rescan-everything command: forgets every state, drops the
+    // inspections in flight, loads the folders again (the returned task) and
+    // inspects the registered files again, so that none is left without a
+    // state (one whose bookmark no longer resolves is then shown as missing).
     TaskHandle refreshAll();
     // The refresh of a selection: reloads the selected registered folders
     // and inspects the selected files again.
@@ -134,6 +143,21 @@ public:
     // A registered file is looked for where its bookmark leads now: its row
     // may still carry the place-holder path of a resolution that failed.
     void resolveRegisteredURLs(std::vector<DisplayRow>& rows) const;
+
+    // --- status cells ------------------------------------------------------
+    // Inspects the rows that have no state yet and are not being inspected
+    // (the rows coming into view, folders and files alike).
+    TaskHandle inspectUninspected(std::vector<DisplayRow> rows);
+    // "再試行": forgets the row's state and inspects its file again, where a
+    // registered file's bookmark leads now.
+    TaskHandle retryInspection(const DisplayRow& row);
+    bool isInspecting(const std::string& rowId) const;
+
+    // --- registrations -----------------------------------------------------
+    // Removes the registered items among these row ids (other ids are left
+    // alone) and saves. A failure is undone in full and becomes the error
+    // message; the files themselves are never touched.
+    void removeRegistrations(const std::set<std::string>& rowIds);
 
     // --- bulk runs ---------------------------------------------------------
     // A run starts at once unless its files together pass the confirmation
@@ -147,11 +171,12 @@ public:
     void pruneLogs();
 
     // --- derived rows ------------------------------------------------------
-    KindFilter kindFilter() const { return kindFilter_; }
-    CompressionStatusFilter statusFilter() const { return statusFilter_; }
-    SizeRangeFilter sizeFilter() const { return sizeFilter_; }
-    int minStars() const { return minStars_; }
-    const std::string& searchQuery() const { return searchQuery_; }
+    const RowFilterSettings& filters() const { return filters_; }
+    KindFilter kindFilter() const { return filters_.kindFilter; }
+    CompressionStatusFilter statusFilter() const { return filters_.statusFilter; }
+    SizeRangeFilter sizeFilter() const { return filters_.sizeFilter; }
+    int minStars() const { return filters_.minStars; }
+    const std::string& searchQuery() const { return filters_.searchQuery; }
     const std::vector<DisplayRowComparator>& sortOrder() const { return sortOrder_; }
     // The filters are kept in the settings.
     void setKindFilter(KindFilter value);
@@ -201,11 +226,7 @@ private:
         long long cacheVersion = 0;
         long long childrenVersion = 0;
         std::size_t itemCount = 0;
-        KindFilter kind = KindFilter::all;
-        CompressionStatusFilter status = CompressionStatusFilter::all;
-        SizeRangeFilter size = SizeRangeFilter::all;
-        int minStars = 0;
-        std::string search;
+        RowFilterSettings filters;
         std::vector<DisplayRowComparator> sort;
         bool operator==(const DerivedTrigger&) const = default;
     };
@@ -228,11 +249,7 @@ private:
     std::optional<PendingLargeOp> pendingLargeOp_;
     std::shared_ptr<OperationProgress> operationProgress_;
 
-    KindFilter kindFilter_ = KindFilter::all;
-    CompressionStatusFilter statusFilter_ = CompressionStatusFilter::all;
-    SizeRangeFilter sizeFilter_ = SizeRangeFilter::all;
-    int minStars_ = 0;
-    std::string searchQuery_;
+    RowFilterSettings filters_;
     std::vector<DisplayRowComparator> sortOrder_{{DisplayRowComparator::Key::displayName,
                                                   DisplayRowComparator::Order::forward}};
 
@@ -246,6 +263,9 @@ private:
     bool derivedRefreshScheduled_ = false;
 
     FolderLoader* loader_ = nullptr;       // a child of the model
+    StatusInspections* inspections_ = nullptr;  // a child of the model
+    std::optional<std::string> loadedItemsSignature_;
+    std::optional<TaskHandle> itemsLoad_;
     std::vector<TaskHandle> ownedTasks_;  // cancelled when the window goes
 };
 

@@ -41,7 +41,6 @@ public:
     const std::vector<operations::DisplayRow>& rows() const { return rows_; }
 
     void setRatioMode(display::RatioDisplayMode mode);
-    display::RatioDisplayMode ratioMode() const { return ratioMode_; }
 
     const operations::DisplayRow* row(const QModelIndex& index) const;
     QModelIndex indexOfId(const std::string& id, int column = 0) const;

@@ -31,18 +31,14 @@ MenuCommandCenter& MenuCommandCenter::shared()
     return *center;
 }
 
-void MenuCommandCenter::post(const QString& name) { emit posted(name); }
+void MenuCommandCenter::post(MenuCommand command) { emit posted(command); }
 
 MenuCommandReceiver::MenuCommandReceiver(Callbacks callbacks, QObject* owner)
     : QObject(owner), callbacks_(std::move(callbacks))
 {
-    connect(&MenuCommandCenter::shared(), &MenuCommandCenter::posted, this, [this](const QString& name) {
-        for (const MenuCommand command : allMenuCommands)
-            if (name == menuCommandName(command)) {
-                if (const auto& call = callback(command))
-                    call();
-                return;
-            }
+    connect(&MenuCommandCenter::shared(), &MenuCommandCenter::posted, this, [this](MenuCommand command) {
+        if (const auto& call = callback(command))
+            call();
     });
 }
 
@@ -99,6 +95,7 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
     if (openSettings) {
         // The settings window is not a window command: it opens without a main window too.
         QAction* settings = file->addAction(QStringLiteral("設定…"));
+        settings->setObjectName(QStringLiteral("settings"));
         settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
         settings->setMenuRole(QAction::PreferencesRole);
         QObject::connect(settings, &QAction::triggered, settings, [openSettings = std::move(openSettings)] {
@@ -106,6 +103,7 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
         });
     }
     QAction* quitAction = file->addAction(QStringLiteral("終了"));
+    quitAction->setObjectName(QStringLiteral("quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);
     QObject::connect(quitAction, &QAction::triggered, quitAction, [quit = std::move(quit)] {

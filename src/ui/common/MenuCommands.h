@@ -14,14 +14,15 @@ namespace kelvane::ui {
 class Shell;
 
 // The menu bar's commands. A menu item never calls into a window: it posts
-// the command's name, and whichever main window is listening reacts.
+// the command, and whichever main window is listening reacts.
 enum class MenuCommand { openAddPanel, openWizard, openSearch, refreshAll, openStorageStatus, openLogScreen, openAbout };
 
 inline constexpr std::array<MenuCommand, 7> allMenuCommands{
     MenuCommand::openAddPanel,      MenuCommand::openWizard,    MenuCommand::openSearch, MenuCommand::refreshAll,
     MenuCommand::openStorageStatus, MenuCommand::openLogScreen, MenuCommand::openAbout};
 
-// "com.orbwright.kelvane.command.openAddPanel" and so on.
+// "com.orbwright.kelvane.command.openAddPanel" and so on: the object name of
+// the command's menu items.
 QString menuCommandName(MenuCommand command);
 
 // The process's one post office for menu commands (main thread).
@@ -29,11 +30,10 @@ class MenuCommandCenter final : public QObject {
     Q_OBJECT
 public:
     static MenuCommandCenter& shared();
-    void post(const QString& name);
-    void post(MenuCommand command) { post(menuCommandName(command)); }
+    void post(MenuCommand command);
 
 signals:
-    void posted(const QString& name);
+    void posted(kelvane::ui::MenuCommand command);
 
 private:
     MenuCommandCenter() = default;
@@ -44,8 +44,17 @@ private:
 class MenuCommandReceiver final : public QObject {
     Q_OBJECT
 public:
+    // One callback per command, in the commands' order; an empty one means
+    // the window has no such part. Given by name (designated initialisers),
+    // so a callback cannot land in another command's place unnoticed.
     struct Callbacks {
-        std::function<void()> onAdd, onWizard, onSearch, onRefresh, onStorage, onLog, onAbout;
+        std::function<void()> onAdd;      // openAddPanel
+        std::function<void()> onWizard;   // openWizard
+        std::function<void()> onSearch;   // openSearch
+        std::function<void()> onRefresh;  // refreshAll
+        std::function<void()> onStorage;  // openStorageStatus
+        std::function<void()> onLog;      // openLogScreen
+        std::function<void()> onAbout;    // openAbout
     };
     MenuCommandReceiver(Callbacks callbacks, QObject* owner);
 

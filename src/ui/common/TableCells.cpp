@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/common/TableCells.h"
 
-#include "engine/ExtensionCategory.h"
 #include "display/Formatters.h"
+#include "operations/rows/FileAttributes.h"
 #include "ui/common/VisibleName.h"
 
 #include <QStringList>
@@ -21,7 +21,6 @@ namespace {
 
 struct ColumnSpec {
     const char* title;
-    const char* id;
     int minimum;
     int ideal;
     int maximum;  // 0: none
@@ -31,16 +30,16 @@ struct ColumnSpec {
 };
 
 constexpr std::array<ColumnSpec, mainColumnCount> columns{{
-    {"名前", "name", 180, 280, 0, false, false, true},
-    {"場所", "path", 120, 220, 500, true, true, true},
-    {"種類", "kind", 60, 80, 110, true, false, true},
-    {"状態", "status", 80, 110, 150, true, false, true},
-    {"元サイズ", "logicalSize", 70, 90, 120, true, false, true},
-    {"物理", "physicalSize", 70, 90, 120, true, false, true},
-    {"比率", "ratio", 80, 110, 140, true, false, true},
-    {"期待度", "stars", 60, 100, 130, true, false, true},
-    {"最終更新", "mtime", 110, 140, 200, true, false, true},
-    {"操作", "action", 80, 100, 130, false, false, false},
+    {"名前", 180, 280, 0, false, false, true},
+    {"場所", 120, 220, 500, true, true, true},
+    {"種類", 60, 80, 110, true, false, true},
+    {"状態", 80, 110, 150, true, false, true},
+    {"元サイズ", 70, 90, 120, true, false, true},
+    {"物理", 70, 90, 120, true, false, true},
+    {"比率", 80, 110, 140, true, false, true},
+    {"期待度", 60, 100, 130, true, false, true},
+    {"最終更新", 110, 140, 200, true, false, true},
+    {"操作", 80, 100, 130, false, false, false},
 }};
 
 const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
@@ -142,7 +141,6 @@ CellContent ratioCell(double ratio, display::RatioDisplayMode mode)
 }  // namespace
 
 QString TableCells::columnTitle(MainColumn column) { return QString::fromUtf8(columnSpec(column).title); }
-const char* TableCells::columnId(MainColumn column) { return columnSpec(column).id; }
 bool TableCells::canHide(MainColumn column) { return columnSpec(column).hideable; }
 bool TableCells::hiddenByDefault(MainColumn column) { return columnSpec(column).hidden; }
 bool TableCells::sortable(MainColumn column) { return columnSpec(column).sortable; }
@@ -283,10 +281,9 @@ CellContent TableCells::content(MainColumn column, const DisplayRow& row, const 
             return c;
         }
         CellContent c = textCell(starText(row.stars));
-        const engine::ExtensionCategory category =
-            engine::fileExtensionCategory(row.url.extension().string());
-        c.toolTip = QString::fromUtf8(engine::displayName(category).data()) + QStringLiteral(" — ") +
-                    QString::fromUtf8(engine::expectedRatioText(category).data());
+        const operations::ExtensionExpectation expectation = operations::extensionExpectation(row.url);
+        c.toolTip = QString::fromUtf8(expectation.categoryName) + QStringLiteral(" — ") +
+                    QString::fromUtf8(expectation.expectedRatio);
         return c;
     }
     case MainColumn::mtime: {

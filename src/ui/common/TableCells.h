@@ -41,8 +41,6 @@ struct StatusDetail {
 
 struct TableCells {
     static QString columnTitle(MainColumn column);
-    // The id the column's width, order and visibility are stored under.
-    static const char* columnId(MainColumn column);
     // "名前" and "操作" cannot be hidden.
     static bool canHide(MainColumn column);
     static bool hiddenByDefault(MainColumn column);

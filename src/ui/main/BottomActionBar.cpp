@@ -31,6 +31,22 @@ void setColor(QLabel* l, const QColor& color)
     l->setPalette(palette);
 }
 
+// A box whose parts sit close together in one line.
+QHBoxLayout* tightRow(QWidget* box)
+{
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(6);
+    return row;
+}
+
+QLabel* quietLabel(const QString& text = {}, const char* name = nullptr)
+{
+    QLabel* l = plainLabel(text, name);
+    l->setForegroundRole(QPalette::PlaceholderText);
+    return l;
+}
+
 }  // namespace
 
 BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
@@ -51,67 +67,68 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     row->setSpacing(14);
     outer->addLayout(row);
 
-    // The current reduction.
-    auto* reductionBox = new QWidget;
-    reductionBox->setObjectName(QStringLiteral("reductionBox"));
-    reductionBox->setToolTip(QStringLiteral("表示中の圧縮済みファイルが、いまこの瞬間で節約しているバイト数"));
-    auto* reductionRow = new QHBoxLayout(reductionBox);
-    reductionRow->setContentsMargins(0, 0, 0, 0);
-    reductionRow->setSpacing(6);
-    QLabel* caption = plainLabel(QStringLiteral("現在の削減"));
-    caption->setForegroundRole(QPalette::PlaceholderText);
-    reduction_ = plainLabel(QString(), "currentReduction");
-    QFont bold = reduction_->font();
-    bold.setBold(true);
-    reduction_->setFont(monospacedDigitsFont(bold));
-    setColor(reduction_, ProgressTexts::green());
-    fileCount_ = plainLabel(QString(), "compressedFileCount");
-    fileCount_->setFont(monospacedDigitsFont(fileCount_->font()));
-    fileCount_->setForegroundRole(QPalette::PlaceholderText);
-    reductionRow->addWidget(symbolLabel(u"arrow.down.circle.fill", ProgressTexts::green(), 16));
-    reductionRow->addWidget(caption);
-    reductionRow->addWidget(reduction_);
-    reductionRow->addWidget(fileCount_);
-    row->addWidget(reductionBox);
-
+    row->addWidget(buildReduction());
     auto* separator = new QFrame;
     separator->setFrameShape(QFrame::VLine);
     separator->setFrameShadow(QFrame::Sunken);
     separator->setFixedHeight(18);
     row->addWidget(separator);
+    buildSelectionSummary(row);
+    row->addSpacing(12);
+    row->addStretch(1);
+    buildButtons(row);
 
-    // The hint, or the selection.
-    hint_ = plainLabel(QStringLiteral("行を選択すると一括操作できます"), "selectionHint");
-    hint_->setForegroundRole(QPalette::PlaceholderText);
+    apply(values_);
+}
+
+QWidget* BottomActionBar::buildReduction()
+{
+    auto* box = new QWidget;
+    box->setObjectName(QStringLiteral("reductionBox"));
+    box->setToolTip(QStringLiteral("表示中の圧縮済みファイルが、いまこの瞬間で節約しているバイト数"));
+    reduction_ = plainLabel(QString(), "currentReduction");
+    QFont bold = reduction_->font();
+    bold.setBold(true);
+    reduction_->setFont(monospacedDigitsFont(bold));
+    setColor(reduction_, ProgressTexts::green());
+    fileCount_ = quietLabel(QString(), "compressedFileCount");
+    fileCount_->setFont(monospacedDigitsFont(fileCount_->font()));
+    QHBoxLayout* line = tightRow(box);
+    line->addWidget(symbolLabel(u"arrow.down.circle.fill", ProgressTexts::green(), 16));
+    line->addWidget(quietLabel(QStringLiteral("現在の削減")));
+    line->addWidget(reduction_);
+    line->addWidget(fileCount_);
+    return box;
+}
+
+void BottomActionBar::buildSelectionSummary(QHBoxLayout* row)
+{
+    // The hint, or the selection with its files too large to compress.
+    hint_ = quietLabel(QStringLiteral("行を選択すると一括操作できます"), "selectionHint");
     selectionBox_ = new QWidget;
-    auto* selectionRow = new QHBoxLayout(selectionBox_);
-    selectionRow->setContentsMargins(0, 0, 0, 0);
-    selectionRow->setSpacing(6);
-    selection_ = plainLabel(QString(), "selectionCount");
-    selection_->setForegroundRole(QPalette::PlaceholderText);
+    selection_ = quietLabel(QString(), "selectionCount");
     oversizedBox_ = new QWidget;
     oversizedBox_->setToolTip(QStringLiteral(
         "macOS の透過圧縮（decmpfs）は 1 ファイル 2 GB までのため、これらのファイルは圧縮対象から除外されています。"));
-    auto* oversizedRow = new QHBoxLayout(oversizedBox_);
-    oversizedRow->setContentsMargins(0, 0, 0, 0);
-    oversizedRow->setSpacing(6);
-    QLabel* dot = plainLabel(QStringLiteral("·"));
-    dot->setForegroundRole(QPalette::PlaceholderText);
     oversized_ = plainLabel(QString(), "oversizedCount");
     setColor(oversized_, ProgressTexts::orange());
-    oversizedRow->addWidget(dot);
-    oversizedRow->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 14));
-    oversizedRow->addWidget(oversized_);
-    selectionRow->addWidget(selection_);
-    selectionRow->addWidget(oversizedBox_);
+    QHBoxLayout* oversizedLine = tightRow(oversizedBox_);
+    oversizedLine->addWidget(quietLabel(QStringLiteral("·")));
+    oversizedLine->addWidget(symbolLabel(u"exclamationmark.triangle.fill", ProgressTexts::orange(), 14));
+    oversizedLine->addWidget(oversized_);
+    QHBoxLayout* selectionLine = tightRow(selectionBox_);
+    selectionLine->addWidget(selection_);
+    selectionLine->addWidget(oversizedBox_);
     row->addWidget(hint_);
     row->addWidget(selectionBox_);
-    row->addSpacing(12);
-    row->addStretch(1);
+}
 
-    // The buttons; none has a shortcut of its own.
+void BottomActionBar::buildButtons(QHBoxLayout* row)
+{
+    // None has a shortcut of its own.
     const QColor text = palette().color(QPalette::ButtonText);
     selectAll_ = new QPushButton(symbolIcon(u"checkmark.circle", text), QStringLiteral("全選択"));
+    selectAll_->setObjectName(QStringLiteral("selectAll"));
     selectAll_->setToolTip(QStringLiteral("表示中のすべての登録項目を選択します（Ctrl+A でも可能）"));
     compress_ = new QPushButton(symbolIcon(u"arrow.down.right.and.arrow.up.left", palette().color(QPalette::HighlightedText),
                                            palette().color(QPalette::Disabled, QPalette::ButtonText)),
@@ -132,19 +149,16 @@ BottomActionBar::BottomActionBar(QWidget* parent) : QFrame(parent)
     clear_->setAutoRaise(true);
     clear_->setToolTip(QStringLiteral("選択を解除"));
     clear_->setAccessibleName(QStringLiteral("選択を解除"));
-    for (QPushButton* b : {selectAll_, compress_, decompress_})
+    for (QPushButton* b : {selectAll_, compress_, decompress_}) {
         b->setAutoDefault(false);
-    row->addWidget(selectAll_);
-    row->addWidget(compress_);
-    row->addWidget(decompress_);
+        row->addWidget(b);
+    }
     row->addWidget(clear_);
 
     connect(selectAll_, &QPushButton::clicked, this, &BottomActionBar::selectAllRequested);
     connect(compress_, &QPushButton::clicked, this, &BottomActionBar::compressRequested);
     connect(decompress_, &QPushButton::clicked, this, &BottomActionBar::decompressRequested);
     connect(clear_, &QToolButton::clicked, this, &BottomActionBar::clearRequested);
-
-    apply(values_);
 }
 
 void BottomActionBar::setValues(const BottomActionBarValues& values)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -48,6 +49,9 @@ signals:
     void clearRequested();
 
 private:
+    QWidget* buildReduction();
+    void buildSelectionSummary(QHBoxLayout* row);
+    void buildButtons(QHBoxLayout* row);
     void apply(const BottomActionBarValues& values);
 
     BottomActionBarValues values_;

@@ -153,12 +153,14 @@ void BulkRunControls::pendingLargeOpChanged()
     alert->setInformativeText(
         ProgressTexts::largeOperationMessage(pending->kind, pending->candidates.size(), pending->totalBytes));
     QPushButton* go = alert->addButton(QStringLiteral("続行"), QMessageBox::AcceptRole);
+    go->setObjectName(QStringLiteral("continue"));
     QPushButton* cancel = alert->addButton(QStringLiteral("キャンセル"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancel"));
     alert->setDefaultButton(go);
     alert->setEscapeButton(cancel);
     alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    const store::Uuid id = pending->id;
+    const auto id = pending->id;
     connect(alert, &QMessageBox::finished, this, [this, alert, go, id] {
         // Only the answer to the request on screen counts.
         if (!model_.pendingLargeOp() || model_.pendingLargeOp()->id != id)

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "operations/bulk/ActiveOperation.h"
+#include "operations/bulk/PendingLargeOp.h"
 #include "operations/rows/DisplayRow.h"
-#include "store/Uuid.h"
 #include "ui/sheets/OperationProgressSheet.h"
 
 #include <QMessageBox>
@@ -61,7 +61,7 @@ private:
     QTimer barTimer_;
     QPointer<OperationProgressSheet> sheet_;
     QPointer<QMessageBox> alert_;
-    std::optional<store::Uuid> alertFor_;
+    std::optional<decltype(operations::PendingLargeOp::id)> alertFor_;
 };
 
 }  // namespace kelvane::ui

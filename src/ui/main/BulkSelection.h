@@ -5,7 +5,7 @@
 #include "operations/rows/DisplayRow.h"
 #include "operations/rows/FileStatusEntry.h"
 #include "operations/rows/FolderAggregate.h"
-#include "store/Uuid.h"
+#include "operations/rows/RowId.h"
 
 #include <string>
 #include <unordered_map>
@@ -26,8 +26,8 @@ struct SelectionStatistics {
 // The bulk actions of a table selection.
 struct BulkSelection {
     using Entries = std::unordered_map<std::string, operations::FileStatusEntry>;
-    using Aggregates = std::unordered_map<store::Uuid, operations::FolderAggregate>;
-    using FolderChildren = std::unordered_map<store::Uuid, operations::DisplayRow::Children>;
+    using Aggregates = std::unordered_map<operations::ItemId, operations::FolderAggregate>;
+    using FolderChildren = std::unordered_map<operations::ItemId, operations::DisplayRow::Children>;
 
     static constexpr std::uint64_t minBytes = 4096;
     static constexpr std::uint64_t maxBytes = 2147483647;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/FilterBar.h"
 
-#include "operations/rows/DisplayRowPredicate.h"
 #include "operations/windows/MainWindowModel.h"
 #include "ui/common/Symbols.h"
 
@@ -22,6 +21,7 @@ namespace {
 QString text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 struct Option {
+    QString name;  // the menu item's object name
     QString text;
     std::function<void()> choose;
     std::function<bool()> chosen;
@@ -41,6 +41,7 @@ QToolButton* makeMenuButton(const char16_t* symbol, const QString& pickerTitle, 
     group->setExclusive(true);
     for (Option& option : options) {
         QAction* action = menu->addAction(option.text);
+        action->setObjectName(option.name);
         action->setCheckable(true);
         group->addAction(action);
         QObject::connect(action, &QAction::triggered, action, [choose = option.choose] { choose(); });
@@ -74,14 +75,14 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
 
     std::vector<Option> kinds;
     for (const auto value : operations::allKindFilters)
-        kinds.push_back({text(label(value)), [this, value] { model_.setKindFilter(value); },
+        kinds.push_back({text(rawValue(value)), text(label(value)), [this, value] { model_.setKindFilter(value); },
                          [this, value] { return model_.kindFilter() == value; }});
     kind_ = makeMenuButton(u"doc.on.doc", QStringLiteral("種類"),
                            QStringLiteral("ファイルとフォルダの表示を切り替えます。"), std::move(kinds), this);
 
     std::vector<Option> states;
     for (const auto value : operations::allCompressionStatusFilters)
-        states.push_back({text(label(value)), [this, value] { model_.setStatusFilter(value); },
+        states.push_back({text(rawValue(value)), text(label(value)), [this, value] { model_.setStatusFilter(value); },
                           [this, value] { return model_.statusFilter() == value; }});
     status_ = makeMenuButton(u"checkmark.circle", QStringLiteral("状態"),
                              QStringLiteral("圧縮済み / 未圧縮 / 圧縮不可 / 検査エラーなどの状態で絞り込みます。"),
@@ -89,7 +90,7 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
 
     std::vector<Option> sizes;
     for (const auto value : operations::allSizeRangeFilters)
-        sizes.push_back({text(label(value)), [this, value] { model_.setSizeFilter(value); },
+        sizes.push_back({text(rawValue(value)), text(label(value)), [this, value] { model_.setSizeFilter(value); },
                          [this, value] { return model_.sizeFilter() == value; }});
     size_ = makeMenuButton(
         u"ruler", QStringLiteral("サイズ"),
@@ -101,13 +102,14 @@ FilterBar::FilterBar(MainWindowModel& model, QWidget* parent) : QWidget(parent),
                                    QStringLiteral("★★★★ 以上"),     QStringLiteral("★★★★★ のみ")};
     std::vector<Option> stars;
     for (int value = 0; value <= 5; ++value)
-        stars.push_back({starOptions[value], [this, value] { model_.setMinStars(value); },
+        stars.push_back({QStringLiteral("stars%1").arg(value), starOptions[value], [this, value] { model_.setMinStars(value); },
                          [this, value] { return model_.minStars() == value; }});
     stars_ = makeMenuButton(u"star", QStringLiteral("最低期待度"),
                             QStringLiteral("拡張子から推定した圧縮効果の期待度（★の数）で絞り込みます。★が多いほど削減量が大きく見込めます。"),
                             std::move(stars), this);
 
     clear_ = new QToolButton(this);
+    clear_->setObjectName(QStringLiteral("clearFilters"));
     clear_->setText(QStringLiteral("フィルタ解除"));
     clear_->setIcon(symbolIcon(u"xmark.circle"));
     clear_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -141,13 +143,7 @@ void FilterBar::refresh()
     size_->setText(model_.sizeFilter() == SizeRangeFilter::all ? QStringLiteral("サイズ")
                                                                 : QStringLiteral("サイズ: ") + text(label(model_.sizeFilter())));
     stars_->setText(minStarsLabel(model_.minStars()));
-    DisplayRowPredicate predicate;
-    predicate.kindFilter = model_.kindFilter();
-    predicate.statusFilter = model_.statusFilter();
-    predicate.sizeFilter = model_.sizeFilter();
-    predicate.minStars = model_.minStars();
-    predicate.searchQuery = model_.searchQuery();
-    clear_->setVisible(predicate.isActive());
+    clear_->setVisible(model_.filters().isActive());
 }
 
 }  // namespace kelvane::ui

@@ -19,9 +19,7 @@ class FilterBar final : public QWidget {
 public:
     explicit FilterBar(operations::MainWindowModel& model, QWidget* parent = nullptr);
 
-    QToolButton* kindButton() const { return kind_; }
     QToolButton* statusButton() const { return status_; }
-    QToolButton* sizeButton() const { return size_; }
     QToolButton* starsButton() const { return stars_; }
     QToolButton* clearButton() const { return clear_; }
 

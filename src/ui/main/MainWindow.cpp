@@ -1,23 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/MainWindow.h"
 
-#include "operations/folders/AddItemsFlow.h"
-#include "operations/rows/CellInspection.h"
-#include "operations/rows/FileStatusCache.h"
-#include "operations/windows/MainWindowModel.h"
-#include "operations/folders/RegisteredItemsQuery.h"
-#include "operations/threads/WorkerJobs.h"
 #include "display/RatioDisplayMode.h"
+#include "operations/folders/AddItemsFlow.h"
+#include "operations/folders/RegisteredItemsQuery.h"
+#include "operations/windows/MainWindowModel.h"
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsNotifier.h"
-#include "store/ModelContainer.h"
-#include "store/RegisteredItem.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/FirstLaunchAbout.h"
 #include "ui/common/ColumnWidths.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
-#include "ui/common/VisibleName.h"
 #include "ui/common/WindowGeometry.h"
 #include "ui/common/MenuCommands.h"
 #include "ui/common/RowTreeView.h"
@@ -50,7 +44,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <exception>
 
 namespace kelvane::ui {
 
@@ -63,8 +56,6 @@ namespace {
 // The table's column arrangement (widths, order, hidden columns), as the
 // header saves it.
 constexpr platform::StringSetting mainTableColumns{"mainTableColumns", ""};
-
-constexpr const char* registeredPrefix = "registered-";
 
 QWidget* makeScreen(const char16_t* symbol, int iconSize, const QString& text, bool large, QPushButton* button, int spacing)
 {
@@ -90,17 +81,6 @@ QWidget* makeScreen(const char16_t* symbol, int iconSize, const QString& text, b
     column->addWidget(button, 0, Qt::AlignHCenter);
     column->addStretch(1);
     return screen;
-}
-
-std::string itemsSignature(const std::vector<MainWindowModel::Item>& items)
-{
-    std::string signature;
-    for (const auto& item : items) {
-        if (!signature.empty())
-            signature += '|';
-        signature += item->id().toString() + "-" + item->kind() + "-" + (item->includeSubfolders() ? "true" : "false");
-    }
-    return signature;
 }
 
 }  // namespace
@@ -141,10 +121,14 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     buildScreens();
     restoreColumns();
 
-    commands_ = new MenuCommandReceiver(
-        {[this] { presentOpenPanel(); }, hooks_.openWizard, hooks_.openSearch, [this] { refreshAll(); },
-         hooks_.openStorageStatus, hooks_.openLogScreen, hooks_.openAbout},
-        this);
+    commands_ = new MenuCommandReceiver({.onAdd = [this] { presentOpenPanel(); },
+                                         .onWizard = hooks_.openWizard,
+                                         .onSearch = hooks_.openSearch,
+                                         .onRefresh = [this] { refreshAll(); },
+                                         .onStorage = hooks_.openStorageStatus,
+                                         .onLog = hooks_.openLogScreen,
+                                         .onAbout = hooks_.openAbout},
+                                        this);
 
     adding_ = new operations::AddItemsFlow(model_, this);
     connect(adding_, &operations::AddItemsFlow::pendingCloudWarningChanged, this, &MainWindow::cloudWarningChanged);
@@ -248,12 +232,14 @@ void MainWindow::buildToolBar()
 void MainWindow::buildScreens()
 {
     auto* choose = new QPushButton(QStringLiteral("ファイル / フォルダを選択…"));
+    choose->setObjectName(QStringLiteral("chooseItems"));
     choose->setDefault(true);
     connect(choose, &QPushButton::clicked, this, &MainWindow::presentOpenPanel);
     startScreen_ = makeScreen(u"doc.text.magnifyingglass", 64, QStringLiteral("ファイル / フォルダをドラッグして追加"), true, choose, 16);
     startScreen_->setObjectName(QStringLiteral("startScreen"));
 
     auto* clear = new QPushButton(QStringLiteral("フィルタをクリア"));
+    clear->setObjectName(QStringLiteral("clearFilters"));
     connect(clear, &QPushButton::clicked, filterBar_, &FilterBar::clearAllFilters);
     noMatchScreen_ = makeScreen(u"line.3.horizontal.decrease.circle", 48, QStringLiteral("該当する登録項目がありません"), false, clear, 12);
     noMatchScreen_->setObjectName(QStringLiteral("noMatchScreen"));
@@ -383,14 +369,10 @@ void MainWindow::applySortIndicator(int section, Qt::SortOrder order)
 void MainWindow::itemsChanged()
 {
     updateScreen();
-    const std::string signature = itemsSignature(model_.items());
-    if (itemsSignature_ == signature)
+    const std::optional<operations::TaskHandle> load = model_.reloadIfItemsChanged();
+    if (!load)
         return;
-    itemsSignature_ = signature;
-    if (itemsLoad_)
-        itemsLoad_->cancel();
-    model_.reloadIncompressiblePaths();
-    itemsLoad_ = model_.loadAllFolderChildren();
+    itemsLoad_ = *load;
     itemsLoad_->onFinished([self = QPointer<MainWindow>(this)] {
         if (self && self->hooks_.itemsLoaded)
             self->hooks_.itemsLoaded(static_cast<int>(self->model_.items().size()));
@@ -450,7 +432,7 @@ void MainWindow::cloudWarningChanged()
     if (!warning)
         return;
     auto* sheet = new CloudFolderWarningSheet(warning->url, warning->service, this);
-    const store::Uuid id = warning->id;
+    const auto id = warning->id;
     sheets_.present(sheet, [this, sheet, id] {
         // Only the answer to the warning on screen counts.
         if (!adding_->pendingCloudWarning() || adding_->pendingCloudWarning()->id != id)
@@ -496,26 +478,7 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 // --- refreshing -------------------------------------------------------------------
 
-void MainWindow::refreshAll()
-{
-    // What is still being inspected was read before the refresh: dropped.
-    ++inspectionGeneration_;
-    inspecting_.clear();
-    model_.refreshAll();
-    // Registered files are not part of any folder load: inspect them again
-    // here, so that none is left without a state (one whose bookmark no
-    // longer resolves is then shown as missing).
-    std::vector<DisplayRow> files;
-    for (const auto& ref : model_.derivedInput().topItems) {
-        if (ref.kind != "file")
-            continue;
-        DisplayRow row;
-        row.id = ref.id;
-        row.url = ref.url;
-        files.push_back(std::move(row));
-    }
-    inspectRows(std::move(files));
-}
+void MainWindow::refreshAll() { model_.refreshAll(); }
 
 void MainWindow::refreshSelection(const std::set<std::string>& ids)
 {
@@ -534,84 +497,25 @@ void MainWindow::inspectVisibleRows()
 {
     if (screens_->currentWidget() != table_ || !table_->isVisible())
         return;
-    const auto& entries = model_.cache().entries();
     std::vector<DisplayRow> rows;
     const int bottom = table_->viewport()->height();
     for (QModelIndex index = table_->indexAt(QPoint(1, 1)); index.isValid(); index = table_->indexBelow(index)) {
         if (table_->visualRect(index).top() > bottom)
             break;
-        // Folders and files alike, also the files of a folder whose own
-        // inspection has not reached them yet; an item whose bookmark did not
-        // resolve is then shown as missing rather than spinning for ever.
-        const DisplayRow* row = rowModel_->row(index);
-        if (!row || inspecting_.contains(row->id))
-            continue;
-        if (const auto it = entries.find(row->id);
-            it != entries.end() && !it->second.as<operations::FileStatusEntry::notInspected>())
-            continue;
-        rows.push_back(*row);
+        // Also the files of a folder whose own inspection has not reached
+        // them yet; an item whose bookmark did not resolve is then shown as
+        // missing rather than spinning for ever.
+        if (const DisplayRow* row = rowModel_->row(index))
+            rows.push_back(*row);
     }
-    inspectRows(std::move(rows));
-}
-
-void MainWindow::retryInspection(const DisplayRow& row)
-{
-    model_.cache().setEntry(operations::FileStatusEntry::notInspected{}, row.id);
-    std::vector<DisplayRow> rows{row};
-    model_.resolveRegisteredURLs(rows);
-    inspectRows(std::move(rows), true);
-}
-
-void MainWindow::inspectRows(std::vector<DisplayRow> rows, bool again)
-{
-    if (!again)
-        std::erase_if(rows, [this](const DisplayRow& row) { return inspecting_.contains(row.id); });
-    if (rows.empty())
-        return;
-    for (const DisplayRow& row : rows)
-        inspecting_.insert(row.id);
-    auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
-    using Pairs = std::vector<std::pair<std::string, operations::FileStatusEntry>>;
-    operations::runOnWorkers<Pairs>(
-        {[input] {
-            Pairs pairs;
-            for (const DisplayRow& row : *input)
-                pairs.emplace_back(row.id, operations::inspectForCell(row.url));
-            return pairs;
-        }},
-        [self = QPointer<MainWindow>(this), generation = inspectionGeneration_](std::vector<Pairs> results) {
-            if (!self || generation != self->inspectionGeneration_)
-                return;
-            for (const auto& [id, entry] : results.front())
-                self->inspecting_.erase(id);
-            self->model_.cache().setEntries(std::move(results.front()));
-        });
+    model_.inspectUninspected(std::move(rows));
 }
 
 // --- the table's actions ---------------------------------------------------------------
 
 void MainWindow::removeSelectedRegistrations(const std::set<std::string>& ids)
 {
-    store::ModelContext& context = model_.modelContext();
-    for (const std::string& id : ids) {
-        if (!id.starts_with(registeredPrefix))
-            continue;
-        const auto uuid = store::Uuid::fromString(std::string_view(id).substr(std::string_view(registeredPrefix).size()));
-        if (!uuid)
-            continue;
-        for (const auto& item : model_.items())
-            if (item->id() == *uuid) {
-                context.remove(item);
-                break;
-            }
-    }
-    try {
-        context.save();
-    } catch (const std::exception& error) {
-        model_.setErrorMessage(
-            std::string("登録の削除を保存できませんでした。\n対処: アプリを再起動してから再度お試しください。\n詳細: ") +
-            visibleName(std::string_view(error.what())).toStdString());
-    }
+    model_.removeRegistrations(ids);
     table_->clearSelection();
 }
 
@@ -670,21 +574,27 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
     }
     const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
     if (!urls.empty()) {
-        connect(menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く")), &QAction::triggered, this,
-                [this, urls] { openItems(urls); });
-        connect(menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示")),
-                &QAction::triggered, this, [this, urls] { revealItems(urls); });
-        if (hooks_.askAbout && urls.size() == 1)
-            connect(menu->addAction(QStringLiteral("ローカル AI に聞く")), &QAction::triggered, this,
-                    [this, url = urls.front()] { hooks_.askAbout(url); });
+        QAction* open = menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く"));
+        open->setObjectName(QStringLiteral("openItems"));
+        connect(open, &QAction::triggered, this, [this, urls] { openItems(urls); });
+        QAction* reveal = menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示"));
+        reveal->setObjectName(QStringLiteral("revealItems"));
+        connect(reveal, &QAction::triggered, this, [this, urls] { revealItems(urls); });
+        if (hooks_.askAbout && urls.size() == 1) {
+            QAction* ask = menu->addAction(QStringLiteral("ローカル AI に聞く"));
+            ask->setObjectName(QStringLiteral("askAbout"));
+            connect(ask, &QAction::triggered, this, [this, url = urls.front()] { hooks_.askAbout(url); });
+        }
         menu->addSeparator();
     }
     QAction* refresh = menu->addAction(symbolIcon(u"arrow.clockwise"), QStringLiteral("最新の状態を取得"));
+    refresh->setObjectName(QStringLiteral("refreshSelection"));
     refresh->setToolTip(QStringLiteral("選択した項目を再 inspect します。フォルダの場合は配下を再列挙して状態を更新します。"));
     connect(refresh, &QAction::triggered, this, [this, ids] { refreshSelection(ids); });
     menu->addSeparator();
-    connect(menu->addAction(QStringLiteral("登録から削除")), &QAction::triggered, this,
-            [this, ids] { removeSelectedRegistrations(ids); });
+    QAction* remove = menu->addAction(QStringLiteral("登録から削除"));
+    remove->setObjectName(QStringLiteral("removeRegistrations"));
+    connect(remove, &QAction::triggered, this, [this, ids] { removeSelectedRegistrations(ids); });
     return menu;
 }
 
@@ -726,7 +636,7 @@ void MainWindow::showStatusDetail(const std::string& rowId)
     const DisplayRow target = *row;
     auto* popover = new StatusDetailPopover(
         *detail, target.url, [this, url = target.url] { revealItems({url}); },
-        [this, target] { retryInspection(target); }, this);
+        [this, target] { model_.retryInspection(target); }, this);
     popover_ = popover;
     table_->scrollTo(index);
     popover->showAt(table_->viewport(), table_->visualRect(index));

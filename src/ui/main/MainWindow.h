@@ -137,10 +137,6 @@ private:
     void folderToRegisterChanged();
     void scheduleVisibleInspection();
     void inspectVisibleRows();
-    // The status cells' inspection, off the main thread; `again` inspects
-    // rows already being inspected too (a retry).
-    void inspectRows(std::vector<operations::DisplayRow> rows, bool again = false);
-    void retryInspection(const operations::DisplayRow& row);
     void showContextMenu(const QPoint& at);
     // The row's own button of this kind, as if clicked; nothing when the row offers none.
     void runRowAction(operations::ActiveOperation::Kind kind, const QModelIndex& index);
@@ -169,11 +165,8 @@ private:
     QPointer<Popover> popover_;
 
     bool shownOnce_ = false;
-    std::optional<std::string> itemsSignature_;
     std::optional<operations::TaskHandle> itemsLoad_;
     QTimer inspectTimer_;
-    std::set<std::string> inspecting_;
-    std::uint64_t inspectionGeneration_ = 0;
     bool restoringColumns_ = false;
     ColumnWidths* columnWidths_ = nullptr;
 };

@@ -61,11 +61,13 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
 
     auto* buttons = new QHBoxLayout;
     auto* reveal = new QPushButton(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで確認"));
+    reveal->setObjectName(QStringLiteral("reveal"));
     connect(reveal, &QPushButton::clicked, this, [onReveal = std::move(onReveal)] { onReveal(); });
     buttons->addWidget(reveal);
     buttons->addStretch(1);
     if (detail.kind == StatusDetail::Kind::error) {
         auto* retry = new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("再試行"));
+        retry->setObjectName(QStringLiteral("retry"));
         connect(retry, &QPushButton::clicked, this, [this, onRetry = std::move(onRetry)] {
             close();
             onRetry();
@@ -73,6 +75,7 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
         buttons->addWidget(retry);
     }
     auto* closeButton = new QPushButton(QStringLiteral("閉じる"));
+    closeButton->setObjectName(QStringLiteral("close"));
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
     buttons->addWidget(closeButton);
     layout->addLayout(buttons);

@@ -308,7 +308,7 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
     std::vector<std::string> ids;
     for (const auto& [folder, files] : {std::pair{packed, packedFiles}, std::pair{loose, looseFiles}})
         for (const fs::path& file : files)
-            ids.push_back(DisplayRow::childRowID(storedItem(folder.filename().string())->id(), file));
+            ids.push_back(operations::RowId::child(storedItem(folder.filename().string())->id(), file).toString());
 
     // The moment the last of the inspection's results reaches the cache (its
     // worker waits for the cache to take them), every file is replaced.
@@ -349,7 +349,7 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
         ASSERT_TRUE(waitFor([&] { return sheetText("title") == title; })) << sheetText("title").toStdString();
         EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 0 件 · スキップ 12"));
         ASSERT_NE(sheet(), nullptr);
-        QTest::mouseClick(buttonNamed(sheet(), QStringLiteral("閉じる")), Qt::LeftButton);
+        QTest::mouseClick(buttonTitled(sheet(), QStringLiteral("閉じる")), Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return model_->operationProgress() == nullptr; }));
     };
     runAndCheck("Packed", QStringLiteral("解除 12"), QStringLiteral("解除完了"));
@@ -433,7 +433,7 @@ TEST_F(BulkRunWindowTest, EscapeCancelsALongRunAndTheSummaryCountsWhatWasReallyD
     // Finished: Escape no longer does anything; the history button leaves for the history.
     QTest::keyClick(sheet(), Qt::Key_Escape);
     EXPECT_EQ(model_->operationProgress(), progress);
-    QTest::mouseClick(buttonNamed(sheet(), QStringLiteral("履歴を見る")), Qt::LeftButton);
+    QTest::mouseClick(buttonTitled(sheet(), QStringLiteral("履歴を見る")), Qt::LeftButton);
     EXPECT_EQ(historyOpened_, 1);
     EXPECT_EQ(model_->operationProgress(), nullptr);
     EXPECT_TRUE(waitFor([&] { return sheet() == nullptr; }));
@@ -460,7 +460,7 @@ TEST_F(BulkRunWindowTest, ALockedFileIsSkippedAndAFileOverTwoGigabytesSetAsideEa
     // The folder's own button takes every uncompressed file: above 10^9 bytes, so asked first.
     clickAction("Mixed", QStringLiteral("圧縮 12"));
     ASSERT_NE(runs().largeOperationAlert(), nullptr);
-    QTest::mouseClick(buttonNamed(runs().largeOperationAlert(), QStringLiteral("続行")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(runs().largeOperationAlert(), "continue"), Qt::LeftButton);
     ASSERT_NE(sheet(), nullptr);
     const auto progress = sheet()->progress();
     EXPECT_TRUE(sheetShows("oversizeNotice"));  // already while running
@@ -522,7 +522,7 @@ TEST_F(BulkRunWindowTest, ARunOverAGigabyteWaitsForTheUsersConfirmation)
 
     alert = ask();
     ASSERT_NE(alert, nullptr);
-    QTest::mouseClick(buttonNamed(alert, QStringLiteral("キャンセル")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(alert, "cancel"), Qt::LeftButton);
     EXPECT_TRUE(waitFor([&] { return runs().largeOperationAlert() == nullptr; }));
     EXPECT_FALSE(model_->pendingLargeOp());
     EXPECT_EQ(model_->operationProgress(), nullptr);
@@ -530,7 +530,7 @@ TEST_F(BulkRunWindowTest, ARunOverAGigabyteWaitsForTheUsersConfirmation)
 
     alert = ask();
     ASSERT_NE(alert, nullptr);
-    QTest::mouseClick(buttonNamed(alert, QStringLiteral("続行")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(alert, "continue"), Qt::LeftButton);
     ASSERT_NE(model_->operationProgress(), nullptr);
     const auto progress = model_->operationProgress();
     EXPECT_EQ(progress->total(), 2);

@@ -47,7 +47,7 @@ TEST_F(MainWindowFixture, FirstStartInvitesToDropItems)
     EXPECT_EQ(window_->currentScreen(), window_->startScreen());
     EXPECT_EQ(window_->startScreen()->findChild<QLabel*>(QStringLiteral("message"))->text(),
               QStringLiteral("ファイル / フォルダをドラッグして追加"));
-    ASSERT_NE(buttonNamed(window_->startScreen(), QStringLiteral("ファイル / フォルダを選択…")), nullptr);
+    ASSERT_NE(buttonNamed(window_->startScreen(), "chooseItems"), nullptr);
     // Only the commands whose windows exist are on the toolbar.
     QStringList commands;
     for (QAction* action : window_->findChild<QToolBar*>(QStringLiteral("toolbar"))->actions())
@@ -77,7 +77,7 @@ protected:
     {
         if (!GetParam()) {
             shell_.pickAnswers.push_back(items);
-            QTest::mouseClick(buttonNamed(window_->startScreen(), QStringLiteral("ファイル / フォルダを選択…")),
+            QTest::mouseClick(buttonNamed(window_->startScreen(), "chooseItems"),
                               Qt::LeftButton);
             return;
         }
@@ -139,7 +139,7 @@ TEST_P(AddingItemsTest, EveryItemIsOfferedInTurn)
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(warning->findChild<QLabel*>(QStringLiteral("title"))->text(),
               QStringLiteral("Dropbox 配下を登録しようとしています"));
-    QTest::mouseClick(buttonNamed(warning, QStringLiteral("それでも登録")), Qt::LeftButton);
+    QTest::mouseClick(buttonTitled(warning, QStringLiteral("それでも登録")), Qt::LeftButton);
     auto* cloudSheet = sheetOnScreen<FolderRegistrationSheet>();
     ASSERT_NE(cloudSheet, nullptr);
     EXPECT_EQ(cloudSheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), QStringLiteral("Shared"));
@@ -234,16 +234,16 @@ TEST_F(MainWindowFixture, FiltersNarrowTheRowsAndClearingBringsThemBack)
     EXPECT_TRUE(bar->clearButton()->isHidden());
 
     bar->statusButton()->menu()->aboutToShow();
-    for (QAction* action : bar->statusButton()->menu()->actions())
-        if (action->text() == QStringLiteral("未圧縮"))
-            action->trigger();
+    QAction* uncompressed = bar->statusButton()->menu()->findChild<QAction*>(QStringLiteral("uncompressed"));
+    ASSERT_NE(uncompressed, nullptr);
+    uncompressed->trigger();
     EXPECT_EQ(bar->statusButton()->text(), QStringLiteral("状態: 未圧縮"));
     EXPECT_FALSE(bar->clearButton()->isHidden());
     EXPECT_EQ(model_->statusFilter(), operations::CompressionStatusFilter::uncompressed);
 
     QTest::keyClicks(window_->searchField(), QStringLiteral("zzz"));
     ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->noMatchScreen(); }));
-    QTest::mouseClick(buttonNamed(window_->noMatchScreen(), QStringLiteral("フィルタをクリア")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(window_->noMatchScreen(), "clearFilters"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->table() && rows().rowCount() == 2; }));
     EXPECT_TRUE(window_->searchField()->text().isEmpty());
     EXPECT_EQ(bar->statusButton()->text(), QStringLiteral("状態"));
@@ -268,7 +268,7 @@ TEST_F(MainWindowFixture, FirstRefreshWithoutMatchingRowsShowsTheNoMatchScreen)
     EXPECT_EQ(window_->currentScreen(), window_->table());  // nothing known yet
     ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->noMatchScreen(); }, 20s));
     EXPECT_EQ(rows().rowCount(), 0);
-    QTest::mouseClick(buttonNamed(window_->noMatchScreen(), QStringLiteral("フィルタをクリア")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(window_->noMatchScreen(), "clearFilters"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return window_->currentScreen() == window_->table() && rows().rowCount() == 1; }));
 }
 
@@ -351,7 +351,7 @@ TEST_F(MainWindowFixture, CellsStoreTheInspectorsResultAsItIsAndLogFailures)
     makeFile(broken);
     window_->showStatusDetail(rows().row(rowNamed("broken.txt"))->id);
     ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
-    QTest::mouseClick(buttonNamed(window_->popover(), QStringLiteral("再試行")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(window_->popover(), "retry"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return cellText("broken.txt", MainColumn::status) == "○ 未圧縮"; }))
         << cellText("broken.txt", MainColumn::status).toStdString();
 }
@@ -426,12 +426,12 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
                       window_->table()->visualRect(status).center());
     ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
     Popover* popover = window_->popover();
-    EXPECT_NE(buttonNamed(popover, QStringLiteral("再試行")), nullptr);
-    EXPECT_NE(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), nullptr);
+    EXPECT_NE(buttonNamed(popover, "retry"), nullptr);
+    EXPECT_NE(buttonNamed(popover, "reveal"), nullptr);
     EXPECT_EQ(popover->findChild<QLabel*>(QStringLiteral("title"))->text(), QStringLiteral("ステータス取得に失敗"));
     // Once the item no longer resolves to a place on disk there is nothing to
     // show; before that, its last known path.
-    QTest::mouseClick(buttonNamed(popover, QStringLiteral("ファイルマネージャで確認")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(popover, "reveal"), Qt::LeftButton);
     for (const auto& shown : shell_.shownInFileManager)
         EXPECT_EQ(shown, Shell::Paths{file});
     QTest::keyClick(popover, Qt::Key_Escape);
@@ -450,7 +450,7 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
     makeFile(file);
     window_->showStatusDetail(rows().row(rowNamed("report.txt"))->id);
     ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
-    QTest::mouseClick(buttonNamed(window_->popover(), QStringLiteral("再試行")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(window_->popover(), "retry"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "○ 未圧縮"; }))
         << cellText("report.txt", MainColumn::status).toStdString();
     EXPECT_TRUE(!window_->popover() || !window_->popover()->isVisible());
@@ -467,15 +467,13 @@ TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
 
     QMenu* menu = window_->makeContextMenu({id});
     ASSERT_NE(menu, nullptr);
-    QStringList titles;
+    QStringList names;
     for (QAction* action : menu->actions())
         if (!action->isSeparator())
-            titles << action->text();
-    EXPECT_EQ(titles, (QStringList{"開く", "ファイルマネージャで表示", "最新の状態を取得", "登録から削除"}));
-    for (const char* title : {"開く", "ファイルマネージャで表示", "登録から削除"})
-        for (QAction* action : menu->actions())
-            if (action->text() == QString::fromUtf8(title))
-                action->trigger();
+            names << action->objectName();
+    EXPECT_EQ(names, (QStringList{"openItems", "revealItems", "refreshSelection", "removeRegistrations"}));
+    for (const char* name : {"openItems", "revealItems", "removeRegistrations"})
+        menu->findChild<QAction*>(QString::fromLatin1(name))->trigger();
     delete menu;
     EXPECT_EQ(shell_.openedFiles, std::vector<fs::path>{file});
     ASSERT_EQ(shell_.shownInFileManager.size(), 1u);
@@ -598,7 +596,7 @@ TEST_F(MainWindowFixture, AFolderWhoseNameMisleadsIsShownAsItIsAndRegisteredAsIt
     EXPECT_EQ(sheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), "photos\\u202Egpj.exe\\t");
     EXPECT_EQ(sheet->findChild<ElidedLabel*>(QStringLiteral("parentPath"))->text(),
               QString::fromStdString(home_.path().string()) + "/in\\xFFside");
-    QTest::mouseClick(buttonNamed(sheet, QStringLiteral("登録")), Qt::LeftButton);
+    QTest::mouseClick(buttonTitled(sheet, QStringLiteral("登録")), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return storedItems().size() == 1; }));
     EXPECT_EQ(storedItems()[0]->displayName(), "photos\u202Egpj.exe\t");
     ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));
@@ -619,14 +617,16 @@ TEST_F(MainWindowFixture, TheVeryFirstLaunchShowsAboutOnce)
 
 // --- menus ----------------------------------------------------------------------------
 
-QAction* findAction(QMenuBar& bar, const QString& title)
+QAction* findAction(QMenuBar& bar, const QString& name)
 {
     for (QAction* menu : bar.actions())
         for (QAction* action : menu->menu()->actions())
-            if (action->text() == title)
+            if (action->objectName() == name)
                 return action;
     return nullptr;
 }
+
+QAction* findAction(QMenuBar& bar, MenuCommand command) { return findAction(bar, menuCommandName(command)); }
 
 TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
 {
@@ -640,46 +640,49 @@ TEST_F(MainWindowFixture, MenuItemsPostTheirCommandsAndOnlyAWindowReacts)
     populateMenuBar(&bar, window_->commands(), shell_, [&] { ++quits; }, [&] { ++settings; });
     QSignalSpy posted(&MenuCommandCenter::shared(), &MenuCommandCenter::posted);
 
-    QAction* add = findAction(bar, QStringLiteral("ファイル / フォルダを追加…"));
+    QAction* add = findAction(bar, MenuCommand::openAddPanel);
     ASSERT_NE(add, nullptr);
     EXPECT_EQ(add->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
     add->trigger();
     EXPECT_EQ(shell_.pickCount, 1);
     ASSERT_EQ(posted.count(), 1);
-    EXPECT_EQ(posted.at(0).at(0).toString(), QStringLiteral("com.orbwright.kelvane.command.openAddPanel"));
+    EXPECT_EQ(posted.at(0).at(0).value<MenuCommand>(), MenuCommand::openAddPanel);
+    EXPECT_EQ(add->objectName(), QStringLiteral("com.orbwright.kelvane.command.openAddPanel"));
 
-    QAction* wizard = findAction(bar, QStringLiteral("容量解放ウィザード…"));
+    QAction* wizard = findAction(bar, MenuCommand::openWizard);
     ASSERT_NE(wizard, nullptr);
     EXPECT_EQ(wizard->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     wizard->trigger();
     EXPECT_EQ(wizards, 1);
 
     QSignalSpy cleared(cache_.get(), &operations::FileStatusCache::versionChanged);
-    findAction(bar, QStringLiteral("一覧を更新"))->trigger();
+    findAction(bar, MenuCommand::refreshAll)->trigger();
     EXPECT_GE(cleared.count(), 1);
-    EXPECT_EQ(posted.last().at(0).toString(), QStringLiteral("com.orbwright.kelvane.command.refreshAll"));
+    EXPECT_EQ(posted.last().at(0).value<MenuCommand>(), MenuCommand::refreshAll);
 
     // What has no window part yet is not offered.
-    for (const char* absent : {"条件で検索…", "ストレージ詳細…", "履歴ログ…", "Kelvane について", "Kelvane の使い方を見る"})
-        EXPECT_EQ(findAction(bar, QString::fromUtf8(absent)), nullptr) << absent;
-    QAction* support = findAction(bar, QStringLiteral("不具合 / 機能要望を送る…"));
+    for (const MenuCommand absent : {MenuCommand::openSearch, MenuCommand::openStorageStatus, MenuCommand::openLogScreen,
+                                     MenuCommand::openAbout})
+        EXPECT_EQ(findAction(bar, absent), nullptr) << menuCommandName(absent).toStdString();
+    EXPECT_EQ(findAction(bar, menuCommandName(MenuCommand::openAbout) + QStringLiteral(".usage")), nullptr);
+    QAction* support = findAction(bar, QStringLiteral("supportPage"));
     ASSERT_NE(support, nullptr);
     const int postsBefore = posted.count();
     support->trigger();
     EXPECT_EQ(posted.count(), postsBefore);
     ASSERT_EQ(shell_.openedUrls.size(), 1u);
-    QAction* preferences = findAction(bar, QStringLiteral("設定…"));
+    QAction* preferences = findAction(bar, QStringLiteral("settings"));
     ASSERT_NE(preferences, nullptr);
     EXPECT_EQ(preferences->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
     preferences->trigger();
     EXPECT_EQ(settings, 1);
-    QAction* quit = findAction(bar, QStringLiteral("終了"));
+    QAction* quit = findAction(bar, QStringLiteral("quit"));
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->trigger();
     EXPECT_EQ(quits, 1);
     QMenuBar plain;
     populateMenuBar(&plain, window_->commands(), shell_, [] {});
-    EXPECT_EQ(findAction(plain, QStringLiteral("設定…")), nullptr);
+    EXPECT_EQ(findAction(plain, QStringLiteral("settings")), nullptr);
 
     // With the window gone a command reaches nobody.
     closeWindow();

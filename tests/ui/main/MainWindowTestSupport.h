@@ -137,7 +137,12 @@ protected:
         return false;
     }
 
-    static QPushButton* buttonNamed(QWidget* in, const QString& text)
+    static QPushButton* buttonNamed(QWidget* in, const char* objectName)
+    {
+        return in->findChild<QPushButton*>(QString::fromLatin1(objectName));
+    }
+    // The sheets' buttons that have no object name yet.
+    static QPushButton* buttonTitled(QWidget* in, const QString& text)
     {
         for (QPushButton* button : in->findChildren<QPushButton*>())
             if (button->text() == text)
