@@ -13,8 +13,10 @@ QPushButton* addSheetButtons(QBoxLayout* layout, QDialog* sheet, const QString& 
     buttons->addStretch(1);
     auto* cancel = new QPushButton(QStringLiteral("キャンセル"));
     cancel->setAutoDefault(false);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
     auto* confirm = new QPushButton(confirmTitle);
     confirm->setDefault(true);
+    confirm->setObjectName(QStringLiteral("confirmButton"));
     QObject::connect(cancel, &QPushButton::clicked, sheet, &QDialog::reject);
     buttons->addWidget(cancel);
     buttons->addWidget(confirm);

@@ -349,7 +349,7 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
         ASSERT_TRUE(waitFor([&] { return sheetText("title") == title; })) << sheetText("title").toStdString();
         EXPECT_EQ(sheetText("counts"), QStringLiteral("成功 0 件 · スキップ 12"));
         ASSERT_NE(sheet(), nullptr);
-        QTest::mouseClick(buttonTitled(sheet(), QStringLiteral("閉じる")), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(sheet(), "closeButton"), Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return model_->operationProgress() == nullptr; }));
     };
     runAndCheck("Packed", QStringLiteral("解除 12"), QStringLiteral("解除完了"));
@@ -433,7 +433,7 @@ TEST_F(BulkRunWindowTest, EscapeCancelsALongRunAndTheSummaryCountsWhatWasReallyD
     // Finished: Escape no longer does anything; the history button leaves for the history.
     QTest::keyClick(sheet(), Qt::Key_Escape);
     EXPECT_EQ(model_->operationProgress(), progress);
-    QTest::mouseClick(buttonTitled(sheet(), QStringLiteral("履歴を見る")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(sheet(), "historyButton"), Qt::LeftButton);
     EXPECT_EQ(historyOpened_, 1);
     EXPECT_EQ(model_->operationProgress(), nullptr);
     EXPECT_TRUE(waitFor([&] { return sheet() == nullptr; }));

@@ -139,7 +139,7 @@ TEST_P(AddingItemsTest, EveryItemIsOfferedInTurn)
     ASSERT_NE(warning, nullptr);
     EXPECT_EQ(warning->findChild<QLabel*>(QStringLiteral("title"))->text(),
               QStringLiteral("Dropbox 配下を登録しようとしています"));
-    QTest::mouseClick(buttonTitled(warning, QStringLiteral("それでも登録")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(warning, "confirmButton"), Qt::LeftButton);
     auto* cloudSheet = sheetOnScreen<FolderRegistrationSheet>();
     ASSERT_NE(cloudSheet, nullptr);
     EXPECT_EQ(cloudSheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), QStringLiteral("Shared"));
@@ -596,7 +596,7 @@ TEST_F(MainWindowFixture, AFolderWhoseNameMisleadsIsShownAsItIsAndRegisteredAsIt
     EXPECT_EQ(sheet->findChild<QLabel*>(QStringLiteral("folderName"))->text(), "photos\\u202Egpj.exe\\t");
     EXPECT_EQ(sheet->findChild<ElidedLabel*>(QStringLiteral("parentPath"))->text(),
               QString::fromStdString(home_.path().string()) + "/in\\xFFside");
-    QTest::mouseClick(buttonTitled(sheet, QStringLiteral("登録")), Qt::LeftButton);
+    QTest::mouseClick(buttonNamed(sheet, "confirmButton"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return storedItems().size() == 1; }));
     EXPECT_EQ(storedItems()[0]->displayName(), "photos\u202Egpj.exe\t");
     ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));

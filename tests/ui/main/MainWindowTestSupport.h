@@ -141,14 +141,6 @@ protected:
     {
         return in->findChild<QPushButton*>(QString::fromLatin1(objectName));
     }
-    // The sheets' buttons that have no object name yet.
-    static QPushButton* buttonTitled(QWidget* in, const QString& text)
-    {
-        for (QPushButton* button : in->findChildren<QPushButton*>())
-            if (button->text() == text)
-                return button;
-        return nullptr;
-    }
 
     kelvane::test::TempDir home_;
     std::shared_ptr<store::ModelContainer> container_;
