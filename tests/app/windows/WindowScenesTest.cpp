@@ -171,26 +171,19 @@ TEST_F(WindowScenesTest, FilesRegisteredFromTheSearchSheetBecomeRowsAndCanBeAske
     EXPECT_TRUE(window().searchField()->text().isEmpty());
 
     shell_.folderAnswers.push_back(work);
-    QPushButton* choose = nullptr;
-    for (QPushButton* candidate : sheet->findChildren<QPushButton*>())
-        if (candidate->text() == QStringLiteral("選択…"))
-            choose = candidate;
+    auto* choose = sheet->findChild<QPushButton*>(QStringLiteral("chooseRootButton"));
     ASSERT_NE(choose, nullptr);
     QTest::mouseClick(choose, Qt::LeftButton);
     auto* minSize = sheet->findChild<QLineEdit*>(QStringLiteral("minSize"));
     minSize->selectAll();
     QTest::keyClicks(minSize, QStringLiteral("0"));
-    auto buttonNamed = [&](const QString& prefix) -> QPushButton* {
-        for (QPushButton* candidate : sheet->findChildren<QPushButton*>())
-            if (candidate->text().startsWith(prefix) && candidate->isVisible())
-                return candidate;
-        return nullptr;
-    };
-    QTest::mouseClick(buttonNamed(QStringLiteral("検索")), Qt::LeftButton);
+    auto buttonNamed = [&](const char* name) { return sheet->findChild<QPushButton*>(QString::fromLatin1(name)); };
+    QTest::mouseClick(buttonNamed("searchButton"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return !sheet->model().isSearching() && sheet->model().results().size() == 2; }));
     sheet->resultsView()->selectAll();
-    QPushButton* registering = buttonNamed(QStringLiteral("選択を登録 (2)"));
+    QPushButton* registering = buttonNamed("registerButton");
     ASSERT_NE(registering, nullptr);
+    EXPECT_EQ(registering->text(), QStringLiteral("選択を登録 (2)"));
     QTest::mouseClick(registering, Qt::LeftButton);
 
     // The window lists both files without being told, and the sheet has gone.
@@ -201,10 +194,7 @@ TEST_F(WindowScenesTest, FilesRegisteredFromTheSearchSheetBecomeRowsAndCanBeAske
     // A row's menu asks the local AI about its file.
     const std::string id = window().rowModel()->row(rowNamed("notes.txt"))->id;
     std::unique_ptr<QMenu> menu(window().makeContextMenu({id}));
-    QAction* ask = nullptr;
-    for (QAction* action : menu->actions())
-        if (action->text() == QStringLiteral("ローカル AI に聞く"))
-            ask = action;
+    auto* ask = menu->findChild<QAction*>(QStringLiteral("askAbout"));
     ASSERT_NE(ask, nullptr);
     ask->trigger();
     ui::sheets::AskAISheet* asking = nullptr;
