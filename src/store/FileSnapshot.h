@@ -11,7 +11,11 @@
 namespace kelvane::store {
 
 // The observed state of one file under a registered item. The application
-// itself never writes these; they go with their item.
+// itself never writes these; they go with their item. The entity stays
+// because it is part of both schema versions: a store made by an earlier
+// version may hold rows of it, the migration carries them over, and deleting
+// an item must delete its snapshots with it. Dropping it would need a new
+// schema version and a migration that removes the table.
 class FileSnapshot final : public StoredEntity<FileSnapshot> {
 public:
     static constexpr std::string_view entityName = "FileSnapshot";
