@@ -59,6 +59,13 @@ inline std::vector<std::string> logLines(const std::string& marker)
     return lines;
 }
 
+// A file of `size` bytes of one letter at `path`, its folders made as needed.
+inline void writeFile(const std::filesystem::path& path, std::size_t size)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << std::string(size, 'a');
+}
+
 inline std::shared_ptr<store::ModelContainer> openStore(const kelvane::test::TempDir& dir)
 {
     return store::ModelContainer::open({dir.path() / "store.sqlite"});

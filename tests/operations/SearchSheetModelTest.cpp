@@ -16,12 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, std::size_t size)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, 'a');
-}
-
 class SearchSheetModelTest : public ::testing::Test {
 protected:
     void SetUp() override

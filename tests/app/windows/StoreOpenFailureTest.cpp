@@ -101,18 +101,32 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
         EXPECT_FALSE(fs::exists(store.string() + side));
 }
 
+// A home of its own whose application folder is a small file system, for
+// filling it up.
+struct HomeOnSmallDisk {
+    HomeOnSmallDisk() : folder(prepare(home)), disk(8 << 20, folder) {}
+    static fs::path prepare(kelvane::test::TempDir& home)
+    {
+        kelvane::test::widgetApplication();
+        home.useAsHome();
+        fs::path folder = platform::applicationSupportDirectory();
+        fs::create_directories(folder);
+        return folder;
+    }
+    kelvane::test::TempDir home;
+    fs::path folder;
+    kelvane::test::SmallFileSystem disk;
+};
+
 // The store's folder on a disk with no room left: the window says the disk
 // is full, and the store and its folder are left exactly as they were.
 TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten)
 {
-    kelvane::test::widgetApplication();
-    kelvane::test::TempDir home;
-    home.useAsHome();
-    const fs::path folder = platform::applicationSupportDirectory();
-    fs::create_directories(folder);
-    kelvane::test::SmallFileSystem disk(8 << 20, folder);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.reason();
+    HomeOnSmallDisk small;
+    if (!small.disk.mounted())
+        GTEST_SKIP() << small.disk.reason();
+    const fs::path& folder = small.folder;
+    kelvane::test::SmallFileSystem& disk = small.disk;
     const fs::path store = folder / "store.sqlite";
     {
         auto container = store::makeModelContainer(store);
@@ -142,14 +156,11 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
 // All but full is not full: the window starts without a word.
 TEST(StoreOpenFailureTest, ANearlyFullDiskStartsTheWindow)
 {
-    kelvane::test::widgetApplication();
-    kelvane::test::TempDir home;
-    home.useAsHome();
-    const fs::path folder = platform::applicationSupportDirectory();
-    fs::create_directories(folder);
-    kelvane::test::SmallFileSystem disk(8 << 20, folder);
-    if (!disk.mounted())
-        GTEST_SKIP() << disk.reason();
+    HomeOnSmallDisk small;
+    if (!small.disk.mounted())
+        GTEST_SKIP() << small.disk.reason();
+    const fs::path& folder = small.folder;
+    kelvane::test::SmallFileSystem& disk = small.disk;
     store::makeModelContainer(folder / "store.sqlite");
     disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
 
