@@ -50,6 +50,14 @@ bool spreadFseSymbols(std::span<const std::uint16_t> freq, std::span<FseTransiti
     });
 }
 
+bool buildFseDecodeTable(std::span<const std::uint16_t> freq, std::span<FseDecodeEntry> table)
+{
+    return spreadStates(freq, table, [](unsigned symbol, unsigned bits, std::int32_t delta) {
+        return FseDecodeEntry{static_cast<std::int16_t>(delta), static_cast<std::uint8_t>(symbol),
+                              static_cast<std::uint8_t>(bits), (1u << bits) - 1};
+    });
+}
+
 bool buildFseValueDecodeTable(std::span<const std::uint16_t> freq, std::span<const std::uint8_t> extraBits,
                               std::span<const std::uint32_t> baseValues, std::span<FseValueDecodeEntry> table)
 {
@@ -61,6 +69,8 @@ bool buildFseValueDecodeTable(std::span<const std::uint16_t> freq, std::span<con
         e.totalBits = static_cast<std::uint8_t>(bits + e.valueBits);
         e.delta = static_cast<std::int16_t>(delta);
         e.base = baseValues[symbol];
+        e.totalMask = (1u << e.totalBits) - 1;
+        e.valueMask = (1u << e.valueBits) - 1;
         return e;
     });
 }

@@ -30,15 +30,15 @@ enum class BlockOutcome { done, destinationFull, malformed };
 inline std::uint32_t decodeValue(const FseValueDecodeEntry* table, std::uint32_t& state, BackwardBitReader& bits)
 {
     const FseValueDecodeEntry e = table[state];
-    const std::uint32_t pulled = bits.pull(e.totalBits);
+    const std::uint32_t pulled = bits.pull(e.totalBits, e.totalMask);
     state = static_cast<std::uint32_t>(e.delta + static_cast<std::int32_t>(pulled >> e.valueBits));
-    return e.base + (pulled & ((1u << e.valueBits) - 1));
+    return e.base + (pulled & e.valueMask);
 }
 
 inline std::uint8_t decodeLiteral(const FseDecodeEntry* table, std::uint32_t& state, BackwardBitReader& bits)
 {
     const FseDecodeEntry e = table[state];
-    state = static_cast<std::uint32_t>(e.delta + static_cast<std::int32_t>(bits.pull(e.bits)));
+    state = static_cast<std::uint32_t>(e.delta + static_cast<std::int32_t>(bits.pull(e.bits, e.mask)));
     return e.symbol;
 }
 
