@@ -25,15 +25,16 @@ bool spreadStates(std::span<const std::uint16_t> freq, std::span<Entry> states, 
             return false;
         const int k = std::countl_zero(f) - stateZeros;  // stateCount <= f << k < 2 * stateCount
         const std::uint32_t j0 = ((2 * stateCount) >> k) - f;
-        // Two loops, not one with a test per state: every block lays its
-        // tables out anew. Decoding the corpus chunks took 1.3% fewer
-        // instructions and ran about 3% faster (four interleaved runs).
+        // The first j0 states read k bits, the rest k - 1; with b bits, state
+        // j moves to ((f + j) << b) - stateCount in both cases. One loop with
+        // no test inside: every block lays its tables out anew, and the two
+        // loops this replaces mispredicted at each of their ends.
         Entry* const first = states.data() + next;
         const auto s = static_cast<unsigned>(symbol);
-        for (std::uint32_t j = 0; j < j0; ++j)
-            first[j] = make(s, static_cast<unsigned>(k), static_cast<std::int32_t>(((f + j) << k) - stateCount));
-        for (std::uint32_t j = j0; j < f; ++j)
-            first[j] = make(s, static_cast<unsigned>(k - 1), static_cast<std::int32_t>((j - j0) << (k - 1)));
+        for (std::uint32_t j = 0; j < f; ++j) {
+            const unsigned b = static_cast<unsigned>(k) - (j >= j0 ? 1u : 0u);
+            first[j] = make(s, b, static_cast<std::int32_t>((f + j) << b) - static_cast<std::int32_t>(stateCount));
+        }
         next += f;
     }
     std::fill(states.begin() + next, states.end(), make(0, 0, 0));
