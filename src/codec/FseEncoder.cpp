@@ -93,6 +93,7 @@ void FseEncoder::init(std::span<const std::uint16_t> freq, std::uint32_t stateCo
     // Built from the decoder's own layout so the two can never disagree.
     std::array<FseTransition, kFseMaxStates> spread;
     spreadFseSymbols(freq, std::span(spread).first(stateCount));
+    stateCount_ = stateCount;
     std::uint32_t first = 0;
     for (std::size_t symbol = 0; symbol < freq.size(); ++symbol) {
         const std::uint32_t f = freq[symbol];
@@ -101,14 +102,11 @@ void FseEncoder::init(std::span<const std::uint16_t> freq, std::uint32_t stateCo
             continue;
         }
         const FseTransition head = spread[first];  // a state that reads the most bits
-        const unsigned k = head.bits;
-        const std::uint32_t threshold = static_cast<std::uint32_t>(head.delta);
-        const std::uint32_t fullStates = ((2 * stateCount) >> k) - f;
+        const std::uint32_t k = head.bits;
+        const auto threshold = static_cast<std::uint32_t>(head.delta);  // (f << k) - stateCount
         Entry& e = table_[symbol];
-        e.threshold = static_cast<std::uint16_t>(threshold);
-        e.bits = static_cast<std::uint8_t>(k);
-        e.highDelta = static_cast<std::int32_t>(first) - static_cast<std::int32_t>(threshold >> k);
-        e.lowDelta = static_cast<std::int32_t>(first + fullStates);
+        e.deltaBits = (k << 16) - (threshold + stateCount);
+        e.deltaState = first - f + stateCount;
         first += f;
     }
 }
