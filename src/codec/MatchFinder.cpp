@@ -46,7 +46,7 @@ std::uint64_t load64(const std::uint8_t* p)
 
 constexpr std::uint32_t kWordBytes = 4;  // hashing and the first compare read a word
 constexpr std::uint32_t kMinRepeatMatch = 3;  // checked as the low three bytes of a word
-constexpr std::uint32_t kMaxHashBits = 16;
+constexpr std::uint32_t kMaxHashBits = 17;
 // After 2^kSkipShift literals in a row the search steps further each time.
 constexpr unsigned kSkipShift = 8;
 // Deeper into a run of literals than this, the positions stepped over are not
@@ -67,8 +67,12 @@ MatchFinder::MatchFinder(const Options& options) : options_(options) {}
 
 void MatchFinder::reset(std::size_t size)
 {
+    // Twice as many buckets as positions: fewer strangers in each chain. For
+    // 64 KiB chunks, 17 bits instead of 16: encoder mispredictions 34.9M ->
+    // 32.8M (simulated), 0.8% fewer instructions, faster in three of four
+    // alternating runs; ratio 0.36322 -> 0.36321.
     const unsigned hashBits =
-        std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)), 8, kMaxHashBits);
+        std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)) + 1, 8, kMaxHashBits);
     // Positions are stored past everything the previous parses used, so their
     // entries fall below every search's reach and the tables need no clearing.
     const bool reuse = head_.size() == (std::size_t{1} << hashBits) &&
