@@ -157,13 +157,18 @@ template <unsigned MinMatch>
         insertUpTo<MinMatch>(pos);
     const std::uint32_t h = hashOf<MinMatch>(ip);
     longest = std::max(longest, atLeast);
-    const std::int32_t lowest =
-        static_cast<std::int32_t>(origin_ + (pos > options_.maxDistance ? pos - options_.maxDistance : 0));
-    const std::int32_t here32 = static_cast<std::int32_t>(origin_ + pos);
+    // Members in locals: every store to the tables or to `best` might alias
+    // them, and they were loaded again on every link.
+    const std::uint32_t origin = origin_;
+    const std::uint16_t* const chain = chain_.data();
+    const std::uint32_t chainMask = chainMask_;
+    const std::uint32_t maxDistance = options_.maxDistance;
+    const auto lowest = static_cast<std::int32_t>(origin + (pos > maxDistance ? pos - maxDistance : 0));
+    const auto here32 = static_cast<std::int32_t>(origin + pos);
     // A match this long needs no better one (or cannot grow further).
     const std::uint32_t enough = std::min(static_cast<std::uint32_t>(end - ip), options_.niceLength);
     std::int32_t cur = head_[h];
-    for (std::uint32_t depth = searchDepth; depth != 0 && cur >= lowest && longest < enough; --depth) {
+    for (std::uint32_t depth = longest < enough ? searchDepth : 0; depth != 0 && cur >= lowest; --depth) {
         const std::uint8_t* m = ip - (here32 - cur);
         // The four bytes up to the one just past the longest match so far
         // rule out most candidates, and nearly every one they let through is
@@ -181,9 +186,12 @@ template <unsigned MinMatch>
                 const int v = value(len, distance, distance == repeatDistance);
                 if (v > best.value || best.length == 0)
                     best = {len, distance, v};
+                // Tested here, where it changes, rather than on every link.
+                if (longest >= enough)
+                    break;
             }
         }
-        const std::uint16_t back = chain_[static_cast<std::uint32_t>(cur) & chainMask_];
+        const std::uint16_t back = chain[static_cast<std::uint32_t>(cur) & chainMask];
         if (back == 0)
             break;
         cur -= back;
