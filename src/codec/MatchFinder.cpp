@@ -57,6 +57,16 @@ constexpr std::uint32_t kSkipInsertAfter = 2048;
 // is out of reach.
 constexpr std::int32_t kNoPosition = -(1 << 30);
 constexpr std::uint64_t kMaxStoredPosition = std::uint64_t{1} << 30;
+constexpr std::uint32_t kHashMultiplier = 2654435761u;
+
+// Puts the position stored as `stored` at the head of its hash's chain.
+[[gnu::always_inline]] inline void linkInto(std::int32_t* head, std::uint16_t* chain, std::uint32_t chainMask,
+                                            std::uint32_t stored, std::uint32_t hash)
+{
+    const std::uint32_t back = stored - static_cast<std::uint32_t>(head[hash]);
+    chain[stored & chainMask] = back <= 0xFFFF ? static_cast<std::uint16_t>(back) : 0;
+    head[hash] = static_cast<std::int32_t>(stored);
+}
 // The bytes of a word that must match.
 template <unsigned MinMatch>
 constexpr std::uint32_t kWordMask = MinMatch >= 4 ? 0xFFFFFFFFu : 0xFFFFFFu;
@@ -96,18 +106,23 @@ void MatchFinder::reset(std::size_t size)
 template <unsigned MinMatch>
 void MatchFinder::insertUpTo(std::uint32_t pos)
 {
-    const std::uint8_t* base = data_.data();
-    for (std::uint32_t p = nextInsert_; p < pos; ++p)
-        link(p, hashOf<MinMatch>(base + p));
+    // The fields in locals, as in bestAt: the table stores might alias them.
+    const std::uint8_t* const base = data_.data();
+    std::int32_t* const head = head_.data();
+    std::uint16_t* const chain = chain_.data();
+    const std::uint32_t chainMask = chainMask_;
+    const std::uint32_t shift = hashShift_;
+    const std::uint32_t origin = origin_;
+    for (std::uint32_t p = nextInsert_; p < pos; ++p) {
+        const std::uint32_t hash = ((load32(base + p) & kWordMask<MinMatch>) * kHashMultiplier) >> shift;
+        linkInto(head, chain, chainMask, origin + p, hash);
+    }
     nextInsert_ = std::max(nextInsert_, pos);
 }
 
 void MatchFinder::link(std::uint32_t pos, std::uint32_t hash)
 {
-    const std::uint32_t stored = origin_ + pos;
-    const std::uint32_t back = stored - static_cast<std::uint32_t>(head_[hash]);
-    chain_[stored & chainMask_] = back <= 0xFFFF ? static_cast<std::uint16_t>(back) : 0;
-    head_[hash] = static_cast<std::int32_t>(stored);
+    linkInto(head_.data(), chain_.data(), chainMask_, origin_ + pos, hash);
 }
 
 int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat) const
@@ -121,7 +136,7 @@ int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat
 template <unsigned MinMatch>
 std::uint32_t MatchFinder::hashOf(const std::uint8_t* p) const
 {
-    return ((load32(p) & kWordMask<MinMatch>) * 2654435761u) >> hashShift_;
+    return ((load32(p) & kWordMask<MinMatch>) * kHashMultiplier) >> hashShift_;
 }
 
 // Inlined into its three calls: the call itself cost about 3% of the
