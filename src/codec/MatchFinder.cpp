@@ -71,6 +71,13 @@ constexpr std::uint32_t kHashMultiplier = 2654435761u;
 template <unsigned MinMatch>
 constexpr std::uint32_t kWordMask = MinMatch >= 4 ? 0xFFFFFFFFu : 0xFFFFFFu;
 
+// The bucket of the word at `p` in a table of 2^(32 - shift) buckets.
+template <unsigned MinMatch>
+std::uint32_t hashWord(const std::uint8_t* p, std::uint32_t shift)
+{
+    return ((load32(p) & kWordMask<MinMatch>) * kHashMultiplier) >> shift;
+}
+
 }  // namespace
 
 MatchFinder::MatchFinder(const Options& options) : options_(options) {}
@@ -114,8 +121,7 @@ void MatchFinder::insertUpTo(std::uint32_t pos)
     const std::uint32_t shift = hashShift_;
     const std::uint32_t origin = origin_;
     for (std::uint32_t p = nextInsert_; p < pos; ++p) {
-        const std::uint32_t hash = ((load32(base + p) & kWordMask<MinMatch>) * kHashMultiplier) >> shift;
-        linkInto(head, chain, chainMask, origin + p, hash);
+        linkInto(head, chain, chainMask, origin + p, hashWord<MinMatch>(base + p, shift));
     }
     nextInsert_ = std::max(nextInsert_, pos);
 }
@@ -136,7 +142,7 @@ int MatchFinder::value(std::uint32_t length, std::uint32_t distance, bool repeat
 template <unsigned MinMatch>
 std::uint32_t MatchFinder::hashOf(const std::uint8_t* p) const
 {
-    return ((load32(p) & kWordMask<MinMatch>) * kHashMultiplier) >> hashShift_;
+    return hashWord<MinMatch>(p, hashShift_);
 }
 
 // Inlined into its three calls: the call itself cost about 3% of the
