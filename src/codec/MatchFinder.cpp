@@ -189,8 +189,11 @@ template <unsigned MinMatch>
     // A match this long needs no better one (or cannot grow further).
     const std::uint32_t enough = std::min(static_cast<std::uint32_t>(end - ip), options_.niceLength);
     std::int32_t cur = head_[h];
+    // Where stored position 0 would be, as an address: one addition per link
+    // finds a candidate (two fewer instructions than from the distance).
+    const std::intptr_t origin0 = reinterpret_cast<std::intptr_t>(ip) - here32;
     for (std::uint32_t depth = longest < enough ? searchDepth : 0; depth != 0 && cur >= lowest; --depth) {
-        const std::uint8_t* m = ip - (here32 - cur);
+        const auto* m = reinterpret_cast<const std::uint8_t*>(origin0 + cur);
         // The four bytes up to the one just past the longest match so far
         // rule out most candidates, and nearly every one they let through is
         // longer: the branch mispredicts less than the test of that one byte
