@@ -46,7 +46,7 @@ public:
     {
         const Entry e = table_[symbol];
         const unsigned count = (state + e.deltaBits) >> 16;
-        const Step step{state & ((1u << count) - 1), count};
+        const Step step{state & kLowBits[count], count};
         state = (state >> count) + e.deltaState;
         return step;
     }
@@ -62,6 +62,12 @@ private:
         std::uint32_t deltaBits = 0;
         std::uint32_t deltaState = 0;
     };
+    static constexpr std::array<std::uint32_t, 16> kLowBits = [] {
+        std::array<std::uint32_t, 16> masks{};
+        for (unsigned n = 0; n < masks.size(); ++n)
+            masks[n] = (1u << n) - 1;
+        return masks;
+    }();
     std::array<Entry, kFseLiteralSymbols> table_{};
     std::uint32_t stateCount_ = 0;
 };
