@@ -169,7 +169,7 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
     FseEncoder literalCoder;
     literalCoder.init(h.literalFreq, kFseLiteralStates);
     BitWriter litOut(begin + headerBytes, end);
-    std::uint32_t state0 = 0, state1 = 0, state2 = 0, state3 = 0;
+    std::uint32_t state0 = literalCoder.startState(), state1 = state0, state2 = state0, state3 = state0;
     const std::uint8_t* literals = scratch.literals.data();
     auto put = [&](std::uint32_t& state, std::uint8_t symbol) {
         const FseEncoder::Step s = literalCoder.encode(state, symbol);
@@ -185,8 +185,8 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
     h.literalFinalBits = litOut.finish();
     if (litOut.overflowed())
         return 0;
-    h.literalStates = {static_cast<std::uint16_t>(state0), static_cast<std::uint16_t>(state1),
-                       static_cast<std::uint16_t>(state2), static_cast<std::uint16_t>(state3)};
+    const auto literalState = [&](std::uint32_t s) { return static_cast<std::uint16_t>(literalCoder.decoderState(s)); };
+    h.literalStates = {literalState(state0), literalState(state1), literalState(state2), literalState(state3)};
     h.literalCount = static_cast<std::uint32_t>(literalCount);
     h.literalPayloadBytes = static_cast<std::uint32_t>(litOut.size());
 
@@ -200,7 +200,7 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
     lmdOut.push(0, 32);
     lmdOut.push(0, 32);
     lmdOut.flush();
-    std::uint32_t lState = 0, mState = 0, dState = 0;
+    std::uint32_t lState = lCoder.startState(), mState = mCoder.startState(), dState = dCoder.startState();
     auto putValue = [&](FseEncoder& coder, std::uint32_t& st, unsigned symbol, std::uint32_t extra, unsigned extraBits) {
         const FseEncoder::Step s = coder.encode(st, symbol);
         lmdOut.push((std::uint64_t{s.bits} << extraBits) | extra, s.count + extraBits);
@@ -218,9 +218,9 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
     if (lmdOut.overflowed())
         return 0;
     h.lmdPayloadBytes = static_cast<std::uint32_t>(lmdOut.size());
-    h.lState = static_cast<std::uint16_t>(lState);
-    h.mState = static_cast<std::uint16_t>(mState);
-    h.dState = static_cast<std::uint16_t>(dState);
+    h.lState = static_cast<std::uint16_t>(lCoder.decoderState(lState));
+    h.mState = static_cast<std::uint16_t>(mCoder.decoderState(mState));
+    h.dState = static_cast<std::uint16_t>(dCoder.decoderState(dState));
     h.matchCount = static_cast<std::uint32_t>(triples.size());
     h.rawBytes = static_cast<std::uint32_t>(rawBytes);
 

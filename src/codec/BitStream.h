@@ -70,6 +70,13 @@ public:
         return static_cast<std::uint32_t>((bits_ >> count_) & ((std::uint64_t{1} << n) - 1));
     }
 
+    // As pull, with the mask of `n` bits given: decode tables keep it.
+    std::uint32_t pull(unsigned n, std::uint32_t mask)
+    {
+        count_ -= n;
+        return static_cast<std::uint32_t>(bits_ >> count_) & mask;
+    }
+
     unsigned bitsHeld() const { return count_; }
     const std::uint8_t* position() const { return pos_; }
 

@@ -43,22 +43,29 @@ struct FseTransition {
 // than the state count; `states` is then unspecified.
 bool spreadFseSymbols(std::span<const std::uint16_t> freq, std::span<FseTransition> states);
 
-// Decode table of the literal stream: the transitions themselves.
-using FseDecodeEntry = FseTransition;
+// Decode table entry of the literal stream: a transition with the mask of its
+// bits, so that a pull is a shift and an and (the mask computed per literal
+// cost two more instructions on the decoder's busiest path).
+struct FseDecodeEntry {
+    std::int16_t delta = 0;
+    std::uint8_t symbol = 0;
+    std::uint8_t bits = 0;
+    std::uint32_t mask = 0;  // (1 << bits) - 1
+};
 
-inline bool buildFseDecodeTable(std::span<const std::uint16_t> freq, std::span<FseDecodeEntry> table)
-{
-    return spreadFseSymbols(freq, table);
-}
+bool buildFseDecodeTable(std::span<const std::uint16_t> freq, std::span<FseDecodeEntry> table);
 
 // Decode table entry of an L, M or D stream. The state bits and the symbol's
 // extra value bits are read together in one pull of `totalBits`: the high
-// part moves the state, the low `valueBits` are added to `base`.
+// part moves the state, the low `valueBits` are added to `base`. The masks
+// of both are kept beside them, as in FseDecodeEntry.
 struct FseValueDecodeEntry {
+    std::uint32_t base = 0;
+    std::int16_t delta = 0;
     std::uint8_t totalBits = 0;
     std::uint8_t valueBits = 0;
-    std::int16_t delta = 0;
-    std::uint32_t base = 0;
+    std::uint32_t totalMask = 0;
+    std::uint32_t valueMask = 0;
 };
 
 // Builds a value decode table from the frequencies and, per symbol, the count

@@ -2,6 +2,7 @@
 #include "codec/FseEncoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -90,9 +91,13 @@ void normalizeFseFrequencies(std::span<const std::uint32_t> counts, std::uint32_
 
 void FseEncoder::init(std::span<const std::uint16_t> freq, std::uint32_t stateCount)
 {
-    // Built from the decoder's own layout so the two can never disagree.
-    std::array<FseTransition, kFseMaxStates> spread;
-    spreadFseSymbols(freq, std::span(spread).first(stateCount));
+    // The decoder's layout (spreadFseSymbols) in closed form: a symbol with
+    // frequency f owns the next f states; its first ones read k bits, with
+    // stateCount <= f << k < 2 * stateCount, and come from next states at and
+    // above (f << k) - stateCount. Laying out the states themselves cost 0.6%
+    // of the encoder's instructions.
+    const int stateZeros = std::countl_zero(stateCount);
+    stateCount_ = stateCount;
     std::uint32_t first = 0;
     for (std::size_t symbol = 0; symbol < freq.size(); ++symbol) {
         const std::uint32_t f = freq[symbol];
@@ -100,15 +105,11 @@ void FseEncoder::init(std::span<const std::uint16_t> freq, std::uint32_t stateCo
             table_[symbol] = {};
             continue;
         }
-        const FseTransition head = spread[first];  // a state that reads the most bits
-        const unsigned k = head.bits;
-        const std::uint32_t threshold = static_cast<std::uint32_t>(head.delta);
-        const std::uint32_t fullStates = ((2 * stateCount) >> k) - f;
+        const auto k = static_cast<std::uint32_t>(std::countl_zero(f) - stateZeros);
+        const std::uint32_t threshold = (f << k) - stateCount;
         Entry& e = table_[symbol];
-        e.threshold = static_cast<std::uint16_t>(threshold);
-        e.bits = static_cast<std::uint8_t>(k);
-        e.highDelta = static_cast<std::int32_t>(first) - static_cast<std::int32_t>(threshold >> k);
-        e.lowDelta = static_cast<std::int32_t>(first + fullStates);
+        e.deltaBits = (k << 16) - (threshold + stateCount);
+        e.deltaState = first - f + stateCount;
         first += f;
     }
 }

@@ -68,11 +68,16 @@ private:
     };
 
     void reset(std::size_t size);
+    template <unsigned MinMatch>
+    void parseWith(LzParse& out);
+    template <unsigned MinMatch>
     void insertUpTo(std::uint32_t pos);
     void link(std::uint32_t pos, std::uint32_t hash);
+    template <unsigned MinMatch>
     std::uint32_t hashOf(const std::uint8_t* p) const;
     // Best match at `pos` within `depth` chain links; chain candidates must be
     // longer than `atLeast`.
+    template <unsigned MinMatch>
     void bestAt(std::uint32_t pos, std::uint32_t repeatDistance, std::uint32_t atLeast, std::uint32_t depth,
                 Candidate& best);
     int value(std::uint32_t length, std::uint32_t distance, bool repeat) const;
@@ -89,7 +94,6 @@ private:
     std::uint32_t nextInsert_ = 0;
     std::uint32_t origin_ = 0;  // added to the positions of this parse in the tables
     std::uint32_t used_ = 0;
-    std::uint32_t wordMask_ = 0;  // the bytes of a word that must match
 };
 
 }  // namespace kelvane::codec

@@ -84,7 +84,7 @@ void expectRoundTrip(const std::vector<std::uint16_t>& freq, std::uint32_t state
     encoder.init(freq, states);
     Bytes buffer(symbols.size() * 2 + 16);
     BitWriter out(buffer.data(), buffer.data() + buffer.size());
-    std::uint32_t state = 0;
+    std::uint32_t state = encoder.startState();
     for (std::size_t i = symbols.size(); i-- != 0;) {
         const FseEncoder::Step step = encoder.encode(state, symbols[i]);
         ASSERT_LE(step.bits >> step.count, 0u);
@@ -93,6 +93,7 @@ void expectRoundTrip(const std::vector<std::uint16_t>& freq, std::uint32_t state
     }
     const int finalBits = out.finish();
     ASSERT_FALSE(out.overflowed());
+    state = encoder.decoderState(state);
     ASSERT_LT(state, states);
 
     std::vector<FseTransition> table(states);

@@ -105,6 +105,32 @@ TEST(LzfseBlockHeader, RoundTripsEveryCodeLengthAndFieldExtreme)
     EXPECT_FALSE(parseLzfseBlockHeaderV2(block));
 }
 
+// Every value a frequency can take, at every bit offset the codes before it
+// leave, read back as written: each code length and each value bit.
+TEST(LzfseBlockHeader, EveryFrequencyValueReadsBackAtEveryBitOffset)
+{
+    for (std::uint32_t v = 0; v <= 1024; ++v) {
+        for (std::uint16_t lead = 0; lead < 8; ++lead) {
+            LzfseBlockHeader h = everyCodeLength();
+            // Each 2 in the L table takes a bit more than the 0 it replaces:
+            // the literal codes start 0..7 bits further on.
+            h.lFreq = {};
+            h.lFreq[0] = static_cast<std::uint16_t>(64 - 2 * lead);
+            for (std::uint16_t i = 0; i < lead; ++i)
+                h.lFreq[1 + i] = 2;
+            h.literalFreq = {};
+            h.literalFreq[0] = static_cast<std::uint16_t>(v);
+            h.literalFreq[1] = static_cast<std::uint16_t>(1024 - v);
+            ASSERT_TRUE(h.isValid());
+            Bytes block(h.v2Size() + h.literalPayloadBytes + h.lmdPayloadBytes);
+            ASSERT_EQ(writeLzfseBlockHeaderV2(h, block), h.v2Size());
+            const auto parsed = parseLzfseBlockHeaderV2(block);
+            ASSERT_TRUE(parsed) << "value " << v << " lead " << lead;
+            ASSERT_EQ(parsed->header, h) << "value " << v << " lead " << lead;
+        }
+    }
+}
+
 TEST(LzfseBlockHeader, WritingRefusesInvalidHeadersAndShortDestinations)
 {
     const LzfseBlockHeader good = everyCodeLength();

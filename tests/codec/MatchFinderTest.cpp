@@ -114,6 +114,49 @@ TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
     EXPECT_EQ(parse.sequences[0].distance, 65u);
 }
 
+// Earlier copies of a string, each one byte longer the further back it lies:
+// the search must see past every shorter, nearer one to the longest. Odd and
+// even counts of copies, so that a screen that skips every other length
+// shows too.
+TEST(MatchFinder, TakesTheLongestOfCopiesThatGrowFurtherBack)
+{
+    const Bytes target = randomBytes(40, 21);
+    const std::vector<std::vector<std::uint32_t>> layouts = {{9, 8, 7, 6, 5}, {8, 7, 6, 5}};  // far to near
+    for (const auto& lengths : layouts) {
+        for (std::uint32_t minMatch : {3u, 4u}) {
+            Bytes src = randomBytes(16, 22);
+            const std::size_t longestAt = src.size();
+            for (std::uint32_t length : lengths) {
+                src.insert(src.end(), target.begin(), target.begin() + length);
+                src.push_back(static_cast<std::uint8_t>(target[length] ^ 0x55));  // the copy ends here
+                const Bytes gap = randomBytes(30, 23 + length);
+                src.insert(src.end(), gap.begin(), gap.end());
+            }
+            const std::size_t last = src.size();
+            src.insert(src.end(), target.begin(), target.end());
+
+            MatchFinder::Options options;
+            options.minMatch = minMatch;
+            MatchFinder finder(options);
+            LzParse parse;
+            finder.parse(src, parse);
+            ASSERT_EQ(replay(src, parse, options.maxDistance, minMatch), src);
+            std::size_t at = 0;
+            bool seen = false;
+            for (const LzSequence& seq : parse.sequences) {
+                at += seq.literalCount;
+                if (at == last) {
+                    seen = true;
+                    EXPECT_EQ(seq.matchLength, lengths[0]) << "minimum match " << minMatch;
+                    EXPECT_EQ(seq.distance, last - longestAt) << "minimum match " << minMatch;
+                }
+                at += seq.matchLength;
+            }
+            EXPECT_TRUE(seen) << "no match where the last copy starts, minimum match " << minMatch;
+        }
+    }
+}
+
 TEST(MatchFinder, FindsRepeatsOfBytesDeepInALongLiteralRun)
 {
     // The search steps over most of a long run of random bytes; a later copy
