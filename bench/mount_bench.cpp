@@ -4,7 +4,8 @@
 // readers, cold and warm, re-reads, and `du -s` / `ls -lR` over 10,000 files.
 // Prints figures; run as root for the cold cases (drop_caches).
 //
-//   mount_bench [WORK_FOLDER] [ROUNDS]
+//   mount_bench [WORK_FOLDER] [ROUNDS] [reads | metadata]
+//   (the last argument runs only the reads or only the metadata walks)
 
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
@@ -169,6 +170,8 @@ int main(int argc, char* argv[])
 {
     const stdfs::path work = argc > 1 ? stdfs::path(argv[1]) : stdfs::temp_directory_path() / "kelvane-mount-bench";
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+    const std::string only = argc > 3 ? argv[3] : "";
+    const bool reads = only != "metadata", metadata = only != "reads";
     const stdfs::path kelvanefs = stdfs::canonical("/proc/self/exe").parent_path().parent_path() / "kelvanefs";
     if (run({"bindfs", "--version"}) != 0 || !stdfs::exists(kelvanefs)) {
         std::fprintf(stderr, "mount_bench needs bindfs (Debian package bindfs) and %s\n", kelvanefs.c_str());
@@ -275,13 +278,15 @@ int main(int argc, char* argv[])
             std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx\n",
                         label, figures[0], figures[1], figures[2], figures[2] / figures[1]);
         };
-        if (root) {
+        if (root && reads) {
             seqRow("sequential, 1 reader, cold", 1, true);
             seqRow("sequential, 4 readers, cold", 4, true);
         }
-        seqRow("sequential, 1 reader, warm", 1, false);
-        seqRow("sequential, 4 readers, warm", 4, false);
-        {  // re-reads: the same files read again at once
+        if (reads) {
+            seqRow("sequential, 1 reader, warm", 1, false);
+            seqRow("sequential, 4 readers, warm", 4, false);
+        }
+        if (reads) {  // re-reads: the same files read again at once
             readFiles(viaBindfs, 4);
             readFiles(viaKelvanefs, 4);
             const double bind = mb / seconds([&] { readFiles(viaBindfs, 1); });
@@ -290,7 +295,7 @@ int main(int argc, char* argv[])
                         bind, kel, kel / bind);
         }
         for (const bool cold : {true, false}) {
-            if (cold && !root)
+            if ((cold && !root) || !metadata)
                 continue;
             for (const auto& [label, command] : {std::pair{"du -s", std::vector<std::string>{"du", "-s"}},
                                                  std::pair{"ls -lR", std::vector<std::string>{"ls", "-lR"}}}) {

@@ -595,6 +595,61 @@ void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
 
 bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
 
+// An entry of a listing with attributes, probed before it is added.
+struct ListedEntry {
+    std::string name;
+    off_t next = 0;
+    fuse_entry_param entry{};
+    bool shown = true;
+};
+
+// Reads entries that fit `size` from the folder's stream and probes them
+// all at once: a cold listing waits on the disk for every inode and its
+// records, and one probe after the other kept a single request in flight.
+// Measured with mount_bench (10,000 files, every other one compressed).
+std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_ino_t ino, const std::string& base,
+                                            OpenFolder& folder, size_t size, int& error)
+{
+    std::vector<ListedEntry> listed;
+    std::size_t planned = 0;
+    for (;;) {
+        if (!folder.entry) {
+            errno = 0;
+            folder.entry = ::readdir(folder.dir);
+            if (!folder.entry) {
+                if (errno && listed.empty())
+                    error = errno;
+                break;
+            }
+        }
+        const off_t next = folder.entry->d_off;
+        const char* name = folder.entry->d_name;
+        const std::size_t length = fuse_add_direntry_plus(req, nullptr, 0, name, nullptr, next);
+        if (planned + length > size)
+            break;  // kept for the next request
+        planned += length;
+        ListedEntry& entry = listed.emplace_back();
+        entry.name = name;
+        entry.next = next;
+        if (isDotOrDotDot(name)) {
+            entry.entry.attr.st_ino = folder.entry->d_ino;
+            entry.entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+        }
+        folder.entry = nullptr;
+        folder.offset = next;
+    }
+    const int parentFd = ::dirfd(folder.dir);
+    fs.listingHelpers().forEach(listed.size(), [&](std::size_t index) {
+        ListedEntry& entry = listed[index];
+        if (isDotOrDotDot(entry.name.c_str()))
+            return;
+        const std::string relative = base.empty() ? entry.name : base + "/" + entry.name;
+        // A marked temporary is not listed; an entry gone since the folder was read neither.
+        entry.shown = !isMarkedTemporary(fs, relative) && lookUpEntry(fs, ino, entry.name, entry.entry, parentFd) == 0;
+    });
+    return listed;
+}
+
 void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi, bool plus)
 {
     KelvaneFs& fs = self(req);
@@ -612,7 +667,15 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
             folder.entry = nullptr;
             folder.offset = offset;
         }
-        for (;;) {
+        if (plus) {
+            // Every entry was planned to fit: each one probed is added, so
+            // the kernel holds exactly the lookups counted for it.
+            for (const ListedEntry& entry : listWithAttributes(req, fs, ino, *base, folder, size, error))
+                if (entry.shown)
+                    used += fuse_add_direntry_plus(req, buffer.data() + used, size - used, entry.name.c_str(),
+                                                   &entry.entry, entry.next);
+        }
+        while (!plus) {
             if (!folder.entry) {
                 errno = 0;
                 folder.entry = ::readdir(folder.dir);
@@ -625,40 +688,17 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
             const off_t next = folder.entry->d_off;
             const char* name = folder.entry->d_name;
             const std::string relative = base->empty() ? std::string(name) : *base + "/" + name;
-            const bool dot = isDotOrDotDot(name);
-            if (!dot && isMarkedTemporary(fs, relative)) {
+            if (!isDotOrDotDot(name) && isMarkedTemporary(fs, relative)) {
                 folder.entry = nullptr;
                 folder.offset = next;
                 continue;
             }
-            std::size_t length = 0;
-            char* at = buffer.data() + used;
-            const std::size_t room = size - used;
-            if (plus) {
-                fuse_entry_param entry{};
-                if (dot) {
-                    entry.attr.st_ino = folder.entry->d_ino;
-                    entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-                } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
-                    // Gone since the folder was read: not listed.
-                    folder.entry = nullptr;
-                    folder.offset = next;
-                    continue;
-                }
-                length = fuse_add_direntry_plus(req, at, room, name, &entry, next);
-                if (length > room) {
-                    if (entry.ino)
-                        fs.nodes().forget(entry.ino, 1);
-                    break;
-                }
-            } else {
-                struct stat st {};
-                st.st_ino = folder.entry->d_ino;
-                st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-                length = fuse_add_direntry(req, at, room, name, &st, next);
-                if (length > room)
-                    break;
-            }
+            struct stat st {};
+            st.st_ino = folder.entry->d_ino;
+            st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+            const std::size_t length = fuse_add_direntry(req, buffer.data() + used, size - used, name, &st, next);
+            if (length > size - used)
+                break;
             used += length;
             folder.entry = nullptr;
             folder.offset = next;
@@ -814,7 +854,10 @@ fuse_lowlevel_ops makeOperations()
 }  // namespace
 
 KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
-    : folder_(std::move(folder)), options_(options), cache_(options.cacheBytes, options.readAheadThreads)
+    : folder_(std::move(folder)),
+      options_(options),
+      cache_(options.cacheBytes, options.readAheadThreads),
+      listingHelpers_(options.listingHelpers)
 {
 }
 
