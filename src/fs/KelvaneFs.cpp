@@ -606,7 +606,10 @@ struct ListedEntry {
 // Reads entries that fit `size` from the folder's stream and probes them
 // all at once: a cold listing waits on the disk for every inode and its
 // records, and one probe after the other kept a single request in flight.
-// Measured with mount_bench (10,000 files, every other one compressed).
+// mount_bench (10,000 files, every other one compressed; runs alternated
+// on a loaded machine): cold du -s 1.51 and 2.26 s with the probes in a
+// row, 0.66 and 0.60 s side by side; cold ls -lR 3.64 and 2.98 s, 2.38 and
+// 2.61 s.
 std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_ino_t ino, const std::string& base,
                                             OpenFolder& folder, size_t size, int& error)
 {
