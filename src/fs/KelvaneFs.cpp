@@ -490,12 +490,16 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     // A reader going on near where it stopped gets the next stretch decoded
     // by the read-ahead threads while this one is served. The kernel sends
     // a sequential reader's requests several at a time, so they may arrive
-    // a little out of order.
+    // a little out of order. The blocks of this request after its first go
+    // to those threads too, decoded beside the first one here (a thread
+    // that finds one not yet started decodes it itself).
     constexpr std::uint64_t kNear = 1u << 20;
     const std::uint64_t previous = file.nextOffset.exchange(end);
     const std::uint64_t blocks = (logical + decmpfs::blockSize - 1) / decmpfs::blockSize;
-    if (start + kNear >= previous && start <= previous + kNear && last + 1 < blocks)
-        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
+    const bool sequential = start + kNear >= previous && start <= previous + kNear;
+    const std::uint64_t through = std::min(blocks, last + 1 + (sequential ? fs.options().readAheadBlocks : 0));
+    if (through > first + 1)
+        fs.cache().prefetch(file.key, file.decoded, first + 1, through - first - 1);
 
     std::vector<BlockCache::Block> held;
     std::vector<iovec> pieces;
