@@ -6,6 +6,7 @@
 
 #include "fs/BlockCache.h"
 #include "fs/NodeTable.h"
+#include "fs/RequestPool.h"
 #include "fs/WorkerPool.h"
 #include "platform/UniqueFd.h"
 
@@ -20,13 +21,15 @@ struct ServeOptions {
     unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
     double timeout = 1.0;  // seconds the kernel may keep names and attributes
     unsigned listingHelpers = 7;  // threads that probe the entries of a listing beside its own
+    unsigned requestThreads = 4;  // threads for the requests that may wait (RequestPool)
 };
 
 // The file system `kelvanefs` mounts: every request served relative to the
 // descriptor of the folder below the mount. Compressed files show their
 // logical size and read as their original bytes; the stand-in's records and
 // Kelvane's marked temporary files stay out of sight; everything else passes
-// through unchanged.
+// through unchanged. One thread reads the requests and answers those that
+// do not wait itself; the others go to the request pool.
 class KelvaneFs {
 public:
     KelvaneFs(platform::UniqueFd folder, const ServeOptions& options);
@@ -37,6 +40,7 @@ public:
     NodeTable& nodes() { return nodes_; }
     BlockCache& cache() { return cache_; }
     WorkerPool& listingHelpers() { return listingHelpers_; }
+    RequestPool& requests() { return requests_; }
     const ServeOptions& options() const { return options_; }
 
 private:
@@ -45,6 +49,7 @@ private:
     NodeTable nodes_;
     BlockCache cache_;
     WorkerPool listingHelpers_;
+    RequestPool requests_;
 };
 
 }  // namespace kelvane::fs

@@ -61,7 +61,9 @@ int main(int argc, char* argv[])
         fail(folder.string() + ": " + std::strerror(errno));
         return 1;
     }
-    fs::KelvaneFs fileSystem(std::move(below), line->serve);
+    fs::ServeOptions serve = line->serve;
+    serve.requestThreads = line->threads;
+    fs::KelvaneFs fileSystem(std::move(below), serve);
 
     std::string options = "subtype=kelvanefs,fsname=" + escapedOption(folder.string());
     for (const std::string& option : line->mountOptions)
@@ -89,9 +91,10 @@ int main(int argc, char* argv[])
                 server.run();
                 fuse_loop_config* config = fuse_loop_cfg_create();
                 fuse_loop_cfg_set_clone_fd(config, line->cloneFd ? 1 : 0);
-                // A fixed pool: threads made and ended per burst cost metadata calls dearly.
-                fuse_loop_cfg_set_max_threads(config, line->threads);
-                fuse_loop_cfg_set_idle_threads(config, line->threads);
+                // One thread reads every request; what may wait goes to the
+                // file system's own pool (KelvaneFs::requests).
+                fuse_loop_cfg_set_max_threads(config, 1);
+                fuse_loop_cfg_set_idle_threads(config, 1);
                 // 0 when unmounted, the signal number when stopped by one: both a clean end.
                 status = fuse_session_loop_mt(session, config) < 0 ? 1 : 0;
                 fuse_loop_cfg_destroy(config);
