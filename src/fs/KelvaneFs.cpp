@@ -191,8 +191,7 @@ bool isMarkedTemporary(KelvaneFs& fs, const std::string& relative)
     const std::string_view view(relative);
     if (view.size() <= kTemporarySuffix.size() || view.substr(view.size() - kTemporarySuffix.size()) != kTemporarySuffix)
         return false;
-    return platform::mounted::hasAttribute(platform::pathBelow(fs.folderFd(), relative).c_str(),
-                                           kTemporaryMarker.c_str());
+    return platform::mounted::hasAttribute(fs.folderFd(), relative, kTemporaryMarker.c_str());
 }
 
 // Writing undoes compression: a compressed file is decompressed in place
@@ -762,7 +761,7 @@ void access(fuse_req_t req, fuse_ino_t ino, int mask)
     fuse_reply_err(req, ::faccessat(fs.folderFd(), relativeName(*relative), mask, AT_EACCESS) != 0 ? errno : 0);
 }
 
-// The attribute calls act on the procfs path of the entry below the folder.
+// The attribute calls act on the entry below the folder.
 template <class Call>
 void attributeCall(fuse_req_t req, fuse_ino_t ino, Call call)
 {
@@ -770,7 +769,7 @@ void attributeCall(fuse_req_t req, fuse_ino_t ino, Call call)
     const auto relative = fs.nodes().path(ino);
     if (!relative)
         return (void)fuse_reply_err(req, ENOENT);
-    call(platform::pathBelow(fs.folderFd(), *relative));
+    call(fs.folderFd(), *relative);
 }
 
 template <class Get>
@@ -789,34 +788,34 @@ void replySized(fuse_req_t req, size_t size, Get get)
 
 void getxattr(fuse_req_t req, fuse_ino_t ino, const char* name, size_t size)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
         replySized(req, size, [&](char* value, size_t capacity) {
-            return platform::mounted::getAttribute(path.c_str(), name, value, capacity);
+            return platform::mounted::getAttribute(folderFd, relative, name, value, capacity);
         });
     });
 }
 
 void listxattr(fuse_req_t req, fuse_ino_t ino, size_t size)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
         replySized(req, size, [&](char* list, size_t capacity) {
-            return platform::mounted::listAttributes(path.c_str(), list, capacity);
+            return platform::mounted::listAttributes(folderFd, relative, list, capacity);
         });
     });
 }
 
 void setxattr(fuse_req_t req, fuse_ino_t ino, const char* name, const char* value, size_t size, int flags)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
-        const int result = platform::mounted::setAttribute(path.c_str(), name, value, size, flags);
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
+        const int result = platform::mounted::setAttribute(folderFd, relative, name, value, size, flags);
         fuse_reply_err(req, result != 0 ? errno : 0);
     });
 }
 
 void removexattr(fuse_req_t req, fuse_ino_t ino, const char* name)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
-        fuse_reply_err(req, platform::mounted::removeAttribute(path.c_str(), name) != 0 ? errno : 0);
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
+        fuse_reply_err(req, platform::mounted::removeAttribute(folderFd, relative, name) != 0 ? errno : 0);
     });
 }
 
