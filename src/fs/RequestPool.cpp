@@ -33,6 +33,12 @@ void RequestPool::submit(std::function<void()> job)
     }
 }
 
+bool RequestPool::drain(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(mutex_);
+    return drained_.wait_for(lock, limit, [this] { return jobs_.empty() && running_ == 0; });
+}
+
 void RequestPool::worker()
 {
     Idle self;
@@ -43,9 +49,12 @@ void RequestPool::worker()
         if (!jobs_.empty()) {
             std::function<void()> job = std::move(jobs_.front());
             jobs_.pop_front();
+            ++running_;
             lock.unlock();
             job();
             lock.lock();
+            if (--running_ == 0 && jobs_.empty())
+                drained_.notify_all();
             continue;
         }
         self.called = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -26,6 +27,10 @@ public:
     // threads come free.
     void submit(std::function<void()> job);
 
+    // Waits until every job given has run, at most `limit`: whether they
+    // have. Jobs answer through the session, which must outlive them.
+    bool drain(std::chrono::milliseconds limit);
+
 private:
     struct Idle {
         std::condition_variable wake;
@@ -38,6 +43,8 @@ private:
     std::mutex mutex_;
     std::deque<std::function<void()>> jobs_;
     std::vector<Idle*> idle_;  // back: went idle last
+    std::size_t running_ = 0;
+    std::condition_variable drained_;
     bool stopping_ = false;
     std::vector<std::thread> threads_;  // started with the first job (after a daemon's fork)
 };

@@ -4,7 +4,9 @@
 #include "fs/MountGuard.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -80,6 +82,7 @@ int main(int argc, char* argv[])
     if (!session)
         return 1;  // libfuse said why
     int status = 1;
+    bool drained = true;
     // The socket is there before the mount shows: whoever sees the mount can
     // reach the folder below at once.
     fs::DescriptorServer server(fileSystem.folderFd(), folder);
@@ -98,12 +101,20 @@ int main(int argc, char* argv[])
                 // 0 when unmounted, the signal number when stopped by one: both a clean end.
                 status = fuse_session_loop_mt(session, config) < 0 ? 1 : 0;
                 fuse_loop_cfg_destroy(config);
+                // Requests still in the pool answer through the session.
+                drained = fileSystem.requests().drain(std::chrono::seconds(10));
             }
             fuse_session_unmount(session);
         }
         fuse_remove_signal_handlers(session);
     }
     server.stop();
+    if (!drained) {
+        // A request still waits (a lock never let go): it would answer
+        // through a session torn down under it, so the process ends here.
+        fail("a request was still waiting at the end");
+        std::_Exit(status);
+    }
     fuse_session_destroy(session);
     fuse_opt_free_args(&args);
     return status;

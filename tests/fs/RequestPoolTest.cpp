@@ -79,5 +79,25 @@ TEST(RequestPoolTest, JobsRunSideBySideAndALaterOneWaitsForAFreeThread)
     EXPECT_EQ(metTheOthers, 3);
 }
 
+// The daemon lets its session go only once the pool has answered: a job
+// still held keeps drain() from saying so, and its end lets it.
+TEST(RequestPoolTest, DrainSaysWhetherEveryJobHasRun)
+{
+    RequestPool pool(2);
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> ran = 0;
+    pool.submit([&] {
+        released.wait();
+        ++ran;
+    });
+    for (int i = 0; i < 5; ++i)
+        pool.submit([&] { ++ran; });
+    EXPECT_FALSE(pool.drain(std::chrono::milliseconds(100)));
+    release.set_value();
+    EXPECT_TRUE(pool.drain(std::chrono::seconds(30)));
+    EXPECT_EQ(ran, 6);
+}
+
 }  // namespace
 }  // namespace kelvane::fs
