@@ -416,9 +416,12 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
         // A header or an offset table that does not parse fails the open, as
         // the platform fails the read: the kernel would otherwise see a
-        // short or empty file. The first block is wanted next anyway.
+        // short or empty file. Such a handle holds no bytes, so past the
+        // size check only an empty one needs its first block tried; any
+        // other block that does not decode fails its own read. A re-read
+        // served from the kernel's pages then costs no decode at its open.
         if (file->decoded->size() != static_cast<std::uint64_t>(view.size) ||
-            !fs.cache().get(file->key, file->decoded, 0)) {
+            (file->decoded->size() == 0 && !fs.cache().get(file->key, file->decoded, 0))) {
             logLine("%s does not decode: %s", relative.c_str(), std::strerror(EIO));
             return EIO;
         }
