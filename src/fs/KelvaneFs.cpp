@@ -18,9 +18,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -260,7 +258,7 @@ void getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
     fuse_reply_attr(req, &st, attributeTimeout(fs, st));
 }
 
-void serveSetattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_file_info* fi)
+void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_file_info* fi)
 {
     KelvaneFs& fs = self(req);
     const auto relative = fs.nodes().path(ino);
@@ -433,7 +431,7 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
     return 0;
 }
 
-void serveOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
+void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
 {
     KelvaneFs& fs = self(req);
     const auto relative = fs.nodes().path(ino);
@@ -452,7 +450,7 @@ void serveOpen(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
         delete openFile(fi);  // the caller was interrupted
 }
 
-void serveCreate(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fuse_file_info* fi)
+void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fuse_file_info* fi)
 {
     KelvaneFs& fs = self(req);
     const auto relative = fs.nodes().childPath(parent, name);
@@ -524,7 +522,7 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     fuse_reply_iov(req, pieces.data(), static_cast<int>(pieces.size()));
 }
 
-void serveRead(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
+void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
 {
     OpenFile& file = *openFile(fi);
     if (file.decoded)
@@ -536,7 +534,7 @@ void serveRead(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_
     fuse_reply_data(req, &buffer, FUSE_BUF_SPLICE_MOVE);
 }
 
-void serveWrite(fuse_req_t req, fuse_ino_t, const char* data, size_t size, off_t offset, fuse_file_info* fi)
+void write(fuse_req_t req, fuse_ino_t, const char* data, size_t size, off_t offset, fuse_file_info* fi)
 {
     OpenFile& file = *openFile(fi);
     if (file.decoded)
@@ -560,13 +558,13 @@ void release(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
     fuse_reply_err(req, 0);
 }
 
-void serveFsync(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+void fsync(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
 {
     const int fd = openFile(fi)->fd.get();
     fuse_reply_err(req, (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0 ? errno : 0);
 }
 
-void serveFallocate(fuse_req_t req, fuse_ino_t, int mode, off_t offset, off_t length, fuse_file_info* fi)
+void fallocate(fuse_req_t req, fuse_ino_t, int mode, off_t offset, off_t length, fuse_file_info* fi)
 {
     OpenFile& file = *openFile(fi);
     if (file.decoded)
@@ -574,7 +572,7 @@ void serveFallocate(fuse_req_t req, fuse_ino_t, int mode, off_t offset, off_t le
     fuse_reply_err(req, ::fallocate(file.fd.get(), mode, offset, length) != 0 ? errno : 0);
 }
 
-void serveFlock(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, int operation)
+void flock(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, int operation)
 {
     fuse_reply_err(req, ::flock(openFile(fi)->fd.get(), operation) != 0 ? errno : 0);
 }
@@ -741,7 +739,7 @@ void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
     fuse_reply_err(req, 0);
 }
 
-void serveFsyncdir(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+void fsyncdir(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
 {
     const int fd = ::dirfd(openFolder(fi)->dir);
     fuse_reply_err(req, (dataOnly ? ::fdatasync(fd) : ::fsync(fd)) != 0 ? errno : 0);
@@ -822,79 +820,6 @@ void removexattr(fuse_req_t req, fuse_ino_t ino, const char* name)
     });
 }
 
-// --- requests handed to the pool ---------------------------------------------
-//
-// Requests are read by one thread: a walk such as `ls -lR` sends one small
-// request after the other, and with several threads waiting on the device
-// each request woke a different, cold one (the kernel wakes the longest
-// waiting). mount_bench tree, new mount, ls -lR alternated: 1 thread
-// 0.60-1.01 s, 2 threads 0.87-1.33 s, 4 threads 1.01-1.85 s. What may wait
-// (decoding, the disk, a lock, a decompression) goes to the pool, so four
-// readers still decode at once. The arguments live in the reading thread's
-// buffer and frame: the pool gets copies.
-
-void later(fuse_req_t req, std::function<void()> job) { self(req).requests().submit(std::move(job)); }
-
-void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_file_info* fi)
-{
-    if (!(toSet & FUSE_SET_ATTR_SIZE))
-        return serveSetattr(req, ino, attr, toSet, fi);
-    // A size change may decompress the file first.
-    std::optional<fuse_file_info> file = fi ? std::optional(*fi) : std::nullopt;
-    later(req, [req, ino, st = *attr, toSet, file]() mutable {
-        serveSetattr(req, ino, &st, toSet, file ? &*file : nullptr);
-    });
-}
-
-void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
-{
-    if (!opensForWriting(fi->flags))
-        return serveOpen(req, ino, fi);
-    later(req, [req, ino, file = *fi]() mutable { serveOpen(req, ino, &file); });
-}
-
-void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fuse_file_info* fi)
-{
-    later(req, [req, parent, entry = std::string(name), mode, file = *fi]() mutable {
-        serveCreate(req, parent, entry.c_str(), mode, &file);
-    });
-}
-
-void read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi)
-{
-    later(req, [req, ino, size, offset, file = *fi]() mutable { serveRead(req, ino, size, offset, &file); });
-}
-
-void write(fuse_req_t req, fuse_ino_t ino, const char* data, size_t size, off_t offset, fuse_file_info* fi)
-{
-    later(req, [req, ino, bytes = std::vector<char>(data, data + size), offset, file = *fi]() mutable {
-        serveWrite(req, ino, bytes.data(), bytes.size(), offset, &file);
-    });
-}
-
-void fsync(fuse_req_t req, fuse_ino_t ino, int dataOnly, fuse_file_info* fi)
-{
-    later(req, [req, ino, dataOnly, file = *fi]() mutable { serveFsync(req, ino, dataOnly, &file); });
-}
-
-void fallocate(fuse_req_t req, fuse_ino_t ino, int mode, off_t offset, off_t length, fuse_file_info* fi)
-{
-    later(req, [req, ino, mode, offset, length, file = *fi]() mutable {
-        serveFallocate(req, ino, mode, offset, length, &file);
-    });
-}
-
-void flock(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, int operation)
-{
-    // A lock held by another process would stop every request here.
-    later(req, [req, ino, operation, file = *fi]() mutable { serveFlock(req, ino, &file, operation); });
-}
-
-void fsyncdir(fuse_req_t req, fuse_ino_t ino, int dataOnly, fuse_file_info* fi)
-{
-    later(req, [req, ino, dataOnly, file = *fi]() mutable { serveFsyncdir(req, ino, dataOnly, &file); });
-}
-
 fuse_lowlevel_ops makeOperations()
 {
     fuse_lowlevel_ops ops{};
@@ -941,8 +866,7 @@ KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
     : folder_(std::move(folder)),
       options_(options),
       cache_(options.cacheBytes, options.readAheadThreads),
-      listingHelpers_(options.listingHelpers),
-      requests_(options.requestThreads)
+      listingHelpers_(options.listingHelpers)
 {
 }
 

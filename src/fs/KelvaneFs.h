@@ -6,7 +6,6 @@
 
 #include "fs/BlockCache.h"
 #include "fs/NodeTable.h"
-#include "fs/RequestPool.h"
 #include "fs/WorkerPool.h"
 #include "platform/UniqueFd.h"
 
@@ -21,15 +20,13 @@ struct ServeOptions {
     unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
     double timeout = 1.0;  // seconds the kernel may keep names and attributes
     unsigned listingHelpers = 7;  // threads that probe the entries of a listing beside its own
-    unsigned requestThreads = 4;  // threads for the requests that may wait (RequestPool)
 };
 
 // The file system `kelvanefs` mounts: every request served relative to the
 // descriptor of the folder below the mount. Compressed files show their
 // logical size and read as their original bytes; the stand-in's records and
 // Kelvane's marked temporary files stay out of sight; everything else passes
-// through unchanged. One thread reads the requests and answers those that
-// do not wait itself; the others go to the request pool.
+// through unchanged.
 class KelvaneFs {
 public:
     KelvaneFs(platform::UniqueFd folder, const ServeOptions& options);
@@ -40,7 +37,6 @@ public:
     NodeTable& nodes() { return nodes_; }
     BlockCache& cache() { return cache_; }
     WorkerPool& listingHelpers() { return listingHelpers_; }
-    RequestPool& requests() { return requests_; }
     const ServeOptions& options() const { return options_; }
 
 private:
@@ -49,7 +45,6 @@ private:
     NodeTable nodes_;
     BlockCache cache_;
     WorkerPool listingHelpers_;
-    RequestPool requests_;
 };
 
 }  // namespace kelvane::fs

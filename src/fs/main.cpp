@@ -4,9 +4,7 @@
 #include "fs/MountGuard.h"
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -63,9 +61,7 @@ int main(int argc, char* argv[])
         fail(folder.string() + ": " + std::strerror(errno));
         return 1;
     }
-    fs::ServeOptions serve = line->serve;
-    serve.requestThreads = line->threads;
-    fs::KelvaneFs fileSystem(std::move(below), serve);
+    fs::KelvaneFs fileSystem(std::move(below), line->serve);
 
     std::string options = "subtype=kelvanefs,fsname=" + escapedOption(folder.string());
     for (const std::string& option : line->mountOptions)
@@ -82,7 +78,6 @@ int main(int argc, char* argv[])
     if (!session)
         return 1;  // libfuse said why
     int status = 1;
-    bool drained = true;
     // The socket is there before the mount shows: whoever sees the mount can
     // reach the folder below at once.
     fs::DescriptorServer server(fileSystem.folderFd(), folder);
@@ -94,27 +89,18 @@ int main(int argc, char* argv[])
                 server.run();
                 fuse_loop_config* config = fuse_loop_cfg_create();
                 fuse_loop_cfg_set_clone_fd(config, line->cloneFd ? 1 : 0);
-                // One thread reads every request; what may wait goes to the
-                // file system's own pool (KelvaneFs::requests).
-                fuse_loop_cfg_set_max_threads(config, 1);
-                fuse_loop_cfg_set_idle_threads(config, 1);
+                // A fixed pool: threads made and ended per burst cost metadata calls dearly.
+                fuse_loop_cfg_set_max_threads(config, line->threads);
+                fuse_loop_cfg_set_idle_threads(config, line->threads);
                 // 0 when unmounted, the signal number when stopped by one: both a clean end.
                 status = fuse_session_loop_mt(session, config) < 0 ? 1 : 0;
                 fuse_loop_cfg_destroy(config);
-                // Requests still in the pool answer through the session.
-                drained = fileSystem.requests().drain(std::chrono::seconds(10));
             }
             fuse_session_unmount(session);
         }
         fuse_remove_signal_handlers(session);
     }
     server.stop();
-    if (!drained) {
-        // A request still waits (a lock never let go): it would answer
-        // through a session torn down under it, so the process ends here.
-        fail("a request was still waiting at the end");
-        std::_Exit(status);
-    }
     fuse_session_destroy(session);
     fuse_opt_free_args(&args);
     return status;
