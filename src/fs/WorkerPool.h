@@ -12,9 +12,9 @@
 
 namespace kelvane::fs {
 
-// A few threads that help a caller through a batch of independent pieces of
-// work: the probes of a folder listing, whose system calls wait on the disk
-// one at a time when run in a row.
+// A few threads that help a caller through a batch of independent jobs:
+// the probes of a folder listing, whose system calls wait on the disk one at
+// a time when run in a row.
 class WorkerPool {
 public:
     explicit WorkerPool(unsigned threads);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The helpers of a folder listing: every piece of a batch runs exactly once,
+// The helpers of a folder listing: every job of a batch runs exactly once,
 // really in parallel, and the call returns only when all of it is done.
 
 #include "fs/WorkerPool.h"
@@ -16,7 +16,7 @@
 namespace kelvane::fs {
 namespace {
 
-TEST(WorkerPoolTest, EveryPieceRunsOnceAndIsDoneWhenTheCallReturnsAlsoWithCallersAtOnce)
+TEST(WorkerPoolTest, EveryJobRunsOnceAndIsDoneWhenTheCallReturnsAlsoWithCallersAtOnce)
 {
     WorkerPool pool(3);
     constexpr int kCallers = 4, kBatches = 200;
@@ -43,9 +43,9 @@ TEST(WorkerPoolTest, EveryPieceRunsOnceAndIsDoneWhenTheCallReturnsAlsoWithCaller
     EXPECT_EQ(wrong, 0);
 }
 
-// Two pieces that each wait for the other to have started: they finish only
+// Two jobs that each wait for the other to have started: they finish only
 // when they run at the same time (one after the other, both time out).
-TEST(WorkerPoolTest, PiecesOfOneBatchRunAtTheSameTime)
+TEST(WorkerPoolTest, JobsOfOneBatchRunAtTheSameTime)
 {
     WorkerPool pool(1);
     std::mutex mutex;
