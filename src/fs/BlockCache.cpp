@@ -3,6 +3,7 @@
 
 #include "platform/DecmpfsFormat.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kelvane::fs {
@@ -104,6 +105,7 @@ void BlockCache::prefetch(const FileKey& key, const std::shared_ptr<const platfo
 {
     if (workerCount_ == 0)
         return;
+    std::uint64_t queued = 0;
     {
         std::lock_guard lock(mutex_);
         startWorkersLocked();
@@ -115,9 +117,14 @@ void BlockCache::prefetch(const FileKey& key, const std::shared_ptr<const platfo
             ages_.push_front(slotKey);
             slots_.emplace(slotKey, Slot{promise->get_future().share(), promise, 0, false, ages_.begin()});
             jobs_.push_back([this, slotKey, handle] { runQueued(slotKey, handle); });
+            ++queued;
         }
     }
-    wake_.notify_all();
+    // A sequential reader asks again for blocks already queued on most
+    // requests: waking every thread each time cost a broadcast and a
+    // context switch per request (perf, one reader: 2.5% in the broadcast).
+    for (std::uint64_t i = 0; i < std::min<std::uint64_t>(queued, workerCount_); ++i)
+        wake_.notify_one();
 }
 
 void BlockCache::runQueued(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle)

@@ -189,8 +189,7 @@ bool isMarkedTemporary(KelvaneFs& fs, const std::string& relative)
     const std::string_view view(relative);
     if (view.size() <= kTemporarySuffix.size() || view.substr(view.size() - kTemporarySuffix.size()) != kTemporarySuffix)
         return false;
-    return platform::mounted::hasAttribute(platform::pathBelow(fs.folderFd(), relative).c_str(),
-                                           kTemporaryMarker.c_str());
+    return platform::mounted::hasAttribute(fs.folderFd(), relative, kTemporaryMarker.c_str());
 }
 
 // Writing undoes compression: a compressed file is decompressed in place
@@ -415,9 +414,12 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
         // A header or an offset table that does not parse fails the open, as
         // the platform fails the read: the kernel would otherwise see a
-        // short or empty file. The first block is wanted next anyway.
+        // short or empty file. Such a handle holds no bytes, so past the
+        // size check only an empty one needs its first block tried; any
+        // other block that does not decode fails its own read. A re-read
+        // served from the kernel's pages then costs no decode at its open.
         if (file->decoded->size() != static_cast<std::uint64_t>(view.size) ||
-            !fs.cache().get(file->key, file->decoded, 0)) {
+            (file->decoded->size() == 0 && !fs.cache().get(file->key, file->decoded, 0))) {
             logLine("%s does not decode: %s", relative.c_str(), std::strerror(EIO));
             return EIO;
         }
@@ -490,12 +492,16 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     // A reader going on near where it stopped gets the next stretch decoded
     // by the read-ahead threads while this one is served. The kernel sends
     // a sequential reader's requests several at a time, so they may arrive
-    // a little out of order.
+    // a little out of order. The blocks of this request after its first go
+    // to those threads too, decoded beside the first one here (a thread
+    // that finds one not yet started decodes it itself).
     constexpr std::uint64_t kNear = 1u << 20;
     const std::uint64_t previous = file.nextOffset.exchange(end);
     const std::uint64_t blocks = (logical + decmpfs::blockSize - 1) / decmpfs::blockSize;
-    if (start + kNear >= previous && start <= previous + kNear && last + 1 < blocks)
-        fs.cache().prefetch(file.key, file.decoded, last + 1, fs.options().readAheadBlocks);
+    const bool sequential = start + kNear >= previous && start <= previous + kNear;
+    const std::uint64_t through = std::min(blocks, last + 1 + (sequential ? fs.options().readAheadBlocks : 0));
+    if (through > first + 1)
+        fs.cache().prefetch(file.key, file.decoded, first + 1, through - first - 1);
 
     std::vector<BlockCache::Block> held;
     std::vector<iovec> pieces;
@@ -595,6 +601,64 @@ void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
 
 bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')); }
 
+// An entry of a listing with attributes, probed before it is added.
+struct ListedEntry {
+    std::string name;
+    off_t next = 0;
+    fuse_entry_param entry{};
+    bool shown = true;
+};
+
+// Reads entries that fit `size` from the folder's stream and probes them
+// all at once: a cold listing waits on the disk for every inode and its
+// records, and one probe after the other kept a single request in flight.
+// mount_bench (10,000 files, every other one compressed; runs alternated
+// on a loaded machine): cold du -s 1.51 and 2.26 s with the probes in a
+// row, 0.66 and 0.60 s side by side; cold ls -lR 3.64 and 2.98 s, 2.38 and
+// 2.61 s.
+std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_ino_t ino, const std::string& base,
+                                            OpenFolder& folder, size_t size, int& error)
+{
+    std::vector<ListedEntry> listed;
+    std::size_t planned = 0;
+    for (;;) {
+        if (!folder.entry) {
+            errno = 0;
+            folder.entry = ::readdir(folder.dir);
+            if (!folder.entry) {
+                if (errno && listed.empty())
+                    error = errno;
+                break;
+            }
+        }
+        const off_t next = folder.entry->d_off;
+        const char* name = folder.entry->d_name;
+        const std::size_t length = fuse_add_direntry_plus(req, nullptr, 0, name, nullptr, next);
+        if (planned + length > size)
+            break;  // kept for the next request
+        planned += length;
+        ListedEntry& entry = listed.emplace_back();
+        entry.name = name;
+        entry.next = next;
+        if (isDotOrDotDot(name)) {
+            entry.entry.attr.st_ino = folder.entry->d_ino;
+            entry.entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+        }
+        folder.entry = nullptr;
+        folder.offset = next;
+    }
+    const int parentFd = ::dirfd(folder.dir);
+    fs.listingHelpers().forEach(listed.size(), [&](std::size_t index) {
+        ListedEntry& entry = listed[index];
+        if (isDotOrDotDot(entry.name.c_str()))
+            return;
+        const std::string relative = base.empty() ? entry.name : base + "/" + entry.name;
+        // A marked temporary is not listed; an entry gone since the folder was read neither.
+        entry.shown = !isMarkedTemporary(fs, relative) && lookUpEntry(fs, ino, entry.name, entry.entry, parentFd) == 0;
+    });
+    return listed;
+}
+
 void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi, bool plus)
 {
     KelvaneFs& fs = self(req);
@@ -612,7 +676,15 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
             folder.entry = nullptr;
             folder.offset = offset;
         }
-        for (;;) {
+        if (plus) {
+            // Every entry was planned to fit: each one probed is added, so
+            // the kernel holds exactly the lookups counted for it.
+            for (const ListedEntry& entry : listWithAttributes(req, fs, ino, *base, folder, size, error))
+                if (entry.shown)
+                    used += fuse_add_direntry_plus(req, buffer.data() + used, size - used, entry.name.c_str(),
+                                                   &entry.entry, entry.next);
+        }
+        while (!plus) {
             if (!folder.entry) {
                 errno = 0;
                 folder.entry = ::readdir(folder.dir);
@@ -625,40 +697,17 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
             const off_t next = folder.entry->d_off;
             const char* name = folder.entry->d_name;
             const std::string relative = base->empty() ? std::string(name) : *base + "/" + name;
-            const bool dot = isDotOrDotDot(name);
-            if (!dot && isMarkedTemporary(fs, relative)) {
+            if (!isDotOrDotDot(name) && isMarkedTemporary(fs, relative)) {
                 folder.entry = nullptr;
                 folder.offset = next;
                 continue;
             }
-            std::size_t length = 0;
-            char* at = buffer.data() + used;
-            const std::size_t room = size - used;
-            if (plus) {
-                fuse_entry_param entry{};
-                if (dot) {
-                    entry.attr.st_ino = folder.entry->d_ino;
-                    entry.attr.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-                } else if (lookUpEntry(fs, ino, name, entry, ::dirfd(folder.dir)) != 0) {
-                    // Gone since the folder was read: not listed.
-                    folder.entry = nullptr;
-                    folder.offset = next;
-                    continue;
-                }
-                length = fuse_add_direntry_plus(req, at, room, name, &entry, next);
-                if (length > room) {
-                    if (entry.ino)
-                        fs.nodes().forget(entry.ino, 1);
-                    break;
-                }
-            } else {
-                struct stat st {};
-                st.st_ino = folder.entry->d_ino;
-                st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
-                length = fuse_add_direntry(req, at, room, name, &st, next);
-                if (length > room)
-                    break;
-            }
+            struct stat st {};
+            st.st_ino = folder.entry->d_ino;
+            st.st_mode = static_cast<mode_t>(folder.entry->d_type) << 12;
+            const std::size_t length = fuse_add_direntry(req, buffer.data() + used, size - used, name, &st, next);
+            if (length > size - used)
+                break;
             used += length;
             folder.entry = nullptr;
             folder.offset = next;
@@ -713,7 +762,7 @@ void access(fuse_req_t req, fuse_ino_t ino, int mask)
     fuse_reply_err(req, ::faccessat(fs.folderFd(), relativeName(*relative), mask, AT_EACCESS) != 0 ? errno : 0);
 }
 
-// The attribute calls act on the procfs path of the entry below the folder.
+// The attribute calls act on the entry below the folder.
 template <class Call>
 void attributeCall(fuse_req_t req, fuse_ino_t ino, Call call)
 {
@@ -721,7 +770,7 @@ void attributeCall(fuse_req_t req, fuse_ino_t ino, Call call)
     const auto relative = fs.nodes().path(ino);
     if (!relative)
         return (void)fuse_reply_err(req, ENOENT);
-    call(platform::pathBelow(fs.folderFd(), *relative));
+    call(fs.folderFd(), *relative);
 }
 
 template <class Get>
@@ -740,34 +789,34 @@ void replySized(fuse_req_t req, size_t size, Get get)
 
 void getxattr(fuse_req_t req, fuse_ino_t ino, const char* name, size_t size)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
         replySized(req, size, [&](char* value, size_t capacity) {
-            return platform::mounted::getAttribute(path.c_str(), name, value, capacity);
+            return platform::mounted::getAttribute(folderFd, relative, name, value, capacity);
         });
     });
 }
 
 void listxattr(fuse_req_t req, fuse_ino_t ino, size_t size)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
         replySized(req, size, [&](char* list, size_t capacity) {
-            return platform::mounted::listAttributes(path.c_str(), list, capacity);
+            return platform::mounted::listAttributes(folderFd, relative, list, capacity);
         });
     });
 }
 
 void setxattr(fuse_req_t req, fuse_ino_t ino, const char* name, const char* value, size_t size, int flags)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
-        const int result = platform::mounted::setAttribute(path.c_str(), name, value, size, flags);
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
+        const int result = platform::mounted::setAttribute(folderFd, relative, name, value, size, flags);
         fuse_reply_err(req, result != 0 ? errno : 0);
     });
 }
 
 void removexattr(fuse_req_t req, fuse_ino_t ino, const char* name)
 {
-    attributeCall(req, ino, [&](const std::string& path) {
-        fuse_reply_err(req, platform::mounted::removeAttribute(path.c_str(), name) != 0 ? errno : 0);
+    attributeCall(req, ino, [&](int folderFd, const std::string& relative) {
+        fuse_reply_err(req, platform::mounted::removeAttribute(folderFd, relative, name) != 0 ? errno : 0);
     });
 }
 
@@ -814,7 +863,10 @@ fuse_lowlevel_ops makeOperations()
 }  // namespace
 
 KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
-    : folder_(std::move(folder)), options_(options), cache_(options.cacheBytes, options.readAheadThreads)
+    : folder_(std::move(folder)),
+      options_(options),
+      cache_(options.cacheBytes, options.readAheadThreads),
+      listingHelpers_(options.listingHelpers)
 {
 }
 

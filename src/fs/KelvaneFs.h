@@ -6,6 +6,7 @@
 
 #include "fs/BlockCache.h"
 #include "fs/NodeTable.h"
+#include "fs/WorkerPool.h"
 #include "platform/UniqueFd.h"
 
 #include <cstddef>
@@ -18,6 +19,7 @@ struct ServeOptions {
     unsigned readAheadThreads = 2;
     unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
     double timeout = 1.0;  // seconds the kernel may keep names and attributes
+    unsigned listingHelpers = 7;  // threads that probe the entries of a listing beside its own
 };
 
 // The file system `kelvanefs` mounts: every request served relative to the
@@ -34,6 +36,7 @@ public:
     int folderFd() const { return folder_.get(); }
     NodeTable& nodes() { return nodes_; }
     BlockCache& cache() { return cache_; }
+    WorkerPool& listingHelpers() { return listingHelpers_; }
     const ServeOptions& options() const { return options_; }
 
 private:
@@ -41,6 +44,7 @@ private:
     ServeOptions options_;
     NodeTable nodes_;
     BlockCache cache_;
+    WorkerPool listingHelpers_;
 };
 
 }  // namespace kelvane::fs

@@ -3,7 +3,10 @@
 
 #include "platform/FileFlags.h"
 
+#include <algorithm>
 #include <array>
+#include <climits>
+#include <cstdint>
 #include <atomic>
 #include <cstring>
 #include <fcntl.h>
@@ -43,10 +46,43 @@ ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
     return static_cast<ssize_t>(done);
 }
 
+namespace {
+
+// getxattrat(2) and listxattrat(2) arrived with Linux 6.13; the C library
+// has no wrappers yet. New system calls share one number on every
+// architecture.
+#ifdef SYS_getxattrat
+constexpr long kGetxattrat = SYS_getxattrat;
+#else
+constexpr long kGetxattrat = 464;
+#endif
+#ifdef SYS_listxattrat
+constexpr long kListxattrat = SYS_listxattrat;
+#else
+constexpr long kListxattrat = 465;
+#endif
+std::atomic<bool> xattratMissing = false;
+
+// The kernel's argument block of getxattrat.
+struct XattrArgs {
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+
+}  // namespace
+
 ssize_t rawGet(const Ref& ref, const char* name, void* value, std::size_t size)
 {
     if (ref.fd >= 0)
         return ::fgetxattr(ref.fd, name, value, size);
+    if (ref.directoryFd >= 0 && !xattratMissing.load(std::memory_order_relaxed)) {
+        XattrArgs args{reinterpret_cast<std::uintptr_t>(value), static_cast<std::uint32_t>(std::min<std::size_t>(size, UINT32_MAX)), 0};
+        const long got = ::syscall(kGetxattrat, ref.directoryFd, ref.name, AT_SYMLINK_NOFOLLOW, name, &args, sizeof args);
+        if (got >= 0 || errno != ENOSYS)
+            return got;
+        xattratMissing.store(true, std::memory_order_relaxed);
+    }
     return ref.follow ? ::getxattr(ref.path, name, value, size) : ::lgetxattr(ref.path, name, value, size);
 }
 
@@ -65,32 +101,15 @@ int rawRemove(const Ref& ref, const char* name)
     return ref.follow ? ::removexattr(ref.path, name) : ::lremovexattr(ref.path, name);
 }
 
-namespace {
-
-// listxattrat(2) arrived with Linux 6.13; the C library has no wrapper yet.
-// New system calls share one number on every architecture.
-#ifdef SYS_listxattrat
-constexpr long kListxattrat = SYS_listxattrat;
-#else
-constexpr long kListxattrat = 465;
-#endif
-std::atomic<bool> listxattratMissing = false;
-
-}  // namespace
-
 ssize_t rawList(const Ref& ref, char* buffer, std::size_t size)
 {
     if (ref.fd >= 0)
         return ::flistxattr(ref.fd, buffer, size);
-    if (ref.directoryFd >= 0) {
-        if (listxattratMissing.load(std::memory_order_relaxed)) {
-            errno = ENOSYS;
-            return -1;
-        }
+    if (ref.directoryFd >= 0 && !xattratMissing.load(std::memory_order_relaxed)) {
         const long got = ::syscall(kListxattrat, ref.directoryFd, ref.name, AT_SYMLINK_NOFOLLOW, buffer, size);
-        if (got < 0 && errno == ENOSYS)
-            listxattratMissing.store(true, std::memory_order_relaxed);
-        return got;
+        if (got >= 0 || errno != ENOSYS)
+            return got;
+        xattratMissing.store(true, std::memory_order_relaxed);
     }
     return ref.follow ? ::listxattr(ref.path, buffer, size) : ::llistxattr(ref.path, buffer, size);
 }
@@ -295,28 +314,19 @@ bool isAppendedToFork(const Ref& ref, const State& state)
 int readState(const Ref& ref, State& out)
 {
     out = State{};
-    if (ref.directoryFd >= 0) {
-        // By name in the open folder only while that settles everything (a
-        // file without records); otherwise all of it by path, so that no
-        // answer mixes the two lookups.
-        const Ref byPath = Ref::ofPath(ref.path, false);
-        if (listxattratMissing.load(std::memory_order_relaxed))
-            return readState(byPath, out);
-        if (rawStatx(ref, out.raw) != 0)
-            return -1;
-        if (S_ISLNK(out.raw.stx_mode))
-            return 0;
-        listRecordNames(ref, out.names);
-        if (!out.names.listed || out.names.present != 0)
-            return readState(byPath, out);
-        return 0;
-    }
+    // An entry of an open folder: every call below looks the name up there.
+    // Where the host lacks the *xattrat calls, all of it goes by path, so
+    // that no answer mixes the two lookups.
+    if (ref.directoryFd >= 0 && xattratMissing.load(std::memory_order_relaxed))
+        return readState(Ref::ofPath(ref.path, false), out);
     if (rawStatx(ref, out.raw) != 0)
         return -1;
     if (S_ISLNK(out.raw.stx_mode))
         return 0;  // Linux keeps no user attributes on links
 
     listRecordNames(ref, out.names);
+    if (ref.directoryFd >= 0 && xattratMissing.load(std::memory_order_relaxed))
+        return readState(Ref::ofPath(ref.path, false), out);  // learnt just now
     std::uint8_t buffer[16];
     if (out.names.mayHave(RecordNames::flags)) {
         if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)

@@ -42,9 +42,9 @@ inline constexpr std::size_t kForkRecordWithDigest = 8 + 32;
 
 // Where a raw call goes: a path (following links or not) or a descriptor.
 // A path may also name an entry of an open folder (`directoryFd`, `name`):
-// statx and the attribute list then look the name up there instead of
-// resolving the whole path; every other call still goes by the path, and
-// readState uses the name only when those two settle the whole state.
+// statx, reading and listing attributes then look the name up there instead
+// of resolving the whole path (one lookup in place of a walk from the top);
+// every other call still goes by the path.
 struct Ref {
     const char* path = nullptr;
     int fd = -1;

@@ -2,11 +2,13 @@
 #include "platform/KelvanefsMount.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -14,6 +16,8 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/un.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace kelvane::platform {
@@ -133,20 +137,51 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
 
 namespace {
 
+class MountResolver;
+MountResolver& resolver();
+
 struct Reach {
     std::optional<std::filesystem::path> path;
     std::string reason;  // when there is no path
 };
 
-// The kelvanefs mounts of this process's mount table, read again whenever
-// the kernel says the table changed, and the folder descriptors their
-// sockets handed out (asked for once per mount).
+// The kelvanefs mounts of this process's mount table and the folder
+// descriptors their sockets handed out (asked for once per mount).
+//
+// Every platform path call asks here, from every worker at once, so the
+// common case (no kelvanefs mount anywhere) is one atomic load: no lock, no
+// system call. A thread blocks on /proc/self/mountinfo and reloads the table
+// when the kernel says it changed; a mount that appears is seen by path calls
+// once that thread has run, and at once by `exactly` (the engine's check
+// before it touches a file), which looks at the table itself.
 class MountResolver {
 public:
-    Reach resolve(const std::filesystem::path& path)
+    MountResolver()
     {
+        // A forked child has no watcher thread and shares the parent's watch
+        // descriptor (reading it would take the parent's change events): it
+        // starts afresh at its first call. The lock keeps the table whole
+        // across the fork.
+        ::pthread_atfork([] { resolver().mutex_.lock(); }, [] { resolver().mutex_.unlock(); },
+                         [] {
+                             MountResolver& self = resolver();
+                             self.watching_.store(false, std::memory_order_relaxed);
+                             self.started_.store(false, std::memory_order_relaxed);
+                             self.watch_.reset();
+                             self.mutex_.unlock();
+                         });
+    }
+
+    // `exactly`: the table as it is now, not as the watcher last saw it.
+    Reach resolve(const std::filesystem::path& path, bool exactly)
+    {
+        if (!started_.load(std::memory_order_acquire))
+            start();
+        if (!exactly && watching_.load(std::memory_order_acquire) && !mounted_.load(std::memory_order_acquire))
+            return {path, {}};
         std::lock_guard lock(mutex_);
-        refreshIfChanged();
+        if (exactly || !watching_.load(std::memory_order_relaxed))
+            reloadIfChanged();
         if (mounts_.empty())
             return {path, {}};
         std::error_code code;
@@ -179,13 +214,46 @@ public:
     }
 
 private:
-    void refreshIfChanged()
+    void start()
     {
-        if (!watch_) {
-            watch_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
-            reload();
+        std::lock_guard lock(mutex_);
+        if (started_.load(std::memory_order_relaxed))
             return;
+        // Opened before the table is read: a change after the read is an event.
+        watch_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+        reload();
+        if (watch_) {
+            try {
+                std::thread([this, fd = watch_.get()] { watchChanges(fd); }).detach();
+                watching_.store(true, std::memory_order_release);
+            } catch (const std::system_error&) {
+                // No thread: every call looks at the table itself, as `exactly` does.
+            }
         }
+        started_.store(true, std::memory_order_release);
+    }
+
+    void watchChanges(int fd)
+    {
+        for (;;) {
+            pollfd event{fd, POLLPRI, 0};
+            const int ready = ::poll(&event, 1, -1);
+            std::lock_guard lock(mutex_);
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready < 0 || (event.revents & POLLNVAL)) {
+                watching_.store(false, std::memory_order_release);
+                return;
+            }
+            if (event.revents & (POLLPRI | POLLERR))
+                reload();
+        }
+    }
+
+    void reloadIfChanged()
+    {
+        if (!watch_)
+            return reload();
         pollfd event{watch_.get(), POLLPRI, 0};
         if (::poll(&event, 1, 0) > 0 && (event.revents & (POLLPRI | POLLERR)))
             reload();
@@ -209,8 +277,12 @@ private:
         for (auto it = descriptors_.begin(); it != descriptors_.end();)
             it = std::find(mounts_.begin(), mounts_.end(), it->first) == mounts_.end() ? descriptors_.erase(it)
                                                                                            : std::next(it);
+        mounted_.store(!mounts_.empty(), std::memory_order_release);
     }
 
+    std::atomic<bool> started_{false};
+    std::atomic<bool> watching_{false};  // a thread reloads the table on every change
+    std::atomic<bool> mounted_{false};   // the table holds a kelvanefs mount
     std::mutex mutex_;
     UniqueFd watch_;
     MountTable table_;
@@ -218,17 +290,18 @@ private:
     std::map<int, UniqueFd> descriptors_;
 };
 
+// Never destroyed: the watcher thread may run until the process ends.
 MountResolver& resolver()
 {
-    static MountResolver instance;
-    return instance;
+    static MountResolver* const instance = new MountResolver;
+    return *instance;
 }
 
 }  // namespace
 
 std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path)
 {
-    Reach reach = resolver().resolve(path);
+    Reach reach = resolver().resolve(path, false);
     if (!reach.path)
         errno = ENOTCONN;
     return reach.path;
@@ -236,7 +309,7 @@ std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& p
 
 std::optional<std::string> unreachableMountReason(const std::filesystem::path& path)
 {
-    Reach reach = resolver().resolve(path);
+    Reach reach = resolver().resolve(path, true);
     if (reach.path)
         return std::nullopt;
     return reach.reason;

@@ -34,11 +34,14 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath);
 // descriptor the mount's socket hands out ("/proc/self/fd/N/REL"), so that
 // Kelvane works on the raw records exactly as without a mount. Nothing, with
 // errno ENOTCONN, when that folder cannot be reached: no call may then act
-// on the file through the mount, which hides the records.
+// on the file through the mount, which hides the records. Costs no lock and
+// no system call while no kelvanefs mount exists; a mount made a moment ago
+// may be seen a moment later (unreachableMountReason sees it at once).
 std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& path);
 
 // Why Kelvane cannot work on `path` (a `kelvanefs` mount covers it and its
-// socket does not answer), or nothing.
+// socket does not answer), or nothing. Reads the mount table as it is now:
+// the check to make before working on a file.
 std::optional<std::string> unreachableMountReason(const std::filesystem::path& path);
 
 }  // namespace kelvane::platform

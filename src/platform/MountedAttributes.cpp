@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/MountedAttributes.h"
 
+#include "platform/FileSystem.h"
 #include "platform/InodeRecords.h"
 
 #include <algorithm>
@@ -35,13 +36,30 @@ bool hiddenOn(const Ref& ref, std::string_view name)
     return inode::readState(ref, state) != 0 || state.compressed || state.staleCompression();
 }
 
+// The entry by name below the folder: reading and listing attributes look
+// the name up there, without walking /proc/self/fd/N first (a fifth of the
+// daemon's time in an `ls -lR` went to such walks, perf).
+struct Entry {
+    std::string name;
+    std::string path;
+    Ref ref;
+    Entry(int folderFd, const std::string& relative)
+        : name(relative.empty() ? std::string(".") : relative), path(pathBelow(folderFd, relative)),
+          ref(Ref::ofEntry(folderFd, name.c_str(), path.c_str()))
+    {
+    }
+    Entry(const Entry&) = delete;
+    Entry& operator=(const Entry&) = delete;
+};
+
 }  // namespace
 
 bool isRecordName(std::string_view name) { return isInternal(name) || isCompressionRecord(name); }
 
-ssize_t getAttribute(const char* path, const char* name, void* value, std::size_t size)
+ssize_t getAttribute(int folderFd, const std::string& relative, const char* name, void* value, std::size_t size)
 {
-    const Ref ref = Ref::ofPath(path, false);
+    const Entry entry(folderFd, relative);
+    const Ref& ref = entry.ref;
     if (hiddenOn(ref, name)) {
         errno = ENODATA;
         return -1;
@@ -49,9 +67,10 @@ ssize_t getAttribute(const char* path, const char* name, void* value, std::size_
     return inode::rawGet(ref, name, size ? value : nullptr, value ? size : 0);
 }
 
-ssize_t listAttributes(const char* path, char* buffer, std::size_t size)
+ssize_t listAttributes(int folderFd, const std::string& relative, char* buffer, std::size_t size)
 {
-    const Ref ref = Ref::ofPath(path, false);
+    const Entry entry(folderFd, relative);
+    const Ref& ref = entry.ref;
     std::vector<char> raw;
     if (inode::rawListAll(ref, raw) != 0)
         return -1;
@@ -84,27 +103,29 @@ ssize_t listAttributes(const char* path, char* buffer, std::size_t size)
     return static_cast<ssize_t>(shown.size());
 }
 
-int setAttribute(const char* path, const char* name, const void* value, std::size_t size, int hostFlags)
+int setAttribute(int folderFd, const std::string& relative, const char* name, const void* value, std::size_t size,
+                 int hostFlags)
 {
     if (isRecordName(name)) {
         errno = EPERM;
         return -1;
     }
-    return inode::rawSet(Ref::ofPath(path, false), name, value, size, hostFlags);
+    return inode::rawSet(Ref::ofPath(pathBelow(folderFd, relative).c_str(), false), name, value, size, hostFlags);
 }
 
-int removeAttribute(const char* path, const char* name)
+int removeAttribute(int folderFd, const std::string& relative, const char* name)
 {
     if (isRecordName(name)) {
         errno = EPERM;
         return -1;
     }
-    return inode::rawRemove(Ref::ofPath(path, false), name);
+    return inode::rawRemove(Ref::ofPath(pathBelow(folderFd, relative).c_str(), false), name);
 }
 
-bool hasAttribute(const char* path, const char* name)
+bool hasAttribute(int folderFd, const std::string& relative, const char* name)
 {
-    return inode::rawGet(Ref::ofPath(path, false), name, nullptr, 0) >= 0;
+    const Entry entry(folderFd, relative);
+    return inode::rawGet(entry.ref, name, nullptr, 0) >= 0;
 }
 
 }  // namespace kelvane::platform::mounted

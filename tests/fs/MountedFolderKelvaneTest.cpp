@@ -252,5 +252,49 @@ TEST_F(MountedFolderKelvaneTest, TheHeadlessRunCompressesAMountedFolderThroughTh
     }
 }
 
+// Path calls learn of mounts without asking the table each time: a mount
+// that appears or goes must still be followed, also by a forked child, and
+// the engine's check before it works on a file must see it at once.
+TEST_F(MountedFolderKelvaneTest, PathCallsFollowMountsThatAppearAndGoAlsoInAForkedChild)
+{
+    kelvane::test::writeRawFile(at("a.txt"), words(5000, 4));
+    const auto resolvedBelow = [&] {
+        const auto path = platform::pathForCalls(at("a.txt"));
+        return path && path->native().rfind("/proc/self/fd/", 0) == 0;
+    };
+    ASSERT_EQ(platform::pathForCalls(at("a.txt")), at("a.txt"));
+
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(go[1]);
+        char byte = 0;
+        const bool told = ::read(go[0], &byte, 1) == 1;
+        ::_exit(told && waitFor(resolvedBelow) ? 0 : 1);
+    }
+    ::close(go[0]);
+
+    mountFolder();
+    ASSERT_EQ(::write(go[1], "m", 1), 1);
+    ::close(go[1]);
+    EXPECT_TRUE(waitFor(resolvedBelow)) << "the new mount was never followed";
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the forked child never followed the mount";
+
+    unmount();
+    EXPECT_TRUE(waitFor([&] { return platform::pathForCalls(at("a.txt")) == at("a.txt"); }))
+        << "calls still went below a mount that is gone";
+
+    mountFolder();
+    EXPECT_EQ(platform::unreachableMountReason(at("a.txt")), std::nullopt);
+    EXPECT_TRUE(resolvedBelow()) << "right after the engine's check";
+    platform::FileStat st;
+    ASSERT_EQ(platform::lstat(at("a.txt"), st), 0);
+    EXPECT_EQ(st.size, 5000);
+}
+
 }  // namespace
 }  // namespace kelvane::fs::test

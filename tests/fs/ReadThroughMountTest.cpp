@@ -10,6 +10,8 @@
 #include "platform/Sha256.h"
 
 #include <atomic>
+#include <dirent.h>
+#include <thread>
 #include <fstream>
 #include <map>
 #include <random>
@@ -124,6 +126,59 @@ TEST_F(ReadThroughMountTest, EveryCompressedFileReadsBackAsTheOriginalWithItsLog
     EXPECT_EQ(runProgram({"cmp", at("json-log.bin").string(),
                           (kelvane::test::corpusDir() / "json-log.bin").string()}),
               0);
+}
+
+// A listing with attributes probes its entries side by side: each entry
+// must still get its own attributes, once, in folders listed by several
+// callers at once and spread over many requests.
+TEST_F(ReadThroughMountTest, ListedEntriesCarryTheirOwnLogicalSizesAlsoListedFromSeveralThreads)
+{
+    constexpr int kFiles = 300;
+    std::map<std::string, off_t> sizes;
+    for (int i = 0; i < kFiles; ++i) {
+        // Names of many lengths, so requests fill up at different entries.
+        const std::string name = "f" + std::string(static_cast<std::size_t>(i % 60), 'x') + std::to_string(i);
+        const bool compress = i % 3 == 0;
+        const Bytes bytes = textBytes(compress ? 5000 + static_cast<std::size_t>(i) * 37 : 1000 + static_cast<std::size_t>(i), static_cast<unsigned>(i));
+        kelvane::test::writeRawFile(at(name), bytes);
+        if (compress) {
+            ASSERT_NO_THROW(engine::FileCompressor{}.compressFile(at(name))) << name;
+        }
+        sizes[name] = static_cast<off_t>(bytes.size());
+    }
+    mountFolder();
+
+    std::atomic<int> wrong = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 3; ++round) {
+                DIR* dir = ::opendir(folder().c_str());
+                if (!dir) {
+                    ++wrong;
+                    return;
+                }
+                std::map<std::string, int> seen;
+                while (const dirent* entry = ::readdir(dir)) {
+                    if (entry->d_name[0] == '.')
+                        continue;
+                    struct stat st {};
+                    if (++seen[entry->d_name] != 1 || !sizes.count(entry->d_name) ||
+                        ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+                        st.st_size != sizes.at(entry->d_name)) {
+                        ADD_FAILURE() << entry->d_name << " listed wrong (size " << st.st_size << ")";
+                        ++wrong;
+                    }
+                }
+                ::closedir(dir);
+                if (seen.size() != sizes.size())
+                    ++wrong;
+            }
+        });
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(ReadThroughMountTest, PositionalReadsAcrossBlockEdgesAndMmapReturnTheOriginalBytes)
