@@ -63,75 +63,46 @@ ExtensionCategory fileExtensionCategory(std::string_view extension)
 
 namespace {
 
-// What the windows say of each category.
-struct CategoryTexts {
+// What each category means for compression, and what the windows say of it.
+struct CategoryFacts {
     ExtensionCategory value;
     std::string_view name;
     std::string_view expectedRatio;
+    Rating rating;
+    int stars;
 };
-constexpr std::array categoryTexts{
-    CategoryTexts{ExtensionCategory::text, "テキスト系", "60〜90% 圧縮されます"},
-    CategoryTexts{ExtensionCategory::sourceCode, "ソースコード", "60〜80% 圧縮されます"},
-    CategoryTexts{ExtensionCategory::binaryExecutable, "実行ファイル / バイナリ", "30〜50% 圧縮されます"},
-    CategoryTexts{ExtensionCategory::graphicSource, "グラフィック原本", "30〜70% 圧縮の可能性（実測推奨）"},
-    CategoryTexts{ExtensionCategory::compoundCompressed, "圧縮済みドキュメント", "0〜10% しか縮みません"},
-    CategoryTexts{ExtensionCategory::uncompressedMedia, "圧縮済みメディア", "ほぼ縮みません（既圧縮メディア）"},
-    CategoryTexts{ExtensionCategory::uncompressedArchive, "圧縮済みアーカイブ", "ほぼ縮みません（既圧縮アーカイブ）"},
-    CategoryTexts{ExtensionCategory::unknown, "不明", "圧縮率は不明"},
+constexpr std::array categoryFacts{
+    CategoryFacts{ExtensionCategory::text, "テキスト系", "60〜90% 圧縮されます", Rating::excellent, 5},
+    CategoryFacts{ExtensionCategory::sourceCode, "ソースコード", "60〜80% 圧縮されます", Rating::excellent, 5},
+    CategoryFacts{ExtensionCategory::binaryExecutable, "実行ファイル / バイナリ", "30〜50% 圧縮されます", Rating::good, 4},
+    CategoryFacts{ExtensionCategory::graphicSource, "グラフィック原本", "30〜70% 圧縮の可能性（実測推奨）", Rating::good, 3},
+    CategoryFacts{ExtensionCategory::compoundCompressed, "圧縮済みドキュメント", "0〜10% しか縮みません", Rating::marginal, 2},
+    CategoryFacts{ExtensionCategory::uncompressedMedia, "圧縮済みメディア", "ほぼ縮みません（既圧縮メディア）", Rating::unsuitable, 1},
+    CategoryFacts{ExtensionCategory::uncompressedArchive, "圧縮済みアーカイブ", "ほぼ縮みません（既圧縮アーカイブ）", Rating::unsuitable, 1},
+    CategoryFacts{ExtensionCategory::unknown, "不明", "圧縮率は不明", Rating::unknown, 0},
 };
-static_assert(platform::rowsFollowCases(categoryTexts, allExtensionCategories));
+static_assert(platform::rowsFollowCases(categoryFacts, allExtensionCategories));
 
 }  // namespace
 
 std::string_view displayName(ExtensionCategory category)
 {
-    return platform::caseText(categoryTexts, category, &CategoryTexts::name, "不明");
+    return platform::caseValue(categoryFacts, category, &CategoryFacts::name, "不明");
 }
 
 std::string_view expectedRatioText(ExtensionCategory category)
 {
-    return platform::caseText(categoryTexts, category, &CategoryTexts::expectedRatio, "圧縮率は不明");
+    return platform::caseValue(categoryFacts, category, &CategoryFacts::expectedRatio, "圧縮率は不明");
 }
 
 Rating rating(ExtensionCategory category)
 {
-    switch (category) {
-    case ExtensionCategory::text:
-    case ExtensionCategory::sourceCode:
-        return Rating::excellent;
-    case ExtensionCategory::binaryExecutable:
-    case ExtensionCategory::graphicSource:
-        return Rating::good;
-    case ExtensionCategory::compoundCompressed:
-        return Rating::marginal;
-    case ExtensionCategory::uncompressedMedia:
-    case ExtensionCategory::uncompressedArchive:
-        return Rating::unsuitable;
-    case ExtensionCategory::unknown:
-        return Rating::unknown;
-    }
-    return Rating::unknown;
+    return platform::caseValue(categoryFacts, category, &CategoryFacts::rating, Rating::unknown);
 }
 
 int stars(ExtensionCategory category)
 {
-    switch (category) {
-    case ExtensionCategory::text:
-    case ExtensionCategory::sourceCode:
-        return 5;
-    case ExtensionCategory::binaryExecutable:
-        return 4;
-    case ExtensionCategory::graphicSource:
-        return 3;
-    case ExtensionCategory::compoundCompressed:
-        return 2;
-    case ExtensionCategory::uncompressedMedia:
-    case ExtensionCategory::uncompressedArchive:
-        return 1;
-    case ExtensionCategory::unknown:
-        return 0;
-    }
-    return 0;
+    return platform::caseValue(categoryFacts, category, &CategoryFacts::stars, 0);
 }
 
 std::string starBar(int count)

@@ -26,7 +26,7 @@ static_assert(platform::rowsFollowCases(ratingTexts, allRatings));
 
 std::string_view rawValue(Rating rating)
 {
-    return platform::caseText(ratingTexts, rating, &RatingTexts::raw, "unknown");
+    return platform::caseValue(ratingTexts, rating, &RatingTexts::raw, "unknown");
 }
 
 std::optional<Rating> ratingFromRaw(std::string_view raw)
@@ -40,12 +40,12 @@ std::optional<Rating> ratingFromRaw(std::string_view raw)
 
 std::string_view label(Rating rating)
 {
-    return platform::caseText(ratingTexts, rating, &RatingTexts::label, "不明");
+    return platform::caseValue(ratingTexts, rating, &RatingTexts::label, "不明");
 }
 
 std::string_view symbol(Rating rating)
 {
-    return platform::caseText(ratingTexts, rating, &RatingTexts::symbol, "?");
+    return platform::caseValue(ratingTexts, rating, &RatingTexts::symbol, "?");
 }
 
 }  // namespace kelvane::engine

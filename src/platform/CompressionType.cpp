@@ -33,12 +33,12 @@ static_assert(platform::rowsFollowCases(typeTexts, allCompressionTypes));
 
 std::string_view algorithmName(CompressionType type)
 {
-    return platform::caseText(typeTexts, type, &TypeTexts::algorithm, "?");
+    return platform::caseValue(typeTexts, type, &TypeTexts::algorithm, "?");
 }
 
 std::string_view caseName(CompressionType type)
 {
-    return platform::caseText(typeTexts, type, &TypeTexts::caseName, "?");
+    return platform::caseValue(typeTexts, type, &TypeTexts::caseName, "?");
 }
 
 }  // namespace kelvane::decmpfs
