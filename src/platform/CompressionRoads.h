@@ -16,6 +16,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace kelvane::decmpfs {
 
@@ -75,25 +76,27 @@ inline constexpr Codec lzfse{Coding::lzfse, &platform::compressionDecodeBuffer, 
 
 struct CompressionRoad {
     CompressionType type;
+    std::string_view caseName;   // the case's own name, for the textual form of failures
+    std::string_view algorithm;  // the algorithm's name as the windows show it
     Storage storage;
     const Codec* codec;
     bool written = false;  // the type Kelvane writes for its storage
 };
 
 inline constexpr std::array<CompressionRoad, allCompressionTypes.size()> compressionRoads{{
-    {CompressionType::uncompressedAttr, Storage::attribute, &codecs::stored},
-    {CompressionType::zlibAttr, Storage::attribute, &codecs::zlib},
-    {CompressionType::zlibRsrc, Storage::resourceFork, &codecs::none},
-    {CompressionType::datalessSparse, Storage::elsewhere, &codecs::none},
-    {CompressionType::uncompressedRsrc, Storage::resourceFork, &codecs::none},
-    {CompressionType::lzvnAttr, Storage::attribute, &codecs::lzvn},
-    {CompressionType::lzvnRsrc, Storage::resourceFork, &codecs::lzvn},
-    {CompressionType::uncompressedAttrV2, Storage::attribute, &codecs::storedV2},
-    {CompressionType::uncompressedRsrcV2, Storage::resourceFork, &codecs::none},
-    {CompressionType::lzfseAttr, Storage::attribute, &codecs::lzfse, true},
-    {CompressionType::lzfseRsrc, Storage::resourceFork, &codecs::lzfse, true},
-    {CompressionType::lzbitmapAttr, Storage::attribute, &codecs::none},
-    {CompressionType::lzbitmapRsrc, Storage::resourceFork, &codecs::none},
+    {CompressionType::uncompressedAttr, "uncompressedAttr", "Uncompressed", Storage::attribute, &codecs::stored},
+    {CompressionType::zlibAttr, "zlibAttr", "ZLIB", Storage::attribute, &codecs::zlib},
+    {CompressionType::zlibRsrc, "zlibRsrc", "ZLIB", Storage::resourceFork, &codecs::none},
+    {CompressionType::datalessSparse, "datalessSparse", "Sparse", Storage::elsewhere, &codecs::none},
+    {CompressionType::uncompressedRsrc, "uncompressedRsrc", "Uncompressed", Storage::resourceFork, &codecs::none},
+    {CompressionType::lzvnAttr, "lzvnAttr", "LZVN", Storage::attribute, &codecs::lzvn},
+    {CompressionType::lzvnRsrc, "lzvnRsrc", "LZVN", Storage::resourceFork, &codecs::lzvn},
+    {CompressionType::uncompressedAttrV2, "uncompressedAttrV2", "Uncompressed", Storage::attribute, &codecs::storedV2},
+    {CompressionType::uncompressedRsrcV2, "uncompressedRsrcV2", "Uncompressed", Storage::resourceFork, &codecs::none},
+    {CompressionType::lzfseAttr, "lzfseAttr", "LZFSE", Storage::attribute, &codecs::lzfse, true},
+    {CompressionType::lzfseRsrc, "lzfseRsrc", "LZFSE", Storage::resourceFork, &codecs::lzfse, true},
+    {CompressionType::lzbitmapAttr, "lzbitmapAttr", "LZBitmap", Storage::attribute, &codecs::none},
+    {CompressionType::lzbitmapRsrc, "lzbitmapRsrc", "LZBitmap", Storage::resourceFork, &codecs::none},
 }};
 
 constexpr const CompressionRoad& compressionRoad(CompressionType type)

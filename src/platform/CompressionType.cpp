@@ -1,44 +1,20 @@
 // SPDX-License-Identifier: MIT
 #include "platform/CompressionType.h"
 
-#include "platform/CaseTexts.h"
+#include "platform/CompressionRoads.h"
 
 namespace kelvane::decmpfs {
 
-namespace {
-
-struct TypeTexts {
-    CompressionType value;
-    std::string_view caseName;
-    std::string_view algorithm;
-};
-constexpr std::array typeTexts{
-    TypeTexts{CompressionType::uncompressedAttr, "uncompressedAttr", "Uncompressed"},
-    TypeTexts{CompressionType::zlibAttr, "zlibAttr", "ZLIB"},
-    TypeTexts{CompressionType::zlibRsrc, "zlibRsrc", "ZLIB"},
-    TypeTexts{CompressionType::datalessSparse, "datalessSparse", "Sparse"},
-    TypeTexts{CompressionType::uncompressedRsrc, "uncompressedRsrc", "Uncompressed"},
-    TypeTexts{CompressionType::lzvnAttr, "lzvnAttr", "LZVN"},
-    TypeTexts{CompressionType::lzvnRsrc, "lzvnRsrc", "LZVN"},
-    TypeTexts{CompressionType::uncompressedAttrV2, "uncompressedAttrV2", "Uncompressed"},
-    TypeTexts{CompressionType::uncompressedRsrcV2, "uncompressedRsrcV2", "Uncompressed"},
-    TypeTexts{CompressionType::lzfseAttr, "lzfseAttr", "LZFSE"},
-    TypeTexts{CompressionType::lzfseRsrc, "lzfseRsrc", "LZFSE"},
-    TypeTexts{CompressionType::lzbitmapAttr, "lzbitmapAttr", "LZBitmap"},
-    TypeTexts{CompressionType::lzbitmapRsrc, "lzbitmapRsrc", "LZBitmap"},
-};
-static_assert(platform::rowsFollowCases(typeTexts, allCompressionTypes));
-
-}  // namespace
-
+// Both names stand in the type's row of the roads, beside everything else the
+// type means.
 std::string_view algorithmName(CompressionType type)
 {
-    return platform::caseValue(typeTexts, type, &TypeTexts::algorithm, "?");
+    return compressionTypeFromRaw(rawValue(type)) ? compressionRoad(type).algorithm : "?";
 }
 
 std::string_view caseName(CompressionType type)
 {
-    return platform::caseValue(typeTexts, type, &TypeTexts::caseName, "?");
+    return compressionTypeFromRaw(rawValue(type)) ? compressionRoad(type).caseName : "?";
 }
 
 }  // namespace kelvane::decmpfs
