@@ -112,10 +112,7 @@ QToolBar* StorageStatusDialog::buildToolbar()
 
 QWidget* StorageStatusDialog::buildSidebar()
 {
-    auto* sidebar = new QWidget;
-    auto* sidebarLayout = new QVBoxLayout(sidebar);
-    sidebarLayout->setContentsMargins(8, 8, 0, 8);
-    sidebarLayout->setSpacing(4);
+    auto [sidebar, sidebarLayout] = page::namedBox(QStringLiteral("sidebar"), QBoxLayout::TopToBottom, {8, 8, 0, 8}, 4);
     auto* sidebarTitle = new QLabel(QStringLiteral("ボリューム"), sidebar);
     sidebarTitle->setFont(storage_style::font(TextStyle::caption, font()));
     sidebarTitle->setContentsMargins(6, 0, 0, 0);

@@ -274,10 +274,7 @@ QTableView* LogScreen::buildTable()
 
 QWidget* LogScreen::buildFooter()
 {
-    auto* footer = new QWidget;
-    auto* layout = new QHBoxLayout(footer);
-    layout->setContentsMargins(16, 10, 16, 10);
-    layout->setSpacing(12);
+    auto [footer, layout] = page::namedBox(QStringLiteral("footer"), QBoxLayout::LeftToRight, {16, 10, 16, 10}, 12);
     countsLabel_ = footerFigure(QStringLiteral("counts"), page::secondaryColor());
     dotLabel_ = new QLabel(QStringLiteral("·"));
     savedLabel_ = footerFigure(QStringLiteral("saved"), green());
