@@ -512,15 +512,23 @@ int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
     return 0;
 }
 
+// Runs `call` with the path as the calls below this layer take it (under a
+// kelvanefs mount, the same file in the folder below it); -1 with errno set
+// when there is none.
+template <class Call>
+auto belowMounts(const std::filesystem::path& pathGiven, Call&& call)
+{
+    const auto path = pathForCalls(pathGiven);
+    return path ? call(*path) : decltype(call(*path))(-1);
+}
+
 }  // namespace
 
 int lstat(const std::filesystem::path& pathGiven, FileStat& out)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return statOf(Ref::ofPath(path.c_str(), false), out);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return statOf(Ref::ofPath(path.c_str(), false), out);
+    });
 }
 
 int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path& pathGiven, FileStat& out)
@@ -614,27 +622,21 @@ int rename(const std::filesystem::path& fromGiven, const std::filesystem::path& 
 
 int unlink(const std::filesystem::path& pathGiven)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return ::unlink(path.c_str());
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return ::unlink(path.c_str());
+    });
 }
 int chown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return ::chown(path.c_str(), uid, gid);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return ::chown(path.c_str(), uid, gid);
+    });
 }
 int chmod(const std::filesystem::path& pathGiven, mode_t mode)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return ::chmod(path.c_str(), mode);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return ::chmod(path.c_str(), mode);
+    });
 }
 
 int utimensat(const std::filesystem::path& pathGiven, const timespec& atime, const timespec& mtime, int flags)
@@ -694,78 +696,62 @@ int changeCreationDate(const Ref& ref, const timespec& date)
 
 int chflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return changeFlags(Ref::ofPath(path.c_str(), true), flags);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return changeFlags(Ref::ofPath(path.c_str(), true), flags);
+    });
 }
 
 int lchflags(const std::filesystem::path& pathGiven, std::uint32_t flags)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return changeFlags(Ref::ofPath(path.c_str(), false), flags);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return changeFlags(Ref::ofPath(path.c_str(), false), flags);
+    });
 }
 
 int setCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return changeCreationDate(Ref::ofPath(path.c_str(), true), date);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return changeCreationDate(Ref::ofPath(path.c_str(), true), date);
+    });
 }
 
 int lsetCreationDate(const std::filesystem::path& pathGiven, const timespec& date)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return changeCreationDate(Ref::ofPath(path.c_str(), false), date);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return changeCreationDate(Ref::ofPath(path.c_str(), false), date);
+    });
 }
 
 int lchown(const std::filesystem::path& pathGiven, uid_t uid, gid_t gid)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return ::lchown(path.c_str(), uid, gid);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return ::lchown(path.c_str(), uid, gid);
+    });
 }
 
 int lchmod(const std::filesystem::path& pathGiven, mode_t mode)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return ::fchmodat(AT_FDCWD, path.c_str(), mode, AT_SYMLINK_NOFOLLOW);
+    });
 }
 
 ssize_t getxattr(const std::filesystem::path& pathGiven, std::string_view name, void* value, std::size_t size,
                  std::uint32_t position, int options)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return getAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
-                        options);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return getAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)),
+                            name, value, size, position, options);
+    });
 }
 
 int setxattr(const std::filesystem::path& pathGiven, std::string_view name, const void* value, std::size_t size,
              std::uint32_t position, int options)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return setAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, value, size, position,
-                        options);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return setAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)),
+                            name, value, size, position, options);
+    });
 }
 
 int fsetxattr(int fd, std::string_view name, const void* value, std::size_t size, std::uint32_t position,
@@ -847,11 +833,9 @@ int removeAttribute(const Ref& ref, std::string_view name, int options)
 
 ssize_t listxattr(const std::filesystem::path& pathGiven, char* buffer, std::size_t size, int options)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return listAttributes(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), buffer, size, options);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return listAttributes(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), buffer, size, options);
+    });
 }
 
 ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options)
@@ -861,11 +845,9 @@ ssize_t flistxattr(int fd, char* buffer, std::size_t size, int options)
 
 int removexattr(const std::filesystem::path& pathGiven, std::string_view name, int options)
 {
-    const auto below_path = pathForCalls(pathGiven);
-    if (!below_path)
-        return -1;
-    const std::filesystem::path& path = *below_path;
-    return removeAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, options);
+    return belowMounts(pathGiven, [&](const std::filesystem::path& path) {
+        return removeAttribute(Ref::ofPath(path.c_str(), !(options & XATTR_NOFOLLOW)), name, options);
+    });
 }
 
 int fremovexattr(int fd, std::string_view name, int options)
