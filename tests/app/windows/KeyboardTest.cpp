@@ -64,7 +64,7 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ui::MainColumn;
 
-bool waitFor(const std::function<bool()>& condition) { return kelvane::test::runEventsUntil(condition, 60s); }
+using test::waitFor;
 
 void writeText(const fs::path& path, std::size_t size)
 {

@@ -12,6 +12,7 @@
 #include "store/ModelContainer.h"
 #include "ui/main/MainWindow.h"
 
+#include "support/EventLoopWait.h"
 #include "support/FakeShell.h"
 #include "support/TempDir.h"
 #include "support/WidgetApplication.h"
@@ -23,9 +24,17 @@
 #include <QMenuBar>
 #include <QTest>
 
+#include <chrono>
+#include <functional>
 #include <memory>
 
 namespace kelvane::app::test {
+
+// Runs the event loop until `condition` holds, for a minute at most.
+inline bool waitFor(const std::function<bool()>& condition)
+{
+    return kelvane::test::runEventsUntil(condition, std::chrono::seconds(60));
+}
 
 class WindowScenesFixture : public ::testing::Test {
 protected:
