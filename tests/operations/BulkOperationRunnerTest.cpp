@@ -217,12 +217,9 @@ TEST_F(BulkRunTest, FilesThatDoNotShrinkAreIncompressibleOnEveryRoadAndLeftAsThe
 {
     std::mt19937 rng(77);
     const fs::path root = dir_ / "refused";
-    const std::size_t aboveThreshold = engine::FileCompressor::streamingThreshold + 65536 + 7;
     std::set<fs::path> expectIncompressible;
-    for (const std::size_t size : {std::size_t{20} << 10, std::size_t{1} << 20, aboveThreshold}) {
-        expectIncompressible.insert(write(root / ("random-" + std::to_string(size)), test::randomBytes(rng, size)));
-        expectIncompressible.insert(write(root / ("gzip-" + std::to_string(size) + ".gz"), test::gzipBytes(size)));
-    }
+    for (const auto& [name, bytes] : test::filesThatDoNotShrink(rng))
+        expectIncompressible.insert(write(root / name, bytes));
     const Bytes edge = test::shrinksByOneByte();
     ASSERT_FALSE(edge.empty());
     const fs::path shrinks = write(root / "shrinks-by-one-byte", edge);

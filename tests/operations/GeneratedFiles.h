@@ -5,6 +5,7 @@
 // structured binary, and random or gzip bytes that do not compress at all.
 
 #include "engine/DecmpfsResourceFork.h"
+#include "engine/FileCompressor.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelvane::operations::test {
@@ -82,6 +84,19 @@ inline std::vector<std::uint8_t> shrinksByOneByte()
             return bytes;
     }
     return {};
+}
+
+// Files whose fork would not be smaller, by name: random and gzip bytes of
+// 20 KiB, 1 MiB and just above the streaming threshold, so every road sees them.
+inline std::vector<std::pair<std::string, std::vector<std::uint8_t>>> filesThatDoNotShrink(std::mt19937& rng)
+{
+    const std::size_t aboveThreshold = engine::FileCompressor::streamingThreshold + 65536 + 7;
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
+    for (const std::size_t size : {std::size_t{20} << 10, std::size_t{1} << 20, aboveThreshold}) {
+        files.emplace_back("random-" + std::to_string(size), randomBytes(rng, size));
+        files.emplace_back("gzip-" + std::to_string(size) + ".gz", gzipBytes(size));
+    }
+    return files;
 }
 
 // A file as a refused operation must leave it: its raw bytes, mode,

@@ -177,12 +177,9 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
 TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
 {
     const fs::path folder = dir_ / "Refused";
-    const std::size_t aboveThreshold = engine::FileCompressor::streamingThreshold + 65536 + 7;
     std::vector<fs::path> refused;
-    for (const std::size_t size : {std::size_t{20} << 10, std::size_t{1} << 20, aboveThreshold}) {
-        refused.push_back(write(folder / ("random-" + std::to_string(size)), test::randomBytes(rng_, size)));
-        refused.push_back(write(folder / ("gzip-" + std::to_string(size) + ".gz"), test::gzipBytes(size)));
-    }
+    for (const auto& [name, bytes] : test::filesThatDoNotShrink(rng_))
+        refused.push_back(write(folder / name, bytes));
     const Bytes edge = test::shrinksByOneByte();
     ASSERT_FALSE(edge.empty());
     const fs::path shrinks = write(folder / "shrinks-by-one-byte", edge);
