@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/FreeSpaceProbe.h"
 
+#include "platform/FileSystem.h"
+
 #include "platform/UniqueFd.h"
 
 #include <algorithm>
@@ -21,16 +23,16 @@ bool fullOrOverQuota(int error) { return error == ENOSPC || error == EDQUOT; }
 // can make one, else named and unlinked straight away.
 UniqueFd openNameless(const std::filesystem::path& folder)
 {
-    UniqueFd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    UniqueFd fd = openUnnamed(folder, 0600);
     if (fd || fullOrOverQuota(errno))
         return fd;
     std::random_device random;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const std::filesystem::path name =
             folder / (".kelvane-space-" + std::to_string(random()) + std::to_string(random()));
-        fd.reset(::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        fd = platform::open(name, O_WRONLY | O_CREAT | O_EXCL, 0600);
         if (fd) {
-            ::unlink(name.c_str());
+            platform::unlink(name);
             return fd;
         }
         if (errno != EEXIST)
