@@ -15,9 +15,42 @@ namespace kelvane::engine {
 
 using Error = FileCompressionInspectionError;
 
+namespace {
+
+// Whether two lstats saw one version of one file. A file replaced or changed
+// between the lstat and its attribute reads (another program, or one of our
+// own workers, compressed or decompressed it meanwhile) is read again instead
+// of being reported as damaged or unreadable.
+bool sameVersion(const platform::FileStat& a, const platform::FileStat& b)
+{
+    return a.dev == b.dev && a.ino == b.ino && a.flags == b.flags && a.ctime.tv_sec == b.ctime.tv_sec &&
+           a.ctime.tv_nsec == b.ctime.tv_nsec;
+}
+
+}  // namespace
+
 FileCompressionInfo FileCompressionInspector::inspect(const std::filesystem::path& url) const
 {
-    const platform::FileStat st = lstatOrThrow<Error>(url);
+    // Three reads of a file that keeps changing under us is a file being
+    // rewritten in a loop; its last state is then reported as it stands.
+    constexpr int attempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        const platform::FileStat st = lstatOrThrow<Error>(url);
+        try {
+            return inspect(url, st);
+        } catch (const Error&) {
+            if (attempt == attempts)
+                throw;
+            platform::FileStat again;
+            if (platform::lstat(url, again) == 0 && sameVersion(st, again))
+                throw;
+        }
+    }
+}
+
+FileCompressionInfo FileCompressionInspector::inspect(const std::filesystem::path& url,
+                                                      const platform::FileStat& st) const
+{
     const auto logicalSize = static_cast<std::uint64_t>(st.size);
     const auto blockBytes = static_cast<std::uint64_t>(st.blocks) * 512;
 
@@ -65,8 +98,15 @@ FileCompressionInspector::readDecmpfsAttribute(const std::filesystem::path& url)
     std::vector<std::uint8_t> value(static_cast<std::size_t>(size));
     const ssize_t got = platform::getxattr(url, platform::kDecmpfsXattrName, value.data(), value.size(), 0,
                                            platform::XATTR_SHOWCOMPRESSION);
-    if (got < 0)
-        throw Error(Error::ioError{url, platform::PosixError("getxattr read", errno).description()});
+    if (got < 0) {
+        // Removed by a change made since the size was read. Grown past that
+        // size (ERANGE) is an error here, which inspect() answers by reading
+        // the changed file again.
+        const int error = errno;
+        if (error == ENOATTR)
+            return std::nullopt;
+        throw Error(Error::ioError{url, platform::PosixError("getxattr read", error).description()});
+    }
     value.resize(static_cast<std::size_t>(got));
     return value;
 }

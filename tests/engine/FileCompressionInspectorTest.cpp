@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -177,6 +180,40 @@ TEST(FileCompressionInspectorTest, CompressionRatio)
     EXPECT_DOUBLE_EQ(quarter.compressionRatio().value(), 0.25);
     EXPECT_FALSE((FileCompressionInfo{Status::uncompressed{}, 0, 4096}.compressionRatio().has_value()));
     EXPECT_GT((FileCompressionInfo{Status::uncompressed{}, 100, 4096}.compressionRatio().value()), 1.0);
+}
+
+// A file compressed and decompressed over and over by another thread is
+// always seen in one state or the other: never as damaged or unreadable
+// because it changed between the lstat and the attribute reads.
+TEST(FileCompressionInspectorTest, AFileChangingWhileItIsInspectedIsReadAgain)
+{
+    test::TempDir dir;
+    const Path file = dir / "busy";
+    test::writeRawFile(file, textBytes(40000, 9));
+    std::atomic<bool> done = false;
+    std::thread changer([&] {
+        const FileCompressor compressor;
+        for (int round = 0; round < 150; ++round) {
+            compressor.compressFile(file);
+            compressor.decompressFile(file);
+        }
+        done = true;
+    });
+    int inspections = 0;
+    std::vector<std::string> failures;
+    while (!done) {
+        try {
+            const Status::Kind kind = FileCompressionInspector().inspect(file).status.kind();
+            if (kind != Status::Kind::compressed && kind != Status::Kind::uncompressed)
+                failures.push_back("state " + std::to_string(int(kind)));
+        } catch (const Error& error) {
+            failures.push_back(error.description());
+        }
+        ++inspections;
+    }
+    changer.join();
+    EXPECT_GT(inspections, 0);
+    EXPECT_TRUE(failures.empty()) << failures.size() << " of " << inspections << ", first: " << failures.front();
 }
 
 // Files laid out from the shared vectors read back, inspect and decompress
