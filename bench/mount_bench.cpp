@@ -133,6 +133,12 @@ void forgetPages(const std::vector<stdfs::path>& files)
     }
 }
 
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
 double seconds(const std::function<void()>& work)
 {
     const auto start = Clock::now();
@@ -266,22 +272,32 @@ int main(int argc, char* argv[])
 
     for (int round = 1; round <= rounds; ++round) {
         std::printf("round %d\n", round);
+        // Each row measures the three kinds in turn five times and keeps the
+        // medians, and the median of the five kelvanefs/bindfs ratios: on
+        // the shared machines here one read of the same files through the
+        // same mount took anywhere from 0.5x to 1.3x another's time.
         const auto seqRow = [&](const char* label, int readers, bool cold) {
-            double figures[3];
+            constexpr int kTurns = 5;
+            std::vector<double> figures[3], ratios;
             const std::vector<stdfs::path>* sets[3] = {&raw, &viaBindfs, &viaKelvanefs};
-            for (int k = 0; k < 3; ++k) {
-                if (cold) {
-                    dropCaches();
-                } else {
-                    // The bytes below in memory, the mount's own pages dropped.
-                    readFiles(k == 2 ? viaKelvanefs : raw, 4);
-                    if (k != 0)
-                        forgetPages(*sets[k]);
+            for (int turn = 0; turn < kTurns; ++turn) {
+                for (int k = 0; k < 3; ++k) {
+                    if (cold) {
+                        dropCaches();
+                    } else {
+                        // The bytes below in memory, the mount's own pages dropped.
+                        readFiles(k == 2 ? viaKelvanefs : raw, 4);
+                        if (k != 0)
+                            forgetPages(*sets[k]);
+                    }
+                    figures[k].push_back(mb / seconds([&] { readFiles(*sets[k], readers); }));
                 }
-                figures[k] = mb / seconds([&] { readFiles(*sets[k], readers); });
+                ratios.push_back(figures[2].back() / figures[1].back());
             }
-            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx\n",
-                        label, figures[0], figures[1], figures[2], figures[2] / figures[1]);
+            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx"
+                        " (%.2f-%.2f)\n",
+                        label, median(figures[0]), median(figures[1]), median(figures[2]), median(ratios),
+                        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
         };
         if (root && reads) {
             seqRow("sequential, 1 reader, cold", 1, true);
