@@ -496,21 +496,26 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     // to those threads too, decoded beside the first one here (a thread
     // that finds one not yet started decodes it itself).
     //
-    // One reader is bound by the round trip of each 128 KiB request (the
-    // kernel's read-ahead window), not by decoding: traced, the blocks were
-    // ready when their request came (2 us in the cache), the reply took
-    // 40-90 us and the requests came every 130-150 us. Tried and left out,
-    // each against bindfs over the same files in the same runs (1 reader,
-    // warm): pushing the blocks decoded ahead into the kernel's cache with
-    // notify_store, so that the reader finds them there (0.59-0.75x against
-    // 0.61-0.65x without; perf showed the pushing threads waiting on the
-    // page locks of the kernel's own read-ahead and on the cache's lock);
-    // the same with one block in eight left out as a tripwire for the next
-    // request (no better); more read-ahead threads and blocks (4-6 threads,
-    // 16-32 blocks: 0.36-0.49x); a larger read_ahead_kb on the mount's
-    // device (no better, and only root may set it); direct I/O with 1 MiB
-    // requests (slower, and it gives up the kernel's cache for re-reads and
-    // shared mappings).
+    // One reader reads at about two thirds of bindfs's speed, and not for
+    // want of decoded blocks: counted, 80-90% of them were ready when their
+    // request came and the rest mostly under way; with the read-ahead topped
+    // up 16 blocks at a time by 4 threads only 1% were waited for, and the
+    // speed did not move. With every block already in the cache (cache_mib
+    // above the files' size, read twice) the same reads ran at 0.93-1.1x
+    // bindfs: the difference is the decoding and its bookkeeping running
+    // beside the reader, not waiting for them. Tried and left out, each against bindfs over
+    // the same files in the same runs (1 reader, warm): pushing the blocks
+    // decoded ahead into the kernel's cache with notify_store (0.59-0.75x
+    // against 0.61-0.65x without; the pushing threads waited on the page
+    // locks of the kernel's own read-ahead and on the cache's lock), also
+    // with one block in eight left out as a tripwire for the next request;
+    // replies spliced from a memory file holding the blocks instead of
+    // written from the daemon's memory; read-ahead threads that spin for
+    // new work before sleeping; more read-ahead threads and blocks (4-6
+    // threads, 16-32 blocks); a larger read_ahead_kb on the mount's device
+    // (only root may set it); direct I/O with 1 MiB requests (slower, and it
+    // gives up the kernel's cache for re-reads and shared mappings). None
+    // moved the median.
     constexpr std::uint64_t kNear = 1u << 20;
     const std::uint64_t previous = file.nextOffset.exchange(end);
     const std::uint64_t blocks = (logical + decmpfs::blockSize - 1) / decmpfs::blockSize;
