@@ -85,9 +85,9 @@ private:
     Options options_;
     std::span<const std::uint8_t> data_;
     std::vector<std::int32_t> head_;
-    // Per position, how far back the previous one with the same hash is;
-    // 0 ends the chain. Sixteen bits halve the table; links further back
-    // than that are rare and seldom worth their distance.
+    // Per position, how far back the previous one with the same hash is,
+    // at most 0xFFFF. Sixteen bits halve the table; links further back than
+    // that are rare and seldom worth their distance.
     std::vector<std::uint16_t> chain_;
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
