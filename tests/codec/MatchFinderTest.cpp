@@ -249,6 +249,36 @@ TEST(MatchFinder, LongMatchInHandLooksOneByteOnOnlyAFewLinksDeep)
     EXPECT_NE(std::find(starts.begin(), starts.end(), std::pair<std::size_t, std::uint32_t>{p + 1, 68}), starts.end());
 }
 
+TEST(MatchFinder, ReplaysInputsLongerThanItsLinksReach)
+{
+    // Links further back than sixteen bits can say are cut, and the walk
+    // goes on among other positions: every match must still be real and
+    // within reach, and the chains that fit must still lead to theirs.
+    MatchFinder::Options options;
+    options.maxDistance = 262139;
+    MatchFinder finder(options);
+    LzParse parse;
+    const Bytes block = randomBytes(300, 301);
+    const std::vector<Bytes> inputs = {
+        concat({block, randomBytes(70000, 302), block}),
+        concat({randomBytes(100000, 303, 4), block, randomBytes(30000, 304, 4), block}),
+        text(200000),
+        corpusFile("sqlite-db.bin"),
+        concat({randomBytes(200000, 305, 4), randomBytes(100000, 306)}),
+    };
+    for (const Bytes& src : inputs) {
+        finder.parse(src, parse);
+        EXPECT_EQ(replay(src, parse, options.maxDistance), src) << src.size();
+    }
+    // The second copy of the block, 30,300 bytes on, past 130,000 bytes of
+    // positions: found as one match.
+    finder.parse(inputs[1], parse);
+    const bool blockFound = std::any_of(parse.sequences.begin(), parse.sequences.end(), [](const LzSequence& s) {
+        return s.distance == 30300 && s.matchLength >= 296;
+    });
+    EXPECT_TRUE(blockFound);
+}
+
 TEST(MatchFinder, BothEndsOfALongMatchStayInTheTables)
 {
     // A copy of 3,000 bytes; later, the start and the end of that copy
