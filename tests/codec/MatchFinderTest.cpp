@@ -35,6 +35,18 @@ Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, 
     return out;
 }
 
+// Parses each input with `finder` (one finder for all: nothing may leak
+// between parses) and expects every parse to replay to its input.
+void expectEachReplays(MatchFinder& finder, const std::vector<Bytes>& inputs, std::uint32_t maxDistance,
+                       std::uint32_t minMatch = 4)
+{
+    LzParse parse;
+    for (const Bytes& src : inputs) {
+        finder.parse(src, parse);
+        EXPECT_EQ(replay(src, parse, maxDistance, minMatch), src) << src.size();
+    }
+}
+
 TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
 {
     MatchFinder::Options options;
@@ -48,10 +60,7 @@ TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
         concat({block, randomBytes(5200, 3), block}),   // and just beyond it
         randomBytes(50000, 4), randomBytes(50000, 5, 4), corpusFile("sqlite-db.bin"),
     };
-    for (const Bytes& src : inputs) {
-        finder.parse(src, parse);  // one finder for all: nothing may leak between parses
-        EXPECT_EQ(replay(src, parse, options.maxDistance), src) << src.size();
-    }
+    expectEachReplays(finder, inputs, options.maxDistance);
     // Three-byte matches when asked for, and only then.
     MatchFinder::Options three = options;
     three.minMatch = 3;
@@ -65,10 +74,7 @@ TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
     EXPECT_EQ(parse.sequences[0].distance, 43u);
     finder.parse(triplets, parse);
     EXPECT_TRUE(parse.sequences.empty());
-    for (const Bytes& src : inputs) {
-        shortFinder.parse(src, parse);
-        EXPECT_EQ(replay(src, parse, three.maxDistance, 3), src) << src.size();
-    }
+    expectEachReplays(shortFinder, inputs, three.maxDistance, 3);
 
     // Repeats found as single long matches, and none beyond the limit.
     finder.parse(inputs[6], parse);
@@ -266,10 +272,7 @@ TEST(MatchFinder, ReplaysInputsLongerThanItsLinksReach)
         corpusFile("sqlite-db.bin"),
         concat({randomBytes(200000, 305, 4), randomBytes(100000, 306)}),
     };
-    for (const Bytes& src : inputs) {
-        finder.parse(src, parse);
-        EXPECT_EQ(replay(src, parse, options.maxDistance), src) << src.size();
-    }
+    expectEachReplays(finder, inputs, options.maxDistance);
     // The second copy of the block, 30,300 bytes on, past 130,000 bytes of
     // positions: found as one match.
     finder.parse(inputs[1], parse);
