@@ -8,6 +8,8 @@
 //
 // Usage: codec_bench [corpus-folder] [passes]
 
+#include "BenchCorpus.h"
+
 #include "codec/LzfseDecoder.h"
 #include "codec/LzfseEncoder.h"
 #include "previous/PreviousLzfseEncoder.h"
@@ -32,12 +34,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kCapacitySlack = 64;
-
-Bytes readFile(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 struct Figures {
     std::size_t input = 0;
@@ -193,11 +189,7 @@ int main(int argc, char** argv)
     const std::filesystem::path corpus = argc > 1 ? argv[1] : std::filesystem::path(KELVANE_CORPUS_DIR);
     const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 
-    std::vector<std::filesystem::path> files;
-    for (const auto& entry : std::filesystem::directory_iterator(corpus))
-        if (entry.is_regular_file() && entry.path().extension() == ".bin")
-            files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
+    const std::vector<std::filesystem::path> files = kelvane::bench::corpusFiles(corpus);
     if (files.empty()) {
         std::fprintf(stderr, "no corpus files in %s\n", corpus.c_str());
         return 1;
@@ -209,7 +201,7 @@ int main(int argc, char** argv)
     printHeader();
     Figures oursTotal, prevTotal, zlibTotal;
     for (const auto& path : files) {
-        const Bytes data = readFile(path);
+        const Bytes data = kelvane::bench::readWholeFile(path);
         const std::string name = path.filename().string();
         // zlib gets the worst-case room it asks for; ours gets what a resource fork allows.
         CodecRun ours("ours", name, data, kCapacitySlack, oursEncode, oursDecode);

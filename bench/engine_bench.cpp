@@ -10,6 +10,8 @@
 // Usage: engine_bench [--keep DIR] [--corpus DIR] [--stream-mb N]
 //   --keep DIR  also leaves a compressed copy of every corpus file in DIR
 
+#include "BenchCorpus.h"
+
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "platform/Compression.h"
@@ -38,12 +40,6 @@ using kelvane::engine::CompressionResult;
 using kelvane::engine::FileCompressor;
 
 constexpr std::size_t kChunk = 65536;
-
-Bytes readFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
 
 void writeFile(const fs::path& path, const Bytes& bytes)
 {
@@ -153,12 +149,7 @@ int streamingMemory(const fs::path& scratch, const fs::path& corpus, std::uint64
         // Corpus files in turn, written piece by piece: mixed content, no
         // large buffer held by the generator.
         std::ofstream out(big, std::ios::binary | std::ios::trunc);
-        std::vector<fs::path> sources;
-        for (const auto& entry : fs::directory_iterator(corpus)) {
-            if (entry.path().extension() == ".bin")
-                sources.push_back(entry.path());
-        }
-        std::sort(sources.begin(), sources.end());
+        const std::vector<fs::path> sources = kelvane::bench::corpusFiles(corpus);
         std::vector<char> piece(1 << 20);
         std::uint64_t written = 0;
         for (std::size_t i = 0; written < target; ++i) {
@@ -236,12 +227,7 @@ int main(int argc, char** argv)
     if (streamMegabytes > 0)
         streamingMemory(scratch, corpus, streamMegabytes);
 
-    std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(corpus)) {
-        if (entry.path().extension() == ".bin")
-            files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
+    const std::vector<fs::path> files = kelvane::bench::corpusFiles(corpus);
 
     std::printf("%-24s %12s %12s %6s %10s %10s %10s %8s\n", "file", "before", "after", "ratio", "comp MB/s",
                 "decomp MB/s", "raw MB/s", "comp/raw");
@@ -250,7 +236,7 @@ int main(int argc, char** argv)
     Row shrinking{"TOTAL of those replaced"};
     int failures = 0;
     for (const fs::path& source : files) {
-        const Bytes data = readFile(source);
+        const Bytes data = kelvane::bench::readWholeFile(source);
         const fs::path copy = scratch / source.filename();
         writeFile(copy, data);
 
@@ -272,7 +258,7 @@ int main(int argc, char** argv)
             row.compressSeconds = seconds(start);
             row.compressCpuSeconds = threadCpuSeconds() - cpuStart;
             if (row.refused) {
-                if (readFile(copy) != data) {
+                if (kelvane::bench::readWholeFile(copy) != data) {
                     std::fprintf(stderr, "%s: refused file changed\n", row.name.c_str());
                     ++failures;
                 }
@@ -289,7 +275,7 @@ int main(int argc, char** argv)
             start = Clock::now();
             compressor.decompressFile(copy);
             row.decompressSeconds = seconds(start);
-            if (readFile(copy) != data) {
+            if (kelvane::bench::readWholeFile(copy) != data) {
                 std::fprintf(stderr, "%s: decompressed bytes differ\n", row.name.c_str());
                 ++failures;
             }

@@ -8,6 +8,8 @@
 //   (the last argument runs only the reads or only the metadata walks;
 //   "setup" leaves the files and the mounts in place, for a profiler)
 
+#include "BenchCorpus.h"
+
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "platform/FileSystem.h"
@@ -199,11 +201,7 @@ int main(int argc, char* argv[])
         stdfs::create_directories(folder);
 
     std::vector<std::string> names;
-    std::vector<stdfs::path> corpus;
-    for (const auto& entry : stdfs::directory_iterator(stdfs::path(KELVANE_CORPUS_DIR)))
-        if (entry.path().extension() == ".bin")
-            corpus.push_back(entry.path());
-    std::sort(corpus.begin(), corpus.end());
+    const std::vector<stdfs::path> corpus = kelvane::bench::corpusFiles();
     const kelvane::engine::FileCompressor compressor;
     std::uint64_t logical = 0, stored = 0;
     // Files that compression does not shrink (random, already compressed)

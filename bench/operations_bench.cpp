@@ -13,6 +13,8 @@
 //   there and reused by later runs; "load" stops after 1, "bulk" runs only 3,
 //   three times, "window" runs only 4)
 
+#include "BenchCorpus.h"
+
 #include "codec/LzfseEncoder.h"
 #include "operations/bulk/BulkOperationRunner.h"
 #include "operations/rows/DerivedAggregates.h"
@@ -123,15 +125,12 @@ void copyCorpus(const fs::path& to, std::vector<operations::DisplayRow>& rows)
 {
     fs::remove_all(to);
     rows.clear();
-    const fs::path corpus = fs::path(KELVANE_CORPUS_DIR);
     for (int copy = 0; copy < 4; ++copy) {
         const fs::path folder = to / ("copy" + std::to_string(copy));
         fs::create_directories(folder);
-        for (const auto& entry : fs::directory_iterator(corpus)) {
-            if (!entry.is_regular_file() || entry.path().extension() != ".bin")
-                continue;
-            const fs::path target = folder / entry.path().filename();
-            fs::copy_file(entry.path(), target);
+        for (const fs::path& source : kelvane::bench::corpusFiles()) {
+            const fs::path target = folder / source.filename();
+            fs::copy_file(source, target);
             fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
             operations::DisplayRow row;
             row.id = target.string();
@@ -236,12 +235,8 @@ double compressDirect(const std::vector<operations::DisplayRow>& rows, int worke
 double encoderScaling()
 {
     std::vector<std::vector<std::uint8_t>> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(KELVANE_CORPUS_DIR))) {
-        if (entry.path().extension() != ".bin")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        files.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    for (const fs::path& path : kelvane::bench::corpusFiles())
+        files.push_back(kelvane::bench::readWholeFile(path));
     const auto encodeAll = [&] {
         std::vector<std::uint8_t> out(codec::lzfseEncodeBound(decmpfs::blockSize));
         for (const auto& file : files)
