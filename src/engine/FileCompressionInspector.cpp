@@ -31,8 +31,8 @@ bool sameVersion(const platform::FileStat& a, const platform::FileStat& b)
 
 FileCompressionInfo FileCompressionInspector::inspect(const std::filesystem::path& url) const
 {
-    // Three reads of a file that keeps changing under us is a file being
-    // rewritten in a loop; its last state is then reported as it stands.
+    // A file that changes under every one of three reads is being rewritten
+    // in a loop: the third read's failure is then reported as it stands.
     constexpr int attempts = 3;
     for (int attempt = 1;; ++attempt) {
         const platform::FileStat st = lstatOrThrow<Error>(url);
