@@ -51,6 +51,10 @@ public:
         // Inside a match longer than twice this (0: never), only the first and
         // the last `chartedEnds` positions enter the tables.
         std::uint32_t chartedEnds = 0;
+        // With four-byte matches, three-byte ones up to this distance (0:
+        // none) come from a table of their own, the last position of each
+        // three bytes.
+        std::uint32_t shortReach = 0;
         LzCostModel costs;
     };
 
@@ -89,6 +93,7 @@ private:
     // at most 0xFFFF. Sixteen bits halve the table; links further back than
     // that are rare and seldom worth their distance.
     std::vector<std::uint16_t> chain_;
+    std::vector<std::uint16_t> recent3_;
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
     std::uint32_t nextInsert_ = 0;

@@ -89,6 +89,64 @@ TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
     EXPECT_EQ(parse.sequences[0].matchLength, 99999u);
 }
 
+TEST(MatchFinder, FindsThreeByteMatchesNearbyBesideTheFourByteChains)
+{
+    MatchFinder::Options options;
+    options.shortReach = 255;
+    // Cheap enough for three bytes to pay even 303 back: only the reach stops them.
+    options.costs.match = 4 * 16;
+    MatchFinder finder(options);
+    MatchFinder::Options fourOnly = options;
+    fourOnly.shortReach = 0;
+    MatchFinder without(fourOnly);
+    LzParse parse;
+    const Bytes xyz = {'x', 'y', 'z'};
+
+    // Three bytes again 43 on: a match with them, none without.
+    const Bytes near = concat({xyz, randomBytes(40, 401), xyz, randomBytes(40, 402)});
+    finder.parse(near, parse);
+    EXPECT_EQ(replay(near, parse, options.maxDistance, 3), near);
+    ASSERT_EQ(parse.sequences.size(), 1u);
+    EXPECT_EQ(parse.sequences[0], (LzSequence{43, 3, 43}));
+    without.parse(near, parse);
+    EXPECT_TRUE(parse.sequences.empty());
+
+    // 303 on they are out of reach.
+    const Bytes far = concat({xyz, randomBytes(300, 403), xyz, randomBytes(40, 404)});
+    finder.parse(far, parse);
+    EXPECT_TRUE(parse.sequences.empty());
+
+    // A longer match further back wins over three bytes nearby.
+    const Bytes key = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h'};
+    const Bytes both = concat({key, randomBytes(100, 405), Bytes{'a', 'b', 'c', 'Q'}, randomBytes(20, 406), key,
+                               randomBytes(40, 407)});
+    finder.parse(both, parse);
+    EXPECT_EQ(replay(both, parse, options.maxDistance, 3), both);
+    const auto longMatch = std::find_if(parse.sequences.begin(), parse.sequences.end(),
+                                        [](const LzSequence& s) { return s.matchLength >= 8; });
+    ASSERT_NE(longMatch, parse.sequences.end());
+    EXPECT_EQ(longMatch->distance, 132u);
+
+    // One finder over inputs longer than sixteen bits of position and with
+    // the table full of the previous parse's positions: every parse replays,
+    // and every three-byte match lies within reach.
+    const std::vector<Bytes> inputs = {
+        text(200000), corpusFile("sqlite-db.bin"), near, randomBytes(70000, 408, 4), text(5000),
+        concat({randomBytes(70000, 409, 8), far}),
+    };
+    expectEachReplays(finder, inputs, options.maxDistance, 3);
+    for (const Bytes& src : inputs) {
+        finder.parse(src, parse);
+        std::uint32_t previous = 0;
+        for (const LzSequence& s : parse.sequences) {
+            if (s.matchLength < 4 && s.distance != previous) {
+                EXPECT_LE(s.distance, 255u) << src.size();
+            }
+            previous = s.distance;
+        }
+    }
+}
+
 TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
 {
     MatchFinder finder(MatchFinder::Options{});
