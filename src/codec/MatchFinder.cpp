@@ -58,8 +58,8 @@ constexpr std::uint32_t kSkipInsertAfter = 2048;
 constexpr std::int32_t kNoPosition = -(1 << 30);
 constexpr std::uint64_t kMaxStoredPosition = std::uint64_t{1} << 30;
 constexpr std::uint32_t kHashMultiplier = 2654435761u;
-// The table of three-byte matches: 4,096 buckets of 16 bits, 8 KiB that stay
-// in the first-level cache. Only the last 255 bytes matter, so few collide.
+// The table of three-byte matches: 4,096 buckets, 16 KiB that stay in the
+// first-level cache. Only the last 255 bytes matter, so few collide.
 constexpr unsigned kShortHashBits = 12;
 
 // Puts the position stored as `stored` at the head of its hash's chain.
@@ -106,6 +106,8 @@ void MatchFinder::reset(std::size_t size)
         origin_ += used_;
     } else {
         head_.assign(std::size_t{1} << hashBits, kNoPosition);
+        if (options_.shortReach != 0)
+            recent3_.assign(std::size_t{1} << kShortHashBits, kNoPosition);
         origin_ = 0;
     }
     used_ = static_cast<std::uint32_t>(size);
@@ -114,9 +116,6 @@ void MatchFinder::reset(std::size_t size)
     const std::size_t chainSize = std::bit_ceil(std::max<std::size_t>(window, 1));
     if (chain_.size() < chainSize)
         chain_.resize(chainSize);
-    // Stale entries need no clearing either: a candidate's bytes are compared.
-    if (options_.shortReach != 0 && recent3_.empty())
-        recent3_.resize(std::size_t{1} << kShortHashBits);
     chainMask_ = static_cast<std::uint32_t>(chain_.size() - 1);
     nextInsert_ = 0;
 }
@@ -229,13 +228,13 @@ template <unsigned MinMatch>
         const std::uint16_t back = chain[static_cast<std::uint32_t>(cur) & chainMask];
         cur -= back;
     }
-    // No four-byte match: the last position with the same three bytes, kept
-    // as its low sixteen bits. A stale or colliding entry only costs the
-    // compare, which also rules out any distance reaching before the input.
+    // No four-byte match: the last position with the same three bytes. Like
+    // the chains' entries, those of earlier parses lie below every reach, so
+    // a parse never depends on what came before it.
     if (MinMatch >= 4 && options_.shortReach != 0) {
-        std::uint16_t& slot = recent3_[hashWord<3>(ip, 32 - kShortHashBits)];
-        const auto distance = static_cast<std::uint16_t>(pos - slot);
-        slot = static_cast<std::uint16_t>(pos);
+        std::int32_t& slot = recent3_[hashWord<3>(ip, 32 - kShortHashBits)];
+        const auto distance = static_cast<std::uint32_t>(here32 - slot);
+        slot = here32;
         if (best.length < MinMatch && distance - 1u < options_.shortReach && distance <= pos) {
             const std::uint8_t* m = ip - distance;
             if (((load32(m) ^ here) & 0xFFFFFF) == 0) {

@@ -93,7 +93,7 @@ private:
     // at most 0xFFFF. Sixteen bits halve the table; links further back than
     // that are rare and seldom worth their distance.
     std::vector<std::uint16_t> chain_;
-    std::vector<std::uint16_t> recent3_;
+    std::vector<std::int32_t> recent3_;  // stored like head_'s
     std::uint32_t hashShift_ = 0;
     std::uint32_t chainMask_ = 0;
     std::uint32_t nextInsert_ = 0;

@@ -129,14 +129,19 @@ TEST(MatchFinder, FindsThreeByteMatchesNearbyBesideTheFourByteChains)
 
     // One finder over inputs longer than sixteen bits of position and with
     // the table full of the previous parse's positions: every parse replays,
-    // and every three-byte match lies within reach.
+    // is the one a new finder makes, and keeps its three-byte matches within
+    // reach.
     const std::vector<Bytes> inputs = {
         text(200000), corpusFile("sqlite-db.bin"), near, randomBytes(70000, 408, 4), text(5000),
         concat({randomBytes(70000, 409, 8), far}),
     };
     expectEachReplays(finder, inputs, options.maxDistance, 3);
+    LzParse fresh;
     for (const Bytes& src : inputs) {
         finder.parse(src, parse);
+        // The same parse as a new finder's: nothing of the inputs before.
+        MatchFinder(options).parse(src, fresh);
+        EXPECT_EQ(parse.sequences, fresh.sequences) << src.size();
         std::uint32_t previous = 0;
         for (const LzSequence& s : parse.sequences) {
             if (s.matchLength < 4 && s.distance != previous) {
