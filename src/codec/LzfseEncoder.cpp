@@ -291,9 +291,12 @@ MatchFinder::Options finderOptions()
     // all, text-japanese 0.2645 -> 0.2713). They cost less time than the
     // same ratio from depth (depth 32 alone: 0.3613 at 2.46x zlib-6, against
     // 0.3616 at 2.68-2.75x), so the depth goes down to 12 to keep the encoder
-    // at its speed: 0.3622 at 2.90-2.91x zlib-6 against 0.3632 at 2.92x, in
+    // at its speed: 0.3622 at 2.90-2.99x zlib-6 against 0.3632 at 2.92x, in
     // alternating codec_bench runs. Depth 28 with them reaches 0.3598, at
-    // 2.41x.
+    // 2.41x. Neither rows of 32 tagged positions instead of chains (3%
+    // faster at depth 28, slower at 16) nor two chains walked side by side,
+    // one per parity of position (24% more instructions), bought the depth
+    // back.
     o.shortReach = 255;
     o.niceLength = 128;
     // Rough bit prices of a triple's symbols; tried against the corpus, the
