@@ -391,7 +391,8 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    const fs::path base = argc > 1 ? fs::path(argv[1]) : fs::path("/tmp/kelvane-operations-bench");
+    // Absolute: registration keeps bookmarks, which refuse relative paths.
+    const fs::path base = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::path("/tmp/kelvane-operations-bench"));
     const bool loadOnly = argc > 2 && std::string(argv[2]) == "load";
     const bool windowOnly = argc > 2 && std::string(argv[2]) == "window";
     const bool bulkOnly = argc > 2 && std::string(argv[2]) == "bulk";
