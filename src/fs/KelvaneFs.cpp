@@ -519,7 +519,7 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     //
     // Where the time goes instead: where the scheduler puts the threads. A
     // newly mounted daemon serves its first stretch of files at 1.3-1.6 GB/s
-    // (about bindfs's speed), and the same files read again at 0.8-1.1 GB/s,
+    // (about bindfs's speed), and the same files read again at 0.8-1.2 GB/s,
     // with fewer blocks waited for than the first time: what grows is this
     // thread's own time per 256 KiB request (118 -> 180 us) and the gap
     // before the next one (32 -> 100 us), beside 400 thread migrations per
