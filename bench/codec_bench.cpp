@@ -9,6 +9,7 @@
 // Usage: codec_bench [corpus-folder] [passes]
 
 #include "BenchCorpus.h"
+#include "BenchUsage.h"
 
 #include "codec/LzfseDecoder.h"
 #include "codec/LzfseEncoder.h"
@@ -186,6 +187,8 @@ void printRow(const std::string& name, const Figures& ours, const Figures& prev,
 
 int main(int argc, char** argv)
 {
+    if (int status = 0; kelvane::bench::stopsForUsage(argc, argv, "codec_bench [CORPUS_FOLDER] [PASSES]", 0, {}, status))
+        return status;
     const std::filesystem::path corpus = argc > 1 ? argv[1] : std::filesystem::path(KELVANE_CORPUS_DIR);
     const int passes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
 

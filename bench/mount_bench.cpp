@@ -9,6 +9,7 @@
 //   "setup" leaves the files and the mounts in place, for a profiler)
 
 #include "BenchCorpus.h"
+#include "BenchUsage.h"
 
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
@@ -177,6 +178,9 @@ bool remountKelvanefs(const stdfs::path& folder, const std::string& options)
 
 int main(int argc, char* argv[])
 {
+    if (int status = 0; kelvane::bench::stopsForUsage(argc, argv, "mount_bench [WORK_FOLDER] [ROUNDS] [reads | metadata | setup]", 3,
+                                                      {"reads", "metadata", "setup"}, status))
+        return status;
     const stdfs::path work = argc > 1 ? stdfs::path(argv[1]) : stdfs::temp_directory_path() / "kelvane-mount-bench";
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     const std::string only = argc > 3 ? argv[3] : "";

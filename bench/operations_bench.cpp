@@ -14,6 +14,7 @@
 //   three times, "window" runs only 4)
 
 #include "BenchCorpus.h"
+#include "BenchUsage.h"
 
 #include "codec/LzfseEncoder.h"
 #include "operations/bulk/BulkOperationRunner.h"
@@ -391,6 +392,9 @@ int main(int argc, char** argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
+    if (int status = 0; kelvane::bench::stopsForUsage(argc, argv, "operations_bench [WORK_FOLDER] [load | window | bulk]", 2,
+                                                      {"load", "window", "bulk"}, status))
+        return status;
     // Absolute: registration keeps bookmarks, which refuse relative paths.
     const fs::path base = fs::absolute(argc > 1 ? fs::path(argv[1]) : fs::path("/tmp/kelvane-operations-bench"));
     const bool loadOnly = argc > 2 && std::string(argv[2]) == "load";

@@ -4,6 +4,8 @@
 //
 //   search_bench [folder]   (default: a fresh folder under $TMPDIR or /tmp)
 
+#include "BenchUsage.h"
+
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/FolderFileCounter.h"
 
@@ -139,6 +141,8 @@ long findMatchCount(const fs::path& root, const std::vector<std::string>& expres
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (int status = 0; kelvane::bench::stopsForUsage(argc, argv, "search_bench [FOLDER]", 0, {}, status))
+        return status;
     fs::path root;
     bool own = false;
     if (argc > 1) {

@@ -10,6 +10,8 @@
 // (goal <= 0.5 s).
 // Runs offscreen; prints figures.
 
+#include "BenchUsage.h"
+
 #include "operations/rows/FileStatusCache.h"
 #include "operations/sheets/WizardPresetScanModel.h"
 #include "store/ModelContainer.h"
@@ -341,7 +343,9 @@ int main(int argc, char* argv[])
 {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    // ui_bench [table|wizard] [ms before "停止"]
+    if (int status = 0; kelvane::bench::stopsForUsage(argc, argv, "ui_bench [table | wizard] [MS_BEFORE_STOP]", 1,
+                                                      {"table", "wizard"}, status))
+        return status;
     const std::string only = argc > 1 ? argv[1] : "";
     const double stopAfterMs = argc > 2 ? std::atof(argv[2]) : 500;
     bool ok = true;
