@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 #include <string_view>
@@ -24,11 +25,8 @@ inline bool stopsForUsage(int argc, char** argv, const char* usage, int wordAt,
         else if (arg.starts_with('-'))
             wrong = true;
     }
-    if (!help && !wrong && wordAt > 0 && wordAt < argc) {
-        wrong = true;
-        for (const std::string_view word : words)
-            wrong = wrong && word != argv[wordAt];
-    }
+    if (!help && !wrong && wordAt > 0 && wordAt < argc)
+        wrong = std::find(words.begin(), words.end(), std::string_view(argv[wordAt])) == words.end();
     if (!help && !wrong)
         return false;
     std::fprintf(help ? stdout : stderr, "usage: %s\n", usage);

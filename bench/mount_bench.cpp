@@ -9,6 +9,7 @@
 //   "setup" leaves the files and the mounts in place, for a profiler)
 
 #include "BenchCorpus.h"
+#include "BenchStatistics.h"
 #include "BenchUsage.h"
 
 #include "engine/FileCompressionError.h"
@@ -41,6 +42,7 @@ namespace {
 namespace stdfs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<std::uint8_t>;
+using kelvane::bench::median;
 
 constexpr int kReadFiles = 24;      // corpus files cycled, ~110 MB per set
 constexpr int kTreeFiles = 10000;   // for the metadata walk
@@ -134,12 +136,6 @@ void forgetPages(const std::vector<stdfs::path>& files)
             ::close(fd);
         }
     }
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 double seconds(const std::function<void()>& work)

@@ -14,6 +14,7 @@
 //   three times, "window" runs only 4)
 
 #include "BenchCorpus.h"
+#include "BenchStatistics.h"
 #include "BenchUsage.h"
 
 #include "codec/LzfseEncoder.h"
@@ -51,6 +52,7 @@
 namespace fs = std::filesystem;
 using namespace kelvane;
 using SteadyClock = std::chrono::steady_clock;
+using kelvane::bench::median;
 
 namespace {
 
@@ -318,12 +320,6 @@ double mainThreadCpuSeconds()
     timespec t{};
     ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 // 4. The same 1,000-file run, with and without the progress sheet on screen
