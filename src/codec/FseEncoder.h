@@ -37,7 +37,9 @@ namespace kelvane::codec {
 // 9 KB for 10% of it. What they win comes from where each symbol's run of
 // states lies in the table, which no cost per symbol captures: a density
 // falling faster than 1 / x (x^-1.5 to x^-4) chose worse tables than the
-// logarithm.
+// logarithm. The states' own chain under independent symbols predicts the
+// bits written within 2%, and climbing on it saves half as much (0.36162),
+// at the same cost in time.
 enum class FseCostModel { logarithmic, evenStates };
 
 // Turns symbol counts into table frequencies that sum to exactly

@@ -45,7 +45,7 @@ std::uint64_t load64(const std::uint8_t* p)
 }
 
 constexpr std::uint32_t kWordBytes = 4;  // hashing and the first compare read a word
-constexpr std::uint32_t kMinRepeatMatch = 3;  // checked as the low three bytes of a word
+constexpr std::uint32_t kShortMatch = 3;  // the short table's matches, checked as the low three bytes of a word
 constexpr std::uint32_t kMaxHashBits = 17;
 // After 2^kSkipShift literals in a row the search steps further each time.
 constexpr unsigned kSkipShift = 8;
@@ -166,6 +166,8 @@ template <unsigned MinMatch>
     const std::uint8_t* end = base + data_.size();
     best = {};
     std::uint32_t longest = MinMatch - 1;
+    const std::uint32_t minRepeat = options_.minRepeatMatch;
+    const std::uint32_t repeatMask = minRepeat >= 3 ? 0xFFFFFFu : 0xFFFFu;
 
     const std::uint32_t here = load32(ip) & kWordMask<MinMatch>;
     // The next search or insertion is most often one byte on: fetching its
@@ -174,11 +176,10 @@ template <unsigned MinMatch>
     if (end - ip > kWordBytes)
         __builtin_prefetch(&head_[hashOf<MinMatch>(ip + 1)]);
     if (repeatDistance != 0 && repeatDistance <= pos) {
-        // Three equal bytes are enough: a repeat match codes no distance.
+        // Fewer equal bytes are enough: a repeat match codes no distance.
         const std::uint32_t there = load32(ip - repeatDistance);
-        if (((here ^ there) & 0xFFFFFF) == 0) {
-            const std::uint32_t len =
-                kMinRepeatMatch + commonLength(ip - repeatDistance + kMinRepeatMatch, ip + kMinRepeatMatch, end);
+        if (((here ^ there) & repeatMask) == 0) {
+            const std::uint32_t len = minRepeat + commonLength(ip - repeatDistance + minRepeat, ip + minRepeat, end);
             best = {len, repeatDistance, value(len, repeatDistance, true)};
             longest = std::max(longest, len);
         }
@@ -238,7 +239,7 @@ template <unsigned MinMatch>
         if (best.length < MinMatch && distance - 1u < options_.shortReach && distance <= pos) {
             const std::uint8_t* m = ip - distance;
             if (((load32(m) ^ here) & 0xFFFFFF) == 0) {
-                const std::uint32_t len = kMinRepeatMatch + commonLength(m + kMinRepeatMatch, ip + kMinRepeatMatch, end);
+                const std::uint32_t len = kShortMatch + commonLength(m + kShortMatch, ip + kShortMatch, end);
                 const int v = value(len, distance, distance == repeatDistance);
                 if (len > atLeast && (best.length == 0 || v > best.value))
                     best = {len, distance, v};

@@ -31,15 +31,17 @@ struct LzParse {
     std::uint32_t trailingLiterals = 0;  // bytes after the last match
 };
 
-// Lazy LZ parser over hash chains. Matches are at least `minMatch` bytes long, never
-// reach further back than `maxDistance`, and may run to the end of the input.
-// A match at the previous distance is tried first at every position, since
-// formats with a "repeat distance" code make it nearly free.
+// Lazy LZ parser over hash chains. Matches are at least `minMatch` bytes long
+// (`minRepeatMatch` at the previous distance), never reach further back than
+// `maxDistance`, and may run to the end of the input. A match at the previous
+// distance is tried first at every position, since formats with a "repeat
+// distance" code make it nearly free.
 class MatchFinder {
 public:
     struct Options {
         std::uint32_t maxDistance = 65535;
-        std::uint32_t minMatch = 4;      // 3 or 4 bytes (repeat matches: always 3)
+        std::uint32_t minMatch = 4;      // 3 or 4 bytes
+        std::uint32_t minRepeatMatch = 3;  // 2 or 3 bytes, for matches at the previous distance
         std::uint32_t searchDepth = 16;  // chain links followed per position
         std::uint32_t niceLength = 128;  // a match this long ends the search
         std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on

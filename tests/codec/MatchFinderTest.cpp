@@ -11,7 +11,8 @@ namespace {
 
 // Replays a parse; fails the test on any match that reaches before the start,
 // beyond `maxDistance`, or is shorter than the finder promises.
-Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, std::uint32_t minMatch = 4)
+Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, std::uint32_t minMatch = 4,
+             std::uint32_t minRepeat = 3)
 {
     Bytes out;
     std::size_t at = 0;
@@ -22,7 +23,7 @@ Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, 
         at += s.literalCount;
         EXPECT_GE(s.distance, 1u);
         EXPECT_LE(s.distance, maxDistance);
-        EXPECT_GE(s.matchLength, s.distance == previous ? 3u : minMatch);
+        EXPECT_GE(s.matchLength, s.distance == previous ? minRepeat : minMatch);
         if (s.distance == 0 || s.distance > out.size())
             return {};
         for (std::uint32_t i = 0; i < s.matchLength; ++i)
@@ -38,12 +39,12 @@ Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, 
 // Parses each input with `finder` (one finder for all: nothing may leak
 // between parses) and expects every parse to replay to its input.
 void expectEachReplays(MatchFinder& finder, const std::vector<Bytes>& inputs, std::uint32_t maxDistance,
-                       std::uint32_t minMatch = 4)
+                       std::uint32_t minMatch = 4, std::uint32_t minRepeat = 3)
 {
     LzParse parse;
     for (const Bytes& src : inputs) {
         finder.parse(src, parse);
-        EXPECT_EQ(replay(src, parse, maxDistance, minMatch), src) << src.size();
+        EXPECT_EQ(replay(src, parse, maxDistance, minMatch, minRepeat), src) << src.size();
     }
 }
 
@@ -187,6 +188,46 @@ TEST(MatchFinder, PrefersThePreviousDistanceAndLooksOneByteAhead)
 // the search must see past every shorter, nearer one to the longest. Odd and
 // even counts of copies, so that a screen that skips every other length
 // shows too.
+TEST(MatchFinder, TakesTwoBytesAtThePreviousDistanceOnlyWhereAllowed)
+{
+    // Records of six bytes where every third byte differs from the record
+    // before: "ab?de?": between the differing bytes only two bytes repeat at
+    // the previous distance, set by a first record repeated whole.
+    Bytes src = randomBytes(6, 21);
+    src.insert(src.end(), src.begin(), src.end());
+    for (std::uint8_t i = 0; i < 60; ++i) {
+        Bytes record(src.end() - 6, src.end());
+        record[2] = static_cast<std::uint8_t>(0x80 + i);
+        record[5] = static_cast<std::uint8_t>(0x40 + i);
+        src.insert(src.end(), record.begin(), record.end());
+    }
+    LzParse parse;
+    for (const std::uint32_t minRepeat : {2u, 3u}) {
+        MatchFinder::Options options;
+        options.minRepeatMatch = minRepeat;
+        MatchFinder finder(options);
+        finder.parse(src, parse);
+        EXPECT_EQ(replay(src, parse, 65535, 4, minRepeat), src) << minRepeat;
+        std::size_t twoByteRepeats = 0;
+        std::uint32_t previous = 0;
+        for (const LzSequence& s : parse.sequences) {
+            twoByteRepeats += s.distance == previous && s.matchLength == 2 ? 1 : 0;
+            previous = s.distance;
+        }
+        // Two of every record's six bytes come as literals between them.
+        if (minRepeat == 2)
+            EXPECT_GE(twoByteRepeats, 100u);
+        else
+            EXPECT_EQ(twoByteRepeats, 0u);
+    }
+    // A finder allowed two-byte repeats still replays every kind of input.
+    MatchFinder::Options options;
+    options.minRepeatMatch = 2;
+    MatchFinder finder(options);
+    expectEachReplays(finder, {text(70000), randomBytes(5000, 22), Bytes(3000, 9), concat({src, text(2000), src})},
+                      65535, 4, 2);
+}
+
 TEST(MatchFinder, TakesTheLongestOfCopiesThatGrowFurtherBack)
 {
     const Bytes target = randomBytes(40, 21);
