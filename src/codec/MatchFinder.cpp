@@ -166,7 +166,10 @@ template <unsigned MinMatch>
     const std::uint8_t* end = base + data_.size();
     best = {};
     std::uint32_t longest = MinMatch - 1;
+    // The bytes a repeat match is first checked for (two or three of the
+    // word), then grown from; its length is tested against the option apart.
     const std::uint32_t minRepeat = options_.minRepeatMatch;
+    const std::uint32_t repeatChecked = minRepeat >= 3 ? 3 : 2;
     const std::uint32_t repeatMask = minRepeat >= 3 ? 0xFFFFFFu : 0xFFFFu;
 
     const std::uint32_t here = load32(ip) & kWordMask<MinMatch>;
@@ -179,9 +182,12 @@ template <unsigned MinMatch>
         // Fewer equal bytes are enough: a repeat match codes no distance.
         const std::uint32_t there = load32(ip - repeatDistance);
         if (((here ^ there) & repeatMask) == 0) {
-            const std::uint32_t len = minRepeat + commonLength(ip - repeatDistance + minRepeat, ip + minRepeat, end);
-            best = {len, repeatDistance, value(len, repeatDistance, true)};
-            longest = std::max(longest, len);
+            const std::uint32_t len =
+                repeatChecked + commonLength(ip - repeatDistance + repeatChecked, ip + repeatChecked, end);
+            if (len >= minRepeat) {
+                best = {len, repeatDistance, value(len, repeatDistance, true)};
+                longest = std::max(longest, len);
+            }
         }
     }
 

@@ -41,7 +41,7 @@ public:
     struct Options {
         std::uint32_t maxDistance = 65535;
         std::uint32_t minMatch = 4;      // 3 or 4 bytes
-        std::uint32_t minRepeatMatch = 3;  // 2 or 3 bytes, for matches at the previous distance
+        std::uint32_t minRepeatMatch = 3;  // 2 bytes or more, for matches at the previous distance
         std::uint32_t searchDepth = 16;  // chain links followed per position
         std::uint32_t niceLength = 128;  // a match this long ends the search
         std::uint32_t lazyLength = 32;   // a match this long is taken without looking one byte on

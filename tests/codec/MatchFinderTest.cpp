@@ -202,12 +202,13 @@ TEST(MatchFinder, TakesTwoBytesAtThePreviousDistanceOnlyWhereAllowed)
         src.insert(src.end(), record.begin(), record.end());
     }
     LzParse parse;
-    for (const std::uint32_t minRepeat : {2u, 3u}) {
+    for (const std::uint32_t minRepeat : {2u, 3u, 5u}) {
         MatchFinder::Options options;
         options.minRepeatMatch = minRepeat;
         MatchFinder finder(options);
         finder.parse(src, parse);
-        EXPECT_EQ(replay(src, parse, 65535, 4, minRepeat), src) << minRepeat;
+        // A four-byte match the chains find may lie at the previous distance too.
+        EXPECT_EQ(replay(src, parse, 65535, 4, std::min(minRepeat, 4u)), src) << minRepeat;
         std::size_t twoByteRepeats = 0;
         std::uint32_t previous = 0;
         for (const LzSequence& s : parse.sequences) {
@@ -220,12 +221,15 @@ TEST(MatchFinder, TakesTwoBytesAtThePreviousDistanceOnlyWhereAllowed)
         else
             EXPECT_EQ(twoByteRepeats, 0u);
     }
-    // A finder allowed two-byte repeats still replays every kind of input.
-    MatchFinder::Options options;
-    options.minRepeatMatch = 2;
-    MatchFinder finder(options);
-    expectEachReplays(finder, {text(70000), randomBytes(5000, 22), Bytes(3000, 9), concat({src, text(2000), src})},
-                      65535, 4, 2);
+    // Every kind of input replays, with no repeat shorter than allowed
+    // (five is more than the finder checks before growing a repeat).
+    for (const std::uint32_t minRepeat : {2u, 5u}) {
+        MatchFinder::Options options;
+        options.minRepeatMatch = minRepeat;
+        MatchFinder finder(options);
+        expectEachReplays(finder, {text(70000), randomBytes(5000, 22), Bytes(3000, 9), concat({src, text(2000), src})},
+                          65535, 4, std::min(minRepeat, 4u));
+    }
 }
 
 TEST(MatchFinder, TakesTheLongestOfCopiesThatGrowFurtherBack)
