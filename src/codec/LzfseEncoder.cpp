@@ -321,6 +321,17 @@ MatchFinder::Options finderOptions()
     // the corpus itself) encoded and decoded within the noise of the -O2
     // build in alternating runs (111-128 MB/s all), and a stop length of 32,
     // 48 or 64 instead of 128 only costs ratio (0.36241 at 32).
+    //
+    // With two-byte repeats in (0.36149 at 124-130 MB/s in that run), every
+    // setting below swept again lies on or behind the same frontier of about
+    // 0.0005 for 5% of the speed: depth 14: 0.36112, 16: 0.36087 (117-123
+    // MB/s); looking two bytes on for matches below 6 bytes: 0.36097
+    // (119-124), below 5: 0.36124; that with depth 10: 0.36137 (127-128).
+    // Worse at no gain in speed: look-on depth 4 or 6 (0.36170, 0.36160),
+    // look-on from 8 or 12 bytes (0.36157, 0.36153), lazy below 16 or 24
+    // (0.36272, 0.36203), charted ends 16 (0.36158), stop length 64
+    // (0.36154). Better only by as much as the time they cost: look-on
+    // depth 10 (0.36143), from 24 bytes (0.36145), lazy below 48 (0.36142).
     o.shortReach = 255;
     // Two bytes at the previous distance: their triple costs less than the
     // two literals it replaces more often than not, since it codes no
