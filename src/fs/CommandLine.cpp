@@ -133,7 +133,7 @@ std::string CommandLine::helpText()
   -d                     要求を 1 件ずつ表示する (-f を含む)
   -o auto_unmount        kelvanefs が止まったらマウントも外す
   -o cache_mib=N         展開済みブロックのキャッシュ (MiB、既定 64)
-  -o threads=N           要求を処理するスレッド数 (既定 4)
+  -o threads=N           要求を処理するスレッド数 (既定 8)
   -o readahead_threads=N 先読み展開のスレッド数 (既定 2)
   -o readahead_blocks=N  順次読み出しで先に展開する 64 KiB ブロック数 (既定 8)
   -o clone_fd            スレッドごとに /dev/fuse を開く
