@@ -21,9 +21,9 @@ struct CommandLine {
     // against bindfs over the same files uncompressed (mount_bench, runs
     // alternated, 8 CPUs): with 8 threads 1.26-1.27x cold and 0.88-0.93x
     // warm, with 4 0.98-1.14x and 0.83-0.88x; one reader and the metadata
-    // walks within the noise of each other. With read-ahead threads 4 as
-    // well, four readers gained no more and one reader lost (warm 0.52-0.55x
-    // against 0.58-0.66x).
+    // walks within the noise of each other. With 3 or 4 read-ahead threads
+    // instead of 2 as well, four readers gained no more and one reader lost
+    // (warm 0.55-0.57x and 0.52-0.55x against 0.58-0.66x).
     unsigned threads = 8;
     bool cloneFd = false;
     ServeOptions serve;
