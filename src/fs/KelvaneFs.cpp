@@ -511,8 +511,8 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
     // with one block in eight left out as a tripwire for the next request,
     // and pushed only from 2-4 blocks past each request's end (beyond the
     // kernel's own read-ahead), 16-64 blocks at a time by the serving thread
-    // once it had replied (0.79-1.40 GB/s against 0.96-1.38 GB/s without in
-    // alternated passes: the one thread pushing became the bottleneck);
+    // once it had replied (slower in 14 of 16 alternated passes: 0.79-1.26
+    // GB/s against 0.96-1.25 GB/s without);
     // replies spliced from a memory file holding the blocks instead of
     // written from the daemon's memory; read-ahead threads that spin for
     // new work before sleeping; more read-ahead threads and blocks (4-6
