@@ -19,11 +19,13 @@ struct CommandLine {
     std::string folder;
     // Threads serving requests. Four readers of compressed files, measured
     // against bindfs over the same files uncompressed (mount_bench, runs
-    // alternated, 8 CPUs): with 8 threads 1.26-1.27x cold and 0.88-0.93x
-    // warm, with 4 0.98-1.14x and 0.83-0.88x; one reader and the metadata
-    // walks within the noise of each other. With 3 or 4 read-ahead threads
-    // instead of 2 as well, four readers gained no more and one reader lost
-    // (warm 0.55-0.57x and 0.52-0.55x against 0.58-0.66x).
+    // alternated, 8 CPUs): with 8 threads 1.26-1.27x cold and 0.88-0.93x warm,
+    // with 4 0.98-1.14x and 0.83-0.88x; one reader and the metadata walks
+    // within the noise of each other. Two mounts side by side, read in turn by
+    // four readers (warm): 8 threads faster in 15 of 18 passes. A /dev/fuse
+    // descriptor per thread (clone_fd) moved nothing. With 3 or 4 read-ahead
+    // threads instead of 2 as well, four readers gained no more and one reader
+    // lost (warm 0.55-0.57x and 0.52-0.55x against 0.58-0.66x).
     unsigned threads = 8;
     bool cloneFd = false;
     ServeOptions serve;
