@@ -138,6 +138,16 @@ void forgetPages(const std::vector<stdfs::path>& files)
     }
 }
 
+// Every read row measures each kind this many times and keeps the medians.
+constexpr int kTurns = 5;
+
+// "kelvanefs/bindfs 0.62x (0.53-0.69)": the median of a row's ratios and their range.
+void printRatios(const std::vector<double>& ratios)
+{
+    std::printf("  kelvanefs/bindfs %.2fx (%.2f-%.2f)\n", median(ratios),
+                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+}
+
 double seconds(const std::function<void()>& work)
 {
     const auto start = Clock::now();
@@ -275,7 +285,6 @@ int main(int argc, char* argv[])
         // the shared machines here one read of the same files through the
         // same mount took anywhere from 0.5x to 1.3x another's time.
         const auto seqRow = [&](const char* label, int readers, bool cold) {
-            constexpr int kTurns = 5;
             std::vector<double> figures[3], ratios;
             const std::vector<stdfs::path>* sets[3] = {&raw, &viaBindfs, &viaKelvanefs};
             for (int turn = 0; turn < kTurns; ++turn) {
@@ -292,10 +301,9 @@ int main(int argc, char* argv[])
                 }
                 ratios.push_back(figures[2].back() / figures[1].back());
             }
-            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx"
-                        " (%.2f-%.2f)\n",
-                        label, median(figures[0]), median(figures[1]), median(figures[2]), median(ratios),
-                        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s", label, median(figures[0]),
+                        median(figures[1]), median(figures[2]));
+            printRatios(ratios);
         };
         if (root && reads) {
             seqRow("sequential, 1 reader, cold", 1, true);
@@ -308,7 +316,6 @@ int main(int argc, char* argv[])
         if (reads) {  // re-reads: the same files read again at once
             // Five turns and the medians, as for the rows above: one re-read
             // alone swung between 3.1x and 4.4x bindfs from round to round.
-            constexpr int kTurns = 5;
             std::vector<double> bind, kel, ratios;
             readFiles(viaBindfs, 4);
             readFiles(viaKelvanefs, 4);
@@ -317,9 +324,8 @@ int main(int argc, char* argv[])
                 kel.push_back(mb / seconds([&] { readFiles(viaKelvanefs, 1); }));
                 ratios.push_back(kel.back() / bind.back());
             }
-            std::printf("  %-28s bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/bindfs %.2fx (%.2f-%.2f)\n",
-                        "re-read, 1 reader", median(bind), median(kel), median(ratios),
-                        *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+            std::printf("  %-28s bindfs %7.0f MB/s  kelvanefs %7.0f MB/s", "re-read, 1 reader", median(bind), median(kel));
+            printRatios(ratios);
         }
         for (const bool cold : {true, false}) {
             if ((cold && !root) || !metadata)
