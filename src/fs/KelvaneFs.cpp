@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "fs/KelvaneFs.h"
 
+#include "fs/OpenBelow.h"
+
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
@@ -282,8 +284,8 @@ void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_
             errno = EBADF, result = -1;
         } else if (const int error = decompressBeforeWriting(fs, *relative)) {
             errno = error, result = -1;
-        } else {
-            result = ::truncate(platform::pathBelow(root, *relative).c_str(), attr->st_size);
+        } else if (const int error = truncateBelow(root, name, attr->st_size)) {
+            errno = error, result = -1;
         }
     }
     if (result == 0 && (toSet & (FUSE_SET_ATTR_ATIME | FUSE_SET_ATTR_MTIME))) {
@@ -396,17 +398,12 @@ void rename(fuse_req_t req, fuse_ino_t parent, const char* name, fuse_ino_t newP
 // keeps: a compressed file gets the platform's decoding.
 int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mode_t mode, fuse_file_info* fi)
 {
-    flags = (flags | O_CLOEXEC | O_NOFOLLOW) & ~O_NOCTTY;
     auto file = std::make_unique<OpenFile>();
-    file->fd.reset(::openat(fs.folderFd(), relativeName(relative), flags, mode));
+    platform::FileStat view;
+    file->fd = openBelow(fs.folderFd(), relativeName(relative), flags, mode, view);
     if (!file->fd)
         return errno;
-    platform::FileStat view;
-    if (platform::fstat(file->fd.get(), view) != 0)
-        return errno;
     if (S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED)) {
-        if (opensForWriting(flags))
-            return EIO;  // compressed again since it was decompressed: never write into the records
         auto handle = platform::FileHandle::reopenForReading(file->fd.get());
         if (!handle)
             return errno;

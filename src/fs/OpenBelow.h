@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "platform/FileStat.h"
+#include "platform/UniqueFd.h"
+
+#include <sys/types.h>
+
+namespace kelvane::fs {
+
+// Opens `relative` below the folder `folderFd` as openat(2) would with
+// `flags` and `mode` (never following a link at the end, never becoming a
+// controlling terminal), and fills `view` with what the file then is.
+//
+// A compressed file is never opened for writing: its data stream holds the
+// stand-in's stored bytes, not its contents, and a write or a truncation
+// there would destroy them. The mount decompresses a file before opening it
+// for writing, but Kelvane may compress it again in between; the open then
+// fails with EIO and the file stays as it is. O_TRUNC is applied for that
+// reason only once the file is known to be plain.
+//
+// Returns the descriptor, or an empty one with errno set.
+platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view);
+
+// Cuts the plain file at `relative` below `folderFd` to `size`, as
+// truncate(2) would; a compressed one fails with EIO, untouched. Returns 0
+// or the error.
+int truncateBelow(int folderFd, const char* relative, off_t size);
+
+}  // namespace kelvane::fs
