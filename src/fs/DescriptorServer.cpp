@@ -4,6 +4,7 @@
 #include "platform/KelvanefsMount.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,6 +14,8 @@
 namespace kelvane::fs {
 
 namespace {
+
+constexpr std::chrono::milliseconds kRetryAfterExhaustion{50};
 
 std::string failure(const std::string& step, int error) { return step + ": " + std::strerror(error); }
 
@@ -110,6 +113,13 @@ void DescriptorServer::serve()
         if (!connection) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // Out of descriptors for now (every file open through the
+                // mount holds some here): the caller waits in the queue
+                // until files are closed, and the socket serves on.
+                std::this_thread::sleep_for(kRetryAfterExhaustion);
+                continue;
+            }
             return;  // shut down
         }
         ucred peer{};

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,6 +29,19 @@ std::string escapedOption(const std::string& value)
         out.push_back(c);
     }
     return out;
+}
+
+// Every file open through the mount holds a descriptor here, a compressed
+// one two: with the usual soft limit of 1,024, a program that opens many
+// files through the mount would fail long before its own limit. The soft
+// limit goes up to the hard one, as far as the system allows.
+void raiseDescriptorLimit()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 }  // namespace
@@ -55,6 +69,7 @@ int main(int argc, char* argv[])
         fail(*refusal);
         return 1;
     }
+    raiseDescriptorLimit();
     // The folder below the mount, reachable to us alone once it is covered.
     platform::UniqueFd below(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!below) {
