@@ -14,7 +14,6 @@
 
 #include <map>
 #include <poll.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -164,35 +163,6 @@ TEST_F(MountedFolderKelvaneTest, WithoutTheSocketKelvaneRefusesAndTouchesNothing
     Bytes back;
     ASSERT_EQ(platform::readWholeFile(lower("packed.txt"), back), 0);
     EXPECT_EQ(back, packed);
-}
-
-TEST_F(MountedFolderKelvaneTest, ManyFilesOpenThroughTheMountAtOnceBeyondTheSoftLimitOfDescriptors)
-{
-    constexpr int kFiles = 300;
-    for (int i = 0; i < kFiles; ++i)
-        kelvane::test::writeRawFile(at("f" + std::to_string(i)), words(100, static_cast<unsigned>(i)));
-    // The daemon starts with a soft limit of descriptors below what the
-    // files take there, as a desktop session's 1,024 would be for more files.
-    rlimit ours{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &ours), 0);
-    if (ours.rlim_max < 4 * kFiles)
-        GTEST_SKIP() << "the hard limit of descriptors here is too low: " << ours.rlim_max;
-    rlimit low = ours;
-    low.rlim_cur = kFiles - 44;
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    Mount& mount = mountFolder();
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &ours), 0);
-    rlimit daemon{};
-    ASSERT_EQ(::prlimit(mount.pid(), RLIMIT_NOFILE, nullptr, &daemon), 0);
-    EXPECT_EQ(daemon.rlim_cur, daemon.rlim_max) << "raised to the hard limit";
-
-    std::vector<platform::UniqueFd> held;
-    for (int i = 0; i < kFiles; ++i) {
-        held.emplace_back(::open(at("f" + std::to_string(i)).c_str(), O_RDONLY | O_CLOEXEC));
-        ASSERT_TRUE(held.back()) << i << ": " << std::strerror(errno);
-    }
-
-    EXPECT_EQ(readAll(at("f7")), words(100, 7));
 }
 
 TEST_F(MountedFolderKelvaneTest, TheSocketHandsTheFolderToItsOwnUserOnly)

@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Everything that is not a compressed file passes through the mount
-// unchanged: odd names, long paths, links, FIFOs and device nodes.
+// unchanged: odd names, long paths, links, FIFOs and device nodes, and as
+// many open files as a program may hold.
 
 #include "fs/MountFixture.h"
 
 #include <atomic>
 #include <dirent.h>
+#include <sys/resource.h>
 #include <sys/sysmacros.h>
 #include <thread>
 
@@ -23,6 +25,35 @@ protected:
         return names;
     }
 };
+
+TEST_F(PassThroughTest, ManyFilesOpenThroughTheMountAtOnceBeyondTheSoftLimitOfDescriptors)
+{
+    constexpr int kFiles = 300;
+    for (int i = 0; i < kFiles; ++i)
+        kelvane::test::writeRawFile(at("f" + std::to_string(i)), Bytes(100, static_cast<std::uint8_t>(i)));
+    // The daemon starts with a soft limit of descriptors below what the
+    // files take there, as a desktop session's 1,024 would be for more files.
+    rlimit ours{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &ours), 0);
+    if (ours.rlim_max < 4 * kFiles)
+        GTEST_SKIP() << "the hard limit of descriptors here is too low: " << ours.rlim_max;
+    rlimit low = ours;
+    low.rlim_cur = kFiles - 44;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    Mount& mount = mountFolder();
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &ours), 0);
+    rlimit daemon{};
+    ASSERT_EQ(::prlimit(mount.pid(), RLIMIT_NOFILE, nullptr, &daemon), 0);
+    EXPECT_EQ(daemon.rlim_cur, daemon.rlim_max) << "raised to the hard limit";
+
+    std::vector<platform::UniqueFd> held;
+    for (int i = 0; i < kFiles; ++i) {
+        held.emplace_back(::open(at("f" + std::to_string(i)).c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(held.back()) << i << ": " << std::strerror(errno);
+    }
+
+    EXPECT_EQ(readAll(at("f7")), Bytes(100, 7));
+}
 
 // A listing's last answer lets the caller close the folder at once: the
 // daemon must be done with the folder's handle by then. Listed and closed
