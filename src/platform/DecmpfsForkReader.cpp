@@ -70,14 +70,19 @@ bool DecmpfsForkReader::readBlock(std::size_t index, std::span<std::uint8_t> out
     }
     const std::uint64_t start = offsets_[index];
     const std::size_t length = offsets_[index + 1] - offsets_[index];
-    std::vector<std::uint8_t> compressed(length);
+    // One buffer per thread, grown once and never cleared: the read fills
+    // what the decode uses. A fresh zeroed one per block cost a clearing and
+    // an allocation on every read through the mount.
+    static thread_local std::vector<std::uint8_t> compressed;
+    if (compressed.size() < length)
+        compressed.resize(length);
     const ssize_t got = readAt_(compressed.data(), length, start);
     if (got != static_cast<ssize_t>(length)) {
         if (got >= 0)
             errno = EIO;
         return false;
     }
-    if (!decodeBlock(type_, compressed, out.first(blockLength(index)))) {
+    if (!decodeBlock(type_, std::span(compressed).first(length), out.first(blockLength(index)))) {
         errno = EIO;
         return false;
     }
