@@ -217,8 +217,6 @@ int decompressBeforeWriting(KelvaneFs& fs, const std::string& relative)
     return EIO;
 }
 
-bool opensForWriting(int flags) { return (flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC); }
-
 // --- operations ---------------------------------------------------------------
 
 void init(void*, fuse_conn_info* conn)

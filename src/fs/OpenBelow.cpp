@@ -11,8 +11,11 @@
 
 namespace kelvane::fs {
 
+bool opensForWriting(int flags) { return (flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC); }
+
 platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view)
 {
+    const bool writing = opensForWriting(flags);
     const bool truncating = (flags & O_TRUNC) != 0;
     flags = (flags | O_CLOEXEC | O_NOFOLLOW) & ~(O_NOCTTY | O_TRUNC);
     // Read-only with O_TRUNC truncates all the same, and takes the same
@@ -24,7 +27,7 @@ platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode
         return {};
     if (!S_ISREG(view.mode))
         return fd;  // O_TRUNC means nothing for the others
-    if ((view.flags & platform::UF_COMPRESSED) && (flags & O_ACCMODE) != O_RDONLY) {
+    if ((view.flags & platform::UF_COMPRESSED) && writing) {
         errno = EIO;
         return {};
     }

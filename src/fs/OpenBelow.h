@@ -8,6 +8,10 @@
 
 namespace kelvane::fs {
 
+// Whether open(2) with `flags` may change the file's contents: a write mode,
+// or O_TRUNC (which truncates even a read-only open).
+bool opensForWriting(int flags);
+
 // Opens `relative` below the folder `folderFd` as openat(2) would with
 // `flags` and `mode` (never following a link at the end, never becoming a
 // controlling terminal), and fills `view` with what the file then is.
