@@ -16,8 +16,54 @@ constexpr std::size_t kMaxQueuedJobs = 64;
 
 }  // namespace
 
+class BlockCache::SpareBuffers {
+public:
+    std::unique_ptr<std::uint8_t[]> take()
+    {
+        {
+            std::lock_guard lock(mutex_);
+            if (!buffers_.empty()) {
+                auto buffer = std::move(buffers_.back());
+                buffers_.pop_back();
+                return buffer;
+            }
+        }
+        // Never zeroed: a decode fills what a reader is handed (zeroing cost
+        // 4% of a sequential read).
+        return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[decmpfs::blockSize]);
+    }
+
+    void give(std::unique_ptr<std::uint8_t[]> buffer)
+    {
+        std::lock_guard lock(mutex_);
+        if (buffer && buffers_.size() < kMaxSpareBuffers)
+            buffers_.push_back(std::move(buffer));
+    }
+
+    std::size_t count() const
+    {
+        std::lock_guard lock(mutex_);
+        return buffers_.size();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::unique_ptr<std::uint8_t[]>> buffers_;
+};
+
+std::size_t BlockCache::SlotKeyHash::operator()(const SlotKey& key) const noexcept
+{
+    // Blocks of one file differ in their index alone: it goes in whole.
+    std::uint64_t h = key.second;
+    for (const std::uint64_t part : {static_cast<std::uint64_t>(key.first.ino), static_cast<std::uint64_t>(key.first.dev),
+                                     static_cast<std::uint64_t>(key.first.ctimeSec),
+                                     static_cast<std::uint64_t>(key.first.ctimeNsec)})
+        h = (h ^ part) * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
 BlockCache::BlockCache(std::size_t capacityBytes, unsigned readAheadThreads)
-    : capacity_(capacityBytes), workerCount_(readAheadThreads)
+    : capacity_(capacityBytes), spares_(std::make_shared<SpareBuffers>()), workerCount_(readAheadThreads)
 {
 }
 
@@ -42,9 +88,12 @@ BlockCache::~BlockCache()
 BlockCache::Block BlockCache::decodeInto(const SlotKey& key, const std::shared_ptr<const platform::FileHandle>& handle,
                                          std::promise<Block>& promise)
 {
-    // Zeroing 64 KiB before each decode cost 4% of a sequential read (perf).
-    auto bytes = std::make_shared<Bytes>();
-    bytes->bytes.reset(new std::uint8_t[decmpfs::blockSize]);
+    // The buffer goes back to the spares once the last holder of the block
+    // lets go, never while a reader still copies from it.
+    std::shared_ptr<Bytes> bytes(new Bytes{spares_->take(), 0}, [spares = spares_](Bytes* done) {
+        spares->give(std::move(done->bytes));
+        delete done;
+    });
     const ssize_t got = handle->readBlock(key.second, std::span(bytes->bytes.get(), decmpfs::blockSize));
     const int error = errno;
     Block block;
@@ -177,5 +226,7 @@ std::size_t BlockCache::bytesHeld() const
     std::lock_guard lock(mutex_);
     return held_;
 }
+
+std::size_t BlockCache::spareBuffers() const { return spares_->count(); }
 
 }  // namespace kelvane::fs
