@@ -22,6 +22,7 @@
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -97,35 +98,45 @@ void toStat(const platform::FileStat& raw, std::int64_t size, struct stat& st)
     st.st_ctim = raw.ctime;
 }
 
-// The attributes of node `id`, the entry `relative` below the open folder
-// `folderFd`, as the mount shows them: the host's, with the logical size of
-// a compressed file. The stand-in's records are read once per inode and
-// change time; after that one statx answers.
-int attributesOf(KelvaneFs& fs, Id id, int folderFd, const std::string& relative, struct stat& st)
+// The attributes of the entry `relative` below the folder `folderFd` as the
+// mount shows them: the host's, with the logical size of a compressed file.
+// The stand-in's records are read once per inode and change time: while
+// `probe` (the one kept for the node) still holds, one statx answers; else
+// the records are read afresh into `probe` and `probed` is set.
+int probeEntry(int folderFd, const std::string& relative, std::optional<NodeTable::Probe>& probe, bool& probed,
+               struct stat& st)
 {
-    platform::FileStat raw;
-    NodeTable::Probe probe;
-    if (fs.nodes().hasProbe(id)) {
+    probed = false;
+    if (probe) {
+        platform::FileStat raw;
         if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
             return errno;
-        if (auto cached = fs.nodes().cachedProbe(id, raw)) {
+        if (probe->holdsFor(raw)) {
             // Times, links and owner from the fresh call; only the size is the view's.
-            toStat(raw, S_ISREG(raw.mode) ? cached->view.size : raw.size, st);
+            toStat(raw, S_ISREG(raw.mode) ? probe->view.size : raw.size, st);
             return 0;
         }
     }
     // A new node, or a new inode or change since: the whole view.
-    if (platform::lstatBelow(folderFd, relative, probe.view, true) != 0)
+    NodeTable::Probe fresh;
+    if (platform::lstatBelow(folderFd, relative, fresh.view, true) != 0)
         return errno;
-    probe.decoded = S_ISREG(probe.view.mode) && (probe.view.flags & platform::UF_COMPRESSED);
-    fs.nodes().storeProbe(id, probe.view, probe);
-    toStat(probe.view, probe.view.size, st);
+    fresh.decoded = S_ISREG(fresh.view.mode) && (fresh.view.flags & platform::UF_COMPRESSED);
+    toStat(fresh.view, fresh.view.size, st);
+    probe = fresh;
+    probed = true;
     return 0;
 }
 
+// The attributes of node `id`, the entry `relative` below the served folder.
 int attributesOf(KelvaneFs& fs, Id id, const std::string& relative, struct stat& st)
 {
-    return attributesOf(fs, id, fs.folderFd(), relative, st);
+    std::optional<NodeTable::Probe> probe = fs.nodes().probe(id);
+    bool probed = false;
+    const int error = probeEntry(fs.folderFd(), relative, probe, probed, st);
+    if (error == 0 && probed)
+        fs.nodes().storeProbe(id, *probe);
+    return error;
 }
 
 int attributesOfOpen(const OpenFile& file, struct stat& st)
@@ -154,26 +165,30 @@ void replyAttributes(fuse_req_t req, KelvaneFs& fs, Id id, const std::string& re
         fuse_reply_attr(req, &st, attributeTimeout(fs, st));
 }
 
-// Looks `name` up in `parent` and fills the entry the kernel gets (a lookup
-// counted for it): 0 or an errno. A folder being listed passes its own
-// descriptor (`parentFd`), which spares the walk from the top.
-int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_param& entry, int parentFd = -1)
+// The entry the kernel gets for node `id` with attributes `st`.
+void fillEntry(const KelvaneFs& fs, Id id, const struct stat& st, fuse_entry_param& entry)
 {
     entry = {};
-    std::optional<std::string> relative;
-    if (parentFd < 0 && !(relative = fs.nodes().childPath(parent, name)))
-        return ENOENT;
-    struct stat st;
-    const Id id = fs.nodes().lookUp(parent, name);
-    const int error = parentFd >= 0 ? attributesOf(fs, id, parentFd, name, st) : attributesOf(fs, id, *relative, st);
-    if (error) {
-        fs.nodes().forget(id, 1);
-        return error;
-    }
     entry.ino = id;
     entry.attr = st;
     entry.attr_timeout = attributeTimeout(fs, st);
     entry.entry_timeout = fs.options().timeout;
+}
+
+// Looks `name` up in `parent` and fills the entry the kernel gets (a lookup
+// counted for it): 0 or an errno.
+int lookUpEntry(KelvaneFs& fs, Id parent, const std::string& name, fuse_entry_param& entry)
+{
+    const std::optional<std::string> relative = fs.nodes().childPath(parent, name);
+    if (!relative)
+        return ENOENT;
+    struct stat st;
+    const Id id = fs.nodes().lookUp(parent, name);
+    if (const int error = attributesOf(fs, id, *relative, st)) {
+        fs.nodes().forget(id, 1);
+        return error;
+    }
+    fillEntry(fs, id, st, entry);
     return 0;
 }
 
@@ -663,15 +678,15 @@ struct ListedEntry {
 // row, 0.66 and 0.60 s side by side; cold ls -lR 3.64 and 2.98 s, 2.38 and
 // 2.61 s.
 //
-// Warm, on a new mount (the inodes below in memory), the probes are not
-// what a walk waits for: the daemon answers about 460 requests for the
-// 10,100 entries, one probe per entry, and du -s took 0.26-0.28 s with the
-// probes in a row, 0.26 s beside 3 helpers and 0.30-0.33 s beside 7 in the
-// same runs. Helpers called in only once a probe took 40 us or more were no
-// faster warm (0.29-0.32 s against 0.28-0.34 s alternated) and slower cold
-// (0.34-0.38 s against 0.31-0.35 s). The rest of the walk is the kernel's
-// own work per entry, which bindfs pays as well with its lookup per entry:
-// where a round trip costs 25-30 us, bindfs's walk took 0.33-0.39 s.
+// Warm, on a new mount (the inodes below in memory), the daemon answers
+// about 460 requests for the 10,100 entries, one probe per entry. With the
+// node table's lock taken once per listing (see NodeTable::lookUpAll), du
+// -s took 0.23-0.36 s with the probes in a row, 0.15 s beside 3 helpers and
+// 0.17 s beside 7; cold, 0.62-0.74 s, 0.33-0.40 s and 0.29-0.30 s. Helpers
+// called in only once a probe took 40 us or more were no faster warm and
+// slower cold (measured with the lock taken per entry). The rest of the
+// walk is the kernel's own work per entry, which bindfs pays as well with
+// its lookup per entry.
 std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_ino_t ino, const std::string& base,
                                             OpenFolder& folder, size_t size, int& error)
 {
@@ -703,15 +718,34 @@ std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_
         folder.entry = nullptr;
         folder.offset = next;
     }
-    const int parentFd = ::dirfd(folder.dir);
-    fs.listingHelpers().forEach(listed.size(), [&](std::size_t index) {
-        ListedEntry& entry = listed[index];
+    // The names to probe: neither the folder's own two nor a marked temporary (not listed).
+    std::vector<std::string> names;
+    std::vector<ListedEntry*> probed;
+    for (ListedEntry& entry : listed) {
         if (isDotOrDotDot(entry.name.c_str()))
+            continue;
+        if (isMarkedTemporary(fs, base.empty() ? entry.name : base + "/" + entry.name)) {
+            entry.shown = false;
+            continue;
+        }
+        names.push_back(entry.name);
+        probed.push_back(&entry);
+    }
+    std::vector<NodeTable::Listed> nodes = fs.nodes().lookUpAll(ino, names);
+    const int parentFd = ::dirfd(folder.dir);
+    fs.listingHelpers().forEach(nodes.size(), [&](std::size_t index) {
+        NodeTable::Listed& node = nodes[index];
+        ListedEntry& entry = *probed[index];
+        struct stat st;
+        // An entry gone since the folder was read is not listed.
+        if (probeEntry(parentFd, entry.name, node.probe, node.probed, st) != 0) {
+            node.gone = true;
+            entry.shown = false;
             return;
-        const std::string relative = base.empty() ? entry.name : base + "/" + entry.name;
-        // A marked temporary is not listed; an entry gone since the folder was read neither.
-        entry.shown = !isMarkedTemporary(fs, relative) && lookUpEntry(fs, ino, entry.name, entry.entry, parentFd) == 0;
+        }
+        fillEntry(fs, node.id, st, entry.entry);
     });
+    fs.nodes().settle(nodes);
     return listed;
 }
 

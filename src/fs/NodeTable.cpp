@@ -18,9 +18,41 @@ NodeTable::NodeTable()
     nodes_.emplace(rootId, std::move(root));
 }
 
+bool NodeTable::Probe::holdsFor(const platform::FileStat& raw) const
+{
+    return view.ino == raw.ino && sameTime(view.ctime, raw.ctime);
+}
+
 NodeTable::Id NodeTable::lookUp(Id parent, const std::string& name)
 {
     std::lock_guard lock(mutex_);
+    return lookUpLocked(parent, name);
+}
+
+std::vector<NodeTable::Listed> NodeTable::lookUpAll(Id parent, const std::vector<std::string>& names)
+{
+    std::vector<Listed> listed(names.size());
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        listed[i].id = lookUpLocked(parent, names[i]);
+        listed[i].probe = nodes_.at(listed[i].id).probe;
+    }
+    return listed;
+}
+
+void NodeTable::settle(const std::vector<Listed>& listed)
+{
+    std::lock_guard lock(mutex_);
+    for (const Listed& entry : listed) {
+        if (entry.gone)
+            forgetLocked(entry.id, 1);
+        else if (const auto found = nodes_.find(entry.id); entry.probed && found != nodes_.end())
+            found->second.probe = entry.probe;
+    }
+}
+
+NodeTable::Id NodeTable::lookUpLocked(Id parent, const std::string& name)
+{
     if (const auto found = byName_.find({parent, name}); found != byName_.end()) {
         ++nodes_.at(found->second).lookups;
         return found->second;
@@ -39,6 +71,11 @@ NodeTable::Id NodeTable::lookUp(Id parent, const std::string& name)
 void NodeTable::forget(Id id, std::uint64_t count)
 {
     std::lock_guard lock(mutex_);
+    forgetLocked(id, count);
+}
+
+void NodeTable::forgetLocked(Id id, std::uint64_t count)
+{
     const auto found = nodes_.find(id);
     if (found == nodes_.end() || id == rootId)
         return;
@@ -154,34 +191,21 @@ void NodeTable::renamed(Id parent, const std::string& name, Id newParent, const 
         place(*moving, newParent, newName);
 }
 
-bool NodeTable::hasProbe(Id id) const
-{
-    std::lock_guard lock(mutex_);
-    const auto found = nodes_.find(id);
-    return found != nodes_.end() && found->second.probe;
-}
-
-std::optional<NodeTable::Probe> NodeTable::cachedProbe(Id id, const platform::FileStat& raw) const
-{
-    std::lock_guard lock(mutex_);
-    const auto found = nodes_.find(id);
-    if (found == nodes_.end() || !found->second.probe)
-        return std::nullopt;
-    const Node& node = found->second;
-    if (node.probedIno != raw.ino || !sameTime(node.probedCtime, raw.ctime))
-        return std::nullopt;
-    return node.probe;
-}
-
-void NodeTable::storeProbe(Id id, const platform::FileStat& raw, const Probe& probe)
+std::optional<NodeTable::Probe> NodeTable::probe(Id id) const
 {
     std::lock_guard lock(mutex_);
     const auto found = nodes_.find(id);
     if (found == nodes_.end())
-        return;
-    found->second.probe = probe;
-    found->second.probedIno = raw.ino;
-    found->second.probedCtime = raw.ctime;
+        return std::nullopt;
+    return found->second.probe;
+}
+
+void NodeTable::storeProbe(Id id, const Probe& probe)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found != nodes_.end())
+        found->second.probe = probe;
 }
 
 bool NodeTable::contentsChanged(Id id, const platform::FileStat& view)

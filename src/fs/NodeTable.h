@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace kelvane::fs {
 
@@ -26,6 +27,21 @@ public:
     struct Probe {
         platform::FileStat view;
         bool decoded = false;  // reads go through the platform's decoding
+
+        // Whether the probe still holds for the inode `raw` shows (its
+        // records unread): the same inode, changed at the same time.
+        bool holdsFor(const platform::FileStat& raw) const;
+    };
+
+    // A name of a folder listing, probed by several threads at once between
+    // lookUpAll and settle.
+    struct Listed {
+        Id id = 0;
+        // The probe kept for the node when looked up; once probed, its fresh
+        // one when `probed`.
+        std::optional<Probe> probe;
+        bool probed = false;
+        bool gone = false;  // could not be probed: not listed, its lookup given back
     };
 
     NodeTable();
@@ -45,10 +61,19 @@ public:
     void removed(Id parent, const std::string& name);
     void renamed(Id parent, const std::string& name, Id newParent, const std::string& newName, bool exchange);
 
-    bool hasProbe(Id id) const;
-    // The cached probe of `id` when it was taken of the same inode and change time.
-    std::optional<Probe> cachedProbe(Id id, const platform::FileStat& raw) const;
-    void storeProbe(Id id, const platform::FileStat& raw, const Probe& probe);
+    // The probe kept for `id`, if any (see Probe::holdsFor).
+    std::optional<Probe> probe(Id id) const;
+    void storeProbe(Id id, const Probe& probe);
+
+    // The nodes of `names` in `parent` with their kept probes, each made
+    // when new and its lookup counted, and the probes of a listing stored
+    // with the lookups of its gone names given back: each under one lock.
+    // Taken name by name, the lock cost more than the probes in a folder
+    // listing, whose names several threads probe at once (du -s over 10,000
+    // files on a new mount, files below in memory: 0.24-0.25 s with about
+    // 9,000 context switches in the daemon, 0.13-0.19 s with 1,400).
+    std::vector<Listed> lookUpAll(Id parent, const std::vector<std::string>& names);
+    void settle(const std::vector<Listed>& listed);
 
     // Whether the file's logical contents may have changed since the last
     // open of `id` (size or modification time differ): the kernel's cache
@@ -65,13 +90,13 @@ private:
         std::uint64_t lookups = 0;
         std::uint64_t children = 0;  // nodes whose parent this is
         std::optional<Probe> probe;
-        ino_t probedIno = 0;
-        timespec probedCtime{};
         std::int64_t openedSize = -1;
         timespec openedMtime{};
     };
     using Key = std::pair<Id, std::string>;
 
+    Id lookUpLocked(Id parent, const std::string& name);
+    void forgetLocked(Id id, std::uint64_t count);
     void unname(Id id, Node& node);
     void dropIfUnused(Id id);
     bool buildPath(Id id, std::string& out) const;
