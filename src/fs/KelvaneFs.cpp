@@ -686,7 +686,10 @@ struct ListedEntry {
 // called in only once a probe took 40 us or more were no faster warm and
 // slower cold (measured with the lock taken per entry). The rest of the
 // walk is the kernel's own work per entry, which bindfs pays as well with
-// its lookup per entry.
+// its lookup per entry. Cold, the records of every compressed file come
+// from the disk, most in an attribute block of their own: du -s over those
+// 10,000 files read 5,256 times (28 MB) from the disk, bindfs over the same
+// files uncompressed 184 times (4 MB).
 std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_ino_t ino, const std::string& base,
                                             OpenFolder& folder, size_t size, int& error)
 {
