@@ -33,6 +33,10 @@ struct CommandLine {
     // a cold one. With 4 that gain is gone already (1,126-1,197 MB/s against
     // 1,179-1,193) and four readers lose (0.94x against 1.01x warm); the
     // listings of du -s and ls -lR take 10-15% longer with 8 than with 1.
+    // Nor does keeping the waiting threads few make the 8 hot: with at most
+    // 1 or 2 of them waiting on /dev/fuse and the rest parked last in, first
+    // out, one reader warm read 1,021-1,057 and 1,172-1,215 MB/s against
+    // 1,122-1,187 with the library's loop, four readers lost 3-25%.
     unsigned threads = 8;
     bool cloneFd = false;
     ServeOptions serve;
