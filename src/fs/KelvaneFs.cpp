@@ -723,7 +723,7 @@ std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_
     }
     // The names to probe: neither the folder's own two nor a marked temporary (not listed).
     std::vector<std::string> names;
-    std::vector<ListedEntry*> probed;
+    std::vector<ListedEntry*> toProbe;
     for (ListedEntry& entry : listed) {
         if (isDotOrDotDot(entry.name.c_str()))
             continue;
@@ -732,13 +732,13 @@ std::vector<ListedEntry> listWithAttributes(fuse_req_t req, KelvaneFs& fs, fuse_
             continue;
         }
         names.push_back(entry.name);
-        probed.push_back(&entry);
+        toProbe.push_back(&entry);
     }
     std::vector<NodeTable::Listed> nodes = fs.nodes().lookUpAll(ino, names);
     const int parentFd = ::dirfd(folder.dir);
     fs.listingHelpers().forEach(nodes.size(), [&](std::size_t index) {
         NodeTable::Listed& node = nodes[index];
-        ListedEntry& entry = *probed[index];
+        ListedEntry& entry = *toProbe[index];
         struct stat st;
         // An entry gone since the folder was read is not listed.
         if (probeEntry(parentFd, entry.name, node.probe, node.probed, st) != 0) {
