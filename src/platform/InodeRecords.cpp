@@ -160,8 +160,11 @@ UniqueFd reopen(const Ref& ref, int flags)
 
 int rawGetAll(const Ref& ref, const char* name, std::vector<std::uint8_t>& out)
 {
-    // Most records are tiny: try a small buffer before asking for the size.
-    std::uint8_t small[256];
+    // One call for nearly every record: a record of the inline type holds
+    // its whole compressed stream, up to a few KiB (the folder listings of
+    // the mount read one per compressed file). Asking for the size first
+    // and reading after took three calls for those.
+    std::uint8_t small[4096];
     ssize_t got = rawGet(ref, name, small, sizeof small);
     if (got >= 0) {
         out.assign(small, small + got);

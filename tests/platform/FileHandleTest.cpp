@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <sys/xattr.h>
 
@@ -108,6 +109,33 @@ TEST(FileHandleTest, ForkTypesStreamBlockByBlock)
     test::storeCompressed(attributeFork, test::decmpfsHeader(12, tiny.size()));
     ASSERT_EQ(::setxattr(attributeFork.c_str(), "user.com.apple.ResourceFork", tinyFork.data(), tinyFork.size(), 0), 0);
     EXPECT_EQ(readInChunks(attributeFork, 10), tiny);
+}
+
+TEST(FileHandleTest, AForkAttributeLargerThanOneBlockReadsBackWhole)
+{
+    // Records are first read into a buffer of a few KiB; a longer one is read
+    // again at its size. Only a file system that keeps attributes of more
+    // than a block holds one (ext4 does not): a memory-backed one.
+    char pattern[] = "/dev/shm/kelvane-fork-XXXXXX";
+    if (!::mkdtemp(pattern))
+        GTEST_SKIP() << "no /dev/shm to hold a large attribute";
+    const std::filesystem::path dir = pattern;
+    struct Removed {
+        std::filesystem::path path;
+        ~Removed() { std::error_code ignored; std::filesystem::remove_all(path, ignored); }
+    } removed{dir};
+
+    const Bytes data = test::randomBytes(12000) + test::sampleText(100000, 9);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    ASSERT_GT(fork.size(), 3 * 4096u);
+    const auto file = dir / "largeAttributeFork";
+    test::storeCompressed(file, test::decmpfsHeader(12, data.size()));
+    if (::setxattr(file.c_str(), "user.com.apple.ResourceFork", fork.data(), fork.size(), 0) != 0)
+        GTEST_SKIP() << "/dev/shm keeps no attribute of " << fork.size() << " bytes: " << std::strerror(errno);
+    EXPECT_EQ(readInChunks(file, 65536), data);
+    FileStat st;
+    ASSERT_EQ(lstat(file, st), 0);
+    EXPECT_EQ(st.size, static_cast<std::int64_t>(data.size()));
 }
 
 TEST(FileHandleTest, SharedVectorsReadBackAsTheirRawBytes)
