@@ -142,7 +142,8 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringReadsLeavesTheFilesIntactAndA
     ASSERT_TRUE(waitFor([&] { return reading.load(); }));
     first.kill();
     reader.join();
-    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); })) << "auto_unmount removes the dead mount";
+    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }))
+        << "auto_unmount removes the dead mount; " << fusermountHelpers();
     expectIntactBelow();
 
     unmount();
@@ -170,7 +171,8 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringAWriteOpensDecompressionLeave
     EXPECT_TRUE(temporarySeen);
     first.kill();
     writer.join();
-    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }));
+    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }))
+        << "auto_unmount removes the dead mount; " << fusermountHelpers();
     expectIntactBelow();
 
     unmount();

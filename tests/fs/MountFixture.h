@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <spawn.h>
@@ -70,6 +71,32 @@ inline bool isKelvanefsMountAt(const Path& point)
         if (entry.mountPoint == point && entry.fsType == "fuse.kelvanefs")
             return true;
     return false;
+}
+
+// The fusermount3 processes still running, each with its state and where
+// it waits: what keeps a dead daemon's mount in place when auto_unmount
+// does not remove it (the kernel names the wait; reading it needs no rights
+// beyond the process's own user).
+inline std::string fusermountHelpers()
+{
+    std::string out;
+    std::error_code code;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", code)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream comm(entry.path() / "comm");
+        std::string name;
+        if (!std::getline(comm, name) || name != "fusermount3")
+            continue;
+        std::string stat, wchan;
+        std::getline(std::ifstream(entry.path() / "stat"), stat);
+        std::getline(std::ifstream(entry.path() / "wchan"), wchan);
+        const auto close = stat.rfind(')');
+        out += "fusermount3 " + pid + " state " + (close != std::string::npos ? stat.substr(close + 2, 1) : "?") +
+               " waiting in " + (wchan.empty() ? "?" : wchan) + "\n";
+    }
+    return out.empty() ? "no fusermount3 running" : out;
 }
 
 // Runs a program to its end: its exit status (or -1), stdout and stderr
