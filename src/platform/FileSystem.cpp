@@ -478,10 +478,9 @@ void fillFromStatx(const struct statx& sx, FileStat& out)
 
 // lstat of a path or fstat of a descriptor, as the platform reports them
 // (the creation date only when asked: one call more where it is recorded).
-int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
+int statOfOnce(const Ref& ref, FileStat& out, bool withCreationDate, State& state)
 {
-    State state;
-    if (inode::readState(ref, state) != 0)
+    if (inode::readStateOnce(ref, state) != 0)
         return -1;
     const struct statx& sx = state.raw;
     fillFromStatx(sx, out);
@@ -510,6 +509,21 @@ int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
         }
     }
     return 0;
+}
+
+// The status of one file, also when another is renamed over the name while
+// it is read (see inode::readState).
+int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
+{
+    for (int attempt = 0; attempt < inode::kConsistentReadAttempts; ++attempt) {
+        State state;
+        if (statOfOnce(ref, out, withCreationDate, state) != 0)
+            return -1;
+        if (inode::stillNames(ref, state.raw))
+            return 0;
+    }
+    errno = EAGAIN;
+    return -1;
 }
 
 // Runs `call` with the path as the calls below this layer take it (under a

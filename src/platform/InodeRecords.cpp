@@ -314,14 +314,38 @@ bool isAppendedToFork(const Ref& ref, const State& state)
 
 }  // namespace
 
+bool stillNames(const Ref& ref, const struct statx& seen)
+{
+    if (ref.fd >= 0)
+        return true;
+    struct statx now {};
+    if (rawStatx(ref, now) != 0)
+        return false;
+    return now.stx_ino == seen.stx_ino && now.stx_dev_major == seen.stx_dev_major &&
+           now.stx_dev_minor == seen.stx_dev_minor && now.stx_ctime.tv_sec == seen.stx_ctime.tv_sec &&
+           now.stx_ctime.tv_nsec == seen.stx_ctime.tv_nsec;
+}
+
 int readState(const Ref& ref, State& out)
+{
+    for (int attempt = 0; attempt < kConsistentReadAttempts; ++attempt) {
+        if (readStateOnce(ref, out) != 0)
+            return -1;
+        if (stillNames(ref, out.raw))
+            return 0;
+    }
+    errno = EAGAIN;
+    return -1;
+}
+
+int readStateOnce(const Ref& ref, State& out)
 {
     out = State{};
     // An entry of an open folder: every call below looks the name up there.
     // Where the host lacks the *xattrat calls, all of it goes by path, so
     // that no answer mixes the two lookups.
     if (ref.directoryFd >= 0 && xattratMissing.load(std::memory_order_relaxed))
-        return readState(Ref::ofPath(ref.path, false), out);
+        return readStateOnce(Ref::ofPath(ref.path, false), out);
     if (rawStatx(ref, out.raw) != 0)
         return -1;
     if (S_ISLNK(out.raw.stx_mode))
@@ -329,7 +353,7 @@ int readState(const Ref& ref, State& out)
 
     listRecordNames(ref, out.names);
     if (ref.directoryFd >= 0 && xattratMissing.load(std::memory_order_relaxed))
-        return readState(Ref::ofPath(ref.path, false), out);  // learnt just now
+        return readStateOnce(Ref::ofPath(ref.path, false), out);  // learnt just now
     std::uint8_t buffer[16];
     if (out.names.mayHave(RecordNames::flags)) {
         if (ssize_t got = rawGet(ref, kFlagsRecord, buffer, sizeof buffer); got == 4)

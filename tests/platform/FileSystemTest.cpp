@@ -12,10 +12,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <functional>
 #include <set>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -590,6 +594,53 @@ TEST(FileSystemTest, StatusOfAnEntryOfAnOpenFolderIsItsLstat)
     EXPECT_TRUE(flagged == -1 ? errno == ENOENT : st.flags == UF_HIDDEN);
     const int compressed = lstatAt(open.get(), "compressed", folder / "compressed", st);
     EXPECT_TRUE(compressed == -1 ? errno == ENOENT : st.size == static_cast<std::int64_t>(data.size()));
+}
+
+// Kelvane swaps a file for its compressed or plain form by renaming a new
+// file over it; the status read by name meanwhile must describe one of the
+// two files, never the size of one with the records of the other.
+TEST(FileSystemTest, StatusOfANameSwappedMeanwhileIsOneWholeFile)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(200000, 3);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(dir / "packed", test::decmpfsHeader(12, data.size()), &fork);
+    test::writeRawFile(dir / "plain", data);
+    ASSERT_EQ(::link((dir / "plain").c_str(), (dir / "name").c_str()), 0);
+
+    // A swap every 100 us, each status read about ten times in between: a
+    // file's compression takes far longer than that.
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        for (int round = 0; !stop; ++round) {
+            const auto source = dir / (round % 2 ? "plain" : "packed");
+            if (::link(source.c_str(), (dir / "next").c_str()) != 0 ||
+                ::rename((dir / "next").c_str(), (dir / "name").c_str()) != 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        }
+    });
+    std::vector<DirectoryEntry> entries;
+    UniqueFd open;
+    ASSERT_EQ(readDirectory(dir.path(), false, entries, open), 0);
+    int wrong = 0, packedSeen = 0;
+    for (int i = 0; i < 20000 && wrong < 5; ++i) {
+        FileStat st;
+        const int result = i % 2 ? lstat(dir / "name", st) : lstatAt(open.get(), "name", dir / "name", st);
+        if (result != 0) {
+            ++wrong;
+            ADD_FAILURE() << "status " << i << " failed: " << std::strerror(errno);
+            continue;
+        }
+        packedSeen += st.flags == UF_COMPRESSED ? 1 : 0;
+        if (st.size != static_cast<std::int64_t>(data.size()) || (st.flags != 0 && st.flags != UF_COMPRESSED)) {
+            ++wrong;
+            ADD_FAILURE() << "status " << i << ": size " << st.size << ", flags " << st.flags;
+        }
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(packedSeen, 0) << "the swaps never showed the compressed form";
 }
 
 TEST(FileSystemTest, PackagesAreDirectoriesWithKnownExtensions)
