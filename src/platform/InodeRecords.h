@@ -129,16 +129,15 @@ struct State {
     bool staleCompression() const;
 };
 
-// statx plus the records. `withRecords` false reads only statx (symbolic
-// links cannot carry user attributes on Linux).
-// The state of the inode `ref` names. By path or by name, every call below
-// looks the name up again, and Kelvane (or another program) may rename a
-// new file over it meanwhile: the size of one file read with the records of
-// the other made a compressed file's status show its fork's length, or a
-// plain file's the length of a fork plus "appended" bytes. So a state read
-// by name counts only when the name still leads to the same inode,
-// unchanged, after it; it is read again otherwise, and after
-// kConsistentReadAttempts tries the call fails with EAGAIN.
+// The state of the inode `ref` names: statx plus the records (none for a
+// symbolic link: Linux keeps no user attributes on links). By path or by
+// name, every call below looks the name up again, and Kelvane (or another
+// program) may rename a new file over it meanwhile: the size of one file
+// read with the records of the other made a compressed file's status show
+// its fork's length, or a plain file's the length of a fork plus "appended"
+// bytes. So a state read by name counts only when the name still leads to
+// the same inode, unchanged, after it; it is read again otherwise, and
+// after kConsistentReadAttempts tries the call fails with EAGAIN.
 int readState(const Ref& ref, State& out);
 // One pass of readState, without the check: for a caller that reads more
 // records after it and checks once at its end with stillNames.
