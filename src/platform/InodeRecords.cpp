@@ -158,6 +158,15 @@ UniqueFd reopen(const Ref& ref, int flags)
     return UniqueFd(::open(ref.path, ref.follow ? flags : (flags | O_NOFOLLOW)));
 }
 
+UniqueFd holdEntry(const Ref& ref)
+{
+    if (ref.fd >= 0)
+        return UniqueFd(::fcntl(ref.fd, F_DUPFD_CLOEXEC, 0));
+    if (ref.directoryFd >= 0)
+        return UniqueFd(::openat(ref.directoryFd, ref.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    return UniqueFd(::open(ref.path, O_PATH | O_CLOEXEC | (ref.follow ? 0 : O_NOFOLLOW)));
+}
+
 int rawGetAll(const Ref& ref, const char* name, std::vector<std::uint8_t>& out)
 {
     // One call for nearly every record: a record of the inline type holds

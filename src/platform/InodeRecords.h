@@ -69,6 +69,9 @@ int rawStatx(const Ref& ref, struct statx& out);
 int rawChmod(const Ref& ref, mode_t mode);
 // A second descriptor on the same inode, for writing its data stream.
 UniqueFd reopen(const Ref& ref, int flags);
+// The entry `ref` names, held as an O_PATH descriptor (the link itself where
+// `ref` does not follow links): its inode stays the one named now.
+UniqueFd holdEntry(const Ref& ref);
 
 // Whole value of a raw attribute (at most the host's 64 KiB); 0 or -1 (errno,
 // ENODATA when absent).

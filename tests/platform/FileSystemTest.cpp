@@ -643,6 +643,57 @@ TEST(FileSystemTest, StatusOfANameSwappedMeanwhileIsOneWholeFile)
     EXPECT_GT(packedSeen, 0) << "the swaps never showed the compressed form";
 }
 
+// A write-open drops the records another program left stale; a compressed
+// file renamed over the name meanwhile must keep its own.
+TEST(FileSystemTest, StaleRecordsAreDroppedOnlyFromTheFileTheyWereReadFrom)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(100000, 5);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(dir / "good", test::decmpfsHeader(12, data.size()), &fork);
+    const auto makeStale = [&](const std::filesystem::path& path) {
+        test::storeCompressed(path, test::decmpfsHeader(1, 3) + bytes("abc"));
+        test::writeRawFile(path, bytes("written by another program"));
+    };
+    makeStale(dir / "name");
+
+    std::atomic<bool> stop = false;
+    std::thread swapper([&] {
+        for (int round = 0; !stop; ++round) {
+            if (round % 2)
+                makeStale(dir / "next");
+            else if (::link((dir / "good").c_str(), (dir / "next").c_str()) != 0)
+                break;
+            if (::rename((dir / "next").c_str(), (dir / "name").c_str()) != 0)
+                break;
+            std::this_thread::sleep_for(std::chrono::microseconds(10));
+        }
+    });
+    // A drop that reaches the wrong file needs the swap to land between two
+    // calls a few microseconds apart: about one write-open in 50,000 did, so
+    // the opens go on until the compressed file breaks or 200,000 are done.
+    int opened = 0;
+    FileStat st;
+    bool intact = true;
+    for (int i = 0; i < 200000 && intact; ++i) {
+        // The compressed file refuses a write-open without truncation; the
+        // stale one loses its records and opens.
+        UniqueFd fd = open(dir / "name", O_WRONLY);
+        opened += fd ? 1 : 0;
+        if (i % 1000 == 999)
+            intact = lstat(dir / "good", st) == 0 && st.flags == UF_COMPRESSED;
+    }
+    stop = true;
+    swapper.join();
+    EXPECT_GT(opened, 0) << "no write-open met the stale file";
+    ASSERT_EQ(lstat(dir / "good", st), 0);
+    EXPECT_EQ(st.flags, UF_COMPRESSED);
+    EXPECT_EQ(st.size, static_cast<std::int64_t>(data.size()));
+    Bytes back;
+    ASSERT_EQ(readWholeFile(dir / "good", back), 0);
+    EXPECT_EQ(back, data);
+}
+
 TEST(FileSystemTest, PackagesAreDirectoriesWithKnownExtensions)
 {
     TempDir dir;
