@@ -137,8 +137,8 @@ int dropStaleCompression(const Ref& ref, State& state)
     struct statx heldRaw {};
     if (inode::rawStatx(Ref::ofFd(held.get()), heldRaw) != 0)
         return -1;
-    // A link names no records: nothing of its own to drop.
-    if (S_ISREG(heldRaw.stx_mode)) {
+    // A link carries no records (and its path here would lead past it).
+    if (!S_ISLNK(heldRaw.stx_mode)) {
         const std::string heldPath = "/proc/self/fd/" + std::to_string(held.get());
         const Ref heldRef = Ref::ofPath(heldPath.c_str(), true);
         State heldState;
