@@ -537,15 +537,8 @@ int statOfOnce(const Ref& ref, FileStat& out, bool withCreationDate, State& stat
 // it is read (see inode::readState).
 int statOf(const Ref& ref, FileStat& out, bool withCreationDate = true)
 {
-    for (int attempt = 0; attempt < inode::kConsistentReadAttempts; ++attempt) {
-        State state;
-        if (statOfOnce(ref, out, withCreationDate, state) != 0)
-            return -1;
-        if (inode::stillNames(ref, state.raw))
-            return 0;
-    }
-    errno = EAGAIN;
-    return -1;
+    State state;
+    return inode::readWhole(ref, state, [&](State& read) { return statOfOnce(ref, out, withCreationDate, read); });
 }
 
 // Runs `call` with the path as the calls below this layer take it (under a

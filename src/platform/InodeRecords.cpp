@@ -160,8 +160,6 @@ UniqueFd reopen(const Ref& ref, int flags)
 
 UniqueFd holdEntry(const Ref& ref)
 {
-    if (ref.fd >= 0)
-        return UniqueFd(::fcntl(ref.fd, F_DUPFD_CLOEXEC, 0));
     if (ref.directoryFd >= 0)
         return UniqueFd(::openat(ref.directoryFd, ref.name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
     return UniqueFd(::open(ref.path, O_PATH | O_CLOEXEC | (ref.follow ? 0 : O_NOFOLLOW)));
@@ -337,14 +335,7 @@ bool stillNames(const Ref& ref, const struct statx& seen)
 
 int readState(const Ref& ref, State& out)
 {
-    for (int attempt = 0; attempt < kConsistentReadAttempts; ++attempt) {
-        if (readStateOnce(ref, out) != 0)
-            return -1;
-        if (stillNames(ref, out.raw))
-            return 0;
-    }
-    errno = EAGAIN;
-    return -1;
+    return readWhole(ref, out, [&](State& state) { return readStateOnce(ref, state); });
 }
 
 int readStateOnce(const Ref& ref, State& out)

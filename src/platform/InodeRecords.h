@@ -69,8 +69,9 @@ int rawStatx(const Ref& ref, struct statx& out);
 int rawChmod(const Ref& ref, mode_t mode);
 // A second descriptor on the same inode, for writing its data stream.
 UniqueFd reopen(const Ref& ref, int flags);
-// The entry `ref` names, held as an O_PATH descriptor (the link itself where
-// `ref` does not follow links): its inode stays the one named now.
+// The entry the path or folder entry `ref` names, held as an O_PATH
+// descriptor (the link itself where `ref` does not follow links): its inode
+// stays the one named now.
 UniqueFd holdEntry(const Ref& ref);
 
 // Whole value of a raw attribute (at most the host's 64 KiB); 0 or -1 (errno,
@@ -139,17 +140,31 @@ struct State {
 // read with the records of the other made a compressed file's status show
 // its fork's length, or a plain file's the length of a fork plus "appended"
 // bytes. So a state read by name counts only when the name still leads to
-// the same inode, unchanged, after it; it is read again otherwise, and
-// after kConsistentReadAttempts tries the call fails with EAGAIN.
+// the same inode, unchanged, after it; it is read again otherwise (see
+// readWhole).
 int readState(const Ref& ref, State& out);
 // One pass of readState, without the check: for a caller that reads more
-// records after it and checks once at its end with stillNames.
+// records after it (see readWhole).
 int readStateOnce(const Ref& ref, State& out);
 // Whether `ref` still names the inode `seen` was read from, unchanged (same
 // inode, same change time: setting a record changes it). Always true for a
 // descriptor.
 bool stillNames(const Ref& ref, const struct statx& seen);
-inline constexpr int kConsistentReadAttempts = 16;
+
+// Runs `readOnce(state)` (0 or -1, beginning with readStateOnce) until `ref`
+// still names the inode it read, at most 16 times; then -1 with EAGAIN.
+template <class ReadOnce>
+int readWhole(const Ref& ref, State& state, ReadOnce readOnce)
+{
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        if (readOnce(state) != 0)
+            return -1;
+        if (stillNames(ref, state.raw))
+            return 0;
+    }
+    errno = EAGAIN;
+    return -1;
+}
 
 // Forgets compression records that no longer describe the data stream: the
 // fork record, the compressed flag and the decmpfs attribute.
