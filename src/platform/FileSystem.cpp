@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/DecmpfsRecord.h"
+#include "platform/DescriptorPath.h"
 #include "platform/FileFlags.h"
 #include "platform/InodeRecords.h"
 #include "platform/KelvanefsMount.h"
@@ -139,7 +140,7 @@ int dropStaleCompression(const Ref& ref, State& state)
         return -1;
     // A link carries no records (and its path here would lead past it).
     if (!S_ISLNK(heldRaw.stx_mode)) {
-        const std::string heldPath = "/proc/self/fd/" + std::to_string(held.get());
+        const std::string heldPath = descriptorPath(held.get());
         const Ref heldRef = Ref::ofPath(heldPath.c_str(), true);
         State heldState;
         if (inode::readState(heldRef, heldState) != 0 || inode::dropStaleRecords(heldRef, heldState) != 0)
@@ -575,7 +576,7 @@ int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
 
 std::string pathBelow(int folderFd, std::string_view relative)
 {
-    std::string path = "/proc/self/fd/" + std::to_string(folderFd) + "/";
+    std::string path = descriptorPath(folderFd) + "/";
     path.append(relative.empty() ? std::string_view(".") : relative);
     return path;
 }
@@ -627,8 +628,7 @@ int linkUnnamed(int fd, const std::filesystem::path& pathGiven)
     const std::filesystem::path& path = *below_path;
     // Through the descriptor's entry in /proc: linkat with AT_EMPTY_PATH
     // would need a capability that an ordinary user lacks.
-    const std::string self = "/proc/self/fd/" + std::to_string(fd);
-    return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
+    return ::linkat(AT_FDCWD, descriptorPath(fd).c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 int flock(int fd, int operation) { return ::flock(fd, operation); }

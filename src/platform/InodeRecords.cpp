@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "platform/InodeRecords.h"
 
+#include "platform/DescriptorPath.h"
 #include "platform/FileFlags.h"
 
 #include <algorithm>
@@ -152,8 +153,7 @@ UniqueFd reopen(const Ref& ref, int flags)
 {
     flags |= O_CLOEXEC;
     if (ref.fd >= 0) {
-        const std::string self = "/proc/self/fd/" + std::to_string(ref.fd);
-        return UniqueFd(::open(self.c_str(), flags));
+        return UniqueFd(::open(descriptorPath(ref.fd).c_str(), flags));
     }
     return UniqueFd(::open(ref.path, ref.follow ? flags : (flags | O_NOFOLLOW)));
 }

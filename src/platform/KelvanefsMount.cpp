@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "platform/KelvanefsMount.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -215,10 +217,7 @@ public:
         std::string_view relative = std::string_view(text).substr(point == "/" ? 1 : point.size());
         while (!relative.empty() && relative.front() == '/')
             relative.remove_prefix(1);
-        return {std::filesystem::path(
-                    "/proc/self/fd/" + std::to_string(found->second.get()) + "/" +
-                    (relative.empty() ? std::string(".") : std::string(relative))),
-                {}};
+        return {std::filesystem::path(pathBelow(found->second.get(), relative)), {}};
     }
 
 private:
