@@ -220,15 +220,15 @@ std::optional<FileHandle> FileHandle::openForReading(const std::filesystem::path
     const auto below = pathForCalls(path);
     if (!below)
         return std::nullopt;
-    return ofOpenFile(UniqueFd(::open(below->c_str(), O_RDONLY | O_CLOEXEC)));
+    return ofDescriptor(UniqueFd(::open(below->c_str(), O_RDONLY | O_CLOEXEC)));
 }
 
 std::optional<FileHandle> FileHandle::reopenForReading(int fd)
 {
-    return ofOpenFile(inode::reopen(Ref::ofFd(fd), O_RDONLY));
+    return ofDescriptor(inode::reopen(Ref::ofFd(fd), O_RDONLY));
 }
 
-std::optional<FileHandle> FileHandle::ofOpenFile(UniqueFd fd)
+std::optional<FileHandle> FileHandle::ofDescriptor(UniqueFd fd)
 {
     if (!fd)
         return std::nullopt;

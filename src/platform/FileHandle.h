@@ -27,6 +27,11 @@ public:
     // Opens for reading the very file that `fd` is open on, whatever its path
     // names by now, with a read position of its own; nullopt with errno set.
     static std::optional<FileHandle> reopenForReading(int fd);
+    // Reads through `fd` itself, open for reading, which the handle takes
+    // over; nullopt with errno set. Sequential reads of a plain file move
+    // the position it shares with its duplicates: for a caller that reads
+    // by block, this spares the reopening (a path walk through /proc).
+    static std::optional<FileHandle> ofDescriptor(UniqueFd fd);
 
     FileHandle(FileHandle&&) noexcept;
     FileHandle& operator=(FileHandle&&) noexcept;
@@ -60,7 +65,6 @@ public:
 
 private:
     explicit FileHandle(std::unique_ptr<Source> source);
-    static std::optional<FileHandle> ofOpenFile(UniqueFd fd);
     std::unique_ptr<Source> source_;
 };
 
