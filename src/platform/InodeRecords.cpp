@@ -328,9 +328,14 @@ bool stillNames(const Ref& ref, const struct statx& seen)
     struct statx now {};
     if (rawStatx(ref, now) != 0)
         return false;
-    return now.stx_ino == seen.stx_ino && now.stx_dev_major == seen.stx_dev_major &&
-           now.stx_dev_minor == seen.stx_dev_minor && now.stx_ctime.tv_sec == seen.stx_ctime.tv_sec &&
-           now.stx_ctime.tv_nsec == seen.stx_ctime.tv_nsec;
+    const auto same = [](const statx_timestamp& a, const statx_timestamp& b) {
+        return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    };
+    if (now.stx_ino != seen.stx_ino || now.stx_dev_major != seen.stx_dev_major ||
+        now.stx_dev_minor != seen.stx_dev_minor)
+        return false;
+    const bool writtenSince = same(now.stx_ctime, now.stx_mtime) && !same(now.stx_mtime, seen.stx_mtime);
+    return same(now.stx_ctime, seen.stx_ctime) || writtenSince;
 }
 
 int readState(const Ref& ref, State& out)

@@ -147,8 +147,16 @@ int readState(const Ref& ref, State& out);
 // records after it (see readWhole).
 int readStateOnce(const Ref& ref, State& out);
 // Whether `ref` still names the inode `seen` was read from, unchanged (same
-// inode, same change time: setting a record changes it). Always true for a
-// descriptor.
+// inode, same change time: setting a record changes it) but for data
+// written to it since. Always true for a descriptor.
+//
+// A write sets the modification and the change time to one same moment;
+// setting a record, a link or a rename moves the change time alone. So an
+// inode whose two times are equal and later than `seen` was last changed by
+// a write: its records are the ones the pass read. Another program that
+// writes to a file without pause moves its change time between any two
+// calls: every status of a file appended to a byte at a time failed with
+// the change time alone.
 bool stillNames(const Ref& ref, const struct statx& seen);
 
 // Runs `readOnce(state)` (0 or -1, beginning with readStateOnce) until `ref`

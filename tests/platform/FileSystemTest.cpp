@@ -643,6 +643,53 @@ TEST(FileSystemTest, StatusOfANameSwappedMeanwhileIsOneWholeFile)
     EXPECT_GT(packedSeen, 0) << "the swaps never showed the compressed form";
 }
 
+// A file that another program writes to without pause changes its change
+// time between any two calls: its status must still be had, with the size
+// of some moment of the writing. So must that of a compressed file another
+// program appends to (read as the original followed by what was appended).
+TEST(FileSystemTest, StatusOfAFileWrittenWithoutPauseIsHad)
+{
+    TempDir dir;
+    const Bytes data = test::sampleText(20000, 4);
+    const Bytes fork = test::forkOf(data, test::lzfse);
+    test::storeCompressed(dir / "packed", test::decmpfsHeader(12, data.size()), &fork);
+    test::writeRawFile(dir / "log", bytes("first line\n"));
+    std::atomic<bool> stop = false;
+    std::atomic<long> written = 0;
+    std::thread writer([&] {
+        const UniqueFd log(::open((dir / "log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        const UniqueFd packed(::open((dir / "packed").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        for (; log && packed && !stop; ++written)
+            if (::write(log.get(), "x", 1) != 1 || ::write(packed.get(), "y", 1) != 1)
+                break;
+    });
+    while (written < 1000)
+        std::this_thread::yield();
+    std::vector<DirectoryEntry> entries;
+    UniqueFd open;
+    ASSERT_EQ(readDirectory(dir.path(), false, entries, open), 0);
+    int failed = 0;
+    std::int64_t last[2] = {0, static_cast<std::int64_t>(data.size())};
+    for (int i = 0; i < 4000 && failed < 5; ++i) {
+        const char* name = i % 4 < 2 ? "log" : "packed";
+        FileStat st;
+        const int result = i % 2 ? lstat(dir / name, st) : lstatAt(open.get(), name, dir / name, st);
+        if (result != 0) {
+            ++failed;
+            ADD_FAILURE() << "status " << i << " of " << name << " failed: " << std::strerror(errno);
+            continue;
+        }
+        std::int64_t& before = last[i % 4 < 2 ? 0 : 1];
+        EXPECT_GE(st.size, before) << "status " << i << " of " << name << " went back in time";
+        before = st.size;
+        if (name[0] == 'p')
+            EXPECT_EQ(st.flags, UF_COMPRESSED) << "status " << i;
+    }
+    stop = true;
+    writer.join();
+    EXPECT_GT(last[1], static_cast<std::int64_t>(data.size())) << "the appended bytes were never seen";
+}
+
 // A write-open drops the records another program left stale; a compressed
 // file renamed over the name meanwhile must keep its own.
 TEST(FileSystemTest, StaleRecordsAreDroppedOnlyFromTheFileTheyWereReadFrom)
