@@ -153,10 +153,13 @@ int readStateOnce(const Ref& ref, State& out);
 // A write sets the modification and the change time to one same moment;
 // setting a record, a link or a rename moves the change time alone. So an
 // inode whose two times are equal and later than `seen` was last changed by
-// a write: its records are the ones the pass read. Another program that
-// writes to a file without pause moves its change time between any two
-// calls: every status of a file appended to a byte at a time failed with
-// the change time alone.
+// a write, and a swap of the name away and back (which links or renames)
+// still shows. Another program that writes to a file without pause moves
+// its change time between any two calls: every status of a file appended to
+// a byte at a time failed when the change time alone was compared. What
+// this lets pass is a record set in place and then data written, both
+// inside one pass: only the fork written into a file's own data stream does
+// that, on Kelvane's temporary files.
 bool stillNames(const Ref& ref, const struct statx& seen);
 
 // Runs `readOnce(state)` (0 or -1, beginning with readStateOnce) until `ref`
