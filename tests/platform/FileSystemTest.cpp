@@ -654,7 +654,7 @@ TEST(FileSystemTest, StatusOfAFileWrittenWithoutPauseIsHad)
     const Bytes fork = test::forkOf(data, test::lzfse);
     test::storeCompressed(dir / "packed", test::decmpfsHeader(12, data.size()), &fork);
     test::writeRawFile(dir / "log", bytes("first line\n"));
-    std::atomic<bool> stop = false;
+    std::atomic<bool> stop = false, writerEnded = false;
     std::atomic<long> written = 0;
     std::thread writer([&] {
         const UniqueFd log(::open((dir / "log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
@@ -662,9 +662,14 @@ TEST(FileSystemTest, StatusOfAFileWrittenWithoutPauseIsHad)
         for (; log && packed && !stop; ++written)
             if (::write(log.get(), "x", 1) != 1 || ::write(packed.get(), "y", 1) != 1)
                 break;
+        writerEnded = true;
     });
-    while (written < 1000)
+    while (written < 1000 && !writerEnded)
         std::this_thread::yield();
+    if (writerEnded) {
+        writer.join();
+        FAIL() << "the writer stopped after " << written << " writes";
+    }
     std::vector<DirectoryEntry> entries;
     UniqueFd open;
     ASSERT_EQ(readDirectory(dir.path(), false, entries, open), 0);
