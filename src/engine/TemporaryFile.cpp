@@ -184,7 +184,7 @@ TemporaryFile::~TemporaryFile()
 
 platform::UniqueFd TemporaryFile::openWriter() const
 {
-    return platform::UniqueFd(::fcntl(fd_.get(), F_DUPFD_CLOEXEC, 0));
+    return fd_.duplicate();
 }
 
 void TemporaryFile::markSwapped()

@@ -420,8 +420,7 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
         // Decoded by block through a duplicate of the descriptor: reopening it
         // through /proc cost a path walk at every open (the open request's
         // median went from 78-93 us to 68-80 us in re-reads of cached files).
-        platform::UniqueFd copy(::fcntl(file->fd.get(), F_DUPFD_CLOEXEC, 0));
-        auto handle = platform::FileHandle::ofDescriptor(std::move(copy));
+        auto handle = platform::FileHandle::ofDescriptor(file->fd.duplicate());
         if (!handle)
             return errno;
         file->decoded = std::make_shared<const platform::FileHandle>(std::move(*handle));

@@ -2,6 +2,7 @@
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace kelvane::platform {
@@ -24,6 +25,11 @@ int UniqueFd::close()
     }
     // Linux releases the descriptor even when close reports an error; never retry.
     return ::close(std::exchange(fd_, -1));
+}
+
+UniqueFd UniqueFd::duplicate() const
+{
+    return UniqueFd(::fcntl(fd_, F_DUPFD_CLOEXEC, 0));
 }
 
 }  // namespace kelvane::platform

@@ -37,6 +37,10 @@ public:
     // Closes now and reports the result of close(2): 0, or -1 with errno set.
     int close();
 
+    // A second descriptor on the same open file (close-on-exec; its offset
+    // is shared); invalid with errno set on failure.
+    UniqueFd duplicate() const;
+
 private:
     int fd_ = -1;
 };
