@@ -687,8 +687,9 @@ TEST(FileSystemTest, StatusOfAFileWrittenWithoutPauseIsHad)
         std::int64_t& before = last[i % 4 < 2 ? 0 : 1];
         EXPECT_GE(st.size, before) << "status " << i << " of " << name << " went back in time";
         before = st.size;
-        if (name[0] == 'p')
+        if (name[0] == 'p') {
             EXPECT_EQ(st.flags, UF_COMPRESSED) << "status " << i;
+        }
     }
     stop = true;
     writer.join();
