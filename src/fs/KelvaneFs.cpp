@@ -215,11 +215,24 @@ bool isMarkedTemporary(KelvaneFs& fs, const std::string& relative)
 // stays compressed and intact).
 int decompressBeforeWriting(KelvaneFs& fs, const std::string& relative)
 {
+    // Whether the file below is compressed now: 1, 0, or -1 with errno set.
+    const auto compressedNow = [&](platform::FileStat& view) {
+        if (platform::lstatBelow(fs.folderFd(), relative, view, true) != 0)
+            return -1;
+        return S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED) ? 1 : 0;
+    };
     platform::FileStat view;
-    if (platform::lstatBelow(fs.folderFd(), relative, view, true) != 0)
-        return errno;
-    if (!S_ISREG(view.mode) || !(view.flags & platform::UF_COMPRESSED))
-        return 0;
+    int state = compressedNow(view);
+    if (state <= 0)
+        return state < 0 ? errno : 0;
+    // Write-opens of one file that arrive together (two programs appending
+    // to one log) take turns: the engine's lock on the file would fail all
+    // but the first with EIO, and after its decompression the others find a
+    // plain file.
+    std::lock_guard turn(fs.decompressionLock(view.dev, view.ino));
+    state = compressedNow(view);
+    if (state <= 0)
+        return state < 0 ? errno : 0;
     const std::string path = platform::pathBelow(fs.folderFd(), relative);
     try {
         engine::FileCompressor{}.decompressFile(path);

@@ -9,7 +9,10 @@
 #include "fs/WorkerPool.h"
 #include "platform/UniqueFd.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace kelvane::fs {
@@ -38,6 +41,12 @@ public:
     BlockCache& cache() { return cache_; }
     WorkerPool& listingHelpers() { return listingHelpers_; }
     const ServeOptions& options() const { return options_; }
+    // Held while a compressed file is decompressed before a write, one lock
+    // for several files chosen by their inode.
+    std::mutex& decompressionLock(std::uint64_t dev, std::uint64_t ino)
+    {
+        return decompressionLocks_[(dev * 31 + ino) % decompressionLocks_.size()];
+    }
 
 private:
     platform::UniqueFd folder_;
@@ -45,6 +54,7 @@ private:
     NodeTable nodes_;
     BlockCache cache_;
     WorkerPool listingHelpers_;
+    std::array<std::mutex, 16> decompressionLocks_;
 };
 
 }  // namespace kelvane::fs

@@ -9,6 +9,8 @@
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
 
+#include <algorithm>
+#include <atomic>
 #include <map>
 #include <random>
 #include <sys/file.h>
@@ -140,6 +142,56 @@ TEST_F(WriteThroughMountTest, WriteOpenAppendTruncateAndAllocateLeaveExactPlainF
     expected = originals_["allocate.txt"];
     expected.resize(200000, 0);
     EXPECT_EQ(readAll(at("allocate.txt")), expected);
+}
+
+TEST_F(WriteThroughMountTest, WriteOpensOfOneCompressedFileAtOnceAllSucceedAndEveryLineLands)
+{
+    // Two programs appending to one compressed log at the same moment: the
+    // second open must wait for the first one's decompression, not fail.
+    constexpr int kWriters = 8;
+    for (int round = 0; round < 4; ++round) {
+        const std::string name = "log" + std::to_string(round) + ".txt";
+        SetUpFiles({{name, 180000 + static_cast<std::size_t>(round)}});
+        std::vector<int> errors(kWriters, 0);
+        std::vector<std::thread> writers;
+        std::atomic<int> ready{0};
+        for (int w = 0; w < kWriters; ++w) {
+            writers.emplace_back([&, w] {
+                ++ready;
+                while (ready.load() < kWriters) {
+                }
+                platform::UniqueFd fd(::open(at(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+                if (!fd) {
+                    errors[static_cast<std::size_t>(w)] = errno;
+                    return;
+                }
+                const std::string line = "writer " + std::to_string(w) + "\n";
+                if (::write(fd.get(), line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+                    errors[static_cast<std::size_t>(w)] = errno;
+            });
+        }
+        for (auto& thread : writers)
+            thread.join();
+        for (int w = 0; w < kWriters; ++w)
+            EXPECT_EQ(errors[static_cast<std::size_t>(w)], 0)
+                << name << ", writer " << w << ": " << std::strerror(errors[static_cast<std::size_t>(w)]);
+
+        const Bytes& original = originals_[name];
+        const Bytes now = readAll(at(name));
+        ASSERT_GE(now.size(), original.size()) << name;
+        EXPECT_TRUE(std::equal(original.begin(), original.end(), now.begin())) << name << ": the original comes first";
+        std::vector<std::string> lines;
+        std::string tail(now.begin() + static_cast<std::ptrdiff_t>(original.size()), now.end());
+        for (std::size_t start = 0, end; (end = tail.find('\n', start)) != std::string::npos; start = end + 1)
+            lines.push_back(tail.substr(start, end - start));
+        std::sort(lines.begin(), lines.end());
+        std::vector<std::string> expected;
+        for (int w = 0; w < kWriters; ++w)
+            expected.push_back("writer " + std::to_string(w));
+        EXPECT_EQ(lines, expected) << name;
+        EXPECT_EQ(kelvane::test::readRawFile(lower(name)), now) << name << ": the file below is plain";
+        unmount();
+    }
 }
 
 TEST_F(WriteThroughMountTest, AFailedDecompressionFailsTheOpenWithEioAndKeepsTheFileCompressed)
