@@ -57,11 +57,26 @@ const std::string kTemporaryMarker = "user." + std::string(engine::TemporaryFile
 
 // A file open through the mount. A compressed file is read through the
 // platform's decoding (`decoded`); `fd` then holds its stored data, for locks.
+// Once the mount has decompressed it before a write, `inode` holds the plain
+// file that replaced it, and reads go there.
 struct OpenFile {
     platform::UniqueFd fd;
     std::shared_ptr<const platform::FileHandle> decoded;
     BlockCache::FileKey key;
     std::atomic<std::uint64_t> nextOffset{0};
+    KelvaneFs* fs = nullptr;
+    std::shared_ptr<KelvaneFs::OpenCompressed> inode;
+
+    ~OpenFile()
+    {
+        if (inode)
+            fs->closedCompressed(std::move(inode), key.dev, key.ino);
+    }
+    // The plain file that replaced the compressed one, or -1.
+    int replacement() const
+    {
+        return inode && inode->replaced.load(std::memory_order_acquire) ? inode->plain.get() : -1;
+    }
 };
 
 struct OpenFolder {
@@ -142,7 +157,8 @@ int attributesOf(KelvaneFs& fs, Id id, const std::string& relative, struct stat&
 int attributesOfOpen(const OpenFile& file, struct stat& st)
 {
     platform::FileStat view;
-    if (platform::fstat(file.fd.get(), view) != 0)
+    const int replacement = file.replacement();
+    if (platform::fstat(replacement >= 0 ? replacement : file.fd.get(), view) != 0)
         return errno;
     toStat(view, view.size, st);
     return 0;
@@ -236,6 +252,7 @@ int decompressBeforeWriting(KelvaneFs& fs, const std::string& relative)
     const std::string path = platform::pathBelow(fs.folderFd(), relative);
     try {
         engine::FileCompressor{}.decompressFile(path);
+        fs.decompressed(view.dev, view.ino, relative);
         return 0;
     } catch (const engine::FileCompressionError& error) {
         logLine("decompressing %s before writing failed: %s", relative.c_str(), error.description().c_str());
@@ -425,10 +442,24 @@ void rename(fuse_req_t req, fuse_ino_t parent, const char* name, fuse_ino_t newP
 int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mode_t mode, fuse_file_info* fi)
 {
     auto file = std::make_unique<OpenFile>();
+    file->fs = &fs;
     platform::FileStat view;
-    file->fd = openBelow(fs.folderFd(), relativeName(relative), flags, mode, view);
-    if (!file->fd)
-        return errno;
+    for (int attempt = 0;; ++attempt) {
+        file->fd = openBelow(fs.folderFd(), relativeName(relative), flags, mode, view);
+        if (!file->fd)
+            return errno;
+        if (!S_ISREG(view.mode) || !(view.flags & platform::UF_COMPRESSED))
+            break;
+        // Recorded, so that a decompression before a write moves its reads to
+        // the plain file. One that unlinked it between the open and the record
+        // may have missed the record: the open starts again by name.
+        file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
+        file->inode = fs.openedCompressed(view.dev, view.ino);
+        struct stat now;
+        if (attempt == 3 || file->replacement() >= 0 || (::fstat(file->fd.get(), &now) == 0 && now.st_nlink > 0))
+            break;
+        fs.closedCompressed(std::move(file->inode), view.dev, view.ino);
+    }
     if (S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED)) {
         // Decoded by block through a duplicate of the descriptor: reopening it
         // through /proc cost a path walk at every open (the open request's
@@ -437,7 +468,6 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
         if (!handle)
             return errno;
         file->decoded = std::make_shared<const platform::FileHandle>(std::move(*handle));
-        file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
         // A header or an offset table that does not parse fails the open, as
         // the platform fails the read: the kernel would otherwise see a
         // short or empty file. Such a handle holds no bytes, so past the
@@ -611,11 +641,12 @@ void readDecoded(fuse_req_t req, KelvaneFs& fs, OpenFile& file, std::size_t size
 void read(fuse_req_t req, fuse_ino_t, size_t size, off_t offset, fuse_file_info* fi)
 {
     OpenFile& file = *openFile(fi);
-    if (file.decoded)
+    const int replacement = file.replacement();
+    if (file.decoded && replacement < 0)
         return readDecoded(req, self(req), file, size, offset);
     fuse_bufvec buffer = FUSE_BUFVEC_INIT(size);
     buffer.buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK);
-    buffer.buf[0].fd = file.fd.get();
+    buffer.buf[0].fd = replacement >= 0 ? replacement : file.fd.get();
     buffer.buf[0].pos = offset;
     fuse_reply_data(req, &buffer, FUSE_BUF_SPLICE_MOVE);
 }
@@ -986,6 +1017,44 @@ KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
       cache_(options.cacheBytes, options.readAheadThreads),
       listingHelpers_(options.listingHelpers)
 {
+}
+
+std::shared_ptr<KelvaneFs::OpenCompressed> KelvaneFs::openedCompressed(std::uint64_t dev, std::uint64_t ino)
+{
+    std::lock_guard lock(openCompressedMutex_);
+    std::weak_ptr<OpenCompressed>& kept = openCompressed_[{dev, ino}];
+    std::shared_ptr<OpenCompressed> inode = kept.lock();
+    if (!inode) {
+        inode = std::make_shared<OpenCompressed>();
+        kept = inode;
+    }
+    return inode;
+}
+
+void KelvaneFs::closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uint64_t dev, std::uint64_t ino)
+{
+    std::lock_guard lock(openCompressedMutex_);
+    inode.reset();
+    if (const auto found = openCompressed_.find({dev, ino}); found != openCompressed_.end() && found->second.expired())
+        openCompressed_.erase(found);
+}
+
+void KelvaneFs::decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative)
+{
+    std::shared_ptr<OpenCompressed> inode;
+    {
+        std::lock_guard lock(openCompressedMutex_);
+        if (const auto found = openCompressed_.find({dev, ino}); found != openCompressed_.end())
+            inode = found->second.lock();
+    }
+    if (!inode || inode->replaced.load())
+        return;
+    platform::FileStat view;
+    platform::UniqueFd plain = openBelow(folderFd(), relativeName(relative), O_RDONLY | O_NONBLOCK, 0, view);
+    if (!plain || !S_ISREG(view.mode) || (view.flags & platform::UF_COMPRESSED))
+        return;
+    inode->plain = std::move(plain);
+    inode->replaced.store(true, std::memory_order_release);
 }
 
 const fuse_lowlevel_ops& KelvaneFs::operations()

@@ -10,10 +10,14 @@
 #include "platform/UniqueFd.h"
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace kelvane::fs {
 
@@ -48,6 +52,20 @@ public:
         return decompressionLocks_[(dev * 31 + ino) % decompressionLocks_.size()];
     }
 
+    // A compressed inode open for reading through the mount. Once the mount
+    // has decompressed it before a write, `plain` holds the plain file that
+    // took its name, and those reads go on there: the written bytes show.
+    struct OpenCompressed {
+        platform::UniqueFd plain;  // set once, before `replaced`
+        std::atomic<bool> replaced{false};
+    };
+    // The record shared by the open files of inode (dev, ino); kept while
+    // one holds it.
+    std::shared_ptr<OpenCompressed> openedCompressed(std::uint64_t dev, std::uint64_t ino);
+    void closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uint64_t dev, std::uint64_t ino);
+    // Inode (dev, ino) was decompressed into the plain file now at `relative`.
+    void decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative);
+
 private:
     platform::UniqueFd folder_;
     ServeOptions options_;
@@ -55,6 +73,8 @@ private:
     BlockCache cache_;
     WorkerPool listingHelpers_;
     std::array<std::mutex, 16> decompressionLocks_;
+    std::mutex openCompressedMutex_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<OpenCompressed>> openCompressed_;
 };
 
 }  // namespace kelvane::fs

@@ -194,6 +194,111 @@ TEST_F(WriteThroughMountTest, WriteOpensOfOneCompressedFileAtOnceAllSucceedAndEv
     }
 }
 
+// A program that has a compressed file open for reading (tail -f on a log,
+// a pager) while another program writes to it through the mount: the reader
+// must see what was written, as it would if the file had never been
+// compressed, not the bytes from before the write.
+TEST_F(WriteThroughMountTest, AReaderOpenDuringAWriteSeesTheWrittenBytes)
+{
+    SetUpFiles({{"log.txt", 3 << 20}});
+    const Bytes& original = originals_["log.txt"];
+    platform::UniqueFd reader(::open(at("log.txt").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(reader) << std::strerror(errno);
+    char head[100];
+    ASSERT_EQ(::read(reader.get(), head, sizeof head), static_cast<ssize_t>(sizeof head));
+
+    {  // an appending logger and a patch far from what the reader has read
+        platform::UniqueFd writer(::open(at("log.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        ASSERT_TRUE(writer) << std::strerror(errno);
+        ASSERT_EQ(::write(writer.get(), "new line\n", 9), 9);
+        platform::UniqueFd patcher(::open(at("log.txt").c_str(), O_RDWR | O_CLOEXEC));
+        ASSERT_TRUE(patcher) << std::strerror(errno);
+        ASSERT_EQ(::pwrite(patcher.get(), "PATCH", 5, 2900000), 5);
+    }
+    Bytes expected = original;
+    expected.insert(expected.end(), {'n', 'e', 'w', ' ', 'l', 'i', 'n', 'e', '\n'});
+    std::memcpy(expected.data() + 2900000, "PATCH", 5);
+
+    struct stat st {};
+    ASSERT_EQ(::fstat(reader.get(), &st), 0);
+    EXPECT_EQ(st.st_size, static_cast<off_t>(expected.size()));
+    char tail[9] = {};
+    EXPECT_EQ(::pread(reader.get(), tail, sizeof tail, static_cast<off_t>(original.size())), 9) << std::strerror(errno);
+    EXPECT_EQ(std::string(tail, sizeof tail), "new line\n");
+    char patch[5] = {};
+    EXPECT_EQ(::pread(reader.get(), patch, sizeof patch, 2900000), 5);
+    EXPECT_EQ(std::string(patch, sizeof patch), "PATCH");
+    // The whole file through the descriptor opened before the writes.
+    Bytes now;
+    std::vector<std::uint8_t> chunk(1 << 16);
+    for (off_t offset = 0;;) {
+        const ssize_t got = ::pread(reader.get(), chunk.data(), chunk.size(), offset);
+        ASSERT_GE(got, 0) << std::strerror(errno);
+        if (got == 0)
+            break;
+        now.insert(now.end(), chunk.begin(), chunk.begin() + got);
+        offset += got;
+    }
+    EXPECT_EQ(now.size(), expected.size());
+    EXPECT_TRUE(now == expected) << "the reader must see the bytes as written";
+    EXPECT_EQ(readAll(at("log.txt")), expected);
+}
+
+// Readers opening a compressed file again and again while a writer's open
+// decompresses it: every descriptor they got, before, during or after the
+// swap, sees the line appended after it.
+TEST_F(WriteThroughMountTest, ReadersOpenedWhileAWriteDecompressesTheFileSeeTheWrittenBytes)
+{
+    constexpr int kReaders = 4;
+    for (int round = 0; round < 4; ++round) {
+        const std::string name = "open" + std::to_string(round) + ".txt";
+        SetUpFiles({{name, 400000 + static_cast<std::size_t>(round)}});
+        const Bytes& original = originals_[name];
+        std::vector<std::vector<platform::UniqueFd>> opened(kReaders);
+        std::vector<int> errors(kReaders, 0);
+        std::atomic<bool> writerOpen{false};
+        std::vector<std::thread> threads;
+        for (int r = 0; r < kReaders; ++r) {
+            threads.emplace_back([&, r] {
+                auto& mine = opened[static_cast<std::size_t>(r)];
+                while (!writerOpen.load() && mine.size() < 5000) {
+                    mine.emplace_back(::open(at(name).c_str(), O_RDONLY | O_CLOEXEC));
+                    if (!mine.back()) {
+                        errors[static_cast<std::size_t>(r)] = errno;
+                        return;
+                    }
+                }
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        {
+            platform::UniqueFd writer(::open(at(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+            writerOpen = true;
+            for (auto& thread : threads)
+                thread.join();
+            ASSERT_TRUE(writer) << std::strerror(errno);
+            ASSERT_EQ(::write(writer.get(), "last\n", 5), 5);
+        }
+        int stale = 0;
+        std::size_t count = 0;
+        for (int r = 0; r < kReaders; ++r) {
+            EXPECT_EQ(errors[static_cast<std::size_t>(r)], 0) << name << ", reader " << r << ": "
+                                                             << std::strerror(errors[static_cast<std::size_t>(r)]);
+            for (const platform::UniqueFd& fd : opened[static_cast<std::size_t>(r)]) {
+                char tail[5] = {};
+                if (::pread(fd.get(), tail, sizeof tail, static_cast<off_t>(original.size())) != 5 ||
+                    std::string(tail, sizeof tail) != "last\n")
+                    ++stale;
+                ++count;
+            }
+        }
+        EXPECT_GT(count, 0u) << name;
+        EXPECT_EQ(stale, 0) << name << ": descriptors of " << count << " that miss the appended line";
+        opened.clear();
+        unmount();
+    }
+}
+
 TEST_F(WriteThroughMountTest, AFailedDecompressionFailsTheOpenWithEioAndKeepsTheFileCompressed)
 {
     SetUpFiles({{"busy.txt", 250000}});
