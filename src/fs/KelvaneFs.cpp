@@ -127,8 +127,11 @@ int probeEntry(int folderFd, const std::string& relative, std::optional<NodeTabl
         if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
             return errno;
         if (probe->holdsFor(raw)) {
-            // Times, links and owner from the fresh call; only the size is the view's.
-            toStat(raw, S_ISREG(raw.mode) ? probe->view.size : raw.size, st);
+            // Times, links and owner from the fresh call; only a compressed
+            // file's size is the view's. A plain file's comes from the fresh
+            // call too: writes within one tick of a coarse change time leave
+            // the change time as it was.
+            toStat(raw, probe->decoded ? probe->view.size : raw.size, st);
             return 0;
         }
     }

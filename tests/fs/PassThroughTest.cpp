@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <dirent.h>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/sysmacros.h>
 #include <thread>
@@ -182,6 +183,55 @@ TEST_F(PassThroughTest, LinksFifosAndDeviceNodesPassThrough)
     ASSERT_EQ(::lstat(at("second").c_str(), &below), 0);
     EXPECT_EQ(below.st_ino, first.st_ino) << "inode numbers through the mount are those below";
     EXPECT_EQ(kelvane::test::readRawFile(at("b")), (Bytes{'a'}));
+}
+
+// Many file systems keep change times coarser than the writes that come one
+// after the other (whole seconds with 128-byte inodes, a clock tick on
+// kernels before 6.13): a file appended to through the mount must show
+// every write in its size and contents all the same. Served here from such
+// a file system on a loop device, which only root may mount.
+TEST_F(PassThroughTest, AFileAppendedToManyTimesWithinOneChangeTimeShowsEveryWrite)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system with whole-second change times needs root";
+    const Path image = temp_.path() / "coarse.img";
+    {
+        std::ofstream(image.string()).close();
+        std::filesystem::resize_file(image, 32u << 20);
+    }
+    std::string output;
+    if (runProgram({"mkfs.ext4", "-q", "-F", "-I", "128", image.string()}, &output) != 0)
+        GTEST_SKIP() << "mkfs.ext4 cannot make the file system: " << output;
+    if (runProgram({"mount", "-o", "loop", image.string(), folder().string()}, &output) != 0)
+        GTEST_SKIP() << "cannot mount a loop device here: " << output;
+    struct AtEnd {
+        std::function<void()> run;
+        ~AtEnd() { run(); }
+    } unmounted{[this] {
+        unmount();
+        runProgram({"umount", folder().string()});
+    }};
+    mountFolder();
+
+    std::string expected;
+    platform::UniqueFd logger(::open(at("app.log").c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_TRUE(logger) << std::strerror(errno);
+    int wrongSizes = 0;
+    for (int i = 0; i < 200; ++i) {
+        const std::string line = "entry " + std::to_string(i) + "\n";
+        ASSERT_EQ(::write(logger.get(), line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        expected += line;
+        struct stat st {};
+        ASSERT_EQ(::stat(at("app.log").c_str(), &st), 0);
+        if (st.st_size != static_cast<off_t>(expected.size()))
+            ++wrongSizes;
+    }
+    EXPECT_EQ(wrongSizes, 0) << "sizes shown that missed the last write";
+    const Bytes now = readAll(at("app.log"));
+    EXPECT_EQ(std::string(now.begin(), now.end()), expected);
+    logger.reset();
+    unmount();
+    EXPECT_EQ(kelvane::test::readRawFile(at("app.log")), Bytes(expected.begin(), expected.end()));
 }
 
 }  // namespace
