@@ -448,6 +448,7 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
     file->fs = &fs;
     platform::FileStat view;
     for (int attempt = 0;; ++attempt) {
+        const std::uint64_t decompressionsBefore = fs.decompressionCount();
         file->fd = openBelow(fs.folderFd(), relativeName(relative), flags, mode, view);
         if (!file->fd)
             return errno;
@@ -455,11 +456,13 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
             break;
         // Recorded, so that a decompression before a write moves its reads to
         // the plain file. One that unlinked it between the open and the record
-        // may have missed the record: the open starts again by name.
+        // may have missed the record: the open starts again by name. Without
+        // a decompression meanwhile none did, and the open costs no status.
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
         file->inode = fs.openedCompressed(view.dev, view.ino);
         struct stat now;
-        if (attempt == 3 || file->replacement() >= 0 || (::fstat(file->fd.get(), &now) == 0 && now.st_nlink > 0))
+        if (attempt == 3 || file->replacement() >= 0 || fs.decompressionCount() == decompressionsBefore ||
+            (::fstat(file->fd.get(), &now) == 0 && now.st_nlink > 0))
             break;
         fs.closedCompressed(std::move(file->inode), view.dev, view.ino);
     }
@@ -1044,6 +1047,9 @@ void KelvaneFs::closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uin
 
 void KelvaneFs::decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative)
 {
+    // Counted before the record is looked for: an open that records the
+    // inode after this look then sees the count move.
+    ++decompressions_;
     std::shared_ptr<OpenCompressed> inode;
     {
         std::lock_guard lock(openCompressedMutex_);

@@ -65,6 +65,8 @@ public:
     void closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uint64_t dev, std::uint64_t ino);
     // Inode (dev, ino) was decompressed into the plain file now at `relative`.
     void decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative);
+    // How many times decompressed() was called.
+    std::uint64_t decompressionCount() const { return decompressions_.load(); }
 
 private:
     platform::UniqueFd folder_;
@@ -75,6 +77,7 @@ private:
     std::array<std::mutex, 16> decompressionLocks_;
     std::mutex openCompressedMutex_;
     std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<OpenCompressed>> openCompressed_;
+    std::atomic<std::uint64_t> decompressions_{0};
 };
 
 }  // namespace kelvane::fs
