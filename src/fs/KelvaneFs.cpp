@@ -57,25 +57,26 @@ const std::string kTemporaryMarker = "user." + std::string(engine::TemporaryFile
 
 // A file open through the mount. A compressed file is read through the
 // platform's decoding (`decoded`); `fd` then holds its stored data, for locks.
-// Once the mount has decompressed it before a write, `inode` holds the plain
-// file that replaced it, and reads go there.
+// Once a write through the mount went to another inode at the name, `inode`
+// of a file open for reading holds that file, and reads go there.
 struct OpenFile {
     platform::UniqueFd fd;
     std::shared_ptr<const platform::FileHandle> decoded;
     BlockCache::FileKey key;
     std::atomic<std::uint64_t> nextOffset{0};
     KelvaneFs* fs = nullptr;
-    std::shared_ptr<KelvaneFs::OpenCompressed> inode;
+    Id node = 0;
+    std::shared_ptr<KelvaneFs::OpenInode> inode;
 
     ~OpenFile()
     {
         if (inode)
-            fs->closedCompressed(std::move(inode), key.dev, key.ino);
+            fs->closed(std::move(inode), node, key.dev, key.ino);
     }
-    // The plain file that replaced the compressed one, or -1.
+    // The file that took the opened one's place, or -1.
     int replacement() const
     {
-        return inode && inode->replaced.load(std::memory_order_acquire) ? inode->plain.get() : -1;
+        return inode && inode->replaced.load(std::memory_order_acquire) ? inode->current.get() : -1;
     }
 };
 
@@ -255,7 +256,6 @@ int decompressBeforeWriting(KelvaneFs& fs, const std::string& relative)
     const std::string path = platform::pathBelow(fs.folderFd(), relative);
     try {
         engine::FileCompressor{}.decompressFile(path);
-        fs.decompressed(view.dev, view.ino, relative);
         return 0;
     } catch (const engine::FileCompressionError& error) {
         logLine("decompressing %s before writing failed: %s", relative.c_str(), error.description().c_str());
@@ -330,7 +330,7 @@ void setattr(fuse_req_t req, fuse_ino_t ino, struct stat* attr, int toSet, fuse_
             errno = EBADF, result = -1;
         } else if (const int error = decompressBeforeWriting(fs, *relative)) {
             errno = error, result = -1;
-        } else if (const int error = truncateBelow(root, name, attr->st_size)) {
+        } else if (fs.writing(ino, *relative); const int error = truncateBelow(root, name, attr->st_size)) {
             errno = error, result = -1;
         }
     }
@@ -446,25 +446,27 @@ int openHandle(KelvaneFs& fs, Id id, const std::string& relative, int flags, mod
 {
     auto file = std::make_unique<OpenFile>();
     file->fs = &fs;
+    file->node = id;
     platform::FileStat view;
     for (int attempt = 0;; ++attempt) {
-        const std::uint64_t decompressionsBefore = fs.decompressionCount();
+        const std::uint64_t writesBefore = fs.writeCount();
         file->fd = openBelow(fs.folderFd(), relativeName(relative), flags, mode, view);
         if (!file->fd)
             return errno;
-        if (!S_ISREG(view.mode) || !(view.flags & platform::UF_COMPRESSED))
-            break;
-        // Recorded, so that a decompression before a write moves its reads to
-        // the plain file. One that unlinked it between the open and the record
-        // may have missed the record: the open starts again by name. Without
-        // a decompression meanwhile none did, and the open costs no status.
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
-        file->inode = fs.openedCompressed(view.dev, view.ino);
+        if (!S_ISREG(view.mode) || opensForWriting(flags))
+            break;
+        // Recorded, so that a write through the mount to another inode at
+        // the name (after the mount's decompression, or Kelvane's swap) moves
+        // its reads there. One that unlinked it between the open and the
+        // record may have missed the record: the open starts again by name.
+        // Without such a write meanwhile none did, and the open costs no status.
+        file->inode = fs.opened(id, view);
         struct stat now;
-        if (attempt == 3 || file->replacement() >= 0 || fs.decompressionCount() == decompressionsBefore ||
+        if (attempt == 3 || file->replacement() >= 0 || fs.writeCount() == writesBefore ||
             (::fstat(file->fd.get(), &now) == 0 && now.st_nlink > 0))
             break;
-        fs.closedCompressed(std::move(file->inode), view.dev, view.ino);
+        fs.closed(std::move(file->inode), id, view.dev, view.ino);
     }
     if (S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED)) {
         // Decoded by block through a duplicate of the descriptor: reopening it
@@ -511,6 +513,7 @@ void open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
             return (void)fuse_reply_err(req, errno);
         if (const int error = decompressBeforeWriting(fs, *relative))
             return (void)fuse_reply_err(req, error);
+        fs.writing(ino, *relative);
     }
     if (const int error = openHandle(fs, ino, *relative, fi->flags, 0, fi))
         return (void)fuse_reply_err(req, error);
@@ -524,14 +527,17 @@ void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fu
     const auto relative = fs.nodes().childPath(parent, name);
     if (!relative)
         return (void)fuse_reply_err(req, ENOENT);
+    fuse_entry_param entry;
+    const Id id = fs.nodes().lookUp(parent, name);
     // The kernel creates by name when it has not looked the name up yet:
     // the file may well be there, and compressed.
     if (opensForWriting(fi->flags) && !(fi->flags & O_EXCL)) {
-        if (const int error = decompressBeforeWriting(fs, *relative); error && error != ENOENT)
+        if (const int error = decompressBeforeWriting(fs, *relative); error && error != ENOENT) {
+            fs.nodes().forget(id, 1);
             return (void)fuse_reply_err(req, error);
+        }
+        fs.writing(id, *relative);
     }
-    fuse_entry_param entry;
-    const Id id = fs.nodes().lookUp(parent, name);
     int error = openHandle(fs, id, *relative, fi->flags | O_CREAT, mode, fi);
     if (error == 0) {
         fs.nodes().forget(id, 1);
@@ -1025,45 +1031,59 @@ KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options)
 {
 }
 
-std::shared_ptr<KelvaneFs::OpenCompressed> KelvaneFs::openedCompressed(std::uint64_t dev, std::uint64_t ino)
+std::shared_ptr<KelvaneFs::OpenInode> KelvaneFs::opened(Id node, const platform::FileStat& view)
 {
-    std::lock_guard lock(openCompressedMutex_);
-    std::weak_ptr<OpenCompressed>& kept = openCompressed_[{dev, ino}];
-    std::shared_ptr<OpenCompressed> inode = kept.lock();
+    std::lock_guard lock(openInodesMutex_);
+    std::weak_ptr<OpenInode>& kept = openInodes_[{node, view.dev, view.ino}];
+    std::shared_ptr<OpenInode> inode = kept.lock();
     if (!inode) {
-        inode = std::make_shared<OpenCompressed>();
+        inode = std::make_shared<OpenInode>();
         kept = inode;
     }
+    // The latest open's view: what the inode holds now.
+    inode->size = view.size;
+    inode->mtime = view.mtime;
     return inode;
 }
 
-void KelvaneFs::closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uint64_t dev, std::uint64_t ino)
+void KelvaneFs::closed(std::shared_ptr<OpenInode> inode, Id node, std::uint64_t dev, std::uint64_t ino)
 {
-    std::lock_guard lock(openCompressedMutex_);
+    std::lock_guard lock(openInodesMutex_);
     inode.reset();
-    if (const auto found = openCompressed_.find({dev, ino}); found != openCompressed_.end() && found->second.expired())
-        openCompressed_.erase(found);
+    if (const auto found = openInodes_.find({node, dev, ino}); found != openInodes_.end() && found->second.expired())
+        openInodes_.erase(found);
 }
 
-void KelvaneFs::decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative)
+void KelvaneFs::writing(Id node, const std::string& relative)
 {
-    // Counted before the record is looked for: an open that records the
+    // Counted before the records are looked for: an open that records its
     // inode after this look then sees the count move.
-    ++decompressions_;
-    std::shared_ptr<OpenCompressed> inode;
+    ++writes_;
+    std::vector<std::pair<std::pair<std::uint64_t, std::uint64_t>, std::shared_ptr<OpenInode>>> open;  // by (dev, ino)
     {
-        std::lock_guard lock(openCompressedMutex_);
-        if (const auto found = openCompressed_.find({dev, ino}); found != openCompressed_.end())
-            inode = found->second.lock();
+        std::lock_guard lock(openInodesMutex_);
+        for (auto found = openInodes_.lower_bound({node, 0, 0});
+             found != openInodes_.end() && std::get<0>(found->first) == node; ++found)
+            if (auto inode = found->second.lock(); inode && !inode->replaced.load())
+                open.emplace_back(std::pair(std::get<1>(found->first), std::get<2>(found->first)), std::move(inode));
     }
-    if (!inode || inode->replaced.load())
+    if (open.empty())
         return;
     platform::FileStat view;
-    platform::UniqueFd plain = openBelow(folderFd(), relativeName(relative), O_RDONLY | O_NONBLOCK, 0, view);
-    if (!plain || !S_ISREG(view.mode) || (view.flags & platform::UF_COMPRESSED))
+    const platform::UniqueFd now = openBelow(folderFd(), relativeName(relative), O_RDONLY | O_NONBLOCK, 0, view);
+    if (!now || !S_ISREG(view.mode) || (view.flags & platform::UF_COMPRESSED))
         return;
-    inode->plain = std::move(plain);
-    inode->replaced.store(true, std::memory_order_release);
+    std::lock_guard lock(openInodesMutex_);  // one thread sets a record
+    for (const auto& [identity, inode] : open) {
+        // Another file put at the name with other contents is no swap: its
+        // readers keep the inode they opened.
+        if (identity == std::pair(view.dev, view.ino) || inode->replaced.load() || inode->size != view.size ||
+            inode->mtime.tv_sec != view.mtime.tv_sec || inode->mtime.tv_nsec != view.mtime.tv_nsec)
+            continue;
+        inode->current = now.duplicate();
+        if (inode->current)
+            inode->replaced.store(true, std::memory_order_release);
+    }
 }
 
 const fuse_lowlevel_ops& KelvaneFs::operations()

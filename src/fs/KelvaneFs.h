@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace kelvane::fs {
@@ -52,21 +53,29 @@ public:
         return decompressionLocks_[(dev * 31 + ino) % decompressionLocks_.size()];
     }
 
-    // A compressed inode open for reading through the mount. Once the mount
-    // has decompressed it before a write, `plain` holds the plain file that
-    // took its name, and those reads go on there: the written bytes show.
-    struct OpenCompressed {
-        platform::UniqueFd plain;  // set once, before `replaced`
+    // An inode open for reading through node `node`. The kernel keeps one
+    // page cache per node, whatever inode is at its name, so once a write
+    // through the mount goes to another inode there that holds the same
+    // contents (the mount decompressed the file before the write, or Kelvane
+    // swapped it since the open), `current` holds that file, and the reads
+    // go on there: the written bytes show, and an appended tail is not read
+    // as the end of the file.
+    struct OpenInode {
+        std::int64_t size = 0;  // what the inode held when opened
+        timespec mtime{};
+        platform::UniqueFd current;  // set once, before `replaced`
         std::atomic<bool> replaced{false};
     };
-    // The record shared by the open files of inode (dev, ino); kept while
-    // one holds it.
-    std::shared_ptr<OpenCompressed> openedCompressed(std::uint64_t dev, std::uint64_t ino);
-    void closedCompressed(std::shared_ptr<OpenCompressed> inode, std::uint64_t dev, std::uint64_t ino);
-    // Inode (dev, ino) was decompressed into the plain file now at `relative`.
-    void decompressed(std::uint64_t dev, std::uint64_t ino, const std::string& relative);
-    // How many times decompressed() was called.
-    std::uint64_t decompressionCount() const { return decompressions_.load(); }
+    // The record shared by the open files of inode view.(dev, ino) through
+    // `node`; kept while one holds it.
+    std::shared_ptr<OpenInode> opened(NodeTable::Id node, const platform::FileStat& view);
+    void closed(std::shared_ptr<OpenInode> inode, NodeTable::Id node, std::uint64_t dev, std::uint64_t ino);
+    // A write through node `node` is about to go to the plain file now at
+    // `relative`: the reads of the other inodes open through the node that
+    // held the same contents go on there.
+    void writing(NodeTable::Id node, const std::string& relative);
+    // How many times writing() was called.
+    std::uint64_t writeCount() const { return writes_.load(); }
 
 private:
     platform::UniqueFd folder_;
@@ -75,9 +84,9 @@ private:
     BlockCache cache_;
     WorkerPool listingHelpers_;
     std::array<std::mutex, 16> decompressionLocks_;
-    std::mutex openCompressedMutex_;
-    std::map<std::pair<std::uint64_t, std::uint64_t>, std::weak_ptr<OpenCompressed>> openCompressed_;
-    std::atomic<std::uint64_t> decompressions_{0};
+    std::mutex openInodesMutex_;
+    std::map<std::tuple<NodeTable::Id, std::uint64_t, std::uint64_t>, std::weak_ptr<OpenInode>> openInodes_;
+    std::atomic<std::uint64_t> writes_{0};
 };
 
 }  // namespace kelvane::fs

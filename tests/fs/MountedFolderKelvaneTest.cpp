@@ -252,6 +252,63 @@ TEST_F(MountedFolderKelvaneTest, TheHeadlessRunCompressesAMountedFolderThroughTh
     }
 }
 
+// A program follows a log through the mount (tail -f: one descriptor, read
+// on from where it stopped) while Kelvane compresses or decompresses the
+// log through the socket, and the logger then appends through the mount:
+// the follower must read the appended lines, and the mount must not cut
+// the file's size back to where the follower's old inode ends.
+TEST_F(MountedFolderKelvaneTest, AFollowerOpenDuringASwapReadsWhatIsWrittenAfterIt)
+{
+    const engine::FileCompressor compressor;
+    for (const bool compressFirst : {true, false}) {
+        const std::string name = compressFirst ? "compressed.log" : "decompressed.log";
+        const Bytes original = words(300000, compressFirst ? 11 : 12);
+        kelvane::test::writeRawFile(at(name), original);
+        if (!compressFirst)
+            compressor.compressFile(at(name));
+        if (!mount())
+            mountFolder();
+
+        platform::UniqueFd follower(::open(at(name).c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_TRUE(follower) << std::strerror(errno);
+        Bytes seen(original.size() + 1);
+        std::size_t done = 0;
+        for (ssize_t got; (got = ::read(follower.get(), seen.data() + done, seen.size() - done)) > 0;)
+            done += static_cast<std::size_t>(got);
+        ASSERT_EQ(done, original.size()) << name;
+
+        if (compressFirst)
+            ASSERT_NO_THROW(compressor.compressFile(at(name))) << name;
+        else
+            ASSERT_NO_THROW(compressor.decompressFile(at(name))) << name;
+
+        const std::string line = "appended after the swap\n";
+        {
+            platform::UniqueFd logger(::open(at(name).c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+            ASSERT_TRUE(logger) << name << ": " << std::strerror(errno);
+            for (int i = 0; i < 300; ++i)
+                ASSERT_EQ(::write(logger.get(), line.data(), line.size()), static_cast<ssize_t>(line.size()));
+        }
+        Bytes expected = original;
+        for (int i = 0; i < 300; ++i)
+            expected.insert(expected.end(), line.begin(), line.end());
+
+        // Read on from where the follower stopped, as tail -f does.
+        Bytes more(expected.size());
+        std::size_t tail = 0;
+        for (ssize_t got; (got = ::read(follower.get(), more.data() + tail, more.size() - tail)) > 0;)
+            tail += static_cast<std::size_t>(got);
+        more.resize(tail);
+        EXPECT_TRUE(more == Bytes(expected.begin() + static_cast<std::ptrdiff_t>(original.size()), expected.end()))
+            << name << ": the follower read " << tail << " bytes after the old end, "
+            << expected.size() - original.size() << " were appended";
+        struct stat st {};
+        ASSERT_EQ(::stat(at(name).c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, static_cast<off_t>(expected.size())) << name;
+        EXPECT_EQ(readAll(at(name)), expected) << name;
+    }
+}
+
 // Path calls learn of mounts without asking the table each time: a mount
 // that appears or goes must still be followed, also by a forked child, and
 // the engine's check before it works on a file must see it at once.
