@@ -221,12 +221,19 @@ void replyEntry(fuse_req_t req, KelvaneFs& fs, Id parent, const std::string& nam
         fuse_reply_entry(req, &entry);
 }
 
+// Whether a listed name is one of Kelvane's temporary files: a name of their
+// form that carries the marker, or that is gone by now. A listing serves
+// names read from the folder a while ago, and one read before Kelvane renamed
+// its temporary file over the original would come back otherwise.
 bool isMarkedTemporary(KelvaneFs& fs, const std::string& relative)
 {
     const std::string_view view(relative);
     if (view.size() <= kTemporarySuffix.size() || view.substr(view.size() - kTemporarySuffix.size()) != kTemporarySuffix)
         return false;
-    return platform::mounted::hasAttribute(fs.folderFd(), relative, kTemporaryMarker.c_str());
+    if (platform::mounted::hasAttribute(fs.folderFd(), relative, kTemporaryMarker.c_str()))
+        return true;
+    struct stat st;
+    return ::fstatat(fs.folderFd(), relative.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
 }
 
 // Writing undoes compression: a compressed file is decompressed in place

@@ -10,11 +10,13 @@
 #include "platform/FileHandle.h"
 
 #include <algorithm>
+#include <dirent.h>
 #include <atomic>
 #include <map>
 #include <random>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 
 namespace kelvane::fs::test {
@@ -432,6 +434,52 @@ TEST_F(WriteThroughMountTest, KelvanesMarkedTemporaryFilesAreNotListed)
         listed.push_back(entry.path().filename().string());
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"data.txt", "mine.kvtmp"}));
+}
+
+// A listing that goes on while Kelvane renames its temporary files over the
+// originals (ls during a run): the names read before the swaps must not
+// bring back a temporary file's name once it is gone and unmarked.
+TEST_F(WriteThroughMountTest, ATemporaryFileSwappedInDuringAListingIsNotListedByItsOldName)
+{
+    const std::string marker = "user." + std::string(engine::TemporaryFile::markerName);
+    std::vector<std::string> swapped;
+    for (int i = 0; i < 300; ++i)
+        kelvane::test::writeRawFile(at("entry-" + std::to_string(i) + ".txt"), {static_cast<std::uint8_t>(i)});
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "swapped-" + std::to_string(i) + ".txt";
+        kelvane::test::writeRawFile(at(name), {1});
+        kelvane::test::writeRawFile(at(name + ".kvtmp"), {2});
+        ASSERT_EQ(::setxattr(at(name + ".kvtmp").c_str(), marker.c_str(), "\x01", 1, 0), 0);
+        swapped.push_back(name);
+    }
+    SetUpFiles({});
+
+    platform::UniqueFd folderFd(::open(folder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(folderFd) << std::strerror(errno);
+    std::vector<std::string> names;
+    alignas(8) char buffer[4096];
+    for (bool first = true;; first = false) {
+        const long got = ::syscall(SYS_getdents64, folderFd.get(), buffer, sizeof buffer);
+        ASSERT_GE(got, 0) << std::strerror(errno);
+        if (got == 0)
+            break;
+        for (long at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+            names.emplace_back(entry->d_name);
+            at += entry->d_reclen;
+        }
+        if (first) {
+            // The swaps after the listing began: the temporary file takes
+            // the original's name and then loses its mark, as Kelvane does.
+            for (const std::string& name : swapped) {
+                ASSERT_EQ(::renameat(below_.get(), (name + ".kvtmp").c_str(), below_.get(), name.c_str()), 0);
+                ASSERT_EQ(::removexattr(lower(name).c_str(), marker.c_str()), 0);
+            }
+        }
+    }
+    for (const std::string& name : names)
+        EXPECT_EQ(name.find(".kvtmp"), std::string::npos) << name << " is listed, but is gone";
+    EXPECT_EQ(names.size(), 2u + 300u + swapped.size());
 }
 
 }  // namespace
