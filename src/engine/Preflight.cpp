@@ -54,6 +54,12 @@ platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform:
     platform::FileStat locked;
     if (platform::fstat(fd.get(), locked) != 0 || locked.dev != snapshot.dev || locked.ino != snapshot.ino)
         throw Error(Error::fileChangedDuringOperation{url});
+    // A program that holds the file open for writing (a logger, a database)
+    // would go on writing to the file the swap replaces, and every write it
+    // makes after the swap would be lost: the file is in use, as one that
+    // another operation has locked.
+    if (platform::openForWritingElsewhere(fd.get()))
+        throw Error(Error::fileInUse{url});
     notifyStep("lock");
     return fd;
 }

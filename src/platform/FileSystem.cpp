@@ -12,6 +12,7 @@
 #include <array>
 #include <cctype>
 #include <cstring>
+#include <csignal>
 #include <fcntl.h>
 #include <optional>
 #include <string>
@@ -632,6 +633,21 @@ int linkUnnamed(int fd, const std::filesystem::path& pathGiven)
 }
 
 int flock(int fd, int operation) { return ::flock(fd, operation); }
+
+bool openForWritingElsewhere(int fd)
+{
+    // A read lease is refused while the file is open for writing anywhere.
+    // It is given back at once; a writer that opens meanwhile waits for that
+    // and makes the kernel signal this process, with SIGIO unless told
+    // otherwise, which would end it: SIGURG is ignored unless handled.
+    if (::fcntl(fd, F_SETSIG, SIGURG) != 0)
+        return false;
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    return errno == EAGAIN;
+}
 ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, data, size); }
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int fsync(int fd) { return ::fsync(fd); }

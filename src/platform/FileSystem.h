@@ -116,6 +116,10 @@ UniqueFd openUnnamed(const std::filesystem::path& folder, mode_t mode);
 int linkUnnamed(int fd, const std::filesystem::path& path);
 
 int flock(int fd, int operation);
+// Whether some open file, in this process or another, holds the file open on
+// `fd` (itself opened read-only) for writing. False as well where the file
+// system or the file's owner does not let this process tell.
+bool openForWritingElsewhere(int fd);
 // write(2) as the host does it (short writes and EINTR are the caller's).
 ssize_t write(int fd, const void* data, std::size_t size);
 off_t lseek(int fd, off_t offset, int whence);

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace kelvane::engine {
@@ -112,6 +115,56 @@ TEST(FileCompressorConcurrencyTest, SecondOperationOnTheSameFileIsRefused)
         EXPECT_EQ(isCompressed(file), compress);
         EXPECT_EQ(readThroughLayer(file), data);
         EXPECT_FALSE(pathExists(temporaryOf(file)));
+    }
+}
+
+// A program that keeps the file open for writing (a logger, a database)
+// would go on writing to the file the swap replaced, and every later write
+// would be lost: such a file is in use and left as it is, on every road.
+TEST(FileCompressorConcurrencyTest, AFileOpenForWritingElsewhereIsInUseAndItsLaterWritesLand)
+{
+    test::TempDir dir;
+    const std::int64_t streaming = 65536;
+    struct Case {
+        const char* name;
+        Bytes data;
+        bool compressFirst;  // the writer opens a compressed file, which is then decompressed
+        std::int64_t threshold;
+    };
+    const std::vector<Case> cases = {
+        {"inline", textBytes(3000, 41), false, FileCompressor::streamingThreshold},
+        {"fork", textBytes(300000, 42), false, FileCompressor::streamingThreshold},
+        {"streamed", textBytes(300000, 43), false, streaming},
+        {"compressed", textBytes(200000, 44), true, FileCompressor::streamingThreshold},
+    };
+    for (const Case& c : cases) {
+        const Path file = dir / c.name;
+        test::writeRawFile(file, c.data);
+        if (c.compressFirst)
+            FileCompressor().compressFile(file);
+        const bool wasCompressed = isCompressed(file);
+        platform::UniqueFd writer(::open(file.c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_TRUE(writer) << c.name << ": " << std::strerror(errno);
+        try {
+            c.compressFirst ? FileCompressor().decompressFile(file, c.threshold)
+                            : FileCompressor().compressFile(file, c.threshold);
+            ADD_FAILURE() << c.name << ": the file was replaced while open for writing";
+        } catch (const Error& error) {
+            EXPECT_EQ(error, Error(Error::fileInUse{file})) << c.name << ": " << error.description();
+        }
+        EXPECT_EQ(isCompressed(file), wasCompressed) << c.name;
+        EXPECT_FALSE(pathExists(temporaryOf(file))) << c.name;
+        // The writer's descriptor still reaches the file at the name.
+        struct stat held {}, named {};
+        ASSERT_EQ(::fstat(writer.get(), &held), 0);
+        ASSERT_EQ(::stat(file.c_str(), &named), 0);
+        EXPECT_EQ(held.st_ino, named.st_ino) << c.name;
+        writer.reset();
+        // Once it is closed, the operation goes ahead.
+        if (!c.compressFirst) {
+            FileCompressor().compressFile(file, c.threshold);
+            EXPECT_EQ(readThroughLayer(file), c.data) << c.name;
+        }
     }
 }
 
