@@ -120,6 +120,38 @@ TEST_F(MountedFolderKelvaneTest, CompressAndDecompressThroughTheSocketWhileAnoth
     EXPECT_EQ(readAll(at("book.txt")), original);
 }
 
+// A logger that keeps its file open through the mount: Kelvane leaves the
+// file alone while it is open for writing, so no line is lost to a swap,
+// and compresses it once the logger has closed it.
+TEST_F(MountedFolderKelvaneTest, AFileALoggerHoldsOpenThroughTheMountIsInUseAndNoLineIsLost)
+{
+    Bytes expected = words(300000, 11);
+    kelvane::test::writeRawFile(at("app.log"), expected);
+    mountFolder();
+    const engine::FileCompressor compressor;
+    {
+        platform::UniqueFd logger(::open(at("app.log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        ASSERT_TRUE(logger) << std::strerror(errno);
+        for (int line = 0; line < 3; ++line) {
+            try {
+                compressor.compressFile(at("app.log"));
+                ADD_FAILURE() << "compressed while a logger held it open for writing";
+            } catch (const engine::FileCompressionError& error) {
+                EXPECT_EQ(error.description(),
+                          engine::FileCompressionError(engine::FileCompressionError::fileInUse{at("app.log")}).description());
+            }
+            const std::string text = "line " + std::to_string(line) + "\n";
+            ASSERT_EQ(::write(logger.get(), text.data(), text.size()), static_cast<ssize_t>(text.size()));
+            expected.insert(expected.end(), text.begin(), text.end());
+        }
+    }
+    EXPECT_FALSE(compressedBelow("app.log"));
+    EXPECT_EQ(readAll(at("app.log")), expected);
+    ASSERT_NO_THROW(compressor.compressFile(at("app.log")));
+    EXPECT_TRUE(compressedBelow("app.log"));
+    EXPECT_EQ(readAll(at("app.log")), expected);
+}
+
 TEST_F(MountedFolderKelvaneTest, WithoutTheSocketKelvaneRefusesAndTouchesNothing)
 {
     const Bytes plain = words(200000, 8);
