@@ -8,6 +8,8 @@
 #include "platform/PosixError.h"
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -28,6 +30,27 @@ platform::FileStat lstatSnapshot(const std::filesystem::path& url)
     notifyStep("lstat");
     return st;
 }
+
+namespace {
+
+// Whether another open file holds the file on `fd` open for writing. A file
+// that a program has just closed through a kelvanefs mount stays open below
+// until the daemon hears of the close, which the kernel sends without
+// waiting for it: a writer seen at first is looked for again for a moment.
+bool heldOpenForWriting(int fd)
+{
+    constexpr int kLooks = 20;
+    constexpr auto kPause = std::chrono::milliseconds(5);
+    for (int look = 1;; ++look) {
+        if (!platform::openForWritingElsewhere(fd))
+            return false;
+        if (look == kLooks)
+            return true;
+        std::this_thread::sleep_for(kPause);
+    }
+}
+
+}  // namespace
 
 platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform::FileStat& snapshot)
 {
@@ -58,7 +81,7 @@ platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform:
     // would go on writing to the file the swap replaces, and every write it
     // makes after the swap would be lost: the file is in use, as one that
     // another operation has locked.
-    if (platform::openForWritingElsewhere(fd.get()))
+    if (heldOpenForWriting(fd.get()))
         throw Error(Error::fileInUse{url});
     notifyStep("lock");
     return fd;
