@@ -547,13 +547,13 @@ void create(fuse_req_t req, fuse_ino_t parent, const char* name, mode_t mode, fu
     }
     int error = openHandle(fs, id, *relative, fi->flags | O_CREAT, mode, fi);
     if (error == 0) {
-        fs.nodes().forget(id, 1);
+        // The entry's lookup is counted before the one taken above is given
+        // back, so the node the open file was filed under stays the entry's.
         error = lookUpEntry(fs, parent, name, entry);
         if (error)
             delete openFile(fi);
-    } else {
-        fs.nodes().forget(id, 1);
     }
+    fs.nodes().forget(id, 1);
     if (error)
         return (void)fuse_reply_err(req, error);
     if (fuse_reply_create(req, &entry, fi) == -ENOENT)
