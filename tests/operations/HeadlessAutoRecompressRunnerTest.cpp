@@ -15,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -243,6 +245,73 @@ TEST_F(HeadlessRunTest, FailedFilesMakeTheStatusOneAndAreNamedOnStandardError)
     EXPECT_GT(lines[0].size(), blockedStart.size()) << "no reason given";
     EXPECT_TRUE(lines[1].starts_with(oddStart)) << lines[1];
     EXPECT_GT(lines[1].size(), oddStart.size()) << "no reason given";
+}
+
+// The replacement files of other runs lie in the registered folder: one of a
+// window's decompression killed after the file got its times back, and one
+// that another run is filling right now (it holds the file's lock and its
+// replacement open for writing). Neither is a file of the user's: the run
+// neither counts nor changes them, and the engine can still clear the
+// leftover when the file it belongs to is next worked on.
+TEST_F(HeadlessRunTest, OtherRunsReplacementFilesAreNeitherCountedNorCompressed)
+{
+    using engine::TemporaryFile;
+    const fs::path folder = dir_ / "Work";
+    const auto putReplacement = [&](const fs::path& file, const Bytes& bytes) {
+        const fs::path replacement = write(TemporaryFile::pathFor(file), bytes);
+        const std::vector<std::uint8_t> marker = TemporaryFile::markerFor(file);
+        EXPECT_EQ(platform::setxattr(replacement, TemporaryFile::markerName, marker.data(), marker.size(), 0,
+                                     platform::XATTR_NOFOLLOW),
+                  0)
+            << replacement;
+        return replacement;
+    };
+    const auto markerOf = [](const fs::path& path) {
+        std::uint8_t value[32];
+        const ssize_t got =
+            platform::getxattr(path, TemporaryFile::markerName, value, sizeof value, 0, platform::XATTR_NOFOLLOW);
+        return got < 0 ? std::vector<std::uint8_t>{} : std::vector<std::uint8_t>(value, value + got);
+    };
+
+    const fs::path kept = write(folder / "kept.txt", test::textBytes(rng_, 30000));
+    engine::FileCompressor{}.compressFile(kept);
+    fs::last_write_time(kept, fs::file_time_type::clock::now() - std::chrono::hours(2));
+    const fs::path leftover = putReplacement(kept, originals_.at(kept));
+
+    const fs::path busy = write(folder / "busy.txt", test::textBytes(rng_, 30000));
+    const fs::path filling = putReplacement(busy, test::textBytes(rng_, 30000));
+    const platform::UniqueFd busyLock = platform::open(busy, O_RDONLY);
+    ASSERT_TRUE(busyLock);
+    ASSERT_EQ(platform::flock(busyLock.get(), LOCK_EX | LOCK_NB), 0);
+    const platform::UniqueFd fillingWriter = platform::open(filling, O_WRONLY);
+    ASSERT_TRUE(fillingWriter);
+
+    const fs::path plain = write(folder / "plain.txt", test::textBytes(rng_, 30000));
+    test::registerItem(container_->mainContext(), folder, ItemKind::folder);
+
+    std::string out, err;
+    EXPECT_EQ(run(out, err), 0);
+    EXPECT_TRUE(err.empty()) << err;
+    // plain.txt compressed; kept.txt already compressed; busy.txt in use by the other run.
+    EXPECT_NE(out.find("走査 3 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 2 / 縮まずスキップ 0 / 削減 "
+                       + display::formatBytes(savedBy(plain)).toStdString() + " / "),
+              std::string::npos)
+        << out;
+    EXPECT_TRUE(compressedOnDisk(plain));
+    EXPECT_FALSE(compressedOnDisk(busy));
+    for (const fs::path& replacement : {leftover, filling}) {
+        EXPECT_FALSE(compressedOnDisk(replacement)) << replacement;
+        EXPECT_TRUE(kelvane::test::readRawFile(replacement) == originals_.at(replacement)) << replacement;
+    }
+    EXPECT_EQ(markerOf(leftover), TemporaryFile::markerFor(kept));
+    EXPECT_EQ(markerOf(filling), TemporaryFile::markerFor(busy));
+
+    // The window decompresses the file again: the leftover is recognised as
+    // its own and cleared, as a later run would.
+    EXPECT_NO_THROW(engine::FileCompressor{}.decompressFile(kept));
+    EXPECT_FALSE(compressedOnDisk(kept));
+    EXPECT_TRUE(kelvane::test::readRawFile(kept) == originals_.at(kept));
+    EXPECT_FALSE(fs::exists(leftover));
 }
 
 TEST_F(HeadlessRunTest, EmptyStoreAndUnreadableStore)
