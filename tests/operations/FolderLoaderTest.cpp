@@ -3,12 +3,14 @@
 
 #include "discovery/FileSystemSearcher.h"
 #include "engine/FileCompressor.h"
+#include "engine/TemporaryFile.h"
 #include "operations/folders/ChildInspectionWorker.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/threads/MainThread.h"
 #include "operations/windows/MainWindowModel.h"
 #include "operations/bulk/Reinspection.h"
 #include "operations/threads/WorkerJobs.h"
+#include "platform/FileSystem.h"
 
 #include "GeneratedFiles.h"
 #include "OperationsTestSupport.h"
@@ -16,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+
+#include <fcntl.h>
 
 #include <map>
 
@@ -155,6 +159,48 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
 
 // The loader reports each folder's steps in order through its signals; it
 // needs no window model.
+// A registered folder listed while another run replaces one of its files, and
+// with the replacement a killed run left beside another: only the user's own
+// files become rows, so that neither is shown nor taken into a bulk run,
+// whose compression of the leftover would drop its marker and leave the file
+// it belongs to refused on every later run.
+TEST_F(FolderLoadingTest, OtherRunsReplacementFilesAreNotListed)
+{
+    using engine::TemporaryFile;
+    const fs::path folder = dir_ / "Work";
+    std::set<std::string> names;
+    for (const char* name : {"busy.txt", "killed.txt", "plain.txt"}) {
+        file(folder / name, 8000);
+        names.insert(name);
+    }
+    for (const char* name : {"busy.txt", "killed.txt"}) {
+        const fs::path replacement = TemporaryFile::pathFor(folder / name);
+        file(replacement, 8000);
+        const std::vector<std::uint8_t> marker = TemporaryFile::markerFor(folder / name);
+        ASSERT_EQ(platform::setxattr(replacement, TemporaryFile::markerName, marker.data(), marker.size(), 0,
+                                     platform::XATTR_NOFOLLOW),
+                  0);
+    }
+    // The other run holds its replacement open for writing.
+    const platform::UniqueFd writer = platform::open(TemporaryFile::pathFor(folder / "busy.txt"), O_WRONLY);
+    ASSERT_TRUE(writer);
+    // A marker left on a file after its swap names the file itself: still the user's file.
+    const std::vector<std::uint8_t> own = TemporaryFile::markerFor(folder / "plain.txt");
+    ASSERT_EQ(platform::setxattr(folder / "plain.txt", TemporaryFile::markerName, own.data(), own.size(), 0,
+                                 platform::XATTR_NOFOLLOW),
+              0);
+
+    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
+    model_->setItems({item});
+    const TaskHandle load = model_->loadAllFolderChildren();
+    ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
+
+    std::set<std::string> listed;
+    for (const DisplayRow& row : *model_->folderChildren().at(item->id()))
+        listed.insert(row.displayName);
+    EXPECT_EQ(listed, names);
+}
+
 TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
 {
     file(dir_ / "One" / "a.txt", 6000);

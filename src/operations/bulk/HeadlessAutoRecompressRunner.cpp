@@ -6,19 +6,16 @@
 #include "display/Formatters.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
-#include "engine/TemporaryFile.h"
 #include "operations/rows/FileAttributes.h"
 #include "operations/rows/ItemKind.h"
 #include "operations/bulk/PublicFailureText.h"
 #include "platform/Bookmark.h"
-#include "platform/FileSystem.h"
 #include "platform/Logger.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <span>
 
 namespace kelvane::operations {
 
@@ -46,20 +43,6 @@ Outcome classify(const std::exception& error)
         case FileCompressionError::Kind::hasResourceFork: return Outcome::didNotShrinkSkip;
         default: return Outcome::failure;
     }
-}
-
-// The replacement another run is filling, or one a killed run left: it
-// carries the marker naming the file it replaces (a stray marker left on a
-// file after its swap names that file itself). It is not the user's file:
-// compressing it would drop the marker, and the engine would then refuse the
-// file it belongs to on every later run instead of clearing it.
-bool isReplacementOfAnotherFile(const std::filesystem::path& url)
-{
-    std::uint8_t value[32];
-    const ssize_t got = platform::getxattr(url, engine::TemporaryFile::markerName, value, sizeof value, 0,
-                                           platform::XATTR_NOFOLLOW);
-    return got >= 0 && !std::ranges::equal(std::span(value, static_cast<std::size_t>(got)),
-                                           engine::TemporaryFile::markerFor(url));
 }
 
 void writeLine(std::FILE* stream, const std::string& line)
