@@ -5,6 +5,7 @@
 #include "discovery/DirectoryWalker.h"
 #include "discovery/FileSystemSearchError.h"
 #include "discovery/PathExtension.h"
+#include "engine/TemporaryFile.h"
 #include "platform/DirectoryReader.h"
 #include "platform/FileFlags.h"
 #include "platform/FileSystem.h"
@@ -56,6 +57,8 @@ void FileSystemSearcher::validateRoot(const std::filesystem::path& root) {
 std::optional<FileCandidate> FileSystemSearcher::makeCandidate(const std::string& path, std::string_view name,
                                                                const platform::FileStat& stat) const {
     if (!S_ISREG(stat.mode)) return std::nullopt;
+    // Another run's temporary file is none of the user's files.
+    if (engine::TemporaryFile::isReplacementOfAnotherFile(path)) return std::nullopt;
     FileCandidate candidate;
     candidate.url = path;
     candidate.size = stat.size > 0 ? static_cast<std::uint64_t>(stat.size) : 0;

@@ -112,6 +112,15 @@ std::vector<std::uint8_t> TemporaryFile::markerFor(const Path& url)
     return marker;
 }
 
+bool TemporaryFile::isReplacementOfAnotherFile(const Path& url)
+{
+    if (!url.filename().native().ends_with(suffix))
+        return false;
+    std::uint8_t value[32];
+    const ssize_t got = platform::getxattr(url, markerName, value, sizeof value, 0, platform::XATTR_NOFOLLOW);
+    return got >= 0 && !std::ranges::equal(std::span(value, static_cast<std::size_t>(got)), markerFor(url));
+}
+
 TemporaryFile TemporaryFile::create(const Path& url)
 {
     const Path temporaryUrl = pathFor(url);

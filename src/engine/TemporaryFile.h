@@ -38,6 +38,14 @@ public:
     // marker left on another file that happens to have this name.
     static std::vector<std::uint8_t> markerFor(const std::filesystem::path& url);
 
+    // Whether `url` is the temporary file of another file, one a run is
+    // filling or a killed run left: a name of the temporary form carrying the
+    // marker of another file (a marker left on a file after its swap names
+    // that file itself). It is none of the user's files: compressing it would
+    // drop the marker, and the file it belongs to would then be refused on
+    // every later run instead of having it cleared.
+    static bool isReplacementOfAnotherFile(const std::filesystem::path& url);
+
     // Creates the temporary file of `url` empty with mode 0600, deleting a
     // marked leftover first. Throws FileCompressionError (ioError,
     // temporaryFileConflict).

@@ -162,10 +162,6 @@ int HeadlessAutoRecompressRunner::run()
 void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,
                                                std::chrono::system_clock::time_point cutoff, Tally& tally)
 {
-    if (isReplacementOfAnotherFile(url)) {
-        Logger::cli().debug("skip another run's replacement: %{private}s", url.string());
-        return;
-    }
     const FileAttributes attributes = readFileAttributes(url, true);
     if (attributes.modificationDate && *attributes.modificationDate > cutoff) {
         Logger::cli().debug("skip recently modified: %{private}s", url.string());

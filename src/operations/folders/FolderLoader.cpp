@@ -192,11 +192,7 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
                     });
                 };
             }
-            auto candidates = discovery::FileSystemSearcher().search(criteria, progress, {}, stop);
-            std::erase_if(candidates, [](const discovery::FileCandidate& candidate) {
-                return isReplacementOfAnotherFile(candidate.url);
-            });
-            return makeChildRows(folderID, std::move(candidates));
+            return makeChildRows(folderID, discovery::FileSystemSearcher().search(criteria, progress, {}, stop));
         },
         [self, folderID, name, root = resolved.url, activity, task,
          finish = std::move(finish)](TaskOutcome<Rows> listing) mutable {

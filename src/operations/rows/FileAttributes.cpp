@@ -3,11 +3,7 @@
 
 #include "discovery/PathExtension.h"
 #include "engine/ExtensionCategory.h"
-#include "engine/TemporaryFile.h"
 #include "platform/FileSystem.h"
-
-#include <algorithm>
-#include <span>
 
 namespace kelvane::operations {
 
@@ -35,15 +31,6 @@ ExtensionExpectation extensionExpectation(const std::filesystem::path& url)
 {
     const engine::ExtensionCategory category = engine::fileExtensionCategory(url.extension().string());
     return {engine::displayName(category), engine::expectedRatioText(category)};
-}
-
-bool isReplacementOfAnotherFile(const std::filesystem::path& url)
-{
-    std::uint8_t value[32];
-    const ssize_t got = platform::getxattr(url, engine::TemporaryFile::markerName, value, sizeof value, 0,
-                                           platform::XATTR_NOFOLLOW);
-    return got >= 0 && !std::ranges::equal(std::span(value, static_cast<std::size_t>(got)),
-                                           engine::TemporaryFile::markerFor(url));
 }
 
 }  // namespace kelvane::operations

@@ -18,13 +18,6 @@ struct FileAttributes {
 
 FileAttributes readFileAttributes(const std::filesystem::path& url, bool isFile);
 
-// Whether the file is the replacement another run is filling, or one a
-// killed run left: it carries the marker naming the file it replaces (a stray
-// marker left on a file after its swap names that file itself). It is not the
-// user's file: compressing it would drop the marker, and the engine would then
-// refuse the file it belongs to on every later run instead of clearing it.
-bool isReplacementOfAnotherFile(const std::filesystem::path& url);
-
 // The stars a file name's extension promises (0 to 5).
 int starsForFileName(const std::filesystem::path& url);
 
