@@ -6,6 +6,7 @@
 #include "discovery/RegistrationCoordinator.h"
 #include "display/VisibleName.h"
 #include "operations/threads/WorkerJobs.h"
+#include "platform/KelvanefsMount.h"
 
 #include <QPointer>
 
@@ -48,6 +49,10 @@ void FolderRegistration::startCount()
     using Outcome = std::variant<std::int64_t, std::string, Cancelled>;
     runOnWorkers<Outcome>(
         {[folder = folderURL_, subfolders = includeSubfolders_, stop = task.stopToken()]() -> Outcome {
+            // Under a mount whose socket does not answer every call fails;
+            // the reason names the mount, not a folder that seems gone.
+            if (auto unreachable = platform::unreachableMountReason(folder))
+                return std::move(*unreachable);
             try {
                 return discovery::FolderFileCounter{}.countFiles(folder, subfolders, stop);
             } catch (const discovery::CancellationError&) {
@@ -73,6 +78,11 @@ void FolderRegistration::startCount()
 
 bool FolderRegistration::registerFolder()
 {
+    if (const auto unreachable = platform::unreachableMountReason(folderURL_)) {
+        errorMessage_ = "登録に失敗: " + display::visibleName(std::string_view(*unreachable)).toStdString();
+        emit changed();
+        return false;
+    }
     try {
         discovery::RegistrationCoordinator{}.registerItem(folderURL_, discovery::ItemKind::folder, includeSubfolders_,
                                                           context_);
