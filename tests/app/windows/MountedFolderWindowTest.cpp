@@ -16,6 +16,7 @@
 
 #include "support/EventLoopWait.h"
 #include "support/FakeShell.h"
+#include "support/MenuItem.h"
 #include "support/WidgetApplication.h"
 
 #include <QAction>
@@ -59,14 +60,7 @@ protected:
         return scenes_->mainWindow();
     }
 
-    QAction* menuItem(const QString& title) const
-    {
-        for (QAction* menu : scenes_->mainWindow().menuBar()->actions())
-            for (QAction* action : menu->menu()->actions())
-                if (action->text() == title)
-                    return action;
-        return nullptr;
-    }
+    QAction* menuItem(const QString& title) const { return kelvane::test::menuItem(scenes_->mainWindow(), title); }
 
     kelvane::test::TempDir home_;
     std::shared_ptr<store::ModelContainer> container_;

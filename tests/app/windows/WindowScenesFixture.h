@@ -14,6 +14,7 @@
 
 #include "support/EventLoopWait.h"
 #include "support/FakeShell.h"
+#include "support/MenuItem.h"
 #include "support/TempDir.h"
 #include "support/WidgetApplication.h"
 
@@ -61,14 +62,7 @@ protected:
     ui::MainWindow& window() const { return scenes_->mainWindow(); }
 
     // The item titled `title` in any of the main window's menus.
-    QAction* menuItem(const QString& title) const
-    {
-        for (QAction* menu : window().menuBar()->actions())
-            for (QAction* action : menu->menu()->actions())
-                if (action->text() == title)
-                    return action;
-        return nullptr;
-    }
+    QAction* menuItem(const QString& title) const { return kelvane::test::menuItem(window(), title); }
 
     kelvane::test::TempDir home_;
     std::shared_ptr<store::ModelContainer> container_;
