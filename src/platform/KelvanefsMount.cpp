@@ -326,4 +326,59 @@ std::optional<std::string> unreachableMountReason(const std::filesystem::path& p
     return reach.reason;
 }
 
+namespace {
+
+std::filesystem::path absoluteNormal(const std::filesystem::path& path)
+{
+    std::error_code code;
+    std::string text =
+        (path.is_absolute() ? path : std::filesystem::current_path(code) / path).lexically_normal().native();
+    while (text.size() > 1 && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+KelvanefsMountHealth healthOf(const MountEntry& entry)
+{
+    // The daemon's death is seen by the kernel at once: every call on the
+    // mount point fails with ENOTCONN, whatever the attribute cache holds.
+    struct stat st {};
+    if (::stat(entry.mountPoint.c_str(), &st) != 0 && errno == ENOTCONN)
+        return KelvanefsMountHealth::dead;
+    // A descriptor handed out earlier outlives both the daemon and its
+    // socket, so the socket itself is asked.
+    if (!receiveFolderDescriptor(kelvanefsSocketPath(entry.mountPoint)))
+        return KelvanefsMountHealth::socketMissing;
+    return KelvanefsMountHealth::live;
+}
+
+}  // namespace
+
+bool isOwnKelvanefsMount(const MountEntry& entry)
+{
+    if (entry.fsType != kKelvanefsType)
+        return false;
+    const auto owner = entry.optionValue("user_id");
+    return owner && *owner == std::to_string(::geteuid());
+}
+
+std::vector<KelvanefsMountState> kelvanefsMountStates()
+{
+    std::vector<KelvanefsMountState> states;
+    const MountTable table = MountTable::read("/proc").value_or(MountTable{});
+    for (const MountEntry& entry : table.entries())
+        if (isOwnKelvanefsMount(entry))
+            states.push_back(KelvanefsMountState{entry, healthOf(entry)});
+    return states;
+}
+
+std::optional<KelvanefsMountState> kelvanefsMountState(const std::filesystem::path& path)
+{
+    const MountTable table = MountTable::read("/proc").value_or(MountTable{});
+    const auto mount = kelvanefsMountOf(table, absoluteNormal(path));
+    if (!mount)
+        return std::nullopt;
+    return KelvanefsMountState{*mount, healthOf(*mount)};
+}
+
 }  // namespace kelvane::platform

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace kelvane::platform {
 
@@ -43,5 +44,29 @@ std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& p
 // socket does not answer), or nothing. Reads the mount table as it is now:
 // the check to make before working on a file.
 std::optional<std::string> unreachableMountReason(const std::filesystem::path& path);
+
+// How a `kelvanefs` mount of this user is doing.
+enum class KelvanefsMountHealth {
+    live,           // the daemon answers at the mount point and its socket is there
+    dead,           // the daemon is gone: the mount point answers ENOTCONN
+    socketMissing,  // the daemon answers, but Kelvane cannot reach the folder below
+};
+
+struct KelvanefsMountState {
+    MountEntry entry;
+    KelvanefsMountHealth health = KelvanefsMountHealth::live;
+};
+
+// This user's `kelvanefs` mounts as the table lists them now, each with its
+// health (one status call at the mount point and one socket probe each).
+std::vector<KelvanefsMountState> kelvanefsMountStates();
+
+// The innermost `kelvanefs` mount at or above `path` and its health, or
+// nothing when no such mount covers it. The table is read as it is now.
+std::optional<KelvanefsMountState> kelvanefsMountState(const std::filesystem::path& path);
+
+// A mount of this user: the table's "user_id" option names this process's
+// effective user.
+bool isOwnKelvanefsMount(const MountEntry& entry);
 
 }  // namespace kelvane::platform
