@@ -197,12 +197,16 @@ double compressDirect(const std::vector<operations::DisplayRow>& rows, int worke
         threads.emplace_back([&, i] {
             const auto begin = threadSchedstat();
             const auto began = SteadyClock::now();
+            // As the runner's workers do: one batch of commits per worker.
+            engine::SwapBatch batch;
             for (std::size_t index; (index = next.fetch_add(1)) < rows.size();) {
                 const auto fileBegin = threadSchedstat();
                 const auto fileBegan = SteadyClock::now();
-                operations::BulkOperationRunner::processFile(rows[index], operations::ActiveOperation::Kind::compress);
+                operations::BulkOperationRunner::processFile(rows[index], operations::ActiveOperation::Kind::compress,
+                                                             batch, [](operations::BulkOperationRunner::FileOutcome) {});
                 ownTimes[index] = secondsSince(fileBegan) - (threadSchedstat().second - fileBegin.second);
             }
+            batch.commit();
             const auto end = threadSchedstat();
             WorkerTime& t = times[static_cast<std::size_t>(i)];
             t.running = end.first - begin.first;

@@ -40,6 +40,10 @@ FileSystemSearcher::FileSystemSearcher(CompressionChecker compressionChecker)
     checkerIsDefault_ = target != nullptr && *target == &defaultCompressionChecker;
 }
 
+bool FileSystemSearcher::isHidden(std::string_view name, std::uint32_t flags) {
+    return name.starts_with('.') || (flags & platform::UF_HIDDEN) != 0;
+}
+
 bool FileSystemSearcher::compressedFlagChecker(const std::filesystem::path& url) {
     platform::FileStat stat;
     return platform::lstat(url, stat) == 0 && (stat.flags & platform::UF_COMPRESSED) != 0;
@@ -63,8 +67,7 @@ std::optional<FileCandidate> FileSystemSearcher::makeCandidate(const std::string
     candidate.url = path;
     candidate.size = stat.size > 0 ? static_cast<std::uint64_t>(stat.size) : 0;
     candidate.modificationDate = toTimePoint(stat.mtime);
-    // The platform's hidden rule, from the status already in hand.
-    candidate.isHidden = name.starts_with('.') || (stat.flags & platform::UF_HIDDEN) != 0;
+    candidate.isHidden = isHidden(name, stat.flags);
     candidate.isAlreadyCompressed = compressionChecker_(candidate.url);
     return candidate;
 }

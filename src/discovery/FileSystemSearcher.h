@@ -34,6 +34,9 @@ public:
 
     static bool defaultCompressionChecker(const std::filesystem::path&) { return false; }
     // Answers from the file's compressed flag (one lstat); false when unreadable.
+    // The platform's hidden rule, from a file's name and flags.
+    static bool isHidden(std::string_view name, std::uint32_t flags);
+
     static bool compressedFlagChecker(const std::filesystem::path& url);
 
     explicit FileSystemSearcher(CompressionChecker compressionChecker = defaultCompressionChecker);

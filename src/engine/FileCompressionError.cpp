@@ -13,6 +13,8 @@ std::string payloadText(const auto& c)
         return labeled("sizeBytes", c.sizeBytes);
     else if constexpr (std::is_same_v<C, FileCompressionError::ioError>)
         return quotedText(c.message);
+    else if constexpr (std::is_same_v<C, FileCompressionError::notServedByMount>)
+        return quotedText(c.reason);
     else
         return {};
 }
@@ -50,6 +52,7 @@ std::string_view caseName(FileCompressionError::Kind kind)
     case Kind::fileChangedDuringOperation: return "fileChangedDuringOperation";
     case Kind::temporaryFileConflict: return "temporaryFileConflict";
     case Kind::ioError: return "ioError";
+    case Kind::notServedByMount: return "notServedByMount";
     }
     return "?";
 }

@@ -30,6 +30,7 @@ struct FileCompressionCases {
         fileChangedDuringOperation,
         temporaryFileConflict,
         ioError,
+        notServedByMount,
     };
 
     struct fileNotFound { static constexpr Kind kind = Kind::fileNotFound; Path url; };
@@ -50,11 +51,15 @@ struct FileCompressionCases {
     struct fileChangedDuringOperation { static constexpr Kind kind = Kind::fileChangedDuringOperation; Path url; };
     struct temporaryFileConflict { static constexpr Kind kind = Kind::temporaryFileConflict; Path url; };
     struct ioError { static constexpr Kind kind = Kind::ioError; Path url; std::string message; };
+    // Compressing is refused where no live kelvanefs mount serves the file:
+    // every other program would read the stored records instead of the
+    // original. `reason` says why, in words for the user.
+    struct notServedByMount { static constexpr Kind kind = Kind::notServedByMount; Path url; std::string reason; };
 
     using Case = std::variant<fileNotFound, notARegularFile, symbolicLink, hardLinked, alreadyCompressed,
                               notCompressed, compressionDidNotReduceSize, fileInUse, roundtripVerificationFailed,
                               fileTooLargeForFormat, hasResourceFork, fileChangedDuringOperation,
-                              temporaryFileConflict, ioError>;
+                              temporaryFileConflict, ioError, notServedByMount>;
 
     // "caseName(path)", with the count or the quoted message after the path.
     static std::string describe(const Case& value);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/CandidateRule.h"
 #include "engine/FileCompressionInfo.h"
 #include "engine/FileCompressionInspectionError.h"
 #include "platform/FileStat.h"
@@ -18,7 +19,7 @@ namespace kelvane::engine {
 // reads file data; safe on any number of threads.
 struct FileCompressionInspector {
     static constexpr std::uint32_t datalessCompressionType = 0x80000001;
-    static constexpr std::int64_t minimumCompressibleSize = 4096;
+    static constexpr std::int64_t minimumCompressibleSize = CandidateRule::minimumBytes;
 
     // Throws FileCompressionInspectionError.
     FileCompressionInfo inspect(const std::filesystem::path& url) const;

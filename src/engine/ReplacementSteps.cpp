@@ -236,16 +236,18 @@ void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl
     notifyStep("set flags");
 }
 
-void finalizeReplace(TemporaryFile& temporary, const std::filesystem::path& url,
-                     const platform::FileStat& snapshot)
+void flushReplacement(TemporaryFile& temporary)
 {
-    const std::filesystem::path& temporaryUrl = temporary.path();
     // Flushed before the rename, so that a crash never leaves the file's name
     // on a replacement whose data or attributes are not on disk yet.
     if (platform::fsync(temporary.descriptor()) != 0)
-        throw Error(Error::ioError{temporaryUrl, platform::PosixError("fsync kvtmp", errno).description()});
+        throw Error(Error::ioError{temporary.path(), platform::PosixError("fsync kvtmp", errno).description()});
     notifyStep("fsync kvtmp");
+}
 
+void renameOver(TemporaryFile& temporary, const std::filesystem::path& url, const platform::FileStat& snapshot)
+{
+    const std::filesystem::path& temporaryUrl = temporary.path();
     platform::FileStat now;
     if (platform::lstat(url, now) != 0 || now.dev != snapshot.dev || now.ino != snapshot.ino ||
         now.size != snapshot.size || now.mtime.tv_sec != snapshot.mtime.tv_sec ||
@@ -259,12 +261,13 @@ void finalizeReplace(TemporaryFile& temporary, const std::filesystem::path& url,
     if (platform::rename(temporaryUrl, url) != 0)
         throw Error(Error::ioError{url, platform::PosixError("rename", errno).description()});
     notifyStep("rename");
+}
 
-    const std::filesystem::path folder = folderOf(url);
+void flushFolder(const std::filesystem::path& folder)
+{
     platform::UniqueFd folderFd = platform::open(folder, O_RDONLY | O_DIRECTORY);
     if (!folderFd || platform::fsync(folderFd.get()) != 0)
         log().notice("fsync folder failed for %{private}s: errno=%d", folder, errno);
-    temporary.markSwapped();
 }
 
 std::int64_t physicalSizeAfterSwap(const std::filesystem::path& url)

@@ -65,14 +65,18 @@ void restoreTimesAndMode(const platform::FileStat& snapshot, const std::filesyst
 // An unprivileged owner loses the super-user flags rather than the operation.
 void setFileFlags(std::uint32_t flags, const std::filesystem::path& temporaryUrl);
 
-// Flushes the temporary file, checks that the file is still the one of the
-// snapshot (device, inode, size, modification time), renames the temporary
-// file over the file, flushes the folder and then marks the temporary file
-// swapped, which takes the marker off (TemporaryFile::markSwapped).
-// Throws ioError ("fsync kvtmp", "rename"), fileChangedDuringOperation, or
-// temporaryFileConflict when the temporary name no longer holds our file.
-void finalizeReplace(TemporaryFile& temporary, const std::filesystem::path& url,
-                     const platform::FileStat& snapshot);
+// Makes the temporary file durable (data, fork, attributes) on its own.
+// Throws ioError "fsync kvtmp: errno=".
+void flushReplacement(TemporaryFile& temporary);
+
+// Checks that the file is still the one of the snapshot (device, inode,
+// size, modification time) and renames the temporary file over it.
+// Throws fileChangedDuringOperation, temporaryFileConflict when the
+// temporary name no longer holds our file, or ioError ("rename").
+void renameOver(TemporaryFile& temporary, const std::filesystem::path& url, const platform::FileStat& snapshot);
+
+// Makes a folder's entries durable; a failure is logged.
+void flushFolder(const std::filesystem::path& folder);
 
 // st_blocks x 512 of the file once it has been replaced. A failure cannot undo
 // the swap, so it is logged and 0 returned.

@@ -6,7 +6,6 @@
 #include "engine/FileCompressionError.h"
 #include "engine/PayloadCodec.h"
 #include "codec/LittleEndian.h"
-#include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
 #include "engine/StepObserver.h"
 #include "engine/TemporaryFile.h"
@@ -40,6 +39,8 @@ void readExactly(platform::FileHandle& handle, std::size_t count, const Path& ur
         got += static_cast<std::size_t>(n);
     }
 }
+
+}  // namespace
 
 // Each block is read, encoded and proven in the thread's buffers: no
 // allocation per block, and no buffer is zero-filled before it is written.
@@ -105,8 +106,6 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
     return hasher.finish();
 }
 
-// Reads the finished temporary file back through the file system, which by
-// now decompresses it, and compares length and digest with the source.
 void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest& expectedDigest,
                     std::int64_t expectedSize, const Path& url, ByteBuffer& buffer)
 {
@@ -124,8 +123,6 @@ void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest
     notifyStep("read back");
 }
 
-}  // namespace
-
 std::int64_t readInChunks(platform::FileHandle& handle, const Path& url, std::string_view failedRead,
                           const std::function<void(std::span<const std::uint8_t>)>& onChunk, ByteBuffer& buffer)
 {
@@ -141,29 +138,6 @@ std::int64_t readInChunks(platform::FileHandle& handle, const Path& url, std::st
         count += n;
     }
     return count;
-}
-
-CompressionResult compressStreaming(const Path& url, int sourceFd, const platform::FileStat& snapshot,
-                                    WorkBuffers& buffers)
-{
-    TemporaryFile temporary = TemporaryFile::create(url);
-    const Path& temporaryUrl = temporary.path();
-
-    replacement::copyMetadata(snapshot, url, sourceFd, temporaryUrl);
-    replacement::setExtendedAttribute(
-        temporaryUrl, platform::kDecmpfsXattrName,
-        DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, static_cast<std::uint64_t>(snapshot.size)));
-    const platform::Sha256Digest digest =
-        writeResourceForkStreaming(url, sourceFd, temporaryUrl, snapshot.size, buffers);
-    replacement::restoreTimesAndMode(snapshot, temporaryUrl);
-    replacement::setFileFlags(snapshot.flags | platform::UF_COMPRESSED, temporaryUrl);
-    verifyReadback(temporary, digest, snapshot.size, url, buffers.source);
-    // The read-back may have moved the access time.
-    replacement::restoreTimes(snapshot, temporaryUrl);
-    replacement::finalizeReplace(temporary, url, snapshot);
-
-    return CompressionResult{url, snapshot.size, replacement::physicalSizeAfterSwap(url),
-                             DecmpfsResourceFork::compressionType};
 }
 
 }  // namespace kelvane::engine

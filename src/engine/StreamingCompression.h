@@ -15,14 +15,25 @@
 
 namespace kelvane::engine {
 
-// The road of large files: the fork is written chunk by chunk into the
-// temporary file, each block proven as it is made, and the finished file is
-// read back through the file system before the swap. Memory stays at one
-// chunk plus one read-back chunk whatever the file's size.
-// The file's bytes are read through `sourceFd`, the locked descriptor; the
-// chunks and blocks live in `buffers`.
-CompressionResult compressStreaming(const std::filesystem::path& url, int sourceFd,
-                                    const platform::FileStat& snapshot, WorkBuffers& buffers);
+class TemporaryFile;
+
+// The pieces of the streamed road for large files: the fork is written chunk
+// by chunk into the temporary file, each block proven as it is made, and the
+// finished file is read back through the file system before the swap.
+// Memory stays at one chunk plus one read-back chunk whatever the file's size.
+
+// Writes the fork of the file read through `sourceFd` (the locked
+// descriptor) into the temporary file; its chunks and blocks live in
+// `buffers`. Returns the digest of the file's bytes. Throws
+// compressionDidNotReduceSize when the fork is not smaller than the file.
+platform::Sha256Digest writeResourceForkStreaming(const std::filesystem::path& url, int sourceFd,
+                                                  const std::filesystem::path& temporaryUrl, std::int64_t size,
+                                                  WorkBuffers& buffers);
+
+// Reads the finished temporary file back through the file system, which by
+// now decompresses it, and compares length and digest with the source.
+void verifyReadback(const TemporaryFile& temporary, const platform::Sha256Digest& expectedDigest,
+                    std::int64_t expectedSize, const std::filesystem::path& url, ByteBuffer& buffer);
 
 // Read-back chunk size, shared with the streaming decompression.
 inline constexpr std::size_t streamingChunkSize = 4194304;

@@ -652,6 +652,8 @@ ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, d
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int fsync(int fd) { return ::fsync(fd); }
 
+int syncfs(int fd) { return ::syncfs(fd); }
+
 int rename(const std::filesystem::path& fromGiven, const std::filesystem::path& toGiven)
 {
     const auto below_from = pathForCalls(fromGiven);

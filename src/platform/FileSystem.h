@@ -124,6 +124,8 @@ bool openForWritingElsewhere(int fd);
 ssize_t write(int fd, const void* data, std::size_t size);
 off_t lseek(int fd, off_t offset, int whence);
 int fsync(int fd);
+// Flushes the whole file system that holds `fd`: one journal commit for many files.
+int syncfs(int fd);
 
 // --- names and metadata ---------------------------------------------------
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/time.h>
 #include <sys/un.h>
 #include <system_error>
@@ -145,6 +146,7 @@ MountResolver& resolver();
 struct Reach {
     std::optional<std::filesystem::path> path;
     std::string reason;  // when there is no path
+    std::optional<std::filesystem::path> mountPoint;  // of the kelvanefs mount that covers it
 };
 
 // The kelvanefs mounts of this process's mount table and the folder
@@ -188,12 +190,12 @@ public:
         if (!started_.load(std::memory_order_acquire))
             start();
         if (!exactly && watching_.load(std::memory_order_acquire) && !mounted_.load(std::memory_order_acquire))
-            return {path, {}};
+            return {path, {}, std::nullopt};
         std::lock_guard lock(mutex_);
         if (exactly || !watching_.load(std::memory_order_relaxed))
             reloadIfChanged();
         if (mounts_.empty())
-            return {path, {}};
+            return {path, {}, std::nullopt};
         std::error_code code;
         const std::filesystem::path absolute =
             (path.is_absolute() ? path : std::filesystem::current_path(code) / path).lexically_normal();
@@ -202,22 +204,23 @@ public:
             text.pop_back();
         const auto mount = kelvanefsMountOf(table_, text);
         if (!mount)
-            return {path, {}};
+            return {path, {}, std::nullopt};
         auto found = descriptors_.find(mount->mountId);
         if (found == descriptors_.end()) {
             const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
             UniqueFd fd = receiveFolderDescriptor(socket);
             if (!fd)
-                return {std::nullopt, "the kelvanefs mount at " + mount->mountPoint.string() +
-                                          " cannot be reached (socket " + socket.string() + ": " +
-                                          std::strerror(errno) + ")"};
+                return {std::nullopt,
+                        "the kelvanefs mount at " + mount->mountPoint.string() + " cannot be reached (socket " +
+                            socket.string() + ": " + std::strerror(errno) + ")",
+                        mount->mountPoint};
             found = descriptors_.emplace(mount->mountId, std::move(fd)).first;
         }
         const std::string& point = mount->mountPoint.native();
         std::string_view relative = std::string_view(text).substr(point == "/" ? 1 : point.size());
         while (!relative.empty() && relative.front() == '/')
             relative.remove_prefix(1);
-        return {std::filesystem::path(pathBelow(found->second.get(), relative)), {}};
+        return {std::filesystem::path(pathBelow(found->second.get(), relative)), {}, mount->mountPoint};
     }
 
 private:
@@ -326,6 +329,22 @@ std::optional<std::string> unreachableMountReason(const std::filesystem::path& p
     return reach.reason;
 }
 
+MountService mountServiceOf(const std::filesystem::path& path)
+{
+    const Reach reach = resolver().resolve(path, true);
+    if (!reach.mountPoint)
+        return {MountService::State::noMount, {}};
+    if (!reach.path)
+        return {MountService::State::unreachable, *reach.mountPoint};
+    // The folder below stays reachable through a descriptor handed out
+    // before the daemon died; the mount point tells whether it still serves.
+    // statfs always asks the daemon; a stat may be answered from the cache.
+    struct statfs sf {};
+    if (::statfs(reach.mountPoint->c_str(), &sf) != 0 && errno == ENOTCONN)
+        return {MountService::State::dead, *reach.mountPoint};
+    return {MountService::State::served, *reach.mountPoint};
+}
+
 namespace {
 
 std::filesystem::path absoluteNormal(const std::filesystem::path& path)
@@ -340,10 +359,11 @@ std::filesystem::path absoluteNormal(const std::filesystem::path& path)
 
 KelvanefsMountHealth healthOf(const MountEntry& entry)
 {
-    // The daemon's death is seen by the kernel at once: every call on the
-    // mount point fails with ENOTCONN, whatever the attribute cache holds.
-    struct stat st {};
-    if (::stat(entry.mountPoint.c_str(), &st) != 0 && errno == ENOTCONN)
+    // The daemon's death is seen by the kernel at once: every request to it
+    // fails with ENOTCONN. statfs always makes one; a stat may be answered
+    // from the attribute cache and succeed on a dead mount.
+    struct statfs sf {};
+    if (::statfs(entry.mountPoint.c_str(), &sf) != 0 && errno == ENOTCONN)
         return KelvanefsMountHealth::dead;
     // A descriptor handed out earlier outlives both the daemon and its
     // socket, so the socket itself is asked.

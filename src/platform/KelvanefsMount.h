@@ -45,6 +45,22 @@ std::optional<std::filesystem::path> pathForCalls(const std::filesystem::path& p
 // the check to make before working on a file.
 std::optional<std::string> unreachableMountReason(const std::filesystem::path& path);
 
+// Whether a live `kelvanefs` mount serves `path`, so that every program reads
+// a file compressed there as its original bytes. The table is read as it is
+// now (one poll when it has not changed); a served path costs one statfs at
+// the mount point, a round trip to its daemon.
+struct MountService {
+    enum class State {
+        served,       // the daemon answers and Kelvane reaches the folder below
+        noMount,      // no kelvanefs mount covers the path
+        unreachable,  // a mount covers it, but its socket does not answer
+        dead,         // a mount covers it, but its daemon is gone (ENOTCONN)
+    };
+    State state = State::noMount;
+    std::filesystem::path mountPoint;  // of the covering mount, if any
+};
+MountService mountServiceOf(const std::filesystem::path& path);
+
 // How a `kelvanefs` mount of this user is doing.
 enum class KelvanefsMountHealth {
     live,           // the daemon answers at the mount point and its socket is there

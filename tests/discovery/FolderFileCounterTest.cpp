@@ -2,6 +2,9 @@
 #include "discovery/CancellationError.h"
 #include "discovery/FolderFileCounter.h"
 #include "discovery/FolderFileCounterError.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/FileSystem.h"
 
 #include "SearchTree.h"
 #include "support/TempDir.h"
@@ -23,7 +26,16 @@ TEST(FolderFileCounterTest, CountsRegularFilesWithTheSearchRules) {
 
     makeFile(root / "a");
     makeFile(root / "b");
+    makeFile(root / "flagged");
     makeFile(root / ".hidden");
+    makeFile(root / ".config/e");  // in a hidden folder, but not hidden itself
+    // A run's temporary file of "b" (carrying b's marker) is no file of the user's.
+    makeFile(root / "b.kvtmp");
+    const auto marker = kelvane::engine::TemporaryFile::markerFor(root / "b");
+    ASSERT_EQ(kelvane::platform::setxattr(root / "b.kvtmp", kelvane::engine::TemporaryFile::markerName, marker.data(),
+                                          marker.size(), 0, 0),
+              0);
+    ASSERT_EQ(kelvane::platform::chflags(root / "flagged", kelvane::platform::UF_HIDDEN), 0);
     makeFile(root / "sub/c");
     makeFile(root / "sub/d");
     fs::create_symlink(root / "a", root / "link");
@@ -32,8 +44,10 @@ TEST(FolderFileCounterTest, CountsRegularFilesWithTheSearchRules) {
     makeFile(root / "Build.xcarchive/Info.plist");
     makeFile(root / "Build.xcarchive/Products/X.app/bin");
 
-    EXPECT_EQ(FolderFileCounter().countFiles(root, false), 3);
-    EXPECT_EQ(FolderFileCounter().countFiles(root, true), 3 + 2 + 2);
+    // Only what a run of the folder takes: the search leaves out hidden files
+    // and other runs' temporary files.
+    EXPECT_EQ(FolderFileCounter().countFiles(root, false), 2);
+    EXPECT_EQ(FolderFileCounter().countFiles(root, true), 2 + 1 + 2 + 2);
     // A package as the folder itself is counted inside.
     EXPECT_EQ(FolderFileCounter().countFiles(root / "Tool.app", true), 1);
 }

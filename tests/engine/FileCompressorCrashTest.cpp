@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/FileCompressor.h"
 #include "engine/StepObserver.h"
+#include "engine/SwapBatch.h"
 
 #include "EngineFixtures.h"
 
@@ -29,9 +30,9 @@ void killAtStep(std::string_view)
         ::kill(::getpid(), SIGKILL);
 }
 
-// A child that runs `operation` on `file` after `prepare` and ends with 0,
-// or 3 when the operation throws; no clean-up of the test process runs there.
-pid_t forkRunning(const Road& operation, const Path& file, const std::function<void()>& prepare)
+// A child that runs `action` after `prepare` and ends with 0, or 3 when the
+// action throws; no clean-up of the test process runs there.
+pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)
 {
     const pid_t child = ::fork();
     if (child < 0)
@@ -39,13 +40,18 @@ pid_t forkRunning(const Road& operation, const Path& file, const std::function<v
     if (child == 0) {
         prepare();
         try {
-            operation.run(file);
+            action();
         } catch (...) {
             ::_exit(3);
         }
         ::_exit(0);
     }
     return child;
+}
+
+pid_t forkRunning(const fixtures::Road& operation, const Path& file, const std::function<void()>& prepare)
+{
+    return forkRunning([&] { operation.run(file); }, prepare);
 }
 
 // Kills a child running one operation after its 1st, 2nd, ... step until an
@@ -58,7 +64,7 @@ TEST(FileCompressorCrashTest, KilledAtEveryStepLosesNothing)
     dir.useAsHome();
     const Bytes data = textBytes(300000, 11);  // five blocks on the streaming road
     const Path file = dir / "victim.txt";
-    for (const Road& operation : fourRoads) {
+    for (const fixtures::Road& operation : fourRoads) {
         SCOPED_TRACE(operation.name);
         int kills = 0;
         int leftovers = 0;
@@ -118,9 +124,9 @@ struct TracingUnavailable {};
 // Runs `operation` on `file` in a traced child and kills it as it enters its
 // `killAt`-th system call (counted from the start of the operation), before
 // that call has done anything. True when the operation ran to its end first.
-bool runKilledAtSystemCall(const Road& operation, const Path& file, int killAt)
+bool runKilledAtSystemCall(const std::function<void()>& action, int killAt)
 {
-    const pid_t child = forkRunning(operation, file, [] {
+    const pid_t child = forkRunning(action, [] {
         if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0)
             ::_exit(kNoTracing);
         ::raise(SIGSTOP);
@@ -170,7 +176,7 @@ TEST(FileCompressorCrashTest, KilledAtEverySystemCallLosesNothing)
     const Bytes data = textBytes(200000, 12);  // four blocks on the streaming road
     const Path file = dir / "victim.txt";
     int allKills = 0;
-    for (const Road& operation : fourRoads) {
+    for (const fixtures::Road& operation : fourRoads) {
         SCOPED_TRACE(operation.name);
         int kills = 0;
         bool finished = false;
@@ -183,7 +189,7 @@ TEST(FileCompressorCrashTest, KilledAtEverySystemCallLosesNothing)
             const Bytes rawBefore = test::readRawFile(file);
 
             try {
-                finished = runKilledAtSystemCall(operation, file, killAt);
+                finished = runKilledAtSystemCall([&] { operation.run(file); }, killAt);
             } catch (const TracingUnavailable&) {
                 GTEST_SKIP() << "this machine does not let a process trace its child";
             }
@@ -210,6 +216,63 @@ TEST(FileCompressorCrashTest, KilledAtEverySystemCallLosesNothing)
         allKills += kills;
     }
     std::cout << "kill points in all: " << allKills << "\n";
+}
+
+// Several files whose commits are grouped: a kill between any two system
+// calls leaves each of them as it was or converted, whatever the others
+// became, and the next run of each cleans up after it.
+TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
+{
+    test::TempDir dir;
+    dir.useAsHome();
+    const Bytes data = textBytes(150000, 13);
+    const std::vector<Path> files = {dir / "a.txt", dir / "b.txt", dir / "c.txt"};
+    // b takes the streamed road, the others the in-memory one.
+    const std::vector<std::int64_t> thresholds = {FileCompressor::streamingThreshold, 65536,
+                                                  FileCompressor::streamingThreshold};
+    const auto compressTogether = [&] {
+        SwapBatch batch;
+        for (std::size_t i = 0; i < files.size(); ++i)
+            FileCompressor().compressFile(files[i], thresholds[i], batch, [](SwapBatch::Outcome outcome) {
+                if (!outcome.result)
+                    std::rethrow_exception(outcome.failure);
+            });
+        batch.commit();
+    };
+    int kills = 0;
+    bool finished = false;
+    for (int killAt = 1; !finished && killAt < 5000; ++killAt) {
+        SCOPED_TRACE("killed at system call " + std::to_string(killAt));
+        for (const Path& file : files) {
+            std::filesystem::remove(file);
+            test::writeRawFile(file, data);
+        }
+        try {
+            finished = runKilledAtSystemCall(compressTogether, killAt);
+        } catch (const TracingUnavailable&) {
+            GTEST_SKIP() << "this machine does not let a process trace its child";
+        }
+        kills += finished ? 0 : 1;
+        for (const Path& file : files) {
+            SCOPED_TRACE(file.filename().string());
+            if (isCompressed(file)) {
+                EXPECT_EQ(readThroughLayer(file), data);
+                EXPECT_ANY_THROW(FileCompressor().compressFile(file));  // takes off a marker left behind
+            } else {
+                ASSERT_FALSE(finished);
+                EXPECT_EQ(test::readRawFile(file), data);
+                ASSERT_NO_THROW(FileCompressor().compressFile(file)) << "the next run is blocked";
+                EXPECT_EQ(readThroughLayer(file), data);
+            }
+            EXPECT_FALSE(attribute(file, TemporaryFile::markerName).has_value());
+            EXPECT_FALSE(pathExists(TemporaryFile::pathFor(file)));
+        }
+        if (::testing::Test::HasFailure())
+            return;
+    }
+    EXPECT_TRUE(finished) << "never ran to the end";
+    EXPECT_GE(kills, 60);
+    std::cout << "batch of three: " << kills << " kill points\n";
 }
 
 }  // namespace

@@ -82,7 +82,7 @@ TEST(FileCompressorFailureTest, EveryCaseIsNamedByItsOwnKind)
         "fileNotFound", "notARegularFile", "symbolicLink", "hardLinked", "alreadyCompressed",
         "notCompressed", "compressionDidNotReduceSize", "fileInUse", "roundtripVerificationFailed",
         "fileTooLargeForFormat", "hasResourceFork", "fileChangedDuringOperation", "temporaryFileConflict",
-        "ioError"};
+        "ioError", "notServedByMount"};
     ASSERT_EQ(names.size(), std::variant_size_v<Error::Case>);
     [&]<std::size_t... I>(std::index_sequence<I...>) {
         ([&] {

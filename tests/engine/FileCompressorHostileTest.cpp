@@ -77,7 +77,7 @@ TEST(FileCompressorHostileTest, FullAttributeSpaceNeverLosesAnAttribute)
 {
     test::TempDir dir;
     dir.useAsHome();
-    for (const Road& road : roads) {
+    for (const fixtures::Road& road : roads) {
         for (const bool compressible : {true, false}) {
             SCOPED_TRACE(std::string(road.name) + (compressible ? ", text" : ", noisy bytes"));
             const Path file = dir / "crowded";
@@ -126,7 +126,7 @@ TEST(FileCompressorHostileTest, FullAttributeSpaceNeverLosesAnAttribute)
     // The replacement's space taken by someone else just while the
     // attributes are copied, and given back right after: a copy that failed
     // then is a failure of the operation, never a success without it.
-    for (const Road& road : roads) {
+    for (const fixtures::Road& road : roads) {
         SCOPED_TRACE(std::string(road.name) + ", space taken during the copy");
         const Path file = dir / "plain";
         std::filesystem::remove(file);
@@ -219,7 +219,7 @@ TEST(FileCompressorHostileTest, PathSwappedAtEveryStepIsNeverRead)
     setAttribute(other, "other.only", {'x'});
     const Swap kinds[] = {Swap::linkToOther, Swap::linkToZero, Swap::fifo, Swap::otherFile};
     int runs = 0;
-    for (const Road& road : roads) {
+    for (const fixtures::Road& road : roads) {
         for (const Swap kind : kinds) {
             bool ranPastEveryStep = false;
             for (int swapAt = 1; !ranPastEveryStep && swapAt < 100; ++swapAt) {
@@ -315,7 +315,7 @@ TEST(FileCompressorHostileTest, NamesAtTheLengthLimitAreCompressed)
         EXPECT_EQ(temporary.parent_path(), file.parent_path());
         EXPECT_TRUE(temporaryNames.insert(temporary).second) << "two files share a temporary name";
         test::writeRawFile(file, data);
-        for (const Road& road : roads) {
+        for (const fixtures::Road& road : roads) {
             SCOPED_TRACE(road.name);
             if (road.decompress) {
                 ASSERT_NO_THROW(FileCompressor().compressFile(file));

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "operations/bulk/BulkOperationRunner.h"
 
+#include "discovery/FolderFileCounter.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
 #include "operations/rows/FileStatusCache.h"
+#include "operations/rows/FolderAggregation.h"
 #include "operations/windows/MainWindowModel.h"
 #include "platform/FileFlags.h"
 #include "platform/FileHandle.h"
@@ -368,6 +370,55 @@ TEST_F(BulkRunTest, FolderRowTakesChildrenByCachedStateAndDecompressionRecordsNo
     ASSERT_TRUE(test::waitUntil([&] { return progress->isFinished(); }));
     EXPECT_EQ(progress->skippedCount(), 1);
     EXPECT_EQ(container_->mainContext().fetch(store::FetchDescriptor<store::CompressionLog>()).size(), 3u);
+}
+
+// What the window counts for a folder is what its runs take: the folder
+// sheet's count, the folder totals and the row actions follow one rule.
+TEST_F(BulkRunTest, TheCountsShownForAFolderAreTheFilesItsRunsTake)
+{
+    std::mt19937 rng(8);
+    const fs::path root = dir_ / "counted";
+    for (int i = 0; i < 4; ++i)
+        write(root / ("text" + std::to_string(i) + ".txt"), test::textBytes(rng, test::between(rng, 4096, 30000)));
+    write(root / "edge.txt", test::textBytes(rng, 4095));
+    write(root / "tiny.txt", test::textBytes(rng, 10));
+    write(root / ".hidden.txt", test::textBytes(rng, 20000));
+    const fs::path packed = write(root / "packed.txt", test::textBytes(rng, 20000));
+    engine::FileCompressor{}.compressFile(packed);
+    // Beyond what the format holds; sparse, so it costs no disk.
+    const fs::path huge = root / "huge.img";
+    { platform::UniqueFd fd(::open(huge.c_str(), O_WRONLY | O_CREAT, 0644)); ASSERT_TRUE(fd); ASSERT_EQ(::ftruncate(fd.get(), std::int64_t{1} << 31), 0); }
+
+    EXPECT_EQ(discovery::FolderFileCounter().countFiles(root, true), 8) << "the hidden file is no run's";
+    const std::vector<DisplayRow> children = loadFolder(root);
+    EXPECT_EQ(children.size(), 8u);
+    const FolderAggregate shown = aggregateFolder(children, model_->cache().entries());
+    EXPECT_EQ(shown.compressableCount, 4);
+    EXPECT_EQ(shown.oversizedCount, 1);
+    EXPECT_EQ(shown.compressedCount, 1);
+
+    DisplayRow folderRow;
+    folderRow.kind = DisplayRow::DisplayKind::folder;
+    folderRow.registeredItemID = folderID_;
+    model_->performRowAction(Kind::compress, folderRow);
+    // The oversized file's 2 GiB ask for the user's word first.
+    ASSERT_TRUE(model_->pendingLargeOp());
+    model_->confirmPendingLargeOp();
+    auto progress = model_->operationProgress();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->total(), shown.compressableCount);
+    EXPECT_EQ(progress->sizeSkippedCount(), shown.oversizedCount);
+    ASSERT_TRUE(test::waitUntil([&] { return progress->isFinished(); }));
+    EXPECT_EQ(progress->succeededCount(), shown.compressableCount);
+    model_->setOperationProgress(nullptr);
+
+    const FolderAggregate after = aggregateFolder(children, model_->cache().entries());
+    EXPECT_EQ(after.compressedCount, 5);
+    model_->performRowAction(Kind::decompress, folderRow);
+    progress = model_->operationProgress();
+    ASSERT_TRUE(progress);
+    EXPECT_EQ(progress->total(), after.compressedCount);
+    ASSERT_TRUE(test::waitUntil([&] { return progress->isFinished(); }));
 }
 
 TEST_F(BulkRunTest, ConfirmationSetAsideAndConcurrencyFollowTheSizes)

@@ -311,7 +311,7 @@ TEST(FolderAggregate, CountsCandidatesByTheirBounds)
                                         {small.id, loaded(FileCompressionStatus::uncompressed{}, 3000, 4096)},
                                         {edge.id, uncompressed(2147483647)},
                                         {over.id, uncompressed(2147483648u)}};
-    const FolderAggregate a = aggregateFolder({err, listed, small, edge, over}, 4096, 2147483647, entries);
+    const FolderAggregate a = aggregateFolder({err, listed, small, edge, over}, entries);
     EXPECT_EQ(a.totalCount, 5);
     EXPECT_EQ(a.errorCount, 1);
     EXPECT_EQ(a.uncompressedCount, 3);
@@ -325,7 +325,7 @@ TEST(FolderAggregate, CountsCandidatesByTheirBounds)
     EXPECT_FALSE(h.averageStars());
     h.starsHistogram = {{5, 1}, {2, 1}};
     EXPECT_EQ(h.averageStars(), 4);
-    EXPECT_EQ(aggregateFolder({}, 4096, 2147483647, DerivedAggregates::EntryMap{}), FolderAggregate{});
+    EXPECT_EQ(aggregateFolder({}, DerivedAggregates::EntryMap{}), FolderAggregate{});
 }
 
 TEST(RowFilters, RangesRawValuesAndParentPaths)

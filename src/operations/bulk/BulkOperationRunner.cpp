@@ -2,6 +2,7 @@
 #include "operations/bulk/BulkOperationRunner.h"
 
 #include "engine/CompressionType.h"
+#include "engine/CandidateRule.h"
 #include "engine/FileCompressor.h"
 #include "operations/bulk/BulkPersistence.h"
 #include "operations/bulk/CompressionErrorClass.h"
@@ -28,6 +29,7 @@ namespace kelvane::operations {
 namespace {
 
 using Kind = ActiveOperation::Kind;
+using FileOutcome = BulkOperationRunner::FileOutcome;
 using Clock = std::chrono::system_clock;
 using engine::FileCompressionStatus;
 
@@ -141,6 +143,14 @@ void runBulkOperation(const std::shared_ptr<BulkRun>& run)
     std::vector<std::function<int()>> workers;
     for (int i = 0; i < run->concurrency; ++i) {
         workers.push_back([window, weakRun] {
+            // Each worker groups the commits of its files (SwapBatch).
+            engine::SwapBatch batch;
+            const auto deliver = [weakRun](FileOutcome outcome) {
+                postToMainThread([weakRun, outcome = std::move(outcome)]() mutable {
+                    if (const auto r = weakRun.lock())
+                        BulkOperationRunner::record(*r->progress, std::move(outcome), r->incompressiblePaths);
+                });
+            };
             while (!window->stop.stop_requested()) {
                 const std::size_t index = window->next.fetch_add(1);
                 if (index >= window->rows.size())
@@ -152,12 +162,10 @@ void runBulkOperation(const std::shared_ptr<BulkRun>& run)
                     if (const auto r = weakRun.lock())
                         r->progress->setCurrentFileName(name);
                 });
-                BulkOperationRunner::FileOutcome outcome = BulkOperationRunner::processFile(row, window->kind);
-                postToMainThread([weakRun, outcome = std::move(outcome)]() mutable {
-                    if (const auto r = weakRun.lock())
-                        BulkOperationRunner::record(*r->progress, std::move(outcome), r->incompressiblePaths);
-                });
+                BulkOperationRunner::processFile(row, window->kind, batch, deliver);
             }
+            // A cancelled run still swaps in what it has made and proven.
+            batch.commit();
             return 0;
         });
     }
@@ -197,8 +205,8 @@ std::vector<DisplayRow> BulkOperationRunner::rowActionCandidates(Kind kind, cons
     std::vector<DisplayRow> candidates;
     if (!children)
         return candidates;
-    const auto wanted =
-        kind == Kind::compress ? FileCompressionStatus::Kind::uncompressed : FileCompressionStatus::Kind::compressed;
+    const engine::Conversion conversion =
+        kind == Kind::compress ? engine::Conversion::compress : engine::Conversion::decompress;
     const auto& entries = cache.entries();
     for (const DisplayRow& child : *children) {
         if (child.kind != DisplayRow::DisplayKind::file)
@@ -207,7 +215,8 @@ std::vector<DisplayRow> BulkOperationRunner::rowActionCandidates(Kind kind, cons
         if (entry == entries.end())
             continue;
         const engine::FileCompressionInfo* info = entry->second.info();
-        if (info && info->status.kind() == wanted)
+        if (info && engine::CandidateRule::isTakenBy(conversion,
+                                                     engine::CandidateRule::forStatus(info->status, info->logicalSize)))
             candidates.push_back(child);
     }
     return candidates;
@@ -264,38 +273,35 @@ BulkOperationRunner::Run BulkOperationRunner::startOperation(Kind kind, std::vec
     return {progress, run->task};
 }
 
-BulkOperationRunner::FileOutcome BulkOperationRunner::processFile(const DisplayRow& row, Kind kind)
+namespace {
+
+BulkOperationRunner::FileOutcome outcomeOf(const DisplayRow& row, Kind kind, const engine::SwapBatch::Outcome& done,
+                                           std::int64_t elapsedMs)
 {
+    using FileOutcome = BulkOperationRunner::FileOutcome;
     FileOutcome outcome;
     outcome.rowID = row.id;
     outcome.path = row.url.string();
     outcome.displayName = row.displayName;
-    outcome.rowSize = rowSize(row);
-
-    const auto started = std::chrono::steady_clock::now();
-    const auto elapsedMs = [&] {
-        return static_cast<std::int64_t>(
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() * 1000);
-    };
-    const engine::FileCompressor compressor;
-    try {
-        const engine::CompressionResult result = kind == Kind::compress
-                                                     ? compressor.compressFile(row.url, streamingThreshold)
-                                                     : compressor.decompressFile(row.url, streamingThreshold);
+    outcome.rowSize = BulkOperationRunner::rowSize(row);
+    OperationProgress::PendingLog log;
+    log.operation = std::string(ActiveOperation::rawValue(kind));
+    log.targetPath = outcome.path;
+    log.durationMs = elapsedMs;
+    log.executedAt = Clock::now();
+    if (const auto& result = done.result) {
         outcome.type = FileOutcome::Type::success;
-        outcome.bytesBefore = result.bytesBefore;
-        outcome.bytesSaved = std::max<std::int64_t>(result.bytesBefore - result.bytesAfter, 0);
-        OperationProgress::PendingLog log;
-        log.operation = std::string(ActiveOperation::rawValue(kind));
-        log.targetPath = outcome.path;
-        log.sizeBefore = result.bytesBefore;
-        log.sizeAfter = result.bytesAfter;
-        log.algorithm = result.algorithm ? std::string(engine::algorithmName(*result.algorithm)) : "-";
-        log.durationMs = elapsedMs();
+        outcome.bytesBefore = result->bytesBefore;
+        outcome.bytesSaved = std::max<std::int64_t>(result->bytesBefore - result->bytesAfter, 0);
+        log.sizeBefore = result->bytesBefore;
+        log.sizeAfter = result->bytesAfter;
+        log.algorithm = result->algorithm ? std::string(engine::algorithmName(*result->algorithm)) : "-";
         log.success = true;
-        log.executedAt = Clock::now();
         outcome.log = std::move(log);
         return outcome;
+    }
+    try {
+        std::rethrow_exception(done.failure);
     } catch (const std::exception& error) {
         platform::Logger::compression().error("compress fail: kind=%{public}s err=%{public}s",
                                               kind == Kind::compress ? "c" : "d",
@@ -307,18 +313,35 @@ BulkOperationRunner::FileOutcome BulkOperationRunner::processFile(const DisplayR
         }
         outcome.type = FileOutcome::Type::failure;
         outcome.reason = failureReason(error);
-        OperationProgress::PendingLog log;
-        log.operation = std::string(ActiveOperation::rawValue(kind));
-        log.targetPath = outcome.path;
-        log.sizeBefore = outcome.rowSize;
-        log.sizeAfter = outcome.rowSize;
-        log.algorithm.assign(1, '-');
-        log.durationMs = elapsedMs();
-        log.success = false;
-        log.errorMessage = outcome.reason;
-        log.executedAt = Clock::now();
-        outcome.log = std::move(log);
-        return outcome;
+    }
+    log.sizeBefore = outcome.rowSize;
+    log.sizeAfter = outcome.rowSize;
+    log.algorithm.assign(1, '-');
+    log.success = false;
+    log.errorMessage = outcome.reason;
+    outcome.log = std::move(log);
+    return outcome;
+}
+
+}  // namespace
+
+void BulkOperationRunner::processFile(const DisplayRow& row, Kind kind, engine::SwapBatch& batch,
+                                      const std::function<void(FileOutcome)>& deliver)
+{
+    const auto started = std::chrono::steady_clock::now();
+    const auto finish = [row, kind, started, deliver](engine::SwapBatch::Outcome done) {
+        const auto elapsedMs = static_cast<std::int64_t>(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() * 1000);
+        deliver(outcomeOf(row, kind, done, elapsedMs));
+    };
+    const engine::FileCompressor compressor;
+    try {
+        if (kind == Kind::compress)
+            compressor.compressFile(row.url, streamingThreshold, batch, finish);
+        else
+            compressor.decompressFile(row.url, streamingThreshold, batch, finish);
+    } catch (const std::exception&) {
+        finish({std::nullopt, std::current_exception()});
     }
 }
 

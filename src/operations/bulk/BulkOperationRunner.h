@@ -5,9 +5,12 @@
 #include "operations/rows/DisplayRow.h"
 #include "operations/bulk/OperationProgress.h"
 #include "operations/threads/TaskHandle.h"
+#include "engine/CandidateRule.h"
+#include "engine/SwapBatch.h"
 #include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
@@ -29,7 +32,7 @@ class FileStatusCache;
 // that return at once; the run reports through its progress object.
 struct BulkOperationRunner {
     static constexpr std::int64_t confirmationThresholdBytes = 1000000000;
-    static constexpr std::int64_t formatLimitBytes = decmpfs::maxLogicalSize;
+    static constexpr std::int64_t formatLimitBytes = engine::CandidateRule::maximumBytes;
     static constexpr int maxConcurrency = 8;
     static constexpr std::int64_t streamingThreshold = decmpfs::streamingThreshold;
     static constexpr int autoCloseMaxFiles = 10;
@@ -81,7 +84,11 @@ struct BulkOperationRunner {
         std::optional<OperationProgress::PendingLog> log;  // successes and failures
         std::string reason;                                // failures
     };
-    static FileOutcome processFile(const DisplayRow& row, ActiveOperation::Kind kind);
+    // Converts one file as part of `batch`; `deliver` hears its outcome, at
+    // once when it fails before anything changed, else when the batch
+    // commits (on the calling thread either way).
+    static void processFile(const DisplayRow& row, ActiveOperation::Kind kind, engine::SwapBatch& batch,
+                            const std::function<void(FileOutcome)>& deliver);
     // The progress's part of one file's end (main thread).
     static void record(OperationProgress& progress, FileOutcome outcome,
                        const std::set<std::string>& incompressiblePaths);

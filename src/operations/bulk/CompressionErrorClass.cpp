@@ -20,7 +20,7 @@ struct Row {
 };
 
 // In the order of FileCompressionError's cases.
-constexpr std::array<Row, 14> table{{
+constexpr std::array<Row, 15> table{{
     {C::failure, C::failure, "見つかりません"},
     {C::skip, C::skip, "通常ファイルでない"},
     {C::skip, C::skip, "シンボリックリンク（実体ではないため対象外）"},
@@ -38,6 +38,7 @@ constexpr std::array<Row, 14> table{{
     {C::failure, C::failure,
      "作業用ファイル（.kvtmp）が既に存在するため中止しました。心当たりがなければ削除して再試行してください"},
     {C::failure, C::failure, ""},
+    {C::failure, C::failure, "他のアプリが元のデータを読めなくなるため、圧縮しませんでした"},
 }};
 static_assert(table.size() == std::variant_size_v<FileCompressionError::Case>);
 
@@ -59,6 +60,8 @@ std::string failureReason(const std::exception& error)
         return error.what();
     if (const auto* io = typed->as<FileCompressionError::ioError>())
         return io->message;
+    if (const auto* unserved = typed->as<FileCompressionError::notServedByMount>())
+        return std::string(table[static_cast<std::size_t>(typed->kind())].text) + "（" + unserved->reason + "）";
     return std::string(table[static_cast<std::size_t>(typed->kind())].text);
 }
 

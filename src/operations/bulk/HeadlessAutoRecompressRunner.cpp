@@ -4,6 +4,7 @@
 #include "discovery/FileSystemSearcher.h"
 #include "discovery/SecurityScopedBookmark.h"
 #include "display/Formatters.h"
+#include "engine/CandidateRule.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
 #include "operations/rows/FileAttributes.h"
@@ -115,6 +116,8 @@ int HeadlessAutoRecompressRunner::run()
     const auto cutoff = std::chrono::system_clock::now() - recentModificationWindow;
     const auto start = std::chrono::steady_clock::now();
     Tally tally;
+    // One file is encoded at a time; their commits are grouped.
+    engine::SwapBatch batch;
 
     for (const auto& item : items) {
         discovery::SecurityScopedBookmark::Resolved resolved;
@@ -145,7 +148,9 @@ int HeadlessAutoRecompressRunner::run()
             files.push_back(resolved.url);
         }
         for (const auto& url : files)
-            processFile(url, cutoff, tally);
+            processFile(url, cutoff, tally, batch);
+        // Committed before access to the item ends.
+        batch.commit();
 
         if (accessing)
             platform::stopAccessingSecurityScopedResource(resolved.url);
@@ -160,22 +165,45 @@ int HeadlessAutoRecompressRunner::run()
 }
 
 void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,
-                                               std::chrono::system_clock::time_point cutoff, Tally& tally)
+                                               std::chrono::system_clock::time_point cutoff, Tally& tally,
+                                               engine::SwapBatch& batch)
 {
     const FileAttributes attributes = readFileAttributes(url, true);
     if (attributes.modificationDate && *attributes.modificationDate > cutoff) {
         Logger::cli().debug("skip recently modified: %{private}s", url.string());
         return;
     }
-    if (attributes.size && *attributes.size >= static_cast<std::uint64_t>(oversizedBytes)) {
+    if (attributes.size && engine::CandidateRule::isOversized(*attributes.size)) {
         Logger::cli().debug("skip oversized: %{private}s", url.string());
         return;
     }
     ++tally.candidates;
+    // Failures found before anything changed come at once; the rest when
+    // the batch commits.
     try {
-        const engine::CompressionResult result = engine::FileCompressor{}.compressFile(url);
-        ++tally.succeeded;
-        tally.savedBytes += std::max<std::int64_t>(result.bytesBefore - result.bytesAfter, 0);
+        engine::FileCompressor{}.compressFile(url, engine::FileCompressor::streamingThreshold, batch,
+                                              [this, url, &tally](engine::SwapBatch::Outcome outcome) {
+                                                  if (outcome.result)
+                                                      countSuccess(*outcome.result, tally);
+                                                  else
+                                                      countFailure(url, outcome.failure, tally);
+                                              });
+    } catch (const std::exception&) {
+        countFailure(url, std::current_exception(), tally);
+    }
+}
+
+void HeadlessAutoRecompressRunner::countSuccess(const engine::CompressionResult& result, Tally& tally)
+{
+    ++tally.succeeded;
+    tally.savedBytes += std::max<std::int64_t>(result.bytesBefore - result.bytesAfter, 0);
+}
+
+void HeadlessAutoRecompressRunner::countFailure(const std::filesystem::path& url, const std::exception_ptr& failure,
+                                                Tally& tally)
+{
+    try {
+        std::rethrow_exception(failure);
     } catch (const std::exception& error) {
         switch (classify(error)) {
             case Outcome::alreadyCompressedSkip: ++tally.alreadyCompressedSkips; break;

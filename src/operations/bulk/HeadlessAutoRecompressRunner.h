@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "engine/SwapBatch.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +24,6 @@ namespace kelvane::operations {
 class HeadlessAutoRecompressRunner {
 public:
     static constexpr std::chrono::seconds recentModificationWindow{1800};
-    static constexpr std::int64_t oversizedBytes = std::int64_t{1} << 31;
 
     // The two lines of the run go to `out`; the store failure and one line per
     // failed file go to `err`.
@@ -48,7 +49,10 @@ public:
     static std::string failureLine(const std::filesystem::path& file, const std::string& reason);
 
 private:
-    void processFile(const std::filesystem::path& url, std::chrono::system_clock::time_point cutoff, Tally& tally);
+    void processFile(const std::filesystem::path& url, std::chrono::system_clock::time_point cutoff, Tally& tally,
+                     engine::SwapBatch& batch);
+    void countSuccess(const engine::CompressionResult& result, Tally& tally);
+    void countFailure(const std::filesystem::path& url, const std::exception_ptr& failure, Tally& tally);
 
     std::shared_ptr<store::ModelContainer> container_;
     std::FILE* out_;

@@ -87,7 +87,7 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
             const auto it = entries.find(row.id);
             found.push_back(it == entries.end() ? nullptr : &it->second);
         }
-        result.aggregates.emplace(itemID, aggregateFolder(list, input.minBytes, input.maxBytes, found));
+        result.aggregates.emplace(itemID, aggregateFolder(list, found));
     }
     const auto entryAt = [&](const store::Uuid& itemID, std::size_t index) -> const FileStatusEntry& {
         const FileStatusEntry* entry = childEntries[itemID][index];

@@ -7,7 +7,6 @@
 #include "operations/rows/FolderAggregate.h"
 #include "operations/rows/RowFilterSettings.h"
 #include "operations/rows/TopItemRef.h"
-#include "platform/DecmpfsFormat.h"
 
 #include <cstdint>
 #include <memory>
@@ -30,8 +29,6 @@ struct DerivedAggregates {
         std::unordered_map<store::Uuid, DisplayRow::Children> children;
         std::shared_ptr<const EntryMap> entries;
         std::vector<DisplayRowComparator> sortOrder;
-        std::uint64_t minBytes = 4096;
-        std::uint64_t maxBytes = decmpfs::maxLogicalSize;
     };
 
     struct ReductionStatistics {

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "operations/rows/FolderAggregation.h"
 
+#include "engine/CandidateRule.h"
+
 namespace kelvane::operations {
 
-FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
-                                std::uint64_t maxBytes,
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
                                 const std::unordered_map<std::string, FileStatusEntry>& entries)
 {
     std::vector<const FileStatusEntry*> rowEntries;
@@ -13,20 +14,18 @@ FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64
         const auto it = entries.find(row.id);
         rowEntries.push_back(it == entries.end() ? nullptr : &it->second);
     }
-    return aggregateFolder(rows, minBytes, maxBytes, rowEntries);
+    return aggregateFolder(rows, rowEntries);
 }
 
-FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes,
-                                std::uint64_t maxBytes, const std::vector<const FileStatusEntry*>& rowEntries)
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
+                                const std::vector<const FileStatusEntry*>& rowEntries)
 {
     using Kind = engine::FileCompressionStatus::Kind;
     FolderAggregate a;
-    const auto candidate = [&](std::uint64_t size) {
-        if (size < minBytes)
-            return;
-        if (size <= maxBytes)
+    const auto count = [&](engine::CandidateVerdict verdict) {
+        if (verdict == engine::CandidateVerdict::compress)
             ++a.compressableCount;
-        else
+        else if (verdict == engine::CandidateVerdict::oversized)
             ++a.oversizedCount;
     };
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -42,7 +41,7 @@ FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64
             switch (info->status.kind()) {
                 case Kind::uncompressed:
                     ++a.uncompressedCount;
-                    candidate(info->logicalSize);
+                    count(engine::CandidateRule::forStatus(info->status, info->logicalSize));
                     break;
                 case Kind::datalessCloud: ++a.datalessCount; break;
                 case Kind::incompressible: ++a.incompressibleCount; break;
@@ -53,7 +52,7 @@ FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64
         } else if (row.logicalSize) {
             a.totalLogical += *row.logicalSize;
             if (row.isCompressed && !*row.isCompressed)
-                candidate(*row.logicalSize);
+                count(engine::CandidateRule::forListing(row.isCompressed, row.logicalSize));
         }
     }
     return a;

@@ -13,12 +13,12 @@
 namespace kelvane::operations {
 
 // The aggregate over the file rows of one folder, with the status cache's
-// entries. An uncompressed file of at least minBytes is compressable up to
-// maxBytes and oversized above it.
-FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes, std::uint64_t maxBytes,
+// entries. Which files count as compressable or oversized is the engine's
+// CandidateRule, the one the runs follow.
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
                                 const std::unordered_map<std::string, FileStatusEntry>& entries);
 // The same with each row's entry already looked up (null: none), in row order.
-FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows, std::uint64_t minBytes, std::uint64_t maxBytes,
+FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
                                 const std::vector<const FileStatusEntry*>& rowEntries);
 
 }  // namespace kelvane::operations

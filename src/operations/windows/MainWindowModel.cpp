@@ -401,8 +401,6 @@ DerivedAggregates::Input MainWindowModel::derivedInput() const
     input.entries = cache_.snapshot();
     static_cast<RowFilterSettings&>(input) = filters_;
     input.sortOrder = sortOrder_;
-    input.minBytes = minCandidateBytes;
-    input.maxBytes = maxCandidateBytes;
     return input;
 }
 

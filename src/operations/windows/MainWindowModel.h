@@ -205,8 +205,6 @@ public:
     // its own).
     void setMonotonicClock(std::function<std::chrono::nanoseconds()> clock) { monotonic_ = std::move(clock); }
 
-    static constexpr std::uint64_t minCandidateBytes = 4096;
-    static constexpr std::uint64_t maxCandidateBytes = decmpfs::maxLogicalSize;
 
 signals:
     void itemsChanged();

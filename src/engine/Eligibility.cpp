@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
-#include "engine/Preflight.h"
+#include "engine/Eligibility.h"
 
 #include "engine/FileCompressionError.h"
 #include "engine/LstatOrThrow.h"
 #include "engine/StepObserver.h"
+#include "engine/TemporaryFile.h"
+#include "platform/FileFlags.h"
+#include "platform/KelvanefsMount.h"
+#include "platform/DecmpfsFormat.h"
 #include "platform/FileSystem.h"
 #include "platform/PosixError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <thread>
@@ -18,6 +23,11 @@ namespace kelvane::engine {
 
 using Error = FileCompressionError;
 
+namespace {
+
+std::atomic<bool> mountRuleOn{false};  // on with the mount keeper in the runners
+
+// lstat without following links, then the checks every operation shares.
 platform::FileStat lstatSnapshot(const std::filesystem::path& url)
 {
     const platform::FileStat st = lstatOrThrow<Error>(url);
@@ -30,8 +40,6 @@ platform::FileStat lstatSnapshot(const std::filesystem::path& url)
     notifyStep("lstat");
     return st;
 }
-
-namespace {
 
 // Whether another open file holds the file on `fd` open for writing. A file
 // that a program has just closed through a kelvanefs mount stays open below
@@ -50,9 +58,62 @@ bool heldOpenForWriting(int fd)
     }
 }
 
+// Under a kelvanefs mount the records are reached only through the mount's
+// socket; without it nothing is touched.
+void refuseUnreachableMount(const std::filesystem::path& url)
+{
+    if (const auto reason = platform::unreachableMountReason(url))
+        throw Error(Error::ioError{url, *reason});
+}
+
 }  // namespace
 
-platform::UniqueFd openAndLock(const std::filesystem::path& url, const platform::FileStat& snapshot)
+void Eligibility::enforceMountRule(bool enforced) { mountRuleOn.store(enforced, std::memory_order_relaxed); }
+
+bool Eligibility::mountRuleEnforced() { return mountRuleOn.load(std::memory_order_relaxed); }
+
+std::optional<std::string> Eligibility::unservedReason(const std::filesystem::path& url)
+{
+    const platform::MountService service = platform::mountServiceOf(url);
+    const std::string point = service.mountPoint.string();
+    switch (service.state) {
+        case platform::MountService::State::served: return std::nullopt;
+        case platform::MountService::State::noMount: return "kelvanefs がマウントされていない場所です";
+        case platform::MountService::State::unreachable:
+            return "kelvanefs のマウント（" + point + "）のソケットに接続できません";
+        case platform::MountService::State::dead: return "kelvanefs のマウント（" + point + "）が応答しません";
+    }
+    return std::nullopt;
+}
+
+platform::FileStat Eligibility::check(Conversion conversion, const std::filesystem::path& url)
+{
+    // Compressing where no mount serves the file would leave every other
+    // program reading the stored records instead of the original.
+    if (conversion == Conversion::compress && mountRuleEnforced()) {
+        if (auto reason = unservedReason(url))
+            throw Error(Error::notServedByMount{url, std::move(*reason)});
+    } else {
+        refuseUnreachableMount(url);
+    }
+    const platform::FileStat snapshot = lstatSnapshot(url);
+    TemporaryFile::removeStrayMarker(url);
+    const bool compressed = snapshot.flags & platform::UF_COMPRESSED;
+    if (conversion == Conversion::decompress) {
+        if (!compressed)
+            throw Error(Error::notCompressed{url});
+        return snapshot;
+    }
+    if (compressed)
+        throw Error(Error::alreadyCompressed{url});
+    if (snapshot.size > static_cast<std::int64_t>(decmpfs::maxLogicalSize))
+        throw Error(Error::fileTooLargeForFormat{url, snapshot.size});
+    if (platform::getxattr(url, platform::kResourceForkXattrName, nullptr, 0, 0, platform::XATTR_NOFOLLOW) >= 1)
+        throw Error(Error::hasResourceFork{url});
+    return snapshot;
+}
+
+platform::UniqueFd Eligibility::lock(const std::filesystem::path& url, const platform::FileStat& snapshot)
 {
     // Never through a link that replaced the file since its snapshot, and
     // never blocking on a FIFO put in its place (the identity check below

@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+#include "engine/SwapBatch.h"
+
+#include "EngineFixtures.h"
+
+#include "engine/FileCompressionError.h"
+#include "engine/TemporaryFile.h"
+
+#include <map>
+
+namespace kelvane::engine::fixtures {
+namespace {
+
+struct Heard {
+    std::map<Path, SwapBatch::Outcome> outcomes;
+    SwapBatch::Done doneFor(const Path& file)
+    {
+        return [this, file](SwapBatch::Outcome outcome) { outcomes[file] = std::move(outcome); };
+    }
+};
+
+std::optional<FileCompressionError::Kind> failureKind(const SwapBatch::Outcome& outcome)
+{
+    if (!outcome.failure)
+        return std::nullopt;
+    try {
+        std::rethrow_exception(outcome.failure);
+    } catch (const FileCompressionError& error) {
+        return error.kind();
+    }
+}
+
+TEST(SwapBatchTest, FilesAreSwappedInOnlyAtTheCommitAndAFileChangedMeanwhileIsLeftAlone)
+{
+    test::TempDir dir;
+    std::vector<Path> files;
+    for (int i = 0; i < 5; ++i) {
+        files.push_back(dir / ("f" + std::to_string(i) + ".txt"));
+        test::writeRawFile(files.back(), textBytes(60000 + 1000 * i, i));
+    }
+    const Bytes appended = textBytes(100, 99);
+    Heard heard;
+    {
+        SwapBatch batch(SwapBatch::Limits{100, std::int64_t{1} << 40, std::chrono::hours(1)});
+        for (const Path& file : files)
+            FileCompressor().compressFile(file, FileCompressor::streamingThreshold, batch, heard.doneFor(file));
+        // Prepared, proven and waiting: nothing has changed yet, and the
+        // files stay locked against a second operation.
+        EXPECT_TRUE(heard.outcomes.empty());
+        for (const Path& file : files) {
+            EXPECT_FALSE(isCompressed(file));
+            EXPECT_TRUE(pathExists(TemporaryFile::pathFor(file)));
+        }
+        EXPECT_EQ(thrown<FileCompressionError>([&] { FileCompressor().compressFile(files[0]); }).kind(),
+                  FileCompressionError::Kind::fileInUse);
+
+        // Another program appends to one of them before the commit.
+        Bytes grown = test::readRawFile(files[2]);
+        grown.insert(grown.end(), appended.begin(), appended.end());
+        test::writeRawFile(files[2], grown);
+        batch.commit();
+        EXPECT_TRUE(batch.empty());
+    }
+    ASSERT_EQ(heard.outcomes.size(), files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].filename().string());
+        const SwapBatch::Outcome& outcome = heard.outcomes[files[i]];
+        EXPECT_FALSE(pathExists(TemporaryFile::pathFor(files[i])));
+        EXPECT_FALSE(attribute(files[i], TemporaryFile::markerName).has_value());
+        if (i == 2) {
+            EXPECT_EQ(failureKind(outcome), FileCompressionError::Kind::fileChangedDuringOperation);
+            EXPECT_FALSE(isCompressed(files[i]));
+            EXPECT_EQ(readThroughLayer(files[i]).size(), 62000 + appended.size());
+            continue;
+        }
+        ASSERT_TRUE(outcome.result);
+        EXPECT_EQ(outcome.result->bytesBefore, 60000 + 1000 * static_cast<std::int64_t>(i));
+        EXPECT_TRUE(isCompressed(files[i]));
+        EXPECT_EQ(readThroughLayer(files[i]), textBytes(60000 + 1000 * i, static_cast<unsigned>(i)));
+    }
+}
+
+TEST(SwapBatchTest, ABatchCommitsAtItsBoundsAndWhenItGoesAway)
+{
+    test::TempDir dir;
+    Heard heard;
+    std::vector<Path> files;
+    for (int i = 0; i < 7; ++i) {
+        files.push_back(dir / ("g" + std::to_string(i) + ".txt"));
+        test::writeRawFile(files.back(), textBytes(20000, 40 + i));
+    }
+    {
+        SwapBatch batch(SwapBatch::Limits{3, std::int64_t{1} << 40, std::chrono::hours(1)});
+        for (int i = 0; i < 7; ++i) {
+            FileCompressor().compressFile(files[i], FileCompressor::streamingThreshold, batch, heard.doneFor(files[i]));
+            // Three at a time.
+            EXPECT_EQ(heard.outcomes.size(), static_cast<std::size_t>((i + 1) / 3 * 3));
+        }
+    }
+    EXPECT_EQ(heard.outcomes.size(), 7u) << "the last one, committed when the batch went away";
+    for (const Path& file : files)
+        EXPECT_TRUE(isCompressed(file));
+
+    // A byte bound: two files of 20,000 bytes reach 30,000.
+    Heard bytes;
+    SwapBatch byBytes(SwapBatch::Limits{100, 30000, std::chrono::hours(1)});
+    FileCompressor().decompressFile(files[0], FileCompressor::streamingThreshold, byBytes, bytes.doneFor(files[0]));
+    EXPECT_TRUE(bytes.outcomes.empty());
+    FileCompressor().decompressFile(files[1], FileCompressor::streamingThreshold, byBytes, bytes.doneFor(files[1]));
+    EXPECT_EQ(bytes.outcomes.size(), 2u);
+    EXPECT_FALSE(isCompressed(files[0]));
+}
+
+}  // namespace
+}  // namespace kelvane::engine::fixtures
