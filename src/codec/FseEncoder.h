@@ -20,26 +20,9 @@ namespace kelvane::codec {
 // logarithm and a frequency between two of them costs more, on the straight
 // line between their costs.
 //
-// Which fits is measured, not chosen (the corpus in 64 KiB chunks, this
-// encoder; bits the tables actually wrote against each estimate): literals
-// (256 symbols, 1024 states) wrote 7,403,178 bytes, estimated 7,404,021 by
-// `evenStates` and 7,368,276 by `logarithmic`, the states falling into eight
-// equal bins at 12.4-12.6% each; distances (64 symbols, 256 states)
-// 1,288,336 against 1,289,571 and 1,276,299. Literal lengths and match
-// lengths (20 symbols, 64 states, one or two of them taking most of a block)
-// visit the low states more often: 642,318 against 660,968 and 647,582;
-// 855,389 against 859,027 and 847,917.
-//
-// Those two small tables have more to give, but not for the time: moving
-// single states between their symbols while the bits actually written for
-// the block fall saves 21 KB on the corpus (0.3619 -> 0.3613), at a sixth of
-// the encoder's speed; among the three most frequent symbols only, once,
-// 9 KB for 10% of it. What they win comes from where each symbol's run of
-// states lies in the table, which no cost per symbol captures: a density
-// falling faster than 1 / x (x^-1.5 to x^-4) chose worse tables than the
-// logarithm. The states' own chain under independent symbols predicts the
-// bits written within 2%, and climbing on it saves half as much (0.36162),
-// at the same cost in time.
+// Which fits is measured, not chosen: bits the tables actually wrote against
+// each estimate, in docs/performance.md. No cost per symbol captures where a
+// symbol's run of states lies, which is what the small tables have left to give.
 enum class FseCostModel { logarithmic, evenStates };
 
 // Turns symbol counts into table frequencies that sum to exactly

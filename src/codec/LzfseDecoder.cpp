@@ -8,6 +8,7 @@
 #include "codec/LzvnDecoder.h"
 #include "codec/MatchCopy.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -43,7 +44,9 @@ inline std::uint8_t decodeLiteral(const FseDecodeEntry* table, std::uint32_t& st
 }
 
 // Decodes the literal stream into `literals` (room for the padded count plus
-// kCopySlack bytes, which are zeroed for the wide copies).
+// kCopySlack bytes, which are zeroed for the wide copies). Its loads may
+// reach below its payload into the header: literals that take no bits at all
+// come with an empty payload.
 bool decodeLiterals(const std::uint8_t* block, const ParsedLzfseBlockHeader& parsed, std::uint8_t* literals)
 {
     const LzfseBlockHeader& h = parsed.header;
@@ -77,6 +80,12 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
     alignas(16) std::uint8_t literals[kLzfseMaxLiteralsPerBlock + kCopySlack];
     if (!decodeLiterals(block, parsed, literals))
         return BlockOutcome::malformed;
+    // The L/M/D stream lies wholly in its own payload, and must start right
+    // even in a block with no triples to read from it.
+    BackwardBitReader bits;
+    const std::uint8_t* const lmdBegin = block + parsed.headerBytes + h.literalPayloadBytes;
+    if (!bits.init(lmdBegin, lmdBegin + h.lmdPayloadBytes, h.lmdFinalBits))
+        return BlockOutcome::malformed;
     if (h.matchCount == 0)
         return BlockOutcome::done;
 
@@ -86,12 +95,6 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
     if (!buildFseValueDecodeTable(h.lFreq, kLzfseLExtraBits, kLzfseLBaseValues, lTable) ||
         !buildFseValueDecodeTable(h.mFreq, kLzfseMExtraBits, kLzfseMBaseValues, mTable) ||
         !buildFseValueDecodeTable(h.dFreq, kLzfseDExtraBits, kLzfseDBaseValues, dTable))
-        return BlockOutcome::malformed;
-
-    BackwardBitReader bits;
-    const std::uint8_t* payloadEnd =
-        block + parsed.headerBytes + h.literalPayloadBytes + h.lmdPayloadBytes;
-    if (!bits.init(block, payloadEnd, h.lmdFinalBits))
         return BlockOutcome::malformed;
 
     std::uint32_t lState = h.lState, mState = h.mState, dState = h.dState;
@@ -120,7 +123,10 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
         distance = (distance & (std::size_t{0} - static_cast<std::size_t>(d == 0))) | d;
         if (l > static_cast<std::size_t>(litEnd - lit)) return malformed();
         const std::size_t produced = static_cast<std::size_t>(out - begin) + l;
-        if (m != 0 && (distance == 0 || distance > produced)) return malformed();
+        // Past what is out, or 0 with a match to copy (a triple without one
+        // may still not name a distance beyond the output). The first test
+        // alone sees valid triples through.
+        if (distance - 1 >= produced && (distance | m) != 0) return malformed();
 
         const std::size_t room = static_cast<std::size_t>(end - out);
         if (room >= l + m + kCopySlack) [[likely]] {
@@ -147,6 +153,20 @@ BlockOutcome decodeLzfseBlock(const std::uint8_t* block, const ParsedLzfseBlockH
     }
     o.out = out;
     return BlockOutcome::done;
+}
+
+// A `bvxn` block ends where its declared `n` bytes do: its instructions must
+// produce exactly that many. A destination that ends first stops it full.
+DecodeStatus decodeLzvnBlock(std::span<const std::uint8_t> payload, std::uint32_t n, Output& o)
+{
+    const std::size_t limit = std::min<std::size_t>(n, o.room());
+    const DecodeResult r = lzvnDecode(payload, {o.begin, o.out + limit}, o.produced());
+    o.out += r.written;
+    if (r.status == DecodeStatus::ok && r.written != n)
+        return DecodeStatus::malformed;  // ended short of its size
+    if (r.status == DecodeStatus::destinationFull && limit == n)
+        return DecodeStatus::malformed;  // goes on past its size
+    return r.status;
 }
 
 }  // namespace
@@ -181,11 +201,11 @@ DecodeResult lzfseDecode(std::span<const std::uint8_t> src, std::span<std::uint8
 
         case kMagicLzvn: {
             if (rest < 12) return result(DecodeStatus::malformed);
-            const std::uint32_t payload = le::load32(block + 8);  // the decoded size at +4 is not trusted
+            const std::uint32_t n = le::load32(block + 4);
+            const std::uint32_t payload = le::load32(block + 8);
             if (rest - 12 < payload) return result(DecodeStatus::malformed);
-            const DecodeResult r = lzvnDecode(src.subspan(pos + 12, payload), dst, o.produced());
-            o.out += r.written;
-            if (r.status != DecodeStatus::ok) return result(r.status);
+            const DecodeStatus status = decodeLzvnBlock(src.subspan(pos + 12, payload), n, o);
+            if (status != DecodeStatus::ok) return result(status);
             pos += 12 + std::size_t{payload};
             break;
         }

@@ -171,10 +171,8 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
         }
     }
 
-    // Cost models as measured for each table (see FseCostModel): corpus
-    // ratio 0.36225 with the logarithm for all four, 0.36200 with even
-    // states for the literals, 0.36189 for the distances too; 0.36241 with
-    // even states for every table.
+    // Each table with the cost model that fits its bits best on the corpus
+    // (figures in docs/performance.md).
     normalizeFseFrequencies(lCount, kFseLStates, h.lFreq);
     normalizeFseFrequencies(mCount, kFseMStates, h.mFreq);
     normalizeFseFrequencies(dCount, kFseDStates, h.dFreq, FseCostModel::evenStates);
@@ -255,116 +253,35 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
 
 MatchFinder::Options finderOptions()
 {
+    // What each setting was measured at, and the alternatives tried: the
+    // codec section of docs/performance.md.
     MatchFinder::Options o;
     o.maxDistance = kLzfseMaxD;
-    // Measured with bench/codec_bench (corpus in 64 KiB chunks; speed as a
-    // multiple of zlib-6's): depth 16, lazy below 32 bytes: 0.3632 at 1.9x;
-    // depth 10, lazy below 16: 0.3658 at 2.4x; depth 8, lazy below 8: 0.3678
-    // at 2.4-2.7x. Three-byte matches made it worse (0.3673): their triple
-    // costs what they save. Looking two bytes on as well, for matches below
-    // 8 bytes: 0.0005 for about 4% of the speed; left off.
-    //
-    // Depth buys ratio at a steady price (callgrind instructions beside the
-    // ratio, depth 8 = 100): 8: 0.3649; 16: 0.3630 at 101 but 12-15% slower
-    // in wall time (each link is a dependent load); 24: 0.3621; 32: 0.3610
-    // at 113; 64: 0.3597. Cheaper prices per position did not move it:
-    // literal prices from each chunk's own byte statistics (0.3650), table
-    // frequencies chosen with their header cost (0.3650), tagged buckets of
-    // 16 instead of chains (same ratio, 10-20% slower), an 8-byte hash beside
-    // the 4-byte chain (0.3638 for 17% more instructions), chains over 6
-    // bytes with the latest position per 4 bytes beside them (0.3624 for
-    // 0.3632 at depth 16, 8% slower in the same bench runs).
-    //
-    // The look one byte on is where depth pays least once the match in hand
-    // is long: at 16 bytes and more it follows 8 links instead of 16
-    // (0.3632 for 0.3630, json-log loses most when it follows 2: 0.1577 for
-    // 0.1524). With the uncharted middles of long matches below, depth 16
-    // costs the instructions depth 8 did.
+    // Depth buys ratio at a steady price in time (each link is a dependent
+    // load); the three-byte table below wins more per unit of time.
     o.searchDepth = 12;
+    // Looking one byte on pays for short matches; two bytes on costs more
+    // speed than the ratio it wins.
     o.lazyLength = 32;
     o.lazyTwoLength = 0;
+    // With 16 bytes in hand the look one byte on seldom finds better, so it
+    // follows half the links.
     o.goodLength = 16;
     o.goodDepth = 8;
-    // Charting only 24 positions at each end of a match longer than 48:
-    // 2% fewer instructions, ratio 0.0001 worse.
+    // The middles of long matches stay out of the tables: fewer
+    // instructions, next to no ratio.
     o.chartedEnds = 24;
-    // Three-byte matches from a table of their own, within 255 bytes (further
-    // back their distance costs what they save): 0.3632 -> 0.3616 at depth 16
-    // (app-bundle 0.5326 -> 0.5283, elf-sharedlib 0.4004 -> 0.3927), where
-    // chaining every position on three bytes instead lost on text (0.3630 in
-    // all, text-japanese 0.2645 -> 0.2713). They cost less time than the
-    // same ratio from depth (depth 32 alone: 0.3613 at 2.46x zlib-6, against
-    // 0.3616 at 2.68-2.75x), so the depth goes down to 12 to keep the encoder
-    // at its speed: 0.3622 at 2.90-2.99x zlib-6 against 0.3632 at 2.92x, in
-    // alternating codec_bench runs. Depth 28 with them reaches 0.3598, at
-    // 2.41x. Neither rows of 32 tagged positions instead of chains (3%
-    // faster at depth 28, slower at 16) nor two chains walked side by side,
-    // one per parity of position (24% more instructions), bought the depth
-    // back.
-    //
-    // A price-based optimal parse (every position searched, every length of
-    // every longer match priced into the positions it reaches, the cheapest
-    // path taken back from where no match reaches further, same prices as
-    // below) beats this lazy parse only where it searches as deep: depth 4:
-    // 0.3626, 6: 0.3607, 8: 0.3591, 12: 0.3578, at 17-24 MB/s against this
-    // parse's 120 in the same runs. Searching every position is what costs:
-    // skipping the inside of matches of 16 bytes and more brought it to
-    // 36 MB/s and 0.3628, no better than lazy. What it wins, it wins with
-    // repeat matches: json-log 16,398 -> 35,648 of them (0.1552 -> 0.1498),
-    // sqlite-db 114,698 -> 146,231 (0.3506 -> 0.3415), with fewer matches
-    // and more literals in all. Its cheapest share, a short new match given
-    // up for literals and a repeat match starting up to 4 bytes on: 0.3619
-    // for 3.9% more instructions, the price depth asks for the same.
-    //
-    // Nor does a binary tree of each hash's positions in the order of their
-    // bytes, searched and grown in one walk down, for this lazy parse: it
-    // finds longer matches per node visited (depth 8: 0.3586, 16: 0.3578)
-    // but walks down at every position, matches' insides included, with a
-    // full compare per node: 32-33 MB/s there, 43 at depth 4 (0.3626), 62 at
-    // depth 2 (0.3679), against 130 MB/s for these chains in the same runs.
-    // Entering only the 2 or 4 positions at each end of a match: depth 8,
-    // 0.3628 at 79 MB/s; depth 8 entering with 4, 0.3613 at 60 MB/s.
-    //
-    // Neither the compiler nor the stop length buys the speed back: the codec
-    // built with -O3, with clang, or with GCC's profile feedback (trained on
-    // the corpus itself) encoded and decoded within the noise of the -O2
-    // build in alternating runs (111-128 MB/s all), and a stop length of 32,
-    // 48 or 64 instead of 128 only costs ratio (0.36241 at 32).
-    //
-    // With two-byte repeats in (0.36149 at 124-130 MB/s in that run), every
-    // setting below swept again lies on or behind the same frontier of about
-    // 0.0005 for 5% of the speed: depth 14: 0.36112, 16: 0.36087 (117-123
-    // MB/s); looking two bytes on for matches below 6 bytes: 0.36097
-    // (119-124), below 5: 0.36124; that with depth 10: 0.36137 (127-128).
-    // Worse at no gain in speed: look-on depth 4 or 6 (0.36170, 0.36160),
-    // look-on from 8 or 12 bytes (0.36157, 0.36153), lazy below 16 or 24
-    // (0.36272, 0.36203), charted ends 16 (0.36158), stop length 64
-    // (0.36154). Better only by as much as the time they cost: look-on
-    // depth 10 (0.36143), from 24 bytes (0.36145), lazy below 48 (0.36142).
-    // Leaving the chains alone once a repeat match of 16 bytes is in hand
-    // (8 bytes): 0.36162 (0.36179) for 1-2% of the speed, the same frontier.
-    // So do chains hashed on five bytes instead of four, whose shorter
-    // chains let the walk go deeper in the same time: depth 12: 0.36222 at
-    // 7.6% more speed, depth 16: 0.36171 at 3.7% more, depth 20: 0.36146 at
-    // today's speed; with the latest position of every four bytes in a table
-    // beside them, depth 12: 0.36107 at 9% less speed, depth 16: 0.36056 at
-    // 13% less (also with the short table reaching 1023 or 4095 bytes back).
-    // Coding a chunk as two to four blocks, each with tables fitted to its
-    // part, cost more in headers than it saved: 0.36387 for two, and the
-    // best split chosen per chunk after trying them all only 0.36112.
+    // Three-byte matches only close by: further back their distance costs
+    // what they save.
     o.shortReach = 255;
-    // Two bytes at the previous distance: their triple costs less than the
-    // two literals it replaces more often than not, since it codes no
-    // distance (0.36189 -> 0.36146 at the same speed; one byte: 0.36310).
-    // Looking one byte on past them as well: 0.36147-0.36157.
+    // Two bytes at the previous distance code no distance, so their triple
+    // costs less than two literals more often than not.
     o.minRepeatMatch = 2;
+    // Shorter stop lengths only cost ratio.
     o.niceLength = 128;
-    // Rough bit prices of a triple's symbols; tried against the corpus, the
-    // parse moves little around these values (a repeat at 4 bits instead of
-    // 9 saved 0.1%).
+    // Rough bit prices of a triple's symbols; the parse moves little around
+    // these values.
     o.costs.literal = 6 * 16;
-    // A match at 9 bits instead of 8: 0.3644 -> 0.3641, once the parse also
-    // looks two bytes on (literal, repeat and distance prices stayed best).
     o.costs.match = 9 * 16;
     o.costs.repeatMatch = 4 * 16;
     o.costs.perDistanceBit = 16;

@@ -56,8 +56,9 @@ constexpr std::array<Op, 256> makeOpTable()
 
 constexpr std::array<Op, 256> kOps = makeOpTable();
 
-// The common encoder pads the end instruction to eight bytes with zeros.
-constexpr std::size_t kEndPadding = 7;
+// The end instruction is eight bytes long; the seven after the opcode are
+// not looked at (encoders write zeros).
+constexpr std::size_t kEndInstructionBytes = 8;
 
 }  // namespace
 
@@ -129,13 +130,9 @@ DecodeResult lzvnDecode(std::span<const std::uint8_t> src, std::span<std::uint8_
         case Op::nop:
             ++in;
             continue;
-        case Op::end: {
-            // The end instruction must close the payload; only its zero padding may follow.
-            if (avail - 1 > kEndPadding) return result(DecodeStatus::malformed);
-            for (const std::uint8_t* p = in + 1; p < inEnd; ++p)
-                if (*p != 0) return result(DecodeStatus::malformed);
-            return result(DecodeStatus::ok);
-        }
+        case Op::end:
+            // Whole, and closing the payload.
+            return result(avail == kEndInstructionBytes ? DecodeStatus::ok : DecodeStatus::malformed);
         case Op::invalid:
             return result(DecodeStatus::malformed);
         }

@@ -9,10 +9,9 @@
 namespace kelvane::codec {
 
 // Decodes a bare LZVN payload (the body of a `bvxn` block, or a decmpfs LZVN
-// chunk). The payload must end exactly with the end opcode (0x06 followed by
-// seven zero bytes are tolerated as part of the payload as the common encoder
-// writes them; the opcode itself marks the end). Anything else after the end
-// opcode, or no end opcode, is `malformed`.
+// chunk). The payload must end exactly with the eight-byte end instruction:
+// the opcode 0x06 and seven bytes whose values do not matter. An end cut
+// short, bytes after it, or no end at all is `malformed`.
 //
 // `history` bytes already in `dst` before `dst.data() + prefix` may be
 // referenced by matches: `prefix` is how many bytes of `dst` are already

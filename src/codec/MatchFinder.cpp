@@ -92,12 +92,8 @@ MatchFinder::MatchFinder(const Options& options) : options_(options) {}
 
 void MatchFinder::reset(std::size_t size)
 {
-    // Twice as many buckets as positions: fewer strangers in each chain. For
-    // 64 KiB chunks, 17 bits instead of 16: encoder mispredictions 34.9M ->
-    // 32.8M (simulated), 0.8% fewer instructions, faster in three of four
-    // alternating runs; ratio 0.36322 -> 0.36321. Nor is the larger table
-    // what eight encoders at once share badly: eight threads did 5.3-5.9
-    // times one thread's work with 16 bits as with 17 (alternated runs).
+    // Twice as many buckets as positions: fewer strangers in each chain, and
+    // fewer mispredictions (docs/performance.md).
     const unsigned hashBits =
         std::clamp<unsigned>(static_cast<unsigned>(std::bit_width(size)) + 1, 8, kMaxHashBits);
     // Positions are stored past everything the previous parses used, so their
@@ -211,20 +207,8 @@ template <unsigned MinMatch>
     // Where stored position 0 would be, as an address: one addition per link
     // finds a candidate (two fewer instructions than from the distance).
     const std::intptr_t origin0 = reinterpret_cast<std::intptr_t>(ip) - here32;
-    // One loop for links and compares: following the links first into a
-    // list and comparing the candidates after gave the same bytes 8% slower
-    // (112-114 against 122-125 MB/s, alternated), as if the processor
-    // already ran the chain loads ahead of the compares. Neither did walking
-    // this position's chain side by side with the next one's, whose findings
-    // then served the lazy look there without a walk of its own: the same
-    // bytes, with 21% more instructions and 36% more mispredicted branches
-    // (simulated, whole corpus), the next walk starting without the lazy
-    // look's minimum length; slower in 5 of 6 alternated runs. Nor did
-    // entries that hold the link on from the position they lead to as well,
-    // so that one load gives two candidates: the same bytes, 5% more
-    // instructions, within the noise at this depth (6 alternated runs) and
-    // 1-19% faster at depth 24 (5 of 5), still 12% slower there than this
-    // depth with the single links.
+    // One loop for links and compares: the processor runs the chain loads
+    // ahead of the compares by itself (alternatives in docs/performance.md).
     for (std::uint32_t depth = longest < enough ? searchDepth : 0; depth != 0 && cur >= lowest; --depth) {
         const auto* m = reinterpret_cast<const std::uint8_t*>(origin0 + cur);
         // The four bytes up to the one just past the longest match so far

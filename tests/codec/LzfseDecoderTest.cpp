@@ -2,6 +2,7 @@
 #include "codec/LzfseDecoder.h"
 
 #include "codec/GuardedBuffer.h"
+#include "codec/HandMadeStreams.h"
 #include "codec/LzfseBlockHeader.h"
 #include "codec/LzfseVectors.h"
 
@@ -35,40 +36,20 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::span<const std::uint8_
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
-Bytes bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+using test::bytesOf;
+using test::lzvnBlock;
+using test::lzvnRun;
+using test::operator+;
+using test::rawBlock;
+using test::UniformBlock;
 
-Bytes operator+(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+const Bytes& kEnd = test::kEndOfStream;
 
-const Bytes kEnd = bytesOf("bvx$");
-
-Bytes rawBlock(const std::string& text)
-{
-    const auto n = static_cast<std::uint32_t>(text.size());
-    return bytesOf("bvx-") + Bytes{std::uint8_t(n), std::uint8_t(n >> 8), std::uint8_t(n >> 16), std::uint8_t(n >> 24)} +
-           bytesOf(text);
-}
-
-// A `bvx2` block whose tables each hold one symbol: every literal is
-// `literal` and every triple decodes to the base values of the given L, M and
-// D symbols, with no payload bits at all.
+// Every triple the same, read from an L/M/D payload of zeros.
 Bytes uniformBlock(std::uint8_t literal, std::uint32_t literalCount, std::uint32_t matchCount, int lSymbol,
                    int mSymbol, int dSymbol)
 {
-    LzfseBlockHeader h;
-    h.literalCount = literalCount;
-    h.matchCount = matchCount;
-    h.literalFreq[literal] = kFseLiteralStates;
-    h.lFreq[static_cast<std::size_t>(lSymbol)] = kFseLStates;
-    h.mFreq[static_cast<std::size_t>(mSymbol)] = kFseMStates;
-    h.dFreq[static_cast<std::size_t>(dSymbol)] = kFseDStates;
-    h.lmdPayloadBytes = 8;
-    Bytes block(h.v2Size() + 8, 0);
-    EXPECT_EQ(writeLzfseBlockHeaderV2(h, block), h.v2Size());
-    return block;
+    return UniformBlock{literal, literalCount, matchCount, lSymbol, mSymbol, dSymbol, {}}.bytes();
 }
 
 DecodeResult decode(const Bytes& stream, Bytes& out, std::size_t capacity = 4096)
@@ -176,9 +157,14 @@ TEST(LzfseDecoder, TriplesCopyLiteralsThenMatchAndCheckTheirReach)
     // L = 4, M = 3, D = 4, twice: "aaaa" + "aaa", then again from further on.
     EXPECT_EQ(decode(uniformBlock('a', 8, 2, 4, 3, 4) + kEnd, out), (DecodeResult{DecodeStatus::ok, 14}));
     EXPECT_EQ(out, Bytes(14, 'a'));
-    // Trailing literals travel in a triple with M = 0, where D = 0 is fine.
+    // Trailing literals travel in a triple with M = 0, where D = 0 is fine,
+    // and so is a distance within what is out; one beyond it is not.
     EXPECT_EQ(decode(uniformBlock('z', 4, 1, 4, 0, 0) + kEnd, out), (DecodeResult{DecodeStatus::ok, 4}));
     EXPECT_EQ(out, bytesOf("zzzz"));
+    EXPECT_EQ(decode(uniformBlock('z', 4, 1, 1, 0, 1) + kEnd, out), (DecodeResult{DecodeStatus::ok, 1}));
+    EXPECT_EQ(decode(uniformBlock('z', 4, 1, 1, 0, 2) + kEnd, out).status, DecodeStatus::malformed);
+    EXPECT_EQ(decode(rawBlock("x") + uniformBlock('z', 4, 1, 1, 0, 2) + kEnd, out),
+              (DecodeResult{DecodeStatus::ok, 2}));
     // Distance 6 with 4 bytes produced; distance 0 before any distance.
     EXPECT_EQ(decode(uniformBlock('a', 4, 1, 4, 3, 5) + kEnd, out).status, DecodeStatus::malformed);
     EXPECT_EQ(decode(uniformBlock('a', 4, 1, 4, 3, 0) + kEnd, out).status, DecodeStatus::malformed);
@@ -215,6 +201,69 @@ TEST(LzfseDecoder, RejectsBlocksWhoseTablesOrStatesBreakTheLimits)
     Bytes tooMany = patched(8, 0x44);
     tooMany[9] = 0x9C;
     EXPECT_EQ(decode(tooMany, out, v.raw.size()).status, DecodeStatus::malformed);
+}
+
+TEST(LzfseDecoder, AnLzvnBlockProducesExactlyTheBytesItDeclares)
+{
+    Bytes out;
+    // 89 bytes of instructions, announced as 89: whole, and the next block follows on.
+    const Bytes run89 = lzvnRun('x', 89) + test::kLzvnEnd;
+    EXPECT_EQ(decode(lzvnBlock(89, run89) + rawBlock("yz") + kEnd, out), (DecodeResult{DecodeStatus::ok, 91}));
+    EXPECT_EQ(out, Bytes(89, 'x') + bytesOf("yz"));
+    // Announced as 85, they go on past it: rejected where the block should end,
+    // also when the destination ends there too. A destination that ends
+    // earlier cannot tell, and is full.
+    EXPECT_EQ(decode(lzvnBlock(85, run89) + kEnd, out), (DecodeResult{DecodeStatus::malformed, 85}));
+    EXPECT_EQ(decode(lzvnBlock(85, run89) + kEnd, out, 85), (DecodeResult{DecodeStatus::malformed, 85}));
+    EXPECT_EQ(decode(lzvnBlock(85, run89) + kEnd, out, 84), (DecodeResult{DecodeStatus::destinationFull, 84}));
+    // Announced as more than they make: rejected at their end.
+    EXPECT_EQ(decode(lzvnBlock(90, run89) + rawBlock("yz") + kEnd, out), (DecodeResult{DecodeStatus::malformed, 89}));
+    EXPECT_EQ(decode(lzvnBlock(90, run89) + kEnd, out, 89), (DecodeResult{DecodeStatus::malformed, 89}));
+    EXPECT_EQ(decode(lzvnBlock(4, bytesOf("\xE3" "abc") + test::kLzvnEnd) + kEnd, out).status,
+              DecodeStatus::malformed);
+    EXPECT_EQ(decode(lzvnBlock(3, bytesOf("\xE3" "abc") + test::kLzvnEnd) + kEnd, out),
+              (DecodeResult{DecodeStatus::ok, 3}));
+    // Nothing announced, nothing made.
+    EXPECT_EQ(decode(lzvnBlock(0, test::kLzvnEnd) + rawBlock("q") + kEnd, out), (DecodeResult{DecodeStatus::ok, 1}));
+}
+
+TEST(LzfseDecoder, TheLmdStreamIsReadFromItsOwnPayloadAlone)
+{
+    Bytes out;
+    // Four triples of L = 4, M = 4, D = 1 that take no bits: their eight
+    // bytes of zeros make the first load, fewer do not.
+    UniformBlock block{'a', 16, 4, 4, 4, 1, {}};
+    EXPECT_EQ(decode(block.bytes() + kEnd, out), (DecodeResult{DecodeStatus::ok, 32}));
+    EXPECT_EQ(out, Bytes(32, 'a'));
+    for (std::size_t size : {0, 1, 7}) {
+        block.lmdPayload = Bytes(size, 0);
+        EXPECT_EQ(decode(block.bytes() + kEnd, out).status, DecodeStatus::malformed) << size << " bytes";
+    }
+    // Triples of L = 16 + two extra bits each: 8 bytes hold them for five
+    // triples (each refill must leave 56 bits), not for six, even with zeros
+    // in the literal payload just below.
+    UniformBlock twoBits{'a', 96, 5, 16, 0, 0, Bytes(8, 0)};
+    EXPECT_EQ(decode(twoBits.bytes() + kEnd, out), (DecodeResult{DecodeStatus::ok, 80}));
+    twoBits.matchCount = 6;
+    EXPECT_EQ(decode(twoBits.bytes() + kEnd, out).status, DecodeStatus::malformed);
+    twoBits.lmdPayload = Bytes(9, 0);
+    EXPECT_EQ(decode(twoBits.bytes() + kEnd, out), (DecodeResult{DecodeStatus::ok, 96}));
+}
+
+TEST(LzfseDecoder, ABlockWithoutTriplesStillNeedsAValidLmdStream)
+{
+    Bytes out;
+    UniformBlock none{'a', 4, 0, 0, 0, 0, {}};
+    EXPECT_EQ(decode(none.bytes() + rawBlock("b") + kEnd, out), (DecodeResult{DecodeStatus::ok, 1}));
+    EXPECT_EQ(out, bytesOf("b"));
+    // Too short for the first load; unused high bits of the last byte set.
+    none.lmdPayload = Bytes(4, 0);
+    EXPECT_EQ(decode(none.bytes() + rawBlock("b") + kEnd, out).status, DecodeStatus::malformed);
+    none.lmdPayload = {0, 0, 0, 0, 0, 0, 0, 0x80};
+    none.lmdFinalBits = -3;
+    EXPECT_EQ(decode(none.bytes() + rawBlock("b") + kEnd, out).status, DecodeStatus::malformed);
+    none.lmdPayload.back() = 0x1F;  // the five bits in use may be anything
+    EXPECT_EQ(decode(none.bytes() + rawBlock("b") + kEnd, out), (DecodeResult{DecodeStatus::ok, 1}));
 }
 
 }  // namespace

@@ -111,11 +111,13 @@ TEST(LzvnDecoder, TheEndInstructionMustCloseThePayload)
     Bytes out;
     const Bytes one = bytes({0xE1, 'a'});
     EXPECT_EQ(decode(one + kEnd, out), (DecodeResult{DecodeStatus::ok, 1}));
-    // The seven padding bytes are optional, but only zeros may follow.
-    EXPECT_EQ(decode(one + bytes({0x06}), out), (DecodeResult{DecodeStatus::ok, 1}));
-    EXPECT_EQ(decode(one + bytes({0x06, 0, 0}), out), (DecodeResult{DecodeStatus::ok, 1}));
+    // Eight bytes whatever the seven after the opcode hold; fewer is an end
+    // cut short, more is something after the end.
+    EXPECT_EQ(decode(one + bytes({0x06, 1, 0x80, 0xFF, 0x06, 0, 0, 7}), out), (DecodeResult{DecodeStatus::ok, 1}));
+    EXPECT_EQ(out, text("a"));
+    EXPECT_EQ(decode(one + bytes({0x06}), out).status, DecodeStatus::malformed);
+    EXPECT_EQ(decode(one + bytes({0x06, 0, 0, 0, 0, 0, 0}), out).status, DecodeStatus::malformed);
     EXPECT_EQ(decode(one + kEnd + bytes({0}), out).status, DecodeStatus::malformed);
-    EXPECT_EQ(decode(one + bytes({0x06, 0, 0, 1}), out).status, DecodeStatus::malformed);
     // An end in the middle, no end at all, an empty payload.
     EXPECT_EQ(decode(one + kEnd + one + kEnd, out).status, DecodeStatus::malformed);
     EXPECT_EQ(decode(one, out).status, DecodeStatus::malformed);

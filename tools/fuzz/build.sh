@@ -25,9 +25,11 @@ for target in lzfse_decode_fuzz lzvn_decode_fuzz roundtrip_fuzz decmpfs_inode_fu
 done
 
 # Seeds: every vector stream; for LZVN the payloads of the `bvxn` blocks,
-# behind the two bytes that choose the prefix length (0).
+# behind the two bytes that choose the prefix length (0). Beside them the
+# hand-made ones in corpus/: blocks at the edges of what the decoder accepts.
 mkdir -p "$out/corpus-lzfse" "$out/corpus-lzvn" "$out/corpus-roundtrip" "$out/corpus-inode"
-cp "$vectors"/*.lzfse "$out/corpus-lzfse/"
+cp "$vectors"/*.lzfse "$root/tools/fuzz/corpus/lzfse"/* "$out/corpus-lzfse/"
+cp "$root/tools/fuzz/corpus/lzvn"/* "$out/corpus-lzvn/"
 head -c 5000 "$vectors/multiblock-text-1m.raw" > "$out/corpus-roundtrip/text"
 for f in "$vectors"/*.lzfse; do
     python3 - "$f" "$out/corpus-lzvn/$(basename "$f" .lzfse)" <<'PY'
