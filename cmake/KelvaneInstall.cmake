@@ -103,9 +103,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# What the program needs that no library link shows: a font with Japanese
+# glyphs (every label is Japanese; DejaVu alone draws boxes), Qt's platform
+# plugins (no window without them) and fusermount3 (mounts are part of the
+# usual flow). Qt's own Japanese dialog texts and a themed icon set only look
+# better: the program falls back to English and to icons it draws itself.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk | fonts-ipafont-gothic | fonts-vlgothic, qt6-qpa-plugins")
 if(TARGET kelvanefs)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fuse3)  # fusermount3, to unmount
+  string(APPEND CPACK_DEBIAN_PACKAGE_DEPENDS ", fuse3")
 endif()
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, adwaita-icon-theme | breeze-icon-theme, libqt6svg6")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR}/package)
 include(CPack)

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libqt6dbus6
+  qt6-base-dev libqt6dbus6 qt6-qpa-plugins
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev libmount-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
