@@ -18,6 +18,7 @@ expected=(
   share/doc/kelvane/copyright
   share/doc/kelvane/NOTICES
   share/doc/kelvane/changelog.gz
+  share/doc/kelvane/CHANGELOG.md.gz
   share/kelvane/installed-files
   lib/systemd/user/kelvane-auto-recompress.service
   lib/systemd/user/kelvane-auto-recompress.timer
