@@ -50,9 +50,12 @@ endforeach()
 # folder is Debian's changelog, which dpkg and lintian read in their format.
 # That one is made here for the version built, dated as CHANGELOG.md dates it.
 configure_file(${PROJECT_SOURCE_DIR}/CHANGELOG.md ${staging}/CHANGELOG.md COPYONLY)
-file(STRINGS ${staging}/CHANGELOG.md release_headings REGEX "^## ")
+file(STRINGS ${staging}/CHANGELOG.md release_headings REGEX "^## " ENCODING UTF-8)
 list(GET release_headings 0 newest_release)
 string(REGEX MATCH "[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]" release_date "${newest_release}")
+if(NOT release_date)
+  message(FATAL_ERROR "CHANGELOG.md: the first release heading has no date: ${newest_release}")
+endif()
 execute_process(COMMAND date -u -R -d "${release_date} 12:00:00" OUTPUT_VARIABLE release_stamp
   OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 file(WRITE ${staging}/changelog "kelvane (${PROJECT_VERSION}) unstable; urgency=medium
