@@ -12,7 +12,7 @@ namespace kelvane::app {
 std::string CommandLineHelp::helpText(const std::filesystem::path& executable)
 {
     const std::string program = executable.empty() ? std::string("kelvane") : executable.string();
-    return R"HELP(Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ
+    return R"HELP(Kelvane — ファイルをその場で decmpfs 形式 (LZFSE) に圧縮・解除する GUI アプリ
 
 使い方:
   kelvane                     通常 GUI を起動
@@ -28,7 +28,8 @@ cron / systemd タイマー で定期実行する例:
   --auto-recompress
     登録済みファイル / フォルダを順次走査し、未圧縮かつサイズ条件を満たす
     ファイルを LZFSE で圧縮します。完了するとアプリは自動終了します。
-    2 GB（decmpfs 形式の上限）を超えるファイルは自動的にスキップされます。
+    2 GB 以上のファイル（decmpfs 形式の上限を超えるもの）はスキップされます。
+    失敗したファイルは 1 件ごとにパスと理由を標準エラーに書きます。
 
     編集中ファイル保護:
       直近 30 分以内に更新されたファイルはバックグラウンド圧縮の対象から
@@ -40,7 +41,8 @@ cron / systemd タイマー で定期実行する例:
 
 終了コード:
   0  正常完了
-  1  致命的失敗
+  1  圧縮に失敗したファイルがある、ストアを開けない・読めない、
+     またはディスプレイがないのにウィンドウを開こうとした
 )HELP";
 }
 

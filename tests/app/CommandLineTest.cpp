@@ -24,7 +24,7 @@ using test::KelvaneProcess;
 using test::ProcessResult;
 
 const std::string expectedHelp =
-    "Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ\n"
+    "Kelvane — ファイルをその場で decmpfs 形式 (LZFSE) に圧縮・解除する GUI アプリ\n"
     "\n"
     "使い方:\n"
     "  kelvane                     通常 GUI を起動\n"
@@ -41,7 +41,8 @@ const std::string expectedHelp =
     "  --auto-recompress\n"
     "    登録済みファイル / フォルダを順次走査し、未圧縮かつサイズ条件を満たす\n"
     "    ファイルを LZFSE で圧縮します。完了するとアプリは自動終了します。\n"
-    "    2 GB（decmpfs 形式の上限）を超えるファイルは自動的にスキップされます。\n"
+    "    2 GB 以上のファイル（decmpfs 形式の上限を超えるもの）はスキップされます。\n"
+    "    失敗したファイルは 1 件ごとにパスと理由を標準エラーに書きます。\n"
     "\n"
     "    編集中ファイル保護:\n"
     "      直近 30 分以内に更新されたファイルはバックグラウンド圧縮の対象から\n"
@@ -53,7 +54,8 @@ const std::string expectedHelp =
     "\n"
     "終了コード:\n"
     "  0  正常完了\n"
-    "  1  致命的失敗\n";
+    "  1  圧縮に失敗したファイルがある、ストアを開けない・読めない、\n"
+    "     またはディスプレイがないのにウィンドウを開こうとした\n";
 
 const std::string expectedVersion = std::string("Kelvane ") + KELVANE_VERSION + " (build " + KELVANE_BUILD + ")\n";
 
