@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLineTexts.h"
 
+#include "app/RunMode.h"
+
 #include <cerrno>
 #include <unistd.h>
 
@@ -19,6 +21,7 @@ std::string CommandLineHelp::helpText(const std::filesystem::path& executable)
   kelvane --auto-recompress   登録済み項目を一括再圧縮して終了
   kelvane --help              この使い方を表示
   kelvane --version           バージョン情報を表示
+  それ以外の引数は標準エラーに名前を書いて無視します。
 
 cron / systemd タイマー で定期実行する例:
   0 3 * * 0 )HELP" + program + R"HELP( --auto-recompress
@@ -44,6 +47,14 @@ cron / systemd タイマー で定期実行する例:
   1  圧縮に失敗したファイルがある、ストアを開けない・読めない、
      またはディスプレイがないのにウィンドウを開こうとした
 )HELP";
+}
+
+std::string unrecognisedArgumentText(std::string_view argument)
+{
+    std::string text = "Kelvane: 不明な引数「" + std::string(argument) + "」を無視します";
+    if (const auto meant = RunMode::likelyMeant(argument))
+        text += "（" + std::string(*meant) + " のことですか？）";
+    return text + "\n";
 }
 
 std::string CommandLineVersion::versionText(const BundleInfo& info)
