@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  qt6-base-dev libqt6dbus6
+  qt6-base-dev libqt6dbus6 qt6-qpa-plugins
   libsqlite3-dev libssl-dev zlib1g-dev libacl1-dev libicu-dev uuid-dev libmount-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   python3 dbus-daemon
@@ -25,9 +25,16 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
   sudo_cmd=()
-  if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "Kelvane needs these Debian packages, which are not installed: ${missing[*]}" >&2
+      echo "Install them as root (apt-get install ${missing[*]}), or install sudo, then run this again." >&2
+      exit 1
+    fi
+    sudo_cmd=(sudo)
+  fi
+  echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -q
   "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"

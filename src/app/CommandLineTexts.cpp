@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/CommandLineTexts.h"
 
+#include "app/RunMode.h"
+
 #include <cerrno>
 #include <unistd.h>
 
@@ -12,13 +14,14 @@ namespace kelvane::app {
 std::string CommandLineHelp::helpText(const std::filesystem::path& executable)
 {
     const std::string program = executable.empty() ? std::string("kelvane") : executable.string();
-    return R"HELP(Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ
+    return R"HELP(Kelvane — ファイルをその場で decmpfs 形式 (LZFSE) に圧縮・解除する GUI アプリ
 
 使い方:
   kelvane                     通常 GUI を起動
   kelvane --auto-recompress   登録済み項目を一括再圧縮して終了
   kelvane --help              この使い方を表示
   kelvane --version           バージョン情報を表示
+  それ以外の引数は標準エラーに名前を書いて無視します。
 
 cron / systemd タイマー で定期実行する例:
   0 3 * * 0 )HELP" + program + R"HELP( --auto-recompress
@@ -28,7 +31,8 @@ cron / systemd タイマー で定期実行する例:
   --auto-recompress
     登録済みファイル / フォルダを順次走査し、未圧縮かつサイズ条件を満たす
     ファイルを LZFSE で圧縮します。完了するとアプリは自動終了します。
-    2 GB（decmpfs 形式の上限）を超えるファイルは自動的にスキップされます。
+    2 GB 以上のファイル（decmpfs 形式の上限を超えるもの）はスキップされます。
+    失敗したファイルは 1 件ごとにパスと理由を標準エラーに書きます。
 
     編集中ファイル保護:
       直近 30 分以内に更新されたファイルはバックグラウンド圧縮の対象から
@@ -40,8 +44,17 @@ cron / systemd タイマー で定期実行する例:
 
 終了コード:
   0  正常完了
-  1  致命的失敗
+  1  圧縮に失敗したファイルがある、ストアを開けない・読めない、
+     またはディスプレイがないのにウィンドウを開こうとした
 )HELP";
+}
+
+std::string unrecognisedArgumentText(std::string_view argument)
+{
+    std::string text = "Kelvane: 不明な引数「" + std::string(argument) + "」を無視します";
+    if (const auto meant = RunMode::likelyMeant(argument))
+        text += "（" + std::string(*meant) + " のことですか？）";
+    return text + "\n";
 }
 
 std::string CommandLineVersion::versionText(const BundleInfo& info)

@@ -21,6 +21,11 @@ struct CommandLineVersion {
     static std::string versionText(const BundleInfo& info = BundleInfo::main());
 };
 
+// The line that names an argument none of the options matched (standard
+// error, every mode): "Kelvane: 不明な引数「<argument>」を無視します", with the
+// option it was likely meant to be when there is one, and a line feed.
+std::string unrecognisedArgumentText(std::string_view argument);
+
 // Writes the whole text to standard output in one write (retrying only what a
 // short write left over) and adds nothing. Returns false if the output failed.
 bool writeToStandardOutput(std::string_view text);

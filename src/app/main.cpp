@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 
 #include <memory>
+#include <string>
 
 using namespace kelvane;
 using namespace kelvane::app;
@@ -21,18 +22,28 @@ int main(int argc, char* argv[])
 
     // Decided before any Qt application object exists: help and version need no display.
     const RunMode mode = RunMode::parse(argc, argv);
-    if (mode == RunMode::help)
-        return writeToStandardOutput(CommandLineHelp::helpText(platform::executablePath())) ? 0 : 1;
-    if (mode == RunMode::version)
-        return writeToStandardOutput(CommandLineVersion::versionText()) ? 0 : 1;
+    // A mistyped option in a cron line would otherwise start the window unseen.
+    // Reads argv as it stands: Qt's application object takes its own options out.
+    const auto nameUnrecognised = [&argc, argv] {
+        for (const std::string& argument : RunMode::unrecognised(argumentList(argc, argv)))
+            writeToStandardError(unrecognisedArgumentText(argument));
+    };
+    if (mode == RunMode::help || mode == RunMode::version) {
+        nameUnrecognised();
+        const std::string text = mode == RunMode::help ? CommandLineHelp::helpText(platform::executablePath())
+                                                       : CommandLineVersion::versionText();
+        return writeToStandardOutput(text) ? 0 : 1;
+    }
 
     // Only the windowed mode needs widgets, and with them a display; the
     // headless run works without one.
     if (mode.isGui() && !KelvaneApp::hasDisplay()) {
+        nameUnrecognised();
         writeToStandardError(KelvaneApp::noDisplayMessage);
         return 1;
     }
     const std::unique_ptr<QCoreApplication> application = KelvaneApp::makeApplication(mode, argc, argv);
+    nameUnrecognised();
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KELVANE_VERSION));
 

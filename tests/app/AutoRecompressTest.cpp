@@ -17,7 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <map>
 #include <random>
@@ -233,6 +237,34 @@ TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAl
     EXPECT_FALSE(compressedOnDisk(blocked));
     EXPECT_TRUE(kelvane::test::readRawFile(blocked) == originals_.at(blocked));
     EXPECT_TRUE(fs::is_directory(obstacle));
+    expectContentsKept();
+}
+
+// The journal line of a failed file names it once and says in words what
+// Kelvane was doing and what the system answered; no raw error number.
+TEST_F(AutoRecompressTest, AFailureLineNamesTheFileOnceAndTheReasonInWords)
+{
+    const fs::path locked = home_ / "Locked";
+    const fs::path file = write(locked / "text3.txt", text(20'000));
+    registerItem(file, ItemKind::file);
+    // No file can be made beside it: root is held back only by the folder's
+    // immutable flag, anyone else by the folder's permissions.
+    const bool root = ::geteuid() == 0;
+    if (root && !kelvane::test::setImmutable(locked, true))
+        GTEST_SKIP() << "no immutable flag on this file system";
+    if (!root)
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    const ProcessResult result = runHeadless();
+    if (root)
+        kelvane::test::setImmutable(locked, false);
+    else
+        fs::permissions(locked, fs::perms::owner_all);
+
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "[Kelvane] 失敗: " + file.string() + ": 作業用ファイル（.kvtmp）の作成に失敗しました: "
+                              + std::strerror(root ? EPERM : EACCES) + "\n");
+    EXPECT_FALSE(compressedOnDisk(file));
     expectContentsKept();
 }
 

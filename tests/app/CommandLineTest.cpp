@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "KelvaneVersion.h"
+#include "app/KelvaneApp.h"
 #include "platform/qt/Settings.h"
 #include "store/CompressionLog.h"
 #include "store/ModelContainer.h"
@@ -13,6 +14,7 @@
 
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,13 +26,14 @@ using test::KelvaneProcess;
 using test::ProcessResult;
 
 const std::string expectedHelp =
-    "Kelvane — macOS の透過圧縮 (decmpfs) を扱う GUI アプリ\n"
+    "Kelvane — ファイルをその場で decmpfs 形式 (LZFSE) に圧縮・解除する GUI アプリ\n"
     "\n"
     "使い方:\n"
     "  kelvane                     通常 GUI を起動\n"
     "  kelvane --auto-recompress   登録済み項目を一括再圧縮して終了\n"
     "  kelvane --help              この使い方を表示\n"
     "  kelvane --version           バージョン情報を表示\n"
+    "  それ以外の引数は標準エラーに名前を書いて無視します。\n"
     "\n"
     "cron / systemd タイマー で定期実行する例:\n"
     // The cron line names the program by the path it was started from.
@@ -41,7 +44,8 @@ const std::string expectedHelp =
     "  --auto-recompress\n"
     "    登録済みファイル / フォルダを順次走査し、未圧縮かつサイズ条件を満たす\n"
     "    ファイルを LZFSE で圧縮します。完了するとアプリは自動終了します。\n"
-    "    2 GB（decmpfs 形式の上限）を超えるファイルは自動的にスキップされます。\n"
+    "    2 GB 以上のファイル（decmpfs 形式の上限を超えるもの）はスキップされます。\n"
+    "    失敗したファイルは 1 件ごとにパスと理由を標準エラーに書きます。\n"
     "\n"
     "    編集中ファイル保護:\n"
     "      直近 30 分以内に更新されたファイルはバックグラウンド圧縮の対象から\n"
@@ -53,7 +57,8 @@ const std::string expectedHelp =
     "\n"
     "終了コード:\n"
     "  0  正常完了\n"
-    "  1  致命的失敗\n";
+    "  1  圧縮に失敗したファイルがある、ストアを開けない・読めない、\n"
+    "     またはディスプレイがないのにウィンドウを開こうとした\n";
 
 const std::string expectedVersion = std::string("Kelvane ") + KELVANE_VERSION + " (build " + KELVANE_BUILD + ")\n";
 
@@ -84,13 +89,16 @@ protected:
 TEST_F(CommandLineTest, HelpPrintsTheUsageExactlyAndTouchesNothing)
 {
     for (const QStringList& arguments : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version", "--help"},
-                                         QStringList{"--help", "--version"}, QStringList{"--auto-recompress", "-h"},
-                                         QStringList{"--unknown", "-h", "-V"}}) {
+                                         QStringList{"--help", "--version"}, QStringList{"--auto-recompress", "-h"}}) {
         const ProcessResult result = run(arguments);
         EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.out, expectedHelp) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.err, "") << arguments.join(' ').toStdString();
     }
+    const ProcessResult stray = run({"--unknown", "-h", "-V"});
+    EXPECT_EQ(stray.exitCode, 0);
+    EXPECT_EQ(stray.out, expectedHelp);
+    EXPECT_EQ(stray.err, "Kelvane: 不明な引数「--unknown」を無視します\n");
     EXPECT_FALSE(std::filesystem::exists(supportFolder()));
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
@@ -99,20 +107,25 @@ TEST_F(CommandLineTest, VersionPrintsOneLineAndTouchesNothing)
 {
     ASSERT_TRUE(std::string(KELVANE_VERSION).size() > 0);
     for (const QStringList& arguments : {QStringList{"--version"}, QStringList{"-V"},
-                                         QStringList{"-V", "--auto-recompress"},
-                                         QStringList{"--auto-recompress", "--version", "stray"}}) {
+                                         QStringList{"-V", "--auto-recompress"}}) {
         const ProcessResult result = run(arguments);
         EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.out, expectedVersion) << arguments.join(' ').toStdString();
         EXPECT_EQ(result.err, "") << arguments.join(' ').toStdString();
     }
+    const ProcessResult stray = run({"--auto-recompress", "--version", "stray"});
+    EXPECT_EQ(stray.exitCode, 0);
+    EXPECT_EQ(stray.out, expectedVersion);
+    EXPECT_EQ(stray.err, "Kelvane: 不明な引数「stray」を無視します\n");
     EXPECT_FALSE(std::filesystem::exists(supportFolder()));
     EXPECT_FALSE(std::filesystem::exists(settingsFile()));
 }
 
 TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)
 {
-    for (const QStringList& arguments : {QStringList{}, QStringList{"--HELP", "-help", "--auto-recompress=1"}}) {
+    // Qt's own options (-style) are taken by Qt, not named as unknown.
+    for (const QStringList& arguments :
+         {QStringList{}, QStringList{"--HELP", "-style", "Fusion", "-help", "--auto-recompress=1"}}) {
         // The window runs until it has noted the item count, then the session ends it.
         platform::Settings(settingsFile()).remove(keys::registeredItemCountCache.name);
         const ProcessResult result = kelvane.runWindow(
@@ -121,6 +134,16 @@ TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)
         EXPECT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.out, "");
+        std::string named;
+        std::istringstream lines(result.err);
+        for (std::string line; std::getline(lines, line);)
+            if (line.starts_with("Kelvane: 不明な引数"))
+                named += line + "\n";
+        EXPECT_EQ(named, arguments.isEmpty() ? ""
+                                             : "Kelvane: 不明な引数「--HELP」を無視します（--help のことですか？）\n"
+                                               "Kelvane: 不明な引数「-help」を無視します（--help のことですか？）\n"
+                                               "Kelvane: 不明な引数「--auto-recompress=1」を無視します"
+                                               "（--auto-recompress のことですか？）\n");
     }
     EXPECT_TRUE(std::filesystem::is_regular_file(storeFile()));
     EXPECT_TRUE(std::filesystem::is_regular_file(kelvane.notificationsFile()));
@@ -137,11 +160,24 @@ TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)
     EXPECT_LE(*first, *last);
 }
 
+// A typo in a cron line starts no headless run: without a display the start
+// stops, and says both what it did not understand and why no window came.
+TEST_F(CommandLineTest, AMistypedOptionIsNamedBeforeTheWindowlessStartStops)
+{
+    const ProcessResult result = run({"--auto-recompres"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, std::string("Kelvane: 不明な引数「--auto-recompres」を無視します"
+                                      "（--auto-recompress のことですか？）\n")
+                              + KelvaneApp::noDisplayMessage);
+    EXPECT_FALSE(std::filesystem::exists(supportFolder()));
+}
+
 TEST_F(CommandLineTest, HeadlessStartOnAnEmptyStoreReportsNothingToDoAndRecordsNoLaunch)
 {
-    const ProcessResult result = run({"--auto-recompress", "--unknown"});
+    const ProcessResult result = run({"--auto-recompress", "--bogus"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.err, "Kelvane: 不明な引数「--bogus」を無視します\n");
     EXPECT_TRUE(std::regex_match(result.out,
                                  std::regex("\\[Kelvane\\] --auto-recompress: 登録項目 0 件を走査します\n"
                                             "\\[Kelvane\\] --auto-recompress 完了: 走査 0 件 / 成功 0 / 失敗 0 / "

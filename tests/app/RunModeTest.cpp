@@ -67,5 +67,32 @@ TEST(RunModeTest, EachModeComesFromTheCommandLineItIsGiven)
     }
 }
 
+TEST(RunModeTest, EveryArgumentThatIsNoOptionIsNamedInItsOrder)
+{
+    using Names = std::vector<std::string>;
+    EXPECT_EQ(RunMode::unrecognised({"/usr/bin/kelvane"}), Names{});
+    EXPECT_EQ(RunMode::unrecognised({}), Names{});
+    EXPECT_EQ(RunMode::unrecognised({"/usr/bin/kelvane", "--auto-recompress", "-V", "-h", "--help", "--version"}),
+              Names{});
+    EXPECT_EQ(RunMode::unrecognised({"--weird-program-name", "--bogus", "--auto-recompress", "", "-V1", "--bogus"}),
+              (Names{"--bogus", "", "-V1", "--bogus"}));
+}
+
+TEST(RunModeTest, ATypoIsTakenForTheLongOptionWithinTwoEdits)
+{
+    const std::pair<const char*, const char*> typos[] = {
+        {"--auto-recompres", "--auto-recompress"}, {"--autorecompress", "--auto-recompress"},
+        {"--auto-recompress=1", "--auto-recompress"}, {"--Auto-Recompress", "--auto-recompress"},
+        {"--verison", "--version"}, {"-version", "--version"}, {"--HELP", "--help"}, {"-help", "--help"},
+        {"--hlep", "--help"}};
+    for (const auto& [typo, meant] : typos) {
+        const auto guess = RunMode::likelyMeant(typo);
+        ASSERT_TRUE(guess) << typo;
+        EXPECT_EQ(*guess, meant) << typo;
+    }
+    for (const char* other : {"--bogus", "help", "auto-recompress", "-x", "-v", "", "--", "--auto", "--verbose"})
+        EXPECT_FALSE(RunMode::likelyMeant(other)) << '"' << other << '"';
+}
+
 }  // namespace
 }  // namespace kelvane::app

@@ -41,7 +41,7 @@ TEST(VersionTextsTest, TheBuildProvidesTheVersionValues)
 TEST(VersionTextsTest, HelpUsageLinesShareOneDescriptionColumn)
 {
     const std::string help = CommandLineHelp::helpText("/opt/kelvane/bin/kelvane");
-    ASSERT_TRUE(help.ends_with("致命的失敗\n"));
+    ASSERT_TRUE(help.ends_with("ウィンドウを開こうとした\n"));
     EXPECT_FALSE(help.ends_with("\n\n"));
 
     std::istringstream lines(help);

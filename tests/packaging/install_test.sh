@@ -18,6 +18,7 @@ expected=(
   share/doc/kelvane/copyright
   share/doc/kelvane/NOTICES
   share/doc/kelvane/changelog.gz
+  share/doc/kelvane/CHANGELOG.md.gz
   share/kelvane/installed-files
   lib/systemd/user/kelvane-auto-recompress.service
   lib/systemd/user/kelvane-auto-recompress.timer
@@ -54,4 +55,16 @@ if [ "$exec_line" != "ExecStart=$prefix/bin/kelvane --auto-recompress" ]; then
   exit 1
 fi
 "$prefix/bin/kelvane" --version | grep -q '^Kelvane ' || { echo "installed kelvane --version failed"; exit 1; }
+
+# Debian's changelog is of the newest release of CHANGELOG.md, and of its day.
+heading=$(grep -m1 '^## ' "$source/CHANGELOG.md")
+release=$(echo "$heading" | awk '{print $2}')
+day=$(echo "$heading" | grep -o '[0-9]\{4\}-[0-9]\{2\}-[0-9]\{2\}')
+if command -v dpkg-parsechangelog >/dev/null; then
+  changelog=$(mktemp)
+  trap 'rm -f "$changelog"' EXIT
+  zcat "$prefix/share/doc/kelvane/changelog.gz" >"$changelog"
+  got="$(dpkg-parsechangelog -l "$changelog" -S Version) $(date -u -d "$(dpkg-parsechangelog -l "$changelog" -S Date)" +%F)"
+  [ "$got" = "$release $day" ] || { echo "Debian's changelog is of $got, CHANGELOG.md of $release $day"; exit 1; }
+fi
 echo "installed ${#expected[@]} files as expected under $prefix"

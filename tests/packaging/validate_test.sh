@@ -19,7 +19,13 @@ case $kind in
     ;;
   metainfo)
     need appstreamcli appstream
-    appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/$id.metainfo.xml"
+    metainfo=$prefix/share/metainfo/$id.metainfo.xml
+    appstreamcli validate --no-net --pedantic "$metainfo"
+    # Software centres find a package by the commands it provides: every installed one is named.
+    for program in "$prefix"/bin/*; do
+      name=$(basename "$program")
+      grep -q "<binary>$name</binary>" "$metainfo" || { echo "<provides> does not name $name"; exit 1; }
+    done
     ;;
   man)
     need man man-db

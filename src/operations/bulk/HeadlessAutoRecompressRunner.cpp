@@ -7,6 +7,7 @@
 #include "engine/CandidateRule.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
+#include "operations/bulk/FailureInWords.h"
 #include "operations/rows/FileAttributes.h"
 #include "operations/rows/ItemKind.h"
 #include "operations/bulk/PublicFailureText.h"
@@ -211,7 +212,7 @@ void HeadlessAutoRecompressRunner::countFailure(const std::filesystem::path& url
             case Outcome::failure:
                 ++tally.failed;
                 // The journal of a timer run shows which file and why; the log keeps the path private.
-                writeLine(err_, failureLine(url, error.what()));
+                writeLine(err_, failureLine(url, failureInWords(error)));
                 Logger::cli().error("compress failed: %{private}s — %{public}s", url.string(),
                                     publicFailureText(error.what(), {url, url.parent_path()}));
                 break;

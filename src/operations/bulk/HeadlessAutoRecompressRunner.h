@@ -44,7 +44,8 @@ public:
     };
     static std::string summaryLine(const Tally& tally, double elapsedSeconds);
     static std::string startLine(std::size_t itemCount);
-    // "[Kelvane] 失敗: <path>: <reason>", one line whatever the name holds:
+    // "[Kelvane] 失敗: <path>: <reason>", the reason in words (failureInWords),
+    // one line whatever the name holds:
     // control characters and backslashes are written as C escapes ("\n", "\\").
     static std::string failureLine(const std::filesystem::path& file, const std::string& reason);
 
