@@ -4,9 +4,7 @@
 #include "operations/bulk/MemoryMonitor.h"
 #include "display/Formatters.h"
 #include "display/RatioDisplayMode.h"
-#include "platform/Logger.h"
-#include "platform/qt/Settings.h"
-#include "platform/qt/SettingsNotifier.h"
+#include "operations/windows/SettingsModel.h"
 #include "ui/common/Shell.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/WindowKeys.h"
@@ -14,7 +12,6 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFile>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -34,37 +31,11 @@
 
 namespace kelvane::ui {
 
-namespace keys = platform::settings_keys;
+using operations::SettingsModel;
+using operations::UserSetting;
 using platform::NotificationAuthorizationStatus;
 
 namespace {
-
-void announce(const char* key)
-{
-    platform::SettingsNotifier::instance().notifyChanged(QString::fromLatin1(key));
-}
-
-// Announces a written key. A write that did not reach the file is logged and
-// told to the user, and nobody is told of a change that did not happen;
-// the caller then shows what is stored.
-bool written(bool ok, const platform::Settings& settings, const char* key, QWidget* from)
-{
-    if (ok) {
-        announce(key);
-        return true;
-    }
-    platform::Logger::ui().error("setting %{public}s not saved to %{private}s", key, settings.file());
-    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("設定を保存できませんでした"),
-                                  QStringLiteral("設定を保存できませんでした。変更は反映されていません。"),
-                                  QMessageBox::Ok, from->window());
-    alert->setObjectName(QStringLiteral("settingNotSaved"));
-    alert->setTextFormat(Qt::PlainText);
-    alert->setInformativeText(QStringLiteral("保存先: ") + QFile::decodeName(settings.file().c_str()));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    alert->open();
-    return false;
-}
 
 QLabel* caption(const QString& text)
 {
@@ -112,30 +83,37 @@ protected:
 
 class DisplaySettingsTab final : public FormPage {
 public:
-    explicit DisplaySettingsTab(platform::Settings& settings)
+    explicit DisplaySettingsTab(SettingsModel& model)
     {
         auto* form = section(QStringLiteral("圧縮率の表記"));
         auto* group = new QButtonGroup(this);
-        const auto current = display::RatioDisplayMode::fromSettings(settings);
         for (const auto mode : display::RatioDisplayMode::allCases) {
             auto* option = new QRadioButton(display::RatioDisplayMode(mode).explanation());
             option->setObjectName(display::RatioDisplayMode(mode).rawValue());
-            option->setChecked(current == mode);
             group->addButton(option);
             form->addRow(option);
-            connect(option, &QRadioButton::toggled, this, [this, &settings, group, mode](bool on) {
-                if (!on)
-                    return;
-                if (written(settings.setValue(keys::ratioDisplayMode, display::RatioDisplayMode(mode).rawValue()),
-                            settings, keys::ratioDisplayMode.name, this))
-                    return;
-                const QString stored = display::RatioDisplayMode::fromSettings(settings).rawValue();
-                for (QAbstractButton* each : group->buttons()) {
-                    const QSignalBlocker quiet(each);
-                    each->setChecked(each->objectName() == stored);
-                }
+            connect(option, &QRadioButton::toggled, this, [&model, mode](bool on) {
+                if (on)
+                    model.setRatioDisplayMode(mode);
             });
         }
+        // Shows what is stored: the choice, or what stayed after a failed write.
+        const auto show = [&model, group] {
+            const QString stored = model.ratioDisplayMode().rawValue();
+            for (QAbstractButton* each : group->buttons()) {
+                const QSignalBlocker quiet(each);
+                each->setChecked(each->objectName() == stored);
+            }
+        };
+        show();
+        connect(&model, &SettingsModel::changed, this, [show](UserSetting setting) {
+            if (setting == UserSetting::ratioDisplayMode)
+                show();
+        });
+        connect(&model, &SettingsModel::saveFailed, this, [show](UserSetting setting) {
+            if (setting == UserSetting::ratioDisplayMode)
+                show();
+        });
         finish();
     }
 };
@@ -250,26 +228,29 @@ public:
 
 class NotificationSettingsTab final : public FormPage {
 public:
-    NotificationSettingsTab(platform::Settings& settings, platform::NotificationCenter& center,
-                            SettingsView::Reschedule reschedule, Shell& shell)
-        : settings_(settings), center_(center), reschedule_(std::move(reschedule)), shell_(shell)
+    NotificationSettingsTab(SettingsModel& model, platform::NotificationCenter& center, Shell& shell)
+        : model_(model), center_(center), shell_(shell)
     {
         auto* reminder = section(QStringLiteral("月次リマインダー"));
         toggle_ = new QCheckBox(QStringLiteral("1 ヶ月アプリを起動しなかったら通知"));
         toggle_->setObjectName(QStringLiteral("weeklyReminderEnabled"));
-        toggle_->setChecked(settings_.value(keys::weeklyReminderEnabled));
+        toggle_->setChecked(model_.weeklyReminderEnabled());
         reminder->addRow(toggle_);
-        reminder->addRow(caption(QStringLiteral("登録項目が 1 件以上あるときのみ通知します。Xcode の再ビルド等で再圧縮が"
+        reminder->addRow(caption(QStringLiteral("登録項目が 1 件以上あるときのみ通知します。ビルドのやり直し等で再圧縮が"
                                                 "必要になったファイルを、月 1 回見直す目安として使えます。")));
         connect(toggle_, &QCheckBox::toggled, this, [this](bool on) {
-            if (!written(settings_.setValue(keys::weeklyReminderEnabled, on), settings_,
-                         keys::weeklyReminderEnabled.name, this)) {
-                const QSignalBlocker blocker(toggle_);
-                toggle_->setChecked(settings_.value(keys::weeklyReminderEnabled));
-                return;
-            }
-            refreshAuthorizationAndReschedule();
+            showStatus(center_.authorizationStatus());
+            model_.setWeeklyReminderEnabled(on);
+            showStatus(center_.authorizationStatus());
         });
+        const auto follow = [this](UserSetting setting) {
+            if (setting != UserSetting::weeklyReminderEnabled)
+                return;
+            const QSignalBlocker blocker(toggle_);
+            toggle_->setChecked(model_.weeklyReminderEnabled());
+        };
+        connect(&model_, &SettingsModel::changed, this, follow);
+        connect(&model_, &SettingsModel::saveFailed, this, follow);
 
         auto* permission = section(QStringLiteral("システム権限"));
         status_ = value(SettingsView::authorizationText(authStatus_));
@@ -295,14 +276,6 @@ protected:
     }
 
 private:
-    void refreshAuthorizationAndReschedule()
-    {
-        showStatus(center_.authorizationStatus());
-        const std::int64_t count = settings_.value(keys::registeredItemCountCache);
-        reschedule_(settings_.value(keys::weeklyReminderEnabled), count);
-        showStatus(center_.authorizationStatus());
-    }
-
     void showStatus(NotificationAuthorizationStatus status)
     {
         authStatus_ = status;
@@ -312,9 +285,8 @@ private:
         openSettings_->setVisible(denied);
     }
 
-    platform::Settings& settings_;
+    SettingsModel& model_;
     platform::NotificationCenter& center_;
-    SettingsView::Reschedule reschedule_;
     Shell& shell_;
     NotificationAuthorizationStatus authStatus_ = NotificationAuthorizationStatus::notDetermined;
     QCheckBox* toggle_ = nullptr;
@@ -325,15 +297,15 @@ private:
 
 // ---------------------------------------------------------------- history retention
 
-// A number with − and + buttons; a press moves it by `step` and keeps it in
-// the range, and a value stored out of range is shown as it is.
+// A number with − and + buttons; a press moves it by its step within the
+// range, and a value stored out of range is shown as it is.
 class RetentionStepper final : public QWidget {
 public:
-    RetentionStepper(platform::Settings& settings, platform::IntegerSetting key, std::int64_t min,
-                     std::int64_t max, std::int64_t step, QString unit)
-        : settings_(settings), key_(key), min_(min), max_(max), step_(step), unit_(std::move(unit))
+    RetentionStepper(SettingsModel& model, SettingsModel::Retention retention, UserSetting setting, QString unit)
+        : model_(model), retention_(retention), unit_(std::move(unit))
     {
-        setObjectName(QString::fromLatin1(key.name));
+        setObjectName(QString::fromLatin1(setting == UserSetting::logRetentionDays ? "logRetentionDays"
+                                                                                   : "logRetentionMaxCount"));
         auto* row = new QHBoxLayout(this);
         row->setContentsMargins(0, 0, 0, 0);
         value_ = new QLabel;
@@ -346,7 +318,8 @@ public:
         up_->setObjectName(QStringLiteral("increment"));
         up_->setText(QStringLiteral("+"));
         // The signs say nothing to a screen reader.
-        const QString by = QString::asprintf("%lld", static_cast<long long>(step_)) + unit_;
+        const auto step = static_cast<long long>(SettingsModel::range(retention_).step);
+        const QString by = QString::asprintf("%lld", step) + unit_;
         down_->setAccessibleName(QStringLiteral("減らす"));
         down_->setToolTip(by + QStringLiteral(" 減らす"));
         up_->setAccessibleName(QStringLiteral("増やす"));
@@ -355,32 +328,25 @@ public:
         row->addWidget(value_);
         row->addWidget(down_);
         row->addWidget(up_);
-        connect(down_, &QToolButton::clicked, this, [this] { move(-step_); });
-        connect(up_, &QToolButton::clicked, this, [this] { move(step_); });
-        show(settings_.value(key_));
+        connect(down_, &QToolButton::clicked, this, [this] { model_.stepRetention(retention_, -1); });
+        connect(up_, &QToolButton::clicked, this, [this] { model_.stepRetention(retention_, +1); });
+        connect(&model_, &SettingsModel::changed, this, [this, setting](UserSetting changed) {
+            if (changed == setting)
+                show();
+        });
+        show();
     }
 
 private:
-    void move(std::int64_t delta)
+    void show()
     {
-        const std::int64_t current = settings_.value(key_);
-        const std::int64_t next = std::clamp(current + delta, min_, max_);
-        if (next == current)
-            return;
-        written(settings_.setValue(key_, next), settings_, key_.name, this);
-        show(settings_.value(key_));
+        value_->setText(QString::asprintf("%lld", static_cast<long long>(model_.retention(retention_))) + unit_);
+        down_->setEnabled(model_.canStep(retention_, -1));
+        up_->setEnabled(model_.canStep(retention_, +1));
     }
 
-    void show(std::int64_t current)
-    {
-        value_->setText(QString::asprintf("%lld", static_cast<long long>(current)) + unit_);
-        down_->setEnabled(current > min_);
-        up_->setEnabled(current < max_);
-    }
-
-    platform::Settings& settings_;
-    platform::IntegerSetting key_;
-    std::int64_t min_, max_, step_;
+    SettingsModel& model_;
+    SettingsModel::Retention retention_;
     QString unit_;
     QLabel* value_ = nullptr;
     QToolButton* down_ = nullptr;
@@ -389,13 +355,15 @@ private:
 
 class LogSettingsTab final : public FormPage {
 public:
-    explicit LogSettingsTab(platform::Settings& settings)
+    explicit LogSettingsTab(SettingsModel& model)
     {
         auto* retention = section(QStringLiteral("履歴の保持"));
         retention->addRow(QStringLiteral("保持期間"),
-                          new RetentionStepper(settings, keys::logRetentionDays, 1, 365, 1, QStringLiteral(" 日")));
-        retention->addRow(QStringLiteral("最大件数"), new RetentionStepper(settings, keys::logRetentionMaxCount, 100,
-                                                                        100000, 1000, QStringLiteral(" 件")));
+                          new RetentionStepper(model, SettingsModel::Retention::days, UserSetting::logRetentionDays,
+                                               QStringLiteral(" 日")));
+        retention->addRow(QStringLiteral("最大件数"),
+                          new RetentionStepper(model, SettingsModel::Retention::maxCount,
+                                               UserSetting::logRetentionMaxCount, QStringLiteral(" 件")));
         layout_->addWidget(caption(QStringLiteral("いずれかが先に達すると古いログから自動的に削除されます。")));
         finish();
     }
@@ -417,9 +385,10 @@ QString SettingsView::authorizationText(NotificationAuthorizationStatus status)
 
 SettingsView::SettingsView(platform::Settings& settings, platform::NotificationCenter& notifications,
                            Reschedule reschedule, Shell& shell, QWidget* parent)
-    : QWidget(parent, Qt::Window)
+    : QWidget(parent, Qt::Window), model_(new SettingsModel(settings, std::move(reschedule), this))
 {
     setWindowTitle(QStringLiteral("設定"));
+    connect(model_, &SettingsModel::saveFailed, this, &SettingsView::tellNotSaved);
     installWindowKeys(this, EscapeKey::closes);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -436,13 +405,27 @@ SettingsView::SettingsView(platform::Settings& settings, platform::NotificationC
         area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         tabs_->addTab(area, ui::symbolIcon(QString::fromLatin1(symbol)), QString::fromUtf8(title));
     };
-    add(new DisplaySettingsTab(settings), "表示", "eye");
+    add(new DisplaySettingsTab(*model_), "表示", "eye");
     add(new AlgorithmSettingsTab, "アルゴリズム", "rectangle.compress.vertical");
     add(new CompressionSettingsTab, "圧縮", "archivebox");
-    add(new NotificationSettingsTab(settings, notifications, std::move(reschedule), shell), "通知", "bell");
-    add(new LogSettingsTab(settings), "ログ", "clock.arrow.circlepath");
+    add(new NotificationSettingsTab(*model_, notifications, shell), "通知", "bell");
+    add(new LogSettingsTab(*model_), "ログ", "clock.arrow.circlepath");
     layout->addWidget(tabs_);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+// The change was not made; the controls already show what is stored.
+void SettingsView::tellNotSaved()
+{
+    auto* alert = new QMessageBox(QMessageBox::Warning, QStringLiteral("設定を保存できませんでした"),
+                                  QStringLiteral("設定を保存できませんでした。変更は反映されていません。"),
+                                  QMessageBox::Ok, window());
+    alert->setObjectName(QStringLiteral("settingNotSaved"));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setInformativeText(QStringLiteral("保存先: ") + model_->fileName());
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->open();
 }
 
 }  // namespace kelvane::ui

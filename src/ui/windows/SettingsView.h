@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "operations/windows/SettingsModel.h"
 #include "platform/qt/NotificationCenter.h"
 
 #include <QWidget>
@@ -14,20 +15,18 @@ namespace kelvane::platform {
 class Settings;
 }
 
+
 namespace kelvane::ui {
 
 class Shell;
 
 // The settings window: display, algorithm, compression, notification and
-// history-retention tabs at a fixed 560 x 420. Every control writes its key
-// the moment it changes and announces it through platform::SettingsNotifier,
-// so an open main window follows at once.
+// history-retention tabs at a fixed 560 x 420, drawn over a SettingsModel:
+// every control changes its setting at once, so an open main window follows.
 class SettingsView final : public QWidget {
     Q_OBJECT
 public:
-    // Removes the pending reminder and schedules it again while `enabled`
-    // and `registeredCount` >= 1 (the application's notification scheduler).
-    using Reschedule = std::function<void(bool enabled, std::int64_t registeredCount)>;
+    using Reschedule = operations::SettingsModel::Reschedule;
 
     SettingsView(platform::Settings& settings, platform::NotificationCenter& notifications, Reschedule reschedule,
                  Shell& shell, QWidget* parent = nullptr);
@@ -37,6 +36,9 @@ public:
     static QString authorizationText(platform::NotificationAuthorizationStatus status);
 
 private:
+    void tellNotSaved();
+
+    operations::SettingsModel* model_;
     QTabWidget* tabs_ = nullptr;
 };
 
