@@ -23,22 +23,11 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace kelvane::ui {
 
 using storage_style::TextStyle;
-
-// Where a listing thread hands its result back. The sheet clears `sheet`
-// before it goes away; a thread that finishes later finds it empty.
-struct StorageStatusDialog::Channel {
-    std::mutex mutex;
-    StorageStatusDialog* sheet = nullptr;
-};
 
 namespace {
 
@@ -59,9 +48,10 @@ StorageStatusDialog::StorageStatusDialog(QWidget* parent)
 }
 
 StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* parent)
-    : QDialog(parent), lister_(std::move(lister)), channel_(std::make_shared<Channel>()), model_(new VolumeListModel(this))
+    : QDialog(parent),
+      state_(new operations::StorageStatusModel(std::move(lister), this)),
+      model_(new VolumeListModel(this))
 {
-    channel_->sheet = this;
     QVBoxLayout* root = page::sheetLayout(this, QStringLiteral("ストレージステータス"), {700, 500}, {940, 700}, {}, 0);
     setSizeGripEnabled(true);
     root->addWidget(buildToolbar());
@@ -80,6 +70,16 @@ StorageStatusDialog::StorageStatusDialog(volumes::VolumeLister lister, QWidget* 
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({240, 700});
 
+    connect(state_, &operations::StorageStatusModel::volumesChanged, this, &StorageStatusDialog::showVolumes);
+    connect(state_, &operations::StorageStatusModel::selectionChanged, this, [this] {
+        syncListSelection();
+        updateDetail();
+    });
+    connect(state_, &operations::StorageStatusModel::loadingChanged, this, &StorageStatusDialog::showLoading);
+    connect(state_, &operations::StorageStatusModel::refreshFinished, this, [this] {
+        if (detail_->currentWidget() != pageBeforeList_)
+            fadeInDetail();
+    });
     updateDetail();
 }
 
@@ -98,7 +98,7 @@ QToolBar* StorageStatusDialog::buildToolbar()
     refreshAction_ = toolbar->addAction(
         QIcon(symbolPixmap(QStringLiteral("arrow.clockwise"), palette().color(QPalette::ButtonText), 16, 2.0)),
         QStringLiteral("更新"));
-    connect(refreshAction_, &QAction::triggered, this, &StorageStatusDialog::startRefresh);
+    connect(refreshAction_, &QAction::triggered, state_, &operations::StorageStatusModel::startRefresh);
     closeButton_ = new QPushButton(QStringLiteral("閉じる"), toolbar);
     closeButton_->setAutoDefault(false);
     connect(closeButton_, &QPushButton::clicked, this, &QDialog::reject);
@@ -137,10 +137,7 @@ void StorageStatusDialog::takeListSelection()
     std::optional<std::filesystem::path> selected;
     if (!rows.isEmpty())
         selected = model_->volumeAt(rows.front())->url;
-    if (selected != selection_) {
-        selection_ = selected;
-        updateDetail();
-    }
+    state_->select(selected);
 }
 
 QWidget* StorageStatusDialog::buildLoadingPage()
@@ -184,25 +181,6 @@ QWidget* StorageStatusDialog::buildUnavailablePage()
     return unavailable;
 }
 
-StorageStatusDialog::~StorageStatusDialog()
-{
-    const std::lock_guard lock(channel_->mutex);
-    channel_->sheet = nullptr;
-}
-
-const std::vector<volumes::StorageVolume>& StorageStatusDialog::volumes() const
-{
-    return model_->volumes();
-}
-
-const volumes::StorageVolume* StorageStatusDialog::selectedVolume() const
-{
-    if (!selection_)
-        return nullptr;
-    const auto row = model_->rowOf(*selection_);
-    return row ? &model_->volumes()[static_cast<std::size_t>(*row)] : nullptr;
-}
-
 QWidget* StorageStatusDialog::currentDetail() const
 {
     return detail_->currentWidget();
@@ -211,38 +189,21 @@ QWidget* StorageStatusDialog::currentDetail() const
 void StorageStatusDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    startRefresh();
+    state_->startRefresh();
 }
 
-void StorageStatusDialog::startRefresh()
+void StorageStatusDialog::showVolumes()
 {
-    if (isLoading_)
-        return;
-    setLoading(true);
-    try {
-        std::thread([lister = lister_, channel = channel_] {
-            std::vector<volumes::StorageVolume> found = lister();
-            const std::lock_guard lock(channel->mutex);
-            if (StorageStatusDialog* sheet = channel->sheet) {
-                QMetaObject::invokeMethod(
-                    sheet, [sheet, found = std::move(found)]() mutable { sheet->finishRefresh(std::move(found)); },
-                    Qt::QueuedConnection);
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // No thread to list on: the sheet shows what it had.
-        finishRefresh(model_->volumes());
-    }
+    pageBeforeList_ = detail_->currentWidget();
+    syncingSelection_ = true;
+    model_->setVolumes(state_->volumes());
+    syncingSelection_ = false;
 }
 
-void StorageStatusDialog::finishRefresh(std::vector<volumes::StorageVolume> volumes)
+void StorageStatusDialog::showLoading()
 {
-    QWidget* before = detail_->currentWidget();
-    applyVolumes(std::move(volumes));
-    setLoading(false);
-    if (detail_->currentWidget() != before)
-        fadeInDetail();
-    emit refreshFinished();
+    refreshAction_->setEnabled(!state_->isLoading());
+    updateDetail();
 }
 
 void StorageStatusDialog::fadeInDetail()
@@ -260,43 +221,11 @@ void StorageStatusDialog::fadeInDetail()
     fade->start();
 }
 
-void StorageStatusDialog::setLoading(bool loading)
-{
-    isLoading_ = loading;
-    refreshAction_->setEnabled(!loading);
-    updateDetail();
-}
-
-void StorageStatusDialog::applyVolumes(std::vector<volumes::StorageVolume> volumes)
-{
-    syncingSelection_ = true;
-    model_->setVolumes(std::move(volumes));
-    syncingSelection_ = false;
-    const auto& list = model_->volumes();
-    if (!(selection_ && model_->rowOf(*selection_))) {
-        const auto root = std::find_if(list.begin(), list.end(), [](const auto& v) { return v.isRoot; });
-        if (root != list.end())
-            selection_ = root->url;
-        else if (!list.empty())
-            selection_ = list.front().url;
-        else
-            selection_.reset();
-    }
-    syncListSelection();
-    updateDetail();
-}
-
-void StorageStatusDialog::select(const std::optional<std::filesystem::path>& url)
-{
-    selection_ = url;
-    syncListSelection();
-    updateDetail();
-}
-
 void StorageStatusDialog::syncListSelection()
 {
     syncingSelection_ = true;
-    const auto row = selection_ ? model_->rowOf(*selection_) : std::nullopt;
+    const auto& selection = state_->selection();
+    const auto row = selection ? model_->rowOf(*selection) : std::nullopt;
     if (row) {
         const QModelIndex index = model_->index(*row);
         list_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -309,7 +238,7 @@ void StorageStatusDialog::syncListSelection()
 
 void StorageStatusDialog::updateDetail()
 {
-    const volumes::StorageVolume* volume = selectedVolume();
+    const volumes::StorageVolume* volume = state_->selectedVolume();
     if (volume) {
         if (detailView_ && detailView_->volume().url == volume->url) {
             detailView_->setVolume(*volume);
@@ -328,7 +257,7 @@ void StorageStatusDialog::updateDetail()
         detailView_->deleteLater();
         detailView_ = nullptr;
     }
-    if (isLoading_) {
+    if (state_->isLoading()) {
         detail_->setCurrentWidget(loadingPage_);
         return;
     }

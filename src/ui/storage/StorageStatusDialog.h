@@ -1,15 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "volumes/StorageVolume.h"
-#include "volumes/StorageVolumeDetector.h"
+#include "operations/windows/StorageStatusModel.h"
 
 #include <QDialog>
 
-#include <filesystem>
-#include <memory>
-#include <optional>
-#include <vector>
 
 class QAction;
 class QLabel;
@@ -25,10 +20,9 @@ class VolumeListModel;
 class VolumeDetailView;
 
 // The storage status sheet: the mounted volumes in a sidebar and the selected
-// one in the detail pane. It lists the volumes when it is shown and on
-// "更新". The listing runs on a thread of its own that the sheet never waits
-// for: closing the sheet or quitting leaves a slow listing behind, and its
-// late result is dropped.
+// one in the detail pane, drawn over a StorageStatusModel. It lists the
+// volumes when it is shown and on "更新"; closing the sheet or quitting leaves
+// a slow listing behind, and its late result is dropped.
 //
 // Present one per request, window-modal:
 //   auto* sheet = new StorageStatusDialog(volumes::systemVolumeLister(), mainWindow);
@@ -41,20 +35,9 @@ public:
     explicit StorageStatusDialog(QWidget* parent = nullptr);
     // `lister` is run off the UI thread and may outlive the sheet.
     explicit StorageStatusDialog(volumes::VolumeLister lister, QWidget* parent = nullptr);
-    ~StorageStatusDialog() override;
 
-    const std::vector<volumes::StorageVolume>& volumes() const;
-    const std::optional<std::filesystem::path>& selection() const { return selection_; }
-    const volumes::StorageVolume* selectedVolume() const;
-    bool isLoading() const { return isLoading_; }
-
-    // Starts a refresh unless one is running; returns at once.
-    void startRefresh();
-    // Stores a new list and repairs the selection: the selected volume stays
-    // selected while it is listed, else the root volume, else the first one.
-    void applyVolumes(std::vector<volumes::StorageVolume> volumes);
-    // Selects the volume with this url (none clears the selection).
-    void select(const std::optional<std::filesystem::path>& url);
+    operations::StorageStatusModel& model() { return *state_; }
+    const operations::StorageStatusModel& model() const { return *state_; }
 
     QAction* refreshAction() const { return refreshAction_; }
     QPushButton* closeButton() const { return closeButton_; }
@@ -62,15 +45,10 @@ public:
     // The widget the detail pane shows now.
     QWidget* currentDetail() const;
 
-signals:
-    void refreshFinished();
-
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Channel;
-
     QToolBar* buildToolbar();
     QWidget* buildSidebar();
     QWidget* buildLoadingPage();
@@ -78,18 +56,17 @@ private:
     // The list's selection became the sheet's, unless the sheet set it.
     void takeListSelection();
 
-    void finishRefresh(std::vector<volumes::StorageVolume> volumes);
-    void setLoading(bool loading);
+    void showVolumes();
+    void showLoading();
     void fadeInDetail();
     void updateDetail();
     void syncListSelection();
 
-    volumes::VolumeLister lister_;
-    std::shared_ptr<Channel> channel_;
+    operations::StorageStatusModel* state_;
     VolumeListModel* model_;
-    std::optional<std::filesystem::path> selection_;
-    bool isLoading_ = false;
     bool syncingSelection_ = false;
+    // Compared only: a new list fades in when it changes the page.
+    const QWidget* pageBeforeList_ = nullptr;
 
     QAction* refreshAction_;
     QPushButton* closeButton_;

@@ -93,7 +93,7 @@ protected:
 
     bool refreshed(StorageStatusDialog& dialog)
     {
-        return test::runEventsUntil([&] { return !dialog.isLoading(); }, 20s);
+        return test::runEventsUntil([&] { return !dialog.model().isLoading(); }, 20s);
     }
 
     static QString placeholderTitle(const StorageStatusDialog& dialog)
@@ -125,14 +125,14 @@ TEST_F(StorageStatusDialogTest, FirstShowListsVolumesAndSelectsTheRoot)
     lister.push({makeVolume("/data"), makeVolume("/", true), makeVolume("/media/usb")});
     StorageStatusDialog dialog(lister.lister());
     EXPECT_EQ(dialog.windowTitle(), "ストレージステータス");
-    EXPECT_TRUE(dialog.volumes().empty());
+    EXPECT_TRUE(dialog.model().volumes().empty());
     QAbstractItemModelTester tester(dialog.volumeList()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
 
     dialog.show();
     ASSERT_TRUE(refreshed(dialog));
     EXPECT_EQ(lister.calls(), 1);
-    ASSERT_EQ(dialog.volumes().size(), 3u);
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/"));
+    ASSERT_EQ(dialog.model().volumes().size(), 3u);
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/"));
     EXPECT_EQ(selectedRow(dialog), 1);
     EXPECT_EQ(shownVolume(dialog), std::filesystem::path("/"));
     EXPECT_EQ(dialog.volumeList()->model()->index(2, 0).data().toString(), "usb");
@@ -140,7 +140,7 @@ TEST_F(StorageStatusDialogTest, FirstShowListsVolumesAndSelectsTheRoot)
     // Picking another row shows that volume.
     const QRect rect = dialog.volumeList()->visualRect(dialog.volumeList()->model()->index(2, 0));
     QTest::mouseClick(dialog.volumeList()->viewport(), Qt::LeftButton, {}, rect.center());
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/media/usb"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/media/usb"));
     EXPECT_EQ(shownVolume(dialog), std::filesystem::path("/media/usb"));
 }
 
@@ -153,45 +153,45 @@ TEST_F(StorageStatusDialogTest, RefreshKeepsTheSelectionOrRepairsIt)
     QAbstractItemModelTester tester(dialog.volumeList()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     dialog.show();
     ASSERT_TRUE(refreshed(dialog));
-    dialog.select(std::filesystem::path("/media/usb"));
+    dialog.model().select(std::filesystem::path("/media/usb"));
 
     // Still mounted, at another place in the list and with new figures.
     usb.availableCapacity = 1;
     lister.push({usb, makeVolume("/data"), makeVolume("/", true)});
     dialog.refreshAction()->trigger();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/media/usb"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/media/usb"));
     EXPECT_EQ(selectedRow(dialog), 0);
-    ASSERT_TRUE(dialog.selectedVolume());
-    EXPECT_EQ(dialog.selectedVolume()->availableCapacity, 1);
+    ASSERT_TRUE(dialog.model().selectedVolume());
+    EXPECT_EQ(dialog.model().selectedVolume()->availableCapacity, 1);
     EXPECT_EQ(qobject_cast<VolumeDetailView*>(dialog.currentDetail())->volume().availableCapacity, 1);
 
     // Gone: the root volume; no root: the first volume.
     lister.push({makeVolume("/data"), makeVolume("/", true)});
-    dialog.startRefresh();
+    dialog.model().startRefresh();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/"));
     lister.push({makeVolume("/data"), makeVolume("/srv")});
-    dialog.startRefresh();
+    dialog.model().startRefresh();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/data"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/data"));
 
     // The user clears the selection: a prompt; the next refresh selects again.
     dialog.volumeList()->selectionModel()->clearSelection();
-    EXPECT_EQ(dialog.selection(), std::nullopt);
+    EXPECT_EQ(dialog.model().selection(), std::nullopt);
     EXPECT_EQ(placeholderTitle(dialog), "ボリュームを選択");
     EXPECT_TRUE(dialog.currentDetail()->findChild<QLabel*>("placeholderDescription")->text() ==
                 "左の一覧から表示するボリュームを選んでください");
     lister.push({makeVolume("/data"), makeVolume("/", true)});
-    dialog.startRefresh();
+    dialog.model().startRefresh();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/"));
 
     // Nothing mounted.
     lister.push({});
-    dialog.startRefresh();
+    dialog.model().startRefresh();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::nullopt);
+    EXPECT_EQ(dialog.model().selection(), std::nullopt);
     EXPECT_EQ(placeholderTitle(dialog), "ボリュームを取得できません");
     EXPECT_EQ(dialog.currentDetail()->findChild<QLabel*>("placeholderDescription")->text(),
               "マウント済みボリュームが見つかりません");
@@ -213,7 +213,7 @@ TEST_F(StorageStatusDialogTest, NewFiguresOfTheShownVolumeAreShownInPlaceWhereTh
 
     root.availableCapacity -= 4096;
     lister.push({root, makeVolume("/data")});
-    dialog.startRefresh();
+    dialog.model().startRefresh();
     ASSERT_TRUE(refreshed(dialog));
     EXPECT_EQ(dialog.currentDetail(), view) << "the same pane, not a new one";
     EXPECT_EQ(view->volume().availableCapacity, root.availableCapacity);
@@ -222,7 +222,7 @@ TEST_F(StorageStatusDialogTest, NewFiguresOfTheShownVolumeAreShownInPlaceWhereTh
     EXPECT_EQ(view->verticalScrollBar()->value(), 100);
 
     // Another volume starts at the top.
-    dialog.select(std::filesystem::path("/data"));
+    dialog.model().select(std::filesystem::path("/data"));
     auto* other = qobject_cast<VolumeDetailView*>(dialog.currentDetail());
     ASSERT_NE(other, nullptr);
     EXPECT_NE(other, view);
@@ -242,10 +242,10 @@ TEST_F(StorageStatusDialogTest, WhileAListingHangsRefreshIsDisabledAndEscapeClos
     lister.push({makeVolume("/", true), makeVolume("/mnt/nfs")});
     dialog->refreshAction()->trigger();
     ASSERT_TRUE(test::runEventsUntil([&] { return lister.calls() == 2; }, 20s));
-    EXPECT_TRUE(dialog->isLoading());
+    EXPECT_TRUE(dialog->model().isLoading());
     EXPECT_FALSE(dialog->refreshAction()->isEnabled());
     dialog->refreshAction()->trigger();  // disabled: no second listing
-    dialog->startRefresh();
+    dialog->model().startRefresh();
     QCoreApplication::processEvents();
     EXPECT_EQ(lister.calls(), 2);
     // The current detail stays on screen while the list reloads.
@@ -269,7 +269,7 @@ TEST_F(StorageStatusDialogTest, FirstLoadShowsProgressUntilTheListArrives)
     lister.push({makeVolume("/", true)});
     StorageStatusDialog dialog(lister.lister());
     dialog.show();
-    ASSERT_TRUE(dialog.isLoading());
+    ASSERT_TRUE(dialog.model().isLoading());
     const auto* progress = dialog.currentDetail()->findChild<QLabel*>("loadingText");
     ASSERT_NE(progress, nullptr);
     EXPECT_TRUE(progress->isVisible());
@@ -286,7 +286,7 @@ TEST_F(StorageStatusDialogTest, OnThisMachineTheRootVolumeIsShownFirst)
     StorageStatusDialog dialog;
     dialog.show();
     ASSERT_TRUE(refreshed(dialog));
-    EXPECT_EQ(dialog.selection(), std::filesystem::path("/"));
+    EXPECT_EQ(dialog.model().selection(), std::filesystem::path("/"));
     auto* view = qobject_cast<VolumeDetailView*>(dialog.currentDetail());
     ASSERT_NE(view, nullptr);
     struct statvfs info {};
@@ -298,9 +298,9 @@ TEST_F(StorageStatusDialogTest, OnThisMachineTheRootVolumeIsShownFirst)
     EXPECT_NEAR(shown.toDouble(), share, 1.0);  // whole percent, while other programs write
 
     // A writable ext4 root can hold compressed files, and the pane says so.
-    ASSERT_NE(dialog.selectedVolume(), nullptr);
-    if (dialog.selectedVolume()->fileSystemType != "ext4" || dialog.selectedVolume()->isReadOnly)
-        GTEST_SKIP() << "root file system is " << dialog.selectedVolume()->fileSystemType;
+    ASSERT_NE(dialog.model().selectedVolume(), nullptr);
+    if (dialog.model().selectedVolume()->fileSystemType != "ext4" || dialog.model().selectedVolume()->isReadOnly)
+        GTEST_SKIP() << "root file system is " << dialog.model().selectedVolume()->fileSystemType;
     EXPECT_EQ(view->findChild<QLabel*>("verdictTitle")->text(), "利用できます");
     EXPECT_EQ(view->findChild<QLabel*>("compressionCapability")->text(), "decmpfs 透過圧縮 — 対応");
 }
