@@ -9,7 +9,7 @@
 #include "ui/common/TableCells.h"
 #include "ui/main/ActionCell.h"
 #include "ui/main/BottomActionBar.h"
-#include "ui/main/BulkSelection.h"
+#include "operations/rows/BulkSelection.h"
 #include "ui/sheets/OperationProgressSheet.h"
 #include "ui/sheets/ProgressTexts.h"
 #include "ui/main/RowWalks.h"
@@ -25,6 +25,8 @@ namespace kelvane::ui {
 using operations::ActiveOperation;
 using operations::DisplayRow;
 using operations::MainWindowModel;
+using operations::BulkSelection;
+using operations::SelectionStatistics;
 
 BulkRunControls::BulkRunControls(MainWindowModel& model, RowTreeView& table, DisplayRowTreeModel& rows,
                                  SheetPresenter& sheets, QWidget* window, std::function<void()> openHistory)

@@ -7,10 +7,10 @@
 #include "operations/bulk/OperationProgress.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/main/ActionCell.h"
-#include "ui/main/BulkSelection.h"
 #include "ui/sheets/OperationProgressSheet.h"
 #include "ui/sheets/ProgressTexts.h"
 
+#include "support/DisplayRows.h"
 #include "support/EventLoopWait.h"
 #include "support/WidgetApplication.h"
 
@@ -19,6 +19,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -97,6 +98,12 @@ TEST_F(ProgressSheetTest, OneFileRunShowsASpinnerAndEscapeCancelsOnlyOnceThereIs
     EXPECT_TRUE(progress_->wasCancelled());
     EXPECT_TRUE(task.isCancelled());
     EXPECT_TRUE(sheet_->isVisible());  // the run ends it, not the key
+    // Nor does the window's close end a run's sheet.
+    QSignalSpy closeAsked(sheet_.get(), &OperationProgressSheet::closeRequested);
+    sheet_->close();
+    turn();
+    EXPECT_TRUE(sheet_->isVisible());
+    EXPECT_EQ(closeAsked.count(), 0);
 }
 
 TEST_F(ProgressSheetTest, TheFileInHandIsNamedAsItReallyIs)
@@ -233,9 +240,12 @@ TEST_F(ProgressSheetTest, FinishedStatesShowWhatTheRunCameTo)
     EXPECT_FALSE(shows("savedPercent"));
     EXPECT_FALSE(shows("sizeLine"));
 
-    // The finished sheet cannot be closed by the window's close either.
+    // The window's close (Ctrl+W, the title bar) asks for the result to be
+    // closed, as its button does; the sheet goes when its owner takes it down.
+    QSignalSpy closeAsked(sheet_.get(), &OperationProgressSheet::closeRequested);
     sheet_->close();
     EXPECT_TRUE(sheet_->isVisible());
+    ASSERT_TRUE(closeAsked.wait(5000));
     sheet_->dismiss();
     EXPECT_FALSE(sheet_->isVisible());
 }
@@ -294,23 +304,8 @@ TEST(ProgressTextsTest, SavingsPercentSymbolsMessagesAndMemoryColoursAtTheirThre
 
 // --- the operation cell ----------------------------------------------------------------
 
-DisplayRow fileRow()
-{
-    DisplayRow row;
-    row.id = "child-x-/home/u/a.txt";
-    row.kind = DisplayRow::DisplayKind::file;
-    row.url = "/home/u/a.txt";
-    return row;
-}
-
-FileStatusEntry loaded(FileCompressionStatus status, std::uint64_t size = 10000)
-{
-    FileCompressionInfo info;
-    info.status = std::move(status);
-    info.logicalSize = size;
-    info.physicalSize = size;
-    return FileStatusEntry::loaded{info};
-}
+using kelvane::test::fileRow;
+using kelvane::test::loaded;
 
 TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCounts)
 {
@@ -351,60 +346,6 @@ TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCou
     ASSERT_EQ(rects.size(), 2u);
     EXPECT_LT(rects[0].right(), rects[1].left());
     EXPECT_TRUE(QRect(0, 0, 400, 24).contains(rects[0].united(rects[1])));
-}
-
-// --- the selection's bulk counts -------------------------------------------------------------
-
-TEST(BulkSelectionTest, CountsFollowTheSizeBoundsAndTheRunTakesEachFileOnce)
-{
-    BulkSelection::Entries entries;
-    std::vector<DisplayRow> files;
-    for (std::uint64_t size : {4095ULL, 4096ULL, 2147483647ULL, 2147483648ULL}) {
-        DisplayRow row = fileRow();
-        row.id = "f" + std::to_string(size);
-        row.url = "/d/" + row.id;
-        entries[row.id] = loaded(FileCompressionStatus::uncompressed{}, size);
-        files.push_back(row);
-    }
-    EXPECT_EQ(BulkSelection::statistics(files, {}, entries), (SelectionStatistics{2, 0, 1}));
-    const auto taken = BulkSelection::candidates(Kind::compress, files, {}, entries);
-    ASSERT_EQ(taken.size(), 2u);
-    EXPECT_EQ(taken[0].id, "f4096");
-    EXPECT_EQ(taken[1].id, "f2147483647");
-
-    // Not inspected: judged by the row's flag and size.
-    DisplayRow flagged = fileRow();
-    flagged.id = "flagged";
-    flagged.isCompressed = false;
-    DisplayRow unknown = fileRow();
-    unknown.id = "unknown";
-    unknown.url = "/d/unknown";
-    EXPECT_EQ(BulkSelection::statistics({flagged, unknown}, {}, {}), (SelectionStatistics{1, 0, 0}));
-    EXPECT_EQ(BulkSelection::candidates(Kind::compress, {flagged, unknown}, {}, {}).size(), 1u);
-    EXPECT_TRUE(BulkSelection::candidates(Kind::decompress, {flagged, unknown}, {}, {}).empty());
-
-    // A folder and one of its files: counted twice, taken once, where it first came.
-    const store::Uuid id = store::Uuid::random();
-    DisplayRow folder;
-    folder.id = "registered-" + id.toString();
-    folder.kind = DisplayRow::DisplayKind::folder;
-    folder.registeredItemID = id;
-    DisplayRow inside = fileRow();
-    inside.id = "inside";
-    inside.url = "/d/x/../inside";  // the same file as "/d/inside"
-    DisplayRow direct = inside;
-    direct.url = "/d/inside";
-    entries["inside"] = loaded(FileCompressionStatus::compressed{}, 9000);
-    BulkSelection::Aggregates aggregates;
-    aggregates[id].compressedCount = 1;
-    BulkSelection::FolderChildren children;
-    children[id] = std::make_shared<const std::vector<DisplayRow>>(std::vector<DisplayRow>{inside});
-    EXPECT_EQ(BulkSelection::statistics({folder, direct}, aggregates, entries), (SelectionStatistics{0, 2, 0}));
-    const auto once = BulkSelection::candidates(Kind::decompress, {folder, direct}, children, entries);
-    ASSERT_EQ(once.size(), 1u);
-    EXPECT_EQ(once[0].url, std::filesystem::path("/d/x/../inside"));
-    // Files of a folder not yet inspected are never taken.
-    EXPECT_TRUE(BulkSelection::candidates(Kind::decompress, {folder}, children, {}).empty());
 }
 
 }  // namespace

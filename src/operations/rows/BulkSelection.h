@@ -11,7 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
-namespace kelvane::ui {
+namespace kelvane::operations {
 
 // What the bottom bar counts in a selection. Counted per selected row, so a
 // file selected together with its folder counts twice (the run itself takes
@@ -25,24 +25,24 @@ struct SelectionStatistics {
 
 // The bulk actions of a table selection.
 struct BulkSelection {
-    using Entries = std::unordered_map<std::string, operations::FileStatusEntry>;
-    using Aggregates = std::unordered_map<operations::ItemId, operations::FolderAggregate>;
-    using FolderChildren = std::unordered_map<operations::ItemId, operations::DisplayRow::Children>;
+    using Entries = std::unordered_map<std::string, FileStatusEntry>;
+    using Aggregates = std::unordered_map<ItemId, FolderAggregate>;
+    using FolderChildren = std::unordered_map<ItemId, DisplayRow::Children>;
 
     static constexpr std::uint64_t minBytes = 4096;
     static constexpr std::uint64_t maxBytes = 2147483647;
 
     // `selected`: the selected rows in walk order (a folder before its files).
-    static SelectionStatistics statistics(const std::vector<operations::DisplayRow>& selected,
+    static SelectionStatistics statistics(const std::vector<DisplayRow>& selected,
                                           const Aggregates& aggregates, const Entries& entries);
     // The files a bulk run of the selection takes, each once (by its
     // normalised path, first occurrence wins): selected files that fit the
     // run by their inspected state (or, not inspected, by their row), and the
     // inspected files of selected folders that fit by their state.
-    static std::vector<operations::DisplayRow> candidates(operations::ActiveOperation::Kind kind,
-                                                          const std::vector<operations::DisplayRow>& selected,
+    static std::vector<DisplayRow> candidates(ActiveOperation::Kind kind,
+                                                          const std::vector<DisplayRow>& selected,
                                                           const FolderChildren& folderChildren,
                                                           const Entries& entries);
 };
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::operations

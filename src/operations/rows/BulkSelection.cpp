@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: MIT
-#include "ui/main/BulkSelection.h"
+#include "operations/rows/BulkSelection.h"
 
 #include <set>
 
-namespace kelvane::ui {
+namespace kelvane::operations {
 
-using operations::ActiveOperation;
-using operations::DisplayRow;
-using operations::FileStatusEntry;
 using engine::FileCompressionStatus;
 
 namespace {
@@ -122,4 +119,4 @@ std::vector<DisplayRow> BulkSelection::candidates(ActiveOperation::Kind kind, co
     return result;
 }
 
-}  // namespace kelvane::ui
+}  // namespace kelvane::operations
