@@ -7,7 +7,7 @@
 
 #include "discovery/SecurityScopedBookmark.h"
 #include "operations/rows/FileStatusCache.h"
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/windows/MainWindowModel.h"
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"

@@ -9,7 +9,7 @@
 #include "engine/FileCompressor.h"
 #include "operations/bulk/FailureInWords.h"
 #include "operations/rows/FileAttributes.h"
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/bulk/PublicFailureText.h"
 #include "platform/Bookmark.h"
 #include "platform/Logger.h"

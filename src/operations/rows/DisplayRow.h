@@ -3,7 +3,7 @@
 
 #include "operations/rows/FileStatusEntry.h"
 #include "operations/rows/FolderAggregate.h"
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/rows/RowId.h"
 
 #include <chrono>

@@ -31,9 +31,6 @@ struct RowId {
     }
 
     std::string toString() const;
-    // The id that `text` spells; none for any other text (a malformed item
-    // id, a missing separator, an unknown prefix).
-    static std::optional<RowId> parse(std::string_view text);
     // What every child id of `folderID` begins with; its path follows.
     static std::string childPrefix(const ItemId& folderID);
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/rows/RowId.h"
 
 #include <filesystem>

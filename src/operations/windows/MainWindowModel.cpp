@@ -2,7 +2,7 @@
 #include "operations/windows/MainWindowModel.h"
 
 #include "operations/folders/BookmarkUrlCache.h"
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/bulk/BulkOperationRunner.h"
 #include "operations/bulk/BulkPersistence.h"
 #include "operations/rows/CellInspection.h"
@@ -285,15 +285,12 @@ bool MainWindowModel::isInspecting(const std::string& rowId) const { return insp
 
 // --- registrations -----------------------------------------------------------
 
-void MainWindowModel::removeRegistrations(const std::set<std::string>& rowIds)
+void MainWindowModel::removeRegistrations(const std::vector<ItemId>& itemIDs)
 {
     try {
-        for (const std::string& text : rowIds) {
-            const std::optional<RowId> id = RowId::parse(text);
-            if (!id || id->kind != RowId::Kind::registered)
-                continue;
-            const auto it = std::find_if(items_.begin(), items_.end(),
-                                         [&](const Item& item) { return item->id() == id->itemID; });
+        for (const ItemId& id : itemIDs) {
+            const auto it =
+                std::find_if(items_.begin(), items_.end(), [&](const Item& item) { return item->id() == id; });
             if (it != items_.end())
                 modelContext_.remove(*it);
         }

@@ -154,10 +154,10 @@ public:
     bool isInspecting(const std::string& rowId) const;
 
     // --- registrations -----------------------------------------------------
-    // Removes the registered items among these row ids (other ids are left
-    // alone) and saves. A failure is undone in full and becomes the error
-    // message; the files themselves are never touched.
-    void removeRegistrations(const std::set<std::string>& rowIds);
+    // Removes the registered items with these ids (ids of no item shown are
+    // left alone) and saves. A failure is undone in full and becomes the
+    // error message; the files themselves are never touched.
+    void removeRegistrations(const std::vector<ItemId>& itemIDs);
 
     // --- bulk runs ---------------------------------------------------------
     // A run starts at once unless its files together pass the confirmation

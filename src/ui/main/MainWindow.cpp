@@ -515,7 +515,12 @@ void MainWindow::inspectVisibleRows()
 
 void MainWindow::removeSelectedRegistrations(const std::set<std::string>& ids)
 {
-    model_.removeRegistrations(ids);
+    // Only a registered row names an item; a folder's files are not registrations.
+    std::vector<operations::ItemId> items;
+    for (const DisplayRow& row : RowWalks::selectedRows(model_.displayedRows(), ids))
+        if (row.registeredItemID)
+            items.push_back(*row.registeredItemID);
+    model_.removeRegistrations(items);
     table_->clearSelection();
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "operations/rows/ItemKind.h"
+#include "operations/rows/RegisteredItemKind.h"
 
 #include "store/RegisteredItem.h"
 

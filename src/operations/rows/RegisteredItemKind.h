@@ -11,8 +11,8 @@ class RegisteredItem;
 
 namespace kelvane::operations {
 
-// What a registration or a row is. The windows get it from here: they do not
-// reach into the discovery layer.
+// What a registration or a row is (the discovery layer's kind). The windows
+// get it from here: they do not reach into the discovery layer.
 using discovery::ItemKind;
 
 // The kind a stored item was registered as; none when the store holds some
