@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "operations/folders/ScanActivityTexts.h"
 
+#include "display/VisibleName.h"
 #include <QLocale>
 
 namespace kelvane::operations {
@@ -8,7 +9,7 @@ namespace kelvane::operations {
 QString ScanActivityTexts::phaseText(const ScanActivity& activity)
 {
     const QLocale locale;
-    const QString name = QString::fromUtf8(activity.folderName());
+    const QString name = display::visibleName(activity.folderName());
     if (const auto* e = std::get_if<ScanActivity::Enumerating>(&activity.phase()))
         return QStringLiteral("「") + name + QStringLiteral("」の中身を確認中… ") + locale.toString(e->found) +
                QStringLiteral(" 件");

@@ -3,6 +3,7 @@
 
 #include "discovery/PathExtension.h"
 #include "display/Formatters.h"
+#include "display/VisibleName.h"
 #include "operations/threads/ChangeSignal.h"
 #include "platform/FileStat.h"
 #include "platform/FileSystem.h"
@@ -56,11 +57,11 @@ QString AskAIModel::buildPrompt() const
 {
     const std::string name = url_.filename().string();
     QStringList lines{QStringLiteral("このファイルが何なのか、用途と一般的な特徴を教えてください。"), QString(),
-                      QStringLiteral("- パス: ") + QString::fromStdString(url_.string()),
-                      QStringLiteral("- ファイル名: ") + QString::fromStdString(name)};
+                      QStringLiteral("- パス: ") + display::visibleName(url_),
+                      QStringLiteral("- ファイル名: ") + display::visibleName(name)};
     const std::string_view extension = discovery::pathExtension(name);
     if (!extension.empty())
-        lines << QStringLiteral("- 拡張子: .") + QString::fromUtf8(extension.data(), qsizetype(extension.size()));
+        lines << QStringLiteral("- 拡張子: .") + display::visibleName(extension);
     platform::FileStat stat;
     if (platform::lstat(url_, stat) == 0) {
         lines << QStringLiteral("- サイズ: ") + display::formatBytes(stat.size);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/storage/VolumeListModel.h"
 
+#include "ui/common/VisibleName.h"
 #include <utility>
 
 namespace kelvane::ui {
@@ -40,9 +41,9 @@ QVariant VolumeListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return QString::fromStdString(volume->name);
+        return visibleName(volume->name);
     case UrlRole:
-        return QString::fromStdString(volume->url.string());
+        return visibleName(volume->url);
     default:
         return {};
     }

@@ -117,6 +117,16 @@ TEST_F(AskAISheetTest, AFileWhoseNameMisleadsIsNamedAsItIs)
     EXPECT_EQ(child<ElidedLabel>(sheet, "fileName")->text(), "song\\u202E3pm.exe");
     EXPECT_EQ(child<ElidedLabel>(sheet, "fileFolder")->text(),
               QString::fromStdString(home_.path().string()) + "/dir\\u200B\\n");
+    // The question box, which is also what the local AI is sent, names it
+    // the same way: no line of it reads "3pm.exe" backwards.
+    const QString question = child<QLabel>(sheet, "prompt")->text();
+    const QString folder = QString::fromStdString(home_.path().string()) + "/dir\\u200B\\n";
+    EXPECT_TRUE(question.contains("\n- パス: " + folder + "/song\\u202E3pm.exe\n")) << question.toStdString();
+    EXPECT_TRUE(question.contains("\n- ファイル名: song\\u202E3pm.exe\n")) << question.toStdString();
+    EXPECT_TRUE(question.contains("\n- 拡張子: .exe\n")) << question.toStdString();
+    EXPECT_FALSE(question.contains(QChar(0x202E)));
+    EXPECT_FALSE(question.contains(QChar(0x200B)));
+    EXPECT_EQ(question, sheet->model().buildPrompt());
 }
 
 TEST_F(AskAISheetTest, LoopbackEndpointsBecomeChatCompletionsUrls)
