@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QString>
 
+class QWidget;
+
 namespace kelvane::ui {
 
 // The text hierarchy of every window. Secondary and tertiary text are the
@@ -14,6 +16,11 @@ namespace kelvane::ui {
 // where a colour loses its alpha (style sheets, pixmaps).
 QColor secondaryColor(const QPalette& palette);
 QColor tertiaryColor(const QPalette& palette);
+// Draws `widget`'s text (a label, a note, a figure) in the secondary colour
+// of the palette it sits in, and keeps doing so when the desktop's palette
+// changes; `secondary` false gives it the palette's own text colour back.
+// Every secondary text of the windows is set this way.
+void setSecondaryText(QWidget* widget, bool secondary = true);
 // A colour in style-sheet form, alpha included ("rgba(r, g, b, a)").
 QString cssColor(const QColor& color);
 

@@ -43,7 +43,7 @@ QHBoxLayout* tightRow(QWidget* box)
 QLabel* quietLabel(const QString& text = {}, const char* name = nullptr)
 {
     QLabel* l = plainLabel(text, name);
-    l->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(l);
     return l;
 }
 

@@ -70,7 +70,7 @@ QWidget* makeScreen(const char16_t* symbol, int iconSize, const QString& text, b
     auto* label = new QLabel(text);
     label->setObjectName(QStringLiteral("message"));
     label->setAlignment(Qt::AlignCenter);
-    label->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(label);
     if (large) {
         QFont font = label->font();
         font.setPointSizeF(font.pointSizeF() * 1.3);

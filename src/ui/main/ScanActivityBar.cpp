@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/ScanActivityBar.h"
 
+#include "ui/common/TextStyles.h"
 #include "operations/folders/ScanActivity.h"
 #include "operations/folders/ScanActivityTexts.h"
 #include "ui/common/ElidedLabel.h"
@@ -34,10 +35,10 @@ ScanActivityBar::ScanActivityBar(QWidget* parent) : QFrame(parent)
     phase_ = new ElidedLabel(Qt::ElideMiddle);
     counter_ = new QLabel;
     counter_->setTextFormat(Qt::PlainText);
-    counter_->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(counter_);
     elapsed_ = new QLabel;
     elapsed_->setTextFormat(Qt::PlainText);
-    elapsed_->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(elapsed_);
     cancel_ = new QPushButton(ScanActivityTexts::cancelButtonTitle());
     cancel_->setToolTip(ScanActivityTexts::cancelHelpText());
     connect(cancel_, &QPushButton::clicked, this, [this] {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/AskAISheet.h"
 
+#include "ui/common/TextStyles.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/VisibleName.h"
@@ -52,7 +53,7 @@ QLayout* AskAISheet::buildHeader()
     folder->setText(visibleName(model_->url().parent_path()));
     folder->setToolTip(folder->text());
     setRelativeFontSize(folder, -1);
-    setSecondaryStyle(folder);
+    setSecondaryText(folder);
     return symbolHeader(icon, {}, {name, folder});
 }
 
@@ -75,7 +76,7 @@ QWidget* AskAISheet::buildConversation()
     prompt_->setObjectName("prompt");
     prompt_->setMargin(8);
     prompt_->setAutoFillBackground(true);
-    setSecondaryStyle(prompt_);
+    setSecondaryText(prompt_);
     QPalette promptPalette = prompt_->palette();
     promptPalette.setColor(QPalette::Window, promptPalette.color(QPalette::AlternateBase));
     prompt_->setPalette(promptPalette);
@@ -109,7 +110,7 @@ QWidget* AskAISheet::buildErrorView(QWidget* content)
     errorText_ = selectableLabel({}, errorView_);
     errorText_->setObjectName("errorText");
     setRelativeFontSize(errorText_, -1);
-    setSecondaryStyle(errorText_);
+    setSecondaryText(errorText_);
     layout->addWidget(errorTitle_);
     layout->addWidget(errorText_);
     return errorView_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/CloudFolderWarningSheet.h"
 
+#include "ui/common/TextStyles.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/SheetButtons.h"
@@ -37,7 +38,7 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
     auto* name = new ElidedLabel(Qt::ElideMiddle);
     name->setObjectName(QStringLiteral("itemName"));
     name->setText(visibleName(url.filename()));
-    name->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(name);
     titles->addWidget(heading);
     titles->addWidget(name);
     header->addLayout(titles, 1);
@@ -55,11 +56,11 @@ CloudFolderWarningSheet::CloudFolderWarningSheet(const std::filesystem::path& ur
         auto* line = new QHBoxLayout;
         line->setSpacing(8);
         auto* bullet = new QLabel(QStringLiteral("•"));
-        bullet->setForegroundRole(QPalette::PlaceholderText);
+        setSecondaryText(bullet);
         auto* text = new QLabel(QString::fromUtf8(caveat));
         text->setTextFormat(Qt::RichText);
         text->setWordWrap(true);
-        text->setForegroundRole(QPalette::PlaceholderText);
+        setSecondaryText(text);
         line->addWidget(bullet, 0, Qt::AlignTop);
         line->addWidget(text, 1);
         list->addLayout(line);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/FolderRegistrationSheet.h"
 
+#include "ui/common/TextStyles.h"
 #include "operations/folders/FolderRegistration.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/SheetButtons.h"
@@ -35,7 +36,7 @@ FolderRegistrationSheet::FolderRegistrationSheet(const std::filesystem::path& fo
     auto* parentPath = new ElidedLabel(Qt::ElideMiddle);
     parentPath->setObjectName(QStringLiteral("parentPath"));
     parentPath->setText(visibleName(folderURL.parent_path()));
-    parentPath->setForegroundRole(QPalette::PlaceholderText);
+    setSecondaryText(parentPath);
     QFont captionFont = parentPath->font();
     captionFont.setPointSizeF(captionFont.pointSizeF() * 0.85);
     parentPath->setFont(captionFont);
@@ -97,7 +98,7 @@ void FolderRegistrationSheet::refresh()
     QFont countFont = count_->font();
     countFont.setBold(state_->fileCount().has_value());
     count_->setFont(countFont);
-    count_->setForegroundRole(state_->fileCount() ? QPalette::WindowText : QPalette::PlaceholderText);
+    setSecondaryText(count_, !state_->fileCount());
     const auto& message = state_->errorMessage();
     error_->setVisible(message.has_value());
     error_->setText(message ? QString::fromStdString(*message) : QString());

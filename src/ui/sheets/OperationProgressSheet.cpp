@@ -72,7 +72,6 @@ Layout* flushLayout(QWidget* widget, int spacing)
     return layout;
 }
 
-void setSecondary(QWidget* w) { w->setForegroundRole(QPalette::PlaceholderText); }
 
 // A colour of its own, or the secondary style.
 void setTone(QLabel* l, const std::optional<QColor>& color)
@@ -84,7 +83,7 @@ void setTone(QLabel* l, const std::optional<QColor>& color)
     l->setProperty("tone", tone);
     if (!color) {
         l->setPalette(QPalette());
-        setSecondary(l);
+        setSecondaryText(l);
         return;
     }
     QPalette palette = l->palette();
@@ -117,11 +116,9 @@ QWidget* gridLabel(const char16_t* symbol, const QString& title, const QString& 
 {
     auto* cell = new QWidget;
     auto* row = flushLayout<QHBoxLayout>(cell, 4);
-    QColor secondary = cell->palette().color(QPalette::WindowText);
-    secondary.setAlphaF(0.55f);
-    row->addWidget(symbolLabel(symbol, secondary, 12));
+    row->addWidget(symbolLabel(symbol, secondaryColor(cell->palette()), 12));
     QLabel* l = label(title, TextStyle::caption, base);
-    setSecondary(l);
+    setSecondaryText(l);
     row->addWidget(l);
     cell->setToolTip(toolTip);
     return cell;
@@ -130,7 +127,7 @@ QWidget* gridLabel(const char16_t* symbol, const QString& title, const QString& 
 QLabel* gridValue(const char* name, const QFont& base)
 {
     QLabel* l = label(QString(), TextStyle::caption, base, name);
-    setSecondary(l);
+    setSecondaryText(l);
     return l;
 }
 
@@ -230,10 +227,10 @@ QLayout* OperationProgressSheet::buildHeader()
     fileName_->setObjectName(QStringLiteral("fileName"));
     fileName_->setFont(styledFont(base, TextStyle::subheadline));
     fileName_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    setSecondary(fileName_);
+    setSecondaryText(fileName_);
     counts_ = label(QString(), TextStyle::subheadline, base, "counts");
     counts_->setWordWrap(true);
-    setSecondary(counts_);
+    setSecondaryText(counts_);
     titles->addWidget(title_);
     titles->addWidget(fileName_);
     titles->addWidget(counts_);
@@ -260,7 +257,7 @@ QWidget* OperationProgressSheet::buildProgressBox()
     failedDot_ = label(QStringLiteral("·"), TextStyle::caption, base);
     progressFailed_ = label(QString(), TextStyle::caption, base, "progressFailed");
     for (QLabel* l : {progressCounts_, savedDot_, progressSaved_, failedDot_})
-        setSecondary(l);
+        setSecondaryText(l);
     setTone(progressFailed_, ProgressTexts::red());
     for (QLabel* l : {progressCounts_, savedDot_, progressSaved_, failedDot_, progressFailed_})
         progressLine->addWidget(l);
@@ -364,9 +361,9 @@ QFrame* OperationProgressSheet::buildResultCard()
     savedBytes_ = label(QString(), TextStyle::title, base, "savedBytes");
     setTone(savedBytes_, ProgressTexts::green());
     QLabel* reduced = label(QStringLiteral("削減"), TextStyle::subheadline, base);
-    setSecondary(reduced);
+    setSecondaryText(reduced);
     percentDot_ = label(QStringLiteral("·"), TextStyle::subheadline, base);
-    setSecondary(percentDot_);
+    setSecondaryText(percentDot_);
     savedPercent_ = label(QString(), TextStyle::subheadline, base, "savedPercent");
     QFont medium = savedPercent_->font();
     medium.setWeight(QFont::Medium);
@@ -387,7 +384,7 @@ QFrame* OperationProgressSheet::buildResultCard()
     QFont struck = sizeBefore_->font();
     struck.setStrikeOut(true);
     sizeBefore_->setFont(struck);
-    setSecondary(sizeBefore_);
+    setSecondaryText(sizeBefore_);
     QLabel* arrow = symbolLabel(u"arrow.right", secondaryColor(palette()), 12);
     sizeAfter_ = label(QString(), TextStyle::caption, base, "sizeAfter");
     sizeRow->addWidget(sizeBefore_);
@@ -416,10 +413,10 @@ QFrame* OperationProgressSheet::buildOversizeNotice()
     oversizeHeadline_->setFont(medium);
     oversizeHeadline_->setWordWrap(true);
     oversizeTotal_ = label(QString(), TextStyle::caption, base, "oversizeTotal");
-    setSecondary(oversizeTotal_);
+    setSecondaryText(oversizeTotal_);
     QLabel* reason = label(ProgressTexts::oversizeReason(), TextStyle::caption, base, "oversizeReason");
     reason->setWordWrap(true);
-    setSecondary(reason);
+    setSecondaryText(reason);
     column->addWidget(oversizeHeadline_);
     column->addWidget(oversizeTotal_);
     column->addWidget(reason);
@@ -445,12 +442,11 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
         row->setSpacing(6);
         row->addWidget(symbolLabel(symbol, color, 14), 0, Qt::AlignTop);
         QLabel* l = label(text, TextStyle::caption, base);  // short lines, broken where the text says
-        setSecondary(l);
+        setSecondaryText(l);
         row->addWidget(l, 1);
         notes->addLayout(row);
     };
-    QColor secondary = palette().color(QPalette::WindowText);
-    secondary.setAlphaF(0.55f);
+    const QColor secondary = secondaryColor(palette());
     note(u"checkmark.shield.fill", ProgressTexts::green(),
          QStringLiteral("rename 経由のアトミック差し替え + SHA-256 往復検証で動作中。\n"
                         "クラッシュやキャンセルが発生しても元ファイルは保護されます。"));
@@ -464,7 +460,7 @@ QWidget* OperationProgressSheet::buildSafetyNotes()
           QStringLiteral("中断しても圧縮済みのファイルはそのまま残り、残りは「圧縮」ボタンから後で続けられます。")}) {
         QLabel* l = label(text, TextStyle::caption, base);
         l->setWordWrap(true);
-        setSecondary(l);
+        setSecondaryText(l);
         interruption->addWidget(l);
     }
     column->addLayout(interruption);
@@ -645,12 +641,18 @@ void OperationProgressSheet::showEvent(QShowEvent* event)
 
 // --- closing ------------------------------------------------------------------------
 
+// Escape: a run is cancelled (its sheet stays until it has wound down); the
+// result closes, as its button does.
 void OperationProgressSheet::reject()
 {
-    if (!progress_->isFinished() && progress_->task())
+    if (progress_->isFinished())
+        emit closeRequested();
+    else if (progress_->task())
         progress_->cancel();
 }
 
+// Ctrl+W or the title bar: the result closes; a run's sheet stays, as the
+// run cannot be left on its own.
 void OperationProgressSheet::closeEvent(QCloseEvent* event)
 {
     if (closing_) {
@@ -658,6 +660,8 @@ void OperationProgressSheet::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
+    if (progress_->isFinished())
+        QMetaObject::invokeMethod(this, &OperationProgressSheet::closeRequested, Qt::QueuedConnection);
 }
 
 void OperationProgressSheet::dismiss()

@@ -104,7 +104,7 @@ SearchSheet::SearchSheet(std::unique_ptr<SearchSheetModel> model, Shell& shell, 
     outer->addWidget(horizontalDivider(this));
     counts_ = plainLabel({}, this);
     counts_->setObjectName("counts");
-    setSecondaryStyle(counts_);
+    setSecondaryText(counts_);
     register_ = sheetButton({}, this, "registerButton", symbolIcon(u"plus.circle.fill"));
     outer->addLayout(spreadRow({counts_}, {register_}, {20, 12, 20, 12}, 12));
 
@@ -170,7 +170,7 @@ QWidget* SearchSheet::buildRootRow(QWidget* form)
 {
     root_ = stretchingElidedLabel(Qt::ElideMiddle, form);
     root_->setObjectName("rootPath");
-    setSecondaryStyle(root_);
+    setSecondaryText(root_);
     auto* choose = sheetButton(QStringLiteral("選択…"), form, "chooseRootButton");
     recursive_ = new QCheckBox(QStringLiteral("サブフォルダを含む"), form);
     recursive_->setObjectName("recursive");
@@ -302,7 +302,7 @@ QWidget* SearchSheet::buildSearchingPage()
     bar->setFixedWidth(260);
     progress_ = plainLabel({}, searching);
     progress_->setObjectName("searchProgress");
-    setSecondaryStyle(progress_);
+    setSecondaryText(progress_);
     auto* cancel = sheetButton(QStringLiteral("キャンセル"), searching, "cancelSearchButton");
     centredColumn(searching, {bar, progress_, cancel}, 14, true);
     connect(cancel, &QPushButton::clicked, model_.get(), &SearchSheetModel::cancelSearch);
@@ -317,7 +317,7 @@ QWidget* SearchSheet::buildErrorPage()
     error_ = selectableLabel({}, failed);
     error_->setObjectName("searchError");
     error_->setAlignment(Qt::AlignHCenter);
-    setSecondaryStyle(error_);
+    setSecondaryText(error_);
     centredColumn(failed, {icon, error_}, 8, true, error_);
     return failed;
 }

@@ -51,17 +51,8 @@ QLabel* caption(const QString& text, QWidget* parent)
 {
     QLabel* label = plainLabel(text, parent);
     setRelativeFontSize(label, -1);
-    setSecondaryStyle(label);
+    setSecondaryText(label);
     return label;
-}
-
-void setSecondaryStyle(QWidget* widget)
-{
-    QPalette palette = widget->palette();
-    const QColor dimmed = secondaryColor(palette);
-    palette.setColor(QPalette::WindowText, dimmed);
-    palette.setColor(QPalette::Text, dimmed);
-    widget->setPalette(palette);
 }
 
 void setTextColor(QWidget* widget, const QColor& color)
@@ -160,7 +151,7 @@ BusyRow busyRow(const QString& text, QWidget* parent, QMargins margins, int spac
     spinner->setTextVisible(false);
     spinner->setFixedSize(48, 10);
     busy.text = plainLabel(text, busy.row);
-    setSecondaryStyle(busy.text);
+    setSecondaryText(busy.text);
     layout->addWidget(spinner);
     layout->addWidget(busy.text);
     layout->addStretch(1);
@@ -191,7 +182,7 @@ EmptyState emptyState(QWidget* parent, const QString& symbol, int symbolSide, co
     QLabel* heading = plainLabel(title, empty.box);
     setRelativeFontSize(heading, titleSize, true);
     empty.text = plainLabel(text, empty.box);
-    setSecondaryStyle(empty.text);
+    setSecondaryText(empty.text);
     centredColumn(empty.box, {icon, heading, empty.text}, 8, centred);
     return empty;
 }

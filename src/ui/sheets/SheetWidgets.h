@@ -43,8 +43,6 @@ QLabel* selectableLabel(const QString& text = {}, QWidget* parent = nullptr);
 // A small secondary text: a caption over or beside what it names.
 QLabel* caption(const QString& text, QWidget* parent);
 
-// The palette's dimmed text colour for secondary text.
-void setSecondaryStyle(QWidget* widget);
 void setTextColor(QWidget* widget, const QColor& color);
 // Point size relative to the application font (caption -1, title 3 +3 ...).
 void setRelativeFontSize(QWidget* widget, int delta, bool bold = false);

@@ -84,10 +84,10 @@ QLayout* WizardPresetDetailView::buildHeader()
     auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
     path->setText(visibleName(preset.displayPath()));
     path->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    setSecondaryStyle(path);
+    setSecondaryText(path);
     QLabel* subtitle = plainLabel(QString::fromStdString(preset.subtitle), this);
     subtitle->setWordWrap(true);
-    setSecondaryStyle(subtitle);
+    setSecondaryText(subtitle);
     QHBoxLayout* header = symbolHeader(icon, Qt::AlignTop, {title, path, subtitle});
     header->setContentsMargins(12, 12, 12, 12);
     return header;
@@ -194,7 +194,7 @@ QLayout* WizardPresetDetailView::buildFooter()
 {
     counts_ = plainLabel({}, this);
     counts_->setObjectName("counts");
-    setSecondaryStyle(counts_);
+    setSecondaryText(counts_);
     selectAll_ = sheetButton(QStringLiteral("全選択"), this, "selectAllButton");
     clear_ = sheetButton(QStringLiteral("選択解除"), this, "clearButton");
     register_ = sheetButton(QStringLiteral("選択を登録"), this, "registerButton", symbolIcon(u"plus.circle.fill"));

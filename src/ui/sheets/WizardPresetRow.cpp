@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardPresetRow.h"
 
+#include "ui/common/VisibleName.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 #include "ui/common/TextStyles.h"
@@ -59,7 +60,7 @@ WizardPresetRow::WizardPresetRow(operations::WizardPreset preset, std::function<
     setRelativeFontSize(title, 1, true);
     registeredBadge_ = badge(QStringLiteral("登録済み"), kGreen, this);
     QLabel* probe = plainLabel({}, this);
-    setSecondaryStyle(probe);
+    setSecondaryText(probe);
     missingBadge_ = badge(QStringLiteral("未検出"), probe->palette().color(QPalette::WindowText), this);
     delete probe;
     titleRow->addWidget(title);
@@ -68,16 +69,16 @@ WizardPresetRow::WizardPresetRow(operations::WizardPreset preset, std::function<
     titleRow->addStretch(1);
     info->addLayout(titleRow);
     auto* path = stretchingElidedLabel(Qt::ElideLeft, this);
-    path->setText(QString::fromStdString(preset_.displayPath()));
+    path->setText(visibleName(preset_.displayPath()));
     path->setToolTip(path->text());
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSizeF(std::max(6.0, font().pointSizeF() - 1));
     path->setFont(mono);
-    setSecondaryStyle(path);
+    setSecondaryText(path);
     info->addWidget(path);
     QLabel* subtitle = plainLabel(QString::fromStdString(preset_.subtitle), this);
     subtitle->setWordWrap(true);
-    setSecondaryStyle(subtitle);
+    setSecondaryText(subtitle);
     info->addWidget(subtitle);
     first->addLayout(info, 1);
 
@@ -96,7 +97,7 @@ WizardPresetRow::WizardPresetRow(operations::WizardPreset preset, std::function<
                                    this);
     reduction->setObjectName("reduction");
     setRelativeFontSize(reduction, -1);
-    setSecondaryStyle(reduction);
+    setSecondaryText(reduction);
     sizeColumn->addWidget(size_, 0, Qt::AlignRight);
     sizeColumn->addWidget(measuring_, 0, Qt::AlignRight);
     sizeColumn->addWidget(reduction, 0, Qt::AlignRight);
@@ -139,13 +140,9 @@ void WizardPresetRow::update(std::optional<std::int64_t> sizeBytes, bool isRegis
     if (sizeBytes) {
         size_->setText(display::formatBytes(*sizeBytes));
         setRelativeFontSize(size_, 3);
-        size_->setPalette(palette());
-    } else {
-        size_->setText(present ? QString() : QStringLiteral("—"));
-        setRelativeFontSize(size_, 0);
-        setSecondaryStyle(size_);
     }
-    size_->setVisible(sizeBytes || !present);
+    // A missing folder says so by its badge; no size stands in for one.
+    size_->setVisible(sizeBytes.has_value());
     measuring_->setVisible(!sizeBytes && present);
     inspect_->setEnabled(present);
     registerAll_->setEnabled(present && !isRegistered);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/sheets/WizardSheet.h"
 
+#include "ui/common/TextStyles.h"
 #include "operations/sheets/WizardPresetScanModel.h"
 #include "operations/sheets/WizardSheetModel.h"
 #include "ui/common/Symbols.h"
@@ -88,12 +89,12 @@ QWidget* WizardSheet::buildPresetList()
     QLabel* intro = plainLabel(QStringLiteral("容量を取りがちな場所をまとめました。\n"
                                               "再生成しやすい / 安全に圧縮できるパスから順に登録するのがおすすめです。"),
                                list);
-    setSecondaryStyle(intro);
+    setSecondaryText(intro);
     listLayout->addWidget(intro);
 
     QLabel* header = plainLabel(QStringLiteral("プリセット"), list);
     setRelativeFontSize(header, 0, true);
-    setSecondaryStyle(header);
+    setSecondaryText(header);
     listLayout->addWidget(header);
     for (const auto& preset : model_->presets()) {
         WizardSheetModel* sheetModel = model_.get();
