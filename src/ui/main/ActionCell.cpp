@@ -112,6 +112,18 @@ int ActionCell::widthFor(const std::vector<ActionButton>& buttons, const QFont& 
     return total;
 }
 
+ColumnWidth ActionCell::columnBounds(const QFont& font)
+{
+    const auto both = [&font](const QString& count) {
+        return widthFor({compressButton(QStringLiteral("圧縮 ") + count, {}, false),
+                         decompressButton(QStringLiteral("解除 ") + count, {})},
+                        font) +
+               8;
+    };
+    const int fits = both(QStringLiteral("88888"));
+    return {fits, fits, both(QStringLiteral("8888888"))};
+}
+
 // --- the delegate -------------------------------------------------------------------
 
 ActionCellDelegate::ActionCellDelegate(OnAction onAction, QObject* parent)

@@ -4,6 +4,7 @@
 #include "operations/bulk/ActiveOperation.h"
 #include "operations/rows/DisplayRow.h"
 #include "operations/rows/FileStatusEntry.h"
+#include "ui/common/ColumnWidths.h"
 
 #include <QRect>
 #include <QStyledItemDelegate>
@@ -37,6 +38,9 @@ struct ActionCell {
     static QFont buttonFont(const QFont& base, bool mini);
     // The width the widest buttons need, for the column.
     static int widthFor(const std::vector<ActionButton>& buttons, const QFont& font);
+    // The "操作" column's widths in `font`: a folder's two buttons with
+    // five-digit counts always fit; it grows no wider than seven-digit ones.
+    static ColumnWidth columnBounds(const QFont& font);
 };
 
 // Paints the "操作" cell's buttons and hands a click on one of them, with

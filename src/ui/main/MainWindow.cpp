@@ -281,9 +281,14 @@ void MainWindow::restoreColumns()
 {
     QHeaderView* header = table_->header();
     restoringColumns_ = true;
+    std::vector<ColumnWidth> bounds;
     for (int c = 0; c < mainColumnCount; ++c) {
         const auto column = static_cast<MainColumn>(c);
-        header->resizeSection(c, TableCells::idealWidth(column));
+        bounds.push_back(column == MainColumn::action
+                             ? ActionCell::columnBounds(table_->font())
+                             : ColumnWidth{TableCells::minimumWidth(column), TableCells::idealWidth(column),
+                                           TableCells::maximumWidth(column)});
+        header->resizeSection(c, bounds.back().ideal);
         header->setSectionHidden(c, TableCells::hiddenByDefault(column));
     }
     header->setMinimumSectionSize(40);
@@ -294,11 +299,6 @@ void MainWindow::restoreColumns()
         header->setSectionHidden(static_cast<int>(fixed), false);
     // The sort order is not kept: every window starts by name, ascending.
     header->setSortIndicator(static_cast<int>(MainColumn::name), Qt::AscendingOrder);
-    std::vector<ColumnWidth> bounds;
-    for (int c = 0; c < mainColumnCount; ++c) {
-        const auto column = static_cast<MainColumn>(c);
-        bounds.push_back({TableCells::minimumWidth(column), TableCells::idealWidth(column), TableCells::maximumWidth(column)});
-    }
     columnWidths_ = ColumnWidths::apply(header, std::move(bounds), true);
     restoringColumns_ = false;
 

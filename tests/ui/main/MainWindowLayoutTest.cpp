@@ -3,8 +3,12 @@
 
 #include "ui/common/ColumnWidths.h"
 #include "ui/common/TableCells.h"
+#include "ui/main/ActionCell.h"
+
+#include "support/Contrast.h"
 
 #include <QHeaderView>
+#include <QLabel>
 #include <QScreen>
 #include <QTest>
 
@@ -23,6 +27,13 @@ protected:
         QCoreApplication::processEvents();
     }
 
+    ColumnWidth bounds(MainColumn column) const
+    {
+        if (column == MainColumn::action)
+            return ActionCell::columnBounds(window_->findChild<RowTreeView*>()->font());
+        return {TableCells::minimumWidth(column), TableCells::idealWidth(column), TableCells::maximumWidth(column)};
+    }
+
     // Every shown column lies wholly inside the view and within its bounds.
     void expectColumnsFit()
     {
@@ -32,12 +43,29 @@ protected:
                 continue;
             SCOPED_TRACE(TableCells::columnTitle(column).toStdString());
             const int size = header()->sectionSize(c);
-            EXPECT_GE(size, TableCells::minimumWidth(column));
-            if (TableCells::maximumWidth(column) > 0) {
-                EXPECT_LE(size, TableCells::maximumWidth(column));
+            EXPECT_GE(size, bounds(column).minimum);
+            if (bounds(column).maximum > 0) {
+                EXPECT_LE(size, bounds(column).maximum);
             }
             EXPECT_LE(header()->sectionViewportPosition(c) + size, viewportWidth());
         }
+        // A folder with plain and compressed files shows both its buttons
+        // whole inside the cell, large counts included.
+        const int action = static_cast<int>(MainColumn::action);
+        const QRect cell(header()->sectionViewportPosition(action), 0, header()->sectionSize(action), 24);
+        operations::DisplayRow folder;
+        folder.kind = operations::DisplayRow::DisplayKind::folder;
+        folder.folderAggregate = operations::FolderAggregate{};
+        folder.folderAggregate->compressableCount = 12345;
+        folder.folderAggregate->compressedCount = 67890;
+        const auto buttons = ActionCell::buttons(folder, {});
+        ASSERT_EQ(buttons.size(), 2u);
+        const auto rects =
+            ActionCell::buttonRects(cell, buttons, window_->findChild<RowTreeView*>()->font());
+        for (const QRect& rect : rects)
+            EXPECT_TRUE(cell.contains(rect)) << rect.x() << "+" << rect.width() << " in " << cell.x() << "+"
+                                             << cell.width();
+        EXPECT_LE(rects.back().right(), viewportWidth());
     }
 };
 
@@ -57,10 +85,10 @@ TEST_F(MainWindowLayoutTest, ColumnsStayOnScreenAtTheDefaultWidthAndTheActionCol
     for (int c = 0; c < mainColumnCount; ++c) {
         const auto column = static_cast<MainColumn>(c);
         if (column != MainColumn::name && !header()->isSectionHidden(c)) {
-            EXPECT_EQ(header()->sectionSize(c), TableCells::idealWidth(column)) << TableCells::columnTitle(column).toStdString();
+            EXPECT_EQ(header()->sectionSize(c), bounds(column).ideal) << TableCells::columnTitle(column).toStdString();
         }
     }
-    EXPECT_LE(header()->sectionSize(action), 130);
+    EXPECT_LE(header()->sectionSize(action), bounds(MainColumn::action).maximum);
     EXPECT_GT(header()->sectionSize(name), narrowName) << "the room goes to the name";
     EXPECT_EQ(header()->sectionViewportPosition(action) + header()->sectionSize(action), viewportWidth())
         << "the name takes up all the room, no gap after the last column";
@@ -101,6 +129,34 @@ TEST_F(MainWindowLayoutTest, TheWindowOpensInsideTheScreenAndComesBackWhereItWas
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     EXPECT_EQ(window_->size(), size);
     EXPECT_EQ(window_->geometry().topLeft(), QPoint(available.left() + 3, available.top() + 40));
+}
+
+TEST_F(MainWindowLayoutTest, TheBottomBarsQuietTextsReadInALightAndADarkPalette)
+{
+    registerItem(makeFile(home_ / "notes.txt"), false);
+    openWindow();
+    const QPalette before = QApplication::palette();
+    auto* bar = window_->findChild<QWidget*>(QStringLiteral("bottomActionBar"));
+    ASSERT_NE(bar, nullptr);
+    for (const auto& [name, palette] : {std::pair{"light", kelvane::test::lightPalette()},
+                                        std::pair{"dark", kelvane::test::darkPalette()}}) {
+        SCOPED_TRACE(name);
+        QApplication::setPalette(palette);
+        QCoreApplication::processEvents();
+        const QColor background = bar->palette().color(QPalette::Window);
+        int quiet = 0;
+        for (QLabel* label : bar->findChildren<QLabel*>()) {
+            const QString text = label->text();
+            if (!(text == u"現在の削減" || text.startsWith(u"(") || text.startsWith(u"選択中")))
+                continue;
+            ++quiet;
+            const QColor drawn = label->palette().color(label->foregroundRole());
+            EXPECT_GE(kelvane::test::contrastRatio(drawn, background), 4.5)
+                << text.toStdString() << ": " << drawn.name().toStdString() << " on " << background.name().toStdString();
+        }
+        EXPECT_EQ(quiet, 3);
+    }
+    QApplication::setPalette(before);
 }
 
 }  // namespace
