@@ -103,8 +103,7 @@ WindowScenes::WindowScenes(std::shared_ptr<store::ModelContainer> container, ope
                                                    QString::fromStdString(AppContext::versionLabel()),
                                                    std::move(hooks));
     // "終了" and Ctrl+Q in any window or sheet end here.
-    QObject::connect(&ui::QuitRequest::shared(), &ui::QuitRequest::requested, mainWindow_.get(),
-                     [] { QApplication::closeAllWindows(); });
+    QObject::connect(&ui::QuitRequest::shared(), &ui::QuitRequest::requested, mainWindow_.get(), [this] { quit(); });
     ui::populateMenuBar(mainWindow_->menuBar(), mainWindow_->commands(), shell_,
                         [] { ui::QuitRequest::shared().request(); }, [this] { openSettings(); });
 }
@@ -183,6 +182,22 @@ void WindowScenes::windDown(std::function<void()> finished)
     QObject::connect(progress.get(), &operations::OperationProgress::completedAtChanged, progress.get(),
                      [finished = std::move(finished)] { finished(); }, Qt::SingleShotConnection);
     progress->cancel();
+}
+
+// As a termination signal does: a running bulk run is cancelled and wound
+// down first, then its result and every window close.
+void WindowScenes::quit()
+{
+    if (quitting_)
+        return;
+    quitting_ = true;
+    windDown([this, window = QPointer<ui::MainWindow>(mainWindow_.get())] {
+        if (!window)
+            return;
+        quitting_ = false;
+        model_->setOperationProgress(nullptr);
+        QApplication::closeAllWindows();
+    });
 }
 
 int runWindowScenes(const std::shared_ptr<store::ModelContainer>& container, operations::FileStatusCache& cache,

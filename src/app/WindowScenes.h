@@ -59,6 +59,7 @@ public:
     void windDown(std::function<void()> finished);
 
 private:
+    void quit();
     void openWizard();
     void openSearch();
     void askAbout(const std::filesystem::path& file);
@@ -70,6 +71,7 @@ private:
     std::unique_ptr<operations::MainWindowModel> model_;
     QPointer<QWidget> logWindow_;
     QPointer<QWidget> settingsWindow_;
+    bool quitting_ = false;
     // Last, so that it goes first: its hooks call back into the members above.
     std::unique_ptr<ui::MainWindow> mainWindow_;
 };
