@@ -57,6 +57,11 @@ public:
         arm(std::chrono::milliseconds(0));
     }
     bool isCurrent() const { return callbacks_.isCurrent(); }
+    // The search's own: once it is asked to stop, what has not been handed
+    // over yet is dropped. Measured on 400,000 matches: the worker had found
+    // them all long before the window had taken them in, and handing over the
+    // rest after "停止" kept the main thread busy for 5-6 s.
+    void setStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
     std::weak_ptr<PendingReports> self;
 
@@ -92,6 +97,8 @@ private:
     {
         armed_ = false;
         lastDelivery_ = std::chrono::steady_clock::now();
+        if (stop_.stop_requested() && dropWaiting() && end_)
+            end_->kind = SheetSearchEnd::Kind::cancelled;  // it had ended, but not yet for the window
         const bool current = callbacks_.isCurrent();
         std::vector<discovery::FileCandidate> matches;
         std::optional<discovery::SearchProgress> progress;
@@ -130,7 +137,18 @@ private:
             callbacks_.end(*end_);
     }
 
+    // True when there was something to drop.
+    bool dropWaiting()
+    {
+        std::lock_guard lock(mutex_);
+        const bool any = matches_.size() > taken_;
+        matches_.clear();
+        taken_ = 0;
+        return any;
+    }
+
     SheetSearchCallbacks callbacks_;  // the rest of this block: main thread only
+    std::stop_token stop_;
     std::optional<SheetSearchEnd> end_;
     std::chrono::steady_clock::time_point lastDelivery_;
     bool armed_ = false;
@@ -155,7 +173,7 @@ TaskHandle runSheetSearch(discovery::SearchCriteria criteria, SheetSearchCallbac
         discovery::FileSystemSearcher(&compressionCheckerForSearch).search(criteria, progress, match, stop);
         return true;
     };
-    return runTask<bool>(std::move(work), [pending](TaskOutcome<bool> outcome) {
+    TaskHandle task = runTask<bool>(std::move(work), [pending](TaskOutcome<bool> outcome) {
         if (!pending->isCurrent())
             return;
         SheetSearchEnd end;
@@ -168,6 +186,9 @@ TaskHandle runSheetSearch(discovery::SearchCriteria criteria, SheetSearchCallbac
         }
         pending->end(end);
     });
+    // Before any hand-over: those run on this thread, later.
+    pending->setStopToken(task.stopToken());
+    return task;
 }
 
 std::optional<std::chrono::system_clock::time_point> searchDate(const QDateTime& date)
