@@ -20,6 +20,7 @@
 #include "store/ModelContainer.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/MenuCommands.h"
+#include "ui/common/WindowGeometry.h"
 #include "ui/common/WindowKeys.h"
 #include "ui/main/MainWindow.h"
 #include "ui/sheets/AskAISheet.h"
@@ -41,11 +42,14 @@ namespace {
 
 // Shows the one instance of a window, making it on the first request.
 template <class Window, class Make>
-void showSingle(QPointer<Window>& window, Make make)
+void showSingle(QPointer<Window>& window, Make make, const QWidget* parent)
 {
     if (!window) {
         window = make();
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // A window that keeps its own place has been placed already.
+        if (!window->template findChild<ui::WindowGeometry*>())
+            ui::WindowGeometry::centreOn(window, parent);
     }
     window->show();
     window->raise();
@@ -130,7 +134,7 @@ void WindowScenes::openLogWindow()
         auto* window = new ui::LogScreen(container_, container_->mainContext(), shell_);
         window->setWindowTitle(QStringLiteral("履歴ログ"));
         return window;
-    });
+    }, mainWindow_.get());
 }
 
 void WindowScenes::openSettings()
@@ -141,7 +145,7 @@ void WindowScenes::openSettings()
                                         NotificationScheduler::shared().reschedule(enabled, count);
                                     },
                                     shell_);
-    });
+    }, mainWindow_.get());
 }
 
 // A request while a sheet is on screen is dropped: the main window shows one

@@ -27,6 +27,22 @@ WindowGeometry* WindowGeometry::keep(QWidget* window, const char* key, QSize def
     return new WindowGeometry(window, key, defaultSize);
 }
 
+void WindowGeometry::centreOn(QWidget* window, const QWidget* parent)
+{
+    const QWidget* anchor = parent && parent->isVisible() ? parent : nullptr;
+    if (anchor && anchor->screen())
+        window->setScreen(anchor->screen());
+    const QRect available = availableArea(anchor ? anchor : window);
+    window->adjustSize();
+    // Before it is shown the window manager's frame is unknown: a title bar's
+    // worth above the window is kept free.
+    const QMargins titleBar(0, 32, 0, 0);
+    QRect frame = QRect(QPoint(), window->size()).marginsAdded(titleBar);
+    frame.moveCenter(anchor ? anchor->frameGeometry().center() : available.center());
+    frame = inside(frame, available);
+    window->setGeometry(frame.marginsRemoved(titleBar));
+}
+
 QRect WindowGeometry::inside(const QRect& frame, const QRect& available)
 {
     if (available.isEmpty())

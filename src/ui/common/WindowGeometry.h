@@ -19,6 +19,11 @@ public:
     // screen, then saves whenever the window is hidden or closed.
     static WindowGeometry* keep(QWidget* window, const char* key, QSize defaultSize);
 
+    // Places a new window without a place of its own centred on `parent`
+    // (on the screen when there is none), wholly inside the screen's
+    // available area, title bar included.
+    static void centreOn(QWidget* window, const QWidget* parent);
+
     // `frame` moved and shrunk as little as possible to lie inside `available`.
     static QRect inside(const QRect& frame, const QRect& available);
 
