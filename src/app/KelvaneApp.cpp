@@ -19,6 +19,7 @@
 #include "ui/common/QtTranslations.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -66,7 +67,7 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
                                                                      {platform::applicationSupportDirectory()}));
         writeToStandardError(std::string("Failed to create ModelContainer: ") + error.what() + "\n");
         if (failure)
-            failure->show(platform::applicationSupportDirectory() / "store.sqlite", error.what());
+            failure->show(platform::applicationSupportDirectory() / "store.sqlite", error);
         return std::nullopt;
     }
     if (mode.isGui()) {
@@ -98,6 +99,8 @@ std::unique_ptr<QCoreApplication> KelvaneApp::makeApplication(RunMode mode, int&
     if (mode.isGui()) {
         auto app = std::make_unique<QApplication>(argc, argv);
         applyDesktopIdentity();
+        // The texts are Japanese: Qt's own dialogs (dates, a file's type) follow.
+        QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
         if (!ui::installQtTranslations(*app))
             platform::Logger::ui().info("Qt's Japanese translations are not installed; its dialogs stay in English");
         return app;

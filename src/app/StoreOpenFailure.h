@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <filesystem>
 #include <string>
 
@@ -21,15 +22,18 @@ namespace kelvane::app {
 class StoreOpenFailure {
 public:
     static QString message();
-    // "場所: <store>" and "理由: <reason>" on lines of their own.
-    static QString details(const std::filesystem::path& store, const std::string& reason);
+    // What went wrong, in the user's words, by the store's failure.
+    static QString reason(const std::exception& error);
+    // "場所: <store>", "理由: <reason>" and "詳細: <the store's own
+    // description>" on lines of their own (the last for a report).
+    static QString details(const std::filesystem::path& store, const std::exception& error);
 
     // The window, not yet shown; the caller owns it.
-    static QMessageBox* makeAlert(const std::filesystem::path& store, const std::string& reason);
+    static QMessageBox* makeAlert(const std::filesystem::path& store, const std::exception& error);
 
     // Shows the window and returns once the user has closed it or a
     // termination signal has arrived. Needs the QApplication.
-    void show(const std::filesystem::path& store, const std::string& reason);
+    void show(const std::filesystem::path& store, const std::exception& error);
 
 private:
     QuitOnTermination quitOnTermination_;

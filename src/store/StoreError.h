@@ -29,6 +29,8 @@ public:
     Code code() const { return code_; }
     // The SQLite result code behind the failure (extended), or 0.
     int sqliteCode() const { return sqliteCode_; }
+    // The disk (or the user's quota) had no room for it.
+    bool isDiskFull() const;
 
     bool operator==(const StoreError& other) const
     {

@@ -87,7 +87,7 @@ const std::vector<StatisticsSection>& statisticsSections()
           {AboutFigure::locale, "ロケール"},
           {AboutFigure::timeZone, "タイムゾーン"},
           {AboutFigure::home, "ホーム", true},
-          {AboutFigure::applicationSupport, "Application Support", true}}},
+          {AboutFigure::applicationSupport, "データフォルダ", true}}},
     };
     return sections;
 }
@@ -220,7 +220,7 @@ QWidget* AboutView::overviewTab()
                                              "・デバッグ情報や Rust ツールチェーン")));
     page->addWidget(sectionHeader(QStringLiteral("こんな人向け"), QStringLiteral("person.fill")));
     page->addWidget(paragraph(QStringLiteral("・SSD 容量を気にしている方\n"
-                                             "・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
+                                             "・ソフトウェア開発者やデータ分析家のように、大きなファイル群を抱える方\n"
                                              "・「ファイルは残したいけど容量だけなんとかしたい」方")));
     page->addStretch();
     return area;

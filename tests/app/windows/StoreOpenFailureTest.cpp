@@ -93,9 +93,12 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
     const QStringList lines = seen.details.split(u'\n');
     ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
     EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    // The store's own words for what is wrong with the file.
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("理由: "))) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("is not a Kelvane store"))) << lines[1].toStdString();
+    // What is wrong with the file in the user's words, then the store's own
+    // for a report.
+    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+    EXPECT_EQ(lines[1], QStringLiteral("理由: このファイルは Kelvane のデータではありません。"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("詳細: "))) << lines[2].toStdString();
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("is not a Kelvane store"))) << lines[2].toStdString();
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
     for (const char* side : {"-journal", ".new"})
         EXPECT_FALSE(fs::exists(store.string() + side));
@@ -147,8 +150,9 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
     const QStringList lines = seen.details.split(u'\n');
     ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
     EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("理由: "))) << lines[1].toStdString();
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("the disk is full"))) << lines[1].toStdString();
+    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+    EXPECT_EQ(lines[1], QStringLiteral("理由: ディスクに空きがないため、データを書き込めません。"));
+    EXPECT_TRUE(lines[2].contains(QStringLiteral("the disk is full"))) << lines[2].toStdString();
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
     EXPECT_EQ(namesIn(folder), before);
 }

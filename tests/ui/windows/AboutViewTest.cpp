@@ -435,7 +435,7 @@ TEST_F(AboutViewTest, TheTextsAreAsWrittenWordedForLinuxOnlyWhereThisDesktopDiff
     EXPECT_TRUE(overview.contains("特に効果が出やすい例:\n\n・Go のビルドキャッシュやビルド成果物\n・Android エミュレータ / Android SDK\n"
                                   "・GitHub から clone してきた大きなリポジトリ\n・古いログファイル / テキストデータ\n"
                                   "・デバッグ情報や Rust ツールチェーン"));
-    EXPECT_TRUE(overview.contains("・SSD 容量を気にしている方\n・Xcode 開発者やデータ分析家のように、大きなファイル群を抱える方\n"
+    EXPECT_TRUE(overview.contains("・SSD 容量を気にしている方\n・ソフトウェア開発者やデータ分析家のように、大きなファイル群を抱える方\n"
                                   "・「ファイルは残したいけど容量だけなんとかしたい」方"));
     const qsizetype mechanism = overview.indexOf(
         "仕組みは macOS が標準で持っている「透過圧縮」を活用します（Apple 自身も macOS 自体に使っている技術です）。"
