@@ -37,26 +37,16 @@ MenuCommandReceiver::MenuCommandReceiver(Callbacks callbacks, QObject* owner)
     : QObject(owner), callbacks_(std::move(callbacks))
 {
     connect(&MenuCommandCenter::shared(), &MenuCommandCenter::posted, this, [this](MenuCommand command) {
-        if (const auto& call = callback(command))
-            call();
+        if (handles(command))
+            callbacks_.at(command)();
     });
 }
 
-const std::function<void()>& MenuCommandReceiver::callback(MenuCommand command) const
+bool MenuCommandReceiver::handles(MenuCommand command) const
 {
-    switch (command) {
-    case MenuCommand::openAddPanel: return callbacks_.onAdd;
-    case MenuCommand::openWizard: return callbacks_.onWizard;
-    case MenuCommand::openSearch: return callbacks_.onSearch;
-    case MenuCommand::refreshAll: return callbacks_.onRefresh;
-    case MenuCommand::openStorageStatus: return callbacks_.onStorage;
-    case MenuCommand::openLogScreen: return callbacks_.onLog;
-    case MenuCommand::openAbout: return callbacks_.onAbout;
-    }
-    return callbacks_.onAdd;
+    const auto it = callbacks_.find(command);
+    return it != callbacks_.end() && it->second;
 }
-
-bool MenuCommandReceiver::handles(MenuCommand command) const { return bool(callback(command)); }
 
 namespace {
 
@@ -84,17 +74,17 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
                      std::function<void()> openSettings)
 {
     QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
-    addCommand(file, receiver, MenuCommand::openAddPanel, QStringLiteral("ファイル / フォルダを追加…"),
+    addCommand(file, receiver, MenuCommand::openAddPanel, QStringLiteral("ファイル / フォルダを追加(&A)…"),
                QKeySequence(Qt::CTRL | Qt::Key_O));
-    addCommand(file, receiver, MenuCommand::openWizard, QStringLiteral("容量解放ウィザード…"),
+    addCommand(file, receiver, MenuCommand::openWizard, QStringLiteral("容量解放ウィザード(&W)…"),
                QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
     addSeparatorBetween(file);
-    addCommand(file, receiver, MenuCommand::openSearch, QStringLiteral("条件で検索…"), QKeySequence(Qt::CTRL | Qt::Key_F));
-    addCommand(file, receiver, MenuCommand::refreshAll, QStringLiteral("一覧を更新"), QKeySequence(Qt::CTRL | Qt::Key_R));
+    addCommand(file, receiver, MenuCommand::openSearch, QStringLiteral("条件で検索(&F)…"), QKeySequence(Qt::CTRL | Qt::Key_F));
+    addCommand(file, receiver, MenuCommand::refreshAll, QStringLiteral("一覧を更新(&R)"), QKeySequence(Qt::CTRL | Qt::Key_R));
     addSeparatorBetween(file);
     if (openSettings) {
         // The settings window is not a window command: it opens without a main window too.
-        QAction* settings = file->addAction(QStringLiteral("設定…"));
+        QAction* settings = file->addAction(QStringLiteral("設定(&S)…"));
         settings->setObjectName(QStringLiteral("settings"));
         settings->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
         settings->setMenuRole(QAction::PreferencesRole);
@@ -102,7 +92,7 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
             openSettings();
         });
     }
-    QAction* quitAction = file->addAction(QStringLiteral("終了"));
+    QAction* quitAction = file->addAction(QStringLiteral("終了(&Q)"));
     quitAction->setObjectName(QStringLiteral("quit"));
     quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quitAction->setMenuRole(QAction::QuitRole);
@@ -113,19 +103,19 @@ void populateMenuBar(QMenuBar* bar, const MenuCommandReceiver& receiver, Shell& 
 
     if (receiver.handles(MenuCommand::openStorageStatus) || receiver.handles(MenuCommand::openLogScreen)) {
         QMenu* info = bar->addMenu(QStringLiteral("情報(&I)"));
-        addCommand(info, receiver, MenuCommand::openStorageStatus, QStringLiteral("ストレージ詳細…"),
+        addCommand(info, receiver, MenuCommand::openStorageStatus, QStringLiteral("ストレージ詳細(&S)…"),
                    QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I));
-        addCommand(info, receiver, MenuCommand::openLogScreen, QStringLiteral("履歴ログ…"),
+        addCommand(info, receiver, MenuCommand::openLogScreen, QStringLiteral("履歴ログ(&L)…"),
                    QKeySequence(Qt::CTRL | Qt::Key_L));
     }
 
     QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
-    addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane について"));
-    if (QAction* usage = addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane の使い方を見る"),
+    addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane について(&A)"));
+    if (QAction* usage = addCommand(help, receiver, MenuCommand::openAbout, QStringLiteral("Kelvane の使い方を見る(&U)"),
                                     QKeySequence(Qt::CTRL | Qt::Key_Question)))
         usage->setObjectName(usage->objectName() + QStringLiteral(".usage"));
     addSeparatorBetween(help);
-    QAction* report = help->addAction(QStringLiteral("不具合 / 機能要望を送る…"));
+    QAction* report = help->addAction(QStringLiteral("不具合 / 機能要望を送る(&R)…"));
     report->setObjectName(QStringLiteral("supportPage"));
     QObject::connect(report, &QAction::triggered, report, [&shell] {
         const QUrl url(QString::fromLatin1(supportPageUrl));

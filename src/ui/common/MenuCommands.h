@@ -6,6 +6,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 
 class QMenuBar;
 
@@ -44,25 +45,17 @@ private:
 class MenuCommandReceiver final : public QObject {
     Q_OBJECT
 public:
-    // One callback per command, in the commands' order; an empty one means
-    // the window has no such part. Given by name (designated initialisers),
-    // so a callback cannot land in another command's place unnoticed.
-    struct Callbacks {
-        std::function<void()> onAdd;      // openAddPanel
-        std::function<void()> onWizard;   // openWizard
-        std::function<void()> onSearch;   // openSearch
-        std::function<void()> onRefresh;  // refreshAll
-        std::function<void()> onStorage;  // openStorageStatus
-        std::function<void()> onLog;      // openLogScreen
-        std::function<void()> onAbout;    // openAbout
-    };
+    // Each command's callback, keyed by the command itself, so a new
+    // command needs no list of its own here and a callback cannot land in
+    // another's place. A command without one (or with an empty one) has no
+    // part in the window.
+    using Callbacks = std::map<MenuCommand, std::function<void()>>;
     MenuCommandReceiver(Callbacks callbacks, QObject* owner);
 
     // Whether a command has somewhere to go in this window.
     bool handles(MenuCommand command) const;
 
 private:
-    const std::function<void()>& callback(MenuCommand command) const;
     Callbacks callbacks_;
 };
 

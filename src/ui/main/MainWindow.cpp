@@ -121,13 +121,13 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     buildScreens();
     restoreColumns();
 
-    commands_ = new MenuCommandReceiver({.onAdd = [this] { presentOpenPanel(); },
-                                         .onWizard = hooks_.openWizard,
-                                         .onSearch = hooks_.openSearch,
-                                         .onRefresh = [this] { refreshAll(); },
-                                         .onStorage = hooks_.openStorageStatus,
-                                         .onLog = hooks_.openLogScreen,
-                                         .onAbout = hooks_.openAbout},
+    commands_ = new MenuCommandReceiver({{MenuCommand::openAddPanel, [this] { presentOpenPanel(); }},
+                                         {MenuCommand::openWizard, hooks_.openWizard},
+                                         {MenuCommand::openSearch, hooks_.openSearch},
+                                         {MenuCommand::refreshAll, [this] { refreshAll(); }},
+                                         {MenuCommand::openStorageStatus, hooks_.openStorageStatus},
+                                         {MenuCommand::openLogScreen, hooks_.openLogScreen},
+                                         {MenuCommand::openAbout, hooks_.openAbout}},
                                         this);
 
     adding_ = new operations::AddItemsFlow(model_, this);
@@ -564,9 +564,9 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
         if (const DisplayRow* row = rowModel_->row(index)) {
             const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
             for (const ActionButton& button : buttons) {
-                QAction* action = menu->addAction(button.title);
-                action->setObjectName(button.kind == ActiveOperation::Kind::compress ? QStringLiteral("rowCompress")
-                                                                                      : QStringLiteral("rowDecompress"));
+                const bool compress = button.kind == ActiveOperation::Kind::compress;
+                QAction* action = menu->addAction(button.title + (compress ? QStringLiteral("(&C)") : QStringLiteral("(&U)")));
+                action->setObjectName(compress ? QStringLiteral("rowCompress") : QStringLiteral("rowDecompress"));
                 action->setToolTip(button.toolTip);
                 action->setShortcut(rowActionKey(button.kind));
                 action->setShortcutVisibleInContextMenu(true);
@@ -579,25 +579,25 @@ QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
     }
     const std::vector<std::filesystem::path> urls = RowWalks::selectedURLs(model_.displayedRows(), ids);
     if (!urls.empty()) {
-        QAction* open = menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く"));
+        QAction* open = menu->addAction(symbolIcon(u"arrow.up.forward.app"), QStringLiteral("開く(&O)"));
         open->setObjectName(QStringLiteral("openItems"));
         connect(open, &QAction::triggered, this, [this, urls] { openItems(urls); });
-        QAction* reveal = menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示"));
+        QAction* reveal = menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示(&F)"));
         reveal->setObjectName(QStringLiteral("revealItems"));
         connect(reveal, &QAction::triggered, this, [this, urls] { revealItems(urls); });
         if (hooks_.askAbout && urls.size() == 1) {
-            QAction* ask = menu->addAction(QStringLiteral("ローカル AI に聞く"));
+            QAction* ask = menu->addAction(QStringLiteral("ローカル AI に聞く(&A)"));
             ask->setObjectName(QStringLiteral("askAbout"));
             connect(ask, &QAction::triggered, this, [this, url = urls.front()] { hooks_.askAbout(url); });
         }
         menu->addSeparator();
     }
-    QAction* refresh = menu->addAction(symbolIcon(u"arrow.clockwise"), QStringLiteral("最新の状態を取得"));
+    QAction* refresh = menu->addAction(symbolIcon(u"arrow.clockwise"), QStringLiteral("最新の状態を取得(&R)"));
     refresh->setObjectName(QStringLiteral("refreshSelection"));
     refresh->setToolTip(QStringLiteral("選択した項目を再 inspect します。フォルダの場合は配下を再列挙して状態を更新します。"));
     connect(refresh, &QAction::triggered, this, [this, ids] { refreshSelection(ids); });
     menu->addSeparator();
-    QAction* remove = menu->addAction(QStringLiteral("登録から削除"));
+    QAction* remove = menu->addAction(QStringLiteral("登録から削除(&D)"));
     remove->setObjectName(QStringLiteral("removeRegistrations"));
     connect(remove, &QAction::triggered, this, [this, ids] { removeSelectedRegistrations(ids); });
     return menu;

@@ -406,10 +406,10 @@ void SearchSheet::showContextMenu(const QPoint& position)
         return;
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示"), this,
+    menu->addAction(symbolIcon(u"folder"), QStringLiteral("ファイルマネージャで表示(&F)"), this,
                     [this, urls] { shell_.showInFileManager(urls); });
     if (urls.size() == 1)
-        menu->addAction(QStringLiteral("ローカル AI に聞く"), this, [this, url = urls.front()] { askAI(url); });
+        menu->addAction(QStringLiteral("ローカル AI に聞く(&A)"), this, [this, url = urls.front()] { askAI(url); });
     menu->popup(table_->viewport()->mapToGlobal(position));
 }
 

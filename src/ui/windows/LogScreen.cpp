@@ -386,7 +386,7 @@ void LogScreen::showContextMenu(const QPoint& position)
     menu->setObjectName(QStringLiteral("rowMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* copy = menu->addAction(symbolIcon(QStringLiteral("doc.on.doc")),
-                                    QStringLiteral("選択行をコピー (%1 件)").arg(ids.size()));
+                                    QStringLiteral("選択行をコピー (%1 件)(&C)").arg(ids.size()));
     connect(copy, &QAction::triggered, this, [this, ids] { copyAsTSV(ids); });
     menu->popup(table_->viewport()->mapToGlobal(position));
 }

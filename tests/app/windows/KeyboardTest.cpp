@@ -10,6 +10,7 @@
 #include "discovery/RegistrationCoordinator.h"
 #include "engine/FileCompressionInspector.h"
 #include "operations/rows/FileStatusCache.h"
+#include "platform/FileHandle.h"
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
@@ -27,6 +28,7 @@
 #include "ui/windows/AboutView.h"
 #include "ui/windows/LogScreen.h"
 #include "ui/sheets/NoticesSheet.h"
+#include "ui/sheets/OperationProgressSheet.h"
 #include "ui/windows/SettingsView.h"
 
 #include "support/EventLoopWait.h"
@@ -54,6 +56,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -108,9 +111,9 @@ protected:
     }
 
     template <class Sheet>
-    QWidget* sheetFrom(const QString& menuTitle)
+    QWidget* sheetFrom(ui::MenuCommand command)
     {
-        menuItem(menuTitle)->trigger();
+        menuItem(command)->trigger();
         Sheet* sheet = nullptr;
         waitFor([&] { return (sheet = qobject_cast<Sheet*>(window().sheets().current())) && sheet->isVisible(); });
         return sheet;
@@ -120,15 +123,15 @@ protected:
     std::vector<Opened> everyWindow()
     {
         return {
-            {"settings", [this]() -> QWidget* { menuItem("設定…")->trigger(); return scenes_->settingsWindow(); }, true},
-            {"history", [this]() -> QWidget* { menuItem("履歴ログ…")->trigger(); return scenes_->logWindow(); }, true},
-            {"wizard", [this] { return sheetFrom<ui::sheets::WizardSheet>("容量解放ウィザード…"); }, true},
-            {"search", [this] { return sheetFrom<ui::sheets::SearchSheet>("条件で検索…"); }, true},
-            {"storage", [this] { return sheetFrom<ui::StorageStatusDialog>("ストレージ詳細…"); }, true},
-            {"about", [this] { return sheetFrom<ui::AboutView>("Kelvane について"); }, true},
+            {"settings", [this]() -> QWidget* { menuItem(QStringLiteral("settings"))->trigger(); return scenes_->settingsWindow(); }, true},
+            {"history", [this]() -> QWidget* { menuItem(ui::MenuCommand::openLogScreen)->trigger(); return scenes_->logWindow(); }, true},
+            {"wizard", [this] { return sheetFrom<ui::sheets::WizardSheet>(ui::MenuCommand::openWizard); }, true},
+            {"search", [this] { return sheetFrom<ui::sheets::SearchSheet>(ui::MenuCommand::openSearch); }, true},
+            {"storage", [this] { return sheetFrom<ui::StorageStatusDialog>(ui::MenuCommand::openStorageStatus); }, true},
+            {"about", [this] { return sheetFrom<ui::AboutView>(ui::MenuCommand::openAbout); }, true},
             {"notices",
              [this]() -> QWidget* {
-                 auto* about = qobject_cast<ui::AboutView*>(sheetFrom<ui::AboutView>("Kelvane について"));
+                 auto* about = qobject_cast<ui::AboutView*>(sheetFrom<ui::AboutView>(ui::MenuCommand::openAbout));
                  if (!about)
                      return nullptr;
                  about->showNotices();
@@ -139,14 +142,14 @@ protected:
              [this]() -> QWidget* {
                  fs::create_directories(home_ / "Photos");
                  shell_.pickAnswers.push_back({home_ / "Photos"});
-                 return sheetFrom<ui::FolderRegistrationSheet>("ファイル / フォルダを追加…");
+                 return sheetFrom<ui::FolderRegistrationSheet>(ui::MenuCommand::openAddPanel);
              },
              true},
             {"cloud warning",
              [this]() -> QWidget* {
                  writeText(home_ / "Dropbox/doc.txt", 5000);
                  shell_.pickAnswers.push_back({home_ / "Dropbox/doc.txt"});
-                 return sheetFrom<ui::CloudFolderWarningSheet>("ファイル / フォルダを追加…");
+                 return sheetFrom<ui::CloudFolderWarningSheet>(ui::MenuCommand::openAddPanel);
              },
              true},
         };
@@ -216,6 +219,59 @@ TEST_F(KeyboardTest, EveryWindowAndSheetClosesWithItsKeysAndCtrlQQuitsFromEachOf
     EXPECT_TRUE(waitFor([&] { return !window().isVisible(); }));
 }
 
+// Ctrl+Q while a run goes on quits as the session's end does: the run is
+// cancelled, the file in hand finished or rolled back, the run saved, and
+// then every window closes, the run's summary included.
+TEST_F(KeyboardTest, CtrlQDuringARunCancelsItWindsItDownAndClosesEveryWindow)
+{
+    const fs::path folder = home_ / "Many";
+    // Read as every program reads them: a compressed file's original bytes.
+    const auto contents = [](const fs::path& file) {
+        std::vector<std::uint8_t> bytes;
+        EXPECT_EQ(platform::readWholeFile(file, bytes), 0) << file;
+        return bytes;
+    };
+    std::map<fs::path, std::vector<std::uint8_t>> originals;
+    for (int i = 0; i < 150; ++i) {
+        const fs::path file = folder / ("m" + std::to_string(i) + ".txt");
+        writeText(file, 150'000 + 1000 * i);
+        originals[file] = contents(file);
+    }
+    discovery::RegistrationCoordinator{}.registerItem(folder, discovery::ItemKind::folder, true,
+                                                     container_->mainContext());
+    open();
+    ui::DisplayRowTreeModel& rows = *window().rowModel();
+    const auto offersAll = [&] {
+        if (rows.rowCount() != 1)
+            return false;
+        const auto buttons =
+            ui::ActionCellDelegate::buttonsAt(rows.index(0, 0).siblingAtColumn(int(MainColumn::action)));
+        return buttons.size() == 1 && buttons.front().title == "圧縮 150";
+    };
+    ASSERT_TRUE(waitFor(offersAll, 120s));
+    window().table()->setFocus();
+    window().table()->setCurrentIndex(rows.index(0, 0));
+    press(&window(), Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    ui::OperationProgressSheet* sheet = window().bulkRuns().progressSheet();
+    ASSERT_NE(sheet, nullptr);
+    const auto progress = sheet->progress();
+    ASSERT_TRUE(waitFor([&] { return progress->current() >= 3 || progress->isFinished(); }));
+    ASSERT_FALSE(progress->isFinished()) << "the run ended before Ctrl+Q";
+    ASSERT_TRUE(activate(sheet));
+
+    press(sheet, Qt::CTRL | Qt::Key_Q);
+    EXPECT_TRUE(progress->wasCancelled());
+    ASSERT_TRUE(waitFor([&] { return progress->isFinished(); }));
+    EXPECT_TRUE(waitFor([&] { return !window().isVisible() && window().bulkRuns().progressSheet() == nullptr; }));
+    std::size_t compressed = 0;
+    for (const auto& [file, bytes] : originals) {
+        compressed += compressedOnDisk(file) ? 1 : 0;
+        EXPECT_TRUE(contents(file) == bytes) << file;
+    }
+    EXPECT_GE(compressed, 3u);
+    EXPECT_LT(compressed, 150u);
+}
+
 TEST_F(KeyboardTest, TheFocusedRowsButtonsRunFromTheKeyboardAndItsMenuShowsTheirKeys)
 {
     const fs::path file = home_ / "notes.txt";
@@ -279,7 +335,7 @@ TEST_F(KeyboardTest, TheFocusedRowsButtonsRunFromTheKeyboardAndItsMenuShowsTheir
     EXPECT_TRUE(rowOnScreen.contains(menu->pos())) << menu->pos().x() << "," << menu->pos().y();
     QAction* first = menu->actions().value(0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->text(), "解除");
+    EXPECT_EQ(first->text(), "解除(&U)");
     EXPECT_EQ(first->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
     EXPECT_TRUE(first->isShortcutVisibleInContextMenu());
     QPointer<QMenu> closing = menu;

@@ -2,6 +2,7 @@
 // The main window on a folder that kelvanefs covers, as a user adds it.
 
 #include "fs/MountFixture.h"
+#include "ui/common/MenuCommands.h"
 
 #include "app/WindowScenes.h"
 #include "operations/rows/FileStatusCache.h"
@@ -60,7 +61,10 @@ protected:
         return scenes_->mainWindow();
     }
 
-    QAction* menuItem(const QString& title) const { return kelvane::test::menuItem(scenes_->mainWindow(), title); }
+    QAction* menuItem(ui::MenuCommand command) const
+    {
+        return kelvane::test::menuItem(scenes_->mainWindow(), ui::menuCommandName(command));
+    }
 
     kelvane::test::TempDir home_;
     std::shared_ptr<store::ModelContainer> container_;
@@ -84,7 +88,7 @@ TEST_F(MountedFolderWindowTest, AddingAFolderWhoseMountCannotBeReachedNamesTheMo
 
     ui::MainWindow& window = open();
     shell_.pickAnswers.push_back({folder()});
-    QAction* add = menuItem(QStringLiteral("ファイル / フォルダを追加…"));
+    QAction* add = menuItem(ui::MenuCommand::openAddPanel);
     ASSERT_NE(add, nullptr);
     add->trigger();
     ui::FolderRegistrationSheet* sheet = nullptr;

@@ -10,6 +10,7 @@
 #include "platform/qt/Settings.h"
 #include "platform/qt/SettingsKeys.h"
 #include "store/ModelContainer.h"
+#include "ui/common/MenuCommands.h"
 #include "ui/main/MainWindow.h"
 
 #include "support/EventLoopWait.h"
@@ -61,8 +62,10 @@ protected:
 
     ui::MainWindow& window() const { return scenes_->mainWindow(); }
 
-    // The item titled `title` in any of the main window's menus.
-    QAction* menuItem(const QString& title) const { return kelvane::test::menuItem(window(), title); }
+    // The main window's menu item of `command`, or of another name
+    // ("settings", "quit", "supportPage").
+    QAction* menuItem(ui::MenuCommand command) const { return menuItem(ui::menuCommandName(command)); }
+    QAction* menuItem(const QString& objectName) const { return kelvane::test::menuItem(window(), objectName); }
 
     kelvane::test::TempDir home_;
     std::shared_ptr<store::ModelContainer> container_;

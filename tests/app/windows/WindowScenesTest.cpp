@@ -106,22 +106,26 @@ protected:
 TEST_F(WindowScenesTest, EveryCommandIsOfferedInTheMenusAndTheToolbar)
 {
     open();
-    const std::vector<std::pair<const char*, QKeySequence>> items{
-        {"ファイル / フォルダを追加…", QKeySequence(Qt::CTRL | Qt::Key_O)},
-        {"容量解放ウィザード…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
-        {"条件で検索…", QKeySequence(Qt::CTRL | Qt::Key_F)},
-        {"一覧を更新", QKeySequence(Qt::CTRL | Qt::Key_R)},
-        {"設定…", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
-        {"終了", QKeySequence(Qt::CTRL | Qt::Key_Q)},
-        {"ストレージ詳細…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
-        {"履歴ログ…", QKeySequence(Qt::CTRL | Qt::Key_L)},
-        {"Kelvane について", QKeySequence()},
-        {"Kelvane の使い方を見る", QKeySequence(Qt::CTRL | Qt::Key_Question)},
-        {"不具合 / 機能要望を送る…", QKeySequence()},
+    using ui::MenuCommand;
+    const QString about = ui::menuCommandName(MenuCommand::openAbout);
+    // Each with its letter, as the menu bar's titles have theirs.
+    const std::vector<std::tuple<QString, const char*, QKeySequence>> items{
+        {ui::menuCommandName(MenuCommand::openAddPanel), "ファイル / フォルダを追加(&A)…", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {ui::menuCommandName(MenuCommand::openWizard), "容量解放ウィザード(&W)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
+        {ui::menuCommandName(MenuCommand::openSearch), "条件で検索(&F)…", QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {ui::menuCommandName(MenuCommand::refreshAll), "一覧を更新(&R)", QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {"settings", "設定(&S)…", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {"quit", "終了(&Q)", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {ui::menuCommandName(MenuCommand::openStorageStatus), "ストレージ詳細(&S)…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I)},
+        {ui::menuCommandName(MenuCommand::openLogScreen), "履歴ログ(&L)…", QKeySequence(Qt::CTRL | Qt::Key_L)},
+        {about, "Kelvane について(&A)", QKeySequence()},
+        {about + ".usage", "Kelvane の使い方を見る(&U)", QKeySequence(Qt::CTRL | Qt::Key_Question)},
+        {"supportPage", "不具合 / 機能要望を送る(&R)…", QKeySequence()},
     };
-    for (const auto& [title, keys] : items) {
-        const QAction* item = menuItem(QString::fromUtf8(title));
+    for (const auto& [name, title, keys] : items) {
+        const QAction* item = menuItem(name);
         ASSERT_NE(item, nullptr) << title;
+        EXPECT_EQ(item->text(), QString::fromUtf8(title));
         EXPECT_EQ(item->shortcut(), keys) << title;
     }
     auto* toolbar = window().findChild<QToolBar*>(QStringLiteral("toolbar"));
@@ -141,7 +145,7 @@ TEST_F(WindowScenesTest, WizardOpensFromItsButtonAndItsMenuItemOnceAtATime)
     QTest::mouseClick(button, Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return sheetOnScreen<ui::sheets::WizardSheet>() != nullptr; }));
     // The menu item while the wizard is up does not stack a second one.
-    menuItem(QStringLiteral("容量解放ウィザード…"))->trigger();
+    menuItem(ui::MenuCommand::openWizard)->trigger();
     QApplication::processEvents();
     EXPECT_EQ(window().findChildren<ui::sheets::WizardSheet*>().size(), 1);
 
@@ -215,16 +219,16 @@ TEST_F(WindowScenesTest, StorageDetailsOpenWithTheRootVolumeSelected)
     press(Qt::CTRL | Qt::SHIFT | Qt::Key_I);
     ui::StorageStatusDialog* storage = nullptr;
     ASSERT_TRUE(waitFor([&] { return (storage = sheetOnScreen<ui::StorageStatusDialog>()) != nullptr; }));
-    ASSERT_TRUE(waitFor([&] { return !storage->isLoading() && storage->selection().has_value(); }));
-    EXPECT_EQ(*storage->selection(), fs::path("/"));
-    ASSERT_NE(storage->selectedVolume(), nullptr);
-    EXPECT_EQ(storage->selectedVolume()->url, fs::path("/"));
+    ASSERT_TRUE(waitFor([&] { return !storage->model().isLoading() && storage->model().selection().has_value(); }));
+    EXPECT_EQ(*storage->model().selection(), fs::path("/"));
+    ASSERT_NE(storage->model().selectedVolume(), nullptr);
+    EXPECT_EQ(storage->model().selectedVolume()->url, fs::path("/"));
 }
 
 TEST_F(WindowScenesTest, TheHistoryOpensAsOneWindowHoweverOftenItIsAskedFor)
 {
     open();
-    QAction* history = menuItem(QStringLiteral("履歴ログ…"));
+    QAction* history = menuItem(ui::MenuCommand::openLogScreen);
     history->trigger();
     history->trigger();
     press(Qt::CTRL | Qt::Key_L);
@@ -300,8 +304,10 @@ TEST_F(WindowScenesTest, TheProgressSheetsHistoryButtonBringsUpTheOneHistoryWind
 TEST_F(WindowScenesTest, BothHelpItemsOpenAboutAsASheet)
 {
     open();
-    for (const char* title : {"Kelvane について", "Kelvane の使い方を見る"}) {
-        menuItem(QString::fromUtf8(title))->trigger();
+    const QString about = ui::menuCommandName(ui::MenuCommand::openAbout);
+    for (const QString& name : {about, about + ".usage"}) {
+        const std::string title = name.toStdString();
+        menuItem(name)->trigger();
         EXPECT_TRUE(waitFor([&] { return sheetOnScreen<ui::AboutView>() != nullptr; })) << title;
         window().sheets().dismiss();
         ASSERT_TRUE(waitFor([&] { return window().findChildren<ui::AboutView*>().isEmpty(); })) << title;
@@ -320,7 +326,7 @@ TEST_F(WindowScenesTest, TheRatioWordingChosenInTheSettingsReachesTheOpenWindows
     auto ratio = [&] { return rowNamed("packed.txt", MainColumn::ratio).data().toString(); };
     ASSERT_TRUE(waitFor([&] { return remaining.match(ratio()).hasMatch(); })) << ratio().toStdString();
 
-    menuItem(QStringLiteral("設定…"))->trigger();
+    menuItem(QStringLiteral("settings"))->trigger();
     ui::SettingsView* settings = scenes_->settingsWindow();
     ASSERT_NE(settings, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(settings));
@@ -339,7 +345,7 @@ TEST_F(WindowScenesTest, TheRatioWordingChosenInTheSettingsReachesTheOpenWindows
     EXPECT_NEAR(saved + kept, 100, 1);
 
     // A second request raises the same settings window.
-    menuItem(QStringLiteral("設定…"))->trigger();
+    menuItem(QStringLiteral("settings"))->trigger();
     EXPECT_EQ(scenes_->settingsWindow(), settings);
 }
 

@@ -217,7 +217,7 @@ TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparated
     auto* menu = screen->findChild<QMenu*>(QStringLiteral("rowMenu"));
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_EQ(menu->actions()[0]->text(), "選択行をコピー (2 件)");
+    EXPECT_EQ(menu->actions()[0]->text(), "選択行をコピー (2 件)(&C)");
     menu->actions()[0]->trigger();
     EXPECT_EQ(shell_.clipboard, QStringList({expected[0], expected[2], expected[5]}).join('\n'));
     menu->close();
