@@ -16,6 +16,10 @@ bool CompressionAvailabilityVerdict::isSupportedFileSystem(const std::string& fi
 
 CompressionAvailabilityVerdict::CompressionAvailabilityVerdict(const StorageVolume& volume)
 {
+    if (volume.kelvanefs) {
+        judgeKelvanefs(volume, *volume.kelvanefs);
+        return;
+    }
     const bool supported = isSupportedFileSystem(volume.fileSystemType);
     const bool capable = volume.capabilities.supportsCompression;
 
@@ -50,6 +54,45 @@ CompressionAvailabilityVerdict::CompressionAvailabilityVerdict(const StorageVolu
         notes.push_back("対応 FS: ext4 / XFS / Btrfs");
     if (!capable)
         notes.push_back("カーネルが報告する compression capability が無効です。");
+}
+
+// A kelvanefs mount is judged by its own state first: what lies below counts
+// only while Kelvane can reach it.
+void CompressionAvailabilityVerdict::judgeKelvanefs(const StorageVolume& volume, platform::KelvanefsMountHealth health)
+{
+    using Health = platform::KelvanefsMountHealth;
+    const std::string below = volume.formatDescription.value_or(volume.fileSystemType);
+    switch (health) {
+    case Health::live:
+        if (volume.isReadOnly || !isSupportedFileSystem(volume.fileSystemType) || !volume.capabilities.supportsCompression)
+            break;
+        symbol = "checkmark.circle.fill";
+        tint = Tint::green;
+        title = "kelvanefs で利用中";
+        summary = "kelvanefs がこのフォルダをマウントしています（下の " + below +
+                  "）。圧縮済みファイルはどのアプリからも元のデータとして読め、Kelvane から登録 / 圧縮 / 解除を実行できます。";
+        return;
+    case Health::dead:
+        symbol = "xmark.circle.fill";
+        tint = Tint::red;
+        title = "kelvanefs が応答しません";
+        summary = "kelvanefs のマウントは残っていますが、kelvanefs が終了しています。このフォルダのファイルはどのアプリからも"
+                  "読めず、Kelvane も圧縮 / 解除しません。";
+        notes.push_back("fusermount3 -u でマウントを外してから、マウントし直してください。");
+        return;
+    case Health::socketMissing:
+        symbol = "exclamationmark.triangle.fill";
+        tint = Tint::orange;
+        title = "kelvanefs のソケットがありません";
+        summary = "kelvanefs は応答していますが、Kelvane が下のフォルダに届くためのソケットが見つかりません。"
+                  "Kelvane はこのフォルダで圧縮 / 解除しません。";
+        notes.push_back("kelvanefs をマウントし直してください。");
+        return;
+    }
+    symbol = "xmark.circle.fill";
+    tint = Tint::red;
+    title = "利用できません";
+    summary = "kelvanefs の下のボリューム（" + below + "）では Kelvane で圧縮 / 解除はできません。";
 }
 
 }  // namespace kelvane::volumes

@@ -11,7 +11,7 @@ namespace kelvane::volumes {
 // Whether Kelvane can register, compress and decompress files on one volume,
 // and why. A pure function of the volume.
 struct CompressionAvailabilityVerdict {
-    enum class Tint { secondary, green, red };
+    enum class Tint { secondary, green, orange, red };
 
     std::string symbol;
     Tint tint = Tint::secondary;
@@ -26,6 +26,9 @@ struct CompressionAvailabilityVerdict {
     static bool isSupportedFileSystem(const std::string& fileSystemType);
 
     bool operator==(const CompressionAvailabilityVerdict&) const = default;
+
+private:
+    void judgeKelvanefs(const StorageVolume& volume, platform::KelvanefsMountHealth health);
 };
 
 }  // namespace kelvane::volumes

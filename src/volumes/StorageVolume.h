@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/KelvanefsMount.h"
 #include "volumes/DiskHardwareInfo.h"
 
 #include <chrono>
@@ -87,6 +88,9 @@ struct StorageVolume {
     bool isBrowsable = true;
     Capabilities capabilities;
     std::optional<DiskHardwareInfo> hardware;
+    // A `kelvanefs` mount of this user and how it is doing; nothing for any
+    // other volume. Its figures and type are those of the file system below.
+    std::optional<platform::KelvanefsMountHealth> kelvanefs;
 
     // The identity of the volume in the window's list.
     const std::filesystem::path& id() const { return url; }

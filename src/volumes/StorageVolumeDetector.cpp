@@ -47,15 +47,31 @@ std::string lastPathComponent(const std::filesystem::path& url)
 
 }  // namespace
 
-std::vector<StorageVolume> StorageVolumeDetector::detectVolumes(platform::VolumeBackend& backend)
+std::vector<StorageVolume> StorageVolumeDetector::detectVolumes(
+    platform::VolumeBackend& backend, const std::vector<platform::KelvanefsMountState>& kelvanefsMounts)
 {
     std::vector<StorageVolume> volumes;
     const auto urls = backend.mountedVolumePaths();
     if (!urls)
         return volumes;
-    for (const auto& url : *urls)
-        if (auto volume = makeVolume(backend, url))
-            volumes.push_back(std::move(*volume));
+    for (const auto& url : *urls) {
+        const auto mount = std::find_if(kelvanefsMounts.begin(), kelvanefsMounts.end(),
+                                        [&](const auto& state) { return state.entry.mountPoint == url; });
+        std::optional<StorageVolume> volume = makeVolume(backend, url);
+        if (mount == kelvanefsMounts.end()) {
+            if (volume)
+                volumes.push_back(std::move(*volume));
+            continue;
+        }
+        if (!volume) {
+            volume.emplace();
+            volume->url = url;
+            volume->name = lastPathComponent(url);
+            volume->isLocal = true;
+        }
+        volume->kelvanefs = mount->health;
+        volumes.push_back(std::move(*volume));
+    }
     return volumes;
 }
 
@@ -205,7 +221,9 @@ std::optional<bool> StorageVolumeDetector::isSolidState(const platform::DiskDesc
 
 VolumeLister volumeLister(std::shared_ptr<platform::VolumeBackend> backend)
 {
-    return [backend = std::move(backend)] { return StorageVolumeDetector::detectVolumes(*backend); };
+    return [backend = std::move(backend)] {
+        return StorageVolumeDetector::detectVolumes(*backend, platform::kelvanefsMountStates());
+    };
 }
 
 VolumeLister systemVolumeLister()

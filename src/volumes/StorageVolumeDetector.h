@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "platform/KelvanefsMount.h"
 #include "platform/VolumeBackend.h"
 #include "volumes/StorageVolume.h"
 
@@ -31,8 +32,11 @@ public:
     StorageVolumeDetector() = delete;
 
     // In the backend's order; volumes whose resource values cannot be had are
-    // left out. Never fails: no list gives an empty one.
-    static std::vector<StorageVolume> detectVolumes(platform::VolumeBackend& backend);
+    // left out, except a `kelvanefs` mount among `kelvanefsMounts`, which is
+    // listed with what is known of it (a dead one answers nothing). Never
+    // fails: no list gives an empty one.
+    static std::vector<StorageVolume> detectVolumes(
+        platform::VolumeBackend& backend, const std::vector<platform::KelvanefsMountState>& kelvanefsMounts = {});
 
     static std::optional<StatfsResult> statfsInfo(platform::VolumeBackend& backend, const std::filesystem::path& url);
     // The recognised bits of a statfs flags word, tested in the flags' declaration order.

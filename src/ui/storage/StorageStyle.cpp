@@ -28,10 +28,26 @@ QColor tintColor(volumes::CompressionAvailabilityVerdict::Tint tint, const QWidg
 {
     switch (tint) {
     case volumes::CompressionAvailabilityVerdict::Tint::green: return green();
+    case volumes::CompressionAvailabilityVerdict::Tint::orange: return orange();
     case volumes::CompressionAvailabilityVerdict::Tint::red: return red();
     case volumes::CompressionAvailabilityVerdict::Tint::secondary: break;
     }
     return secondary(widget);
+}
+
+QString typeText(const volumes::StorageVolume& volume)
+{
+    return volume.kelvanefs ? QStringLiteral("KELVANEFS") : QString::fromStdString(volume.fileSystemType).toUpper();
+}
+
+QString kelvanefsStateText(platform::KelvanefsMountHealth health)
+{
+    switch (health) {
+    case platform::KelvanefsMountHealth::live: return QStringLiteral("稼働中");
+    case platform::KelvanefsMountHealth::dead: return QStringLiteral("応答なし（マウントだけが残っています）");
+    case platform::KelvanefsMountHealth::socketMissing: return QStringLiteral("ソケットがありません");
+    }
+    return QString();
 }
 
 QFont font(TextStyle style, const QFont& base)

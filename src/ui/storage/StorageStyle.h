@@ -22,6 +22,12 @@ QColor orange();
 QColor red();
 QColor tintColor(volumes::CompressionAvailabilityVerdict::Tint tint, const QWidget* widget);
 
+// The type a volume is shown as: "KELVANEFS" for a kelvanefs mount, else
+// its file system's ("EXT4").
+QString typeText(const volumes::StorageVolume& volume);
+// A kelvanefs mount's state in words ("稼働中", ...).
+QString kelvanefsStateText(platform::KelvanefsMountHealth health);
+
 enum class TextStyle { title2, title3, headline, subheadline, body, callout, caption, caption2 };
 QFont font(TextStyle style, const QFont& base);
 

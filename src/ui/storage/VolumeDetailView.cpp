@@ -187,7 +187,7 @@ QLayout* buildHeader(const StorageVolume& v, QWidget* content)
                       0, Qt::AlignVCenter);
     auto* lines = new QVBoxLayout;
     lines->setSpacing(4);
-    QLabel* name = textLabel(qs(v.name), TextStyle::title2, content);
+    QLabel* name = textLabel(visibleName(v.name), TextStyle::title2, content);
     name->setObjectName(QStringLiteral("volumeName"));
     lines->addWidget(name);
     QLabel* path = textLabel(visibleName(v.url), TextStyle::caption, content, true);
@@ -348,7 +348,13 @@ QWidget* buildFileSystemCard(const StorageVolume& v, QWidget* content)
     auto [box, layout] = card(QStringLiteral("ファイルシステム"), QStringLiteral("doc.on.doc.fill"),
                               QStringLiteral("fileSystem"), content);
     auto* form = new FormGroup(content);
-    form->addTextRow(QStringLiteral("種別"), qs(v.fileSystemType).toUpper(), QStringLiteral("fileSystemType"));
+    form->addTextRow(QStringLiteral("種別"), storage_style::typeText(v), QStringLiteral("fileSystemType"));
+    if (v.kelvanefs) {
+        form->addTextRow(QStringLiteral("kelvanefs"), storage_style::kelvanefsStateText(*v.kelvanefs),
+                         QStringLiteral("kelvanefsState"));
+        form->addTextRow(QStringLiteral("下のファイルシステム"), qs(v.fileSystemType).toUpper(),
+                         QStringLiteral("belowFileSystemType"));
+    }
     if (v.subtype)
         form->addTextRow(QStringLiteral("サブタイプ"), decimal(*v.subtype), QStringLiteral("subtype"));
     if (v.formatDescription)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/storage/VolumeRowDelegate.h"
 
+#include "ui/common/VisibleName.h"
 #include "ui/common/Symbols.h"
 #include "ui/storage/StorageStyle.h"
 #include "ui/storage/VolumeListModel.h"
@@ -51,7 +52,7 @@ VolumeRowDelegate::Layout VolumeRowDelegate::layout(const QStyleOptionViewItem& 
     const int textHeight = nameMetrics.height() + 1 + typeMetrics.height();
     const int top = area.center().y() - textHeight / 2;
     result.name = QRect(textLeft, top, area.right() - textLeft, nameMetrics.height());
-    const QString type = volume ? QString::fromStdString(volume->fileSystemType).toUpper() : QString();
+    const QString type = volume ? storage_style::typeText(*volume) : QString();
     result.type = QRect(textLeft, result.name.bottom() + 2, typeMetrics.horizontalAdvance(type), typeMetrics.height());
     if (volume) {
         const int badgeSize = QFontMetrics(storage_style::font(TextStyle::caption2, option.font)).height();
@@ -87,11 +88,11 @@ void VolumeRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setFont(nameFont);
     painter->setPen(text);
     painter->drawText(rows.name, Qt::AlignLeft | Qt::AlignVCenter,
-                      QFontMetrics(nameFont).elidedText(QString::fromStdString(volume->name), Qt::ElideRight,
+                      QFontMetrics(nameFont).elidedText(visibleName(volume->name), Qt::ElideRight,
                                                         rows.name.width()));
     painter->setFont(storage_style::font(TextStyle::caption, option.font));
     painter->setPen(secondary);
-    painter->drawText(rows.type, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(volume->fileSystemType).toUpper());
+    painter->drawText(rows.type, Qt::AlignLeft | Qt::AlignVCenter, storage_style::typeText(*volume));
     const auto list = badges(volume->isEncrypted, volume->capabilities.supportsCompression);
     for (std::size_t i = 0; i < list.size(); ++i) {
         const QColor color = list[i].symbol == QLatin1String("lock.fill") ? secondary : storage_style::orange();
