@@ -245,7 +245,7 @@ int main(int argc, char* argv[])
     // Storage details, as the menu opens them.
     choose(window, QStringLiteral("ストレージ詳細…"));
     auto* storage = sheetOf<ui::StorageStatusDialog>(window);
-    waitUntil([&] { return !storage->isLoading() && storage->selectedVolume(); });
+    waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
     save(storage, "storage-from-main-window.png");
     close(window);
     return 0;

@@ -61,16 +61,16 @@ int main(int argc, char** argv)
         kelvane::volumes::volumeLister(std::make_shared<kelvane::platform::LinuxVolumeBackend>(roots)));
     dialog.resize(size);
     QEventLoop wait;
-    QObject::connect(&dialog, &kelvane::ui::StorageStatusDialog::refreshFinished, &wait, &QEventLoop::quit);
+    QObject::connect(&dialog.model(), &kelvane::operations::StorageStatusModel::refreshFinished, &wait, &QEventLoop::quit);
     QTimer::singleShot(30000, &wait, &QEventLoop::quit);
     dialog.show();
     wait.exec();
-    if (dialog.isLoading()) {
+    if (dialog.model().isLoading()) {
         std::fprintf(stderr, "the volume listing did not finish\n");
         return 1;
     }
-    dialog.select(std::filesystem::path(select.toStdString()));
-    if (!dialog.selectedVolume()) {
+    dialog.model().select(std::filesystem::path(select.toStdString()));
+    if (!dialog.model().selectedVolume()) {
         std::fprintf(stderr, "no volume at %s\n", qPrintable(select));
         return 1;
     }
