@@ -20,6 +20,7 @@
 #include "platform/qt/LanguageModel.h"
 #include "platform/qt/Settings.h"
 #include "store/ModelContainer.h"
+#include "ui/common/MenuCommands.h"
 #include "ui/common/DesktopShell.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"
@@ -112,11 +113,11 @@ Sheet* sheetOf(ui::MainWindow& window)
 }
 
 // Chooses the menu item with this title.
-void choose(ui::MainWindow& window, const QString& title)
+void choose(ui::MainWindow& window, ui::MenuCommand command)
 {
     for (QAction* menu : window.menuBar()->actions())
         for (QAction* item : menu->menu()->actions())
-            if (item->text() == title)
+            if (item->objectName() == ui::menuCommandName(command))
                 item->trigger();
 }
 
@@ -187,7 +188,7 @@ int main(int argc, char* argv[])
     }
 
     // Search: the empty form, then the results of the project folder.
-    choose(window, QStringLiteral("条件で検索…"));
+    choose(window, ui::MenuCommand::openSearch);
     auto* search = sheetOf<ui::sheets::SearchSheet>(window);
     saveScreen(&window, "main-window-with-search.png");
     save(search, "search-1-form.png");
@@ -223,7 +224,7 @@ int main(int argc, char* argv[])
     }
 
     // The wizard: its list, then the inside of the logs folder.
-    choose(window, QStringLiteral("容量解放ウィザード…"));
+    choose(window, ui::MenuCommand::openWizard);
     auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
     waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
     save(wizard, "wizard-1-list.png");
@@ -243,7 +244,7 @@ int main(int argc, char* argv[])
     close(window);
 
     // Storage details, as the menu opens them.
-    choose(window, QStringLiteral("ストレージ詳細…"));
+    choose(window, ui::MenuCommand::openStorageStatus);
     auto* storage = sheetOf<ui::StorageStatusDialog>(window);
     waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
     save(storage, "storage-from-main-window.png");

@@ -19,6 +19,7 @@
 #include "ui/common/TableCells.h"
 #include "ui/common/WindowKeys.h"
 #include "ui/main/ActionCell.h"
+#include "ui/main/BulkRunControls.h"
 #include "ui/sheets/CloudFolderWarningSheet.h"
 #include "ui/sheets/FolderRegistrationSheet.h"
 #include "ui/main/MainWindow.h"
@@ -248,7 +249,7 @@ TEST_F(KeyboardTest, CtrlQDuringARunCancelsItWindsItDownAndClosesEveryWindow)
             ui::ActionCellDelegate::buttonsAt(rows.index(0, 0).siblingAtColumn(int(MainColumn::action)));
         return buttons.size() == 1 && buttons.front().title == "圧縮 150";
     };
-    ASSERT_TRUE(waitFor(offersAll, 120s));
+    ASSERT_TRUE(kelvane::test::runEventsUntil(offersAll, 120s));
     window().table()->setFocus();
     window().table()->setCurrentIndex(rows.index(0, 0));
     press(&window(), Qt::CTRL | Qt::SHIFT | Qt::Key_C);
