@@ -216,7 +216,7 @@ int main(int argc, char* argv[])
         const std::string id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
         std::unique_ptr<QMenu> menu(plain.mainWindow().makeContextMenu({id}));
         for (QAction* action : menu->actions())
-            if (action->text() == QStringLiteral("ローカル AI に聞く"))
+            if (action->objectName() == QStringLiteral("askAbout"))
                 action->trigger();
         auto* ask = sheetOf<ui::sheets::AskAISheet>(plain.mainWindow());
         save(ask, "ask-2-unavailable.png");
