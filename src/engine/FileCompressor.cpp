@@ -5,6 +5,7 @@
 #include "engine/DecmpfsInline.h"
 #include "engine/DecmpfsResourceFork.h"
 #include "engine/FileCompressionError.h"
+#include "engine/InPlaceDecompression.h"
 #include "engine/PayloadCodec.h"
 #include "engine/Preflight.h"
 #include "engine/ReplacementSteps.h"
@@ -141,6 +142,7 @@ void refuseUnreachableMount(const Path& url)
 CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t threshold) const
 {
     refuseUnreachableMount(url);
+    finishInPlaceDecompression(url);
     const platform::FileStat snapshot = lstatSnapshot(url);
     TemporaryFile::removeStrayMarker(url);
     if (snapshot.flags & platform::UF_COMPRESSED)
@@ -176,6 +178,7 @@ CompressionResult FileCompressor::compressFile(const Path& url, std::int64_t thr
 CompressionResult FileCompressor::decompressFile(const Path& url, std::int64_t threshold) const
 {
     refuseUnreachableMount(url);
+    finishInPlaceDecompression(url);
     const platform::FileStat snapshot = lstatSnapshot(url);
     TemporaryFile::removeStrayMarker(url);
     if ((snapshot.flags & platform::UF_COMPRESSED) == 0)

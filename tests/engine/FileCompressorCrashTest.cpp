@@ -20,15 +20,6 @@ namespace {
 
 using namespace fixtures;
 
-int stepsLeft = 0;
-
-// The child stops itself dead at its n-th step: no destructor, no clean-up.
-void killAtStep(std::string_view)
-{
-    if (--stepsLeft == 0)
-        ::kill(::getpid(), SIGKILL);
-}
-
 // A child that runs `operation` on `file` after `prepare` and ends with 0,
 // or 3 when the operation throws; no clean-up of the test process runs there.
 pid_t forkRunning(const Road& operation, const Path& file, const std::function<void()>& prepare)
