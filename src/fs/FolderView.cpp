@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "fs/FolderView.h"
 
+#include "fs/LeftoverSweep.h"
 #include "fs/OpenBelow.h"
 #include "fs/ServeLog.h"
 
+#include "engine/EmptyReplacement.h"
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressor.h"
+#include "engine/InPlaceDecompression.h"
 #include "engine/TemporaryFile.h"
 #include "platform/DecmpfsFormat.h"
 #include "platform/FileFlags.h"
@@ -89,8 +92,7 @@ int probeEntry(int folderFd, const std::string& relative, std::optional<NodeTabl
 int attributesOfOpen(const OpenFile& file, struct stat& st)
 {
     platform::FileStat view;
-    const int replacement = file.replacement();
-    if (platform::fstat(replacement >= 0 ? replacement : file.fd.get(), view) != 0)
+    if (platform::fstat(file.current(), view) != 0)
         return errno;
     toStat(view, view.size, st);
     return 0;
@@ -123,6 +125,67 @@ void takeEntry(FolderView::OpenFolder& folder, std::vector<FolderView::ListedEnt
     folder.offset = entry.next;
 }
 
+// The error a program gets when undoing a compression for its change fails:
+// the cause below (no room, no quota, no permission, a read-only file
+// system, no descriptor left) as the failed call reported it; EIO only for
+// data that does not decode or a failure without a cause.
+int errnoFor(const engine::FileCompressionError& error)
+{
+    using Kind = engine::FileCompressionError::Kind;
+    switch (error.kind()) {
+    case Kind::notCompressed:
+        return 0;  // undone meanwhile
+    case Kind::fileNotFound:
+        return ENOENT;
+    case Kind::fileInUse:
+    case Kind::fileChangedDuringOperation:
+    case Kind::temporaryFileConflict:
+        return EBUSY;
+    case Kind::hardLinked:
+        return EMLINK;
+    case Kind::ioError: {
+        // "<call>: errno=<n>", the one text of a failed call.
+        const std::string& text = std::get<engine::FileCompressionError::ioError>(error.value()).message;
+        const auto at = text.rfind("errno=");
+        const int number = at == std::string::npos ? 0 : std::atoi(text.c_str() + at + 6);
+        return number > 0 ? number : EIO;
+    }
+    default:
+        return EIO;
+    }
+}
+
+// Runs an engine road on the file at `relative`: 0 or the errno it ended with.
+template <class Road>
+int runRoad(int folderFd, const std::string& relative, const char* what, Road road)
+{
+    try {
+        road(platform::pathBelow(folderFd, relative));
+        return 0;
+    } catch (const engine::FileCompressionError& error) {
+        const int number = errnoFor(error);
+        if (number != 0)
+            serveLog("%s %s failed: %s", what, relative.c_str(), error.description().c_str());
+        return number;
+    } catch (const std::exception& error) {
+        serveLog("%s %s failed: %s", what, relative.c_str(), error.what());
+        return EIO;
+    }
+}
+
+bool isCompressedFile(const platform::FileStat& view)
+{
+    return S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED);
+}
+
+bool hasTemporaryForm(std::string_view name)
+{
+    return name.size() > kTemporarySuffix.size() && name.ends_with(kTemporarySuffix);
+}
+
+// The flags that open a file for writing, for reading it until its first change.
+int readingFlags(int flags) { return (flags & ~(O_ACCMODE | O_TRUNC | O_CREAT | O_EXCL)) | O_RDONLY; }
+
 }  // namespace
 
 OpenFile::~OpenFile()
@@ -143,6 +206,22 @@ FolderView::FolderView(platform::UniqueFd folder, const ServeOptions& options)
       cache_(options.cacheBytes, options.readAheadThreads),
       listingHelpers_(options.listingHelpers)
 {
+}
+
+FolderView::~FolderView() = default;
+
+void FolderView::startSweep()
+{
+    sweep_ = std::jthread([this](std::stop_token stop) {
+        if (const std::size_t removed = sweepLeftovers(folderFd(), stop))
+            serveLog("removed %zu temporary files left over below", removed);
+    });
+}
+
+void FolderView::waitForSweep()
+{
+    if (sweep_.joinable())
+        sweep_.join();
 }
 
 // --- names and attributes ------------------------------------------------------
@@ -177,7 +256,7 @@ void FolderView::fillEntry(Id id, const struct stat& st, Entry& entry) const
 int FolderView::lookUp(Id parent, const std::string& name, Entry& out)
 {
     const std::optional<std::string> relative = nodes_.childPath(parent, name);
-    if (!relative)
+    if (!relative || isMarkedTemporaryNow(*relative))
         return ENOENT;
     struct stat st;
     const Id id = nodes_.lookUp(parent, name);
@@ -201,13 +280,19 @@ int FolderView::attributes(Id id, const OpenFile* file, struct stat& out, double
     return error;
 }
 
+// A truncation to zero needs no old byte: the file is emptied without
+// decoding. Any other size decompresses first.
 int FolderView::truncate(Id id, OpenFile* file, const std::optional<std::string>& relative, off_t size)
 {
     if (file && !file->decoded)
         return orErrno(::ftruncate(file->fd.get(), size));
+    if (file && file->writeFlags) {
+        const int error = size == 0 ? firstChange(*file, true) : firstChange(*file, false);
+        return error ? error : orErrno(::ftruncate(file->changedFile(), size));
+    }
     if (!relative)
         return EBADF;
-    if (const int error = decompressBeforeWriting(*relative))
+    if (const int error = size == 0 ? emptyBeforeWriting(id, *relative) : decompressBeforeWriting(id, *relative))
         return error;
     writing(id, *relative);
     return truncateBelow(folderFd(), relativeName(*relative), size);
@@ -223,11 +308,11 @@ int FolderView::setAttributes(Id id, OpenFile* file, const AttributeChange& chan
     const struct stat& attr = change.values;
     int error = 0;
     if (change.mode)
-        error = orErrno(file ? ::fchmod(file->fd.get(), attr.st_mode) : ::fchmodat(root, name, attr.st_mode, 0));
+        error = orErrno(file ? ::fchmod(file->current(), attr.st_mode) : ::fchmodat(root, name, attr.st_mode, 0));
     if (error == 0 && (change.uid || change.gid)) {
         const uid_t uid = change.uid ? attr.st_uid : static_cast<uid_t>(-1);
         const gid_t gid = change.gid ? attr.st_gid : static_cast<gid_t>(-1);
-        error = orErrno(file ? ::fchown(file->fd.get(), uid, gid) : ::fchownat(root, name, uid, gid, AT_SYMLINK_NOFOLLOW));
+        error = orErrno(file ? ::fchown(file->current(), uid, gid) : ::fchownat(root, name, uid, gid, AT_SYMLINK_NOFOLLOW));
     }
     if (error == 0 && change.size)
         error = truncate(id, file, relative, attr.st_size);
@@ -241,7 +326,7 @@ int FolderView::setAttributes(Id id, OpenFile* file, const AttributeChange& chan
             times[1].tv_nsec = UTIME_NOW;
         else if (change.mtime)
             times[1] = attr.st_mtim;
-        error = orErrno(file ? ::futimens(file->fd.get(), times) : ::utimensat(root, name, times, AT_SYMLINK_NOFOLLOW));
+        error = orErrno(file ? ::futimens(file->current(), times) : ::utimensat(root, name, times, AT_SYMLINK_NOFOLLOW));
     }
     if (error)
         return error;
@@ -277,6 +362,8 @@ int FolderView::makeEntry(Id parent, const std::string& name, Entry& out, Make m
     const auto relative = nodes_.childPath(parent, name);
     if (!relative)
         return ENOENT;
+    if (isMarkedTemporaryNow(*relative))
+        return EPERM;
     if (make(folderFd(), relative->c_str()) != 0)
         return errno;
     return lookUp(parent, name, out);
@@ -323,6 +410,8 @@ int FolderView::rename(Id parent, const std::string& name, Id newParent, const s
     const auto to = nodes_.childPath(newParent, newName);
     if (!from || !to)
         return ENOENT;
+    if (isMarkedTemporaryNow(*from) || isMarkedTemporaryNow(*to))
+        return EPERM;
     if (::renameat2(folderFd(), from->c_str(), folderFd(), to->c_str(), flags) != 0)
         return errno;
     nodes_.renamed(parent, name, newParent, newName, (flags & RENAME_EXCHANGE) != 0);
@@ -344,42 +433,118 @@ bool FolderView::isMarkedTemporary(const std::string& relative)
     return ::fstatat(folderFd(), relative.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT;
 }
 
+// One of Kelvane's temporary files is at `relative` now: it is neither
+// opened, nor created, nor replaced through the mount.
+bool FolderView::isMarkedTemporaryNow(const std::string& relative)
+{
+    return hasTemporaryForm(relative) && platform::mounted::hasAttribute(folderFd(), relative, kTemporaryMarker.c_str());
+}
+
 // --- files ----------------------------------------------------------------------
 
-// Writing undoes compression: a compressed file is decompressed in place
-// (the engine's road: temporary file, verified swap) before it is opened
-// for writing, truncated or allocated. 0, or EIO when that fails (the file
-// stays compressed and intact).
-int FolderView::decompressBeforeWriting(const std::string& relative)
+// Runs `undo` (0 or an errno) on the compressed file at `relative`, if it
+// is one, and moves the readers of node `id` on to the plain file it leaves.
+// Changes of one file that arrive together (two programs appending to one
+// log) take turns: the engine's lock on the file would fail all but the
+// first, and after it the others find a plain file.
+template <class Undo>
+int FolderView::undoCompression(Id id, const std::string& relative, Undo undo)
 {
     // Whether the file below is compressed now: 1, 0, or -1 with errno set.
     const auto compressedNow = [&](platform::FileStat& view) {
         if (platform::lstatBelow(folderFd(), relative, view, true) != 0)
             return -1;
-        return S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED) ? 1 : 0;
+        return isCompressedFile(view) ? 1 : 0;
     };
     platform::FileStat view;
     int state = compressedNow(view);
     if (state <= 0)
         return state < 0 ? errno : 0;
-    // Write-opens of one file that arrive together (two programs appending
-    // to one log) take turns: the engine's lock on the file would fail all
-    // but the first with EIO, and after its decompression the others find a
-    // plain file.
     std::lock_guard turn(decompressionLock(view.dev, view.ino));
     state = compressedNow(view);
     if (state <= 0)
         return state < 0 ? errno : 0;
-    const std::string path = platform::pathBelow(folderFd(), relative);
-    try {
-        engine::FileCompressor{}.decompressFile(path);
+    if (const int error = undo(view))
+        return error;
+    writing(id, relative);
+    return 0;
+}
+
+// Writing undoes compression: the file is decompressed with the engine's
+// road (temporary file, verified swap). The file stays compressed and
+// intact when that fails. A file with other names is decompressed in place,
+// so that they all see the change.
+int FolderView::decompressBeforeWriting(Id id, const std::string& relative)
+{
+    return undoCompression(id, relative, [&](const platform::FileStat& view) {
+        if (view.nlink <= 1)
+            return runRoad(folderFd(), relative, "decompressing before writing",
+                           [](const std::filesystem::path& path) { engine::FileCompressor{}.decompressFile(path); });
+        const int error = runRoad(folderFd(), relative, "decompressing in place", engine::decompressInPlace);
+        if (error == 0)
+            rewrittenInPlace(relative);
+        return error;
+    });
+}
+
+// A truncation to zero: the file becomes empty and plain without a byte
+// decoded. A file with other names is emptied in place (a swap would part it
+// from them): its data stream first, which alone makes it an ordinary empty
+// file to every reader, then the records that no longer hold.
+int FolderView::emptyBeforeWriting(Id id, const std::string& relative)
+{
+    return undoCompression(id, relative, [&](const platform::FileStat& view) {
+        if (view.nlink <= 1)
+            return runRoad(folderFd(), relative, "emptying", engine::replaceWithEmptyFile);
+        const platform::UniqueFd raw(
+            ::openat(folderFd(), relative.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat now {};
+        if (!raw || ::fstat(raw.get(), &now) != 0)
+            return errno;
+        if (now.st_dev != view.dev || now.st_ino != view.ino)
+            return EBUSY;
+        if (::ftruncate(raw.get(), 0) != 0)
+            return errno;
+        const platform::UniqueFd plain = platform::open(platform::pathBelow(folderFd(), relative), O_WRONLY | O_TRUNC);
+        if (!plain)
+            return errno;
+        rewrittenInPlace(relative);
         return 0;
-    } catch (const engine::FileCompressionError& error) {
-        serveLog("decompressing %s before writing failed: %s", relative.c_str(), error.description().c_str());
-    } catch (const std::exception& error) {
-        serveLog("decompressing %s before writing failed: %s", relative.c_str(), error.what());
+    });
+}
+
+// The first change of a compressed file opened for writing: the file is
+// decompressed (emptied when `toEmpty`) and opened for writing as the
+// program asked. Kelvane may compress it again in between: tried anew.
+int FolderView::firstChange(OpenFile& file, bool toEmpty)
+{
+    if (!file.waitsForChange())
+        return 0;
+    std::lock_guard lock(file.changing);
+    if (!file.waitsForChange())
+        return 0;
+    int error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const auto relative = nodes_.path(file.node);
+        if (!relative)
+            return ESTALE;  // its name is gone: no file to change
+        error = toEmpty ? emptyBeforeWriting(file.node, *relative) : decompressBeforeWriting(file.node, *relative);
+        if (error)
+            return error;
+        platform::FileStat view;
+        const int flags = (file.writeFlags & ~(O_CREAT | O_EXCL | O_TRUNC)) | (toEmpty ? O_TRUNC : 0);
+        platform::UniqueFd writer = openBelow(folderFd(), relativeName(*relative), flags, 0, view);
+        if (writer) {
+            file.writer = std::move(writer);
+            file.changed.store(true, std::memory_order_release);
+            writing(file.node, *relative);
+            return 0;
+        }
+        error = errno;
+        if (!(error == EIO && isCompressedFile(view)))
+            return error;
     }
-    return EIO;
+    return error;
 }
 
 // A header or an offset table that does not parse fails the open, as the
@@ -416,11 +581,27 @@ int FolderView::openHandle(Id id, const std::string& relative, int flags, mode_t
     platform::FileStat view;
     for (int attempt = 0;; ++attempt) {
         const std::uint64_t writesBefore = writeCount();
+        view = {};
         file->fd = openBelow(folderFd(), relativeName(relative), flags, mode, view);
+        if (!file->fd && errno == EIO && isCompressedFile(view) && !(flags & O_TRUNC)) {
+            // Read as the original until the first change.
+            file->writeFlags = flags;
+            file->fd = openBelow(folderFd(), relativeName(relative), readingFlags(flags), 0, view);
+        }
         if (!file->fd)
             return errno;
+        // A file with other names may hold the record of a decompression in
+        // place that a kill cut short: finished before anyone reads it.
+        if (S_ISREG(view.mode) && view.nlink > 1 && attempt < 3 &&
+            platform::fgetxattr(file->fd.get(), engine::redoRecordName, nullptr, 0, 0, 0) >= 0) {
+            file->fd.reset();
+            if (const int error = runRoad(folderFd(), relative, "finishing the decompression of",
+                                          engine::finishInPlaceDecompression))
+                return error;
+            continue;
+        }
         file->key = {view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
-        if (!S_ISREG(view.mode) || opensForWriting(flags))
+        if (!S_ISREG(view.mode) || (opensForWriting(flags) && !file->writeFlags))
             break;
         // Recorded, so that a write through the mount to another inode at
         // the name (after the mount's decompression, or Kelvane's swap) moves
@@ -434,9 +615,15 @@ int FolderView::openHandle(Id id, const std::string& relative, int flags, mode_t
             break;
         closed(std::move(file->inode), id, view.dev, view.ino);
     }
-    if (S_ISREG(view.mode) && (view.flags & platform::UF_COMPRESSED))
+    if (isCompressedFile(view)) {
+        // The platform decodes through the page cache: a read with O_DIRECT
+        // below would want aligned buffers. The kernel above still serves
+        // the caller's direct reads from the daemon's replies.
+        if ((flags & O_DIRECT) && ::fcntl(file->fd.get(), F_SETFL, ::fcntl(file->fd.get(), F_GETFL) & ~O_DIRECT) != 0)
+            return errno;
         if (const int error = checkDecodes(*file, view, relative))
             return error;
+    }
     // The kernel keeps what it cached of the contents unless they changed
     // since the last open (Kelvane's swaps change neither size nor mtime).
     answer.keepCache = !nodes_.contentsChanged(id, view) && view.nlink <= 1;
@@ -456,14 +643,32 @@ int FolderView::open(Id id, int flags, std::unique_ptr<OpenFile>& out, OpenAnswe
     if (!relative)
         return ENOENT;
     if (opensForWriting(flags)) {
-        // Refused before anything is decompressed for a caller that may not write.
+        // Refused before anything changes for a caller that may not write.
         if (::faccessat(folderFd(), relativeName(*relative), W_OK, AT_EACCESS) != 0)
             return errno;
-        if (const int error = decompressBeforeWriting(*relative))
-            return error;
-        writing(id, *relative);
     }
-    return openHandle(id, *relative, flags, 0, out, answer);
+    return openTruncating(id, *relative, flags, 0, out, answer);
+}
+
+// Opens with `flags`; O_TRUNC empties a compressed file first, without
+// decoding it, and again should Kelvane compress it in between.
+int FolderView::openTruncating(Id id, const std::string& relative, int flags, mode_t mode,
+                               std::unique_ptr<OpenFile>& out, OpenAnswer& answer)
+{
+    int error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (flags & O_TRUNC) {
+            error = emptyBeforeWriting(id, relative);
+            if (error && !(error == ENOENT && (flags & O_CREAT)))
+                return error;
+        }
+        error = openHandle(id, relative, flags, mode, out, answer);
+        if (error == 0 && opensForWriting(flags) && !out->writeFlags)
+            writing(id, relative);  // the readers of a file Kelvane swapped meanwhile read on there
+        if (!(error == EIO && (flags & O_TRUNC)))
+            return error;
+    }
+    return error;
 }
 
 int FolderView::create(Id parent, const std::string& name, mode_t mode, int flags, std::unique_ptr<OpenFile>& out,
@@ -472,17 +677,12 @@ int FolderView::create(Id parent, const std::string& name, mode_t mode, int flag
     const auto relative = nodes_.childPath(parent, name);
     if (!relative)
         return ENOENT;
-    const Id id = nodes_.lookUp(parent, name);
+    if (isMarkedTemporaryNow(*relative))
+        return EPERM;
     // The kernel creates by name when it has not looked the name up yet:
     // the file may well be there, and compressed.
-    if (opensForWriting(flags) && !(flags & O_EXCL)) {
-        if (const int error = decompressBeforeWriting(*relative); error && error != ENOENT) {
-            nodes_.forget(id, 1);
-            return error;
-        }
-        writing(id, *relative);
-    }
-    int error = openHandle(id, *relative, flags | O_CREAT, mode, out, answer);
+    const Id id = nodes_.lookUp(parent, name);
+    int error = openTruncating(id, *relative, flags | O_CREAT, mode, out, answer);
     if (error == 0) {
         // The entry's lookup is counted before the one taken above is given
         // back, so the node the open file was filed under stays the entry's.
@@ -539,19 +739,21 @@ void FolderView::readDecoded(OpenFile& file, std::size_t size, off_t offset, Rea
 FolderView::ReadAnswer FolderView::read(OpenFile& file, std::size_t size, off_t offset)
 {
     ReadAnswer answer;
-    const int replacement = file.replacement();
-    if (file.decoded && replacement < 0)
+    const int current = file.current();
+    if (file.decoded && current == file.fd.get())
         readDecoded(file, size, offset, answer);
     else
-        answer.bytesFd = replacement >= 0 ? replacement : file.fd.get();
+        answer.bytesFd = current;
     return answer;
 }
 
 int FolderView::write(OpenFile& file, const char* data, std::size_t size, off_t offset, std::size_t& written)
 {
-    if (file.decoded)
+    if (file.decoded && !file.writeFlags)
         return EBADF;
-    const ssize_t count = ::pwrite(file.fd.get(), data, size, offset);
+    if (const int error = firstChange(file, false))
+        return error;
+    const ssize_t count = ::pwrite(file.decoded ? file.changedFile() : file.fd.get(), data, size, offset);
     if (count < 0)
         return errno;
     written = static_cast<std::size_t>(count);
@@ -567,15 +769,17 @@ int FolderView::flush(OpenFile& file)
 
 int FolderView::fsync(OpenFile& file, bool dataOnly)
 {
-    const int fd = file.fd.get();
+    const int fd = file.current();
     return orErrno(dataOnly ? ::fdatasync(fd) : ::fsync(fd));
 }
 
 int FolderView::fallocate(OpenFile& file, int mode, off_t offset, off_t length)
 {
-    if (file.decoded)
+    if (file.decoded && !file.writeFlags)
         return EBADF;
-    return orErrno(::fallocate(file.fd.get(), mode, offset, length));
+    if (const int error = firstChange(file, false))
+        return error;
+    return orErrno(::fallocate(file.decoded ? file.changedFile() : file.fd.get(), mode, offset, length));
 }
 
 int FolderView::flock(OpenFile& file, int operation) { return orErrno(::flock(file.fd.get(), operation)); }
@@ -761,6 +965,7 @@ std::shared_ptr<OpenInode> FolderView::opened(Id node, const platform::FileStat&
     // The latest open's view: what the inode holds now.
     inode->size = view.size;
     inode->mtime = view.mtime;
+    inode->decoded = isCompressedFile(view);
     return inode;
 }
 
@@ -770,6 +975,24 @@ void FolderView::closed(std::shared_ptr<OpenInode> inode, Id node, std::uint64_t
     inode.reset();
     if (const auto found = openInodes_.find({node, dev, ino}); found != openInodes_.end() && found->second.expired())
         openInodes_.erase(found);
+}
+
+void FolderView::rewrittenInPlace(const std::string& relative)
+{
+    platform::FileStat view;
+    const platform::UniqueFd now = openBelow(folderFd(), relativeName(relative), O_RDONLY | O_NONBLOCK, 0, view);
+    if (!now || isCompressedFile(view))
+        return;
+    std::lock_guard lock(openInodesMutex_);
+    for (const auto& [key, kept] : openInodes_) {
+        const auto inode = kept.lock();
+        if (!inode || std::get<1>(key) != view.dev || std::get<2>(key) != view.ino || !inode->decoded ||
+            inode->replaced.load())
+            continue;
+        inode->current = now.duplicate();
+        if (inode->current)
+            inode->replaced.store(true, std::memory_order_release);
+    }
 }
 
 void FolderView::writing(Id node, const std::string& relative)

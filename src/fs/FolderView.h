@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/uio.h>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -98,6 +99,13 @@ public:
     using EntrySize = std::function<std::size_t(const char* name)>;
 
     FolderView(platform::UniqueFd folder, const ServeOptions& options);
+    ~FolderView();
+
+    // Removes the temporary files killed operations left below, on a thread
+    // of its own (see sweepLeftovers); stopped when the view goes.
+    void startSweep();
+    // Waits for that sweep to end (tests).
+    void waitForSweep();
 
     int folderFd() const { return folder_.get(); }
     NodeTable& nodes() { return nodes_; }
@@ -155,6 +163,9 @@ public:
     // `relative`: the reads of the other inodes open through the node that
     // held the same contents go on there.
     void writing(Id node, const std::string& relative);
+    // The compressed file at `relative` was decompressed in place: whoever
+    // reads it decoded, through any of its names, reads it as it is now.
+    void rewrittenInPlace(const std::string& relative);
     // How many times writing() was called.
     std::uint64_t writeCount() const { return writes_.load(); }
 
@@ -166,7 +177,14 @@ private:
     int makeEntry(Id parent, const std::string& name, Entry& out, Make make);
     int truncate(Id id, OpenFile* file, const std::optional<std::string>& relative, off_t size);
     bool isMarkedTemporary(const std::string& relative);
-    int decompressBeforeWriting(const std::string& relative);
+    bool isMarkedTemporaryNow(const std::string& relative);
+    template <class Undo>
+    int undoCompression(Id id, const std::string& relative, Undo undo);
+    int decompressBeforeWriting(Id id, const std::string& relative);
+    int emptyBeforeWriting(Id id, const std::string& relative);
+    int firstChange(OpenFile& file, bool toEmpty);
+    int openTruncating(Id id, const std::string& relative, int flags, mode_t mode, std::unique_ptr<OpenFile>& out,
+                       OpenAnswer& answer);
     std::mutex& decompressionLock(std::uint64_t dev, std::uint64_t ino)
     {
         return decompressionLocks_[(dev * 31 + ino) % decompressionLocks_.size()];
@@ -191,6 +209,7 @@ private:
     std::mutex openInodesMutex_;
     std::map<std::tuple<Id, std::uint64_t, std::uint64_t>, std::weak_ptr<OpenInode>> openInodes_;
     std::atomic<std::uint64_t> writes_{0};
+    std::jthread sweep_;
 };
 
 }  // namespace kelvane::fs

@@ -42,8 +42,11 @@ void replyAttributes(fuse_req_t req, int error, const struct stat& st, double ti
         fuse_reply_attr(req, &st, timeout);
 }
 
-void init(void*, fuse_conn_info* conn)
+void init(void* data, fuse_conn_info* conn)
 {
+    // Once mounted (and, in the background, after the fork that leaves the
+    // terminal): the mount does not wait for it.
+    static_cast<KelvaneFs*>(data)->view().startSweep();
     // Large requests: fewer round trips per MiB read or written.
     conn->max_write = 1u << 20;
     conn->max_readahead = std::max(conn->max_readahead, 1u << 20);
@@ -127,7 +130,13 @@ void symlink(fuse_req_t req, const char* link, fuse_ino_t parent, const char* na
 void link(fuse_req_t req, fuse_ino_t ino, fuse_ino_t newParent, const char* newName)
 {
     FolderView::Entry entry;
-    replyEntry(req, view(req).link(ino, newParent, newName, entry), entry);
+    const int error = view(req).link(ino, newParent, newName, entry);
+    // Each name is a node of its own to the kernel, which keeps the link
+    // count it last heard for the old one: told to ask again, before the
+    // caller hears of the link (after it, its next stat came first).
+    if (fuse_session* session = static_cast<KelvaneFs*>(fuse_req_userdata(req))->session(); error == 0 && session)
+        fuse_lowlevel_notify_inval_inode(session, ino, -1, 0);
+    replyEntry(req, error, entry);
 }
 
 void unlink(fuse_req_t req, fuse_ino_t parent, const char* name)

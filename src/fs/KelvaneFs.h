@@ -19,9 +19,13 @@ public:
 
     int folderFd() const { return view_.folderFd(); }
     FolderView& view() { return view_; }
+    // The session that serves the mount, for telling the kernel of changes.
+    void setSession(fuse_session* session) { session_ = session; }
+    fuse_session* session() const { return session_; }
 
 private:
     FolderView view_;
+    fuse_session* session_ = nullptr;
 };
 
 }  // namespace kelvane::fs

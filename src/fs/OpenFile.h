@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <memory>
+#include <mutex>
 
 namespace kelvane::fs {
 
@@ -24,6 +25,7 @@ class FolderView;
 struct OpenInode {
     std::int64_t size = 0;  // what the inode held when opened
     timespec mtime{};
+    bool decoded = false;  // read through the platform's decoding when opened
     platform::UniqueFd current;  // set once, before `replaced`
     std::atomic<bool> replaced{false};
 };
@@ -32,9 +34,18 @@ struct OpenInode {
 // platform's decoding (`decoded`); `fd` then holds its stored data, for locks.
 // Once a write through the mount went to another inode at the name, `inode`
 // of a file open for reading holds that file, and reads go there.
+//
+// A compressed file opened for writing stays compressed until the first
+// change (`writeFlags` kept for then): programs open files read-write
+// without writing to them. The change decompresses the file, and `writer`
+// then holds the plain file, open with those flags.
 struct OpenFile {
     platform::UniqueFd fd;
     std::shared_ptr<const platform::FileHandle> decoded;
+    int writeFlags = 0;
+    std::mutex changing;  // held by the first change
+    platform::UniqueFd writer;  // set once, before `changed`
+    std::atomic<bool> changed{false};
     BlockCache::FileKey key;
     std::atomic<std::uint64_t> nextOffset{0};
     FolderView* view = nullptr;
@@ -50,6 +61,17 @@ struct OpenFile {
     int replacement() const
     {
         return inode && inode->replaced.load(std::memory_order_acquire) ? inode->current.get() : -1;
+    }
+    // The plain file a first change opened for writing, or -1.
+    int changedFile() const { return changed.load(std::memory_order_acquire) ? writer.get() : -1; }
+    // Whether the first change is still to come.
+    bool waitsForChange() const { return writeFlags != 0 && !changed.load(std::memory_order_acquire); }
+    // The descriptor whose inode holds the file's contents now.
+    int current() const
+    {
+        const int changedFd = changedFile();
+        const int replaced = replacement();
+        return changedFd >= 0 ? changedFd : replaced >= 0 ? replaced : fd.get();
     }
 };
 

@@ -4,10 +4,15 @@
 
 #include "fs/FolderView.h"
 
+#include "fs/LeftoverSweep.h"
+#include "fs/MountFixture.h"
+
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
 #include "platform/FileFlags.h"
+#include "platform/FileHandle.h"
 #include "platform/FileSystem.h"
+#include "support/SmallFileSystem.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +21,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -187,6 +193,263 @@ TEST_F(FolderViewTest, APlainFilePassesThroughForReadingAndWriting)
     std::memcpy(expected.data() + 10, "HELLO", 5);
     EXPECT_EQ(readAll(*file, original.size()), expected);
     EXPECT_EQ(kelvane::test::readRawFile(dir_ / "plain.txt"), expected);
+}
+
+// What a change through the view leaves below, read by the platform.
+class FolderViewChangeTest : public FolderViewTest {
+protected:
+    std::unique_ptr<OpenFile> openFile(const std::string& name, int flags)
+    {
+        std::unique_ptr<OpenFile> file;
+        FolderView::OpenAnswer answer;
+        EXPECT_EQ(view_->open(lookUp(name), flags, file, answer), 0) << name;
+        return file;
+    }
+    Bytes platformBytes(const std::string& name)
+    {
+        Bytes out;
+        EXPECT_EQ(platform::readWholeFile(dir_ / name, out), 0) << name;
+        return out;
+    }
+    int truncateByName(const std::string& name, off_t size)
+    {
+        FolderView::AttributeChange change;
+        change.size = true;
+        change.values.st_size = size;
+        struct stat st;
+        double timeout = 0;
+        return view_->setAttributes(lookUp(name), nullptr, change, st, timeout);
+    }
+    // Overwrites stored bytes in the middle of the fork, keeping its length:
+    // the file is still compressed to the platform, and does not decode.
+    void damageFork(const std::string& name)
+    {
+        platform::UniqueFd raw(::open((dir_ / name).c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_TRUE(raw);
+        struct stat st {};
+        ASSERT_EQ(::fstat(raw.get(), &st), 0);
+        const std::vector<std::uint8_t> junk(static_cast<std::size_t>(st.st_size / 2), 0xA5);
+        ASSERT_EQ(::pwrite(raw.get(), junk.data(), junk.size(), st.st_size / 4), static_cast<ssize_t>(junk.size()));
+        ASSERT_TRUE(isCompressed(name));
+    }
+};
+
+TEST_F(FolderViewChangeTest, AFileOpenedForWritingReadsAsTheOriginalAndOnlyAChangeUndoesItsCompression)
+{
+    const Bytes original = lines(400000);
+    compressed("db.sqlite", original);
+    compressed("touched.txt", lines(200000, 3));
+    compressed("grown.txt", lines(150000, 5));
+    compressed("cut.txt", lines(150000, 7));
+
+    std::unique_ptr<OpenFile> reader = openFile("db.sqlite", O_RDONLY);
+    std::unique_ptr<OpenFile> file = openFile("db.sqlite", O_RDWR);
+    EXPECT_TRUE(isCompressed("db.sqlite")) << "opening for writing changes nothing";
+    EXPECT_EQ(readAll(*file, original.size()), original);
+
+    // touch: times set through the open file leave it compressed.
+    std::unique_ptr<OpenFile> touched = openFile("touched.txt", O_WRONLY | O_CREAT | O_NONBLOCK);
+    FolderView::AttributeChange times;
+    times.atime = times.atimeNow = times.mtime = times.mtimeNow = true;
+    struct stat st;
+    double timeout = 0;
+    ASSERT_EQ(view_->setAttributes(lookUp("touched.txt"), touched.get(), times, st, timeout), 0);
+    EXPECT_TRUE(isCompressed("touched.txt"));
+    EXPECT_EQ(st.st_size, 200000);
+
+    std::size_t written = 0;
+    ASSERT_EQ(view_->write(*file, "CHANGED", 7, 300000, written), 0);
+    EXPECT_EQ(written, 7u);
+    Bytes expected = original;
+    std::memcpy(expected.data() + 300000, "CHANGED", 7);
+    EXPECT_FALSE(isCompressed("db.sqlite"));
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "db.sqlite"), expected) << "the file below is plain now";
+    EXPECT_EQ(readAll(*file, expected.size()), expected) << "the writer reads what it wrote";
+    EXPECT_EQ(readAll(*reader, expected.size()), expected) << "a reader of the old file reads on in the new one";
+
+    // fallocate and a truncation to a size other than zero are changes too.
+    std::unique_ptr<OpenFile> grown = openFile("grown.txt", O_RDWR);
+    ASSERT_EQ(view_->fallocate(*grown, 0, 0, 160000), 0);
+    EXPECT_FALSE(isCompressed("grown.txt"));
+    Bytes grownBytes = lines(150000, 5);
+    grownBytes.resize(160000, 0);
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "grown.txt"), grownBytes);
+    ASSERT_EQ(truncateByName("cut.txt", 100001), 0);
+    EXPECT_FALSE(isCompressed("cut.txt"));
+    const Bytes cut = lines(150000, 7);
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "cut.txt"), Bytes(cut.begin(), cut.begin() + 100001));
+}
+
+TEST_F(FolderViewChangeTest, ATruncationToZeroDecodesNothingAndKeepsTheFilesMetadata)
+{
+    // Damaged: any decoding would fail, so only an emptying that reads no
+    // stored byte can succeed.
+    for (const std::string name : {"by-name.log", "by-open.log", "by-handle.log", "by-create.log"}) {
+        compressed(name, lines(300000));
+        damageFork(name);
+        ASSERT_EQ(::chmod((dir_ / name).c_str(), 0640), 0);
+        ASSERT_EQ(::setxattr((dir_ / name).c_str(), "user.note", "kept", 4, 0), 0);
+    }
+    ASSERT_EQ(truncateByName("by-name.log", 0), 0);
+    EXPECT_TRUE(openFile("by-open.log", O_WRONLY | O_TRUNC));
+    std::unique_ptr<OpenFile> handle = openFile("by-handle.log", O_RDWR);
+    FolderView::AttributeChange empty;
+    empty.size = true;
+    struct stat st;
+    double timeout = 0;
+    ASSERT_EQ(view_->setAttributes(lookUp("by-handle.log"), handle.get(), empty, st, timeout), 0);
+    std::size_t written = 0;
+    ASSERT_EQ(view_->write(*handle, "new", 3, 0, written), 0);
+    {
+        std::unique_ptr<OpenFile> created;
+        FolderView::Entry entry;
+        FolderView::OpenAnswer answer;
+        ASSERT_EQ(view_->create(NodeTable::rootId, "by-create.log", 0600, O_WRONLY | O_CREAT | O_TRUNC, created, entry,
+                                answer),
+                  0);
+        view_->forget(entry.id, 1);
+    }
+
+    for (const std::string name : {"by-name.log", "by-open.log", "by-handle.log", "by-create.log"}) {
+        EXPECT_FALSE(isCompressed(name)) << name;
+        const Bytes expected = name == "by-handle.log" ? Bytes{'n', 'e', 'w'} : Bytes{};
+        EXPECT_EQ(kelvane::test::readRawFile(dir_ / name), expected) << name;
+        struct stat below {};
+        ASSERT_EQ(::stat((dir_ / name).c_str(), &below), 0);
+        EXPECT_EQ(below.st_mode & 07777, 0640u) << name;
+        char note[8] = {};
+        EXPECT_EQ(::getxattr((dir_ / name).c_str(), "user.note", note, sizeof note), 4) << name;
+    }
+
+    // A change that needs the old bytes says they do not decode, and leaves them.
+    compressed("damaged.txt", lines(300000));
+    damageFork("damaged.txt");
+    const Bytes stored = kelvane::test::readRawFile(dir_ / "damaged.txt");
+    std::unique_ptr<OpenFile> damaged = openFile("damaged.txt", O_WRONLY | O_APPEND);
+    EXPECT_EQ(view_->write(*damaged, "x", 1, 300000, written), EIO);
+    EXPECT_TRUE(isCompressed("damaged.txt"));
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "damaged.txt"), stored);
+}
+
+TEST_F(FolderViewChangeTest, AFailedUndoingSaysWhyAndLeavesTheFileCompressed)
+{
+    const Bytes original = lines(300000);
+    compressed("busy.txt", original);
+    {  // Kelvane's lock on the file: in use
+        platform::UniqueFd holder(::open((dir_ / "busy.txt").c_str(), O_RDONLY | O_CLOEXEC));
+        ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+        std::unique_ptr<OpenFile> file = openFile("busy.txt", O_RDWR);
+        std::size_t written = 0;
+        EXPECT_EQ(view_->write(*file, "x", 1, 0, written), EBUSY);
+        EXPECT_EQ(truncateByName("busy.txt", 10), EBUSY);
+        EXPECT_EQ(truncateByName("busy.txt", 0), EBUSY);
+        EXPECT_TRUE(isCompressed("busy.txt"));
+    }
+    EXPECT_EQ(platformBytes("busy.txt"), original);
+}
+
+TEST_F(FolderViewChangeTest, ADirectOpenOfACompressedFileReadsItsBytes)
+{
+    const Bytes original = lines(200000);
+    compressed("direct.bin", original);
+    std::unique_ptr<OpenFile> file = openFile("direct.bin", O_RDONLY | O_DIRECT);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(readAll(*file, original.size()), original);
+}
+
+TEST_F(FolderViewChangeTest, KelvanesMarkedTemporaryFilesCannotBeOpenedCreatedOrReplaced)
+{
+    compressed("a.txt", lines(100000));
+    kelvane::test::writeRawFile(dir_ / "b.txt", lines(10));
+    kelvane::test::writeRawFile(dir_ / "a.txt.kvtmp", lines(20));
+    const auto marker = engine::TemporaryFile::markerFor(dir_ / "a.txt");
+    ASSERT_EQ(::setxattr((dir_ / "a.txt.kvtmp").c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(),
+                         marker.size(), 0),
+              0);
+    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", lines(5));
+
+    FolderView::Entry entry;
+    EXPECT_EQ(view_->lookUp(NodeTable::rootId, "a.txt.kvtmp", entry), ENOENT);
+    std::unique_ptr<OpenFile> file;
+    FolderView::OpenAnswer answer;
+    EXPECT_EQ(view_->create(NodeTable::rootId, "a.txt.kvtmp", 0600, O_WRONLY | O_CREAT | O_TRUNC, file, entry, answer),
+              EPERM);
+    EXPECT_EQ(view_->rename(NodeTable::rootId, "b.txt", NodeTable::rootId, "a.txt.kvtmp", 0), EPERM);
+    EXPECT_EQ(view_->link(lookUp("b.txt"), NodeTable::rootId, "a.txt.kvtmp", entry), EPERM);
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "a.txt.kvtmp"), lines(20)) << "untouched";
+    // A user's own file of that form is a file like any other.
+    EXPECT_EQ(view_->lookUp(NodeTable::rootId, "mine.kvtmp", entry), 0);
+    view_->forget(entry.id, 1);
+}
+
+void mark(const std::filesystem::path& temporary, const std::filesystem::path& original)
+{
+    const auto marker = engine::TemporaryFile::markerFor(original);
+    ASSERT_EQ(::setxattr(temporary.c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(), marker.size(), 0), 0);
+}
+
+TEST_F(FolderViewChangeTest, TheSweepRemovesLeftoversOfIdleFilesOnly)
+{
+    std::filesystem::create_directories(dir_ / "sub");
+    for (const std::string name : {"done.txt", "busy.txt"})
+        kelvane::test::writeRawFile(dir_ / name, lines(100));
+    for (const std::string name : {"done.txt", "busy.txt", "gone.txt", "sub/deep.txt"}) {
+        kelvane::test::writeRawFile(dir_ / (name + ".kvtmp"), lines(1000));
+        mark(dir_ / (name + ".kvtmp"), dir_ / name);
+    }
+    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", lines(10));
+    kelvane::test::writeRawFile(dir_ / "self.kvtmp", lines(10));
+    mark(dir_ / "self.kvtmp", dir_ / "self.kvtmp");  // a file's own marker, left after its swap
+    platform::UniqueFd busy(::open((dir_ / "busy.txt").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(busy.get(), LOCK_EX | LOCK_NB), 0);  // an operation at work on it
+
+    view_->startSweep();
+    view_->waitForSweep();
+
+    for (const std::string gone : {"done.txt.kvtmp", "gone.txt.kvtmp", "sub/deep.txt.kvtmp"})
+        EXPECT_FALSE(std::filesystem::exists(dir_ / gone)) << gone;
+    for (const std::string kept : {"busy.txt.kvtmp", "mine.kvtmp", "self.kvtmp", "done.txt", "busy.txt"})
+        EXPECT_TRUE(std::filesystem::exists(dir_ / kept)) << kept;
+}
+
+TEST(FolderViewFullTest, ATruncationToZeroNeedsNoRoomAndAChangeThatNeedsRoomSaysEnospc)
+{
+    // Compressed where there is room, then copied with their records to a
+    // file system with room for them and little more.
+    kelvane::test::TempDir roomy;
+    const Bytes original = lines(40u << 20);
+    for (const std::string name : {"big.log", "other.log"}) {
+        kelvane::test::writeRawFile(roomy / name, original);
+        engine::FileCompressor{}.compressFile(roomy / name);
+    }
+    kelvane::test::SmallFileSystem small(8u << 20);
+    if (!small.mounted())
+        GTEST_SKIP() << small.reason();
+    const std::filesystem::path served = small.path() / "served";
+    ASSERT_EQ(runProgram({"cp", "-a", roomy.path().string(), served.string()}), 0);
+    small.fill(1u << 20);
+    FolderView view(platform::UniqueFd(::open(served.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)), ServeOptions{});
+
+    FolderView::Entry entry;
+    ASSERT_EQ(view.lookUp(NodeTable::rootId, "big.log", entry), 0);
+    std::unique_ptr<OpenFile> file;
+    FolderView::OpenAnswer answer;
+    ASSERT_EQ(view.open(entry.id, O_WRONLY | O_TRUNC, file, answer), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat((served / "big.log").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+
+    ASSERT_EQ(view.lookUp(NodeTable::rootId, "other.log", entry), 0);
+    ASSERT_EQ(view.open(entry.id, O_WRONLY | O_APPEND, file, answer), 0);
+    std::size_t written = 0;
+    EXPECT_EQ(view.write(*file, "x", 1, static_cast<off_t>(original.size()), written), ENOSPC);
+    platform::FileStat below;
+    ASSERT_EQ(platform::lstat(served / "other.log", below), 0);
+    EXPECT_TRUE(below.flags & platform::UF_COMPRESSED);
+    Bytes read;
+    ASSERT_EQ(platform::readWholeFile(served / "other.log", read), 0);
+    EXPECT_TRUE(read == original);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(served), {}), 2) << "no temporary file stays";
 }
 
 }  // namespace
