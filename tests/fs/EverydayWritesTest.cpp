@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <random>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/xattr.h>
 #include <thread>
 
@@ -216,6 +217,28 @@ TEST_F(EverydayWritesTest, AWriteThroughOneNameOfAHardLinkedFileShowsThroughEver
     EXPECT_EQ(a.st_ino, b.st_ino) << "still one file with two names";
     EXPECT_FALSE(compressedBelow(lower("b.log")));
     EXPECT_FALSE(std::filesystem::exists(lower("a.log.kvtmp")));
+}
+
+TEST_F(EverydayWritesTest, TheFirstDirtyPageOfASharedMappingUndoesTheCompression)
+{
+    compressedFile("mapped.bin", records(200000, 8));
+    mountOver();
+    platform::UniqueFd fd(::open(at("mapped.bin").c_str(), O_RDWR | O_CLOEXEC));
+    ASSERT_TRUE(fd) << std::strerror(errno);
+    void* map = ::mmap(nullptr, 200000, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
+    ASSERT_NE(map, MAP_FAILED) << std::strerror(errno);
+    auto* bytes = static_cast<std::uint8_t*>(map);
+    EXPECT_TRUE(std::equal(bytes, bytes + 200000, originals_["mapped.bin"].begin()));
+    EXPECT_TRUE(compressedBelow(lower("mapped.bin"))) << "mapping and reading change nothing";
+    std::memcpy(bytes + 70000, "MAPPED", 6);
+    ASSERT_EQ(::msync(map, 200000, MS_SYNC), 0) << std::strerror(errno);
+    ASSERT_EQ(::munmap(map, 200000), 0);
+    fd.reset();
+    Bytes expected = originals_["mapped.bin"];
+    std::memcpy(expected.data() + 70000, "MAPPED", 6);
+    EXPECT_FALSE(compressedBelow(lower("mapped.bin")));
+    EXPECT_EQ(kelvane::test::readRawFile(lower("mapped.bin")), expected);
+    EXPECT_EQ(readAll(at("mapped.bin")), expected);
 }
 
 }  // namespace
