@@ -61,15 +61,18 @@ void toStat(const platform::FileStat& raw, std::int64_t size, struct stat& st)
 // The stand-in's records are read once per inode and change time: while
 // `probe` (the one kept for the node) still holds, one statx answers; else
 // the records are read afresh into `probe` and `probed` is set.
+// A compressed file another program wrote over (`overwritten` says so of
+// its view) is the ordinary file its bytes are.
+template <class Overwritten>
 int probeEntry(int folderFd, const std::string& relative, std::optional<NodeTable::Probe>& probe, bool& probed,
-               struct stat& st)
+               struct stat& st, const Overwritten& overwritten)
 {
     probed = false;
     if (probe) {
         platform::FileStat raw;
         if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
             return errno;
-        if (probe->holdsFor(raw)) {
+        if (probe->holdsFor(raw) && !(probe->decoded && overwritten(probe->view))) {
             // Times, links and owner from the fresh call; only a compressed
             // file's size is the view's. A plain file's comes from the fresh
             // call too: writes within one tick of a coarse change time leave
@@ -83,6 +86,14 @@ int probeEntry(int folderFd, const std::string& relative, std::optional<NodeTabl
     if (platform::lstatBelow(folderFd, relative, fresh.view, true) != 0)
         return errno;
     fresh.decoded = S_ISREG(fresh.view.mode) && (fresh.view.flags & platform::UF_COMPRESSED);
+    if (fresh.decoded && overwritten(fresh.view)) {
+        platform::FileStat raw;
+        if (platform::lstatBelow(folderFd, relative, raw, false) != 0)
+            return errno;
+        fresh.decoded = false;
+        fresh.view.size = raw.size;
+        fresh.view.flags &= ~platform::UF_COMPRESSED;
+    }
     toStat(fresh.view, fresh.view.size, st);
     probe = fresh;
     probed = true;
@@ -230,7 +241,9 @@ int FolderView::attributesOf(Id id, const std::string& relative, struct stat& st
 {
     std::optional<NodeTable::Probe> probe = nodes_.probe(id);
     bool probed = false;
-    const int error = probeEntry(folderFd(), relative, probe, probed, st);
+    const int error = probeEntry(folderFd(), relative, probe, probed, st, [&](const platform::FileStat& view) {
+        return isOverwritten(view, -1, folderFd(), relative);
+    });
     if (error == 0 && probed)
         nodes_.storeProbe(id, *probe);
     return error;
@@ -284,12 +297,12 @@ int FolderView::attributes(Id id, const OpenFile* file, struct stat& out, double
 // decoding. Any other size decompresses first.
 int FolderView::truncate(Id id, OpenFile* file, const std::optional<std::string>& relative, off_t size)
 {
-    if (file && !file->decoded)
-        return orErrno(::ftruncate(file->fd.get(), size));
     if (file && file->writeFlags) {
-        const int error = size == 0 ? firstChange(*file, true) : firstChange(*file, false);
+        const int error = firstChange(*file, size == 0);
         return error ? error : orErrno(::ftruncate(file->changedFile(), size));
     }
+    if (file && !file->decoded)
+        return orErrno(::ftruncate(file->fd.get(), size));
     if (!relative)
         return EBADF;
     if (const int error = size == 0 ? emptyBeforeWriting(id, *relative) : decompressBeforeWriting(id, *relative))
@@ -440,6 +453,43 @@ bool FolderView::isMarkedTemporaryNow(const std::string& relative)
     return hasTemporaryForm(relative) && platform::mounted::hasAttribute(folderFd(), relative, kTemporaryMarker.c_str());
 }
 
+// Whether the compressed file of `view` (open on `fd`, else at `relative`
+// below `folderFd`) holds another program's bytes in place of its fork:
+// then it is the ordinary file its bytes are (the README promises it).
+// Told by the fork's digest, at most once per inode and change, and only
+// for a file last changed by a write: that sets both of its times to one
+// moment, and Kelvane's swaps keep the file's modification time.
+bool FolderView::isOverwritten(const platform::FileStat& view, int fd, int folderFd, const std::string& relative)
+{
+    const BlockCache::FileKey key{view.dev, view.ino, view.ctime.tv_sec, view.ctime.tv_nsec};
+    {
+        std::lock_guard lock(overwrittenMutex_);
+        if (const auto found = forkVerdicts_.find(key); found != forkVerdicts_.end())
+            return found->second;
+    }
+    if (view.mtime.tv_sec != view.ctime.tv_sec || view.mtime.tv_nsec != view.ctime.tv_nsec)
+        return false;
+    platform::UniqueFd opened;
+    if (fd < 0) {
+        opened.reset(::openat(folderFd, relativeName(relative), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        fd = opened.get();
+    }
+    return fd >= 0 && foundOverwritten(fd, key);
+}
+
+// Judges the fork of the compressed file open on `fd` by its digest (one
+// that does not decode, or a suspect) and keeps the verdict.
+bool FolderView::foundOverwritten(int fd, const BlockCache::FileKey& key)
+{
+    const bool overwritten = platform::forkStillRecorded(fd) == 0;
+    if (overwritten)
+        serveLog("inode %llu was written over by another program: it reads as it is now",
+                 static_cast<unsigned long long>(key.ino));
+    std::lock_guard lock(overwrittenMutex_);
+    forkVerdicts_[key] = overwritten;
+    return overwritten;
+}
+
 // --- files ----------------------------------------------------------------------
 
 // Runs `undo` (0 or an errno) on the compressed file at `relative`, if it
@@ -464,6 +514,12 @@ int FolderView::undoCompression(Id id, const std::string& relative, Undo undo)
     state = compressedNow(view);
     if (state <= 0)
         return state < 0 ? errno : 0;
+    if (isOverwritten(view, -1, folderFd(), relative)) {
+        // Its records no longer hold: dropped, and the file is what it holds.
+        platform::FileStat held;
+        const platform::UniqueFd fd = openBelow(folderFd(), relativeName(relative), O_RDONLY | O_NONBLOCK, 0, held);
+        return fd && platform::dropOverwrittenCompression(fd.get()) == 0 ? 0 : errno;
+    }
     if (const int error = undo(view))
         return error;
     writing(id, relative);
@@ -615,14 +671,17 @@ int FolderView::openHandle(Id id, const std::string& relative, int flags, mode_t
             break;
         closed(std::move(file->inode), id, view.dev, view.ino);
     }
-    if (isCompressedFile(view)) {
+    if (isCompressedFile(view) && !isOverwritten(view, file->fd.get(), folderFd(), relative)) {
         // The platform decodes through the page cache: a read with O_DIRECT
         // below would want aligned buffers. The kernel above still serves
         // the caller's direct reads from the daemon's replies.
         if ((flags & O_DIRECT) && ::fcntl(file->fd.get(), F_SETFL, ::fcntl(file->fd.get(), F_GETFL) & ~O_DIRECT) != 0)
             return errno;
-        if (const int error = checkDecodes(*file, view, relative))
-            return error;
+        if (const int error = checkDecodes(*file, view, relative)) {
+            if (!foundOverwritten(file->fd.get(), file->key))
+                return error;
+            file->decoded.reset();
+        }
     }
     // The kernel keeps what it cached of the contents unless they changed
     // since the last open (Kelvane's swaps change neither size nor mtime).
@@ -724,11 +783,21 @@ void FolderView::readDecoded(OpenFile& file, std::size_t size, off_t offset, Rea
         const std::uint64_t from = std::max(start, blockStart) - blockStart;
         const std::uint64_t to = std::min(end, blockStart + decmpfs::blockSize) - blockStart;
         if (!block || block->size() < to) {
-            // Never zero-filled, never cut short: the read fails.
+            // Never zero-filled, never cut short: the read fails, unless
+            // the file holds another program's bytes now.
             serveLog("block %llu of inode %llu does not decode: %s", static_cast<unsigned long long>(index),
                      static_cast<unsigned long long>(file.key.ino), std::strerror(block ? EIO : errno));
             answer = {};
             answer.error = EIO;
+            if (foundOverwritten(file.fd.get(), file.key)) {
+                answer.error = 0;
+                answer.bytesFd = file.fd.get();
+                if (file.inode && !file.inode->replaced.load()) {
+                    std::lock_guard lock(openInodesMutex_);
+                    if (!file.inode->replaced.load() && (file.inode->current = file.fd.duplicate()))
+                        file.inode->replaced.store(true, std::memory_order_release);
+                }
+            }
             return;
         }
         answer.pieces.push_back({const_cast<std::uint8_t*>(block->data()) + from, static_cast<std::size_t>(to - from)});
@@ -753,7 +822,7 @@ int FolderView::write(OpenFile& file, const char* data, std::size_t size, off_t 
         return EBADF;
     if (const int error = firstChange(file, false))
         return error;
-    const ssize_t count = ::pwrite(file.decoded ? file.changedFile() : file.fd.get(), data, size, offset);
+    const ssize_t count = ::pwrite(file.writeFlags ? file.changedFile() : file.fd.get(), data, size, offset);
     if (count < 0)
         return errno;
     written = static_cast<std::size_t>(count);
@@ -779,7 +848,7 @@ int FolderView::fallocate(OpenFile& file, int mode, off_t offset, off_t length)
         return EBADF;
     if (const int error = firstChange(file, false))
         return error;
-    return orErrno(::fallocate(file.decoded ? file.changedFile() : file.fd.get(), mode, offset, length));
+    return orErrno(::fallocate(file.writeFlags ? file.changedFile() : file.fd.get(), mode, offset, length));
 }
 
 int FolderView::flock(OpenFile& file, int operation) { return orErrno(::flock(file.fd.get(), operation)); }
@@ -842,7 +911,9 @@ void FolderView::probeListed(Id id, OpenFolder& folder, std::vector<ListedEntry>
         ListedEntry& entry = *toProbe[index];
         struct stat st;
         // An entry gone since the folder was read is not listed.
-        if (probeEntry(parentFd, entry.name, node.probe, node.probed, st) != 0) {
+        if (probeEntry(parentFd, entry.name, node.probe, node.probed, st, [&](const platform::FileStat& view) {
+                return isOverwritten(view, -1, parentFd, entry.name);
+            }) != 0) {
             node.gone = true;
             entry.shown = false;
             return;

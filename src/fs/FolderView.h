@@ -178,6 +178,8 @@ private:
     int truncate(Id id, OpenFile* file, const std::optional<std::string>& relative, off_t size);
     bool isMarkedTemporary(const std::string& relative);
     bool isMarkedTemporaryNow(const std::string& relative);
+    bool isOverwritten(const platform::FileStat& view, int fd, int folderFd, const std::string& relative);
+    bool foundOverwritten(int fd, const BlockCache::FileKey& key);
     template <class Undo>
     int undoCompression(Id id, const std::string& relative, Undo undo);
     int decompressBeforeWriting(Id id, const std::string& relative);
@@ -209,6 +211,8 @@ private:
     std::mutex openInodesMutex_;
     std::map<std::tuple<Id, std::uint64_t, std::uint64_t>, std::weak_ptr<OpenInode>> openInodes_;
     std::atomic<std::uint64_t> writes_{0};
+    std::mutex overwrittenMutex_;
+    std::map<BlockCache::FileKey, bool> forkVerdicts_;  // true: another program wrote over the fork
     std::jthread sweep_;
 };
 

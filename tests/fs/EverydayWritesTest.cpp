@@ -241,5 +241,36 @@ TEST_F(EverydayWritesTest, TheFirstDirtyPageOfASharedMappingUndoesTheCompression
     EXPECT_EQ(readAll(at("mapped.bin")), expected);
 }
 
+TEST_F(EverydayWritesTest, AFileWrittenOverWhileUnmountedReadsAsWrittenAndTakesEveryChange)
+{
+    for (const std::string name : {"over.txt", "replaced.txt", "emptied.txt"}) {
+        compressedFile(name, records(300000, 9));
+        ASSERT_EQ(runProgram({"sh", "-c", "printf XXXX | dd of='" + at(name).string() + "' bs=1 seek=100 conv=notrunc"}),
+                  0);
+    }
+    const Bytes held = kelvane::test::readRawFile(at("over.txt"));
+    kelvane::test::writeRawFile(temp_.path() / "good.txt", records(1000, 10));
+    mountOver();
+
+    EXPECT_EQ(readAll(at("over.txt")), held);
+    struct stat st {};
+    ASSERT_EQ(::stat(at("over.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, static_cast<off_t>(held.size()));
+    EXPECT_EQ(runProgram({"cp", (temp_.path() / "good.txt").string(), at("replaced.txt").string()}), 0);
+    EXPECT_EQ(readAll(at("replaced.txt")), records(1000, 10));
+    EXPECT_EQ(runProgram({"sh", "-c", ": > '" + at("emptied.txt").string() + "'"}), 0);
+    EXPECT_EQ(readAll(at("emptied.txt")), Bytes{});
+    {
+        platform::UniqueFd fd(::open(at("over.txt").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
+        ASSERT_TRUE(fd) << std::strerror(errno);
+        ASSERT_EQ(::write(fd.get(), "x", 1), 1) << std::strerror(errno);
+    }
+    Bytes expected = held;
+    expected.push_back('x');
+    EXPECT_EQ(readAll(at("over.txt")), expected);
+    EXPECT_FALSE(compressedBelow(lower("over.txt")));
+    EXPECT_EQ(kelvane::test::readRawFile(lower("over.txt")), expected);
+}
+
 }  // namespace
 }  // namespace kelvane::fs::test

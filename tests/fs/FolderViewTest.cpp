@@ -220,7 +220,7 @@ protected:
         double timeout = 0;
         return view_->setAttributes(lookUp(name), nullptr, change, st, timeout);
     }
-    // Overwrites stored bytes in the middle of the fork, keeping its length:
+    // Damages stored bytes in the middle of the fork, keeping its length:
     // the file is still compressed to the platform, and does not decode.
     void damageFork(const std::string& name)
     {
@@ -230,6 +230,7 @@ protected:
         ASSERT_EQ(::fstat(raw.get(), &st), 0);
         const std::vector<std::uint8_t> junk(static_cast<std::size_t>(st.st_size / 2), 0xA5);
         ASSERT_EQ(::pwrite(raw.get(), junk.data(), junk.size(), st.st_size / 4), static_cast<ssize_t>(junk.size()));
+        recordForkAsItIs(dir_ / name);  // stored so, not written over by another program
         ASSERT_TRUE(isCompressed(name));
     }
 };
@@ -380,6 +381,39 @@ TEST_F(FolderViewChangeTest, KelvanesMarkedTemporaryFilesCannotBeOpenedCreatedOr
     // A user's own file of that form is a file like any other.
     EXPECT_EQ(view_->lookUp(NodeTable::rootId, "mine.kvtmp", entry), 0);
     view_->forget(entry.id, 1);
+}
+
+TEST_F(FolderViewChangeTest, AFileAnotherProgramWroteOverReadsAsItHoldsAndItsFirstWriteDropsTheStaleRecords)
+{
+    // Four bytes over the fork's header (the first block no longer decodes),
+    // and over its offset table (the open's check fails): the length stays.
+    for (const auto& [name, at] : {std::pair{"header.txt", 100}, std::pair{"table.txt", 0x104}}) {
+        compressed(name, lines(300000));
+        platform::UniqueFd raw(::open((dir_ / name).c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_EQ(::pwrite(raw.get(), "XXXX", 4, at), 4);
+        ASSERT_TRUE(isCompressed(name)) << "to the platform, by the fork's length";
+    }
+    for (const std::string name : {"header.txt", "table.txt"}) {
+        SCOPED_TRACE(name);
+        const Bytes held = kelvane::test::readRawFile(dir_ / name);
+        std::unique_ptr<OpenFile> reader = openFile(name, O_RDONLY);
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(readAll(*reader, held.size()), held) << "what it holds, not an error";
+        FolderView::Entry entry;
+        ASSERT_EQ(view_->lookUp(NodeTable::rootId, name, entry), 0);
+        EXPECT_EQ(entry.attr.st_size, static_cast<off_t>(held.size()));
+        view_->forget(entry.id, 1);
+
+        std::unique_ptr<OpenFile> writer = openFile(name, O_WRONLY | O_APPEND);
+        ASSERT_TRUE(writer);
+        std::size_t written = 0;
+        ASSERT_EQ(view_->write(*writer, "end", 3, static_cast<off_t>(held.size()), written), 0);
+        Bytes expected = held;
+        expected.insert(expected.end(), {'e', 'n', 'd'});
+        EXPECT_FALSE(isCompressed(name));
+        EXPECT_EQ(platformBytes(name), expected) << "the stale records are gone";
+        EXPECT_EQ(readAll(*reader, expected.size()), expected);
+    }
 }
 
 void mark(const std::filesystem::path& temporary, const std::filesystem::path& original)
