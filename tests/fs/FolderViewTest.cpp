@@ -6,6 +6,7 @@
 
 #include "fs/LeftoverSweep.h"
 #include "fs/MountFixture.h"
+#include "fs/TextLines.h"
 
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
@@ -31,17 +32,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Id = FolderView::Id;
-
-Bytes lines(std::size_t count, unsigned seed = 0)
-{
-    Bytes out;
-    for (std::size_t i = 0; out.size() < count; ++i) {
-        const std::string line = "line " + std::to_string((i + seed) % 977) + " of a file that compresses well\n";
-        out.insert(out.end(), line.begin(), line.end());
-    }
-    out.resize(count);
-    return out;
-}
 
 class FolderViewTest : public ::testing::Test {
 protected:
@@ -119,7 +109,7 @@ protected:
 
 TEST_F(FolderViewTest, ACompressedFileShowsItsLogicalSizeItsStoredBlocksAndReadsAsItsOriginalAcrossBlockEdges)
 {
-    const Bytes original = lines(300000);
+    const Bytes original = compressibleLines(300000);
     compressed("big.txt", original);
     struct stat raw {};
     ASSERT_EQ(::lstat((dir_ / "big.txt").c_str(), &raw), 0);
@@ -148,15 +138,15 @@ TEST_F(FolderViewTest, ACompressedFileShowsItsLogicalSizeItsStoredBlocksAndReads
 
 TEST_F(FolderViewTest, TheStandInsRecordsAndKelvanesMarkedTemporaryFilesStayOutOfSight)
 {
-    compressed("doc.txt", lines(100000));
-    kelvane::test::writeRawFile(dir_ / "plain.txt", lines(10));
+    compressed("doc.txt", compressibleLines(100000));
+    kelvane::test::writeRawFile(dir_ / "plain.txt", compressibleLines(10));
     // A leftover of another run, and a user's own file whose name merely ends so.
-    kelvane::test::writeRawFile(dir_ / "doc.txt.kvtmp", lines(50));
+    kelvane::test::writeRawFile(dir_ / "doc.txt.kvtmp", compressibleLines(50));
     const auto marker = engine::TemporaryFile::markerFor(dir_ / "doc.txt");
     ASSERT_EQ(::setxattr((dir_ / "doc.txt.kvtmp").c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(),
                          marker.size(), 0),
               0);
-    kelvane::test::writeRawFile(dir_ / "notes.kvtmp", lines(5));
+    kelvane::test::writeRawFile(dir_ / "notes.kvtmp", compressibleLines(5));
 
     const std::vector<std::string> expected = {"doc.txt", "notes.kvtmp", "plain.txt"};
     EXPECT_EQ(listed(false), expected);
@@ -180,7 +170,7 @@ TEST_F(FolderViewTest, TheStandInsRecordsAndKelvanesMarkedTemporaryFilesStayOutO
 
 TEST_F(FolderViewTest, APlainFilePassesThroughForReadingAndWriting)
 {
-    const Bytes original = lines(5000);
+    const Bytes original = compressibleLines(5000);
     kelvane::test::writeRawFile(dir_ / "plain.txt", original);
     std::unique_ptr<OpenFile> file;
     FolderView::OpenAnswer answer;
@@ -237,11 +227,11 @@ protected:
 
 TEST_F(FolderViewChangeTest, AFileOpenedForWritingReadsAsTheOriginalAndOnlyAChangeUndoesItsCompression)
 {
-    const Bytes original = lines(400000);
+    const Bytes original = compressibleLines(400000);
     compressed("db.sqlite", original);
-    compressed("touched.txt", lines(200000, 3));
-    compressed("grown.txt", lines(150000, 5));
-    compressed("cut.txt", lines(150000, 7));
+    compressed("touched.txt", compressibleLines(200000, 3));
+    compressed("grown.txt", compressibleLines(150000, 5));
+    compressed("cut.txt", compressibleLines(150000, 7));
 
     std::unique_ptr<OpenFile> reader = openFile("db.sqlite", O_RDONLY);
     std::unique_ptr<OpenFile> file = openFile("db.sqlite", O_RDWR);
@@ -272,12 +262,12 @@ TEST_F(FolderViewChangeTest, AFileOpenedForWritingReadsAsTheOriginalAndOnlyAChan
     std::unique_ptr<OpenFile> grown = openFile("grown.txt", O_RDWR);
     ASSERT_EQ(view_->fallocate(*grown, 0, 0, 160000), 0);
     EXPECT_FALSE(isCompressed("grown.txt"));
-    Bytes grownBytes = lines(150000, 5);
+    Bytes grownBytes = compressibleLines(150000, 5);
     grownBytes.resize(160000, 0);
     EXPECT_EQ(kelvane::test::readRawFile(dir_ / "grown.txt"), grownBytes);
     ASSERT_EQ(truncateByName("cut.txt", 100001), 0);
     EXPECT_FALSE(isCompressed("cut.txt"));
-    const Bytes cut = lines(150000, 7);
+    const Bytes cut = compressibleLines(150000, 7);
     EXPECT_EQ(kelvane::test::readRawFile(dir_ / "cut.txt"), Bytes(cut.begin(), cut.begin() + 100001));
 }
 
@@ -286,7 +276,7 @@ TEST_F(FolderViewChangeTest, ATruncationToZeroDecodesNothingAndKeepsTheFilesMeta
     // Damaged: any decoding would fail, so only an emptying that reads no
     // stored byte can succeed.
     for (const std::string name : {"by-name.log", "by-open.log", "by-handle.log", "by-create.log"}) {
-        compressed(name, lines(300000));
+        compressed(name, compressibleLines(300000));
         damageFork(name);
         ASSERT_EQ(::chmod((dir_ / name).c_str(), 0640), 0);
         ASSERT_EQ(::setxattr((dir_ / name).c_str(), "user.note", "kept", 4, 0), 0);
@@ -323,7 +313,7 @@ TEST_F(FolderViewChangeTest, ATruncationToZeroDecodesNothingAndKeepsTheFilesMeta
     }
 
     // A change that needs the old bytes says they do not decode, and leaves them.
-    compressed("damaged.txt", lines(300000));
+    compressed("damaged.txt", compressibleLines(300000));
     damageFork("damaged.txt");
     const Bytes stored = kelvane::test::readRawFile(dir_ / "damaged.txt");
     std::unique_ptr<OpenFile> damaged = openFile("damaged.txt", O_WRONLY | O_APPEND);
@@ -334,7 +324,7 @@ TEST_F(FolderViewChangeTest, ATruncationToZeroDecodesNothingAndKeepsTheFilesMeta
 
 TEST_F(FolderViewChangeTest, AFailedUndoingSaysWhyAndLeavesTheFileCompressed)
 {
-    const Bytes original = lines(300000);
+    const Bytes original = compressibleLines(300000);
     compressed("busy.txt", original);
     {  // Kelvane's lock on the file: in use
         platform::UniqueFd holder(::open((dir_ / "busy.txt").c_str(), O_RDONLY | O_CLOEXEC));
@@ -351,7 +341,7 @@ TEST_F(FolderViewChangeTest, AFailedUndoingSaysWhyAndLeavesTheFileCompressed)
 
 TEST_F(FolderViewChangeTest, ADirectOpenOfACompressedFileReadsItsBytes)
 {
-    const Bytes original = lines(200000);
+    const Bytes original = compressibleLines(200000);
     compressed("direct.bin", original);
     std::unique_ptr<OpenFile> file = openFile("direct.bin", O_RDONLY | O_DIRECT);
     ASSERT_TRUE(file);
@@ -360,14 +350,14 @@ TEST_F(FolderViewChangeTest, ADirectOpenOfACompressedFileReadsItsBytes)
 
 TEST_F(FolderViewChangeTest, KelvanesMarkedTemporaryFilesCannotBeOpenedCreatedOrReplaced)
 {
-    compressed("a.txt", lines(100000));
-    kelvane::test::writeRawFile(dir_ / "b.txt", lines(10));
-    kelvane::test::writeRawFile(dir_ / "a.txt.kvtmp", lines(20));
+    compressed("a.txt", compressibleLines(100000));
+    kelvane::test::writeRawFile(dir_ / "b.txt", compressibleLines(10));
+    kelvane::test::writeRawFile(dir_ / "a.txt.kvtmp", compressibleLines(20));
     const auto marker = engine::TemporaryFile::markerFor(dir_ / "a.txt");
     ASSERT_EQ(::setxattr((dir_ / "a.txt.kvtmp").c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(),
                          marker.size(), 0),
               0);
-    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", lines(5));
+    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", compressibleLines(5));
 
     FolderView::Entry entry;
     EXPECT_EQ(view_->lookUp(NodeTable::rootId, "a.txt.kvtmp", entry), ENOENT);
@@ -377,7 +367,7 @@ TEST_F(FolderViewChangeTest, KelvanesMarkedTemporaryFilesCannotBeOpenedCreatedOr
               EPERM);
     EXPECT_EQ(view_->rename(NodeTable::rootId, "b.txt", NodeTable::rootId, "a.txt.kvtmp", 0), EPERM);
     EXPECT_EQ(view_->link(lookUp("b.txt"), NodeTable::rootId, "a.txt.kvtmp", entry), EPERM);
-    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "a.txt.kvtmp"), lines(20)) << "untouched";
+    EXPECT_EQ(kelvane::test::readRawFile(dir_ / "a.txt.kvtmp"), compressibleLines(20)) << "untouched";
     // A user's own file of that form is a file like any other.
     EXPECT_EQ(view_->lookUp(NodeTable::rootId, "mine.kvtmp", entry), 0);
     view_->forget(entry.id, 1);
@@ -388,7 +378,7 @@ TEST_F(FolderViewChangeTest, AFileAnotherProgramWroteOverReadsAsItHoldsAndItsFir
     // Four bytes over the fork's header (the first block no longer decodes),
     // and over its offset table (the open's check fails): the length stays.
     for (const auto& [name, at] : {std::pair{"header.txt", 100}, std::pair{"table.txt", 0x104}}) {
-        compressed(name, lines(300000));
+        compressed(name, compressibleLines(300000));
         platform::UniqueFd raw(::open((dir_ / name).c_str(), O_WRONLY | O_CLOEXEC));
         ASSERT_EQ(::pwrite(raw.get(), "XXXX", 4, at), 4);
         ASSERT_TRUE(isCompressed(name)) << "to the platform, by the fork's length";
@@ -426,13 +416,13 @@ TEST_F(FolderViewChangeTest, TheSweepRemovesLeftoversOfIdleFilesOnly)
 {
     std::filesystem::create_directories(dir_ / "sub");
     for (const std::string name : {"done.txt", "busy.txt"})
-        kelvane::test::writeRawFile(dir_ / name, lines(100));
+        kelvane::test::writeRawFile(dir_ / name, compressibleLines(100));
     for (const std::string name : {"done.txt", "busy.txt", "gone.txt", "sub/deep.txt"}) {
-        kelvane::test::writeRawFile(dir_ / (name + ".kvtmp"), lines(1000));
+        kelvane::test::writeRawFile(dir_ / (name + ".kvtmp"), compressibleLines(1000));
         mark(dir_ / (name + ".kvtmp"), dir_ / name);
     }
-    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", lines(10));
-    kelvane::test::writeRawFile(dir_ / "self.kvtmp", lines(10));
+    kelvane::test::writeRawFile(dir_ / "mine.kvtmp", compressibleLines(10));
+    kelvane::test::writeRawFile(dir_ / "self.kvtmp", compressibleLines(10));
     mark(dir_ / "self.kvtmp", dir_ / "self.kvtmp");  // a file's own marker, left after its swap
     platform::UniqueFd busy(::open((dir_ / "busy.txt").c_str(), O_RDONLY | O_CLOEXEC));
     ASSERT_EQ(::flock(busy.get(), LOCK_EX | LOCK_NB), 0);  // an operation at work on it
@@ -451,7 +441,7 @@ TEST(FolderViewFullTest, ATruncationToZeroNeedsNoRoomAndAChangeThatNeedsRoomSays
     // Compressed where there is room, then copied with their records to a
     // file system with room for them and little more.
     kelvane::test::TempDir roomy;
-    const Bytes original = lines(40u << 20);
+    const Bytes original = compressibleLines(40u << 20);
     for (const std::string name : {"big.log", "other.log"}) {
         kelvane::test::writeRawFile(roomy / name, original);
         engine::FileCompressor{}.compressFile(roomy / name);
