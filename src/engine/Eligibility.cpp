@@ -2,6 +2,7 @@
 #include "engine/Eligibility.h"
 
 #include "engine/FileCompressionError.h"
+#include "engine/InPlaceDecompression.h"
 #include "engine/LstatOrThrow.h"
 #include "engine/StepObserver.h"
 #include "engine/TemporaryFile.h"
@@ -96,6 +97,9 @@ platform::FileStat Eligibility::check(Conversion conversion, const std::filesyst
     } else {
         refuseUnreachableMount(url);
     }
+    // A decompression in place that a crash cut short is finished before
+    // anything else looks at the file.
+    finishInPlaceDecompression(url);
     const platform::FileStat snapshot = lstatSnapshot(url);
     TemporaryFile::removeStrayMarker(url);
     const bool compressed = snapshot.flags & platform::UF_COMPRESSED;

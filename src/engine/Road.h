@@ -44,6 +44,7 @@ struct RoadWork {
 struct Road {
     std::string_view name;
     bool compressed;  // the replacement carries UF_COMPRESSED
+    bool keepsTimes;  // the file's times carry over (not for a truncation, which is a change)
     void (*prepare)(RoadWork&);
     void (*writeData)(RoadWork&, TemporaryFile&);
     void (*writeRecords)(RoadWork&, TemporaryFile&);
@@ -53,5 +54,9 @@ struct Road {
 // The road a file of `size` bytes takes: in memory below `streamingThreshold`,
 // streamed in chunks from it on.
 const Road& selectRoad(Conversion conversion, std::int64_t size, std::int64_t streamingThreshold);
+
+// The road of a truncation to zero: the file becomes empty and plain, and
+// nothing of it is decoded.
+const Road& emptyingRoad();
 
 }  // namespace kelvane::engine

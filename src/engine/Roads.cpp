@@ -172,13 +172,14 @@ void decompressStreamedData(RoadWork& work, TemporaryFile& temporary)
         throw Error(Error::roundtripVerificationFailed{work.url});
 }
 
-enum RoadIndex { compressInMemory, compressStreamed, decompressInMemory, decompressStreamed };
+enum RoadIndex { compressInMemory, compressStreamed, decompressInMemory, decompressStreamed, emptying };
 
 constexpr Road roads[] = {
-    {"compress in memory", true, compressPrepare, nullptr, compressRecords, nullptr},
-    {"compress streamed", true, nullptr, nullptr, compressStreamedRecords, compressStreamedProof},
-    {"decompress in memory", false, decompressPrepare, decompressData, nullptr, nullptr},
-    {"decompress streamed", false, nullptr, decompressStreamedData, nullptr, nullptr},
+    {"compress in memory", true, true, compressPrepare, nullptr, compressRecords, nullptr},
+    {"compress streamed", true, true, nullptr, nullptr, compressStreamedRecords, compressStreamedProof},
+    {"decompress in memory", false, true, decompressPrepare, decompressData, nullptr, nullptr},
+    {"decompress streamed", false, true, nullptr, decompressStreamedData, nullptr, nullptr},
+    {"empty", false, false, nullptr, nullptr, nullptr, nullptr},
 };
 
 }  // namespace
@@ -190,5 +191,7 @@ const Road& selectRoad(Conversion conversion, std::int64_t size, std::int64_t st
         return roads[streamed ? compressStreamed : compressInMemory];
     return roads[streamed ? decompressStreamed : decompressInMemory];
 }
+
+const Road& emptyingRoad() { return roads[emptying]; }
 
 }  // namespace kelvane::engine

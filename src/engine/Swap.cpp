@@ -33,7 +33,12 @@ PreparedSwap prepareSwap(const Road& road, RoadWork& work, platform::UniqueFd lo
     replacement::copyMetadata(work.snapshot, work.url, work.lockFd, temporaryUrl);
     if (road.writeRecords)
         road.writeRecords(work, temporary);
-    replacement::restoreTimesAndMode(work.snapshot, temporaryUrl);
+    if (road.keepsTimes) {
+        replacement::restoreTimesAndMode(work.snapshot, temporaryUrl);
+    } else {
+        replacement::restoreCreationDate(work.snapshot, temporaryUrl);
+        replacement::restoreMode(work.snapshot, temporaryUrl);
+    }
     const std::uint32_t flags = road.compressed ? work.snapshot.flags | platform::UF_COMPRESSED
                                                 : work.snapshot.flags & ~platform::UF_COMPRESSED;
     replacement::setFileFlags(flags, temporaryUrl);

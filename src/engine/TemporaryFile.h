@@ -72,6 +72,10 @@ public:
     // Removes the file if it is still ours; errors are dropped.
     void remove();
 
+    // The file stays where it is, marker and all, when the object goes:
+    // another record owns it from now on.
+    void keep() { swapped_ = true; }
+
     // The path still names the file created here (not a link, not a file put
     // there by someone else since).
     bool isStillAtItsPath() const;

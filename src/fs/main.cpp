@@ -92,6 +92,7 @@ int main(int argc, char* argv[])
     fuse_session* session = fuse_session_new(&args, &fs::KelvaneFs::operations(), sizeof(fuse_lowlevel_ops), &fileSystem);
     if (!session)
         return 1;  // libfuse said why
+    fileSystem.setSession(session);
     int status = 1;
     // The socket is there before the mount shows: whoever sees the mount can
     // reach the folder below at once.

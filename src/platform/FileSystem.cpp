@@ -575,6 +575,40 @@ int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path&
 }
 int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
 
+int forkStillRecorded(int fd)
+{
+    const Ref ref = Ref::ofFd(fd);
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    if (!state.compressed || !state.forkInData || !state.forkDigest || *state.forkRecord == inode::kForkLengthOpen)
+        return 1;
+    Sha256Digest digest;
+    if (inode::digestOfDataStream(ref, *state.forkRecord, digest) != 0)
+        return -1;
+    return digest == *state.forkDigest ? 1 : 0;
+}
+
+int dropOverwrittenCompression(int fd)
+{
+    const int still = forkStillRecorded(fd);
+    if (still != 0) {
+        if (still > 0)
+            errno = EINVAL;
+        return -1;
+    }
+    const Ref ref = Ref::ofFd(fd);
+    State state;
+    if (inode::readState(ref, state) != 0)
+        return -1;
+    return inode::asOwner(ref, [&] {
+        for (const char* name : {inode::kForkRecord, kLinuxDecmpfsAttribute, kLinuxForkAttribute})
+            if (inode::rawRemove(ref, name) != 0 && errno != ENODATA)
+                return -1;
+        return inode::writeFlagsRecord(ref, state.storedFlags & ~UF_COMPRESSED);
+    });
+}
+
 std::string pathBelow(int folderFd, std::string_view relative)
 {
     std::string path = descriptorPath(folderFd) + "/";

@@ -76,6 +76,17 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path);
 int lstat(const std::filesystem::path& path, FileStat& out);
 // The same facts for an open descriptor.
 int fstat(int fd, FileStat& out);
+// Whether the data stream of the compressed file open on `fd` still is the
+// fork recorded for it: 1; 0 when another program wrote over the fork in
+// place, keeping its length (its SHA-256 no longer matches the record; the
+// file is the ordinary file its bytes are, its records stale); -1 (errno).
+// Records of earlier versions hold no digest and cannot tell: 1. Reads the
+// whole fork: for a file that does not decode.
+int forkStillRecorded(int fd);
+// Drops the compression records of the file open on `fd`, which
+// forkStillRecorded found overwritten: it becomes the ordinary file its
+// bytes are. EINVAL for any other file.
+int dropOverwrittenCompression(int fd);
 // lstat of `path`, which names the entry `name` of the open folder
 // `directoryFd`: the same answer, without resolving the folder's path again
 // (a walk reading a folder asks this of each entry).

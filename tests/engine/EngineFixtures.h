@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -27,12 +28,22 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace kelvane::engine::fixtures {
 
 using Bytes = std::vector<std::uint8_t>;
 using Path = std::filesystem::path;
+
+// A step observer for a child process that stops itself dead at its n-th
+// step (n in stepsLeft): no destructor, no clean-up, as a kill would.
+inline int stepsLeft = 0;
+inline void killAtStep(std::string_view)
+{
+    if (--stepsLeft == 0)
+        ::kill(::getpid(), SIGKILL);
+}
 
 // Text that compresses well, different for each seed.
 inline Bytes textBytes(std::size_t count, unsigned seed)

@@ -21,15 +21,6 @@ namespace {
 
 using namespace fixtures;
 
-int stepsLeft = 0;
-
-// The child stops itself dead at its n-th step: no destructor, no clean-up.
-void killAtStep(std::string_view)
-{
-    if (--stepsLeft == 0)
-        ::kill(::getpid(), SIGKILL);
-}
-
 // A child that runs `action` after `prepare` and ends with 0, or 3 when the
 // action throws; no clean-up of the test process runs there.
 pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)

@@ -7,6 +7,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/MountTable.h"
+#include "platform/Sha256.h"
 #include "platform/UniqueFd.h"
 #include "support/TempDir.h"
 
@@ -24,6 +25,7 @@
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -255,6 +257,20 @@ protected:
     std::optional<std::string> savedRuntime_;
     std::optional<std::string> savedData_;
 };
+
+// Records the data stream of the compressed file at `lower` as its fork, as
+// Kelvane would have written it: bytes damaged below then stay the file's
+// recorded fork (data that does not decode), not another program's writes.
+inline void recordForkAsItIs(const Path& lower)
+{
+    const Bytes fork = kelvane::test::readRawFile(lower);
+    const platform::Sha256Digest digest = platform::Sha256::digest(fork);
+    Bytes record(8);
+    for (int i = 0; i < 8; ++i)
+        record[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(static_cast<std::uint64_t>(fork.size()) >> (8 * i));
+    record.insert(record.end(), digest.begin(), digest.end());
+    ASSERT_EQ(::setxattr(lower.c_str(), "user.darwin.rsrc", record.data(), record.size(), 0), 0);
+}
 
 inline Bytes readAll(const Path& path)
 {

@@ -4,6 +4,7 @@
 // decompressed it.
 
 #include "fs/OpenBelow.h"
+#include "fs/TextLines.h"
 
 #include "engine/FileCompressor.h"
 #include "platform/FileFlags.h"
@@ -24,17 +25,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes lines(std::size_t count)
-{
-    Bytes out;
-    for (std::size_t i = 0; out.size() < count; ++i) {
-        const std::string line = "line " + std::to_string(i % 977) + " of a file that compresses well\n";
-        out.insert(out.end(), line.begin(), line.end());
-    }
-    out.resize(count);
-    return out;
-}
-
 class OpenBelowTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -50,7 +40,7 @@ protected:
 
 TEST_F(OpenBelowTest, ACompressedFileIsNeitherOpenedForWritingNorTruncatedAndStaysIntact)
 {
-    const Bytes original = lines(300000);
+    const Bytes original = compressibleLines(300000);
     kelvane::test::writeRawFile(dir_ / "kept.txt", original);
     engine::FileCompressor{}.compressFile(dir_ / "kept.txt");
     platform::FileStat before;
@@ -88,7 +78,7 @@ TEST_F(OpenBelowTest, ACompressedFileIsNeitherOpenedForWritingNorTruncatedAndSta
 
 TEST_F(OpenBelowTest, PlainFilesOpenAndTruncateAsTheSystemCallsWould)
 {
-    const Bytes original = lines(5000);
+    const Bytes original = compressibleLines(5000);
     platform::FileStat view;
     for (const int flags : {O_WRONLY | O_TRUNC, O_RDWR | O_TRUNC, O_RDONLY | O_TRUNC, O_WRONLY | O_CREAT | O_TRUNC}) {
         kelvane::test::writeRawFile(dir_ / "plain.txt", original);
