@@ -9,6 +9,7 @@
 #include "app/ReminderUpkeep.h"
 #include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
+#include "operations/mounts/RegisteredMounts.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/bulk/PublicFailureText.h"
 #include "platform/AppSupport.h"
@@ -90,6 +91,9 @@ int KelvaneApp::exec()
     platform::DesktopNotificationCenter& notifications = platform::DesktopNotificationCenter::current();
     ReminderUpkeep::deliverDue(notifications, dueReminderWait);
     notifications.startDeliveryTimer();
+    // Every registered item gets its kelvanefs mount (back after a reboot
+    // where no user unit brings it), and each new one as it is registered.
+    operations::RegisteredMounts mounts(*container_);
     return runMainWindow();
 }
 

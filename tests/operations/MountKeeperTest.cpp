@@ -6,6 +6,8 @@
 
 #include "engine/FileCompressor.h"
 #include "operations/mounts/MountKeeper.h"
+#include "operations/mounts/RegisteredMounts.h"
+#include "operations/OperationsTestSupport.h"
 #include "platform/KelvanefsMount.h"
 #include "support/ScopedEnvironment.h"
 
@@ -263,6 +265,43 @@ TEST_F(MountKeeperTest, AMountIsRemovedOnlyWhenKelvaneMadeItAndNothingInItNeedsI
     mountFolder();
     EXPECT_EQ(keeper().releaseIfUnneeded(folder(), {}), MountRelease::notOurs);
     EXPECT_TRUE(fs::test::isKelvanefsMountAt(folder()));
+}
+
+TEST_F(MountKeeperTest, RegisteringMountsAtOnceAndUnregisteringTheLastItemRemovesTheMount)
+{
+    const Path single = root() / "single";
+    std::filesystem::create_directories(folder() / "inner");
+    test::writeFile(single / "only.bin", 10);
+    auto container = test::openStore(temp_);
+    store::ModelContext& context = container->mainContext();
+    // Registered before the window's process starts: mounted at its start.
+    auto outer = test::registerItem(context, folder(), "folder");
+    context.save();
+
+    RegisteredMounts mounts(*container, keeper());
+    const auto servedAt = [&](const Path& item, const Path& point) {
+        const auto outcome = mounts.outcome(item);
+        return !mounts.isWorking() && outcome && *outcome == MountOutcome(MountServed{point});
+    };
+    ASSERT_TRUE(test::waitUntil([&] { return servedAt(folder(), folder()); }));
+
+    // Registered while it runs, by whichever sheet: mounted as it is saved.
+    auto inner = test::registerItem(context, folder() / "inner", "folder");
+    auto file = test::registerItem(context, single / "only.bin", "file");
+    context.save();
+    ASSERT_TRUE(test::waitUntil([&] { return servedAt(single / "only.bin", single) && servedAt(folder() / "inner", folder()); }));
+    EXPECT_EQ(kelvanefsMountsIn(root()), (std::vector<Path>{folder(), single}));
+
+    // The outer mount stays while the inner registration lies in it.
+    context.remove(outer);
+    context.save();
+    ASSERT_TRUE(test::waitUntil([&] { return !mounts.isWorking() && !mounts.outcome(folder()); }));
+    EXPECT_TRUE(fs::test::isKelvanefsMountAt(folder()));
+    context.remove(inner);
+    context.remove(file);
+    context.save();
+    ASSERT_TRUE(test::waitUntil([&] { return kelvanefsMountsIn(root()).empty(); }, std::chrono::seconds(60)))
+        << "no registration needs either mount any more";
 }
 
 }  // namespace
