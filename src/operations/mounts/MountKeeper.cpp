@@ -234,6 +234,14 @@ std::vector<MountOutcome> MountKeeper::ensureServed(std::span<const RegisteredPa
     return outcomes;
 }
 
+platform::SystemdUserUnits MountKeeper::userUnits() const
+{
+    if (settings_.userBus.empty())
+        return platform::SystemdUserUnits();
+    const QString address = QString::fromStdString(settings_.userBus);
+    return platform::SystemdUserUnits(QDBusConnection::connectToBus(address, QStringLiteral("kelvane-user-manager ") + address));
+}
+
 MountOutcome MountKeeper::mountAt(const Path& target) const
 {
     if (settings_.userUnits) {
@@ -247,7 +255,7 @@ MountOutcome MountKeeper::mountAt(const Path& target) const
 
 MountOutcome MountKeeper::mountThroughUnit(const Path& target, bool& tried) const
 {
-    const platform::SystemdUserUnits units;
+    const platform::SystemdUserUnits units = userUnits();
     if (!units.available())
         return refused(Kind::mountFailed, target);
     const std::string unit = platform::kelvanefsUnitName(target);
@@ -278,7 +286,9 @@ MountOutcome MountKeeper::startDaemon(const Path& target) const
 
 MountOutcome MountKeeper::waitUntilLive(const Path& target, const std::string& unit) const
 {
-    const platform::SystemdUserUnits units;
+    std::optional<platform::SystemdUserUnits> units;
+    if (!unit.empty())
+        units.emplace(userUnits());
     const auto deadline = std::chrono::steady_clock::now() + settings_.wait;
     for (;;) {
         const auto state = platform::kelvanefsMountState(target);
@@ -288,7 +298,7 @@ MountOutcome MountKeeper::waitUntilLive(const Path& target, const std::string& u
             platform::Logger::data().info("kelvanefs serves %{private}s", target);
             return MountServed{target};
         }
-        if (!unit.empty() && units.activeState(unit) == std::optional<std::string>("failed"))
+        if (units && units->activeState(unit) == std::optional<std::string>("failed"))
             return refused(Kind::mountFailed, target, unit + " failed (journalctl --user -u " + unit + ")");
         if (std::chrono::steady_clock::now() > deadline)
             return refused(Kind::mountFailed, target,
@@ -318,7 +328,7 @@ MountRelease MountKeeper::releaseIfUnneeded(const Path& folder, std::span<const 
         return MountRelease::failed;
     const std::string unit = platform::kelvanefsUnitName(point);
     if (settings_.userUnits) {
-        const platform::SystemdUserUnits units;
+        const platform::SystemdUserUnits units = userUnits();
         if (units.available() && units.unitFileState(unit) == std::optional<std::string>("enabled"))
             if (const auto failure = units.stopAndDisable(unit))
                 platform::Logger::data().error("%{public}s", *failure);

@@ -16,6 +16,10 @@ namespace kelvane::store {
 class ModelContext;
 }
 
+namespace kelvane::platform {
+class SystemdUserUnits;
+}
+
 namespace kelvane::operations {
 
 struct MountKeeperSettings {
@@ -25,11 +29,13 @@ struct MountKeeperSettings {
     // Mount through the user manager's kelvanefs@ unit where it runs the
     // same kelvanefs as above.
     bool userUnits = true;
+    // The D-Bus address the user manager is asked on; empty: the session bus.
+    std::string userBus;
     // How long a mount may take to come up, and a lock to be had.
     std::chrono::milliseconds wait{std::chrono::seconds(20)};
 
-    // The host's FUSE tools (KelvaneFs's environment settings honoured), the
-    // kelvanefs beside the running program, else the installed one.
+    // The host's FUSE tools (FuseTools::fromEnvironment), the kelvanefs
+    // beside the running program, else the installed one.
     static MountKeeperSettings fromEnvironment();
 };
 
@@ -89,6 +95,7 @@ public:
     const MountKeeperSettings& settings() const { return settings_; }
 
 private:
+    platform::SystemdUserUnits userUnits() const;
     MountOutcome mountAt(const std::filesystem::path& target) const;
     MountOutcome mountThroughUnit(const std::filesystem::path& target, bool& tried) const;
     MountOutcome startDaemon(const std::filesystem::path& target) const;
