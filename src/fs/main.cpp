@@ -33,17 +33,6 @@ std::string escapedOption(const std::string& value)
     return out;
 }
 
-// The folder the command names, made absolute without following links:
-// a dead mount cannot be looked into.
-std::filesystem::path absoluteFolder(const std::string& folder)
-{
-    std::error_code code;
-    std::string text = std::filesystem::absolute(folder, code).lexically_normal().native();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
-
 // The folder as it is served: with links resolved. A folder that is a dead
 // kelvanefs mount of this user (its daemon ended without unmounting, which
 // -o auto_unmount does not prevent for a user who is not root) is unmounted
@@ -53,7 +42,7 @@ std::optional<std::filesystem::path> servedFolder(const std::string& given)
 {
     // The table, not a look at the folder: the kernel may still answer a
     // look at a dead mount from its cache.
-    const std::filesystem::path absolute = absoluteFolder(given);
+    const std::filesystem::path absolute = platform::absoluteNormalPath(given);
     const auto state = platform::kelvanefsMountState(absolute);
     if (state && state->health == platform::KelvanefsMountHealth::dead && platform::isOwnKelvanefsMount(state->entry)) {
         if (state->entry.mountPoint != absolute) {

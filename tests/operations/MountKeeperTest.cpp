@@ -250,20 +250,20 @@ TEST_F(MountKeeperTest, AMountIsRemovedOnlyWhenKelvaneMadeItAndNothingInItNeedsI
 
     const std::vector<RegisteredPath> nested{{folder() / "sub", ItemKind::folder}};
     std::filesystem::create_directories(folder() / "sub");
-    EXPECT_EQ(keeper().releaseIfUnneeded(folder(), nested), MountRelease::stillRegistered);
-    EXPECT_EQ(keeper().releaseIfUnneeded(folder(), {}), MountRelease::holdsCompressed);
+    EXPECT_EQ(keeper().releaseIfUnneeded({folder(), ItemKind::folder}, nested), MountRelease::stillRegistered);
+    EXPECT_EQ(keeper().releaseIfUnneeded({folder(), ItemKind::folder}, {}), MountRelease::holdsCompressed);
     EXPECT_TRUE(fs::test::isKelvanefsMountAt(folder()));
     EXPECT_EQ(fs::test::readAll(folder() / "book.txt"), Bytes(book.begin(), book.end()));
 
     ASSERT_NO_THROW(compressor.decompressFile(folder() / "book.txt"));
-    EXPECT_EQ(keeper().releaseIfUnneeded(folder(), {}), MountRelease::removed);
+    EXPECT_EQ(keeper().releaseIfUnneeded({folder(), ItemKind::folder}, {}), MountRelease::removed);
     EXPECT_FALSE(fs::test::isKelvanefsMountAt(folder()));
     EXPECT_EQ(fs::test::readAll(folder() / "book.txt"), Bytes(book.begin(), book.end()));
-    EXPECT_EQ(keeper().releaseIfUnneeded(folder(), {}), MountRelease::notMounted);
+    EXPECT_EQ(keeper().releaseIfUnneeded({folder(), ItemKind::folder}, {}), MountRelease::notMounted);
 
     // A mount the user made is the user's.
     mountFolder();
-    EXPECT_EQ(keeper().releaseIfUnneeded(folder(), {}), MountRelease::notOurs);
+    EXPECT_EQ(keeper().releaseIfUnneeded({folder(), ItemKind::folder}, {}), MountRelease::notOurs);
     EXPECT_TRUE(fs::test::isKelvanefsMountAt(folder()));
 }
 

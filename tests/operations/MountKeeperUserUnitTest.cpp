@@ -192,7 +192,7 @@ TEST_F(MountKeeperUserUnitTest, TheUnitIsEnabledAndStartedAndLaterStoppedAndDisa
     EXPECT_LT(started.indexOf("EnableUnitFiles " + unitName()), started.indexOf(QStringLiteral("Reload")));
     EXPECT_LT(started.indexOf(QStringLiteral("Reload")), started.indexOf("StartUnit " + unitName() + " replace"));
 
-    EXPECT_EQ(keeper.releaseIfUnneeded(folder(), {}), MountRelease::removed);
+    EXPECT_EQ(keeper.releaseIfUnneeded({folder(), ItemKind::folder}, {}), MountRelease::removed);
     const QStringList stopped = manager_->calls().mid(started.size());
     EXPECT_TRUE(stopped.contains("StopUnit " + unitName() + " replace")) << stopped.join(", ").toStdString();
     EXPECT_TRUE(stopped.contains("DisableUnitFiles " + unitName())) << stopped.join(", ").toStdString();

@@ -31,24 +31,6 @@ namespace {
 using Path = std::filesystem::path;
 using Kind = MountRefusal::Kind;
 
-Path absoluteNormal(const Path& path)
-{
-    std::error_code code;
-    std::string text = std::filesystem::absolute(path, code).lexically_normal().native();
-    while (text.size() > 1 && text.back() == '/')
-        text.pop_back();
-    return text;
-}
-
-bool isAtOrBelow(const Path& path, const Path& folder)
-{
-    const std::string& text = path.native();
-    const std::string& base = folder.native();
-    if (base == "/")
-        return true;
-    return text == base || (text.size() > base.size() && text.compare(0, base.size(), base) == 0 && text[base.size()] == '/');
-}
-
 MountOutcome refused(Kind kind, Path folder, std::string detail = {})
 {
     return MountRefusal{kind, std::move(folder), std::move(detail)};
@@ -63,8 +45,8 @@ std::optional<MountRefusal> placeRefusal(const Path& folder)
     std::error_code code;
     Path home = std::filesystem::weakly_canonical(discovery::homeFolder(), code);
     if (code)
-        home = absoluteNormal(discovery::homeFolder());
-    if (!home.empty() && isAtOrBelow(absoluteNormal(home), folder))
+        home = platform::absoluteNormalPath(discovery::homeFolder());
+    if (!home.empty() && platform::isAtOrBelow(platform::absoluteNormalPath(home), folder))
         return MountRefusal{Kind::homeFolder, folder, {}};
     return std::nullopt;
 }
@@ -154,9 +136,16 @@ std::optional<bool> holdsCompressedFile(const Path& root)
     return false;
 }
 
+// The folder a mount must cover for the item, as given (links kept).
+Path folderToServe(const Path& item, discovery::ItemKind kind)
+{
+    return platform::absoluteNormalPath(kind == discovery::ItemKind::folder ? item : item.parent_path());
+}
+
+// The same with links resolved where it can be: where the mount lies.
 Path servedFolderOf(const RegisteredPath& item)
 {
-    const Path folder = absoluteNormal(item.kind == discovery::ItemKind::folder ? item.path : item.path.parent_path());
+    const Path folder = folderToServe(item.path, item.kind);
     std::error_code code;
     const Path real = std::filesystem::canonical(folder, code);
     return code ? folder : real;
@@ -181,7 +170,7 @@ MountKeeper::MountKeeper(MountKeeperSettings settings) : settings_(std::move(set
 
 MountOutcome MountKeeper::ensureServed(const Path& item, discovery::ItemKind kind) const
 {
-    const Path given = absoluteNormal(kind == discovery::ItemKind::folder ? item : item.parent_path());
+    const Path given = folderToServe(item, kind);
     std::error_code code;
     Path folder = std::filesystem::canonical(given, code);
     if (code.value() == ENOTCONN)
@@ -239,7 +228,8 @@ platform::SystemdUserUnits MountKeeper::userUnits() const
     if (settings_.userBus.empty())
         return platform::SystemdUserUnits();
     const QString address = QString::fromStdString(settings_.userBus);
-    return platform::SystemdUserUnits(QDBusConnection::connectToBus(address, QStringLiteral("kelvane-user-manager ") + address));
+    const QString name = QStringLiteral("kelvane-user-manager ") + address;
+    return platform::SystemdUserUnits(QDBusConnection::connectToBus(address, name));
 }
 
 MountOutcome MountKeeper::mountAt(const Path& target) const
@@ -275,11 +265,13 @@ MountOutcome MountKeeper::mountThroughUnit(const Path& target, bool& tried) cons
 MountOutcome MountKeeper::startDaemon(const Path& target) const
 {
     // kelvanefs returns once the mount is made and its daemon detached.
-    const platform::ChildResult result = platform::runChild({settings_.kelvanefs.string(), target.string()}, settings_.wait);
+    const platform::ChildResult result =
+        platform::runChild({settings_.kelvanefs.string(), target.string()}, settings_.wait);
     if (!result.succeeded()) {
         if (auto known = currentService(target))
             return *known;
-        return refused(Kind::mountFailed, target, settings_.kelvanefs.filename().string() + ": " + result.failureText());
+        return refused(Kind::mountFailed, target,
+                       settings_.kelvanefs.filename().string() + ": " + result.failureText());
     }
     return waitUntilLive(target, {});
 }
@@ -302,21 +294,22 @@ MountOutcome MountKeeper::waitUntilLive(const Path& target, const std::string& u
             return refused(Kind::mountFailed, target, unit + " failed (journalctl --user -u " + unit + ")");
         if (std::chrono::steady_clock::now() > deadline)
             return refused(Kind::mountFailed, target,
-                           unit.empty() ? "the mount did not come up in time" : unit + ": the mount did not come up in time");
+                           (unit.empty() ? "" : unit + ": ") + "the mount did not come up in time");
         pause(std::chrono::milliseconds(20));
     }
 }
 
-MountRelease MountKeeper::releaseIfUnneeded(const Path& folder, std::span<const RegisteredPath> stillRegistered) const
+MountRelease MountKeeper::releaseIfUnneeded(const RegisteredPath& removed,
+                                            std::span<const RegisteredPath> stillRegistered) const
 {
-    const auto state = platform::kelvanefsMountState(servedFolderOf({folder, discovery::ItemKind::folder}));
+    const auto state = platform::kelvanefsMountState(servedFolderOf(removed));
     if (!state)
         return MountRelease::notMounted;
     const Path point = state->entry.mountPoint;
     if (!platform::isOwnKelvanefsMount(state->entry) || !std::filesystem::exists(madeMarker(point)))
         return MountRelease::notOurs;
     for (const RegisteredPath& item : stillRegistered)
-        if (isAtOrBelow(servedFolderOf(item), point))
+        if (platform::isAtOrBelow(servedFolderOf(item), point))
             return MountRelease::stillRegistered;
     // Unmounted, a compressed file would read as its stored data again.
     if (holdsCompressedFile(point) != std::optional<bool>(false))

@@ -86,11 +86,10 @@ public:
     // Each item in turn; refusals are logged.
     std::vector<MountOutcome> ensureServed(std::span<const RegisteredPath> items) const;
 
-    // Removes the mount serving `folder` once it is no longer needed: only a
-    // mount Kelvane made, with no item of `stillRegistered` in it and no
-    // compressed file below it.
-    MountRelease releaseIfUnneeded(const std::filesystem::path& folder,
-                                   std::span<const RegisteredPath> stillRegistered) const;
+    // Removes the mount that served an item that was unregistered, once it
+    // is no longer needed: only a mount Kelvane made, with no item of
+    // `stillRegistered` in it and no compressed file below it.
+    MountRelease releaseIfUnneeded(const RegisteredPath& removed, std::span<const RegisteredPath> stillRegistered) const;
 
     const MountKeeperSettings& settings() const { return settings_; }
 

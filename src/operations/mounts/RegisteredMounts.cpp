@@ -80,10 +80,8 @@ void RegisteredMounts::follow()
     runForOutcome<Batch>(
         [keeper = keeper_, batch = std::move(batch)]() mutable {
             batch.outcomes = keeper->ensureServed(batch.toServe);
-            for (const RegisteredPath& item : batch.released) {
-                const auto folder = item.kind == discovery::ItemKind::folder ? item.path : item.path.parent_path();
-                keeper->releaseIfUnneeded(folder, batch.remaining);
-            }
+            for (const RegisteredPath& item : batch.released)
+                keeper->releaseIfUnneeded(item, batch.remaining);
             return std::move(batch);
         },
         [self = QPointer<RegisteredMounts>(this)](TaskOutcome<Batch> outcome) {
