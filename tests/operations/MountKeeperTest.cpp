@@ -304,5 +304,34 @@ TEST_F(MountKeeperTest, RegisteringMountsAtOnceAndUnregisteringTheLastItemRemove
         << "no registration needs either mount any more";
 }
 
+TEST_F(MountKeeperTest, OnlyAnItemRegisteredWhileTheWindowRunsHasItsRefusalSaid)
+{
+    auto container = test::openStore(temp_);
+    store::ModelContext& context = container->mainContext();
+    test::registerItem(context, root() / "home", "folder");  // refused, and registered before the start
+
+    RegisteredMounts mounts(*container, keeper());
+    std::vector<std::pair<Path, MountRefusal>> said;
+    QObject::connect(&mounts, &RegisteredMounts::newItemRefused,
+                     [&](const Path& item, const MountRefusal& refusal) { said.emplace_back(item, refusal); });
+    ASSERT_TRUE(test::waitUntil([&] { return !mounts.isWorking() && mounts.outcome(root() / "home"); }));
+    EXPECT_TRUE(said.empty()) << "a refusal at start-up is logged, not said";
+
+    std::filesystem::create_directories(folder());
+    test::registerItem(context, root(), "folder");
+    test::registerItem(context, folder(), "folder");
+    ASSERT_TRUE(test::waitUntil([&] { return !mounts.isWorking() && mounts.outcome(root()) && mounts.outcome(folder()); }));
+    ASSERT_EQ(said.size(), 1u) << "the folder above the home, not the one served";
+    EXPECT_EQ(said[0].first, root());
+    EXPECT_EQ(said[0].second.kind, Kind::homeFolder);
+    EXPECT_NE(said[0].second.registrationNotice().find("登録しました"), std::string::npos);
+
+    // Asked again at the next change, it is not said again.
+    std::filesystem::create_directories(root() / "elsewhere");
+    test::registerItem(context, root() / "elsewhere", "folder");
+    ASSERT_TRUE(test::waitUntil([&] { return !mounts.isWorking() && mounts.outcome(root() / "elsewhere"); }));
+    EXPECT_EQ(said.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kelvane::operations

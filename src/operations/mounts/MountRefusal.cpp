@@ -51,4 +51,9 @@ std::string MountRefusal::text() const
     return text;
 }
 
+std::string MountRefusal::registrationNotice() const
+{
+    return "登録しました。ただし kelvanefs をマウントできないため、ここのファイルは圧縮しません。\n理由: " + text();
+}
+
 }  // namespace kelvane::operations

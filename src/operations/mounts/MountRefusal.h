@@ -28,6 +28,8 @@ struct MountRefusal {
 
     // The reason as the user reads it.
     std::string text() const;
+    // What the window says when an item it just registered is refused.
+    std::string registrationNotice() const;
 
     friend bool operator==(const MountRefusal&, const MountRefusal&) = default;
 };

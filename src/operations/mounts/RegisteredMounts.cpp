@@ -30,6 +30,7 @@ struct RegisteredMounts::Batch {
     std::vector<RegisteredPath> released;
     std::vector<RegisteredPath> remaining;
     std::vector<MountOutcome> outcomes;  // of toServe, in its order
+    bool announce = false;               // refusals of new items are told
 };
 
 RegisteredMounts::RegisteredMounts(store::ModelContainer& container, MountKeeper keeper, QObject* parent)
@@ -63,6 +64,7 @@ void RegisteredMounts::follow()
         return;
     }
     Batch batch;
+    batch.announce = std::exchange(followed_, true);
     for (const RegisteredPath& item : current) {
         const auto found = outcomes_.find(item.path);
         if (found == outcomes_.end() || !std::holds_alternative<MountServed>(found->second) || !contains(known_, item))
@@ -92,8 +94,13 @@ void RegisteredMounts::follow()
                 Batch done = std::move(outcome).get();
                 for (const RegisteredPath& item : done.released)
                     self->outcomes_.erase(item.path);
-                for (std::size_t i = 0; i < done.toServe.size() && i < done.outcomes.size(); ++i)
+                for (std::size_t i = 0; i < done.toServe.size() && i < done.outcomes.size(); ++i) {
+                    const auto before = self->outcomes_.find(done.toServe[i].path);
+                    const bool isNew = done.announce && before == self->outcomes_.end();
                     self->outcomes_.insert_or_assign(done.toServe[i].path, done.outcomes[i]);
+                    if (const auto* refusal = std::get_if<MountRefusal>(&done.outcomes[i]); refusal && isNew)
+                        emit self->newItemRefused(done.toServe[i].path, *refusal);
+                }
             } catch (const std::exception& error) {
                 platform::Logger::data().error("keeping the mounts failed: %{public}s", error.what());
             }

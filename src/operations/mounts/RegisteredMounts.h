@@ -40,6 +40,9 @@ public:
 signals:
     // A batch ended; outcomes may have changed.
     void changed();
+    // An item registered while this process runs cannot be served: nothing
+    // in it will be compressed. (Items refused at start-up are only logged.)
+    void newItemRefused(const std::filesystem::path& item, const kelvane::operations::MountRefusal& refusal);
 
 private:
     void follow();
@@ -51,6 +54,7 @@ private:
     std::map<std::filesystem::path, MountOutcome> outcomes_;
     bool working_ = false;
     bool again_ = false;
+    bool followed_ = false;  // the registrations were looked at once (start-up)
 };
 
 }  // namespace kelvane::operations
