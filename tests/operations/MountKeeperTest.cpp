@@ -66,6 +66,9 @@ protected:
         MountTest::SetUp();
         if (IsSkipped())
             return;
+        // Before any object hands work back to the main thread: without the
+        // application a result posted there is dropped.
+        test::application();
         home_.emplace("HOME", (root() / "home").string());
         std::filesystem::create_directories(root() / "home");
         settings_.kelvanefs = fs::test::kKelvanefs;
