@@ -9,7 +9,9 @@
 #include "app/ReminderUpkeep.h"
 #include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
+#include "operations/mounts/RegisteredMounts.h"
 #include "operations/rows/FileStatusCache.h"
+#include "operations/windows/MainWindowModel.h"
 #include "operations/bulk/PublicFailureText.h"
 #include "platform/AppSupport.h"
 #include "platform/Logger.h"
@@ -116,6 +118,18 @@ bool KelvaneApp::hasDisplay()
     return false;
 }
 
-int KelvaneApp::runMainWindow() { return runWindowScenes(container_, *statusCache_); }
+int KelvaneApp::runMainWindow()
+{
+    // Every registered item gets its kelvanefs mount (back after a reboot
+    // where no user unit brings it), and each new one as it is registered;
+    // one that cannot be mounted is said at once.
+    operations::RegisteredMounts mounts(*container_);
+    return runWindowScenes(container_, *statusCache_, [&mounts](WindowScenes& scenes) {
+        QObject::connect(&mounts, &operations::RegisteredMounts::newItemRefused, &scenes.model(),
+                         [&model = scenes.model()](const std::filesystem::path&, const operations::MountRefusal& refusal) {
+                             model.setErrorMessage(refusal.registrationNotice());
+                         });
+    });
+}
 
 }  // namespace kelvane::app

@@ -45,6 +45,7 @@ public:
     WindowScenes& operator=(const WindowScenes&) = delete;
 
     ui::MainWindow& mainWindow() const { return *mainWindow_; }
+    operations::MainWindowModel& model() const { return *model_; }
     // The history and settings windows while they are open (else null).
     ui::LogScreen* logWindow() const;
     ui::SettingsView* settingsWindow() const;

@@ -76,12 +76,15 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string>& ar
     CommandLine line;
     bool help = false;
     bool version = false;
+    bool status = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") {
             help = true;
         } else if (argument == "--version" || argument == "-V") {
             version = true;
+        } else if (argument == "--status") {
+            status = true;
         } else if (argument == "-f") {
             line.foreground = true;
         } else if (argument == "-d") {
@@ -100,9 +103,12 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string>& ar
         } else if (!argument.empty() && argument[0] == '-') {
             error = "unknown option " + argument;
             return std::nullopt;
-        } else if (!line.folder.empty()) {
-            error = "one folder only";
+        } else if (line.source) {
+            error = "too many folders: kelvanefs mounts one folder over itself (kelvanefs --help)";
             return std::nullopt;
+        } else if (!line.folder.empty()) {
+            line.source = std::move(line.folder);
+            line.folder = argument;
         } else {
             line.folder = argument;
         }
@@ -111,6 +117,8 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string>& ar
         line.mode = Mode::help;
     } else if (version) {
         line.mode = Mode::version;
+    } else if (status) {
+        line.mode = Mode::status;
     } else if (line.folder.empty()) {
         error = "which folder? (kelvanefs --help)";
         return std::nullopt;
@@ -120,33 +128,38 @@ std::optional<CommandLine> CommandLine::parse(const std::vector<std::string>& ar
 
 std::string CommandLine::helpText()
 {
-    return R"HELP(kelvanefs — Kelvane で圧縮したファイルを、どのアプリからも元のデータとして読めるようにするマウント
+    return R"HELP(kelvanefs - mount a folder so that every program reads Kelvane's compressed files as their original bytes
 
-使い方:
-  kelvanefs [-f] [-o オプション] フォルダ   フォルダの上にそのままマウント
-  fusermount3 -u フォルダ                     マウントを外す
-  kelvanefs --help                            この使い方を表示
-  kelvanefs --version                         バージョン情報を表示
+Usage:
+  kelvanefs [-f] [-d] [-o OPTIONS] FOLDER   mount over FOLDER itself
+  kelvanefs FOLDER FOLDER -o OPTIONS        the same, as mount.fuse3 runs it for an
+                                            /etc/fstab line "FOLDER FOLDER fuse.kelvanefs"
+  kelvanefs --status                        list your kelvanefs mounts: live, dead or
+                                            socket-missing
+  fusermount3 -u FOLDER                     unmount
+  kelvanefs --help                          show this help
+  kelvanefs --version                       show the version
 
-オプション:
-  -f                     フォアグラウンドで動かす (systemd から使うとき)
-  -d                     要求を 1 件ずつ表示する (-f を含む)
-  -o auto_unmount        kelvanefs が止まったらマウントも外す
-  -o cache_mib=N         展開済みブロックのキャッシュ (MiB、既定 64)
-  -o threads=N           要求を処理するスレッド数 (既定 8)
-  -o readahead_threads=N 先読み展開のスレッド数 (既定 2)
-  -o readahead_blocks=N  順次読み出しで先に展開する 64 KiB ブロック数 (既定 8)
-  -o clone_fd            スレッドごとに /dev/fuse を開く
-  -o allow_other         ほかのユーザー (root を含む) にも見せる
-                         (/etc/fuse.conf の user_allow_other が必要)
-  そのほかの -o は FUSE のマウントオプションとして渡します。
+Options:
+  -f                      stay in the foreground (for systemd)
+  -d                      print every request (implies -f)
+  -o auto_unmount         unmount when kelvanefs ends
+  -o cache_mib=N          cache of decoded blocks, in MiB (default 64)
+  -o threads=N            threads serving requests (default 8)
+  -o readahead_threads=N  threads decoding ahead of sequential reads (default 2)
+  -o readahead_blocks=N   64 KiB blocks decoded ahead of a sequential read (default 8)
+  -o clone_fd             open /dev/fuse once per thread
+  -o allow_other          let other users, root included, read through the mount
+                          (needs user_allow_other in /etc/fuse.conf)
+  Any other -o option is passed on to FUSE as a mount option.
 
-マウント中も Kelvane はこのフォルダを圧縮・解除できます
-($XDG_RUNTIME_DIR/kelvane/ のソケット経由)。
+A folder that is a dead kelvanefs mount of yours (its daemon has ended) is
+unmounted and mounted again. Kelvane keeps compressing and decompressing a
+mounted folder through a socket in $XDG_RUNTIME_DIR/kelvane/.
 
-終了コード:
-  0  正常終了 (アンマウントされた)
-  1  失敗
+Exit status:
+  0  success (unmounted, or the status listed)
+  1  failure
 )HELP";
 }
 

@@ -9,14 +9,18 @@
 
 namespace kelvane::fs {
 
-// `kelvanefs [-f] [-d] [-o OPTIONS] DIR`, `--help`/`-h`, `--version`/`-V`
-// (help wins over version, as for `kelvane`).
+// `kelvanefs [-f] [-d] [-o OPTIONS] DIR`, also as `kelvanefs DIR DIR -o
+// OPTIONS` (how mount.fuse3 runs it for an fstab line), `--status`,
+// `--help`/`-h`, `--version`/`-V` (help wins over version, as for `kelvane`,
+// and both over the status).
 struct CommandLine {
-    enum class Mode { mount, help, version };
+    enum class Mode { mount, status, help, version };
     Mode mode = Mode::mount;
     bool foreground = false;
     bool debug = false;
     std::string folder;
+    // The source of an fstab line, when given: it must be the folder itself.
+    std::optional<std::string> source;
     // Threads serving requests. Four readers of compressed files, measured
     // against bindfs over the same files uncompressed (mount_bench, runs
     // alternated, 8 CPUs): with 8 threads 1.26-1.27x cold and 0.88-0.93x warm,

@@ -2,6 +2,8 @@
 #include "fs/CommandLine.h"
 #include "fs/KelvaneFs.h"
 #include "fs/MountGuard.h"
+#include "platform/FuseTools.h"
+#include "platform/KelvanefsMount.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,6 +31,66 @@ std::string escapedOption(const std::string& value)
         out.push_back(c);
     }
     return out;
+}
+
+// The folder as it is served: with links resolved. A folder that is a dead
+// kelvanefs mount of this user (its daemon ended without unmounting, which
+// -o auto_unmount does not prevent for a user who is not root) is unmounted
+// lazily first, so that the mount can be made again; nothing below it is
+// touched. Nothing, the reason told, when the folder cannot be served.
+std::optional<std::filesystem::path> servedFolder(const std::string& given)
+{
+    // The table, not a look at the folder: the kernel may still answer a
+    // look at a dead mount from its cache.
+    const std::filesystem::path absolute = platform::absoluteNormalPath(given);
+    const auto state = platform::kelvanefsMountState(absolute);
+    if (state && state->health == platform::KelvanefsMountHealth::dead && platform::isOwnKelvanefsMount(state->entry)) {
+        if (state->entry.mountPoint != absolute) {
+            fail(given + " lies in the dead kelvanefs mount at " + state->entry.mountPoint.string() +
+                 ": run kelvanefs " + state->entry.mountPoint.string() + " to mount that folder again");
+            return std::nullopt;
+        }
+        if (const auto failure = platform::unmountFuse(platform::FuseTools::fromEnvironment(), absolute, true)) {
+            fail(absolute.string() + " is a dead kelvanefs mount that cannot be unmounted: " + *failure);
+            return std::nullopt;
+        }
+        fail(absolute.string() + " was a dead kelvanefs mount (its daemon had ended); unmounted it to mount again");
+    }
+    std::error_code code;
+    const std::filesystem::path folder = std::filesystem::canonical(given, code);
+    if (code || !std::filesystem::is_directory(folder, code)) {
+        fail(given + ": not a folder" + (code ? " (" + code.message() + ")" : std::string()));
+        return std::nullopt;
+    }
+    return folder;
+}
+
+const char* healthName(platform::KelvanefsMountHealth health)
+{
+    switch (health) {
+    case platform::KelvanefsMountHealth::live:
+        return "live";
+    case platform::KelvanefsMountHealth::dead:
+        return "dead";
+    case platform::KelvanefsMountHealth::socketMissing:
+        return "socket-missing";
+    }
+    return "?";
+}
+
+// One line per kelvanefs mount of this user: its state, then its folder.
+int printStatus()
+{
+    const auto states = platform::kelvanefsMountStates();
+    std::string out;
+    for (const auto& state : states) {
+        std::string name = healthName(state.health);
+        name.resize(16, ' ');
+        out += name + state.entry.mountPoint.string() + "\n";
+    }
+    if (states.empty())
+        out = "no kelvanefs mounts\n";
+    return std::fputs(out.c_str(), stdout) < 0 ? 1 : 0;
 }
 
 // Every file open through the mount holds a descriptor here, a compressed
@@ -59,11 +121,21 @@ int main(int argc, char* argv[])
     if (line->mode == fs::CommandLine::Mode::version)
         return std::fputs(fs::CommandLine::versionText().c_str(), stdout) < 0 ? 1 : 0;
 
-    std::error_code code;
-    const std::filesystem::path folder = std::filesystem::canonical(line->folder, code);
-    if (code || !std::filesystem::is_directory(folder, code)) {
-        fail(line->folder + ": not a folder");
+    if (line->mode == fs::CommandLine::Mode::status)
+        return printStatus();
+
+    const auto served = servedFolder(line->folder);
+    if (!served)
         return 1;
+    const std::filesystem::path folder = *served;
+    if (line->source) {
+        // An fstab line names the folder twice (source and mount point).
+        std::error_code code;
+        if (std::filesystem::canonical(*line->source, code) != folder) {
+            fail(*line->source + ": the source must be the folder itself (" + folder.string() +
+                 "): kelvanefs mounts a folder over itself");
+            return 1;
+        }
     }
     if (const auto refusal = fs::refusalToMount(folder)) {
         fail(*refusal);

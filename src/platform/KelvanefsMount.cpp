@@ -36,6 +36,8 @@ std::string hex64(std::uint64_t value)
     return out;
 }
 
+}  // namespace
+
 bool isAtOrBelow(const std::filesystem::path& path, const std::filesystem::path& folder)
 {
     const std::string& text = path.native();
@@ -44,8 +46,6 @@ bool isAtOrBelow(const std::filesystem::path& path, const std::filesystem::path&
         return true;
     return text == base || (text.size() > base.size() && text.compare(0, base.size(), base) == 0 && text[base.size()] == '/');
 }
-
-}  // namespace
 
 std::filesystem::path kelvanefsRuntimeFolder()
 {
@@ -345,9 +345,7 @@ MountService mountServiceOf(const std::filesystem::path& path)
     return {MountService::State::served, *reach.mountPoint};
 }
 
-namespace {
-
-std::filesystem::path absoluteNormal(const std::filesystem::path& path)
+std::filesystem::path absoluteNormalPath(const std::filesystem::path& path)
 {
     std::error_code code;
     std::string text =
@@ -356,6 +354,8 @@ std::filesystem::path absoluteNormal(const std::filesystem::path& path)
         text.pop_back();
     return text;
 }
+
+namespace {
 
 KelvanefsMountHealth healthOf(const MountEntry& entry)
 {
@@ -395,7 +395,7 @@ std::vector<KelvanefsMountState> kelvanefsMountStates()
 std::optional<KelvanefsMountState> kelvanefsMountState(const std::filesystem::path& path)
 {
     const MountTable table = MountTable::read("/proc").value_or(MountTable{});
-    const auto mount = kelvanefsMountOf(table, absoluteNormal(path));
+    const auto mount = kelvanefsMountOf(table, absoluteNormalPath(path));
     if (!mount)
         return std::nullopt;
     return KelvanefsMountState{*mount, healthOf(*mount)};

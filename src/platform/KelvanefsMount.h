@@ -22,6 +22,13 @@ std::filesystem::path kelvanefsRuntimeFolder();
 // The socket of the mount at `mountPoint` in that folder.
 std::filesystem::path kelvanefsSocketPath(const std::filesystem::path& mountPoint);
 
+// `path` made absolute against the working folder, without "." or ".."
+// components or a trailing slash, links not followed: the form mount points
+// are compared in.
+std::filesystem::path absoluteNormalPath(const std::filesystem::path& path);
+// `path` is `folder` or lies below it (both in that form; "/" holds all).
+bool isAtOrBelow(const std::filesystem::path& path, const std::filesystem::path& folder);
+
 // The innermost `kelvanefs` mount at or above `path` (an absolute path
 // without "." or ".." components), if any.
 std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::filesystem::path& path);

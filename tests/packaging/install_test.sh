@@ -54,6 +54,15 @@ if [ "$exec_line" != "ExecStart=$prefix/bin/kelvane --auto-recompress" ]; then
   echo "unexpected $exec_line"
   exit 1
 fi
+# So does the mount unit with the kelvanefs beside it (the user manager looks
+# up no PATH of the user's).
+if [ -e "$prefix/bin/kelvanefs" ]; then
+  mount_line=$(grep '^ExecStart=' "$prefix/lib/systemd/user/kelvanefs@.service")
+  if [ "$mount_line" != "ExecStart=$prefix/bin/kelvanefs -f -o auto_unmount %f" ]; then
+    echo "unexpected $mount_line"
+    exit 1
+  fi
+fi
 "$prefix/bin/kelvane" --version | grep -q '^Kelvane ' || { echo "installed kelvane --version failed"; exit 1; }
 
 # Debian's changelog is of the newest release of CHANGELOG.md, and of its day.
