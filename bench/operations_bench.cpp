@@ -198,7 +198,7 @@ double compressDirect(const std::vector<operations::DisplayRow>& rows, int worke
             const auto begin = threadSchedstat();
             const auto began = SteadyClock::now();
             // As the runner's workers do: one batch of commits per worker.
-            engine::SwapBatch batch;
+            engine::SwapBatch batch(operations::BulkOperationRunner::batchLimits);
             for (std::size_t index; (index = next.fetch_add(1)) < rows.size();) {
                 const auto fileBegin = threadSchedstat();
                 const auto fileBegan = SteadyClock::now();

@@ -51,6 +51,10 @@ protected:
         platform::UniqueFd fd(::open(at(name).c_str(), O_WRONLY | O_CLOEXEC));
         ASSERT_TRUE(fd);
         ASSERT_EQ(::pwrite(fd.get(), stream.data(), stream.size(), start), static_cast<ssize_t>(stream.size()));
+        fd.reset();
+        // Recorded as the file's own fork: a hostile file, not one another
+        // program wrote over (which would read as the bytes it holds).
+        recordForkAsItIs(at(name));
     }
 };
 

@@ -20,6 +20,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -397,6 +398,12 @@ TEST_F(BulkRunTest, TheCountsShownForAFolderAreTheFilesItsRunsTake)
     EXPECT_EQ(shown.oversizedCount, 1);
     EXPECT_EQ(shown.compressedCount, 1);
 
+    // The runs leave the folder's time as it was: backup and build tools
+    // would read a new one as a change of the folder.
+    const timespec folderTime{1600000000, 5};
+    const timespec times[2] = {folderTime, folderTime};
+    ASSERT_EQ(::utimensat(AT_FDCWD, root.c_str(), times, 0), 0);
+
     DisplayRow folderRow;
     folderRow.kind = DisplayRow::DisplayKind::folder;
     folderRow.registeredItemID = folderID_;
@@ -411,6 +418,10 @@ TEST_F(BulkRunTest, TheCountsShownForAFolderAreTheFilesItsRunsTake)
     ASSERT_TRUE(test::waitUntil([&] { return progress->isFinished(); }));
     EXPECT_EQ(progress->succeededCount(), shown.compressableCount);
     model_->setOperationProgress(nullptr);
+    struct stat folderNow {};
+    ASSERT_EQ(::stat(root.c_str(), &folderNow), 0);
+    EXPECT_EQ(folderNow.st_mtim.tv_sec, folderTime.tv_sec);
+    EXPECT_EQ(folderNow.st_mtim.tv_nsec, folderTime.tv_nsec);
 
     const FolderAggregate after = aggregateFolder(children, model_->cache().entries());
     EXPECT_EQ(after.compressedCount, 5);

@@ -143,8 +143,10 @@ void runBulkOperation(const std::shared_ptr<BulkRun>& run)
     std::vector<std::function<int()>> workers;
     for (int i = 0; i < run->concurrency; ++i) {
         workers.push_back([window, weakRun] {
-            // Each worker groups the commits of its files (SwapBatch).
-            engine::SwapBatch batch;
+            // Each worker groups the commits of its files (SwapBatch). A file
+            // counts as done once committed, so the batches stay small and
+            // young enough for the progress to move file by file to the eye.
+            engine::SwapBatch batch(BulkOperationRunner::batchLimits);
             const auto deliver = [weakRun](FileOutcome outcome) {
                 postToMainThread([weakRun, outcome = std::move(outcome)]() mutable {
                     if (const auto r = weakRun.lock())
