@@ -140,6 +140,15 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
 
 namespace {
 
+// The daemon's death is seen by the kernel at once: every request to it
+// fails with ENOTCONN. statfs always makes one; a stat may be answered from
+// the attribute cache and succeed on a dead mount.
+bool daemonIsGone(const std::filesystem::path& mountPoint)
+{
+    struct statfs sf {};
+    return ::statfs(mountPoint.c_str(), &sf) != 0 && errno == ENOTCONN;
+}
+
 class MountResolver;
 MountResolver& resolver();
 
@@ -196,12 +205,7 @@ public:
             reloadIfChanged();
         if (mounts_.empty())
             return {path, {}, std::nullopt};
-        std::error_code code;
-        const std::filesystem::path absolute =
-            (path.is_absolute() ? path : std::filesystem::current_path(code) / path).lexically_normal();
-        std::string text = absolute.native();
-        while (text.size() > 1 && text.back() == '/')
-            text.pop_back();
+        const std::string text = absoluteNormalPath(path).native();
         const auto mount = kelvanefsMountOf(table_, text);
         if (!mount)
             return {path, {}, std::nullopt};
@@ -338,9 +342,7 @@ MountService mountServiceOf(const std::filesystem::path& path)
         return {MountService::State::unreachable, *reach.mountPoint};
     // The folder below stays reachable through a descriptor handed out
     // before the daemon died; the mount point tells whether it still serves.
-    // statfs always asks the daemon; a stat may be answered from the cache.
-    struct statfs sf {};
-    if (::statfs(reach.mountPoint->c_str(), &sf) != 0 && errno == ENOTCONN)
+    if (daemonIsGone(*reach.mountPoint))
         return {MountService::State::dead, *reach.mountPoint};
     return {MountService::State::served, *reach.mountPoint};
 }
@@ -359,11 +361,7 @@ namespace {
 
 KelvanefsMountHealth healthOf(const MountEntry& entry)
 {
-    // The daemon's death is seen by the kernel at once: every request to it
-    // fails with ENOTCONN. statfs always makes one; a stat may be answered
-    // from the attribute cache and succeed on a dead mount.
-    struct statfs sf {};
-    if (::statfs(entry.mountPoint.c_str(), &sf) != 0 && errno == ENOTCONN)
+    if (daemonIsGone(entry.mountPoint))
         return KelvanefsMountHealth::dead;
     // A descriptor handed out earlier outlives both the daemon and its
     // socket, so the socket itself is asked.
