@@ -1,19 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "engine/SwapBatch.h"
 
-#include "engine/FileCompressionError.h"
 #include "engine/ReplacementSteps.h"
-#include "engine/StepObserver.h"
 #include "platform/FileSystem.h"
-#include "platform/PosixError.h"
 
-#include <cerrno>
-#include <map>
 #include <set>
 
 namespace kelvane::engine {
-
-using Error = FileCompressionError;
 
 SwapBatch::SwapBatch(Limits limits) : limits_(limits) {}
 
@@ -48,31 +41,17 @@ void SwapBatch::commit()
     std::vector<std::optional<Outcome>> failed(queued.size());
     const auto fail = [&](std::size_t i) { failed[i] = Outcome{std::nullopt, std::current_exception()}; };
 
-    // Every replacement durable before any rename. One file flushes alone
-    // (cheaper than its whole file system); several flush their file
-    // systems once each.
-    if (queued.size() == 1) {
+    // Every replacement durable before any rename. The writes of all of
+    // them start first, so the flushes that follow share the disk's work and
+    // its journal commits; each file's own flush reports its own failure, and
+    // no other program's unwritten data is waited for.
+    for (Queued& entry : queued)
+        platform::startWriteback(entry.swap.temporary_.descriptor());
+    for (std::size_t i = 0; i < queued.size(); ++i) {
         try {
-            replacement::flushReplacement(queued[0].swap.temporary_);
+            replacement::flushReplacement(queued[i].swap.temporary_);
         } catch (...) {
-            fail(0);
-        }
-    } else {
-        std::map<dev_t, std::vector<std::size_t>> byDevice;
-        for (std::size_t i = 0; i < queued.size(); ++i)
-            byDevice[queued[i].swap.snapshot_.dev].push_back(i);
-        for (const auto& [device, members] : byDevice) {
-            TemporaryFile& first = queued[members.front()].swap.temporary_;
-            if (platform::syncfs(first.descriptor()) == 0) {
-                notifyStep("fsync kvtmp");
-                continue;
-            }
-            const int error = errno;
-            for (const std::size_t i : members) {
-                const Error failure(Error::ioError{queued[i].swap.temporary_.path(),
-                                                   platform::PosixError("syncfs kvtmp", error).description()});
-                failed[i] = Outcome{std::nullopt, std::make_exception_ptr(failure)};
-            }
+            fail(i);
         }
     }
 

@@ -15,9 +15,10 @@ namespace kelvane::engine {
 
 // Commits prepared swaps together. Flushing each replacement on its own
 // costs a journal commit per file, which bounds a run of many small files
-// by the disk's wait, not by the encoder. A batch makes all its
-// replacements durable with one flush per file system, then renames them
-// in, then flushes each folder once. A crash at any point still leaves every
+// by the disk's wait, not by the encoder. A batch starts writing all its
+// replacements out at once and then flushes each (the flushes share the
+// disk's work and the journal's commits), then renames them in, then
+// flushes each folder once. A crash at any point still leaves every
 // file either as it was or replaced by its proven replacement: nothing is
 // renamed before every replacement of the batch is on disk, and a leftover
 // temporary file carries the marker by which a later run removes it.

@@ -686,7 +686,7 @@ ssize_t write(int fd, const void* data, std::size_t size) { return ::write(fd, d
 off_t lseek(int fd, off_t offset, int whence) { return ::lseek(fd, offset, whence); }
 int fsync(int fd) { return ::fsync(fd); }
 
-int syncfs(int fd) { return ::syncfs(fd); }
+int startWriteback(int fd) { return ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE); }
 
 int rename(const std::filesystem::path& fromGiven, const std::filesystem::path& toGiven)
 {

@@ -135,8 +135,10 @@ bool openForWritingElsewhere(int fd);
 ssize_t write(int fd, const void* data, std::size_t size);
 off_t lseek(int fd, off_t offset, int whence);
 int fsync(int fd);
-// Flushes the whole file system that holds `fd`: one journal commit for many files.
-int syncfs(int fd);
+// Starts writing `fd`'s dirty pages out without waiting for them: started
+// for many files before each is flushed, their writes and the journal
+// commit that records them are shared instead of paid per file.
+int startWriteback(int fd);
 
 // --- names and metadata ---------------------------------------------------
 

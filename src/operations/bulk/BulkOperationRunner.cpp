@@ -143,9 +143,8 @@ void runBulkOperation(const std::shared_ptr<BulkRun>& run)
     std::vector<std::function<int()>> workers;
     for (int i = 0; i < run->concurrency; ++i) {
         workers.push_back([window, weakRun] {
-            // Each worker groups the commits of its files (SwapBatch). A file
-            // counts as done once committed, so the batches stay small and
-            // young enough for the progress to move file by file to the eye.
+            // Each worker commits its files through a SwapBatch of its own
+            // (see batchLimits).
             engine::SwapBatch batch(BulkOperationRunner::batchLimits);
             const auto deliver = [weakRun](FileOutcome outcome) {
                 postToMainThread([weakRun, outcome = std::move(outcome)]() mutable {
