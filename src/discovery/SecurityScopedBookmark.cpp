@@ -19,7 +19,8 @@ SecurityScopedBookmark::Resolved SecurityScopedBookmark::resolveBookmark(std::sp
         auto resolved = platform::resolveBookmarkData(data, platform::kBookmarkResolutionWithSecurityScope);
         return {std::move(resolved.path), resolved.isStale};
     } catch (const platform::BookmarkDataError& e) {
-        throw BookmarkError(BookmarkError::resolutionFailed{e.what()});
+        const auto* failed = e.as<platform::BookmarkDataCases::resolutionFailed>();
+        throw BookmarkError(BookmarkError::resolutionFailed{e.what(), failed ? failed->path : std::filesystem::path()});
     }
 }
 

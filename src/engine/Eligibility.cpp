@@ -26,7 +26,7 @@ using Error = FileCompressionError;
 
 namespace {
 
-std::atomic<bool> mountRuleOn{false};  // on with the mount keeper in the runners
+std::atomic<bool> mountRuleOn{true};
 
 // lstat without following links, then the checks every operation shares.
 platform::FileStat lstatSnapshot(const std::filesystem::path& url)

@@ -11,12 +11,16 @@
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
 
+#include "support/KelvanefsMounts.h"
 #include "support/TempDir.h"
 
 #include "KelvaneProcess.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 #include <algorithm>
@@ -94,13 +98,27 @@ protected:
         ASSERT_TRUE(decision.as<discovery::RegistrationDecision::willRegister>()) << decision.description();
     }
 
-    // The store is closed while the executable runs, as it would be between two runs of cron.
+    // The store is closed while the executable runs, as it would be between
+    // two runs of cron. The run mounts kelvanefs over the registered folders:
+    // through them every program reads each file as it was written. The
+    // mounts are then taken down, so that the checks look at the disk itself
+    // (and the next run has to mount again).
     ProcessResult runHeadless()
     {
         container_.reset();
         ProcessResult result = kelvane_.run({"--auto-recompress"});
+        for (const auto& [path, bytes] : originals_)
+            EXPECT_TRUE(readAsAnyProgram(path) == bytes) << path << " does not read as written through the mount";
+        kelvane::test::unmountKelvanefsBelow(home_.path());
         container_ = store::makeModelContainer(kelvane_.storeFile());
         return result;
+    }
+
+    // Plain reads, as a program that knows nothing of Kelvane makes them.
+    static Bytes readAsAnyProgram(const fs::path& path)
+    {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     static bool compressedOnDisk(const fs::path& path)
@@ -147,7 +165,19 @@ protected:
     std::mt19937 rng_{20240611};
 };
 
-TEST_F(AutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndReadBackExactly)
+// The run compresses only under a live kelvanefs mount, which it makes: the
+// tests that see files compressed need a usable FUSE.
+class MountingAutoRecompressTest : public AutoRecompressTest {
+protected:
+    void SetUp() override
+    {
+        if (const auto why = kelvane::test::whyNoKelvanefsMounts())
+            GTEST_SKIP() << "the run cannot mount kelvanefs here: " << *why;
+        AutoRecompressTest::SetUp();
+    }
+};
+
+TEST_F(MountingAutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndReadBackExactly)
 {
     const fs::path documents = home_ / "Documents";
     const fs::path report = write(documents / "report.txt", text(40'000));
@@ -209,7 +239,7 @@ TEST_F(AutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndReadBackEx
     EXPECT_FALSE(fs::exists(kelvane_.settingsFile()));
 }
 
-TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAlone)
+TEST_F(MountingAutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAlone)
 {
     const fs::path work = home_ / "Work";
     const fs::path fine = write(work / "fine.txt", text(20'000));
@@ -242,7 +272,7 @@ TEST_F(AutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesThatFileAl
 
 // The journal line of a failed file names it once and says in words what
 // Kelvane was doing and what the system answered; no raw error number.
-TEST_F(AutoRecompressTest, AFailureLineNamesTheFileOnceAndTheReasonInWords)
+TEST_F(MountingAutoRecompressTest, AFailureLineNamesTheFileOnceAndTheReasonInWords)
 {
     const fs::path locked = home_ / "Locked";
     const fs::path file = write(locked / "text3.txt", text(20'000));
@@ -268,7 +298,7 @@ TEST_F(AutoRecompressTest, AFailureLineNamesTheFileOnceAndTheReasonInWords)
     expectContentsKept();
 }
 
-TEST_F(AutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFailingTheRun)
+TEST_F(MountingAutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFailingTheRun)
 {
     const fs::path kept = write(home_ / "Kept" / "a.txt", text(20'000));
     const fs::path gone = home_ / "Gone";
@@ -289,6 +319,77 @@ TEST_F(AutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFailingTheRu
                   "走査 1 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
                       + display::formatBytes(savedBy(kept)).toStdString());
     EXPECT_TRUE(compressedOnDisk(kept));
+    expectContentsKept();
+}
+
+// Where kelvanefs cannot be mounted, compressing would leave every other
+// program reading stored data: the run names each folder with the reason,
+// fails, and touches nothing.
+TEST_F(AutoRecompressTest, WithoutFuseEachFolderIsNamedWithTheReasonTheRunFailsAndNothingIsTouched)
+{
+    kelvane_.setEnvironment(QStringLiteral("KELVANE_FUSE_DEVICE"), QString::fromStdString((home_ / "no-fuse").string()));
+    const fs::path work = home_ / "Work";
+    const fs::path file = write(work / "notes.txt", text(40'000));
+    const fs::path single = write(home_ / "Single" / "ledger.csv", text(30'000));
+    registerItem(work, ItemKind::folder);
+    registerItem(single, ItemKind::file);
+
+    const ProcessResult result = runHeadless();
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string reason = "FUSE のデバイスがないため、kelvanefs をマウントできません";
+    for (const fs::path& item : {work, single}) {
+        const std::string line = "[Kelvane] 失敗: " + item.string() + ": " + reason;
+        EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << "one line a folder: " << result.err;
+    ASSERT_TRUE(result.out.starts_with(startLine(2))) << result.out;
+    expectSummary(result.out.substr(startLine(2).size()),
+                  "走査 0 件 / 成功 0 / 失敗 2 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 0 B");
+    EXPECT_TRUE(kelvane::test::kelvanefsMountsBelow(home_.path()).empty());
+    for (const fs::path& path : {file, single}) {
+        EXPECT_FALSE(compressedOnDisk(path)) << path;
+        EXPECT_TRUE(kelvane::test::readRawFile(path) == originals_.at(path)) << path;
+    }
+}
+
+// A daemon killed (a crash, the OOM killer) leaves its folder a dead mount in
+// which nothing can be read; the next run makes the mount again and goes on.
+TEST_F(MountingAutoRecompressTest, AMountWhoseDaemonWasKilledIsMadeAgainByTheNextRun)
+{
+    const fs::path work = home_ / "Work";
+    const fs::path first = write(work / "first.txt", text(40'000));
+    registerItem(work, ItemKind::folder);
+    container_.reset();
+    ProcessResult result = kelvane_.run({"--auto-recompress"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    ASSERT_EQ(kelvane::test::kelvanefsMountsBelow(home_.path()), std::vector<fs::path>{work});
+
+    // A program saves a new file through the mount; then the daemon dies.
+    const fs::path second = write(work / "second.txt", text(40'000));
+    const std::vector<pid_t> daemons = kelvane::test::kelvanefsDaemonsOf(work);
+    ASSERT_EQ(daemons.size(), 1u);
+    ASSERT_EQ(::kill(daemons.front(), SIGKILL), 0);
+    bool dead = false;
+    for (int look = 0; look < 6000 && !dead; ++look) {
+        std::error_code code;
+        (void)fs::status(first, code);
+        dead = code.value() == ENOTCONN;
+        if (!dead)
+            ::usleep(5000);
+    }
+    ASSERT_TRUE(dead) << "the folder did not become a dead mount";
+
+    result = runHeadless();
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
+    expectSummary(result.out.substr(startLine(1).size()),
+                  "走査 2 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 0 / 削減 "
+                      + display::formatBytes(savedBy(second)).toStdString());
+    EXPECT_TRUE(compressedOnDisk(first));
+    EXPECT_TRUE(compressedOnDisk(second));
     expectContentsKept();
 }
 

@@ -53,7 +53,7 @@ protected:
     {
         std::FILE* o = std::tmpfile();
         std::FILE* e = std::tmpfile();
-        const int status = HeadlessAutoRecompressRunner(container_, o, e).run();
+        const int status = HeadlessAutoRecompressRunner(container_, o, e, serve_).run();
         const auto slurp = [](std::FILE* f) {
             std::string text;
             std::rewind(f);
@@ -86,6 +86,15 @@ protected:
     std::shared_ptr<store::ModelContainer> container_;
     std::map<fs::path, Bytes> originals_;
     std::mt19937 rng_{314};
+    // The mount keeper's stand-in: every item served, but those refused here.
+    std::map<fs::path, MountRefusal> refusals_;
+    std::vector<fs::path> askedToServe_;
+    HeadlessAutoRecompressRunner::ServeItem serve_ = [this](const fs::path& item, discovery::ItemKind) -> MountOutcome {
+        askedToServe_.push_back(item);
+        if (const auto refused = refusals_.find(item); refused != refusals_.end())
+            return refused->second;
+        return MountServed{item};
+    };
 };
 
 TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFilesAlone)
@@ -312,6 +321,42 @@ TEST_F(HeadlessRunTest, OtherRunsReplacementFilesAreNeitherCountedNorCompressed)
     EXPECT_FALSE(compressedOnDisk(kept));
     EXPECT_TRUE(kelvane::test::readRawFile(kept) == originals_.at(kept));
     EXPECT_FALSE(fs::exists(leftover));
+}
+
+// Compressing where no mount serves the files would leave every other program
+// reading their stored data: such an item is a failure of the run, with its
+// reason, and the other items are still compressed.
+TEST_F(HeadlessRunTest, AnItemNoMountCanServeIsNamedWithItsReasonFailsTheRunAndIsLeftAlone)
+{
+    auto& context = container_->mainContext();
+    const fs::path served = write(dir_ / "Served" / "a.txt", test::textBytes(rng_, 30000));
+    const fs::path unserved = write(dir_ / "Unserved" / "b.txt", test::textBytes(rng_, 30000));
+    const fs::path lone = write(dir_ / "Lone" / "c.txt", test::textBytes(rng_, 30000));
+    test::registerItem(context, dir_ / "Served", ItemKind::folder);
+    test::registerItem(context, dir_ / "Unserved", ItemKind::folder);
+    test::registerItem(context, lone, ItemKind::file);
+    const MountRefusal noDevice{MountRefusal::Kind::fuseDeviceMissing, {}, "/dev/fuse: No such file or directory"};
+    refusals_[dir_ / "Unserved"] = noDevice;
+    refusals_[lone] = MountRefusal{MountRefusal::Kind::mountFailed, dir_ / "Lone", "kelvanefs: exit 1"};
+
+    std::string out, err;
+    EXPECT_EQ(run(out, err), 1);
+    EXPECT_EQ(err, HeadlessAutoRecompressRunner::failureLine(dir_ / "Unserved", noDevice.text())
+                       + HeadlessAutoRecompressRunner::failureLine(lone, refusals_.at(lone).text()));
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << "one line per item: " << err;
+    EXPECT_NE(out.find("走査 1 件 / 成功 1 / 失敗 2 / "), std::string::npos) << out;
+    EXPECT_TRUE(compressedOnDisk(served));
+    for (const fs::path& file : {unserved, lone}) {
+        EXPECT_FALSE(compressedOnDisk(file)) << file;
+        EXPECT_TRUE(kelvane::test::readRawFile(file) == originals_.at(file)) << file;
+    }
+    EXPECT_EQ(askedToServe_, (std::vector<fs::path>{dir_ / "Served", dir_ / "Unserved", lone}));
+
+    // Once a mount serves it, the next run compresses there.
+    refusals_.clear();
+    EXPECT_EQ(run(out, err), 0) << err;
+    EXPECT_TRUE(compressedOnDisk(unserved));
+    EXPECT_TRUE(compressedOnDisk(lone));
 }
 
 TEST_F(HeadlessRunTest, EmptyStoreAndUnreadableStore)

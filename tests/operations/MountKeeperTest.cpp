@@ -9,6 +9,7 @@
 #include "operations/mounts/RegisteredMounts.h"
 #include "operations/OperationsTestSupport.h"
 #include "platform/KelvanefsMount.h"
+#include "support/KelvanefsMounts.h"
 #include "support/ScopedEnvironment.h"
 
 #include <sys/mount.h>
@@ -135,6 +136,18 @@ TEST_F(MountKeeperTest, AKilledDaemonsDeadMountIsMadeAgainWithNothingLost)
     EXPECT_EQ(platform::kelvanefsMountState(folder())->health, platform::KelvanefsMountHealth::live);
     EXPECT_EQ(fs::test::readAll(folder() / "inner" / "kept.txt"), text);
     EXPECT_EQ(kelvanefsMountsIn(root()), std::vector<Path>{folder()}) << "the dead mount is gone, one live one is there";
+
+    // Asked for the mount point itself, which does not even say it is a folder once dead.
+    const std::vector<pid_t> daemons = kelvane::test::kelvanefsDaemonsOf(folder());
+    ASSERT_EQ(daemons.size(), 1u);
+    ASSERT_EQ(::kill(daemons.front(), SIGKILL), 0);
+    ASSERT_TRUE(fs::test::waitFor([&] {
+        const auto state = platform::kelvanefsMountState(folder());
+        return state && state->health == platform::KelvanefsMountHealth::dead;
+    }));
+    EXPECT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
+    EXPECT_EQ(fs::test::readAll(folder() / "inner" / "kept.txt"), text);
+    EXPECT_EQ(kelvanefsMountsIn(root()), std::vector<Path>{folder()});
 }
 
 TEST_F(MountKeeperTest, MissingFoldersAndThePlacesAboveTheHomeAreRefusedAndNothingIsMounted)

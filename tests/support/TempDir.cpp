@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "support/TempDir.h"
 
+#include "support/KelvanefsMounts.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -37,6 +39,8 @@ TempDir::~TempDir()
                 ::setenv(name.c_str(), value.c_str(), 1);
         }
     }
+    // A mount a test's Kelvane made inside must not outlive it.
+    unmountKelvanefsBelow(path_);
     std::error_code ec;
     // Files made read-only or immutable by a test must not stop the clean-up.
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,

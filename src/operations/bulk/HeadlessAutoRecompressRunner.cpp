@@ -56,9 +56,14 @@ void writeLine(std::FILE* stream, const std::string& line)
 }  // namespace
 
 HeadlessAutoRecompressRunner::HeadlessAutoRecompressRunner(std::shared_ptr<store::ModelContainer> container,
-                                                           std::FILE* out, std::FILE* err)
-    : container_(std::move(container)), out_(out), err_(err)
+                                                           std::FILE* out, std::FILE* err, ServeItem serve)
+    : container_(std::move(container)), out_(out), err_(err), serve_(std::move(serve))
 {
+    if (!serve_)
+        serve_ = [keeper = std::make_shared<const MountKeeper>()](const std::filesystem::path& item,
+                                                                  discovery::ItemKind kind) {
+            return keeper->ensureServed(item, kind);
+        };
 }
 
 std::string HeadlessAutoRecompressRunner::startLine(std::size_t itemCount)
@@ -121,19 +126,15 @@ int HeadlessAutoRecompressRunner::run()
     engine::SwapBatch batch;
 
     for (const auto& item : items) {
-        discovery::SecurityScopedBookmark::Resolved resolved;
-        try {
-            resolved = discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark());
-        } catch (const std::exception&) {
-            Logger::cli().notice("bookmark resolve failed for %{private}s", item->displayName());
+        const std::optional<RegisteredPath> resolved = servedPlace(*item, tally);
+        if (!resolved)
             continue;
-        }
-        const bool accessing = platform::startAccessingSecurityScopedResource(resolved.url);
+        const bool accessing = platform::startAccessingSecurityScopedResource(resolved->path);
 
         std::vector<std::filesystem::path> files;
         if (itemKindOf(*item) == ItemKind::folder) {
             discovery::SearchCriteria criteria;
-            criteria.rootURL = resolved.url;
+            criteria.rootURL = resolved->path;
             criteria.recursive = item->includeSubfolders();
             criteria.modifiedBefore = cutoff;
             criteria.excludeAlreadyCompressed = true;
@@ -143,10 +144,10 @@ int HeadlessAutoRecompressRunner::run()
                     files.push_back(std::move(candidate.url));
             } catch (const std::exception& error) {
                 Logger::cli().notice("search failed for %{private}s: %{public}s", item->displayName(),
-                                     publicFailureText(error.what(), {resolved.url}));
+                                     publicFailureText(error.what(), {resolved->path}));
             }
         } else {
-            files.push_back(resolved.url);
+            files.push_back(resolved->path);
         }
         for (const auto& url : files)
             processFile(url, cutoff, tally, batch);
@@ -154,7 +155,7 @@ int HeadlessAutoRecompressRunner::run()
         batch.commit();
 
         if (accessing)
-            platform::stopAccessingSecurityScopedResource(resolved.url);
+            platform::stopAccessingSecurityScopedResource(resolved->path);
     }
 
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -163,6 +164,31 @@ int HeadlessAutoRecompressRunner::run()
                        static_cast<long>(tally.candidates), static_cast<long>(tally.succeeded),
                        static_cast<long>(tally.failed), static_cast<long long>(tally.savedBytes));
     return tally.failed > 0 ? 1 : 0;
+}
+
+std::optional<RegisteredPath> HeadlessAutoRecompressRunner::servedPlace(const store::RegisteredItem& item,
+                                                                        Tally& tally)
+{
+    std::optional<RegisteredPath> place = registeredPathOf(item);
+    if (!place) {
+        Logger::cli().notice("bookmark resolve failed for %{private}s", item.displayName());
+        return std::nullopt;
+    }
+    const MountOutcome outcome = serve_(place->path, place->kind);
+    const auto* refusal = std::get_if<MountRefusal>(&outcome);
+    if (!refusal)
+        return place;
+    if (refusal->kind == MountRefusal::Kind::folderMissing) {
+        // Moved or deleted since it was registered: nothing to do there, as
+        // for an item whose bookmark no longer resolves.
+        Logger::cli().notice("registered item not found: %{private}s", place->path.string());
+        return std::nullopt;
+    }
+    ++tally.failed;
+    writeLine(err_, failureLine(place->path, refusal->text()));
+    Logger::cli().error("not compressed, no kelvanefs mount serves %{private}s: %{public}s", place->path.string(),
+                        refusal->text());
+    return std::nullopt;
 }
 
 void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,

@@ -2,16 +2,19 @@
 #pragma once
 
 #include "engine/SwapBatch.h"
+#include "operations/mounts/MountKeeper.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
 namespace kelvane::store {
 class ModelContainer;
+class RegisteredItem;
 }
 
 namespace kelvane::operations {
@@ -21,14 +24,23 @@ namespace kelvane::operations {
 // Files modified in the last 30 minutes may still be open in an editor,
 // which a flock cannot tell, so they are left alone. Reads the store through
 // a read-only context of its own and writes nothing to it.
+//
+// Each registered item is first served by a live kelvanefs mount (made, or
+// healed, by the mount keeper): only there do other programs read a
+// compressed file as its original. An item no mount can serve is a failure
+// of the run, named on `err` with the reason, and nothing in it is touched.
 class HeadlessAutoRecompressRunner {
 public:
     static constexpr std::chrono::seconds recentModificationWindow{1800};
 
+    // Makes sure a live mount serves a registered item (MountKeeper::ensureServed).
+    using ServeItem = std::function<MountOutcome(const std::filesystem::path&, discovery::ItemKind)>;
+
     // The two lines of the run go to `out`; the store failure and one line per
-    // failed file go to `err`.
+    // failed file or unserved item go to `err`. Without `serve`, the mount
+    // keeper of this host.
     explicit HeadlessAutoRecompressRunner(std::shared_ptr<store::ModelContainer> container, std::FILE* out = stdout,
-                                          std::FILE* err = stderr);
+                                          std::FILE* err = stderr, ServeItem serve = {});
 
     // The exit status: 1 when the store cannot be read or a file failed, else 0.
     int run();
@@ -50,6 +62,7 @@ public:
     static std::string failureLine(const std::filesystem::path& file, const std::string& reason);
 
 private:
+    std::optional<RegisteredPath> servedPlace(const store::RegisteredItem& item, Tally& tally);
     void processFile(const std::filesystem::path& url, std::chrono::system_clock::time_point cutoff, Tally& tally,
                      engine::SwapBatch& batch);
     void countSuccess(const engine::CompressionResult& result, Tally& tally);
@@ -58,6 +71,7 @@ private:
     std::shared_ptr<store::ModelContainer> container_;
     std::FILE* out_;
     std::FILE* err_;
+    ServeItem serve_;
 };
 
 }  // namespace kelvane::operations

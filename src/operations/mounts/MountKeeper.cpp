@@ -174,8 +174,12 @@ MountOutcome MountKeeper::ensureServed(const Path& item, discovery::ItemKind kin
     std::error_code code;
     Path folder = std::filesystem::canonical(given, code);
     if (code.value() == ENOTCONN)
-        folder = given;  // in a dead mount: the table tells the rest
-    else if (code || !std::filesystem::is_directory(folder, code))
+        folder = given;
+    else if (code)
+        return refused(Kind::folderMissing, given);
+    // A dead mount answers nothing, not even whether it is a folder: the
+    // table tells the rest.
+    if (!std::filesystem::is_directory(folder, code) && code.value() != ENOTCONN)
         return refused(Kind::folderMissing, given);
     if (auto place = placeRefusal(folder))
         return *place;
@@ -344,19 +348,32 @@ MountRelease MountKeeper::releaseIfUnneeded(const RegisteredPath& removed,
     return MountRelease::removed;
 }
 
+std::optional<RegisteredPath> registeredPathOf(const store::RegisteredItem& item)
+{
+    // A kind this version does not know is taken as a file, as the runs do.
+    const auto kind = std::optional(discovery::itemKindFromRawValue(item.kind()).value_or(discovery::ItemKind::file));
+    try {
+        return RegisteredPath{discovery::SecurityScopedBookmark::resolveBookmark(item.bookmark()).url, *kind};
+    } catch (const discovery::BookmarkError& error) {
+        // A dead mount hides what lies in it, but the item's place is known:
+        // the keeper heals the mount there.
+        const auto* failed = error.as<discovery::BookmarkError::resolutionFailed>();
+        if (failed && !failed->recordedPath.empty()) {
+            const auto state = platform::kelvanefsMountState(failed->recordedPath);
+            if (state && state->health == platform::KelvanefsMountHealth::dead)
+                return RegisteredPath{failed->recordedPath, *kind};
+        }
+        platform::Logger::data().error("registered item not found, not mounted: %{public}s", error.what());
+        return std::nullopt;
+    }
+}
+
 std::vector<RegisteredPath> registeredPaths(store::ModelContext& context)
 {
     std::vector<RegisteredPath> paths;
-    for (const auto& item : context.fetch<store::RegisteredItem>()) {
-        const auto kind = discovery::itemKindFromRawValue(item->kind());
-        if (!kind)
-            continue;
-        try {
-            paths.push_back({discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark()).url, *kind});
-        } catch (const discovery::BookmarkError& error) {
-            platform::Logger::data().error("registered item not found, not mounted: %{public}s", error.what());
-        }
-    }
+    for (const auto& item : context.fetch<store::RegisteredItem>())
+        if (auto path = registeredPathOf(*item))
+            paths.push_back(std::move(*path));
     return paths;
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <variant>
@@ -14,6 +15,7 @@
 
 namespace kelvane::store {
 class ModelContext;
+class RegisteredItem;
 }
 
 namespace kelvane::platform {
@@ -102,6 +104,11 @@ private:
 
     MountKeeperSettings settings_;
 };
+
+// Where a registered item is; for one hidden by a dead kelvanefs mount of
+// this user, where it was (the keeper heals the mount there). Nothing for an
+// item that is gone or whose bookmark is damaged (logged).
+std::optional<RegisteredPath> registeredPathOf(const store::RegisteredItem& item);
 
 // The registered items the store holds, as paths (the main thread's
 // context); an item whose bookmark no longer resolves is left out.
