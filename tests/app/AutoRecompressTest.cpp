@@ -16,6 +16,8 @@
 
 #include "KelvaneProcess.h"
 
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -28,6 +30,7 @@
 #include <cstring>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <random>
 #include <regex>
 #include <string>
@@ -390,6 +393,43 @@ TEST_F(MountingAutoRecompressTest, AMountWhoseDaemonWasKilledIsMadeAgainByTheNex
                       + display::formatBytes(savedBy(second)).toStdString());
     EXPECT_TRUE(compressedOnDisk(first));
     EXPECT_TRUE(compressedOnDisk(second));
+    expectContentsKept();
+}
+
+// Two runs starting at once (a timer's and one started by hand) make one
+// mount between them, and each file is compressed once.
+TEST_F(MountingAutoRecompressTest, TwoRunsStartingAtOnceMakeOneMountAndCompressEachFileOnce)
+{
+    const fs::path work = home_ / "Work";
+    std::vector<fs::path> files;
+    for (int i = 0; i < 6; ++i)
+        files.push_back(write(work / ("part" + std::to_string(i) + ".txt"), text(60'000)));
+    registerItem(work, ItemKind::folder);
+    container_.reset();
+
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (int i = 0; i < 2; ++i) {
+        runs.push_back(std::make_unique<QProcess>());
+        runs.back()->setProcessEnvironment(kelvane_.environment());
+    }
+    for (auto& run : runs)
+        run->start(QStringLiteral(KELVANE_BINARY_DIR "/kelvane"), {QStringLiteral("--auto-recompress")});
+    int succeeded = 0;
+    for (auto& run : runs) {
+        ASSERT_TRUE(run->waitForFinished(120'000));
+        EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
+        const std::string out = run->readAllStandardOutput().toStdString();
+        std::smatch counted;
+        ASSERT_TRUE(std::regex_search(out, counted, std::regex("成功 ([0-9]+) / 失敗 0 /"))) << out;
+        succeeded += std::stoi(counted[1]);
+    }
+    EXPECT_EQ(succeeded, 6);
+    EXPECT_EQ(kelvane::test::kelvanefsMountsBelow(home_.path()), std::vector<fs::path>{work});
+    for (const auto& [path, bytes] : originals_)
+        EXPECT_TRUE(readAsAnyProgram(path) == bytes) << path;
+    kelvane::test::unmountKelvanefsBelow(home_.path());
+    for (const fs::path& file : files)
+        EXPECT_TRUE(compressedOnDisk(file)) << file;
     expectContentsKept();
 }
 

@@ -33,8 +33,8 @@ constexpr TextStyle calloutSecondary = TextStyle::calloutSecondary;
 
 QString linuxReadingNote()
 {
-    return QStringLiteral("Linux では、kelvanefs でマウントしたフォルダの圧縮済みファイルは、どのアプリからも元のデータとして"
-                          "読めます。マウントしていないフォルダでは、他のアプリで使う前に Kelvane で解除してください。");
+    return QStringLiteral("Linux では、Kelvane が登録したフォルダに kelvanefs を自動でマウントするので、圧縮済みファイルはどのアプリからも元のデータとして読めます。"
+                          "マウントできない場所では圧縮しません（理由はメイン画面に表示されます）。");
 }
 
 const std::vector<ExplainerBlock>& explainerBlocks()

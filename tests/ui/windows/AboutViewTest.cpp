@@ -375,8 +375,8 @@ QStringList paragraphTexts(const QWidget* root)
 TEST_F(AboutViewTest, TheTextsAreAsWrittenWordedForLinuxOnlyWhereThisDesktopDiffers)
 {
     auto view = open();
-    const QString note = "Linux では、kelvanefs でマウントしたフォルダの圧縮済みファイルは、どのアプリからも元のデータとして読めます。"
-                         "マウントしていないフォルダでは、他のアプリで使う前に Kelvane で解除してください。";
+    const QString note = "Linux では、Kelvane が登録したフォルダに kelvanefs を自動でマウントするので、圧縮済みファイルはどのアプリからも元のデータとして読めます。"
+                         "マウントできない場所では圧縮しません（理由はメイン画面に表示されます）。";
 
     // The explainer: the note follows both claims that programs see the
     // original data, and nothing else was reworded.
