@@ -9,7 +9,10 @@
 #include "app/ReminderUpkeep.h"
 #include "app/StoreOpenFailure.h"
 #include "app/WindowScenes.h"
+#include "engine/Eligibility.h"
+#include "operations/mounts/MountKeeper.h"
 #include "operations/mounts/RegisteredMounts.h"
+#include "operations/rows/RegisteredItemKind.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/windows/MainWindowModel.h"
 #include "operations/bulk/PublicFailureText.h"
@@ -72,6 +75,12 @@ std::optional<KelvaneApp> KelvaneApp::start(RunMode mode, std::unique_ptr<operat
             failure->show(platform::applicationSupportDirectory() / "store.sqlite", error);
         return std::nullopt;
     }
+    // A file about to be compressed where no mount serves it (its daemon was
+    // killed while this process ran, say) gets its folder mounted first.
+    engine::Eligibility::setServeFolder([keeper = std::make_shared<const operations::MountKeeper>()](
+                                            const std::filesystem::path& folder) {
+        keeper->ensureServed(folder, operations::ItemKind::folder);
+    });
     if (mode.isGui()) {
         platform::Settings settings;
         if (!recordLaunch(settings))

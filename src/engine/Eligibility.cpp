@@ -28,6 +28,24 @@ namespace {
 
 std::atomic<bool> mountRuleOn{true};
 
+// Set once at start-up, before any operation runs; read by every worker.
+Eligibility::ServeFolder& serveFolder()
+{
+    static Eligibility::ServeFolder serve;
+    return serve;
+}
+
+// Why no mount serves `url`, after the program had its chance to mount one.
+std::optional<std::string> stillUnservedReason(const std::filesystem::path& url)
+{
+    std::optional<std::string> reason = Eligibility::unservedReason(url);
+    if (reason && serveFolder()) {
+        serveFolder()(url.parent_path());
+        reason = Eligibility::unservedReason(url);
+    }
+    return reason;
+}
+
 // lstat without following links, then the checks every operation shares.
 platform::FileStat lstatSnapshot(const std::filesystem::path& url)
 {
@@ -69,6 +87,8 @@ void refuseUnreachableMount(const std::filesystem::path& url)
 
 }  // namespace
 
+void Eligibility::setServeFolder(ServeFolder serve) { serveFolder() = std::move(serve); }
+
 void Eligibility::enforceMountRule(bool enforced) { mountRuleOn.store(enforced, std::memory_order_relaxed); }
 
 bool Eligibility::mountRuleEnforced() { return mountRuleOn.load(std::memory_order_relaxed); }
@@ -92,7 +112,7 @@ platform::FileStat Eligibility::check(Conversion conversion, const std::filesyst
     // Compressing where no mount serves the file would leave every other
     // program reading the stored records instead of the original.
     if (conversion == Conversion::compress && mountRuleEnforced()) {
-        if (auto reason = unservedReason(url))
+        if (auto reason = stillUnservedReason(url))
             throw Error(Error::notServedByMount{url, std::move(*reason)});
     } else {
         refuseUnreachableMount(url);

@@ -6,6 +6,7 @@
 #include "platform/UniqueFd.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,13 @@ struct Eligibility {
     // Why no live kelvanefs mount serves `url` (in words for the user), or
     // nothing.
     static std::optional<std::string> unservedReason(const std::filesystem::path& url);
+
+    // What the program does for a file to compress that no mount serves,
+    // before it refuses it: make sure a mount serves the file's folder (the
+    // mount keeper, which mounts or heals it). Blocks; called on any thread.
+    // Unset: the file is refused at once.
+    using ServeFolder = std::function<void(const std::filesystem::path& folder)>;
+    static void setServeFolder(ServeFolder serve);
 
     // The mount rule is on in every program. Tests of everything else, which
     // compress files in folders that no mount serves, turn it off for their

@@ -5,6 +5,9 @@
 #include "fs/MountFixture.h"
 
 #include "engine/FileCompressor.h"
+#include "engine/FileCompressionInspector.h"
+#include "engine/FileCompressionError.h"
+#include "engine/Eligibility.h"
 #include "operations/mounts/MountKeeper.h"
 #include "operations/mounts/RegisteredMounts.h"
 #include "operations/OperationsTestSupport.h"
@@ -148,6 +151,80 @@ TEST_F(MountKeeperTest, AKilledDaemonsDeadMountIsMadeAgainWithNothingLost)
     EXPECT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
     EXPECT_EQ(fs::test::readAll(folder() / "inner" / "kept.txt"), text);
     EXPECT_EQ(kelvanefsMountsIn(root()), std::vector<Path>{folder()});
+}
+
+// As the programs run: the rule on, and the keeper asked for a file's folder
+// before a file is refused. A daemon killed between two actions is made
+// again by the next one, and nothing is compressed while no mount serves.
+TEST_F(MountKeeperTest, TheNextCompressionAfterADaemonWasKilledMountsAgainFirst)
+{
+    std::filesystem::create_directories(folder());
+    const Bytes text = [] {
+        Bytes bytes;
+        for (int i = 0; bytes.size() < 300'000; ++i) {
+            const std::string line = "line " + std::to_string(i % 977) + " of a log that compresses\n";
+            bytes.insert(bytes.end(), line.begin(), line.end());
+        }
+        return bytes;
+    }();
+    kelvane::test::writeRawFile(folder() / "first.log", text);
+    kelvane::test::writeRawFile(folder() / "second.log", text);
+    ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
+
+    std::vector<Path> askedFor;
+    const MountKeeper programKeeper = keeper();
+    engine::Eligibility::setServeFolder([&](const Path& asked) {
+        askedFor.push_back(asked);
+        programKeeper.ensureServed(asked, ItemKind::folder);
+    });
+    engine::Eligibility::enforceMountRule(true);
+    struct Restore {
+        ~Restore()
+        {
+            engine::Eligibility::enforceMountRule(false);
+            engine::Eligibility::setServeFolder({});
+        }
+    } restore;
+
+    engine::FileCompressor{}.compressFile(folder() / "first.log");
+    EXPECT_TRUE(askedFor.empty()) << "a live mount needs no keeper";
+
+    const std::vector<pid_t> daemons = kelvane::test::kelvanefsDaemonsOf(folder());
+    ASSERT_EQ(daemons.size(), 1u);
+    ASSERT_EQ(::kill(daemons.front(), SIGKILL), 0);
+    ASSERT_TRUE(fs::test::waitFor([&] {
+        const auto state = platform::kelvanefsMountState(folder());
+        return state && state->health == platform::KelvanefsMountHealth::dead;
+    }));
+
+    engine::FileCompressor{}.compressFile(folder() / "second.log");
+    EXPECT_EQ(askedFor, std::vector<Path>{folder()});
+    EXPECT_EQ(platform::kelvanefsMountState(folder())->health, platform::KelvanefsMountHealth::live);
+    for (const char* name : {"first.log", "second.log"})
+        EXPECT_EQ(fs::test::readAll(folder() / name), text) << name << " through the mount";
+
+    // Where no mount can be made, the file is refused and left as it was.
+    kelvane::test::writeRawFile(folder() / "third.log", text);
+    for (const pid_t daemon : kelvane::test::kelvanefsDaemonsOf(folder()))
+        ::kill(daemon, SIGKILL);
+    ASSERT_TRUE(fs::test::waitFor([&] {
+        const auto state = platform::kelvanefsMountState(folder());
+        return state && state->health == platform::KelvanefsMountHealth::dead;
+    }));
+    settings_.kelvanefs = root() / "no-kelvanefs";
+    const MountKeeper failingKeeper = keeper();
+    engine::Eligibility::setServeFolder([&](const Path& asked) { failingKeeper.ensureServed(asked, ItemKind::folder); });
+    try {
+        engine::FileCompressor{}.compressFile(folder() / "third.log");
+        ADD_FAILURE() << "compressed where no mount serves";
+    } catch (const engine::FileCompressionError& error) {
+        EXPECT_EQ(error.kind(), engine::FileCompressionError::Kind::notServedByMount) << error.description();
+    }
+    settings_.kelvanefs = fs::test::kKelvanefs;
+    ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
+    EXPECT_EQ(fs::test::readAll(folder() / "third.log"), text);
+    engine::FileCompressionInspector inspector;
+    EXPECT_EQ(inspector.inspect(folder() / "third.log").status.as<engine::FileCompressionStatus::compressed>(), nullptr);
 }
 
 TEST_F(MountKeeperTest, MissingFoldersAndThePlacesAboveTheHomeAreRefusedAndNothingIsMounted)
