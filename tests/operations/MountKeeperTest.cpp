@@ -141,13 +141,7 @@ TEST_F(MountKeeperTest, AKilledDaemonsDeadMountIsMadeAgainWithNothingLost)
     EXPECT_EQ(kelvanefsMountsIn(root()), std::vector<Path>{folder()}) << "the dead mount is gone, one live one is there";
 
     // Asked for the mount point itself, which does not even say it is a folder once dead.
-    const std::vector<pid_t> daemons = kelvane::test::kelvanefsDaemonsOf(folder());
-    ASSERT_EQ(daemons.size(), 1u);
-    ASSERT_EQ(::kill(daemons.front(), SIGKILL), 0);
-    ASSERT_TRUE(fs::test::waitFor([&] {
-        const auto state = platform::kelvanefsMountState(folder());
-        return state && state->health == platform::KelvanefsMountHealth::dead;
-    }));
+    ASSERT_TRUE(kelvane::test::killKelvanefsDaemon(folder()));
     EXPECT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
     EXPECT_EQ(fs::test::readAll(folder() / "inner" / "kept.txt"), text);
     EXPECT_EQ(kelvanefsMountsIn(root()), std::vector<Path>{folder()});
@@ -189,13 +183,7 @@ TEST_F(MountKeeperTest, TheNextCompressionAfterADaemonWasKilledMountsAgainFirst)
     engine::FileCompressor{}.compressFile(folder() / "first.log");
     EXPECT_TRUE(askedFor.empty()) << "a live mount needs no keeper";
 
-    const std::vector<pid_t> daemons = kelvane::test::kelvanefsDaemonsOf(folder());
-    ASSERT_EQ(daemons.size(), 1u);
-    ASSERT_EQ(::kill(daemons.front(), SIGKILL), 0);
-    ASSERT_TRUE(fs::test::waitFor([&] {
-        const auto state = platform::kelvanefsMountState(folder());
-        return state && state->health == platform::KelvanefsMountHealth::dead;
-    }));
+    ASSERT_TRUE(kelvane::test::killKelvanefsDaemon(folder()));
 
     engine::FileCompressor{}.compressFile(folder() / "second.log");
     EXPECT_EQ(askedFor, std::vector<Path>{folder()});
@@ -205,12 +193,7 @@ TEST_F(MountKeeperTest, TheNextCompressionAfterADaemonWasKilledMountsAgainFirst)
 
     // Where no mount can be made, the file is refused and left as it was.
     kelvane::test::writeRawFile(folder() / "third.log", text);
-    for (const pid_t daemon : kelvane::test::kelvanefsDaemonsOf(folder()))
-        ::kill(daemon, SIGKILL);
-    ASSERT_TRUE(fs::test::waitFor([&] {
-        const auto state = platform::kelvanefsMountState(folder());
-        return state && state->health == platform::KelvanefsMountHealth::dead;
-    }));
+    ASSERT_TRUE(kelvane::test::killKelvanefsDaemon(folder()));
     settings_.kelvanefs = root() / "no-kelvanefs";
     const MountKeeper failingKeeper = keeper();
     engine::Eligibility::setServeFolder([&](const Path& asked) { failingKeeper.ensureServed(asked, ItemKind::folder); });

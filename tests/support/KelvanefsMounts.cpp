@@ -2,6 +2,11 @@
 #include "support/KelvanefsMounts.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <sys/statfs.h>
+#include <thread>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -110,6 +115,25 @@ std::vector<pid_t> kelvanefsDaemonsOf(const fs::path& mountPoint)
             daemons.push_back(static_cast<pid_t>(std::stol(name)));
     }
     return daemons;
+}
+
+bool killKelvanefsDaemon(const fs::path& mountPoint)
+{
+    const std::vector<pid_t> daemons = kelvanefsDaemonsOf(mountPoint);
+    if (daemons.empty())
+        return false;
+    for (const pid_t daemon : daemons)
+        ::kill(daemon, SIGKILL);
+    // Generous: a loaded machine may take seconds to reap it.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (;;) {
+        struct statfs sf {};
+        if (::statfs(mountPoint.c_str(), &sf) != 0 && errno == ENOTCONN)
+            return true;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 }  // namespace kelvane::test

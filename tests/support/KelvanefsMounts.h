@@ -23,4 +23,9 @@ void unmountKelvanefsBelow(const std::filesystem::path& folder);
 // The kelvanefs daemons serving `mountPoint`.
 std::vector<pid_t> kelvanefsDaemonsOf(const std::filesystem::path& mountPoint);
 
+// Kills the daemon of `mountPoint` with SIGKILL, as a crash or the OOM killer
+// would, and waits until the mount answers "Transport endpoint is not
+// connected". False when there was no daemon or the mount never died.
+bool killKelvanefsDaemon(const std::filesystem::path& mountPoint);
+
 }  // namespace kelvane::test
