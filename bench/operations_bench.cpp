@@ -139,7 +139,7 @@ void copyCorpus(const fs::path& to, std::vector<operations::DisplayRow>& rows)
             fs::copy_file(source, target);
             fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
             operations::DisplayRow row;
-            row.id = target.string();
+            row.id = operations::RowId::child({}, target);
             row.displayName = target.filename().string();
             row.url = target;
             row.logicalSize = fs::file_size(target);
@@ -312,7 +312,7 @@ std::vector<operations::DisplayRow> writeTextFiles(const fs::path& folder)
             text += words[rng() % std::size(words)];
         std::ofstream(path, std::ios::binary) << text;
         operations::DisplayRow row;
-        row.id = path.string();
+        row.id = operations::RowId::child({}, path);
         row.displayName = path.filename().string();
         row.url = path;
         row.logicalSize = text.size();

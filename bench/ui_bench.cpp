@@ -58,10 +58,13 @@ long residentKiB()
     return 0;
 }
 
+// An id made of a word, like the short ids of the rows measured before.
+operations::RowId rowId(const std::string& word) { return operations::RowId::child({}, word); }
+
 DisplayRow fileRow(const std::string& id, const std::string& folder, int n)
 {
     DisplayRow row;
-    row.id = id;
+    row.id = rowId(id);
     row.displayName = "document-" + std::to_string(n) + ".txt";
     row.url = folder + "/" + row.displayName;
     row.logicalSize = 4096 + static_cast<std::uint64_t>(n) * 17;
@@ -76,7 +79,7 @@ std::vector<DisplayRow> makeRows(int generation, std::uint64_t sizeBump)
     std::vector<DisplayRow> rows;
     rows.reserve(topRows + 1);
     DisplayRow folder;
-    folder.id = "registered-folder";
+    folder.id = rowId("registered-folder");
     folder.displayName = "大きなフォルダ";
     folder.kind = DisplayRow::DisplayKind::folder;
     folder.url = "/home/user/big";
@@ -104,9 +107,9 @@ bool mainTableFigures()
 {
     operations::FileStatusCache cache;
     // Half the files have a state, as after a scan.
-    std::vector<std::pair<std::string, operations::FileStatusEntry>> entries;
+    std::vector<std::pair<operations::RowId, operations::FileStatusEntry>> entries;
     for (int i = 0; i < topRows; i += 2)
-        entries.emplace_back("registered-0-" + std::to_string(i),
+        entries.emplace_back(rowId("registered-0-" + std::to_string(i)),
                              operations::FileStatusEntry::loaded{engine::FileCompressionInfo{
                                  engine::FileCompressionStatus::uncompressed{}, 8192, 8192}});
     cache.setEntries(std::move(entries));
@@ -122,7 +125,7 @@ bool mainTableFigures()
     view.show();
     QCoreApplication::processEvents();
     view.expand(model->index(0, 0));
-    view.selectIds({"registered-folder", "child-0-42"});
+    view.selectIds({rowId("registered-folder"), rowId("child-0-42")});
     QCoreApplication::processEvents();
 
     // Each replacement is timed five times on fresh rows (built beforehand,

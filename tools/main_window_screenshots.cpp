@@ -142,7 +142,7 @@ int main(int argc, char* argv[])
     // A file gone from disk, and its status popover.
     fs::remove(files / "README.md");
     window.refreshAll();
-    std::string missingId;
+    std::optional<operations::RowId> missingId;
     waitUntil([&] {
         for (int r = 0; r < rows.rowCount(); ++r) {
             const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
@@ -154,7 +154,8 @@ int main(int argc, char* argv[])
         return false;
     });
     settle(300);
-    window.showStatusDetail(missingId);
+    if (missingId)
+        window.showStatusDetail(*missingId);
     shoot(out, "05-status-popover.png");
     if (window.popover())
         window.popover()->close();

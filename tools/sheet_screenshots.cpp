@@ -213,7 +213,7 @@ int main(int argc, char* argv[])
         app::WindowScenes plain(container, cache, shell, platform::LanguageModel::unavailableModel());
         plain.mainWindow().show();
         waitUntil([&] { return plain.mainWindow().rowModel()->rowCount() == 1; });
-        const std::string id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
+        const operations::RowId id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
         std::unique_ptr<QMenu> menu(plain.mainWindow().makeContextMenu({id}));
         for (QAction* action : menu->actions())
             if (action->objectName() == QStringLiteral("askAbout"))

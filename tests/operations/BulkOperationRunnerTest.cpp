@@ -438,7 +438,7 @@ TEST_F(BulkRunTest, ConfirmationSetAsideAndConcurrencyFollowTheSizes)
         std::vector<DisplayRow> rows;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             DisplayRow row;
-            row.id = "r" + std::to_string(i);
+            row.id = test::rowId("r" + std::to_string(i));
             row.displayName = "n" + std::to_string(i);
             row.url = "/nonexistent/kelvane/" + std::to_string(i);
             row.logicalSize = sizes[i];
@@ -481,8 +481,8 @@ TEST_F(BulkRunTest, ConfirmationSetAsideAndConcurrencyFollowTheSizes)
     auto [kept, oversized] = BulkOperationRunner::splitOversizedCandidates(fakeRows({2147483647u, 2147483648u, 1}),
                                                                            BulkOperationRunner::formatLimitBytes);
     ASSERT_EQ(kept.size(), 2u);
-    EXPECT_EQ(kept[0].id, "r0");
-    EXPECT_EQ(kept[1].id, "r2");
+    EXPECT_EQ(kept[0].id, test::rowId("r0"));
+    EXPECT_EQ(kept[1].id, test::rowId("r2"));
     ASSERT_EQ(oversized.size(), 1u);
     EXPECT_EQ(BulkOperationRunner::concurrencyFor(0), 1);
     EXPECT_EQ(BulkOperationRunner::concurrencyFor(5), 5);
@@ -500,7 +500,7 @@ TEST_F(BulkRunTest, KnownIncompressiblePathThatNowCompressesLosesItsRecord)
     container_->mainContext().save();
 
     DisplayRow row;
-    row.id = "registered-x";
+    row.id = RowId::registered({});
     row.url = file;
     row.logicalSize = 30000;
     const auto progress = runToEnd(Kind::compress, {row});
@@ -520,8 +520,8 @@ TEST_F(BulkRunTest, RunnerReportsThroughItsProgressWithoutAWindow)
     std::vector<DisplayRow> rows;
     for (int i = 0; i < 12; ++i) {
         DisplayRow row;
-        row.id = "r" + std::to_string(i);
-        row.url = write(dir_ / "solo" / (row.id + ".txt"), test::textBytes(rng, 20000));
+        row.id = test::rowId("r" + std::to_string(i));
+        row.url = write(dir_ / "solo" / (row.id.path.string() + ".txt"), test::textBytes(rng, 20000));
         row.displayName = row.url.filename().string();
         row.logicalSize = 20000;
         rows.push_back(row);

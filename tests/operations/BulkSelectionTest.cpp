@@ -24,23 +24,23 @@ TEST(BulkSelectionTest, CountsFollowTheSizeBoundsAndTheRunTakesEachFileOnce)
     std::vector<DisplayRow> files;
     for (std::uint64_t size : {4095ULL, 4096ULL, 2147483647ULL, 2147483648ULL}) {
         DisplayRow row = fileRow();
-        row.id = "f" + std::to_string(size);
-        row.url = "/d/" + row.id;
+        row.url = "/d/f" + std::to_string(size);
+        row.id = RowId::child({}, row.url);
         entries[row.id] = loaded(FileCompressionStatus::uncompressed{}, size);
         files.push_back(row);
     }
     EXPECT_EQ(BulkSelection::statistics(files, {}, entries), (SelectionStatistics{2, 0, 1}));
     const auto taken = BulkSelection::candidates(Kind::compress, files, {}, entries);
     ASSERT_EQ(taken.size(), 2u);
-    EXPECT_EQ(taken[0].id, "f4096");
-    EXPECT_EQ(taken[1].id, "f2147483647");
+    EXPECT_EQ(taken[0].url, "/d/f4096");
+    EXPECT_EQ(taken[1].url, "/d/f2147483647");
 
     // Not inspected: judged by the row's flag and size.
     DisplayRow flagged = fileRow();
-    flagged.id = "flagged";
+    flagged.id = kelvane::test::rowId("flagged");
     flagged.isCompressed = false;
     DisplayRow unknown = fileRow();
-    unknown.id = "unknown";
+    unknown.id = kelvane::test::rowId("unknown");
     unknown.url = "/d/unknown";
     EXPECT_EQ(BulkSelection::statistics({flagged, unknown}, {}, {}), (SelectionStatistics{1, 0, 0}));
     EXPECT_EQ(BulkSelection::candidates(Kind::compress, {flagged, unknown}, {}, {}).size(), 1u);
@@ -49,15 +49,15 @@ TEST(BulkSelectionTest, CountsFollowTheSizeBoundsAndTheRunTakesEachFileOnce)
     // A folder and one of its files: counted twice, taken once, where it first came.
     const store::Uuid id = store::Uuid::random();
     DisplayRow folder;
-    folder.id = "registered-" + id.toString();
+    folder.id = RowId::registered(id);
     folder.kind = DisplayRow::DisplayKind::folder;
     folder.registeredItemID = id;
     DisplayRow inside = fileRow();
-    inside.id = "inside";
+    inside.id = kelvane::test::rowId("inside");
     inside.url = "/d/x/../inside";  // the same file as "/d/inside"
     DisplayRow direct = inside;
     direct.url = "/d/inside";
-    entries["inside"] = loaded(FileCompressionStatus::compressed{}, 9000);
+    entries[kelvane::test::rowId("inside")] = loaded(FileCompressionStatus::compressed{}, 9000);
     BulkSelection::Aggregates aggregates;
     aggregates[id].compressedCount = 1;
     BulkSelection::FolderChildren children;

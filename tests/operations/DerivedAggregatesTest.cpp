@@ -72,7 +72,7 @@ struct Table {
             const std::string name = "file" + std::to_string(i) + extensions[i % 5];
             const store::Uuid id = store::Uuid::random();
             addItem(id, ItemKind::file, name, "/data/top/" + name, i % 5 == 4 ? 0 : 1);
-            const std::string rowID = RowId::registered(id).toString();
+            const RowId rowID = RowId::registered(id);
             switch (i % 4) {
                 case 0: entries[rowID] = compressed(10000, 4000); break;
                 case 1: entries[rowID] = uncompressed(20000000); break;
@@ -86,12 +86,12 @@ struct Table {
     void addItem(const store::Uuid& id, ItemKind kind, const std::string& name, const std::string& path,
                  int stars)
     {
-        input.topItems.push_back({RowId::registered(id).toString(), id, kind, name, path, stars});
+        input.topItems.push_back({RowId::registered(id), id, kind, name, path, stars});
     }
     static DisplayRow child(const store::Uuid& folder, const std::string& path, int stars)
     {
         DisplayRow row;
-        row.id = RowId::child(folder, path).toString();
+        row.id = RowId::child(folder, path);
         row.displayName = fs::path(path).filename().string();
         row.url = path;
         row.stars = stars;
@@ -254,9 +254,9 @@ TEST(DerivedAggregates, SortOrderReductionDuplicatesAndCancellation)
     // counts once; one that did not shrink counts never but still blocks.
     DerivedAggregates::Input small;
     const store::Uuid folder = store::Uuid::random(), file = store::Uuid::random(), flat = store::Uuid::random();
-    small.topItems = {{RowId::registered(flat).toString(), flat, ItemKind::file, "b.txt", "/d/F/./b.txt", 5},
-                      {RowId::registered(file).toString(), file, ItemKind::file, "a.txt", "/d/F/a.txt", 5},
-                      {RowId::registered(folder).toString(), folder, ItemKind::folder, "F", "/d/F", 0}};
+    small.topItems = {{RowId::registered(flat), flat, ItemKind::file, "b.txt", "/d/F/./b.txt", 5},
+                      {RowId::registered(file), file, ItemKind::file, "a.txt", "/d/F/a.txt", 5},
+                      {RowId::registered(folder), folder, ItemKind::folder, "F", "/d/F", 0}};
     DisplayRow a = Table::child(folder, "/d/F/a.txt", 5);
     DisplayRow b = Table::child(folder, "/d/F/b.txt", 5);
     small.children[folder] = std::make_shared<std::vector<DisplayRow>>(std::vector<DisplayRow>{a, b});
@@ -286,7 +286,7 @@ TEST(DerivedAggregates, UnresolvedRegisteredFileKeepsItsNameForTheStarsFilter)
     const TopItemRef ref = TopItemRef::make(item, urls);
     EXPECT_EQ(ref.url, fs::path("/__unresolved__/notes.txt"));
     EXPECT_EQ(ref.stars, 0);
-    EXPECT_EQ(ref.id, "registered-" + item.id().toString());
+    EXPECT_EQ(ref.id, RowId::registered(item.id()));
 
     DerivedAggregates::Input input;
     input.topItems = {ref};

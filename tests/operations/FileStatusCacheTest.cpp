@@ -30,14 +30,14 @@ TEST(FileStatusCache, EveryMutationRaisesTheVersionExactlyOnce)
     EXPECT_EQ(announced, 0);
 
     // A batch with the same id twice: the later pair wins, one raise.
-    cache.setEntries({{"a", loaded(10, 4096)}, {"b", FileStatusEntry::notFound{}}, {"a", FileStatusEntry::error{"x"}}});
+    cache.setEntries({{test::rowId("a"), loaded(10, 4096)}, {test::rowId("b"), FileStatusEntry::notFound{}}, {test::rowId("a"), FileStatusEntry::error{"x"}}});
     EXPECT_EQ(cache.version(), 1);
     EXPECT_EQ(announced, 1);
-    EXPECT_EQ(cache.entry("a"), FileStatusEntry(FileStatusEntry::error{"x"}));
+    EXPECT_EQ(cache.entry(test::rowId("a")), FileStatusEntry(FileStatusEntry::error{"x"}));
     EXPECT_EQ(cache.entries().size(), 2u);
 
     // Storing the same entry again still raises it.
-    cache.setEntry(FileStatusEntry::error{"x"}, "a");
+    cache.setEntry(FileStatusEntry::error{"x"}, test::rowId("a"));
     EXPECT_EQ(cache.version(), 2);
 
     cache.removeAll();
@@ -45,7 +45,7 @@ TEST(FileStatusCache, EveryMutationRaisesTheVersionExactlyOnce)
     EXPECT_EQ(cache.version(), 4);
     EXPECT_EQ(announced, 4);
     EXPECT_TRUE(cache.entries().empty());
-    EXPECT_EQ(cache.entry("never stored"), FileStatusEntry(FileStatusEntry::notInspected{}));
+    EXPECT_EQ(cache.entry(test::rowId("never stored")), FileStatusEntry(FileStatusEntry::notInspected{}));
 
     cache.setVersion(4);
     EXPECT_EQ(announced, 4);
@@ -74,16 +74,16 @@ TEST(FileStatusCache, SnapshotStaysAsItWasWhileTheCacheMovesOn)
 {
     test::application();
     FileStatusCache cache;
-    cache.setEntry(loaded(1, 2), "kept");
+    cache.setEntry(loaded(1, 2), test::rowId("kept"));
     const auto before = cache.snapshot();
-    cache.setEntries({{"kept", FileStatusEntry::notFound{}}, {"new", loaded(3, 4)}});
+    cache.setEntries({{test::rowId("kept"), FileStatusEntry::notFound{}}, {test::rowId("new"), loaded(3, 4)}});
     cache.removeAll();
-    cache.setEntry(loaded(5, 6), "after");
+    cache.setEntry(loaded(5, 6), test::rowId("after"));
 
     ASSERT_EQ(before->size(), 1u);
-    EXPECT_EQ(before->at("kept"), loaded(1, 2));
+    EXPECT_EQ(before->at(test::rowId("kept")), loaded(1, 2));
     EXPECT_EQ(cache.entries().size(), 1u);
-    EXPECT_EQ(cache.entry("after"), loaded(5, 6));
+    EXPECT_EQ(cache.entry(test::rowId("after")), loaded(5, 6));
 }
 
 }  // namespace

@@ -96,19 +96,18 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
 
     const auto& goodRows = *model_->folderChildren().at(goodItem->id());
     ASSERT_EQ(goodRows.size(), 2u);
-    std::set<std::string> ids;
+    std::set<RowId> ids;
     for (const DisplayRow& row : goodRows) {
         ids.insert(row.id);
         EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
         EXPECT_TRUE(row.mtime);
         EXPECT_EQ(row.logicalSize, fs::file_size(row.url));
         EXPECT_EQ(row.stars, 5);  // text and source code
-        ASSERT_TRUE(cache_->entry(row.id).info()) << row.id;
+        ASSERT_TRUE(cache_->entry(row.id).info()) << row.url;
         EXPECT_EQ(cache_->entry(row.id).info()->status.kind(), FileCompressionStatus::Kind::uncompressed);
     }
-    const std::string prefix = "child-" + goodItem->id().toString() + "-";
-    EXPECT_TRUE(ids.contains(prefix + (good / "a.txt").string()));
-    EXPECT_TRUE(ids.contains(prefix + (good / "sub" / "b.swift").string()));
+    EXPECT_TRUE(ids.contains(RowId::child(goodItem->id(), good / "a.txt")));
+    EXPECT_TRUE(ids.contains(RowId::child(goodItem->id(), good / "sub" / "b.swift")));
 
     const auto& flatRows = *model_->folderChildren().at(flatItem->id());
     ASSERT_EQ(flatRows.size(), 1u);
@@ -144,7 +143,7 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
 
     // Reloading one folder keeps the old states visible until new ones arrive.
     engine::FileCompressor{}.compressFile(good / "a.txt");
-    const std::string aID = prefix + (good / "a.txt").string();
+    const RowId aID = RowId::child(goodItem->id(), good / "a.txt");
     const auto oldPhysical = cache_->entry(aID).info()->physicalSize;
     model_->removeFolderChildren({goodItem->id()});
     const TaskHandle reload = model_->loadChildren(goodItem);
@@ -232,7 +231,7 @@ TEST_F(FolderLoadingTest, LoaderAnnouncesEachFolderWithoutAWindow)
     EXPECT_EQ(events, (std::vector<std::string>{"start one", "listed one 1", "end one", "start gone", "failed gone",
                                                 "end gone", "start two", "listed two 1", "end two"}));
     EXPECT_EQ(run.activity->folderIndex(), 3);
-    EXPECT_TRUE(cache_->entry("child-" + two->id().toString() + "-" + (dir_ / "Two" / "b.txt").string()).info());
+    EXPECT_TRUE(cache_->entry(RowId::child(two->id(), dir_ / "Two" / "b.txt")).info());
     EXPECT_TRUE(model_->folderChildren().empty());
 }
 
@@ -356,17 +355,16 @@ TEST_F(FolderLoadingTest, RowsOfALargeFolderFollowTheListingAndDescribeTheirOwnF
     const auto& rows = *model_->folderChildren().at(item->id());
     ASSERT_EQ(rows.size(), 2600u);
     ASSERT_EQ(listed.size(), rows.size());
-    const std::string prefix = "child-" + item->id().toString() + "-";
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const DisplayRow& row = rows[i];
         ASSERT_EQ(row.url, listed[i].url) << i;
-        EXPECT_EQ(row.id, prefix + row.url.string()) << i;
+        EXPECT_EQ(row.id, RowId::child(item->id(), row.url)) << i;
         EXPECT_EQ(row.displayName, row.url.filename().string()) << i;
         EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
         EXPECT_EQ(row.logicalSize, fs::file_size(row.url)) << i;
         EXPECT_EQ(row.mtime, listed[i].modificationDate) << i;
         EXPECT_EQ(row.stars, expectedStars.at(row.url.string())) << i;
-        ASSERT_TRUE(cache_->entry(row.id).info()) << row.id;
+        ASSERT_TRUE(cache_->entry(row.id).info()) << row.url;
     }
 }
 
@@ -374,7 +372,7 @@ TEST(ChildInspectionWorker, FlushesOnlyWithAThousandResultsAQuarterSecondApart)
 {
     std::vector<DisplayRow> rows(10000);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        rows[i].id = "id" + std::to_string(i);
+        rows[i].id = test::rowId("id" + std::to_string(i));
         rows[i].url = "/nonexistent/kelvane/" + std::to_string(i);
     }
     const std::set<std::string> noPaths;
@@ -383,7 +381,7 @@ TEST(ChildInspectionWorker, FlushesOnlyWithAThousandResultsAQuarterSecondApart)
     const auto tick = [&] { return fake += std::chrono::microseconds(20); };
 
     std::vector<std::pair<std::size_t, Clock::time_point>> flushes;
-    std::vector<std::string> delivered;
+    std::vector<RowId> delivered;
     ChildInspectionWorker worker(noPaths, [&](ChildInspectionWorker::Batch&& batch) {
         flushes.emplace_back(batch.size(), fake);
         for (auto& [id, entry] : batch) {
@@ -449,10 +447,10 @@ TEST(ChildInspectionWorker, KnownIncompressiblePathsAndMissingFiles)
 
     // The re-inspection after a run marks by row id instead of path.
     DisplayRow a, b, c;
-    a.id = "a", a.url = plain;
-    b.id = "b", b.url = packed;
-    c.id = "c", c.url = dir / "gone";
-    const auto pairs = Reinspection::inspectChunk(std::vector<DisplayRow>{a, b, c}, {"a", "b"});
+    a.id = test::rowId("a"), a.url = plain;
+    b.id = test::rowId("b"), b.url = packed;
+    c.id = test::rowId("c"), c.url = dir / "gone";
+    const auto pairs = Reinspection::inspectChunk(std::vector<DisplayRow>{a, b, c}, {a.id, b.id});
     ASSERT_EQ(pairs.size(), 3u);
     EXPECT_EQ(pairs[0].second.info()->status.kind(), FileCompressionStatus::Kind::incompressible);
     EXPECT_EQ(pairs[1].second.info()->status.kind(), FileCompressionStatus::Kind::compressed);

@@ -128,7 +128,7 @@ TEST_F(StoreTest, BatchedWriteUpsertsIncompressibleFilesAndEmptiesItsQueues)
     progress.appendPendingIncompressible({"/d/new", 999});
     progress.appendPendingIncompressible({"/d/known", 70});
     progress.insertClearedIncompressiblePath("/d/stale");
-    progress.insertIncompressibleRowID("row-new");
+    progress.insertIncompressibleRowID(test::rowId("row-new"));
 
     BulkPersistence::flushPendingRecords(progress, context);
     EXPECT_EQ(saves_, 1);

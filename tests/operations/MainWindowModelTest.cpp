@@ -23,13 +23,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-DisplayRow fileRow(const std::string& id, const fs::path& url)
+DisplayRow fileRow(const RowId& id, const fs::path& url)
 {
     DisplayRow row;
     row.id = id;
     row.url = url;
     return row;
 }
+
+DisplayRow fileRow(const char* word, const fs::path& url) { return fileRow(test::rowId(word), url); }
 
 bool finished(const TaskHandle& task)
 {
@@ -96,7 +98,7 @@ TEST_F(StatusInspectionsTest, ARowInFlightIsNotScheduledAgainUnlessRetried)
 {
     held_.hold("/a");
     const TaskHandle first = inspections_.inspect({fileRow("a", "/a")});
-    EXPECT_TRUE(inspections_.isInFlight("a"));
+    EXPECT_TRUE(inspections_.isInFlight(test::rowId("a")));
     EXPECT_FALSE(first.isFinished());
 
     // "a" is on its way: only "b" goes out, and a batch of nothing new is done at once.
@@ -104,9 +106,9 @@ TEST_F(StatusInspectionsTest, ARowInFlightIsNotScheduledAgainUnlessRetried)
     const TaskHandle nothing = inspections_.inspectUninspected({fileRow("a", "/a")});
     EXPECT_TRUE(nothing.isFinished());
     ASSERT_TRUE(finished(second));
-    EXPECT_EQ(cache_.entry("b"), answer("/b", 1));
-    EXPECT_FALSE(inspections_.isInFlight("b"));
-    EXPECT_TRUE(inspections_.isInFlight("a"));
+    EXPECT_EQ(cache_.entry(test::rowId("b")), answer("/b", 1));
+    EXPECT_FALSE(inspections_.isInFlight(test::rowId("b")));
+    EXPECT_TRUE(inspections_.isInFlight(test::rowId("a")));
 
     // A retry goes out although "a" is still in flight.
     const TaskHandle retry = inspections_.inspect({fileRow("a", "/a")}, true);
@@ -115,8 +117,8 @@ TEST_F(StatusInspectionsTest, ARowInFlightIsNotScheduledAgainUnlessRetried)
     ASSERT_TRUE(finished(retry));
     EXPECT_EQ(held_.calls("/a"), 2);
     EXPECT_EQ(held_.calls("/b"), 1);
-    EXPECT_FALSE(inspections_.isInFlight("a"));
-    EXPECT_TRUE(cache_.entry("a").as<FileStatusEntry::error>());
+    EXPECT_FALSE(inspections_.isInFlight(test::rowId("a")));
+    EXPECT_TRUE(cache_.entry(test::rowId("a")).as<FileStatusEntry::error>());
 }
 
 TEST_F(StatusInspectionsTest, ResultsReadBeforeForgettingAreDropped)
@@ -124,44 +126,44 @@ TEST_F(StatusInspectionsTest, ResultsReadBeforeForgettingAreDropped)
     held_.hold("/a");
     const TaskHandle stale = inspections_.inspect({fileRow("a", "/a")});
     inspections_.forgetInFlight();
-    EXPECT_FALSE(inspections_.isInFlight("a"));
+    EXPECT_FALSE(inspections_.isInFlight(test::rowId("a")));
 
     // Forgotten, so "a" goes out again at once; the old result is still held
     // on its worker until the new one is in.
     const TaskHandle fresh = inspections_.inspect({fileRow("a", "/a")});
-    EXPECT_TRUE(inspections_.isInFlight("a"));
+    EXPECT_TRUE(inspections_.isInFlight(test::rowId("a")));
     ASSERT_TRUE(test::waitUntil([&] { return held_.calls("/a") == 2; }));
     held_.release();
     ASSERT_TRUE(finished(fresh));
     ASSERT_TRUE(finished(stale));
-    EXPECT_FALSE(inspections_.isInFlight("a"));
+    EXPECT_FALSE(inspections_.isInFlight(test::rowId("a")));
     // Both were let go together: only the batch asked for after forgetting
     // wrote to the cache, whichever came back first.
     EXPECT_EQ(cache_.version(), 1);
-    EXPECT_TRUE(cache_.entry("a").as<FileStatusEntry::error>());
+    EXPECT_TRUE(cache_.entry(test::rowId("a")).as<FileStatusEntry::error>());
 
     // The stale answer arriving after the fresh one changes nothing either.
     held_.hold("/a");
     const TaskHandle late = inspections_.inspect({fileRow("a", "/a")}, true);
     inspections_.forgetInFlight();
     ASSERT_TRUE(test::waitUntil([&] { return held_.calls("/a") == 3; }));
-    cache_.setEntry(FileStatusEntry::notFound{}, "a");
+    cache_.setEntry(FileStatusEntry::notFound{}, test::rowId("a"));
     held_.release();
     ASSERT_TRUE(finished(late));
-    EXPECT_EQ(cache_.entry("a"), FileStatusEntry(FileStatusEntry::notFound{}));
+    EXPECT_EQ(cache_.entry(test::rowId("a")), FileStatusEntry(FileStatusEntry::notFound{}));
     EXPECT_EQ(cache_.version(), 2);
 }
 
 TEST_F(StatusInspectionsTest, OnlyRowsWithoutAStateAreInspectedAsTheyComeIntoView)
 {
-    cache_.setEntries({{"known", FileStatusEntry::notFound{}}, {"reset", FileStatusEntry::notInspected{}}});
+    cache_.setEntries({{test::rowId("known"), FileStatusEntry::notFound{}}, {test::rowId("reset"), FileStatusEntry::notInspected{}}});
     const TaskHandle task = inspections_.inspectUninspected(
         {fileRow("known", "/known"), fileRow("reset", "/reset"), fileRow("new", "/new")});
     ASSERT_TRUE(finished(task));
     EXPECT_EQ(held_.calls("/known"), 0);
-    EXPECT_EQ(cache_.entry("known"), FileStatusEntry(FileStatusEntry::notFound{}));
-    EXPECT_EQ(cache_.entry("reset"), answer("/reset", 1));
-    EXPECT_EQ(cache_.entry("new"), answer("/new", 1));
+    EXPECT_EQ(cache_.entry(test::rowId("known")), FileStatusEntry(FileStatusEntry::notFound{}));
+    EXPECT_EQ(cache_.entry(test::rowId("reset")), answer("/reset", 1));
+    EXPECT_EQ(cache_.entry(test::rowId("new")), answer("/new", 1));
 }
 
 TEST_F(StatusInspectionsTest, ResultsArrivingAfterTheirOwnerIsGoneAreDroppedSafely)
@@ -172,7 +174,7 @@ TEST_F(StatusInspectionsTest, ResultsArrivingAfterTheirOwnerIsGoneAreDroppedSafe
     inspections.reset();
     held_.release();
     ASSERT_TRUE(finished(task));
-    EXPECT_TRUE(cache_.entry("a").as<FileStatusEntry::notInspected>());
+    EXPECT_TRUE(cache_.entry(test::rowId("a")).as<FileStatusEntry::notInspected>());
 }
 
 // --- the window model ---------------------------------------------------------------
@@ -257,7 +259,7 @@ TEST_F(MainWindowModelTest, RefreshingEverythingDropsOlderInspectionsAndInspects
 
     // Results on their way when everything is refreshed were read before it:
     // the event loop has not run, so they can only arrive after the refresh.
-    const std::string child = RowId::child(ItemId::random(), kept).toString();
+    const RowId child = RowId::child(ItemId::random(), kept);
     const TaskHandle before = model_->inspectUninspected({fileRow(child, kept)});
     EXPECT_TRUE(model_->isInspecting(child));
     model_->refreshAll();
@@ -265,8 +267,8 @@ TEST_F(MainWindowModelTest, RefreshingEverythingDropsOlderInspectionsAndInspects
     ASSERT_TRUE(finished(before));
     EXPECT_FALSE(cache_->entries().contains(child));
 
-    const std::string keptId = RowId::registered(keptItem->id()).toString();
-    const std::string goneId = RowId::registered(goneItem->id()).toString();
+    const RowId keptId = RowId::registered(keptItem->id());
+    const RowId goneId = RowId::registered(goneItem->id());
     ASSERT_TRUE(test::waitUntil([&] {
         return cache_->entry(keptId).info() && !cache_->entry(goneId).as<FileStatusEntry::notInspected>();
     }));

@@ -82,8 +82,8 @@ TEST(OperationProgress, EveryChangeIsAnnouncedOnceAndAnEqualValueNotAtAll)
     progress.setPendingLogs({log});
     EXPECT_EQ(logs, 2);
 
-    progress.insertIncompressibleRowID("row");
-    progress.insertIncompressibleRowID("row");
+    progress.insertIncompressibleRowID(test::rowId("row"));
+    progress.insertIncompressibleRowID(test::rowId("row"));
     EXPECT_EQ(ids, 1);
     // Two equal failures are two failures.
     const OperationProgress::Failure failure{store::Uuid::random(), "a.txt", "why"};

@@ -12,6 +12,7 @@
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
+#include "support/DisplayRows.h"
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
 
@@ -28,6 +29,8 @@
 #include <string>
 
 namespace kelvane::operations::test {
+
+using kelvane::test::rowId;
 
 inline QCoreApplication& application()
 {

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
+#include <unordered_set>
 #include <vector>
 
 namespace kelvane::operations {
@@ -23,8 +25,30 @@ TEST(RowId, EveryIdSpellsItsItemAndPath)
     for (const char* path : {"/home/u/a-b-c.txt", "/x/registered-1/child-2-y", "/d/with space/ファイル.txt", "rel",
                              "/t/-"})
         EXPECT_EQ(RowId::child(item, path).toString(), "child-" + item.toString() + "-" + path);
-    EXPECT_EQ(RowId::childPrefix(item) + "/p", RowId::child(item, "/p").toString());
     EXPECT_NE(RowId::child(item, "/a-b").toString(), RowId::child(item, "/a").toString());
+}
+
+// As a key, an id is its kind, its item and its path as spelled: paths that
+// name one file in two spellings are two rows, as the listing gave them.
+TEST(RowId, KeysDifferByKindItemAndSpelling)
+{
+    const ItemId item = ItemId::random();
+    const ItemId other = ItemId::random();
+    const std::vector<RowId> distinct = {RowId::registered(item), RowId::registered(other), RowId::child(item, ""),
+                                         RowId::child(item, "/d/a"), RowId::child(other, "/d/a"),
+                                         RowId::child(item, "/d//a"), RowId::child(item, "/d/a/"),
+                                         RowId::child(item, "/d/b")};
+    std::set<RowId> ordered(distinct.begin(), distinct.end());
+    std::unordered_set<RowId> hashed(distinct.begin(), distinct.end());
+    EXPECT_EQ(ordered.size(), distinct.size());
+    EXPECT_EQ(hashed.size(), distinct.size());
+    for (const RowId& id : distinct) {
+        const RowId copy = id.isChild() ? RowId::child(id.itemID, id.path.string()) : RowId::registered(id.itemID);
+        EXPECT_EQ(copy, id);
+        EXPECT_EQ(std::hash<RowId>{}(copy), std::hash<RowId>{}(id));
+        EXPECT_TRUE(hashed.contains(copy));
+        EXPECT_TRUE(ordered.contains(copy));
+    }
 }
 
 TEST(ItemKindAboveTheStore, AnUnknownKindTextIsNeitherAFileNorAFolder)

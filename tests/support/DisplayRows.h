@@ -7,15 +7,22 @@
 #include "operations/rows/FileStatusEntry.h"
 
 #include <cstdint>
+#include <string_view>
 #include <utility>
 
 namespace kelvane::test {
+
+// A row id known by a word, where a test only needs ids to differ.
+inline operations::RowId rowId(std::string_view word)
+{
+    return operations::RowId::child({}, std::string(word));
+}
 
 // A file row, found inside a registered folder.
 inline operations::DisplayRow fileRow()
 {
     operations::DisplayRow row;
-    row.id = "child-x-/home/u/a.txt";
+    row.id = operations::RowId::child({}, "/home/u/a.txt");
     row.kind = operations::DisplayRow::DisplayKind::file;
     row.url = "/home/u/a.txt";
     return row;

@@ -116,7 +116,7 @@ void afterWorkers(const std::shared_ptr<BulkRun>& run)
 {
     if (run->context)
         BulkPersistence::flushPendingRecords(*run->progress, *run->context);
-    std::set<std::string> incompressibleIDs = run->progress->incompressibleRowIDs();
+    std::set<RowId> incompressibleIDs = run->progress->incompressibleRowIDs();
     if (!run->cache) {
         completeRun(run);
         return;

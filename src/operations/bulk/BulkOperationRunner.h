@@ -79,7 +79,7 @@ struct BulkOperationRunner {
     struct FileOutcome {
         enum class Type { success, skipped, incompressible, failure };
         Type type = Type::failure;
-        std::string rowID;
+        RowId rowID;
         std::string path;
         std::string displayName;
         std::int64_t rowSize = 0;

@@ -24,7 +24,7 @@ void OperationProgress::appendFailure(Failure failure)
     appendAndNotify(this, failures_, std::move(failure), &OperationProgress::failuresChanged);
 }
 // An entry already there changes nothing.
-void OperationProgress::insertIncompressibleRowID(const std::string& id)
+void OperationProgress::insertIncompressibleRowID(const RowId& id)
 {
     insertAndNotify(this, incompressibleRowIDs_, id, &OperationProgress::incompressibleRowIDsChanged);
 }

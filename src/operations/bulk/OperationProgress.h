@@ -2,6 +2,7 @@
 #pragma once
 
 #include "operations/bulk/ActiveOperation.h"
+#include "operations/rows/RowId.h"
 #include "operations/threads/ChangeSignal.h"
 #include "operations/threads/TaskHandle.h"
 #include "store/Uuid.h"
@@ -29,7 +30,7 @@ class OperationProgress final : public QObject {
     Q_PROPERTY(std::int64_t bytesSavedSoFar READ bytesSavedSoFar NOTIFY bytesSavedSoFarChanged)
     Q_PROPERTY(std::int64_t bytesProcessedSoFar READ bytesProcessedSoFar NOTIFY bytesProcessedSoFarChanged)
     Q_PROPERTY(Failures failures READ failures NOTIFY failuresChanged)
-    Q_PROPERTY(Strings incompressibleRowIDs READ incompressibleRowIDs NOTIFY incompressibleRowIDsChanged)
+    Q_PROPERTY(RowIds incompressibleRowIDs READ incompressibleRowIDs NOTIFY incompressibleRowIDsChanged)
     Q_PROPERTY(PendingIncompressibles pendingIncompressibleEntries READ pendingIncompressibleEntries NOTIFY
                    pendingIncompressibleEntriesChanged)
     Q_PROPERTY(Strings clearedIncompressiblePaths READ clearedIncompressiblePaths NOTIFY
@@ -76,6 +77,7 @@ public:
     };
     using Failures = std::vector<Failure>;
     using Strings = std::set<std::string>;
+    using RowIds = std::set<RowId>;
     using PendingIncompressibles = std::vector<PendingIncompressible>;
     using PendingLogs = std::vector<PendingLog>;
     using OptionalTime = std::optional<Clock::time_point>;
@@ -99,7 +101,7 @@ public:
     std::int64_t bytesSavedSoFar() const { return bytesSavedSoFar_; }
     std::int64_t bytesProcessedSoFar() const { return bytesProcessedSoFar_; }
     const std::vector<Failure>& failures() const { return failures_; }
-    const std::set<std::string>& incompressibleRowIDs() const { return incompressibleRowIDs_; }
+    const RowIds& incompressibleRowIDs() const { return incompressibleRowIDs_; }
     const std::vector<PendingIncompressible>& pendingIncompressibleEntries() const { return pendingIncompressibleEntries_; }
     const std::set<std::string>& clearedIncompressiblePaths() const { return clearedIncompressiblePaths_; }
     const std::vector<PendingLog>& pendingLogs() const { return pendingLogs_; }
@@ -129,7 +131,7 @@ public:
         assignAndNotify(this, bytesProcessedSoFar_, v, &Self::bytesProcessedSoFarChanged);
     }
     void setFailures(Failures v) { assignAndNotify(this, failures_, std::move(v), &Self::failuresChanged); }
-    void setIncompressibleRowIDs(Strings v)
+    void setIncompressibleRowIDs(RowIds v)
     {
         assignAndNotify(this, incompressibleRowIDs_, std::move(v), &Self::incompressibleRowIDsChanged);
     }
@@ -173,7 +175,7 @@ public:
     void addSkippedCount(int delta) { setSkippedCount(skippedCount_ + delta); }
     void addSkippedBytes(std::int64_t delta) { setSkippedBytes(skippedBytes_ + delta); }
     void appendFailure(Failure failure);
-    void insertIncompressibleRowID(const std::string& id);
+    void insertIncompressibleRowID(const RowId& id);
     void appendPendingIncompressible(PendingIncompressible entry);
     void insertClearedIncompressiblePath(const std::string& path);
     void appendPendingLog(PendingLog log);
@@ -227,7 +229,7 @@ private:
     std::int64_t bytesSavedSoFar_ = 0;
     std::int64_t bytesProcessedSoFar_ = 0;
     std::vector<Failure> failures_;
-    std::set<std::string> incompressibleRowIDs_;
+    RowIds incompressibleRowIDs_;
     std::vector<PendingIncompressible> pendingIncompressibleEntries_;
     std::set<std::string> clearedIncompressiblePaths_;
     std::vector<PendingLog> pendingLogs_;

@@ -14,7 +14,7 @@ namespace kelvane::operations {
 int Reinspection::workerCount(int concurrency) { return std::clamp(concurrency, 2, 8); }
 
 Reinspection::Pairs Reinspection::inspectChunk(std::span<const DisplayRow> rows,
-                                               const std::set<std::string>& incompressibleRowIDs)
+                                               const std::set<RowId>& incompressibleRowIDs)
 {
     Pairs pairs;
     pairs.reserve(rows.size());
@@ -25,14 +25,14 @@ Reinspection::Pairs Reinspection::inspectChunk(std::span<const DisplayRow> rows,
 }
 
 void Reinspection::inspectInChunks(std::vector<DisplayRow> rows, int concurrency, FileStatusCache& cache,
-                                   std::set<std::string> incompressibleRowIDs, std::function<void()> done)
+                                   std::set<RowId> incompressibleRowIDs, std::function<void()> done)
 {
     if (rows.empty()) {
         done();
         return;
     }
     auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
-    auto ids = std::make_shared<const std::set<std::string>>(std::move(incompressibleRowIDs));
+    auto ids = std::make_shared<const std::set<RowId>>(std::move(incompressibleRowIDs));
     std::vector<std::function<Pairs()>> jobs;
     for (const Slice& slice : sliceEvenly(input->size(), static_cast<std::size_t>(workerCount(concurrency)))) {
         jobs.push_back([input, ids, slice] {

@@ -19,15 +19,15 @@ class FileStatusCache;
 // in at most 8 parallel chunks, the results stored in the status cache with
 // one update.
 struct Reinspection {
-    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
+    using Pairs = std::vector<std::pair<RowId, FileStatusEntry>>;
 
     // Main thread. Calls `done` on the main thread once the cache holds the
     // results (at once, without touching the cache, for no rows).
     static void inspectInChunks(std::vector<DisplayRow> rows, int concurrency, FileStatusCache& cache,
-                                std::set<std::string> incompressibleRowIDs, std::function<void()> done);
+                                std::set<RowId> incompressibleRowIDs, std::function<void()> done);
 
     // Any thread. A file found not to shrink in the run shows as incompressible.
-    static Pairs inspectChunk(std::span<const DisplayRow> rows, const std::set<std::string>& incompressibleRowIDs);
+    static Pairs inspectChunk(std::span<const DisplayRow> rows, const std::set<RowId>& incompressibleRowIDs);
 
     // Workers: the run's concurrency clamped to 2...8.
     static int workerCount(int concurrency);

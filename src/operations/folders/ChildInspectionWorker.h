@@ -39,7 +39,7 @@ struct WorkerStats {
 class ChildInspectionWorker {
 public:
     using Clock = std::chrono::steady_clock;
-    using Batch = std::vector<std::pair<std::string, FileStatusEntry>>;
+    using Batch = std::vector<std::pair<RowId, FileStatusEntry>>;
     // Delivers a batch; returns once it has been stored.
     using Flush = std::function<void(Batch&&)>;
 

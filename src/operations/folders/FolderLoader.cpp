@@ -41,10 +41,10 @@ std::string twoDecimals(double value)
 // status cache's part is filled in on the main thread. Date and size are the
 // ones the search has just read from the file: reading them a second time
 // would double the file-system calls of the whole load for nothing.
-DisplayRow makeChildRow(const std::string& idPrefix, discovery::FileCandidate&& candidate)
+DisplayRow makeChildRow(const store::Uuid& folderID, discovery::FileCandidate&& candidate)
 {
     DisplayRow row;
-    row.id = idPrefix + candidate.url.native();
+    row.id = RowId::child(folderID, candidate.url);
     row.displayName = candidate.url.filename().string();
     row.kind = DisplayRow::DisplayKind::file;
     if (candidate.modificationDate != discovery::kDistantPast)
@@ -61,15 +61,13 @@ DisplayRow makeChildRow(const std::string& idPrefix, discovery::FileCandidate&& 
 std::vector<DisplayRow> makeChildRows(const store::Uuid& folderID, std::vector<discovery::FileCandidate>&& candidates)
 {
     constexpr std::size_t kRowsPerThread = 1024;  // about 1 ms of work: well above a thread's start
-    // The row id of a file is this prefix followed by its path.
-    const std::string idPrefix = RowId::childPrefix(folderID);
     std::vector<DisplayRow> rows(candidates.size());
     const std::size_t threads =
         std::clamp<std::size_t>(rows.size() / kRowsPerThread, 1, static_cast<std::size_t>(activeProcessorCount()));
     const std::vector<Slice> slices = sliceEvenly(rows.size(), threads);
     runSlicesInParallel(slices.size(), [&](std::size_t index) {
         for (std::size_t i = slices[index].begin; i < slices[index].end; ++i)
-            rows[i] = makeChildRow(idPrefix, std::move(candidates[i]));
+            rows[i] = makeChildRow(folderID, std::move(candidates[i]));
     });
     return rows;
 }

@@ -9,13 +9,13 @@ using engine::FileCompressionStatus;
 
 namespace {
 
-const FileStatusEntry* lookUp(const BulkSelection::Entries& entries, const std::string& id)
+const FileStatusEntry* lookUp(const BulkSelection::Entries& entries, const RowId& id)
 {
     const auto it = entries.find(id);
     return it == entries.end() ? nullptr : &it->second;
 }
 
-const engine::FileCompressionInfo* loadedInfo(const BulkSelection::Entries& entries, const std::string& id)
+const engine::FileCompressionInfo* loadedInfo(const BulkSelection::Entries& entries, const RowId& id)
 {
     const FileStatusEntry* entry = lookUp(entries, id);
     return entry ? entry->info() : nullptr;

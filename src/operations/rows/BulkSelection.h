@@ -25,7 +25,7 @@ struct SelectionStatistics {
 
 // The bulk actions of a table selection.
 struct BulkSelection {
-    using Entries = std::unordered_map<std::string, FileStatusEntry>;
+    using Entries = FileStatusEntries;
     using Aggregates = std::unordered_map<ItemId, FolderAggregate>;
     using FolderChildren = std::unordered_map<ItemId, DisplayRow::Children>;
 

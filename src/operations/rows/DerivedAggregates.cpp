@@ -16,7 +16,7 @@ namespace {
 
 using Kind = engine::FileCompressionStatus::Kind;
 
-const FileStatusEntry& lookup(const DerivedAggregates::EntryMap& entries, const std::string& id)
+const FileStatusEntry& lookup(const DerivedAggregates::EntryMap& entries, const RowId& id)
 {
     static const FileStatusEntry notInspected;
     const auto it = entries.find(id);
@@ -68,7 +68,7 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
     const EntryMap& entries = input.entries ? *input.entries : noEntries;
 
     DisplayRowPredicate predicate(input);
-    predicate.cacheLookup = [&entries](const std::string& id) { return lookup(entries, id); };
+    predicate.cacheLookup = [&entries](const RowId& id) { return lookup(entries, id); };
     const bool active = predicate.isActive();
 
     // Each child's entry is looked up once, for its folder's aggregate and

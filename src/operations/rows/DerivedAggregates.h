@@ -21,7 +21,7 @@ namespace kelvane::operations {
 // computed off the main thread from a snapshot of its inputs.
 struct DerivedAggregates {
     using TopItemRef = operations::TopItemRef;
-    using EntryMap = std::unordered_map<std::string, FileStatusEntry>;
+    using EntryMap = FileStatusEntries;
 
     // The filters come first; then what they are applied to.
     struct Input : RowFilterSettings {

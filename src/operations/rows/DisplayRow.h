@@ -17,8 +17,8 @@
 namespace kelvane::operations {
 
 // One line of the main table: a registered file or folder, or a file inside
-// a registered folder (a child row). Its id is a RowId's text, also its key
-// in the status cache.
+// a registered folder (a child row). Its id is also its key in the status
+// cache.
 struct DisplayRow {
     using DisplayKind = ItemKind;
     using Date = std::chrono::system_clock::time_point;
@@ -26,7 +26,7 @@ struct DisplayRow {
     // every snapshot of them point at the same list.
     using Children = std::shared_ptr<const std::vector<DisplayRow>>;
 
-    std::string id;
+    RowId id;
     std::string displayName;
     DisplayKind kind = DisplayKind::file;
     std::filesystem::path url;

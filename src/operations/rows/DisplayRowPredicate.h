@@ -16,7 +16,7 @@ namespace kelvane::operations {
 struct DisplayRowPredicate : RowFilterSettings {
     explicit DisplayRowPredicate(RowFilterSettings settings = {}) : RowFilterSettings(std::move(settings)) {}
 
-    std::function<FileStatusEntry(const std::string& rowID)> cacheLookup;
+    std::function<FileStatusEntry(const RowId& rowID)> cacheLookup;
 
     // The name contains the query, ignoring case; an empty query matches all.
     bool matchesSearch(std::string_view displayName) const;

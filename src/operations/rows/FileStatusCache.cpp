@@ -7,7 +7,7 @@ namespace kelvane::operations {
 
 FileStatusCache::FileStatusCache(QObject* parent) : QObject(parent), entries_(std::make_shared<EntryMap>()) {}
 
-FileStatusCache::Entry FileStatusCache::entry(const std::string& id) const
+FileStatusCache::Entry FileStatusCache::entry(const RowId& id) const
 {
     const auto it = entries_->find(id);
     return it == entries_->end() ? Entry{} : it->second;
@@ -32,7 +32,7 @@ FileStatusCache::EntryMap& FileStatusCache::mutableEntries()
     return *entries_;
 }
 
-void FileStatusCache::setEntries(std::vector<std::pair<std::string, Entry>> pairs)
+void FileStatusCache::setEntries(std::vector<std::pair<RowId, Entry>> pairs)
 {
     if (pairs.empty())
         return;
@@ -42,7 +42,7 @@ void FileStatusCache::setEntries(std::vector<std::pair<std::string, Entry>> pair
     setVersion(version_ + 1);
 }
 
-void FileStatusCache::setEntry(const Entry& entry, const std::string& id)
+void FileStatusCache::setEntry(const Entry& entry, const RowId& id)
 {
     mutableEntries().insert_or_assign(id, entry);
     setVersion(version_ + 1);

@@ -6,7 +6,6 @@
 #include <QObject>
 
 #include <memory>
-#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -21,13 +20,13 @@ class FileStatusCache final : public QObject {
     Q_OBJECT
 public:
     using Entry = FileStatusEntry;
-    using EntryMap = std::unordered_map<std::string, Entry>;
+    using EntryMap = FileStatusEntries;
 
     explicit FileStatusCache(QObject* parent = nullptr);
 
     const EntryMap& entries() const { return *entries_; }
     // The entry under `id`, or notInspected when there is none.
-    Entry entry(const std::string& id) const;
+    Entry entry(const RowId& id) const;
     // The entries as they are now, shared and never changed afterwards: a
     // worker may read the snapshot while the cache moves on.
     std::shared_ptr<const EntryMap> snapshot() const { return entries_; }
@@ -39,8 +38,8 @@ public:
     // Stores the pairs in order (a later pair for the same id wins), then
     // raises the version once; an empty list changes nothing. The pairs are
     // moved into the cache.
-    void setEntries(std::vector<std::pair<std::string, Entry>> pairs);
-    void setEntry(const Entry& entry, const std::string& id);
+    void setEntries(std::vector<std::pair<RowId, Entry>> pairs);
+    void setEntry(const Entry& entry, const RowId& id);
     void removeAll();
 
 signals:

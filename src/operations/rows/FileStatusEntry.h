@@ -2,9 +2,11 @@
 #pragma once
 
 #include "engine/FileCompressionInfo.h"
+#include "operations/rows/RowId.h"
 
 #include <string>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <variant>
 
@@ -46,5 +48,8 @@ public:
 private:
     Case value_;
 };
+
+// The entries of the status cache, by row.
+using FileStatusEntries = std::unordered_map<RowId, FileStatusEntry>;
 
 }  // namespace kelvane::operations

@@ -6,7 +6,7 @@
 namespace kelvane::operations {
 
 FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
-                                const std::unordered_map<std::string, FileStatusEntry>& entries)
+                                const FileStatusEntries& entries)
 {
     std::vector<const FileStatusEntry*> rowEntries;
     rowEntries.reserve(rows.size());

@@ -16,7 +16,7 @@ namespace kelvane::operations {
 // entries. Which files count as compressable or oversized is the engine's
 // CandidateRule, the one the runs follow.
 FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
-                                const std::unordered_map<std::string, FileStatusEntry>& entries);
+                                const FileStatusEntries& entries);
 // The same with each row's entry already looked up (null: none), in row order.
 FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
                                 const std::vector<const FileStatusEntry*>& rowEntries);

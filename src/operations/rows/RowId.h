@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "store/Uuid.h"
-
+// The library headers come first, <compare> (from Uuid.h) last: moc, reading
+// a window header that includes this one, fails on <compare> read first.
+#include <cstddef>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <string_view>
+
+#include "store/Uuid.h"
 
 namespace kelvane::operations {
 
 // The id of a registered item or folder, as the windows hold it.
 using ItemId = store::Uuid;
 
-// What a row of the main table stands for, and the text it is known by in
-// the table and the status cache: "registered-" + item id for a registered
-// file or folder, "child-" + folder id + "-" + path for a file found inside a
-// registered folder.
+// What a row of the main table stands for, and its key in the table, the
+// status cache and every set of rows: a registered file or folder, or a file
+// found inside a registered folder. Two child ids are the same only when
+// their paths are spelled the same, as the folder listing gave them.
 struct RowId {
     enum class Kind { registered, child };
 
@@ -30,11 +31,29 @@ struct RowId {
         return {Kind::child, folderID, std::move(path)};
     }
 
-    std::string toString() const;
-    // What every child id of `folderID` begins with; its path follows.
-    static std::string childPrefix(const ItemId& folderID);
+    bool isChild() const { return kind == Kind::child; }
 
-    bool operator==(const RowId&) const = default;
+    // Only for Qt's item roles: "registered-" + item id, or "child-" +
+    // folder id + "-" + path.
+    std::string toString() const;
+
+    friend bool operator==(const RowId& a, const RowId& b)
+    {
+        return a.kind == b.kind && a.itemID == b.itemID && a.path.native() == b.path.native();
+    }
+    friend std::strong_ordering operator<=>(const RowId& a, const RowId& b)
+    {
+        if (const auto byKind = a.kind <=> b.kind; byKind != 0)
+            return byKind;
+        if (const auto byItem = a.itemID <=> b.itemID; byItem != 0)
+            return byItem;
+        return a.path.native() <=> b.path.native();
+    }
 };
 
 }  // namespace kelvane::operations
+
+template <>
+struct std::hash<kelvane::operations::RowId> {
+    std::size_t operator()(const kelvane::operations::RowId& id) const noexcept;
+};

@@ -22,7 +22,7 @@ TopItemRef TopItemRef::make(const store::RegisteredItem& item, BookmarkUrlCache&
     const std::optional<std::filesystem::path> resolved = urls.resolve(item);
     ref.url = resolved ? *resolved : std::filesystem::path("/__unresolved__/" + item.displayName());
     ref.stars = expectedStars(ref.kind, resolved, ref.url);
-    ref.id = RowId::registered(item.id()).toString();
+    ref.id = RowId::registered(item.id());
     ref.itemID = item.id();
     ref.displayName = item.displayName();
     return ref;

@@ -19,7 +19,7 @@ class BookmarkUrlCache;
 // A plain snapshot of one registered item that a worker may read
 // (DerivedAggregates::TopItemRef).
 struct TopItemRef {
-    std::string id;  // the row id of the registered item
+    RowId id;  // the row id of the registered item
     ItemId itemID;
     std::optional<ItemKind> kind;  // none: the store holds some other text
     std::string displayName;

@@ -281,7 +281,7 @@ TaskHandle MainWindowModel::retryInspection(const DisplayRow& row)
     return inspections_->inspect(std::move(rows), true);
 }
 
-bool MainWindowModel::isInspecting(const std::string& rowId) const { return inspections_->isInFlight(rowId); }
+bool MainWindowModel::isInspecting(const RowId& rowId) const { return inspections_->isInFlight(rowId); }
 
 // --- registrations -----------------------------------------------------------
 

@@ -151,7 +151,7 @@ public:
     // "再試行": forgets the row's state and inspects its file again, where a
     // registered file's bookmark leads now.
     TaskHandle retryInspection(const DisplayRow& row);
-    bool isInspecting(const std::string& rowId) const;
+    bool isInspecting(const RowId& rowId) const;
 
     // --- registrations -----------------------------------------------------
     // Removes the registered items with these ids (ids of no item shown are

@@ -28,7 +28,7 @@ TaskHandle StatusInspections::inspect(std::vector<DisplayRow> rows, bool again)
     for (const DisplayRow& row : rows)
         inFlight_.insert(row.id);
     auto input = std::make_shared<const std::vector<DisplayRow>>(std::move(rows));
-    using Pairs = std::vector<std::pair<std::string, FileStatusEntry>>;
+    using Pairs = std::vector<std::pair<RowId, FileStatusEntry>>;
     runOnWorkers<Pairs>(
         {[input, inspector = inspector_] {
             Pairs pairs;

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <functional>
 #include <set>
-#include <string>
 #include <vector>
 
 namespace kelvane::operations {
@@ -38,12 +37,12 @@ public:
     TaskHandle inspectUninspected(std::vector<DisplayRow> rows);
     // The results of everything in flight will be dropped.
     void forgetInFlight();
-    bool isInFlight(const std::string& rowId) const { return inFlight_.contains(rowId); }
+    bool isInFlight(const RowId& rowId) const { return inFlight_.contains(rowId); }
 
 private:
     FileStatusCache& cache_;
     Inspector inspector_;
-    std::set<std::string> inFlight_;
+    std::set<RowId> inFlight_;
     std::uint64_t generation_ = 0;
 };
 

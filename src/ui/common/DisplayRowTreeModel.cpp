@@ -119,7 +119,7 @@ void DisplayRowTreeModel::buildIdIndex() const
     idIndexValid_ = true;
 }
 
-QModelIndex DisplayRowTreeModel::indexOfId(const std::string& id, int column) const
+QModelIndex DisplayRowTreeModel::indexOfId(const operations::RowId& id, int column) const
 {
     buildIdIndex();
     const auto found = idIndex_.find(id);
@@ -131,13 +131,14 @@ QModelIndex DisplayRowTreeModel::indexOfId(const std::string& id, int column) co
     return index(p.child, column, index(p.top, 0));
 }
 
-std::unordered_map<std::string, QModelIndex> DisplayRowTreeModel::indexesOfIds(const std::set<std::string>& ids) const
+std::unordered_map<operations::RowId, QModelIndex> DisplayRowTreeModel::indexesOfIds(
+    const std::set<operations::RowId>& ids) const
 {
-    std::unordered_map<std::string, QModelIndex> found;
+    std::unordered_map<operations::RowId, QModelIndex> found;
     if (ids.empty())
         return found;
     if (idIndexValid_) {
-        for (const std::string& id : ids)
+        for (const operations::RowId& id : ids)
             if (const QModelIndex index = indexOfId(id); index.isValid())
                 found.emplace(id, index);
         return found;
@@ -216,7 +217,7 @@ QVariant DisplayRowTreeModel::data(const QModelIndex& index, int role) const
     if (!r)
         return {};
     if (role == RowIdRole)
-        return QString::fromStdString(r->id);
+        return QString::fromStdString(r->id.toString());
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != SpinnerRole && role != ClickableRole &&
         role != ToneRole && role != ElideRole)
         return {};

@@ -43,9 +43,9 @@ public:
     void setRatioMode(display::RatioDisplayMode mode);
 
     const operations::DisplayRow* row(const QModelIndex& index) const;
-    QModelIndex indexOfId(const std::string& id, int column = 0) const;
+    QModelIndex indexOfId(const operations::RowId& id, int column = 0) const;
     // The rows of these ids that are there, found in one pass.
-    std::unordered_map<std::string, QModelIndex> indexesOfIds(const std::set<std::string>& ids) const;
+    std::unordered_map<operations::RowId, QModelIndex> indexesOfIds(const std::set<operations::RowId>& ids) const;
     CellContent cell(const QModelIndex& index) const;
     operations::FileStatusEntry entry(const operations::DisplayRow& row) const;
 
@@ -70,7 +70,7 @@ private:
     const operations::FileStatusCache& cache_;
     display::RatioDisplayMode ratioMode_;
     std::vector<operations::DisplayRow> rows_;
-    mutable std::unordered_map<std::string, Place> idIndex_;
+    mutable std::unordered_map<operations::RowId, Place> idIndex_;
     mutable bool idIndexValid_ = false;
 };
 

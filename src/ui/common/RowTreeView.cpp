@@ -85,9 +85,9 @@ void RowTreeView::requestMenuForCurrentRow()
     emit customContextMenuRequested(visualRect(current).center());
 }
 
-std::vector<std::string> RowTreeView::selectedIds() const
+std::vector<operations::RowId> RowTreeView::selectedIds() const
 {
-    std::vector<std::string> ids;
+    std::vector<operations::RowId> ids;
     if (!selectionModel())
         return ids;
     for (const QModelIndex& index : selectionModel()->selectedRows())
@@ -96,10 +96,10 @@ std::vector<std::string> RowTreeView::selectedIds() const
     return ids;
 }
 
-void RowTreeView::selectIds(const std::vector<std::string>& ids)
+void RowTreeView::selectIds(const std::vector<operations::RowId>& ids)
 {
     QItemSelection selection;
-    for (const std::string& id : ids) {
+    for (const operations::RowId& id : ids) {
         const QModelIndex index = model_->indexOfId(id);
         if (index.isValid())
             selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
@@ -124,7 +124,7 @@ void RowTreeView::rememberState()
 {
     selected_ = selectedIds();
     const auto* current = model_->row(currentIndex());
-    current_ = current ? current->id : std::string();
+    current_ = current ? std::optional(current->id) : std::nullopt;
     vertical_ = verticalScrollBar()->value();
     horizontal_ = horizontalScrollBar()->value();
 }
@@ -132,17 +132,17 @@ void RowTreeView::rememberState()
 void RowTreeView::restoreState()
 {
     // One pass over the rows finds everything to put back.
-    std::set<std::string> wanted = expanded_;
+    std::set<operations::RowId> wanted = expanded_;
     wanted.insert(selected_.begin(), selected_.end());
-    if (!current_.empty())
-        wanted.insert(current_);
-    const std::unordered_map<std::string, QModelIndex> found = model_->indexesOfIds(wanted);
-    const auto at = [&](const std::string& id) {
-        const auto it = found.find(id);
+    if (current_)
+        wanted.insert(*current_);
+    const std::unordered_map<operations::RowId, QModelIndex> found = model_->indexesOfIds(wanted);
+    const auto at = [&](const std::optional<operations::RowId>& id) {
+        const auto it = id ? found.find(*id) : found.end();
         return it == found.end() ? QModelIndex() : it->second;
     };
-    const std::set<std::string> opened = expanded_;
-    for (const std::string& id : opened) {
+    const std::set<operations::RowId> opened = expanded_;
+    for (const operations::RowId& id : opened) {
         const QModelIndex index = at(id);
         if (index.isValid() && model_->hasChildren(index))
             setExpanded(index, true);
@@ -151,7 +151,7 @@ void RowTreeView::restoreState()
     if (const QModelIndex current = at(current_); current.isValid())
         selectionModel()->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
     QItemSelection selection;
-    for (const std::string& id : selected_)
+    for (const operations::RowId& id : selected_)
         if (const QModelIndex index = at(id); index.isValid())
             selection.select(index, index.siblingAtColumn(mainColumnCount - 1));
     if (!selection.isEmpty())

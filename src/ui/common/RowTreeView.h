@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "operations/rows/RowId.h"
+
 #include <QTreeView>
 
+#include <optional>
 #include <set>
-#include <string>
 #include <vector>
 
 namespace kelvane::ui {
@@ -22,8 +24,8 @@ public:
     void setRowModel(DisplayRowTreeModel* model);
     DisplayRowTreeModel* rowModel() const { return model_; }
 
-    std::vector<std::string> selectedIds() const;
-    void selectIds(const std::vector<std::string>& ids);
+    std::vector<operations::RowId> selectedIds() const;
+    void selectIds(const std::vector<operations::RowId>& ids);
 
 protected:
     // The context-menu key and Shift+F10 ask for the menu of the current
@@ -41,9 +43,9 @@ private:
     DisplayRowTreeModel* model_ = nullptr;
     // The folders the user opened, kept also while a folder has no rows to
     // show (its files are being listed again), so it opens again with them.
-    std::set<std::string> expanded_;
-    std::vector<std::string> selected_;
-    std::string current_;
+    std::set<operations::RowId> expanded_;
+    std::vector<operations::RowId> selected_;
+    std::optional<operations::RowId> current_;
     int vertical_ = 0;
     int horizontal_ = 0;
     bool menuKeyJustPressed_ = false;

@@ -82,8 +82,8 @@ void BulkRunControls::scheduleBarUpdate()
 
 void BulkRunControls::updateBar()
 {
-    const std::vector<std::string> ids = table_.selectedIds();
-    const std::set<std::string> selected(ids.begin(), ids.end());
+    const std::vector<operations::RowId> ids = table_.selectedIds();
+    const std::set<operations::RowId> selected(ids.begin(), ids.end());
     const SelectionStatistics counts =
         BulkSelection::statistics(RowWalks::selectedRows(model_.displayedRows(), selected), model_.folderAggregates(),
                                   model_.cache().entries());
@@ -100,7 +100,7 @@ void BulkRunControls::updateBar()
 
 void BulkRunControls::selectAllRows()
 {
-    std::vector<std::string> ids;
+    std::vector<operations::RowId> ids;
     for (const DisplayRow& row : model_.displayedRows())
         ids.push_back(row.id);
     table_.selectIds(ids);
@@ -109,8 +109,8 @@ void BulkRunControls::selectAllRows()
 
 void BulkRunControls::startBulkOperation(ActiveOperation::Kind kind)
 {
-    const std::vector<std::string> ids = table_.selectedIds();
-    const std::set<std::string> selected(ids.begin(), ids.end());
+    const std::vector<operations::RowId> ids = table_.selectedIds();
+    const std::set<operations::RowId> selected(ids.begin(), ids.end());
     model_.confirmOrStartOperation(kind, BulkSelection::candidates(kind, RowWalks::selectedRows(model_.displayedRows(),
                                                                                                  selected),
                                                                    model_.folderChildren(), model_.cache().entries()));

@@ -480,7 +480,7 @@ void MainWindow::dropEvent(QDropEvent* event)
 
 void MainWindow::refreshAll() { model_.refreshAll(); }
 
-void MainWindow::refreshSelection(const std::set<std::string>& ids)
+void MainWindow::refreshSelection(const std::set<operations::RowId>& ids)
 {
     std::vector<DisplayRow> targets = RowWalks::refreshTargets(model_.displayedRows(), ids);
     if (!targets.empty())
@@ -513,7 +513,7 @@ void MainWindow::inspectVisibleRows()
 
 // --- the table's actions ---------------------------------------------------------------
 
-void MainWindow::removeSelectedRegistrations(const std::set<std::string>& ids)
+void MainWindow::removeSelectedRegistrations(const std::set<operations::RowId>& ids)
 {
     // Only a registered row names an item; a folder's files are not registrations.
     std::vector<operations::ItemId> items;
@@ -550,7 +550,7 @@ void MainWindow::runRowAction(ActiveOperation::Kind kind, const QModelIndex& ind
         model_.performRowAction(kind, DisplayRow(*row));
 }
 
-QMenu* MainWindow::makeContextMenu(const std::set<std::string>& ids)
+QMenu* MainWindow::makeContextMenu(const std::set<operations::RowId>& ids)
 {
     if (ids.empty())
         return nullptr;
@@ -609,8 +609,8 @@ void MainWindow::showContextMenu(const QPoint& at)
     const DisplayRow* row = rowModel_->row(clicked);
     if (!row)
         return;
-    std::set<std::string> ids;
-    const std::vector<std::string> selected = table_->selectedIds();
+    std::set<operations::RowId> ids;
+    const std::vector<operations::RowId> selected = table_->selectedIds();
     if (std::find(selected.begin(), selected.end(), row->id) != selected.end())
         ids.insert(selected.begin(), selected.end());
     else
@@ -627,7 +627,7 @@ void MainWindow::tableClicked(const QModelIndex& index)
         showStatusDetail(row->id);
 }
 
-void MainWindow::showStatusDetail(const std::string& rowId)
+void MainWindow::showStatusDetail(const operations::RowId& rowId)
 {
     const QModelIndex index = rowModel_->indexOfId(rowId, static_cast<int>(MainColumn::status));
     const DisplayRow* row = rowModel_->row(index);

@@ -85,11 +85,11 @@ public:
     void presentOpenPanel();
     void handleSelectedURLs(const std::vector<std::filesystem::path>& urls);
     void refreshAll();
-    void refreshSelection(const std::set<std::string>& ids);
-    void removeSelectedRegistrations(const std::set<std::string>& ids);
+    void refreshSelection(const std::set<operations::RowId>& ids);
+    void removeSelectedRegistrations(const std::set<operations::RowId>& ids);
     void openItems(const std::vector<std::filesystem::path>& urls);
     void revealItems(const std::vector<std::filesystem::path>& urls);
-    void showStatusDetail(const std::string& rowId);
+    void showStatusDetail(const operations::RowId& rowId);
     // Shows or hides a column and keeps the choice ("名前" always stays).
     void setColumnShown(MainColumn column, bool shown);
 
@@ -109,7 +109,7 @@ public:
     operations::AddItemsFlow& adding() const { return *adding_; }
     const MenuCommandReceiver& commands() const { return *commands_; }
     // The context menu for these row ids (none for an empty set).
-    QMenu* makeContextMenu(const std::set<std::string>& ids);
+    QMenu* makeContextMenu(const std::set<operations::RowId>& ids);
     // The keys that run the focused row's compress and decompress buttons.
     static QKeySequence rowActionKey(operations::ActiveOperation::Kind kind);
 

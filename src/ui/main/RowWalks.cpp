@@ -9,7 +9,7 @@ using operations::DisplayRow;
 
 namespace {
 
-void walk(const std::vector<DisplayRow>& rows, const std::set<std::string>& ids,
+void walk(const std::vector<DisplayRow>& rows, const std::set<operations::RowId>& ids,
           const std::function<void(const DisplayRow&)>& visit)
 {
     for (const DisplayRow& row : rows) {
@@ -24,7 +24,7 @@ void walk(const std::vector<DisplayRow>& rows, const std::set<std::string>& ids,
 
 bool RowWalks::isUnresolved(const std::filesystem::path& url) { return url.string().starts_with("/__unresolved__/"); }
 
-std::vector<DisplayRow> RowWalks::selectedRows(const std::vector<DisplayRow>& rows, const std::set<std::string>& ids)
+std::vector<DisplayRow> RowWalks::selectedRows(const std::vector<DisplayRow>& rows, const std::set<operations::RowId>& ids)
 {
     std::vector<DisplayRow> found;
     if (!ids.empty())
@@ -33,7 +33,7 @@ std::vector<DisplayRow> RowWalks::selectedRows(const std::vector<DisplayRow>& ro
 }
 
 std::vector<std::filesystem::path> RowWalks::selectedURLs(const std::vector<DisplayRow>& rows,
-                                                          const std::set<std::string>& ids)
+                                                          const std::set<operations::RowId>& ids)
 {
     std::vector<std::filesystem::path> urls;
     walk(rows, ids, [&](const DisplayRow& row) {
@@ -43,7 +43,7 @@ std::vector<std::filesystem::path> RowWalks::selectedURLs(const std::vector<Disp
     return urls;
 }
 
-std::vector<DisplayRow> RowWalks::refreshTargets(const std::vector<DisplayRow>& rows, const std::set<std::string>& ids)
+std::vector<DisplayRow> RowWalks::refreshTargets(const std::vector<DisplayRow>& rows, const std::set<operations::RowId>& ids)
 {
     std::vector<DisplayRow> targets;
     walk(rows, ids, [&](const DisplayRow& row) {

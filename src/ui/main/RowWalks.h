@@ -18,14 +18,14 @@ struct RowWalks {
 
     // The selected rows, at any depth.
     static std::vector<operations::DisplayRow> selectedRows(const std::vector<operations::DisplayRow>& rows,
-                                                            const std::set<std::string>& ids);
+                                                            const std::set<operations::RowId>& ids);
     // The locations of the selected rows that have a file on disk.
     static std::vector<std::filesystem::path> selectedURLs(const std::vector<operations::DisplayRow>& rows,
-                                                           const std::set<std::string>& ids);
+                                                           const std::set<operations::RowId>& ids);
     // What a refresh of the selection works on: the selected file rows with a
     // file on disk, and the selected registered folder rows.
     static std::vector<operations::DisplayRow> refreshTargets(const std::vector<operations::DisplayRow>& rows,
-                                                              const std::set<std::string>& ids);
+                                                              const std::set<operations::RowId>& ids);
 };
 
 }  // namespace kelvane::ui

@@ -196,7 +196,7 @@ TEST_F(WindowScenesTest, FilesRegisteredFromTheSearchSheetBecomeRowsAndCanBeAske
     ASSERT_TRUE(waitFor([&] { return window().findChildren<ui::sheets::SearchSheet*>().isEmpty(); }));
 
     // A row's menu asks the local AI about its file.
-    const std::string id = window().rowModel()->row(rowNamed("notes.txt"))->id;
+    const operations::RowId id = window().rowModel()->row(rowNamed("notes.txt"))->id;
     std::unique_ptr<QMenu> menu(window().makeContextMenu({id}));
     auto* ask = menu->findChild<QAction*>(QStringLiteral("askAbout"));
     ASSERT_NE(ask, nullptr);
@@ -261,7 +261,7 @@ TEST_F(WindowScenesTest, TheProgressSheetsHistoryButtonBringsUpTheOneHistoryWind
     open();
     ui::BulkRunControls& runs = window().bulkRuns();
     ASSERT_TRUE(waitFor([&] { return rowNamed("Batch").isValid(); }));
-    const std::string id = window().rowModel()->row(rowNamed("Batch"))->id;
+    const operations::RowId id = window().rowModel()->row(rowNamed("Batch"))->id;
 
     const auto visibleHistoryWindows = [] {
         int shown = 0;

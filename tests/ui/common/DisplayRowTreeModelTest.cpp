@@ -3,6 +3,8 @@
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/RowTreeView.h"
 
+#include "support/DisplayRows.h"
+#include "support/DisplayRows.h"
 #include "support/WidgetApplication.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +25,7 @@ using operations::DisplayRow;
 DisplayRow file(const std::string& id, std::uint64_t size = 5000)
 {
     DisplayRow row;
-    row.id = id;
+    row.id = test::rowId(id);
     row.displayName = id + ".txt";
     row.url = "/data/" + id + ".txt";
     row.logicalSize = size;
@@ -33,7 +35,7 @@ DisplayRow file(const std::string& id, std::uint64_t size = 5000)
 DisplayRow folder(const std::string& id, int children)
 {
     DisplayRow row;
-    row.id = id;
+    row.id = test::rowId(id);
     row.displayName = id;
     row.kind = DisplayRow::DisplayKind::folder;
     row.url = "/data/" + id;
@@ -78,9 +80,9 @@ TEST_F(DisplayRowTreeModelTest, SameIdsOnlyChangeDataOtherwiseTheModelResets)
     model_.setRows({folder("a", 4)});
     model_.setRows({file("b"), folder("a", 4)});
     EXPECT_EQ(resets.count(), 3);
-    EXPECT_EQ(model_.indexOfId("a-3").parent(), model_.index(1, 0));
-    EXPECT_EQ(model_.indexOfId("b"), model_.index(0, 0));
-    EXPECT_FALSE(model_.indexOfId("gone").isValid());
+    EXPECT_EQ(model_.indexOfId(test::rowId("a-3")).parent(), model_.index(1, 0));
+    EXPECT_EQ(model_.indexOfId(test::rowId("b")), model_.index(0, 0));
+    EXPECT_FALSE(model_.indexOfId(test::rowId("gone")).isValid());
 }
 
 TEST_F(DisplayRowTreeModelTest, ACacheWriteRedrawsTheStatusCells)
@@ -90,7 +92,7 @@ TEST_F(DisplayRowTreeModelTest, ACacheWriteRedrawsTheStatusCells)
     EXPECT_TRUE(model_.data(status, DisplayRowTreeModel::SpinnerRole).toBool());
     QSignalSpy changes(&model_, &QAbstractItemModel::dataChanged);
     engine::FileCompressionInfo info{engine::FileCompressionStatus::uncompressed{}, 5000, 8192};
-    cache_.setEntry(operations::FileStatusEntry::loaded{info}, "b");
+    cache_.setEntry(operations::FileStatusEntry::loaded{info}, test::rowId("b"));
     EXPECT_EQ(changes.count(), 1);
     EXPECT_FALSE(model_.data(status, DisplayRowTreeModel::SpinnerRole).toBool());
     EXPECT_EQ(model_.data(status).toString(), QStringLiteral("○ 未圧縮"));
@@ -107,16 +109,17 @@ TEST_F(DisplayRowTreeModelTest, TheViewKeepsExpansionSelectionAndScrollAcrossARe
         rows.push_back(file("f" + std::to_string(i)));
     rows.push_back(folder("z", 5));
     model_.setRows(rows);
-    view.expand(model_.indexOfId("z"));
-    view.selectIds({"f30", "z-2"});
+    view.expand(model_.indexOfId(test::rowId("z")));
+    view.selectIds({test::rowId("f30"), test::rowId("z-2")});
     view.verticalScrollBar()->setValue(12);
 
     // A row disappears in front: the ids that are still there keep their state.
     rows.erase(rows.begin());
     model_.setRows(rows);
-    EXPECT_TRUE(view.isExpanded(model_.indexOfId("z")));
-    const std::vector<std::string> selected = view.selectedIds();
-    EXPECT_EQ(std::set<std::string>(selected.begin(), selected.end()), (std::set<std::string>{"f30", "z-2"}));
+    EXPECT_TRUE(view.isExpanded(model_.indexOfId(test::rowId("z"))));
+    const std::vector<operations::RowId> selected = view.selectedIds();
+    EXPECT_EQ(std::set<operations::RowId>(selected.begin(), selected.end()),
+              (std::set<operations::RowId>{test::rowId("f30"), test::rowId("z-2")}));
     EXPECT_EQ(view.verticalScrollBar()->value(), 12);
 }
 

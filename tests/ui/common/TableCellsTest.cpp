@@ -4,6 +4,8 @@
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/Symbols.h"
 
+#include "support/DisplayRows.h"
+#include "support/DisplayRows.h"
 #include "support/WidgetApplication.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +38,7 @@ CellContent cell(MainColumn column, const DisplayRow& row, const FileStatusEntry
 DisplayRow fileRow(const char* name = "report.txt")
 {
     DisplayRow row;
-    row.id = "r";
+    row.id = test::rowId("r");
     row.displayName = name;
     row.url = std::string("/data/") + name;
     row.logicalSize = 10000;
@@ -100,7 +102,7 @@ TEST(TableCellsTest, HugeSizesAndOutOfRangeStarsAreClamped)
 TEST(TableCellsTest, FolderRowsShowTheirAggregate)
 {
     DisplayRow folder;
-    folder.id = "registered-X";
+    folder.id = operations::RowId::registered({});
     folder.kind = DisplayRow::DisplayKind::folder;
     folder.url = "/data/folder";
     EXPECT_TRUE(cell(MainColumn::status, folder).spinner);  // not computed yet

@@ -302,10 +302,10 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
     }
     registerItem(packed, true);
     registerItem(loose, true);
-    std::vector<std::string> ids;
+    std::vector<operations::RowId> ids;
     for (const auto& [folder, files] : {std::pair{packed, packedFiles}, std::pair{loose, looseFiles}})
         for (const fs::path& file : files)
-            ids.push_back(operations::RowId::child(storedItem(folder.filename().string())->id(), file).toString());
+            ids.push_back(operations::RowId::child(storedItem(folder.filename().string())->id(), file));
 
     // The moment the last of the inspection's results reaches the cache (its
     // worker waits for the cache to take them), every file is replaced.
@@ -313,7 +313,7 @@ TEST_F(BulkRunWindowTest, FilesReplacedBeforeTheFirstInspectionEndsAreSkippedNot
     QObject::connect(cache_.get(), &operations::FileStatusCache::versionChanged, cache_.get(), [&] {
         if (replaced)
             return;
-        for (const std::string& id : ids)
+        for (const operations::RowId& id : ids)
             if (!cache_->entry(id).info())
                 return;
         for (const fs::path& file : packedFiles) {

@@ -338,7 +338,7 @@ TEST_F(MainWindowFixture, CellsStoreTheInspectorsResultAsItIsAndLogFailures)
     ASSERT_TRUE(waitFor([&] { return cellText("broken.txt", MainColumn::status) == "⚠ エラー"; }));
     ASSERT_TRUE(waitFor([&] { return cellText("plain.txt", MainColumn::status) == "○ 未圧縮"; }));
     EXPECT_EQ(model_->incompressiblePaths().size(), 2u);
-    const std::string folderRow = rows().row(rowNamed("Docs"))->id;
+    const operations::RowId folderRow = rows().row(rowNamed("Docs"))->id;
     ASSERT_TRUE(waitFor([&] { return model_->cache().entries().contains(folderRow); }));
     const std::string failure = "inspect failed for <private>: 圧縮フラグが立っていますが decmpfs ヘッダが見つかりません。";
     ASSERT_TRUE(waitFor([&] {
@@ -463,7 +463,7 @@ TEST_F(MainWindowFixture, RemovingARegistrationLeavesTheFileOnDisk)
     registerItem(file, false);
     openWindow();
     ASSERT_TRUE(waitFor([&] { return rows().rowCount() == 1; }));
-    const std::string id = rows().row(rows().index(0, 0))->id;
+    const operations::RowId id = rows().row(rows().index(0, 0))->id;
 
     QMenu* menu = window_->makeContextMenu({id});
     ASSERT_NE(menu, nullptr);
