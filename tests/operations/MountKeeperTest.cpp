@@ -8,8 +8,11 @@
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressionError.h"
 #include "engine/Eligibility.h"
+#include "operations/bulk/BulkOperationRunner.h"
+#include "operations/bulk/OperationProgress.h"
 #include "operations/mounts/MountKeeper.h"
 #include "operations/mounts/RegisteredMounts.h"
+#include "operations/GeneratedFiles.h"
 #include "operations/OperationsTestSupport.h"
 #include "platform/KelvanefsMount.h"
 #include "support/KelvanefsMounts.h"
@@ -17,6 +20,8 @@
 
 #include <sys/mount.h>
 
+#include <map>
+#include <random>
 #include <set>
 #include <thread>
 
@@ -208,6 +213,57 @@ TEST_F(MountKeeperTest, TheNextCompressionAfterADaemonWasKilledMountsAgainFirst)
     EXPECT_EQ(fs::test::readAll(folder() / "third.log"), text);
     engine::FileCompressionInspector inspector;
     EXPECT_EQ(inspector.inspect(folder() / "third.log").status.as<engine::FileCompressionStatus::compressed>(), nullptr);
+}
+
+// The daemon is killed while the window's bulk run works in its folder: the
+// files being worked on finish through the folder below, the next ones get
+// the mount made again, and every file reads as it was.
+TEST_F(MountKeeperTest, ADaemonKilledDuringABulkRunIsMadeAgainAndNoFileIsLost)
+{
+    std::filesystem::create_directories(folder());
+    std::mt19937 rng(17);
+    std::map<Path, Bytes> originals;
+    std::vector<DisplayRow> rows;
+    for (int i = 0; i < 160; ++i) {
+        DisplayRow row;
+        row.id = test::rowId("f" + std::to_string(i));
+        row.url = folder() / ("f" + std::to_string(i) + ".txt");
+        originals[row.url] = test::textBytes(rng, 120'000);
+        kelvane::test::writeRawFile(row.url, originals[row.url]);
+        row.displayName = row.url.filename().string();
+        row.logicalSize = 120'000;
+        rows.push_back(row);
+    }
+    ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
+    const MountKeeper programKeeper = keeper();
+    engine::Eligibility::setServeFolder([&](const Path& asked) { programKeeper.ensureServed(asked, ItemKind::folder); });
+    engine::Eligibility::enforceMountRule(true);
+    struct Restore {
+        ~Restore()
+        {
+            engine::Eligibility::enforceMountRule(false);
+            engine::Eligibility::setServeFolder({});
+        }
+    } restore;
+
+    const BulkOperationRunner::Run run =
+        BulkOperationRunner::startOperation(ActiveOperation::Kind::compress, rows, nullptr, nullptr);
+    ASSERT_TRUE(test::waitUntil([&] { return run.progress->succeededCount() >= 1 || run.task.isFinished(); }));
+    const bool killedDuringTheRun = !run.task.isFinished();
+    ASSERT_TRUE(kelvane::test::killKelvanefsDaemon(folder()));
+    ASSERT_TRUE(test::waitUntil([&] { return run.task.isFinished(); }, std::chrono::minutes(5)));
+
+    std::string failures;
+    for (const auto& failure : run.progress->failures())
+        failures += failure.fileName + ": " + failure.reason + "\n";
+    EXPECT_TRUE(failures.empty()) << failures;
+    EXPECT_EQ(run.progress->succeededCount() + run.progress->skippedCount(), 160);
+    if (killedDuringTheRun)
+        EXPECT_EQ(platform::kelvanefsMountState(folder())->health, platform::KelvanefsMountHealth::live)
+            << "the files after the kill had the mount made again";
+    ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
+    for (const auto& [path, bytes] : originals)
+        EXPECT_EQ(fs::test::readAll(path), bytes) << path << " through the mount";
 }
 
 TEST_F(MountKeeperTest, MissingFoldersAndThePlacesAboveTheHomeAreRefusedAndNothingIsMounted)
