@@ -258,9 +258,10 @@ TEST_F(MountKeeperTest, ADaemonKilledDuringABulkRunIsMadeAgainAndNoFileIsLost)
         failures += failure.fileName + ": " + failure.reason + "\n";
     EXPECT_TRUE(failures.empty()) << failures;
     EXPECT_EQ(run.progress->succeededCount() + run.progress->skippedCount(), 160);
-    if (killedDuringTheRun)
+    if (killedDuringTheRun) {
         EXPECT_EQ(platform::kelvanefsMountState(folder())->health, platform::KelvanefsMountHealth::live)
             << "the files after the kill had the mount made again";
+    }
     ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
     for (const auto& [path, bytes] : originals)
         EXPECT_EQ(fs::test::readAll(path), bytes) << path << " through the mount";
