@@ -31,14 +31,12 @@
 #include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
 
-#include "support/EventLoopWait.h"
 #include "ui/sheets/FakeChatServer.h"
 
 #include "ScreenshotPalette.h"
+#include "ScreenshotSteps.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QMenu>
@@ -46,54 +44,30 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 
 namespace fs = std::filesystem;
 using namespace kelvane;
+using tools::settle;
+using tools::waitUntil;
+using tools::writeFile;
 
 namespace {
 
 fs::path out;
 
-// Lets the windows lay out and paint for a while.
-void settle(int milliseconds = 300)
-{
-    test::runEventsUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
-}
-
-bool waitUntil(const std::function<bool()>& condition)
-{
-    return test::runEventsUntil(condition, std::chrono::seconds(30));
-}
-
 void save(QWidget* widget, const char* name)
 {
-    settle();
-    const fs::path file = out / name;
-    const bool saved = widget->grab().save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+    settle(300);
+    tools::savePicture(widget->grab(), out / name);
 }
 
 // The screen where the main window is, with whatever sheet is over it.
 void saveScreen(QWidget* window, const char* name)
 {
-    settle();
-    const fs::path file = out / name;
-    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-    const bool saved = screen.copy(window->frameGeometry()).save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
-}
-
-void writeFile(const fs::path& path, std::size_t size, char fill = 'k', int daysOld = 0)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, fill);
-    if (daysOld > 0)
-        fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24 * daysOld));
+    settle(300);
+    tools::savePicture(tools::wholeScreen().copy(window->frameGeometry()), out / name);
 }
 
 QPushButton* buttonTitled(QWidget* in, const QString& prefix)
@@ -127,22 +101,9 @@ void close(ui::MainWindow& window)
     settle(200);
 }
 
-}  // namespace
-
-int main(int argc, char* argv[])
+// Folders the wizard looks at, and a project folder to search; gives the project.
+fs::path writeSampleFiles(const fs::path& files)
 {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sheet_screenshots <files folder> <png folder>\n");
-        return 2;
-    }
-    const fs::path files = argv[1];
-    out = argv[2];
-    fs::create_directories(out);
-    QApplication application(argc, argv);
-    kelvane::tools::applyScreenshotPalette();
-    platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
-
-    // Folders the wizard looks at, and a project folder to search.
     for (int i = 0; i < 8; ++i)
         writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
                   40 + i);
@@ -156,26 +117,12 @@ int main(int argc, char* argv[])
     writeFile(project / "src" / "main.cpp", 26'000);
     writeFile(project / "data" / "測定結果.csv", 2'600'000);
     writeFile(project / "写真.jpg", 800'000, 'j');
+    return project;
+}
 
-    std::error_code error;
-    auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");
-    discovery::RegistrationCoordinator{}.registerItem(project, discovery::ItemKind::folder, true,
-                                                      container->mainContext());
-    operations::FileStatusCache cache;
-    ui::DesktopShell shell;
-    ui::sheets::test::FakeChatServer chat;
-    auto languageModel = platform::LanguageModel::make({chat.endpoint(), QStringLiteral("sample-model")});
-    app::WindowScenes scenes(container, cache, shell, languageModel);
-    ui::MainWindow& window = scenes.mainWindow();
-    window.move(0, 0);
-    window.show();
-    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
-
-    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
-    window.table()->expand(window.rowModel()->index(0, 0));
-    saveScreen(&window, "main-window.png");
-
-    // The File, Info and Help menus, opened as by a click on their titles.
+// The File, Info and Help menus, opened as by a click on their titles.
+void saveMenus(ui::MainWindow& window)
+{
     for (QAction* title : window.menuBar()->actions()) {
         QMenu* menu = title->menu();
         if (!title->text().startsWith(QStringLiteral("ファイル")) && !title->text().startsWith(QStringLiteral("情報")) &&
@@ -186,8 +133,12 @@ int main(int argc, char* argv[])
         save(menu, name.c_str());
         menu->hide();
     }
+}
 
-    // Search: the empty form, then the results of the project folder.
+// Search: the empty form, then the results of the project folder, and the
+// local AI's answer about one of them.
+void saveSearch(ui::MainWindow& window, const fs::path& project, ui::sheets::test::FakeChatServer& chat)
+{
     choose(window, ui::MenuCommand::openSearch);
     auto* search = sheetOf<ui::sheets::SearchSheet>(window);
     saveScreen(&window, "main-window-with-search.png");
@@ -207,28 +158,32 @@ int main(int argc, char* argv[])
     save(search->askSheet(), "ask-1-answer.png");
     search->askSheet()->close();
     close(window);
+}
 
-    // Asking without a local AI configured, from a row of the main window.
-    {
-        app::WindowScenes plain(container, cache, shell, platform::LanguageModel::unavailableModel());
-        plain.mainWindow().show();
-        waitUntil([&] { return plain.mainWindow().rowModel()->rowCount() == 1; });
-        const operations::RowId id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
-        std::unique_ptr<QMenu> menu(plain.mainWindow().makeContextMenu({id}));
-        for (QAction* action : menu->actions())
-            if (action->objectName() == QStringLiteral("askAbout"))
-                action->trigger();
-        auto* ask = sheetOf<ui::sheets::AskAISheet>(plain.mainWindow());
-        save(ask, "ask-2-unavailable.png");
-        close(plain.mainWindow());
-    }
+// Asking without a local AI configured, from a row of the main window.
+void saveAskUnavailable(app::WindowScenes& plain)
+{
+    ui::MainWindow& window = plain.mainWindow();
+    window.show();
+    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    const operations::RowId id = window.rowModel()->row(window.rowModel()->index(0, 0))->id;
+    std::unique_ptr<QMenu> menu(window.makeContextMenu({id}));
+    for (QAction* action : menu->actions())
+        if (action->objectName() == QStringLiteral("askAbout"))
+            action->trigger();
+    auto* ask = sheetOf<ui::sheets::AskAISheet>(window);
+    save(ask, "ask-2-unavailable.png");
+    close(window);
+}
 
-    // The wizard: its list, then the inside of the logs folder.
+// The wizard: its list, further down where the found folders are, then the
+// inside of the logs folder.
+void saveWizard(ui::MainWindow& window)
+{
     choose(window, ui::MenuCommand::openWizard);
     auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
     waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
     save(wizard, "wizard-1-list.png");
-    // The folders that are there, further down.
     if (auto* list = wizard->findChild<QScrollArea*>())
         for (ui::sheets::WizardPresetRow* row : wizard->rows())
             if (row->preset().id == "caches") {
@@ -242,12 +197,57 @@ int main(int argc, char* argv[])
     settle(1500);
     save(wizard, "wizard-2-detail.png");
     close(window);
+}
 
-    // Storage details, as the menu opens them.
+// Storage details, as the menu opens them.
+void saveStorage(ui::MainWindow& window)
+{
     choose(window, ui::MenuCommand::openStorageStatus);
     auto* storage = sheetOf<ui::StorageStatusDialog>(window);
     waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
     save(storage, "storage-from-main-window.png");
     close(window);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: sheet_screenshots <files folder> <png folder>\n");
+        return 2;
+    }
+    out = argv[2];
+    fs::create_directories(out);
+    QApplication application(argc, argv);
+    kelvane::tools::applyScreenshotPalette();
+    platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
+    const fs::path project = writeSampleFiles(argv[1]);
+
+    std::error_code error;
+    auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");
+    discovery::RegistrationCoordinator{}.registerItem(project, discovery::ItemKind::folder, true,
+                                                      container->mainContext());
+    operations::FileStatusCache cache;
+    ui::DesktopShell shell;
+    ui::sheets::test::FakeChatServer chat;
+    auto languageModel = platform::LanguageModel::make({chat.endpoint(), QStringLiteral("sample-model")});
+    app::WindowScenes scenes(container, cache, shell, languageModel);
+    ui::MainWindow& window = scenes.mainWindow();
+    window.move(0, 0);
+    window.show();
+    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
+    window.table()->expand(window.rowModel()->index(0, 0));
+    saveScreen(&window, "main-window.png");
+
+    saveMenus(window);
+    saveSearch(window, project, chat);
+    {
+        app::WindowScenes plain(container, cache, shell, platform::LanguageModel::unavailableModel());
+        saveAskUnavailable(plain);
+    }
+    saveWizard(window);
+    saveStorage(window);
     return 0;
 }
