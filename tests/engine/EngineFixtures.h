@@ -23,11 +23,13 @@
 #include <fstream>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -43,6 +45,45 @@ inline void killAtStep(std::string_view)
 {
     if (--stepsLeft == 0)
         ::kill(::getpid(), SIGKILL);
+}
+
+// A child process that runs `action` after `prepare` and ends with 0, or 3
+// when the action throws; no clean-up of the test process runs there.
+inline pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        prepare();
+        try {
+            action();
+        } catch (...) {
+            ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    return child;
+}
+
+// Runs `action` in a child that dies at its `stopAt`-th step. True when the
+// action ran to its end first; a child that failed on its own or died of
+// anything else throws, which fails the test.
+inline bool runKilledAtStep(const std::function<void()>& action, int stopAt)
+{
+    const pid_t child = forkRunning(action, [stopAt] {
+        stepsLeft = stopAt;
+        setStepObserver(killAtStep);
+    });
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        throw std::runtime_error("waitpid failed: errno=" + std::to_string(errno));
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        return false;
+    throw std::runtime_error(WIFEXITED(status) ? "the operation failed on its own"
+                                               : "the child died of signal " + std::to_string(WTERMSIG(status)));
 }
 
 // Text that compresses well, different for each seed.

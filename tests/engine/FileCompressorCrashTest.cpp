@@ -21,30 +21,6 @@ namespace {
 
 using namespace fixtures;
 
-// A child that runs `action` after `prepare` and ends with 0, or 3 when the
-// action throws; no clean-up of the test process runs there.
-pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)
-{
-    const pid_t child = ::fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        prepare();
-        try {
-            action();
-        } catch (...) {
-            ::_exit(3);
-        }
-        ::_exit(0);
-    }
-    return child;
-}
-
-pid_t forkRunning(const fixtures::Road& operation, const Path& file, const std::function<void()>& prepare)
-{
-    return forkRunning([&] { operation.run(file); }, prepare);
-}
-
 // Kills a child running one operation after its 1st, 2nd, ... step until an
 // operation runs to its end. After every kill the file is either exactly as
 // before or completely converted, and the next operation removes whatever
@@ -70,19 +46,10 @@ TEST(FileCompressorCrashTest, KilledAtEveryStepLosesNothing)
             const Bytes rawBefore = test::readRawFile(file);
             const std::uint32_t flagsBefore = statOf(file).flags;
 
-            const pid_t child = forkRunning(operation, file, [&] {
-                stepsLeft = stopAt;
-                setStepObserver(killAtStep);
-            });
-            int status = 0;
-            ASSERT_EQ(::waitpid(child, &status, 0), child);
-            if (WIFEXITED(status)) {
-                ASSERT_EQ(WEXITSTATUS(status), 0) << "the operation failed on its own";
+            if (runKilledAtStep([&] { operation.run(file); }, stopAt))
                 finished = true;
-            } else {
-                ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            else
                 ++kills;
-            }
 
             const bool converted = isCompressed(file) != operation.decompress;
             if (converted) {
