@@ -28,9 +28,6 @@
 
 namespace fs = std::filesystem;
 using namespace kelvane;
-using tools::settle;
-using tools::waitUntil;
-using tools::writeFile;
 
 namespace {
 
@@ -43,7 +40,7 @@ struct Scene {
 
     void shoot(const char* name, int settleMs = 400) const
     {
-        settle(settleMs);
+        tools::settle(settleMs);
         tools::savePicture(tools::wholeScreen(), out / name);
     }
     ui::DisplayRowTreeModel& rows() const { return *window.rowModel(); }
@@ -54,18 +51,18 @@ struct Scene {
 void shootRegistered(const Scene& scene, store::ModelContext& context)
 {
     const fs::path project = scene.files / "プロジェクト資料";
-    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
-    writeFile(project / "build.log", 1'200'000);
-    writeFile(project / "src" / "main.cpp", 26'000);
-    writeFile(project / "src" / "util.h", 3'000);
-    writeFile(project / "写真.jpg", 800'000, 'j');
+    tools::writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
+    tools::writeFile(project / "build.log", 1'200'000);
+    tools::writeFile(project / "src" / "main.cpp", 26'000);
+    tools::writeFile(project / "src" / "util.h", 3'000);
+    tools::writeFile(project / "写真.jpg", 800'000, 'j');
     const fs::path logs = scene.files / "ログ";
     for (int i = 0; i < 6; ++i)
-        writeFile(logs / ("server-" + std::to_string(i) + ".log"), 150'000 + 40'000 * i);
+        tools::writeFile(logs / ("server-" + std::to_string(i) + ".log"), 150'000 + 40'000 * i);
     const fs::path readme = scene.files / "README.md";
     const fs::path longName = scene.files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt";
-    writeFile(readme, 9'000);
-    writeFile(longName, 64'000);
+    tools::writeFile(readme, 9'000);
+    tools::writeFile(longName, 64'000);
     const discovery::RegistrationCoordinator coordinator;
     for (const fs::path& file : {readme, longName})
         coordinator.registerItem(file, discovery::ItemKind::file, false, context);
@@ -73,10 +70,10 @@ void shootRegistered(const Scene& scene, store::ModelContext& context)
         coordinator.registerItem(folder, discovery::ItemKind::folder, true, context);
 
     ui::DisplayRowTreeModel& rows = scene.rows();
-    waitUntil([&] { return rows.rowCount() == 4 && !scene.model.scanActivity(); });
+    tools::waitUntil([&] { return rows.rowCount() == 4 && !scene.model.scanActivity(); });
     for (int r = 0; r < rows.rowCount(); ++r)
         scene.window.table()->expand(rows.index(r, 0));
-    waitUntil([&] {
+    tools::waitUntil([&] {
         for (int r = 0; r < rows.rowCount(); ++r)
             if (rows.index(r, static_cast<int>(ui::MainColumn::status)).data(ui::DisplayRowTreeModel::SpinnerRole).toBool())
                 return false;
@@ -89,21 +86,21 @@ void shootFilter(const Scene& scene)
 {
     scene.model.setStatusFilter(operations::CompressionStatusFilter::uncompressed);
     scene.model.setSizeFilter(operations::SizeRangeFilter::small);
-    waitUntil([&] { return scene.model.statusFilter() == operations::CompressionStatusFilter::uncompressed; });
+    tools::waitUntil([&] { return scene.model.statusFilter() == operations::CompressionStatusFilter::uncompressed; });
     scene.shoot("03-filter-on.png");
     scene.window.filterBar()->clearAllFilters();
-    settle(300);
+    tools::settle(300);
 }
 
 // The scan bar, caught while a refresh lists the folders again.
 void shootScanBar(const Scene& scene)
 {
     for (int i = 0; i < 30000; ++i)
-        writeFile(scene.files / "ログ" / "many" / ("part-" + std::to_string(i) + ".txt"), 10);
+        tools::writeFile(scene.files / "ログ" / "many" / ("part-" + std::to_string(i) + ".txt"), 10);
     scene.window.refreshAll();
-    if (waitUntil([&] { return scene.model.scanActivity() != nullptr; }, 5'000))
+    if (tools::waitUntil([&] { return scene.model.scanActivity() != nullptr; }, 5'000))
         scene.shoot("04-scan-bar.png", 150);
-    waitUntil([&] { return !scene.model.scanActivity(); });
+    tools::waitUntil([&] { return !scene.model.scanActivity(); });
 }
 
 // A file gone from disk, and its status popover.
@@ -113,7 +110,7 @@ void shootMissingFile(const Scene& scene)
     scene.window.refreshAll();
     ui::DisplayRowTreeModel& rows = scene.rows();
     std::optional<operations::RowId> missingId;
-    waitUntil([&] {
+    tools::waitUntil([&] {
         for (int r = 0; r < rows.rowCount(); ++r) {
             const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
             if (status.data().toString() == QStringLiteral("⚠ 見つからない")) {
@@ -123,7 +120,7 @@ void shootMissingFile(const Scene& scene)
         }
         return false;
     });
-    settle(300);
+    tools::settle(300);
     if (missingId)
         scene.window.showStatusDetail(*missingId);
     scene.shoot("05-status-popover.png");
@@ -136,11 +133,11 @@ void shootMissingFile(const Scene& scene)
 void shootAddingSheets(const Scene& scene)
 {
     const fs::path shared = scene.files / "Dropbox" / "共有フォルダ";
-    writeFile(shared / "memo.txt", 6'000);
+    tools::writeFile(shared / "memo.txt", 6'000);
     scene.window.handleSelectedURLs({shared});
     scene.shoot("06-cloud-warning.png");
     scene.window.sheets().current()->accept();
-    settle(200);
+    tools::settle(200);
     scene.shoot("07-folder-sheet.png");
     scene.window.sheets().dismiss();
     scene.window.handleSelectedURLs({scene.files / "存在しないファイル.txt"});

@@ -37,14 +37,12 @@ namespace fs = std::filesystem;
 using namespace kelvane;
 using operations::ActiveOperation;
 using operations::OperationProgress;
-using tools::settle;
-using tools::waitUntil;
 
 namespace {
 
 void shootScreen(const fs::path& file)
 {
-    settle(400);
+    tools::settle(400);
     tools::savePicture(tools::wholeScreen(), file);
 }
 
@@ -57,7 +55,7 @@ void shootSheet(const std::shared_ptr<OperationProgress>& progress, const fs::pa
     auto* sheet = new ui::OperationProgressSheet(progress, true, &window);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->open();
-    settle(1300);  // at least one tick of the clock
+    tools::settle(1300);  // at least one tick of the clock
     tools::savePicture(sheet->grab(), file);
     sheet->dismiss();
     delete sheet;
@@ -104,23 +102,23 @@ void shootBulkRun(const fs::path& home, const fs::path& out)
     window.show();
     auto& runs = window.bulkRuns();
     const auto firstButtons = [&] { return ui::ActionCellDelegate::buttonsAt(window.rowModel()->index(0, 9)); };
-    if (!waitUntil([&] { return window.rowModel()->rowCount() == 1 && !firstButtons().empty(); }))
+    if (!tools::waitUntil([&] { return window.rowModel()->rowCount() == 1 && !firstButtons().empty(); }))
         std::fprintf(stderr, "the folder did not load\n");
     window.table()->expand(window.rowModel()->index(0, 0));
     window.table()->selectIds({window.rowModel()->row(window.rowModel()->index(0, 0))->id});
-    waitUntil([&] { return runs.bar()->compressButton()->isEnabled(); });
+    tools::waitUntil([&] { return runs.bar()->compressButton()->isEnabled(); });
     shootScreen(out / "bulk-window-selected.png");
 
     runs.bar()->compressButton()->click();
     if (runs.progressSheet())
         tools::savePicture(runs.progressSheet()->grab(), out / "bulk-run-started.png");
-    waitUntil([&] { return model.operationProgress() && model.operationProgress()->isFinished(); });
+    tools::waitUntil([&] { return model.operationProgress() && model.operationProgress()->isFinished(); });
     shootScreen(out / "bulk-run-finished-window.png");
     if (runs.progressSheet())
         tools::savePicture(runs.progressSheet()->grab(), out / "bulk-run-finished.png");
     if (model.operationProgress())
         model.setOperationProgress(nullptr);
-    waitUntil([&] {
+    tools::waitUntil([&] {
         return !firstButtons().empty() && firstButtons().front().kind == ActiveOperation::Kind::decompress;
     });
     shootScreen(out / "bulk-window-after.png");

@@ -49,9 +49,6 @@
 
 namespace fs = std::filesystem;
 using namespace kelvane;
-using tools::settle;
-using tools::waitUntil;
-using tools::writeFile;
 
 namespace {
 
@@ -59,14 +56,14 @@ fs::path out;
 
 void save(QWidget* widget, const char* name)
 {
-    settle(300);
+    tools::settle(300);
     tools::savePicture(widget->grab(), out / name);
 }
 
 // The screen where the main window is, with whatever sheet is over it.
 void saveScreen(QWidget* window, const char* name)
 {
-    settle(300);
+    tools::settle(300);
     tools::savePicture(tools::wholeScreen().copy(window->frameGeometry()), out / name);
 }
 
@@ -82,7 +79,7 @@ template <class Sheet>
 Sheet* sheetOf(ui::MainWindow& window)
 {
     Sheet* sheet = nullptr;
-    waitUntil([&] { return (sheet = qobject_cast<Sheet*>(window.sheets().current())) != nullptr; });
+    tools::waitUntil([&] { return (sheet = qobject_cast<Sheet*>(window.sheets().current())) != nullptr; });
     return sheet;
 }
 
@@ -98,25 +95,25 @@ void choose(ui::MainWindow& window, ui::MenuCommand command)
 void close(ui::MainWindow& window)
 {
     window.sheets().dismiss();
-    settle(200);
+    tools::settle(200);
 }
 
 // Folders the wizard looks at, and a project folder to search; gives the project.
 fs::path writeSampleFiles(const fs::path& files)
 {
     for (int i = 0; i < 8; ++i)
-        writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
+        tools::writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
                   40 + i);
-    writeFile(discovery::xdgStateHome() / "crash-reports/クラッシュレポート_2026-11-30_とても長い名前.txt", 64'000, 'k',
+    tools::writeFile(discovery::xdgStateHome() / "crash-reports/クラッシュレポート_2026-11-30_とても長い名前.txt", 64'000, 'k',
               45);
-    writeFile(discovery::xdgStateHome() / "今日のログ.log", 300'000);
-    writeFile(discovery::xdgCacheHome() / "org.example.viewer/cache.db", 3'400'000);
+    tools::writeFile(discovery::xdgStateHome() / "今日のログ.log", 300'000);
+    tools::writeFile(discovery::xdgCacheHome() / "org.example.viewer/cache.db", 3'400'000);
     const fs::path project = files / "プロジェクト";
-    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
-    writeFile(project / "build.log", 1'200'000);
-    writeFile(project / "src" / "main.cpp", 26'000);
-    writeFile(project / "data" / "測定結果.csv", 2'600'000);
-    writeFile(project / "写真.jpg", 800'000, 'j');
+    tools::writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
+    tools::writeFile(project / "build.log", 1'200'000);
+    tools::writeFile(project / "src" / "main.cpp", 26'000);
+    tools::writeFile(project / "data" / "測定結果.csv", 2'600'000);
+    tools::writeFile(project / "写真.jpg", 800'000, 'j');
     return project;
 }
 
@@ -146,15 +143,15 @@ void saveSearch(ui::MainWindow& window, const fs::path& project, ui::sheets::tes
     search->model().setRootURL(project);
     search->model().setMinSizeMB(QStringLiteral("0"));
     buttonTitled(search, QStringLiteral("検索"))->click();
-    waitUntil([&] { return !search->model().isSearching(); });
+    tools::waitUntil([&] { return !search->model().isSearching(); });
     search->resultsView()->selectRow(0);
     save(search, "search-2-results.png");
     search->askAI(project / "build.log");
-    waitUntil([&] { return search->askSheet() != nullptr && chat.requests.size() == 1; });
+    tools::waitUntil([&] { return search->askSheet() != nullptr && chat.requests.size() == 1; });
     chat.sendFragment(QStringLiteral("build.log はビルドの記録です。テキストなので圧縮で大きく縮みます。"));
     chat.sendFragment(QStringLiteral("古いログであれば登録して圧縮しておくと容量を節約できます。"));
     chat.finish();
-    settle(500);
+    tools::settle(500);
     save(search->askSheet(), "ask-1-answer.png");
     search->askSheet()->close();
     close(window);
@@ -165,7 +162,7 @@ void saveAskUnavailable(app::WindowScenes& plain)
 {
     ui::MainWindow& window = plain.mainWindow();
     window.show();
-    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    tools::waitUntil([&] { return window.rowModel()->rowCount() == 1; });
     const operations::RowId id = window.rowModel()->row(window.rowModel()->index(0, 0))->id;
     std::unique_ptr<QMenu> menu(window.makeContextMenu({id}));
     for (QAction* action : menu->actions())
@@ -182,7 +179,7 @@ void saveWizard(ui::MainWindow& window)
 {
     choose(window, ui::MenuCommand::openWizard);
     auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
-    waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
+    tools::waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
     save(wizard, "wizard-1-list.png");
     if (auto* list = wizard->findChild<QScrollArea*>())
         for (ui::sheets::WizardPresetRow* row : wizard->rows())
@@ -193,8 +190,8 @@ void saveWizard(ui::MainWindow& window)
     for (ui::sheets::WizardPresetRow* row : wizard->rows())
         if (row->preset().id == "logs")
             buttonTitled(row, QStringLiteral("中身を見る"))->click();
-    waitUntil([&] { return wizard->detail() != nullptr; });
-    settle(1500);
+    tools::waitUntil([&] { return wizard->detail() != nullptr; });
+    tools::settle(1500);
     save(wizard, "wizard-2-detail.png");
     close(window);
 }
@@ -204,7 +201,7 @@ void saveStorage(ui::MainWindow& window)
 {
     choose(window, ui::MenuCommand::openStorageStatus);
     auto* storage = sheetOf<ui::StorageStatusDialog>(window);
-    waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
+    tools::waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
     save(storage, "storage-from-main-window.png");
     close(window);
 }
@@ -236,8 +233,8 @@ int main(int argc, char* argv[])
     ui::MainWindow& window = scenes.mainWindow();
     window.move(0, 0);
     window.show();
-    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
-    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
+    tools::waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    tools::waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
     window.table()->expand(window.rowModel()->index(0, 0));
     saveScreen(&window, "main-window.png");
 

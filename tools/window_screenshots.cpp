@@ -34,8 +34,6 @@
 #include <functional>
 
 using namespace kelvane;
-using tools::settle;
-using tools::waitUntil;
 
 namespace {
 
@@ -77,7 +75,7 @@ void savePixmap(const QPixmap& pixmap, const QString& name)
 // Long pages are cut into slices of at most 800 pixels, easier to look at.
 void save(QWidget* widget, const QString& name)
 {
-    settle(150);
+    tools::settle(150);
     const QPixmap shot = widget->grab();
     const int sliceHeight = 800;
     if (shot.height() <= sliceHeight + 100) {
@@ -172,14 +170,14 @@ int main(int argc, char** argv)
         for (int i = 0; i < 5; ++i) {
             about.tabs()->setCurrentIndex(i);
             if (i == 3)
-                waitUntil([&] { return about.diagnostics().has_value(); });
+                tools::waitUntil([&] { return about.diagnostics().has_value(); });
             saveTab(about.tabs(), i, QStringLiteral("about-%1-%2").arg(i + 1).arg(QLatin1String(aboutTabs[i])) + suffix,
                     &about);
         }
         if (size == QSize(720, 620)) {
             about.showNotices();
             ui::NoticesSheet* sheet = about.noticesSheet();
-            waitUntil([&] { return sheet->content() != QStringLiteral("読み込み中…"); });
+            tools::waitUntil([&] { return sheet->content() != QStringLiteral("読み込み中…"); });
             save(sheet, QStringLiteral("notices-720x600"));
             sheet->resize(600, 480);
             save(sheet, QStringLiteral("notices-600x480"));
