@@ -86,6 +86,43 @@ inline bool runKilledAtStep(const std::function<void()>& action, int stopAt)
                                                : "the child died of signal " + std::to_string(WTERMSIG(status)));
 }
 
+// What `body` returns when run in a child process as the unprivileged user
+// 65534 (which only root can become), "threw: ..." when it throws, or
+// "setuid failed".
+inline std::string reportAsNobody(const std::function<std::string()>& body)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed: errno=" + std::to_string(errno));
+    const pid_t child = ::fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string report = "setuid failed";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                report = body();
+            } catch (const std::exception& error) {
+                report = std::string("threw: ") + error.what();
+            } catch (...) {
+                report = "threw";
+            }
+        }
+        (void)!::write(pipeFds[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return report;
+}
+
 // Text that compresses well, different for each seed.
 inline Bytes textBytes(std::size_t count, unsigned seed)
 {
