@@ -17,54 +17,131 @@
 #include "ui/main/MainWindow.h"
 
 #include "ScreenshotPalette.h"
+#include "ScreenshotSteps.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QMenuBar>
-#include <QScreen>
-#include <QTimer>
-#include <QToolButton>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
+#include <optional>
 
 namespace fs = std::filesystem;
 using namespace kelvane;
 
 namespace {
 
-void settle(int milliseconds)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
+// The main window over a store of its own, and where its pictures go.
+struct Scene {
+    fs::path files;
+    fs::path out;
+    operations::MainWindowModel& model;
+    ui::MainWindow& window;
 
-bool waitUntil(const std::function<bool()>& condition, int milliseconds = 30'000)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    void shoot(const char* name, int settleMs = 400) const
+    {
+        tools::settle(settleMs);
+        tools::savePicture(tools::wholeScreen(), out / name);
     }
-    return true;
+    ui::DisplayRowTreeModel& rows() const { return *window.rowModel(); }
+};
+
+// Registered files and folders, some with long Japanese names; the folders
+// expanded once every status is known.
+void shootRegistered(const Scene& scene, store::ModelContext& context)
+{
+    const fs::path project = scene.files / "プロジェクト資料";
+    tools::writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
+    tools::writeFile(project / "build.log", 1'200'000);
+    tools::writeFile(project / "src" / "main.cpp", 26'000);
+    tools::writeFile(project / "src" / "util.h", 3'000);
+    tools::writeFile(project / "写真.jpg", 800'000, 'j');
+    const fs::path logs = scene.files / "ログ";
+    for (int i = 0; i < 6; ++i)
+        tools::writeFile(logs / ("server-" + std::to_string(i) + ".log"), 150'000 + 40'000 * i);
+    const fs::path readme = scene.files / "README.md";
+    const fs::path longName = scene.files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt";
+    tools::writeFile(readme, 9'000);
+    tools::writeFile(longName, 64'000);
+    const discovery::RegistrationCoordinator coordinator;
+    for (const fs::path& file : {readme, longName})
+        coordinator.registerItem(file, discovery::ItemKind::file, false, context);
+    for (const fs::path& folder : {project, logs})
+        coordinator.registerItem(folder, discovery::ItemKind::folder, true, context);
+
+    ui::DisplayRowTreeModel& rows = scene.rows();
+    tools::waitUntil([&] { return rows.rowCount() == 4 && !scene.model.scanActivity(); });
+    for (int r = 0; r < rows.rowCount(); ++r)
+        scene.window.table()->expand(rows.index(r, 0));
+    tools::waitUntil([&] {
+        for (int r = 0; r < rows.rowCount(); ++r)
+            if (rows.index(r, static_cast<int>(ui::MainColumn::status)).data(ui::DisplayRowTreeModel::SpinnerRole).toBool())
+                return false;
+        return true;
+    });
+    scene.shoot("02-registered-expanded.png");
 }
 
-void shoot(const fs::path& folder, const char* name, int settleMs = 400)
+void shootFilter(const Scene& scene)
 {
-    settle(settleMs);
-    const fs::path file = folder / name;
-    const bool saved = QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+    scene.model.setStatusFilter(operations::CompressionStatusFilter::uncompressed);
+    scene.model.setSizeFilter(operations::SizeRangeFilter::small);
+    tools::waitUntil([&] { return scene.model.statusFilter() == operations::CompressionStatusFilter::uncompressed; });
+    scene.shoot("03-filter-on.png");
+    scene.window.filterBar()->clearAllFilters();
+    tools::settle(300);
 }
 
-void writeFile(const fs::path& path, std::size_t size, char fill = 'k')
+// The scan bar, caught while a refresh lists the folders again.
+void shootScanBar(const Scene& scene)
 {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, fill);
+    for (int i = 0; i < 30000; ++i)
+        tools::writeFile(scene.files / "ログ" / "many" / ("part-" + std::to_string(i) + ".txt"), 10);
+    scene.window.refreshAll();
+    if (tools::waitUntil([&] { return scene.model.scanActivity() != nullptr; }, 5'000))
+        scene.shoot("04-scan-bar.png", 150);
+    tools::waitUntil([&] { return !scene.model.scanActivity(); });
+}
+
+// A file gone from disk, and its status popover.
+void shootMissingFile(const Scene& scene)
+{
+    fs::remove(scene.files / "README.md");
+    scene.window.refreshAll();
+    ui::DisplayRowTreeModel& rows = scene.rows();
+    std::optional<operations::RowId> missingId;
+    tools::waitUntil([&] {
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
+            if (status.data().toString() == QStringLiteral("⚠ 見つからない")) {
+                missingId = rows.row(status)->id;
+                return true;
+            }
+        }
+        return false;
+    });
+    tools::settle(300);
+    if (missingId)
+        scene.window.showStatusDetail(*missingId);
+    scene.shoot("05-status-popover.png");
+    if (scene.window.popover())
+        scene.window.popover()->close();
+}
+
+// The sheets of adding items: a cloud folder's warning, the folder sheet
+// behind it, and the alert for a file that is not there.
+void shootAddingSheets(const Scene& scene)
+{
+    const fs::path shared = scene.files / "Dropbox" / "共有フォルダ";
+    tools::writeFile(shared / "memo.txt", 6'000);
+    scene.window.handleSelectedURLs({shared});
+    scene.shoot("06-cloud-warning.png");
+    scene.window.sheets().current()->accept();
+    tools::settle(200);
+    scene.shoot("07-folder-sheet.png");
+    scene.window.sheets().dismiss();
+    scene.window.handleSelectedURLs({scene.files / "存在しないファイル.txt"});
+    scene.shoot("08-error-alert.png");
 }
 
 }  // namespace
@@ -75,7 +152,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: main_window_screenshots <files folder> <png folder>\n");
         return 2;
     }
-    const fs::path files = argv[1];
     const fs::path out = argv[2];
     fs::create_directories(out);
     QApplication application(argc, argv);
@@ -90,85 +166,13 @@ int main(int argc, char* argv[])
     ui::populateMenuBar(window.menuBar(), window.commands(), shell, [] {});
     window.move(0, 0);
     window.show();
-    shoot(out, "01-empty.png");
+    const Scene scene{argv[1], out, model, window};
+    scene.shoot("01-empty.png");
 
-    // Registered files and folders, some with long Japanese names.
-    const fs::path project = files / "プロジェクト資料";
-    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
-    writeFile(project / "build.log", 1'200'000);
-    writeFile(project / "src" / "main.cpp", 26'000);
-    writeFile(project / "src" / "util.h", 3'000);
-    writeFile(project / "写真.jpg", 800'000, 'j');
-    const fs::path logs = files / "ログ";
-    for (int i = 0; i < 6; ++i)
-        writeFile(logs / ("server-" + std::to_string(i) + ".log"), 150'000 + 40'000 * i);
-    writeFile(files / "README.md", 9'000);
-    writeFile(files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt", 64'000);
-    const discovery::RegistrationCoordinator coordinator;
-    for (const fs::path& file : {files / "README.md",
-                                 files / "とても長い名前のファイルで表の幅に収まらないことを確かめるためのテキスト.txt"})
-        coordinator.registerItem(file, discovery::ItemKind::file, false, container->mainContext());
-    for (const fs::path& folder : {project, logs})
-        coordinator.registerItem(folder, discovery::ItemKind::folder, true, container->mainContext());
-
-    ui::DisplayRowTreeModel& rows = *window.rowModel();
-    waitUntil([&] { return rows.rowCount() == 4 && !model.scanActivity(); });
-    for (int r = 0; r < rows.rowCount(); ++r)
-        window.table()->expand(rows.index(r, 0));
-    waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r)
-            if (rows.index(r, static_cast<int>(ui::MainColumn::status)).data(ui::DisplayRowTreeModel::SpinnerRole).toBool())
-                return false;
-        return true;
-    });
-    shoot(out, "02-registered-expanded.png");
-
-    // A filter and a search.
-    model.setStatusFilter(operations::CompressionStatusFilter::uncompressed);
-    model.setSizeFilter(operations::SizeRangeFilter::small);
-    waitUntil([&] { return model.statusFilter() == operations::CompressionStatusFilter::uncompressed; });
-    shoot(out, "03-filter-on.png");
-    window.filterBar()->clearAllFilters();
-    settle(300);
-
-    // The scan bar, caught while a refresh lists the folders again.
-    for (int i = 0; i < 30000; ++i)
-        writeFile(logs / "many" / ("part-" + std::to_string(i) + ".txt"), 10);
-    window.refreshAll();
-    if (waitUntil([&] { return model.scanActivity() != nullptr; }, 5'000))
-        shoot(out, "04-scan-bar.png", 150);
-    waitUntil([&] { return !model.scanActivity(); });
-
-    // A file gone from disk, and its status popover.
-    fs::remove(files / "README.md");
-    window.refreshAll();
-    std::optional<operations::RowId> missingId;
-    waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r) {
-            const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
-            if (status.data().toString() == QStringLiteral("⚠ 見つからない")) {
-                missingId = rows.row(status)->id;
-                return true;
-            }
-        }
-        return false;
-    });
-    settle(300);
-    if (missingId)
-        window.showStatusDetail(*missingId);
-    shoot(out, "05-status-popover.png");
-    if (window.popover())
-        window.popover()->close();
-
-    // The sheets of adding items.
-    writeFile(files / "Dropbox" / "共有フォルダ" / "memo.txt", 6'000);
-    window.handleSelectedURLs({files / "Dropbox" / "共有フォルダ"});
-    shoot(out, "06-cloud-warning.png");
-    window.sheets().current()->accept();
-    settle(200);
-    shoot(out, "07-folder-sheet.png");
-    window.sheets().dismiss();
-    window.handleSelectedURLs({files / "存在しないファイル.txt"});
-    shoot(out, "08-error-alert.png");
+    shootRegistered(scene, container->mainContext());
+    shootFilter(scene);
+    shootScanBar(scene);
+    shootMissingFile(scene);
+    shootAddingSheets(scene);
     return 0;
 }

@@ -31,14 +31,12 @@
 #include "ui/sheets/WizardSheet.h"
 #include "ui/storage/StorageStatusDialog.h"
 
-#include "support/EventLoopWait.h"
 #include "ui/sheets/FakeChatServer.h"
 
 #include "ScreenshotPalette.h"
+#include "ScreenshotSteps.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QMenu>
@@ -46,11 +44,8 @@
 #include <QPushButton>
 #include <QTableView>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <functional>
 
 namespace fs = std::filesystem;
 using namespace kelvane;
@@ -59,41 +54,17 @@ namespace {
 
 fs::path out;
 
-// Lets the windows lay out and paint for a while.
-void settle(int milliseconds = 300)
-{
-    test::runEventsUntil([] { return false; }, std::chrono::milliseconds(milliseconds));
-}
-
-bool waitUntil(const std::function<bool()>& condition)
-{
-    return test::runEventsUntil(condition, std::chrono::seconds(30));
-}
-
 void save(QWidget* widget, const char* name)
 {
-    settle();
-    const fs::path file = out / name;
-    const bool saved = widget->grab().save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
+    tools::settle(300);
+    tools::savePicture(widget->grab(), out / name);
 }
 
 // The screen where the main window is, with whatever sheet is over it.
 void saveScreen(QWidget* window, const char* name)
 {
-    settle();
-    const fs::path file = out / name;
-    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-    const bool saved = screen.copy(window->frameGeometry()).save(QString::fromStdString(file.string()));
-    std::printf("%s %s\n", saved ? "saved" : "FAILED", file.c_str());
-}
-
-void writeFile(const fs::path& path, std::size_t size, char fill = 'k', int daysOld = 0)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, fill);
-    if (daysOld > 0)
-        fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(24 * daysOld));
+    tools::settle(300);
+    tools::savePicture(tools::wholeScreen().copy(window->frameGeometry()), out / name);
 }
 
 QPushButton* buttonTitled(QWidget* in, const QString& prefix)
@@ -108,7 +79,7 @@ template <class Sheet>
 Sheet* sheetOf(ui::MainWindow& window)
 {
     Sheet* sheet = nullptr;
-    waitUntil([&] { return (sheet = qobject_cast<Sheet*>(window.sheets().current())) != nullptr; });
+    tools::waitUntil([&] { return (sheet = qobject_cast<Sheet*>(window.sheets().current())) != nullptr; });
     return sheet;
 }
 
@@ -124,7 +95,115 @@ void choose(ui::MainWindow& window, ui::MenuCommand command)
 void close(ui::MainWindow& window)
 {
     window.sheets().dismiss();
-    settle(200);
+    tools::settle(200);
+}
+
+// Folders the wizard looks at, and a project folder to search; gives the project.
+fs::path writeSampleFiles(const fs::path& files)
+{
+    for (int i = 0; i < 8; ++i)
+        tools::writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
+                  40 + i);
+    tools::writeFile(discovery::xdgStateHome() / "crash-reports/クラッシュレポート_2026-11-30_とても長い名前.txt", 64'000, 'k',
+              45);
+    tools::writeFile(discovery::xdgStateHome() / "今日のログ.log", 300'000);
+    tools::writeFile(discovery::xdgCacheHome() / "org.example.viewer/cache.db", 3'400'000);
+    const fs::path project = files / "プロジェクト";
+    tools::writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
+    tools::writeFile(project / "build.log", 1'200'000);
+    tools::writeFile(project / "src" / "main.cpp", 26'000);
+    tools::writeFile(project / "data" / "測定結果.csv", 2'600'000);
+    tools::writeFile(project / "写真.jpg", 800'000, 'j');
+    return project;
+}
+
+// The File, Info and Help menus, opened as by a click on their titles.
+void saveMenus(ui::MainWindow& window)
+{
+    for (QAction* title : window.menuBar()->actions()) {
+        QMenu* menu = title->menu();
+        if (!title->text().startsWith(QStringLiteral("ファイル")) && !title->text().startsWith(QStringLiteral("情報")) &&
+            !title->text().startsWith(QStringLiteral("ヘルプ")))
+            continue;
+        menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(title).bottomLeft()));
+        const std::string name = "menu-" + std::to_string(window.menuBar()->actions().indexOf(title) + 1) + ".png";
+        save(menu, name.c_str());
+        menu->hide();
+    }
+}
+
+// Search: the empty form, then the results of the project folder, and the
+// local AI's answer about one of them.
+void saveSearch(ui::MainWindow& window, const fs::path& project, ui::sheets::test::FakeChatServer& chat)
+{
+    choose(window, ui::MenuCommand::openSearch);
+    auto* search = sheetOf<ui::sheets::SearchSheet>(window);
+    saveScreen(&window, "main-window-with-search.png");
+    save(search, "search-1-form.png");
+    search->model().setRootURL(project);
+    search->model().setMinSizeMB(QStringLiteral("0"));
+    buttonTitled(search, QStringLiteral("検索"))->click();
+    tools::waitUntil([&] { return !search->model().isSearching(); });
+    search->resultsView()->selectRow(0);
+    save(search, "search-2-results.png");
+    search->askAI(project / "build.log");
+    tools::waitUntil([&] { return search->askSheet() != nullptr && chat.requests.size() == 1; });
+    chat.sendFragment(QStringLiteral("build.log はビルドの記録です。テキストなので圧縮で大きく縮みます。"));
+    chat.sendFragment(QStringLiteral("古いログであれば登録して圧縮しておくと容量を節約できます。"));
+    chat.finish();
+    tools::settle(500);
+    save(search->askSheet(), "ask-1-answer.png");
+    search->askSheet()->close();
+    close(window);
+}
+
+// Asking without a local AI configured, from a row of the main window.
+void saveAskUnavailable(app::WindowScenes& plain)
+{
+    ui::MainWindow& window = plain.mainWindow();
+    window.show();
+    tools::waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    const operations::RowId id = window.rowModel()->row(window.rowModel()->index(0, 0))->id;
+    std::unique_ptr<QMenu> menu(window.makeContextMenu({id}));
+    for (QAction* action : menu->actions())
+        if (action->objectName() == QStringLiteral("askAbout"))
+            action->trigger();
+    auto* ask = sheetOf<ui::sheets::AskAISheet>(window);
+    save(ask, "ask-2-unavailable.png");
+    close(window);
+}
+
+// The wizard: its list, further down where the found folders are, then the
+// inside of the logs folder.
+void saveWizard(ui::MainWindow& window)
+{
+    choose(window, ui::MenuCommand::openWizard);
+    auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
+    tools::waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
+    save(wizard, "wizard-1-list.png");
+    if (auto* list = wizard->findChild<QScrollArea*>())
+        for (ui::sheets::WizardPresetRow* row : wizard->rows())
+            if (row->preset().id == "caches") {
+                list->verticalScrollBar()->setValue(row->mapTo(list->widget(), QPoint(0, 0)).y() - 8);
+                save(wizard, "wizard-1-list-found.png");
+            }
+    for (ui::sheets::WizardPresetRow* row : wizard->rows())
+        if (row->preset().id == "logs")
+            buttonTitled(row, QStringLiteral("中身を見る"))->click();
+    tools::waitUntil([&] { return wizard->detail() != nullptr; });
+    tools::settle(1500);
+    save(wizard, "wizard-2-detail.png");
+    close(window);
+}
+
+// Storage details, as the menu opens them.
+void saveStorage(ui::MainWindow& window)
+{
+    choose(window, ui::MenuCommand::openStorageStatus);
+    auto* storage = sheetOf<ui::StorageStatusDialog>(window);
+    tools::waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
+    save(storage, "storage-from-main-window.png");
+    close(window);
 }
 
 }  // namespace
@@ -135,27 +214,12 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: sheet_screenshots <files folder> <png folder>\n");
         return 2;
     }
-    const fs::path files = argv[1];
     out = argv[2];
     fs::create_directories(out);
     QApplication application(argc, argv);
     kelvane::tools::applyScreenshotPalette();
     platform::Settings().setValue(platform::settings_keys::hasShownFirstLaunchAbout, true);
-
-    // Folders the wizard looks at, and a project folder to search.
-    for (int i = 0; i < 8; ++i)
-        writeFile(discovery::xdgStateHome() / ("サーバー-" + std::to_string(i) + ".log"), 120'000 + 90'000 * i, 'k',
-                  40 + i);
-    writeFile(discovery::xdgStateHome() / "crash-reports/クラッシュレポート_2026-11-30_とても長い名前.txt", 64'000, 'k',
-              45);
-    writeFile(discovery::xdgStateHome() / "今日のログ.log", 300'000);
-    writeFile(discovery::xdgCacheHome() / "org.example.viewer/cache.db", 3'400'000);
-    const fs::path project = files / "プロジェクト";
-    writeFile(project / "議事録_2026年度第3四半期_営業戦略会議_最終版.txt", 48'000);
-    writeFile(project / "build.log", 1'200'000);
-    writeFile(project / "src" / "main.cpp", 26'000);
-    writeFile(project / "data" / "測定結果.csv", 2'600'000);
-    writeFile(project / "写真.jpg", 800'000, 'j');
+    const fs::path project = writeSampleFiles(argv[1]);
 
     std::error_code error;
     auto container = store::makeModelContainer(platform::ensureApplicationSupportDirectory(error) / "store.sqlite");
@@ -169,85 +233,18 @@ int main(int argc, char* argv[])
     ui::MainWindow& window = scenes.mainWindow();
     window.move(0, 0);
     window.show();
-    waitUntil([&] { return window.rowModel()->rowCount() == 1; });
-
-    waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
+    tools::waitUntil([&] { return window.rowModel()->rowCount() == 1; });
+    tools::waitUntil([&] { return window.rowModel()->rowCount(window.rowModel()->index(0, 0)) == 5; });
     window.table()->expand(window.rowModel()->index(0, 0));
     saveScreen(&window, "main-window.png");
 
-    // The File, Info and Help menus, opened as by a click on their titles.
-    for (QAction* title : window.menuBar()->actions()) {
-        QMenu* menu = title->menu();
-        if (!title->text().startsWith(QStringLiteral("ファイル")) && !title->text().startsWith(QStringLiteral("情報")) &&
-            !title->text().startsWith(QStringLiteral("ヘルプ")))
-            continue;
-        menu->popup(window.menuBar()->mapToGlobal(window.menuBar()->actionGeometry(title).bottomLeft()));
-        const std::string name = "menu-" + std::to_string(window.menuBar()->actions().indexOf(title) + 1) + ".png";
-        save(menu, name.c_str());
-        menu->hide();
-    }
-
-    // Search: the empty form, then the results of the project folder.
-    choose(window, ui::MenuCommand::openSearch);
-    auto* search = sheetOf<ui::sheets::SearchSheet>(window);
-    saveScreen(&window, "main-window-with-search.png");
-    save(search, "search-1-form.png");
-    search->model().setRootURL(project);
-    search->model().setMinSizeMB(QStringLiteral("0"));
-    buttonTitled(search, QStringLiteral("検索"))->click();
-    waitUntil([&] { return !search->model().isSearching(); });
-    search->resultsView()->selectRow(0);
-    save(search, "search-2-results.png");
-    search->askAI(project / "build.log");
-    waitUntil([&] { return search->askSheet() != nullptr && chat.requests.size() == 1; });
-    chat.sendFragment(QStringLiteral("build.log はビルドの記録です。テキストなので圧縮で大きく縮みます。"));
-    chat.sendFragment(QStringLiteral("古いログであれば登録して圧縮しておくと容量を節約できます。"));
-    chat.finish();
-    settle(500);
-    save(search->askSheet(), "ask-1-answer.png");
-    search->askSheet()->close();
-    close(window);
-
-    // Asking without a local AI configured, from a row of the main window.
+    saveMenus(window);
+    saveSearch(window, project, chat);
     {
         app::WindowScenes plain(container, cache, shell, platform::LanguageModel::unavailableModel());
-        plain.mainWindow().show();
-        waitUntil([&] { return plain.mainWindow().rowModel()->rowCount() == 1; });
-        const operations::RowId id = plain.mainWindow().rowModel()->row(plain.mainWindow().rowModel()->index(0, 0))->id;
-        std::unique_ptr<QMenu> menu(plain.mainWindow().makeContextMenu({id}));
-        for (QAction* action : menu->actions())
-            if (action->objectName() == QStringLiteral("askAbout"))
-                action->trigger();
-        auto* ask = sheetOf<ui::sheets::AskAISheet>(plain.mainWindow());
-        save(ask, "ask-2-unavailable.png");
-        close(plain.mainWindow());
+        saveAskUnavailable(plain);
     }
-
-    // The wizard: its list, then the inside of the logs folder.
-    choose(window, ui::MenuCommand::openWizard);
-    auto* wizard = sheetOf<ui::sheets::WizardSheet>(window);
-    waitUntil([&] { return wizard->model().presetSizes().size() >= 2; });
-    save(wizard, "wizard-1-list.png");
-    // The folders that are there, further down.
-    if (auto* list = wizard->findChild<QScrollArea*>())
-        for (ui::sheets::WizardPresetRow* row : wizard->rows())
-            if (row->preset().id == "caches") {
-                list->verticalScrollBar()->setValue(row->mapTo(list->widget(), QPoint(0, 0)).y() - 8);
-                save(wizard, "wizard-1-list-found.png");
-            }
-    for (ui::sheets::WizardPresetRow* row : wizard->rows())
-        if (row->preset().id == "logs")
-            buttonTitled(row, QStringLiteral("中身を見る"))->click();
-    waitUntil([&] { return wizard->detail() != nullptr; });
-    settle(1500);
-    save(wizard, "wizard-2-detail.png");
-    close(window);
-
-    // Storage details, as the menu opens them.
-    choose(window, ui::MenuCommand::openStorageStatus);
-    auto* storage = sheetOf<ui::StorageStatusDialog>(window);
-    waitUntil([&] { return !storage->model().isLoading() && storage->model().selectedVolume(); });
-    save(storage, "storage-from-main-window.png");
-    close(window);
+    saveWizard(window);
+    saveStorage(window);
     return 0;
 }

@@ -20,9 +20,9 @@
 #include "ui/windows/SettingsView.h"
 
 #include "ScreenshotPalette.h"
+#include "ScreenshotSteps.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -65,36 +65,17 @@ public:
     std::vector<platform::PendingNotification> pendingNotificationRequests() override { return {}; }
 };
 
-void settle(int milliseconds = 150)
-{
-    const QDeadlineTimer deadline(milliseconds);
-    while (!deadline.hasExpired())
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool waitFor(const std::function<bool()>& condition)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!condition() && !deadline.hasExpired())
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
-
 QDir output;
 
 void savePixmap(const QPixmap& pixmap, const QString& name)
 {
-    const QString file = output.filePath(name + QStringLiteral(".png"));
-    if (!pixmap.save(file))
-        std::fprintf(stderr, "could not save %s\n", qPrintable(file));
-    else
-        std::printf("%s\n", qPrintable(file));
+    tools::savePicture(pixmap, output.filePath(name + QStringLiteral(".png")).toStdString());
 }
 
 // Long pages are cut into slices of at most 800 pixels, easier to look at.
 void save(QWidget* widget, const QString& name)
 {
-    settle();
+    tools::settle(150);
     const QPixmap shot = widget->grab();
     const int sliceHeight = 800;
     if (shot.height() <= sliceHeight + 100) {
@@ -189,14 +170,14 @@ int main(int argc, char** argv)
         for (int i = 0; i < 5; ++i) {
             about.tabs()->setCurrentIndex(i);
             if (i == 3)
-                waitFor([&] { return about.diagnostics().has_value(); });
+                tools::waitUntil([&] { return about.diagnostics().has_value(); });
             saveTab(about.tabs(), i, QStringLiteral("about-%1-%2").arg(i + 1).arg(QLatin1String(aboutTabs[i])) + suffix,
                     &about);
         }
         if (size == QSize(720, 620)) {
             about.showNotices();
             ui::NoticesSheet* sheet = about.noticesSheet();
-            waitFor([&] { return sheet->content() != QStringLiteral("読み込み中…"); });
+            tools::waitUntil([&] { return sheet->content() != QStringLiteral("読み込み中…"); });
             save(sheet, QStringLiteral("notices-720x600"));
             sheet->resize(600, 480);
             save(sheet, QStringLiteral("notices-600x480"));

@@ -888,15 +888,7 @@ ssize_t listAttributes(const Ref& ref, char* buffer, std::size_t size, int optio
         names.append(kResourceForkXattrName);
         names.push_back('\0');
     }
-
-    if (!buffer)
-        return static_cast<ssize_t>(names.size());
-    if (size < names.size()) {
-        errno = ERANGE;
-        return -1;
-    }
-    std::memcpy(buffer, names.data(), names.size());
-    return static_cast<ssize_t>(names.size());
+    return inode::copyNameList(names, buffer, size);
 }
 
 int removeAttribute(const Ref& ref, std::string_view name, int options)

@@ -132,6 +132,18 @@ int rawListAll(const Ref& ref, std::vector<char>& names)
     }
 }
 
+ssize_t copyNameList(const std::string& names, char* buffer, std::size_t size)
+{
+    if (!buffer)
+        return static_cast<ssize_t>(names.size());
+    if (size < names.size()) {
+        errno = ERANGE;
+        return -1;
+    }
+    std::memcpy(buffer, names.data(), names.size());
+    return static_cast<ssize_t>(names.size());
+}
+
 int rawStatx(const Ref& ref, struct statx& out)
 {
     const unsigned mask = STATX_BASIC_STATS | STATX_BTIME;

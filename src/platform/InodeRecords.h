@@ -65,6 +65,9 @@ ssize_t rawList(const Ref& ref, char* buffer, std::size_t size);
 // again while attributes appear between the size query and the read.
 // 0, or -1 (errno).
 int rawListAll(const Ref& ref, std::vector<char>& names);
+// Hands the names we show (NUL-separated) to a caller of a list call: their
+// length alone when `buffer` is null, ERANGE when they do not fit.
+ssize_t copyNameList(const std::string& names, char* buffer, std::size_t size);
 int rawStatx(const Ref& ref, struct statx& out);
 int rawChmod(const Ref& ref, mode_t mode);
 // A second descriptor on the same inode, for writing its data stream.

@@ -93,14 +93,7 @@ ssize_t listAttributes(int folderFd, const std::string& relative, char* buffer, 
     }
     // The size query must answer the filtered length: a caller sizes its
     // buffer by it.
-    if (size == 0)
-        return static_cast<ssize_t>(shown.size());
-    if (size < shown.size()) {
-        errno = ERANGE;
-        return -1;
-    }
-    std::memcpy(buffer, shown.data(), shown.size());
-    return static_cast<ssize_t>(shown.size());
+    return inode::copyNameList(shown, size == 0 ? nullptr : buffer, size);
 }
 
 int setAttribute(int folderFd, const std::string& relative, const char* name, const void* value, std::size_t size,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace kelvane::volumes {
 
@@ -24,19 +25,15 @@ CompressionAvailabilityVerdict::CompressionAvailabilityVerdict(const StorageVolu
     const bool capable = volume.capabilities.supportsCompression;
 
     if (volume.isReadOnly) {
-        symbol = "lock.fill";
-        tint = Tint::secondary;
-        title = "読み取り専用";
-        summary = "このボリュームは読み取り専用でマウントされているため、書き込みを伴う圧縮 / 解除は実行できません。";
+        show("lock.fill", Tint::secondary, "読み取り専用",
+             "このボリュームは読み取り専用でマウントされているため、書き込みを伴う圧縮 / 解除は実行できません。");
         return;
     }
     if (capable && supported) {
-        symbol = "checkmark.circle.fill";
-        tint = Tint::green;
-        title = "利用できます";
-        summary = volume.formatDescription
-                      ? *volume.formatDescription + " 上で decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。"
-                      : "decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。";
+        show("checkmark.circle.fill", Tint::green, "利用できます",
+             volume.formatDescription
+                 ? *volume.formatDescription + " 上で decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。"
+                 : "decmpfs 透過圧縮が利用可能です。Kelvane から登録 / 圧縮 / 解除を実行できます。");
         if (!volume.isLocal)
             notes.push_back("リモート / ネットワーク FS の可能性。レイテンシ / 同期で剥がれる恐れあり。");
         if (volume.isEjectable)
@@ -45,11 +42,9 @@ CompressionAvailabilityVerdict::CompressionAvailabilityVerdict(const StorageVolu
             notes.push_back("暗号化済み。暗号化レイヤと decmpfs は両立しますが、I/O 速度は実機性能に依存します。");
         return;
     }
-    symbol = "xmark.circle.fill";
-    tint = Tint::red;
-    title = "利用できません";
-    summary = "このボリューム（" + volume.formatDescription.value_or(volume.fileSystemType) +
-              "）は decmpfs 透過圧縮に対応していません。Kelvane で圧縮 / 解除はできません。";
+    show("xmark.circle.fill", Tint::red, "利用できません",
+         "このボリューム（" + volume.formatDescription.value_or(volume.fileSystemType) +
+             "）は decmpfs 透過圧縮に対応していません。Kelvane で圧縮 / 解除はできません。");
     if (!supported)
         notes.push_back("対応 FS: ext4 / XFS / Btrfs");
     if (!capable)
@@ -66,33 +61,33 @@ void CompressionAvailabilityVerdict::judgeKelvanefs(const StorageVolume& volume,
     case Health::live:
         if (volume.isReadOnly || !isSupportedFileSystem(volume.fileSystemType) || !volume.capabilities.supportsCompression)
             break;
-        symbol = "checkmark.circle.fill";
-        tint = Tint::green;
-        title = "kelvanefs で利用中";
-        summary = "kelvanefs がこのフォルダをマウントしています（下の " + below +
-                  "）。圧縮済みファイルはどのアプリからも元のデータとして読め、Kelvane から登録 / 圧縮 / 解除を実行できます。";
+        show("checkmark.circle.fill", Tint::green, "kelvanefs で利用中",
+             "kelvanefs がこのフォルダをマウントしています（下の " + below +
+             "）。圧縮済みファイルはどのアプリからも元のデータとして読め、Kelvane から登録 / 圧縮 / 解除を実行できます。");
         return;
     case Health::dead:
-        symbol = "xmark.circle.fill";
-        tint = Tint::red;
-        title = "kelvanefs が応答しません";
-        summary = "kelvanefs のマウントは残っていますが、kelvanefs が終了しています。このフォルダのファイルはどのアプリからも"
-                  "読めず、Kelvane も圧縮 / 解除しません。";
+        show("xmark.circle.fill", Tint::red, "kelvanefs が応答しません",
+             "kelvanefs のマウントは残っていますが、kelvanefs が終了しています。このフォルダのファイルはどのアプリからも"
+             "読めず、Kelvane も圧縮 / 解除しません。");
         notes.push_back("fusermount3 -u でマウントを外してから、マウントし直してください。");
         return;
     case Health::socketMissing:
-        symbol = "exclamationmark.triangle.fill";
-        tint = Tint::orange;
-        title = "kelvanefs のソケットがありません";
-        summary = "kelvanefs は応答していますが、Kelvane が下のフォルダに届くためのソケットが見つかりません。"
-                  "Kelvane はこのフォルダで圧縮 / 解除しません。";
+        show("exclamationmark.triangle.fill", Tint::orange, "kelvanefs のソケットがありません",
+             "kelvanefs は応答していますが、Kelvane が下のフォルダに届くためのソケットが見つかりません。"
+             "Kelvane はこのフォルダで圧縮 / 解除しません。");
         notes.push_back("kelvanefs をマウントし直してください。");
         return;
     }
-    symbol = "xmark.circle.fill";
-    tint = Tint::red;
-    title = "利用できません";
-    summary = "kelvanefs の下のボリューム（" + below + "）では Kelvane で圧縮 / 解除はできません。";
+    show("xmark.circle.fill", Tint::red, "利用できません",
+         "kelvanefs の下のボリューム（" + below + "）では Kelvane で圧縮 / 解除はできません。");
+}
+
+void CompressionAvailabilityVerdict::show(std::string symbolName, Tint tone, std::string heading, std::string text)
+{
+    symbol = std::move(symbolName);
+    tint = tone;
+    title = std::move(heading);
+    summary = std::move(text);
 }
 
 }  // namespace kelvane::volumes

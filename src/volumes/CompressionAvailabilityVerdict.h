@@ -28,6 +28,8 @@ struct CompressionAvailabilityVerdict {
     bool operator==(const CompressionAvailabilityVerdict&) const = default;
 
 private:
+    // Every verdict has all four; notes are added after it.
+    void show(std::string symbolName, Tint tone, std::string heading, std::string text);
     void judgeKelvanefs(const StorageVolume& volume, platform::KelvanefsMountHealth health);
 };
 

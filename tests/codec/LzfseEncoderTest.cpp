@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 #include <string>
 #include <thread>
 
@@ -101,10 +102,7 @@ std::vector<std::string> magicsOf(const Bytes& s)
 template <std::size_t N>
 std::uint32_t sum(const std::array<std::uint16_t, N>& freq)
 {
-    std::uint32_t t = 0;
-    for (auto f : freq)
-        t += f;
-    return t;
+    return std::accumulate(freq.begin(), freq.end(), std::uint32_t{0});
 }
 
 // What every bvx2 block we write must hold to, beyond decoding.

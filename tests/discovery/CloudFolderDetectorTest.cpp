@@ -18,62 +18,77 @@ class CloudFolderDetectorTest : public ::testing::Test {
 protected:
     void SetUp() override { temp.useAsHome(); }
     std::string home() const { return temp.path().string(); }
-    std::optional<CloudService> detect(const std::string& path) const { return CloudFolderDetector::detect(path); }
+    // Each path ("~" is the home folder) and the service it belongs to, if any.
+    void expectEach(std::initializer_list<std::pair<std::string, std::optional<CloudService>>> cases) const
+    {
+        for (const auto& [path, expected] : cases) {
+            const std::string full = path.starts_with("~") ? home() + path.substr(1) : path;
+            EXPECT_EQ(CloudFolderDetector::detect(full), expected) << full;
+        }
+    }
 
     kelvane::test::TempDir temp;
 };
 
 TEST_F(CloudFolderDetectorTest, MobileDocumentsIsICloudDrive) {
-    EXPECT_EQ(detect(home() + "/Library/Mobile Documents"), CloudService::iCloudDrive);
-    EXPECT_EQ(detect(home() + "/Library/Mobile Documents/"), CloudService::iCloudDrive);
-    EXPECT_EQ(detect(home() + "/Library/Mobile Documents/com~x/a.txt"), CloudService::iCloudDrive);
-    EXPECT_EQ(detect(home() + "/Library/Mobile Documents2/a"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/library/Mobile Documents/a"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/Library/Foo/../Mobile Documents/a"), CloudService::iCloudDrive);
+    expectEach({
+        {"~/Library/Mobile Documents", CloudService::iCloudDrive},
+        {"~/Library/Mobile Documents/", CloudService::iCloudDrive},
+        {"~/Library/Mobile Documents/com~x/a.txt", CloudService::iCloudDrive},
+        {"~/Library/Mobile Documents2/a", std::nullopt},
+        {"~/library/Mobile Documents/a", std::nullopt},
+        {"~/Library/Foo/../Mobile Documents/a", CloudService::iCloudDrive},
+    });
 }
 
 TEST_F(CloudFolderDetectorTest, CloudStorageProvidersByName) {
-    const auto storage = home() + "/Library/CloudStorage/";
-    EXPECT_EQ(detect(storage + "Dropbox"), CloudService::dropbox);
-    EXPECT_EQ(detect(storage + "DROPBOX-Team/x/y"), CloudService::dropbox);
-    EXPECT_EQ(detect(storage + "OneDrive-Contoso/Docs"), CloudService::oneDrive);
-    EXPECT_EQ(detect(storage + "onedrive"), CloudService::oneDrive);
-    EXPECT_EQ(detect(storage + "GoogleDrive-me@example.com/My Drive"), CloudService::googleDrive);
-    EXPECT_EQ(detect(storage + "Box-Box/deep/er"), CloudService::fileProviderGeneric);
-    EXPECT_EQ(detect(storage + "/"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/Library/CloudStorage"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/Library/cloudstorage/Dropbox"), std::nullopt);
+    expectEach({
+        {"~/Library/CloudStorage/Dropbox", CloudService::dropbox},
+        {"~/Library/CloudStorage/DROPBOX-Team/x/y", CloudService::dropbox},
+        {"~/Library/CloudStorage/OneDrive-Contoso/Docs", CloudService::oneDrive},
+        {"~/Library/CloudStorage/onedrive", CloudService::oneDrive},
+        {"~/Library/CloudStorage/GoogleDrive-me@example.com/My Drive", CloudService::googleDrive},
+        {"~/Library/CloudStorage/Box-Box/deep/er", CloudService::fileProviderGeneric},
+        {"~/Library/CloudStorage//", std::nullopt},
+        {"~/Library/CloudStorage", std::nullopt},
+        {"~/Library/cloudstorage/Dropbox", std::nullopt},
+    });
 }
 
 TEST_F(CloudFolderDetectorTest, HomeDropboxFolderOnly) {
-    EXPECT_EQ(detect(home() + "/Dropbox"), CloudService::dropbox);
-    EXPECT_EQ(detect(home() + "/Dropbox/"), CloudService::dropbox);
-    EXPECT_EQ(detect(home() + "/Dropbox/work/a.txt"), CloudService::dropbox);
-    EXPECT_EQ(detect(home() + "/dropbox"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/Dropbox2"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/work/Dropbox"), std::nullopt);
-    EXPECT_EQ(detect("/elsewhere/Dropbox"), std::nullopt);
-    EXPECT_EQ(detect(home() + "-other/Dropbox"), std::nullopt);
+    expectEach({
+        {"~/Dropbox", CloudService::dropbox},
+        {"~/Dropbox/", CloudService::dropbox},
+        {"~/Dropbox/work/a.txt", CloudService::dropbox},
+        {"~/dropbox", std::nullopt},
+        {"~/Dropbox2", std::nullopt},
+        {"~/work/Dropbox", std::nullopt},
+        {"/elsewhere/Dropbox", std::nullopt},
+        {"~-other/Dropbox", std::nullopt},
+    });
 }
 
 TEST_F(CloudFolderDetectorTest, LinuxSyncClientFoldersAndTheDesktopsGoogleDrive) {
     kelvane::test::ScopedEnvironment runtime("XDG_RUNTIME_DIR", (temp.path() / "run").string());
-    EXPECT_EQ(detect(home() + "/OneDrive"), CloudService::oneDrive);
-    EXPECT_EQ(detect(home() + "/OneDrive/Docs/a.txt"), CloudService::oneDrive);
-    EXPECT_EQ(detect(home() + "/OneDrive2"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/Nextcloud/Photos/"), CloudService::fileProviderGeneric);
-    EXPECT_EQ(detect(home() + "/ownCloud"), CloudService::fileProviderGeneric);
-    EXPECT_EQ(detect(home() + "/owncloud"), std::nullopt);
-    EXPECT_EQ(detect(home() + "/work/Nextcloud"), std::nullopt);
-    EXPECT_EQ(detect("/elsewhere/OneDrive"), std::nullopt);
+    expectEach({
+        {"~/OneDrive", CloudService::oneDrive},
+        {"~/OneDrive/Docs/a.txt", CloudService::oneDrive},
+        {"~/OneDrive2", std::nullopt},
+        {"~/Nextcloud/Photos/", CloudService::fileProviderGeneric},
+        {"~/ownCloud", CloudService::fileProviderGeneric},
+        {"~/owncloud", std::nullopt},
+        {"~/work/Nextcloud", std::nullopt},
+        {"/elsewhere/OneDrive", std::nullopt},
+    });
 
-    const auto gvfs = temp.path() / "run/gvfs";
-    EXPECT_EQ(detect((gvfs / "google-drive:host=gmail.com,user=me").string()), CloudService::googleDrive);
-    EXPECT_EQ(detect((gvfs / "google-drive:host=gmail.com,user=me/My Drive/a.txt").string()),
-              CloudService::googleDrive);
-    EXPECT_EQ(detect((gvfs / "sftp:host=example.com/google-drive:x").string()), std::nullopt);
-    EXPECT_EQ(detect(gvfs.string()), std::nullopt);
-    EXPECT_EQ(detect("/elsewhere/gvfs/google-drive:host=gmail.com,user=me"), std::nullopt);
+    // The desktop's own mounts live in the runtime folder, here ~/run.
+    expectEach({
+        {"~/run/gvfs/google-drive:host=gmail.com,user=me", CloudService::googleDrive},
+        {"~/run/gvfs/google-drive:host=gmail.com,user=me/My Drive/a.txt", CloudService::googleDrive},
+        {"~/run/gvfs/sftp:host=example.com/google-drive:x", std::nullopt},
+        {"~/run/gvfs", std::nullopt},
+        {"/elsewhere/gvfs/google-drive:host=gmail.com,user=me", std::nullopt},
+    });
 }
 
 TEST_F(CloudFolderDetectorTest, EveryFolderOnACloudMountIsTheGenericProvider) {

@@ -23,11 +23,13 @@
 #include <fstream>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -43,6 +45,82 @@ inline void killAtStep(std::string_view)
 {
     if (--stepsLeft == 0)
         ::kill(::getpid(), SIGKILL);
+}
+
+// A child process that runs `action` after `prepare` and ends with 0, or 3
+// when the action throws; no clean-up of the test process runs there.
+inline pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)
+{
+    const pid_t child = ::fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        prepare();
+        try {
+            action();
+        } catch (...) {
+            ::_exit(3);
+        }
+        ::_exit(0);
+    }
+    return child;
+}
+
+// Runs `action` in a child that dies at its `stopAt`-th step. True when the
+// action ran to its end first; a child that failed on its own or died of
+// anything else throws, which fails the test.
+inline bool runKilledAtStep(const std::function<void()>& action, int stopAt)
+{
+    const pid_t child = forkRunning(action, [stopAt] {
+        stepsLeft = stopAt;
+        setStepObserver(killAtStep);
+    });
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child)
+        throw std::runtime_error("waitpid failed: errno=" + std::to_string(errno));
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        return false;
+    throw std::runtime_error(WIFEXITED(status) ? "the operation failed on its own"
+                                               : "the child died of signal " + std::to_string(WTERMSIG(status)));
+}
+
+// What `body` returns when run in a child process as the unprivileged user
+// 65534 (which only root can become), "threw: ..." when it throws, or
+// "setuid failed".
+inline std::string reportAsNobody(const std::function<std::string()>& body)
+{
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed: errno=" + std::to_string(errno));
+    const pid_t child = ::fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string report = "setuid failed";
+        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
+            try {
+                report = body();
+            } catch (const std::exception& error) {
+                report = std::string("threw: ") + error.what();
+            } catch (...) {
+                report = "threw";
+            }
+        }
+        (void)!::write(pipeFds[1], report.data(), report.size());
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    std::string report;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return report;
 }
 
 // Text that compresses well, different for each seed.

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <thread>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kelvane::engine {
@@ -74,32 +73,15 @@ TEST(FileCompressionInspectorTest, LstatRefusedIsAnIoError)
     std::filesystem::create_directory(locked);
     test::writeRawFile(locked / "file", textBytes(5000, 5));
     std::filesystem::permissions(locked, std::filesystem::perms::none);
-    int pipeFds[2];
-    ASSERT_EQ(::pipe(pipeFds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Only an unprivileged user is refused.
-        std::string text = "setuid failed";
-        if (::setgid(65534) == 0 && ::setuid(65534) == 0) {
-            try {
-                FileCompressionInspector().inspect(locked / "file");
-                text = "inspected";
-            } catch (const Error& error) {
-                text = error.errorDescription();
-            }
+    // Only an unprivileged user is refused.
+    const std::string text = reportAsNobody([&]() -> std::string {
+        try {
+            FileCompressionInspector().inspect(locked / "file");
+            return "inspected";
+        } catch (const Error& error) {
+            return error.errorDescription();
         }
-        (void)!::write(pipeFds[1], text.data(), text.size());
-        ::_exit(0);
-    }
-    ::close(pipeFds[1]);
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    });
     std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
     EXPECT_EQ(text, "I/O エラー: lstat: errno=" + std::to_string(EACCES) + "\nパス: " + (locked / "file").string());
 }

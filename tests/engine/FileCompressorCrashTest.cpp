@@ -12,6 +12,7 @@
 #include <csignal>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,30 +21,6 @@ namespace kelvane::engine {
 namespace {
 
 using namespace fixtures;
-
-// A child that runs `action` after `prepare` and ends with 0, or 3 when the
-// action throws; no clean-up of the test process runs there.
-pid_t forkRunning(const std::function<void()>& action, const std::function<void()>& prepare)
-{
-    const pid_t child = ::fork();
-    if (child < 0)
-        throw std::runtime_error("fork failed");
-    if (child == 0) {
-        prepare();
-        try {
-            action();
-        } catch (...) {
-            ::_exit(3);
-        }
-        ::_exit(0);
-    }
-    return child;
-}
-
-pid_t forkRunning(const fixtures::Road& operation, const Path& file, const std::function<void()>& prepare)
-{
-    return forkRunning([&] { operation.run(file); }, prepare);
-}
 
 // Kills a child running one operation after its 1st, 2nd, ... step until an
 // operation runs to its end. After every kill the file is either exactly as
@@ -70,19 +47,10 @@ TEST(FileCompressorCrashTest, KilledAtEveryStepLosesNothing)
             const Bytes rawBefore = test::readRawFile(file);
             const std::uint32_t flagsBefore = statOf(file).flags;
 
-            const pid_t child = forkRunning(operation, file, [&] {
-                stepsLeft = stopAt;
-                setStepObserver(killAtStep);
-            });
-            int status = 0;
-            ASSERT_EQ(::waitpid(child, &status, 0), child);
-            if (WIFEXITED(status)) {
-                ASSERT_EQ(WEXITSTATUS(status), 0) << "the operation failed on its own";
+            if (runKilledAtStep([&] { operation.run(file); }, stopAt))
                 finished = true;
-            } else {
-                ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+            else
                 ++kills;
-            }
 
             const bool converted = isCompressed(file) != operation.decompress;
             if (converted) {
@@ -156,6 +124,42 @@ bool runKilledAtSystemCall(const std::function<void()>& action, int killAt)
     }
 }
 
+// Kills `action` as it enters its 1st, 2nd, ... system call until it runs to
+// its end: `prepare` lays out the files before each run, `check` looks at them
+// after it (told whether the action finished). Stops at the first failure.
+// Gives the number of kills, at least `atLeast`; none where the machine
+// refuses to trace.
+std::optional<int> killAtEverySystemCall(const std::function<void()>& prepare, const std::function<void()>& action,
+                                         const std::function<void(bool finished)>& check, int atLeast,
+                                         const std::string& label)
+{
+    int kills = 0;
+    bool finished = false;
+    for (int killAt = 1; !finished && killAt < 5000; ++killAt) {
+        SCOPED_TRACE("killed at system call " + std::to_string(killAt));
+        prepare();
+        try {
+            finished = runKilledAtSystemCall(action, killAt);
+        } catch (const TracingUnavailable&) {
+            return std::nullopt;
+        }
+        kills += finished ? 0 : 1;
+        check(finished);
+        if (::testing::Test::HasFailure())
+            return kills;
+    }
+    EXPECT_TRUE(finished) << "never ran to the end";
+    EXPECT_GE(kills, atLeast);
+    std::cout << label << ": " << kills << " kill points\n";
+    return kills;
+}
+
+void expectNoMarkerNorCopy(const Path& file)
+{
+    EXPECT_FALSE(attribute(file, TemporaryFile::markerName).has_value());
+    EXPECT_FALSE(pathExists(TemporaryFile::pathFor(file)));
+}
+
 // The same as above, at every system call instead of every step: a kill
 // between any two calls of any road leaves the file as it was or converted,
 // never an unmarked temporary file that blocks the next run, and never a
@@ -169,42 +173,36 @@ TEST(FileCompressorCrashTest, KilledAtEverySystemCallLosesNothing)
     int allKills = 0;
     for (const fixtures::Road& operation : fourRoads) {
         SCOPED_TRACE(operation.name);
-        int kills = 0;
-        bool finished = false;
-        for (int killAt = 1; !finished && killAt < 5000; ++killAt) {
-            SCOPED_TRACE("killed at system call " + std::to_string(killAt));
-            std::filesystem::remove(file);
-            test::writeRawFile(file, data);
-            if (operation.decompress)
-                FileCompressor().compressFile(file);
-            const Bytes rawBefore = test::readRawFile(file);
-
-            try {
-                finished = runKilledAtSystemCall([&] { operation.run(file); }, killAt);
-            } catch (const TracingUnavailable&) {
-                GTEST_SKIP() << "this machine does not let a process trace its child";
-            }
-            kills += finished ? 0 : 1;
-            if (isCompressed(file) != operation.decompress) {
-                EXPECT_EQ(readThroughLayer(file), data);
-                // Killed after the rename: the next operation takes off the marker.
-                EXPECT_ANY_THROW(operation.run(file));
-            } else {
-                ASSERT_FALSE(finished);
-                EXPECT_EQ(test::readRawFile(file), rawBefore);
-                ASSERT_NO_THROW(operation.run(file)) << "the next run is blocked";
-                EXPECT_EQ(readThroughLayer(file), data);
-            }
-            EXPECT_EQ(isCompressed(file), !operation.decompress);
-            EXPECT_FALSE(attribute(file, TemporaryFile::markerName).has_value());
-            EXPECT_FALSE(pathExists(TemporaryFile::pathFor(file)));
-            if (::testing::Test::HasFailure())
-                return;
-        }
-        EXPECT_TRUE(finished) << "never ran to the end";
-        EXPECT_GE(kills, 30);
-        std::cout << operation.name << ": " << kills << " kill points\n";
-        allKills += kills;
+        Bytes rawBefore;
+        const auto run = killAtEverySystemCall(
+            [&] {
+                std::filesystem::remove(file);
+                test::writeRawFile(file, data);
+                if (operation.decompress)
+                    FileCompressor().compressFile(file);
+                rawBefore = test::readRawFile(file);
+            },
+            [&] { operation.run(file); },
+            [&](bool finished) {
+                if (isCompressed(file) != operation.decompress) {
+                    EXPECT_EQ(readThroughLayer(file), data);
+                    // Killed after the rename: the next operation takes off the marker.
+                    EXPECT_ANY_THROW(operation.run(file));
+                } else {
+                    ASSERT_FALSE(finished);
+                    EXPECT_EQ(test::readRawFile(file), rawBefore);
+                    ASSERT_NO_THROW(operation.run(file)) << "the next run is blocked";
+                    EXPECT_EQ(readThroughLayer(file), data);
+                }
+                EXPECT_EQ(isCompressed(file), !operation.decompress);
+                expectNoMarkerNorCopy(file);
+            },
+            30, operation.name);
+        if (!run)
+            GTEST_SKIP() << "this machine does not let a process trace its child";
+        if (::testing::Test::HasFailure())
+            return;
+        allKills += *run;
     }
     std::cout << "kill points in all: " << allKills << "\n";
 }
@@ -230,40 +228,32 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
             });
         batch.commit();
     };
-    int kills = 0;
-    bool finished = false;
-    for (int killAt = 1; !finished && killAt < 5000; ++killAt) {
-        SCOPED_TRACE("killed at system call " + std::to_string(killAt));
-        for (const Path& file : files) {
-            std::filesystem::remove(file);
-            test::writeRawFile(file, data);
-        }
-        try {
-            finished = runKilledAtSystemCall(compressTogether, killAt);
-        } catch (const TracingUnavailable&) {
-            GTEST_SKIP() << "this machine does not let a process trace its child";
-        }
-        kills += finished ? 0 : 1;
-        for (const Path& file : files) {
-            SCOPED_TRACE(file.filename().string());
-            if (isCompressed(file)) {
-                EXPECT_EQ(readThroughLayer(file), data);
-                EXPECT_ANY_THROW(FileCompressor().compressFile(file));  // takes off a marker left behind
-            } else {
-                ASSERT_FALSE(finished);
-                EXPECT_EQ(test::readRawFile(file), data);
-                ASSERT_NO_THROW(FileCompressor().compressFile(file)) << "the next run is blocked";
-                EXPECT_EQ(readThroughLayer(file), data);
+    const auto run = killAtEverySystemCall(
+        [&] {
+            for (const Path& file : files) {
+                std::filesystem::remove(file);
+                test::writeRawFile(file, data);
             }
-            EXPECT_FALSE(attribute(file, TemporaryFile::markerName).has_value());
-            EXPECT_FALSE(pathExists(TemporaryFile::pathFor(file)));
-        }
-        if (::testing::Test::HasFailure())
-            return;
-    }
-    EXPECT_TRUE(finished) << "never ran to the end";
-    EXPECT_GE(kills, 60);
-    std::cout << "batch of three: " << kills << " kill points\n";
+        },
+        compressTogether,
+        [&](bool finished) {
+            for (const Path& file : files) {
+                SCOPED_TRACE(file.filename().string());
+                if (isCompressed(file)) {
+                    EXPECT_EQ(readThroughLayer(file), data);
+                    EXPECT_ANY_THROW(FileCompressor().compressFile(file));  // takes off a marker left behind
+                } else {
+                    ASSERT_FALSE(finished);
+                    EXPECT_EQ(test::readRawFile(file), data);
+                    ASSERT_NO_THROW(FileCompressor().compressFile(file)) << "the next run is blocked";
+                    EXPECT_EQ(readThroughLayer(file), data);
+                }
+                expectNoMarkerNorCopy(file);
+            }
+        },
+        60, "batch of three");
+    if (!run)
+        GTEST_SKIP() << "this machine does not let a process trace its child";
 }
 
 }  // namespace

@@ -9,10 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace kelvane::engine {
 namespace {
 
@@ -71,27 +67,10 @@ TEST(InPlaceDecompressionTest, KilledAtEveryStepEveryNameReadsTheOriginal)
     for (int stopAt = 1; !finished && stopAt < 200; ++stopAt) {
         SCOPED_TRACE("killed at step " + std::to_string(stopAt));
         makeLinkedPair(file, other, data);
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            stepsLeft = stopAt;
-            setStepObserver(killAtStep);
-            try {
-                decompressInPlace(file);
-            } catch (...) {
-                ::_exit(3);
-            }
-            ::_exit(0);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        if (WIFEXITED(status)) {
-            ASSERT_EQ(WEXITSTATUS(status), 0) << "the decompression failed on its own";
+        if (runKilledAtStep([&] { decompressInPlace(file); }, stopAt))
             finished = true;
-        } else {
-            ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        else
             ++kills;
-        }
         if (attribute(file, redoRecordName)) {
             ++recorded;
             ASSERT_TRUE(finishInPlaceDecompression(stopAt % 2 ? other : file));

@@ -21,11 +21,6 @@
 namespace kelvane::platform {
 namespace {
 
-using test::Bytes;
-using test::TempDir;
-using test::operator+;
-using test::readInChunks;
-
 constexpr const char* kForkRecord = "user.darwin.rsrc";
 
 Bytes readWhole(const std::filesystem::path& path)

@@ -16,11 +16,6 @@
 namespace kelvane::platform {
 namespace {
 
-using test::Bytes;
-using test::TempDir;
-using test::operator+;
-using test::readInChunks;
-
 Bytes bytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
 int readError(const std::filesystem::path& path)

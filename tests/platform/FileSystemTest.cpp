@@ -28,10 +28,6 @@
 namespace kelvane::platform {
 namespace {
 
-using test::Bytes;
-using test::TempDir;
-using test::operator+;
-
 Bytes getAll(const std::filesystem::path& path, std::string_view name, int options = 0)
 {
     const ssize_t size = getxattr(path, name, nullptr, 0, 0, options);

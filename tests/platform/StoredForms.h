@@ -144,3 +144,13 @@ inline Bytes readInChunks(const std::filesystem::path& path, std::size_t chunkSi
 }
 
 }  // namespace kelvane::test
+
+namespace kelvane::platform {
+
+// The platform's own tests use these as if they were its names.
+using test::Bytes;
+using test::operator+;
+using test::readInChunks;
+using test::TempDir;
+
+}  // namespace kelvane::platform

@@ -85,10 +85,16 @@ std::vector<std::shared_ptr<CompressionLog>> sampleLogs() {
     };
 }
 
-TEST(ModelContextTest, FetchesAgreeWhetherTheRecordsAreSavedOrStillPending) {
+// A store of its own in a fresh folder, and the window's context on it.
+class ModelContextTest : public ::testing::Test {
+protected:
     TempDir dir;
-    auto container = makeModelContainer(dir / "store.sqlite");
-    auto& context = container->mainContext();
+    const std::filesystem::path path = dir / "store.sqlite";
+    std::shared_ptr<ModelContainer> container = makeModelContainer(path);
+    ModelContext& context = container->mainContext();
+};
+
+TEST_F(ModelContextTest, FetchesAgreeWhetherTheRecordsAreSavedOrStillPending) {
     for (const auto& log : sampleLogs()) context.insert(log);
 
     const auto queries = sampleQueries();
@@ -120,10 +126,7 @@ TEST(ModelContextTest, FetchesAgreeWhetherTheRecordsAreSavedOrStillPending) {
               test::storedNanoseconds(dateAt(104)));
 }
 
-TEST(ModelContextTest, UnsavedChangesAndDeletesShapeWhatAFetchReturns) {
-    TempDir dir;
-    auto container = makeModelContainer(dir / "store.sqlite");
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, UnsavedChangesAndDeletesShapeWhatAFetchReturns) {
     for (const auto& log : sampleLogs()) context.insert(log);
     context.save();
 
@@ -149,30 +152,27 @@ TEST(ModelContextTest, UnsavedChangesAndDeletesShapeWhatAFetchReturns) {
     EXPECT_TRUE(logs[3]->isDeleted());
 }
 
-TEST(ModelContextTest, ARecordIsOneObjectPerContextAndShowsTheLatestSavedValues) {
-    TempDir dir;
-    auto container = makeModelContainer(dir / "store.sqlite");
-    auto& main = container->mainContext();
+TEST_F(ModelContextTest, ARecordIsOneObjectPerContextAndShowsTheLatestSavedValues) {
     auto item = makeItem("Projects");
-    main.insert(item);
+    context.insert(item);
     EXPECT_FALSE(item->persistentIdentifier());
-    main.save();
+    context.save();
     ASSERT_TRUE(item->persistentIdentifier());
 
-    EXPECT_EQ(main.fetch<RegisteredItem>().front(), item);
+    EXPECT_EQ(context.fetch<RegisteredItem>().front(), item);
     auto other = container->makeContext();
     auto copy = other->fetch<RegisteredItem>().front();
     EXPECT_NE(copy, item);
     EXPECT_EQ(copy->persistentIdentifier(), item->persistentIdentifier());
 
     item->setNotes("renamed folder");
-    main.save();
+    context.save();
     // An unchanged record picks up what another context saved ...
     EXPECT_EQ(other->fetch<RegisteredItem>().front()->notes(), std::optional<std::string>("renamed folder"));
     // ... but a pending change of its own wins.
     copy->setDisplayName("Mine");
     item->setDisplayName("Theirs");
-    main.save();
+    context.save();
     EXPECT_EQ(other->fetch<RegisteredItem>().front()->displayName(), "Mine");
     // Dropping the change goes back to what this context last read; the next fetch brings it up to date.
     other->rollback();
@@ -183,11 +183,7 @@ TEST(ModelContextTest, ARecordIsOneObjectPerContextAndShowsTheLatestSavedValues)
     EXPECT_THROW(other->insert(item), StoreError);
 }
 
-TEST(ModelContextTest, AFailedSaveIsRolledBackAndItsChangesNeverAppearLater) {
-    TempDir dir;
-    const auto path = dir / "store.sqlite";
-    auto container = makeModelContainer(path);
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, AFailedSaveIsRolledBackAndItsChangesNeverAppearLater) {
     auto first = std::make_shared<IncompressibleFile>("/a", dateAt(1), 1);
     auto second = std::make_shared<IncompressibleFile>("/b", dateAt(2), 2);
     auto log = makeLog("/kept", 5, "compress", 10, true);
@@ -230,7 +226,7 @@ TEST(ModelContextTest, AFailedSaveIsRolledBackAndItsChangesNeverAppearLater) {
               (std::vector<std::vector<std::string>>{{"/a"}, {"/b"}}));
 }
 
-TEST(ModelContextTest, ASaveBlockedByAnotherWriterFailsWholeAndTheNextSaveIsClean) {
+TEST(ModelContextSharingTest, ASaveBlockedByAnotherWriterFailsWholeAndTheNextSaveIsClean) {
     TempDir dir;
     const auto path = dir / "store.sqlite";
     auto container = ModelContainer::open({path, std::chrono::milliseconds(100)});
@@ -256,11 +252,7 @@ TEST(ModelContextTest, ASaveBlockedByAnotherWriterFailsWholeAndTheNextSaveIsClea
     EXPECT_EQ(db.queryInt("SELECT count(*) FROM CompressionLog"), 0);
 }
 
-TEST(ModelContextTest, IncompressibleFilesStayUniqueByPath) {
-    TempDir dir;
-    const auto path = dir / "store.sqlite";
-    auto container = makeModelContainer(path);
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, IncompressibleFilesStayUniqueByPath) {
     auto original = std::make_shared<IncompressibleFile>("/a.jpg", dateAt(1), 100);
     context.insert(original);
     context.save();
@@ -297,11 +289,7 @@ TEST(ModelContextTest, IncompressibleFilesStayUniqueByPath) {
               (std::vector<std::vector<std::string>>{{"/a.jpg", "400"}, {"/b.jpg", "6"}}));
 }
 
-TEST(ModelContextTest, DeletingAnItemDeletesItsSnapshotsAndNothingElse) {
-    TempDir dir;
-    const auto path = dir / "store.sqlite";
-    auto container = makeModelContainer(path);
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, DeletingAnItemDeletesItsSnapshotsAndNothingElse) {
     auto doomed = makeItem("doomed");
     auto kept = makeItem("kept", "file");
     // Snapshots inserted before their item still find its key at the save.
@@ -348,7 +336,7 @@ TEST(ModelContextTest, DeletingAnItemDeletesItsSnapshotsAndNothingElse) {
     EXPECT_EQ(db.queryInt("SELECT count(*) FROM FileSnapshot"), 0);
 }
 
-TEST(ModelContextTest, AReadOnlyContextReadsButNeverWrites) {
+TEST(ModelContextSharingTest, AReadOnlyContextReadsButNeverWrites) {
     TempDir dir;
     const auto path = dir / "store.sqlite";
     auto container = makeModelContainer(path);
@@ -372,7 +360,7 @@ TEST(ModelContextTest, AReadOnlyContextReadsButNeverWrites) {
               (std::vector<std::vector<std::string>>{{"one"}}));
 }
 
-TEST(ModelContextTest, TheWindowWritesWhileTheHeadlessRunReads) {
+TEST(ModelContextSharingTest, TheWindowWritesWhileTheHeadlessRunReads) {
     TempDir dir;
     dir.useAsHome();
     const auto path = dir / "store.sqlite";
@@ -411,10 +399,7 @@ TEST(ModelContextTest, TheWindowWritesWhileTheHeadlessRunReads) {
     EXPECT_EQ(headless->fetch<CompressionLog>().size(), static_cast<std::size_t>(batches * perBatch));
 }
 
-TEST(ModelContextTest, SaveObserversHearEachSuccessfulSaveWithWhatChanged) {
-    TempDir dir;
-    auto container = makeModelContainer(dir / "store.sqlite");
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, SaveObserversHearEachSuccessfulSaveWithWhatChanged) {
     std::vector<SaveNotification> heard;
     auto token = container->addSaveObserver([&](const SaveNotification& n) { heard.push_back(n); });
 
@@ -450,11 +435,7 @@ TEST(ModelContextTest, SaveObserversHearEachSuccessfulSaveWithWhatChanged) {
     EXPECT_EQ(heard.size(), 2u);
 }
 
-TEST(ModelContextTest, AReferenceToARecordThatIsNotSavedFailsTheWholeSave) {
-    TempDir dir;
-    const auto path = dir / "store.sqlite";
-    auto container = makeModelContainer(path);
-    auto& context = container->mainContext();
+TEST_F(ModelContextTest, AReferenceToARecordThatIsNotSavedFailsTheWholeSave) {
     auto loose = makeItem("never inserted");
     context.insert(makeLog("/with it", 1, "compress", 1, true));
     context.insert(makeSnapshot(loose, "orphan"));
