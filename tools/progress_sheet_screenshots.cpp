@@ -8,6 +8,7 @@
 // Not a test: it shows, it asserts nothing.
 
 #include "discovery/RegistrationCoordinator.h"
+#include "engine/Eligibility.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/windows/MainWindowModel.h"
 #include "operations/bulk/OperationProgress.h"
@@ -187,6 +188,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: progress_sheet_screenshots <output folder>\n");
         return 2;
     }
+    // The scenes' runs work in a temporary folder that no kelvanefs mount serves.
+    kelvane::engine::Eligibility::enforceMountRule(false);
     const fs::path out = fs::absolute(argv[1]);
     fs::create_directories(out);
     QTemporaryDir scratch;
