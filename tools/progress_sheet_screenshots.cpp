@@ -120,7 +120,7 @@ void shootBulkRun(const fs::path& home, const fs::path& out)
     if (model.operationProgress())
         model.setOperationProgress(nullptr);
     tools::waitUntil([&] {
-        return !firstButtons().empty() && firstButtons().front().kind == ActiveOperation::Kind::decompress;
+        return !firstButtons().empty() && firstButtons().front().kind == ui::RowAction::decompress;
     });
     shootScreen(out / "bulk-window-after.png");
 }

@@ -134,6 +134,7 @@ int KelvaneApp::runMainWindow()
     // one that cannot be mounted is said at once.
     operations::RegisteredMounts mounts(*container_);
     return runWindowScenes(container_, *statusCache_, [&mounts](WindowScenes& scenes) {
+        scenes.model().setMounts(&mounts);
         QObject::connect(&mounts, &operations::RegisteredMounts::newItemRefused, &scenes.model(),
                          [&model = scenes.model()](const std::filesystem::path&, const operations::MountRefusal& refusal) {
                              model.setErrorMessage(refusal.registrationNotice());

@@ -2,11 +2,40 @@
 #include "operations/folders/ChildInspectionWorker.h"
 
 #include "display/VisibleName.h"
+#include "engine/Eligibility.h"
 #include "engine/FileCompressionInspector.h"
+#include "platform/KelvanefsMount.h"
 
 namespace kelvane::operations {
 
 namespace {
+
+using MountState = platform::MountService::State;
+
+// A file under a kelvanefs mount that does not answer cannot be inspected:
+// that, rather than the failure it caused, is what the row has to say.
+std::optional<FileStatusEntry> unreachableByMount(const std::filesystem::path& url)
+{
+    platform::MountService service = platform::mountServiceOf(url);
+    if (service.state == MountState::dead || service.state == MountState::unreachable)
+        return FileStatusEntry::unserved{service.state, std::move(service.mountPoint), std::nullopt};
+    return std::nullopt;
+}
+
+// Only a compressed file reads differently without a mount; with the
+// engine's mount rule off (a process that compresses where no mount is),
+// having none is not worth a word.
+std::optional<FileStatusEntry> unservedCompressed(const std::filesystem::path& url,
+                                                  const engine::FileCompressionInfo& info)
+{
+    if (info.status.kind() != engine::FileCompressionStatus::Kind::compressed)
+        return std::nullopt;
+    platform::MountService service = platform::mountServiceOf(url);
+    if (service.state == MountState::served ||
+        (service.state == MountState::noMount && !engine::Eligibility::mountRuleEnforced()))
+        return std::nullopt;
+    return FileStatusEntry::unserved{service.state, std::move(service.mountPoint), info};
+}
 
 double secondsBetween(ChildInspectionWorker::Clock::time_point from, ChildInspectionWorker::Clock::time_point to)
 {
@@ -29,14 +58,20 @@ FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url,
         engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(url);
         if (knownIncompressible && info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed)
             info.status = engine::FileCompressionStatus::incompressible{};
+        if (auto unserved = unservedCompressed(url, info))
+            return *unserved;
         return FileStatusEntry::loaded{info};
     } catch (const FileCompressionInspectionError& error) {
         ++errors;
+        if (auto unserved = unreachableByMount(url))
+            return *unserved;
         if (error.as<FileCompressionInspectionError::fileNotFound>())
             return FileStatusEntry::notFound{};
         return FileStatusEntry::error{display::visibleName(error.errorDescription()).toStdString()};
     } catch (const std::exception& error) {
         ++errors;
+        if (auto unserved = unreachableByMount(url))
+            return *unserved;
         return FileStatusEntry::error{std::string("検査に失敗しました。再試行できます。\n詳細: ") +
                                      display::visibleName(std::string_view(error.what())).toStdString()};
     }

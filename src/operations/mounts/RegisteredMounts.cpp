@@ -50,6 +50,28 @@ std::optional<MountOutcome> RegisteredMounts::outcome(const std::filesystem::pat
     return found->second;
 }
 
+void RegisteredMounts::serveAgain(const RegisteredPath& item, std::function<void(const MountOutcome&)> done)
+{
+    runForOutcome<MountOutcome>(
+        [keeper = keeper_, item] { return keeper->ensureServed(item.path, item.kind); },
+        [self = QPointer<RegisteredMounts>(this), path = item.path, done = std::move(done)](
+            TaskOutcome<MountOutcome> outcome) {
+            if (!self)
+                return;
+            MountOutcome result;
+            try {
+                result = std::move(outcome).get();
+            } catch (const std::exception& error) {
+                platform::Logger::data().error("mounting again failed: %{public}s", error.what());
+                result = MountRefusal{MountRefusal::Kind::mountFailed, path, error.what()};
+            }
+            self->outcomes_.insert_or_assign(path, result);
+            emit self->changed();
+            if (done)
+                done(result);
+        });
+}
+
 void RegisteredMounts::follow()
 {
     if (working_) {

@@ -6,6 +6,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -36,6 +37,12 @@ public:
     std::optional<MountOutcome> outcome(const std::filesystem::path& item) const;
     // A batch is running.
     bool isWorking() const { return working_; }
+
+    // Makes sure a live mount serves `item` now, on a worker, whatever was
+    // known of it (its daemon may have been killed since): the user asked.
+    // The outcome is kept, `changed` follows, and `done` gets it unless this
+    // object went first.
+    void serveAgain(const RegisteredPath& item, std::function<void(const MountOutcome&)> done);
 
 signals:
     // A batch ended; outcomes may have changed.

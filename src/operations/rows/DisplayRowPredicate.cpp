@@ -20,12 +20,14 @@ bool DisplayRowPredicate::passesStatus(const FileStatusEntry& entry) const
     using Kind = engine::FileCompressionStatus::Kind;
     if (statusFilter == CompressionStatusFilter::all || entry.as<FileStatusEntry::notInspected>())
         return true;
+    // A file no mount serves is not well: it stands with the errors.
+    const bool unserved = entry.as<FileStatusEntry::unserved>() != nullptr;
     const engine::FileCompressionInfo* info = entry.info();
     switch (statusFilter) {
-        case CompressionStatusFilter::compressed: return info && info->status.kind() == Kind::compressed;
+        case CompressionStatusFilter::compressed: return !unserved && info && info->status.kind() == Kind::compressed;
         case CompressionStatusFilter::uncompressed: return info && info->status.kind() == Kind::uncompressed;
         case CompressionStatusFilter::error:
-            return entry.as<FileStatusEntry::error>() || entry.as<FileStatusEntry::notFound>();
+            return unserved || entry.as<FileStatusEntry::error>() || entry.as<FileStatusEntry::notFound>();
         case CompressionStatusFilter::all: break;
     }
     return true;

@@ -3,7 +3,10 @@
 
 #include "engine/FileCompressionInfo.h"
 #include "operations/rows/RowId.h"
+#include "platform/KelvanefsMount.h"
 
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <unordered_map>
@@ -25,7 +28,17 @@ public:
     };
     struct notInspected { bool operator==(const notInspected&) const = default; };
     struct notFound { bool operator==(const notFound&) const = default; };
-    using Case = std::variant<loaded, error, notInspected, notFound>;
+    // No live kelvanefs mount serves the file, so other programs do not read
+    // it as its original bytes: a compressed file with no mount (`info` is
+    // what it is), or any file under a mount that does not answer (nothing
+    // can be read there; no `info`).
+    struct unserved {
+        platform::MountService::State state = platform::MountService::State::noMount;
+        std::filesystem::path mountPoint;  // of the mount that does not answer
+        std::optional<engine::FileCompressionInfo> info;
+        bool operator==(const unserved&) const = default;
+    };
+    using Case = std::variant<loaded, error, notInspected, notFound, unserved>;
 
     FileStatusEntry() : value_(notInspected{}) {}
     template <typename C>
@@ -36,11 +49,14 @@ public:
     template <typename C>
     const C* as() const noexcept { return std::get_if<C>(&value_); }
 
-    // The inspection result when the entry is `loaded`.
+    // The inspection result, when there is one (`loaded`, or `unserved`
+    // where the file could be read).
     const engine::FileCompressionInfo* info() const noexcept
     {
-        const auto* l = as<loaded>();
-        return l ? &l->info : nullptr;
+        if (const auto* l = as<loaded>())
+            return &l->info;
+        const auto* u = as<unserved>();
+        return u && u->info ? &*u->info : nullptr;
     }
 
     bool operator==(const FileStatusEntry&) const = default;

@@ -35,7 +35,15 @@ FolderAggregate aggregateFolder(const std::vector<DisplayRow>& rows,
         ++a.totalCount;
         ++a.starsHistogram[row.stars];
         const FileStatusEntry* entry = rowEntries[i];
-        if (const engine::FileCompressionInfo* info = entry ? entry->info() : nullptr) {
+        if (const auto* unserved = entry ? entry->as<FileStatusEntry::unserved>() : nullptr) {
+            ++a.unservedCount;
+            if (unserved->info) {
+                a.totalLogical += unserved->info->logicalSize;
+                a.totalPhysical += unserved->info->physicalSize;
+            } else if (row.logicalSize) {
+                a.totalLogical += *row.logicalSize;
+            }
+        } else if (const engine::FileCompressionInfo* info = entry ? entry->info() : nullptr) {
             a.totalLogical += info->logicalSize;
             a.totalPhysical += info->physicalSize;
             switch (info->status.kind()) {

@@ -9,6 +9,7 @@
 #include "operations/threads/ChangeSignal.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/folders/FolderLoader.h"
+#include "operations/mounts/RegisteredMounts.h"
 #include "operations/bulk/HistoryRetention.h"
 #include "operations/threads/WorkerJobs.h"
 #include "operations/windows/StatusInspections.h"
@@ -282,6 +283,58 @@ TaskHandle MainWindowModel::retryInspection(const DisplayRow& row)
 }
 
 bool MainWindowModel::isInspecting(const RowId& rowId) const { return inspections_->isInFlight(rowId); }
+
+// --- mounts ------------------------------------------------------------------
+
+const MainWindowModel::Item* MainWindowModel::registeredItemOf(const DisplayRow& row) const
+{
+    // A child row's id names its folder; a registered row carries its item.
+    const std::optional<ItemId> id = row.id.isChild() ? std::optional(row.id.itemID) : row.registeredItemID;
+    if (!id)
+        return nullptr;
+    const auto it = std::find_if(items_.begin(), items_.end(), [&](const Item& item) { return item->id() == *id; });
+    return it == items_.end() ? nullptr : &*it;
+}
+
+std::optional<MountRefusal> MainWindowModel::mountRefusal(const DisplayRow& row) const
+{
+    const Item* item = registeredItemOf(row);
+    if (!mounts_ || !item)
+        return std::nullopt;
+    const std::optional<RegisteredPath> path = registeredPathOf(**item);
+    const std::optional<MountOutcome> outcome = path ? mounts_->outcome(path->path) : std::nullopt;
+    if (const auto* refusal = outcome ? std::get_if<MountRefusal>(&*outcome) : nullptr)
+        return *refusal;
+    return std::nullopt;
+}
+
+TaskHandle MainWindowModel::serveAgain(const DisplayRow& row)
+{
+    TaskHandle task;
+    const Item* item = registeredItemOf(row);
+    const std::optional<RegisteredPath> path = item ? registeredPathOf(**item) : std::nullopt;
+    if (!mounts_ || !path) {
+        task.finish();
+        return task;
+    }
+    // What to look at again once the keeper is done: the whole folder, or
+    // the one registered file.
+    DisplayRow again = row;
+    if (path->kind == ItemKind::folder) {
+        again = DisplayRow();
+        again.kind = ItemKind::folder;
+        again.registeredItemID = (*item)->id();
+    }
+    mounts_->serveAgain(*path, [self = QPointer<MainWindowModel>(this), again, task](const MountOutcome& outcome) {
+        if (self) {
+            if (const auto* refusal = std::get_if<MountRefusal>(&outcome))
+                self->setErrorMessage("kelvanefs のマウントをやり直せませんでした。\n理由: " + refusal->text());
+            self->refreshSelection({again});
+        }
+        task.finish();
+    });
+    return own(task);
+}
 
 // --- registrations -----------------------------------------------------------
 

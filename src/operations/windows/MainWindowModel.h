@@ -10,6 +10,7 @@
 #include "operations/rows/RowFilterSettings.h"
 #include "operations/bulk/OperationProgress.h"
 #include "operations/bulk/PendingLargeOp.h"
+#include "operations/mounts/MountRefusal.h"
 #include "operations/folders/ScanActivity.h"
 #include "operations/rows/SizeRangeFilter.h"
 #include "operations/threads/TaskHandle.h"
@@ -40,6 +41,7 @@ namespace kelvane::operations {
 
 class FileStatusCache;
 class FolderLoader;
+class RegisteredMounts;
 class StatusInspections;
 
 // The state of the main window and its operations, without any widget: the
@@ -153,6 +155,20 @@ public:
     TaskHandle retryInspection(const DisplayRow& row);
     bool isInspecting(const RowId& rowId) const;
 
+    // --- mounts ------------------------------------------------------------
+    // The mounts of the registered items (the window's process keeps them);
+    // none: nothing can be mounted from the window. Outlives the model.
+    void setMounts(RegisteredMounts* mounts) { mounts_ = mounts; }
+    RegisteredMounts* mounts() const { return mounts_; }
+    // Why the keeper could not serve the registered item a row belongs to,
+    // if it tried and could not.
+    std::optional<MountRefusal> mountRefusal(const DisplayRow& row) const;
+    // The row's action for a file no mount serves: its registered item is
+    // served again on a worker, then its rows are inspected again. A refusal
+    // becomes the error message. The task finishes once the rows are asked
+    // for again (or at once without mounts or an item).
+    TaskHandle serveAgain(const DisplayRow& row);
+
     // --- registrations -----------------------------------------------------
     // Removes the registered items with these ids (ids of no item shown are
     // left alone) and saves. A failure is undone in full and becomes the
@@ -260,6 +276,9 @@ private:
     std::optional<DerivedTrigger> lastDerivedTrigger_;
     bool derivedRefreshScheduled_ = false;
 
+    const Item* registeredItemOf(const DisplayRow& row) const;
+
+    RegisteredMounts* mounts_ = nullptr;
     FolderLoader* loader_ = nullptr;       // a child of the model
     StatusInspections* inspections_ = nullptr;  // a child of the model
     std::optional<std::string> loadedItemsSignature_;

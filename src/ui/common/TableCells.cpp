@@ -84,6 +84,12 @@ CellContent spinnerCell()
 CellContent fileStatus(const FileStatusEntry& entry)
 {
     using S = engine::FileCompressionStatus;
+    if (entry.as<FileStatusEntry::unserved>()) {
+        CellContent c = textCell(QStringLiteral("⚠ 未マウント"), Tone::warning);
+        c.toolTip = QStringLiteral("クリックで詳細を表示");
+        c.clickable = true;
+        return c;
+    }
     if (const auto* info = entry.info()) {
         if (info->status.as<S::compressed>())
             return textCell(QStringLiteral("● 圧縮済み"));
@@ -122,10 +128,11 @@ CellContent folderStatus(const DisplayRow& row)
     const FolderAggregate& a = *row.folderAggregate;
     if (a.totalCount < 1)
         return placeholder();
-    const long long classified = static_cast<long long>(a.compressedCount) + a.uncompressedCount +
-                                 a.incompressibleCount + a.datalessCount + a.errorCount;
-    CellContent c = textCell(QStringLiteral("%1 / %2").arg(a.compressedCount).arg(a.totalCount));
-    c.spinner = classified < a.totalCount;
+    // Files no mount serves put the folder in the warning's colour.
+    CellContent c = a.unservedCount >= 1
+                        ? textCell(QStringLiteral("⚠ %1 / %2").arg(a.compressedCount).arg(a.totalCount), Tone::warning)
+                        : textCell(QStringLiteral("%1 / %2").arg(a.compressedCount).arg(a.totalCount));
+    c.spinner = a.classifiedCount() < a.totalCount;
     c.monospacedDigits = true;
     c.toolTip = TableCells::folderStatusToolTip(a);
     return c;
@@ -161,11 +168,11 @@ QString TableCells::folderStatusToolTip(const FolderAggregate& a)
     lines << QStringLiteral("未圧縮: %1 件").arg(a.uncompressedCount);
     if (a.datalessCount >= 1)
         lines << QStringLiteral("クラウド退避: %1 件").arg(a.datalessCount);
+    if (a.unservedCount >= 1)
+        lines << QStringLiteral("未マウント: %1 件（他のアプリから元のデータで読めません）").arg(a.unservedCount);
     if (a.errorCount >= 1)
         lines << QStringLiteral("エラー: %1 件").arg(a.errorCount);
-    const long long classified = static_cast<long long>(a.compressedCount) + a.uncompressedCount +
-                                 a.incompressibleCount + a.datalessCount + a.errorCount;
-    if (classified < a.totalCount)
+    if (a.classifiedCount() < a.totalCount)
         lines << QStringLiteral("（計測中…）");
     return lines.join(QLatin1Char('\n'));
 }
@@ -207,10 +214,39 @@ QString TableCells::datalessExplanation()
         "ローカルに戻すには、ファイルマネージャでファイルを右クリックし「今すぐダウンロード」を選ぶか、ファイルを開いてください。");
 }
 
-std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, const FileStatusEntry& entry)
+QString TableCells::unservedText(const FileStatusEntry::unserved& unserved,
+                                 const std::optional<operations::MountRefusal>& refusal)
+{
+    using State = platform::MountService::State;
+    const QString point = visibleName(unserved.mountPoint);
+    QString text;
+    switch (unserved.state) {
+    case State::dead:
+        text = QStringLiteral("kelvanefs のマウント（%1）が応答しません（kelvanefs が終了しています）。\n"
+                              "このフォルダのファイルは、どのアプリからも読めません。")
+                   .arg(point);
+        break;
+    case State::unreachable:
+        text = QStringLiteral("kelvanefs のマウント（%1）のソケットがなく、Kelvane から中のファイルに届きません。").arg(point);
+        break;
+    case State::noMount:
+    case State::served:
+        text = QStringLiteral("このファイルは圧縮済みですが、kelvanefs のマウントがない場所にあります。\n"
+                              "他のアプリからは元のデータではなく、圧縮された形で読まれます。");
+        break;
+    }
+    if (refusal)
+        text += QStringLiteral("\n\nマウントできなかった理由: ") + visibleName(refusal->text());
+    return text + QStringLiteral("\n\n対処: 「マウント」を押すと、このフォルダを kelvanefs でマウントし直します。");
+}
+
+std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, const FileStatusEntry& entry,
+                                                     const std::optional<operations::MountRefusal>& refusal)
 {
     if (row.kind != DisplayRow::DisplayKind::file)
         return std::nullopt;
+    if (const auto* unserved = entry.as<FileStatusEntry::unserved>())
+        return StatusDetail{StatusDetail::Kind::unserved, unservedText(*unserved, refusal)};
     if (const auto* info = entry.info()) {
         if (info->status.as<engine::FileCompressionStatus::datalessCloud>())
             return StatusDetail{StatusDetail::Kind::datalessCloud, {}};

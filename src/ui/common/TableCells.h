@@ -3,6 +3,7 @@
 
 #include "operations/rows/DisplayRow.h"
 #include "operations/rows/FileStatusEntry.h"
+#include "operations/mounts/MountRefusal.h"
 #include "display/RatioDisplayMode.h"
 
 #include <QString>
@@ -34,9 +35,10 @@ struct CellContent {
 
 // The status detail a click on a clickable status cell explains.
 struct StatusDetail {
-    enum class Kind { error, datalessCloud };
+    // unserved: no live kelvanefs mount serves the file (its action mounts).
+    enum class Kind { error, datalessCloud, unserved };
     Kind kind = Kind::error;
-    QString reason;  // for `error`
+    QString reason;  // for `error` and `unserved`
 };
 
 struct TableCells {
@@ -54,8 +56,10 @@ struct TableCells {
                                const operations::FileStatusEntry& entry, display::RatioDisplayMode mode);
 
     // The popover a click on the status cell opens, if it opens one.
+    // `refusal`: why the keeper could not serve the row's registered item.
     static std::optional<StatusDetail> statusDetail(const operations::DisplayRow& row,
-                                                    const operations::FileStatusEntry& entry);
+                                                    const operations::FileStatusEntry& entry,
+                                                    const std::optional<operations::MountRefusal>& refusal = {});
 
     static QString starText(int stars);
     static QString folderStatusToolTip(const operations::FolderAggregate& aggregate);
@@ -63,6 +67,8 @@ struct TableCells {
     static QString incompressibleExplanation();
     static QString notFoundText(const operations::DisplayRow& row);
     static QString datalessExplanation();
+    static QString unservedText(const operations::FileStatusEntry::unserved& unserved,
+                                const std::optional<operations::MountRefusal>& refusal);
 };
 
 }  // namespace kelvane::ui

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/main/ActionCell.h"
 
+#include "operations/windows/MainWindowModel.h"
 #include "ui/common/DisplayRowTreeModel.h"
 #include "ui/common/Symbols.h"
 
@@ -21,7 +22,7 @@ using operations::FileStatusEntry;
 
 namespace {
 
-using Kind = ActiveOperation::Kind;
+using Kind = RowAction;
 using engine::FileCompressionStatus;
 
 constexpr int spacing = 4;
@@ -48,9 +49,31 @@ ActionButton decompressButton(QString title, QString toolTip)
 
 }  // namespace
 
+std::optional<ActiveOperation::Kind> bulkKindOf(RowAction action)
+{
+    switch (action) {
+    case RowAction::compress: return ActiveOperation::Kind::compress;
+    case RowAction::decompress: return ActiveOperation::Kind::decompress;
+    case RowAction::mount: break;
+    }
+    return std::nullopt;
+}
+
+void ActionCell::perform(operations::MainWindowModel& model, RowAction action, const DisplayRow& row)
+{
+    if (const auto kind = bulkKindOf(action))
+        model.performRowAction(*kind, row);
+    else
+        model.serveAgain(row);
+}
+
 std::vector<ActionButton> ActionCell::buttons(const DisplayRow& row, const FileStatusEntry& entry)
 {
     if (row.kind == DisplayRow::DisplayKind::file) {
+        // Nothing else is worth doing before the file reads right again.
+        if (entry.as<FileStatusEntry::unserved>())
+            return {{Kind::mount, QStringLiteral("マウント"),
+                     QStringLiteral("このフォルダを kelvanefs でマウントし直します"), true, false}};
         const engine::FileCompressionInfo* info = entry.info();
         if (!info)
             return {};
@@ -163,8 +186,10 @@ void ActionCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
             opt.palette.setColor(QPalette::ButtonText, option.palette.color(QPalette::HighlightedText));
         }
         const int side = iconSide(button.mini);
-        opt.icon = symbolIcon(button.kind == Kind::compress ? u"arrow.down.right.and.arrow.up.left" : u"arrow.up.left.and.arrow.down.right",
-                              opt.palette.color(QPalette::ButtonText));
+        const char16_t* icon = button.kind == Kind::compress     ? u"arrow.down.right.and.arrow.up.left"
+                               : button.kind == Kind::decompress ? u"arrow.up.left.and.arrow.down.right"
+                                                                 : u"externaldrive.fill";
+        opt.icon = symbolIcon(icon, opt.palette.color(QPalette::ButtonText));
         opt.iconSize = QSize(side, side);
         const QFont font = ActionCell::buttonFont(option.font, button.mini);
         opt.fontMetrics = QFontMetrics(font);

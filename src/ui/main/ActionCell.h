@@ -11,13 +11,25 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
+
+namespace kelvane::operations {
+class MainWindowModel;
+}
 
 namespace kelvane::ui {
 
+// What a button of the "操作" cell does: a run of its file or folder, or
+// mounting the folder of a file no kelvanefs mount serves.
+enum class RowAction { compress, decompress, mount };
+
+// The run a row action starts; none for `mount`.
+std::optional<operations::ActiveOperation::Kind> bulkKindOf(RowAction action);
+
 // One button of the "操作" cell.
 struct ActionButton {
-    operations::ActiveOperation::Kind kind = operations::ActiveOperation::Kind::compress;
+    RowAction kind = RowAction::compress;
     QString title;
     QString toolTip;        // empty: none
     bool prominent = false; // filled with the accent colour
@@ -27,11 +39,14 @@ struct ActionButton {
 
 struct ActionCell {
     // The buttons a row offers, in order: for a file the one operation its
-    // inspected state allows (none until it has been inspected); for a folder
+    // inspected state allows (none until it has been inspected; "マウント"
+    // where no mount serves it); for a folder
     // a compress and a decompress button with the counts of its aggregate
     // (none until the aggregate is there).
     static std::vector<ActionButton> buttons(const operations::DisplayRow& row,
                                              const operations::FileStatusEntry& entry);
+    // Does what a button of the row stands for.
+    static void perform(operations::MainWindowModel& model, RowAction action, const operations::DisplayRow& row);
     // Where the buttons sit in a cell: side by side, 4 apart, centred.
     static std::vector<QRect> buttonRects(const QRect& cell, const std::vector<ActionButton>& buttons,
                                           const QFont& font);
@@ -48,7 +63,7 @@ struct ActionCell {
 class ActionCellDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    using OnAction = std::function<void(operations::ActiveOperation::Kind, const operations::DisplayRow&)>;
+    using OnAction = std::function<void(RowAction, const operations::DisplayRow&)>;
 
     ActionCellDelegate(OnAction onAction, QObject* parent = nullptr);
 

@@ -41,7 +41,7 @@ BulkRunControls::BulkRunControls(MainWindowModel& model, RowTreeView& table, Dis
     const int actionColumn = static_cast<int>(MainColumn::action);
     table_.setItemDelegateForColumn(
         actionColumn, new ActionCellDelegate(
-                          [this](ActiveOperation::Kind kind, const DisplayRow& row) { model_.performRowAction(kind, row); },
+                          [this](RowAction action, const DisplayRow& row) { ActionCell::perform(model_, action, row); },
                           &table_));
 
     bar_ = new BottomActionBar;

@@ -108,7 +108,7 @@ MainWindow::MainWindow(MainWindowModel& model, store::ModelContainer& container,
     connect(table_, &QWidget::customContextMenuRequested, this, &MainWindow::showContextMenu);
     connect(table_, &QAbstractItemView::clicked, this, &MainWindow::tableClicked);
     // The row's own buttons, from the keyboard: on the focused row.
-    for (const ActiveOperation::Kind kind : {ActiveOperation::Kind::compress, ActiveOperation::Kind::decompress}) {
+    for (const RowAction kind : {RowAction::compress, RowAction::decompress}) {
         auto* key = new QAction(table_);
         key->setShortcut(rowActionKey(kind));
         key->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -172,10 +172,14 @@ MainWindow::~MainWindow()
         itemsLoad_->cancel();
 }
 
-QKeySequence MainWindow::rowActionKey(ActiveOperation::Kind kind)
+QKeySequence MainWindow::rowActionKey(RowAction action)
 {
-    return kind == ActiveOperation::Kind::compress ? QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)
-                                                   : QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
+    switch (action) {
+    case RowAction::compress: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    case RowAction::decompress: return QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D);
+    case RowAction::mount: break;
+    }
+    return {};
 }
 
 // --- layout -------------------------------------------------------------------
@@ -540,14 +544,14 @@ void MainWindow::revealItems(const std::vector<std::filesystem::path>& urls)
         shell_.showInFileManager(onDisk);
 }
 
-void MainWindow::runRowAction(ActiveOperation::Kind kind, const QModelIndex& index)
+void MainWindow::runRowAction(RowAction action, const QModelIndex& index)
 {
     const DisplayRow* row = rowModel_->row(index);
     if (!row)
         return;
     const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
-    if (std::any_of(buttons.begin(), buttons.end(), [kind](const ActionButton& b) { return b.kind == kind; }))
-        model_.performRowAction(kind, DisplayRow(*row));
+    if (std::any_of(buttons.begin(), buttons.end(), [action](const ActionButton& b) { return b.kind == action; }))
+        ActionCell::perform(model_, action, DisplayRow(*row));
 }
 
 QMenu* MainWindow::makeContextMenu(const std::set<operations::RowId>& ids)
@@ -564,9 +568,11 @@ QMenu* MainWindow::makeContextMenu(const std::set<operations::RowId>& ids)
         if (const DisplayRow* row = rowModel_->row(index)) {
             const auto buttons = ActionCell::buttons(*row, rowModel_->entry(*row));
             for (const ActionButton& button : buttons) {
-                const bool compress = button.kind == ActiveOperation::Kind::compress;
-                QAction* action = menu->addAction(button.title + (compress ? QStringLiteral("(&C)") : QStringLiteral("(&U)")));
-                action->setObjectName(compress ? QStringLiteral("rowCompress") : QStringLiteral("rowDecompress"));
+                const auto [mnemonic, name] = button.kind == RowAction::compress     ? std::pair{"(&C)", "rowCompress"}
+                                              : button.kind == RowAction::decompress ? std::pair{"(&U)", "rowDecompress"}
+                                                                                     : std::pair{"(&M)", "rowMount"};
+                QAction* action = menu->addAction(button.title + QString::fromLatin1(mnemonic));
+                action->setObjectName(QString::fromLatin1(name));
                 action->setToolTip(button.toolTip);
                 action->setShortcut(rowActionKey(button.kind));
                 action->setShortcutVisibleInContextMenu(true);
@@ -633,7 +639,7 @@ void MainWindow::showStatusDetail(const operations::RowId& rowId)
     const DisplayRow* row = rowModel_->row(index);
     if (!row)
         return;
-    const auto detail = TableCells::statusDetail(*row, rowModel_->entry(*row));
+    const auto detail = TableCells::statusDetail(*row, rowModel_->entry(*row), model_.mountRefusal(*row));
     if (!detail)
         return;
     if (popover_)
@@ -641,7 +647,13 @@ void MainWindow::showStatusDetail(const operations::RowId& rowId)
     const DisplayRow target = *row;
     auto* popover = new StatusDetailPopover(
         *detail, target.url, [this, url = target.url] { revealItems({url}); },
-        [this, target] { model_.retryInspection(target); }, this);
+        [this, target, kind = detail->kind] {
+            if (kind == StatusDetail::Kind::unserved)
+                model_.serveAgain(target);
+            else
+                model_.retryInspection(target);
+        },
+        this);
     popover_ = popover;
     table_->scrollTo(index);
     popover->showAt(table_->viewport(), table_->visualRect(index));

@@ -43,6 +43,8 @@ class RegisteredItemsQuery;
 
 namespace kelvane::ui {
 
+enum class RowAction;
+
 class BulkRunControls;
 class ColumnWidths;
 class DisplayRowTreeModel;
@@ -111,7 +113,7 @@ public:
     // The context menu for these row ids (none for an empty set).
     QMenu* makeContextMenu(const std::set<operations::RowId>& ids);
     // The keys that run the focused row's compress and decompress buttons.
-    static QKeySequence rowActionKey(operations::ActiveOperation::Kind kind);
+    static QKeySequence rowActionKey(RowAction action);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -139,7 +141,7 @@ private:
     void inspectVisibleRows();
     void showContextMenu(const QPoint& at);
     // The row's own button of this kind, as if clicked; nothing when the row offers none.
-    void runRowAction(operations::ActiveOperation::Kind kind, const QModelIndex& index);
+    void runRowAction(RowAction action, const QModelIndex& index);
     void tableClicked(const QModelIndex& index);
 
     operations::MainWindowModel& model_;

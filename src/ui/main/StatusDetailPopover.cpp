@@ -13,12 +13,16 @@ namespace kelvane::ui {
 
 QString StatusDetailPopover::title(const StatusDetail& detail)
 {
-    return detail.kind == StatusDetail::Kind::error ? QStringLiteral("ステータス取得に失敗")
-                                                    : QStringLiteral("クラウドストレージに退避中");
+    switch (detail.kind) {
+    case StatusDetail::Kind::error: return QStringLiteral("ステータス取得に失敗");
+    case StatusDetail::Kind::datalessCloud: return QStringLiteral("クラウドストレージに退避中");
+    case StatusDetail::Kind::unserved: return QStringLiteral("kelvanefs のマウント外");
+    }
+    return {};
 }
 
 StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::filesystem::path&,
-                                         std::function<void()> onReveal, std::function<void()> onRetry,
+                                         std::function<void()> onReveal, std::function<void()> onAction,
                                          QWidget* parent)
     : Popover(parent)
 {
@@ -33,7 +37,7 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     auto* header = new QHBoxLayout;
     header->setSpacing(8);
     auto* symbol = new QLabel;
-    const bool error = detail.kind == StatusDetail::Kind::error;
+    const bool error = detail.kind != StatusDetail::Kind::datalessCloud;
     symbol->setPixmap(symbolPixmap(error ? u"exclamationmark.triangle.fill" : u"icloud.and.arrow.down",
                                    error ? QColor(0xe0, 0x7b, 0x00) : QColor(0x1e, 0x6f, 0xd9), 20, 2.0));
     auto* heading = new QLabel(title(detail));
@@ -45,8 +49,7 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     header->addWidget(heading, 1);
     layout->addLayout(header);
 
-    auto* text = new QLabel(detail.kind == StatusDetail::Kind::error ? detail.reason
-                                                                      : TableCells::datalessExplanation());
+    auto* text = new QLabel(error ? detail.reason : TableCells::datalessExplanation());
     text->setObjectName(QStringLiteral("explanation"));
     text->setTextFormat(Qt::PlainText);
     text->setWordWrap(true);
@@ -65,12 +68,14 @@ StatusDetailPopover::StatusDetailPopover(const StatusDetail& detail, const std::
     connect(reveal, &QPushButton::clicked, this, [onReveal = std::move(onReveal)] { onReveal(); });
     buttons->addWidget(reveal);
     buttons->addStretch(1);
-    if (detail.kind == StatusDetail::Kind::error) {
-        auto* retry = new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("再試行"));
-        retry->setObjectName(QStringLiteral("retry"));
-        connect(retry, &QPushButton::clicked, this, [this, onRetry = std::move(onRetry)] {
+    if (error) {
+        const bool mount = detail.kind == StatusDetail::Kind::unserved;
+        auto* retry = mount ? new QPushButton(symbolIcon(u"externaldrive.fill"), QStringLiteral("マウント"))
+                            : new QPushButton(symbolIcon(u"arrow.clockwise"), QStringLiteral("再試行"));
+        retry->setObjectName(mount ? QStringLiteral("mount") : QStringLiteral("retry"));
+        connect(retry, &QPushButton::clicked, this, [this, onAction = std::move(onAction)] {
             close();
-            onRetry();
+            onAction();
         });
         buttons->addWidget(retry);
     }

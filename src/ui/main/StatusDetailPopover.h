@@ -10,12 +10,13 @@
 namespace kelvane::ui {
 
 // Explains a status cell's failure, missing file or evicted file, with
-// "ファイルマネージャで確認", "再試行" (failures only) and "閉じる" (Esc).
+// "ファイルマネージャで確認", "再試行" (failures) or "マウント" (a file no mount
+// serves), and "閉じる" (Esc).
 class StatusDetailPopover final : public Popover {
     Q_OBJECT
 public:
     StatusDetailPopover(const StatusDetail& detail, const std::filesystem::path& url, std::function<void()> onReveal,
-                        std::function<void()> onRetry, QWidget* parent);
+                        std::function<void()> onAction, QWidget* parent);
 
     static QString title(const StatusDetail& detail);
 };

@@ -313,11 +313,11 @@ TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCou
     const DisplayRow file = fileRow();
     const auto compressed = ActionCell::buttons(file, loaded(FileCompressionStatus::compressed{}));
     ASSERT_EQ(compressed.size(), 1u);
-    EXPECT_EQ(compressed[0], (ActionButton{Kind::decompress, QStringLiteral("解除"),
+    EXPECT_EQ(compressed[0], (ActionButton{RowAction::decompress, QStringLiteral("解除"),
                                            QStringLiteral("圧縮を解除して元の状態に戻します"), false, false}));
     const auto plain = ActionCell::buttons(file, loaded(FileCompressionStatus::uncompressed{}));
     ASSERT_EQ(plain.size(), 1u);
-    EXPECT_EQ(plain[0], (ActionButton{Kind::compress, QStringLiteral("圧縮"), QString(), true, true}));
+    EXPECT_EQ(plain[0], (ActionButton{RowAction::compress, QStringLiteral("圧縮"), QString(), true, true}));
     for (const FileStatusEntry& none :
          {loaded(FileCompressionStatus::incompressible{}), loaded(FileCompressionStatus::datalessCloud{}),
           FileStatusEntry(), FileStatusEntry(FileStatusEntry::error{"x"}), FileStatusEntry(FileStatusEntry::notFound{})})
@@ -331,13 +331,13 @@ TEST(ActionCellTest, FilesOfferTheOneOperationTheirStateAllowsAndFoldersTheirCou
     folder.folderAggregate->compressableCount = 3;
     auto buttons = ActionCell::buttons(folder, {});
     ASSERT_EQ(buttons.size(), 1u);
-    EXPECT_EQ(buttons[0], (ActionButton{Kind::compress, QStringLiteral("圧縮 3"),
+    EXPECT_EQ(buttons[0], (ActionButton{RowAction::compress, QStringLiteral("圧縮 3"),
                                         QStringLiteral("配下の未圧縮ファイル 3 件を一括で圧縮します"), true, false}));
     folder.folderAggregate->compressedCount = 12345;
     buttons = ActionCell::buttons(folder, {});
     ASSERT_EQ(buttons.size(), 2u);
-    EXPECT_EQ(buttons[0].kind, Kind::compress);
-    EXPECT_EQ(buttons[1], (ActionButton{Kind::decompress, QStringLiteral("解除 12345"),
+    EXPECT_EQ(buttons[0].kind, RowAction::compress);
+    EXPECT_EQ(buttons[1], (ActionButton{RowAction::decompress, QStringLiteral("解除 12345"),
                                         QStringLiteral("配下の圧縮済みファイル 12345 件を一括で解除します"), false,
                                         false}));
 
