@@ -5,6 +5,8 @@
 // nothing, it only shows.
 
 #include "discovery/RegistrationCoordinator.h"
+#include "engine/Eligibility.h"
+#include "engine/FileCompressor.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/windows/MainWindowModel.h"
 #include "platform/AppSupport.h"
@@ -128,6 +130,35 @@ void shootMissingFile(const Scene& scene)
         scene.window.popover()->close();
 }
 
+// A file compressed where no kelvanefs mount serves it: its row, its
+// folder's count, its "マウント" button and its status popover.
+void shootUnservedFile(const Scene& scene)
+{
+    engine::Eligibility::enforceMountRule(false);
+    engine::FileCompressor{}.compressFile(scene.files / "ログ" / "server-2.log");
+    engine::Eligibility::enforceMountRule(true);
+    scene.window.refreshAll();
+    ui::DisplayRowTreeModel& rows = scene.rows();
+    std::optional<operations::RowId> unservedId;
+    tools::waitUntil([&] {
+        for (int r = 0; r < rows.rowCount(); ++r)
+            for (int c = 0; c < rows.rowCount(rows.index(r, 0)); ++c) {
+                const QModelIndex status = rows.index(c, static_cast<int>(ui::MainColumn::status), rows.index(r, 0));
+                if (status.data().toString() == QStringLiteral("⚠ 未マウント")) {
+                    unservedId = rows.row(status)->id;
+                    return true;
+                }
+            }
+        return false;
+    });
+    tools::settle(300);
+    if (unservedId)
+        scene.window.showStatusDetail(*unservedId);
+    scene.shoot("05b-unserved-popover.png");
+    if (scene.window.popover())
+        scene.window.popover()->close();
+}
+
 // The sheets of adding items: a cloud folder's warning, the folder sheet
 // behind it, and the alert for a file that is not there.
 void shootAddingSheets(const Scene& scene)
@@ -173,6 +204,7 @@ int main(int argc, char* argv[])
     shootFilter(scene);
     shootScanBar(scene);
     shootMissingFile(scene);
+    shootUnservedFile(scene);
     shootAddingSheets(scene);
     return 0;
 }

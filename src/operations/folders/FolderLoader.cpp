@@ -6,6 +6,7 @@
 #include "discovery/SecurityScopedBookmark.h"
 #include "display/VisibleName.h"
 #include "operations/folders/ChildInspectionWorker.h"
+#include "operations/mounts/MountKeeper.h"
 #include "operations/rows/FileAttributes.h"
 #include "operations/rows/FileStatusCache.h"
 #include "operations/threads/MainThread.h"
@@ -41,6 +42,17 @@ std::string twoDecimals(double value)
 // status cache's part is filled in on the main thread. Date and size are the
 // ones the search has just read from the file: reading them a second time
 // would double the file-system calls of the whole load for nothing.
+// The mount over `path` when it does not answer: nothing below it can be
+// listed, and the failure the listing gives says less than this.
+std::optional<platform::MountService> unansweringMount(const std::filesystem::path& path)
+{
+    platform::MountService service = platform::mountServiceOf(path);
+    if (service.state == platform::MountService::State::dead ||
+        service.state == platform::MountService::State::unreachable)
+        return service;
+    return std::nullopt;
+}
+
 DisplayRow makeChildRow(const store::Uuid& folderID, discovery::FileCandidate&& candidate)
 {
     DisplayRow row;
@@ -164,6 +176,12 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
         resolved = discovery::SecurityScopedBookmark::resolveBookmark(item->bookmark());
     } catch (const std::exception&) {
         Logger::ui().error("loadChildren: bookmark resolution failed for %{private}s", name);
+        if (const auto where = registeredPathOf(*item))
+            if (const auto service = unansweringMount(where->path)) {
+                emit folderUnserved(folderID, *service);
+                finish();
+                return;
+            }
         emit folderFailed(folderID, "「" + display::visibleName(name).toStdString() +
                                         "」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
         finish();
@@ -179,8 +197,14 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
     const bool reportProgress = activity != nullptr;
     const std::stop_token stop = task.stopToken();
     using Rows = std::vector<DisplayRow>;
-    runForOutcome<Rows>(
+    struct Listing {
+        Rows rows;
+        std::optional<platform::MountService> unserved;
+    };
+    runForOutcome<Listing>(
         [criteria, weakActivity, reportProgress, stop, folderID] {
+            if (auto service = unansweringMount(criteria.rootURL))
+                return Listing{{}, std::move(service)};
             discovery::FileSystemSearcher::ProgressCallback progress;
             if (reportProgress) {
                 progress = [weakActivity](const discovery::SearchProgress& report) {
@@ -190,21 +214,31 @@ void FolderLoader::loadFolder(const Item& item, std::shared_ptr<ScanActivity> ac
                     });
                 };
             }
-            return makeChildRows(folderID, discovery::FileSystemSearcher().search(criteria, progress, {}, stop));
+            return Listing{
+                makeChildRows(folderID, discovery::FileSystemSearcher().search(criteria, progress, {}, stop)), {}};
         },
         [self, folderID, name, root = resolved.url, activity, task,
-         finish = std::move(finish)](TaskOutcome<Rows> listing) mutable {
+         finish = std::move(finish)](TaskOutcome<Listing> listing) mutable {
             if (!self)
                 return finish();
             Rows found;
             try {
-                found = std::move(listing).get();
+                Listing listed = std::move(listing).get();
+                if (listed.unserved) {
+                    emit self->folderUnserved(folderID, *listed.unserved);
+                    return finish();
+                }
+                found = std::move(listed.rows);
             } catch (const discovery::CancellationError&) {
                 Logger::ui().info("loadChildren cancelled: %{private}s", name);
                 return finish();
             } catch (const std::exception& error) {
                 Logger::ui().error("loadChildren failed: %{private}s: %{public}s", name,
                                    publicFailureText(error.what(), {root}));
+                if (const auto service = unansweringMount(root)) {
+                    emit self->folderUnserved(folderID, *service);
+                    return finish();
+                }
                 emit self->folderFailed(folderID, "「" + display::visibleName(name).toStdString() +
                                                       "」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: " +
                                                       display::visibleName(std::string_view(error.what())).toStdString());

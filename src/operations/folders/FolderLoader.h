@@ -3,6 +3,7 @@
 
 #include "operations/rows/DisplayRow.h"
 #include "operations/threads/TaskHandle.h"
+#include "platform/KelvanefsMount.h"
 #include "store/Uuid.h"
 
 #include <QObject>
@@ -62,6 +63,9 @@ signals:
     void folderListed(const store::Uuid& folderID, const DisplayRow::Children& rows);
     // The folder could not be listed; `message` is the alert's text.
     void folderFailed(const store::Uuid& folderID, const std::string& message);
+    // The folder could not be listed because the kelvanefs mount over it
+    // does not answer (its daemon was killed, its socket is gone).
+    void folderUnserved(const store::Uuid& folderID, const kelvane::platform::MountService& service);
 
 private:
     struct Loop;

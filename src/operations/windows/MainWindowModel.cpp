@@ -45,6 +45,7 @@ MainWindowModel::MainWindowModel(FileStatusCache& cache, store::ModelContext& mo
     connect(loader_, &FolderLoader::folderLoadEnded, this, &MainWindowModel::removeLoadingFolder);
     connect(loader_, &FolderLoader::folderListed, this,
             qOverload<const store::Uuid&, DisplayRow::Children>(&MainWindowModel::setFolderChildren));
+    connect(loader_, &FolderLoader::folderUnserved, this, &MainWindowModel::showUnservedFolder);
     connect(loader_, &FolderLoader::folderFailed, this, [this](const store::Uuid& folderID, const std::string& message) {
         setErrorMessage(message);
         setFolderChildren(folderID, DisplayRow::Children());
@@ -83,7 +84,22 @@ void MainWindowModel::setFolderChildren(const store::Uuid& folderID, std::vector
 void MainWindowModel::setFolderChildren(const store::Uuid& folderID, DisplayRow::Children rows)
 {
     folderChildren_[folderID] = rows ? std::move(rows) : std::make_shared<const std::vector<DisplayRow>>();
+    lastListed_[folderID] = folderChildren_[folderID];
     announceFolderChildren();
+}
+
+void MainWindowModel::showUnservedFolder(const store::Uuid& folderID, const platform::MountService& service)
+{
+    // Nothing can be listed under a mount that does not answer: the files
+    // listed last stay, each saying why it cannot be read.
+    const auto last = lastListed_.find(folderID);
+    DisplayRow::Children rows = last == lastListed_.end() ? nullptr : last->second;
+    std::vector<std::pair<RowId, FileStatusEntry>> entries;
+    if (rows)
+        for (const DisplayRow& row : *rows)
+            entries.emplace_back(row.id, FileStatusEntry::unserved{service.state, service.mountPoint, std::nullopt});
+    cache_.setEntries(std::move(entries));
+    setFolderChildren(folderID, std::move(rows));
 }
 
 void MainWindowModel::removeFolderChildren(const std::vector<store::Uuid>& folderIDs)
@@ -285,6 +301,41 @@ TaskHandle MainWindowModel::retryInspection(const DisplayRow& row)
 bool MainWindowModel::isInspecting(const RowId& rowId) const { return inspections_->isInFlight(rowId); }
 
 // --- mounts ------------------------------------------------------------------
+
+void MainWindowModel::setMounts(RegisteredMounts* mounts)
+{
+    if (mounts_)
+        disconnect(mounts_, nullptr, this, nullptr);
+    mounts_ = mounts;
+    if (mounts_)
+        connect(mounts_, &RegisteredMounts::changed, this, &MainWindowModel::reinspectUnserved);
+}
+
+void MainWindowModel::reinspectUnserved()
+{
+    const auto unserved = [this](const RowId& id) { return cache_.entry(id).as<FileStatusEntry::unserved>() != nullptr; };
+    std::vector<DisplayRow> again;
+    for (const Item& item : items_) {
+        DisplayRow row;
+        row.registeredItemID = item->id();
+        if (itemKindOf(*item) == ItemKind::folder) {
+            const auto children = folderChildren_.find(item->id());
+            if (children == folderChildren_.end() || !children->second ||
+                std::none_of(children->second->begin(), children->second->end(),
+                             [&](const DisplayRow& child) { return unserved(child.id); }))
+                continue;
+            row.kind = ItemKind::folder;
+        } else {
+            row.id = RowId::registered(item->id());
+            if (!unserved(row.id))
+                continue;
+            row.kind = ItemKind::file;
+        }
+        again.push_back(std::move(row));
+    }
+    if (!again.empty())
+        refreshSelection(again);
+}
 
 const MainWindowModel::Item* MainWindowModel::registeredItemOf(const DisplayRow& row) const
 {

@@ -15,6 +15,7 @@
 #include "operations/rows/SizeRangeFilter.h"
 #include "operations/threads/TaskHandle.h"
 #include "platform/DecmpfsFormat.h"
+#include "platform/KelvanefsMount.h"
 #include "store/Uuid.h"
 
 #include <QObject>
@@ -158,7 +159,9 @@ public:
     // --- mounts ------------------------------------------------------------
     // The mounts of the registered items (the window's process keeps them);
     // none: nothing can be mounted from the window. Outlives the model.
-    void setMounts(RegisteredMounts* mounts) { mounts_ = mounts; }
+    // Whenever the keeper is done with a batch, rows that no mount served are
+    // inspected again.
+    void setMounts(RegisteredMounts* mounts);
     RegisteredMounts* mounts() const { return mounts_; }
     // Why the keeper could not serve the registered item a row belongs to,
     // if it tried and could not.
@@ -255,6 +258,7 @@ private:
 
     std::vector<Item> items_;
     FolderChildren folderChildren_;
+    FolderChildren lastListed_;  // kept across refreshes, for a folder whose mount stops answering
     long long folderChildrenVersion_ = 0;
     std::set<store::Uuid> loadingFolders_;
     std::shared_ptr<ScanActivity> scanActivity_;
@@ -277,6 +281,8 @@ private:
     bool derivedRefreshScheduled_ = false;
 
     const Item* registeredItemOf(const DisplayRow& row) const;
+    void reinspectUnserved();
+    void showUnservedFolder(const store::Uuid& folderID, const platform::MountService& service);
 
     RegisteredMounts* mounts_ = nullptr;
     FolderLoader* loader_ = nullptr;       // a child of the model
