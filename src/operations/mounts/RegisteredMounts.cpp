@@ -66,9 +66,12 @@ void RegisteredMounts::serveAgain(const RegisteredPath& item, std::function<void
                 result = MountRefusal{MountRefusal::Kind::mountFailed, path, error.what()};
             }
             self->outcomes_.insert_or_assign(path, result);
-            emit self->changed();
+            // The caller looks at its rows again first, so that those who
+            // follow `changed` find them being looked at already.
             if (done)
                 done(result);
+            if (self)
+                emit self->changed();
         });
 }
 

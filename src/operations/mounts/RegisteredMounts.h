@@ -40,8 +40,8 @@ public:
 
     // Makes sure a live mount serves `item` now, on a worker, whatever was
     // known of it (its daemon may have been killed since): the user asked.
-    // The outcome is kept, `changed` follows, and `done` gets it unless this
-    // object went first.
+    // The outcome is kept, `done` gets it unless this object went first, and
+    // `changed` follows.
     void serveAgain(const RegisteredPath& item, std::function<void(const MountOutcome&)> done);
 
 signals:
