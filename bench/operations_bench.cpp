@@ -470,7 +470,7 @@ std::vector<operations::DisplayRow> rowsOf(const fs::path& tree)
         if (!entry.is_regular_file() || entry.is_symlink() || entry.path().filename() == ".complete")
             continue;
         operations::DisplayRow row;
-        row.id = entry.path().string();
+        row.id = operations::RowId::child({}, entry.path());
         row.displayName = entry.path().filename().string();
         row.url = entry.path();
         row.logicalSize = entry.file_size();
