@@ -101,9 +101,11 @@ struct BlockScratch {
 };
 
 // Writes one `bvx2` block for `triples`, whose literals start at `src`.
-// Returns its size, or 0 when it does not fit `dst`.
+// Returns its size, or 0 when it is not worth `room` bytes or does not fit
+// `dst` (at most `room` bytes): the first decides the block, the second only
+// whether the caller can use it.
 std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src, const std::uint8_t* srcEnd,
-                        std::span<std::uint8_t> dst, BlockScratch& scratch)
+                        std::span<std::uint8_t> dst, std::size_t room, BlockScratch& scratch)
 {
     LzfseBlockHeader h;
     std::array<std::uint32_t, kFseLSymbols> lCount{};
@@ -183,7 +185,7 @@ std::size_t encodeBlock(std::span<const Triple> triples, const std::uint8_t* src
         return 0;
     // Incompressible input ends here instead of after a full encoding: the
     // literals alone, at the table's ideal cost, already overflow.
-    if (headerBytes + fseCodedBits(litCount, h.literalFreq, kFseLiteralStates) / 8 > static_cast<double>(dst.size()))
+    if (headerBytes + fseCodedBits(litCount, h.literalFreq, kFseLiteralStates) / 8 > static_cast<double>(room))
         return 0;
     std::uint8_t* const begin = dst.data();
     std::uint8_t* const end = begin + dst.size();
@@ -288,8 +290,9 @@ MatchFinder::Options finderOptions()
     return o;
 }
 
-// `bvx2` blocks and the end marker, or 0 when they do not fit `dst`.
-std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
+// `bvx2` blocks and the end marker, or 0 when they are not worth `room`
+// bytes or do not fit `dst` (at most `room` bytes).
+std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst, std::size_t room)
 {
     // Kept per thread: allocating the tables afresh for every 64 KiB chunk
     // (page faults, clearing) cost about 7% of the encode time.
@@ -321,7 +324,7 @@ std::size_t encodeCompressed(std::span<const std::uint8_t> src, std::span<std::u
                 ++last;
             }
             const std::size_t written = encodeBlock(std::span(triples).subspan(first, last - first), blockSrc,
-                                                    src.data() + src.size(), dst.subspan(out), ws.scratch);
+                                                    src.data() + src.size(), dst.subspan(out), room - out, ws.scratch);
             if (written == 0)
                 return 0;
             out += written;
@@ -377,8 +380,10 @@ std::size_t lzfseEncode(std::span<const std::uint8_t> src, std::span<std::uint8_
         // chunk of the corpus, none came out below its LZFSE block, not even
         // the nearly empty ones whose frequency tables are a quarter of the
         // block (block headers are 0.8% of the corpus's compressed bytes).
+        // The blocks are chosen against the raw stream, never against `dst`,
+        // so that the stream is the same whatever room the caller gives.
         const std::size_t rawSize = src.size() + kRawBlockOverhead + kEndOfStreamBytes;
-        written = encodeCompressed(src, dst.first(std::min(dst.size(), rawSize - 1)));
+        written = encodeCompressed(src, dst.first(std::min(dst.size(), rawSize - 1)), rawSize - 1);
     } else if (src.size() >= kMinLzvnInput) {
         written = encodeLzvn(src, dst);
     }

@@ -9,7 +9,10 @@ namespace kelvane::codec {
 
 // Encodes `src` as one complete LZFSE stream (ended by `bvx$`) into `dst`.
 // Returns the stream's size, or 0 when it does not fit `dst` (nothing useful
-// is left in `dst` then). Deterministic: the same input gives the same bytes.
+// is left in `dst` then). Deterministic: the same input gives the same bytes,
+// whatever room `dst` gives, so a caller that only keeps streams up to some
+// length passes a `dst` of that length, and the encoder gives up as soon as
+// its output passes it.
 //
 // Block choice: under 8 bytes a raw block; up to 4095 bytes an LZVN block when
 // it is smaller than the input, else raw; from 4096 bytes `bvx2` blocks, with

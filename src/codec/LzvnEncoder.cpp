@@ -158,8 +158,10 @@ MatchFinder::Options finderOptions()
 
 std::size_t lzvnEncode(std::span<const std::uint8_t> src, std::span<std::uint8_t> dst)
 {
-    MatchFinder finder(finderOptions());
-    LzParse parse;
+    // Kept per thread, as the LZFSE encoder's: most inputs here are small,
+    // and a finder made afresh cost more than their parse.
+    static thread_local MatchFinder finder(finderOptions());
+    static thread_local LzParse parse;
     OpWriter out(dst);
     std::uint32_t previous = 0;
     // Matches never cross a parse segment; segments keep positions in 32 bits.

@@ -5,6 +5,8 @@
 #include "codec/LittleEndian.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kelvane::engine::DecmpfsResourceFork {
@@ -18,6 +20,11 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data)
 
 void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out)
 {
+    encodeWithin(data, out, SIZE_MAX);
+}
+
+bool encodeWithin(std::span<const std::uint8_t> data, ByteBuffer& out, std::size_t budget)
+{
     if (data.size() > maxDataSize)
         throw ResourceForkError(ResourceForkError::dataExceedsMaximum{
             static_cast<std::int64_t>(data.size()), static_cast<std::int64_t>(maxDataSize)});
@@ -25,15 +32,22 @@ void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out)
     const auto table = static_cast<std::size_t>(tableLength(data.size()));
     // Room for the table and every block at its longest: no block ever moves.
     out.resize(table + data.size() + static_cast<std::size_t>(n) * codec.encodeSlack);
+    if (table > budget)
+        return false;
     std::size_t end = table;
     le::store32(out.data(), static_cast<std::uint32_t>(table));
     for (std::uint64_t i = 0; i < n; ++i) {
         const std::uint64_t start = i * chunkSize;
         const std::uint64_t length = std::min<std::uint64_t>(chunkSize, data.size() - start);
-        end += PayloadCodec::encodeInto(codec, data.subspan(start, length), out.span().subspan(end));
+        const std::optional<std::size_t> written =
+            PayloadCodec::encodeWithin(codec, data.subspan(start, length), out.span().subspan(end), budget - end);
+        if (!written)
+            return false;
+        end += *written;
         le::store32(out.data() + 4 * (i + 1), static_cast<std::uint32_t>(end));
     }
     out.resize(end);
+    return true;
 }
 
 void decodeBlocks(std::span<const std::uint8_t> fork, std::uint64_t uncompressedSize, std::span<std::uint8_t> block,

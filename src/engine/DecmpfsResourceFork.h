@@ -35,6 +35,10 @@ std::vector<std::uint8_t> encode(std::span<const std::uint8_t> data);
 // encoded in place behind the table, nothing allocated per block.
 void encodeInto(std::span<const std::uint8_t> data, ByteBuffer& out);
 
+// The same fork when it is at most `budget` bytes long; false as soon as
+// a block shows that it cannot be (`out` then holds nothing of use).
+bool encodeWithin(std::span<const std::uint8_t> data, ByteBuffer& out, std::size_t budget);
+
 // Exactly `uncompressedSize` bytes. Throws ResourceForkError or
 // LZFSEError::decodeFailed; a size above maxDataSize is refused with
 // dataExceedsMaximum before anything is allocated.

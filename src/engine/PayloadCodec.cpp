@@ -4,19 +4,39 @@
 #include <algorithm>
 
 namespace kelvane::engine::PayloadCodec {
+namespace {
 
-std::size_t encodeInto(const Codec& codec, std::span<const std::uint8_t> data, std::span<std::uint8_t> destination)
+thread_local std::uint64_t encodedBytes = 0;
+
+}  // namespace
+
+std::optional<std::size_t> encodeWithin(const Codec& codec, std::span<const std::uint8_t> data,
+                                        std::span<std::uint8_t> destination, std::size_t budget)
 {
     if (data.empty())
         return 0;
     if (!codec.encode)
         throw LZFSEError(LZFSEError::encodeFailed{});
-    const std::size_t written =
-        codec.encode(destination.first(std::min(destination.size(), codec.encodeBound(data.size()))), data);
-    if (written == 0)
-        throw LZFSEError(LZFSEError::encodeFailed{});
-    return written;
+    const std::size_t bound = codec.encodeBound(data.size());
+    const std::size_t room = std::min({destination.size(), bound, budget});
+    encodedBytes += data.size();
+    const std::size_t written = codec.encode(destination.first(room), data);
+    if (written != 0)
+        return written;
+    if (room < bound)
+        return std::nullopt;
+    throw LZFSEError(LZFSEError::encodeFailed{});
 }
+
+std::size_t encodeInto(const Codec& codec, std::span<const std::uint8_t> data, std::span<std::uint8_t> destination)
+{
+    const std::optional<std::size_t> written = encodeWithin(codec, data, destination, destination.size());
+    if (!written)
+        throw LZFSEError(LZFSEError::encodeFailed{});
+    return *written;
+}
+
+std::uint64_t bytesEncodedOnThisThread() { return encodedBytes; }
 
 std::vector<std::uint8_t> encode(const Codec& codec, std::span<const std::uint8_t> data)
 {

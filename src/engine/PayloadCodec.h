@@ -27,6 +27,16 @@ inline constexpr std::uint64_t maxDecodedSize = decmpfs::maxLogicalSize;
 // LZFSEError::encodeFailed, also for a codec that has no encoder.
 std::size_t encodeInto(const Codec& codec, std::span<const std::uint8_t> data, std::span<std::uint8_t> destination);
 
+// The same stream when it is at most `budget` bytes long, else nothing: the
+// codec gives up as soon as its output passes the budget (a stream does not
+// depend on the room its encoder is given). Throws as encodeInto.
+std::optional<std::size_t> encodeWithin(const Codec& codec, std::span<const std::uint8_t> data,
+                                        std::span<std::uint8_t> destination, std::size_t budget);
+
+// Bytes handed to encoders on this thread so far: what a caller's choice of
+// roads and budgets cost the codec, as a count the tests can compare.
+std::uint64_t bytesEncodedOnThisThread();
+
 // The same into a new buffer (empty for empty input). The result may be
 // longer than the input; callers decide whether it is worth keeping.
 std::vector<std::uint8_t> encode(const Codec& codec, std::span<const std::uint8_t> data);

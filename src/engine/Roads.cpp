@@ -55,26 +55,39 @@ void readWhole(int lockFd, std::int64_t expectedSize, const Path& url, std::stri
 // Small files go inline in the attribute when they fit there; the rest get a
 // fork. Either way the result must be smaller than the file: a fork that is
 // not would make the file grow on disk and every read pay for decoding it.
+//
+// A file small enough to go inline is one block, whose stream is the same
+// inline and in a fork: it is encoded once, into the fork, and the encoder
+// stops as soon as its output is too long for either layout.
 void encodeInMemory(RoadWork& work, std::span<const std::uint8_t> data)
 {
-    if (data.size() <= maxInlineInput) {
-        const Bytes stream = PayloadCodec::encode(DecmpfsInline::codec, data);
-        Bytes attribute = DecmpfsHeader::encode(DecmpfsInline::compressionType, data.size());
-        attribute.insert(attribute.end(), stream.begin(), stream.end());
-        if (attribute.size() <= DecmpfsInline::maxPayloadBytes) {
-            if (stream.size() >= data.size())
-                throw Error(Error::compressionDidNotReduceSize{work.url});
-            work.algorithm = DecmpfsInline::compressionType;
-            work.decmpfsXattr = std::move(attribute);
-            return;
-        }
-    }
+    static_assert(&DecmpfsInline::codec == &DecmpfsResourceFork::codec, "one stream serves both layouts");
+    const std::size_t size = data.size();
+    if (size == 0)
+        throw Error(Error::compressionDidNotReduceSize{work.url});
+    constexpr std::size_t headerSize = DecmpfsHeader::byteCount;
+    constexpr std::size_t inlineStreamRoom = DecmpfsInline::maxPayloadBytes - headerSize;
+    const bool mayGoInline = size <= maxInlineInput;
+    const std::size_t forkBudget = size - 1;
+    const std::size_t table = DecmpfsResourceFork::tableLength(size);
+    const std::size_t budget =
+        mayGoInline ? std::max(forkBudget, table + std::min(inlineStreamRoom, size - 1)) : forkBudget;
     ByteBuffer& fork = work.buffers.fork;
-    DecmpfsResourceFork::encodeInto(data, fork);
-    if (fork.size() >= data.size())
+    if (!DecmpfsResourceFork::encodeWithin(data, fork, budget))
+        throw Error(Error::compressionDidNotReduceSize{work.url});
+    const std::span<const std::uint8_t> stream = fork.span().subspan(table);
+    if (mayGoInline && headerSize + stream.size() <= DecmpfsInline::maxPayloadBytes) {
+        if (stream.size() >= size)
+            throw Error(Error::compressionDidNotReduceSize{work.url});
+        work.algorithm = DecmpfsInline::compressionType;
+        work.decmpfsXattr = DecmpfsHeader::encode(DecmpfsInline::compressionType, size);
+        work.decmpfsXattr.insert(work.decmpfsXattr.end(), stream.begin(), stream.end());
+        return;
+    }
+    if (fork.size() >= size)
         throw Error(Error::compressionDidNotReduceSize{work.url});
     work.algorithm = DecmpfsResourceFork::compressionType;
-    work.decmpfsXattr = DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, data.size());
+    work.decmpfsXattr = DecmpfsHeader::encode(DecmpfsResourceFork::compressionType, size);
     work.resourceFork = fork.span();
 }
 

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <fcntl.h>
 
 namespace kelvane::engine {
@@ -79,8 +80,16 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
         readExactly(*source, want, url, chunk);
         const std::span<const std::uint8_t> data = chunk.span();
         hasher.update(data);
-        const std::span<const std::uint8_t> encoded =
-            block.span().first(PayloadCodec::encodeInto(DecmpfsResourceFork::codec, data, block.span()));
+        // Departs from keeping a fork that is not smaller than the file (see
+        // the in-memory road): a block longer than what is left of the file's
+        // size settles it, and nothing more is encoded, proven or written; the
+        // temporary file goes, the file was never touched.
+        const std::uint64_t used = offsets.back();
+        const std::optional<std::size_t> length = PayloadCodec::encodeWithin(
+            DecmpfsResourceFork::codec, data, block.span(), used < total ? static_cast<std::size_t>(total - 1 - used) : 0);
+        if (!length)
+            throw Error(Error::compressionDidNotReduceSize{url});
+        const std::span<const std::uint8_t> encoded = block.span().first(*length);
         const std::span<std::uint8_t> check = decoded.span().first(want);
         PayloadCodec::decodeInto(DecmpfsResourceFork::codec, encoded, check);
         if (!std::equal(check.begin(), check.end(), data.begin()))
@@ -89,10 +98,6 @@ platform::Sha256Digest writeResourceForkStreaming(const Path& url, int sourceFd,
         offsets.push_back(offsets.back() + static_cast<std::uint32_t>(encoded.size()));
         notifyStep("write block");
     }
-    // Departs from keeping a fork that is not smaller than the file (see the
-    // in-memory road); the temporary file goes, the file was never touched.
-    if (offsets.back() >= total)
-        throw Error(Error::compressionDidNotReduceSize{url});
 
     std::vector<std::uint8_t> table;
     table.reserve(tableLength);

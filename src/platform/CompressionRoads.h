@@ -42,7 +42,7 @@ enum class Coding {
 
 // Both with the codec's semantics: a decoder stops when `dst` is full and
 // never writes outside it; an encoder returns the stream's length, 0 when it
-// does not fit `dst`.
+// does not fit `dst`, the same stream whatever room `dst` gives.
 using Decoder = DecodeResult (*)(std::span<std::uint8_t> dst, std::span<const std::uint8_t> src);
 using Encoder = std::size_t (*)(std::span<std::uint8_t> dst, std::span<const std::uint8_t> src);
 

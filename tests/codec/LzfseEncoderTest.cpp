@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -244,6 +245,33 @@ TEST(LzfseEncoder, ExactCapacitySucceedsAndOneByteLessFails)
         EXPECT_EQ(encode(src, full.size()), full) << src.size();
         EXPECT_TRUE(encode(src, full.size() - 1).empty()) << src.size();
         EXPECT_TRUE(encode(src, 0).empty());
+    }
+}
+
+// The room given never changes the stream: a caller that keeps only streams
+// up to some length gives that much room and gets the same stream or none.
+// Rooms are drawn at random around the stream's length and the raw block's.
+TEST(LzfseEncoder, AnyRoomGivesTheFullStreamOrNone)
+{
+    const unsigned seed = ::testing::UnitTest::GetInstance()->random_seed();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    Bytes tail = text(3000);
+    tail.resize(9000, 0);
+    const std::vector<Bytes> inputs = {text(600),          randomBytes(3000, 8),      randomBytes(6000, 9, 16),
+                                       concat({randomBytes(9000, 10), tail}), text(70000), randomBytes(70000, 11)};
+    for (const Bytes& src : inputs) {
+        const Bytes full = encode(src);
+        ASSERT_FALSE(full.empty());
+        for (int i = 0; i < 12; ++i) {
+            const std::size_t around = i % 2 == 0 ? full.size() : src.size() + 12;
+            const std::size_t room = around - std::min<std::size_t>(around, 40) + rng() % 80;
+            const Bytes got = encode(src, std::min(room, lzfseEncodeBound(src.size())));
+            if (room >= full.size())
+                EXPECT_EQ(got, full) << src.size() << " bytes in " << room;
+            else
+                EXPECT_TRUE(got.empty()) << src.size() << " bytes in " << room;
+        }
     }
 }
 

@@ -214,10 +214,12 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
 {
     test::TempDir dir;
     dir.useAsHome();
-    const Bytes data = textBytes(150000, 13);
-    const std::vector<Path> files = {dir / "a.txt", dir / "b.txt", dir / "c.txt"};
-    // b takes the streamed road, the others the in-memory one.
+    const Bytes large = textBytes(150000, 13);
+    const std::vector<Path> files = {dir / "a.txt", dir / "b.txt", dir / "c.txt", dir / "d.txt"};
+    // b takes the streamed road, the others the in-memory one; d goes inline.
+    const std::vector<Bytes> contents = {large, large, large, textBytes(3000, 14)};
     const std::vector<std::int64_t> thresholds = {FileCompressor::streamingThreshold, 65536,
+                                                  FileCompressor::streamingThreshold,
                                                   FileCompressor::streamingThreshold};
     const auto compressTogether = [&] {
         SwapBatch batch;
@@ -230,14 +232,16 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
     };
     const auto run = killAtEverySystemCall(
         [&] {
-            for (const Path& file : files) {
-                std::filesystem::remove(file);
-                test::writeRawFile(file, data);
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                std::filesystem::remove(files[i]);
+                test::writeRawFile(files[i], contents[i]);
             }
         },
         compressTogether,
         [&](bool finished) {
-            for (const Path& file : files) {
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                const Path& file = files[i];
+                const Bytes& data = contents[i];
                 SCOPED_TRACE(file.filename().string());
                 if (isCompressed(file)) {
                     EXPECT_EQ(readThroughLayer(file), data);
@@ -251,7 +255,7 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
                 expectNoMarkerNorCopy(file);
             }
         },
-        60, "batch of three");
+        60, "batch of four");
     if (!run)
         GTEST_SKIP() << "this machine does not let a process trace its child";
 }

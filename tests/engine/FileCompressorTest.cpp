@@ -3,6 +3,7 @@
 #include "engine/FileCompressionError.h"
 #include "engine/FileCompressionInspector.h"
 #include "engine/FileCompressor.h"
+#include "engine/PayloadCodec.h"
 #include "platform/Acl.h"
 
 #include "EngineFixtures.h"
@@ -323,6 +324,69 @@ TEST(FileCompressorTest, FilesThatDoNotShrinkAreLeftAsTheyWereOnEveryRoad)
             expectNoLeftovers(file);
             if (c.data.size() >= static_cast<std::size_t>(FileCompressor::streamingThreshold))
                 break;
+        }
+    }
+}
+
+// The encoder's work on a file that does not shrink, counted in bytes handed
+// to it and blocks written: a file that may go inline is encoded once for
+// both layouts, and the streamed road stops at the block that settles the
+// refusal. A file that shrinks only in its last block still compresses, into
+// the same fork as a plain encoding of it.
+TEST(FileCompressorTest, AFileThatDoesNotShrinkCostsOneEncodingUpToTheBlockThatSettlesIt)
+{
+    const FileCompressor compressor;
+    test::TempDir dir;
+    const auto refusal = [&](const Path& file, std::int64_t threshold) {
+        return thrown<FileCompressionError>([&] { compressor.compressFile(file, threshold); });
+    };
+    struct Refused {
+        std::string name;
+        Bytes data;
+        std::int64_t threshold;
+        std::uint64_t encoded;     // bytes handed to the encoder
+        std::size_t blocksWritten;  // streamed road
+    };
+    const std::size_t block = DecmpfsResourceFork::chunkSize;
+    const Refused refused[] = {
+        {"random-3000", randomBytes(3000, 51), FileCompressor::streamingThreshold, 3000, 0},
+        {"random-10000", randomBytes(10000, 52), FileCompressor::streamingThreshold, 10000, 0},
+        {"random-4-blocks", randomBytes(4 * block, 53), FileCompressor::streamingThreshold, 4 * block, 0},
+        {"random-4-blocks-streamed", randomBytes(4 * block, 53), 1, 4 * block, 3},
+    };
+    for (const Refused& c : refused) {
+        SCOPED_TRACE(c.name);
+        const Path file = dir / c.name;
+        test::writeRawFile(file, c.data);
+        std::size_t blocksWritten = 0;
+        const std::uint64_t before = PayloadCodec::bytesEncodedOnThisThread();
+        {
+            ScopedStepObserver observer([&](std::string_view step) { blocksWritten += step == "write block"; });
+            EXPECT_EQ(refusal(file, c.threshold),
+                      FileCompressionError(FileCompressionError::compressionDidNotReduceSize{file}));
+        }
+        EXPECT_EQ(PayloadCodec::bytesEncodedOnThisThread() - before, c.encoded);
+        EXPECT_EQ(blocksWritten, c.blocksWritten);
+        EXPECT_EQ(test::readRawFile(file), c.data);
+        EXPECT_FALSE(isCompressed(file));
+        expectNoLeftovers(file);
+    }
+
+    const auto thenZeros = [](Bytes data, std::size_t zeros) {
+        data.resize(data.size() + zeros, 0);
+        return data;
+    };
+    const Bytes shrinksAtItsEnd = thenZeros(randomBytes(3 * block, 54), block);
+    const Bytes smallShrinksAtItsEnd = thenZeros(randomBytes(9000, 55), 3000);
+    for (const Bytes* data : {&shrinksAtItsEnd, &smallShrinksAtItsEnd}) {
+        for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
+            SCOPED_TRACE(std::to_string(data->size()) + " bytes, threshold " + std::to_string(threshold));
+            const Path file = dir / "shrinks-at-its-end";
+            test::writeRawFile(file, *data);
+            EXPECT_EQ(compressor.compressFile(file, threshold).algorithm, CompressionType::lzfseRsrc);
+            EXPECT_EQ(attribute(file, platform::kResourceForkXattrName), DecmpfsResourceFork::encode(*data));
+            EXPECT_EQ(readThroughLayer(file), *data);
+            std::filesystem::remove(file);
         }
     }
 }
