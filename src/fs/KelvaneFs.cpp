@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace kelvane::fs {
@@ -42,11 +44,46 @@ void replyAttributes(fuse_req_t req, int error, const struct stat& st, double ti
         fuse_reply_attr(req, &st, timeout);
 }
 
+// Tells the kernel to drop what it keeps of a change below.
+void tellKernel(KelvaneFs& fileSystem, FolderWatch::Change change, Id folder, const std::string& name)
+{
+    fuse_session* session = fileSystem.session();
+    NodeTable& nodes = fileSystem.view().nodes();
+    const auto dropName = [&](Id parent, const std::string& entry) {
+        fuse_lowlevel_notify_inval_entry(session, parent, entry.c_str(), entry.size());
+    };
+    switch (change) {
+    case FolderWatch::Change::names:
+        dropName(folder, name);
+        fuse_lowlevel_notify_inval_inode(session, folder, 0, 0);  // its times and its cached listing
+        if (const auto node = nodes.find(folder, name))
+            fuse_lowlevel_notify_inval_inode(session, *node, -1, 0);
+        break;
+    case FolderWatch::Change::attributes:
+        // Attributes alone: a read that finds the modification time or the
+        // size changed drops the cached contents itself (auto_inval_data).
+        if (const auto node = name.empty() ? std::optional(folder) : nodes.find(folder, name))
+            fuse_lowlevel_notify_inval_inode(session, *node, -1, 0);
+        break;
+    case FolderWatch::Change::everything:
+        fuse_lowlevel_notify_inval_inode(session, NodeTable::rootId, 0, 0);
+        for (const NodeTable::Named& node : nodes.named()) {
+            dropName(node.parent, node.name);
+            fuse_lowlevel_notify_inval_inode(session, node.id, 0, 0);
+        }
+        break;
+    }
+}
+
 void init(void* data, fuse_conn_info* conn)
 {
     // Once mounted (and, in the background, after the fork that leaves the
     // terminal): the mount does not wait for it.
-    static_cast<KelvaneFs*>(data)->view().startSweep();
+    auto& fileSystem = *static_cast<KelvaneFs*>(data);
+    fileSystem.view().startSweep();
+    fileSystem.view().startWatching([&fileSystem](FolderWatch::Change change, Id folder, const std::string& name) {
+        tellKernel(fileSystem, change, folder, name);
+    });
     // Large requests: fewer round trips per MiB read or written.
     conn->max_write = 1u << 20;
     conn->max_readahead = std::max(conn->max_readahead, 1u << 20);
@@ -239,7 +276,8 @@ void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
     if (const int error = view(req).openFolder(ino, folder))
         return (void)fuse_reply_err(req, error);
     fi->fh = reinterpret_cast<std::uint64_t>(folder.release());
-    fi->cache_readdir = 0;
+    // The kernel keeps listings while the watch tells it of every change.
+    fi->cache_readdir = fi->keep_cache = view(req).watched();
     if (fuse_reply_open(req, fi) == -ENOENT)
         delete openFolder(fi);
 }

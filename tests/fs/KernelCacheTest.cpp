@@ -1,0 +1,137 @@
+// SPDX-License-Identifier: MIT
+// The kernel keeps names, attributes and listings of the mount for long; a
+// change below (Kelvane's swaps, other programs) still shows through the
+// mount: the watch below tells the kernel to drop what it kept. The kernel
+// hears of it a moment after the change, so each check polls.
+
+#include "fs/MountFixture.h"
+
+#include "engine/FileCompressor.h"
+#include "platform/FileFlags.h"
+
+#include <algorithm>
+#include <dirent.h>
+#include <set>
+
+namespace kelvane::fs::test {
+namespace {
+
+Bytes lines(std::size_t count, char mark)
+{
+    Bytes out;
+    for (std::size_t i = 0; out.size() < count; ++i) {
+        const std::string line = "line " + std::to_string(i) + " " + std::string(1, mark) + " of the file\n";
+        out.insert(out.end(), line.begin(), line.end());
+    }
+    out.resize(count);
+    return out;
+}
+
+std::set<std::string> listing(const Path& folder)
+{
+    std::set<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            names.insert(entry->d_name);
+        ::closedir(dir);
+    }
+    return names;
+}
+
+struct stat statOf(const Path& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        st.st_ino = 0;
+    return st;
+}
+
+class KernelCacheTest : public MountTest {
+protected:
+    // The folder below, reachable once the mount covers it.
+    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
+
+    void mountWithFiles()
+    {
+        std::filesystem::create_directories(at("sub"));
+        kelvane::test::writeRawFile(at("a.txt"), lines(100000, 'a'));
+        kelvane::test::writeRawFile(at("sub/b.txt"), lines(5000, 'b'));
+        kelvane::test::writeRawFile(at("sub/c.txt"), lines(5000, 'c'));
+        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(below_);
+        mountFolder();
+        // What the kernel then keeps.
+        ASSERT_EQ(readAll(at("a.txt")), lines(100000, 'a'));
+        ASSERT_EQ(readAll(at("sub/c.txt")), lines(5000, 'c'));
+        ASSERT_EQ(listing(at("sub")), (std::set<std::string>{".", "..", "b.txt", "c.txt"}));
+        ASSERT_NE(statOf(at("sub/b.txt")).st_ino, 0u);
+    }
+
+    platform::UniqueFd below_;
+};
+
+TEST_F(KernelCacheTest, ChangesBelowShowThroughTheMount)
+{
+    mountWithFiles();
+
+    // Another program appends below: the size, then the bytes.
+    {
+        std::ofstream(lower("a.txt"), std::ios::app) << "appended below\n";
+        Bytes grown = lines(100000, 'a');
+        const std::string tail = "appended below\n";
+        grown.insert(grown.end(), tail.begin(), tail.end());
+        EXPECT_TRUE(waitFor([&] { return statOf(at("a.txt")).st_size == static_cast<off_t>(grown.size()); }));
+        EXPECT_EQ(readAll(at("a.txt")), grown);
+    }
+    // A name comes, a name goes, and both show in the cached listing.
+    kelvane::test::writeRawFile(lower("sub/new.txt"), lines(10, 'n'));
+    ASSERT_EQ(::unlink(lower("sub/b.txt").c_str()), 0);
+    EXPECT_TRUE(waitFor([&] { return listing(at("sub")) == std::set<std::string>{".", "..", "c.txt", "new.txt"}; }));
+    EXPECT_TRUE(waitFor([&] { return statOf(at("sub/b.txt")).st_ino == 0; }));
+    EXPECT_EQ(readAll(at("sub/new.txt")), lines(10, 'n'));
+
+    // Another file renamed over a name, of the same size: its bytes show.
+    kelvane::test::writeRawFile(lower("sub/c.new"), lines(5000, 'C'));
+    ASSERT_EQ(::rename(lower("sub/c.new").c_str(), lower("sub/c.txt").c_str()), 0);
+    EXPECT_TRUE(waitFor([&] { return readAll(at("sub/c.txt")) == lines(5000, 'C'); }));
+
+    // A mode, and a folder made below with a file in it.
+    ASSERT_EQ(::chmod(lower("a.txt").c_str(), 0600), 0);
+    EXPECT_TRUE(waitFor([&] { return (statOf(at("a.txt")).st_mode & 07777) == 0600; }));
+    std::filesystem::create_directories(lower("sub/deeper"));
+    kelvane::test::writeRawFile(lower("sub/deeper/x.txt"), lines(100, 'x'));
+    EXPECT_TRUE(waitFor([&] { return listing(at("sub")).contains("deeper"); }));
+    EXPECT_EQ(readAll(at("sub/deeper/x.txt")), lines(100, 'x'));
+    std::filesystem::remove_all(lower("sub/deeper"));
+    EXPECT_TRUE(waitFor([&] { return !listing(at("sub")).contains("deeper"); }));
+    EXPECT_EQ(statOf(at("sub/deeper/x.txt")).st_ino, 0u);
+}
+
+TEST_F(KernelCacheTest, KelvaneSwapsShowThroughTheMount)
+{
+    mountWithFiles();
+    const auto agrees = [&](const std::string& name) {
+        platform::FileStat raw;
+        if (platform::lstat(lower(name), raw) != 0)
+            return false;
+        const struct stat seen = statOf(at(name));
+        return seen.st_ino == raw.ino && seen.st_blocks == raw.blocks && seen.st_size == raw.size;
+    };
+    // Compressed below (a swap by rename): the new inode and its blocks show,
+    // the bytes stay.
+    engine::FileCompressor{}.compressFile(lower("a.txt"));
+    platform::FileStat raw;
+    ASSERT_EQ(platform::lstat(lower("a.txt"), raw), 0);
+    ASSERT_TRUE(raw.flags & platform::UF_COMPRESSED);
+    EXPECT_TRUE(waitFor([&] { return agrees("a.txt"); }));
+    EXPECT_LT(statOf(at("a.txt")).st_blocks * 512, 100000);
+    EXPECT_EQ(readAll(at("a.txt")), lines(100000, 'a'));
+
+    engine::FileCompressor{}.decompressFile(lower("a.txt"));
+    EXPECT_TRUE(waitFor([&] { return agrees("a.txt"); }));
+    EXPECT_EQ(readAll(at("a.txt")), lines(100000, 'a'));
+    EXPECT_EQ(listing(folder()), (std::set<std::string>{".", "..", "a.txt", "sub"}));
+}
+
+}  // namespace
+}  // namespace kelvane::fs::test
