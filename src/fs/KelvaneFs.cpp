@@ -56,8 +56,10 @@ void tellKernel(KelvaneFs& fileSystem, FolderWatch::Change change, Id folder, co
     case FolderWatch::Change::names:
         dropName(folder, name);
         fuse_lowlevel_notify_inval_inode(session, folder, 0, 0);  // its times and its cached listing
+        // Another file at the name is served under the same node: its
+        // cached contents (a link's target too) go with its attributes.
         if (const auto node = nodes.find(folder, name))
-            fuse_lowlevel_notify_inval_inode(session, *node, -1, 0);
+            fuse_lowlevel_notify_inval_inode(session, *node, 0, 0);
         break;
     case FolderWatch::Change::attributes:
         // Attributes alone: a read that finds the modification time or the
@@ -87,8 +89,13 @@ void init(void* data, fuse_conn_info* conn)
     // Large requests: fewer round trips per MiB read or written.
     conn->max_write = 1u << 20;
     conn->max_readahead = std::max(conn->max_readahead, 1u << 20);
+    // The kernel keeps the access lists itself (dropped as it drops the
+    // attributes), so `ls -l` does not ask for them per file, and checks
+    // permissions with them and the modes it keeps; and it keeps the
+    // targets of links (dropped with the contents when the watch says so).
     for (const unsigned capability : {FUSE_CAP_SPLICE_WRITE, FUSE_CAP_SPLICE_MOVE, FUSE_CAP_FLOCK_LOCKS,
-                                      FUSE_CAP_ATOMIC_O_TRUNC, FUSE_CAP_READDIRPLUS, FUSE_CAP_READDIRPLUS_AUTO})
+                                      FUSE_CAP_ATOMIC_O_TRUNC, FUSE_CAP_READDIRPLUS, FUSE_CAP_READDIRPLUS_AUTO,
+                                      FUSE_CAP_POSIX_ACL, FUSE_CAP_CACHE_SYMLINKS})
         if (conn->capable & capability)
             conn->want |= capability;
 }

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <dirent.h>
 #include <set>
+#include <sys/xattr.h>
 
 namespace kelvane::fs::test {
 namespace {
@@ -105,6 +106,60 @@ TEST_F(KernelCacheTest, ChangesBelowShowThroughTheMount)
     std::filesystem::remove_all(lower("sub/deeper"));
     EXPECT_TRUE(waitFor([&] { return !listing(at("sub")).contains("deeper"); }));
     EXPECT_EQ(statOf(at("sub/deeper/x.txt")).st_ino, 0u);
+}
+
+// A POSIX access list of one named user beside the owner, group and others.
+Bytes accessList(std::uint32_t user)
+{
+    Bytes out = {2, 0, 0, 0};
+    const auto add = [&](std::uint16_t tag, std::uint16_t perm, std::uint32_t id) {
+        for (int i = 0; i < 2; ++i)
+            out.push_back(static_cast<std::uint8_t>(tag >> (8 * i)));
+        for (int i = 0; i < 2; ++i)
+            out.push_back(static_cast<std::uint8_t>(perm >> (8 * i)));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<std::uint8_t>(id >> (8 * i)));
+    };
+    add(0x01, 6, 0xffffffff);
+    add(0x02, 4, user);
+    add(0x04, 4, 0xffffffff);
+    add(0x10, 4, 0xffffffff);
+    add(0x20, 4, 0xffffffff);
+    return out;
+}
+
+std::string linkTarget(const Path& link)
+{
+    char target[256];
+    const ssize_t length = ::readlink(link.c_str(), target, sizeof target);
+    return length < 0 ? std::string() : std::string(target, static_cast<std::size_t>(length));
+}
+
+TEST_F(KernelCacheTest, AccessListsAndLinkTargetsKeptByTheKernelFollowChangesBelow)
+{
+    std::filesystem::create_directories(at("sub"));
+    kelvane::test::writeRawFile(at("a.txt"), lines(1000, 'a'));
+    ASSERT_EQ(::symlink("a.txt", at("link").c_str()), 0);
+    below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    mountFolder();
+    const auto listFor = [&](const std::string& name) {
+        char value[256];
+        const ssize_t length = ::getxattr(at(name).c_str(), "system.posix_acl_access", value, sizeof value);
+        return length < 0 ? Bytes() : Bytes(value, value + length);
+    };
+    ASSERT_EQ(listFor("a.txt"), Bytes());
+    ASSERT_EQ(linkTarget(at("link")), "a.txt");
+
+    const Bytes list = accessList(4242);
+    ASSERT_EQ(::setxattr(lower("a.txt").c_str(), "system.posix_acl_access", list.data(), list.size(), 0), 0);
+    EXPECT_TRUE(waitFor([&] { return listFor("a.txt") == list; }));
+    ASSERT_EQ(::removexattr(lower("a.txt").c_str(), "system.posix_acl_access"), 0);
+    EXPECT_TRUE(waitFor([&] { return listFor("a.txt").empty(); }));
+
+    // Another link put in its place, by rename as a program saving it would.
+    ASSERT_EQ(::symlink("sub", lower("link.new").c_str()), 0);
+    ASSERT_EQ(::rename(lower("link.new").c_str(), lower("link").c_str()), 0);
+    EXPECT_TRUE(waitFor([&] { return linkTarget(at("link")) == "sub"; }));
 }
 
 TEST_F(KernelCacheTest, KelvaneSwapsShowThroughTheMount)
