@@ -82,6 +82,7 @@ void init(void* data, fuse_conn_info* conn)
     // Once mounted (and, in the background, after the fork that leaves the
     // terminal): the mount does not wait for it.
     auto& fileSystem = *static_cast<KelvaneFs*>(data);
+    fileSystem.setFoldersOpenUnasked(conn->capable & FUSE_CAP_NO_OPENDIR_SUPPORT);
     fileSystem.view().startSweep();
     fileSystem.view().startWatching([&fileSystem](FolderWatch::Change change, Id folder, const std::string& name) {
         tellKernel(fileSystem, change, folder, name);
@@ -277,16 +278,32 @@ void flock(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, int operation)
     fuse_reply_err(req, view(req).flock(*openFile(fi), operation));
 }
 
+// While every folder is watched the kernel opens folders without asking
+// (it keeps their listings then, as the watch lets it): two round trips less
+// per folder walked. Each listing request then opens the folder for itself.
 void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
 {
+    if (static_cast<KelvaneFs*>(fuse_req_userdata(req))->foldersOpenUnasked() && view(req).watched())
+        return (void)fuse_reply_err(req, ENOSYS);
     std::unique_ptr<FolderView::OpenFolder> folder;
     if (const int error = view(req).openFolder(ino, folder))
         return (void)fuse_reply_err(req, error);
     fi->fh = reinterpret_cast<std::uint64_t>(folder.release());
-    // The kernel keeps listings while the watch tells it of every change.
-    fi->cache_readdir = fi->keep_cache = view(req).watched();
     if (fuse_reply_open(req, fi) == -ENOENT)
         delete openFolder(fi);
+}
+
+// The folder open for this request: the kernel's, or one of its own when
+// the kernel opened the folder without asking (`own` then holds it).
+int folderFor(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, std::unique_ptr<FolderView::OpenFolder>& own,
+              FolderView::OpenFolder*& folder)
+{
+    folder = fi ? openFolder(fi) : nullptr;
+    if (folder)
+        return 0;
+    const int error = view(req).openFolder(ino, own);
+    folder = own.get();
+    return error;
 }
 
 void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi, bool plus)
@@ -300,7 +317,11 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
     // the caller close the folder, and its handle (lock included) may go at
     // once. Unlocking after the reply crashed the daemon in glibc's mutex
     // checks during parallel cold `ls -lR`.
-    if (const int error = view(req).list(ino, *openFolder(fi), offset, size, plus, sizeOf, listed))
+    std::unique_ptr<FolderView::OpenFolder> own;
+    FolderView::OpenFolder* folder = nullptr;
+    if (const int error = folderFor(req, ino, fi, own, folder))
+        return (void)fuse_reply_err(req, error);
+    if (const int error = view(req).list(ino, *folder, offset, size, plus, sizeOf, listed))
         return (void)fuse_reply_err(req, error);
     std::vector<char> buffer(size);
     std::size_t used = 0;
@@ -334,9 +355,13 @@ void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
     fuse_reply_err(req, 0);
 }
 
-void fsyncdir(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+void fsyncdir(fuse_req_t req, fuse_ino_t ino, int dataOnly, fuse_file_info* fi)
 {
-    fuse_reply_err(req, view(req).fsyncFolder(*openFolder(fi), dataOnly != 0));
+    std::unique_ptr<FolderView::OpenFolder> own;
+    FolderView::OpenFolder* folder = nullptr;
+    if (const int error = folderFor(req, ino, fi, own, folder))
+        return (void)fuse_reply_err(req, error);
+    fuse_reply_err(req, view(req).fsyncFolder(*folder, dataOnly != 0));
 }
 
 void statfs(fuse_req_t req, fuse_ino_t)

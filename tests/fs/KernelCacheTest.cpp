@@ -162,6 +162,36 @@ TEST_F(KernelCacheTest, AccessListsAndLinkTargetsKeptByTheKernelFollowChangesBel
     EXPECT_TRUE(waitFor([&] { return linkTarget(at("link")) == "sub"; }));
 }
 
+// A listing takes many requests, each reading on from where the last one
+// ended; every name comes exactly once, also in a second listing that the
+// kernel may serve from its own copy, and after a change below.
+TEST_F(KernelCacheTest, LongListingsHoldEveryNameOnce)
+{
+    std::filesystem::create_directories(at("many"));
+    std::multiset<std::string> expected = {".", ".."};
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "entry-with-a-long-name-" + std::to_string(i * 7919 % 3001) + ".txt";
+        kelvane::test::writeRawFile(at("many/" + name), lines(static_cast<std::size_t>(i % 50), 'm'));
+        expected.insert(name);
+    }
+    below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    mountFolder();
+    const auto listAll = [&] {
+        std::multiset<std::string> names;
+        if (DIR* dir = ::opendir(at("many").c_str())) {
+            while (const dirent* entry = ::readdir(dir))
+                names.insert(entry->d_name);
+            ::closedir(dir);
+        }
+        return names;
+    };
+    EXPECT_EQ(listAll(), expected);
+    EXPECT_EQ(listAll(), expected);
+    ASSERT_EQ(::unlink(lower("many/entry-with-a-long-name-5.txt").c_str()), 0);
+    expected.erase("entry-with-a-long-name-5.txt");
+    EXPECT_TRUE(waitFor([&] { return listAll() == expected; }));
+}
+
 TEST_F(KernelCacheTest, KelvaneSwapsShowThroughTheMount)
 {
     mountWithFiles();
