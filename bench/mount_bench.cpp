@@ -178,7 +178,8 @@ std::vector<stdfs::path> under(const stdfs::path& folder, const std::vector<std:
 
 bool remountBindfs(const stdfs::path& source, const stdfs::path& point)
 {
-    run({"fusermount3", "-u", point.string()});
+    if (mountedAt(point, "fuse"))
+        run({"fusermount3", "-u", point.string()});
     return run({"bindfs", source.string(), point.string()}) == 0 && waitForMount(point, "fuse");
 }
 
@@ -193,7 +194,8 @@ stdfs::path kelvanefsProgram()
 bool remountKelvanefs(const stdfs::path& folder, const std::string& options)
 {
     const stdfs::path kelvanefs = kelvanefsProgram();
-    run({"fusermount3", "-u", folder.string()});
+    if (mountedAt(folder, "kelvanefs"))
+        run({"fusermount3", "-u", folder.string()});
     // The folder shows unmounted before the old daemon has let go of its socket.
     const auto end = Clock::now() + std::chrono::seconds(30);
     while (run({kelvanefs.string(), "-o", options, folder.string()}) != 0 && Clock::now() < end)
