@@ -162,6 +162,28 @@ TEST_F(KernelCacheTest, AccessListsAndLinkTargetsKeptByTheKernelFollowChangesBel
     EXPECT_TRUE(waitFor([&] { return linkTarget(at("link")) == "sub"; }));
 }
 
+// A link made below to a file the kernel knew by one name: a write through
+// the new name shows through the old one.
+TEST_F(KernelCacheTest, ALinkMadeBelowSharesWritesWithTheOldName)
+{
+    std::filesystem::create_directories(at("sub"));
+    kelvane::test::writeRawFile(at("a.txt"), lines(20000, 'a'));
+    below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    mountFolder();
+    ASSERT_EQ(readAll(at("a.txt")), lines(20000, 'a'));
+    ASSERT_EQ(listing(at("sub")), (std::set<std::string>{".", ".."}));
+
+    ASSERT_EQ(::link(lower("a.txt").c_str(), lower("sub/b.txt").c_str()), 0);
+    EXPECT_TRUE(waitFor([&] { return statOf(at("a.txt")).st_nlink == 2; }));
+    const Bytes changed = lines(20000, 'B');
+    {
+        platform::UniqueFd fd(::open(at("sub/b.txt").c_str(), O_WRONLY | O_CLOEXEC));
+        ASSERT_TRUE(fd);
+        ASSERT_EQ(::pwrite(fd.get(), changed.data(), changed.size(), 0), static_cast<ssize_t>(changed.size()));
+    }
+    EXPECT_EQ(readAll(at("a.txt")), changed);
+}
+
 // A listing takes many requests, each reading on from where the last one
 // ended; every name comes exactly once, also in a second listing that the
 // kernel may serve from its own copy, and after a change below.
