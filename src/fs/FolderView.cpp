@@ -215,7 +215,8 @@ FolderView::FolderView(platform::UniqueFd folder, const ServeOptions& options)
     : folder_(std::move(folder)),
       options_(options),
       cache_(options.cacheBytes, options.readAheadThreads),
-      listingHelpers_(options.listingHelpers)
+      listingHelpers_(options.listingHelpers),
+      watch_(folder_.get())
 {
 }
 
@@ -254,7 +255,7 @@ int FolderView::attributesOf(Id id, const std::string& relative, struct stat& st
 // show through the others at once, so their attributes are never kept.
 double FolderView::attributeTimeout(const struct stat& st) const
 {
-    return S_ISREG(st.st_mode) && st.st_nlink > 1 ? 0.0 : options_.timeout;
+    return S_ISREG(st.st_mode) && st.st_nlink > 1 ? 0.0 : entryTimeout();
 }
 
 void FolderView::fillEntry(Id id, const struct stat& st, Entry& entry) const
@@ -263,7 +264,7 @@ void FolderView::fillEntry(Id id, const struct stat& st, Entry& entry) const
     entry.id = id;
     entry.attr = st;
     entry.attrTimeout = attributeTimeout(st);
-    entry.entryTimeout = options_.timeout;
+    entry.entryTimeout = entryTimeout();
 }
 
 int FolderView::lookUp(Id parent, const std::string& name, Entry& out)
@@ -277,6 +278,9 @@ int FolderView::lookUp(Id parent, const std::string& name, Entry& out)
         nodes_.forget(id, 1);
         return error;
     }
+    // Watched before the kernel learns of anything in it.
+    if (S_ISDIR(st.st_mode))
+        watch_.watch(id, *relative);
     fillEntry(id, st, out);
     return 0;
 }
@@ -894,7 +898,7 @@ std::vector<FolderView::ListedEntry> FolderView::readEntries(OpenFolder& folder,
 // Probes the listed entries all at once: a cold listing waits on the disk
 // for every inode and its records, and one probe after the other kept a
 // single request in flight (docs/performance.md has the figures).
-void FolderView::probeListed(Id id, OpenFolder& folder, std::vector<ListedEntry>& listed)
+void FolderView::probeListed(Id id, const std::string& base, OpenFolder& folder, std::vector<ListedEntry>& listed)
 {
     std::vector<std::string> names;
     std::vector<ListedEntry*> toProbe;
@@ -909,7 +913,7 @@ void FolderView::probeListed(Id id, OpenFolder& folder, std::vector<ListedEntry>
     listingHelpers_.forEach(found.size(), [&](std::size_t index) {
         NodeTable::Listed& node = found[index];
         ListedEntry& entry = *toProbe[index];
-        struct stat st;
+        struct stat st {};
         // An entry gone since the folder was read is not listed.
         if (probeEntry(parentFd, entry.name, node.probe, node.probed, st, [&](const platform::FileStat& view) {
                 return isOverwritten(view, -1, parentFd, entry.name);
@@ -918,6 +922,8 @@ void FolderView::probeListed(Id id, OpenFolder& folder, std::vector<ListedEntry>
             entry.shown = false;
             return;
         }
+        if (S_ISDIR(st.st_mode))
+            watch_.watch(node.id, childOf(base, entry.name));
         fillEntry(node.id, st, entry.entry);
     });
     nodes_.settle(found);
@@ -968,7 +974,7 @@ int FolderView::list(Id id, OpenFolder& folder, off_t offset, std::size_t room, 
     for (ListedEntry& entry : out)
         if (!isDotOrDotDot(entry.name.c_str()) && isMarkedTemporary(childOf(*base, entry.name)))
             entry.shown = false;
-    probeListed(id, folder, out);
+    probeListed(id, *base, folder, out);
     return error;
 }
 

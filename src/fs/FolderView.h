@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fs/BlockCache.h"
+#include "fs/FolderWatch.h"
 #include "fs/NodeTable.h"
 #include "fs/OpenFile.h"
 #include "fs/WorkerPool.h"
@@ -31,7 +32,10 @@ struct ServeOptions {
     std::size_t cacheBytes = 64u << 20;  // decoded blocks kept for all open files
     unsigned readAheadThreads = 2;
     unsigned readAheadBlocks = 8;  // decoded ahead of a sequential reader
-    double timeout = 1.0;  // seconds the kernel may keep names and attributes
+    double timeout = 1.0;  // seconds the kernel may keep names and attributes unwatched
+    // ... and while every folder it knows is watched (FolderWatch), which
+    // tells it of each change below.
+    double watchedTimeout = 24 * 3600.0;
     unsigned listingHelpers = 7;  // threads that probe the entries of a listing beside its own
 };
 
@@ -108,6 +112,12 @@ public:
     void waitForSweep();
 
     int folderFd() const { return folder_.get(); }
+    // Tells `sink` of every change below from now on, and lets the kernel
+    // keep names, attributes and listings for long meanwhile.
+    bool startWatching(FolderWatch::Sink sink) { return watch_.start(std::move(sink)); }
+    void stopWatching() { watch_.stop(); }
+    // Whether the kernel may keep what it learns: every folder it knows is watched.
+    bool watched() const { return watch_.complete(); }
     NodeTable& nodes() { return nodes_; }
     BlockCache& cache() { return cache_; }
     const ServeOptions& options() const { return options_; }
@@ -172,6 +182,7 @@ public:
 private:
     int attributesOf(Id id, const std::string& relative, struct stat& st);
     double attributeTimeout(const struct stat& st) const;
+    double entryTimeout() const { return watched() ? options_.watchedTimeout : options_.timeout; }
     void fillEntry(Id id, const struct stat& st, Entry& entry) const;
     template <class Make>
     int makeEntry(Id parent, const std::string& name, Entry& out, Make make);
@@ -196,7 +207,7 @@ private:
     int checkDecodes(OpenFile& file, const platform::FileStat& view, const std::string& relative);
     void readDecoded(OpenFile& file, std::size_t size, off_t offset, ReadAnswer& answer);
     std::vector<ListedEntry> readEntries(OpenFolder& folder, std::size_t room, const EntrySize& sizeOf, int& error);
-    void probeListed(Id id, OpenFolder& folder, std::vector<ListedEntry>& listed);
+    void probeListed(Id id, const std::string& base, OpenFolder& folder, std::vector<ListedEntry>& listed);
     void listNames(const std::string& base, OpenFolder& folder, std::size_t room, const EntrySize& sizeOf,
                    std::vector<ListedEntry>& out, int& error);
 
@@ -214,6 +225,7 @@ private:
     std::mutex overwrittenMutex_;
     std::map<BlockCache::FileKey, bool> forkVerdicts_;  // true: another program wrote over the fork
     std::jthread sweep_;
+    FolderWatch watch_;
 };
 
 }  // namespace kelvane::fs

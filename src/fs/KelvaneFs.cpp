@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace kelvane::fs {
@@ -42,16 +44,59 @@ void replyAttributes(fuse_req_t req, int error, const struct stat& st, double ti
         fuse_reply_attr(req, &st, timeout);
 }
 
+// Tells the kernel to drop what it keeps of a change below.
+void tellKernel(KelvaneFs& fileSystem, FolderWatch::Change change, Id folder, const std::string& name)
+{
+    fuse_session* session = fileSystem.session();
+    NodeTable& nodes = fileSystem.view().nodes();
+    const auto dropName = [&](Id parent, const std::string& entry) {
+        fuse_lowlevel_notify_inval_entry(session, parent, entry.c_str(), entry.size());
+    };
+    switch (change) {
+    case FolderWatch::Change::names:
+        dropName(folder, name);
+        fuse_lowlevel_notify_inval_inode(session, folder, 0, 0);  // its times and its cached listing
+        // Another file at the name is served under the same node: its
+        // cached contents (a link's target too) go with its attributes.
+        if (const auto node = nodes.find(folder, name))
+            fuse_lowlevel_notify_inval_inode(session, *node, 0, 0);
+        break;
+    case FolderWatch::Change::attributes:
+        // Attributes alone: a read that finds the modification time or the
+        // size changed drops the cached contents itself (auto_inval_data).
+        if (const auto node = name.empty() ? std::optional(folder) : nodes.find(folder, name))
+            fuse_lowlevel_notify_inval_inode(session, *node, -1, 0);
+        break;
+    case FolderWatch::Change::everything:
+        fuse_lowlevel_notify_inval_inode(session, NodeTable::rootId, 0, 0);
+        for (const NodeTable::Named& node : nodes.named()) {
+            dropName(node.parent, node.name);
+            fuse_lowlevel_notify_inval_inode(session, node.id, 0, 0);
+        }
+        break;
+    }
+}
+
 void init(void* data, fuse_conn_info* conn)
 {
     // Once mounted (and, in the background, after the fork that leaves the
     // terminal): the mount does not wait for it.
-    static_cast<KelvaneFs*>(data)->view().startSweep();
+    auto& fileSystem = *static_cast<KelvaneFs*>(data);
+    fileSystem.setFoldersOpenUnasked(conn->capable & FUSE_CAP_NO_OPENDIR_SUPPORT);
+    fileSystem.view().startSweep();
+    fileSystem.view().startWatching([&fileSystem](FolderWatch::Change change, Id folder, const std::string& name) {
+        tellKernel(fileSystem, change, folder, name);
+    });
     // Large requests: fewer round trips per MiB read or written.
     conn->max_write = 1u << 20;
     conn->max_readahead = std::max(conn->max_readahead, 1u << 20);
+    // The kernel keeps the access lists itself (dropped as it drops the
+    // attributes), so `ls -l` does not ask for them per file, and checks
+    // permissions with them and the modes it keeps; and it keeps the
+    // targets of links (dropped with the contents when the watch says so).
     for (const unsigned capability : {FUSE_CAP_SPLICE_WRITE, FUSE_CAP_SPLICE_MOVE, FUSE_CAP_FLOCK_LOCKS,
-                                      FUSE_CAP_ATOMIC_O_TRUNC, FUSE_CAP_READDIRPLUS, FUSE_CAP_READDIRPLUS_AUTO})
+                                      FUSE_CAP_ATOMIC_O_TRUNC, FUSE_CAP_READDIRPLUS, FUSE_CAP_READDIRPLUS_AUTO,
+                                      FUSE_CAP_POSIX_ACL, FUSE_CAP_CACHE_SYMLINKS})
         if (conn->capable & capability)
             conn->want |= capability;
 }
@@ -233,15 +278,32 @@ void flock(fuse_req_t req, fuse_ino_t, fuse_file_info* fi, int operation)
     fuse_reply_err(req, view(req).flock(*openFile(fi), operation));
 }
 
+// While every folder is watched the kernel opens folders without asking
+// (it keeps their listings then, as the watch lets it): two round trips less
+// per folder walked. Each listing request then opens the folder for itself.
 void opendir(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi)
 {
+    if (static_cast<KelvaneFs*>(fuse_req_userdata(req))->foldersOpenUnasked() && view(req).watched())
+        return (void)fuse_reply_err(req, ENOSYS);
     std::unique_ptr<FolderView::OpenFolder> folder;
     if (const int error = view(req).openFolder(ino, folder))
         return (void)fuse_reply_err(req, error);
     fi->fh = reinterpret_cast<std::uint64_t>(folder.release());
-    fi->cache_readdir = 0;
     if (fuse_reply_open(req, fi) == -ENOENT)
         delete openFolder(fi);
+}
+
+// The folder open for this request: the kernel's, or one of its own when
+// the kernel opened the folder without asking (`own` then holds it).
+int folderFor(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, std::unique_ptr<FolderView::OpenFolder>& own,
+              FolderView::OpenFolder*& folder)
+{
+    folder = fi ? openFolder(fi) : nullptr;
+    if (folder)
+        return 0;
+    const int error = view(req).openFolder(ino, own);
+    folder = own.get();
+    return error;
 }
 
 void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi, bool plus)
@@ -255,7 +317,11 @@ void readFolder(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
     // the caller close the folder, and its handle (lock included) may go at
     // once. Unlocking after the reply crashed the daemon in glibc's mutex
     // checks during parallel cold `ls -lR`.
-    if (const int error = view(req).list(ino, *openFolder(fi), offset, size, plus, sizeOf, listed))
+    std::unique_ptr<FolderView::OpenFolder> own;
+    FolderView::OpenFolder* folder = nullptr;
+    if (const int error = folderFor(req, ino, fi, own, folder))
+        return (void)fuse_reply_err(req, error);
+    if (const int error = view(req).list(ino, *folder, offset, size, plus, sizeOf, listed))
         return (void)fuse_reply_err(req, error);
     std::vector<char> buffer(size);
     std::size_t used = 0;
@@ -289,9 +355,13 @@ void releasedir(fuse_req_t req, fuse_ino_t, fuse_file_info* fi)
     fuse_reply_err(req, 0);
 }
 
-void fsyncdir(fuse_req_t req, fuse_ino_t, int dataOnly, fuse_file_info* fi)
+void fsyncdir(fuse_req_t req, fuse_ino_t ino, int dataOnly, fuse_file_info* fi)
 {
-    fuse_reply_err(req, view(req).fsyncFolder(*openFolder(fi), dataOnly != 0));
+    std::unique_ptr<FolderView::OpenFolder> own;
+    FolderView::OpenFolder* folder = nullptr;
+    if (const int error = folderFor(req, ino, fi, own, folder))
+        return (void)fuse_reply_err(req, error);
+    fuse_reply_err(req, view(req).fsyncFolder(*folder, dataOnly != 0));
 }
 
 void statfs(fuse_req_t req, fuse_ino_t)

@@ -22,10 +22,14 @@ public:
     // The session that serves the mount, for telling the kernel of changes.
     void setSession(fuse_session* session) { session_ = session; }
     fuse_session* session() const { return session_; }
+    // Whether the kernel can open folders without asking the daemon.
+    void setFoldersOpenUnasked(bool can) { foldersOpenUnasked_ = can; }
+    bool foldersOpenUnasked() const { return foldersOpenUnasked_; }
 
 private:
     FolderView view_;
     fuse_session* session_ = nullptr;
+    bool foldersOpenUnasked_ = false;
 };
 
 }  // namespace kelvane::fs

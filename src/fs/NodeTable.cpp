@@ -221,6 +221,23 @@ bool NodeTable::contentsChanged(Id id, const platform::FileStat& view)
     return changed;
 }
 
+std::optional<NodeTable::Id> NodeTable::find(Id parent, const std::string& name) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = byName_.find({parent, name});
+    return found == byName_.end() ? std::nullopt : std::optional(found->second);
+}
+
+std::vector<NodeTable::Named> NodeTable::named() const
+{
+    std::lock_guard lock(mutex_);
+    std::vector<Named> out;
+    out.reserve(byName_.size());
+    for (const auto& [key, id] : byName_)
+        out.push_back({id, key.first, key.second});
+    return out;
+}
+
 std::size_t NodeTable::size() const
 {
     std::lock_guard lock(mutex_);

@@ -82,6 +82,16 @@ public:
 
     std::size_t size() const;
 
+    // The node of `name` in `parent`, if the kernel knows one (no lookup counted).
+    std::optional<Id> find(Id parent, const std::string& name) const;
+    // Every named node with its folder and name.
+    struct Named {
+        Id id = 0;
+        Id parent = 0;
+        std::string name;
+    };
+    std::vector<Named> named() const;
+
 private:
     struct Node {
         Id parent = 0;

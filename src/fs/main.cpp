@@ -192,6 +192,7 @@ int main(int argc, char* argv[])
         fuse_remove_signal_handlers(session);
     }
     server.stop();
+    fileSystem.view().stopWatching();  // it tells the session of changes
     fuse_session_destroy(session);
     fuse_opt_free_args(&args);
     return status;
