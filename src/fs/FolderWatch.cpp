@@ -4,11 +4,14 @@
 #include "fs/ServeLog.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/inotify.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace kelvane::fs {
@@ -22,6 +25,29 @@ constexpr std::uint32_t kEvents = kNameChanges | IN_ATTRIB | IN_MODIFY | IN_DELE
 // appear: the marker coming changes the folder's listing too.
 bool hasTemporaryForm(std::string_view name) { return name.size() > 6 && name.ends_with(".kvtmp"); }
 
+// File systems whose contents change without this kernel seeing it: shared
+// over the network or cluster, or served by a program (FUSE).
+bool isChangedElsewhere(unsigned long type)
+{
+    static constexpr unsigned long kTypes[] = {
+        0x6969,      // NFS
+        0x517B,      // SMB
+        0xFE534D42,  // SMB2
+        0xFF534D42,  // CIFS
+        0x65735546,  // FUSE (sshfs, another kelvanefs, ...)
+        0x01021997,  // 9P
+        0x00C36400,  // Ceph
+        0x5346414F,  // AFS
+        0x6B414653,  // kAFS
+        0x73757245,  // Coda
+        0x7461636F,  // OCFS2
+        0x01161970,  // GFS2
+        0x47504653,  // GPFS
+        0x0BD00BD0,  // Lustre
+    };
+    return std::find(std::begin(kTypes), std::end(kTypes), type) != std::end(kTypes);
+}
+
 }  // namespace
 
 FolderWatch::FolderWatch(int folderFd) : folderFd_(folderFd) {}
@@ -30,6 +56,16 @@ FolderWatch::~FolderWatch() { stop(); }
 
 bool FolderWatch::start(Sink sink)
 {
+    // inotify hears only of the changes made through this machine's kernel:
+    // on a file system that other machines (or a daemon of its own) change,
+    // what the kernel keeps could stay wrong for long.
+    struct statfs below {};
+    if (::fstatfs(folderFd_, &below) == 0 && isChangedElsewhere(below.f_type)) {
+        serveLog("the folder below is on a file system changed from elsewhere (type %#lx): the kernel keeps names and "
+                 "attributes briefly",
+                 static_cast<unsigned long>(below.f_type));
+        return false;
+    }
     inotify_.reset(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
     wake_.reset(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
     if (!inotify_ || !wake_) {

@@ -6,6 +6,8 @@
 
 #include "fs/MountFixture.h"
 
+#include "fs/FolderWatch.h"
+
 #include "engine/FileCompressor.h"
 #include "platform/FileFlags.h"
 
@@ -238,6 +240,24 @@ TEST_F(KernelCacheTest, KelvaneSwapsShowThroughTheMount)
     EXPECT_TRUE(waitFor([&] { return agrees("a.txt"); }));
     EXPECT_EQ(readAll(at("a.txt")), lines(100000, 'a'));
     EXPECT_EQ(listing(folder()), (std::set<std::string>{".", "..", "a.txt", "sub"}));
+}
+
+// A folder below that changes without this kernel seeing it (a network file
+// system, or one served by a program: here another kelvanefs mount) is not
+// left to the watch: the kernel keeps what it learns there only briefly.
+TEST_F(KernelCacheTest, AFolderBelowChangedFromElsewhereIsNotLeftToTheWatch)
+{
+    std::filesystem::create_directories(folder());
+    mountFolder();
+    const auto quiet = [](FolderWatch::Change, NodeTable::Id, const std::string&) {};
+    platform::UniqueFd served(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(served);
+    FolderWatch overFuse(served.get());
+    EXPECT_FALSE(overFuse.start(quiet));
+    platform::UniqueFd local(::open(runtime_.path().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_TRUE(local);
+    FolderWatch overLocal(local.get());
+    EXPECT_TRUE(overLocal.start(quiet));
 }
 
 }  // namespace
