@@ -60,6 +60,25 @@ bool passesChild(const DisplayRowPredicate& predicate, const DisplayRow& child, 
     return predicate.passesStatus(entry) && predicate.passesSize(entry);
 }
 
+// A registered item's row, with its attributes read now and its status.
+DisplayRow topItemRow(const TopItemRef& item, const FileStatusEntry& entry)
+{
+    const bool isFolder = item.kind == ItemKind::folder;
+    DisplayRow row;
+    row.id = item.id;
+    row.displayName = item.displayName;
+    row.url = item.url;
+    row.stars = item.stars;
+    row.registeredItemID = item.itemID;
+    row.kind = isFolder ? DisplayRow::DisplayKind::folder : DisplayRow::DisplayKind::file;
+    const FileAttributes attributes = readFileAttributes(item.url, !isFolder);
+    row.mtime = attributes.modificationDate;
+    if (!isFolder)
+        row.logicalSize = attributes.size;
+    row.applyStatus(entry);
+    return row;
+}
+
 }  // namespace
 
 DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::stop_token stop)
@@ -116,19 +135,7 @@ DerivedAggregates::Result DerivedAggregates::compute(const Input& input, std::st
                 continue;
         }
 
-        DisplayRow row;
-        row.id = item.id;
-        row.displayName = item.displayName;
-        row.url = item.url;
-        row.stars = item.stars;
-        row.registeredItemID = item.itemID;
-        row.kind = isFolder ? DisplayRow::DisplayKind::folder : DisplayRow::DisplayKind::file;
-        const FileAttributes attributes = readFileAttributes(item.url, !isFolder);
-        row.mtime = attributes.modificationDate;
-        if (!isFolder)
-            row.logicalSize = attributes.size;
-        row.applyStatus(entry);
-
+        DisplayRow row = topItemRow(item, entry);
         if (!isFolder) {
             tally.add(row, entry);
         } else if (const auto children = input.children.find(item.itemID); children != input.children.end()) {
