@@ -60,6 +60,10 @@ FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url,
             info.status = engine::FileCompressionStatus::incompressible{};
         if (auto unserved = unservedCompressed(url, info))
             return *unserved;
+        // The kernel may answer from what it kept of a mount whose daemon
+        // has since died: the file cannot be read all the same.
+        if (auto unserved = unreachableByMount(url))
+            return *unserved;
         return FileStatusEntry::loaded{info};
     } catch (const FileCompressionInspectionError& error) {
         ++errors;
