@@ -240,9 +240,23 @@ QString TableCells::unservedText(const FileStatusEntry::unserved& unserved,
     return text + QStringLiteral("\n\n対処: 「マウント」を押すと、このフォルダを kelvanefs でマウントし直します。");
 }
 
+QString TableCells::refusedText(const operations::MountRefusal& refusal)
+{
+    return QStringLiteral("このフォルダを kelvanefs でマウントできないため、ここのファイルは圧縮しません"
+                          "（圧縮すると、他のアプリが元のデータを読めなくなります）。\n\n理由: ") +
+           visibleName(refusal.text()) + QStringLiteral("\n\n対処: 「マウント」を押すと、もう一度マウントを試します。");
+}
+
 std::optional<StatusDetail> TableCells::statusDetail(const DisplayRow& row, const FileStatusEntry& entry,
                                                      const std::optional<operations::MountRefusal>& refusal)
 {
+    // A folder, or a plain file, of an item no mount could be made for says
+    // why nothing there is compressed (a missing one is said as missing).
+    const bool plain = !entry.info() || entry.info()->status.kind() != engine::FileCompressionStatus::Kind::compressed;
+    const bool said = entry.as<FileStatusEntry::unserved>() || entry.as<FileStatusEntry::notFound>() ||
+                      entry.as<FileStatusEntry::error>();
+    if (refusal && refusal->kind != operations::MountRefusal::Kind::folderMissing && plain && !said)
+        return StatusDetail{StatusDetail::Kind::unserved, refusedText(*refusal)};
     if (row.kind != DisplayRow::DisplayKind::file)
         return std::nullopt;
     if (const auto* unserved = entry.as<FileStatusEntry::unserved>())

@@ -69,6 +69,8 @@ struct TableCells {
     static QString datalessExplanation();
     static QString unservedText(const operations::FileStatusEntry::unserved& unserved,
                                 const std::optional<operations::MountRefusal>& refusal);
+    // Why the files of an item the keeper could not serve stay plain.
+    static QString refusedText(const operations::MountRefusal& refusal);
 };
 
 }  // namespace kelvane::ui

@@ -137,6 +137,15 @@ TEST_F(UnservedRowsWindowTest, WhereNothingCanBeMountedTheRowSaysWhyAndItsAction
     EXPECT_TRUE(reason.contains(QStringLiteral("マウントできなかった理由: FUSE のデバイスがない"))) << reason.toStdString();
     window_->popover()->close();
 
+    // Its plain file and the folder itself say why nothing there is compressed.
+    for (const char* name : {"plain.txt", "Docs"}) {
+        const QString why = popoverText(name);
+        EXPECT_TRUE(why.contains(QStringLiteral("ここのファイルは圧縮しません"))) << name << ": " << why.toStdString();
+        EXPECT_TRUE(why.contains(QStringLiteral("理由: FUSE のデバイスがない"))) << name << ": " << why.toStdString();
+        if (window_->popover())
+            window_->popover()->close();
+    }
+
     // Pressing it asks the keeper, whose refusal is said with its reason.
     int asked = 0;
     QObject::connect(mounts_.get(), &RegisteredMounts::changed, [&] { ++asked; });
