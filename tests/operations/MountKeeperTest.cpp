@@ -68,6 +68,24 @@ std::string describe(const MountOutcome& outcome)
     return ::testing::AssertionFailure() << describe(outcome);
 }
 
+// For the life of the object, the engine's mount rule as the programs have
+// it: on, with `serve` asked for a file's folder before a file is refused.
+class RuleAsInThePrograms {
+public:
+    explicit RuleAsInThePrograms(engine::Eligibility::ServeFolder serve)
+    {
+        engine::Eligibility::setServeFolder(std::move(serve));
+        engine::Eligibility::enforceMountRule(true);
+    }
+    ~RuleAsInThePrograms()
+    {
+        engine::Eligibility::enforceMountRule(false);
+        engine::Eligibility::setServeFolder({});
+    }
+    RuleAsInThePrograms(const RuleAsInThePrograms&) = delete;
+    RuleAsInThePrograms& operator=(const RuleAsInThePrograms&) = delete;
+};
+
 class MountKeeperTest : public fs::test::MountTest {
 protected:
     void SetUp() override
@@ -172,18 +190,10 @@ TEST_F(MountKeeperTest, TheNextCompressionAfterADaemonWasKilledMountsAgainFirst)
 
     std::vector<Path> askedFor;
     const MountKeeper programKeeper = keeper();
-    engine::Eligibility::setServeFolder([&](const Path& asked) {
+    const RuleAsInThePrograms rule([&](const Path& asked) {
         askedFor.push_back(asked);
         programKeeper.ensureServed(asked, ItemKind::folder);
     });
-    engine::Eligibility::enforceMountRule(true);
-    struct Restore {
-        ~Restore()
-        {
-            engine::Eligibility::enforceMountRule(false);
-            engine::Eligibility::setServeFolder({});
-        }
-    } restore;
 
     engine::FileCompressor{}.compressFile(folder() / "first.log");
     EXPECT_TRUE(askedFor.empty()) << "a live mount needs no keeper";
@@ -236,15 +246,7 @@ TEST_F(MountKeeperTest, ADaemonKilledDuringABulkRunIsMadeAgainAndNoFileIsLost)
     }
     ASSERT_TRUE(servedBy(keeper().ensureServed(folder(), ItemKind::folder), folder()));
     const MountKeeper programKeeper = keeper();
-    engine::Eligibility::setServeFolder([&](const Path& asked) { programKeeper.ensureServed(asked, ItemKind::folder); });
-    engine::Eligibility::enforceMountRule(true);
-    struct Restore {
-        ~Restore()
-        {
-            engine::Eligibility::enforceMountRule(false);
-            engine::Eligibility::setServeFolder({});
-        }
-    } restore;
+    const RuleAsInThePrograms rule([&](const Path& asked) { programKeeper.ensureServed(asked, ItemKind::folder); });
 
     const BulkOperationRunner::Run run =
         BulkOperationRunner::startOperation(ActiveOperation::Kind::compress, rows, nullptr, nullptr);
