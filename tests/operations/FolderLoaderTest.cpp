@@ -38,6 +38,32 @@ protected:
     }
 
     std::mt19937 rng_{42};
+
+    // A listed text or source file: its time, size, stars and plain state.
+    void expectInspectedPlainTextFile(const DisplayRow& row)
+    {
+        EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
+        EXPECT_TRUE(row.mtime);
+        EXPECT_EQ(row.logicalSize, fs::file_size(row.url));
+        EXPECT_EQ(row.stars, 5);  // text and source code
+        ASSERT_TRUE(cache_->entry(row.id).info()) << row.url;
+        EXPECT_EQ(cache_->entry(row.id).info()->status.kind(), FileCompressionStatus::Kind::uncompressed);
+    }
+
+    // One alert each for the folder gone and the one replaced by a file, in
+    // words; the log line keeps the path private.
+    void expectAlertsOfTheMissingAndTheReplaced(const std::vector<std::string>& alerts, const fs::path& replaced)
+    {
+        ASSERT_EQ(alerts.size(), 2u);
+        EXPECT_EQ(alerts[0], "「Missing」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
+        EXPECT_EQ(alerts[1].rfind("「Replaced」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: ", 0), 0u);
+        EXPECT_EQ(model_->errorMessage(), alerts[1]);
+        EXPECT_NE(alerts[1].find(replaced.string()), std::string::npos);
+        const auto failures = test::logLines("loadChildren failed");
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_NE(failures[0].find("<private>: rootNotADirectory(\"<private>\")"), std::string::npos) << failures[0];
+        EXPECT_EQ(failures[0].find(dir_.path().string()), std::string::npos) << failures[0];
+    }
 };
 
 TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
@@ -99,12 +125,7 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
     std::set<RowId> ids;
     for (const DisplayRow& row : goodRows) {
         ids.insert(row.id);
-        EXPECT_EQ(row.kind, DisplayRow::DisplayKind::file);
-        EXPECT_TRUE(row.mtime);
-        EXPECT_EQ(row.logicalSize, fs::file_size(row.url));
-        EXPECT_EQ(row.stars, 5);  // text and source code
-        ASSERT_TRUE(cache_->entry(row.id).info()) << row.url;
-        EXPECT_EQ(cache_->entry(row.id).info()->status.kind(), FileCompressionStatus::Kind::uncompressed);
+        expectInspectedPlainTextFile(row);
     }
     EXPECT_TRUE(ids.contains(RowId::child(goodItem->id(), good / "a.txt")));
     EXPECT_TRUE(ids.contains(RowId::child(goodItem->id(), good / "sub" / "b.swift")));
@@ -115,16 +136,7 @@ TEST_F(FolderLoadingTest, LoadsReachableFoldersAndReportsTheOthers)
 
     EXPECT_TRUE(model_->folderChildren().at(missingItem->id())->empty());
     EXPECT_TRUE(model_->folderChildren().at(replacedItem->id())->empty());
-    ASSERT_EQ(alerts.size(), 2u);
-    EXPECT_EQ(alerts[0], "「Missing」にアクセスできませんでした。\n対処: フォルダが移動または削除されていないか確認し、登録し直してください。");
-    EXPECT_EQ(alerts[1].rfind("「Replaced」の中身を取得できませんでした。\n対処: フォルダがまだ存在するか確認してください。\n詳細: ", 0), 0u);
-    EXPECT_EQ(model_->errorMessage(), alerts[1]);
-    // The alert carries the failure's own words; its log line keeps the path private.
-    EXPECT_NE(alerts[1].find(replaced.string()), std::string::npos);
-    const auto failures = test::logLines("loadChildren failed");
-    ASSERT_EQ(failures.size(), 1u);
-    EXPECT_NE(failures[0].find("<private>: rootNotADirectory(\"<private>\")"), std::string::npos) << failures[0];
-    EXPECT_EQ(failures[0].find(dir_.path().string()), std::string::npos) << failures[0];
+    expectAlertsOfTheMissingAndTheReplaced(alerts, replaced);
 
     // The inspection phase ends with every file counted, never beyond.
     bool sawComplete = false;
