@@ -577,6 +577,99 @@ void timeSystemTree(const fs::path& base, const fs::path& home)
     fs::remove_all(work);
 }
 
+// A home folder of the benchmark's own under `base`, made afresh, with the
+// XDG folders in it.
+fs::path isolatedHome(const fs::path& base)
+{
+    const fs::path home = base / "home";
+    fs::remove_all(home);
+    fs::create_directories(home / ".config");
+    fs::create_directories(home / ".local/share");
+    ::setenv("HOME", home.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
+    return home;
+}
+
+// 1. Loading and inspecting the tree against du, both on a warm cache; the
+// number of rows loaded.
+std::size_t timeLoadAndInspect(const fs::path& tree, store::ModelContainer& container, operations::MainWindowModel& model)
+{
+    timeDu(tree);
+    const double du = timeDu(tree);
+    auto item = std::make_shared<store::RegisteredItem>(store::Uuid::random(),
+                                                        discovery::SecurityScopedBookmark::createBookmark(tree),
+                                                        "folder", true, std::chrono::system_clock::now(), "tree");
+    container.mainContext().insert(item);
+    container.mainContext().save();
+    model.setItems({item});
+    const auto start = SteadyClock::now();
+    const operations::TaskHandle load = model.loadAllFolderChildren();
+    waitFor([&] { return load.isFinished(); });
+    const double loadSeconds = secondsSince(start);
+    const auto rows = model.folderChildren().at(item->id())->size();
+    const double duAfter = timeDu(tree);
+    std::printf("load+inspect: %zu files in %.3f s (%.0f files/s); du -s %.3f s before, %.3f s after; ratio %.2f (goal <= 2.0)\n",
+                rows, loadSeconds, rows / loadSeconds, du, duAfter, loadSeconds / std::min(du, duAfter));
+    return rows;
+}
+
+// 2. Derived rows over the loaded folder, unfiltered and filtered.
+void timeDerivedRows(const operations::MainWindowModel& model, std::size_t rows)
+{
+    const operations::DerivedAggregates::Input input = model.derivedInput();
+    const auto timeCompute = [](const operations::DerivedAggregates::Input& in) {
+        std::vector<double> runs;
+        std::size_t shown = 0;
+        for (int i = 0; i < 7; ++i) {
+            const auto s = SteadyClock::now();
+            const auto result = operations::DerivedAggregates::compute(in);
+            runs.push_back(secondsSince(s) * 1000);
+            shown = result.rows.empty() || !result.rows[0].children ? 0 : result.rows[0].children->size();
+        }
+        std::sort(runs.begin(), runs.end());
+        return std::make_pair(runs[runs.size() / 2], shown);
+    };
+    const double plainMs = timeCompute(input).first;
+    auto filtered = input;
+    filtered.statusFilter = operations::CompressionStatusFilter::uncompressed;
+    filtered.sizeFilter = operations::SizeRangeFilter::small;
+    filtered.minStars = 3;
+    const auto [filteredMs, filteredRows] = timeCompute(filtered);
+    std::printf("DerivedAggregates::compute over %zu rows: %.1f ms unfiltered, %.1f ms with status, size and stars "
+                "filters (%zu children kept) (goal < 100 ms)\n",
+                rows, plainMs, filteredMs, filteredRows);
+}
+
+// 3. Bulk compression of the corpus copied 4 times into `folder`: the engine
+// with 1 and 8 workers, then the window's whole runner.
+void timeBulkCompression(const fs::path& folder, operations::MainWindowModel& model)
+{
+    std::vector<operations::DisplayRow> bulkRows;
+    copyCorpus(folder, bulkRows);
+    std::uint64_t bytes = 0;
+    for (const auto& row : bulkRows)
+        bytes += *row.logicalSize;
+    const double one = compressDirect(bulkRows, 1);
+    copyCorpus(folder, bulkRows);
+    const double eight = compressDirect(bulkRows, 8);
+    copyCorpus(folder, bulkRows);
+    const auto start = SteadyClock::now();
+    model.startOperation(operations::ActiveOperation::Kind::compress, bulkRows);
+    const auto progress = model.operationProgress();
+    waitFor([&] { return progress->isFinished(); });
+    const double runner = secondsSince(start);
+    const double mb = static_cast<double>(bytes) / 1e6;
+    std::printf("bulk compression of %zu files (%.1f MB): 1 worker %.2f s (%.1f MB/s), 8 workers %.2f s (%.1f MB/s), "
+                "speed-up %.2fx (goal >= %.0fx); full runner with 8 workers (save and re-inspection included) %.2f s "
+                "(%.1f MB/s), %d failed, %d skipped\n",
+                bulkRows.size(), mb, one, mb / one, eight, mb / eight, one / eight, kBulkSpeedupGoal, runner, mb / runner,
+                static_cast<int>(progress->failures().size()), progress->skippedCount());
+    fs::remove_all(folder);
+    model.setOperationProgress(nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -599,14 +692,7 @@ int main(int argc, char** argv)
     const bool windowOnly = argc > 2 && std::string(argv[2]) == "window";
     const bool bulkOnly = argc > 2 && std::string(argv[2]) == "bulk";
     const bool systemOnly = argc > 2 && std::string(argv[2]) == "system";
-    const fs::path home = base / "home";
-    fs::remove_all(home);
-    fs::create_directories(home / ".config");
-    fs::create_directories(home / ".local/share");
-    ::setenv("HOME", home.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1);
+    const fs::path home = isolatedHome(base);
     if (bulkOnly) {
         timeBulkScaling(base);
         return 0;
@@ -615,91 +701,20 @@ int main(int argc, char** argv)
         timeSystemTree(base, home);
         return 0;
     }
-    if (windowOnly) {
-        auto container = store::ModelContainer::open({home / "store.sqlite"});
-        operations::FileStatusCache cache;
-        operations::MainWindowModel model(cache, container->mainContext());
-        timeWindowCost(base, model);
-        return 0;
-    }
-
-    const fs::path tree = base / "tree";
-    generateTree(tree);
-
-    // 1. Loading and inspecting against du, both on a warm cache.
-    timeDu(tree);
-    const double du = timeDu(tree);
     auto container = store::ModelContainer::open({home / "store.sqlite"});
     operations::FileStatusCache cache;
     operations::MainWindowModel model(cache, container->mainContext());
-    auto item = std::make_shared<store::RegisteredItem>(store::Uuid::random(),
-                                                        discovery::SecurityScopedBookmark::createBookmark(tree),
-                                                        "folder", true, std::chrono::system_clock::now(), "tree");
-    container->mainContext().insert(item);
-    container->mainContext().save();
-    model.setItems({item});
-    auto start = SteadyClock::now();
-    const operations::TaskHandle load = model.loadAllFolderChildren();
-    waitFor([&] { return load.isFinished(); });
-    const double loadSeconds = secondsSince(start);
-    const auto rows = model.folderChildren().at(item->id())->size();
-    const double duAfter = timeDu(tree);
-    std::printf("load+inspect: %zu files in %.3f s (%.0f files/s); du -s %.3f s before, %.3f s after; ratio %.2f (goal <= 2.0)\n",
-                rows, loadSeconds, rows / loadSeconds, du, duAfter, loadSeconds / std::min(du, duAfter));
-
+    if (windowOnly) {
+        timeWindowCost(base, model);
+        return 0;
+    }
+    const fs::path tree = base / "tree";
+    generateTree(tree);
+    const std::size_t rows = timeLoadAndInspect(tree, *container, model);  // 1.
     if (loadOnly)
         return 0;
-
-    // 2. Derived rows over the loaded folder.
-    const operations::DerivedAggregates::Input input = model.derivedInput();
-    const auto timeCompute = [](const operations::DerivedAggregates::Input& in) {
-        std::vector<double> runs;
-        std::size_t shown = 0;
-        for (int i = 0; i < 7; ++i) {
-            const auto s = SteadyClock::now();
-            const auto result = operations::DerivedAggregates::compute(in);
-            runs.push_back(secondsSince(s) * 1000);
-            shown = result.rows.empty() || !result.rows[0].children ? 0 : result.rows[0].children->size();
-        }
-        std::sort(runs.begin(), runs.end());
-        return std::make_pair(runs[runs.size() / 2], shown);
-    };
-    auto [plainMs, plainRows] = timeCompute(input);
-    auto filtered = input;
-    filtered.statusFilter = operations::CompressionStatusFilter::uncompressed;
-    filtered.sizeFilter = operations::SizeRangeFilter::small;
-    filtered.minStars = 3;
-    auto [filteredMs, filteredRows] = timeCompute(filtered);
-    std::printf("DerivedAggregates::compute over %zu rows: %.1f ms unfiltered, %.1f ms with status, size and stars "
-                "filters (%zu children kept) (goal < 100 ms)\n",
-                rows, plainMs, filteredMs, filteredRows);
-    (void)plainRows;
-
-    // 3. Bulk compression of the corpus copied 4 times.
-    std::vector<operations::DisplayRow> bulkRows;
-    copyCorpus(base / "bulk", bulkRows);
-    std::uint64_t bytes = 0;
-    for (const auto& row : bulkRows)
-        bytes += *row.logicalSize;
-    const double one = compressDirect(bulkRows, 1);
-    copyCorpus(base / "bulk", bulkRows);
-    const double eight = compressDirect(bulkRows, 8);
-    copyCorpus(base / "bulk", bulkRows);
-    start = SteadyClock::now();
-    model.startOperation(operations::ActiveOperation::Kind::compress, bulkRows);
-    const auto progress = model.operationProgress();
-    waitFor([&] { return progress->isFinished(); });
-    const double runner = secondsSince(start);
-    const double mb = static_cast<double>(bytes) / 1e6;
-    std::printf("bulk compression of %zu files (%.1f MB): 1 worker %.2f s (%.1f MB/s), 8 workers %.2f s (%.1f MB/s), "
-                "speed-up %.2fx (goal >= %.0fx); full runner with 8 workers (save and re-inspection included) %.2f s "
-                "(%.1f MB/s), %d failed, %d skipped\n",
-                bulkRows.size(), mb, one, mb / one, eight, mb / eight, one / eight, kBulkSpeedupGoal, runner, mb / runner,
-                static_cast<int>(progress->failures().size()), progress->skippedCount());
-    fs::remove_all(base / "bulk");
-    model.setOperationProgress(nullptr);
-
-    // 4. The progress sheet's cost.
-    timeWindowCost(base, model);
+    timeDerivedRows(model, rows);             // 2.
+    timeBulkCompression(base / "bulk", model);  // 3.
+    timeWindowCost(base, model);              // 4. the progress sheet's cost
     return 0;
 }
