@@ -380,6 +380,159 @@ int benchTree(const stdfs::path& base, int rounds, const std::string& options, b
     return 0;
 }
 
+struct ReadFiles {
+    std::vector<std::string> names;
+    std::uint64_t logical = 0, stored = 0;
+};
+
+// The corpus files that compress, copied plain into `plain` and compressed
+// into `compressed` until there are kReadFiles; nothing when none compresses.
+std::optional<ReadFiles> makeReadFiles(const kelvane::engine::FileCompressor& compressor, const stdfs::path& plain,
+                                       const stdfs::path& compressed)
+{
+    ReadFiles files;
+    std::vector<std::string>& names = files.names;
+    const std::vector<stdfs::path> corpus = kelvane::bench::corpusFiles();
+    // Files that compression does not shrink (random, already compressed)
+    // stay plain and would only measure the pass-through: left out.
+    std::vector<bool> shrinks(corpus.size(), true);
+    for (std::size_t next = 0; static_cast<int>(names.size()) < kReadFiles; ++next) {
+        if (std::find(shrinks.begin(), shrinks.end(), true) == shrinks.end()) {
+            std::fprintf(stderr, "no corpus file compresses\n");
+            return std::nullopt;
+        }
+        if (!shrinks[next % corpus.size()])
+            continue;
+        const stdfs::path& source = corpus[next % corpus.size()];
+        const std::string name = std::to_string(names.size()) + "-" + source.filename().string();
+        stdfs::copy_file(source, compressed / name);
+        try {
+            compressor.compressFile(compressed / name);
+        } catch (const kelvane::engine::FileCompressionError&) {
+            shrinks[next % corpus.size()] = false;
+            stdfs::remove(compressed / name);
+            continue;
+        }
+        names.push_back(name);
+        stdfs::copy_file(source, plain / name);
+        kelvane::platform::FileStat st;
+        kelvane::platform::lstat(compressed / name, st);
+        files.logical += static_cast<std::uint64_t>(st.size);
+        files.stored += static_cast<std::uint64_t>(st.blocks) * 512;
+    }
+    return files;
+}
+
+// The tree of 10,000 small text files in `tree`, every other one compressed.
+void makeSmallTree(const kelvane::engine::FileCompressor& compressor, const stdfs::path& tree)
+{
+    std::mt19937 rng(7);
+    for (int f = 0; f < kTreeFolders; ++f) {
+        const stdfs::path folder = tree / ("d" + std::to_string(f));
+        stdfs::create_directories(folder);
+        for (int i = 0; i < kTreeFiles / kTreeFolders; ++i) {
+            const stdfs::path file = folder / ("f" + std::to_string(i) + ".txt");
+            std::string text;
+            while (text.size() < 6000 + rng() % 4000)
+                text += "line " + std::to_string(rng() % 1000) + " of the tree\n";
+            std::ofstream(file) << text;
+            if (i % 2 == 0)
+                compressor.compressFile(file);
+        }
+    }
+}
+
+// du -s and ls -lR over the tree of 10,000 files: on the plain copy, through
+// bindfs and through kelvanefs, cold (as root) and warm.
+void walkSmallTree(const stdfs::path& treeCopy, const stdfs::path& bindTree, const stdfs::path& kfs,
+                   const std::string& options, bool root)
+{
+    for (const bool cold : {true, false}) {
+        if (cold && !root)
+            continue;
+        for (const auto& [label, command] : {std::pair{"du -s", std::vector<std::string>{"du", "-s"}},
+                                             std::pair{"ls -lR", std::vector<std::string>{"ls", "-lR"}}}) {
+            // Each walk three times, the three kinds in turn, the fastest
+            // of each kept: on a machine that other builds load, one walk
+            // of bindfs took 0.5 s and the next 2.6 s.
+            double figures[3] = {1e9, 1e9, 1e9};
+            const stdfs::path trees[3] = {treeCopy, bindTree, kfs / "tree"};
+            for (int k = 0; k < 9; ++k) {
+                const int kind = k % 3;
+                auto arguments = command;
+                arguments.push_back(trees[kind].string());
+                if (cold) {
+                    dropCaches();
+                } else {
+                    // Warm: the files below in memory, the mount new (nothing cached in it).
+                    run(arguments);
+                    if (kind == 1)
+                        remountBindfs(treeCopy, bindTree);
+                    if (kind == 2)
+                        remountKelvanefs(kfs, options);
+                }
+                figures[kind] = std::min(figures[kind], seconds([&] { run(arguments); }));
+            }
+            std::printf("  %-28s raw %6.3f s  bindfs %6.3f s  kelvanefs %6.3f s  kelvanefs/bindfs %.2fx\n",
+                        (std::string(label) + (cold ? ", cold" : ", warm")).c_str(), figures[0], figures[1],
+                        figures[2], figures[2] / figures[1]);
+        }
+    }
+}
+
+// One round of reads of the same files: straight from the disk (`raw`),
+// through bindfs and through kelvanefs; cold (as root) and warm, by one and
+// four readers, then re-read at once.
+void readRound(const std::vector<stdfs::path>& raw, const std::vector<stdfs::path>& viaBindfs,
+               const std::vector<stdfs::path>& viaKelvanefs, double mb, bool root)
+{
+    // Each row measures the three kinds in turn five times and keeps the
+    // medians, and the median of the five kelvanefs/bindfs ratios: on
+    // the shared machines here one read of the same files through the
+    // same mount took anywhere from 0.5x to 1.3x another's time.
+    const auto seqRow = [&](const char* label, int readers, bool cold) {
+        std::vector<double> figures[3], ratios;
+        const std::vector<stdfs::path>* sets[3] = {&raw, &viaBindfs, &viaKelvanefs};
+        for (int turn = 0; turn < kTurns; ++turn) {
+            for (int k = 0; k < 3; ++k) {
+                if (cold) {
+                    dropCaches();
+                } else {
+                    // The bytes below in memory, the mount's own pages dropped.
+                    readFiles(k == 2 ? viaKelvanefs : raw, 4);
+                    if (k != 0)
+                        forgetPages(*sets[k]);
+                }
+                figures[k].push_back(mb / seconds([&] { readFiles(*sets[k], readers); }));
+            }
+            ratios.push_back(figures[2].back() / figures[1].back());
+        }
+        std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/raw %.2fx", label,
+                    median(figures[0]), median(figures[1]), median(figures[2]), median(figures[2]) / median(figures[0]));
+        printRatios(ratios);
+    };
+    if (root) {
+        seqRow("sequential, 1 reader, cold", 1, true);
+        seqRow("sequential, 4 readers, cold", 4, true);
+    }
+    seqRow("sequential, 1 reader, warm", 1, false);
+    seqRow("sequential, 4 readers, warm", 4, false);
+    {  // re-reads: the same files read again at once
+        // Five turns and the medians, as for the rows above: one re-read
+        // alone swung between 3.1x and 4.4x bindfs from round to round.
+        std::vector<double> bind, kel, ratios;
+        readFiles(viaBindfs, 4);
+        readFiles(viaKelvanefs, 4);
+        for (int turn = 0; turn < kTurns; ++turn) {
+            bind.push_back(mb / seconds([&] { readFiles(viaBindfs, 1); }));
+            kel.push_back(mb / seconds([&] { readFiles(viaKelvanefs, 1); }));
+            ratios.push_back(kel.back() / bind.back());
+        }
+        std::printf("  %-28s bindfs %7.0f MB/s  kelvanefs %7.0f MB/s", "re-read, 1 reader", median(bind), median(kel));
+        printRatios(ratios);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -423,51 +576,13 @@ int main(int argc, char* argv[])
     for (const auto& folder : {plain, kfs / "files", kfs / "tree", bindPlain, bindTree})
         stdfs::create_directories(folder);
 
-    std::vector<std::string> names;
-    const std::vector<stdfs::path> corpus = kelvane::bench::corpusFiles();
     const kelvane::engine::FileCompressor compressor;
-    std::uint64_t logical = 0, stored = 0;
-    // Files that compression does not shrink (random, already compressed)
-    // stay plain and would only measure the pass-through: left out.
-    std::vector<bool> shrinks(corpus.size(), true);
-    for (std::size_t next = 0; static_cast<int>(names.size()) < kReadFiles; ++next) {
-        if (std::find(shrinks.begin(), shrinks.end(), true) == shrinks.end()) {
-            std::fprintf(stderr, "no corpus file compresses\n");
-            return 1;
-        }
-        if (!shrinks[next % corpus.size()])
-            continue;
-        const stdfs::path& source = corpus[next % corpus.size()];
-        const std::string name = std::to_string(names.size()) + "-" + source.filename().string();
-        stdfs::copy_file(source, kfs / "files" / name);
-        try {
-            compressor.compressFile(kfs / "files" / name);
-        } catch (const kelvane::engine::FileCompressionError&) {
-            shrinks[next % corpus.size()] = false;
-            stdfs::remove(kfs / "files" / name);
-            continue;
-        }
-        names.push_back(name);
-        stdfs::copy_file(source, plain / name);
-        kelvane::platform::FileStat st;
-        kelvane::platform::lstat(kfs / "files" / name, st);
-        logical += static_cast<std::uint64_t>(st.size);
-        stored += static_cast<std::uint64_t>(st.blocks) * 512;
-    }
-    std::mt19937 rng(7);
-    for (int f = 0; f < kTreeFolders; ++f) {
-        const stdfs::path folder = kfs / "tree" / ("d" + std::to_string(f));
-        stdfs::create_directories(folder);
-        for (int i = 0; i < kTreeFiles / kTreeFolders; ++i) {
-            const stdfs::path file = folder / ("f" + std::to_string(i) + ".txt");
-            std::string text;
-            while (text.size() < 6000 + rng() % 4000)
-                text += "line " + std::to_string(rng() % 1000) + " of the tree\n";
-            std::ofstream(file) << text;
-            if (i % 2 == 0)
-                compressor.compressFile(file);
-        }
-    }
+    const std::optional<ReadFiles> files = makeReadFiles(compressor, plain, kfs / "files");
+    if (!files)
+        return 1;
+    const std::vector<std::string>& names = files->names;
+    const std::uint64_t logical = files->logical, stored = files->stored;
+    makeSmallTree(compressor, kfs / "tree");
     if (run({"cp", "-a", (kfs / "tree").string(), treeCopy.string()}) != 0)
         return 1;
     std::printf("files: %d, %.1f MB logical, %.1f MB stored compressed; tree: %d files\n", kReadFiles, logical / 1e6,
@@ -489,84 +604,10 @@ int main(int argc, char* argv[])
 
     for (int round = 1; round <= rounds; ++round) {
         std::printf("round %d\n", round);
-        // Each row measures the three kinds in turn five times and keeps the
-        // medians, and the median of the five kelvanefs/bindfs ratios: on
-        // the shared machines here one read of the same files through the
-        // same mount took anywhere from 0.5x to 1.3x another's time.
-        const auto seqRow = [&](const char* label, int readers, bool cold) {
-            std::vector<double> figures[3], ratios;
-            const std::vector<stdfs::path>* sets[3] = {&raw, &viaBindfs, &viaKelvanefs};
-            for (int turn = 0; turn < kTurns; ++turn) {
-                for (int k = 0; k < 3; ++k) {
-                    if (cold) {
-                        dropCaches();
-                    } else {
-                        // The bytes below in memory, the mount's own pages dropped.
-                        readFiles(k == 2 ? viaKelvanefs : raw, 4);
-                        if (k != 0)
-                            forgetPages(*sets[k]);
-                    }
-                    figures[k].push_back(mb / seconds([&] { readFiles(*sets[k], readers); }));
-                }
-                ratios.push_back(figures[2].back() / figures[1].back());
-            }
-            std::printf("  %-28s raw %7.0f MB/s  bindfs %7.0f MB/s  kelvanefs %7.0f MB/s  kelvanefs/raw %.2fx", label,
-                        median(figures[0]), median(figures[1]), median(figures[2]), median(figures[2]) / median(figures[0]));
-            printRatios(ratios);
-        };
-        if (root && reads) {
-            seqRow("sequential, 1 reader, cold", 1, true);
-            seqRow("sequential, 4 readers, cold", 4, true);
-        }
-        if (reads) {
-            seqRow("sequential, 1 reader, warm", 1, false);
-            seqRow("sequential, 4 readers, warm", 4, false);
-        }
-        if (reads) {  // re-reads: the same files read again at once
-            // Five turns and the medians, as for the rows above: one re-read
-            // alone swung between 3.1x and 4.4x bindfs from round to round.
-            std::vector<double> bind, kel, ratios;
-            readFiles(viaBindfs, 4);
-            readFiles(viaKelvanefs, 4);
-            for (int turn = 0; turn < kTurns; ++turn) {
-                bind.push_back(mb / seconds([&] { readFiles(viaBindfs, 1); }));
-                kel.push_back(mb / seconds([&] { readFiles(viaKelvanefs, 1); }));
-                ratios.push_back(kel.back() / bind.back());
-            }
-            std::printf("  %-28s bindfs %7.0f MB/s  kelvanefs %7.0f MB/s", "re-read, 1 reader", median(bind), median(kel));
-            printRatios(ratios);
-        }
-        for (const bool cold : {true, false}) {
-            if ((cold && !root) || !metadata)
-                continue;
-            for (const auto& [label, command] : {std::pair{"du -s", std::vector<std::string>{"du", "-s"}},
-                                                 std::pair{"ls -lR", std::vector<std::string>{"ls", "-lR"}}}) {
-                // Each walk three times, the three kinds in turn, the fastest
-                // of each kept: on a machine that other builds load, one walk
-                // of bindfs took 0.5 s and the next 2.6 s.
-                double figures[3] = {1e9, 1e9, 1e9};
-                const stdfs::path trees[3] = {treeCopy, bindTree, kfs / "tree"};
-                for (int k = 0; k < 9; ++k) {
-                    const int kind = k % 3;
-                    auto arguments = command;
-                    arguments.push_back(trees[kind].string());
-                    if (cold) {
-                        dropCaches();
-                    } else {
-                        // Warm: the files below in memory, the mount new (nothing cached in it).
-                        run(arguments);
-                        if (kind == 1)
-                            remountBindfs(treeCopy, bindTree);
-                        if (kind == 2)
-                            remountKelvanefs(kfs, options);
-                    }
-                    figures[kind] = std::min(figures[kind], seconds([&] { run(arguments); }));
-                }
-                std::printf("  %-28s raw %6.3f s  bindfs %6.3f s  kelvanefs %6.3f s  kelvanefs/bindfs %.2fx\n",
-                            (std::string(label) + (cold ? ", cold" : ", warm")).c_str(), figures[0], figures[1],
-                            figures[2], figures[2] / figures[1]);
-            }
-        }
+        if (reads)
+            readRound(raw, viaBindfs, viaKelvanefs, mb, root);
+        if (metadata)
+            walkSmallTree(treeCopy, bindTree, kfs, options, root);
     }
     for (const auto& point : {kfs, bindPlain, bindTree})
         run({"fusermount3", "-u", point.string()});
