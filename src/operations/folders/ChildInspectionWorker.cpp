@@ -12,29 +12,27 @@ namespace {
 
 using MountState = platform::MountService::State;
 
-// A file under a kelvanefs mount that does not answer cannot be inspected:
-// that, rather than the failure it caused, is what the row has to say.
-std::optional<FileStatusEntry> unreachableByMount(const std::filesystem::path& url)
+// What the row says instead of the inspection (`info`, none when it failed)
+// when no mount serves the file. Under a mount that does not answer nothing
+// can be read, whatever the kernel still answers from what it kept. With no
+// mount only a compressed file reads differently, and only where the
+// engine's mount rule holds (a process that compresses where no mount is has
+// nothing to say of it).
+std::optional<FileStatusEntry> unservedEntry(const std::filesystem::path& url, const engine::FileCompressionInfo* info)
 {
     platform::MountService service = platform::mountServiceOf(url);
-    if (service.state == MountState::dead || service.state == MountState::unreachable)
-        return FileStatusEntry::unserved{service.state, std::move(service.mountPoint), std::nullopt};
-    return std::nullopt;
-}
-
-// Only a compressed file reads differently without a mount; with the
-// engine's mount rule off (a process that compresses where no mount is),
-// having none is not worth a word.
-std::optional<FileStatusEntry> unservedCompressed(const std::filesystem::path& url,
-                                                  const engine::FileCompressionInfo& info)
-{
-    if (info.status.kind() != engine::FileCompressionStatus::Kind::compressed)
-        return std::nullopt;
-    platform::MountService service = platform::mountServiceOf(url);
-    if (service.state == MountState::served ||
-        (service.state == MountState::noMount && !engine::Eligibility::mountRuleEnforced()))
-        return std::nullopt;
-    return FileStatusEntry::unserved{service.state, std::move(service.mountPoint), info};
+    const bool compressed = info && info->status.kind() == engine::FileCompressionStatus::Kind::compressed;
+    switch (service.state) {
+    case MountState::served: return std::nullopt;
+    case MountState::noMount:
+        if (!compressed || !engine::Eligibility::mountRuleEnforced())
+            return std::nullopt;
+        break;
+    case MountState::dead:
+    case MountState::unreachable: break;
+    }
+    return FileStatusEntry::unserved{service.state, std::move(service.mountPoint),
+                                     compressed ? std::optional(*info) : std::nullopt};
 }
 
 double secondsBetween(ChildInspectionWorker::Clock::time_point from, ChildInspectionWorker::Clock::time_point to)
@@ -58,23 +56,19 @@ FileStatusEntry ChildInspectionWorker::inspect(const std::filesystem::path& url,
         engine::FileCompressionInfo info = engine::FileCompressionInspector{}.inspect(url);
         if (knownIncompressible && info.status.kind() == engine::FileCompressionStatus::Kind::uncompressed)
             info.status = engine::FileCompressionStatus::incompressible{};
-        if (auto unserved = unservedCompressed(url, info))
-            return *unserved;
-        // The kernel may answer from what it kept of a mount whose daemon
-        // has since died: the file cannot be read all the same.
-        if (auto unserved = unreachableByMount(url))
+        if (auto unserved = unservedEntry(url, &info))
             return *unserved;
         return FileStatusEntry::loaded{info};
     } catch (const FileCompressionInspectionError& error) {
         ++errors;
-        if (auto unserved = unreachableByMount(url))
+        if (auto unserved = unservedEntry(url, nullptr))
             return *unserved;
         if (error.as<FileCompressionInspectionError::fileNotFound>())
             return FileStatusEntry::notFound{};
         return FileStatusEntry::error{display::visibleName(error.errorDescription()).toStdString()};
     } catch (const std::exception& error) {
         ++errors;
-        if (auto unserved = unreachableByMount(url))
+        if (auto unserved = unservedEntry(url, nullptr))
             return *unserved;
         return FileStatusEntry::error{std::string("検査に失敗しました。再試行できます。\n詳細: ") +
                                      display::visibleName(std::string_view(error.what())).toStdString()};

@@ -351,9 +351,9 @@ MountRelease MountKeeper::releaseIfUnneeded(const RegisteredPath& removed,
 std::optional<RegisteredPath> registeredPathOf(const store::RegisteredItem& item)
 {
     // A kind this version does not know is taken as a file, as the runs do.
-    const auto kind = std::optional(discovery::itemKindFromRawValue(item.kind()).value_or(discovery::ItemKind::file));
+    const discovery::ItemKind kind = discovery::itemKindFromRawValue(item.kind()).value_or(discovery::ItemKind::file);
     try {
-        return RegisteredPath{discovery::SecurityScopedBookmark::resolveBookmark(item.bookmark()).url, *kind};
+        return RegisteredPath{discovery::SecurityScopedBookmark::resolveBookmark(item.bookmark()).url, kind};
     } catch (const discovery::BookmarkError& error) {
         // A dead mount hides what lies in it, but the item's place is known:
         // the keeper heals the mount there.
@@ -361,7 +361,7 @@ std::optional<RegisteredPath> registeredPathOf(const store::RegisteredItem& item
         if (failed && !failed->recordedPath.empty()) {
             const auto state = platform::kelvanefsMountState(failed->recordedPath);
             if (state && state->health == platform::KelvanefsMountHealth::dead)
-                return RegisteredPath{failed->recordedPath, *kind};
+                return RegisteredPath{failed->recordedPath, kind};
         }
         platform::Logger::data().error("registered item not found, not mounted: %{public}s", error.what());
         return std::nullopt;
