@@ -9,6 +9,7 @@
 #include "platform/MountTable.h"
 #include "platform/Sha256.h"
 #include "platform/UniqueFd.h"
+#include "support/KelvanefsMounts.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -41,15 +42,7 @@ using Path = std::filesystem::path;
 inline const Path kKelvanefs = Path(KELVANE_BINARY_DIR) / "kelvanefs";
 
 // Why mounts cannot be tested here, or nothing.
-inline std::optional<std::string> whyNoMounts()
-{
-    if (::access("/dev/fuse", R_OK | W_OK) != 0)
-        return "/dev/fuse is missing or not usable";
-    for (const char* folder : {"/usr/bin", "/bin", "/usr/local/bin"})
-        if (::access((Path(folder) / "fusermount3").c_str(), X_OK) == 0)
-            return std::nullopt;
-    return "fusermount3 is missing (Debian package fuse3)";
-}
+inline std::optional<std::string> whyNoMounts() { return kelvane::test::whyNoKelvanefsMounts(); }
 
 // Polls `condition` until it holds or `limit` passes; the limit is generous
 // on purpose, a loaded machine may take seconds.
