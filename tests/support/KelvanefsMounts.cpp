@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <chrono>
 #include <csignal>
 #include <sys/statfs.h>
@@ -46,13 +47,17 @@ bool isAtOrBelow(const fs::path& path, const fs::path& folder)
 
 int runQuietly(const std::vector<std::string>& arguments)
 {
+    // Made before the fork: the child of a threaded process may only make
+    // async-signal-safe calls until it execs.
+    std::vector<char*> argv;
+    for (const auto& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
     const pid_t child = ::fork();
     if (child == 0) {
-        std::vector<char*> argv;
-        for (const auto& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-        std::freopen("/dev/null", "w", stderr);
+        const int quiet = ::open("/dev/null", O_WRONLY);
+        if (quiet >= 0)
+            ::dup2(quiet, STDERR_FILENO);
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
