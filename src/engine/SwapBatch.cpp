@@ -4,11 +4,100 @@
 #include "engine/ReplacementSteps.h"
 #include "platform/FileSystem.h"
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <set>
+#include <thread>
+#include <utility>
 
 namespace kelvane::engine {
 
-SwapBatch::SwapBatch(Limits limits) : limits_(limits) {}
+// The thread that commits a batch's groups behind its filling thread.
+class SwapBatch::Behind {
+public:
+    Behind() : thread_([this] { run(); }) {}
+
+    ~Behind()
+    {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+    // Hands `group` over; waits while `kDepth` groups are already handed
+    // over and not yet committed.
+    void hand(std::vector<Queued> group)
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return handed_.size() < kDepth; });
+        const std::exception_ptr thrown = std::exchange(heard_, nullptr);
+        handed_.push_back(std::move(group));
+        changed_.notify_all();
+        lock.unlock();
+        if (thrown)
+            std::rethrow_exception(thrown);
+    }
+
+    // Returns once everything handed over has committed.
+    void drain()
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return handed_.empty(); });
+        if (heard_)
+            std::rethrow_exception(std::exchange(heard_, nullptr));
+    }
+
+    bool idle() const
+    {
+        const std::lock_guard lock(mutex_);
+        return handed_.empty();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !handed_.empty() || stopping_; });
+            if (handed_.empty())
+                return;
+            // Committed in the order handed over; it stays in `handed_`
+            // (counted against the depth) until it is done.
+            std::vector<Queued> group = std::move(handed_.front());
+            lock.unlock();
+            std::exception_ptr thrown;
+            try {
+                commitGroup(std::move(group));
+            } catch (...) {
+                thrown = std::current_exception();
+            }
+            lock.lock();
+            if (thrown && !heard_)
+                heard_ = thrown;
+            handed_.pop_front();
+            changed_.notify_all();
+        }
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    // Two groups: one commits while the next waits, and the filling thread
+    // seldom waits for the disk.
+    static constexpr std::size_t kDepth = 2;
+    std::deque<std::vector<Queued>> handed_;  // the front one is committing
+    bool stopping_ = false;
+    std::exception_ptr heard_;  // a `done` threw here: thrown again on the filling thread
+    std::thread thread_;  // last: starts once the rest is made
+};
+
+SwapBatch::SwapBatch(Limits limits, Committing committing)
+    : limits_(limits), behind_(committing == Committing::behind ? std::make_unique<Behind>() : nullptr)
+{
+}
 
 SwapBatch::~SwapBatch()
 {
@@ -19,6 +108,8 @@ SwapBatch::~SwapBatch()
     }
 }
 
+bool SwapBatch::empty() const { return queue_.empty() && (!behind_ || behind_->idle()); }
+
 void SwapBatch::add(PreparedSwap swap, Done done)
 {
     if (queue_.empty())
@@ -27,17 +118,31 @@ void SwapBatch::add(PreparedSwap swap, Done done)
     queue_.push_back(Queued{std::move(swap), std::move(done)});
     if (queue_.size() >= limits_.files || bytes_ >= limits_.bytes ||
         std::chrono::steady_clock::now() - oldest_ >= limits_.age)
-        commit();
+        handOver();
 }
 
 void SwapBatch::commit()
 {
+    handOver();
+    if (behind_)
+        behind_->drain();
+}
+
+void SwapBatch::handOver()
+{
     if (queue_.empty())
         return;
-    std::vector<Queued> queued = std::move(queue_);
+    std::vector<Queued> group = std::move(queue_);
     queue_.clear();
     bytes_ = 0;
+    if (behind_)
+        behind_->hand(std::move(group));
+    else
+        commitGroup(std::move(group));
+}
 
+void SwapBatch::commitGroup(std::vector<Queued> queued)
+{
     std::vector<std::optional<Outcome>> failed(queued.size());
     const auto fail = [&](std::size_t i) { failed[i] = Outcome{std::nullopt, std::current_exception()}; };
 
@@ -70,6 +175,9 @@ void SwapBatch::commit()
     for (const auto& folder : folders)
         replacement::flushFolder(folder);
 
+    // Every file hears of its commit, even when an earlier one's `done`
+    // throws; the first throw goes on afterwards.
+    std::exception_ptr thrown;
     for (std::size_t i = 0; i < queued.size(); ++i) {
         Outcome outcome;
         {
@@ -84,8 +192,15 @@ void SwapBatch::commit()
                 outcome.result = CompressionResult{swap.url_, swap.snapshot_.size, after, swap.algorithm_};
             }
         }
-        queued[i].done(std::move(outcome));
+        try {
+            queued[i].done(std::move(outcome));
+        } catch (...) {
+            if (!thrown)
+                thrown = std::current_exception();
+        }
     }
+    if (thrown)
+        std::rethrow_exception(thrown);
 }
 
 }  // namespace kelvane::engine

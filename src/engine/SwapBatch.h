@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -27,6 +28,15 @@ namespace kelvane::engine {
 // held short: the batch commits itself when it holds `files` swaps or
 // `bytes` of files, or when its oldest swap has waited `age`. One thread
 // uses a batch at a time.
+//
+// A batch commits on the thread that fills it (`Committing::here`), or on a
+// thread of its own (`Committing::behind`) so that the filling thread goes on
+// preparing the next files while the disk flushes the last ones: on a file
+// system without a journal each flush is a synchronous write of the inode
+// and a flush of the disk's cache, and freeing a replaced file's blocks may
+// wait for the disk to discard them. Behind, one group commits while the
+// next fills: a group that is full waits for the one before it, so at most
+// two groups' files are held open.
 class SwapBatch {
 public:
     struct Limits {
@@ -34,6 +44,7 @@ public:
         std::int64_t bytes = std::int64_t{256} << 20;
         std::chrono::milliseconds age{1000};
     };
+    enum class Committing { here, behind };
 
     // What became of one swap: its result, or the failure its commit met.
     struct Outcome {
@@ -43,31 +54,41 @@ public:
     using Done = std::function<void(Outcome)>;
 
     SwapBatch() : SwapBatch(Limits{}) {}
-    explicit SwapBatch(Limits limits);
+    explicit SwapBatch(Limits limits, Committing committing = Committing::here);
     // Commits whatever is still queued.
     ~SwapBatch();
     SwapBatch(const SwapBatch&) = delete;
     SwapBatch& operator=(const SwapBatch&) = delete;
 
     // Queues `swap`; `done` hears of it when the batch commits (on the
-    // committing thread). Commits at once when a bound is reached.
+    // committing thread). Commits when a bound is reached: at once here,
+    // behind once the group before has committed.
     void add(PreparedSwap swap, Done done);
 
-    // Commits every queued swap now.
+    // Commits every queued swap, and returns once all are committed and
+    // heard of. Behind, a `done` that threw is rethrown here (or by the next
+    // `add`).
     void commit();
 
-    bool empty() const { return queue_.empty(); }
+    // Nothing queued and nothing committing.
+    bool empty() const;
 
 private:
     struct Queued {
         PreparedSwap swap;
         Done done;
     };
+    class Behind;
+
+    // Flushes, renames and reports one group, on the calling thread.
+    static void commitGroup(std::vector<Queued> group);
+    void handOver();
 
     Limits limits_;
     std::vector<Queued> queue_;
     std::int64_t bytes_ = 0;
     std::chrono::steady_clock::time_point oldest_{};
+    std::unique_ptr<Behind> behind_;  // null: committed here
 };
 
 }  // namespace kelvane::engine

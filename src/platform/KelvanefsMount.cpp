@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <poll.h>
 #include <pthread.h>
@@ -169,26 +170,35 @@ struct Reach {
 // before it touches a file), which asks the kernel itself.
 //
 // The kernel keeps one "changed since" mark per open descriptor of the
-// table, and a poll that reports the change clears it. So the check has a
-// descriptor of its own: on the watcher's, the watcher's poll could take the
-// change while the check held the lock, and the check then went on with the
-// old table (a mount just made was missed: two of 120 runs of the two mount
-// tests that check it, beside the other mount tests).
+// table, and a poll that reports the change clears it. So each thread that
+// asks `exactly` polls a descriptor of its own: polling a shared one, a
+// thread could take the change another needed and go on with the old table
+// (a mount just made was missed: two of 120 runs of the two mount tests that
+// check it, beside the other mount tests). A thread that sees no change on
+// its own descriptor knows the table was read after its last look: every
+// read replaces the table under the lock, and the newest read wins.
+//
+// The table and the descriptors are one snapshot, replaced whole under the
+// lock; a reader holds the lock only to take the snapshot, so the workers of
+// a bulk run, which all ask here for every call, seldom wait for each other.
+// (A lock-free pointer would leave a child forked mid-read with its lock bit
+// set; the lock is taken across a fork.)
 class MountResolver {
 public:
     MountResolver()
     {
-        // A forked child has no watcher thread and shares the parent's watch
-        // descriptor (reading it would take the parent's change events): it
-        // starts afresh at its first call. The lock keeps the table whole
-        // across the fork.
+        // A forked child has no watcher thread and shares the parent's
+        // descriptors (polling or reading them would take the parent's change
+        // events): it starts afresh at its first call, and each thread's own
+        // descriptor is opened again. The lock keeps the table whole across
+        // the fork.
         ::pthread_atfork([] { resolver().mutex_.lock(); }, [] { resolver().mutex_.unlock(); },
                          [] {
                              MountResolver& self = resolver();
                              self.watching_.store(false, std::memory_order_relaxed);
                              self.started_.store(false, std::memory_order_relaxed);
+                             self.generation_.fetch_add(1, std::memory_order_relaxed);
                              self.watch_.reset();
-                             self.check_.reset();
                              self.mutex_.unlock();
                          });
     }
@@ -198,36 +208,67 @@ public:
     {
         if (!started_.load(std::memory_order_acquire))
             start();
-        if (!exactly && watching_.load(std::memory_order_acquire) && !mounted_.load(std::memory_order_acquire))
-            return {path, {}, std::nullopt};
-        std::lock_guard lock(mutex_);
-        if (exactly || !watching_.load(std::memory_order_relaxed))
-            reloadIfChanged();
-        if (mounts_.empty())
+        if (exactly || !watching_.load(std::memory_order_acquire))
+            catchUp();
+        if (!mounted_.load(std::memory_order_acquire))
             return {path, {}, std::nullopt};
         const std::string text = absoluteNormalPath(path).native();
-        const auto mount = kelvanefsMountOf(table_, text);
+        if (auto reach = reachThrough(*current(), text))
+            return std::move(*reach);
+        // A mount not asked for its folder yet.
+        std::lock_guard lock(mutex_);
+        const std::shared_ptr<const Snapshot> known = snapshot_;
+        if (auto reach = reachThrough(*known, text))
+            return std::move(*reach);
+        const auto mount = kelvanefsMountOf(known->table, text);
+        const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
+        UniqueFd fd = receiveFolderDescriptor(socket);
+        if (!fd)
+            return {std::nullopt,
+                    "the kelvanefs mount at " + mount->mountPoint.string() + " cannot be reached (socket " +
+                        socket.string() + ": " + std::strerror(errno) + ")",
+                    mount->mountPoint};
+        auto next = std::make_shared<Snapshot>(*known);
+        next->descriptors.emplace(mount->mountId, std::make_shared<UniqueFd>(std::move(fd)));
+        snapshot_ = next;
+        return *reachThrough(*next, text);
+    }
+
+private:
+    struct Snapshot;
+
+    std::shared_ptr<const Snapshot> current()
+    {
+        const std::lock_guard lock(mutex_);
+        return snapshot_;
+    }
+
+    struct Snapshot {
+        MountTable table;
+        std::vector<int> mounts;  // the kelvanefs ones
+        std::map<int, std::shared_ptr<const UniqueFd>> descriptors;
+    };
+
+    // The path below for `text`, when no kelvanefs mount covers it or its
+    // mount's folder is known; nothing when the mount's socket must be asked
+    // first.
+    static std::optional<Reach> reachThrough(const Snapshot& known, const std::string& text)
+    {
+        if (known.mounts.empty())
+            return Reach{std::filesystem::path(text), {}, std::nullopt};
+        const auto mount = kelvanefsMountOf(known.table, text);
         if (!mount)
-            return {path, {}, std::nullopt};
-        auto found = descriptors_.find(mount->mountId);
-        if (found == descriptors_.end()) {
-            const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
-            UniqueFd fd = receiveFolderDescriptor(socket);
-            if (!fd)
-                return {std::nullopt,
-                        "the kelvanefs mount at " + mount->mountPoint.string() + " cannot be reached (socket " +
-                            socket.string() + ": " + std::strerror(errno) + ")",
-                        mount->mountPoint};
-            found = descriptors_.emplace(mount->mountId, std::move(fd)).first;
-        }
+            return Reach{std::filesystem::path(text), {}, std::nullopt};
+        const auto found = known.descriptors.find(mount->mountId);
+        if (found == known.descriptors.end())
+            return std::nullopt;
         const std::string& point = mount->mountPoint.native();
         std::string_view relative = std::string_view(text).substr(point == "/" ? 1 : point.size());
         while (!relative.empty() && relative.front() == '/')
             relative.remove_prefix(1);
-        return {std::filesystem::path(pathBelow(found->second.get(), relative)), {}, mount->mountPoint};
+        return Reach{std::filesystem::path(pathBelow(found->second->get(), relative)), {}, mount->mountPoint};
     }
 
-private:
     void start()
     {
         std::lock_guard lock(mutex_);
@@ -235,7 +276,6 @@ private:
             return;
         // Opened before the table is read: a change after the read is an event.
         watch_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
-        check_.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
         reload();
         if (watch_) {
             try {
@@ -265,17 +305,32 @@ private:
         }
     }
 
-    // Called with the lock held: the table read below is then newer than
-    // every change this descriptor has reported.
-    void reloadIfChanged()
+    // Makes the table at least as new as this moment, as seen by this
+    // thread's own descriptor: reread when it reports a change, or when the
+    // descriptor is new (it reports only what comes after its opening).
+    void catchUp()
     {
-        if (!check_)
-            return reload();
-        pollfd event{check_.get(), POLLPRI, 0};
-        if (::poll(&event, 1, 0) > 0 && (event.revents & (POLLPRI | POLLERR)))
+        struct OwnCheck {
+            UniqueFd fd;
+            unsigned generation = 0;
+        };
+        thread_local OwnCheck own;
+        const unsigned generation = generation_.load(std::memory_order_relaxed) + 1;
+        if (own.generation != generation || !own.fd) {
+            own.fd.reset(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+            own.generation = generation;
+            std::lock_guard lock(mutex_);
             reload();
+            return;
+        }
+        pollfd event{own.fd.get(), POLLPRI, 0};
+        if (::poll(&event, 1, 0) > 0 && (event.revents & (POLLPRI | POLLERR))) {
+            std::lock_guard lock(mutex_);
+            reload();
+        }
     }
 
+    // Called with the lock held.
     void reload()
     {
         // Reading the table through the watched descriptor acknowledges the change.
@@ -285,27 +340,27 @@ private:
             while (::read(watch_.get(), chunk, sizeof chunk) > 0) {
             }
         }
-        table_ = MountTable::read("/proc").value_or(MountTable{});
-        mounts_.clear();
-        for (const MountEntry& entry : table_.entries())
+        auto next = std::make_shared<Snapshot>();
+        next->table = MountTable::read("/proc").value_or(MountTable{});
+        for (const MountEntry& entry : next->table.entries())
             if (entry.fsType == kKelvanefsType)
-                mounts_.push_back(entry.mountId);
+                next->mounts.push_back(entry.mountId);
         // A descriptor stays valid only while its mount is there.
-        for (auto it = descriptors_.begin(); it != descriptors_.end();)
-            it = std::find(mounts_.begin(), mounts_.end(), it->first) == mounts_.end() ? descriptors_.erase(it)
-                                                                                           : std::next(it);
-        mounted_.store(!mounts_.empty(), std::memory_order_release);
+        for (const auto& [mountId, fd] : snapshot_->descriptors)
+            if (std::find(next->mounts.begin(), next->mounts.end(), mountId) != next->mounts.end())
+                next->descriptors.emplace(mountId, fd);
+        const bool mounted = !next->mounts.empty();
+        snapshot_ = std::move(next);
+        mounted_.store(mounted, std::memory_order_release);
     }
 
     std::atomic<bool> started_{false};
     std::atomic<bool> watching_{false};  // a thread reloads the table on every change
     std::atomic<bool> mounted_{false};   // the table holds a kelvanefs mount
+    std::atomic<unsigned> generation_{0};  // a fork makes every thread's own descriptor stale
     std::mutex mutex_;
+    std::shared_ptr<const Snapshot> snapshot_ = std::make_shared<const Snapshot>();  // under the lock
     UniqueFd watch_;  // the watcher thread's
-    UniqueFd check_;  // the direct checks' (see above)
-    MountTable table_;
-    std::vector<int> mounts_;
-    std::map<int, UniqueFd> descriptors_;
 };
 
 // Never destroyed: the watcher thread may run until the process ends.

@@ -31,8 +31,12 @@ public:
 
     void append(const std::string& line)
     {
+        // Worked out before the lock: workers that log at once wait only for
+        // each other's writes.
+        const std::filesystem::path folder = logDirectory();
+        const std::filesystem::path file = folder / logfile::kFileName;
         std::lock_guard lock(mutex_);
-        if (!ensureOpen())
+        if (!ensureOpen(folder, file))
             return;  // dropped: logging never fails its caller
         const ssize_t written = ::write(fd_, line.data(), line.size());
         if (written < 0)
@@ -47,10 +51,8 @@ private:
                          [] { shared().mutex_.unlock(); });
     }
 
-    bool ensureOpen()
+    bool ensureOpen(const std::filesystem::path& folder, const std::filesystem::path& file)
     {
-        const std::filesystem::path folder = logDirectory();
-        const std::filesystem::path file = folder / logfile::kFileName;
         if (fd_ >= 0 && file == path_) {
             struct stat st {};
             const bool current = ::fstat(fd_, &st) == 0 && st.st_nlink > 0;

@@ -144,8 +144,9 @@ void runBulkOperation(const std::shared_ptr<BulkRun>& run)
     for (int i = 0; i < run->concurrency; ++i) {
         workers.push_back([window, weakRun] {
             // Each worker commits its files through a SwapBatch of its own
-            // (see batchLimits).
-            engine::SwapBatch batch(BulkOperationRunner::batchLimits);
+            // (see batchLimits), behind it: the worker prepares its next
+            // files while the disk flushes the last ones.
+            engine::SwapBatch batch(BulkOperationRunner::batchLimits, engine::SwapBatch::Committing::behind);
             const auto deliver = [weakRun](FileOutcome outcome) {
                 postToMainThread([weakRun, outcome = std::move(outcome)]() mutable {
                     if (const auto r = weakRun.lock())
