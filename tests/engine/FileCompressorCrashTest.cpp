@@ -12,6 +12,7 @@
 #include <csignal>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sys/ptrace.h>
 #include <sys/wait.h>
@@ -81,8 +82,9 @@ constexpr int kNoTracing = 42;
 struct TracingUnavailable {};
 
 // Runs `operation` on `file` in a traced child and kills it as it enters its
-// `killAt`-th system call (counted from the start of the operation), before
-// that call has done anything. True when the operation ran to its end first.
+// `killAt`-th system call (counted from the start of the operation, over all
+// its threads: a batch may commit on a thread of its own), before that call
+// has done anything. True when the operation ran to its end first.
 bool runKilledAtSystemCall(const std::function<void()>& action, int killAt)
 {
     const pid_t child = forkRunning(action, [] {
@@ -96,31 +98,47 @@ bool runKilledAtSystemCall(const std::function<void()>& action, int killAt)
         throw TracingUnavailable{};
     if (!WIFSTOPPED(status))
         throw std::runtime_error("the child did not stop for tracing");
-    ::ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL);
+    ::ptrace(PTRACE_SETOPTIONS, child, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL | PTRACE_O_TRACECLONE);
+    // Each thread's stop is handled and that thread resumed on its own.
+    const auto nextStop = [&] {
+        const pid_t thread = ::waitpid(-1, &status, __WALL);
+        if (thread < 0)
+            throw std::runtime_error("waitpid failed: errno=" + std::to_string(errno));
+        return thread;
+    };
     int entered = 0;
-    bool inCall = false;
-    int pendingSignal = 0;
+    std::map<pid_t, bool> inCall;  // per thread: between entering and leaving a call
+    ::ptrace(PTRACE_SYSCALL, child, nullptr, nullptr);
     for (;;) {
-        ::ptrace(PTRACE_SYSCALL, child, nullptr, reinterpret_cast<void*>(static_cast<long>(pendingSignal)));
-        pendingSignal = 0;
-        ::waitpid(child, &status, 0);
-        if (WIFEXITED(status)) {
+        const pid_t thread = nextStop();
+        if (WIFEXITED(status) || WIFSIGNALED(status)) {
+            if (thread != child)
+                continue;  // the leader's end is reported after every other thread's
+            if (WIFSIGNALED(status))
+                throw std::runtime_error("the child died of signal " + std::to_string(WTERMSIG(status)));
             if (WEXITSTATUS(status) != 0)
                 throw std::runtime_error("the operation failed on its own");
             return true;
         }
-        if (WIFSIGNALED(status))
-            throw std::runtime_error("the child died of signal " + std::to_string(WTERMSIG(status)));
-        if (WSTOPSIG(status) != (SIGTRAP | 0x80)) {
-            pendingSignal = WSTOPSIG(status);  // not ours: hand it on
-            continue;
+        int signal = 0;
+        const int stop = WSTOPSIG(status);
+        if (status >> 8 == (SIGTRAP | (PTRACE_EVENT_CLONE << 8))) {
+            // The new thread starts traced and stops on its own.
+        } else if (stop == SIGSTOP && thread != child && !inCall.contains(thread)) {
+            inCall[thread] = false;  // a new thread's first stop
+        } else if (stop == (SIGTRAP | 0x80)) {
+            bool& calling = inCall[thread];
+            calling = !calling;
+            if (calling && ++entered == killAt) {
+                ::kill(child, SIGKILL);
+                while (nextStop() != child || !(WIFEXITED(status) || WIFSIGNALED(status))) {
+                }
+                return false;
+            }
+        } else {
+            signal = stop;  // not ours: hand it on
         }
-        inCall = !inCall;
-        if (inCall && ++entered == killAt) {
-            ::kill(child, SIGKILL);
-            ::waitpid(child, &status, 0);
-            return false;
-        }
+        ::ptrace(PTRACE_SYSCALL, thread, nullptr, reinterpret_cast<void*>(static_cast<long>(signal)));
     }
 }
 
@@ -208,9 +226,10 @@ TEST(FileCompressorCrashTest, KilledAtEverySystemCallLosesNothing)
 }
 
 // Several files whose commits are grouped: a kill between any two system
-// calls leaves each of them as it was or converted, whatever the others
-// became, and the next run of each cleans up after it.
-TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
+// calls, of whichever thread commits, leaves each of them as it was or
+// converted, whatever the others became, and the next run of each cleans up
+// after it.
+void killABatchAtEverySystemCall(SwapBatch::Committing committing, const std::string& label)
 {
     test::TempDir dir;
     dir.useAsHome();
@@ -222,7 +241,8 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
                                                   FileCompressor::streamingThreshold,
                                                   FileCompressor::streamingThreshold};
     const auto compressTogether = [&] {
-        SwapBatch batch;
+        // Two groups of two: behind, the second is prepared while the first commits.
+        SwapBatch batch(SwapBatch::Limits{2, std::int64_t{1} << 40, std::chrono::hours(1)}, committing);
         for (std::size_t i = 0; i < files.size(); ++i)
             FileCompressor().compressFile(files[i], thresholds[i], batch, [](SwapBatch::Outcome outcome) {
                 if (!outcome.result)
@@ -255,9 +275,19 @@ TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
                 expectNoMarkerNorCopy(file);
             }
         },
-        60, "batch of four");
+        60, label);
     if (!run)
         GTEST_SKIP() << "this machine does not let a process trace its child";
+}
+
+TEST(FileCompressorCrashTest, ABatchKilledAtEverySystemCallLosesNothing)
+{
+    killABatchAtEverySystemCall(SwapBatch::Committing::here, "batch of four");
+}
+
+TEST(FileCompressorCrashTest, ABatchCommittingBehindItsThreadKilledAtEverySystemCallLosesNothing)
+{
+    killABatchAtEverySystemCall(SwapBatch::Committing::behind, "batch of four, committed behind");
 }
 
 }  // namespace

@@ -6,7 +6,11 @@
 #include "engine/FileCompressionError.h"
 #include "engine/TemporaryFile.h"
 
+#include <future>
 #include <map>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
 
 namespace kelvane::engine::fixtures {
 namespace {
@@ -109,6 +113,91 @@ TEST(SwapBatchTest, ABatchCommitsAtItsBoundsAndWhenItGoesAway)
     FileCompressor().decompressFile(files[1], FileCompressor::streamingThreshold, byBytes, bytes.doneFor(files[1]));
     EXPECT_EQ(bytes.outcomes.size(), 2u);
     EXPECT_FALSE(isCompressed(files[0]));
+}
+
+// Behind its filling thread: the groups commit on another thread, the filler
+// goes on while one commits and one waits, waits for a third, and `commit`
+// returns only once every file is swapped in and heard of.
+TEST(SwapBatchTest, BehindItsThreadAGroupCommitsWhileTheNextIsMadeAndAThirdWaits)
+{
+    test::TempDir dir;
+    std::vector<Path> files;
+    for (int i = 0; i < 7; ++i) {
+        files.push_back(dir / ("h" + std::to_string(i) + ".txt"));
+        test::writeRawFile(files.back(), textBytes(20000 + 100 * i, 60 + i));
+    }
+    std::mutex mutex;
+    std::map<Path, std::thread::id> heardOn;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    const auto doneFor = [&](const Path& file) {
+        return [&, file](SwapBatch::Outcome outcome) {
+            ASSERT_TRUE(outcome.result) << file;
+            if (file == files[0])
+                released.wait();  // the first group's commit holds here
+            const std::lock_guard lock(mutex);
+            heardOn[file] = std::this_thread::get_id();
+        };
+    };
+    const auto add = [&](SwapBatch& batch, std::size_t i) {
+        FileCompressor().compressFile(files[i], FileCompressor::streamingThreshold, batch, doneFor(files[i]));
+    };
+    {
+        SwapBatch batch(SwapBatch::Limits{2, std::int64_t{1} << 40, std::chrono::hours(1)},
+                        SwapBatch::Committing::behind);
+        // The first group is handed over and stays committing; the second
+        // waits behind it; neither holds the filler up.
+        for (std::size_t i = 0; i < 4; ++i)
+            add(batch, i);
+        add(batch, 4);
+        // The third group is full: handing it over waits for the first.
+        auto third = std::async(std::launch::async, [&] { add(batch, 5); });
+        EXPECT_EQ(third.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        {
+            const std::lock_guard lock(mutex);
+            EXPECT_TRUE(heardOn.empty());
+        }
+        release.set_value();
+        third.get();
+        add(batch, 6);
+        batch.commit();
+        EXPECT_TRUE(batch.empty());
+        const std::lock_guard lock(mutex);
+        EXPECT_EQ(heardOn.size(), files.size()) << "commit returned before every file was heard of";
+        for (const auto& [file, thread] : heardOn)
+            EXPECT_NE(thread, std::this_thread::get_id()) << file;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        EXPECT_TRUE(isCompressed(files[i]));
+        EXPECT_EQ(readThroughLayer(files[i]), textBytes(20000 + 100 * i, 60 + static_cast<unsigned>(i)));
+        EXPECT_FALSE(pathExists(TemporaryFile::pathFor(files[i])));
+    }
+}
+
+// A `done` that throws on the committing thread is thrown again to the
+// filler, and the other files of its group are still swapped in and heard of.
+TEST(SwapBatchTest, BehindItsThreadADoneThatThrowsReachesTheFillerAndTheOthersAreStillHeard)
+{
+    test::TempDir dir;
+    Heard heard;
+    std::vector<Path> files;
+    for (int i = 0; i < 3; ++i) {
+        files.push_back(dir / ("t" + std::to_string(i) + ".txt"));
+        test::writeRawFile(files.back(), textBytes(30000, 80 + i));
+    }
+    SwapBatch batch(SwapBatch::Limits{10, std::int64_t{1} << 40, std::chrono::hours(1)},
+                    SwapBatch::Committing::behind);
+    for (const Path& file : files) {
+        SwapBatch::Done done = heard.doneFor(file);
+        if (file == files[0])
+            done = [](SwapBatch::Outcome) { throw std::runtime_error("a caller's fault"); };
+        FileCompressor().compressFile(file, FileCompressor::streamingThreshold, batch, done);
+    }
+    EXPECT_THROW(batch.commit(), std::runtime_error);
+    EXPECT_EQ(heard.outcomes.size(), 2u);
+    for (const Path& file : files)
+        EXPECT_TRUE(isCompressed(file)) << file;
+    EXPECT_NO_THROW(batch.commit()) << "thrown once";
 }
 
 }  // namespace
