@@ -17,6 +17,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -157,6 +158,15 @@ protected:
         earlier.add({QString::fromLatin1(reminderID), QStringLiteral("Kelvane"), body, false, 2'592'000.0});
     }
 
+    // A launch with `desktop` as the desktop: it hands over what fell due,
+    // waiting at most `limit` for the answers.
+    std::unique_ptr<DesktopNotificationCenter> launch(ManualDelivery& desktop, std::chrono::milliseconds limit)
+    {
+        auto center = std::make_unique<DesktopNotificationCenter>(stateFile_, desktop);
+        ReminderUpkeep::deliverDue(*center, limit);
+        return center;
+    }
+
     std::vector<platform::PendingNotification> pending()
     {
         ManualDelivery unused;
@@ -172,13 +182,11 @@ TEST_F(DueReminderTest, ALaunchWaitsForTheDesktopToTakeWhatFellDue)
     addDueReminder(QStringLiteral("登録済み 5 件の圧縮ステータスを確認しませんか？"));
     ManualDelivery desktop;
     desktop.answerOnTheEventLoop = true;
-    DesktopNotificationCenter center(stateFile_, desktop);
-
-    ReminderUpkeep::deliverDue(center, std::chrono::seconds(60));
+    const auto center = launch(desktop, std::chrono::seconds(60));
 
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].body.toStdString(), "登録済み 5 件の圧縮ステータスを確認しませんか？");
-    EXPECT_FALSE(center.deliveriesInFlight());
+    EXPECT_FALSE(center->deliveriesInFlight());
     EXPECT_TRUE(pending().empty());  // shown, so no longer pending
 }
 
@@ -188,21 +196,19 @@ TEST_F(DueReminderTest, WhatTheDesktopDoesNotTakeStaysPending)
 
     ManualDelivery absent;
     absent.answerAtOnce = false;
-    DesktopNotificationCenter withoutDesktop(stateFile_, absent);
-    ReminderUpkeep::deliverDue(withoutDesktop, std::chrono::seconds(60));
+    const auto withoutDesktop = launch(absent, std::chrono::seconds(60));
     EXPECT_EQ(absent.shown.size(), 1u);
     EXPECT_EQ(pending().size(), 1u);
 
     // A desktop that does not answer in time: the launch goes on, and a late
     // answer still takes the request off the list.
     ManualDelivery slow;
-    DesktopNotificationCenter withSlowDesktop(stateFile_, slow);
-    ReminderUpkeep::deliverDue(withSlowDesktop, std::chrono::milliseconds(50));
+    const auto withSlowDesktop = launch(slow, std::chrono::milliseconds(50));
     ASSERT_EQ(slow.waiting.size(), 1u);
-    EXPECT_TRUE(withSlowDesktop.deliveriesInFlight());
+    EXPECT_TRUE(withSlowDesktop->deliveriesInFlight());
     EXPECT_EQ(pending().size(), 1u);
     slow.waiting[0](true);
-    EXPECT_FALSE(withSlowDesktop.deliveriesInFlight());
+    EXPECT_FALSE(withSlowDesktop->deliveriesInFlight());
     EXPECT_TRUE(pending().empty());
 }
 

@@ -29,15 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class HeadlessRunTest : public ::testing::Test {
+class HeadlessRunTest : public test::StoreFixture {
 protected:
-    void SetUp() override
-    {
-        test::application();
-        dir_.useAsHome();
-        container_ = test::openStore(dir_);
-    }
-
     fs::path write(const fs::path& path, const Bytes& bytes, bool old = true)
     {
         fs::create_directories(path.parent_path());
@@ -82,8 +75,6 @@ protected:
         return std::max<std::int64_t>(st.size - st.blocks * 512, 0);
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     std::map<fs::path, Bytes> originals_;
     std::mt19937 rng_{314};
     // The mount keeper's stand-in: every item served, but those refused here.

@@ -20,15 +20,8 @@ using ResultFilter = HistoryFilterModel::ResultFilter;
 
 // The history window's models over a store of the test's own, driven as the
 // window drives them, with Qt's model checker watching both.
-class HistoryModelTest : public ::testing::Test {
+class HistoryModelTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
-    }
-
     std::shared_ptr<store::CompressionLog> add(const std::string& path, std::int64_t before, std::int64_t after,
                                                const std::string& operation = "compress", bool success = true,
                                                std::optional<std::string> error = std::nullopt, int minutesAgo = 0,
@@ -80,8 +73,6 @@ protected:
         return display::dateTimeFormatter().string(log->executedAt());
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     const std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
     std::unique_ptr<HistoryModel> records_;
     std::unique_ptr<HistoryFilterModel> filter_;

@@ -82,14 +82,6 @@ protected:
             return {};
         return symbol->property("symbol").toString();
     }
-    void registerFolder(const fs::path& folder)
-    {
-        auto item = std::make_shared<store::RegisteredItem>(
-            store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(folder), "folder", true,
-            std::chrono::system_clock::now(), folder.filename().string());
-        container_->mainContext().insert(item);
-        container_->mainContext().save();
-    }
     // Waits for every worker (also one whose result no longer counts) and
     // delivers what they posted.
     static void settleWorkers()
@@ -167,8 +159,8 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     fs::create_directories(logs());
     fs::create_directories(home_.path() / "Downloads");
     fs::create_directories(home_.path() / "Android/Sdk");
-    registerFolder(home_.path() / "Downloads");
-    registerFolder(home_.path() / "Android");
+    registerItem(home_.path() / "Downloads", true);
+    registerItem(home_.path() / "Android", true);
 
     WizardSheet* sheet = openSheet();
     QTest::mouseClick(button(row(sheet, "logs"), "registerAllButton"), Qt::LeftButton);
