@@ -68,6 +68,17 @@ std::vector<std::string> namesIn(const fs::path& folder)
     return names;
 }
 
+// The shown alert's detail lines into `lines`: the store's place first, then
+// what is wrong with it in the user's words, then the store's own for a report.
+void readDetails(const SeenAlert& seen, const fs::path& store, QStringList& lines)
+{
+    ASSERT_TRUE(seen.shown);
+    lines = seen.details.split(u'\n');
+    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
+    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
+    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+}
+
 TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
 {
     kelvane::test::widgetApplication();
@@ -87,15 +98,10 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
     std::optional<KelvaneApp> app = startTheWindow(seen);
 
     EXPECT_FALSE(app.has_value());
-    ASSERT_TRUE(seen.shown);
+    QStringList lines;
+    ASSERT_NO_FATAL_FAILURE(readDetails(seen, store, lines));
     EXPECT_EQ(seen.text.toStdString(), "Kelvane のデータ（登録項目と履歴）を開けないため、起動できません。");
     EXPECT_TRUE(seen.plain);
-    const QStringList lines = seen.details.split(u'\n');
-    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
-    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    // What is wrong with the file in the user's words, then the store's own
-    // for a report.
-    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
     EXPECT_EQ(lines[1], QStringLiteral("理由: このファイルは Kelvane のデータではありません。"));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("詳細: "))) << lines[2].toStdString();
     EXPECT_TRUE(lines[2].contains(QStringLiteral("is not a Kelvane store"))) << lines[2].toStdString();
@@ -146,11 +152,8 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
     std::optional<KelvaneApp> app = startTheWindow(seen);
 
     EXPECT_FALSE(app.has_value());
-    ASSERT_TRUE(seen.shown);
-    const QStringList lines = seen.details.split(u'\n');
-    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
-    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+    QStringList lines;
+    ASSERT_NO_FATAL_FAILURE(readDetails(seen, store, lines));
     EXPECT_EQ(lines[1], QStringLiteral("理由: ディスクに空きがないため、データを書き込めません。"));
     EXPECT_TRUE(lines[2].contains(QStringLiteral("the disk is full"))) << lines[2].toStdString();
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
