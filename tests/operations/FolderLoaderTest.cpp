@@ -45,6 +45,14 @@ protected:
         return item;
     }
 
+    // A folder of `count` files f0.txt, f1.txt, … of `size` bytes, shown as above.
+    std::shared_ptr<store::RegisteredItem> showFolderOfFiles(const fs::path& folder, int count, std::size_t size)
+    {
+        for (int i = 0; i < count; ++i)
+            file(folder / ("f" + std::to_string(i) + ".txt"), size);
+        return showFolder(folder);
+    }
+
     std::mt19937 rng_{42};
 
     // A listed text or source file: its time, size, stars and plain state.
@@ -291,10 +299,7 @@ TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolde
 
 TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 {
-    const fs::path folder = dir_ / "Docs";
-    for (int i = 0; i < 50; ++i)
-        file(folder / ("f" + std::to_string(i) + ".txt"), 100);
-    const auto item = showFolder(folder);
+    const auto item = showFolderOfFiles(dir_ / "Docs", 50, 100);
 
     const TaskHandle load = model_->loadAllFolderChildren();
     const auto activity = model_->scanActivity();
@@ -313,10 +318,7 @@ TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 
 TEST_F(FolderLoadingTest, ResultsArriveInBatchesOfAWholeSliceOrAThousand)
 {
-    const fs::path folder = dir_ / "Many";
-    for (int i = 0; i < 5000; ++i)
-        file(folder / ("f" + std::to_string(i) + ".txt"), 10);
-    const auto item = showFolder(folder);
+    const auto item = showFolderOfFiles(dir_ / "Many", 5000, 10);
 
     std::vector<std::size_t> batches;
     std::size_t seen = 0;

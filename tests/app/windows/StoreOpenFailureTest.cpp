@@ -134,9 +134,7 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
     HomeOnSmallDisk small;
     if (!small.disk.mounted())
         GTEST_SKIP() << small.disk.reason();
-    const fs::path& folder = small.folder;
-    kelvane::test::SmallFileSystem& disk = small.disk;
-    const fs::path store = folder / "store.sqlite";
+    const fs::path store = small.folder / "store.sqlite";
     {
         auto container = store::makeModelContainer(store);
         container->mainContext().insert(std::make_shared<store::CompressionLog>(
@@ -145,8 +143,8 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
         container->mainContext().save();
     }
     const auto contents = kelvane::test::readRawFile(store);
-    ASSERT_EQ(disk.fill(), 0u);
-    const auto before = namesIn(folder);
+    ASSERT_EQ(small.disk.fill(), 0u);
+    const auto before = namesIn(small.folder);
 
     SeenAlert seen;
     std::optional<KelvaneApp> app = startTheWindow(seen);
@@ -157,7 +155,7 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
     EXPECT_EQ(lines[1], QStringLiteral("理由: ディスクに空きがないため、データを書き込めません。"));
     EXPECT_TRUE(lines[2].contains(QStringLiteral("the disk is full"))) << lines[2].toStdString();
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
-    EXPECT_EQ(namesIn(folder), before);
+    EXPECT_EQ(namesIn(small.folder), before);
 }
 
 // All but full is not full: the window starts without a word.
@@ -166,10 +164,8 @@ TEST(StoreOpenFailureTest, ANearlyFullDiskStartsTheWindow)
     HomeOnSmallDisk small;
     if (!small.disk.mounted())
         GTEST_SKIP() << small.disk.reason();
-    const fs::path& folder = small.folder;
-    kelvane::test::SmallFileSystem& disk = small.disk;
-    store::makeModelContainer(folder / "store.sqlite");
-    disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
+    store::makeModelContainer(small.folder / "store.sqlite");
+    small.disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
 
     SeenAlert seen;
     std::optional<KelvaneApp> app = startTheWindow(seen);
