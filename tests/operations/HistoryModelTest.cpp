@@ -129,23 +129,25 @@ TEST_F(HistoryModelTest, ColumnsSortByTheirValuesAndEqualKeysKeepTheNewestFirst)
     openModels();
     EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
 
-    filter_->sort(Column::sizeBefore, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/B2.txt", "/s/c.txt", "/s/a.txt", "/s/b10.txt"}));
-    filter_->sort(Column::sizeBefore, Qt::DescendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/d.txt", "/s/B2.txt"}));
-    filter_->sort(Column::sizeAfter, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}));
-    filter_->sort(Column::duration, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/c.txt", "/s/a.txt", "/s/b10.txt", "/s/d.txt", "/s/B2.txt"}));
-    filter_->sort(Column::operation, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/d.txt", "/s/b10.txt"}));
-    // Texts: any case, numbers by value.
-    filter_->sort(Column::target, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt", "/s/c.txt", "/s/d.txt"}));
-    filter_->sort(Column::algorithm, Qt::DescendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}));
-    filter_->sort(Column::executedAt, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/B2.txt", "/s/a.txt", "/s/c.txt", "/s/d.txt"}));
+    const struct {
+        Column column;
+        Qt::SortOrder order;
+        QStringList shown;
+    } sorts[] = {
+        {Column::sizeBefore, Qt::AscendingOrder, {"/s/d.txt", "/s/B2.txt", "/s/c.txt", "/s/a.txt", "/s/b10.txt"}},
+        {Column::sizeBefore, Qt::DescendingOrder, {"/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/d.txt", "/s/B2.txt"}},
+        {Column::sizeAfter, Qt::AscendingOrder, {"/s/b10.txt", "/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}},
+        {Column::duration, Qt::AscendingOrder, {"/s/c.txt", "/s/a.txt", "/s/b10.txt", "/s/d.txt", "/s/B2.txt"}},
+        {Column::operation, Qt::AscendingOrder, {"/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/d.txt", "/s/b10.txt"}},
+        // Texts: any case, numbers by value.
+        {Column::target, Qt::AscendingOrder, {"/s/a.txt", "/s/B2.txt", "/s/b10.txt", "/s/c.txt", "/s/d.txt"}},
+        {Column::algorithm, Qt::DescendingOrder, {"/s/d.txt", "/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}},
+        {Column::executedAt, Qt::AscendingOrder, {"/s/b10.txt", "/s/B2.txt", "/s/a.txt", "/s/c.txt", "/s/d.txt"}},
+    };
+    for (const auto& sort : sorts) {
+        filter_->sort(sort.column, sort.order);
+        EXPECT_EQ(shownPaths(), sort.shown) << "column " << int(sort.column) << ", order " << int(sort.order);
+    }
 
     // Columns that are no sort key leave the order and the indicator as they are.
     for (const int column : {int(Column::saved), int(Column::result), int(Column::detail), -1, 10}) {
