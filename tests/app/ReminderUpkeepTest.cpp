@@ -18,7 +18,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,24 +120,31 @@ TEST_F(ReminderRefreshTest, UnreadableItemsLeaveTheCountAndTheReminderAsTheyWere
     EXPECT_EQ(settings_.value(keys::registeredItemCountCache), 2);
 }
 
-// A desktop whose answers the test gives when it likes.
+// A desktop that answers each request (`taken` or not) at once, on the next
+// turn of the event loop, or only when the test calls what is left `waiting`.
 class ManualDelivery : public platform::NotificationDelivery {
 public:
+    enum class Answer { whenTold, atOnce, onTheEventLoop };
+
+    explicit ManualDelivery(Answer when = Answer::whenTold, bool taken = true) : when_(when), taken_(taken) {}
+
     std::vector<NotificationRequest> shown;
     std::vector<std::function<void(bool)>> waiting;
-    std::optional<bool> answerAtOnce;
-    std::optional<bool> answerOnTheEventLoop;
 
     void deliver(const NotificationRequest& request, std::function<void(bool)> done) override
     {
         shown.push_back(request);
-        if (answerAtOnce)
-            done(*answerAtOnce);
-        else if (answerOnTheEventLoop)
-            QTimer::singleShot(0, [done, ok = *answerOnTheEventLoop] { done(ok); });
+        if (when_ == Answer::atOnce)
+            done(taken_);
+        else if (when_ == Answer::onTheEventLoop)
+            QTimer::singleShot(0, [done, ok = taken_] { done(ok); });
         else
             waiting.push_back(std::move(done));
     }
+
+private:
+    Answer when_;
+    bool taken_;
 };
 
 class DueReminderTest : public ::testing::Test {
@@ -180,8 +186,7 @@ protected:
 TEST_F(DueReminderTest, ALaunchWaitsForTheDesktopToTakeWhatFellDue)
 {
     addDueReminder(QStringLiteral("登録済み 5 件の圧縮ステータスを確認しませんか？"));
-    ManualDelivery desktop;
-    desktop.answerOnTheEventLoop = true;
+    ManualDelivery desktop(ManualDelivery::Answer::onTheEventLoop, true);
     const auto center = launch(desktop, std::chrono::seconds(60));
 
     ASSERT_EQ(desktop.shown.size(), 1u);
@@ -194,8 +199,7 @@ TEST_F(DueReminderTest, WhatTheDesktopDoesNotTakeStaysPending)
 {
     addDueReminder(QStringLiteral("登録済み 1 件の圧縮ステータスを確認しませんか？"));
 
-    ManualDelivery absent;
-    absent.answerAtOnce = false;
+    ManualDelivery absent(ManualDelivery::Answer::atOnce, false);
     const auto withoutDesktop = launch(absent, std::chrono::seconds(60));
     EXPECT_EQ(absent.shown.size(), 1u);
     EXPECT_EQ(pending().size(), 1u);

@@ -5,6 +5,7 @@
 #include "OperationsTestSupport.h"
 #include "display/Formatters.h"
 #include "store/CompressionLog.h"
+#include "support/HistoryCopyRecords.h"
 
 #include <QAbstractItemModelTester>
 
@@ -166,11 +167,8 @@ TEST_F(HistoryModelTest, ColumnsSortByTheirValuesAndEqualKeysKeepTheNewestFirst)
 
 TEST_F(HistoryModelTest, CopyTakesTheShownSelectedOrGivenRowsInTheirShownOrder)
 {
-    const auto grown = add("/w/grown.bin", 100, 150, "compress", true, std::nullopt, 5);
-    const auto failed = add("/w/fail\ted.txt", 5000, 5000, "compress", false, "line one\nline two", 4);
-    const auto empty = add("/w/empty.txt", 0, 0, "compress", true, std::nullopt, 3);
-    const auto unpacked = add("/w/unpacked.txt", 300, 900, "decompress", true, std::nullopt, 2);
-    const auto silent = add("/w/silent.txt", 10, 10, "compress", false, std::nullopt, 1);
+    const auto [grown, failed, empty, unpacked, silent] =
+        kelvane::test::addHistoryCopyRecords([&](const auto&... record) { return add(record...); });
     openModels();
     filter_->sort(Column::executedAt, Qt::AscendingOrder);
 
