@@ -2,9 +2,8 @@
 // Codec figures on the corpus: every file cut into 64 KiB chunks, each
 // chunk an independent stream with capacity chunk + 64 (as resource-fork
 // blocks are made), decoded back and verified; beside it, on the same chunks
-// in the same run, zlib level 6 for scale and the previous LZFSE encoder
-// (bench/previous, its streams decoded by our decoder). Single thread; each
-// timing is the best of several passes, the codecs' passes alternating.
+// in the same run, zlib level 6 for scale. Single thread; each timing is the
+// best of several passes, the codecs' passes alternating.
 //
 // Usage: codec_bench [corpus-folder] [passes]
 
@@ -13,7 +12,6 @@
 
 #include "codec/LzfseDecoder.h"
 #include "codec/LzfseEncoder.h"
-#include "previous/PreviousLzfseEncoder.h"
 
 #include <zlib.h>
 
@@ -148,11 +146,6 @@ bool oursDecode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::
     return r.status == kelvane::codec::DecodeStatus::ok && r.written == expected;
 }
 
-std::size_t previousEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap)
-{
-    return kelvane::codec::previous::lzfseEncode({src, n}, {dst, cap});
-}
-
 std::size_t zlibEncode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::size_t cap)
 {
     uLongf size = cap;
@@ -167,20 +160,17 @@ bool zlibDecode(const std::uint8_t* src, std::size_t n, std::uint8_t* dst, std::
 
 void printHeader()
 {
-    std::printf("%-24s %10s | %-22s | %-20s | %-20s | %-11s | %-11s\n", "", "", "output / input",
-                "encode MB/s", "decode MB/s", "encode x", "decode x");
-    std::printf("%-24s %10s | %6s %7s %7s | %6s %6s %6s | %6s %6s %6s | %5s %5s | %5s %5s\n", "file", "input",
-                "ours", "prev", "zlib-6", "ours", "prev", "zlib-6", "ours", "prev", "zlib-6", "zlib", "prev", "zlib",
-                "prev");
+    std::printf("%-24s %10s | %-14s | %-13s | %-13s | %-8s | %-8s\n", "", "", "output / input", "encode MB/s",
+                "decode MB/s", "encode x", "decode x");
+    std::printf("%-24s %10s | %6s %7s | %6s %6s | %6s %6s | %8s | %8s\n", "file", "input", "ours", "zlib-6", "ours",
+                "zlib-6", "ours", "zlib-6", "", "");
 }
 
-void printRow(const std::string& name, const Figures& ours, const Figures& prev, const Figures& zlib)
+void printRow(const std::string& name, const Figures& ours, const Figures& zlib)
 {
-    std::printf("%-24s %10zu | %6.4f %7.4f %7.4f | %6.1f %6.1f %6.1f | %6.0f %6.0f %6.0f | %5.2f %5.2f | %5.2f %5.2f\n",
-                name.c_str(), ours.input, ours.ratio(), prev.ratio(), zlib.ratio(), ours.encodeMBps(),
-                prev.encodeMBps(), zlib.encodeMBps(), ours.decodeMBps(), prev.decodeMBps(), zlib.decodeMBps(),
-                ours.encodeMBps() / zlib.encodeMBps(), ours.encodeMBps() / prev.encodeMBps(),
-                ours.decodeMBps() / zlib.decodeMBps(), ours.decodeMBps() / prev.decodeMBps());
+    std::printf("%-24s %10zu | %6.4f %7.4f | %6.1f %6.1f | %6.0f %6.0f | %8.2f | %8.2f\n", name.c_str(), ours.input,
+                ours.ratio(), zlib.ratio(), ours.encodeMBps(), zlib.encodeMBps(), ours.decodeMBps(),
+                zlib.decodeMBps(), ours.encodeMBps() / zlib.encodeMBps(), ours.decodeMBps() / zlib.decodeMBps());
 }
 
 }  // namespace
@@ -199,18 +189,17 @@ int main(int argc, char** argv)
     }
 
     std::printf("64 KiB chunks, each its own stream (capacity chunk + %zu); best of %d passes; MB = 10^6 bytes of "
-                "input; x = ours over zlib-6 and over the previous encoder\n",
+                "input; x = ours over zlib-6\n",
                 kCapacitySlack, passes);
     printHeader();
-    Figures oursTotal, prevTotal, zlibTotal;
+    Figures oursTotal, zlibTotal;
     for (const auto& path : files) {
         const Bytes data = kelvane::bench::readWholeFile(path);
         const std::string name = path.filename().string();
         // zlib gets the worst-case room it asks for; ours gets what a resource fork allows.
         CodecRun ours("ours", name, data, kCapacitySlack, oursEncode, oursDecode);
-        CodecRun prev("previous", name, data, kCapacitySlack, previousEncode, oursDecode);
         CodecRun zlib("zlib", name, data, compressBound(kChunk) - kChunk, zlibEncode, zlibDecode);
-        const std::array<CodecRun*, 3> runs = {&ours, &prev, &zlib};
+        const std::array<CodecRun*, 2> runs = {&ours, &zlib};
         for (int pass = 0; pass < passes; ++pass)
             for (CodecRun* run : runs)
                 run->encodePass();
@@ -219,11 +208,10 @@ int main(int argc, char** argv)
                 run->decodePass();
         for (CodecRun* run : runs)
             run->verify();
-        printRow(name, ours.figures(), prev.figures(), zlib.figures());
+        printRow(name, ours.figures(), zlib.figures());
         oursTotal.add(ours.figures());
-        prevTotal.add(prev.figures());
         zlibTotal.add(zlib.figures());
     }
-    printRow("TOTAL", oursTotal, prevTotal, zlibTotal);
+    printRow("TOTAL", oursTotal, zlibTotal);
     return 0;
 }

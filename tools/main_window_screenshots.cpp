@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <vector>
 
 namespace fs = std::filesystem;
 using namespace kelvane;
@@ -105,29 +106,41 @@ void shootScanBar(const Scene& scene)
     tools::waitUntil([&] { return !scene.model.scanActivity(); });
 }
 
+// Once a row (a registered item or a file of a folder) shows `status`, its
+// status popover.
+void shootStatusPopover(const Scene& scene, const QString& status, const char* file)
+{
+    ui::DisplayRowTreeModel& rows = scene.rows();
+    const int column = static_cast<int>(ui::MainColumn::status);
+    std::optional<operations::RowId> id;
+    tools::waitUntil([&] {
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            const QModelIndex top = rows.index(r, 0);
+            std::vector<QModelIndex> cells{top.siblingAtColumn(column)};
+            for (int c = 0; c < rows.rowCount(top); ++c)
+                cells.push_back(rows.index(c, column, top));
+            for (const QModelIndex& cell : cells)
+                if (cell.data().toString() == status) {
+                    id = rows.row(cell)->id;
+                    return true;
+                }
+        }
+        return false;
+    });
+    tools::settle(300);
+    if (id)
+        scene.window.showStatusDetail(*id);
+    scene.shoot(file);
+    if (scene.window.popover())
+        scene.window.popover()->close();
+}
+
 // A file gone from disk, and its status popover.
 void shootMissingFile(const Scene& scene)
 {
     fs::remove(scene.files / "README.md");
     scene.window.refreshAll();
-    ui::DisplayRowTreeModel& rows = scene.rows();
-    std::optional<operations::RowId> missingId;
-    tools::waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r) {
-            const QModelIndex status = rows.index(r, static_cast<int>(ui::MainColumn::status));
-            if (status.data().toString() == QStringLiteral("⚠ 見つからない")) {
-                missingId = rows.row(status)->id;
-                return true;
-            }
-        }
-        return false;
-    });
-    tools::settle(300);
-    if (missingId)
-        scene.window.showStatusDetail(*missingId);
-    scene.shoot("05-status-popover.png");
-    if (scene.window.popover())
-        scene.window.popover()->close();
+    shootStatusPopover(scene, QStringLiteral("⚠ 見つからない"), "05-status-popover.png");
 }
 
 // A file compressed where no kelvanefs mount serves it: its row, its
@@ -138,25 +151,7 @@ void shootUnservedFile(const Scene& scene)
     engine::FileCompressor{}.compressFile(scene.files / "ログ" / "server-2.log");
     engine::Eligibility::enforceMountRule(true);
     scene.window.refreshAll();
-    ui::DisplayRowTreeModel& rows = scene.rows();
-    std::optional<operations::RowId> unservedId;
-    tools::waitUntil([&] {
-        for (int r = 0; r < rows.rowCount(); ++r)
-            for (int c = 0; c < rows.rowCount(rows.index(r, 0)); ++c) {
-                const QModelIndex status = rows.index(c, static_cast<int>(ui::MainColumn::status), rows.index(r, 0));
-                if (status.data().toString() == QStringLiteral("⚠ 未マウント")) {
-                    unservedId = rows.row(status)->id;
-                    return true;
-                }
-            }
-        return false;
-    });
-    tools::settle(300);
-    if (unservedId)
-        scene.window.showStatusDetail(*unservedId);
-    scene.shoot("05b-unserved-popover.png");
-    if (scene.window.popover())
-        scene.window.popover()->close();
+    shootStatusPopover(scene, QStringLiteral("⚠ 未マウント"), "05b-unserved-popover.png");
 }
 
 // The sheets of adding items: a cloud folder's warning, the folder sheet

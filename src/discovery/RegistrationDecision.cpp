@@ -20,7 +20,7 @@ struct Describe {
 }  // namespace
 
 std::string RegistrationDecision::description() const {
-    return std::visit(Describe{}, value_);
+    return std::visit(Describe{}, value());
 }
 
 }  // namespace kelvane::discovery

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "discovery/ItemKind.h"
+#include "platform/CaseValue.h"
 
 #include <filesystem>
 #include <string>
@@ -10,9 +11,8 @@
 
 namespace kelvane::discovery {
 
-// Outcome of a registration request; the caller words its own message.
-class RegistrationDecision {
-public:
+// The cases of a registration request's outcome.
+struct RegistrationDecisionCases {
     // May be registered; `url` is the standardized path.
     struct willRegister {
         std::filesystem::path url;
@@ -31,22 +31,17 @@ public:
         bool operator==(const skipChildOfRegistered&) const = default;
     };
     using Case = std::variant<willRegister, skipDuplicate, skipChildOfRegistered>;
+};
 
-    template <typename C>
-        requires std::is_constructible_v<Case, C>
-    RegistrationDecision(C value) : value_(std::move(value)) {}
-
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
+// Outcome of a registration request; the caller words its own message.
+class RegistrationDecision : public platform::CaseValue<RegistrationDecisionCases> {
+public:
+    using CaseValue::CaseValue;
 
     // "willRegister(url: /a, kind: folder, includeSubfolders: true)" and so on.
     std::string description() const;
 
     bool operator==(const RegistrationDecision&) const = default;
-
-private:
-    Case value_;
 };
 
 }  // namespace kelvane::discovery

@@ -31,6 +31,7 @@ namespace {
 using inode::Ref;
 using inode::State;
 using inode::preadFully;
+using inode::pwriteFully;
 
 constexpr const char* kLinuxForkAttribute = inode::kForkAttributeRecord;
 constexpr const char* kLinuxDecmpfsAttribute = inode::kDecmpfsRecord;
@@ -160,22 +161,6 @@ int refuseAppended(const State& state)
         return 0;
     errno = EBUSY;
     return -1;
-}
-
-int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)
-{
-    std::size_t done = 0;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (done < size) {
-        const ssize_t put = ::pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            return -1;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return 0;
 }
 
 ssize_t getResourceFork(const Ref& ref, const State& state, void* value, std::size_t size,

@@ -27,24 +27,49 @@ namespace {
 // does not map and unmap a buffer (taking the process's mapping lock) per file.
 constexpr std::uint64_t kDigestPiece = 64 << 10;
 
-}  // namespace
-
-ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
+// Repeats `step(done)`, a pread or pwrite of what is left from offset + done,
+// until `size` bytes, a step that moves none or an error (EINTR is retried).
+template <class Step>
+ssize_t positionedFully(std::size_t size, Step step)
 {
     std::size_t done = 0;
-    auto* bytes = static_cast<std::uint8_t*>(buffer);
     while (done < size) {
-        const ssize_t got = ::pread(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
-        if (got < 0) {
+        const ssize_t moved = step(done);
+        if (moved < 0) {
             if (errno == EINTR)
                 continue;
             return -1;
         }
-        if (got == 0)
+        if (moved == 0)
             break;
-        done += static_cast<std::size_t>(got);
+        done += static_cast<std::size_t>(moved);
     }
     return static_cast<ssize_t>(done);
+}
+
+}  // namespace
+
+ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset)
+{
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    return positionedFully(size, [&](std::size_t done) {
+        return ::pread(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+    });
+}
+
+int pwriteFully(int fd, const void* data, std::size_t size, off_t offset)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    const ssize_t put = positionedFully(size, [&](std::size_t done) {
+        return ::pwrite(fd, bytes + done, size - done, offset + static_cast<off_t>(done));
+    });
+    if (put < 0)
+        return -1;
+    if (static_cast<std::size_t>(put) < size) {
+        errno = EIO;
+        return -1;
+    }
+    return 0;
 }
 
 namespace {

@@ -84,6 +84,9 @@ int rawGetAll(const Ref& ref, const char* name, std::vector<std::uint8_t>& out);
 // pread(2) until `size` bytes, the end of the file or an error (EINTR is
 // retried): the count read, or -1 (errno).
 ssize_t preadFully(int fd, void* buffer, std::size_t size, off_t offset);
+// pwrite(2) of all `size` bytes (EINTR is retried): 0, or -1 (errno; EIO
+// when a write takes nothing).
+int pwriteFully(int fd, const void* data, std::size_t size, off_t offset);
 
 // Runs `op` (returning int, -1 with errno on failure). When it is refused for
 // lack of write permission and the caller owns the file, grants the owner

@@ -21,4 +21,12 @@ struct Attribute {
     const T& get(const M& model) const { return model.*member; }
 };
 
+// The base of a model's `Attributes`: there `A<T>` is an attribute of M with
+// values of T.
+template <class M>
+struct AttributesOf {
+    template <class T>
+    using A = Attribute<M, T>;
+};
+
 }  // namespace kelvane::store

@@ -60,9 +60,7 @@ private:
     std::optional<std::string> errorMessage_;
 };
 
-struct CompressionLog::Attributes {
-    template <class T>
-    using A = Attribute<CompressionLog, T>;
+struct CompressionLog::Attributes : AttributesOf<CompressionLog> {
     static constexpr A<Uuid> id{"id", &CompressionLog::id_};
     static constexpr A<Date> executedAt{"executedAt", &CompressionLog::executedAt_};
     static constexpr A<std::string> operation{"operation", &CompressionLog::operation_};

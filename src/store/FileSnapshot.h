@@ -65,9 +65,7 @@ private:
     Date lastObservedAt_{};
 };
 
-struct FileSnapshot::Attributes {
-    template <class T>
-    using A = Attribute<FileSnapshot, T>;
+struct FileSnapshot::Attributes : AttributesOf<FileSnapshot> {
     static constexpr A<Uuid> id{"id", &FileSnapshot::id_};
     // Compare with == / != only (same record or not). Deleting the item deletes its snapshots.
     static constexpr A<std::shared_ptr<RegisteredItem>> registeredItem{"registeredItem", &FileSnapshot::registeredItem_,

@@ -58,9 +58,7 @@ private:
     std::optional<std::string> notes_;
 };
 
-struct RegisteredItem::Attributes {
-    template <class T>
-    using A = Attribute<RegisteredItem, T>;
+struct RegisteredItem::Attributes : AttributesOf<RegisteredItem> {
     static constexpr A<Uuid> id{"id", &RegisteredItem::id_};
     static constexpr A<ByteData> bookmark{"bookmark", &RegisteredItem::bookmark_};
     static constexpr A<std::string> kind{"kind", &RegisteredItem::kind_};

@@ -153,10 +153,12 @@ protected:
         return "[Kelvane] --auto-recompress: 登録項目 " + std::to_string(items) + " 件を走査します\n";
     }
 
-    // The summary up to the elapsed time, which is checked by pattern.
-    static void expectSummary(const std::string& out, const std::string& countsAndSaved)
+    // What a run printed: its start line for `items` items, then its summary
+    // up to the elapsed time, which is checked by pattern.
+    static void expectOutput(const std::string& out, int items, const std::string& countsAndSaved)
     {
-        const std::string head = "[Kelvane] --auto-recompress 完了: " + countsAndSaved + " / 所要 ";
+        ASSERT_TRUE(out.starts_with(startLine(items))) << out;
+        const std::string head = startLine(items) + "[Kelvane] --auto-recompress 完了: " + countsAndSaved + " / 所要 ";
         ASSERT_TRUE(out.starts_with(head)) << out << "\nexpected: " << head;
         EXPECT_TRUE(std::regex_match(out.substr(head.size()), std::regex("[0-9]+\\.[0-9] 秒\n"))) << out;
     }
@@ -221,17 +223,15 @@ TEST_F(MountingAutoRecompressTest, RegisteredFilesAndFoldersEndUpCompressedAndRe
     EXPECT_TRUE(compressedOnDisk(packed));
     expectContentsKept();
 
-    ASSERT_TRUE(first.out.starts_with(startLine(4))) << first.out;
-    expectSummary(first.out.substr(startLine(4).size()),
-                  "走査 6 件 / 成功 4 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 "
-                      + display::formatBytes(saved).toStdString());
+    expectOutput(first.out, 4,
+                 "走査 6 件 / 成功 4 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 1 / 削減 "
+                     + display::formatBytes(saved).toStdString());
 
     // A second run finds nothing left to do and counts every compressed file as such.
     const ProcessResult second = runHeadless();
     EXPECT_EQ(second.exitCode, 0) << second.err;
-    ASSERT_TRUE(second.out.starts_with(startLine(4))) << second.out;
-    expectSummary(second.out.substr(startLine(4).size()),
-                  "走査 6 件 / 成功 0 / 失敗 0 / 既圧縮スキップ 5 / 縮まずスキップ 1 / 削減 0 B");
+    expectOutput(second.out, 4,
+                 "走査 6 件 / 成功 0 / 失敗 0 / 既圧縮スキップ 5 / 縮まずスキップ 1 / 削減 0 B");
     expectContentsKept();
 
     // The run only reads the store: no history, no incompressible records, no launch.
@@ -261,10 +261,9 @@ TEST_F(MountingAutoRecompressTest, OneFailedFileMakesTheExitStatusOneAndLeavesTh
     EXPECT_GT(result.err.size(), failure.size() + 1) << "no reason given";
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
     EXPECT_TRUE(result.err.ends_with('\n')) << result.err;
-    ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
-    expectSummary(result.out.substr(startLine(1).size()),
-                  "走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
-                      + display::formatBytes(savedBy(fine)).toStdString());
+    expectOutput(result.out, 1,
+                 "走査 2 件 / 成功 1 / 失敗 1 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
+                     + display::formatBytes(savedBy(fine)).toStdString());
 
     EXPECT_TRUE(compressedOnDisk(fine));
     EXPECT_FALSE(compressedOnDisk(blocked));
@@ -317,10 +316,9 @@ TEST_F(MountingAutoRecompressTest, ItemsThatCannotBeReachedAreSkippedWithoutFail
 
     const ProcessResult result = runHeadless();
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    ASSERT_TRUE(result.out.starts_with(startLine(3))) << result.out;
-    expectSummary(result.out.substr(startLine(3).size()),
-                  "走査 1 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
-                      + display::formatBytes(savedBy(kept)).toStdString());
+    expectOutput(result.out, 3,
+                 "走査 1 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 "
+                     + display::formatBytes(savedBy(kept)).toStdString());
     EXPECT_TRUE(compressedOnDisk(kept));
     expectContentsKept();
 }
@@ -346,9 +344,8 @@ TEST_F(AutoRecompressTest, WithoutFuseEachFolderIsNamedWithTheReasonTheRunFailsA
         EXPECT_NE(result.err.find(line), std::string::npos) << result.err;
     }
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 2) << "one line a folder: " << result.err;
-    ASSERT_TRUE(result.out.starts_with(startLine(2))) << result.out;
-    expectSummary(result.out.substr(startLine(2).size()),
-                  "走査 0 件 / 成功 0 / 失敗 2 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 0 B");
+    expectOutput(result.out, 2,
+                 "走査 0 件 / 成功 0 / 失敗 2 / 既圧縮スキップ 0 / 縮まずスキップ 0 / 削減 0 B");
     EXPECT_TRUE(kelvane::test::kelvanefsMountsBelow(home_.path()).empty());
     for (const fs::path& path : {file, single}) {
         EXPECT_FALSE(compressedOnDisk(path)) << path;
@@ -379,10 +376,9 @@ TEST_F(MountingAutoRecompressTest, AMountWhoseDaemonWasKilledIsMadeAgainByTheNex
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    ASSERT_TRUE(result.out.starts_with(startLine(1))) << result.out;
-    expectSummary(result.out.substr(startLine(1).size()),
-                  "走査 2 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 0 / 削減 "
-                      + display::formatBytes(savedBy(second)).toStdString());
+    expectOutput(result.out, 1,
+                 "走査 2 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 1 / 縮まずスキップ 0 / 削減 "
+                     + display::formatBytes(savedBy(second)).toStdString());
     EXPECT_TRUE(compressedOnDisk(first));
     EXPECT_TRUE(compressedOnDisk(second));
     expectContentsKept();

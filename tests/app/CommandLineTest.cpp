@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <initializer_list>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -75,6 +76,26 @@ protected:
     std::filesystem::path storeFile() const { return kelvane.storeFile(); }
     std::filesystem::path settingsFile() const { return kelvane.settingsFile(); }
 
+    // Each of `calls` prints `out` alone and succeeds; so does `stray`, which
+    // also says that it ignores `unknown`. None of them makes the support
+    // folder or the settings.
+    void expectPrintOnly(std::initializer_list<QStringList> calls, const QStringList& stray,
+                         const std::string& unknown, const std::string& out) const
+    {
+        for (const QStringList& arguments : calls) {
+            const ProcessResult result = run(arguments);
+            EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString();
+            EXPECT_EQ(result.out, out) << arguments.join(' ').toStdString();
+            EXPECT_EQ(result.err, "") << arguments.join(' ').toStdString();
+        }
+        const ProcessResult strayResult = run(stray);
+        EXPECT_EQ(strayResult.exitCode, 0);
+        EXPECT_EQ(strayResult.out, out);
+        EXPECT_EQ(strayResult.err, "Kelvane: 不明な引数「" + unknown + "」を無視します\n");
+        EXPECT_FALSE(std::filesystem::exists(supportFolder()));
+        EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    }
+
     // How often the log says that the store could not be opened.
     int storeFailuresLogged() const
     {
@@ -88,37 +109,16 @@ protected:
 
 TEST_F(CommandLineTest, HelpPrintsTheUsageExactlyAndTouchesNothing)
 {
-    for (const QStringList& arguments : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version", "--help"},
-                                         QStringList{"--help", "--version"}, QStringList{"--auto-recompress", "-h"}}) {
-        const ProcessResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString();
-        EXPECT_EQ(result.out, expectedHelp) << arguments.join(' ').toStdString();
-        EXPECT_EQ(result.err, "") << arguments.join(' ').toStdString();
-    }
-    const ProcessResult stray = run({"--unknown", "-h", "-V"});
-    EXPECT_EQ(stray.exitCode, 0);
-    EXPECT_EQ(stray.out, expectedHelp);
-    EXPECT_EQ(stray.err, "Kelvane: 不明な引数「--unknown」を無視します\n");
-    EXPECT_FALSE(std::filesystem::exists(supportFolder()));
-    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    expectPrintOnly({QStringList{"--help"}, QStringList{"-h"}, QStringList{"--version", "--help"},
+                     QStringList{"--help", "--version"}, QStringList{"--auto-recompress", "-h"}},
+                    {"--unknown", "-h", "-V"}, "--unknown", expectedHelp);
 }
 
 TEST_F(CommandLineTest, VersionPrintsOneLineAndTouchesNothing)
 {
     ASSERT_TRUE(std::string(KELVANE_VERSION).size() > 0);
-    for (const QStringList& arguments : {QStringList{"--version"}, QStringList{"-V"},
-                                         QStringList{"-V", "--auto-recompress"}}) {
-        const ProcessResult result = run(arguments);
-        EXPECT_EQ(result.exitCode, 0) << arguments.join(' ').toStdString();
-        EXPECT_EQ(result.out, expectedVersion) << arguments.join(' ').toStdString();
-        EXPECT_EQ(result.err, "") << arguments.join(' ').toStdString();
-    }
-    const ProcessResult stray = run({"--auto-recompress", "--version", "stray"});
-    EXPECT_EQ(stray.exitCode, 0);
-    EXPECT_EQ(stray.out, expectedVersion);
-    EXPECT_EQ(stray.err, "Kelvane: 不明な引数「stray」を無視します\n");
-    EXPECT_FALSE(std::filesystem::exists(supportFolder()));
-    EXPECT_FALSE(std::filesystem::exists(settingsFile()));
+    expectPrintOnly({QStringList{"--version"}, QStringList{"-V"}, QStringList{"-V", "--auto-recompress"}},
+                    {"--auto-recompress", "--version", "stray"}, "stray", expectedVersion);
 }
 
 TEST_F(CommandLineTest, WindowedStartOpensTheStoreAndRecordsEachLaunch)

@@ -5,6 +5,7 @@
 // display, no session bus unless the test hands it one. The test process's
 // event loop runs while it waits, so a D-Bus service of the test can answer.
 
+#include "support/CoreApplication.h"
 #include "support/EventLoopWait.h"
 
 #include <QCoreApplication>
@@ -20,15 +21,7 @@
 
 namespace kelvane::test {
 
-inline QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "app_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    return *app;
-}
+inline QCoreApplication& application() { return coreApplication(); }
 
 struct ProcessResult {
     bool finished = false;  // false: crashed or still running at the time-out (then killed)

@@ -17,7 +17,7 @@
 #include <QTimer>
 
 #include <functional>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -120,24 +120,31 @@ TEST_F(ReminderRefreshTest, UnreadableItemsLeaveTheCountAndTheReminderAsTheyWere
     EXPECT_EQ(settings_.value(keys::registeredItemCountCache), 2);
 }
 
-// A desktop whose answers the test gives when it likes.
+// A desktop that answers each request (`taken` or not) at once, on the next
+// turn of the event loop, or only when the test calls what is left `waiting`.
 class ManualDelivery : public platform::NotificationDelivery {
 public:
+    enum class Answer { whenTold, atOnce, onTheEventLoop };
+
+    explicit ManualDelivery(Answer when = Answer::whenTold, bool taken = true) : when_(when), taken_(taken) {}
+
     std::vector<NotificationRequest> shown;
     std::vector<std::function<void(bool)>> waiting;
-    std::optional<bool> answerAtOnce;
-    std::optional<bool> answerOnTheEventLoop;
 
     void deliver(const NotificationRequest& request, std::function<void(bool)> done) override
     {
         shown.push_back(request);
-        if (answerAtOnce)
-            done(*answerAtOnce);
-        else if (answerOnTheEventLoop)
-            QTimer::singleShot(0, [done, ok = *answerOnTheEventLoop] { done(ok); });
+        if (when_ == Answer::atOnce)
+            done(taken_);
+        else if (when_ == Answer::onTheEventLoop)
+            QTimer::singleShot(0, [done, ok = taken_] { done(ok); });
         else
             waiting.push_back(std::move(done));
     }
+
+private:
+    Answer when_;
+    bool taken_;
 };
 
 class DueReminderTest : public ::testing::Test {
@@ -157,6 +164,15 @@ protected:
         earlier.add({QString::fromLatin1(reminderID), QStringLiteral("Kelvane"), body, false, 2'592'000.0});
     }
 
+    // A launch with `desktop` as the desktop: it hands over what fell due,
+    // waiting at most `limit` for the answers.
+    std::unique_ptr<DesktopNotificationCenter> launch(ManualDelivery& desktop, std::chrono::milliseconds limit)
+    {
+        auto center = std::make_unique<DesktopNotificationCenter>(stateFile_, desktop);
+        ReminderUpkeep::deliverDue(*center, limit);
+        return center;
+    }
+
     std::vector<platform::PendingNotification> pending()
     {
         ManualDelivery unused;
@@ -170,15 +186,12 @@ protected:
 TEST_F(DueReminderTest, ALaunchWaitsForTheDesktopToTakeWhatFellDue)
 {
     addDueReminder(QStringLiteral("登録済み 5 件の圧縮ステータスを確認しませんか？"));
-    ManualDelivery desktop;
-    desktop.answerOnTheEventLoop = true;
-    DesktopNotificationCenter center(stateFile_, desktop);
-
-    ReminderUpkeep::deliverDue(center, std::chrono::seconds(60));
+    ManualDelivery desktop(ManualDelivery::Answer::onTheEventLoop, true);
+    const auto center = launch(desktop, std::chrono::seconds(60));
 
     ASSERT_EQ(desktop.shown.size(), 1u);
     EXPECT_EQ(desktop.shown[0].body.toStdString(), "登録済み 5 件の圧縮ステータスを確認しませんか？");
-    EXPECT_FALSE(center.deliveriesInFlight());
+    EXPECT_FALSE(center->deliveriesInFlight());
     EXPECT_TRUE(pending().empty());  // shown, so no longer pending
 }
 
@@ -186,23 +199,20 @@ TEST_F(DueReminderTest, WhatTheDesktopDoesNotTakeStaysPending)
 {
     addDueReminder(QStringLiteral("登録済み 1 件の圧縮ステータスを確認しませんか？"));
 
-    ManualDelivery absent;
-    absent.answerAtOnce = false;
-    DesktopNotificationCenter withoutDesktop(stateFile_, absent);
-    ReminderUpkeep::deliverDue(withoutDesktop, std::chrono::seconds(60));
+    ManualDelivery absent(ManualDelivery::Answer::atOnce, false);
+    const auto withoutDesktop = launch(absent, std::chrono::seconds(60));
     EXPECT_EQ(absent.shown.size(), 1u);
     EXPECT_EQ(pending().size(), 1u);
 
     // A desktop that does not answer in time: the launch goes on, and a late
     // answer still takes the request off the list.
     ManualDelivery slow;
-    DesktopNotificationCenter withSlowDesktop(stateFile_, slow);
-    ReminderUpkeep::deliverDue(withSlowDesktop, std::chrono::milliseconds(50));
+    const auto withSlowDesktop = launch(slow, std::chrono::milliseconds(50));
     ASSERT_EQ(slow.waiting.size(), 1u);
-    EXPECT_TRUE(withSlowDesktop.deliveriesInFlight());
+    EXPECT_TRUE(withSlowDesktop->deliveriesInFlight());
     EXPECT_EQ(pending().size(), 1u);
     slow.waiting[0](true);
-    EXPECT_FALSE(withSlowDesktop.deliveriesInFlight());
+    EXPECT_FALSE(withSlowDesktop->deliveriesInFlight());
     EXPECT_TRUE(pending().empty());
 }
 

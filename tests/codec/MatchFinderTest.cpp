@@ -36,6 +36,14 @@ Bytes replay(const Bytes& src, const LzParse& parse, std::uint32_t maxDistance, 
     return out;
 }
 
+// The finder's default options but for how far back a match may reach.
+MatchFinder::Options reaching(std::uint32_t maxDistance)
+{
+    MatchFinder::Options options;
+    options.maxDistance = maxDistance;
+    return options;
+}
+
 // Parses each input with `finder` (one finder for all: nothing may leak
 // between parses) and expects every parse to replay to its input.
 void expectEachReplays(MatchFinder& finder, const std::vector<Bytes>& inputs, std::uint32_t maxDistance,
@@ -50,10 +58,8 @@ void expectEachReplays(MatchFinder& finder, const std::vector<Bytes>& inputs, st
 
 TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
 {
-    MatchFinder::Options options;
-    options.maxDistance = 5000;
+    const MatchFinder::Options options = reaching(5000);
     MatchFinder finder(options);
-    LzParse parse;
     const Bytes block = randomBytes(300, 1);
     const std::vector<Bytes> inputs = {
         {}, {1}, Bytes(4, 7), Bytes(5, 7), Bytes(100000, 0), text(70000),
@@ -68,6 +74,7 @@ TEST(MatchFinder, ParsesReplayToTheInputWithinTheDistanceLimit)
     three.costs.match = 4 * 16;  // cheap enough for three bytes to pay
     MatchFinder shortFinder(three);
     const Bytes triplets = concat({Bytes{'x', 'y', 'z'}, randomBytes(40, 8), Bytes{'x', 'y', 'z'}, randomBytes(40, 9)});
+    LzParse parse;
     shortFinder.parse(triplets, parse);
     EXPECT_EQ(replay(triplets, parse, three.maxDistance, 3), triplets);
     ASSERT_EQ(parse.sequences.size(), 1u);
@@ -368,10 +375,8 @@ TEST(MatchFinder, ReplaysInputsLongerThanItsLinksReach)
     // Links further back than sixteen bits can say are cut, and the walk
     // goes on among other positions: every match must still be real and
     // within reach, and the chains that fit must still lead to theirs.
-    MatchFinder::Options options;
-    options.maxDistance = 262139;
+    const MatchFinder::Options options = reaching(262139);
     MatchFinder finder(options);
-    LzParse parse;
     const Bytes block = randomBytes(300, 301);
     const std::vector<Bytes> inputs = {
         concat({block, randomBytes(70000, 302), block}),
@@ -383,6 +388,7 @@ TEST(MatchFinder, ReplaysInputsLongerThanItsLinksReach)
     expectEachReplays(finder, inputs, options.maxDistance);
     // The second copy of the block, 30,300 bytes on, past 130,000 bytes of
     // positions: found as one match.
+    LzParse parse;
     finder.parse(inputs[1], parse);
     const bool blockFound = std::any_of(parse.sequences.begin(), parse.sequences.end(), [](const LzSequence& s) {
         return s.distance == 30300 && s.matchLength >= 296;
@@ -395,8 +401,7 @@ TEST(MatchFinder, BothEndsOfALongMatchStayInTheTables)
     // A copy of 3,000 bytes; later, the start and the end of that copy
     // again, beyond the reach of the first one: only the charted positions
     // of the copy can serve them.
-    MatchFinder::Options options;
-    options.maxDistance = 5000;
+    MatchFinder::Options options = reaching(5000);
     options.chartedEnds = 24;
     const Bytes a = randomBytes(3000, 81);
     const Bytes head(a.begin(), a.begin() + 40);

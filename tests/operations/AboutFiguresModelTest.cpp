@@ -37,15 +37,8 @@ std::shared_ptr<store::CompressionLog> makeLog(std::int64_t before, std::int64_t
                                                    "/a.txt", before, after, "LZFSE", 12, success);
 }
 
-class AboutFiguresModelTest : public ::testing::Test {
+class AboutFiguresModelTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
-    }
-
     // A model whose snapshots are the given ones, in turn (the last one repeats).
     std::unique_ptr<AboutFiguresModel> model(std::vector<AboutDiagnostics> snapshots = {AboutDiagnostics{}})
     {
@@ -63,9 +56,6 @@ protected:
         container_->mainContext().insert(log);
         container_->mainContext().save();
     }
-
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
 };
 
 TEST_F(AboutFiguresModelTest, CountsAndTheSavingFollowSavesFromAnyContext)

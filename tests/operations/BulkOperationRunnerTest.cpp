@@ -227,17 +227,9 @@ TEST_F(BulkRunTest, FilesThatDoNotShrinkAreIncompressibleOnEveryRoadAndLeftAsThe
 {
     std::mt19937 rng(77);
     const fs::path root = dir_ / "refused";
-    std::set<fs::path> expectIncompressible;
-    for (const auto& [name, bytes] : test::filesThatDoNotShrink(rng))
-        expectIncompressible.insert(write(root / name, bytes));
-    const Bytes edge = test::shrinksByOneByte();
+    const auto [before, shrinks, edge] =
+        test::writeRefusedFiles(root, rng, [&](const fs::path& path, const Bytes& bytes) { return write(path, bytes); });
     ASSERT_FALSE(edge.empty());
-    const fs::path shrinks = write(root / "shrinks-by-one-byte", edge);
-    std::map<fs::path, test::FileImage> before;
-    for (const auto& [path, bytes] : originals_) {
-        test::decorate(path);
-        before[path] = test::FileImage::of(path);
-    }
 
     const std::vector<DisplayRow> rows = loadFolder(root);
     ASSERT_EQ(rows.size(), 7u);
@@ -253,9 +245,9 @@ TEST_F(BulkRunTest, FilesThatDoNotShrinkAreIncompressibleOnEveryRoadAndLeftAsThe
                                   ->fetch(store::FetchDescriptor<store::IncompressibleFile>()))
         recorded.insert(record->targetPath());
     std::set<std::string> expected;
-    for (const fs::path& path : expectIncompressible) {
+    for (const auto& [path, image] : before) {
         expected.insert(path.string());
-        EXPECT_TRUE(test::FileImage::of(path) == before.at(path)) << path;
+        EXPECT_TRUE(test::FileImage::of(path) == image) << path;
         EXPECT_FALSE(fs::exists(path.string() + ".kvtmp")) << path;
     }
     EXPECT_EQ(recorded, expected);

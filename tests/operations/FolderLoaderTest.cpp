@@ -37,6 +37,22 @@ protected:
         kelvane::test::writeRawFile(path, test::textBytes(rng_, size));
     }
 
+    // `folder` registered, and the model's one item.
+    std::shared_ptr<store::RegisteredItem> showFolder(const fs::path& folder)
+    {
+        auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
+        model_->setItems({item});
+        return item;
+    }
+
+    // A folder of `count` files f0.txt, f1.txt, … of `size` bytes, shown as above.
+    std::shared_ptr<store::RegisteredItem> showFolderOfFiles(const fs::path& folder, int count, std::size_t size)
+    {
+        for (int i = 0; i < count; ++i)
+            file(folder / ("f" + std::to_string(i) + ".txt"), size);
+        return showFolder(folder);
+    }
+
     std::mt19937 rng_{42};
 
     // A listed text or source file: its time, size, stars and plain state.
@@ -201,8 +217,7 @@ TEST_F(FolderLoadingTest, OtherRunsReplacementFilesAreNotListed)
                                  platform::XATTR_NOFOLLOW),
               0);
 
-    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
-    model_->setItems({item});
+    const auto item = showFolder(folder);
     const TaskHandle load = model_->loadAllFolderChildren();
     ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
 
@@ -255,8 +270,7 @@ TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolde
     const fs::path folder = dir_ / "Sel";
     file(folder / "a.txt", 20000);
     file(folder / "b.txt", 20000);
-    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
-    model_->setItems({item});
+    const auto item = showFolder(folder);
     const TaskHandle load = model_->loadAllFolderChildren();
     ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));
     const std::vector<DisplayRow> rows = *model_->folderChildren().at(item->id());
@@ -285,11 +299,7 @@ TEST_F(FolderLoadingTest, RefreshingASelectionInspectsItsFilesAndReloadsItsFolde
 
 TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 {
-    const fs::path folder = dir_ / "Docs";
-    for (int i = 0; i < 50; ++i)
-        file(folder / ("f" + std::to_string(i) + ".txt"), 100);
-    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
-    model_->setItems({item});
+    const auto item = showFolderOfFiles(dir_ / "Docs", 50, 100);
 
     const TaskHandle load = model_->loadAllFolderChildren();
     const auto activity = model_->scanActivity();
@@ -308,11 +318,7 @@ TEST_F(FolderLoadingTest, CancelledListingLeavesTheFolderToTheNextLoad)
 
 TEST_F(FolderLoadingTest, ResultsArriveInBatchesOfAWholeSliceOrAThousand)
 {
-    const fs::path folder = dir_ / "Many";
-    for (int i = 0; i < 5000; ++i)
-        file(folder / ("f" + std::to_string(i) + ".txt"), 10);
-    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
-    model_->setItems({item});
+    const auto item = showFolderOfFiles(dir_ / "Many", 5000, 10);
 
     std::vector<std::size_t> batches;
     std::size_t seen = 0;
@@ -353,8 +359,7 @@ TEST_F(FolderLoadingTest, RowsOfALargeFolderFollowTheListingAndDescribeTheirOwnF
         expectedStars[path.string()] = stars;
     }
     file(folder / "d0" / ".hidden.txt", 10);
-    auto item = test::registerItem(container_->mainContext(), folder, ItemKind::folder);
-    model_->setItems({item});
+    const auto item = showFolder(folder);
 
     const TaskHandle load = model_->loadAllFolderChildren();
     ASSERT_TRUE(test::waitUntil([&] { return load.isFinished(); }));

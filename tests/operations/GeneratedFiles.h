@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <utility>
@@ -141,6 +142,34 @@ inline void decorate(const std::filesystem::path& path)
     platform::setxattr(path, "com.example.note", note.data(), note.size(), 0, 0);
     platform::chmod(path, 0640);
     platform::utimensat(path, timespec{1500000000, 111}, timespec{1600000000, 222});
+}
+
+// The files that do not shrink, and one that shrinks by a single byte, as a
+// test of refused files makes them in `folder` through its `write` (which
+// returns the path written), each then decorated.
+struct RefusedFiles {
+    std::map<std::filesystem::path, FileImage> refused;  // each as it was before the run
+    std::filesystem::path shrinks;
+    std::vector<std::uint8_t> edge;  // its bytes; empty (and no file) when no such bytes were found
+};
+
+template <class Write>
+RefusedFiles writeRefusedFiles(const std::filesystem::path& folder, std::mt19937& rng, Write write)
+{
+    RefusedFiles files;
+    std::vector<std::filesystem::path> written;
+    for (const auto& [name, bytes] : filesThatDoNotShrink(rng))
+        written.push_back(write(folder / name, bytes));
+    files.edge = shrinksByOneByte();
+    if (files.edge.empty())
+        return files;
+    files.shrinks = write(folder / "shrinks-by-one-byte", files.edge);
+    decorate(files.shrinks);
+    for (const std::filesystem::path& path : written) {
+        decorate(path);
+        files.refused[path] = FileImage::of(path);
+    }
+    return files;
 }
 
 }  // namespace kelvane::operations::test

@@ -29,15 +29,8 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class HeadlessRunTest : public ::testing::Test {
+class HeadlessRunTest : public test::StoreFixture {
 protected:
-    void SetUp() override
-    {
-        test::application();
-        dir_.useAsHome();
-        container_ = test::openStore(dir_);
-    }
-
     fs::path write(const fs::path& path, const Bytes& bytes, bool old = true)
     {
         fs::create_directories(path.parent_path());
@@ -82,8 +75,6 @@ protected:
         return std::max<std::int64_t>(st.size - st.blocks * 512, 0);
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     std::map<fs::path, Bytes> originals_;
     std::mt19937 rng_{314};
     // The mount keeper's stand-in: every item served, but those refused here.
@@ -188,17 +179,9 @@ TEST_F(HeadlessRunTest, CompressesRegisteredItemsAndLeavesRecentAndOversizedFile
 TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
 {
     const fs::path folder = dir_ / "Refused";
-    std::vector<fs::path> refused;
-    for (const auto& [name, bytes] : test::filesThatDoNotShrink(rng_))
-        refused.push_back(write(folder / name, bytes));
-    const Bytes edge = test::shrinksByOneByte();
+    const auto [before, shrinks, edge] = test::writeRefusedFiles(
+        folder, rng_, [&](const fs::path& path, const Bytes& bytes) { return write(path, bytes); });
     ASSERT_FALSE(edge.empty());
-    const fs::path shrinks = write(folder / "shrinks-by-one-byte", edge);
-    std::map<fs::path, test::FileImage> before;
-    for (const fs::path& path : refused) {
-        test::decorate(path);
-        before[path] = test::FileImage::of(path);
-    }
     test::registerItem(container_->mainContext(), folder, ItemKind::folder);
 
     std::string out, err;
@@ -206,8 +189,8 @@ TEST_F(HeadlessRunTest, FilesThatDoNotShrinkAreCountedAndLeftAsTheyWere)
     EXPECT_TRUE(err.empty()) << err;
     EXPECT_NE(out.find("走査 7 件 / 成功 1 / 失敗 0 / 既圧縮スキップ 0 / 縮まずスキップ 6 / 削減 "), std::string::npos)
         << out;
-    for (const fs::path& path : refused) {
-        EXPECT_TRUE(test::FileImage::of(path) == before.at(path)) << path;
+    for (const auto& [path, image] : before) {
+        EXPECT_TRUE(test::FileImage::of(path) == image) << path;
         EXPECT_FALSE(fs::exists(path.string() + ".kvtmp")) << path;
     }
     EXPECT_TRUE(compressedOnDisk(shrinks));

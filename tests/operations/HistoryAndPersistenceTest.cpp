@@ -20,13 +20,11 @@ using store::IncompressibleFile;
 using Clock = std::chrono::system_clock;
 namespace keys = platform::settings_keys;
 
-class StoreTest : public ::testing::Test {
+class StoreTest : public test::StoreFixture {
 protected:
     void SetUp() override
     {
-        test::application();
-        dir_.useAsHome();
-        container_ = test::openStore(dir_);
+        StoreFixture::SetUp();
         observer_ = container_->addSaveObserver([this](const store::SaveNotification&) { ++saves_; });
     }
     void TearDown() override { container_->removeSaveObserver(observer_); }
@@ -42,8 +40,6 @@ protected:
             ->fetch(store::FetchDescriptor<CompressionLog>());
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     std::uint64_t observer_ = 0;
     int saves_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "OperationsTestSupport.h"
 #include "display/Formatters.h"
 #include "store/CompressionLog.h"
+#include "support/HistoryCopyRecords.h"
 
 #include <QAbstractItemModelTester>
 
@@ -20,15 +21,8 @@ using ResultFilter = HistoryFilterModel::ResultFilter;
 
 // The history window's models over a store of the test's own, driven as the
 // window drives them, with Qt's model checker watching both.
-class HistoryModelTest : public ::testing::Test {
+class HistoryModelTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
-    }
-
     std::shared_ptr<store::CompressionLog> add(const std::string& path, std::int64_t before, std::int64_t after,
                                                const std::string& operation = "compress", bool success = true,
                                                std::optional<std::string> error = std::nullopt, int minutesAgo = 0,
@@ -80,8 +74,6 @@ protected:
         return display::dateTimeFormatter().string(log->executedAt());
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     const std::chrono::system_clock::time_point now_ = std::chrono::system_clock::now();
     std::unique_ptr<HistoryModel> records_;
     std::unique_ptr<HistoryFilterModel> filter_;
@@ -138,23 +130,25 @@ TEST_F(HistoryModelTest, ColumnsSortByTheirValuesAndEqualKeysKeepTheNewestFirst)
     openModels();
     EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/b10.txt"}));
 
-    filter_->sort(Column::sizeBefore, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/B2.txt", "/s/c.txt", "/s/a.txt", "/s/b10.txt"}));
-    filter_->sort(Column::sizeBefore, Qt::DescendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/d.txt", "/s/B2.txt"}));
-    filter_->sort(Column::sizeAfter, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}));
-    filter_->sort(Column::duration, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/c.txt", "/s/a.txt", "/s/b10.txt", "/s/d.txt", "/s/B2.txt"}));
-    filter_->sort(Column::operation, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/d.txt", "/s/b10.txt"}));
-    // Texts: any case, numbers by value.
-    filter_->sort(Column::target, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/a.txt", "/s/B2.txt", "/s/b10.txt", "/s/c.txt", "/s/d.txt"}));
-    filter_->sort(Column::algorithm, Qt::DescendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/d.txt", "/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}));
-    filter_->sort(Column::executedAt, Qt::AscendingOrder);
-    EXPECT_EQ(shownPaths(), (QStringList{"/s/b10.txt", "/s/B2.txt", "/s/a.txt", "/s/c.txt", "/s/d.txt"}));
+    const struct {
+        Column column;
+        Qt::SortOrder order;
+        QStringList shown;
+    } sorts[] = {
+        {Column::sizeBefore, Qt::AscendingOrder, {"/s/d.txt", "/s/B2.txt", "/s/c.txt", "/s/a.txt", "/s/b10.txt"}},
+        {Column::sizeBefore, Qt::DescendingOrder, {"/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/d.txt", "/s/B2.txt"}},
+        {Column::sizeAfter, Qt::AscendingOrder, {"/s/b10.txt", "/s/d.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}},
+        {Column::duration, Qt::AscendingOrder, {"/s/c.txt", "/s/a.txt", "/s/b10.txt", "/s/d.txt", "/s/B2.txt"}},
+        {Column::operation, Qt::AscendingOrder, {"/s/c.txt", "/s/a.txt", "/s/B2.txt", "/s/d.txt", "/s/b10.txt"}},
+        // Texts: any case, numbers by value.
+        {Column::target, Qt::AscendingOrder, {"/s/a.txt", "/s/B2.txt", "/s/b10.txt", "/s/c.txt", "/s/d.txt"}},
+        {Column::algorithm, Qt::DescendingOrder, {"/s/d.txt", "/s/b10.txt", "/s/c.txt", "/s/a.txt", "/s/B2.txt"}},
+        {Column::executedAt, Qt::AscendingOrder, {"/s/b10.txt", "/s/B2.txt", "/s/a.txt", "/s/c.txt", "/s/d.txt"}},
+    };
+    for (const auto& sort : sorts) {
+        filter_->sort(sort.column, sort.order);
+        EXPECT_EQ(shownPaths(), sort.shown) << "column " << int(sort.column) << ", order " << int(sort.order);
+    }
 
     // Columns that are no sort key leave the order and the indicator as they are.
     for (const int column : {int(Column::saved), int(Column::result), int(Column::detail), -1, 10}) {
@@ -173,11 +167,8 @@ TEST_F(HistoryModelTest, ColumnsSortByTheirValuesAndEqualKeysKeepTheNewestFirst)
 
 TEST_F(HistoryModelTest, CopyTakesTheShownSelectedOrGivenRowsInTheirShownOrder)
 {
-    const auto grown = add("/w/grown.bin", 100, 150, "compress", true, std::nullopt, 5);
-    const auto failed = add("/w/fail\ted.txt", 5000, 5000, "compress", false, "line one\nline two", 4);
-    const auto empty = add("/w/empty.txt", 0, 0, "compress", true, std::nullopt, 3);
-    const auto unpacked = add("/w/unpacked.txt", 300, 900, "decompress", true, std::nullopt, 2);
-    const auto silent = add("/w/silent.txt", 10, 10, "compress", false, std::nullopt, 1);
+    const auto [grown, failed, empty, unpacked, silent] =
+        kelvane::test::addHistoryCopyRecords([&](const auto&... record) { return add(record...); });
     openModels();
     filter_->sort(Column::executedAt, Qt::AscendingOrder);
 

@@ -2,7 +2,7 @@
 // The mount keeper makes each registered item served by a live kelvanefs
 // mount, or says why it cannot, and touches nothing then.
 
-#include "fs/MountFixture.h"
+#include "operations/MountKeeperFixture.h"
 
 #include "engine/FileCompressor.h"
 #include "engine/FileCompressionInspector.h"
@@ -86,19 +86,11 @@ public:
     RuleAsInThePrograms& operator=(const RuleAsInThePrograms&) = delete;
 };
 
-class MountKeeperTest : public fs::test::MountTest {
+class MountKeeperTest : public test::MountKeeperFixture {
 protected:
     void SetUp() override
     {
-        MountTest::SetUp();
-        if (IsSkipped())
-            return;
-        // Before any object hands work back to the main thread: without the
-        // application a result posted there is dropped.
-        test::application();
-        home_.emplace("HOME", (root() / "home").string());
-        std::filesystem::create_directories(root() / "home");
-        settings_.kelvanefs = fs::test::kKelvanefs;
+        MountKeeperFixture::SetUp();
         settings_.userUnits = false;  // no user manager in tests: kelvanefs is started here
     }
 
@@ -111,15 +103,11 @@ protected:
                 if (fs::test::runProgram({"fusermount3", "-u", it->string()}) != 0)
                     fs::test::runProgram({"fusermount3", "-u", "-z", it->string()});
         }
-        home_.reset();
-        MountTest::TearDown();
+        MountKeeperFixture::TearDown();
     }
 
     Path root() const { return temp_.path(); }
     MountKeeper keeper() const { return MountKeeper(settings_); }
-
-    MountKeeperSettings settings_;
-    std::optional<kelvane::test::ScopedEnvironment> home_;
 };
 
 TEST_F(MountKeeperTest, AFolderIsMountedOverItselfAndAFileGetsItsFolderMounted)

@@ -4,14 +4,11 @@
 // manager here is a stand-in on a private bus that starts kelvanefs as the
 // unit would and records every call.
 
-#include "fs/MountFixture.h"
+#include "operations/MountKeeperFixture.h"
 
-#include "operations/mounts/MountKeeper.h"
-#include "operations/OperationsTestSupport.h"
 #include "platform/ChildProcess.h"
 #include "platform/SystemdEscape.h"
 #include "support/PrivateSessionBus.h"
-#include "support/ScopedEnvironment.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -119,19 +116,15 @@ private:
     bool enabled_ = false;
 };
 
-class MountKeeperUserUnitTest : public fs::test::MountTest {
+class MountKeeperUserUnitTest : public test::MountKeeperFixture {
 protected:
     void SetUp() override
     {
-        MountTest::SetUp();
+        MountKeeperFixture::SetUp();
         if (IsSkipped())
             return;
-        test::application();
         if (bus_.address().isEmpty())
             GTEST_SKIP() << "dbus-daemon is not installed or did not start";
-        home_.emplace("HOME", (temp_.path() / "home").string());
-        std::filesystem::create_directories(folder());
-        settings_.kelvanefs = fs::test::kKelvanefs;
         settings_.userBus = bus_.address().toStdString();
         settings_.wait = std::chrono::seconds(30);
     }
@@ -145,8 +138,7 @@ protected:
         }
         if (fs::test::isKelvanefsMountAt(folder()))
             fs::test::runProgram({"fusermount3", "-u", "-z", folder().string()});
-        home_.reset();
-        MountTest::TearDown();
+        MountKeeperFixture::TearDown();
     }
 
     // Serves the stand-in on its own thread (the keeper blocks on its answers).
@@ -175,8 +167,6 @@ protected:
     QThread thread_;
     FakeUnit unit_;
     std::unique_ptr<FakeManager> manager_;
-    MountKeeperSettings settings_;
-    std::optional<kelvane::test::ScopedEnvironment> home_;
 };
 
 TEST_F(MountKeeperUserUnitTest, TheUnitIsEnabledAndStartedAndLaterStoppedAndDisabled)

@@ -12,6 +12,7 @@
 #include "platform/AppSupport.h"
 #include "store/ModelContainer.h"
 #include "store/RegisteredItem.h"
+#include "support/CoreApplication.h"
 #include "support/DisplayRows.h"
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
@@ -32,15 +33,7 @@ namespace kelvane::operations::test {
 
 using kelvane::test::rowId;
 
-inline QCoreApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "operations_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    return *app;
-}
+inline QCoreApplication& application() { return kelvane::test::coreApplication(); }
 
 // Runs the event loop until `condition` holds; false when it still does not
 // after `timeout`.
@@ -94,21 +87,41 @@ inline std::shared_ptr<store::RegisteredItem> registerItem(store::ModelContext& 
     return registerItem(context, path, std::string(rawValue(kind)), includeSubfolders);
 }
 
-// A test home folder holding the store, and a window model over its main
-// context with a status cache of its own.
-class ModelFixture : public ::testing::Test {
+// A test home folder, made HOME and the XDG folders.
+class HomeFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
         application();
         dir_.useAsHome();
+    }
+
+    kelvane::test::TempDir dir_;
+};
+
+// A test home folder holding the store.
+class StoreFixture : public HomeFixture {
+protected:
+    void SetUp() override
+    {
+        HomeFixture::SetUp();
         container_ = openStore(dir_);
+    }
+
+    std::shared_ptr<store::ModelContainer> container_;
+};
+
+// The store, and a window model over its main context with a status cache of
+// its own.
+class ModelFixture : public StoreFixture {
+protected:
+    void SetUp() override
+    {
+        StoreFixture::SetUp();
         cache_ = std::make_unique<FileStatusCache>();
         model_ = std::make_unique<MainWindowModel>(*cache_, container_->mainContext());
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     std::unique_ptr<FileStatusCache> cache_;
     std::unique_ptr<MainWindowModel> model_;
 };

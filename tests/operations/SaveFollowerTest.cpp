@@ -10,15 +10,8 @@
 namespace kelvane::operations::test {
 namespace {
 
-class SaveFollowerTest : public ::testing::Test {
+class SaveFollowerTest : public StoreFixture {
 protected:
-    void SetUp() override
-    {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
-    }
-
     static void saveLog(store::ModelContext& context)
     {
         context.insert(std::make_shared<store::CompressionLog>(store::Uuid::random(), std::chrono::system_clock::now(),
@@ -34,9 +27,6 @@ protected:
         postToMainThread([&] { postToMainThread([&] { drained = true; }); });
         ASSERT_TRUE(waitUntil([&] { return drained; }));
     }
-
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
 };
 
 TEST_F(SaveFollowerTest, ABurstOfSavesFromAnyThreadRefetchesOnceOnTheMainThread)

@@ -16,13 +16,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SearchSheetModelTest : public ::testing::Test {
+class SearchSheetModelTest : public StoreFixture {
 protected:
     void SetUp() override
     {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
+        StoreFixture::SetUp();
         root_ = dir_.path() / "work";
         writeFile(root_ / "notes.txt", 3000);
         writeFile(root_ / "sub/data.json", 9000);
@@ -47,8 +45,6 @@ protected:
         return names;
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     fs::path root_;
     std::unique_ptr<SearchSheetModel> model_;
 };

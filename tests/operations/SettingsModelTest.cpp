@@ -17,12 +17,11 @@ namespace {
 namespace keys = platform::settings_keys;
 using Retention = SettingsModel::Retention;
 
-class SettingsModelTest : public ::testing::Test {
+class SettingsModelTest : public HomeFixture {
 protected:
     void SetUp() override
     {
-        application();
-        dir_.useAsHome();
+        HomeFixture::SetUp();
         settings_ = std::make_unique<platform::Settings>();
     }
 
@@ -31,7 +30,6 @@ protected:
         return [this](bool enabled, std::int64_t count) { reschedules_.emplace_back(enabled, count); };
     }
 
-    kelvane::test::TempDir dir_;
     std::unique_ptr<platform::Settings> settings_;
     std::vector<std::pair<bool, std::int64_t>> reschedules_;
 };

@@ -2,11 +2,10 @@
 #include "operations/windows/StorageStatusModel.h"
 
 #include "OperationsTestSupport.h"
+#include "support/ScriptedVolumeLister.h"
 
 #include <QSignalSpy>
 
-#include <condition_variable>
-#include <mutex>
 
 namespace kelvane::operations::test {
 namespace {
@@ -21,43 +20,6 @@ StorageVolume volume(const std::string& url, bool isRoot = false, std::int64_t a
     v.availableCapacity = available;
     return v;
 }
-
-// A listing that returns the list it is given once the test opens the gate.
-struct GatedLister {
-    struct State {
-        std::mutex mutex;
-        std::condition_variable opened;
-        bool open = false;
-        int calls = 0;
-        bool returned = false;
-        std::vector<StorageVolume> list;
-    };
-    std::shared_ptr<State> state = std::make_shared<State>();
-
-    volumes::VolumeLister lister() const
-    {
-        return [state = state] {
-            std::unique_lock lock(state->mutex);
-            ++state->calls;
-            state->opened.wait(lock, [&] { return state->open; });
-            state->returned = true;
-            return state->list;
-        };
-    }
-    void open(std::vector<StorageVolume> list)
-    {
-        const std::lock_guard lock(state->mutex);
-        state->list = std::move(list);
-        state->open = true;
-        state->opened.notify_all();
-    }
-    template <class F>
-    auto read(F f) const
-    {
-        const std::lock_guard lock(state->mutex);
-        return f(*state);
-    }
-};
 
 TEST(StorageStatusModelTest, KeepsTheSelectedVolumeElseTheRootElseTheFirst)
 {
@@ -86,30 +48,34 @@ TEST(StorageStatusModelTest, KeepsTheSelectedVolumeElseTheRootElseTheFirst)
 TEST(StorageStatusModelTest, RunsOneListingAtATimeAndDropsALateResult)
 {
     application();
-    GatedLister gated;
+    kelvane::test::ScriptedVolumeLister gated;
+    gated.setGate(false);
     auto model = std::make_unique<StorageStatusModel>(gated.lister());
     QSignalSpy finished(model.get(), &StorageStatusModel::refreshFinished);
     model->startRefresh();
-    ASSERT_TRUE(waitUntil([&] { return gated.read([](auto& s) { return s.calls; }) == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return gated.calls() == 1; }));
     EXPECT_TRUE(model->isLoading());
     model->startRefresh();  // one is running: no second
     QCoreApplication::processEvents();
-    EXPECT_EQ(gated.read([](auto& s) { return s.calls; }), 1);
+    EXPECT_EQ(gated.calls(), 1);
 
-    gated.open({volume("/", true)});
+    gated.push({volume("/", true)});
+    gated.setGate(true);
     ASSERT_TRUE(waitUntil([&] { return !model->isLoading(); }));
     EXPECT_EQ(finished.size(), 1);
     EXPECT_EQ(model->selection(), std::filesystem::path("/"));
 
     // A listing that hangs: the model goes away without waiting for it, and
     // what it hands back later reaches nobody.
-    GatedLister hung;
+    kelvane::test::ScriptedVolumeLister hung;
+    hung.setGate(false);
     model = std::make_unique<StorageStatusModel>(hung.lister());
     model->startRefresh();
-    ASSERT_TRUE(waitUntil([&] { return hung.read([](auto& s) { return s.calls; }) == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return hung.calls() == 1; }));
     model.reset();
-    hung.open({volume("/late", true)});
-    ASSERT_TRUE(waitUntil([&] { return hung.read([](auto& s) { return s.returned; }); }));
+    hung.push({volume("/late", true)});
+    hung.setGate(true);
+    ASSERT_TRUE(waitUntil([&] { return hung.finished() == 1; }));
     QCoreApplication::processEvents();
     QCoreApplication::processEvents();
 }

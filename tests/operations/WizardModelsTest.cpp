@@ -17,13 +17,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class WizardModelsTest : public ::testing::Test {
+class WizardModelsTest : public StoreFixture {
 protected:
     void SetUp() override
     {
-        application();
-        dir_.useAsHome();
-        container_ = openStore(dir_);
+        StoreFixture::SetUp();
         folder_ = dir_.path() / "Logs";
         preset_.id = "testlogs";
         preset_.title = "Test logs";
@@ -52,8 +50,6 @@ protected:
         return result;
     }
 
-    kelvane::test::TempDir dir_;
-    std::shared_ptr<store::ModelContainer> container_;
     fs::path folder_;
     WizardPreset preset_;
     std::vector<WizardSheetModel::DetailRegistration> outcomes_;

@@ -2,6 +2,7 @@
 #include "platform/qt/DesktopNotificationCenter.h"
 #include "platform/qt/FreedesktopNotificationDelivery.h"
 
+#include "support/CoreApplication.h"
 #include "support/EventLoopWait.h"
 #include "support/PrivateSessionBus.h"
 #include "support/TempDir.h"
@@ -19,21 +20,12 @@
 namespace kelvane::platform {
 namespace {
 
-QCoreApplication& application()
-{
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "platform_tests";
-        static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);  // lives to the end of the test process
-    }
-    return *QCoreApplication::instance();
-}
+using kelvane::test::coreApplication;
 
 // Runs the event loop until the condition holds or ten seconds have passed.
 bool waitFor(const std::function<bool()>& condition)
 {
-    application();
+    coreApplication();
     return kelvane::test::runEventsUntil(condition, std::chrono::seconds(10));
 }
 
@@ -164,7 +156,7 @@ TEST_F(NotificationCenterTest, ADamagedFileStartsOverAndAnUnwritableOneFailsTheA
 
 TEST_F(NotificationCenterTest, TheTimerDeliversWhenTheRequestFallsDue)
 {
-    application();
+    coreApplication();
     DesktopNotificationCenter center(file, delivery);  // real clock
     center.add(reminder(QStringLiteral("soon"), 0.3));
     center.startDeliveryTimer();
@@ -177,7 +169,7 @@ TEST_F(NotificationCenterTest, TheTimerDeliversWhenTheRequestFallsDue)
 
 TEST_F(NotificationCenterTest, ARequestFallingDueBetweenTheCheckAndTheWaitIsStillDelivered)
 {
-    application();
+    coreApplication();
     // Every reading of the clock is 400 ms later than the one before, so the
     // request (due 500 ms after it was added) falls due between a delivery
     // pass and the computing of the next wait unless both use one reading.
@@ -211,7 +203,7 @@ public slots:
 
 TEST(FreedesktopNotificationDeliveryTest, DeliversThroughTheDesktopServiceAndReportsItsAbsence)
 {
-    application();
+    coreApplication();
     test::PrivateSessionBus bus;
     if (bus.address().isEmpty())
         GTEST_SKIP() << "dbus-daemon is not installed";

@@ -4,6 +4,8 @@
 // Header-only: the QApplication of a widget test executable, on the offscreen
 // platform, so that windows are built and painted without any display.
 
+#include "support/CoreApplication.h"
+
 #include <QApplication>
 
 #include <cstdlib>
@@ -14,10 +16,7 @@ inline QApplication& widgetApplication()
 {
     static QApplication* app = [] {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "ui_tests";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        return new QApplication(testArguments().argc, testArguments().argv);
     }();
     return *app;
 }

@@ -3,6 +3,7 @@
 
 #include "engine/FileCompressionInfo.h"
 #include "operations/rows/RowId.h"
+#include "platform/CaseValue.h"
 #include "platform/KelvanefsMount.h"
 
 #include <filesystem>
@@ -15,9 +16,8 @@
 
 namespace kelvane::operations {
 
-// The last known state of one table row's file (FileStatusCache::Entry).
-class FileStatusEntry {
-public:
+// The cases of the last known state of one table row's file.
+struct FileStatusEntryCases {
     struct loaded {
         engine::FileCompressionInfo info;
         bool operator==(const loaded&) const = default;
@@ -39,15 +39,13 @@ public:
         bool operator==(const unserved&) const = default;
     };
     using Case = std::variant<loaded, error, notInspected, notFound, unserved>;
+};
 
-    FileStatusEntry() : value_(notInspected{}) {}
-    template <typename C>
-        requires std::is_constructible_v<Case, C>
-    FileStatusEntry(C value) : value_(std::move(value)) {}
-
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
+// The last known state of one table row's file (FileStatusCache::Entry).
+class FileStatusEntry : public platform::CaseValue<FileStatusEntryCases> {
+public:
+    using CaseValue::CaseValue;
+    FileStatusEntry() : CaseValue(notInspected{}) {}
 
     // The inspection result, when there is one (`loaded`, or `unserved`
     // where the file could be read).
@@ -60,9 +58,6 @@ public:
     }
 
     bool operator==(const FileStatusEntry&) const = default;
-
-private:
-    Case value_;
 };
 
 // The entries of the status cache, by row.

@@ -55,7 +55,6 @@
 #include <algorithm>
 
 #include <chrono>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -67,18 +66,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ui::MainColumn;
-
-using test::waitFor;
-
-void writeText(const fs::path& path, std::size_t size)
-{
-    fs::create_directories(path.parent_path());
-    std::string text;
-    for (std::size_t i = 0; text.size() < size; ++i)
-        text += "line " + std::to_string(i) + " of a text that compresses well\n";
-    text.resize(size);
-    std::ofstream(path, std::ios::binary) << text;
-}
 
 bool compressedOnDisk(const fs::path& path)
 {

@@ -68,6 +68,17 @@ std::vector<std::string> namesIn(const fs::path& folder)
     return names;
 }
 
+// The shown alert's detail lines into `lines`: the store's place first, then
+// what is wrong with it in the user's words, then the store's own for a report.
+void readDetails(const SeenAlert& seen, const fs::path& store, QStringList& lines)
+{
+    ASSERT_TRUE(seen.shown);
+    lines = seen.details.split(u'\n');
+    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
+    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
+    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+}
+
 TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
 {
     kelvane::test::widgetApplication();
@@ -87,15 +98,10 @@ TEST(StoreOpenFailureTest, TheWindowNamesTheStoreAndTheReasonAndTheFileIsKept)
     std::optional<KelvaneApp> app = startTheWindow(seen);
 
     EXPECT_FALSE(app.has_value());
-    ASSERT_TRUE(seen.shown);
+    QStringList lines;
+    ASSERT_NO_FATAL_FAILURE(readDetails(seen, store, lines));
     EXPECT_EQ(seen.text.toStdString(), "Kelvane のデータ（登録項目と履歴）を開けないため、起動できません。");
     EXPECT_TRUE(seen.plain);
-    const QStringList lines = seen.details.split(u'\n');
-    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
-    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    // What is wrong with the file in the user's words, then the store's own
-    // for a report.
-    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
     EXPECT_EQ(lines[1], QStringLiteral("理由: このファイルは Kelvane のデータではありません。"));
     EXPECT_TRUE(lines[2].startsWith(QStringLiteral("詳細: "))) << lines[2].toStdString();
     EXPECT_TRUE(lines[2].contains(QStringLiteral("is not a Kelvane store"))) << lines[2].toStdString();
@@ -128,9 +134,7 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
     HomeOnSmallDisk small;
     if (!small.disk.mounted())
         GTEST_SKIP() << small.disk.reason();
-    const fs::path& folder = small.folder;
-    kelvane::test::SmallFileSystem& disk = small.disk;
-    const fs::path store = folder / "store.sqlite";
+    const fs::path store = small.folder / "store.sqlite";
     {
         auto container = store::makeModelContainer(store);
         container->mainContext().insert(std::make_shared<store::CompressionLog>(
@@ -139,22 +143,19 @@ TEST(StoreOpenFailureTest, AFullDiskIsTheReasonTheWindowGivesAndNothingIsWritten
         container->mainContext().save();
     }
     const auto contents = kelvane::test::readRawFile(store);
-    ASSERT_EQ(disk.fill(), 0u);
-    const auto before = namesIn(folder);
+    ASSERT_EQ(small.disk.fill(), 0u);
+    const auto before = namesIn(small.folder);
 
     SeenAlert seen;
     std::optional<KelvaneApp> app = startTheWindow(seen);
 
     EXPECT_FALSE(app.has_value());
-    ASSERT_TRUE(seen.shown);
-    const QStringList lines = seen.details.split(u'\n');
-    ASSERT_GE(lines.size(), 2) << seen.details.toStdString();
-    EXPECT_EQ(lines[0].toStdString(), "場所: " + store.string());
-    ASSERT_GE(lines.size(), 3) << seen.details.toStdString();
+    QStringList lines;
+    ASSERT_NO_FATAL_FAILURE(readDetails(seen, store, lines));
     EXPECT_EQ(lines[1], QStringLiteral("理由: ディスクに空きがないため、データを書き込めません。"));
     EXPECT_TRUE(lines[2].contains(QStringLiteral("the disk is full"))) << lines[2].toStdString();
     EXPECT_EQ(kelvane::test::readRawFile(store), contents);
-    EXPECT_EQ(namesIn(folder), before);
+    EXPECT_EQ(namesIn(small.folder), before);
 }
 
 // All but full is not full: the window starts without a word.
@@ -163,10 +164,8 @@ TEST(StoreOpenFailureTest, ANearlyFullDiskStartsTheWindow)
     HomeOnSmallDisk small;
     if (!small.disk.mounted())
         GTEST_SKIP() << small.disk.reason();
-    const fs::path& folder = small.folder;
-    kelvane::test::SmallFileSystem& disk = small.disk;
-    store::makeModelContainer(folder / "store.sqlite");
-    disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
+    store::makeModelContainer(small.folder / "store.sqlite");
+    small.disk.fill(store::ModelContainer::writeHeadroom + (256 << 10));
 
     SeenAlert seen;
     std::optional<KelvaneApp> app = startTheWindow(seen);

@@ -27,19 +27,33 @@
 #include <QTest>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace kelvane::app::test {
 
-// Runs the event loop until `condition` holds, for a minute at most.
-inline bool waitFor(const std::function<bool()>& condition)
-{
-    return kelvane::test::runEventsUntil(condition, std::chrono::seconds(60));
-}
-
 class WindowScenesFixture : public ::testing::Test {
 protected:
+    // Runs the event loop until `condition` holds, for a minute at most.
+    static bool waitFor(const std::function<bool()>& condition)
+    {
+        return kelvane::test::runEventsUntil(condition, std::chrono::seconds(60));
+    }
+
+    // A text file of `size` bytes that compresses well, its folders made as needed.
+    static void writeText(const std::filesystem::path& path, std::size_t size)
+    {
+        std::filesystem::create_directories(path.parent_path());
+        std::string text;
+        for (std::size_t i = 0; text.size() < size; ++i)
+            text += "line " + std::to_string(i) + " of a text that compresses well\n";
+        text.resize(size);
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
     void SetUp() override
     {
         kelvane::test::widgetApplication();

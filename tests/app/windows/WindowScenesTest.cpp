@@ -51,7 +51,6 @@
 #include <QToolBar>
 
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 
@@ -61,14 +60,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using ui::MainColumn;
-
-using test::waitFor;
-
-void writeFile(const fs::path& path, std::size_t size)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << std::string(size, 'k');
-}
 
 class WindowScenesTest : public test::WindowScenesFixture {
 protected:
@@ -161,8 +152,8 @@ TEST_F(WindowScenesTest, WizardOpensFromItsButtonAndItsMenuItemOnceAtATime)
 TEST_F(WindowScenesTest, FilesRegisteredFromTheSearchSheetBecomeRowsAndCanBeAskedAbout)
 {
     const fs::path work = home_ / "作業";
-    writeFile(work / "notes.txt", 3000);
-    writeFile(work / "sub" / "data.json", 9000);
+    writeText(work / "notes.txt", 3000);
+    writeText(work / "sub" / "data.json", 9000);
     open();
     ASSERT_EQ(window().currentScreen(), window().startScreen());
 
@@ -256,7 +247,7 @@ TEST_F(WindowScenesTest, TheProgressSheetsHistoryButtonBringsUpTheOneHistoryWind
 {
     const fs::path folder = home_ / "Batch";
     for (int i = 0; i < 12; ++i)  // more files than a sheet that closes by itself
-        writeFile(folder / ("f" + std::to_string(i) + ".txt"), 40'000);
+        writeText(folder / ("f" + std::to_string(i) + ".txt"), 40'000);
     registerItem(folder, discovery::ItemKind::folder);
     open();
     ui::BulkRunControls& runs = window().bulkRuns();
@@ -317,7 +308,7 @@ TEST_F(WindowScenesTest, BothHelpItemsOpenAboutAsASheet)
 TEST_F(WindowScenesTest, TheRatioWordingChosenInTheSettingsReachesTheOpenWindowsCells)
 {
     const fs::path file = home_ / "packed.txt";
-    writeFile(file, 200'000);
+    writeText(file, 200'000);
     engine::FileCompressor{}.compressFile(file);
     registerItem(file, discovery::ItemKind::file);
     open();

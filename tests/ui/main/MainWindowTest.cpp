@@ -349,9 +349,7 @@ TEST_F(MainWindowFixture, CellsStoreTheInspectorsResultAsItIsAndLogFailures)
     // Mended on disk: the retry stores the plain state, not the record's.
     ASSERT_EQ(platform::chflags(broken, 0), 0);
     makeFile(broken);
-    window_->showStatusDetail(rows().row(rowNamed("broken.txt"))->id);
-    ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
-    QTest::mouseClick(buttonNamed(window_->popover(), "retry"), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(retryFromThePopover("broken.txt"));
     ASSERT_TRUE(waitFor([&] { return cellText("broken.txt", MainColumn::status) == "○ 未圧縮"; }))
         << cellText("broken.txt", MainColumn::status).toStdString();
 }
@@ -448,9 +446,7 @@ TEST_F(MainWindowFixture, AFileDeletedOnDiskShowsAsMissingAfterRefreshAll)
     window_->refreshAll();
     ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "⚠ 見つからない"; }));
     makeFile(file);
-    window_->showStatusDetail(rows().row(rowNamed("report.txt"))->id);
-    ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
-    QTest::mouseClick(buttonNamed(window_->popover(), "retry"), Qt::LeftButton);
+    ASSERT_NO_FATAL_FAILURE(retryFromThePopover("report.txt"));
     ASSERT_TRUE(waitFor([&] { return cellText("report.txt", MainColumn::status) == "○ 未圧縮"; }))
         << cellText("report.txt", MainColumn::status).toStdString();
     EXPECT_TRUE(!window_->popover() || !window_->popover()->isVisible());

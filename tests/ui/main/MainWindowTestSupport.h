@@ -23,6 +23,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QPushButton>
+#include <QTest>
 
 #include <chrono>
 #include <filesystem>
@@ -140,6 +141,15 @@ protected:
     static QPushButton* buttonNamed(QWidget* in, const char* objectName)
     {
         return in->findChild<QPushButton*>(QString::fromLatin1(objectName));
+    }
+
+    // The status popover of the row with this name, shown, and its retry
+    // button clicked; the row then waits for its new status.
+    void retryFromThePopover(const std::string& name)
+    {
+        window_->showStatusDetail(rows().row(rowNamed(name))->id);
+        ASSERT_TRUE(waitFor([&] { return window_->popover() && window_->popover()->isVisible(); }));
+        QTest::mouseClick(buttonNamed(window_->popover(), "retry"), Qt::LeftButton);
     }
 
     kelvane::test::TempDir home_;

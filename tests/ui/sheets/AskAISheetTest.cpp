@@ -47,6 +47,23 @@ protected:
     }
     static bool waiting(const AskAISheet* sheet) { return child(sheet, "progressRow")->isVisibleTo(sheet); }
 
+    // A sheet on file_ whose question reached `server` and whose answer
+    // shows `firstPart`, streamed; null (and a failure) when either did not come.
+    AskAISheet* openStreaming(FakeChatServer& server, const QString& firstPart)
+    {
+        AskAISheet* sheet = openSheet(modelFor(server), file_);
+        if (!waitUntil([&] { return server.requests.size() == 1; })) {
+            ADD_FAILURE() << "the question never reached the server";
+            return nullptr;
+        }
+        server.sendFragment(firstPart);
+        if (!waitUntil([&] { return answerText(sheet) == firstPart; })) {
+            ADD_FAILURE() << "the answer shows " << answerText(sheet).toStdString();
+            return nullptr;
+        }
+        return sheet;
+    }
+
     std::filesystem::path file_;
     std::unique_ptr<QWidget> window_;
 };
@@ -187,10 +204,8 @@ TEST_F(AskAISheetTest, AnswerStreamsInReplacingTheTextAndEnds)
 TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
 {
     FakeChatServer server;
-    AskAISheet* sheet = openSheet(modelFor(server), file_);
-    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendFragment("途中まで");
-    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "途中まで"; }));
+    AskAISheet* sheet = openStreaming(server, "途中まで");
+    ASSERT_NE(sheet, nullptr);
 
     QTest::mouseClick(button(sheet, "cancelButton"), Qt::LeftButton);
     EXPECT_EQ(sheet->model().phase().kind, Kind::done);
@@ -211,10 +226,8 @@ TEST_F(AskAISheetTest, CancelKeepsThePartialAnswerAndRetryAsksAfresh)
 TEST_F(AskAISheetTest, RetryDuringAStreamNeverMixesTwoAnswers)
 {
     FakeChatServer server;
-    AskAISheet* sheet = openSheet(modelFor(server), file_);
-    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendFragment("古い");
-    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "古い"; }));
+    AskAISheet* sheet = openStreaming(server, "古い");
+    ASSERT_NE(sheet, nullptr);
 
     sheet->model().retry();
     EXPECT_EQ(sheet->model().streamedAnswer(), "");
@@ -238,10 +251,8 @@ TEST_F(AskAISheetTest, RetryDuringAStreamNeverMixesTwoAnswers)
 TEST_F(AskAISheetTest, ClosingTheSheetDropsTheConnection)
 {
     FakeChatServer server;
-    AskAISheet* sheet = openSheet(modelFor(server), file_);
-    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendFragment("a");
-    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "a"; }));
+    AskAISheet* sheet = openStreaming(server, "a");
+    ASSERT_NE(sheet, nullptr);
 
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_FALSE(sheet->isVisible());
@@ -253,10 +264,8 @@ TEST_F(AskAISheetTest, ClosingTheSheetDropsTheConnection)
 TEST_F(AskAISheetTest, MinimisingAndRestoringLeavesTheAnswerStreaming)
 {
     FakeChatServer server;
-    AskAISheet* sheet = openSheet(modelFor(server), file_);
-    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
-    server.sendFragment("前半");
-    ASSERT_TRUE(waitUntil([&] { return answerText(sheet) == "前半"; }));
+    AskAISheet* sheet = openStreaming(server, "前半");
+    ASSERT_NE(sheet, nullptr);
 
     bool hidden = false;
     sheet->installEventFilter(new EventWatch(sheet, QEvent::Hide, hidden));

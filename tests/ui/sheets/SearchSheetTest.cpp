@@ -92,14 +92,6 @@ protected:
             result << sheet->resultsModel()->index(row, SearchResultsTableModel::name).data().toString();
         return result;
     }
-    void registerFile(const fs::path& file)
-    {
-        auto item = std::make_shared<store::RegisteredItem>(
-            store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(file), "file", false,
-            std::chrono::system_clock::now(), file.filename().string());
-        container_->mainContext().insert(item);
-        container_->mainContext().save();
-    }
     // The register button, which tells how many files are picked.
     static QAbstractButton* registerButton(SearchSheet* sheet, int picked)
     {
@@ -219,7 +211,7 @@ TEST_F(SearchSheetTest, SizeFieldsThatDoNotFitMeanNoLimit)
 
 TEST_F(SearchSheetTest, RegisteringCountsAndClosesTheSheet)
 {
-    registerFile(root_ / "notes.txt");
+    registerItem(root_ / "notes.txt", false);
     SearchSheet* sheet = openSheet();
     setField(sheet, "minSize", "0");
     choose(sheet, "extPreset", "テキスト系のみ");

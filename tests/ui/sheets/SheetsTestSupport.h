@@ -5,9 +5,12 @@
 // condition while the event loop runs, a home folder of the test's own with a
 // store in it, and finding widgets by object name or text.
 
+#include "discovery/SecurityScopedBookmark.h"
 #include "store/ModelContainer.h"
+#include "store/RegisteredItem.h"
 #include "support/EventLoopWait.h"
 #include "support/TempDir.h"
+#include "support/WidgetApplication.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +21,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -31,17 +35,7 @@ inline void PrintTo(const QString& text, std::ostream* out)
 
 namespace kelvane::ui::sheets::test {
 
-inline QApplication& application()
-{
-    static int argc = 1;
-    static char name[] = "ui_sheets_tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        return new QApplication(argc, argv);
-    }();
-    return *app;
-}
+inline QApplication& application() { return kelvane::test::widgetApplication(); }
 
 inline bool waitUntil(const std::function<bool()>& condition,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30))
@@ -108,6 +102,16 @@ protected:
         application();
         home_.useAsHome();
         container_ = store::ModelContainer::open({home_.path() / ".local/share/store.sqlite"});
+    }
+
+    // `path` registered in the store as a file, or as a folder with its subfolders.
+    void registerItem(const std::filesystem::path& path, bool isFolder)
+    {
+        auto item = std::make_shared<store::RegisteredItem>(
+            store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(path), isFolder ? "folder" : "file",
+            isFolder, std::chrono::system_clock::now(), path.filename().string());
+        container_->mainContext().insert(item);
+        container_->mainContext().save();
     }
 
     kelvane::test::TempDir home_;

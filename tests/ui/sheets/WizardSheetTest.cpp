@@ -64,6 +64,12 @@ protected:
                 return row;
         return nullptr;
     }
+    // The detail page of the preset `id`, as its inspect button opens it.
+    static WizardPresetDetailView* inspect(WizardSheet* sheet, const std::string& id)
+    {
+        QTest::mouseClick(button(row(sheet, id), "inspectButton"), Qt::LeftButton);
+        return sheet->detail();
+    }
     static QString sizeText(WizardPresetRow* row)
     {
         auto* label = child<QLabel>(row, "size");
@@ -81,14 +87,6 @@ protected:
         if (!symbol->isVisibleTo(sheet) || symbol->pixmap().isNull())
             return {};
         return symbol->property("symbol").toString();
-    }
-    void registerFolder(const fs::path& folder)
-    {
-        auto item = std::make_shared<store::RegisteredItem>(
-            store::Uuid::random(), discovery::SecurityScopedBookmark::createBookmark(folder), "folder", true,
-            std::chrono::system_clock::now(), folder.filename().string());
-        container_->mainContext().insert(item);
-        container_->mainContext().save();
     }
     // Waits for every worker (also one whose result no longer counts) and
     // delivers what they posted.
@@ -167,8 +165,8 @@ TEST_F(WizardSheetTest, RegisterAllTellsWhatHappened)
     fs::create_directories(logs());
     fs::create_directories(home_.path() / "Downloads");
     fs::create_directories(home_.path() / "Android/Sdk");
-    registerFolder(home_.path() / "Downloads");
-    registerFolder(home_.path() / "Android");
+    registerItem(home_.path() / "Downloads", true);
+    registerItem(home_.path() / "Android", true);
 
     WizardSheet* sheet = openSheet();
     QTest::mouseClick(button(row(sheet, "logs"), "registerAllButton"), Qt::LeftButton);
@@ -214,8 +212,7 @@ TEST_F(WizardSheetTest, DetailShowsAtMost200RowsAndRegistersFromThem)
     writeFile(logs() / "other.bin", 100000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "logs");
     ASSERT_NE(detail, nullptr);
     QAbstractItemModelTester tester(detail->candidatesModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && !detail->model().candidates().empty(); }));
@@ -258,8 +255,7 @@ TEST_F(WizardSheetTest, AgeLimitAndPresetsWithoutExtensions)
     writeFile(caches / "fresh.bin", 70000, std::chrono::hours(24 * 3));
     writeFile(caches / "picture.psd", 80000, std::chrono::hours(24 * 20));
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "caches"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "caches");
     EXPECT_TRUE(showsLabel(detail, "拡張子フィルタなし（配下すべてを対象）"));
     EXPECT_EQ(child<QCheckBox>(detail, "extensionFilter"), nullptr);
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning(); }));
@@ -287,8 +283,7 @@ TEST_F(WizardSheetTest, CandidatesThatMisleadAreShownAsTheyAreAndRegisteredAsThe
     writeFile(logs() / "two\nlines.log", 80000, old);
     writeFile(logs() / "bad\xfe.log", 70000, old);
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "logs");
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 3; }));
     auto* candidates = detail->candidatesModel();
     QStringList names;
@@ -314,8 +309,7 @@ TEST_F(WizardSheetTest, FailedRegistrationsAreNeverReportedAsSuccess)
     writeFile(logs() / "kept.log", 70000, old);
     writeFile(logs() / "gone.log", 80000, old);
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "logs");
     ASSERT_TRUE(waitUntil([&] { return !detail->model().isScanning() && detail->model().candidates().size() == 2; }));
     QTest::mouseClick(button(detail, "selectAllButton"), Qt::LeftButton);
     fs::remove(logs() / "gone.log");
@@ -335,8 +329,7 @@ TEST_F(WizardSheetTest, FolderGoneBeforeARescanEndsTheScanWithTheError)
     writeFile(logs() / "big.log", 70000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "logs");
     // The first scan may still be running when the folder goes.
     fs::remove_all(logs());
     QTest::mouseClick(child<QCheckBox>(detail, "extensionFilter"), Qt::LeftButton);
@@ -359,8 +352,7 @@ TEST_F(WizardSheetTest, ARestartDropsWhatTheOlderScanStillReports)
     writeFile(logs() / "other.bin", 70000, old);
 
     WizardSheet* sheet = openSheet();
-    QTest::mouseClick(button(row(sheet, "logs"), "inspectButton"), Qt::LeftButton);
-    WizardPresetDetailView* detail = sheet->detail();
+    WizardPresetDetailView* detail = inspect(sheet, "logs");
     // Restart at once, twice; only the last scan's matches may count.
     detail->model().startScan();
     QTest::mouseClick(child<QCheckBox>(detail, "extensionFilter"), Qt::LeftButton);

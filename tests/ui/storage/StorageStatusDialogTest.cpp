@@ -6,6 +6,7 @@
 #include "ui/storage/VolumeRowDelegate.h"
 
 #include "support/EventLoopWait.h"
+#include "support/ScriptedVolumeLister.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -23,10 +24,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
-#include <mutex>
 #include <sys/statvfs.h>
 
 namespace kelvane::ui {
@@ -36,56 +34,7 @@ using namespace std::chrono_literals;
 using test::makeVolume;
 using volumes::StorageVolume;
 
-// Hands out the scripted lists one per listing; a listing can be held until
-// the test opens the gate.
-struct ScriptedLister {
-    struct State {
-        std::mutex mutex;
-        std::condition_variable gateOpened;
-        bool gateOpen = true;
-        std::deque<std::vector<StorageVolume>> lists;
-        int calls = 0;
-        int finished = 0;
-    };
-    std::shared_ptr<State> state = std::make_shared<State>();
-
-    volumes::VolumeLister lister() const
-    {
-        return [state = state] {
-            std::unique_lock lock(state->mutex);
-            ++state->calls;
-            state->gateOpened.wait(lock, [&] { return state->gateOpen; });
-            std::vector<StorageVolume> list;
-            if (!state->lists.empty()) {
-                list = std::move(state->lists.front());
-                state->lists.pop_front();
-            }
-            ++state->finished;
-            return list;
-        };
-    }
-    void push(std::vector<StorageVolume> list)
-    {
-        const std::lock_guard lock(state->mutex);
-        state->lists.push_back(std::move(list));
-    }
-    void setGate(bool open)
-    {
-        const std::lock_guard lock(state->mutex);
-        state->gateOpen = open;
-        state->gateOpened.notify_all();
-    }
-    int calls() const
-    {
-        const std::lock_guard lock(state->mutex);
-        return state->calls;
-    }
-    int finished() const
-    {
-        const std::lock_guard lock(state->mutex);
-        return state->finished;
-    }
-};
+using ScriptedLister = kelvane::test::ScriptedVolumeLister;
 
 class StorageStatusDialogTest : public ::testing::Test {
 protected:

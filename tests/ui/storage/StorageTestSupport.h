@@ -4,6 +4,7 @@
 // One offscreen QApplication for the storage window tests, living in its own
 // HOME and XDG folders.
 
+#include "support/CoreApplication.h"
 #include "support/TempDir.h"
 #include "volumes/StorageVolume.h"
 
@@ -21,10 +22,7 @@ inline QApplication& storageTestApp()
     static QApplication* app = [] {
         home.useAsHome();
         qputenv("QT_QPA_PLATFORM", "offscreen");
-        static int argc = 1;
-        static char name[] = "ui_storage_tests";
-        static char* argv[] = {name, nullptr};
-        return new QApplication(argc, argv);
+        return new QApplication(testArguments().argc, testArguments().argv);
     }();
     return *app;
 }

@@ -4,6 +4,7 @@
 #include "WindowsTestSupport.h"
 #include "display/Formatters.h"
 #include "support/FakeShell.h"
+#include "support/HistoryCopyRecords.h"
 
 #include <algorithm>
 
@@ -157,11 +158,8 @@ TEST_F(LogScreenTest, EachFilterAndTheSearchNarrowTheRowsWhileTheFooterCountsEve
 
 TEST_F(LogScreenTest, CopyPutsTheShownOrSelectedRowsOnTheClipboardAsTabSeparatedText)
 {
-    const auto grown = addLog("/w/grown.bin", 100, 150, "compress", true, std::nullopt, 5);
-    const auto failed = addLog("/w/fail\ted.txt", 5000, 5000, "compress", false, "line one\nline two", 4);
-    const auto empty = addLog("/w/empty.txt", 0, 0, "compress", true, std::nullopt, 3);
-    const auto unpacked = addLog("/w/unpacked.txt", 300, 900, "decompress", true, std::nullopt, 2);
-    const auto silent = addLog("/w/silent.txt", 10, 10, "compress", false, std::nullopt, 1);
+    const auto [grown, failed, empty, unpacked, silent] =
+        kelvane::test::addHistoryCopyRecords([&](const auto&... record) { return addLog(record...); });
     auto screen = open();
     screen->setSortOrder(HistoryModel::executedAt, Qt::AscendingOrder);
 

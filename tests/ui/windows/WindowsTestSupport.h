@@ -9,6 +9,7 @@
 #include "store/ModelContainer.h"
 #include "store/Uuid.h"
 #include "support/EventLoopWait.h"
+#include "support/CoreApplication.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -41,12 +42,10 @@ namespace kelvane::ui::test {
 
 inline QApplication& application()
 {
-    static int argc = 1;
-    static char name[] = "ui_windows_tests";
-    static char* argv[] = {name, nullptr};
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app =
+        new QApplication(kelvane::test::testArguments().argc, kelvane::test::testArguments().argv);
     return *app;
 }
 
