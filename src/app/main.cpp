@@ -42,6 +42,8 @@ int main(int argc, char* argv[])
         writeToStandardError(KelvaneApp::noDisplayMessage);
         return 1;
     }
+    // A bulk run holds each file's replacement open until its group commits.
+    platform::raiseDescriptorLimit();
     const std::unique_ptr<QCoreApplication> application = KelvaneApp::makeApplication(mode, argc, argv);
     nameUnrecognised();
     QCoreApplication::setApplicationName(QStringLiteral("Kelvane"));

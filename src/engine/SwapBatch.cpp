@@ -9,14 +9,19 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 #include <utility>
 
 namespace kelvane::engine {
 
-// The thread that commits a batch's groups behind its filling thread.
+// The threads that commit a batch's groups behind its filling thread.
 class SwapBatch::Behind {
 public:
-    Behind() : thread_([this] { run(); }) {}
+    Behind()
+    {
+        for (std::size_t i = 0; i < kDepth; ++i)
+            threads_.emplace_back([this] { run(); });
+    }
 
     ~Behind()
     {
@@ -25,7 +30,8 @@ public:
             stopping_ = true;
         }
         changed_.notify_all();
-        thread_.join();
+        for (std::thread& thread : threads_)
+            thread.join();
     }
 
     // Hands `group` over; waits while `kDepth` groups are already handed
@@ -33,9 +39,9 @@ public:
     void hand(std::vector<Queued> group)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return handed_.size() < kDepth; });
+        changed_.wait(lock, [&] { return waiting_.size() + committing_ < kDepth; });
         const std::exception_ptr thrown = std::exchange(heard_, nullptr);
-        handed_.push_back(std::move(group));
+        waiting_.push_back(std::move(group));
         changed_.notify_all();
         lock.unlock();
         if (thrown)
@@ -46,7 +52,7 @@ public:
     void drain()
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return handed_.empty(); });
+        changed_.wait(lock, [&] { return waiting_.empty() && committing_ == 0; });
         if (heard_)
             std::rethrow_exception(std::exchange(heard_, nullptr));
     }
@@ -54,7 +60,7 @@ public:
     bool idle() const
     {
         const std::lock_guard lock(mutex_);
-        return handed_.empty();
+        return waiting_.empty() && committing_ == 0;
     }
 
 private:
@@ -62,12 +68,12 @@ private:
     {
         std::unique_lock lock(mutex_);
         for (;;) {
-            changed_.wait(lock, [&] { return !handed_.empty() || stopping_; });
-            if (handed_.empty())
+            changed_.wait(lock, [&] { return !waiting_.empty() || stopping_; });
+            if (waiting_.empty())
                 return;
-            // Committed in the order handed over; it stays in `handed_`
-            // (counted against the depth) until it is done.
-            std::vector<Queued> group = std::move(handed_.front());
+            std::vector<Queued> group = std::move(waiting_.front());
+            waiting_.pop_front();
+            ++committing_;
             lock.unlock();
             std::exception_ptr thrown;
             try {
@@ -78,20 +84,19 @@ private:
             lock.lock();
             if (thrown && !heard_)
                 heard_ = thrown;
-            handed_.pop_front();
+            --committing_;
             changed_.notify_all();
         }
     }
 
+    static constexpr std::size_t kDepth = behindDepth;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    // Two groups: one commits while the next waits, and the filling thread
-    // seldom waits for the disk.
-    static constexpr std::size_t kDepth = 2;
-    std::deque<std::vector<Queued>> handed_;  // the front one is committing
+    std::deque<std::vector<Queued>> waiting_;
+    std::size_t committing_ = 0;
     bool stopping_ = false;
     std::exception_ptr heard_;  // a `done` threw here: thrown again on the filling thread
-    std::thread thread_;  // last: starts once the rest is made
+    std::vector<std::thread> threads_;  // last: start once the rest is made
 };
 
 SwapBatch::SwapBatch(Limits limits, Committing committing)

@@ -29,14 +29,14 @@ namespace kelvane::engine {
 // `bytes` of files, or when its oldest swap has waited `age`. One thread
 // uses a batch at a time.
 //
-// A batch commits on the thread that fills it (`Committing::here`), or on a
-// thread of its own (`Committing::behind`) so that the filling thread goes on
-// preparing the next files while the disk flushes the last ones: on a file
-// system without a journal each flush is a synchronous write of the inode
-// and a flush of the disk's cache, and freeing a replaced file's blocks may
-// wait for the disk to discard them. Behind, one group commits while the
-// next fills: a group that is full waits for the one before it, so at most
-// two groups' files are held open.
+// A batch commits on the thread that fills it (`Committing::here`), or on
+// threads of its own (`Committing::behind`) so that the filling thread goes
+// on preparing the next files while the disk flushes the last ones: on a
+// file system without a journal each flush is a synchronous write of the
+// inode and a flush of the disk's cache, and freeing a replaced file's
+// blocks may wait for the disk to discard them. Behind, at most
+// `behindDepth` groups commit while the next fills, so their files are the
+// most held open.
 class SwapBatch {
 public:
     struct Limits {
@@ -45,6 +45,11 @@ public:
         std::chrono::milliseconds age{1000};
     };
     enum class Committing { here, behind };
+    // Behind, the groups handed over and not yet committed, each on a thread
+    // of its own: their flushes wait for the disk side by side, which it
+    // serves faster than one after another (figures in docs/performance.md).
+    // The filling thread waits for the disk only when it has filled one more.
+    static constexpr std::size_t behindDepth = 3;
 
     // What became of one swap: its result, or the failure its commit met.
     struct Outcome {

@@ -4,6 +4,7 @@
 #include "fs/MountGuard.h"
 #include "platform/FuseTools.h"
 #include "platform/KelvanefsMount.h"
+#include "platform/ProcessStart.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -93,19 +93,6 @@ int printStatus()
     return std::fputs(out.c_str(), stdout) < 0 ? 1 : 0;
 }
 
-// Every file open through the mount holds a descriptor here, a compressed
-// one two: with the usual soft limit of 1,024, a program that opens many
-// files through the mount would fail long before its own limit. The soft
-// limit goes up to the hard one, as far as the system allows.
-void raiseDescriptorLimit()
-{
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -141,7 +128,9 @@ int main(int argc, char* argv[])
         fail(*refusal);
         return 1;
     }
-    raiseDescriptorLimit();
+    // Every file open through the mount holds a descriptor here, a
+    // compressed one two.
+    platform::raiseDescriptorLimit();
     // The folder below the mount, reachable to us alone once it is covered.
     platform::UniqueFd below(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!below) {

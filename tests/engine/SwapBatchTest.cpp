@@ -115,51 +115,51 @@ TEST(SwapBatchTest, ABatchCommitsAtItsBoundsAndWhenItGoesAway)
     EXPECT_FALSE(isCompressed(files[0]));
 }
 
-// Behind its filling thread: the groups commit on another thread, the filler
-// goes on while one commits and one waits, waits for a third, and `commit`
-// returns only once every file is swapped in and heard of.
-TEST(SwapBatchTest, BehindItsThreadAGroupCommitsWhileTheNextIsMadeAndAThirdWaits)
+// Behind its filling thread: the groups commit on other threads, the filler
+// goes on while `behindDepth` groups commit, waits for the next one, and
+// `commit` returns only once every file is swapped in and heard of.
+TEST(SwapBatchTest, BehindItsThreadGroupsCommitWhileTheNextIsMadeAndOneMoreWaits)
 {
     test::TempDir dir;
-    std::vector<Path> files;
-    for (int i = 0; i < 7; ++i) {
+    constexpr std::size_t inFlight = SwapBatch::behindDepth;
+    std::vector<Path> files;  // groups of two, and one file after
+    for (std::size_t i = 0; i < 2 * inFlight + 3; ++i) {
         files.push_back(dir / ("h" + std::to_string(i) + ".txt"));
-        test::writeRawFile(files.back(), textBytes(20000 + 100 * i, 60 + i));
+        test::writeRawFile(files.back(), textBytes(20000 + 100 * i, 60 + static_cast<unsigned>(i)));
     }
     std::mutex mutex;
     std::map<Path, std::thread::id> heardOn;
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
-    const auto doneFor = [&](const Path& file) {
-        return [&, file](SwapBatch::Outcome outcome) {
-            ASSERT_TRUE(outcome.result) << file;
-            if (file == files[0])
-                released.wait();  // the first group's commit holds here
+    const auto doneFor = [&](std::size_t i) {
+        return [&, i](SwapBatch::Outcome outcome) {
+            ASSERT_TRUE(outcome.result) << files[i];
+            if (i < 2 * inFlight && i % 2 == 0)
+                released.wait();  // each group in flight holds its commit here
             const std::lock_guard lock(mutex);
-            heardOn[file] = std::this_thread::get_id();
+            heardOn[files[i]] = std::this_thread::get_id();
         };
     };
     const auto add = [&](SwapBatch& batch, std::size_t i) {
-        FileCompressor().compressFile(files[i], FileCompressor::streamingThreshold, batch, doneFor(files[i]));
+        FileCompressor().compressFile(files[i], FileCompressor::streamingThreshold, batch, doneFor(i));
     };
     {
         SwapBatch batch(SwapBatch::Limits{2, std::int64_t{1} << 40, std::chrono::hours(1)},
                         SwapBatch::Committing::behind);
-        // The first group is handed over and stays committing; the second
-        // waits behind it; neither holds the filler up.
-        for (std::size_t i = 0; i < 4; ++i)
+        // The groups in flight are handed over and stay committing; none of
+        // them holds the filler up.
+        for (std::size_t i = 0; i <= 2 * inFlight; ++i)
             add(batch, i);
-        add(batch, 4);
-        // The third group is full: handing it over waits for the first.
-        auto third = std::async(std::launch::async, [&] { add(batch, 5); });
-        EXPECT_EQ(third.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+        // One more group is full: handing it over waits for one of them.
+        auto oneMore = std::async(std::launch::async, [&] { add(batch, 2 * inFlight + 1); });
+        EXPECT_EQ(oneMore.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
         {
             const std::lock_guard lock(mutex);
             EXPECT_TRUE(heardOn.empty());
         }
         release.set_value();
-        third.get();
-        add(batch, 6);
+        oneMore.get();
+        add(batch, 2 * inFlight + 2);
         batch.commit();
         EXPECT_TRUE(batch.empty());
         const std::lock_guard lock(mutex);
