@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,7 +17,12 @@
 
 namespace kelvane::engine {
 
+namespace {
+struct Registry;
+}
+
 struct FolderTimeKeeper::Session {
+    Registry* registry = nullptr;
     std::filesystem::path folder;
     int watch = -1;
     timespec atime{};
@@ -28,8 +34,8 @@ struct FolderTimeKeeper::Session {
 
 namespace {
 
-// Every folder that a swap works in now, sharing one set of watches. All of
-// it under `mutex`.
+// Folders that swaps work in now, sharing one set of watches. All of it
+// under `mutex`.
 struct Registry {
     std::mutex mutex;
     std::optional<platform::FolderWatches> watches = platform::FolderWatches::open();
@@ -68,24 +74,35 @@ struct Registry {
     }
 };
 
-Registry& registry()
+// The folders are spread over a few registries by name, each with its own
+// lock and watches: the workers of a bulk run and their commits start and
+// end sessions for every file, and with one lock they queued behind each
+// other's system calls. A folder's name always leads to the same registry.
+// (A folder reached by two names may have a session in two registries; each
+// then sees the other's entries as another program's and leaves the time
+// alone, as one registry did.)
+constexpr std::size_t kRegistries = 8;
+
+Registry& registryOf(const std::filesystem::path& folder)
 {
-    static auto* const instance = new Registry;  // never destroyed: swaps may run until the process ends
-    return *instance;
+    // Never destroyed: swaps may run until the process ends.
+    static Registry* const instances = new Registry[kRegistries];
+    return instances[std::hash<std::string>{}(folder.native()) % kRegistries];
 }
 
 }  // namespace
 
 FolderTimeKeeper::FolderTimeKeeper(const std::filesystem::path& file)
 {
-    Registry& all = registry();
     const std::filesystem::path folder = folderOf(file);
+    Registry& all = registryOf(folder);
     const std::lock_guard lock(all.mutex);
     if (!all.watches)
         return;
     std::shared_ptr<Session>& slot = all.byFolder[folder.native()];
     if (!slot) {
         slot = std::make_shared<Session>();
+        slot->registry = &all;
         slot->folder = folder;
         // Watching first: a change between the status and the watch would
         // otherwise go unseen. "/." so that a folder reached through a link
@@ -113,7 +130,7 @@ void FolderTimeKeeper::release()
 {
     if (!session_)
         return;
-    Registry& all = registry();
+    Registry& all = *session_->registry;
     const std::lock_guard lock(all.mutex);
     if (--session_->holders == 0) {
         all.restore(*session_);
