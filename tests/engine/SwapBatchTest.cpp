@@ -34,14 +34,23 @@ std::optional<FileCompressionError::Kind> failureKind(const SwapBatch::Outcome& 
     }
 }
 
+// `count` text files named `prefix`0.txt, ...: file i holds
+// textBytes(size + step * i, seed + i).
+std::vector<Path> writeTextFiles(const test::TempDir& dir, const std::string& prefix, std::size_t count,
+                                 std::size_t size, std::size_t step, unsigned seed)
+{
+    std::vector<Path> files;
+    for (std::size_t i = 0; i < count; ++i) {
+        files.push_back(dir / (prefix + std::to_string(i) + ".txt"));
+        test::writeRawFile(files.back(), textBytes(size + step * i, seed + static_cast<unsigned>(i)));
+    }
+    return files;
+}
+
 TEST(SwapBatchTest, FilesAreSwappedInOnlyAtTheCommitAndAFileChangedMeanwhileIsLeftAlone)
 {
     test::TempDir dir;
-    std::vector<Path> files;
-    for (int i = 0; i < 5; ++i) {
-        files.push_back(dir / ("f" + std::to_string(i) + ".txt"));
-        test::writeRawFile(files.back(), textBytes(60000 + 1000 * i, i));
-    }
+    const std::vector<Path> files = writeTextFiles(dir, "f", 5, 60000, 1000, 0);
     const Bytes appended = textBytes(100, 99);
     Heard heard;
     {
@@ -88,11 +97,7 @@ TEST(SwapBatchTest, ABatchCommitsAtItsBoundsAndWhenItGoesAway)
 {
     test::TempDir dir;
     Heard heard;
-    std::vector<Path> files;
-    for (int i = 0; i < 7; ++i) {
-        files.push_back(dir / ("g" + std::to_string(i) + ".txt"));
-        test::writeRawFile(files.back(), textBytes(20000, 40 + i));
-    }
+    const std::vector<Path> files = writeTextFiles(dir, "g", 7, 20000, 0, 40);
     {
         SwapBatch batch(SwapBatch::Limits{3, std::int64_t{1} << 40, std::chrono::hours(1)});
         for (int i = 0; i < 7; ++i) {
@@ -122,11 +127,8 @@ TEST(SwapBatchTest, BehindItsThreadGroupsCommitWhileTheNextIsMadeAndOneMoreWaits
 {
     test::TempDir dir;
     constexpr std::size_t inFlight = SwapBatch::behindDepth;
-    std::vector<Path> files;  // groups of two, and one file after
-    for (std::size_t i = 0; i < 2 * inFlight + 3; ++i) {
-        files.push_back(dir / ("h" + std::to_string(i) + ".txt"));
-        test::writeRawFile(files.back(), textBytes(20000 + 100 * i, 60 + static_cast<unsigned>(i)));
-    }
+    // Groups of two, and one file after.
+    const std::vector<Path> files = writeTextFiles(dir, "h", 2 * inFlight + 3, 20000, 100, 60);
     std::mutex mutex;
     std::map<Path, std::thread::id> heardOn;
     std::promise<void> release;
@@ -180,11 +182,7 @@ TEST(SwapBatchTest, BehindItsThreadADoneThatThrowsReachesTheFillerAndTheOthersAr
 {
     test::TempDir dir;
     Heard heard;
-    std::vector<Path> files;
-    for (int i = 0; i < 3; ++i) {
-        files.push_back(dir / ("t" + std::to_string(i) + ".txt"));
-        test::writeRawFile(files.back(), textBytes(30000, 80 + i));
-    }
+    const std::vector<Path> files = writeTextFiles(dir, "t", 3, 30000, 0, 80);
     SwapBatch batch(SwapBatch::Limits{10, std::int64_t{1} << 40, std::chrono::hours(1)},
                     SwapBatch::Committing::behind);
     for (const Path& file : files) {
