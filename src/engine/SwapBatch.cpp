@@ -8,19 +8,27 @@
 #include <deque>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
-#include <vector>
 #include <utility>
+#include <vector>
 
 namespace kelvane::engine {
 
 // The threads that commit a batch's groups behind its filling thread.
 class SwapBatch::Behind {
 public:
+    // Throws std::system_error when not even one thread can be started.
     Behind()
     {
-        for (std::size_t i = 0; i < kDepth; ++i)
-            threads_.emplace_back([this] { run(); });
+        try {
+            while (threads_.size() < behindDepth)
+                threads_.emplace_back([this] { run(); });
+        } catch (const std::system_error&) {
+            // Fewer threads: the groups wait their turn among them.
+            if (threads_.empty())
+                throw;
+        }
     }
 
     ~Behind()
@@ -34,12 +42,12 @@ public:
             thread.join();
     }
 
-    // Hands `group` over; waits while `kDepth` groups are already handed
-    // over and not yet committed.
+    // Hands `group` over; waits while `behindDepth` groups are already
+    // handed over and not yet committed.
     void hand(std::vector<Queued> group)
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return waiting_.size() + committing_ < kDepth; });
+        changed_.wait(lock, [&] { return waiting_.size() + committing_ < behindDepth; });
         const std::exception_ptr thrown = std::exchange(heard_, nullptr);
         waiting_.push_back(std::move(group));
         changed_.notify_all();
@@ -89,19 +97,24 @@ private:
         }
     }
 
-    static constexpr std::size_t kDepth = behindDepth;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::vector<Queued>> waiting_;
     std::size_t committing_ = 0;
     bool stopping_ = false;
     std::exception_ptr heard_;  // a `done` threw here: thrown again on the filling thread
-    std::vector<std::thread> threads_;  // last: start once the rest is made
+    std::vector<std::thread> threads_;
 };
 
-SwapBatch::SwapBatch(Limits limits, Committing committing)
-    : limits_(limits), behind_(committing == Committing::behind ? std::make_unique<Behind>() : nullptr)
+SwapBatch::SwapBatch(Limits limits, Committing committing) : limits_(limits)
 {
+    if (committing == Committing::here)
+        return;
+    try {
+        behind_ = std::make_unique<Behind>();
+    } catch (const std::system_error&) {
+        // No thread to be had: the batch commits here, as slowly and as safely.
+    }
 }
 
 SwapBatch::~SwapBatch()
