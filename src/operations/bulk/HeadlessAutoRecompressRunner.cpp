@@ -122,8 +122,9 @@ int HeadlessAutoRecompressRunner::run()
     const auto cutoff = std::chrono::system_clock::now() - recentModificationWindow;
     const auto start = std::chrono::steady_clock::now();
     Tally tally;
-    // One file is encoded at a time; their commits are grouped.
-    engine::SwapBatch batch;
+    // One file is encoded at a time; their commits are grouped, and made
+    // while the next files are encoded.
+    engine::SwapBatch batch(engine::SwapBatch::Limits{}, engine::SwapBatch::Committing::behind);
 
     for (const auto& item : items) {
         const std::optional<RegisteredPath> resolved = servedPlace(*item, tally);
@@ -184,6 +185,7 @@ std::optional<RegisteredPath> HeadlessAutoRecompressRunner::servedPlace(const st
         Logger::cli().notice("registered item not found: %{private}s", place->path.string());
         return std::nullopt;
     }
+    const std::lock_guard lock(heard_);
     ++tally.failed;
     writeLine(err_, failureLine(place->path, refusal->text()));
     Logger::cli().error("not compressed, no kelvanefs mount serves %{private}s: %{public}s", place->path.string(),
@@ -210,12 +212,14 @@ void HeadlessAutoRecompressRunner::processFile(const std::filesystem::path& url,
     try {
         engine::FileCompressor{}.compressFile(url, engine::FileCompressor::streamingThreshold, batch,
                                               [this, url, &tally](engine::SwapBatch::Outcome outcome) {
+                                                  const std::lock_guard lock(heard_);
                                                   if (outcome.result)
                                                       countSuccess(*outcome.result, tally);
                                                   else
                                                       countFailure(url, outcome.failure, tally);
                                               });
     } catch (const std::exception&) {
+        const std::lock_guard lock(heard_);
         countFailure(url, std::current_exception(), tally);
     }
 }

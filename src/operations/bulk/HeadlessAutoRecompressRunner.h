@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace kelvane::store {
@@ -20,7 +21,8 @@ class RegisteredItem;
 namespace kelvane::operations {
 
 // The work behind --auto-recompress: every registered item compressed
-// without a window, one file after another on the calling (main) thread.
+// without a window, one file after another on the calling (main) thread,
+// their commits grouped and made behind it (engine::SwapBatch).
 // Files modified in the last 30 minutes may still be open in an editor,
 // which a flock cannot tell, so they are left alone. Reads the store through
 // a read-only context of its own and writes nothing to it.
@@ -69,6 +71,9 @@ private:
     void countFailure(const std::filesystem::path& url, const std::exception_ptr& failure, Tally& tally);
 
     std::shared_ptr<store::ModelContainer> container_;
+    // The tally and the failure lines: a file's end is heard on the thread
+    // that commits it.
+    std::mutex heard_;
     std::FILE* out_;
     std::FILE* err_;
     ServeItem serve_;
