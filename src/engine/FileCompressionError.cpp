@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/FileCompressionError.h"
 
+#include <array>
+#include <cstddef>
+
 namespace kelvane::engine {
 namespace {
 
@@ -36,25 +39,15 @@ const FileCompressionError::Path& FileCompressionError::url() const noexcept
 
 std::string_view caseName(FileCompressionError::Kind kind)
 {
-    using Kind = FileCompressionError::Kind;
-    switch (kind) {
-    case Kind::fileNotFound: return "fileNotFound";
-    case Kind::notARegularFile: return "notARegularFile";
-    case Kind::symbolicLink: return "symbolicLink";
-    case Kind::hardLinked: return "hardLinked";
-    case Kind::alreadyCompressed: return "alreadyCompressed";
-    case Kind::notCompressed: return "notCompressed";
-    case Kind::compressionDidNotReduceSize: return "compressionDidNotReduceSize";
-    case Kind::fileInUse: return "fileInUse";
-    case Kind::roundtripVerificationFailed: return "roundtripVerificationFailed";
-    case Kind::fileTooLargeForFormat: return "fileTooLargeForFormat";
-    case Kind::hasResourceFork: return "hasResourceFork";
-    case Kind::fileChangedDuringOperation: return "fileChangedDuringOperation";
-    case Kind::temporaryFileConflict: return "temporaryFileConflict";
-    case Kind::ioError: return "ioError";
-    case Kind::notServedByMount: return "notServedByMount";
-    }
-    return "?";
+    // In the order of Kind, which follows the cases (CaseKind.h).
+    static constexpr auto names = std::to_array<std::string_view>({
+        "fileNotFound", "notARegularFile", "symbolicLink", "hardLinked", "alreadyCompressed", "notCompressed",
+        "compressionDidNotReduceSize", "fileInUse", "roundtripVerificationFailed", "fileTooLargeForFormat",
+        "hasResourceFork", "fileChangedDuringOperation", "temporaryFileConflict", "ioError", "notServedByMount",
+    });
+    static_assert(names.size() == std::variant_size_v<FileCompressionError::Case>, "a name for every case");
+    const auto index = static_cast<std::size_t>(kind);
+    return index < names.size() ? names[index] : "?";
 }
 
 }  // namespace kelvane::engine

@@ -3,18 +3,16 @@
 
 #include "engine/CompressionType.h"
 #include "platform/CaseKind.h"
+#include "platform/CaseValue.h"
 
 #include <cstdint>
-#include <type_traits>
-#include <utility>
 #include <variant>
 
 namespace kelvane::engine {
 
-// A file's compression state as the inspector sees it.
-class FileCompressionStatus {
-public:
-    // The cases by name; each case names its own (CaseKind.h).
+// The cases of a file's compression state; each case names its own Kind
+// (CaseKind.h).
+struct FileCompressionStatusCases {
     enum class Kind { compressed, uncompressed, datalessCloud, incompressible };
 
     struct compressed {
@@ -36,22 +34,19 @@ public:
         bool operator==(const incompressible&) const = default;
     };
     using Case = std::variant<compressed, uncompressed, datalessCloud, incompressible>;
-    static_assert(platform::kindsFollowCases<Case, Kind>(), "Kind names the cases in their order");
+};
+static_assert(platform::kindsFollowCases<FileCompressionStatusCases::Case, FileCompressionStatusCases::Kind>(),
+              "Kind names the cases in their order");
 
-    FileCompressionStatus() : value_(uncompressed{}) {}
-    template <typename C>
-        requires std::is_constructible_v<Case, C>
-    FileCompressionStatus(C value) : value_(std::move(value)) {}
+// A file's compression state as the inspector sees it.
+class FileCompressionStatus : public platform::CaseValue<FileCompressionStatusCases> {
+public:
+    using CaseValue::CaseValue;
+    FileCompressionStatus() : CaseValue(uncompressed{}) {}
 
-    const Case& value() const noexcept { return value_; }
-    template <typename C>
-    const C* as() const noexcept { return std::get_if<C>(&value_); }
-    Kind kind() const noexcept { return platform::kindOf(value_); }
+    Kind kind() const noexcept { return platform::kindOf(value()); }
 
     bool operator==(const FileCompressionStatus&) const = default;
-
-private:
-    Case value_;
 };
 
 }  // namespace kelvane::engine

@@ -5,6 +5,7 @@
 
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using kelvane::discovery::CanonicalText;
@@ -12,14 +13,18 @@ using kelvane::discovery::CanonicalText;
 namespace {
 
 TEST(CanonicalTextTest, PrecomposedAndDecomposedSpellingsAreEqual) {
-    // Latin, Greek, Cyrillic, kana with dakuten, Hangul.
-    EXPECT_TRUE(CanonicalText::equal("caf\u00E9", "cafe\u0301"));
-    EXPECT_TRUE(CanonicalText::equal("\u1F00", "\u03B1\u0313"));
-    EXPECT_TRUE(CanonicalText::equal("\u0419", "\u0418\u0306"));
-    EXPECT_TRUE(CanonicalText::equal("\u30AC\u30A4\u30C9", "\u30AB\u3099\u30A4\u30C8\u3099"));
-    EXPECT_TRUE(CanonicalText::equal("\uD55C", "\u1112\u1161\u11AB"));
-    // Multi-level decomposition: U+1E69 is s + dot below + dot above.
-    EXPECT_TRUE(CanonicalText::equal("\u1E69", "s\u0323\u0307"));
+    const std::pair<std::string, std::string> spellings[] = {
+        // Latin, Greek, Cyrillic, kana with dakuten, Hangul.
+        {"caf\u00E9", "cafe\u0301"},
+        {"\u1F00", "\u03B1\u0313"},
+        {"\u0419", "\u0418\u0306"},
+        {"\u30AC\u30A4\u30C9", "\u30AB\u3099\u30A4\u30C8\u3099"},
+        {"\uD55C", "\u1112\u1161\u11AB"},
+        // Multi-level decomposition: U+1E69 is s + dot below + dot above.
+        {"\u1E69", "s\u0323\u0307"},
+    };
+    for (const auto& [precomposed, decomposed] : spellings)
+        EXPECT_TRUE(CanonicalText::equal(precomposed, decomposed)) << precomposed;
     EXPECT_EQ(CanonicalText::decomposed("\u00C5ngstr\u00F6m"), "A\u030Angstro\u0308m");
     // Outside the basic plane: the musical half note is a stem and a notehead.
     EXPECT_EQ(CanonicalText::decomposed("\U0001D15E"), "\U0001D157\U0001D165");

@@ -146,6 +146,7 @@ TEST_F(FileSystemSearcherTest, RootChecks) {
         FAIL() << "no error";
     } catch (const kd::FileSystemSearchError& e) {
         EXPECT_EQ(e, kd::FileSystemSearchError(kd::FileSystemSearchError::rootNotFound{missing}));
+        EXPECT_EQ(e.description(), "rootNotFound(\"" + missing.string() + "\")");
     }
     makeFile(temp.path() / "file.txt", 1);
     try {

@@ -66,6 +66,7 @@ TEST(FolderFileCounterTest, FailuresAndCancellation) {
         FAIL() << "no error";
     } catch (const kd::FolderFileCounterError& e) {
         EXPECT_EQ(e, kd::FolderFileCounterError(kd::FolderFileCounterError::notADirectory{temp.path() / "file"}));
+        EXPECT_EQ(e.description(), "notADirectory(\"" + (temp.path() / "file").string() + "\")");
     }
     std::stop_source stopped;
     stopped.request_stop();

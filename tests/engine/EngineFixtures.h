@@ -240,6 +240,22 @@ Error thrown(Call&& call)
     throw std::runtime_error("the expected failure was not thrown");
 }
 
+// Tests of what the unprivileged user 65534 meets (reportAsNobody): only
+// root can become that user, so they are skipped otherwise. Each has a
+// folder of its own, `folder_`.
+class AsNobodyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "needs root to act as another user";
+        std::filesystem::create_directory(folder_);
+    }
+
+    test::TempDir dir_;
+    const Path folder_ = dir_ / "folder";
+};
+
 // Little-endian field edits of headers and offset tables.
 inline void storeLE(Bytes& bytes, std::size_t offset, std::uint64_t value, int width)
 {

@@ -64,13 +64,9 @@ TEST(FileCompressionInspectorTest, UncompressedFilesByCandidacy)
     EXPECT_EQ(notFound.errorDescription(), "ファイルが見つかりません: " + missing.string());
 }
 
-TEST(FileCompressionInspectorTest, LstatRefusedIsAnIoError)
+TEST_F(AsNobodyTest, InspectorsRefusedLstatIsAnIoError)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to act as another user";
-    test::TempDir dir;
-    const Path locked = dir / "locked";
-    std::filesystem::create_directory(locked);
+    const Path& locked = folder_;
     test::writeRawFile(locked / "file", textBytes(5000, 5));
     std::filesystem::permissions(locked, std::filesystem::perms::none);
     // Only an unprivileged user is refused.

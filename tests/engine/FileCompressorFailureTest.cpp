@@ -25,47 +25,51 @@ Error failureOf(Call&& call)
     return thrown<Error>(call);
 }
 
+// Each case's own folder, and the compressor that refuses its files.
+class FileCompressorFailureTest : public ::testing::Test {
+protected:
+    test::TempDir dir_;
+    const FileCompressor compressor_{};
+};
 
-TEST(FileCompressorFailureTest, PreflightCasesInTheirOrder)
+TEST_F(FileCompressorFailureTest, PreflightCasesInTheirOrder)
 {
-    const FileCompressor compressor;
-    test::TempDir dir;
     const Bytes data = textBytes(50000, 1);
 
-    const Path missing = dir / "missing";
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(missing); }), Error(Error::fileNotFound{missing}));
-    EXPECT_EQ(failureOf([&] { compressor.decompressFile(missing); }), Error(Error::fileNotFound{missing}));
+    const Path missing = dir_ / "missing";
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(missing); }), Error(Error::fileNotFound{missing}));
+    EXPECT_EQ(failureOf([&] { compressor_.decompressFile(missing); }), Error(Error::fileNotFound{missing}));
 
-    const Path folder = dir / "folder";
+    const Path folder = dir_ / "folder";
     std::filesystem::create_directory(folder);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(folder); }), Error(Error::notARegularFile{folder}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(folder); }), Error(Error::notARegularFile{folder}));
 
-    const Path target = dir / "target";
+    const Path target = dir_ / "target";
     test::writeRawFile(target, data);
-    const Path link = dir / "link";
+    const Path link = dir_ / "link";
     std::filesystem::create_symlink(target, link);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(link); }), Error(Error::symbolicLink{link}));
-    EXPECT_EQ(failureOf([&] { compressor.decompressFile(link); }), Error(Error::symbolicLink{link}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(link); }), Error(Error::symbolicLink{link}));
+    EXPECT_EQ(failureOf([&] { compressor_.decompressFile(link); }), Error(Error::symbolicLink{link}));
     EXPECT_FALSE(isCompressed(target)) << "the link's target is never touched";
 
-    const Path plain = dir / "plain";
+    const Path plain = dir_ / "plain";
     test::writeRawFile(plain, data);
-    EXPECT_EQ(failureOf([&] { compressor.decompressFile(plain); }), Error(Error::notCompressed{plain}));
+    EXPECT_EQ(failureOf([&] { compressor_.decompressFile(plain); }), Error(Error::notCompressed{plain}));
 
-    compressor.compressFile(plain);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(plain); }), Error(Error::alreadyCompressed{plain}));
+    compressor_.compressFile(plain);
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(plain); }), Error(Error::alreadyCompressed{plain}));
     // A second link wins over the compressed flag.
-    const Path second = dir / "second-link";
+    const Path second = dir_ / "second-link";
     std::filesystem::create_hard_link(plain, second);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(plain); }), Error(Error::hardLinked{plain, 2}));
-    EXPECT_EQ(failureOf([&] { compressor.decompressFile(plain); }), Error(Error::hardLinked{plain, 2}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(plain); }), Error(Error::hardLinked{plain, 2}));
+    EXPECT_EQ(failureOf([&] { compressor_.decompressFile(plain); }), Error(Error::hardLinked{plain, 2}));
     EXPECT_EQ(readThroughLayer(plain), data);
 
     // A resource fork beside the data: refused; an empty one passes and is not copied.
-    const Path withFork = dir / "with-fork";
+    const Path withFork = dir_ / "with-fork";
     test::writeRawFile(withFork, data);
     setAttribute(withFork, platform::kResourceForkXattrName, {1, 2, 3});
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(withFork); }), Error(Error::hasResourceFork{withFork}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(withFork); }), Error(Error::hasResourceFork{withFork}));
     EXPECT_EQ(test::readRawFile(withFork), data);
 
     EXPECT_EQ(Error(Error::hardLinked{"/a/b", 2}).description(), "hardLinked(/a/b, nlink: 2)");
@@ -76,7 +80,7 @@ TEST(FileCompressorFailureTest, PreflightCasesInTheirOrder)
 
 // Each case is built once: its kind and the name in its text must both be
 // the case's own (a swap in any of the lists mislabels every failure).
-TEST(FileCompressorFailureTest, EveryCaseIsNamedByItsOwnKind)
+TEST_F(FileCompressorFailureTest, EveryCaseIsNamedByItsOwnKind)
 {
     const std::vector<std::string> names{
         "fileNotFound", "notARegularFile", "symbolicLink", "hardLinked", "alreadyCompressed",
@@ -96,61 +100,55 @@ TEST(FileCompressorFailureTest, EveryCaseIsNamedByItsOwnKind)
     }(std::make_index_sequence<std::variant_size_v<Error::Case>>{});
 }
 
-TEST(FileCompressorFailureTest, EmptyFileAndSizeLimit)
+TEST_F(FileCompressorFailureTest, EmptyFileAndSizeLimit)
 {
-    const FileCompressor compressor;
-    test::TempDir dir;
-    const Path empty = dir / "empty";
+    const Path empty = dir_ / "empty";
     test::writeRawFile(empty, {});
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(empty); }), Error(Error::compressionDidNotReduceSize{empty}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(empty); }), Error(Error::compressionDidNotReduceSize{empty}));
 
     // Sparse files: nothing is read before the size check fails.
-    const Path huge = dir / "huge";
+    const Path huge = dir_ / "huge";
     test::writeRawFile(huge, {});
     std::filesystem::resize_file(huge, std::uintmax_t{1} << 31);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(huge); }),
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(huge); }),
               Error(Error::fileTooLargeForFormat{huge, std::int64_t{1} << 31}));
 
     // One byte less passes the size check: the lock taken later is what stops it.
-    const Path largest = dir / "largest";
+    const Path largest = dir_ / "largest";
     test::writeRawFile(largest, {});
     std::filesystem::resize_file(largest, (std::uintmax_t{1} << 31) - 1);
     const int holder = ::open(largest.c_str(), O_RDONLY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX), 0);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(largest); }), Error(Error::fileInUse{largest}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(largest); }), Error(Error::fileInUse{largest}));
     ::close(holder);
 }
 
-TEST(FileCompressorFailureTest, FileLockedByAnotherHolder)
+TEST_F(FileCompressorFailureTest, FileLockedByAnotherHolder)
 {
-    const FileCompressor compressor;
-    test::TempDir dir;
-    const Path file = dir / "locked";
+    const Path file = dir_ / "locked";
     const Bytes data = textBytes(40000, 2);
     test::writeRawFile(file, data);
     const int holder = ::open(file.c_str(), O_RDONLY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_SH), 0);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::fileInUse{file}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::fileInUse{file}));
     EXPECT_EQ(test::readRawFile(file), data);
     EXPECT_FALSE(pathExists(temporaryOf(file)));
     ::close(holder);
 
-    compressor.compressFile(file);
+    compressor_.compressFile(file);
     const int second = ::open(file.c_str(), O_RDONLY);
     ASSERT_EQ(::flock(second, LOCK_EX), 0);
-    EXPECT_EQ(failureOf([&] { compressor.decompressFile(file); }), Error(Error::fileInUse{file}));
+    EXPECT_EQ(failureOf([&] { compressor_.decompressFile(file); }), Error(Error::fileInUse{file}));
     EXPECT_TRUE(isCompressed(file));
     ::close(second);
 }
 
-TEST(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
+TEST_F(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
 {
-    const FileCompressor compressor;
-    test::TempDir dir;
     const Bytes data = textBytes(300000, 3);
-    const Path file = dir / "changing";
+    const Path file = dir_ / "changing";
 
     struct Change {
         const char* name;
@@ -179,7 +177,7 @@ TEST(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
                     change.act();
                 }
             });
-            EXPECT_EQ(failureOf([&] { compressor.compressFile(file, change.threshold); }),
+            EXPECT_EQ(failureOf([&] { compressor_.compressFile(file, change.threshold); }),
                       Error(Error::fileChangedDuringOperation{file}));
         }
         EXPECT_TRUE(changed);
@@ -196,7 +194,7 @@ TEST(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
             if (step == "restore mode")
                 platform::chmod(file, 0600);
         });
-        compressor.compressFile(file);
+        compressor_.compressFile(file);
     }
     EXPECT_EQ(readThroughLayer(file), data);
 
@@ -206,18 +204,16 @@ TEST(FileCompressorFailureTest, ChangesDuringTheOperationAreCaught)
             if (step == "copy ACL")
                 platform::utimensat(file, timespec{5, 0}, timespec{6, 0});
         });
-        EXPECT_EQ(failureOf([&] { compressor.decompressFile(file); }), Error(Error::fileChangedDuringOperation{file}));
+        EXPECT_EQ(failureOf([&] { compressor_.decompressFile(file); }), Error(Error::fileChangedDuringOperation{file}));
     }
     EXPECT_TRUE(isCompressed(file));
     EXPECT_EQ(readThroughLayer(file), data);
     EXPECT_FALSE(pathExists(temporaryOf(file)));
 }
 
-TEST(FileCompressorFailureTest, SourceShrinkingWhileStreamedEndsEarly)
+TEST_F(FileCompressorFailureTest, SourceShrinkingWhileStreamedEndsEarly)
 {
-    const FileCompressor compressor;
-    test::TempDir dir;
-    const Path file = dir / "shrinking";
+    const Path file = dir_ / "shrinking";
     test::writeRawFile(file, textBytes(400000, 4));
     bool cut = false;
     ScopedStepObserver observer([&](std::string_view step) {
@@ -226,44 +222,42 @@ TEST(FileCompressorFailureTest, SourceShrinkingWhileStreamedEndsEarly)
             std::filesystem::resize_file(file, 100000);
         }
     });
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file, 1); }),
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file, 1); }),
               Error(Error::ioError{file, "unexpected EOF (got 34464, expected 65536)"}));
     EXPECT_FALSE(pathExists(temporaryOf(file)));
     EXPECT_FALSE(isCompressed(file));
 }
 
-TEST(FileCompressorFailureTest, TemporaryFileNameTaken)
+TEST_F(FileCompressorFailureTest, TemporaryFileNameTaken)
 {
-    test::TempDir dir;
-    dir.useAsHome();
-    const FileCompressor compressor;
+    dir_.useAsHome();
     const Bytes data = textBytes(30000, 5);
-    const Path file = dir / "report.txt";
-    const Path temporary = dir / "report.txt.kvtmp";
+    const Path file = dir_ / "report.txt";
+    const Path temporary = dir_ / "report.txt.kvtmp";
 
     // Someone else's file: left alone, the operation refused.
     test::writeRawFile(file, data);
     test::writeRawFile(temporary, {'m', 'i', 'n', 'e'});
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_EQ(test::readRawFile(temporary), (Bytes{'m', 'i', 'n', 'e'}));
     EXPECT_EQ(test::readRawFile(file), data);
     std::filesystem::remove(temporary);
 
     std::filesystem::create_directory(temporary);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_TRUE(std::filesystem::is_directory(temporary));
     std::filesystem::remove(temporary);
 
     // Someone else's compressed file: not even its stored form is touched.
     makeCompressedFile(temporary, DecmpfsHeader::encode(CompressionType::lzfseRsrc, 70000), textBytes(40000, 9));
     const Bytes storedFork = test::readRawFile(temporary);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_EQ(test::readRawFile(temporary), storedFork);
     EXPECT_TRUE(isCompressed(temporary));
     std::filesystem::remove(temporary);
 
     std::filesystem::create_symlink(file, temporary);
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_TRUE(std::filesystem::is_symlink(temporary));
     std::filesystem::remove(temporary);
 
@@ -273,9 +267,9 @@ TEST(FileCompressorFailureTest, TemporaryFileNameTaken)
         test::writeRawFile(temporary, {'o', 'l', 'd'});
         setAttribute(temporary, "com.orbwright.kelvane.kvtmp", marker);
         if (isCompressed(file))
-            compressor.decompressFile(file);
+            compressor_.decompressFile(file);
         else
-            compressor.compressFile(file);
+            compressor_.compressFile(file);
         EXPECT_FALSE(pathExists(temporary));
     }
     EXPECT_EQ(readThroughLayer(file), data);
@@ -287,11 +281,9 @@ TEST(FileCompressorFailureTest, TemporaryFileNameTaken)
     EXPECT_EQ(debrisLines, 2);
 }
 
-TEST(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
+TEST_F(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
 {
-    test::TempDir dir;
-    const FileCompressor compressor;
-    const Path file = dir / "file";
+    const Path file = dir_ / "file";
     const Path temporary = temporaryOf(file);
     test::writeRawFile(file, textBytes(30000, 6));
     test::writeRawFile(temporary, {});
@@ -301,7 +293,7 @@ TEST(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
         if (step == "unlink stale kvtmp")
             std::filesystem::create_directory(temporary);
     });
-    EXPECT_EQ(failureOf([&] { compressor.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
+    EXPECT_EQ(failureOf([&] { compressor_.compressFile(file); }), Error(Error::temporaryFileConflict{temporary}));
     EXPECT_TRUE(std::filesystem::is_directory(temporary));
     EXPECT_FALSE(isCompressed(file));
 }
@@ -309,12 +301,10 @@ TEST(FileCompressorFailureTest, LeftoverReappearingAfterTheUnlinkIsAConflict)
 // The temporary file's name taken over by someone else after we created it:
 // whatever now stands there is never renamed over the file, never followed and
 // never removed, and the file stays exactly as it was.
-TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamedOver)
+TEST_F(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamedOver)
 {
-    test::TempDir dir;
-    const FileCompressor compressor;
     const Bytes data = textBytes(300000, 12);
-    const Path victim = dir / "victim";
+    const Path victim = dir_ / "victim";
     const Bytes victimData = textBytes(5000, 13);
     const auto victimAttributes = [&] {
         std::vector<char> names(4096);
@@ -339,7 +329,7 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
             for (const std::string_view when : {"create kvtmp", "set flags", "fsync kvtmp"}) {
                 SCOPED_TRACE(std::string(road.name) + (asSymlink ? ", symlink" : ", foreign file") + " after " +
                              std::string(when));
-                const Path file = dir / "file";
+                const Path file = dir_ / "file";
                 const Path temporary = temporaryOf(file);
                 std::filesystem::remove(victim);
                 test::writeRawFile(victim, victimData);
@@ -349,7 +339,7 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
                 test::writeRawFile(file, data);
                 ASSERT_EQ(platform::chmod(file, 0604), 0);
                 if (road.decompress)
-                    compressor.compressFile(file);
+                    compressor_.compressFile(file);
                 const Bytes stored = test::readRawFile(file);
                 bool swapped = false;
                 {
@@ -357,7 +347,7 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
                         if (step != when || swapped)
                             return;
                         swapped = true;
-                        std::filesystem::rename(temporary, dir / "moved-away");
+                        std::filesystem::rename(temporary, dir_ / "moved-away");
                         if (asSymlink)
                             std::filesystem::create_symlink(victim, temporary);
                         else
@@ -365,9 +355,9 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
                     });
                     const Error error = failureOf([&] {
                         if (road.decompress)
-                            compressor.decompressFile(file, road.threshold);
+                            compressor_.decompressFile(file, road.threshold);
                         else
-                            compressor.compressFile(file, road.threshold);
+                            compressor_.compressFile(file, road.threshold);
                     });
                     if (when == "fsync kvtmp") {
                         EXPECT_EQ(error, Error(Error::temporaryFileConflict{temporary}));
@@ -389,7 +379,7 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
                 EXPECT_EQ(victimNow.mtime.tv_sec, 400);
                 EXPECT_EQ(victimAttributes(), attributesBefore);
                 std::filesystem::remove(temporary);
-                std::filesystem::remove(dir / "moved-away");
+                std::filesystem::remove(dir_ / "moved-away");
                 std::filesystem::remove(file);
             }
         }
@@ -399,16 +389,14 @@ TEST(FileCompressorFailureTest, TemporaryFileReplacedBeforeTheSwapIsNeverRenamed
 // Writes that fail part-way (a file-size limit here, a full disk in the field)
 // end every road with a failure; the file is left exactly as it was and no
 // temporary file remains.
-TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
+TEST_F(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
 {
-    test::TempDir dir;
-    const FileCompressor compressor;
     const Bytes data = noisyBytes(300000, 14);
-    const Path file = dir / "file";
-    const Path compressed = dir / "compressed";
+    const Path file = dir_ / "file";
+    const Path compressed = dir_ / "compressed";
     test::writeRawFile(file, data);
     test::writeRawFile(compressed, data);
-    compressor.compressFile(compressed);
+    compressor_.compressFile(compressed);
     const Bytes storedCompressed = test::readRawFile(compressed);
 
     struct rlimit previous {};
@@ -422,10 +410,10 @@ TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
         const Error error = failureOf(call);
         EXPECT_EQ(error.kind(), Error::Kind::ioError) << error.description();
     };
-    expectIoError([&] { compressor.compressFile(file); }, "compress in memory");
-    expectIoError([&] { compressor.compressFile(file, 1); }, "compress streaming");
-    expectIoError([&] { compressor.decompressFile(compressed); }, "decompress in memory");
-    expectIoError([&] { compressor.decompressFile(compressed, 1); }, "decompress streaming");
+    expectIoError([&] { compressor_.compressFile(file); }, "compress in memory");
+    expectIoError([&] { compressor_.compressFile(file, 1); }, "compress streaming");
+    expectIoError([&] { compressor_.decompressFile(compressed); }, "decompress in memory");
+    expectIoError([&] { compressor_.decompressFile(compressed, 1); }, "decompress streaming");
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -440,14 +428,12 @@ TEST(FileCompressorFailureTest, WritesFailingPartWayLeaveTheFileAsItWas)
 // The file swapped for a link to another file right after its snapshot: the
 // lock is never taken on the link's target and nothing of the target is read
 // into a temporary file.
-TEST(FileCompressorFailureTest, FileSwappedForALinkAfterTheSnapshotIsNeverFollowed)
+TEST_F(FileCompressorFailureTest, FileSwappedForALinkAfterTheSnapshotIsNeverFollowed)
 {
-    test::TempDir dir;
-    const FileCompressor compressor;
-    const Path secret = dir / "secret";
+    const Path secret = dir_ / "secret";
     const Bytes secretData = textBytes(40000, 15);
     test::writeRawFile(secret, secretData);
-    const Path file = dir / "file";
+    const Path file = dir_ / "file";
 
     for (const std::int64_t threshold : {FileCompressor::streamingThreshold, std::int64_t{1}}) {
         SCOPED_TRACE(threshold);
@@ -461,7 +447,7 @@ TEST(FileCompressorFailureTest, FileSwappedForALinkAfterTheSnapshotIsNeverFollow
                     std::filesystem::create_symlink(secret, file);
                 }
             });
-            EXPECT_EQ(failureOf([&] { compressor.compressFile(file, threshold); }),
+            EXPECT_EQ(failureOf([&] { compressor_.compressFile(file, threshold); }),
                       Error(Error::fileChangedDuringOperation{file}));
         }
         EXPECT_EQ(steps, std::vector<std::string>{"lstat"});

@@ -69,15 +69,10 @@ TEST(ReplacementStepsTest, NeverCopiedNamesAreExact)
 
 // An owner without privileges keeps the owner-settable flags and loses the
 // super-user ones rather than the operation; ownership stays theirs.
-TEST(ReplacementStepsTest, UnprivilegedOwnerKeepsOnlyOwnerFlags)
+TEST_F(AsNobodyTest, ReplacementByAnUnprivilegedOwnerKeepsOnlyOwnerFlags)
 {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to act as another user";
-    test::TempDir dir;
-    const Path folder = dir / "shared";
-    std::filesystem::create_directory(folder);
-    ASSERT_EQ(::chmod(folder.c_str(), 0777), 0);
-    const Path file = folder / "owned";
+    ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+    const Path file = folder_ / "owned";
     const Bytes data = textBytes(30000, 42);
     test::writeRawFile(file, data);
     ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);

@@ -7,6 +7,7 @@
 #include "operations/sheets/SearchSheetModel.h"
 #include "platform/qt/LanguageModel.h"
 #include "store/RegisteredItem.h"
+#include "support/SearchFolder.h"
 
 #include <fstream>
 #include <set>
@@ -21,11 +22,7 @@ protected:
     void SetUp() override
     {
         StoreFixture::SetUp();
-        root_ = dir_.path() / "work";
-        writeFile(root_ / "notes.txt", 3000);
-        writeFile(root_ / "sub/data.json", 9000);
-        writeFile(root_ / "sub/.hidden.txt", 20000);
-        writeFile(root_ / "image.png", 50000);
+        root_ = kelvane::test::writeSearchFolder(dir_.path() / "work");
         model_ = std::make_unique<SearchSheetModel>(container_->mainContext(), platform::LanguageModel::unavailableModel());
         model_->setRootURL(root_);
         model_->setMinSizeMB(QString());

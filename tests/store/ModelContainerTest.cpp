@@ -195,6 +195,17 @@ struct Refusal {
     StoreError::Code expected;
 };
 
+enum class Schema { none, current };
+
+// Writes an SQLite database: the current schema first where asked, then `sql`.
+std::function<void(const std::filesystem::path&)> database(Schema schema, std::string sql) {
+    return [schema, sql = std::move(sql)](const auto& path) {
+        RawDatabase db(path, true);
+        if (schema == Schema::current) db.execAll(SchemaV2::statements());
+        db.exec(sql);
+    };
+}
+
 TEST(ModelContainerTest, RefusesFilesThatAreNotStoresItKnowsAndLeavesThemByteForByte) {
     const std::vector<Refusal> cases = {
         {"garbage", [](const auto& path) {
@@ -203,29 +214,22 @@ TEST(ModelContainerTest, RefusesFilesThatAreNotStoresItKnowsAndLeavesThemByteFor
              writeRawFile(path, bytes);
          }, StoreError::Code::notAStore},
         {"short text", [](const auto& path) { writeRawFile(path, {'h', 'i', '\n'}); }, StoreError::Code::notAStore},
-        {"another program's database in WAL mode", [](const auto& path) {
-             RawDatabase db(path, true);
-             db.exec("PRAGMA journal_mode = WAL; CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('mine')");
-         }, StoreError::Code::notAStore},
-        {"newer version in the header", [](const auto& path) {
-             RawDatabase db(path, true);
-             db.execAll(SchemaV2::statements());
-             db.exec("UPDATE KelvaneMetadata SET value = '3.0.0'; PRAGMA user_version = 30000; PRAGMA journal_mode = WAL");
-         }, StoreError::Code::newerVersion},
-        {"newer version only in the version record, WAL mode", [](const auto& path) {
-             RawDatabase db(path, true);
-             db.execAll(SchemaV2::statements());
-             db.exec("UPDATE KelvaneMetadata SET value = '2.1.0'; PRAGMA journal_mode = WAL");
-         }, StoreError::Code::newerVersion},
-        {"our identity without a version record", [](const auto& path) {
-             RawDatabase db(path, true);
-             db.exec("PRAGMA application_id = 1263946830; CREATE TABLE t (x); PRAGMA journal_mode = WAL");
-         }, StoreError::Code::damaged},
-        {"current version with a table missing", [](const auto& path) {
-             RawDatabase db(path, true);
-             db.execAll(SchemaV2::statements());
-             db.exec("DROP TABLE IncompressibleFile");
-         }, StoreError::Code::damaged},
+        {"another program's database in WAL mode",
+         database(Schema::none,
+                  "PRAGMA journal_mode = WAL; CREATE TABLE notes (body TEXT); INSERT INTO notes VALUES ('mine')"),
+         StoreError::Code::notAStore},
+        {"newer version in the header",
+         database(Schema::current,
+                  "UPDATE KelvaneMetadata SET value = '3.0.0'; PRAGMA user_version = 30000; PRAGMA journal_mode = WAL"),
+         StoreError::Code::newerVersion},
+        {"newer version only in the version record, WAL mode",
+         database(Schema::current, "UPDATE KelvaneMetadata SET value = '2.1.0'; PRAGMA journal_mode = WAL"),
+         StoreError::Code::newerVersion},
+        {"our identity without a version record",
+         database(Schema::none, "PRAGMA application_id = 1263946830; CREATE TABLE t (x); PRAGMA journal_mode = WAL"),
+         StoreError::Code::damaged},
+        {"current version with a table missing", database(Schema::current, "DROP TABLE IncompressibleFile"),
+         StoreError::Code::damaged},
     };
     for (const auto& refusal : cases) {
         SCOPED_TRACE(refusal.name);

@@ -10,12 +10,34 @@
 
 #include <algorithm>
 #include <chrono>
+#include <set>
+#include <string>
+#include <utility>
 
 namespace kelvane::volumes {
 namespace {
 
 using MountFlag = StorageVolume::MountFlag;
 using test::VolumeFixture;
+
+using Facts = std::set<std::string>;
+
+// Where a volume sits, as the names of its facts that hold, so that one check
+// covers them all and a failure shows every one.
+Facts placement(const StorageVolume& v)
+{
+    const std::pair<bool StorageVolume::*, const char*> facts[] = {
+        {&StorageVolume::isRoot, "root"},           {&StorageVolume::isLocal, "local"},
+        {&StorageVolume::isInternal, "internal"},   {&StorageVolume::isRemovable, "removable"},
+        {&StorageVolume::isEjectable, "ejectable"}, {&StorageVolume::isEncrypted, "encrypted"},
+        {&StorageVolume::isReadOnly, "readOnly"},   {&StorageVolume::isAutomounted, "automounted"},
+    };
+    Facts names;
+    for (const auto& [fact, name] : facts)
+        if (v.*fact)
+            names.insert(name);
+    return names;
+}
 
 // A laptop: an encrypted root on NVMe, a USB stick, a read-only archive disk
 // with a btrfs subvolume, a hung NFS server and a tmpfs.
@@ -121,12 +143,7 @@ TEST_F(FixtureMachine, EncryptedRootOnNvme)
     EXPECT_EQ(root.mountSource, "/dev/mapper/luks-abc");
     EXPECT_EQ(root.mountFlags, (std::set<MountFlag>{MountFlag::noAtime, MountFlag::quota, MountFlag::local,
                                                      MountFlag::rootfs, MountFlag::journaled}));
-    EXPECT_TRUE(root.isRoot);
-    EXPECT_TRUE(root.isLocal);
-    EXPECT_TRUE(root.isEncrypted);
-    EXPECT_TRUE(root.isInternal);
-    EXPECT_FALSE(root.isRemovable);
-    EXPECT_FALSE(root.isEjectable);
+    EXPECT_EQ(placement(root), (Facts{"root", "local", "internal", "encrypted"}));
     EXPECT_EQ(root.totalCapacity, 1000 * 4096);
     EXPECT_EQ(root.availableCapacity, 300 * 4096);
     EXPECT_EQ(root.usedCapacity(), 700 * 4096);
@@ -164,10 +181,7 @@ TEST_F(FixtureMachine, RemovableUsbStick)
     EXPECT_EQ(stick.fileSystemType, "vfat");
     EXPECT_EQ(stick.mountFlags, (std::set<MountFlag>{MountFlag::synchronous, MountFlag::noExec, MountFlag::noSuid,
                                                       MountFlag::noDev, MountFlag::local}));
-    EXPECT_TRUE(stick.isRemovable);
-    EXPECT_TRUE(stick.isEjectable);
-    EXPECT_FALSE(stick.isInternal);
-    EXPECT_FALSE(stick.isEncrypted);
+    EXPECT_EQ(placement(stick), (Facts{"local", "removable", "ejectable"}));
     EXPECT_FALSE(stick.capabilities.supportsCompression);
     EXPECT_FALSE(stick.capabilities.supportsHardLinks);
     EXPECT_EQ(stick.maximumFileSize, 0xFFFFFFFFLL);  // FAT: 4 GiB - 1, not the 2 GiB pathconf suggests
@@ -183,7 +197,7 @@ TEST_F(FixtureMachine, RemovableUsbStick)
 TEST_F(FixtureMachine, ReadOnlyDiskAndBtrfsSubvolumeFoundBySource)
 {
     const StorageVolume& archive = volume("/srv/archive");
-    EXPECT_TRUE(archive.isReadOnly);
+    EXPECT_EQ(placement(archive), (Facts{"local", "internal", "readOnly"}));
     EXPECT_EQ(archive.mountFlags, (std::set<MountFlag>{MountFlag::readOnly, MountFlag::local, MountFlag::journaled}));
     EXPECT_TRUE(archive.capabilities.isJournaling);
     EXPECT_TRUE(archive.capabilities.supportsCloning);
@@ -199,7 +213,7 @@ TEST_F(FixtureMachine, ReadOnlyDiskAndBtrfsSubvolumeFoundBySource)
     ASSERT_TRUE(home.hardware);
     EXPECT_EQ(home.hardware->bsdName, "sda2");
     EXPECT_EQ(home.hardware->mediaSize, 200 * 512);
-    EXPECT_TRUE(home.isInternal);
+    EXPECT_EQ(placement(home), (Facts{"local", "internal"}));
     EXPECT_FALSE(home.mountFlags.count(MountFlag::journaled));
 
     // A virtual disk names its bus's vendor id, not a vendor; an ext4 without a
@@ -216,7 +230,7 @@ TEST_F(FixtureMachine, ReadOnlyDiskAndBtrfsSubvolumeFoundBySource)
 TEST_F(FixtureMachine, HungNetworkMountFallsBackToDefaultsWithoutSlowProbes)
 {
     const StorageVolume& nfs = volume("/mnt/nfs");
-    EXPECT_FALSE(nfs.isLocal);
+    EXPECT_EQ(placement(nfs), Facts{});
     EXPECT_EQ(nfs.fileSystemType, "nfs4");
     EXPECT_EQ(nfs.mountSource, "server:/x");
     EXPECT_FALSE(nfs.mountFlags.count(MountFlag::local));
@@ -241,8 +255,7 @@ TEST_F(FixtureMachine, VolumeWithoutBlockDevice)
 {
     const StorageVolume& tmp = volume("/tmp");
     EXPECT_FALSE(tmp.hardware);
-    EXPECT_FALSE(tmp.isInternal);
-    EXPECT_FALSE(tmp.isEncrypted);
+    EXPECT_EQ(placement(tmp), Facts{"local"});
     EXPECT_EQ(tmp.name, "tmp");
     EXPECT_EQ(tmp.maximumFileSize, INT64_MAX);  // the kernel's limit for tmpfs, not pathconf's 32 bits
     EXPECT_TRUE(tmp.capabilities.supportsCompression);

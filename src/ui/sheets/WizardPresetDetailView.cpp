@@ -157,11 +157,9 @@ QLayout* WizardPresetDetailView::buildAgeFilter()
 
 void WizardPresetDetailView::buildStatus(QVBoxLayout* outer)
 {
-    const BusyRow busy = busyRow({}, this, {12, 8, 12, 8}, 12);
-    progressRow_ = busy.row;
-    progress_ = busy.text;
-    progress_->setObjectName("scanProgress");
-    outer->addWidget(progressRow_);
+    scanning_ = busyRow({}, this, {12, 8, 12, 8}, 12);
+    scanning_.text->setObjectName("scanProgress");
+    outer->addWidget(scanning_.row);
 
     error_ = plainLabel({}, this);
     error_->setObjectName("scanError");
@@ -170,14 +168,11 @@ void WizardPresetDetailView::buildStatus(QVBoxLayout* outer)
     setTextColor(error_, kOrange);
     outer->addWidget(error_);
 
-    const EmptyState empty =
-        emptyState(this, QStringLiteral("tray"), 32, QStringLiteral("該当するファイルがありません"), 1, {}, false);
-    emptyState_ = empty.box;
-    emptyState_->layout()->setContentsMargins(12, 28, 12, 28);
-    emptyHint_ = empty.text;
-    emptyHint_->setObjectName("emptyHint");
-    emptyHint_->setAlignment(Qt::AlignHCenter);
-    outer->addWidget(emptyState_);
+    empty_ = emptyState(this, QStringLiteral("tray"), 32, QStringLiteral("該当するファイルがありません"), 1, {}, false);
+    empty_.box->layout()->setContentsMargins(12, 28, 12, 28);
+    empty_.text->setObjectName("emptyHint");
+    empty_.text->setAlignment(Qt::AlignHCenter);
+    outer->addWidget(empty_.box);
 }
 
 QTableView* WizardPresetDetailView::buildTable()
@@ -253,15 +248,15 @@ void WizardPresetDetailView::showScanState()
     stop_->setVisible(scanning);
     rescan_->setVisible(!scanning);
     rescan_->setEnabled(operations::WizardSheetModel::isPresent(model_->preset()));
-    progressRow_->setVisible(scanning);
-    progress_->setText(QStringLiteral("走査中: %1 件、候補 %2 件")
+    scanning_.row->setVisible(scanning);
+    scanning_.text->setText(QStringLiteral("走査中: %1 件、候補 %2 件")
                            .arg(model_->progress().scanned)
                            .arg(model_->progress().matched));
     const bool failed = !scanning && model_->scanError();
     error_->setVisible(failed);
     error_->setText(failed ? QStringLiteral("⚠ ") + *model_->scanError() : QString());
-    emptyState_->setVisible(!scanning && !failed && model_->candidates().empty());
-    emptyHint_->setText(model_->useExtensionFilter() && model_->hasPriorityExtensions()
+    empty_.box->setVisible(!scanning && !failed && model_->candidates().empty());
+    empty_.text->setText(model_->useExtensionFilter() && model_->hasPriorityExtensions()
                             ? QStringLiteral("拡張子フィルタを OFF にすると配下の他のファイルも候補に含められます。")
                             : QStringLiteral("64 KB 未満のファイルや既圧縮ファイルは除外されています。"));
 }

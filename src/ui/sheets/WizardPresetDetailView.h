@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "ui/sheets/SheetWidgets.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -61,11 +63,9 @@ private:
 
     QPushButton* stop_ = nullptr;
     QPushButton* rescan_ = nullptr;
-    QWidget* progressRow_ = nullptr;
-    QLabel* progress_ = nullptr;
+    BusyRow scanning_;
     QLabel* error_ = nullptr;
-    QWidget* emptyState_ = nullptr;
-    QLabel* emptyHint_ = nullptr;
+    EmptyState empty_;
     QTableView* table_ = nullptr;
     QLabel* counts_ = nullptr;
     QPushButton* selectAll_ = nullptr;

@@ -9,6 +9,7 @@
 #include "operations/sheets/SearchSheetModel.h"
 #include "platform/qt/LanguageModel.h"
 #include "store/RegisteredItem.h"
+#include "support/SearchFolder.h"
 #include "ui/common/TextStyles.h"
 #include "ui/sheets/SearchResultsTableModel.h"
 #include "ui/sheets/SearchSheet.h"
@@ -46,12 +47,8 @@ protected:
     void SetUp() override
     {
         HomeFixture::SetUp();
-        root_ = home_.path() / "work";
-        writeFile(root_ / "notes.txt", 3000);
-        writeFile(root_ / "sub/data.json", 9000);
+        root_ = kelvane::test::writeSearchFolder(home_.path() / "work");
         writeFile(root_ / "sub/deeper/readme.md", 5000);
-        writeFile(root_ / "sub/.secret.txt", 20000);
-        writeFile(root_ / "image.png", 50000);
         writeFile(root_ / "Makefile", 100);
     }
 

@@ -8,8 +8,11 @@
 #include <QLabel>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <gtest/gtest.h>
+
+#include <initializer_list>
 
 namespace kelvane::ui {
 namespace {
@@ -35,6 +38,15 @@ protected:
     {
         const auto* figure = view->findChild<QLabel*>(QStringLiteral("cell:") + label);
         return figure ? figure->text() : QStringLiteral("<none>");
+    }
+
+    // The figures of several cells at once, in the order asked.
+    static QStringList cells(const QWidget* view, std::initializer_list<const char*> labels)
+    {
+        QStringList texts;
+        for (const char* label : labels)
+            texts << cell(view, QString::fromLatin1(label));
+        return texts;
     }
 
     static QWidget* row(const QWidget* view, const QString& label)
@@ -66,17 +78,13 @@ TEST_F(VolumeDetailViewTest, CapacityFiguresAndTheColourOfTheUsage)
     v.totalCapacity = 0;
     v.availableCapacity = 0;
     auto view = show(v);
-    EXPECT_EQ(cell(view.get(), "used"), "0 B");
-    EXPECT_EQ(cell(view.get(), "available"), "0 B");
-    EXPECT_EQ(cell(view.get(), "total"), "0 B");
-    EXPECT_EQ(cell(view.get(), "usage"), "0%");
+    EXPECT_EQ(cells(view.get(), {"used", "available", "total", "usage"}), (QStringList{"0 B", "0 B", "0 B", "0%"}));
     EXPECT_EQ(textColor(view.get(), "usage"), storage_style::accent(view.get()));
 
     v.totalCapacity = 500;
     v.availableCapacity = 800;  // more available than total
     view = show(v);
-    EXPECT_EQ(cell(view.get(), "used"), "0 B");
-    EXPECT_EQ(cell(view.get(), "usage"), "0%");
+    EXPECT_EQ(cells(view.get(), {"used", "usage"}), (QStringList{"0 B", "0%"}));
 
     // Halves round away from zero.
     v.totalCapacity = 8;
@@ -105,15 +113,12 @@ TEST_F(VolumeDetailViewTest, SecondCapacityRowOnlyWhenImportantUsageDiffers)
     EXPECT_EQ(cell(view.get(), "blockSize"), "<none>");
     v.availableImportantUsage = v.availableCapacity;
     view = show(v);
-    EXPECT_EQ(cell(view.get(), "blockSize"), "<none>");
-    EXPECT_EQ(cell(view.get(), "resourceCount"), "<none>");
+    EXPECT_EQ(cells(view.get(), {"blockSize", "resourceCount"}), (QStringList{"<none>", "<none>"}));
 
     v.availableImportantUsage = 123;
     view = show(v);
-    EXPECT_EQ(cell(view.get(), "importantUsage"), "123 B");
-    EXPECT_EQ(cell(view.get(), "opportunisticUsage"), "<none>");
-    EXPECT_EQ(cell(view.get(), "blockSize"), "4096 B");
-    EXPECT_EQ(cell(view.get(), "resourceCount"), "12");
+    EXPECT_EQ(cells(view.get(), {"importantUsage", "opportunisticUsage", "blockSize", "resourceCount"}),
+              (QStringList{"123 B", "<none>", "4096 B", "12"}));
     // A missing cell moves the ones after it one column to the left.
     auto x = [&](const char* label) {
         const auto* figure = view->findChild<QLabel*>(QStringLiteral("cell:") + QString::fromLatin1(label));
