@@ -58,6 +58,8 @@ bool takeOptions(std::string_view list, CommandLine& line, std::string& error)
                 return false;
             }
             line.serve.readAheadThreads = number;
+        } else if (const auto file = value("request_times")) {
+            line.requestTimesFile = std::string(*file);
         } else if (option == "clone_fd") {
             line.cloneFd = true;
         } else {
@@ -149,6 +151,8 @@ Options:
   -o readahead_threads=N  threads decoding ahead of sequential reads (default 2)
   -o readahead_blocks=N   64 KiB blocks decoded ahead of a sequential read (default 8)
   -o clone_fd             open /dev/fuse once per thread
+  -o request_times=FILE   write how many requests of each kind were answered, and
+                          the time spent on them, to FILE when unmounted
   -o allow_other          let other users, root included, read through the mount
                           (needs user_allow_other in /etc/fuse.conf)
   Any other -o option is passed on to FUSE as a mount option.

@@ -43,6 +43,7 @@ struct CommandLine {
     // 1,122-1,187 with the library's loop, four readers lost 3-25%.
     unsigned threads = 8;
     bool cloneFd = false;
+    std::optional<std::string> requestTimesFile;  // written at the end when given
     ServeOptions serve;
     std::vector<std::string> mountOptions;  // passed on to the kernel mount
 

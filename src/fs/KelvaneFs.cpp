@@ -2,6 +2,7 @@
 #include "fs/KelvaneFs.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <memory>
 #include <optional>
@@ -407,43 +408,62 @@ void removexattr(fuse_req_t req, fuse_ino_t ino, const char* name)
     fuse_reply_err(req, view(req).removeAttribute(ino, name));
 }
 
-fuse_lowlevel_ops makeOperations()
+using Kind = RequestTimes::Kind;
+
+// `op` timed into the file system's request times. The file system is taken
+// before the call: the reply frees the request.
+template <Kind kind, auto op>
+struct Timed;
+template <Kind kind, class... Args, void (*op)(fuse_req_t, Args...)>
+struct Timed<kind, op> {
+    static void call(fuse_req_t req, Args... args)
+    {
+        RequestTimes* times = static_cast<KelvaneFs*>(fuse_req_userdata(req))->requestTimes();
+        const auto start = std::chrono::steady_clock::now();
+        op(req, args...);
+        times->add(kind, std::chrono::steady_clock::now() - start);
+    }
+};
+
+fuse_lowlevel_ops makeOperations(bool timed)
 {
     fuse_lowlevel_ops ops{};
     ops.init = init;
-    ops.lookup = lookup;
-    ops.forget = forget;
-    ops.forget_multi = forgetMulti;
-    ops.getattr = getattr;
-    ops.setattr = setattr;
-    ops.readlink = readlink;
-    ops.mknod = mknod;
-    ops.mkdir = mkdir;
-    ops.symlink = symlink;
-    ops.link = link;
-    ops.unlink = unlink;
-    ops.rmdir = rmdir;
-    ops.rename = rename;
-    ops.open = open;
-    ops.create = create;
-    ops.read = read;
-    ops.write = write;
-    ops.flush = flush;
-    ops.release = release;
-    ops.fsync = fsync;
-    ops.fallocate = fallocate;
-    ops.flock = flock;
-    ops.opendir = opendir;
-    ops.readdir = readdir;
-    ops.readdirplus = readdirplus;
-    ops.releasedir = releasedir;
-    ops.fsyncdir = fsyncdir;
-    ops.statfs = statfs;
-    ops.access = access;
-    ops.getxattr = getxattr;
-    ops.listxattr = listxattr;
-    ops.setxattr = setxattr;
-    ops.removexattr = removexattr;
+#define KELVANEFS_OP(name, function, kind) ops.name = timed ? Timed<Kind::kind, function>::call : function
+    KELVANEFS_OP(lookup, lookup, lookup);
+    KELVANEFS_OP(forget, forget, forget);
+    KELVANEFS_OP(forget_multi, forgetMulti, forget);
+    KELVANEFS_OP(getattr, getattr, getattr);
+    KELVANEFS_OP(setattr, setattr, setattr);
+    KELVANEFS_OP(readlink, readlink, readlink);
+    KELVANEFS_OP(mknod, mknod, mknod);
+    KELVANEFS_OP(mkdir, mkdir, mkdir);
+    KELVANEFS_OP(symlink, symlink, symlink);
+    KELVANEFS_OP(link, link, link);
+    KELVANEFS_OP(unlink, unlink, unlink);
+    KELVANEFS_OP(rmdir, rmdir, rmdir);
+    KELVANEFS_OP(rename, rename, rename);
+    KELVANEFS_OP(open, open, open);
+    KELVANEFS_OP(create, create, create);
+    KELVANEFS_OP(read, read, read);
+    KELVANEFS_OP(write, write, write);
+    KELVANEFS_OP(flush, flush, flush);
+    KELVANEFS_OP(release, release, release);
+    KELVANEFS_OP(fsync, fsync, fsync);
+    KELVANEFS_OP(fallocate, fallocate, fallocate);
+    KELVANEFS_OP(flock, flock, flock);
+    KELVANEFS_OP(opendir, opendir, opendir);
+    KELVANEFS_OP(readdir, readdir, readdir);
+    KELVANEFS_OP(readdirplus, readdirplus, readdirplus);
+    KELVANEFS_OP(releasedir, releasedir, releasedir);
+    KELVANEFS_OP(fsyncdir, fsyncdir, fsyncdir);
+    KELVANEFS_OP(statfs, statfs, statfs);
+    KELVANEFS_OP(access, access, access);
+    KELVANEFS_OP(getxattr, getxattr, getxattr);
+    KELVANEFS_OP(listxattr, listxattr, listxattr);
+    KELVANEFS_OP(setxattr, setxattr, setxattr);
+    KELVANEFS_OP(removexattr, removexattr, removexattr);
+#undef KELVANEFS_OP
     return ops;
 }
 
@@ -451,10 +471,11 @@ fuse_lowlevel_ops makeOperations()
 
 KelvaneFs::KelvaneFs(platform::UniqueFd folder, const ServeOptions& options) : view_(std::move(folder), options) {}
 
-const fuse_lowlevel_ops& KelvaneFs::operations()
+const fuse_lowlevel_ops& KelvaneFs::operations() const
 {
-    static const fuse_lowlevel_ops ops = makeOperations();
-    return ops;
+    static const fuse_lowlevel_ops plain = makeOperations(false);
+    static const fuse_lowlevel_ops timed = makeOperations(true);
+    return requestTimes_ ? timed : plain;
 }
 
 }  // namespace kelvane::fs

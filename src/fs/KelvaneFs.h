@@ -5,7 +5,10 @@
 #include <fuse_lowlevel.h>
 
 #include "fs/FolderView.h"
+#include "fs/RequestTimes.h"
 #include "platform/UniqueFd.h"
+
+#include <memory>
 
 namespace kelvane::fs {
 
@@ -15,7 +18,8 @@ class KelvaneFs {
 public:
     KelvaneFs(platform::UniqueFd folder, const ServeOptions& options);
 
-    static const fuse_lowlevel_ops& operations();
+    // Timed into requestTimes() when the file system keeps them.
+    const fuse_lowlevel_ops& operations() const;
 
     int folderFd() const { return view_.folderFd(); }
     FolderView& view() { return view_; }
@@ -26,8 +30,13 @@ public:
     void setFoldersOpenUnasked(bool can) { foldersOpenUnasked_ = can; }
     bool foldersOpenUnasked() const { return foldersOpenUnasked_; }
 
+    // Starts keeping the request times (before the session is made).
+    void keepRequestTimes() { requestTimes_ = std::make_unique<RequestTimes>(); }
+    RequestTimes* requestTimes() const { return requestTimes_.get(); }
+
 private:
     FolderView view_;
+    std::unique_ptr<RequestTimes> requestTimes_;
     fuse_session* session_ = nullptr;
     bool foldersOpenUnasked_ = false;
 };

@@ -93,6 +93,15 @@ int printStatus()
     return std::fputs(out.c_str(), stdout) < 0 ? 1 : 0;
 }
 
+void writeRequestTimes(const std::filesystem::path& file, const fs::RequestTimes& times)
+{
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    if (!out || std::fputs(times.table().c_str(), out) < 0)
+        fail(file.string() + ": " + std::strerror(errno));
+    if (out)
+        std::fclose(out);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -138,6 +147,12 @@ int main(int argc, char* argv[])
         return 1;
     }
     fs::KelvaneFs fileSystem(std::move(below), line->serve);
+    // Absolute: the daemon leaves its working folder when it goes into the background.
+    std::optional<std::filesystem::path> timesFile;
+    if (line->requestTimesFile) {
+        timesFile = std::filesystem::absolute(*line->requestTimesFile);
+        fileSystem.keepRequestTimes();
+    }
 
     std::string options = "subtype=kelvanefs,fsname=" + escapedOption(folder.string());
     for (const std::string& option : line->mountOptions)
@@ -150,7 +165,7 @@ int main(int argc, char* argv[])
         pointers.push_back(argument.data());
     fuse_args args = FUSE_ARGS_INIT(static_cast<int>(pointers.size()), pointers.data());
 
-    fuse_session* session = fuse_session_new(&args, &fs::KelvaneFs::operations(), sizeof(fuse_lowlevel_ops), &fileSystem);
+    fuse_session* session = fuse_session_new(&args, &fileSystem.operations(), sizeof(fuse_lowlevel_ops), &fileSystem);
     if (!session)
         return 1;  // libfuse said why
     fileSystem.setSession(session);
@@ -184,5 +199,7 @@ int main(int argc, char* argv[])
     fileSystem.view().stopWatching();  // it tells the session of changes
     fuse_session_destroy(session);
     fuse_opt_free_args(&args);
+    if (timesFile)
+        writeRequestTimes(*timesFile, *fileSystem.requestTimes());
     return status;
 }
