@@ -95,6 +95,45 @@ std::vector<std::string> helpOptions(const std::string& help)
     return out;
 }
 
+// The count a line "KIND  N requests ..." of a request times file gives, or -1.
+long long requestsOf(const std::string& table, const std::string& kind)
+{
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string name, unit;
+        long long count = -1;
+        if (words >> name >> count >> unit && name == kind && unit == "requests")
+            return count;
+    }
+    return -1;
+}
+
+TEST_F(KelvanefsCommandTest, RequestTimesCountEachKindAnsweredAndAreWrittenWhenUnmounted)
+{
+    kelvane::test::writeRawFile(at("plain.txt"), Bytes{'o', 'k'});
+    const Path times = temp_.path() / "times.txt";
+    std::string output;
+    ASSERT_EQ(runProgram({kKelvanefs.string(), "-o", "request_times=" + times.string(), folder().string()}, &output), 0)
+        << output;
+    char value[8];
+    for (int i = 0; i < 5; ++i)
+        EXPECT_LT(::getxattr(at("plain.txt").c_str(), "user.absent", value, sizeof value), 0);
+    EXPECT_EQ(readAll(at("plain.txt")), (Bytes{'o', 'k'}));
+    ASSERT_EQ(runProgram({"fusermount3", "-u", folder().string()}, &output), 0) << output;
+
+    std::string table;
+    ASSERT_TRUE(waitFor([&] {
+        table.clear();
+        std::getline(std::ifstream(times), table, '\0');
+        return table.find("\nall ") != std::string::npos || table.starts_with("all ");
+    })) << "no request times written to " << times;
+    EXPECT_EQ(requestsOf(table, "GETXATTR"), 5) << table;
+    EXPECT_EQ(requestsOf(table, "OPEN"), 1) << table;
+    EXPECT_EQ(requestsOf(table, "WRITE"), -1) << table;  // none asked, none listed
+    EXPECT_GE(requestsOf(table, "all"), 7) << table;
+}
+
 TEST(KelvanefsManualTest, TheManualPageDocumentsEveryOptionTheHelpLists)
 {
     std::string help;
