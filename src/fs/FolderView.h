@@ -203,7 +203,7 @@ private:
         return decompressionLocks_[(dev * 31 + ino) % decompressionLocks_.size()];
     }
     int openHandle(Id id, const std::string& relative, int flags, mode_t mode, std::unique_ptr<OpenFile>& out,
-                   OpenAnswer& answer);
+                   OpenAnswer& answer, bool trustProbe = true);
     int checkDecodes(OpenFile& file, const platform::FileStat& view, const std::string& relative);
     void readDecoded(OpenFile& file, std::size_t size, off_t offset, ReadAnswer& answer);
     std::vector<ListedEntry> readEntries(OpenFolder& folder, std::size_t room, const EntrySize& sizeOf, int& error);

@@ -13,7 +13,31 @@ namespace kelvane::fs {
 
 bool opensForWriting(int flags) { return (flags & O_ACCMODE) != O_RDONLY || (flags & O_TRUNC); }
 
-platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view)
+namespace {
+
+// What the file open on `fd` is: from the probe kept for its inode and
+// change time while it holds (times, links and owner fresh, as the
+// attributes are served), else with its records read.
+int viewOf(int fd, const NodeTable::Probe* known, platform::FileStat& view)
+{
+    if (!known)
+        return platform::fstat(fd, view);
+    platform::FileStat raw;
+    if (platform::fstat(fd, raw, false) != 0)
+        return -1;
+    if (!known->holdsFor(raw))
+        return platform::fstat(fd, view);
+    view = raw;
+    view.flags = known->view.flags;
+    if (known->decoded)
+        view.size = known->view.size;
+    return 0;
+}
+
+}  // namespace
+
+platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view,
+                             const NodeTable::Probe* known)
 {
     const bool writing = opensForWriting(flags);
     const bool truncating = (flags & O_TRUNC) != 0;
@@ -23,7 +47,7 @@ platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode
     if (truncating && (flags & O_ACCMODE) == O_RDONLY)
         flags = (flags & ~O_ACCMODE) | O_RDWR;
     platform::UniqueFd fd(::openat(folderFd, relative, flags, mode));
-    if (!fd || platform::fstat(fd.get(), view) != 0)
+    if (!fd || viewOf(fd.get(), known, view) != 0)
         return {};
     if (!S_ISREG(view.mode))
         return fd;  // O_TRUNC means nothing for the others

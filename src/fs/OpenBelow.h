@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "fs/NodeTable.h"
 #include "platform/FileStat.h"
 #include "platform/UniqueFd.h"
 
@@ -23,8 +24,13 @@ bool opensForWriting(int flags);
 // fails with EIO and the file stays as it is. O_TRUNC is applied for that
 // reason only once the file is known to be plain.
 //
+// The probe `known` kept for the name, when given and still holding for the
+// inode opened, spares reading its records again (one call instead of three
+// or more at every open of a file the kernel already knows).
+//
 // Returns the descriptor, or an empty one with errno set.
-platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view);
+platform::UniqueFd openBelow(int folderFd, const char* relative, int flags, mode_t mode, platform::FileStat& view,
+                             const NodeTable::Probe* known = nullptr);
 
 // Cuts the plain file at `relative` below `folderFd` to `size`, as
 // truncate(2) would; a compressed one fails with EIO, untouched. Returns 0

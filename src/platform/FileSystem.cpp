@@ -558,7 +558,16 @@ int lstatAt(int directoryFd, std::string_view name, const std::filesystem::path&
     const std::string entry(name);
     return statOf(Ref::ofEntry(directoryFd, entry.c_str(), path.c_str()), out);
 }
-int fstat(int fd, FileStat& out) { return statOf(Ref::ofFd(fd), out); }
+int fstat(int fd, FileStat& out, bool withRecords)
+{
+    if (withRecords)
+        return statOf(Ref::ofFd(fd), out);
+    struct statx sx {};
+    if (inode::rawStatx(Ref::ofFd(fd), sx) != 0)
+        return -1;
+    fillFromStatx(sx, out);
+    return 0;
+}
 
 int forkStillRecorded(int fd)
 {

@@ -74,8 +74,8 @@ std::filesystem::path resourceForkPath(const std::filesystem::path& path);
 
 // Never follows a symbolic link. 0 or -1 (errno).
 int lstat(const std::filesystem::path& path, FileStat& out);
-// The same facts for an open descriptor.
-int fstat(int fd, FileStat& out);
+// The same facts for an open descriptor; `withRecords` false as for lstatBelow.
+int fstat(int fd, FileStat& out, bool withRecords = true);
 // Whether the data stream of the compressed file open on `fd` still is the
 // fork recorded for it: 1; 0 when another program wrote over the fork in
 // place, keeping its length (its SHA-256 no longer matches the record; the
