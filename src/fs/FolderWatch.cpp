@@ -114,6 +114,57 @@ bool FolderWatch::watch(Id id, const std::string& relative)
     return true;
 }
 
+bool FolderWatch::expect(Id folder, const std::string& name, Echo echo)
+{
+    std::lock_guard lock(mutex_);
+    if (!inotify_ || !watches_.contains(folder))
+        return false;
+    ++expected_[{folder, name, echo}];
+    return true;
+}
+
+void FolderWatch::unexpect(Id folder, const std::string& name, Echo echo)
+{
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = expected_.find({folder, name, echo});
+        if (found != expected_.end()) {
+            if (--found->second == 0)
+                expected_.erase(found);
+            return;
+        }
+    }
+    sink_(Change::names, folder, name);
+}
+
+// Whether the names event `mask` of `name` in `folder` is the echo of a
+// change the mount made; called with the lock held. A name that goes ends
+// whatever creation of it was still expected: a creation that found the
+// file there made no event, and the next one of that name, after this,
+// is another's.
+bool FolderWatch::echoOfExpected(Id folder, const std::string& name, std::uint32_t mask)
+{
+    const auto take = [&](Echo echo) {
+        const auto found = expected_.find({folder, name, echo});
+        if (found == expected_.end())
+            return false;
+        if (--found->second == 0)
+            expected_.erase(found);
+        return true;
+    };
+    if (mask & (IN_DELETE | IN_MOVED_FROM))
+        expected_.erase({folder, name, Echo::created});
+    if (mask & IN_CREATE)
+        return take(Echo::created);
+    if (mask & IN_DELETE)
+        return take(Echo::removed);
+    if (mask & IN_MOVED_FROM)
+        return take(Echo::movedFrom);
+    if (mask & IN_MOVED_TO)
+        return take(Echo::movedTo);
+    return false;
+}
+
 void FolderWatch::run(const std::stop_token& stop)
 {
     alignas(inotify_event) char buffer[64 * 1024];
@@ -137,10 +188,15 @@ void FolderWatch::dispatch(const char* events, std::size_t length)
         at += sizeof(inotify_event) + event->len;
         if (event->mask & IN_Q_OVERFLOW) {
             serveLog("too many changes below at once: the kernel forgets what it kept");
+            {
+                std::lock_guard lock(mutex_);
+                expected_.clear();  // their events may be among the lost
+            }
             sink_(Change::everything, 0, {});
             continue;
         }
         Id folder = 0;
+        const std::string name = event->len ? std::string(event->name) : std::string();
         {
             std::lock_guard lock(mutex_);
             const auto found = nodes_.find(event->wd);
@@ -150,10 +206,12 @@ void FolderWatch::dispatch(const char* events, std::size_t length)
             if (event->mask & IN_IGNORED) {
                 watches_.erase(folder);
                 nodes_.erase(found);
+                std::erase_if(expected_, [&](const auto& entry) { return std::get<0>(entry.first) == folder; });
                 continue;
             }
+            if ((event->mask & kNameChanges) && echoOfExpected(folder, name, event->mask))
+                continue;
         }
-        const std::string name = event->len ? std::string(event->name) : std::string();
         if ((event->mask & kNameChanges) || ((event->mask & IN_ATTRIB) && hasTemporaryForm(name)))
             sink_(Change::names, folder, name);
         else if (event->mask & (IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF))

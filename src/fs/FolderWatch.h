@@ -5,10 +5,13 @@
 #include "platform/UniqueFd.h"
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 
 namespace kelvane::fs {
@@ -46,9 +49,24 @@ public:
     // kernel keep what it learns for long.
     bool complete() const { return complete_.load(std::memory_order_acquire); }
 
+    // The name changes the mount makes itself: the kernel drops what they
+    // change when it has the reply, so their echo is not told again.
+    enum class Echo : std::uint32_t { created, removed, movedFrom, movedTo };
+    // Before the mount makes `echo` of `name` in the watched folder
+    // `folder`: the first such event is not told. An event of another
+    // program taken for it is covered by the reply, which comes after it.
+    // False when the folder is not watched.
+    bool expect(Id folder, const std::string& name, Echo echo);
+    // After that change failed: an event taken for it was another's, and is
+    // told now.
+    void unexpect(Id folder, const std::string& name, Echo echo);
+
 private:
+    using Expected = std::tuple<Id, std::string, Echo>;
+
     void run(const std::stop_token& stop);
     void dispatch(const char* events, std::size_t length);
+    bool echoOfExpected(Id folder, const std::string& name, std::uint32_t mask);
 
     int folderFd_;
     platform::UniqueFd inotify_;
@@ -57,6 +75,7 @@ private:
     std::mutex mutex_;
     std::unordered_map<int, Id> nodes_;  // by watch descriptor
     std::unordered_map<Id, int> watches_;
+    std::map<Expected, unsigned> expected_;  // how many of each are to come
     std::atomic<bool> complete_{false};
     std::jthread thread_;
 };

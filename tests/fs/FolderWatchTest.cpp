@@ -2,7 +2,8 @@
 // The watch below the mount: each kind of change reaches the sink as the
 // change of a name (listing) or of attributes, against the folder's node,
 // for the served folder and for folders watched later; a renamed-over name
-// counts as a name change.
+// counts as a name change. The mount's own name changes are not echoed, and
+// nothing expected for them ever swallows another program's change.
 
 #include "fs/FolderWatch.h"
 
@@ -52,13 +53,23 @@ protected:
         return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return heard_.contains(wanted); });
     }
 
+    // How many times `wanted` was told: the events come in order, so once
+    // a later change of `marker` is heard every earlier one was told.
+    std::size_t toldBefore(const Heard& wanted, const std::string& marker)
+    {
+        std::ofstream(at(marker)) << "marker";
+        EXPECT_TRUE(heard({Change::names, NodeTable::rootId, marker}));
+        std::lock_guard lock(mutex_);
+        return heard_.count(wanted);
+    }
+
     std::filesystem::path at(const std::string& name) const { return dir_.path() / name; }
 
     kelvane::test::TempDir dir_;
     platform::UniqueFd folder_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::set<Heard> heard_;
+    std::multiset<Heard> heard_;  // each event told once per telling
 };
 
 TEST_F(FolderWatchTest, EveryKindOfChangeReachesTheSinkForItsFolder)
@@ -91,6 +102,51 @@ TEST_F(FolderWatchTest, EveryKindOfChangeReachesTheSinkForItsFolder)
     EXPECT_TRUE(heard({Change::names, subNode, "c.txt.kvtmp"}));
     ASSERT_EQ(::unlink(at("sub/b.txt").c_str()), 0);
     EXPECT_TRUE(heard({Change::names, subNode, "b.txt"}));
+    watch.stop();
+}
+
+TEST_F(FolderWatchTest, TheMountsOwnNameChangesAreNotEchoedAndLeftoversSwallowNothing)
+{
+    using Echo = FolderWatch::Echo;
+    constexpr NodeTable::Id root = NodeTable::rootId;
+    FolderWatch watch(folder_.get());
+    start(watch);
+    constexpr NodeTable::Id subNode = 7;
+    ASSERT_TRUE(watch.watch(subNode, "sub"));
+    EXPECT_FALSE(watch.expect(8, "x", Echo::created));  // not a watched folder
+
+    // Made by the mount: created, renamed into another folder, removed.
+    ASSERT_TRUE(watch.expect(root, "made", Echo::created));
+    std::ofstream(at("made")) << "one";
+    ASSERT_TRUE(watch.expect(root, "made", Echo::movedFrom));
+    ASSERT_TRUE(watch.expect(subNode, "moved", Echo::movedTo));
+    ASSERT_EQ(::rename(at("made").c_str(), at("sub/moved").c_str()), 0);
+    ASSERT_TRUE(watch.expect(subNode, "moved", Echo::removed));
+    ASSERT_EQ(::unlink(at("sub/moved").c_str()), 0);
+    EXPECT_EQ(toldBefore({Change::names, root, "made"}, "marker1"), 0u);
+    EXPECT_EQ(toldBefore({Change::names, subNode, "moved"}, "marker2"), 0u);
+
+    // A creation that found the file there made no event: the next
+    // creation of that name, after it went, is another program's.
+    std::ofstream(at("there")) << "old";
+    ASSERT_EQ(toldBefore({Change::names, root, "there"}, "marker3"), 1u);
+    ASSERT_TRUE(watch.expect(root, "there", Echo::created));
+    ::close(::open(at("there").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+    ASSERT_EQ(::unlink(at("there").c_str()), 0);
+    std::ofstream(at("there")) << "new";
+    EXPECT_EQ(toldBefore({Change::names, root, "there"}, "marker4"), 3u);  // its deletion and its creation
+
+    // A change that failed: the event taken for it was another's, told now.
+    ASSERT_TRUE(watch.expect(root, "raced", Echo::created));
+    std::ofstream(at("raced")) << "another program's";
+    ASSERT_EQ(toldBefore({Change::names, root, "raced"}, "marker5"), 0u);
+    watch.unexpect(root, "raced", Echo::created);
+    EXPECT_TRUE(heard({Change::names, root, "raced"}));
+    // Unused, an expectation is simply given back.
+    ASSERT_TRUE(watch.expect(root, "unused", Echo::created));
+    watch.unexpect(root, "unused", Echo::created);
+    std::ofstream(at("unused")) << "another program's";
+    EXPECT_EQ(toldBefore({Change::names, root, "unused"}, "marker6"), 1u);
     watch.stop();
 }
 
