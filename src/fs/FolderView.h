@@ -114,7 +114,7 @@ public:
     int folderFd() const { return folder_.get(); }
     // Tells `sink` of every change below from now on, and lets the kernel
     // keep names, attributes and listings for long meanwhile.
-    bool startWatching(FolderWatch::Sink sink) { return watch_.start(std::move(sink)); }
+    bool startWatching(FolderWatch::Sink sink);
     void stopWatching() { watch_.stop(); }
     // Whether the kernel may keep what it learns: every folder it knows is watched.
     bool watched() const { return watch_.complete(); }

@@ -46,8 +46,8 @@ void NodeTable::settle(const std::vector<Listed>& listed)
     for (const Listed& entry : listed) {
         if (entry.gone)
             forgetLocked(entry.id, 1);
-        else if (const auto found = nodes_.find(entry.id); entry.probed && found != nodes_.end())
-            found->second.probe = entry.probe;
+        else if (const auto found = nodes_.find(entry.id); entry.probed && found != nodes_.end() && entry.probe)
+            setProbe(found->second, *entry.probe);
     }
 }
 
@@ -205,7 +205,57 @@ void NodeTable::storeProbe(Id id, const Probe& probe)
     std::lock_guard lock(mutex_);
     const auto found = nodes_.find(id);
     if (found != nodes_.end())
-        found->second.probe = probe;
+        setProbe(found->second, probe);
+}
+
+// Another inode at the name has attributes of its own.
+void NodeTable::setProbe(Node& node, const Probe& probe)
+{
+    if (node.probe && (node.probe->view.dev != probe.view.dev || node.probe->view.ino != probe.view.ino)) {
+        node.absent = 0;
+        ++node.absentGeneration;
+    }
+    node.probe = probe;
+}
+
+bool NodeTable::knownAbsent(Id id, Absent which, std::uint64_t& generation) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end()) {
+        generation = UINT64_MAX;  // nothing to note
+        return false;
+    }
+    generation = found->second.absentGeneration;
+    return (found->second.absent & static_cast<std::uint8_t>(which)) != 0;
+}
+
+void NodeTable::noteAbsent(Id id, Absent which, std::uint64_t generation)
+{
+    std::lock_guard lock(mutex_);
+    const auto found = nodes_.find(id);
+    if (found == nodes_.end())
+        return;
+    if (found->second.absentGeneration == generation)
+        found->second.absent |= static_cast<std::uint8_t>(which);
+}
+
+void NodeTable::forgetAbsent(Id id)
+{
+    std::lock_guard lock(mutex_);
+    if (const auto found = nodes_.find(id); found != nodes_.end()) {
+        found->second.absent = 0;
+        ++found->second.absentGeneration;
+    }
+}
+
+void NodeTable::forgetAllAbsent()
+{
+    std::lock_guard lock(mutex_);
+    for (auto& [id, node] : nodes_) {
+        node.absent = 0;
+        ++node.absentGeneration;
+    }
 }
 
 bool NodeTable::contentsChanged(Id id, const platform::FileStat& view)

@@ -80,6 +80,18 @@ public:
     // of them must then be dropped. Records the new pair.
     bool contentsChanged(Id id, const platform::FileStat& view);
 
+    // The security attributes the kernel asks for at every write (the
+    // capability, to clear it) and in every long listing (the label), known
+    // absent from a node's inode until forgotten: by the watch, as the
+    // kernel's attributes are dropped, or by a change through the mount.
+    enum class Absent : std::uint8_t { none = 0, capability = 1, label = 2 };
+    // Whether `which` is known absent from `id`; `generation` for noteAbsent.
+    bool knownAbsent(Id id, Absent which, std::uint64_t& generation) const;
+    // Notes `which` absent from `id`, unless forgotten since `generation` was read.
+    void noteAbsent(Id id, Absent which, std::uint64_t generation);
+    void forgetAbsent(Id id);
+    void forgetAllAbsent();
+
     std::size_t size() const;
 
     // The node of `name` in `parent`, if the kernel knows one (no lookup counted).
@@ -102,6 +114,8 @@ private:
         std::optional<Probe> probe;
         std::int64_t openedSize = -1;
         timespec openedMtime{};
+        std::uint8_t absent = 0;  // Absent bits
+        std::uint64_t absentGeneration = 0;  // grows at each forgetting
     };
     using Key = std::pair<Id, std::string>;
 
@@ -110,6 +124,7 @@ private:
     void unname(Id id, Node& node);
     void dropIfUnused(Id id);
     bool buildPath(Id id, std::string& out) const;
+    static void setProbe(Node& node, const Probe& probe);
 
     mutable std::mutex mutex_;
     std::unordered_map<Id, Node> nodes_;

@@ -12,6 +12,7 @@
 #include "platform/FileFlags.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <set>
 #include <sys/xattr.h>
@@ -141,6 +142,44 @@ TEST_F(KernelCacheTest, NamesChangedThroughTheMountAndThenBelowShowThroughTheMou
     ASSERT_NE(statOf(at("sub/b.txt")).st_ino, 0u);
     ASSERT_EQ(::rename(lower("sub/b.txt").c_str(), lower("sub/b3.txt").c_str()), 0);
     EXPECT_TRUE(waitFor([&] { return statOf(at("sub/b.txt")).st_ino == 0; }, std::chrono::seconds(10)));
+}
+
+// The label security attribute of `path` through whatever serves it, or
+// "absent"; "error N" for any other failure.
+std::string labelOf(const Path& path)
+{
+    char value[64];
+    const ssize_t length = ::lgetxattr(path.c_str(), "security.selinux", value, sizeof value);
+    if (length >= 0)
+        return std::string(value, static_cast<std::size_t>(length));
+    return errno == ENODATA ? "absent" : "error " + std::to_string(errno);
+}
+
+// The mount answers the security attributes the kernel asks for at every
+// write and in every long listing from what it knows absent: a label set
+// below, or through the mount, or through another name of the file, shows.
+TEST_F(KernelCacheTest, SecurityAttributesKnownAbsentFollowEveryChange)
+{
+    mountWithFiles();
+    ASSERT_EQ(::link(lower("sub/b.txt").c_str(), lower("linked.txt").c_str()), 0);
+    for (const char* name : {"a.txt", "sub/c.txt", "sub/b.txt"})
+        ASSERT_EQ(labelOf(at(name)), "absent") << name;  // now known so
+
+    if (::lsetxattr(lower("a.txt").c_str(), "security.selinux", "below", 5, 0) != 0)
+        GTEST_SKIP() << "no security attributes can be set here: " << std::strerror(errno);
+    EXPECT_TRUE(waitFor([&] { return labelOf(at("a.txt")) == "below"; })) << labelOf(at("a.txt"));
+    ASSERT_EQ(::removexattr(at("a.txt").c_str(), "security.selinux"), 0);
+    EXPECT_EQ(labelOf(at("a.txt")), "absent");
+
+    // Through the mount: seen at once.
+    ASSERT_EQ(labelOf(at("sub/c.txt")), "absent");
+    ASSERT_EQ(::lsetxattr(at("sub/c.txt").c_str(), "security.selinux", "mount", 5, 0), 0);
+    EXPECT_EQ(labelOf(at("sub/c.txt")), "mount");
+
+    // Through another name, whose change reaches neither this name's
+    // folder's watch nor its node: never kept absent.
+    ASSERT_EQ(::lsetxattr(lower("linked.txt").c_str(), "security.selinux", "other", 5, 0), 0);
+    EXPECT_EQ(labelOf(at("sub/b.txt")), "other");
 }
 
 // A POSIX access list of one named user beside the owner, group and others.
