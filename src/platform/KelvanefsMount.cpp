@@ -114,6 +114,11 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
         return UniqueFd();
     }
 
+    return receiveDescriptor(socket.get());
+}
+
+UniqueFd receiveDescriptor(int socket)
+{
     char byte = 0;
     iovec data{&byte, 1};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
@@ -124,7 +129,7 @@ UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath)
     message.msg_controllen = sizeof control;
     ssize_t got;
     do {
-        got = ::recvmsg(socket.get(), &message, MSG_CMSG_CLOEXEC);
+        got = ::recvmsg(socket, &message, MSG_CMSG_CLOEXEC);
     } while (got < 0 && errno == EINTR);
     if (got < 0)
         return UniqueFd();

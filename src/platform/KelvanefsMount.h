@@ -36,6 +36,10 @@ std::optional<MountEntry> kelvanefsMountOf(const MountTable& table, const std::f
 // Asks the socket for the folder's descriptor (O_PATH); only a server of
 // our own user is believed. An invalid descriptor with errno set otherwise.
 UniqueFd receiveFolderDescriptor(const std::filesystem::path& socketPath);
+// The descriptor the server on the connected `socket` sends (one byte and
+// the descriptor); EPROTO for any other answer or none. Allocates nothing:
+// a forked child may call it.
+UniqueFd receiveDescriptor(int socket);
 
 // The path the platform's own calls use for `path`: `path` itself, or, under
 // a `kelvanefs` mount, its place below the mount reached through the folder

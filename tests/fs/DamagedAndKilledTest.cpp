@@ -3,6 +3,7 @@
 // serving the others; a daemon killed mid-way leaves the files intact.
 
 #include "fs/MountFixture.h"
+#include "fs/TextLines.h"
 
 #include "engine/FileCompressor.h"
 #include "platform/FileFlags.h"
@@ -11,23 +12,10 @@
 
 #include <atomic>
 #include <map>
-#include <random>
 #include <sys/xattr.h>
 
 namespace kelvane::fs::test {
 namespace {
-
-Bytes lines(std::size_t count, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out;
-    while (out.size() < count) {
-        const std::string line = "record " + std::to_string(rng() % 100000) + " value " + std::to_string(rng() % 97) + "\n";
-        out.insert(out.end(), line.begin(), line.end());
-    }
-    out.resize(count);
-    return out;
-}
 
 std::uint32_t load32(const Bytes& bytes, std::size_t at)
 {
@@ -43,9 +31,7 @@ protected:
             kelvane::test::writeRawFile(at(name), bytes);
             engine::FileCompressor{}.compressFile(at(name));
         }
-        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     }
-    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
 
     // Overwrites bytes of the data stream below the mount in place.
     void overwriteBelow(const std::string& name, std::size_t offset, std::string_view bytes)
@@ -66,17 +52,29 @@ protected:
         }
     }
 
+    // After a kill: the dead mount goes, every file is intact below, and a
+    // new mount reads each as it was.
+    void expectTheKilledMountGoneAndANewOneServing()
+    {
+        EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }))
+            << "auto_unmount removes the dead mount; " << fusermountHelpers();
+        expectIntactBelow();
+        unmount();
+        mountFolder();
+        for (const auto& [name, bytes] : originals_)
+            EXPECT_EQ(readAll(at(name)), bytes) << name;
+    }
+
     std::map<std::string, Bytes> originals_;
-    platform::UniqueFd below_;
 };
 
 TEST_F(DamagedAndKilledTest, DamagedFilesFailWithEioOrReadPlainAndTheOthersStillRead)
 {
-    writeCompressed({{"good.txt", lines(400000, 1)},
-                     {"header.txt", lines(200000, 2)},
-                     {"table.txt", lines(200000, 3)},
-                     {"block.txt", lines(300000, 4)},
-                     {"shortened.txt", lines(300000, 5)}});
+    writeCompressed({{"good.txt", randomRecords(400000, 1)},
+                     {"header.txt", randomRecords(200000, 2)},
+                     {"table.txt", randomRecords(200000, 3)},
+                     {"block.txt", randomRecords(300000, 4)},
+                     {"shortened.txt", randomRecords(300000, 5)}});
     // A header without its magic.
     ASSERT_EQ(::setxattr(lower("header.txt").c_str(), "user.com.apple.decmpfs", "fpmX\x0c\0\0\0", 8, 0), 0);
     // An offset table whose first entry points past the fork.
@@ -121,7 +119,7 @@ TEST_F(DamagedAndKilledTest, DamagedFilesFailWithEioOrReadPlainAndTheOthersStill
 
 TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringReadsLeavesTheFilesIntactAndANewMountServesThem)
 {
-    writeCompressed({{"big.txt", lines(6 << 20, 6)}, {"small.txt", lines(3000, 7)}});
+    writeCompressed({{"big.txt", randomRecords(6 << 20, 6)}, {"small.txt", randomRecords(3000, 7)}});
     Mount& first = mountFolder();
 
     std::atomic<bool> reading = false;
@@ -146,20 +144,13 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringReadsLeavesTheFilesIntactAndA
     ASSERT_TRUE(waitFor([&] { return reading.load(); }));
     first.kill();
     reader.join();
-    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }))
-        << "auto_unmount removes the dead mount; " << fusermountHelpers();
-    expectIntactBelow();
-
-    unmount();
-    mountFolder();
-    EXPECT_EQ(readAll(at("big.txt")), originals_["big.txt"]);
-    EXPECT_EQ(readAll(at("small.txt")), originals_["small.txt"]);
+    expectTheKilledMountGoneAndANewOneServing();
 }
 
 TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringAWriteOpensDecompressionLeavesTheFileIntact)
 {
     // Above the streaming threshold, so the decompression takes a while.
-    writeCompressed({{"large.txt", lines(40 << 20, 8)}});
+    writeCompressed({{"large.txt", randomRecords(40 << 20, 8)}});
     Mount& first = mountFolder();
 
     std::atomic<bool> opened = false;
@@ -175,13 +166,7 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringAWriteOpensDecompressionLeave
     EXPECT_TRUE(temporarySeen);
     first.kill();
     writer.join();
-    EXPECT_TRUE(waitFor([&] { return !isKelvanefsMountAt(folder()); }))
-        << "auto_unmount removes the dead mount; " << fusermountHelpers();
-    expectIntactBelow();
-
-    unmount();
-    mountFolder();
-    EXPECT_EQ(readAll(at("large.txt")), originals_["large.txt"]);
+    expectTheKilledMountGoneAndANewOneServing();
     std::vector<std::string> listed;
     for (const auto& entry : std::filesystem::directory_iterator(folder()))
         listed.push_back(entry.path().filename().string());
@@ -190,7 +175,7 @@ TEST_F(DamagedAndKilledTest, KillingTheDaemonDuringAWriteOpensDecompressionLeave
 
 TEST_F(DamagedAndKilledTest, SigtermUnmountsCleanlyAndTakesTheSocketAway)
 {
-    writeCompressed({{"one.txt", lines(100000, 10)}});
+    writeCompressed({{"one.txt", randomRecords(100000, 10)}});
     Mount& mount = mountFolder();
     const Path socket = platform::kelvanefsSocketPath(folder());
     ASSERT_TRUE(std::filesystem::exists(socket));
@@ -204,7 +189,7 @@ TEST_F(DamagedAndKilledTest, SigtermUnmountsCleanlyAndTakesTheSocketAway)
 
 TEST_F(DamagedAndKilledTest, ASecondKelvanefsOnTheSameFolderIsRefused)
 {
-    writeCompressed({{"one.txt", lines(100000, 9)}});
+    writeCompressed({{"one.txt", randomRecords(100000, 9)}});
     mountFolder();
     std::string output;
     EXPECT_EQ(runProgram({kKelvanefs.string(), "-f", folder().string()}, &output), 1);

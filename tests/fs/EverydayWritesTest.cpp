@@ -4,6 +4,7 @@
 // direct reads work, and a daemon killed mid-way leaves nothing behind.
 
 #include "fs/MountFixture.h"
+#include "fs/TextLines.h"
 
 #include "engine/FileCompressor.h"
 #include "engine/TemporaryFile.h"
@@ -13,7 +14,6 @@
 #include <sqlite3.h>
 
 #include <cstdlib>
-#include <random>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/xattr.h>
@@ -21,18 +21,6 @@
 
 namespace kelvane::fs::test {
 namespace {
-
-Bytes records(std::size_t count, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    Bytes out;
-    while (out.size() < count) {
-        const std::string line = "entry " + std::to_string(rng() % 5000) + " state " + std::to_string(rng() % 7) + "\n";
-        out.insert(out.end(), line.begin(), line.end());
-    }
-    out.resize(count);
-    return out;
-}
 
 bool compressedBelow(const Path& lower)
 {
@@ -51,13 +39,10 @@ protected:
     }
     void mountOver()
     {
-        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         mountFolder();
     }
-    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
 
     std::map<std::string, Bytes> originals_;
-    platform::UniqueFd below_;
 };
 
 // The rows of a table, through the mount, as SQLite reads them (it opens
@@ -84,8 +69,8 @@ TEST_F(EverydayWritesTest, ProgramsThatOpenForWritingAndOnlyReadLeaveFilesCompre
     if (!std::filesystem::exists(corpusDatabase))
         GTEST_SKIP() << "the corpus database is missing: " << corpusDatabase;
     compressedFile("shop.sqlite", kelvane::test::readRawFile(corpusDatabase));
-    compressedFile("notes.txt", records(300000, 1));
-    compressedFile("rw.txt", records(200000, 2));
+    compressedFile("notes.txt", randomRecords(300000, 1));
+    compressedFile("rw.txt", randomRecords(200000, 2));
     mountOver();
 
     EXPECT_EQ(countRows(at("shop.sqlite"), "customers"), 20000);
@@ -115,7 +100,7 @@ TEST_F(EverydayWritesTest, ProgramsThatOpenForWritingAndOnlyReadLeaveFilesCompre
 
 TEST_F(EverydayWritesTest, DirectReadsOfACompressedFileReturnItsBytes)
 {
-    compressedFile("direct.bin", records(1u << 20, 3));
+    compressedFile("direct.bin", randomRecords(1u << 20, 3));
     mountOver();
     platform::UniqueFd fd(::open(at("direct.bin").c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC));
     ASSERT_TRUE(fd) << std::strerror(errno);
@@ -133,7 +118,7 @@ TEST_F(EverydayWritesTest, ANearlyFullFileSystemStillEmptiesAndReplacesFilesAndA
 {
     // Compressed where there is room, then copied with their records to a
     // file system with room for them and little more.
-    const Bytes big = records(50u << 20, 4);
+    const Bytes big = randomRecords(50u << 20, 4);
     std::uint64_t stored = 0;
     for (const std::string name : {"big.log", "copied.log", "kept.log"}) {
         compressedFile(name, big);
@@ -146,7 +131,7 @@ TEST_F(EverydayWritesTest, ANearlyFullFileSystemStillEmptiesAndReplacesFilesAndA
     ASSERT_EQ(runProgram({"cp", "-a", folder().string(), served.string()}), 0);
     for (const std::string name : {"big.log", "copied.log", "kept.log"})
         ASSERT_TRUE(compressedBelow(served / name)) << name;
-    kelvane::test::writeRawFile(small.path() / "new.log", records(1000, 5));
+    kelvane::test::writeRawFile(small.path() / "new.log", randomRecords(1000, 5));
     EXPECT_LT(small.fill(2u << 20), big.size() / 4) << "no room for the decoded bytes";
     Mount mount(served);
     ASSERT_TRUE(mount.start());
@@ -154,7 +139,7 @@ TEST_F(EverydayWritesTest, ANearlyFullFileSystemStillEmptiesAndReplacesFilesAndA
     EXPECT_EQ(runProgram({"sh", "-c", ": > '" + (served / "big.log").string() + "'"}), 0);
     EXPECT_EQ(runProgram({"cp", (small.path() / "new.log").string(), (served / "copied.log").string()}), 0);
     EXPECT_EQ(readAll(served / "big.log"), Bytes{});
-    EXPECT_EQ(readAll(served / "copied.log"), records(1000, 5));
+    EXPECT_EQ(readAll(served / "copied.log"), randomRecords(1000, 5));
 
     platform::UniqueFd fd(::open((served / "kept.log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC));
     ASSERT_TRUE(fd) << std::strerror(errno);
@@ -169,8 +154,7 @@ TEST_F(EverydayWritesTest, ANearlyFullFileSystemStillEmptiesAndReplacesFilesAndA
 
 TEST_F(EverydayWritesTest, ADaemonKilledDuringAWriteLeavesNoTemporaryFileOnceMountedAgain)
 {
-    compressedFile("big.log", records(96u << 20, 6));
-    below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    compressedFile("big.log", randomRecords(96u << 20, 6));
     const Path temporary = engine::TemporaryFile::pathFor(lower("big.log"));
     Mount& first = mountFolder();
     std::thread writer([&] {
@@ -192,7 +176,7 @@ TEST_F(EverydayWritesTest, ADaemonKilledDuringAWriteLeavesNoTemporaryFileOnceMou
 
 TEST_F(EverydayWritesTest, AWriteThroughOneNameOfAHardLinkedFileShowsThroughEveryName)
 {
-    compressedFile("a.log", records(300000, 7));
+    compressedFile("a.log", randomRecords(300000, 7));
     mountOver();
     struct stat before {};
     ASSERT_EQ(::stat(at("a.log").c_str(), &before), 0);  // the kernel now keeps its attributes
@@ -221,7 +205,7 @@ TEST_F(EverydayWritesTest, AWriteThroughOneNameOfAHardLinkedFileShowsThroughEver
 
 TEST_F(EverydayWritesTest, TheFirstDirtyPageOfASharedMappingUndoesTheCompression)
 {
-    compressedFile("mapped.bin", records(200000, 8));
+    compressedFile("mapped.bin", randomRecords(200000, 8));
     mountOver();
     platform::UniqueFd fd(::open(at("mapped.bin").c_str(), O_RDWR | O_CLOEXEC));
     ASSERT_TRUE(fd) << std::strerror(errno);
@@ -244,12 +228,12 @@ TEST_F(EverydayWritesTest, TheFirstDirtyPageOfASharedMappingUndoesTheCompression
 TEST_F(EverydayWritesTest, AFileWrittenOverWhileUnmountedReadsAsWrittenAndTakesEveryChange)
 {
     for (const std::string name : {"over.txt", "replaced.txt", "emptied.txt"}) {
-        compressedFile(name, records(300000, 9));
+        compressedFile(name, randomRecords(300000, 9));
         ASSERT_EQ(runProgram({"sh", "-c", "printf XXXX | dd of='" + at(name).string() + "' bs=1 seek=100 conv=notrunc"}),
                   0);
     }
     const Bytes held = kelvane::test::readRawFile(at("over.txt"));
-    kelvane::test::writeRawFile(temp_.path() / "good.txt", records(1000, 10));
+    kelvane::test::writeRawFile(temp_.path() / "good.txt", randomRecords(1000, 10));
     mountOver();
 
     EXPECT_EQ(readAll(at("over.txt")), held);
@@ -257,7 +241,7 @@ TEST_F(EverydayWritesTest, AFileWrittenOverWhileUnmountedReadsAsWrittenAndTakesE
     ASSERT_EQ(::stat(at("over.txt").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, static_cast<off_t>(held.size()));
     EXPECT_EQ(runProgram({"cp", (temp_.path() / "good.txt").string(), at("replaced.txt").string()}), 0);
-    EXPECT_EQ(readAll(at("replaced.txt")), records(1000, 10));
+    EXPECT_EQ(readAll(at("replaced.txt")), randomRecords(1000, 10));
     EXPECT_EQ(runProgram({"sh", "-c", ": > '" + at("emptied.txt").string() + "'"}), 0);
     EXPECT_EQ(readAll(at("emptied.txt")), Bytes{});
     {

@@ -44,6 +44,15 @@ protected:
         ASSERT_GE(view_->folderFd(), 0);
     }
 
+    // Kelvane's temporary file for `original`, marked as its own.
+    void markedTemporary(const std::string& original, const Bytes& contents)
+    {
+        const std::filesystem::path temporary = dir_ / (original + ".kvtmp");
+        kelvane::test::writeRawFile(temporary, contents);
+        const auto marker = engine::TemporaryFile::markerFor(dir_ / original);
+        ASSERT_EQ(::setxattr(temporary.c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(), marker.size(), 0), 0);
+    }
+
     // A file below the view, compressed by Kelvane.
     void compressed(const std::string& name, const Bytes& contents)
     {
@@ -141,11 +150,7 @@ TEST_F(FolderViewTest, TheStandInsRecordsAndKelvanesMarkedTemporaryFilesStayOutO
     compressed("doc.txt", compressibleLines(100000));
     kelvane::test::writeRawFile(dir_ / "plain.txt", compressibleLines(10));
     // A leftover of another run, and a user's own file whose name merely ends so.
-    kelvane::test::writeRawFile(dir_ / "doc.txt.kvtmp", compressibleLines(50));
-    const auto marker = engine::TemporaryFile::markerFor(dir_ / "doc.txt");
-    ASSERT_EQ(::setxattr((dir_ / "doc.txt.kvtmp").c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(),
-                         marker.size(), 0),
-              0);
+    ASSERT_NO_FATAL_FAILURE(markedTemporary("doc.txt", compressibleLines(50)));
     kelvane::test::writeRawFile(dir_ / "notes.kvtmp", compressibleLines(5));
 
     const std::vector<std::string> expected = {"doc.txt", "notes.kvtmp", "plain.txt"};
@@ -352,11 +357,7 @@ TEST_F(FolderViewChangeTest, KelvanesMarkedTemporaryFilesCannotBeOpenedCreatedOr
 {
     compressed("a.txt", compressibleLines(100000));
     kelvane::test::writeRawFile(dir_ / "b.txt", compressibleLines(10));
-    kelvane::test::writeRawFile(dir_ / "a.txt.kvtmp", compressibleLines(20));
-    const auto marker = engine::TemporaryFile::markerFor(dir_ / "a.txt");
-    ASSERT_EQ(::setxattr((dir_ / "a.txt.kvtmp").c_str(), "user.com.orbwright.kelvane.kvtmp", marker.data(),
-                         marker.size(), 0),
-              0);
+    ASSERT_NO_FATAL_FAILURE(markedTemporary("a.txt", compressibleLines(20)));
     kelvane::test::writeRawFile(dir_ / "mine.kvtmp", compressibleLines(5));
 
     FolderView::Entry entry;

@@ -218,6 +218,8 @@ protected:
             savedData_ = before;
         ::setenv("XDG_RUNTIME_DIR", (runtime_.path() / "run").c_str(), 1);
         ::setenv("XDG_DATA_HOME", (runtime_.path() / "data").c_str(), 1);
+        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        ASSERT_TRUE(below_);
     }
 
     void TearDown() override
@@ -233,6 +235,9 @@ protected:
 
     Path folder() const { return temp_.path() / "served"; }
     Path at(const std::string& name) const { return folder() / name; }
+    // The entry `name` of the folder below, as Kelvane and other programs
+    // reach it while the mount covers the folder.
+    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
 
     // Mounts over folder(); the test stops on failure.
     Mount& mountFolder(std::vector<std::string> options = {"auto_unmount"})
@@ -249,6 +254,7 @@ protected:
     std::unique_ptr<Mount> mount_;
     std::optional<std::string> savedRuntime_;
     std::optional<std::string> savedData_;
+    platform::UniqueFd below_;  // the folder below, opened before any mount
 };
 
 // Records the data stream of the compressed file at `lower` as its fork, as

@@ -38,20 +38,11 @@ Bytes words(std::size_t count, unsigned seed)
 
 class MountedFolderKelvaneTest : public MountTest {
 protected:
-    void SetUp() override
-    {
-        MountTest::SetUp();
-        if (IsSkipped())
-            return;
-        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    }
-    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
     bool compressedBelow(const std::string& name) const
     {
         platform::FileStat st;
         return platform::lstat(lower(name), st) == 0 && (st.flags & platform::UF_COMPRESSED);
     }
-    platform::UniqueFd below_;
 };
 
 TEST_F(MountedFolderKelvaneTest, CompressAndDecompressThroughTheSocketWhileAnotherProcessReads)
@@ -246,16 +237,8 @@ TEST_F(MountedFolderKelvaneTest, TheSocketHandsTheFolderToItsOwnUserOnly)
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         if (fd < 0 || ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
             ::_exit(4);
-        char byte = 0;
-        iovec data{&byte, 1};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-        msghdr message{};
-        message.msg_iov = &data;
-        message.msg_iovlen = 1;
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        const ssize_t got = ::recvmsg(fd, &message, 0);
-        ::_exit(got == 0 && CMSG_FIRSTHDR(&message) == nullptr ? 0 : 1);
+        const platform::UniqueFd folder = platform::receiveDescriptor(fd);
+        ::_exit(!folder && errno == EPROTO ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);

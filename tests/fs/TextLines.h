@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,20 @@ inline std::vector<std::uint8_t> compressibleLines(std::size_t count, unsigned s
     std::vector<std::uint8_t> out;
     for (std::size_t i = 0; out.size() < count; ++i) {
         const std::string line = "line " + std::to_string((i + seed) % 977) + " of a file that compresses well\n";
+        out.insert(out.end(), line.begin(), line.end());
+    }
+    out.resize(count);
+    return out;
+}
+
+// `count` bytes of lines of random numbers, which compress less and vary
+// through the whole file, different for each seed.
+inline std::vector<std::uint8_t> randomRecords(std::size_t count, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::uint8_t> out;
+    while (out.size() < count) {
+        const std::string line = "record " + std::to_string(rng() % 100000) + " value " + std::to_string(rng() % 97) + "\n";
         out.insert(out.end(), line.begin(), line.end());
     }
     out.resize(count);

@@ -71,13 +71,10 @@ protected:
             engine::FileCompressor{}.compressFile(at(name));
             ASSERT_TRUE(compressedBelow(at(name))) << name;
         }
-        below_.reset(::open(folder().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         mountFolder();
     }
-    Path lower(const std::string& name) const { return platform::pathBelow(below_.get(), name); }
 
     std::map<std::string, Bytes> originals_;
-    platform::UniqueFd below_;
 };
 
 TEST_F(WriteThroughMountTest, WriteOpenAppendTruncateAndAllocateLeaveExactPlainFiles)
