@@ -266,6 +266,8 @@ bool FolderView::startWatching(FolderWatch::Sink sink)
         case FolderWatch::Change::everything:
             nodes_.forgetAllAbsent();
             break;
+        case FolderWatch::Change::contents:
+            break;  // a write only ever takes a capability away
         }
         sink(change, folder, name);
     });
@@ -500,7 +502,7 @@ int FolderView::rename(Id parent, const std::string& name, Id newParent, const s
         gone->made();
         came->made();
     }
-    nodes_.renamed(parent, name, newParent, newName, (flags & RENAME_EXCHANGE) != 0);
+    nodes_.renamed(parent, name, newParent, newName, exchange);
     return 0;
 }
 

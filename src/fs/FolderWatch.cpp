@@ -214,8 +214,10 @@ void FolderWatch::dispatch(const char* events, std::size_t length)
         }
         if ((event->mask & kNameChanges) || ((event->mask & IN_ATTRIB) && hasTemporaryForm(name)))
             sink_(Change::names, folder, name);
-        else if (event->mask & (IN_ATTRIB | IN_MODIFY | IN_DELETE_SELF | IN_MOVE_SELF))
+        else if (event->mask & (IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF))
             sink_(Change::attributes, folder, name);
+        else if (event->mask & IN_MODIFY)
+            sink_(Change::contents, folder, name);
     }
 }
 

@@ -63,6 +63,7 @@ void tellKernel(KelvaneFs& fileSystem, FolderWatch::Change change, Id folder, co
             fuse_lowlevel_notify_inval_inode(session, *node, 0, 0);
         break;
     case FolderWatch::Change::attributes:
+    case FolderWatch::Change::contents:
         // Attributes alone: a read that finds the modification time or the
         // size changed drops the cached contents itself (auto_inval_data).
         if (const auto node = name.empty() ? std::optional(folder) : nodes.find(folder, name))

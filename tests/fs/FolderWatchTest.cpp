@@ -83,6 +83,8 @@ TEST_F(FolderWatchTest, EveryKindOfChangeReachesTheSinkForItsFolder)
     std::ofstream(at("a.txt")) << "one";
     EXPECT_TRUE(heard({Change::names, NodeTable::rootId, "a.txt"}));
     std::ofstream(at("a.txt"), std::ios::app) << "two";
+    EXPECT_TRUE(heard({Change::contents, NodeTable::rootId, "a.txt"}));
+    ASSERT_EQ(::chmod(at("a.txt").c_str(), 0600), 0);
     EXPECT_TRUE(heard({Change::attributes, NodeTable::rootId, "a.txt"}));
     ASSERT_EQ(::chmod(at("sub").c_str(), 0700), 0);
     EXPECT_TRUE(heard({Change::attributes, subNode, ""}));  // the folder itself
