@@ -21,6 +21,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/xattr.h>
+#include <linux/xattr.h>  // after sys/xattr.h: the names alone
 #include <unistd.h>
 
 namespace kelvane::fs {
@@ -1087,9 +1089,9 @@ ssize_t FolderView::getAttribute(Id id, const char* name, char* value, std::size
 {
     const std::string_view asked(name);
     using Absent = NodeTable::Absent;
-    const Absent kept = asked == "security.capability" ? Absent::capability
-                        : asked == "security.selinux"  ? Absent::label
-                                                       : Absent::none;
+    const Absent kept = asked == XATTR_NAME_CAPS      ? Absent::capability
+                        : asked == XATTR_NAME_SELINUX ? Absent::label
+                                                      : Absent::none;
     std::uint64_t generation = 0;
     if (kept != Absent::none && watched() && nodes_.knownAbsent(id, kept, generation))
         return errno = ENODATA, -1;
