@@ -218,12 +218,12 @@ public:
         if (!mounted_.load(std::memory_order_acquire))
             return {path, {}, std::nullopt};
         const std::string text = absoluteNormalPath(path).native();
-        if (auto reach = reachThrough(*current(), text))
+        if (auto reach = reachThrough(*current(), path, text))
             return std::move(*reach);
         // A mount not asked for its folder yet.
         std::lock_guard lock(mutex_);
         const std::shared_ptr<const Snapshot> known = snapshot_;
-        if (auto reach = reachThrough(*known, text))
+        if (auto reach = reachThrough(*known, path, text))
             return std::move(*reach);
         const auto mount = kelvanefsMountOf(known->table, text);
         const std::filesystem::path socket = kelvanefsSocketPath(mount->mountPoint);
@@ -236,7 +236,7 @@ public:
         auto next = std::make_shared<Snapshot>(*known);
         next->descriptors.emplace(mount->mountId, std::make_shared<UniqueFd>(std::move(fd)));
         snapshot_ = next;
-        return *reachThrough(*next, text);
+        return *reachThrough(*next, path, text);
     }
 
 private:
@@ -254,16 +254,18 @@ private:
         std::map<int, std::shared_ptr<const UniqueFd>> descriptors;
     };
 
-    // The path below for `text`, when no kelvanefs mount covers it or its
+    // Where calls for `path` (`text`: its absolute normal form) go: `path`
+    // itself when no kelvanefs mount covers it, the path below when its
     // mount's folder is known; nothing when the mount's socket must be asked
     // first.
-    static std::optional<Reach> reachThrough(const Snapshot& known, const std::string& text)
+    static std::optional<Reach> reachThrough(const Snapshot& known, const std::filesystem::path& path,
+                                             const std::string& text)
     {
         if (known.mounts.empty())
-            return Reach{std::filesystem::path(text), {}, std::nullopt};
+            return Reach{path, {}, std::nullopt};
         const auto mount = kelvanefsMountOf(known.table, text);
         if (!mount)
-            return Reach{std::filesystem::path(text), {}, std::nullopt};
+            return Reach{path, {}, std::nullopt};
         const auto found = known.descriptors.find(mount->mountId);
         if (found == known.descriptors.end())
             return std::nullopt;
