@@ -40,35 +40,56 @@ TEST(MountTable, UnescapesNamesAndReadsBothOptionLists)
     EXPECT_EQ(MountTable::unescape("\\012"), "\n");
 }
 
-TEST(MountTable, SkipsLinesThatDoNotParse)
+// One mount point is shown for each volume a user would name: lines that do
+// not parse are skipped, system mounts hidden, another view of a listed file
+// system left out.
+TEST(MountTable, ShowsOneMountPointPerVolume)
 {
-    const auto table = MountTable::parse(
-        "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "garbage\n"
-        "21 1 x:1 / /bad rw - ext4 /dev/sda2 rw\n"
-        "22 1 8:3 / /no-dash rw ext4 /dev/sda3 rw\n"
-        "\n");
-    EXPECT_EQ(visiblePoints(table), std::vector<std::string>{"/"});
-
-    // Text that is not a mount table at all (here a file-system table) gives
-    // no entries rather than misread ones.
-    EXPECT_TRUE(MountTable::parse("/dev/sda1 / ext4 rw 0 1\n/dev/sda2 /home ext4 rw 0 2\n").entries().empty());
+    const struct {
+        const char* what;
+        const char* table;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {"lines that do not parse",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "garbage\n"
+         "21 1 x:1 / /bad rw - ext4 /dev/sda2 rw\n"
+         "22 1 8:3 / /no-dash rw ext4 /dev/sda3 rw\n"
+         "\n",
+         {"/"}},
+        {"pseudo and system mounts, but not removable media",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         "21 20 0:5 / /proc rw - proc proc rw\n"
+         "22 20 0:6 / /sys rw - sysfs sysfs rw\n"
+         "23 20 0:7 / /dev/shm rw - tmpfs tmpfs rw\n"
+         "24 20 0:8 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+         "25 20 0:9 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
+         "26 20 8:17 / /run/media/me/STICK rw - vfat /dev/sdb1 rw\n"
+         "27 20 0:10 / /tmp rw - tmpfs tmpfs rw\n"
+         "28 20 0:11 / /srv/bin rw - binfmt_misc binfmt_misc rw\n"
+         "29 20 0:12 / /runner rw - tmpfs tmpfs rw\n",
+         {"/", "/run/media/me/STICK", "/tmp", "/runner"}},
+        {"bind mounts of a listed file system",
+         "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
+         // a folder of the root file system bound elsewhere, and the whole of it again
+         "40 20 8:1 /home/me/project /work rw - ext4 /dev/sda1 rw\n"
+         "41 20 8:1 / /mnt/again rw - ext4 /dev/sda1 rw\n"
+         // btrfs subvolumes share a device number yet are volumes of their own
+         "50 20 0:40 /@home /home rw - btrfs /dev/sdc2 rw,subvol=/@home\n"
+         "51 20 0:40 /@data /data rw - btrfs /dev/sdc2 rw,subvol=/@data\n"
+         // only a part of this disk is mounted: that view is the volume
+         "60 20 8:33 /exports/a /shared rw - ext4 /dev/sdd1 rw\n",
+         {"/", "/home", "/data", "/shared"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(visiblePoints(MountTable::parse(c.table)), c.shown) << c.what;
 }
 
-TEST(MountTable, HidesPseudoAndSystemMountsButNotRemovableMedia)
+// Text that is not a mount table at all (here a file-system table) gives no
+// entries rather than misread ones.
+TEST(MountTable, ReadsNoEntriesFromOtherTables)
 {
-    const auto table = MountTable::parse(
-        "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        "21 20 0:5 / /proc rw - proc proc rw\n"
-        "22 20 0:6 / /sys rw - sysfs sysfs rw\n"
-        "23 20 0:7 / /dev/shm rw - tmpfs tmpfs rw\n"
-        "24 20 0:8 / /run/user/1000 rw - tmpfs tmpfs rw\n"
-        "25 20 0:9 / /sys/fs/cgroup rw - cgroup2 cgroup2 rw\n"
-        "26 20 8:17 / /run/media/me/STICK rw - vfat /dev/sdb1 rw\n"
-        "27 20 0:10 / /tmp rw - tmpfs tmpfs rw\n"
-        "28 20 0:11 / /srv/bin rw - binfmt_misc binfmt_misc rw\n"
-        "29 20 0:12 / /runner rw - tmpfs tmpfs rw\n");
-    EXPECT_EQ(visiblePoints(table), (std::vector<std::string>{"/", "/run/media/me/STICK", "/tmp", "/runner"}));
+    EXPECT_TRUE(MountTable::parse("/dev/sda1 / ext4 rw 0 1\n/dev/sda2 /home ext4 rw 0 2\n").entries().empty());
 }
 
 TEST(MountTable, ShowsOnlyTheTopmostOfStackedMounts)
@@ -81,21 +102,6 @@ TEST(MountTable, ShowsOnlyTheTopmostOfStackedMounts)
     ASSERT_EQ(mounts.size(), 2u);
     EXPECT_EQ(mounts[1].entry.fsType, "xfs");
     EXPECT_EQ(table.visibleMount("/mnt/data")->entry.source, "/dev/sda3");
-}
-
-TEST(MountTable, BindMountsOfAListedFileSystemAreTheSameVolume)
-{
-    const auto table = MountTable::parse(
-        "20 1 8:1 / / rw - ext4 /dev/sda1 rw\n"
-        // a folder of the root file system bound elsewhere, and the whole of it again
-        "40 20 8:1 /home/me/project /work rw - ext4 /dev/sda1 rw\n"
-        "41 20 8:1 / /mnt/again rw - ext4 /dev/sda1 rw\n"
-        // btrfs subvolumes share a device number yet are volumes of their own
-        "50 20 0:40 /@home /home rw - btrfs /dev/sdc2 rw,subvol=/@home\n"
-        "51 20 0:40 /@data /data rw - btrfs /dev/sdc2 rw,subvol=/@data\n"
-        // only a part of this disk is mounted: that view is the volume
-        "60 20 8:33 /exports/a /shared rw - ext4 /dev/sdd1 rw\n");
-    EXPECT_EQ(visiblePoints(table), (std::vector<std::string>{"/", "/home", "/data", "/shared"}));
 }
 
 TEST(MountTable, MarksRemoteAndAutomountedVolumes)
