@@ -5,8 +5,10 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <limits>
 
 namespace kelvane::display {
 
@@ -92,6 +94,11 @@ QString formatExactBytes(std::int64_t byteCount)
 {
     const QString sign = byteCount < 0 ? QStringLiteral("-") : QString();
     return sign + groupedDigits(magnitude(byteCount)) + QStringLiteral(" Bytes");
+}
+
+std::int64_t signedByteCount(std::uint64_t byteCount)
+{
+    return static_cast<std::int64_t>(std::min<std::uint64_t>(byteCount, std::numeric_limits<std::int64_t>::max()));
 }
 
 const DateFormatter& dateTimeFormatter()

@@ -18,6 +18,10 @@ QString formatBytes(std::int64_t byteCount);
 // Every digit, grouped by three with ",", and " Bytes": "12,345 Bytes".
 QString formatExactBytes(std::int64_t byteCount);
 
+// An unsigned count (a file's size, memory) for the two above; beyond the
+// signed range it is the largest signed count.
+std::int64_t signedByteCount(std::uint64_t byteCount);
+
 // "yyyy/MM/dd HH:mm", locale ja_JP, current time zone.
 const DateFormatter& dateTimeFormatter();
 // "yyyy/MM/dd", locale ja_JP, current time zone.

@@ -96,6 +96,13 @@ TEST(FormattersTest, FormatExactBytesGroupsEveryThreeDigits)
     EXPECT_EQ(formatExactBytes(-1234567).toStdString(), "-1,234,567 Bytes");
     EXPECT_EQ(formatExactBytes(std::numeric_limits<std::int64_t>::min()).toStdString(),
               "-9,223,372,036,854,775,808 Bytes");
+
+    // Unsigned counts past the signed range show as its largest count, never as a negative one.
+    constexpr std::uint64_t most = std::numeric_limits<std::int64_t>::max();
+    EXPECT_EQ(signedByteCount(most), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(signedByteCount(most + 1), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(signedByteCount(std::numeric_limits<std::uint64_t>::max()), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(signedByteCount(12345), 12345);
 }
 
 TEST(FormattersTest, DatesAreShownInTheCurrentTimeZone)

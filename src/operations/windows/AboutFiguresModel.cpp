@@ -15,8 +15,6 @@
 #include <QSysInfo>
 #include <QTimeZone>
 
-#include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace kelvane::operations {
@@ -26,12 +24,6 @@ namespace {
 QString orQuestionMark(const std::optional<std::string>& value)
 {
     return value ? QString::fromStdString(*value) : QStringLiteral("?");
-}
-
-// The snapshot's byte counts are unsigned; the formatters take signed ones.
-std::int64_t clampToSigned(std::uint64_t value)
-{
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(value, std::numeric_limits<std::int64_t>::max()));
 }
 
 QString architectureText()
@@ -96,7 +88,7 @@ QString AboutFiguresModel::text(AboutFigure figure) const
 {
     const auto& d = diagnostics_;
     const auto bytes = [&](std::uint64_t AboutDiagnostics::*field) {
-        return d ? display::formatBytes(clampToSigned((*d).*field)) : QStringLiteral("計測中…");
+        return d ? display::formatBytes(display::signedByteCount((*d).*field)) : QStringLiteral("計測中…");
     };
     switch (figure) {
     case AboutFigure::registeredCount: return QString::number(registeredCount_) + QStringLiteral(" 件");
@@ -130,10 +122,12 @@ QString AboutFiguresModel::toolTip(AboutFigure figure) const
     if (!diagnostics_)
         return {};
     switch (figure) {
-    case AboutFigure::appSize: return display::formatExactBytes(clampToSigned(diagnostics_->bundleSizeBytes));
-    case AboutFigure::databaseSize: return display::formatExactBytes(clampToSigned(diagnostics_->dbSizeBytes));
+    case AboutFigure::appSize:
+        return display::formatExactBytes(display::signedByteCount(diagnostics_->bundleSizeBytes));
+    case AboutFigure::databaseSize:
+        return display::formatExactBytes(display::signedByteCount(diagnostics_->dbSizeBytes));
     case AboutFigure::residentMemory:
-        return display::formatExactBytes(clampToSigned(diagnostics_->residentMemoryBytes));
+        return display::formatExactBytes(display::signedByteCount(diagnostics_->residentMemoryBytes));
     default: return {};
     }
 }

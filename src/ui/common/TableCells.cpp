@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 namespace kelvane::ui {
 
@@ -44,11 +43,6 @@ constexpr std::array<ColumnSpec, mainColumnCount> columns{{
 
 const ColumnSpec& columnSpec(MainColumn column) { return columns[static_cast<std::size_t>(column)]; }
 
-std::int64_t clamped(std::uint64_t bytes)
-{
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<std::int64_t>::max()));
-}
-
 CellContent placeholder()
 {
     CellContent c;
@@ -59,8 +53,8 @@ CellContent placeholder()
 CellContent bytesCell(std::uint64_t bytes, Tone tone = Tone::secondary)
 {
     CellContent c;
-    c.text = display::formatBytes(clamped(bytes));
-    c.toolTip = display::formatExactBytes(clamped(bytes));
+    c.text = display::formatBytes(display::signedByteCount(bytes));
+    c.toolTip = display::formatExactBytes(display::signedByteCount(bytes));
     c.tone = tone;
     c.monospacedDigits = true;
     return c;

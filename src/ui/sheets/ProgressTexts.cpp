@@ -8,21 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace kelvane::ui {
 
 using operations::ActiveOperation;
 using operations::OperationProgress;
-
-namespace {
-
-std::int64_t clampedBytes(std::uint64_t bytes)
-{
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(bytes, std::numeric_limits<std::int64_t>::max()));
-}
-
-}  // namespace
 
 QColor ProgressTexts::green() { return QColor(0x2e, 0xa0, 0x43); }
 QColor ProgressTexts::orange() { return QColor(0xe0, 0x7b, 0x00); }
@@ -150,14 +140,14 @@ QString ProgressTexts::processedText(const OperationProgress& progress)
 
 QString ProgressTexts::memoryUseText(const OperationProgress& progress)
 {
-    return display::formatBytes(clampedBytes(progress.currentMemoryBytes())) + QStringLiteral(" (最大 ") +
-           display::formatBytes(clampedBytes(progress.peakMemoryBytes())) + QStringLiteral(")");
+    return display::formatBytes(display::signedByteCount(progress.currentMemoryBytes())) + QStringLiteral(" (最大 ") +
+           display::formatBytes(display::signedByteCount(progress.peakMemoryBytes())) + QStringLiteral(")");
 }
 
 QString ProgressTexts::memoryAvailableText(const OperationProgress& progress, std::uint64_t installed)
 {
-    return display::formatBytes(clampedBytes(progress.systemAvailableMemoryBytes())) + QStringLiteral(" / 搭載 ") +
-           display::formatBytes(clampedBytes(installed));
+    return display::formatBytes(display::signedByteCount(progress.systemAvailableMemoryBytes())) +
+           QStringLiteral(" / 搭載 ") + display::formatBytes(display::signedByteCount(installed));
 }
 
 std::optional<QColor> ProgressTexts::memoryUsageColor(std::uint64_t peak, std::uint64_t installed)

@@ -4,9 +4,6 @@
 #include "display/Formatters.h"
 #include "ui/common/VisibleName.h"
 
-#include <algorithm>
-#include <limits>
-
 namespace kelvane::ui::sheets {
 
 using operations::FileCandidateRow;
@@ -35,9 +32,7 @@ QVariant SearchResultsTableModel::text(const FileCandidateRow& row, int column) 
     switch (column) {
     case name: return visibleName(row.name());
     case path: return visibleName(row.folderPath());
-    case size:
-        return display::formatBytes(static_cast<std::int64_t>(
-            std::min<std::uint64_t>(row.size(), std::numeric_limits<std::int64_t>::max())));
+    case size: return display::formatBytes(display::signedByteCount(row.size()));
     case modified: return display::dateFormatter().string(row.modificationDate());
     case stars: return QString::fromStdString(operations::expectationBar(row.stars()));
     }

@@ -5,23 +5,11 @@
 #include "operations/sheets/FileCandidateRow.h"
 #include "ui/common/VisibleName.h"
 
-#include <algorithm>
-#include <limits>
-
 namespace kelvane::ui::sheets {
 
 using operations::WizardCandidate;
 using operations::WizardPresetScanModel;
 using Key = WizardCandidate::Key;
-
-namespace {
-
-std::int64_t shownSize(const WizardCandidate& row)
-{
-    return static_cast<std::int64_t>(std::min<std::uint64_t>(row.size, std::numeric_limits<std::int64_t>::max()));
-}
-
-}  // namespace
 
 WizardCandidatesTableModel::WizardCandidatesTableModel(WizardPresetScanModel& model, QObject* parent)
     : CandidateTableModel(model,
@@ -43,7 +31,7 @@ QVariant WizardCandidatesTableModel::text(const WizardCandidate& row, int column
 {
     switch (column) {
     case name: return visibleName(row.name());
-    case size: return display::formatBytes(shownSize(row));
+    case size: return display::formatBytes(display::signedByteCount(row.size));
     case stars: return QString::fromStdString(operations::expectationBar(row.stars));
     case modified: return display::dateTimeFormatter().string(row.mtime);
     case location: return visibleName(row.location());
@@ -54,7 +42,7 @@ QVariant WizardCandidatesTableModel::text(const WizardCandidate& row, int column
 QVariant WizardCandidatesTableModel::toolTip(const WizardCandidate& row, int column) const
 {
     if (column == size)
-        return display::formatExactBytes(shownSize(row));
+        return display::formatExactBytes(display::signedByteCount(row.size));
     if (column == location)
         return visibleName(row.location());
     return {};

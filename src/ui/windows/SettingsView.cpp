@@ -26,9 +26,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include <algorithm>
-#include <limits>
-
 namespace kelvane::ui {
 
 using operations::SettingsModel;
@@ -215,9 +212,7 @@ public:
             memory->addRow(caption(QString::fromUtf8(text)));
         auto* machine = section(QStringLiteral("マシン構成"));
         const std::uint64_t installed = operations::MemoryMonitor::physicalMemoryBytes();
-        const auto shown = static_cast<std::int64_t>(
-            std::min<std::uint64_t>(installed, std::numeric_limits<std::int64_t>::max()));
-        auto* memoryValue = value(display::formatBytes(shown));
+        auto* memoryValue = value(display::formatBytes(display::signedByteCount(installed)));
         memoryValue->setObjectName(QStringLiteral("installedMemory"));
         machine->addRow(QStringLiteral("搭載メモリ"), memoryValue);
         finish();
