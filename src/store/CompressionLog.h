@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "store/CompressionLogValues.h"
 #include "store/StoredEntity.h"
 
 #include <optional>
@@ -9,8 +10,9 @@
 namespace kelvane::store {
 
 // One history record: one file processed by one compress or decompress run.
-// Records with equal fields are still distinct records.
-class CompressionLog final : public StoredEntity<CompressionLog> {
+// Records with equal fields are still distinct records. Its values are a base
+// of their own so that a run can queue them before there is a record.
+class CompressionLog final : public StoredEntity<CompressionLog>, private CompressionLogValues {
 public:
     static constexpr std::string_view entityName = "CompressionLog";
 
@@ -19,58 +21,53 @@ public:
                    std::int64_t sizeBefore, std::int64_t sizeAfter, std::string algorithm,
                    std::int64_t durationMs, bool success,
                    std::optional<std::string> errorMessage = std::nullopt);
+    CompressionLog(Uuid id, CompressionLogValues values);
 
     const Uuid& id() const { return id_; }
-    Date executedAt() const { return executedAt_; }
-    const std::string& operation() const { return operation_; }
-    const std::string& targetPath() const { return targetPath_; }
-    std::int64_t sizeBefore() const { return sizeBefore_; }
-    std::int64_t sizeAfter() const { return sizeAfter_; }
-    const std::string& algorithm() const { return algorithm_; }
-    std::int64_t durationMs() const { return durationMs_; }
-    bool success() const { return success_; }
-    const std::optional<std::string>& errorMessage() const { return errorMessage_; }
+    // Everything the record says but its id.
+    const CompressionLogValues& values() const { return *this; }
+    Date executedAt() const { return Values::executedAt; }
+    const std::string& operation() const { return Values::operation; }
+    const std::string& targetPath() const { return Values::targetPath; }
+    std::int64_t sizeBefore() const { return Values::sizeBefore; }
+    std::int64_t sizeAfter() const { return Values::sizeAfter; }
+    const std::string& algorithm() const { return Values::algorithm; }
+    std::int64_t durationMs() const { return Values::durationMs; }
+    bool success() const { return Values::success; }
+    const std::optional<std::string>& errorMessage() const { return Values::errorMessage; }
 
-    void setId(Uuid value) { set(&CompressionLog::id_, value); }
-    void setExecutedAt(Date value) { set(&CompressionLog::executedAt_, value); }
-    void setOperation(std::string value) { set(&CompressionLog::operation_, std::move(value)); }
-    void setTargetPath(std::string value) { set(&CompressionLog::targetPath_, std::move(value)); }
-    void setSizeBefore(std::int64_t value) { set(&CompressionLog::sizeBefore_, value); }
-    void setSizeAfter(std::int64_t value) { set(&CompressionLog::sizeAfter_, value); }
-    void setAlgorithm(std::string value) { set(&CompressionLog::algorithm_, std::move(value)); }
-    void setDurationMs(std::int64_t value) { set(&CompressionLog::durationMs_, value); }
-    void setSuccess(bool value) { set(&CompressionLog::success_, value); }
-    void setErrorMessage(std::optional<std::string> value) { set(&CompressionLog::errorMessage_, std::move(value)); }
+    void setId(Uuid value);
+    void setExecutedAt(Date value);
+    void setOperation(std::string value);
+    void setTargetPath(std::string value);
+    void setSizeBefore(std::int64_t value);
+    void setSizeAfter(std::int64_t value);
+    void setAlgorithm(std::string value);
+    void setDurationMs(std::int64_t value);
+    void setSuccess(bool value);
+    void setErrorMessage(std::optional<std::string> value);
 
     struct Attributes;
 
 private:
+    using Values = CompressionLogValues;
     friend class StoredEntity<CompressionLog>;
     CompressionLog() = default;
 
     Uuid id_;
-    Date executedAt_{};
-    std::string operation_;
-    std::string targetPath_;
-    std::int64_t sizeBefore_ = 0;
-    std::int64_t sizeAfter_ = 0;
-    std::string algorithm_;
-    std::int64_t durationMs_ = 0;
-    bool success_ = false;
-    std::optional<std::string> errorMessage_;
 };
 
 struct CompressionLog::Attributes : AttributesOf<CompressionLog> {
     static constexpr A<Uuid> id{"id", &CompressionLog::id_};
-    static constexpr A<Date> executedAt{"executedAt", &CompressionLog::executedAt_};
-    static constexpr A<std::string> operation{"operation", &CompressionLog::operation_};
-    static constexpr A<std::string> targetPath{"targetPath", &CompressionLog::targetPath_};
-    static constexpr A<std::int64_t> sizeBefore{"sizeBefore", &CompressionLog::sizeBefore_};
-    static constexpr A<std::int64_t> sizeAfter{"sizeAfter", &CompressionLog::sizeAfter_};
-    static constexpr A<std::string> algorithm{"algorithm", &CompressionLog::algorithm_};
-    static constexpr A<std::int64_t> durationMs{"durationMs", &CompressionLog::durationMs_};
-    static constexpr A<bool> success{"success", &CompressionLog::success_};
-    static constexpr A<std::optional<std::string>> errorMessage{"errorMessage", &CompressionLog::errorMessage_};
+    static constexpr A<Date> executedAt{"executedAt", &Values::executedAt};
+    static constexpr A<std::string> operation{"operation", &Values::operation};
+    static constexpr A<std::string> targetPath{"targetPath", &Values::targetPath};
+    static constexpr A<std::int64_t> sizeBefore{"sizeBefore", &Values::sizeBefore};
+    static constexpr A<std::int64_t> sizeAfter{"sizeAfter", &Values::sizeAfter};
+    static constexpr A<std::string> algorithm{"algorithm", &Values::algorithm};
+    static constexpr A<std::int64_t> durationMs{"durationMs", &Values::durationMs};
+    static constexpr A<bool> success{"success", &Values::success};
+    static constexpr A<std::optional<std::string>> errorMessage{"errorMessage", &Values::errorMessage};
     static constexpr std::tuple all{id,        executedAt, operation,  targetPath, sizeBefore,
                                     sizeAfter, algorithm,  durationMs, success,    errorMessage};
 };

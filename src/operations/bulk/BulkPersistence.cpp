@@ -12,11 +12,8 @@ using store::IncompressibleFile;
 
 void BulkPersistence::flushPendingRecords(OperationProgress& progress, store::ModelContext& context)
 {
-    for (const OperationProgress::PendingLog& log : progress.pendingLogs()) {
-        context.insert(std::make_shared<CompressionLog>(store::Uuid::random(), log.executedAt, log.operation,
-                                                        log.targetPath, log.sizeBefore, log.sizeAfter, log.algorithm,
-                                                        log.durationMs, log.success, log.errorMessage));
-    }
+    for (const OperationProgress::PendingLog& log : progress.pendingLogs())
+        context.insert(std::make_shared<CompressionLog>(store::Uuid::random(), log));
     progress.setPendingLogs({});
 
     if (!progress.clearedIncompressiblePaths().empty()) {

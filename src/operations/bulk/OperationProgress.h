@@ -5,6 +5,7 @@
 #include "operations/rows/RowId.h"
 #include "operations/threads/ChangeSignal.h"
 #include "operations/threads/TaskHandle.h"
+#include "store/CompressionLogValues.h"
 #include "store/Uuid.h"
 
 #include <QObject>
@@ -58,18 +59,7 @@ public:
         bool operator==(const Failure&) const = default;
     };
     // A history record waiting for the run's one save.
-    struct PendingLog {
-        std::string operation;
-        std::string targetPath;
-        std::int64_t sizeBefore = 0;
-        std::int64_t sizeAfter = 0;
-        std::string algorithm;
-        std::int64_t durationMs = 0;
-        bool success = false;
-        std::optional<std::string> errorMessage;
-        Clock::time_point executedAt;
-        bool operator==(const PendingLog&) const = default;
-    };
+    using PendingLog = store::CompressionLogValues;
     struct PendingIncompressible {
         std::string path;
         std::int64_t size = 0;
