@@ -19,49 +19,39 @@ void writeConf(const std::filesystem::path& file, const std::string& body)
     out << "[General]\n" << body;
 }
 
-TEST(SettingsTest, AbsentKeysReadTheirDeclaredDefaults)
+// A file without the keys and one whose every value has the wrong type read
+// the same: the declared defaults.
+TEST(SettingsTest, AbsentKeysAndValuesOfTheWrongTypeReadTheDeclaredDefaults)
 {
     test::TempDir dir;
-    const Settings settings(dir / "none.conf");
-    EXPECT_EQ(settings.value(keys::ratioDisplayMode).toStdString(), "remaining");
-    EXPECT_EQ(settings.value(keys::minStarsFilter), 0);
-    EXPECT_EQ(settings.value(keys::statusFilter).toStdString(), "all");
-    EXPECT_EQ(settings.value(keys::sizeFilter).toStdString(), "all");
-    EXPECT_EQ(settings.value(keys::kindFilter).toStdString(), "all");
-    EXPECT_EQ(settings.value(keys::logRetentionDays), 90);
-    EXPECT_EQ(settings.value(keys::logRetentionMaxCount), 10000);
-    EXPECT_TRUE(settings.value(keys::weeklyReminderEnabled));
-    EXPECT_FALSE(settings.value(keys::hasShownFirstLaunchAbout));
-    EXPECT_EQ(settings.value(keys::launchCount), 0);
-    EXPECT_FALSE(settings.value(keys::lastLaunchAt));
-    EXPECT_FALSE(std::filesystem::exists(dir / "none.conf"));  // reading creates nothing
-}
-
-TEST(SettingsTest, ValuesOfTheWrongTypeReadAsTheDefault)
-{
-    test::TempDir dir;
-    writeConf(dir / "k.conf",
+    writeConf(dir / "wrong.conf",
               "logRetentionDays=ninety\n"
               "logRetentionMaxCount=true\n"
               "minStarsFilter=2.5\n"
               "launchCount=12abc\n"
               "weeklyReminderEnabled=0\n"
               "hasShownFirstLaunchAbout=yes\n"
-              "ratioDisplayMode=a, b\n"
+              "ratioDisplayMode=a, b\n"  // a list is not a text
               "lastLaunchAt=2024-13-45T99:00:00Z\n"
               "firstLaunchAt=17\n"
-              "statusFilter=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0\\x5)\n");
-    const Settings settings(dir / "k.conf");
-    EXPECT_EQ(settings.value(keys::logRetentionDays), 90);
-    EXPECT_EQ(settings.value(keys::logRetentionMaxCount), 10000);
-    EXPECT_EQ(settings.value(keys::minStarsFilter), 0);
-    EXPECT_EQ(settings.value(keys::launchCount), 0);
-    EXPECT_TRUE(settings.value(keys::weeklyReminderEnabled));
-    EXPECT_FALSE(settings.value(keys::hasShownFirstLaunchAbout));
-    EXPECT_EQ(settings.value(keys::ratioDisplayMode).toStdString(), "remaining");  // a list is not a text
-    EXPECT_FALSE(settings.value(keys::lastLaunchAt));
-    EXPECT_FALSE(settings.value(keys::firstLaunchAt));
-    EXPECT_EQ(settings.value(keys::statusFilter).toStdString(), "all");  // a typed number is not a text
+              "statusFilter=@Variant(\\0\\0\\0\\x2\\0\\0\\0\\0\\x5)\n");  // a typed number is not a text
+    for (const char* file : {"none.conf", "wrong.conf"}) {
+        SCOPED_TRACE(file);
+        const Settings settings(dir / file);
+        EXPECT_EQ(settings.value(keys::ratioDisplayMode).toStdString(), "remaining");
+        EXPECT_EQ(settings.value(keys::minStarsFilter), 0);
+        EXPECT_EQ(settings.value(keys::statusFilter).toStdString(), "all");
+        EXPECT_EQ(settings.value(keys::sizeFilter).toStdString(), "all");
+        EXPECT_EQ(settings.value(keys::kindFilter).toStdString(), "all");
+        EXPECT_EQ(settings.value(keys::logRetentionDays), 90);
+        EXPECT_EQ(settings.value(keys::logRetentionMaxCount), 10000);
+        EXPECT_TRUE(settings.value(keys::weeklyReminderEnabled));
+        EXPECT_FALSE(settings.value(keys::hasShownFirstLaunchAbout));
+        EXPECT_EQ(settings.value(keys::launchCount), 0);
+        EXPECT_FALSE(settings.value(keys::lastLaunchAt));
+        EXPECT_FALSE(settings.value(keys::firstLaunchAt));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.conf"));  // reading creates nothing
 }
 
 TEST(SettingsTest, WellFormedValuesAreRead)
