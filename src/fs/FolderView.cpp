@@ -44,6 +44,7 @@ bool isDotOrDotDot(const char* name) { return name[0] == '.' && (name[1] == '\0'
 void toStat(const platform::FileStat& raw, std::int64_t size, struct stat& st)
 {
     st = {};
+    st.st_dev = raw.dev;  // the kernel keeps its own; the inode's other names are found by it
     st.st_ino = raw.ino;
     st.st_mode = raw.mode;
     st.st_nlink = raw.nlink;
@@ -256,7 +257,7 @@ bool FolderView::startWatching(FolderWatch::Sink sink)
 {
     // What is known absent of a node goes with the attributes the kernel
     // keeps of it, before the kernel hears.
-    return watch_.start([this, sink = std::move(sink)](FolderWatch::Change change, Id folder, const std::string& name) {
+    tell_ = [this, sink = std::move(sink)](FolderWatch::Change change, Id folder, const std::string& name) {
         switch (change) {
         case FolderWatch::Change::names:
             nodes_.forgetAbsent(folder);
@@ -272,7 +273,56 @@ bool FolderView::startWatching(FolderWatch::Sink sink)
             break;  // a write only ever takes a capability away
         }
         sink(change, folder, name);
+    };
+    return watch_.start([this](FolderWatch::Change change, Id folder, const std::string& name) {
+        heard(change, folder, name);
     });
+}
+
+// A change below reaches the watch of the folder of the name it was made
+// through alone: the inode's other names are told here. A name that came
+// (a link made, a file moved in) grows the link count of every name of its
+// inode; one that went or was replaced, of the inode it named.
+void FolderView::heard(FolderWatch::Change change, Id folder, const std::string& name)
+{
+    std::vector<Id> others;
+    if (change != FolderWatch::Change::everything && !name.empty())
+        if (const auto node = nodes_.find(folder, name))
+            others = nodes_.otherNames(*node);
+    if (change == FolderWatch::Change::names) {
+        if (const auto relative = nodes_.childPath(folder, name); relative) {
+            platform::FileStat raw;
+            if (platform::lstatBelow(folderFd(), *relative, raw, false) == 0 && !S_ISDIR(raw.mode) && raw.nlink > 1)
+                for (const Id node : nodes_.nodesOf(raw.dev, raw.ino))
+                    others.push_back(node);
+        }
+    }
+    tell_(change, folder, name);
+    tellOtherNames(others);
+}
+
+void FolderView::tellOtherNames(const std::vector<Id>& others)
+{
+    if (!tell_)
+        return;
+    for (const Id other : others)
+        tell_(FolderWatch::Change::attributes, other, {});
+}
+
+void FolderView::changedThrough(Id id)
+{
+    if (tell_)
+        tellOtherNames(nodes_.otherNames(id));
+}
+
+// A name the kernel forgets leaves its inode's other names with one name
+// not known: they may no longer keep their attributes (everyNameKnown).
+void FolderView::forget(Id id, std::uint64_t count)
+{
+    const std::vector<Id> others = nodes_.otherNames(id);
+    nodes_.forget(id, count);
+    if (!others.empty() && !nodes_.probe(id))
+        tellOtherNames(others);
 }
 
 void FolderView::startSweep()
@@ -304,19 +354,38 @@ int FolderView::attributesOf(Id id, const std::string& relative, struct stat& st
 }
 
 // A file with several names has one node per name here, each with its own
-// attributes and page cache in the kernel: a write through one name must
-// show through the others at once, so their attributes are never kept.
-double FolderView::attributeTimeout(const struct stat& st) const
+// attributes and page cache in the kernel. They are kept while every name
+// is a node in a watched folder: a change through any name, through the
+// mount or below, then reaches the others (changedThrough, heard). A name
+// elsewhere (not yet looked up, outside the mount) would not be heard of.
+double FolderView::attributeTimeout(Id id, const struct stat& st)
 {
-    return S_ISREG(st.st_mode) && st.st_nlink > 1 ? 0.0 : entryTimeout();
+    if (S_ISDIR(st.st_mode) || st.st_nlink <= 1)
+        return entryTimeout();
+    return watched() && everyNameKnown(id, st.st_dev, st.st_ino, st.st_nlink) ? entryTimeout() : 0.0;
 }
 
-void FolderView::fillEntry(Id id, const struct stat& st, Entry& entry) const
+// Whether `names` nodes, `id` among them, name the inode (dev, ino) below
+// now: a name gone below still names its node until the kernel forgets it.
+bool FolderView::everyNameKnown(Id id, dev_t dev, ino_t ino, nlink_t names)
+{
+    nlink_t known = 1;
+    for (const Id other : nodes_.nodesOf(dev, ino)) {
+        const auto relative = other == id ? std::nullopt : nodes_.path(other);
+        struct stat now;
+        if (relative && ::fstatat(folderFd(), relativeName(*relative), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+            now.st_dev == dev && now.st_ino == ino)
+            ++known;
+    }
+    return known >= names;
+}
+
+void FolderView::fillEntry(Id id, const struct stat& st, Entry& entry)
 {
     entry = {};
     entry.id = id;
     entry.attr = st;
-    entry.attrTimeout = attributeTimeout(st);
+    entry.attrTimeout = attributeTimeout(id, st);
     entry.entryTimeout = entryTimeout();
 }
 
@@ -346,7 +415,7 @@ int FolderView::attributes(Id id, const OpenFile* file, struct stat& out, double
     else if (file)
         error = attributesOfOpen(*file, out);
     if (error == 0)
-        timeout = attributeTimeout(out);
+        timeout = attributeTimeout(id, out);
     return error;
 }
 
@@ -400,12 +469,13 @@ int FolderView::setAttributes(Id id, OpenFile* file, const AttributeChange& chan
     }
     if (error)
         return error;
+    changedThrough(id);
     if (relative)
         error = attributesOf(id, *relative, out);
     else
         error = attributesOfOpen(*file, out);
     if (error == 0)
-        timeout = attributeTimeout(out);
+        timeout = attributeTimeout(id, out);
     return error;
 }
 
@@ -463,9 +533,12 @@ int FolderView::link(Id id, Id newParent, const std::string& newName, Entry& out
     const auto existing = nodes_.path(id);
     if (!existing)
         return ENOENT;
-    nodes_.forgetAbsent(id);  // a change through the new name would not reach it
-    return makeEntry(newParent, newName, out,
-                     [&](int root, const char* at) { return ::linkat(root, existing->c_str(), root, at, 0); });
+    nodes_.forgetAbsent(id);
+    const int error = makeEntry(newParent, newName, out,
+                                [&](int root, const char* at) { return ::linkat(root, existing->c_str(), root, at, 0); });
+    if (error == 0)
+        changedThrough(id);  // one name more
+    return error;
 }
 
 int FolderView::remove(Id parent, const std::string& name, bool folder)
@@ -477,6 +550,8 @@ int FolderView::remove(Id parent, const std::string& name, bool folder)
     if (::unlinkat(folderFd(), relative->c_str(), folder ? AT_REMOVEDIR : 0) != 0)
         return errno;
     echo.made();
+    if (const auto node = nodes_.find(parent, name))
+        changedThrough(*node);  // one name fewer
     nodes_.removed(parent, name);
     return 0;
 }
@@ -498,6 +573,10 @@ int FolderView::rename(Id parent, const std::string& name, Id newParent, const s
     }
     if (::renameat2(folderFd(), from->c_str(), folderFd(), to->c_str(), flags) != 0)
         return errno;
+    // The moved inode's change time, and the replaced one's link count.
+    for (const auto node : {nodes_.find(parent, name), nodes_.find(newParent, newName)})
+        if (node)
+            changedThrough(*node);
     // Two names of one inode: the rename does nothing, and makes no event.
     struct stat left;
     if (gone && ::fstatat(folderFd(), from->c_str(), &left, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -914,6 +993,7 @@ int FolderView::write(OpenFile& file, const char* data, std::size_t size, off_t 
     const ssize_t count = ::pwrite(file.writeFlags ? file.changedFile() : file.fd.get(), data, size, offset);
     if (count < 0)
         return errno;
+    changedThrough(file.node);
     written = static_cast<std::size_t>(count);
     return 0;
 }
@@ -937,7 +1017,10 @@ int FolderView::fallocate(OpenFile& file, int mode, off_t offset, off_t length)
         return EBADF;
     if (const int error = firstChange(file, false))
         return error;
-    return orErrno(::fallocate(file.writeFlags ? file.changedFile() : file.fd.get(), mode, offset, length));
+    const int error = orErrno(::fallocate(file.writeFlags ? file.changedFile() : file.fd.get(), mode, offset, length));
+    if (error == 0)
+        changedThrough(file.node);
+    return error;
 }
 
 int FolderView::flock(OpenFile& file, int operation) { return orErrno(::flock(file.fd.get(), operation)); }
@@ -1099,11 +1182,11 @@ ssize_t FolderView::getAttribute(Id id, const char* name, char* value, std::size
     if (!relative)
         return errno = ENOENT, -1;
     const ssize_t length = platform::mounted::getAttribute(folderFd(), *relative, name, value, size);
-    // Not for a file with several names: a change through another name
-    // reaches neither this name's folder's watch nor its node.
+    // For a file with several names, only while each is known: a change
+    // through a name not known would reach neither the watch nor this node.
     if (platform::FileStat raw; length < 0 && errno == ENODATA && kept != Absent::none && watched() &&
                                 platform::lstatBelow(folderFd(), *relative, raw, false) == 0) {
-        if (!(S_ISREG(raw.mode) && raw.nlink > 1))
+        if (S_ISDIR(raw.mode) || raw.nlink <= 1 || everyNameKnown(id, raw.dev, raw.ino, raw.nlink))
             nodes_.noteAbsent(id, kept, generation);
         errno = ENODATA;
     }
@@ -1125,6 +1208,8 @@ int FolderView::setAttribute(Id id, const char* name, const char* value, std::si
         return ENOENT;
     const int error = orErrno(platform::mounted::setAttribute(folderFd(), *relative, name, value, size, flags));
     nodes_.forgetAbsent(id);  // after the call: a look meanwhile notes nothing
+    if (error == 0)
+        changedThrough(id);
     return error;
 }
 
@@ -1135,6 +1220,8 @@ int FolderView::removeAttribute(Id id, const char* name)
         return ENOENT;
     const int error = orErrno(platform::mounted::removeAttribute(folderFd(), *relative, name));
     nodes_.forgetAbsent(id);
+    if (error == 0)
+        changedThrough(id);
     return error;
 }
 
@@ -1184,6 +1271,7 @@ void FolderView::rewrittenInPlace(const std::string& relative)
 
 void FolderView::writing(Id node, const std::string& relative)
 {
+    changedThrough(node);  // opened for writing, truncated or decompressed
     // Counted before the records are looked for: an open that records its
     // inode after this look then sees the count move.
     ++writes_;

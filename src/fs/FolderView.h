@@ -124,7 +124,7 @@ public:
 
     // --- names and attributes
     int lookUp(Id parent, const std::string& name, Entry& out);
-    void forget(Id id, std::uint64_t count) { nodes_.forget(id, count); }
+    void forget(Id id, std::uint64_t count);
     // Of node `id`, or of the open `file` once the node lost its name.
     int attributes(Id id, const OpenFile* file, struct stat& out, double& timeout);
     int setAttributes(Id id, OpenFile* file, const AttributeChange& change, struct stat& out, double& timeout);
@@ -181,9 +181,15 @@ public:
 
 private:
     int attributesOf(Id id, const std::string& relative, struct stat& st);
-    double attributeTimeout(const struct stat& st) const;
+    double attributeTimeout(Id id, const struct stat& st);
     double entryTimeout() const { return watched() ? options_.watchedTimeout : options_.timeout; }
-    void fillEntry(Id id, const struct stat& st, Entry& entry) const;
+    bool everyNameKnown(Id id, dev_t dev, ino_t ino, nlink_t names);
+    void fillEntry(Id id, const struct stat& st, Entry& entry);
+    // After a change of node `id`'s inode through it: the kernel drops what
+    // it keeps of the inode's other names.
+    void changedThrough(Id id);
+    void tellOtherNames(const std::vector<Id>& others);
+    void heard(FolderWatch::Change change, Id folder, const std::string& name);
     template <class Make>
     int makeEntry(Id parent, const std::string& name, Entry& out, Make make);
     int truncate(Id id, OpenFile* file, const std::optional<std::string>& relative, off_t size);
@@ -225,6 +231,7 @@ private:
     std::mutex overwrittenMutex_;
     std::map<BlockCache::FileKey, bool> forkVerdicts_;  // true: another program wrote over the fork
     std::jthread sweep_;
+    FolderWatch::Sink tell_;  // tells the kernel; set before the watch starts
     FolderWatch watch_;
 };
 

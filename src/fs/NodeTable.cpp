@@ -47,7 +47,7 @@ void NodeTable::settle(const std::vector<Listed>& listed)
         if (entry.gone)
             forgetLocked(entry.id, 1);
         else if (const auto found = nodes_.find(entry.id); entry.probed && found != nodes_.end() && entry.probe)
-            setProbe(found->second, *entry.probe);
+            setProbe(entry.id, found->second, *entry.probe);
     }
 }
 
@@ -92,6 +92,7 @@ void NodeTable::dropIfUnused(Id id)
             return;
         const Id parent = found->second.parent;
         unname(id, found->second);
+        unindex(id, found->second);
         nodes_.erase(found);
         if (const auto up = nodes_.find(parent); up != nodes_.end())
             --up->second.children;
@@ -205,17 +206,57 @@ void NodeTable::storeProbe(Id id, const Probe& probe)
     std::lock_guard lock(mutex_);
     const auto found = nodes_.find(id);
     if (found != nodes_.end())
-        setProbe(found->second, probe);
+        setProbe(id, found->second, probe);
 }
 
 // Another inode at the name has attributes of its own.
-void NodeTable::setProbe(Node& node, const Probe& probe)
+void NodeTable::setProbe(Id id, Node& node, const Probe& probe)
 {
-    if (node.probe && (node.probe->view.dev != probe.view.dev || node.probe->view.ino != probe.view.ino)) {
+    const bool sameInode = node.probe && node.probe->view.dev == probe.view.dev && node.probe->view.ino == probe.view.ino;
+    if (node.probe && !sameInode) {
         node.absent = 0;
         ++node.absentGeneration;
     }
+    if (!sameInode) {
+        unindex(id, node);
+        byInode_[{probe.view.dev, probe.view.ino}].push_back(id);
+    }
     node.probe = probe;
+}
+
+void NodeTable::unindex(Id id, const Node& node)
+{
+    if (!node.probe)
+        return;
+    const auto found = byInode_.find({node.probe->view.dev, node.probe->view.ino});
+    if (found == byInode_.end())
+        return;
+    std::erase(found->second, id);
+    if (found->second.empty())
+        byInode_.erase(found);
+}
+
+std::vector<NodeTable::Id> NodeTable::nodesOf(dev_t dev, ino_t ino) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = byInode_.find({dev, ino});
+    return found == byInode_.end() ? std::vector<Id>() : found->second;
+}
+
+std::vector<NodeTable::Id> NodeTable::otherNames(Id id) const
+{
+    std::lock_guard lock(mutex_);
+    const auto node = nodes_.find(id);
+    if (node == nodes_.end() || !node->second.probe)
+        return {};
+    const auto found = byInode_.find({node->second.probe->view.dev, node->second.probe->view.ino});
+    if (found == byInode_.end() || found->second.size() < 2)
+        return {};
+    std::vector<Id> others;
+    for (const Id other : found->second)
+        if (other != id)
+            others.push_back(other);
+    return others;
 }
 
 bool NodeTable::knownAbsent(Id id, Absent which, std::uint64_t& generation) const

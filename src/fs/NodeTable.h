@@ -80,6 +80,13 @@ public:
     // of them must then be dropped. Records the new pair.
     bool contentsChanged(Id id, const platform::FileStat& view);
 
+    // The nodes the kernel knows the inode (dev, ino) by, as their kept
+    // probes last saw it: each name of a file with several is a node of
+    // its own, with its own attributes in the kernel.
+    std::vector<Id> nodesOf(dev_t dev, ino_t ino) const;
+    // The other nodes of the inode `id`'s kept probe was taken of.
+    std::vector<Id> otherNames(Id id) const;
+
     // The security attributes the kernel asks for at every write (the
     // capability, to clear it) and in every long listing (the label), known
     // absent from a node's inode until forgotten: by the watch, as the
@@ -118,17 +125,27 @@ private:
         std::uint64_t absentGeneration = 0;  // grows at each forgetting
     };
     using Key = std::pair<Id, std::string>;
+    struct Inode {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        bool operator==(const Inode&) const = default;
+    };
+    struct InodeHash {
+        std::size_t operator()(const Inode& inode) const { return std::hash<ino_t>()(inode.ino) ^ inode.dev; }
+    };
 
     Id lookUpLocked(Id parent, const std::string& name);
     void forgetLocked(Id id, std::uint64_t count);
     void unname(Id id, Node& node);
     void dropIfUnused(Id id);
     bool buildPath(Id id, std::string& out) const;
-    static void setProbe(Node& node, const Probe& probe);
+    void setProbe(Id id, Node& node, const Probe& probe);
+    void unindex(Id id, const Node& node);
 
     mutable std::mutex mutex_;
     std::unordered_map<Id, Node> nodes_;
     std::map<Key, Id> byName_;
+    std::unordered_map<Inode, std::vector<Id>, InodeHash> byInode_;  // by their probes
     Id nextId_ = rootId + 1;
 };
 

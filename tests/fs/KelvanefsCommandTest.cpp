@@ -95,20 +95,6 @@ std::vector<std::string> helpOptions(const std::string& help)
     return out;
 }
 
-// The count a line "KIND  N requests ..." of a request times file gives, or -1.
-long long requestsOf(const std::string& table, const std::string& kind)
-{
-    std::istringstream lines(table);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream words(line);
-        std::string name, unit;
-        long long count = -1;
-        if (words >> name >> count >> unit && name == kind && unit == "requests")
-            return count;
-    }
-    return -1;
-}
-
 TEST_F(KelvanefsCommandTest, RequestTimesCountEachKindAnsweredAndAreWrittenWhenUnmounted)
 {
     kelvane::test::writeRawFile(at("plain.txt"), Bytes{'o', 'k'});

@@ -23,6 +23,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <sstream>
 #include <spawn.h>
 #include <string>
 #include <sys/stat.h>
@@ -302,6 +303,20 @@ inline int readError(const Path& path)
         if (got == 0)
             return 0;
     }
+}
+
+// The count a line "KIND  N requests ..." of a request times file gives, or -1.
+inline long long requestsOf(const std::string& table, const std::string& kind)
+{
+    std::istringstream lines(table);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string name, unit;
+        long long count = -1;
+        if (words >> name >> count >> unit && name == kind && unit == "requests")
+            return count;
+    }
+    return -1;
 }
 
 }  // namespace kelvane::fs::test

@@ -116,5 +116,33 @@ TEST(NodeTableTest, ListingsFromSeveralThreadsWithTheKernelForgettingLeaveOnlyTh
     EXPECT_EQ(nodes.size(), 1u);
 }
 
+// The names of one inode are found by it while their probes say so: a name
+// that another inode takes over, or that the kernel forgets, is no longer
+// among them.
+TEST(NodeTableTest, TheNamesOfAnInodeAreTheNodesWhoseProbesSaySo)
+{
+    NodeTable nodes;
+    const Id folder = nodes.lookUp(NodeTable::rootId, "folder");
+    const Id a = nodes.lookUp(NodeTable::rootId, "a");
+    const Id b = nodes.lookUp(folder, "b");
+    const Id c = nodes.lookUp(folder, "c");
+    for (const Id id : {a, b, c})
+        nodes.storeProbe(id, probeOf(7, {100, 0}, 10));
+    nodes.storeProbe(b, probeOf(7, {101, 0}, 10));  // changed, the same inode
+    EXPECT_EQ(nodes.nodesOf(0, 7), (std::vector<Id>{a, b, c}));
+    EXPECT_EQ(nodes.otherNames(b), (std::vector<Id>{a, c}));
+
+    nodes.storeProbe(c, probeOf(8, {102, 0}, 10));  // another file at the name
+    EXPECT_EQ(nodes.otherNames(a), (std::vector<Id>{b}));
+    EXPECT_EQ(nodes.nodesOf(0, 8), (std::vector<Id>{c}));
+    EXPECT_TRUE(nodes.otherNames(c).empty());
+
+    nodes.forget(b, 1);
+    EXPECT_EQ(nodes.nodesOf(0, 7), (std::vector<Id>{a}));
+    EXPECT_TRUE(nodes.otherNames(a).empty());
+    nodes.forget(c, 1);
+    EXPECT_TRUE(nodes.nodesOf(0, 8).empty());
+}
+
 }  // namespace
 }  // namespace kelvane::fs::test
