@@ -26,7 +26,7 @@ public:
 
     enum class Change {
         names,       // `name` in `folder` came, went or was replaced; the folder's listing changed
-        attributes,  // `name` (the folder itself when empty) changed its attributes
+        attributes,  // `name` (the node `folder` itself when empty) changed its attributes
         contents,    // `name` was written to: its size and times changed, nothing else
         everything,  // changes were lost: nothing the kernel keeps can be trusted
     };
