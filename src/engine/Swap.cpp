@@ -4,7 +4,6 @@
 #include "engine/ReplacementSteps.h"
 #include "engine/Road.h"
 #include "platform/FileFlags.h"
-#include "platform/FileSystem.h"
 
 namespace kelvane::engine {
 
@@ -48,10 +47,6 @@ PreparedSwap prepareSwap(const Road& road, RoadWork& work, platform::UniqueFd lo
         // Reading the file back may have moved its access time.
         replacement::restoreTimes(work.snapshot, temporaryUrl);
     }
-    // The disk starts writing the replacement now, while the next files are
-    // prepared: the commit's flush then mostly waits for writes already done,
-    // instead of a whole group's being written at the end of a run.
-    platform::startWriteback(temporary.descriptor());
     return PreparedSwap(road, work, std::move(lock), std::move(folderTimes), std::move(temporary));
 }
 

@@ -2,6 +2,7 @@
 #include "engine/SwapBatch.h"
 
 #include "engine/ReplacementSteps.h"
+#include "platform/FileSystem.h"
 
 #include <condition_variable>
 #include <deque>
@@ -164,10 +165,11 @@ void SwapBatch::commitGroup(std::vector<Queued> queued)
     const auto fail = [&](std::size_t i) { failed[i] = Outcome{std::nullopt, std::current_exception()}; };
 
     // Every replacement durable before any rename. The writes of all of
-    // them started when each was prepared (prepareSwap), so the flushes that
-    // follow share the disk's work and its journal commits; each file's own
-    // flush reports its own failure, and no other program's unwritten data
-    // is waited for.
+    // them start first, so the flushes that follow share the disk's work and
+    // its journal commits; each file's own flush reports its own failure, and
+    // no other program's unwritten data is waited for.
+    for (Queued& entry : queued)
+        platform::startWriteback(entry.swap.temporary_.descriptor());
     for (std::size_t i = 0; i < queued.size(); ++i) {
         try {
             replacement::flushReplacement(queued[i].swap.temporary_);
