@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "operations/rows/BulkSelection.h"
 
+#include "engine/CandidateRule.h"
+
 #include <set>
 
 namespace kelvane::operations {
@@ -21,23 +23,21 @@ const engine::FileCompressionInfo* loadedInfo(const BulkSelection::Entries& entr
     return entry ? entry->info() : nullptr;
 }
 
+// The engine's one rule decides; a run takes what its kind asks for.
+engine::CandidateVerdict takenBy(ActiveOperation::Kind kind)
+{
+    return kind == ActiveOperation::Kind::decompress ? engine::CandidateVerdict::decompress
+                                                     : engine::CandidateVerdict::compress;
+}
+
 bool statusRule(ActiveOperation::Kind kind, const engine::FileCompressionInfo& info)
 {
-    if (kind == ActiveOperation::Kind::decompress)
-        return info.status.kind() == FileCompressionStatus::Kind::compressed;
-    return info.status.kind() == FileCompressionStatus::Kind::uncompressed &&
-           info.logicalSize >= BulkSelection::minBytes && info.logicalSize <= BulkSelection::maxBytes;
+    return engine::CandidateRule::forStatus(info.status, info.logicalSize) == takenBy(kind);
 }
 
 bool rowRule(ActiveOperation::Kind kind, const DisplayRow& row)
 {
-    if (!row.isCompressed)
-        return false;
-    if (kind == ActiveOperation::Kind::decompress)
-        return *row.isCompressed;
-    const bool sizeFits = !row.logicalSize ||
-                          (*row.logicalSize >= BulkSelection::minBytes && *row.logicalSize <= BulkSelection::maxBytes);
-    return !*row.isCompressed && sizeFits;
+    return engine::CandidateRule::forListing(row.isCompressed, row.logicalSize) == takenBy(kind);
 }
 
 }  // namespace
@@ -47,14 +47,12 @@ SelectionStatistics BulkSelection::statistics(const std::vector<DisplayRow>& sel
 {
     SelectionStatistics s;
     const auto bySize = [&](std::optional<std::uint64_t> size) {
-        if (!size)
-            ++s.compressable;
-        else if (*size < minBytes)
-            return;
-        else if (*size > maxBytes)
-            ++s.oversized;
-        else
-            ++s.compressable;
+        switch (engine::CandidateRule::forPlainSize(size)) {
+        case engine::CandidateVerdict::compress: ++s.compressable; break;
+        case engine::CandidateVerdict::oversized: ++s.oversized; break;
+        case engine::CandidateVerdict::none:
+        case engine::CandidateVerdict::decompress: break;
+        }
     };
     for (const DisplayRow& row : selected) {
         if (row.kind == DisplayRow::DisplayKind::folder) {

@@ -29,9 +29,6 @@ struct BulkSelection {
     using Aggregates = std::unordered_map<ItemId, FolderAggregate>;
     using FolderChildren = std::unordered_map<ItemId, DisplayRow::Children>;
 
-    static constexpr std::uint64_t minBytes = 4096;
-    static constexpr std::uint64_t maxBytes = 2147483647;
-
     // `selected`: the selected rows in walk order (a folder before its files).
     static SelectionStatistics statistics(const std::vector<DisplayRow>& selected,
                                           const Aggregates& aggregates, const Entries& entries);
