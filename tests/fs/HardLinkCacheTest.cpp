@@ -6,6 +6,7 @@
 // the watch has heard (each check below polls).
 
 #include "fs/MountFixture.h"
+#include "fs/TextLines.h"
 
 #include <sys/xattr.h>
 
@@ -31,9 +32,9 @@ protected:
     void mountWithLinkedFile(std::vector<std::string> mountOptions = {"auto_unmount"})
     {
         std::filesystem::create_directories(at("sub"));
-        kelvane::test::writeRawFile(at("a.txt"), markedLines(20000, 'a'));
+        kelvane::test::writeRawFile(at("a.txt"), compressibleLines(20000, 'a'));
         ASSERT_EQ(::link(at("a.txt").c_str(), at("sub/b.txt").c_str()), 0);
-        kelvane::test::writeRawFile(at("sub/other.txt"), markedLines(100, 'o'));
+        kelvane::test::writeRawFile(at("sub/other.txt"), compressibleLines(100, 'o'));
         mountFolder(std::move(mountOptions));
         // Each name seen twice: the second time every name is known.
         for (int pass = 0; pass < 2; ++pass)
@@ -47,7 +48,7 @@ TEST_F(HardLinkCacheTest, ChangesThroughTheMountShowThroughEveryNameAtOnce)
     mountWithLinkedFile();
     const Path a = at("a.txt"), b = at("sub/b.txt");
 
-    const Bytes grown = appended(markedLines(20000, 'a'), "appended through a\n");
+    const Bytes grown = appended(compressibleLines(20000, 'a'), "appended through a\n");
     append(a, "appended through a\n");
     EXPECT_EQ(statOf(b).st_size, static_cast<off_t>(grown.size()));
     EXPECT_EQ(readAll(b), grown);
@@ -73,7 +74,7 @@ TEST_F(HardLinkCacheTest, ChangesThroughTheMountShowThroughEveryNameAtOnce)
     EXPECT_EQ(statOf(b).st_nlink, 2u);
     ASSERT_EQ(::rename(at("sub/other.txt").c_str(), b.c_str()), 0);
     EXPECT_EQ(statOf(a).st_nlink, 1u);
-    EXPECT_EQ(readAll(b), markedLines(100, 'o'));
+    EXPECT_EQ(readAll(b), compressibleLines(100, 'o'));
 }
 
 TEST_F(HardLinkCacheTest, ChangesBelowThroughAnyNameShowThroughEveryName)
@@ -81,7 +82,7 @@ TEST_F(HardLinkCacheTest, ChangesBelowThroughAnyNameShowThroughEveryName)
     mountWithLinkedFile();
     const Path a = at("a.txt"), b = at("sub/b.txt");
 
-    const Bytes grown = appended(markedLines(20000, 'a'), "appended below\n");
+    const Bytes grown = appended(compressibleLines(20000, 'a'), "appended below\n");
     append(lower("sub/b.txt"), "appended below\n");
     EXPECT_TRUE(waitFor([&] { return statOf(a).st_size == static_cast<off_t>(grown.size()); }));
     EXPECT_EQ(readAll(a), grown);
@@ -99,7 +100,7 @@ TEST_F(HardLinkCacheTest, ChangesBelowThroughAnyNameShowThroughEveryName)
     ASSERT_EQ(::rename(lower("sub/other.txt").c_str(), lower("a.txt").c_str()), 0);
     EXPECT_TRUE(waitFor([&] { return statOf(b).st_nlink == 1; }));
     EXPECT_EQ(readAll(b), grown);
-    EXPECT_EQ(readAll(a), markedLines(100, 'o'));
+    EXPECT_EQ(readAll(a), compressibleLines(100, 'o'));
 }
 
 // A name in a folder the mount never showed is heard of by no watch: the
@@ -107,7 +108,7 @@ TEST_F(HardLinkCacheTest, ChangesBelowThroughAnyNameShowThroughEveryName)
 TEST_F(HardLinkCacheTest, ANameTheMountDoesNotKnowLeavesNothingKept)
 {
     std::filesystem::create_directories(at("unseen"));
-    kelvane::test::writeRawFile(at("a.txt"), markedLines(1000, 'a'));
+    kelvane::test::writeRawFile(at("a.txt"), compressibleLines(1000, 'a'));
     ASSERT_EQ(::link(at("a.txt").c_str(), at("unseen/u.txt").c_str()), 0);
     mountFolder();
     for (int pass = 0; pass < 2; ++pass)
@@ -115,7 +116,7 @@ TEST_F(HardLinkCacheTest, ANameTheMountDoesNotKnowLeavesNothingKept)
 
     append(lower("unseen/u.txt"), "through the unseen name\n");
     EXPECT_EQ(statOf(at("a.txt")).st_size, static_cast<off_t>(1000 + 24));
-    EXPECT_EQ(readAll(at("a.txt")), appended(markedLines(1000, 'a'), "through the unseen name\n"));
+    EXPECT_EQ(readAll(at("a.txt")), appended(compressibleLines(1000, 'a'), "through the unseen name\n"));
 }
 
 // Once both names are known, stats of either are answered by the kernel.

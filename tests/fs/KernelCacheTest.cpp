@@ -5,6 +5,7 @@
 // hears of it a moment after the change, so each check polls.
 
 #include "fs/MountFixture.h"
+#include "fs/TextLines.h"
 
 #include "fs/FolderWatch.h"
 
@@ -36,13 +37,13 @@ protected:
     void mountWithFiles()
     {
         std::filesystem::create_directories(at("sub"));
-        kelvane::test::writeRawFile(at("a.txt"), markedLines(100000, 'a'));
-        kelvane::test::writeRawFile(at("sub/b.txt"), markedLines(5000, 'b'));
-        kelvane::test::writeRawFile(at("sub/c.txt"), markedLines(5000, 'c'));
+        kelvane::test::writeRawFile(at("a.txt"), compressibleLines(100000, 'a'));
+        kelvane::test::writeRawFile(at("sub/b.txt"), compressibleLines(5000, 'b'));
+        kelvane::test::writeRawFile(at("sub/c.txt"), compressibleLines(5000, 'c'));
         mountFolder();
         // What the kernel then keeps.
-        ASSERT_EQ(readAll(at("a.txt")), markedLines(100000, 'a'));
-        ASSERT_EQ(readAll(at("sub/c.txt")), markedLines(5000, 'c'));
+        ASSERT_EQ(readAll(at("a.txt")), compressibleLines(100000, 'a'));
+        ASSERT_EQ(readAll(at("sub/c.txt")), compressibleLines(5000, 'c'));
         ASSERT_EQ(listing(at("sub")), (std::set<std::string>{".", "..", "b.txt", "c.txt"}));
         ASSERT_NE(statOf(at("sub/b.txt")).st_ino, 0u);
     }
@@ -55,31 +56,31 @@ TEST_F(KernelCacheTest, ChangesBelowShowThroughTheMount)
     // Another program appends below: the size, then the bytes.
     {
         std::ofstream(lower("a.txt"), std::ios::app) << "appended below\n";
-        Bytes grown = markedLines(100000, 'a');
+        Bytes grown = compressibleLines(100000, 'a');
         const std::string tail = "appended below\n";
         grown.insert(grown.end(), tail.begin(), tail.end());
         EXPECT_TRUE(waitFor([&] { return statOf(at("a.txt")).st_size == static_cast<off_t>(grown.size()); }));
         EXPECT_EQ(readAll(at("a.txt")), grown);
     }
     // A name comes, a name goes, and both show in the cached listing.
-    kelvane::test::writeRawFile(lower("sub/new.txt"), markedLines(10, 'n'));
+    kelvane::test::writeRawFile(lower("sub/new.txt"), compressibleLines(10, 'n'));
     ASSERT_EQ(::unlink(lower("sub/b.txt").c_str()), 0);
     EXPECT_TRUE(waitFor([&] { return listing(at("sub")) == std::set<std::string>{".", "..", "c.txt", "new.txt"}; }));
     EXPECT_TRUE(waitFor([&] { return statOf(at("sub/b.txt")).st_ino == 0; }));
-    EXPECT_EQ(readAll(at("sub/new.txt")), markedLines(10, 'n'));
+    EXPECT_EQ(readAll(at("sub/new.txt")), compressibleLines(10, 'n'));
 
     // Another file renamed over a name, of the same size: its bytes show.
-    kelvane::test::writeRawFile(lower("sub/c.new"), markedLines(5000, 'C'));
+    kelvane::test::writeRawFile(lower("sub/c.new"), compressibleLines(5000, 'C'));
     ASSERT_EQ(::rename(lower("sub/c.new").c_str(), lower("sub/c.txt").c_str()), 0);
-    EXPECT_TRUE(waitFor([&] { return readAll(at("sub/c.txt")) == markedLines(5000, 'C'); }));
+    EXPECT_TRUE(waitFor([&] { return readAll(at("sub/c.txt")) == compressibleLines(5000, 'C'); }));
 
     // A mode, and a folder made below with a file in it.
     ASSERT_EQ(::chmod(lower("a.txt").c_str(), 0600), 0);
     EXPECT_TRUE(waitFor([&] { return (statOf(at("a.txt")).st_mode & 07777) == 0600; }));
     std::filesystem::create_directories(lower("sub/deeper"));
-    kelvane::test::writeRawFile(lower("sub/deeper/x.txt"), markedLines(100, 'x'));
+    kelvane::test::writeRawFile(lower("sub/deeper/x.txt"), compressibleLines(100, 'x'));
     EXPECT_TRUE(waitFor([&] { return listing(at("sub")).contains("deeper"); }));
-    EXPECT_EQ(readAll(at("sub/deeper/x.txt")), markedLines(100, 'x'));
+    EXPECT_EQ(readAll(at("sub/deeper/x.txt")), compressibleLines(100, 'x'));
     std::filesystem::remove_all(lower("sub/deeper"));
     EXPECT_TRUE(waitFor([&] { return !listing(at("sub")).contains("deeper"); }));
     EXPECT_EQ(statOf(at("sub/deeper/x.txt")).st_ino, 0u);
@@ -90,22 +91,22 @@ TEST_F(KernelCacheTest, ChangesBelowShowThroughTheMount)
 TEST_F(KernelCacheTest, NamesChangedThroughTheMountAndThenBelowShowThroughTheMount)
 {
     mountWithFiles();
-    kelvane::test::writeRawFile(at("made.txt"), markedLines(100, 'm'));
+    kelvane::test::writeRawFile(at("made.txt"), compressibleLines(100, 'm'));
     std::filesystem::create_directories(at("made"));
     ASSERT_EQ(::rename(at("made.txt").c_str(), at("sub/moved.txt").c_str()), 0);
     ASSERT_EQ(::unlink(at("sub/c.txt").c_str()), 0);
     EXPECT_EQ(listing(at("sub")), (std::set<std::string>{".", "..", "b.txt", "moved.txt"}));
     EXPECT_EQ(statOf(at("made.txt")).st_ino, 0u);
-    EXPECT_EQ(readAll(at("sub/moved.txt")), markedLines(100, 'm'));
+    EXPECT_EQ(readAll(at("sub/moved.txt")), compressibleLines(100, 'm'));
 
     // Below, each of those names again: another file, one back, one gone.
     ASSERT_EQ(::unlink(lower("sub/moved.txt").c_str()), 0);
-    kelvane::test::writeRawFile(lower("sub/moved.txt"), markedLines(100, 'M'));
-    kelvane::test::writeRawFile(lower("sub/c.txt"), markedLines(10, 'c'));
+    kelvane::test::writeRawFile(lower("sub/moved.txt"), compressibleLines(100, 'M'));
+    kelvane::test::writeRawFile(lower("sub/c.txt"), compressibleLines(10, 'c'));
     ASSERT_EQ(::rmdir(lower("made").c_str()), 0);
-    EXPECT_TRUE(waitFor([&] { return readAll(at("sub/moved.txt")) == markedLines(100, 'M'); }));
+    EXPECT_TRUE(waitFor([&] { return readAll(at("sub/moved.txt")) == compressibleLines(100, 'M'); }));
     EXPECT_TRUE(waitFor([&] { return listing(at("sub")).contains("c.txt"); }));
-    EXPECT_EQ(readAll(at("sub/c.txt")), markedLines(10, 'c'));
+    EXPECT_EQ(readAll(at("sub/c.txt")), compressibleLines(10, 'c'));
     EXPECT_TRUE(waitFor([&] { return statOf(at("made")).st_ino == 0; }));
 
     // A rename between two names of one inode does nothing and makes no
@@ -186,7 +187,7 @@ std::string linkTarget(const Path& link)
 TEST_F(KernelCacheTest, AccessListsAndLinkTargetsKeptByTheKernelFollowChangesBelow)
 {
     std::filesystem::create_directories(at("sub"));
-    kelvane::test::writeRawFile(at("a.txt"), markedLines(1000, 'a'));
+    kelvane::test::writeRawFile(at("a.txt"), compressibleLines(1000, 'a'));
     ASSERT_EQ(::symlink("a.txt", at("link").c_str()), 0);
     mountFolder();
     const auto listFor = [&](const std::string& name) {
@@ -214,14 +215,14 @@ TEST_F(KernelCacheTest, AccessListsAndLinkTargetsKeptByTheKernelFollowChangesBel
 TEST_F(KernelCacheTest, ALinkMadeBelowSharesWritesWithTheOldName)
 {
     std::filesystem::create_directories(at("sub"));
-    kelvane::test::writeRawFile(at("a.txt"), markedLines(20000, 'a'));
+    kelvane::test::writeRawFile(at("a.txt"), compressibleLines(20000, 'a'));
     mountFolder();
-    ASSERT_EQ(readAll(at("a.txt")), markedLines(20000, 'a'));
+    ASSERT_EQ(readAll(at("a.txt")), compressibleLines(20000, 'a'));
     ASSERT_EQ(listing(at("sub")), (std::set<std::string>{".", ".."}));
 
     ASSERT_EQ(::link(lower("a.txt").c_str(), lower("sub/b.txt").c_str()), 0);
     EXPECT_TRUE(waitFor([&] { return statOf(at("a.txt")).st_nlink == 2; }));
-    const Bytes changed = markedLines(20000, 'B');
+    const Bytes changed = compressibleLines(20000, 'B');
     {
         platform::UniqueFd fd(::open(at("sub/b.txt").c_str(), O_WRONLY | O_CLOEXEC));
         ASSERT_TRUE(fd);
@@ -239,7 +240,7 @@ TEST_F(KernelCacheTest, LongListingsHoldEveryNameOnce)
     std::multiset<std::string> expected = {".", ".."};
     for (int i = 0; i < 3000; ++i) {
         const std::string name = "entry-with-a-long-name-" + std::to_string(i * 7919 % 3001) + ".txt";
-        kelvane::test::writeRawFile(at("many/" + name), markedLines(static_cast<std::size_t>(i % 50), 'm'));
+        kelvane::test::writeRawFile(at("many/" + name), compressibleLines(static_cast<std::size_t>(i % 50), 'm'));
         expected.insert(name);
     }
     mountFolder();
@@ -277,11 +278,11 @@ TEST_F(KernelCacheTest, KelvaneSwapsShowThroughTheMount)
     ASSERT_TRUE(raw.flags & platform::UF_COMPRESSED);
     EXPECT_TRUE(waitFor([&] { return agrees("a.txt"); }));
     EXPECT_LT(statOf(at("a.txt")).st_blocks * 512, 100000);
-    EXPECT_EQ(readAll(at("a.txt")), markedLines(100000, 'a'));
+    EXPECT_EQ(readAll(at("a.txt")), compressibleLines(100000, 'a'));
 
     engine::FileCompressor{}.decompressFile(lower("a.txt"));
     EXPECT_TRUE(waitFor([&] { return agrees("a.txt"); }));
-    EXPECT_EQ(readAll(at("a.txt")), markedLines(100000, 'a'));
+    EXPECT_EQ(readAll(at("a.txt")), compressibleLines(100000, 'a'));
     EXPECT_EQ(listing(folder()), (std::set<std::string>{".", "..", "a.txt", "sub"}));
 }
 

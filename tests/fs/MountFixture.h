@@ -319,18 +319,6 @@ inline long long requestsOf(const std::string& table, const std::string& kind)
     return -1;
 }
 
-// `count` bytes of numbered lines, each carrying `mark`: files told apart by it.
-inline Bytes markedLines(std::size_t count, char mark)
-{
-    Bytes out;
-    for (std::size_t i = 0; out.size() < count; ++i) {
-        const std::string line = "line " + std::to_string(i) + " " + std::string(1, mark) + " of the file\n";
-        out.insert(out.end(), line.begin(), line.end());
-    }
-    out.resize(count);
-    return out;
-}
-
 // The path's own attributes; st_ino 0 when it is not there.
 inline struct stat statOf(const Path& path)
 {
